@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace lumbrook {
+
+// The one way untrusted bytes are looked at. Every access names an offset and a
+// length and is checked against the span before a byte is touched; a read that
+// does not fit yields nothing instead of reading past the end.
+class TByteReader {
+public:
+    TByteReader() = default;
+    explicit TByteReader(std::span<const std::uint8_t> bytes) : Bytes(bytes) {}
+    TByteReader(const void* data, std::size_t size)
+        : Bytes(static_cast<const std::uint8_t*>(data), size) {}
+
+    std::size_t Size() const { return Bytes.size(); }
+
+    // Overflow-safe: never computes off + len.
+    bool Has(std::size_t off, std::size_t len) const {
+        return off <= Bytes.size() && len <= Bytes.size() - off;
+    }
+
+    std::optional<std::uint8_t> U8At(std::size_t off) const {
+        if (!Has(off, 1)) return std::nullopt;
+        return Bytes[off];
+    }
+    std::optional<std::uint32_t> U32At(std::size_t off) const {
+        if (!Has(off, 4)) return std::nullopt;
+        return LoadLE<std::uint32_t>(off);
+    }
+    std::optional<std::int32_t> I32At(std::size_t off) const {
+        auto v = U32At(off);
+        if (!v) return std::nullopt;
+        return static_cast<std::int32_t>(*v);
+    }
+    std::optional<std::uint64_t> U64At(std::size_t off) const {
+        if (!Has(off, 8)) return std::nullopt;
+        return LoadLE<std::uint64_t>(off);
+    }
+    // Three bytes, little-endian, as the 24-bit counts and entry values of the store.
+    std::optional<std::uint32_t> U24At(std::size_t off) const {
+        if (!Has(off, 3)) return std::nullopt;
+        return std::uint32_t(Bytes[off]) | std::uint32_t(Bytes[off + 1]) << 8 |
+               std::uint32_t(Bytes[off + 2]) << 16;
+    }
+    std::optional<std::span<const std::uint8_t>> SpanAt(std::size_t off, std::size_t len) const {
+        if (!Has(off, len)) return std::nullopt;
+        return Bytes.subspan(off, len);
+    }
+    std::optional<TByteReader> SubReader(std::size_t off, std::size_t len) const {
+        auto s = SpanAt(off, len);
+        if (!s) return std::nullopt;
+        return TByteReader(*s);
+    }
+    // Bytes from off up to the first zero byte, or to the end of the span when
+    // there is none; empty when off lies outside.
+    std::string_view ZeroTerminatedAt(std::size_t off) const {
+        if (off >= Bytes.size()) return {};
+        const char* begin = reinterpret_cast<const char*>(Bytes.data()) + off;
+        std::size_t avail = Bytes.size() - off;
+        const void* zero = std::memchr(begin, 0, avail);
+        return {begin, zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - begin)
+                            : avail};
+    }
+
+private:
+    template <typename T>
+    T LoadLE(std::size_t off) const {
+        T v = 0;
+        for (std::size_t i = sizeof(T); i-- > 0;) v = static_cast<T>(v << 8) | Bytes[off + i];
+        return v;
+    }
+
+    std::span<const std::uint8_t> Bytes;
+};
+
+}  // namespace lumbrook

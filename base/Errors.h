@@ -1,0 +1,44 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace lumbrook {
+
+// Every failure the user may see travels as one of these; what() is the text shown,
+// in the program's own wording (German run-time texts included).
+class ELumbrookError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class EFOpenError : public ELumbrookError {
+public:
+    using ELumbrookError::ELumbrookError;
+};
+
+class EFCreateError : public ELumbrookError {
+public:
+    using ELumbrookError::ELumbrookError;
+};
+
+// Replaces the first "%s" of a message template; the argument is inserted verbatim.
+inline std::string FormatMessage(std::string_view pattern, std::string_view arg) {
+    std::string out(pattern);
+    if (auto pos = out.find("%s"); pos != std::string::npos) out.replace(pos, 2, arg);
+    return out;
+}
+
+inline constexpr std::string_view SFOpenError = "Datei %s kann nicht geöffnet werden";
+inline constexpr std::string_view SFCreateError = "Datei %s kann nicht erstellt werden";
+inline constexpr std::string_view SInvalidRegType = "Ungültiger Datentyp für '%s'";
+
+inline EFOpenError MakeOpenError(std::string_view path) {
+    return EFOpenError(FormatMessage(SFOpenError, path));
+}
+inline EFCreateError MakeCreateError(std::string_view path) {
+    return EFCreateError(FormatMessage(SFCreateError, path));
+}
+
+}  // namespace lumbrook

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lumbrook {
+
+using TVariableLookup = std::function<std::optional<std::string>(std::string_view name)>;
+
+// Expands %NAME% references as Windows does: names compare without regard to case,
+// an unknown name or an unpaired percent sign stays as it stands.
+std::string ExpandEnvironmentStrings(std::string_view text);
+std::string ExpandEnvironmentStrings(std::string_view text, const TVariableLookup& lookup);
+
+// The process environment, looked up without regard to case.
+std::optional<std::string> GetEnvironmentVariableNoCase(std::string_view name);
+
+}  // namespace lumbrook

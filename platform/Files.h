@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lumbrook {
+
+// The platform's path separator, used wherever the original joined with a backslash.
+inline constexpr char PathDelim = '/';
+
+// dir + separator + name, without a second separator when dir already ends in one.
+std::string IncludeTrailingPathDelimiter(std::string_view dir);
+
+// Stores were written on a file system that ignores case: "folders.dbx" must find
+// "Folders.dbx". Returns dir/name with name replaced by the directory entry that
+// matches it without regard to ASCII case (an exact match wins); when nothing
+// matches, dir/name unchanged.
+std::string FindFileNoCase(std::string_view dir, std::string_view name);
+
+// A Windows path ("C:\\Documents and Settings\\x\\...") read from a Wine registry,
+// mapped onto the prefix's drives ($WINEPREFIX/dosdevices/c:/...), each component
+// matched without regard to case where it exists. Paths without a drive letter
+// are returned unchanged.
+std::string MapWindowsPath(std::string_view windowsPath, std::string_view winePrefix);
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+// Creates dir with every missing parent; true when the directory exists afterwards.
+bool ForceDirectories(const std::string& dir);
+
+}  // namespace lumbrook

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lumbrook {
+
+// Read-only stand-in for the current user's registry (HKEY_CURRENT_USER), loaded
+// from a registry file in the text format shared by Windows' registry export
+// ("Windows Registry Editor Version 5.00", "REGEDIT4") and Wine's user.reg.
+// Key paths are relative to HKEY_CURRENT_USER, with or without a leading
+// backslash; key and value names compare without regard to case.
+class TRegistryFile {
+public:
+    enum class TValueKind { String, ExpandString, Other };
+    struct TValue {
+        TValueKind Kind = TValueKind::Other;
+        std::string Data;  // UTF-8 for the two string kinds
+    };
+
+    // An empty registry: every key is missing.
+    TRegistryFile() = default;
+
+    // Parses the text of a registry file; lines it does not understand are skipped.
+    static TRegistryFile Parse(std::string_view text);
+
+    // The current user's registry: the file named by LUMBROOK_REGISTRY, else
+    // $WINEPREFIX/user.reg, else ~/.wine/user.reg. A missing file gives an empty registry.
+    static TRegistryFile LoadCurrentUser();
+    static std::string CurrentUserFilePath();
+
+    bool KeyExists(std::string_view keyPath) const;
+    std::optional<TValue> ReadValue(std::string_view keyPath, std::string_view valueName) const;
+
+    // Directory of the Wine prefix this registry belongs to (empty when the file did
+    // not come from a Wine prefix). Windows paths read from it map onto its drives.
+    const std::string& WinePrefix() const { return Prefix; }
+    void SetWinePrefix(std::string prefix) { Prefix = std::move(prefix); }
+
+private:
+    // folded key path -> (folded value name -> value)
+    std::map<std::string, std::map<std::string, TValue>> Keys;
+    std::string Prefix;
+};
+
+}  // namespace lumbrook
