@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace lumbrook::cli {
+
+// A mistake in how the tool was called; reported with the usage text and exit code 2.
+class EUsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The arguments after the command name, with the options the command understands
+// taken out by the helpers below.
+class TArgs {
+public:
+    explicit TArgs(std::vector<std::string> args) : Items(std::move(args)) {}
+
+    // Removes "--name" and reports whether it was there.
+    bool TakeFlag(std::string_view name);
+    // Removes "--name VALUE" (or "--name=VALUE") and returns VALUE.
+    std::optional<std::string> TakeOption(std::string_view name);
+    // The remaining arguments; any left-over "--option" is a usage error.
+    std::vector<std::string> Positionals() const;
+
+private:
+    std::vector<std::string> Items;
+};
+
+// Store texts are 8-bit in the store's code page; JSON wants UTF-8.
+std::string JsonText(std::string_view bytes);
+void PrintJsonLine(const nlohmann::json& value);
+
+std::int32_t ParseOffset(std::string_view text);
+
+}  // namespace lumbrook::cli

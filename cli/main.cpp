@@ -1,0 +1,90 @@
+// lumbrook-cli: the store, the message model and the page pipeline from the command line.
+#include <clocale>
+#include <cstring>
+#include <iostream>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "base/Errors.h"
+#include "cli/Commands.h"
+#include "store/oexpress.h"
+
+namespace lumbrook::cli {
+namespace {
+
+const TCommand Commands[] = {
+    {"folders", CmdFolders, "", "the folder list, one JSON object per line"},
+    {"messages", CmdMessages, "FILE", "the message records of a folder file, one JSON object per line"},
+    {"text", CmdText, "FILE OFFSET", "the raw text of the message at a data offset"},
+};
+
+void PrintUsage(std::ostream& out) {
+    out << "Usage: lumbrook-cli [--store DIR] COMMAND [ARGS...]\n\n"
+           "Reads an Outlook Express 5/6 mail store (a directory of .dbx files). Without --store\n"
+           "the store of the current user is found through the registry (Wine's user.reg, or the\n"
+           "file named by LUMBROOK_REGISTRY). The store is only ever read.\n\nCommands:\n";
+    for (const auto& c : Commands) {
+        std::string head = std::string(c.Name) + (*c.Usage ? " " : "") + c.Usage;
+        out << "  " << head << std::string(head.size() < 34 ? 34 - head.size() : 1, ' ')
+            << c.Summary << '\n';
+    }
+}
+
+int Run(std::span<char*> argv) {
+    std::vector<std::string> items(argv.begin() + 1, argv.end());
+    // Global options come before the command name.
+    std::size_t i = 0;
+    while (i < items.size() && items[i].starts_with("--")) {
+        if (items[i] == "--help") {
+            PrintUsage(std::cout);
+            return 0;
+        }
+        if (items[i] == "--version") {
+            std::cout << "lumbrook-cli 1.0\n";
+            return 0;
+        }
+        if (items[i] == "--store" && i + 1 < items.size()) {
+            SetStoreRootOverride(items[i + 1]);
+            i += 2;
+        } else if (items[i].starts_with("--store=")) {
+            SetStoreRootOverride(items[i].substr(8));
+            i += 1;
+        } else {
+            throw EUsageError("unknown option " + items[i]);
+        }
+    }
+    if (i == items.size()) throw EUsageError("no command given");
+    for (const auto& c : Commands) {
+        if (items[i] == c.Name) {
+            TArgs args(std::vector<std::string>(items.begin() + i + 1, items.end()));
+            return c.Run(args);
+        }
+    }
+    throw EUsageError("unknown command " + items[i]);
+}
+
+}  // namespace
+}  // namespace lumbrook::cli
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    std::ios::sync_with_stdio(false);
+    try {
+        int rc = lumbrook::cli::Run(std::span<char*>(argv, static_cast<std::size_t>(argc)));
+        std::cout.flush();
+        if (!std::cout) {
+            std::cerr << "lumbrook-cli: writing the output failed\n";
+            return 1;
+        }
+        return rc;
+    } catch (const lumbrook::cli::EUsageError& e) {
+        std::cerr << "lumbrook-cli: " << e.what() << "\n\n";
+        lumbrook::cli::PrintUsage(std::cerr);
+        return 2;
+    } catch (const std::exception& e) {
+        std::cout.flush();
+        std::cerr << e.what() << '\n';
+        return 1;
+    }
+}
