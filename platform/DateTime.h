@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace lumbrook {
 
@@ -14,6 +15,9 @@ struct TDateTimeFields {
     int Hour = 0, Minute = 0, Second = 0, Millisecond = 0;
 };
 
+// As Delphi's EncodeDateTime and DecodeDateTime. Encoding takes any field values,
+// carrying those out of range into the next larger field; decoding rounds to the
+// millisecond.
 TDateTime EncodeDateTime(const TDateTimeFields& f);
 TDateTimeFields DecodeDateTime(TDateTime value);
 
@@ -29,5 +33,8 @@ std::string LongTimeFormat();
 // The one date text of the program: short date, a space and the long time; the
 // space and time are left out when hour, minute and second are all zero.
 std::string FormatDateText(TDateTime value);
+// The same with the two formats (strftime codes) given instead of the locale's.
+std::string FormatDateText(TDateTime value, std::string_view dateFormat,
+                           std::string_view timeFormat);
 
 }  // namespace lumbrook

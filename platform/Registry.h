@@ -13,7 +13,7 @@ namespace lumbrook {
 // Key paths are relative to HKEY_CURRENT_USER, with or without a leading
 // backslash; key and value names compare without regard to case.
 class TRegistryFile {
-public:
+  public:
     enum class TValueKind { String, ExpandString, Other };
     struct TValue {
         TValueKind Kind = TValueKind::Other;
@@ -39,7 +39,7 @@ public:
     const std::string& WinePrefix() const { return Prefix; }
     void SetWinePrefix(std::string prefix) { Prefix = std::move(prefix); }
 
-private:
+  private:
     // folded key path -> (folded value name -> value)
     std::map<std::string, std::map<std::string, TValue>> Keys;
     std::string Prefix;

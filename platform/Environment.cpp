@@ -1,0 +1,76 @@
+#include "platform/Environment.h"
+
+#include <unistd.h>
+
+namespace lumbrook {
+
+namespace {
+
+char FoldAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> GetEnvironmentVariableNoCase(std::string_view name) {
+    // Windows names never hold '=', and an empty name names nothing.
+    if (name.empty() || name.find('=') != std::string_view::npos) return std::nullopt;
+    std::optional<std::string> folded;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        std::string_view e(*entry);
+        auto eq = e.find('=');
+        if (eq == std::string_view::npos) continue;
+        std::string_view n = e.substr(0, eq);
+        // The exact spelling wins where Linux holds several that differ in case.
+        if (n == name) return std::string(e.substr(eq + 1));
+        if (!folded && EqualsNoCase(n, name)) folded = std::string(e.substr(eq + 1));
+    }
+    return folded;
+}
+
+std::string ExpandEnvironmentStrings(std::string_view text) {
+    return ExpandEnvironmentStrings(text, GetEnvironmentVariableNoCase);
+}
+
+std::string ExpandEnvironmentStrings(std::string_view text, const TVariableLookup& lookup) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t open = text.find('%', pos);
+        if (open == std::string_view::npos) {
+            out.append(text.substr(pos));
+            break;
+        }
+        out.append(text.substr(pos, open - pos));
+        std::size_t close = text.find('%', open + 1);
+        if (close == std::string_view::npos) {
+            out.append(text.substr(open));
+            break;
+        }
+        std::string_view name = text.substr(open + 1, close - open - 1);
+        std::optional<std::string> value;
+        if (!name.empty()) value = lookup(name);
+        if (value) {
+            out += *value;
+            pos = close + 1;
+        } else {
+            // An unknown name keeps its first percent sign; the second one may open
+            // the next reference, as in Windows.
+            out += '%';
+            out.append(name);
+            pos = close;
+        }
+    }
+    return out;
+}
+
+}  // namespace lumbrook

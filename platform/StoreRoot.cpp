@@ -1,0 +1,163 @@
+#include "platform/StoreRoot.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "base/Errors.h"
+#include "platform/Files.h"
+
+namespace lumbrook {
+
+namespace {
+
+constexpr std::string_view MailClientKey = "\\Software\\Microsoft\\Outlook Express";
+constexpr std::string_view IdentitiesKey = "\\Identities";
+constexpr std::string_view IdentityMailClientKey = "\\Software\\Microsoft\\Outlook Express\\5.0";
+constexpr std::string_view StoreRootValue = "Store Root";
+constexpr std::string_view DefaultUserIdValue = "Default User ID";
+constexpr std::string_view EnvironmentKey = "\\Environment";
+constexpr std::string_view ShellFoldersKey =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+char FoldAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+    }
+    return true;
+}
+
+// A text value as the original's registry reader gives it: a missing value is
+// empty, a value of another type is an error naming the value.
+std::string ReadString(const TRegistryFile& registry, std::string_view key, std::string_view name) {
+    auto value = registry.ReadValue(key, name);
+    if (!value) return {};
+    if (value->Kind != TRegistryFile::TValueKind::String &&
+        value->Kind != TRegistryFile::TValueKind::ExpandString) {
+        throw ELumbrookError(FormatMessage(SInvalidRegType, name));
+    }
+    return value->Data;
+}
+
+std::size_t CharacterCount(std::string_view utf8) {
+    std::size_t n = 0;
+    for (char c : utf8) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+    }
+    return n;
+}
+
+std::optional<std::string> ShellFolder(const TRegistryFile& registry, std::string_view name) {
+    auto value = registry.ReadValue(ShellFoldersKey, name);
+    if (!value || value->Kind == TRegistryFile::TValueKind::Other || value->Data.empty()) {
+        return std::nullopt;
+    }
+    return value->Data;
+}
+
+}  // namespace
+
+std::string WineUserName() {
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_name && *pw->pw_name) {
+        return pw->pw_name;
+    }
+    const char* user = std::getenv("USER");
+    return user ? user : "";
+}
+
+std::optional<std::string> WineDefaultVariable(std::string_view name, const TRegistryFile& registry,
+                                               std::string_view wineUserName) {
+    const std::string user(wineUserName);
+    const std::string profile = "C:\\users\\" + user;
+    const std::string localAppData =
+        ShellFolder(registry, "Local AppData").value_or(profile + "\\AppData\\Local");
+    const struct {
+        std::string_view Name;
+        std::string Value;
+    } defaults[] = {
+        {"USERNAME", user},
+        {"USERPROFILE", profile},
+        {"APPDATA", ShellFolder(registry, "AppData").value_or(profile + "\\AppData\\Roaming")},
+        {"LOCALAPPDATA", localAppData},
+        {"TEMP", localAppData + "\\Temp"},
+        {"TMP", localAppData + "\\Temp"},
+        {"HOMEDRIVE", "C:"},
+        {"HOMEPATH", "\\users\\" + user},
+        {"PUBLIC", "C:\\users\\Public"},
+        {"ALLUSERSPROFILE", "C:\\ProgramData"},
+        {"ProgramData", "C:\\ProgramData"},
+        {"ProgramFiles", "C:\\Program Files"},
+        {"CommonProgramFiles", "C:\\Program Files\\Common Files"},
+        {"SystemDrive", "C:"},
+        {"SystemRoot", "C:\\windows"},
+        {"windir", "C:\\windows"},
+        {"ComSpec", "C:\\windows\\system32\\cmd.exe"},
+        {"OS", "Windows_NT"},
+    };
+    for (const auto& d : defaults) {
+        if (EqualsNoCase(d.Name, name)) return d.Value;
+    }
+    return std::nullopt;
+}
+
+TVariableLookup StoreRootVariables(const TRegistryFile& registry,
+                                   const TVariableLookup& environment,
+                                   std::string_view wineUserName) {
+    const bool wine = !registry.WinePrefix().empty();
+    std::string user(wineUserName);
+    // Values of the [Environment] key may refer to other variables themselves; they are
+    // expanded against the process environment and Wine's own, never against the key
+    // itself, so no chain of references can loop.
+    TVariableLookup base = [&registry, environment, wine,
+                            user](std::string_view name) -> std::optional<std::string> {
+        if (auto v = environment(name)) return v;
+        if (wine) return WineDefaultVariable(name, registry, user);
+        return std::nullopt;
+    };
+    return [&registry, environment, base, wine,
+            user](std::string_view name) -> std::optional<std::string> {
+        if (auto v = environment(name)) return v;
+        if (auto v = registry.ReadValue(EnvironmentKey, name)) {
+            if (v->Kind == TRegistryFile::TValueKind::String) return v->Data;
+            if (v->Kind == TRegistryFile::TValueKind::ExpandString) {
+                return ExpandEnvironmentStrings(v->Data, base);
+            }
+        }
+        if (wine) return WineDefaultVariable(name, registry, user);
+        return std::nullopt;
+    };
+}
+
+std::string LookupStoreRoot(const TRegistryFile& registry) {
+    return LookupStoreRoot(registry, GetEnvironmentVariableNoCase, WineUserName());
+}
+
+std::string LookupStoreRoot(const TRegistryFile& registry, const TVariableLookup& environment,
+                            std::string_view wineUserName) {
+    std::string root;
+    if (registry.KeyExists(MailClientKey))
+        root = ReadString(registry, MailClientKey, StoreRootValue);
+    if (root.empty() && registry.KeyExists(IdentitiesKey)) {
+        // The identity is used as read: an empty one makes a path that opens nothing.
+        std::string identity = ReadString(registry, IdentitiesKey, DefaultUserIdValue);
+        std::string key =
+            std::string(IdentitiesKey) + "\\" + identity + std::string(IdentityMailClientKey);
+        if (registry.KeyExists(key)) root = ReadString(registry, key, StoreRootValue);
+    }
+    if (root.empty()) return root;
+
+    std::string expanded =
+        ExpandEnvironmentStrings(root, StoreRootVariables(registry, environment, wineUserName));
+    if (CharacterCount(expanded) <= MaxExpandedStoreRootLength) root = std::move(expanded);
+
+    if (!registry.WinePrefix().empty()) root = MapWindowsPath(root, registry.WinePrefix());
+    return root;
+}
+
+}  // namespace lumbrook
