@@ -46,8 +46,8 @@ std::vector<std::string> TArgs::Positionals() const {
 
 std::string JsonText(std::string_view bytes) { return ToUtf8(bytes); }
 
-void PrintJsonLine(const nlohmann::json& value) {
-    std::cout << value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+void PrintJsonLine(const nlohmann::ordered_json& value) {
+    std::cout << value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
 std::int32_t ParseOffset(std::string_view text) {

@@ -36,7 +36,7 @@ private:
 
 // Store texts are 8-bit in the store's code page; JSON wants UTF-8.
 std::string JsonText(std::string_view bytes);
-void PrintJsonLine(const nlohmann::json& value);
+void PrintJsonLine(const nlohmann::ordered_json& value);
 
 std::int32_t ParseOffset(std::string_view text);
 

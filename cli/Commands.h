@@ -17,5 +17,6 @@ struct TCommand {
 int CmdFolders(TArgs& args);
 int CmdMessages(TArgs& args);
 int CmdText(TArgs& args);
+int CmdRender(TArgs& args);
 
 }  // namespace lumbrook::cli

@@ -17,6 +17,8 @@ const TCommand Commands[] = {
     {"folders", CmdFolders, "", "the folder list, one JSON object per line"},
     {"messages", CmdMessages, "FILE", "the message records of a folder file, one JSON object per line"},
     {"text", CmdText, "FILE OFFSET", "the raw text of the message at a data offset"},
+    {"render", CmdRender, "FILE OFFSET --out PAGE [--head] [--design NAME] [--fields LIST]",
+     "the message's page as the preview renders it, Content-ID files beside it"},
 };
 
 void PrintUsage(std::ostream& out) {

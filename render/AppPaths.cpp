@@ -1,0 +1,83 @@
+#include "render/AppPaths.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+
+#include "platform/Files.h"
+
+#ifndef LUMBROOK_DATA_DIR
+#define LUMBROOK_DATA_DIR "/usr/local/share/lumbrook"
+#endif
+
+namespace lumbrook {
+namespace fs = std::filesystem;
+
+namespace {
+std::string XdgDir(const char* variable, const char* fallbackUnderHome) {
+    if (const char* v = std::getenv(variable); v && *v == '/') return v;
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : "/tmp") + "/" + fallbackUnderHome;
+}
+
+bool EndsWithHtm(const std::string& name) {
+    if (name.size() < 4) return false;
+    std::string ext = name.substr(name.size() - 4);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".htm";
+}
+}  // namespace
+
+TAppPaths TAppPaths::ForProgram(const std::string& programDir) {
+    TAppPaths paths;
+    paths.ProgramDir = IncludeTrailingPathDelimiter(programDir);
+    paths.TemplateDirs.push_back(paths.ProgramDir + "template/");
+    if (::access(paths.ProgramDir.c_str(), W_OK) == 0) {
+        paths.OptionsFile = paths.ProgramDir + "options.dat";
+        paths.WorkDir = paths.ProgramDir + "Message/";
+    } else {
+        paths.OptionsFile = XdgDir("XDG_CONFIG_HOME", ".config") + "/lumbrook/options.dat";
+        paths.WorkDir = XdgDir("XDG_CACHE_HOME", ".cache") + "/lumbrook/Message/";
+        paths.TemplateDirs.push_back(IncludeTrailingPathDelimiter(LUMBROOK_DATA_DIR) + "template/");
+    }
+    return paths;
+}
+
+TAppPaths TAppPaths::ForThisProgram() {
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ForProgram(ec ? std::string(".") : exe.parent_path().string());
+}
+
+std::vector<std::string> ListDesignTemplates(const TAppPaths& paths) {
+    std::vector<std::string> names;
+    std::set<std::string> seen;
+    for (const auto& dir : paths.TemplateDirs) {
+        std::vector<std::string> here;
+        std::error_code ec;
+        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+            std::string name = it->path().filename().string();
+            if (EndsWithHtm(name) && !seen.count(name)) here.push_back(name);
+        }
+        std::sort(here.begin(), here.end());
+        for (auto& name : here) {
+            seen.insert(name);
+            names.push_back(std::move(name));
+        }
+    }
+    return names;
+}
+
+std::string DesignTemplatePath(const TAppPaths& paths, const std::string& name) {
+    if (name.empty()) return {};
+    for (const auto& dir : paths.TemplateDirs) {
+        if (FileExists(dir + name)) return dir + name;
+    }
+    return {};
+}
+
+}  // namespace lumbrook

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace lumbrook {
+
+// Where the program's own files live. Everything is found from the directory of
+// the program file, never from the current directory. An installed copy whose
+// directory cannot be written (a system-wide install) keeps the options and the
+// working directory in the user's XDG config and cache directories instead, and
+// also finds templates in the installed data directory.
+struct TAppPaths {
+    std::string ProgramDir;    // ends with a separator
+    std::string OptionsFile;   // "options.dat"
+    std::string WorkDir;       // "Message" + separator
+    std::vector<std::string> TemplateDirs;  // each ends with a separator, searched in order
+
+    static TAppPaths ForProgram(const std::string& programDir);
+    static TAppPaths ForThisProgram();  // from /proc/self/exe
+};
+
+// Names of the "*.htm" files of the template directories, in the order the box
+// shows them (by name within each directory; a name found twice counts once).
+std::vector<std::string> ListDesignTemplates(const TAppPaths& paths);
+
+// Full path of a template by its name: the first directory that holds it; empty
+// when no directory does or the name is empty.
+std::string DesignTemplatePath(const TAppPaths& paths, const std::string& name);
+
+}  // namespace lumbrook

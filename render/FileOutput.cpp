@@ -1,0 +1,66 @@
+#include "render/FileOutput.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "base/Errors.h"
+
+namespace lumbrook {
+namespace {
+
+void WriteWithFlags(const std::string& path, std::string_view bytes, int flags) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | flags, 0644);
+    if (fd < 0) throw MakeCreateError(path);
+    std::size_t done = 0;
+    bool ok = true;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0) ok = false;
+    if (!ok) throw MakeCreateError(path);
+}
+
+}  // namespace
+
+void WriteFileReplacing(const std::string& path, std::string_view bytes) {
+    WriteWithFlags(path, bytes, O_TRUNC);
+}
+
+void WriteFileNew(const std::string& path, std::string_view bytes) {
+    WriteWithFlags(path, bytes, O_EXCL);
+}
+
+std::string JoinLinesCRLF(const std::vector<std::string>& lines) {
+    std::size_t size = 0;
+    for (const auto& line : lines) size += line.size() + 2;
+    std::string out;
+    out.reserve(size);
+    for (const auto& line : lines) {
+        out += line;
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') continue;
+        lines.emplace_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+}  // namespace lumbrook

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumbrook {
+
+// Writers for every file the program produces. A file that cannot be created, or
+// whose bytes cannot all be written (a full disk, a lost mount), throws
+// EFCreateError naming the full path: a half-written file is never reported as done.
+
+// Creates or replaces the file. A symbolic link in its place is not followed.
+void WriteFileReplacing(const std::string& path, std::string_view bytes);
+
+// Creates a new file; an existing one (even one that appeared a moment ago) is
+// never touched and makes this throw.
+void WriteFileNew(const std::string& path, std::string_view bytes);
+
+// A page or text file: every line followed by CR LF.
+std::string JoinLinesCRLF(const std::vector<std::string>& lines);
+
+// Splits at CR LF, CR or LF; a final line break adds no empty line.
+std::vector<std::string> SplitLines(std::string_view text);
+
+}  // namespace lumbrook

@@ -1,0 +1,54 @@
+#include "render/OutputNaming.h"
+
+#include <sys/stat.h>
+
+#include "platform/DateTime.h"
+
+namespace lumbrook {
+
+std::string CleanFileName(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b > 0x7F) {
+            c = '_';
+            continue;
+        }
+        switch (c) {
+            case ':': case '.': case '/': case '\\': case '?':
+            case '*': case '"': case '<': case '>':
+                c = '_';
+                break;
+            default:
+                break;
+        }
+    }
+    return out;
+}
+
+std::string MessageDateText(const Toe5_MessageInfo& record) {
+    return FormatDateText(FileTimeToLocalDateTime(record.Date));
+}
+
+std::string MessageFileStem(const Toe5_MessageInfo& record, bool withDate) {
+    return CleanFileName(withDate ? record.Subject + " " + MessageDateText(record)
+                                  : record.Subject);
+}
+
+namespace {
+// lstat, so that a dangling symbolic link also counts as taken.
+bool NameTaken(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+}  // namespace
+
+std::string UniqueStem(const std::string& dir, const std::string& stem, std::string_view ext) {
+    if (!NameTaken(dir + stem + std::string(ext))) return stem;
+    for (unsigned long k = 0;; ++k) {
+        std::string candidate = stem + "_" + std::to_string(k);
+        if (!NameTaken(dir + candidate + std::string(ext))) return candidate;
+    }
+}
+
+}  // namespace lumbrook
