@@ -1,11 +1,11 @@
 #include "platform/Registry.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "platform/CodePage.h"
@@ -431,6 +431,23 @@ TCurrentUserFile LocateCurrentUserFile() {
     return {IncludeTrailingPathDelimiter(prefix) + "user.reg", prefix};
 }
 
+// The whole file, or nothing when it is missing, unreadable or not a regular file.
+std::optional<std::string> ReadRegularFile(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return std::nullopt;
+    struct stat st;
+    std::optional<std::string> data;
+    if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode)) {
+        data.emplace();
+        char buf[65536];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data->append(buf, n);
+        if (std::ferror(f)) data.reset();
+    }
+    std::fclose(f);
+    return data;
+}
+
 }  // namespace
 
 TRegistryFile TRegistryFile::Parse(std::string_view text) {
@@ -447,11 +464,9 @@ std::string TRegistryFile::CurrentUserFilePath() {
 TRegistryFile TRegistryFile::LoadCurrentUser() {
     TCurrentUserFile where = LocateCurrentUserFile();
     if (where.Path.empty()) return {};
-    std::ifstream in(where.Path, std::ios::binary);
-    if (!in) return {};
-    std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return {};
-    TRegistryFile reg = Parse(raw);
+    auto raw = ReadRegularFile(where.Path);
+    if (!raw) return {};
+    TRegistryFile reg = Parse(*raw);
     reg.SetWinePrefix(where.Prefix);
     return reg;
 }

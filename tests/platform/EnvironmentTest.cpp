@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include "PlatformTestSupport.h"
+#include "platform/Environment.h"
+
+namespace lumbrook {
+namespace {
+
+TEST(Environment, ExpandsAsWindowsDoes) {
+    const TVariableLookup lookup = [](std::string_view name) -> std::optional<std::string> {
+        std::string n(name);
+        for (char& c : n) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (n == "A") return "a";
+        if (n == "B") return "b";
+        if (n == "EMPTY") return "";
+        if (n == "WITH SPACE") return "ws";
+        if (n == "REF") return "%A%";
+        return std::nullopt;
+    };
+    const struct {
+        const char* In;
+        const char* Out;
+    } cases[] = {
+        {"", ""},
+        {"plain", "plain"},
+        {"%A%", "a"},
+        {"x%a%y%B%z", "xaybz"},
+        {"%A%%B%", "ab"},
+        {"%EMPTY%|", "|"},
+        {"%with space%", "ws"},
+        {"%REF%", "%A%"},  // a value is not expanded again
+        // An unknown name keeps both its signs, and its second sign may open the next pair.
+        {"%U%", "%U%"},
+        {"%U%A%", "%Ua"},
+        {"%U%A%B%", "%UaB%"},
+        {"%A%U%B%", "aUb"},
+        {"%A%B%", "aB%"},
+        // Unpaired and empty pairs.
+        {"100%", "100%"},
+        {"%A", "%A"},
+        {"%", "%"},
+        {"%%", "%%"},
+        {"%%A%", "%a"},
+        {"%%%", "%%%"},
+        {"50% of %A%", "50% of a"},
+        {"%A%%U%%B%", "a%U%b"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ExpandEnvironmentStrings(c.In, lookup), c.Out) << c.In;
+}
+
+TEST(Environment, ProcessEnvironmentIgnoresCase) {
+    test::TEnvGuard var("LumbrookTestVar", "value");
+    test::TEnvGuard upper("LUMBROOK_TWIN", "upper");
+    test::TEnvGuard lower("lumbrook_twin", "lower");
+    EXPECT_EQ(GetEnvironmentVariableNoCase("LUMBROOKTESTVAR"), "value");
+    EXPECT_EQ(GetEnvironmentVariableNoCase("lumbrook_twin"), "lower");
+    EXPECT_EQ(GetEnvironmentVariableNoCase("LUMBROOK_TWIN"), "upper");
+    EXPECT_FALSE(GetEnvironmentVariableNoCase("LumbrookTestVa"));
+    EXPECT_FALSE(GetEnvironmentVariableNoCase(""));
+    EXPECT_FALSE(GetEnvironmentVariableNoCase("LumbrookTestVar=value"));
+    EXPECT_EQ(ExpandEnvironmentStrings("<%lumbrooktestvar%>"), "<value>");
+}
+
+}  // namespace
+}  // namespace lumbrook
