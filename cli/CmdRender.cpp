@@ -11,6 +11,7 @@
 
 namespace lumbrook::cli {
 
+namespace {
 THeaderFields ParseFields(const std::optional<std::string>& list) {
     if (!list) return THeaderFields{};
     THeaderFields fields{false, false, false, false};
@@ -25,6 +26,8 @@ THeaderFields ParseFields(const std::optional<std::string>& list) {
     return fields;
 }
 
+}  // namespace
+
 TDesign ParseDesign(TArgs& args) {
     TDesign design;
     design.Apply = args.TakeFlag("--head");
@@ -38,6 +41,7 @@ TDesign ParseDesign(TArgs& args) {
     return design;
 }
 
+namespace {
 Toe5_MessageInfo FindRecord(const std::string& folderFile, std::int32_t dataOffset) {
     TMessageList messages;
     ReadIndexFile(folderFile, messages);
@@ -49,6 +53,7 @@ Toe5_MessageInfo FindRecord(const std::string& folderFile, std::int32_t dataOffs
     none.DataOffset = dataOffset;
     return none;
 }
+}  // namespace
 
 int CmdRender(TArgs& args) {
     auto out = args.TakeOption("--out");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CliCommon.h"
+#include "render/Render.h"
 
 namespace lumbrook::cli {
 
@@ -18,5 +19,10 @@ int CmdFolders(TArgs& args);
 int CmdMessages(TArgs& args);
 int CmdText(TArgs& args);
 int CmdRender(TArgs& args);
+int CmdSave(TArgs& args);
+int CmdExport(TArgs& args);
+
+// --head, --design NAME and --fields LIST, shared by render and export.
+TDesign ParseDesign(TArgs& args);
 
 }  // namespace lumbrook::cli

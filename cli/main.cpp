@@ -19,6 +19,11 @@ const TCommand Commands[] = {
     {"text", CmdText, "FILE OFFSET", "the raw text of the message at a data offset"},
     {"render", CmdRender, "FILE OFFSET --out PAGE [--head] [--design NAME] [--fields LIST]",
      "the message's page as the preview renders it, Content-ID files beside it"},
+    {"save", CmdSave, "FILE --to DIR [--date] [OFFSET...]",
+     "the raw messages as .eml files (all messages when no offset is given)"},
+    {"export", CmdExport,
+     "FILE --to DIR [--format html|txt|same] [--date] [--head] [--design NAME] [--fields LIST] [OFFSET...]",
+     "the messages as .HTM pages or .txt files"},
 };
 
 void PrintUsage(std::ostream& out) {

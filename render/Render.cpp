@@ -144,13 +144,17 @@ std::string ConvertCIDLine(std::string line) {
     return line;
 }
 
-void ConvertCIDSave(const std::vector<std::string>& Lines, const std::string& FileName) {
+std::string ConvertCIDPage(const std::vector<std::string>& Lines) {
     std::string page;
     for (const auto& line : Lines) {
         page += ConvertCIDLine(line);
         page += "\r\n";
     }
-    WriteFileReplacing(FileName, page);
+    return page;
+}
+
+void ConvertCIDSave(const std::vector<std::string>& Lines, const std::string& FileName) {
+    WriteFileReplacing(FileName, ConvertCIDPage(Lines));
 }
 
 }  // namespace lumbrook

@@ -65,6 +65,8 @@ void ConvertCIDSave(const std::vector<std::string>& Lines, const std::string& Fi
 
 // Rewrites one line as ConvertCIDSave does.
 std::string ConvertCIDLine(std::string line);
+// The page file's bytes as ConvertCIDSave writes them.
+std::string ConvertCIDPage(const std::vector<std::string>& Lines);
 
 }  // namespace lumbrook
 
