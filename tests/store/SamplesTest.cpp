@@ -1,0 +1,158 @@
+// Files written by Outlook Express itself (skipped when the samples are absent).
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "store/oexpress.h"
+
+namespace lumbrook {
+namespace {
+
+const std::string SamplesDir = LUMBROOK_SAMPLES_DIR;
+
+class SamplesTest : public ::testing::Test {
+  protected:
+    void UseStore(const std::string& sub) {
+        const std::string dir = SamplesDir + "/" + sub;
+        if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << dir << " is absent";
+        SetStoreRootOverride(dir);
+    }
+    void TearDown() override { SetStoreRootOverride(std::nullopt); }
+};
+
+// An independent look at a raw text: header lines ("Name: value" or folded
+// continuations) up to an empty line, then a body; CR LF line ends throughout
+// the header; no zero bytes anywhere.
+::testing::AssertionResult LooksLikeAMessage(std::string_view text) {
+    if (text.find('\0') != std::string_view::npos)
+        return ::testing::AssertionFailure() << "zero byte in text";
+    const std::size_t end = text.find("\r\n\r\n");
+    if (end == std::string_view::npos) return ::testing::AssertionFailure() << "no header end";
+    std::string_view header = text.substr(0, end + 2);
+    bool sawFrom = false;
+    while (!header.empty()) {
+        std::size_t eol = header.find("\r\n");
+        if (eol == std::string_view::npos) return ::testing::AssertionFailure() << "bare line end";
+        std::string_view line = header.substr(0, eol);
+        header.remove_prefix(eol + 2);
+        if (line.find('\n') != std::string_view::npos || line.find('\r') != std::string_view::npos)
+            return ::testing::AssertionFailure() << "stray line break in: " << line;
+        if (line.empty()) return ::testing::AssertionFailure() << "empty header line";
+        if (line[0] == ' ' || line[0] == '\t') continue;
+        std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos || colon == 0)
+            return ::testing::AssertionFailure() << "not a header line: " << line;
+        for (char c : line.substr(0, colon))
+            if (c <= ' ' || c > '~')
+                return ::testing::AssertionFailure() << "bad field name: " << line;
+        if (line.substr(0, colon) == "From") sawFrom = true;
+    }
+    if (!sawFrom) return ::testing::AssertionFailure() << "no From: header";
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(SamplesTest, IpedFolderOf28Messages) {
+    UseStore("IPED");
+    TMessageList list;
+    ReadIndexFile("test_OutlookDBX.dbx", list);
+    ASSERT_EQ(list.size(), 28u);
+    EXPECT_EQ(list[1].Subject, "Mensagem teste");
+    EXPECT_EQ(list[3].Subject.rfind("Fw: (Reminder) Share your experience with Copilot", 0), 0u);
+    EXPECT_EQ(list[9].Subject,
+              "Fw: Cat\xF3lica EAD \x96 \x93Rematr\xED"
+              "cula\x94 foi criada");
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const auto& m = list[i];
+        SCOPED_TRACE("message " + std::to_string(i));
+        EXPECT_EQ(m.Entry80, static_cast<std::int32_t>(i) + 2);
+        EXPECT_NE(m.Date, 0u);
+        EXPECT_FALSE(m.From.empty());
+        std::string text = ReadMessageText("test_OutlookDBX.dbx", m.DataOffset);
+        // Outlook Express keeps the size of the message in entry 0x91.
+        EXPECT_EQ(text.size(), static_cast<std::size_t>(m.Entry91));
+        EXPECT_TRUE(LooksLikeAMessage(text));
+    }
+}
+
+TEST_F(SamplesTest, FolderList) {
+    UseStore("DbxOutlookExpress");
+    TFolderList list;
+    ReadIndexFile("folders.dbx", list);
+    // Eight records; three carry neither a file name (0x03) nor 0x06 and are
+    // dropped by the acceptance test: the folders whose files were never created.
+    // Whether a named file exists is not looked at.
+    ASSERT_EQ(list.size(), 5u);
+    struct TExpected {
+        std::int32_t FolderId, ParentId;
+        const char* Name;
+        const char* FileName;
+        bool IsSpecial;
+    };
+    const TExpected expected[] = {
+        {-1, -1, "Outlook Express", "", false}, {1, -1, "Local Folders", "", false},
+        {4, 1, "Inbox", "Inbox.dbx", true},     {5, 1, "Outbox", "Outbox.dbx", true},
+        {9, -1, "Hotmail", "", false},
+    };
+    for (std::size_t i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(list[i].FolderId, expected[i].FolderId);
+        EXPECT_EQ(list[i].ParentId, expected[i].ParentId);
+        EXPECT_EQ(list[i].Name, expected[i].Name);
+        EXPECT_EQ(list[i].FileName, expected[i].FileName);
+        EXPECT_EQ(list[i].IsSpecial, expected[i].IsSpecial);
+    }
+}
+
+TEST_F(SamplesTest, OtherFilesOfTheFirstStore) {
+    UseStore("DbxOutlookExpress");
+    TMessageList inbox, outbox, offline;
+    ReadIndexFile("Inbox.dbx", inbox);
+    ASSERT_EQ(inbox.size(), 1u);
+    EXPECT_EQ(inbox[0].Subject, "Welcome to Outlook Express 6");
+    EXPECT_EQ(inbox[0].From, "Microsoft Outlook Express Team");
+    std::string text = ReadMessageText("Inbox.dbx", inbox[0].DataOffset);
+    EXPECT_EQ(text.size(), static_cast<std::size_t>(inbox[0].Entry91));
+    EXPECT_TRUE(LooksLikeAMessage(text));
+
+    ReadIndexFile("Outbox.dbx", outbox);
+    EXPECT_TRUE(outbox.empty());
+    // Not a message file at all: whatever it yields, it yields without harm.
+    EXPECT_NO_THROW(ReadIndexFile("Offline.dbx", offline));
+    for (const auto& m : offline) EXPECT_NO_THROW(ReadMessageText("Offline.dbx", m.DataOffset));
+}
+
+TEST_F(SamplesTest, SingleMessageFiles) {
+    struct TCase {
+        const char* Dir;
+        const char* File;
+        std::size_t Count;
+    };
+    const TCase cases[] = {{"Mail-Transport-Dbx", "test.dbx", 1},
+                           {"Mail-Transport-Dbx", "test1.dbx", 1},
+                           {"dbxconvert", "test.dbx", 2}};
+    for (const auto& c : cases) {
+        UseStore(c.Dir);
+        SCOPED_TRACE(std::string(c.Dir) + "/" + c.File);
+        TMessageList list;
+        ReadIndexFile(c.File, list);
+        ASSERT_EQ(list.size(), c.Count);
+        for (const auto& m : list) {
+            std::string text = ReadMessageText(c.File, m.DataOffset);
+            EXPECT_EQ(text.size(), static_cast<std::size_t>(m.Entry91));
+            EXPECT_TRUE(LooksLikeAMessage(text));
+        }
+    }
+    UseStore("dbxconvert");
+    TMessageList list;
+    ReadIndexFile("test.dbx", list);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].Subject, "Subject #1");
+    EXPECT_EQ(ReadMessageText("test.dbx", list[0].DataOffset).size(), 1195u);
+    EXPECT_EQ(ReadMessageText("test.dbx", list[1].DataOffset).size(), 18490u);
+}
+
+}  // namespace
+}  // namespace lumbrook
