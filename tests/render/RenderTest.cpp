@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "base/Errors.h"
+#include "render/FileOutput.h"
+#include "render/Render.h"
+#include "tests/render/RenderTestSupport.h"
+
+namespace lumbrook {
+namespace {
+
+using test::ReadFileBytes;
+using test::Record;
+using test::TTempDir;
+
+const std::string PlainHelloBye =
+    "From: a@b.example\r\nContent-Type: text/plain\r\n\r\nHello\r\nBye\r\n";
+
+std::vector<std::string> PageLines(std::string_view raw, const Toe5_MessageInfo& record,
+                                   const TDesign& design) {
+    TMailMessage message;
+    message.LoadText(raw);
+    message.LocateBodies();
+    BuildPageLines(message, record, design);
+    return message.HtmlLines;
+}
+
+TEST(Render, PlainTextPageWithoutDesignIsTheEscapedLinesWithBreaks) {
+    TTempDir dir;
+    TTempFiles temp;
+    const std::string page = RenderMessagePage(PlainHelloBye, Record("Hi"), TDesign{},
+                                               dir.Str() + "/", "mail.htm", &temp);
+    EXPECT_EQ(ReadFileBytes(page), "Hello<BR>\r\nBye<BR>\r\n");
+    ASSERT_EQ(temp.Paths().size(), 1u);
+    EXPECT_EQ(temp.Paths()[0], page);
+
+    // An address in angle brackets shows as text instead of vanishing as a tag.
+    const auto lines = PageLines(
+        "Content-Type: text/plain\r\n\r\nTo <a@b.example> & \"you\"\r\n", Record("x"), TDesign{});
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "To &lt;a@b.example&gt; &amp; &quot;you&quot;<BR>");
+}
+
+TEST(Render, HeaderTableRowsFollowTheFieldBoxesInTheirFixedOrder) {
+    TDesign design;
+    design.Apply = true;
+    auto record = Record("Re: <b>x</b>", "Ann & Co", "Bob");
+    const auto lines = PageLines(PlainHelloBye, record, design);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0],
+              "<table><tr><td><b>From:</b></td><td>Ann &amp; Co</td></tr>"
+              "<tr><td><b>To:</b></td><td>Bob</td></tr>"
+              "<tr><td><b>Date:</b></td><td>12/06/26 14:05:09</td></tr>"
+              "<tr><td><b>Subject:</b></td><td>Re: &lt;b&gt;x&lt;/b&gt;</td></tr></table><hr><p>");
+    EXPECT_EQ(lines[1], "Hello<BR>");
+    EXPECT_EQ(lines[2], "Bye<BR>");
+    EXPECT_EQ(lines[3], "");  // the content ends with a line break of its own
+
+    design.Fields = THeaderFields{false, true, false, true};
+    EXPECT_EQ(PageLines(PlainHelloBye, record, design)[0],
+              "<table><tr><td><b>To:</b></td><td>Bob</td></tr>"
+              "<tr><td><b>Subject:</b></td><td>Re: &lt;b&gt;x&lt;/b&gt;</td></tr></table><hr><p>");
+
+    // No box checked: no table at all, but the template still applies.
+    TTempDir dir;
+    dir.Write("t.htm", "<h1>\n%%UEBERSCHRIFT%%\n</h1>\n%%INHALT%%\n");
+    design.Fields = THeaderFields{false, false, false, false};
+    design.TemplatePath = dir / "t.htm";
+    EXPECT_EQ(PageLines(PlainHelloBye, record, design),
+              (std::vector<std::string>{"<h1>", "Re: &lt;b&gt;x&lt;/b&gt;", "</h1>", "Hello<BR>",
+                                        "Bye<BR>", ""}));
+}
+
+TEST(Render, TemplatePlaceholdersAreWholeLinesOnly) {
+    TTempDir dir;
+    TDesign design;
+    design.Apply = true;
+    design.Fields = THeaderFields{false, false, false, false};
+    auto render = [&](const std::string& templateText, const Toe5_MessageInfo& record) {
+        dir.Write("t.htm", templateText);
+        design.TemplatePath = dir / "t.htm";
+        return PageLines(PlainHelloBye, record, design);
+    };
+    const auto record = Record("Sub", "F", "T", test::FileTimeUtc(2005, 1, 1));
+
+    EXPECT_TRUE(render("", record).empty());
+    EXPECT_EQ(render("<p>no content here</p>\r\n", record),
+              (std::vector<std::string>{"<p>no content here</p>"}));
+    // An indented placeholder is ordinary text.
+    EXPECT_EQ(render(" %%INHALT%%\n", record), (std::vector<std::string>{" %%INHALT%%"}));
+    EXPECT_EQ(render("%%INHALT%%\r%%INHALT%%\n", record),
+              (std::vector<std::string>{"Hello<BR>", "Bye<BR>", "", "Hello<BR>", "Bye<BR>", ""}));
+    // Midnight: the date text has no time.
+    EXPECT_EQ(render("%%UNTERSCHRIFT%%", record), (std::vector<std::string>{"Sub of F to T from 01/01/05"}));
+    const auto untitled = Record("", "F", "T", test::FileTimeUtc(2005, 1, 1));
+    EXPECT_EQ(render("%%UEBERSCHRIFT%%\n%%UNTERSCHRIFT%%", untitled),
+              (std::vector<std::string>{"eMail message", " of F to T from 01/01/05"}));
+
+    // A template that cannot be read leaves the content alone.
+    design.TemplatePath = dir / "missing.htm";
+    EXPECT_EQ(PageLines(PlainHelloBye, record, design),
+              (std::vector<std::string>{"Hello<BR>", "Bye<BR>", ""}));
+}
+
+TEST(Render, ContentIdPartsAreWrittenBesideThePageAndReferencesMadeRelative) {
+    const std::string raw =
+        "Content-Type: multipart/related; boundary=\"b\"\r\n\r\n"
+        "--b\r\nContent-Type: text/html\r\n\r\n"
+        "<img src=\"cid:logo\"><img src='cid:logo'><IMG SRC=\"CID:second\">\r\n"
+        "--b\r\nContent-Type: image/gif\r\nContent-Transfer-Encoding: base64\r\n"
+        "Content-ID: <logo>\r\n\r\nR0lGODlh\r\n"
+        "--b\r\nContent-Type: image/gif\r\nContent-ID: \"<second>\"\r\n\r\nraw bytes\r\n"
+        "--b--\r\n";
+    TTempDir dir;
+    TTempFiles temp;
+    const std::string page =
+        RenderMessagePage(raw, Record("x"), TDesign{}, dir.Str() + "/", "mail.htm", &temp);
+    EXPECT_EQ(ReadFileBytes(dir / "logo"), "GIF89a");
+    EXPECT_EQ(ReadFileBytes(dir / "second"), "raw bytes\r\n");
+    EXPECT_EQ(ReadFileBytes(page), "<img src=\"logo\"><img src='cid:logo'><IMG SRC=\"second\">\r\n");
+    EXPECT_EQ(temp.Paths(), (std::vector<std::string>{dir / "logo", dir / "second", page}));
+
+    temp.DeleteTempFiles();
+    EXPECT_TRUE(temp.Paths().empty());
+    EXPECT_FALSE(std::filesystem::exists(page));
+    EXPECT_FALSE(std::filesystem::exists(dir / "logo"));
+}
+
+TEST(Render, ContentIdThatWouldLeaveTheDirectoryIsRefused) {
+    TTempDir dir;
+    dir.MakeDirs("work");
+    for (const std::string id : {"../escape", "a/b", "..", ".", "x\\y"}) {
+        const std::string raw =
+            "Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\nContent-Type: text/html\r\n\r\n"
+            "<p>hi</p>\r\n--b\r\nContent-Type: image/gif\r\nContent-ID: <" +
+            id + ">\r\n\r\nEVIL\r\n--b--\r\n";
+        try {
+            RenderMessagePage(raw, Record("x"), TDesign{}, dir / "work/", "mail.htm", nullptr);
+            ADD_FAILURE() << "accepted " << id;
+        } catch (const EFCreateError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "Datei " + (dir / "work/") + id + " kann nicht erstellt werden");
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "escape"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "work"));
+}
+
+TEST(Render, ConvertCidLineRewritesQuotedReferencesAndBaseElements) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"<img src=\"cid:logo.gif\">", "<img src=\"logo.gif\">"},
+        {"\"Cid:a\" \"cID:b\"", "\"a\" \"b\""},
+        {"\"cid:cid:x\"", "\"x\""},
+        {"src=cid:x src='cid:y'", "src=cid:x src='cid:y'"},
+        {"<BASE href=\"http://x/\">", "<BBSE href=\"http://x/\">"},
+        {"<base href=a><Base href=b>", "<bBse href=a><BBse href=b>"},
+        {"no change", "no change"},
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(ConvertCIDLine(in), out) << in;
+}
+
+TEST(FileOutput, LinesSplitAtEveryBreakAndWriteFailuresAreReported) {
+    EXPECT_EQ(SplitLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_EQ(SplitLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
+    EXPECT_TRUE(SplitLines("").empty());
+    EXPECT_EQ(JoinLinesCRLF({"a", ""}), "a\r\n\r\n");
+
+    // A full disk is an error, never a page reported as written.
+    if (std::filesystem::exists("/dev/full")) {
+        EXPECT_THROW(WriteFileReplacing("/dev/full", "bytes"), EFCreateError);
+    }
+    TTempDir dir;
+    dir.Write("taken", "mine");
+    EXPECT_THROW(WriteFileNew(dir / "taken", "other"), EFCreateError);
+    EXPECT_EQ(ReadFileBytes(dir / "taken"), "mine");
+    EXPECT_THROW(WriteFileReplacing(dir / "no/such/dir/file", "x"), EFCreateError);
+    // A link planted in the working directory is not followed.
+    std::filesystem::create_symlink(dir / "taken", dir / "link");
+    EXPECT_THROW(WriteFileReplacing(dir / "link", "x"), EFCreateError);
+    EXPECT_EQ(ReadFileBytes(dir / "taken"), "mine");
+}
+
+}  // namespace
+}  // namespace lumbrook
