@@ -49,14 +49,26 @@ int HexDigit(char c) {
 }
 
 // The file's bytes as UTF-8: regedit writes UTF-16LE (with a byte order mark),
-// REGEDIT4 files are in the ANSI code page, Wine writes ASCII with escapes.
+// REGEDIT4 files are in the ANSI code page, Wine writes ASCII with escapes. Lines
+// are taken one by one, so that one stray byte does not turn a whole UTF-8 file
+// into code page text.
 std::string DecodeFileText(std::string_view raw) {
     if (raw.size() >= 2 && raw[0] == '\xFF' && raw[1] == '\xFE') {
         return Utf16LeToUtf8(raw.substr(2));
     }
     if (raw.size() >= 2 && raw[0] != '\0' && raw[1] == '\0') return Utf16LeToUtf8(raw);
     if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF") raw.remove_prefix(3);
-    return ToUtf8(raw);
+    if (IsValidUtf8(raw)) return std::string(raw);
+    std::string text;
+    text.reserve(raw.size() + raw.size() / 8);
+    std::size_t pos = 0;
+    while (pos < raw.size()) {
+        std::size_t nl = raw.find('\n', pos);
+        std::size_t end = nl == std::string_view::npos ? raw.size() : nl + 1;
+        text += ToUtf8(raw.substr(pos, end - pos));
+        pos = end;
+    }
+    return text;
 }
 
 // Collects a string's text, UTF-16 code units from Wine's \x escapes included:

@@ -8,16 +8,21 @@
 namespace lumbrook {
 
 // Read-only stand-in for the current user's registry (HKEY_CURRENT_USER), loaded
-// from a registry file in the text format shared by Windows' registry export
-// ("Windows Registry Editor Version 5.00", "REGEDIT4") and Wine's user.reg.
-// Key paths are relative to HKEY_CURRENT_USER, with or without a leading
-// backslash; key and value names compare without regard to case.
+// from a registry file: a Windows registry export ("Windows Registry Editor
+// Version 5.00" in UTF-16LE or UTF-8, or "REGEDIT4" in the ANSI code page; keys
+// outside HKEY_CURRENT_USER are ignored) or Wine's user.reg ("WINE REGISTRY
+// Version 2", keys relative to HKEY_CURRENT_USER, Wine's escapes). A key implies
+// its parents. Key paths are relative to HKEY_CURRENT_USER, with or without a
+// leading backslash; key and value names compare without regard to ASCII case;
+// a path with an empty component ("Identities\\Software") names no key.
 class TRegistryFile {
   public:
     enum class TValueKind { String, ExpandString, Other };
     struct TValue {
         TValueKind Kind = TValueKind::Other;
-        std::string Data;  // UTF-8 for the two string kinds
+        // UTF-8 for the two string kinds, up to the first zero character; the raw
+        // bytes (a dword as four bytes, little-endian) for the others.
+        std::string Data;
     };
 
     // An empty registry: every key is missing.
@@ -27,7 +32,9 @@ class TRegistryFile {
     static TRegistryFile Parse(std::string_view text);
 
     // The current user's registry: the file named by LUMBROOK_REGISTRY, else
-    // $WINEPREFIX/user.reg, else ~/.wine/user.reg. A missing file gives an empty registry.
+    // $WINEPREFIX/user.reg, else ~/.wine/user.reg. A missing or unreadable file gives
+    // an empty registry. The two Wine routes, and a LUMBROOK_REGISTRY file named
+    // user.reg beside a dosdevices directory, set WinePrefix.
     static TRegistryFile LoadCurrentUser();
     static std::string CurrentUserFilePath();
 

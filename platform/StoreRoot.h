@@ -23,7 +23,8 @@ std::string LookupStoreRoot(const TRegistryFile& registry, const TVariableLookup
 
 // The variables a store root may refer to: the process environment first, then the
 // registry's [Environment] key, then (for a Wine registry, one with a prefix) the
-// variables Wine defines for its processes.
+// variables Wine defines for its processes. The lookup refers to registry, which
+// must outlive it.
 TVariableLookup StoreRootVariables(const TRegistryFile& registry,
                                    const TVariableLookup& environment,
                                    std::string_view wineUserName);

@@ -114,6 +114,13 @@ TEST(RegistryFile, Regedit4IsInTheAnsiCodePage) {
     ExpectValue(reg, "\\Software\\Microsoft\\Outlook Express", "Name", TKind::String,
                 "Z\xC3\xBCrich");
     ExpectValue(reg, "\\Software\\Microsoft\\Outlook Express", "Odd", TKind::String, "A");
+
+    // One stray code page byte leaves the UTF-8 lines of a file alone.
+    TRegistryFile mixed = TRegistryFile::Parse(
+        "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A]\n"
+        "\"u\"=\"M\xC3\xBCll\"\n\"a\"=\"M\xFCll\"\n");
+    ExpectValue(mixed, "A", "u", TKind::String, "M\xC3\xBCll");
+    ExpectValue(mixed, "A", "a", TKind::String, "M\xC3\xBCll");
 }
 
 TEST(RegistryFile, WineFormatWithEscapes) {
