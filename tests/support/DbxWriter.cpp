@@ -155,6 +155,7 @@ class TFileSink : public TSink {
         if (F) std::fclose(F);
     }
     void Write(const void* data, std::size_t size) override {
+        if (size == 0) return;
         if (std::fwrite(data, 1, size, F) != size) throw std::runtime_error("cannot write " + Path);
     }
     void Close() {

@@ -1,0 +1,247 @@
+// Writes the demo store from its readable sources:
+//   lumbrook-make-demo-store SOURCE_DIR OUTPUT_DIR
+// SOURCE_DIR holds folders.tsv (FolderId, ParentId, Special, FileName, Name; tab-
+// separated, '#' comments) and messages/<FileName without ".dbx">/*.eml. OUTPUT_DIR
+// gets Folders.dbx and one message file per folder that names one.
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tests/support/DbxWriter.h"
+
+namespace fs = std::filesystem;
+using namespace lumbrook;
+
+namespace {
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+std::vector<std::string> Split(std::string_view line, char sep) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t at = line.find(sep, start);
+        out.emplace_back(line.substr(start, at == std::string_view::npos ? at : at - start));
+        if (at == std::string_view::npos) return out;
+        start = at + 1;
+    }
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// Every line end (LF, CR or CR LF) becomes CR LF, as stored texts have them.
+std::string ToCrLf(std::string_view in) {
+    std::string out;
+    out.reserve(in.size() + in.size() / 32);
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        char c = in[i];
+        if (c == '\r') {
+            out += "\r\n";
+            if (i + 1 < in.size() && in[i + 1] == '\n') ++i;
+        } else if (c == '\n') {
+            out += "\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The first header field of that name, unfolded (continuation lines joined with
+// their leading white space), trimmed; raw bytes.
+std::optional<std::string> HeaderValue(std::string_view text, std::string_view name) {
+    std::vector<std::string> fields;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t eol = text.find("\r\n", pos);
+        std::string_view line = text.substr(pos, eol == std::string_view::npos ? eol : eol - pos);
+        pos = eol == std::string_view::npos ? text.size() : eol + 2;
+        if (line.empty()) break;
+        if ((line[0] == ' ' || line[0] == '\t') && !fields.empty())
+            fields.back() += line;
+        else
+            fields.emplace_back(line);
+    }
+    for (const auto& f : fields) {
+        std::size_t colon = f.find(':');
+        if (colon != std::string::npos &&
+            EqualNoCase(Trim(std::string_view(f).substr(0, colon)), name))
+            return std::string(Trim(std::string_view(f).substr(colon + 1)));
+    }
+    return std::nullopt;
+}
+
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+// "[Day,] DD Mon YYYY HH:MM[:SS] zone" as seconds since 1970 (UTC).
+std::optional<std::int64_t> ParseRfc2822Date(std::string_view value) {
+    std::string s(value);
+    if (auto comma = s.find(','); comma != std::string::npos) s = s.substr(comma + 1);
+    for (char& c : s)
+        if (c == '\t') c = ' ';
+    std::istringstream in(s);
+    std::string day, month, year, time, zone;
+    if (!(in >> day >> month >> year >> time)) return std::nullopt;
+    in >> zone;
+    static const char* const months[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                         "jul", "aug", "sep", "oct", "nov", "dec"};
+    int mon = 0;
+    for (int i = 0; i < 12; ++i)
+        if (EqualNoCase(month.substr(0, 3), months[i])) mon = i + 1;
+    if (!mon) return std::nullopt;
+    int d = 0, y = 0, hh = 0, mm = 0, ss = 0;
+    try {
+        d = std::stoi(day);
+        y = std::stoi(year);
+    } catch (...) {
+        return std::nullopt;
+    }
+    if (year.size() <= 2)
+        y += y < 50 ? 2000 : 1900;
+    else if (year.size() == 3)
+        y += 1900;
+    if (std::sscanf(time.c_str(), "%d:%d:%d", &hh, &mm, &ss) < 2) return std::nullopt;
+    if (d < 1 || d > 31 || hh > 23 || mm > 59 || ss > 60) return std::nullopt;
+
+    int offset = 0;  // minutes east of UTC
+    if (!zone.empty() && (zone[0] == '+' || zone[0] == '-') && zone.size() >= 5) {
+        int hhmm = std::atoi(zone.substr(1, 4).c_str());
+        offset = (hhmm / 100) * 60 + hhmm % 100;
+        if (zone[0] == '-') offset = -offset;
+    } else {
+        static const struct {
+            const char* Name;
+            int Hours;
+        } zones[] = {{"UT", 0},   {"GMT", 0},  {"Z", 0},    {"EST", -5}, {"EDT", -4}, {"CST", -6},
+                     {"CDT", -5}, {"MST", -7}, {"MDT", -6}, {"PST", -8}, {"PDT", -7}};
+        for (const auto& z : zones)
+            if (EqualNoCase(zone, z.Name)) offset = z.Hours * 60;
+    }
+    std::int64_t t =
+        DaysFromCivil(y, static_cast<unsigned>(mon), static_cast<unsigned>(d)) * 86400 + hh * 3600 +
+        mm * 60 + ss;
+    return t - std::int64_t(offset) * 60;
+}
+
+std::vector<TDbxFolder> ReadFolders(const fs::path& tsv) {
+    std::vector<TDbxFolder> folders;
+    std::istringstream in(ReadFile(tsv));
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> f = Split(line, '\t');
+        if (f.size() != 5)
+            throw std::runtime_error(tsv.string() + ":" + std::to_string(number) +
+                                     ": expected 5 tab-separated fields");
+        TDbxFolder folder;
+        folder.FolderId = std::stoi(f[0]);
+        int parent = std::stoi(f[1]);
+        if (parent != -1) folder.ParentId = parent;
+        folder.IsSpecial = f[2] == "1";
+        if (f[3] != "-") folder.FileName = f[3];
+        folder.Name = f[4];
+        folders.push_back(std::move(folder));
+    }
+    return folders;
+}
+
+std::vector<TDbxRecord> ReadMessages(const fs::path& dir, std::int32_t& nextId) {
+    std::vector<TDbxRecord> records;
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) return records;  // a folder without messages yet
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.is_regular_file() && e.path().extension() == ".eml") files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    for (const auto& file : files) {
+        TDbxMessage m;
+        m.MessageId = nextId++;
+        m.RawText = ToCrLf(ReadFile(file));
+        m.From = HeaderValue(m.RawText, "From").value_or("");
+        m.To = HeaderValue(m.RawText, "To").value_or("");
+        m.Subject = HeaderValue(m.RawText, "Subject").value_or("");
+        if (auto date = HeaderValue(m.RawText, "Date")) {
+            if (auto t = ParseRfc2822Date(*date))
+                m.Date = UnixTimeToFileTime(*t);
+            else
+                std::cerr << file.string() << ": warning: unreadable Date: " << *date << "\n";
+        }
+        records.push_back(MessageRecord(m));
+    }
+    return records;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: lumbrook-make-demo-store SOURCE_DIR OUTPUT_DIR\n";
+        return 2;
+    }
+    try {
+        const fs::path source = argv[1];
+        const fs::path output = argv[2];
+        fs::create_directories(output);
+        // Files of folders that are no longer in the sources must not linger.
+        for (const auto& e : fs::directory_iterator(output))
+            if (e.is_regular_file() && e.path().extension() == ".dbx") fs::remove(e.path());
+
+        std::vector<TDbxFolder> folders = ReadFolders(source / "folders.tsv");
+        std::vector<TDbxRecord> folderRecords;
+        for (const auto& f : folders) folderRecords.push_back(FolderRecord(f));
+        TDbxFileOptions folderOptions;
+        folderOptions.Kind = TDbxFileKind::Folders;
+        WriteDbx((output / "Folders.dbx").string(), folderRecords, folderOptions);
+
+        std::int32_t nextId = 1;
+        for (const auto& f : folders) {
+            if (!f.FileName) continue;
+            std::string stem = fs::path(*f.FileName).stem().string();
+            std::vector<TDbxRecord> records = ReadMessages(source / "messages" / stem, nextId);
+            WriteDbx((output / *f.FileName).string(), records);
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "lumbrook-make-demo-store: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
