@@ -278,6 +278,16 @@ class TCodePage {
         });
     }
 
+    // Built without iconv, so that a code page is at hand in every case.
+    static std::unique_ptr<TCodePage> Latin1() {
+        std::unique_ptr<TCodePage> cp(new TCodePage);
+        for (int b = 0; b < 256; ++b) {
+            cp->Table[b] = Utf8Of(char32_t(b));
+            cp->FromUnicode[char32_t(b)] = static_cast<std::uint8_t>(b);
+        }
+        return cp;
+    }
+
   private:
     TCodePage() = default;
 
@@ -368,8 +378,9 @@ const TCodePage& CodePageFor(std::string_view name) {
     } else if (name != DefaultCodePageName) {
         found = &CodePageFor(DefaultCodePageName);
     } else {
-        // Without iconv's CP1252 nothing better than Latin-1 is at hand.
-        auto latin1 = TCodePage::Open("ISO-8859-1");
+        // Without iconv's CP1252 (no conversion modules installed) nothing better
+        // than Latin-1 is at hand.
+        auto latin1 = TCodePage::Latin1();
         found = latin1.get();
         opened.emplace(key, std::move(latin1));
     }

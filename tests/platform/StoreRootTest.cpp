@@ -160,9 +160,6 @@ TEST(StoreRoot, WineRegistryExpandsWineVariablesAndMapsOntoThePrefix) {
     EXPECT_EQ(WineDefaultVariable("appdata", shell, "joe"), "C:\\users\\joe\\Application Data");
     EXPECT_EQ(WineDefaultVariable("LOCALAPPDATA", shell, "joe"), "C:\\users\\joe\\AppData\\Local");
     EXPECT_EQ(WineDefaultVariable("Temp", shell, "joe"), "C:\\users\\joe\\AppData\\Local\\Temp");
-    EXPECT_EQ(WineDefaultVariable("USERNAME", shell, "joe"), "joe");
-    EXPECT_EQ(WineDefaultVariable("windir", shell, "joe"), "C:\\windows");
-    EXPECT_EQ(WineDefaultVariable("ALLUSERSPROFILE", shell, "joe"), "C:\\ProgramData");
     EXPECT_FALSE(WineDefaultVariable("HOME", shell, "joe"));
 }
 
