@@ -43,16 +43,15 @@ bool Overlaps(std::string_view View, const std::string& Owner) {
 TStringList SplitLines(std::string_view Bytes) {
     if (auto Zero = Bytes.find('\0'); Zero != std::string_view::npos) Bytes = Bytes.substr(0, Zero);
     TStringList Lines;
+    const std::size_t N = Bytes.size();
     std::size_t I = 0;
-    while (I < Bytes.size()) {
-        const std::size_t Break = Bytes.find_first_of("\r\n", I);
-        if (Break == std::string_view::npos) {
-            Lines.emplace_back(Bytes.substr(I));
-            break;
-        }
+    while (I < N) {
+        std::size_t Break = I;
+        while (Break < N && Bytes[Break] != '\r' && Bytes[Break] != '\n') ++Break;
         Lines.emplace_back(Bytes.substr(I, Break - I));
+        if (Break == N) break;
         I = Break + 1;
-        if (Bytes[Break] == '\r' && I < Bytes.size() && Bytes[I] == '\n') ++I;
+        if (Bytes[Break] == '\r' && I < N && Bytes[I] == '\n') ++I;
     }
     return Lines;
 }
