@@ -21,6 +21,7 @@ int CmdText(TArgs& args);
 int CmdRender(TArgs& args);
 int CmdSave(TArgs& args);
 int CmdExport(TArgs& args);
+int CmdParse(TArgs& args);
 
 // --head, --design NAME and --fields LIST, shared by render and export.
 TDesign ParseDesign(TArgs& args);

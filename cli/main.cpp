@@ -24,6 +24,7 @@ const TCommand Commands[] = {
     {"export", CmdExport,
      "FILE --to DIR [--format html|txt|same] [--date] [--head] [--design NAME] [--fields LIST] [OFFSET...]",
      "the messages as .HTM pages or .txt files"},
+    {"parse", CmdParse, "[FILE]", "the message model's parts, bodies and attachments of a raw message (stdin without FILE)"},
 };
 
 void PrintUsage(std::ostream& out) {
