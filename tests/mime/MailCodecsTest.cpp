@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -118,6 +119,17 @@ TEST(MailCodecs, QPEncodeBody) {
     };
     for (std::size_t I = 0; I < Cases.size(); ++I)
         EXPECT_EQ(QPEncode(Cases[I].In, false), Cases[I].Out) << "case " << I;
+}
+
+TEST(MailCodecs, QPOneByteAtATime) {
+    for (int B = 0; B < 256; ++B) {
+        const std::string Byte(1, static_cast<char>(B));
+        char Escape[4];
+        std::snprintf(Escape, sizeof Escape, "=%02X", B);
+        const bool Literal = (B >= 32 && B <= 127 && B != '=') || B == '\t';
+        EXPECT_EQ(QPEncode(Byte, false), (Literal ? Byte : std::string(Escape)) + "\r\n") << B;
+        EXPECT_EQ(QPDecode(QPEncode(Byte, true)), Byte) << B;
+    }
 }
 
 TEST(MailCodecs, QPEncodeHeader) {
