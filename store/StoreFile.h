@@ -6,8 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "base/ByteReader.h"
 
@@ -19,7 +20,10 @@ class TStoreFile {
     // the file. Anything that is not a regular file (a directory, a pipe) counts
     // as a file that cannot be opened. Throws EFOpenError with the full path.
     explicit TStoreFile(const std::string& Path);
+    // The same without the exception: nothing when the file cannot be opened.
+    static std::optional<TStoreFile> TryOpen(const std::string& Path);
     ~TStoreFile();
+    TStoreFile(TStoreFile&& Other) noexcept;
     TStoreFile(const TStoreFile&) = delete;
     TStoreFile& operator=(const TStoreFile&) = delete;
 
@@ -32,7 +36,12 @@ class TStoreFile {
     // is taken as the end of the file too).
     std::size_t ReadAt(std::uint64_t Off, std::uint8_t* Dest, std::size_t Len) const;
 
+    struct TUnopened {};
+    explicit TStoreFile(TUnopened) {}
+
   private:
+    bool Open(const std::string& Path);
+
     int Fd = -1;
     std::uint64_t FileSize = 0;
 };
@@ -52,9 +61,13 @@ class TReadWindow {
     // True when [Off, Off + Len) can be served without reading.
     bool Holds(std::uint64_t Off, std::size_t Len) const;
 
+    // How many bytes from Off on the window holds (0 when Off lies outside it).
+    std::size_t HeldFrom(std::uint64_t Off) const;
+
   private:
     const TStoreFile& File;
-    std::vector<std::uint8_t> Buffer;
+    std::unique_ptr<std::uint8_t[]> Buffer;
+    std::size_t Capacity = 0;
     std::uint64_t Start = 0;
     std::size_t Count = 0;    // bytes of Buffer that hold file bytes from Start on
     bool ReachesEnd = false;  // the window's bytes run up to the end of the file

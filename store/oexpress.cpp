@@ -55,7 +55,12 @@ constexpr std::size_t NodeReadAhead = NodeHeaderSize + 64 * EntrySize;
 constexpr std::size_t TableReadAhead = 8 * 1024;
 constexpr std::size_t RecordReadAhead = 4 * 1024;
 constexpr std::size_t BlockReadAheadFirst = 8 * BlockSize;
-constexpr std::size_t BlockReadAheadMax = 1024 * 1024;
+constexpr std::size_t BlockReadAheadMax = 256 * 1024;
+
+std::string StoreFilePathIn(const std::string& Root, const std::string& FileName) {
+    if (Root.empty()) return std::string(1, PathDelim) + FileName;
+    return FindFileNoCase(Root, FileName);
+}
 
 std::optional<std::string>& StoreRootOverride() {
     static std::optional<std::string> root;
@@ -196,13 +201,26 @@ struct TMessageKind {
     }
 };
 
+// Opens a store file for one operation, with the store root looked up afresh.
+// The name as asked for is tried first; only when that fails is the directory
+// searched for a name that matches without regard to case (the same result as
+// opening StoreFilePath, one directory scan fewer in the usual case).
+TStoreFile OpenStoreFile(const std::string& FileName) {
+    const std::string root = GetStoreRoot();
+    if (!root.empty()) {
+        if (auto file = TStoreFile::TryOpen(IncludeTrailingPathDelimiter(root) + FileName))
+            return std::move(*file);
+    }
+    return TStoreFile(StoreFilePathIn(root, FileName));
+}
+
 // One open store file with the state of one operation on it: the header record,
 // the visited nodes of the walk and the read-ahead windows. Lives only as long
 // as the operation.
 class TOe5Reader {
   public:
     explicit TOe5Reader(const std::string& FileName)
-        : File(StoreFilePath(FileName)), NodeWindow(File), RecordWindow(File) {
+        : File(OpenStoreFile(FileName)), NodeWindow(File), RecordWindow(File) {
         // A file too short to hold the count is empty, like a count of zero.
         TByteReader head = RecordWindow.Read(0, HeaderItemCountAt + 4);
         Header.ItemCount = head.I32At(HeaderItemCountAt).value_or(0);
@@ -393,9 +411,13 @@ std::string TOe5Reader::ReadChain(std::int32_t DataOffset) {
         if (!seen.Claim(at)) break;
         // Blocks of one message usually follow each other directly: when the
         // window runs out in the middle of such a run, read ahead twice as far.
-        if (!window.Holds(at, BlockSize) && D == previous + std::int64_t(BlockSize))
+        const bool refill = !window.Holds(at, BlockSize);
+        if (refill && D == previous + std::int64_t(BlockSize))
             readAhead = std::min(readAhead * 2, BlockReadAheadMax);
         TByteReader block = window.Read(at, BlockSize, readAhead);
+        // Room for the text of the blocks just read, so that a long text is not
+        // copied again and again while it grows.
+        if (refill) text.reserve(text.size() + window.HeldFrom(at) / BlockSize * BlockTextSize);
         // A block whose header is cut off by the end of the file fails its self
         // check. One whose text is cut off gives the text bytes that are there.
         if (!block.Has(0, BlockHeaderSize) || *block.I32At(BlockSelfAt) != D) break;
@@ -470,9 +492,7 @@ void SetStoreRootOverride(std::optional<std::string> dir) {
 }
 
 std::string StoreFilePath(const std::string& FileName) {
-    std::string root = GetStoreRoot();
-    if (root.empty()) return std::string(1, PathDelim) + FileName;
-    return FindFileNoCase(root, FileName);
+    return StoreFilePathIn(GetStoreRoot(), FileName);
 }
 
 }  // namespace lumbrook
