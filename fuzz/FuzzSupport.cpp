@@ -1,0 +1,72 @@
+#include "fuzz/FuzzSupport.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+namespace lumbrook::fuzz {
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string MakeScratch() {
+    std::error_code ec;
+    fs::path base =
+        fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+    fs::path dir = base / ("lumbrook-fuzz-" + std::to_string(::getpid()));
+    fs::remove_all(dir, ec);
+    if (!fs::create_directories(dir, ec) && !fs::is_directory(dir))
+        Broken("cannot create " + dir.string());
+    static const std::string keep = dir.string();
+    std::atexit([] {
+        std::error_code ignored;
+        fs::remove_all(keep, ignored);
+    });
+    return dir.string() + "/";
+}
+}  // namespace
+
+const std::string& ScratchDir() {
+    static const std::string dir = MakeScratch();
+    return dir;
+}
+
+void WriteScratchFile(const std::string& Path, std::string_view Bytes) {
+    std::ofstream out(Path, std::ios::binary | std::ios::trunc);
+    out.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+    out.close();
+    if (!out) Broken("cannot write " + Path);
+}
+
+void ClearDirectory(const std::string& Dir) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(Dir, ec)) fs::remove_all(entry.path(), ec);
+}
+
+std::string ListTree(const std::string& Dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(Dir, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        std::string name = fs::relative(it->path(), Dir, ec).string();
+        if (it->is_directory(ec) && !it->is_symlink(ec)) name += '/';
+        names.push_back(std::move(name));
+    }
+    std::sort(names.begin(), names.end());
+    std::string out;
+    for (const auto& n : names) out += n + '\n';
+    return out;
+}
+
+void Broken(std::string_view What) {
+    std::fprintf(stderr, "fuzz target promise broken: %.*s\n", static_cast<int>(What.size()),
+                 What.data());
+    std::abort();
+}
+
+}  // namespace lumbrook::fuzz

@@ -1,0 +1,37 @@
+#pragma once
+
+// What the fuzz targets share: a private scratch directory for the files a target
+// must put on disk (the store reader opens files by name), and a way to stop on a
+// broken promise that works with and without libFuzzer.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace lumbrook::fuzz {
+
+// A directory of this process's own, ending with a separator, made on first use
+// on /dev/shm (or the system's temporary directory) and removed at exit.
+const std::string& ScratchDir();
+
+// Creates or replaces Path with exactly these bytes; aborts when it cannot.
+void WriteScratchFile(const std::string& Path, std::string_view Bytes);
+
+// Removes everything below Dir (Dir itself stays).
+void ClearDirectory(const std::string& Dir);
+
+// Every entry below Dir, as paths relative to it, sorted; directories end in "/".
+std::string ListTree(const std::string& Dir);
+
+// Aborts with the message: the fuzzer keeps the input that broke the promise.
+[[noreturn]] void Broken(std::string_view What);
+
+inline std::string_view AsText(const std::uint8_t* Data, std::size_t Size) {
+    return Size == 0 ? std::string_view()
+                     : std::string_view(reinterpret_cast<const char*>(Data), Size);
+}
+
+}  // namespace lumbrook::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size);
