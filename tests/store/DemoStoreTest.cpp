@@ -1,0 +1,88 @@
+// The demo store that every build writes agrees with its readable sources.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "store/oexpress.h"
+
+namespace lumbrook {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+std::string WithCrLf(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+        out += text[i];
+    }
+    return out;
+}
+
+TEST(DemoStore, MatchesItsSources) {
+    const fs::path sources = LUMBROOK_DEMO_SOURCES;
+    const fs::path store = LUMBROOK_DEMO_STORE;
+    if (!fs::exists(sources / "folders.tsv")) GTEST_SKIP() << "no demo sources";
+    SetStoreRootOverride(store.string());
+
+    // One folder record per line of folders.tsv, in that order.
+    std::vector<std::vector<std::string>> lines;
+    std::istringstream tsv(ReadAll(sources / "folders.tsv"));
+    for (std::string line; std::getline(tsv, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> fields;
+        std::istringstream split(line);
+        for (std::string f; std::getline(split, f, '\t');) fields.push_back(f);
+        lines.push_back(fields);
+    }
+    TFolderList folders;
+    ReadIndexFile("folders.dbx", folders);
+    ASSERT_EQ(folders.size(), lines.size());
+
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        const auto& f = folders[i];
+        SCOPED_TRACE(lines[i][4]);
+        EXPECT_EQ(f.FolderId, std::stoi(lines[i][0]));
+        EXPECT_EQ(f.ParentId, std::stoi(lines[i][1]));
+        EXPECT_EQ(f.IsSpecial, lines[i][2] == "1");
+        EXPECT_EQ(f.FileName, lines[i][3] == "-" ? "" : lines[i][3]);
+        EXPECT_EQ(f.Name, lines[i][4]);
+        if (f.FileName.empty()) continue;
+
+        // Every .eml of the folder, in name order, with CR LF line ends.
+        std::vector<fs::path> emls;
+        const fs::path dir = sources / "messages" / fs::path(f.FileName).stem();
+        if (fs::is_directory(dir))
+            for (const auto& e : fs::directory_iterator(dir))
+                if (e.path().extension() == ".eml") emls.push_back(e.path());
+        std::sort(emls.begin(), emls.end());
+        TMessageList messages;
+        ReadIndexFile(f.FileName, messages);
+        ASSERT_EQ(messages.size(), emls.size());
+        for (std::size_t m = 0; m < messages.size(); ++m) {
+            const std::string text = ReadMessageText(f.FileName, messages[m].DataOffset);
+            EXPECT_EQ(text, WithCrLf(ReadAll(emls[m]))) << emls[m];
+            EXPECT_NE(text.find("Subject: " + messages[m].Subject), std::string::npos) << emls[m];
+            const std::string head = text.substr(0, text.find("\r\n\r\n"));
+            if (head.rfind("Date:", 0) == 0 || head.find("\r\nDate:") != std::string::npos)
+                EXPECT_NE(messages[m].Date, 0u) << emls[m];
+        }
+    }
+    SetStoreRootOverride(std::nullopt);
+}
+
+}  // namespace
+}  // namespace lumbrook
