@@ -77,8 +77,9 @@ TEST(DemoStore, MatchesItsSources) {
             EXPECT_EQ(text, WithCrLf(ReadAll(emls[m]))) << emls[m];
             EXPECT_NE(text.find("Subject: " + messages[m].Subject), std::string::npos) << emls[m];
             const std::string head = text.substr(0, text.find("\r\n\r\n"));
-            if (head.rfind("Date:", 0) == 0 || head.find("\r\nDate:") != std::string::npos)
+            if (head.rfind("Date:", 0) == 0 || head.find("\r\nDate:") != std::string::npos) {
                 EXPECT_NE(messages[m].Date, 0u) << emls[m];
+            }
         }
     }
     SetStoreRootOverride(std::nullopt);
