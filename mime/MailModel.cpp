@@ -17,6 +17,16 @@ std::string LowerAscii(std::string S) {
     return S;
 }
 
+// Header values that need quotes are handed over with them.
+std::string Quoted(std::string_view Text) {
+    std::string Out;
+    Out.reserve(Text.size() + 2);
+    Out += '"';
+    Out += Text;
+    Out += '"';
+    return Out;
+}
+
 bool IsQuoteChar(char C) {
     return C == '"' || C == '\'';
 }
@@ -288,12 +298,12 @@ void TMailPart::ConvertToMultipart(std::string& Boundary) {
     Text->Parse(Encoded, {}, false);
     Text->ParentBoundary = Boundary;
     Text->SetHeaderValue("Content-Type", "text/plain");
-    Text->SetHeaderParam("Content-Type", "charset", "\"" + OwnerMessage->Charset + "\"");
+    Text->SetHeaderParam("Content-Type", "charset", Quoted(OwnerMessage->Charset));
     Text->SetHeaderValue("Content-Transfer-Encoding", "quoted-printable");
     SubParts.Add(std::move(Text));
     SetHeaderValue("Content-Type", "");
     SetHeaderValue("Content-Type", "multipart/mixed");
-    SetHeaderParam("Content-Type", "boundary", "\"" + Boundary + "\"");
+    SetHeaderParam("Content-Type", "boundary", Quoted(Boundary));
 }
 
 void TMailPart::AddUUAttachment(std::string_view Block, std::string_view FileName,
@@ -305,7 +315,7 @@ void TMailPart::AddUUAttachment(std::string_view Block, std::string_view FileNam
     Part->ParentBoundary = Boundary;
     Part->SetHeaderValue("Content-Transfer-Encoding", "base64");
     Part->SetHeaderValue("Content-Disposition", "attachment");
-    const std::string Name = "\"" + EncodeWordQ(FileName, OwnerMessage->Charset) + "\"";
+    const std::string Name = Quoted(EncodeWordQ(FileName, OwnerMessage->Charset));
     Part->SetHeaderParam("Content-Type", "name", Name);
     Part->SetHeaderParam("Content-Disposition", "filename", Name);
     Part->SetHeaderValue("X-Lumbrook-Attachment", Name);
