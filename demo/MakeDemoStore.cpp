@@ -184,6 +184,24 @@ std::vector<TDbxFolder> ReadFolders(const fs::path& tsv) {
     return folders;
 }
 
+// The index shows people by name, as Outlook Express stored them: "Anna Berger"
+// for "\"Anna Berger\" <anna@example.org>", the address when there is no name.
+std::string DisplayName(const std::string& value) {
+    std::string name = value, address;
+    if (auto lt = value.find('<'); lt != std::string::npos) {
+        name = value.substr(0, lt);
+        auto gt = value.find('>', lt);
+        address = value.substr(lt + 1, gt == std::string::npos ? std::string::npos : gt - lt - 1);
+    } else if (auto open = value.find(" ("); open != std::string::npos && value.back() == ')') {
+        name = value.substr(open + 2, value.size() - open - 3);
+        address = value.substr(0, open);
+    }
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
+    while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.erase(0, 1);
+    if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
+    return name.empty() ? (address.empty() ? value : address) : name;
+}
+
 std::vector<TDbxRecord> ReadMessages(const fs::path& dir, std::int32_t& nextId) {
     std::vector<TDbxRecord> records;
     std::error_code ec;
@@ -196,8 +214,8 @@ std::vector<TDbxRecord> ReadMessages(const fs::path& dir, std::int32_t& nextId) 
         TDbxMessage m;
         m.MessageId = nextId++;
         m.RawText = ToCrLf(ReadFile(file));
-        m.From = HeaderValue(m.RawText, "From").value_or("");
-        m.To = HeaderValue(m.RawText, "To").value_or("");
+        m.From = DisplayName(HeaderValue(m.RawText, "From").value_or(""));
+        m.To = DisplayName(HeaderValue(m.RawText, "To").value_or(""));
         m.Subject = HeaderValue(m.RawText, "Subject").value_or("");
         if (auto date = HeaderValue(m.RawText, "Date")) {
             if (auto t = ParseRfc2822Date(*date))
