@@ -130,9 +130,8 @@ int TMailPart::Depth() const {
 }
 
 std::unique_ptr<TMailPart> TMailPart::NewChild() {
-    auto Child = std::make_unique<TMailPart>();
+    auto Child = std::make_unique<TMailPart>(OwnerMessage);
     Child->ParentPart = this;
-    Child->OwnerMessage = OwnerMessage;
     return Child;
 }
 
@@ -396,9 +395,7 @@ void TMailPart::EncodeBodyBase64() {
     SetHeaderValue("Content-Transfer-Encoding", "base64");
 }
 
-TMailMessage::TMailMessage() {
-    OwnerMessage = this;
-}
+TMailMessage::TMailMessage() : TMailPart(this) {}
 
 TMailMessage::~TMailMessage() = default;
 

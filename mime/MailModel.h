@@ -76,7 +76,8 @@ class TMailRecipients {
 
 class TMailPart {
   public:
-    TMailPart() = default;
+    // A part made for a message can parse on its own; one without refuses to.
+    explicit TMailPart(TMailMessage* Owner = nullptr) : OwnerMessage(Owner) {}
     TMailPart(const TMailPart&) = delete;
     TMailPart& operator=(const TMailPart&) = delete;
     virtual ~TMailPart();

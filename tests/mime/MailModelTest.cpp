@@ -336,6 +336,12 @@ TEST(MailModel, PartWithoutOwnerRefusesToParse) {
         EXPECT_STREQ(E.what(), "Part7: TMailPart must be owned by a TMailMessage");
     }
     EXPECT_EQ(Part.HeaderLines, TStringList{"X: kept"});
+
+    TMailMessage Message;
+    TMailPart Owned(&Message);
+    Owned.ParseText("Subject: x\r\n\r\nbody", true);
+    EXPECT_EQ(Owned.RawBody, "body");
+    EXPECT_TRUE(Message.NeedsLocate);
 }
 
 TEST(MailModel, ReloadDropsReferencesIntoOldTree) {
