@@ -1,0 +1,50 @@
+#pragma once
+
+// The application's standard error report: a failure that ends an event handler is
+// shown in one message box (error icon, one OK, the application's title) with its
+// text, and the program goes on. Handlers run their bodies through RunReported, so
+// no exception ever crosses Qt's event loop.
+
+#include <QString>
+#include <exception>
+#include <functional>
+#include <utility>
+
+class QWidget;
+
+namespace lumbrook {
+
+// Where reports go; the message box unless a test installs its own. Returns the
+// reporter in place before.
+using TErrorReporter = std::function<void(QWidget* parent, const QString& text)>;
+TErrorReporter SetErrorReporter(TErrorReporter reporter);
+
+// Shows text as the standard error report.
+void ReportError(QWidget* parent, const QString& text);
+// The text of a failure: its message, taken as UTF-8 or else as the store's code
+// page (file names in it may come from a message).
+QString ErrorText(const std::exception& error);
+
+// Runs body; a failure it throws is reported and swallowed. True when body ended
+// normally.
+template <typename F>
+bool RunReported(QWidget* parent, F&& body) noexcept {
+    try {
+        std::forward<F>(body)();
+        return true;
+    } catch (const std::exception& error) {
+        ReportError(parent, ErrorText(error));
+    } catch (...) {
+        ReportError(parent, QStringLiteral("Unknown error"));
+    }
+    return false;
+}
+
+// A slot that runs body through RunReported, for connect(); the signal's
+// arguments are not passed on.
+template <typename F>
+auto Reported(QWidget* parent, F body) {
+    return [parent, body = std::move(body)] { RunReported(parent, body); };
+}
+
+}  // namespace lumbrook

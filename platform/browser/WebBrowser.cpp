@@ -1,0 +1,187 @@
+#include "platform/browser/WebBrowser.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QMenu>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineView>
+
+namespace lumbrook {
+
+namespace {
+
+const QUrl BlankUrl(QStringLiteral("about:blank"));
+
+// The engine hands addresses back percent-encoded; compare what they name.
+bool SameDocument(const QUrl& a, const QUrl& b) {
+    if (a.isLocalFile() || b.isLocalFile())
+        return a.isLocalFile() && b.isLocalFile() && a.toLocalFile() == b.toLocalFile();
+    return a.adjusted(QUrl::RemoveFragment) == b.adjusted(QUrl::RemoveFragment);
+}
+
+// Runs on the engine's IO thread: a pure test of the address, nothing shared.
+class TLocalOnlyInterceptor : public QWebEngineUrlRequestInterceptor {
+  public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+        if (!TWebBrowser::IsLocalUrl(info.requestUrl())) info.block(true);
+    }
+};
+
+void OpenExternally(const QUrl& url) {
+    if (TWebBrowser::IsExternalLink(url)) QDesktopServices::openUrl(url);
+}
+
+// Stands in for the new window a link with a target asks for: it takes the link's
+// address, hands it to the desktop and goes away without loading anything.
+class TLinkCatcherPage : public QWebEnginePage {
+  public:
+    using QWebEnginePage::QWebEnginePage;
+
+  protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
+        OpenExternally(url);
+        deleteLater();
+        return false;
+    }
+};
+
+}  // namespace
+
+class TViewerPage : public QWebEnginePage {
+  public:
+    using QWebEnginePage::QWebEnginePage;
+    QUrl Expected;  // the address Navigate asked for last
+
+  protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
+        if (type == NavigationTypeLinkClicked) {
+            OpenExternally(url);
+            return false;
+        }
+        // The page itself may change only to what the program asked for (or be
+        // reloaded); no redirects, forms or history steps. Frames inside it may
+        // show local content only.
+        if (!isMainFrame) return TWebBrowser::IsLocalUrl(url);
+        if (type == NavigationTypeReload) return SameDocument(url, this->url());
+        return type != NavigationTypeFormSubmitted && type != NavigationTypeBackForward &&
+               type != NavigationTypeRedirect && SameDocument(url, Expected);
+    }
+
+    QWebEnginePage* createWindow(WebWindowType) override {
+        return new TLinkCatcherPage(profile(), this);
+    }
+};
+
+namespace {
+
+// Copy and select-all only: no reload, save, source view or inspector.
+class TViewerView : public QWebEngineView {
+  public:
+    using QWebEngineView::QWebEngineView;
+
+  protected:
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        QMenu menu(this);
+        menu.addAction(page()->action(QWebEnginePage::Copy));
+        menu.addAction(page()->action(QWebEnginePage::SelectAll));
+        menu.exec(event->globalPos());
+    }
+};
+
+void LockDown(QWebEngineSettings* s) {
+    s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    s->setAttribute(QWebEngineSettings::LocalStorageEnabled, false);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    s->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
+    s->setAttribute(QWebEngineSettings::HyperlinkAuditingEnabled, false);
+    s->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
+    s->setAttribute(QWebEngineSettings::WebGLEnabled, false);
+    s->setAttribute(QWebEngineSettings::Accelerated2dCanvasEnabled, false);
+    s->setAttribute(QWebEngineSettings::ScreenCaptureEnabled, false);
+    s->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
+    s->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+    s->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
+    s->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    s->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
+    s->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, true);
+}
+
+}  // namespace
+
+TWebBrowser::TWebBrowser(QWidget* parent) : QWidget(parent) {
+    // No storage name: off the record, nothing of it reaches the disk.
+    Profile = new QWebEngineProfile(this);
+    Profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    Profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    Profile->setSpellCheckEnabled(false);
+    Profile->setUrlRequestInterceptor(new TLocalOnlyInterceptor(Profile));
+    LockDown(Profile->settings());
+
+    View = new TViewerView(this);
+    ViewerPage = new TViewerPage(Profile, View);
+    LockDown(ViewerPage->settings());
+    View->setPage(ViewerPage);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(View);
+
+    connect(ViewerPage, &QWebEnginePage::loadStarted, this, [this] { Loading = true; });
+    connect(ViewerPage, &QWebEnginePage::loadFinished, this, [this](bool) {
+        Loading = false;
+        emit DownloadComplete();
+    });
+}
+
+TWebBrowser::~TWebBrowser() {
+    // The page must go before the profile it was made with.
+    delete View;
+}
+
+void TWebBrowser::Navigate(const QString& Address) {
+    QUrl url;
+    if (Address.isEmpty()) {
+        url = BlankUrl;
+    } else if (Address.startsWith(QLatin1String("file:"), Qt::CaseInsensitive) ||
+               Address.compare(QLatin1String("about:blank"), Qt::CaseInsensitive) == 0) {
+        url = QUrl(Address);
+    } else {
+        url = QUrl::fromLocalFile(Address);
+    }
+    ViewerPage->Expected = url;
+    View->load(url);
+}
+
+QString TWebBrowser::LocationURL() const {
+    const QUrl url = ViewerPage->url();
+    if (url.isLocalFile()) return url.toLocalFile();
+    return {};
+}
+
+QWebEnginePage* TWebBrowser::Page() const {
+    return ViewerPage;
+}
+
+bool TWebBrowser::IsLocalUrl(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("file") || scheme == QLatin1String("data")) return true;
+    return scheme == QLatin1String("about") && url.path() == QLatin1String("blank");
+}
+
+bool TWebBrowser::IsExternalLink(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+           scheme == QLatin1String("mailto");
+}
+
+}  // namespace lumbrook

@@ -1,0 +1,94 @@
+// The preview's HTML view: local pages load, nothing remote is fetched, no script runs.
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTest>
+#include <QWebEnginePage>
+
+#include "platform/browser/WebBrowser.h"
+#include "tests/gui/GuiTestStore.h"
+
+namespace lumbrook {
+namespace {
+
+class BrowserTest : public ::testing::Test {
+  protected:
+    void Load(const QString& address) {
+        QSignalSpy done(&Browser, &TWebBrowser::DownloadComplete);
+        Browser.Navigate(address);
+        ASSERT_TRUE(done.wait(15000));
+    }
+
+    TTempDir Dir;
+    TWebBrowser Browser;
+};
+
+TEST_F(BrowserTest, NavigatesToFilesAndBackToBlank) {
+    const std::string path = Dir.Path() + "a page.htm";
+    WriteFile(path, "<html><head><title>T1</title></head><body>x</body></html>");
+    Load(QString::fromStdString(path));
+    EXPECT_EQ(Browser.LocationURL().toStdString(), path);
+    EXPECT_EQ(Browser.Page()->title(), QStringLiteral("T1"));
+    EXPECT_FALSE(Browser.Busy());
+
+    // What LocationURL gives, Navigate takes again.
+    WriteFile(path, "<html><head><title>T2</title></head><body>x</body></html>");
+    Load(Browser.LocationURL());
+    EXPECT_EQ(Browser.Page()->title(), QStringLiteral("T2"));
+
+    Load(QString());
+    EXPECT_TRUE(Browser.LocationURL().isEmpty());
+}
+
+TEST_F(BrowserTest, RefusesRemoteLoadsScriptsAndRedirects) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    int connections = 0;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        ++connections;
+        delete server.nextPendingConnection();
+    });
+    const std::string remote = "http://127.0.0.1:" + std::to_string(server.serverPort());
+    const std::string path = Dir.Path() + "mail.htm";
+    WriteFile(path,
+              "<html><head><title>before</title>"
+              "<link rel=\"stylesheet\" href=\"" +
+                  remote +
+                  "/a.css\">"
+                  "<meta http-equiv=\"refresh\" content=\"0; url=" +
+                  remote +
+                  "/away\">"
+                  "<script>document.title = 'script ran';</script></head><body>"
+                  "<img src=\"" +
+                  remote + "/b.png\"><iframe src=\"" + remote +
+                  "/c\"></iframe>"
+                  "<img src=\"//127.0.0.1:" +
+                  std::to_string(server.serverPort()) +
+                  "/d.png\">"
+                  "</body></html>");
+    Load(QString::fromStdString(path));
+    QTest::qWait(500);
+    EXPECT_EQ(connections, 0);
+    EXPECT_EQ(Browser.Page()->title(), QStringLiteral("before"));
+    EXPECT_EQ(Browser.LocationURL().toStdString(), path);
+}
+
+TEST(BrowserUrls, OnlyLocalContentAndOnlyWebAndMailLinksLeave) {
+    EXPECT_TRUE(TWebBrowser::IsLocalUrl(QUrl("file:///tmp/x.htm")));
+    EXPECT_TRUE(TWebBrowser::IsLocalUrl(QUrl("data:image/gif;base64,R0lG")));
+    EXPECT_TRUE(TWebBrowser::IsLocalUrl(QUrl("about:blank")));
+    EXPECT_FALSE(TWebBrowser::IsLocalUrl(QUrl("about:srcdoc2")));
+    EXPECT_FALSE(TWebBrowser::IsLocalUrl(QUrl("http://example.org/")));
+    EXPECT_FALSE(TWebBrowser::IsLocalUrl(QUrl("ftp://example.org/")));
+    EXPECT_FALSE(TWebBrowser::IsLocalUrl(QUrl("blob:file:///x")));
+    EXPECT_TRUE(TWebBrowser::IsExternalLink(QUrl("https://example.org/")));
+    EXPECT_TRUE(TWebBrowser::IsExternalLink(QUrl("HTTP://example.org/")));
+    EXPECT_TRUE(TWebBrowser::IsExternalLink(QUrl("mailto:a@example.org")));
+    EXPECT_FALSE(TWebBrowser::IsExternalLink(QUrl("file:///etc/passwd")));
+    EXPECT_FALSE(TWebBrowser::IsExternalLink(QUrl("javascript:alert(1)")));
+}
+
+}  // namespace
+}  // namespace lumbrook

@@ -1,0 +1,52 @@
+#pragma once
+
+// A temporary program directory (templates, options, working directory) and a
+// store written with the project's .dbx writer, for the window tests.
+
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "render/AppPaths.h"
+#include "tests/support/DbxWriter.h"
+
+namespace lumbrook {
+
+class TTempDir {
+  public:
+    TTempDir();
+    ~TTempDir();
+    TTempDir(const TTempDir&) = delete;
+    TTempDir& operator=(const TTempDir&) = delete;
+    const std::string& Path() const { return Dir; }  // ends with a separator
+
+  private:
+    std::string Dir;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+bool Exists(const std::string& path);
+
+void WriteFolders(const std::string& storeDir, const std::vector<TDbxFolder>& folders);
+void WriteMessages(const std::string& storeDir, const std::string& fileName,
+                   const std::vector<TDbxMessage>& messages);
+
+// A message record with a plain-text body; Marker is its one body line.
+TDbxMessage PlainMessage(std::int32_t id, const std::string& from, const std::string& subject,
+                         std::int64_t unixTime, const std::string& marker);
+// A message record with an HTML body.
+TDbxMessage HtmlMessage(std::int32_t id, const std::string& from, const std::string& subject,
+                        std::int64_t unixTime, const std::string& html);
+
+// A program directory with two design templates, "plain.htm" and "sign.htm" (the
+// last one, chosen at start), and its paths.
+struct TTestProgram {
+    TTestProgram();
+    TTempDir Dir;
+    TAppPaths Paths;
+    std::string MailPage() const { return Paths.WorkDir + "mail.htm"; }
+};
+
+}  // namespace lumbrook

@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "mainwindow/ListRatio.h"
+#include "mainwindow/SortOrder.h"
+
+namespace lumbrook {
+namespace {
+
+int Sign(int v) {
+    return v < 0 ? -1 : (v > 0 ? 1 : 0);
+}
+
+TEST(SortOrder, TextComparisonFoldsOnlyAsciiLettersAndComparesUnsignedBytes) {
+    struct Case {
+        std::string a, b;
+        int sign;
+    };
+    const std::vector<Case> cases = {
+        {"abc", "ABC", 0},
+        {"a", "b", -1},
+        {"ab", "abc", -1},  // a beginning comes first
+        {"", "a", -1},
+        {"Zebra", "apple", 1},
+        {"\xE9t\xE9", "Zulu", 1},            // a byte above 0x7F after every letter
+        {"\xE9", "\xC9", 1},                 // letters with diacritics keep their case
+        {"[", "a", 1},                       // 'a' folds to 'A' (0x41), '[' is 0x5B
+        {std::string("ab\0z", 4), "ab", 0},  // a C text ends at its zero
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.a + " vs " + c.b);
+        EXPECT_EQ(Sign(CompareText(c.a, c.b)), c.sign);
+        EXPECT_EQ(Sign(CompareText(c.b, c.a)), -c.sign);
+    }
+    EXPECT_EQ(CompareText("a", "c"), 'A' - 'C');
+}
+
+TEST(SortOrder, SpecialFoldersByIdWithoutWrapping) {
+    Toe5_FolderInfo a, b;
+    a.IsSpecial = b.IsSpecial = true;
+    a.FolderId = INT_MIN;
+    b.FolderId = 1;
+    // A 32-bit difference would wrap to a positive number here.
+    EXPECT_LT(TreeView1Compare(a, b), 0);
+    EXPECT_GT(TreeView1Compare(b, a), 0);
+    b.IsSpecial = false;
+    EXPECT_LT(TreeView1Compare(a, b), 0);
+    EXPECT_GT(TreeView1Compare(b, a), 0);
+}
+
+TEST(SortOrder, ListRowsByColumnAndDirection) {
+    Toe5_MessageInfo x, y;
+    x.From = "anna";
+    y.From = "Bert";
+    x.To = "zed";
+    y.To = "amy";
+    x.Subject = y.Subject = "Same";
+    // Five milliseconds apart: the date texts are equal, the values are not.
+    x.Date = 132'000'000'000'000'000ULL;
+    y.Date = x.Date + 5 * 10'000;
+    EXPECT_LT(ListView1Compare(x, y, ColFrom, false), 0);
+    EXPECT_GT(ListView1Compare(x, y, ColTo, false), 0);
+    EXPECT_EQ(ListView1Compare(x, y, ColSubject, false), 0);
+    EXPECT_EQ(ListView1Compare(x, y, ColDate, false), -1);
+    // Descending swaps the rows before comparing.
+    EXPECT_EQ(ListView1Compare(x, y, ColDate, true), 1);
+    EXPECT_GT(ListView1Compare(x, y, ColFrom, true), 0);
+    EXPECT_EQ(ListView1Compare(x, x, ColDate, true), 0);
+}
+
+TEST(ListRatio, ResizeAndDragKeepTheListShare) {
+    EXPECT_EQ(ListHeightFor(301, 50), 150);
+    EXPECT_EQ(ListHeightFor(400, 90), 360);
+    EXPECT_EQ(RatioAfterDrag(380, 400, 50), 90);  // 95 % is kept at 90
+    EXPECT_EQ(RatioAfterDrag(20, 400, 50), 10);
+    EXPECT_EQ(RatioAfterDrag(133, 400, 50), 33);
+    EXPECT_EQ(RatioAfterDrag(100, 0, 42), 42);  // no panel, no new ratio
+}
+
+}  // namespace
+}  // namespace lumbrook

@@ -1,0 +1,108 @@
+#include "windows/JpegPicture.h"
+
+#include <csetjmp>
+#include <cstdio>
+// jpeglib.h needs size_t and FILE declared first.
+#include <jerror.h>
+#include <jpeglib.h>
+
+namespace lumbrook {
+
+namespace {
+
+// libjpeg reports fatal errors through error_exit, which must not return: it jumps
+// back to the decoder's setjmp instead of ending the process.
+struct TJumpingErrorManager {
+    jpeg_error_mgr Base;
+    std::jmp_buf Return;
+    char Message[JMSG_LENGTH_MAX];
+};
+
+void ErrorExit(j_common_ptr info) {
+    auto* manager = reinterpret_cast<TJumpingErrorManager*>(info->err);
+    (*info->err->format_message)(info, manager->Message);
+    std::longjmp(manager->Return, 1);
+}
+
+void NoOutput(j_common_ptr) {}
+
+// The pixels go into a buffer that lives in the caller's frame: between setjmp and
+// a longjmp no object with a destructor may be created, so this side keeps only
+// plain data and does its allocations through the callback.
+struct TSink {
+    std::vector<std::uint8_t>* Rgb;
+    std::uint8_t* (*Resize)(std::vector<std::uint8_t>*, std::size_t) noexcept;
+};
+
+// Must not throw: an exception cannot travel through libjpeg's C frames.
+std::uint8_t* ResizeBuffer(std::vector<std::uint8_t>* buffer, std::size_t size) noexcept {
+    try {
+        buffer->assign(size, 0);
+        return buffer->data();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+// Decoration pictures are small; anything larger is not one of ours.
+constexpr JDIMENSION MaxSide = 4096;
+
+bool DecodeInto(const std::uint8_t* data, std::size_t size, TSink sink, int* width, int* height,
+                char* message) {
+    jpeg_decompress_struct info;
+    TJumpingErrorManager error;
+    info.err = jpeg_std_error(&error.Base);
+    error.Base.error_exit = ErrorExit;
+    error.Base.output_message = NoOutput;
+    error.Message[0] = '\0';
+    if (setjmp(error.Return)) {
+        jpeg_destroy_decompress(&info);
+        for (int i = 0; i < JMSG_LENGTH_MAX && (message[i] = error.Message[i]) != '\0'; ++i) {
+        }
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&info);
+    if (info.output_components != 3) ERREXIT(&info, JERR_BAD_IN_COLORSPACE);
+    if (info.output_width > MaxSide || info.output_height > MaxSide)
+        ERREXIT1(&info, JERR_IMAGE_TOO_BIG, MaxSide);
+    const std::size_t stride = std::size_t{info.output_width} * 3;
+    std::uint8_t* pixels = sink.Resize(sink.Rgb, stride * info.output_height);
+    if (!pixels) ERREXIT1(&info, JERR_OUT_OF_MEMORY, 0);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = pixels + stride * info.output_scanline;
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    *width = static_cast<int>(info.output_width);
+    *height = static_cast<int>(info.output_height);
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return true;
+}
+
+}  // namespace
+
+bool DecodeJpeg(const std::uint8_t* Data, std::size_t Size, TJpegPicture& Picture,
+                std::string& Error) {
+    Picture = {};
+    if (!Data || Size == 0) {
+        Error = "Empty picture";
+        return false;
+    }
+    char message[JMSG_LENGTH_MAX] = {};
+    int width = 0, height = 0;
+    const TSink sink{&Picture.Rgb, ResizeBuffer};
+    if (!DecodeInto(Data, Size, sink, &width, &height, message)) {
+        Picture = {};
+        Error = message;
+        return false;
+    }
+    Picture.Width = width;
+    Picture.Height = height;
+    return true;
+}
+
+}  // namespace lumbrook
