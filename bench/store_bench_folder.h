@@ -1,25 +1,69 @@
 #pragma once
 
-// The synthetic folder the store benchmarks read: N messages of mostly 2 to 20 KB,
-// the same bytes on every run (each message is made from its index alone).
+// Synthetic stores for the benchmarks, the same bytes for the same seed on every
+// run and every machine: each message is made from (seed, folder, index) alone, so
+// a folder of any size streams to disk without being held in memory.
+//
+// What a message looks like: mostly 2 to 20 KB of text (plain, quoted-printable
+// with 8-bit letters, or an HTML alternative), some with a large base64
+// attachment; subjects with 8-bit letters and "Re: " replies to earlier ones,
+// dates spread over ten years. The folder files have the multi-level index trees
+// (nodes of up to 51 entries) and record entries that Outlook Express writes.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tests/support/DbxWriter.h"
 
 namespace lumbrook {
 
-// Writes the folder file; returns the total size of the raw texts.
-std::uint64_t WriteBenchFolder(const std::string& path, std::size_t messages);
+struct TBenchFolderSpec {
+    std::string Name;  // display name; the file is Name + ".dbx"
+    std::size_t Messages = 0;
+    // Messages per thousand that carry a large base64 attachment, and the size
+    // range of those messages' raw texts.
+    unsigned LargePerMille = 2;
+    std::size_t LargeMin = 1'000'000;
+    std::size_t LargeMax = 10'000'000;
+};
+
+struct TBenchFolderStats {
+    std::string FileName;
+    std::size_t Messages = 0;
+    std::size_t LargeMessages = 0;
+    std::uint64_t TextBytes = 0;  // the raw texts together
+    std::uint64_t FileBytes = 0;  // the .dbx file
+};
+
+// "NAME:COUNT[:LARGE_PER_MILLE[:MIN_KB-MAX_KB]]", e.g. "Inbox:20000:100:200-1200".
+// Throws std::invalid_argument on anything else.
+TBenchFolderSpec ParseBenchFolderSpec(const std::string& Text);
+
+// Writes Dir/Folders.dbx (Outlook Express, Local Folders and one folder per spec)
+// and every folder file into Dir, which must exist.
+std::vector<TBenchFolderStats> WriteBenchStore(const std::string& Dir,
+                                               const std::vector<TBenchFolderSpec>& Folders,
+                                               std::uint64_t Seed);
+
+// One folder file alone (Folder is its number in the store, part of the seed).
+TBenchFolderStats WriteBenchFolder(const std::string& Path, const TBenchFolderSpec& Spec,
+                                   std::uint64_t Seed, std::size_t Folder = 0);
+
+// The folder of N messages that the store benchmarks default to (no large
+// attachments beyond one message in fifty of up to 200 KB); returns the text bytes.
+std::uint64_t WriteBenchFolder(const std::string& Path, std::size_t Messages);
 
 // A folder of a few large messages (Size bytes each): the block chains alone,
 // without the per-message cost of opening the file.
-std::uint64_t WriteLargeBenchFolder(const std::string& path, std::size_t messages,
-                                    std::size_t size);
+std::uint64_t WriteLargeBenchFolder(const std::string& Path, std::size_t Messages,
+                                    std::size_t Size);
 
-// Message i's raw text.
-std::string BenchMessageText(std::size_t i, std::size_t size = 0);
+// Raw text of message I of a folder, exactly Size bytes when Size is given (0:
+// the message's own size). With Attachment, a multipart/mixed message whose
+// base64 attachment fills it up.
+std::string BenchMessageText(std::uint64_t Seed, std::size_t Folder, std::size_t I,
+                             std::size_t Size, bool Attachment);
 
 }  // namespace lumbrook
