@@ -4,14 +4,46 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QStringList>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
 #include "mainwindow/MainUnit.h"
 #include "store/oexpress.h"
 #include "windows/AboutBoxUnit.h"
+
+namespace {
+
+// Ctrl+C in the terminal, or a polite kill, closes the window as its close box does,
+// so the options are saved and the working files deleted. The handler only writes
+// to a pipe; the event loop does the rest.
+int QuitPipe[2] = {-1, -1};
+
+void OnQuitSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(QuitPipe[1], &byte, 1);
+}
+
+void CloseOnQuitSignals(QWidget& window) {
+    if (::pipe(QuitPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(QuitPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char byte;
+        [[maybe_unused]] const auto got = ::read(QuitPipe[0], &byte, 1);
+        window.close();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // The list's date texts follow the user's locale.
@@ -34,6 +66,7 @@ int main(int argc, char** argv) {
     lumbrook::TMainForm MainForm;
     lumbrook::TAboutBox AboutBox;
     MainForm.SetAboutBox(&AboutBox);
+    CloseOnQuitSignals(MainForm);
     MainForm.show();
     return app.exec();
 }
