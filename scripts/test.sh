@@ -7,3 +7,15 @@ jobs=$(nproc)
 cmake --preset debug
 cmake --build --preset debug -j "$jobs"
 ctest --preset debug -j "$jobs"
+
+# The whole suite again under AddressSanitizer, UndefinedBehaviorSanitizer and
+# LeakSanitizer (the asan preset), so that a memory fault or leak fails CI.
+# The window tests that start Qt WebEngine are left out of this run: the engine's own
+# prebuilt Chromium code, which we cannot instrument or fix, trips AddressSanitizer
+# (new-delete-type-mismatch inside libQt6WebEngineCore when a page is destroyed) and
+# LeakSanitizer (its allocations still held at exit). They run in the normal pass
+# above; the window's other tests run here too. Such tests carry the ctest label
+# "webengine"; the suites that start the engine are also named here until they do.
+cmake --preset asan
+cmake --build --preset asan -j "$jobs"
+ctest --preset asan -j "$jobs" -LE webengine -E '^(MainFormTest|BrowserTest)\.'
