@@ -1,0 +1,154 @@
+// The window's speed on a store with a folder of 100,000 messages: start-up to the
+// first preview, listing and sorting a folder, rendering a row. Prints wall-clock
+// figures; not a pass/fail test.
+//
+// cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMBROOK_BUILD_BENCH=ON
+// cmake --build build/release --target gui_bench && build/release/bin/gui_bench /tmp/lumbrook-gui
+//
+// usage: gui_bench [STORE_DIR]   (a missing or empty STORE_DIR is written first;
+//                                  default: a temporary directory)
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QItemSelectionModel>
+#include <QSignalSpy>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <algorithm>
+#include <clocale>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "mainwindow/MainUnit.h"
+#include "mainwindow/MessageListModel.h"
+#include "platform/browser/WebBrowser.h"
+#include "store/oexpress.h"
+#include "store_bench_folder.h"
+
+namespace fs = std::filesystem;
+using namespace lumbrook;
+
+namespace {
+
+double Ms(const QElapsedTimer& t) {
+    return static_cast<double>(t.nsecsElapsed()) / 1e6;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+QTreeWidgetItem* FindFolder(TMainForm& form, const char* name) {
+    const auto items =
+        form.TreeView1->findItems(QString::fromLatin1(name), Qt::MatchExactly | Qt::MatchRecursive);
+    return items.isEmpty() ? nullptr : items.front();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QElapsedTimer process;
+    process.start();
+    std::setlocale(LC_ALL, "");
+    if (::geteuid() == 0) ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Lumbrook"));
+
+    const std::string store =
+        argc > 1 ? argv[1] : (fs::temp_directory_path() / "lumbrook-gui-bench").string();
+    fs::create_directories(store);
+    if (!fs::exists(fs::path(store) / "Folders.dbx")) {
+        std::printf("writing the store into %s ...\n", store.c_str());
+        WriteBenchStore(
+            store,
+            {ParseBenchFolderSpec("Inbox:100000:20:20-200"), ParseBenchFolderSpec("Small:50")}, 1);
+    }
+    SetStoreRootOverride(store);
+    const std::string programDir =
+        (fs::temp_directory_path() / "lumbrook-gui-bench-program").string();
+    fs::create_directories(programDir + "/template");
+    for (const char* name : {"plain.htm", "styled.htm", "heading.htm"}) {
+        const fs::path from = fs::path(LUMBROOK_TEMPLATE_DIR) / name;
+        if (fs::exists(from))
+            fs::copy_file(from, fs::path(programDir) / "template" / name,
+                          fs::copy_options::overwrite_existing);
+    }
+    fs::remove(fs::path(programDir) / "options.dat");
+    const TAppPaths paths = TAppPaths::ForProgram(programDir);
+
+    // Start-up: the window with its first folder listed and first message rendered,
+    // then until the view has loaded the page.
+    QElapsedTimer t;
+    t.start();
+    auto form = std::make_unique<TMainForm>(paths);
+    const double created = Ms(t);
+    QSignalSpy loaded(form->WebBrowser1, &TWebBrowser::DownloadComplete);
+    form->show();
+    if (loaded.isEmpty()) loaded.wait(30000);
+    const double firstPage = Ms(t);
+    const int rows = form->ListModel->rowCount();
+    std::printf("folder at start-up: %s, %d rows\n", form->FolderFile.c_str(), rows);
+    std::printf("start-up: window with list and rendered first message  %8.1f ms\n", created);
+    std::printf("start-up: until the view has loaded the first page      %8.1f ms\n", firstPage);
+    std::printf("process start to first page                             %8.1f ms\n", Ms(process));
+
+    // Folder clicks: list and sort the big folder (coming from a small one).
+    QTreeWidgetItem* big = FindFolder(*form, "Inbox");
+    QTreeWidgetItem* small = FindFolder(*form, "Small");
+    std::vector<double> lists, paints;
+    for (int i = 0; i < 5 && big && small; ++i) {
+        form->TreeView1->setCurrentItem(small);
+        form->TreeView1Click();
+        form->TreeView1->setCurrentItem(big);
+        t.restart();
+        form->TreeView1Click();
+        lists.push_back(Ms(t));
+        QApplication::processEvents();  // the list paints its first screen
+        paints.push_back(Ms(t));
+    }
+    std::printf("folder click: list and sort %d messages (median of 5)  %8.1f ms\n",
+                form->ListModel->rowCount(), Median(lists));
+    std::printf("folder click: ... and the first screen painted          %8.1f ms\n",
+                Median(paints));
+
+    // Heading clicks on the big list.
+    for (int column : {ColSubject, ColFrom, ColDate}) {
+        t.restart();
+        form->ListView1ColumnClick(column);
+        std::printf("heading click on column %d                               %8.1f ms\n", column,
+                    Ms(t));
+    }
+    form->ListView1ColumnClick(ColDate);  // back to newest first
+
+    // Row clicks: the handler (read, parse, render, write, navigate) for rows spread
+    // over the list, and the view's load after it.
+    std::vector<double> renders, views;
+    QItemSelectionModel* selection = form->ListView1->selectionModel();
+    for (int i = 1; i <= 40; ++i) {
+        const int row = static_cast<int>(static_cast<long long>(rows) * i / 41);
+        loaded.clear();
+        t.restart();
+        selection->select(form->ListModel->index(row, 0),
+                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        renders.push_back(Ms(t));
+        if (loaded.isEmpty()) loaded.wait(10000);
+        views.push_back(Ms(t));
+    }
+    std::printf("row click: render the message (median of 40)            %8.1f ms (max %.1f)\n",
+                Median(renders), *std::max_element(renders.begin(), renders.end()));
+    std::printf("row click: ... until the view has loaded it (median)    %8.1f ms\n",
+                Median(views));
+
+    t.restart();
+    form->QuitBtnClick();
+    std::printf("select all %d rows                                  %8.1f ms\n", rows, Ms(t));
+    form.reset();
+    return 0;
+}
