@@ -370,7 +370,7 @@ void TMainForm::FormCreate() {
     FolderList.clear();
     MessageList.clear();
     // Without a folder list the window still opens, empty.
-    RunReported(this, [this] { ReadIndexFile(FolderFile, FolderList); });
+    if (!RunReported(this, [this] { ReadIndexFile(FolderFile, FolderList); })) FolderList.clear();
 
     const std::vector<QTreeWidgetItem*> nodes = BuildFolderTree();
 
@@ -481,9 +481,13 @@ void TMainForm::TreeView1Click() {
     if (folder < 0 || static_cast<std::size_t>(folder) >= FolderList.size()) return;
     FolderFile = FolderList[folder].FileName;
 
+    // A folder file that cannot be read leaves the list empty; the bracket closes
+    // either way, so the list keeps painting.
     TListUpdate update(*ListModel, MessageList);
     MessageList.clear();
-    if (!FolderFile.empty()) ReadIndexFile(FolderFile, MessageList);
+    TMessageList records;
+    if (!FolderFile.empty()) ReadIndexFile(FolderFile, records);
+    MessageList = std::move(records);
 }
 
 void TMainForm::ListView1ColumnClick(int Column) {
