@@ -369,6 +369,18 @@ class TBlockRuns {
   public:
     bool Claim(std::uint64_t D) {
         const std::uint64_t E = D + BlockSize;
+        // The usual case, the block right after the last one claimed, without a
+        // search: it only has to stay clear of the run after it.
+        if (Last != Runs.end() && Last->second == D) {
+            auto next = std::next(Last);
+            if (next != Runs.end() && next->first < E) return false;
+            Last->second = E;
+            if (next != Runs.end() && next->first == E) {
+                Last->second = next->second;
+                Runs.erase(next);
+            }
+            return true;
+        }
         auto next = Runs.upper_bound(D);
         if (next != Runs.end() && next->first < E) return false;
         if (next != Runs.begin()) {
@@ -380,62 +392,94 @@ class TBlockRuns {
                     prev->second = next->second;
                     Runs.erase(next);
                 }
+                Last = prev;
                 return true;
             }
         }
         if (next != Runs.end() && next->first == E) {
             std::uint64_t end = next->second;
             Runs.erase(next);
-            Runs.emplace(D, end);
+            Last = Runs.emplace(D, end).first;
             return true;
         }
-        Runs.emplace(D, E);
+        Last = Runs.emplace(D, E).first;
         return true;
     }
 
   private:
     std::map<std::uint64_t, std::uint64_t> Runs;  // start -> end of each run
+    std::map<std::uint64_t, std::uint64_t>::iterator Last = Runs.end();
 };
 
+// The text is read in runs of blocks straight into the string that is returned:
+// each run lands behind the text gathered so far, and the text bytes of its
+// blocks are then moved down over the block headers while they are still in the
+// cache. That is one copy out of the page cache and no second buffer, which
+// matters for the megabytes of an attachment. Runs start small (a typical
+// message has a few blocks) and double while the chain goes on block after
+// block, up to BlockReadAheadMax.
 std::string TOe5Reader::ReadChain(std::int32_t DataOffset) {
     std::string text;
     if (Header.ItemCount <= 0) return text;
 
-    TReadWindow& window = RecordWindow;
     TBlockRuns seen;
-    std::size_t readAhead = BlockReadAheadFirst;
+    std::size_t runSize = BlockReadAheadFirst;
+    std::size_t kept = 0;  // text bytes taken so far: text[0, kept)
     std::int64_t D = DataOffset;
-    std::int64_t previous = -1;
     while (D > 0) {
         const std::uint64_t at = static_cast<std::uint64_t>(D);
-        if (!seen.Claim(at)) break;
-        // Blocks of one message usually follow each other directly: when the
-        // window runs out in the middle of such a run, read ahead twice as far.
-        const bool refill = !window.Holds(at, BlockSize);
-        if (refill && D == previous + std::int64_t(BlockSize))
-            readAhead = std::min(readAhead * 2, BlockReadAheadMax);
-        TByteReader block = window.Read(at, BlockSize, readAhead);
-        // Room for the text of the blocks just read, so that a long text is not
-        // copied again and again while it grows.
-        if (refill) text.reserve(text.size() + window.HeldFrom(at) / BlockSize * BlockTextSize);
-        // A block whose header is cut off by the end of the file fails its self
-        // check. One whose text is cut off gives the text bytes that are there.
-        if (!block.Has(0, BlockHeaderSize) || *block.I32At(BlockSelfAt) != D) break;
-        const std::int32_t used = *block.I32At(BlockUsedAt);
-        const std::int32_t next = *block.I32At(BlockNextAt);
-        if (used > 0) {
-            std::size_t take = std::min<std::size_t>(
-                {static_cast<std::size_t>(used), BlockTextSize, block.Size() - BlockHeaderSize});
-            auto bytes = *block.SpanAt(BlockHeaderSize, take);
-            const void* zero = std::memchr(bytes.data(), 0, bytes.size());
-            if (zero)
-                take =
-                    static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - bytes.data());
-            text.append(reinterpret_cast<const char*>(bytes.data()), take);
+        const std::uint64_t left = at < File.Size() ? File.Size() - at : 0;
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(runSize, left));
+        // Grown by more than this run when it has to grow, so that a long text
+        // is not moved to a new place at every run.
+        if (text.capacity() < kept + want) text.reserve(2 * (kept + want));
+        text.resize(kept + want);
+        auto* run = reinterpret_cast<std::uint8_t*>(text.data() + kept);
+        const TByteReader bytes(run, File.ReadAt(at, run, want));
+
+        std::size_t pos = 0;  // the current block's place in the run
+        bool runOut = false;  // the chain goes on right after the bytes read
+        while (true) {
+            if (!seen.Claim(static_cast<std::uint64_t>(D))) {
+                D = 0;
+                break;
+            }
+            // A block whose header is cut off by the end of the file fails its
+            // self check. One whose text is cut off gives the text bytes that
+            // are there.
+            const TByteReader block =
+                *bytes.SubReader(pos, std::min(BlockSize, bytes.Size() - pos));
+            if (!block.Has(0, BlockHeaderSize) || *block.I32At(BlockSelfAt) != D) {
+                D = 0;
+                break;
+            }
+            const std::int32_t used = *block.I32At(BlockUsedAt);
+            const std::int32_t next = *block.I32At(BlockNextAt);
+            if (used > 0) {
+                std::size_t take =
+                    std::min<std::size_t>({static_cast<std::size_t>(used), BlockTextSize,
+                                           block.Size() - BlockHeaderSize});
+                const auto piece = *block.SpanAt(BlockHeaderSize, take);
+                if (const void* zero = std::memchr(piece.data(), 0, piece.size()))
+                    take = static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) -
+                                                    piece.data());
+                // Down over the headers read before it: never past this block's
+                // own bytes, so nothing still to be read is overwritten.
+                std::memmove(text.data() + kept, piece.data(), take);
+                kept += take;
+            }
+            const bool follows = next == D + std::int64_t(BlockSize);
+            D = next;
+            if (!follows) break;
+            if (pos + 2 * BlockSize > bytes.Size()) {
+                runOut = bytes.Size() == want;  // not the end of the file
+                break;
+            }
+            pos += BlockSize;
         }
-        previous = D;
-        D = next;
+        runSize = runOut ? std::min(runSize * 2, BlockReadAheadMax) : BlockReadAheadFirst;
     }
+    text.resize(kept);
     return text;
 }
 
