@@ -1,5 +1,6 @@
 #include "render/Render.h"
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -10,24 +11,37 @@
 
 namespace lumbrook {
 
+namespace {
+// Runs of ordinary characters are copied whole; only the four are replaced.
+void AppendHtmlEscaped(std::string& out, std::string_view text) {
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '&' && c != '<' && c != '>' && c != '"') continue;
+        out.append(text.data() + from, i - from);
+        out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : "&quot;";
+        from = i + 1;
+    }
+    out.append(text.data() + from, text.size() - from);
+}
+}  // namespace
+
 std::string HtmlEscape(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
-        }
-    }
+    AppendHtmlEscaped(out, text);
     return out;
 }
 
 void TXT2HTML(TMailMessage& Message) {
     Message.HtmlLines.reserve(Message.HtmlLines.size() + Message.TextLines.size());
-    for (const auto& line : Message.TextLines) Message.HtmlLines.push_back(HtmlEscape(line) + "<BR>");
+    for (const auto& line : Message.TextLines) {
+        std::string html;
+        html.reserve(line.size() + 8);
+        AppendHtmlEscaped(html, line);
+        html += "<BR>";
+        Message.HtmlLines.push_back(std::move(html));
+    }
 }
 
 std::vector<std::string> ReadDesignTemplate(const std::string& path) {
@@ -72,7 +86,8 @@ std::string Heading(const Toe5_MessageInfo& Record) {
 void AddHTMLHeader(TMailMessage& Message, const Toe5_MessageInfo& Record,
                    const THeaderFields& Fields, const std::string& TemplatePath) {
     std::vector<std::string> design = ReadDesignTemplate(TemplatePath);
-    if (Fields.Any()) Message.HtmlLines.insert(Message.HtmlLines.begin(), HeaderTable(Record, Fields));
+    if (Fields.Any())
+        Message.HtmlLines.insert(Message.HtmlLines.begin(), HeaderTable(Record, Fields));
 
     // The content is joined once however often the template asks for it.
     std::string content;
@@ -120,34 +135,69 @@ void SaveCIDParts(TMailMessage& Message, const std::string& Dir, TTempFiles* Tem
 }
 
 namespace {
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
-std::size_t FindNoCase(const std::string& text, std::string_view upperNeedle, std::size_t from) {
-    if (upperNeedle.size() > text.size()) return std::string::npos;
-    for (std::size_t i = from; i + upperNeedle.size() <= text.size(); ++i) {
-        std::size_t k = 0;
-        while (k < upperNeedle.size() && UpperAscii(text[i + k]) == upperNeedle[k]) ++k;
-        if (k == upperNeedle.size()) return i;
+// Whether text holds upperNeedle at i, without regard to case.
+bool MatchesNoCase(std::string_view text, std::size_t i, std::string_view upperNeedle) {
+    if (i > text.size() || upperNeedle.size() > text.size() - i) return false;
+    for (std::size_t k = 0; k < upperNeedle.size(); ++k)
+        if (UpperAscii(text[i + k]) != upperNeedle[k]) return false;
+    return true;
+}
+
+// The next place from `from` on where upperNeedle stands, without regard to case.
+// Its first character is no letter ('"' or '<'), so it is looked for as it is.
+std::size_t FindNoCase(std::string_view text, std::string_view upperNeedle, std::size_t from) {
+    while (from < text.size()) {
+        const void* hit = std::memchr(text.data() + from, upperNeedle[0], text.size() - from);
+        if (!hit) return std::string::npos;
+        const std::size_t at =
+            static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+        if (MatchesNoCase(text, at, upperNeedle)) return at;
+        from = at + 1;
     }
     return std::string::npos;
+}
+
+constexpr std::string_view CidReference = "\"CID:";
+constexpr std::string_view BaseElement = "<BASE";
+
+// Appends the line rewritten: every "cid:" right after a double quote dropped (again
+// and again, as long as another one follows the same quote), then every <BASE
+// element disarmed to <BBSE. Dropping "cid:" never makes or breaks a "<BASE",
+// since a quote stays in front of what follows, so both are done in one pass
+// over the line's pieces.
+void AppendConvertedLine(std::string& out, std::string_view line) {
+    const std::size_t start = out.size();
+    std::size_t from = 0;
+    for (std::size_t at; (at = FindNoCase(line, CidReference, from)) != std::string::npos;) {
+        out.append(line.data() + from, at + 1 - from);
+        from = at + CidReference.size();
+        while (MatchesNoCase(line, from, CidReference.substr(1))) from += CidReference.size() - 1;
+    }
+    out.append(line.data() + from, line.size() - from);
+    const std::string_view written(out.data() + start, out.size() - start);
+    for (std::size_t at = 0; (at = FindNoCase(written, BaseElement, at)) != std::string::npos;)
+        out[start + at + 2] = 'B';
 }
 }  // namespace
 
 std::string ConvertCIDLine(std::string line) {
-    // Each change leaves the text before the match as it was, so searching on from
-    // the match finds what a search from the line's start would find, without
-    // going quadratic on long lines.
-    for (std::size_t at = 0; (at = FindNoCase(line, "\"CID:", at)) != std::string::npos;)
-        line.erase(at + 1, 4);
-    for (std::size_t at = 0; (at = FindNoCase(line, "<BASE", at)) != std::string::npos;)
-        line[at + 2] = 'B';
-    return line;
+    std::string out;
+    out.reserve(line.size());
+    AppendConvertedLine(out, line);
+    return out;
 }
 
 std::string ConvertCIDPage(const std::vector<std::string>& Lines) {
+    std::size_t size = 0;
+    for (const auto& line : Lines) size += line.size() + 2;
     std::string page;
+    page.reserve(size);
     for (const auto& line : Lines) {
-        page += ConvertCIDLine(line);
+        AppendConvertedLine(page, line);
         page += "\r\n";
     }
     return page;
