@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
 #include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include "platform/browser/WebBrowser.h"
 #include "tests/gui/GuiTestStore.h"
@@ -75,6 +78,44 @@ TEST_F(BrowserTest, RefusesRemoteLoadsScriptsAndRedirects) {
     EXPECT_EQ(Browser.LocationURL().toStdString(), path);
 }
 
+// Receives what the view hands to the desktop instead of starting a browser.
+class TUrlCatcher : public QObject {
+    Q_OBJECT
+
+  public:
+    QList<QUrl> Urls;
+
+  public slots:
+    void Open(const QUrl& url) { Urls.push_back(url); }
+};
+
+TEST_F(BrowserTest, ClickedLinksGoToTheDesktopNotIntoTheView) {
+    TUrlCatcher catcher;
+    QDesktopServices::setUrlHandler("https", &catcher, "Open");
+    const std::string path = Dir.Path() + "mail.htm";
+    WriteFile(path,
+              "<html><body style=\"margin:0\"><a href=\"https://example.org/x\" "
+              "style=\"display:block;width:100%;height:300px\">link</a></body></html>");
+    Browser.resize(400, 300);
+    Browser.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Browser));
+    Load(QString::fromStdString(path));
+    auto* view = Browser.findChild<QWebEngineView*>();
+    ASSERT_NE(view, nullptr);
+    QWidget* surface = view->focusProxy();
+    ASSERT_NE(surface, nullptr);
+    QTest::qWait(200);  // the first frame must be painted before it takes clicks
+    QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(50, 50));
+    QElapsedTimer waited;
+    waited.start();
+    while (catcher.Urls.isEmpty() && waited.elapsed() < 5000) QTest::qWait(20);
+    QDesktopServices::unsetUrlHandler("https");
+    ASSERT_EQ(catcher.Urls.size(), 1);
+    EXPECT_EQ(catcher.Urls.front(), QUrl("https://example.org/x"));
+    QTest::qWait(200);
+    EXPECT_EQ(Browser.LocationURL().toStdString(), path);
+}
+
 TEST(BrowserUrls, OnlyLocalContentAndOnlyWebAndMailLinksLeave) {
     EXPECT_TRUE(TWebBrowser::IsLocalUrl(QUrl("file:///tmp/x.htm")));
     EXPECT_TRUE(TWebBrowser::IsLocalUrl(QUrl("data:image/gif;base64,R0lG")));
@@ -92,3 +133,5 @@ TEST(BrowserUrls, OnlyLocalContentAndOnlyWebAndMailLinksLeave) {
 
 }  // namespace
 }  // namespace lumbrook
+
+#include "BrowserTest.moc"
