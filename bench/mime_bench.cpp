@@ -1,11 +1,15 @@
-// Parse, locate and decode of large messages, as the preview and export do them.
+// Parse, locate and decode of large messages, as the preview and export do them,
+// and the whole preview pipeline (RenderMessagePage) for typical messages.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <random>
 #include <string>
 
 #include "mime/MailModel.h"
+#include "render/Render.h"
+#include "store_bench_folder.h"
 
 namespace lumbrook {
 namespace {
@@ -106,6 +110,46 @@ void BM_ManySmallParts(benchmark::State& State) {
     ParseLocateDecode(State, Text);
 }
 BENCHMARK(BM_ManySmallParts)->Unit(benchmark::kMillisecond);
+
+// The message bench/run gives GMime too: 14 MB with a base64 attachment of 10 MB.
+void BM_Attachment14MB(benchmark::State& State) {
+    static const std::string Text = BenchMessageText(1, 0, 0, 14'000'000, true);
+    ParseLocateDecode(State, Text);
+}
+BENCHMARK(BM_Attachment14MB)->Unit(benchmark::kMillisecond);
+
+// One preview page: parse, page lines, Content-ID files, the page file. Messages
+// of the benchmark stores: Arg 0 a 12 KB plain text, 1 a 15 KB HTML alternative,
+// 2 a 1 MB message with an attachment.
+void BM_RenderMessagePage(benchmark::State& State) {
+    static const std::string Texts[] = {
+        BenchMessageText(3, 0, 0, 12'000, false),
+        [] {
+            // The generator's HTML alternatives are the messages whose shape picks them.
+            for (std::size_t I = 0;; ++I) {
+                std::string T = BenchMessageText(3, 0, I, 15'000, false);
+                if (T.find("multipart/alternative") != std::string::npos) return T;
+            }
+        }(),
+        BenchMessageText(3, 0, 1, 1'000'000, true)};
+    const std::string& Text = Texts[State.range(0)];
+    const std::string Dir =
+        (std::filesystem::temp_directory_path() / "lumbrook-render-bench").string() + "/";
+    std::filesystem::create_directories(Dir);
+    Toe5_MessageInfo Record;
+    Record.Subject =
+        "Gr\xFC\xDF"
+        "e aus K\xF6ln";
+    Record.From = "J\xFCrgen M\xFCller";
+    Record.To = "Lumbrook Reader";
+    Record.Date = 126'000'000'000'000'000ULL;
+    TDesign Design;
+    Design.Apply = true;
+    for (auto _ : State) RenderMessagePage(Text, Record, Design, Dir, "mail.htm", nullptr);
+    State.SetBytesProcessed(static_cast<std::int64_t>(State.iterations() * Text.size()));
+    std::filesystem::remove_all(Dir);
+}
+BENCHMARK(BM_RenderMessagePage)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace lumbrook

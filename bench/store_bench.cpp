@@ -1,9 +1,10 @@
 // Listing a folder of 100,000 messages and extracting every raw text, beside a
 // plain read of the same file (what `cat FILE > /dev/null` does).
 //
-// The folder comes from LUMBROOK_BENCH_STORE (directory) and LUMBROOK_BENCH_FILE
-// (file name); without them it is written once into /tmp/lumbrook-bench with
-// LUMBROOK_BENCH_MESSAGES messages (default 100,000, about 1.2 GB).
+// The store comes from LUMBROOK_BENCH_STORE (directory) and LUMBROOK_BENCH_FILE
+// (folder file name); without them a store of one folder, Bench.dbx, is written
+// once into /tmp/lumbrook-bench with LUMBROOK_BENCH_MESSAGES messages (default
+// 100,000, about 1.4 GB).
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -37,13 +38,28 @@ const TBenchFolder& Folder() {
         if (!std::filesystem::exists(f.Path())) {
             const char* n = std::getenv("LUMBROOK_BENCH_MESSAGES");
             std::filesystem::create_directories(f.Dir);
-            WriteBenchFolder(f.Path(), n ? std::strtoull(n, nullptr, 10) : 100'000);
+            TBenchFolderSpec spec{"Bench", n ? std::strtoull(n, nullptr, 10) : 100'000, 0, 0, 0};
+            WriteBenchStore(f.Dir, {spec}, 1);
         }
         SetStoreRootOverride(f.Dir);
         return f;
     }();
     return folder;
 }
+
+// The folder list of Folders.dbx, as the window reads it at start-up.
+void BM_FolderList(benchmark::State& state) {
+    Folder();
+    std::size_t folders = 0;
+    for (auto _ : state) {
+        TFolderList list;
+        ReadIndexFile("folders.dbx", list);
+        folders = list.size();
+        benchmark::DoNotOptimize(list.data());
+    }
+    state.counters["folders"] = static_cast<double>(folders);
+}
+BENCHMARK(BM_FolderList)->Unit(benchmark::kMicrosecond);
 
 void BM_ListRecords(benchmark::State& state) {
     const TBenchFolder& f = Folder();

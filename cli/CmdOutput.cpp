@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <utility>
 
 #include "cli/Commands.h"
 #include "render/MessageOrder.h"
@@ -22,7 +23,9 @@ std::vector<Toe5_MessageInfo> SelectMessages(const std::string& folderFile,
     ReadIndexFile(folderFile, all);
     std::vector<Toe5_MessageInfo> chosen;
     if (offsets.empty()) {
-        for (std::size_t i : SortedMessageOrder(all, colDate, true)) chosen.push_back(all[i]);
+        const auto order = SortedMessageOrder(all, colDate, true);
+        chosen.reserve(order.size());
+        for (std::size_t i : order) chosen.push_back(std::move(all[i]));
         return chosen;
     }
     for (const auto& text : offsets) {
