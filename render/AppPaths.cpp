@@ -12,6 +12,9 @@
 #ifndef LUMBROOK_DATA_DIR
 #define LUMBROOK_DATA_DIR "/usr/local/share/lumbrook"
 #endif
+#ifndef LUMBROOK_INSTALL_BIN_DIR
+#define LUMBROOK_INSTALL_BIN_DIR "/usr/local/bin"
+#endif
 
 namespace lumbrook {
 namespace fs = std::filesystem;
@@ -36,7 +39,12 @@ TAppPaths TAppPaths::ForProgram(const std::string& programDir) {
     TAppPaths paths;
     paths.ProgramDir = IncludeTrailingPathDelimiter(programDir);
     paths.TemplateDirs.push_back(paths.ProgramDir + "template/");
-    if (::access(paths.ProgramDir.c_str(), W_OK) == 0) {
+    // A copy in the install directory counts as installed even for root, who may
+    // write there: options and working files never belong in a bin directory.
+    const bool installed =
+        paths.ProgramDir == IncludeTrailingPathDelimiter(LUMBROOK_INSTALL_BIN_DIR) ||
+        ::access(paths.ProgramDir.c_str(), W_OK) != 0;
+    if (!installed) {
         paths.OptionsFile = paths.ProgramDir + "options.dat";
         paths.WorkDir = paths.ProgramDir + "Message/";
     } else {

@@ -9,7 +9,8 @@ namespace lumbrook {
 // the program file, never from the current directory. An installed copy whose
 // directory cannot be written (a system-wide install) keeps the options and the
 // working directory in the user's XDG config and cache directories instead, and
-// also finds templates in the installed data directory.
+// also finds templates in the installed data directory. A copy in the install
+// prefix's bin directory counts as installed, writable or not.
 struct TAppPaths {
     std::string ProgramDir;    // ends with a separator
     std::string OptionsFile;   // "options.dat"
