@@ -14,6 +14,8 @@
 #include "mainwindow/MainUnit.h"
 #include "store/oexpress.h"
 #include "windows/AboutBoxUnit.h"
+#include "windows/ExportFUnit.h"
+#include "windows/ShowMailFUnit.h"
 
 namespace {
 
@@ -63,8 +65,14 @@ int main(int argc, char** argv) {
     }
     if (args.size() == 2) lumbrook::SetStoreRootOverride(args[1].toStdString());
 
+    // The main window first (closing it ends the program), then the secondary
+    // windows, which stay hidden until shown and live until the end.
     lumbrook::TMainForm MainForm;
+    lumbrook::TShowMailForm ShowMailForm;
+    lumbrook::TExportForm ExportForm;
     lumbrook::TAboutBox AboutBox;
+    MainForm.SetShowMailForm(&ShowMailForm);
+    MainForm.SetExportForm(&ExportForm);
     MainForm.SetAboutBox(&AboutBox);
     CloseOnQuitSignals(MainForm);
     MainForm.show();

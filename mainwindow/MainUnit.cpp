@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDialog>
@@ -10,6 +11,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -28,10 +30,12 @@
 #include "mainwindow/FolderTree.h"
 #include "mainwindow/ListRatio.h"
 #include "mainwindow/MessageListModel.h"
+#include "mainwindow/Modal.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/browser/WebBrowser.h"
 #include "render/Options.h"
+#include "windows/ShowMailFUnit.h"
 
 namespace lumbrook {
 
@@ -210,6 +214,8 @@ void TMainForm::CreatePanels() {
     WebBrowser1 = new TWebBrowser(lower);
     WebBrowser1->setMinimumHeight(0);
     lowerLayout->addWidget(WebBrowser1, 1);
+    PrintBrowser = new TWebBrowser(central);
+    PrintBrowser->hide();
 
     RightPanel->addWidget(ListView1);
     RightPanel->addWidget(lower);
@@ -312,6 +318,15 @@ void TMainForm::CreateStatusBar() {
 void TMainForm::ConnectHandlers() {
     connect(QuitBtn, &QToolButton::clicked, this, Reported(this, [this] { QuitBtnClick(); }));
     connect(CancelBtn, &QToolButton::clicked, this, Reported(this, [this] { CancelBtnClick(); }));
+    connect(PrintBtn, &QToolButton::clicked, this, Reported(this, [this] { PrintBtnClick(); }));
+    connect(PrinterSetupBtn, &QToolButton::clicked, this,
+            Reported(this, [this] { PrinterSetupBtnClick(); }));
+    connect(SaveBtn, &QToolButton::clicked, this, Reported(this, [this] { SaveBtnClick(); }));
+    connect(ExportBtn, &QToolButton::clicked, this, Reported(this, [this] { ExportBtnClick(); }));
+    connect(PrintBrowser, &TWebBrowser::DownloadComplete, this,
+            Reported(this, [this] { PrintBrowserDownloadComplete(); }));
+    connect(ListView1, &QTreeView::doubleClicked, this,
+            Reported(this, [this] { ListView1DblClick(); }));
 
     // The tree lists a folder on a click only, not when its selection changes.
     TreeView1->viewport()->installEventFilter(this);
@@ -475,11 +490,22 @@ void TMainForm::Splitter2Moved() {
 // Folder tree and message list
 
 void TMainForm::TreeView1Click() {
+    if (BatchRunning) {
+        // A running batch walks the rows of the folder listed: another folder
+        // waits until it ends, and the tree goes on marking the folder listed.
+        if (ListedNode) {
+            TreeView1->setCurrentItem(ListedNode);
+        } else {
+            TreeView1->clearSelection();
+        }
+        return;
+    }
     const QList<QTreeWidgetItem*> selected = TreeView1->selectedItems();
     if (selected.isEmpty()) return;
     const int folder = selected.front()->data(0, FolderDataRole).toInt();
     if (folder < 0 || static_cast<std::size_t>(folder) >= FolderList.size()) return;
     FolderFile = FolderList[folder].FileName;
+    ListedNode = selected.front();
 
     // A folder file that cannot be read leaves the list empty; the bracket closes
     // either way, so the list keeps painting.
@@ -563,6 +589,26 @@ void TMainForm::ListView1Change() {
     WebBrowser1->Navigate(QString::fromStdString(page));
 }
 
+void TMainForm::ListView1DblClick() {
+    const int row = FirstSelectedRow();
+    if (row < 0 || !ShowMailForm) return;
+    auto text = [&](int column) { return ListModel->index(row, column).data().toString(); };
+    const QString subject = text(ColSubject);
+    ShowMailForm->setWindowTitle(subject.isEmpty() ? QStringLiteral("eMail message") : subject);
+    const std::pair<QLineEdit*, int> fields[] = {{ShowMailForm->Edit1, ColFrom},
+                                                 {ShowMailForm->Edit2, ColDate},
+                                                 {ShowMailForm->Edit3, ColTo},
+                                                 {ShowMailForm->Edit4, ColSubject}};
+    for (const auto& [edit, column] : fields) {
+        edit->setText(text(column));
+        edit->setCursorPosition(0);
+    }
+    ShowMailForm->WebBrowser1->Navigate(WebBrowser1->LocationURL());
+    ShowModal(*ShowMailForm);
+    // The next opening shows only its own page, never this one.
+    ShowMailForm->WebBrowser1->Navigate(QString());
+}
+
 void TMainForm::ShowHeadClick() {
     PreviewOffset = -1;
     ListView1Change();
@@ -576,16 +622,12 @@ void TMainForm::DesignBoxChange() {
 // ---------------------------------------------------------------------------------
 // Buttons and status bar
 
-void TMainForm::CancelBtnClick() {
-    Cancelled = true;
-}
-
 void TMainForm::wwwBtnClick() {
     QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePageAddress)));
 }
 
 void TMainForm::ueberbtnClick() {
-    if (AboutBox) AboutBox->exec();
+    if (AboutBox) ShowModal(*AboutBox);
 }
 
 void TMainForm::endebtnClick() {
@@ -593,9 +635,9 @@ void TMainForm::endebtnClick() {
     close();
 }
 
-void TMainForm::StatusBar1DrawPanel(QPainter&, const QRect&) {
-    // The second panel is the batch progress bar; nothing is drawn while no batch
-    // has reported progress.
+void TMainForm::closeEvent(QCloseEvent* event) {
+    Cancelled = true;
+    QMainWindow::closeEvent(event);
 }
 
 }  // namespace lumbrook

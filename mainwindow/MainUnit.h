@@ -7,11 +7,13 @@
 // the page pipeline of render/) and the handlers only join it to the controls.
 
 #include <QMainWindow>
+#include <QRect>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "mainwindow/ImageList.h"
+#include "platform/browser/Printing.h"
 #include "render/AppPaths.h"
 #include "render/Render.h"
 #include "render/TempFiles.h"
@@ -31,11 +33,15 @@ class QTreeWidgetItem;
 
 namespace lumbrook {
 
+class TExportForm;
 class TMessageListModel;
 class TPanelSplitter;
 class TPictureButton;
+class TShowMailForm;
 class TStatusPanel;
 class TWebBrowser;
+struct TBatchCommand;
+struct TPrintJob;
 
 inline constexpr const char* HomePageAddress = "https://harlstone.example/";
 
@@ -49,7 +55,10 @@ class TMainForm : public QMainWindow {
     explicit TMainForm(TAppPaths Paths = TAppPaths::ForThisProgram(), QWidget* parent = nullptr);
     ~TMainForm() override;  // FormDestroy
 
-    // The about box that ueberbtn shows; created by the program after this window.
+    // The secondary windows, created by the program after this window: the
+    // message window, the save/export dialog and the about box.
+    void SetShowMailForm(TShowMailForm* Form) { ShowMailForm = Form; }
+    void SetExportForm(TExportForm* Form) { ExportForm = Form; }
     void SetAboutBox(QDialog* Box) { AboutBox = Box; }
 
     // Handlers. Each is what the control's event runs; the connections run them
@@ -67,10 +76,25 @@ class TMainForm : public QMainWindow {
     void ListView1Change();
     void ShowHeadClick();
     void DesignBoxChange();
+    void ListView1DblClick();
     void CancelBtnClick();
     void wwwBtnClick();
     void ueberbtnClick();
     void endebtnClick();
+
+    // The batch commands (each a batch of RunBatch) and what they use.
+    void PrintBtnClick();
+    void PrinterSetupBtnClick();
+    void SaveBtnClick();
+    void ExportBtnClick();
+    void PrintBrowserDownloadComplete();
+    // The batch frame: guard, set-up, walk over the selected rows in list order,
+    // progress, completion box; the window is idle again however it ends.
+    void RunBatch(const TBatchCommand& Command);
+
+    // Progress in the status bar's second panel.
+    void SetProStatus(std::int32_t Value);
+    void SBarPaintMore();
     void StatusBar1DrawPanel(QPainter& Canvas, const QRect& Rect);
 
     // The selected row that comes first in the list's current order; -1 for none.
@@ -94,6 +118,11 @@ class TMainForm : public QMainWindow {
     bool Cancelled = false;
     bool Closing = false;
     bool SelectingAll = false;
+    bool BatchRunning = false;
+    std::int32_t ProStatus = 0;
+    QRect ProRect;                  // the progress panel's rectangle, as last painted
+    bool PageLoaded = false;        // the print page has loaded
+    TPrinterSetup PrinterSettings;  // the printer and its page setup
 
     TImageList ImageList1;
 
@@ -119,6 +148,9 @@ class TMainForm : public QMainWindow {
     QLabel* DesignLabel = nullptr;
     QComboBox* DesignBox = nullptr;
     TWebBrowser* WebBrowser1 = nullptr;
+    // Printing's own page, never shown: whatever the preview loads meanwhile, the
+    // page printed is the message's print page.
+    TWebBrowser* PrintBrowser = nullptr;
     QWidget* BottomBar = nullptr;
     QPushButton* wwwBtn = nullptr;
     TPictureButton* ueberbtn = nullptr;
@@ -127,8 +159,14 @@ class TMainForm : public QMainWindow {
     QLabel* StatusPanel1 = nullptr;
     TStatusPanel* StatusPanel2 = nullptr;
 
+  signals:
+    // SetProStatus was called with Value.
+    void ProStatusSet(std::int32_t Value);
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Closing the window by any means cancels a running batch, as the quit button does.
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void CreateToolBar();
@@ -141,7 +179,13 @@ class TMainForm : public QMainWindow {
     void FormDestroy();
     // The tree's items, top to bottom with children counted.
     std::vector<QTreeWidgetItem*> BuildFolderTree();
+    int SelectedRowCount() const;
+    bool PrintSetUp(TPrintJob& Job);
+    bool PrintMessage(const Toe5_MessageInfo& Record, const TPrintJob& Job);
 
+    QTreeWidgetItem* ListedNode = nullptr;  // the tree node of the folder listed
+    TShowMailForm* ShowMailForm = nullptr;
+    TExportForm* ExportForm = nullptr;
     QDialog* AboutBox = nullptr;
 };
 

@@ -4,12 +4,16 @@
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QMenu>
+#include <QPageLayout>
+#include <QPrinter>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
+
+#include "base/Errors.h"
 
 namespace lumbrook {
 
@@ -137,10 +141,14 @@ TWebBrowser::TWebBrowser(QWidget* parent) : QWidget(parent) {
     layout->addWidget(View);
 
     connect(ViewerPage, &QWebEnginePage::loadStarted, this, [this] { Loading = true; });
-    connect(ViewerPage, &QWebEnginePage::loadFinished, this, [this](bool) {
+    connect(ViewerPage, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         Loading = false;
+        LastLoadOk = ok;
         emit DownloadComplete();
     });
+    connect(View, &QWebEngineView::printFinished, this, [this](bool ok) { EndPrint(ok); });
+    connect(ViewerPage, &QWebEnginePage::pdfPrintingFinished, this,
+            [this](const QString&, bool ok) { EndPrint(ok); });
 }
 
 TWebBrowser::~TWebBrowser() {
@@ -160,6 +168,26 @@ void TWebBrowser::Navigate(const QString& Address) {
     }
     ViewerPage->Expected = url;
     View->load(url);
+}
+
+void TWebBrowser::Print(std::unique_ptr<QPrinter> printer) {
+    if (Printing) throw ELumbrookError("The printer is still busy with the previous page.");
+    Printing = true;
+    Printer = std::move(printer);
+    View->print(Printer.get());
+}
+
+void TWebBrowser::PrintToPdf(const QString& File, const QPageLayout& Layout) {
+    if (Printing) throw ELumbrookError("The printer is still busy with the previous page.");
+    Printing = true;
+    ViewerPage->printToPdf(File, Layout);
+}
+
+void TWebBrowser::EndPrint(bool ok) {
+    // The engine has rendered every page into the printer: it may go now.
+    Printing = false;
+    Printer.reset();
+    emit PrintFinished(ok);
 }
 
 QString TWebBrowser::LocationURL() const {

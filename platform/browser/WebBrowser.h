@@ -1,7 +1,7 @@
 #pragma once
 
-// WebBrowser1: the HTML view of the preview (and later of printing and the message
-// window), a thin adapter over QWebEngineView with the operations the windows use.
+// WebBrowser1: the HTML view of the preview, of printing and of the message window,
+// a thin adapter over QWebEngineView with the operations the windows use.
 //
 // A mail viewer shows pages made from mail that anyone may have sent, so the view
 // is locked down: no scripts, plugins or local storage; an off-the-record profile
@@ -13,7 +13,10 @@
 #include <QString>
 #include <QUrl>
 #include <QWidget>
+#include <memory>
 
+class QPageLayout;
+class QPrinter;
 class QWebEngineProfile;
 class QWebEngineView;
 class QWebEnginePage;
@@ -38,9 +41,19 @@ class TWebBrowser : public QWidget {
     // empty for the blank page.
     QString LocationURL() const;
 
-    // True while a page loads. Printing (to a QPrinter at a sane resolution, with
-    // its own busy flag, since the engine ignores a second print while one runs)
-    // and the page-setup dialog attach here and extend it.
+    // Whether the last load that finished showed its document (a missing file does not).
+    bool LoadOk() const { return LastLoadOk; }
+
+    // Prints the page on show without a dialog, on Printer with its page setup,
+    // and keeps the printer until the job is handed over. Returns at once;
+    // PrintFinished tells the outcome. The engine drops a second print while one
+    // runs without a word, so a print asked for while Busy() throws instead.
+    void Print(std::unique_ptr<QPrinter> Printer);
+    // The same into a PDF file on pages of Layout: vector pages whose text can be
+    // searched and copied. PrintFinished tells the outcome.
+    void PrintToPdf(const QString& File, const QPageLayout& Layout);
+
+    // True while a page loads or a print is being handed over.
     bool Busy() const { return Loading || Printing; }
 
     QWebEnginePage* Page() const;
@@ -53,13 +66,19 @@ class TWebBrowser : public QWidget {
   signals:
     // Raised each time a document finished loading (or failed to), whoever started it.
     void DownloadComplete();
+    // A print started by Print or PrintToPdf has been handed over (Ok) or failed.
+    void PrintFinished(bool Ok);
 
   private:
+    void EndPrint(bool ok);
+
     QWebEngineProfile* Profile = nullptr;
     QWebEngineView* View = nullptr;
     TViewerPage* ViewerPage = nullptr;
     bool Loading = false;
+    bool LastLoadOk = false;
     bool Printing = false;
+    std::unique_ptr<QPrinter> Printer;  // the job's printer, until it is handed over
 };
 
 }  // namespace lumbrook

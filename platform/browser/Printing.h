@@ -1,0 +1,72 @@
+#pragma once
+
+// Where printed pages go and on what pages: the system's printer (CUPS) with the
+// page setup chosen in "Printer setup", or, for a machine without a printer (and
+// for the tests), a directory of PDF files named by LUMBROOK_PRINT_PDF_DIR.
+
+#include <QDialog>
+#include <QPageLayout>
+#include <QString>
+#include <memory>
+#include <optional>
+
+class QComboBox;
+class QDoubleSpinBox;
+class QRadioButton;
+class QPrinter;
+
+namespace lumbrook {
+
+// The engine paints every page at the printer's resolution: at a printer's
+// usual 1200 dpi a page takes seconds and most of a gigabyte, at 300 a tenth
+// of a second and a few hundred megabytes, sharp enough for mail.
+inline constexpr int PrintResolution = 300;
+
+// LUMBROOK_PRINT_PDF_DIR, empty when unset.
+QString PrintPdfDirectory();
+
+// The printer pages are printed on: the system's default one, else the first
+// one installed; empty when none is installed.
+QString CurrentPrinterName();
+
+class TPrinterSetup {
+  public:
+    enum class TTarget { None, Printer, PdfDirectory };
+
+    // Looked up at each use: a printer installed (or the variable set) while the
+    // program runs counts from then on. The PDF directory wins over a printer.
+    TTarget Target() const;
+
+    // The page setup: what was chosen last, else the printer's own default, else
+    // A4 upright with 10 mm margins.
+    QPageLayout PageLayout() const;
+    void SetPageLayout(const QPageLayout& Layout) { Chosen = Layout; }
+
+    // The current printer at PrintResolution with the page setup; nullptr when
+    // no printer is installed.
+    std::unique_ptr<QPrinter> MakePrinter() const;
+
+  private:
+    std::optional<QPageLayout> Chosen;
+};
+
+// The page setup without a printer driver behind it (the system's page-setup
+// dialog refuses to work on anything but an installed printer): paper size,
+// orientation and margins of the PDF pages.
+class TPageLayoutDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit TPageLayoutDialog(const QPageLayout& Layout, QWidget* parent = nullptr);
+    QPageLayout Layout() const;
+
+    QComboBox* PaperBox = nullptr;
+    QRadioButton* PortraitBtn = nullptr;
+    QRadioButton* LandscapeBtn = nullptr;
+    QDoubleSpinBox* LeftMargin = nullptr;
+    QDoubleSpinBox* TopMargin = nullptr;
+    QDoubleSpinBox* RightMargin = nullptr;
+    QDoubleSpinBox* BottomMargin = nullptr;
+};
+
+}  // namespace lumbrook
