@@ -23,7 +23,7 @@ std::vector<Toe5_MessageInfo> SelectMessages(const std::string& folderFile,
     ReadIndexFile(folderFile, all);
     std::vector<Toe5_MessageInfo> chosen;
     if (offsets.empty()) {
-        const auto order = SortedMessageOrder(all, colDate, true);
+        const auto order = SortedMessageOrder(all, ColDate, true);
         chosen.reserve(order.size());
         for (std::size_t i : order) chosen.push_back(std::move(all[i]));
         return chosen;

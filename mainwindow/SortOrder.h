@@ -1,38 +1,15 @@
 #pragma once
 
-// The orders of the folder tree's siblings and of the message list's rows: plain
-// functions over the store's records, so that they can be checked without a window.
+// The order of the folder tree's siblings; the text order and the message list's
+// order it shares with lumbrook-cli come from render/MessageOrder.h.
 
-#include <cstdint>
-#include <string>
-#include <string_view>
-
+#include "render/MessageOrder.h"
 #include "store/oexpress.h"
 
 namespace lumbrook {
 
-// Only "a" to "z" become capitals; every other byte, letters with diacritics
-// included, stays as it is.
-std::string FoldCase(std::string_view text);
-
-// Byte-wise comparison of two texts already folded, as unsigned bytes, up to the
-// first zero byte (the end of a C text): the difference of the first differing
-// bytes, 0 when equal. A text that begins a longer one comes first.
-int CompareFolded(std::string_view a, std::string_view b);
-
-// CompareFolded of the two texts case-folded.
-int CompareText(std::string_view a, std::string_view b);
-
 // Siblings of the folder tree: special folders first, by ascending FolderId, then
 // the others by name without regard to case. Negative puts A first.
 int TreeView1Compare(const Toe5_FolderInfo& A, const Toe5_FolderInfo& B);
-
-// The message list's columns.
-enum TListColumn : std::int32_t { ColFrom = 0, ColTo = 1, ColSubject = 2, ColDate = 3 };
-
-// Two message rows by SortColumn; with SortDescending the rows change places
-// before comparing. Dates compare as converted date-time values, not as texts.
-int ListView1Compare(const Toe5_MessageInfo& Row1, const Toe5_MessageInfo& Row2,
-                     std::int32_t SortColumn, bool SortDescending);
 
 }  // namespace lumbrook

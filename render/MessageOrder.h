@@ -1,6 +1,12 @@
 #pragma once
 
+// The orders of the message list (and the text order the folder tree shares):
+// plain functions over the store's records, used by the window's list and by
+// lumbrook-cli, so that both walk the messages in the same order.
+
 #include <cstddef>
+#include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -8,22 +14,29 @@
 
 namespace lumbrook {
 
-// The folder tree's and the message list's text order: "a"-"z" folded to capitals,
-// every other byte as it is, compared as unsigned bytes; a prefix comes first.
-int CompareFoldedText(std::string_view a, std::string_view b);
+// Only "a" to "z" become capitals; every other byte, letters with diacritics
+// included, stays as it is.
+std::string FoldCase(std::string_view text);
 
-// Message list columns.
-enum TMessageColumn : int { colFrom = 0, colTo = 1, colSubject = 2, colDate = 3 };
+// Byte-wise comparison of two texts already folded, as unsigned bytes, up to the
+// first zero byte (the end of a C text): the difference of the first differing
+// bytes, 0 when equal. A text that begins a longer one comes first.
+int CompareFolded(std::string_view a, std::string_view b);
 
-// The list's order of two records for a sort column: the texts by the folded
-// comparison, dates as converted local date-time values (milliseconds count).
-// Descending compares the second against the first.
-int ListView1Compare(const Toe5_MessageInfo& a, const Toe5_MessageInfo& b, int SortColumn,
-                     bool SortDescending);
+// CompareFolded of the two texts case-folded.
+int CompareText(std::string_view a, std::string_view b);
 
-// Indexes into List in the list's order. Equal records keep their index order,
-// so the result is the same on every run.
-std::vector<std::size_t> SortedMessageOrder(const TMessageList& List, int SortColumn,
+// The message list's columns.
+enum TListColumn : std::int32_t { ColFrom = 0, ColTo = 1, ColSubject = 2, ColDate = 3 };
+
+// Two message rows by SortColumn; with SortDescending the rows change places
+// before comparing. Dates compare as converted date-time values, not as texts.
+int ListView1Compare(const Toe5_MessageInfo& Row1, const Toe5_MessageInfo& Row2,
+                     std::int32_t SortColumn, bool SortDescending);
+
+// Indexes into List in the list's order. Rows that compare equal keep their
+// record order in both directions, so the result is the same on every run.
+std::vector<std::size_t> SortedMessageOrder(const TMessageList& List, std::int32_t SortColumn,
                                             bool SortDescending);
 
 }  // namespace lumbrook

@@ -132,21 +132,21 @@ TEST(Options, FileRoundTripAndItsOddValues) {
 }
 
 TEST(MessageOrder, FoldedTextAndDateOrder) {
-    EXPECT_LT(CompareFoldedText("a", "b"), 0);
-    EXPECT_EQ(CompareFoldedText("b", "B"), 0);
-    EXPECT_LT(CompareFoldedText("Al", "alpha"), 0);  // a prefix comes first
-    EXPECT_GT(CompareFoldedText("\xC4rger", "Zebra"), 0);  // bytes above 0x7F after A-Z
-    EXPECT_LT(CompareFoldedText("Zebra", "_x"), 0);      // "_" (0x5F) sorts after "Z" once folded
+    EXPECT_LT(CompareText("a", "b"), 0);
+    EXPECT_EQ(CompareText("b", "B"), 0);
+    EXPECT_LT(CompareText("Al", "alpha"), 0);  // a prefix comes first
+    EXPECT_GT(CompareText("\xC4rger", "Zebra"), 0);  // bytes above 0x7F after A-Z
+    EXPECT_LT(CompareText("Zebra", "_x"), 0);      // "_" (0x5F) sorts after "Z" once folded
 
     TMessageList list{Record("b", "", "", FileTimeUtc(2020, 1, 1, 0, 0, 0, 2)),
                       Record("a", "", "", FileTimeUtc(2020, 1, 1, 0, 0, 0, 1)),
                       Record("C", "", "", FileTimeUtc(2021, 1, 1))};
-    EXPECT_EQ(SortedMessageOrder(list, colDate, true), (std::vector<std::size_t>{2, 0, 1}));
-    EXPECT_EQ(SortedMessageOrder(list, colDate, false), (std::vector<std::size_t>{1, 0, 2}));
-    EXPECT_EQ(SortedMessageOrder(list, colSubject, false), (std::vector<std::size_t>{1, 0, 2}));
-    EXPECT_EQ(SortedMessageOrder(list, colSubject, true), (std::vector<std::size_t>{2, 0, 1}));
-    EXPECT_LT(ListView1Compare(list[1], list[0], colDate, false), 0);  // milliseconds count
-    EXPECT_GT(ListView1Compare(list[1], list[0], colDate, true), 0);
+    EXPECT_EQ(SortedMessageOrder(list, ColDate, true), (std::vector<std::size_t>{2, 0, 1}));
+    EXPECT_EQ(SortedMessageOrder(list, ColDate, false), (std::vector<std::size_t>{1, 0, 2}));
+    EXPECT_EQ(SortedMessageOrder(list, ColSubject, false), (std::vector<std::size_t>{1, 0, 2}));
+    EXPECT_EQ(SortedMessageOrder(list, ColSubject, true), (std::vector<std::size_t>{2, 0, 1}));
+    EXPECT_LT(ListView1Compare(list[1], list[0], ColDate, false), 0);  // milliseconds count
+    EXPECT_GT(ListView1Compare(list[1], list[0], ColDate, true), 0);
 }
 
 }  // namespace
