@@ -4,24 +4,12 @@
 #include <sstream>
 #include <unordered_map>
 
+#include "base/AsciiCase.h"
 #include "mime/MailCodecs.h"
 
 namespace lumbrook {
 
 namespace {
-
-inline char UpperAscii(char C) {
-    return C >= 'a' && C <= 'z' ? static_cast<char>(C - 32) : C;
-}
-inline char LowerAscii(char C) {
-    return C >= 'A' && C <= 'Z' ? static_cast<char>(C + 32) : C;
-}
-
-std::string UpperAscii(std::string_view S) {
-    std::string Out(S);
-    for (char& C : Out) C = UpperAscii(C);
-    return Out;
-}
 
 // One enclosing pair of double quotes removed (a lone quote counts as a pair).
 std::string_view StripDoubleQuotes(std::string_view S) {

@@ -3,6 +3,7 @@
 #include <climits>
 #include <functional>
 
+#include "base/AsciiCase.h"
 #include "base/Errors.h"
 
 namespace lumbrook {
@@ -10,12 +11,6 @@ namespace lumbrook {
 namespace {
 
 constexpr std::string_view UUBeginMarker = "begin 6";
-
-std::string LowerAscii(std::string S) {
-    for (char& C : S)
-        if (C >= 'A' && C <= 'Z') C = static_cast<char>(C + 32);
-    return S;
-}
 
 // Header values that need quotes are handed over with them.
 std::string Quoted(std::string_view Text) {

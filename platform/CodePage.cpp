@@ -11,6 +11,8 @@
 #include <optional>
 #include <unordered_map>
 
+#include "base/AsciiCase.h"
+
 namespace lumbrook {
 
 namespace {
@@ -18,17 +20,6 @@ namespace {
 constexpr char32_t ReplacementChar = 0xFFFD;
 constexpr std::string_view DefaultCodePageName = "CP1252";
 const iconv_t NoIconv = reinterpret_cast<iconv_t>(-1);
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 bool IsUtf8Name(std::string_view name) {
     return EqualsNoCase(name, "UTF-8") || EqualsNoCase(name, "UTF8");

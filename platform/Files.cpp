@@ -6,21 +6,11 @@
 #include <cerrno>
 #include <vector>
 
+#include "base/AsciiCase.h"
+
 namespace lumbrook {
 
 namespace {
-
-char FoldAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-    }
-    return true;
-}
 
 bool Exists(const std::string& path) {
     struct stat st;
@@ -80,7 +70,7 @@ std::string MapWindowsPath(std::string_view windowsPath, std::string_view winePr
     if (winePrefix.empty() || path.size() < 2 || !IsDriveLetter(path[0]) || path[1] != ':') {
         return std::string(windowsPath);
     }
-    const char drive[3] = {FoldAscii(path[0]), ':', '\0'};
+    const char drive[3] = {LowerAscii(path[0]), ':', '\0'};
     std::string dosdevices = IncludeTrailingPathDelimiter(winePrefix) + "dosdevices";
     std::string out = FindFileNoCase(dosdevices, drive);
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/AsciiCase.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 
@@ -17,15 +18,7 @@ namespace {
 
 enum class TFormat { Unknown, Export5, Export4, Wine };
 
-char FoldAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string FoldCase(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = FoldAscii(c);
-    return out;
-}
+std::string FoldCase(std::string_view s) { return LowerAscii(s); }
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && FoldCase(s.substr(0, prefix.size())) == FoldCase(prefix);

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "base/AsciiCase.h"
 #include "base/Errors.h"
 #include "platform/Files.h"
 
@@ -20,18 +21,6 @@ constexpr std::string_view DefaultUserIdValue = "Default User ID";
 constexpr std::string_view EnvironmentKey = "\\Environment";
 constexpr std::string_view ShellFoldersKey =
     "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-
-char FoldAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-    }
-    return true;
-}
 
 // A text value as the original's registry reader gives it: a missing value is
 // empty, a value of another type is an error naming the value.

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "base/AsciiCase.h"
 #include "base/Errors.h"
 #include "render/FileOutput.h"
 #include "render/OutputNaming.h"
@@ -135,10 +136,6 @@ void SaveCIDParts(TMailMessage& Message, const std::string& Dir, TTempFiles* Tem
 }
 
 namespace {
-char UpperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // Whether text holds upperNeedle at i, without regard to case.
 bool MatchesNoCase(std::string_view text, std::size_t i, std::string_view upperNeedle) {
     if (i > text.size() || upperNeedle.size() > text.size() - i) return false;
