@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian machine, builds Lumbrook (debug preset) and opens its window
 # on a mail store: the one named as the argument, or else the demo store built from
-# demo/. Before the window opens, lumbrook-cli lists the store's folders and the
-# messages of its first folder.
+# demo/.
 #
 # The window needs a display. Without one ($DISPLAY and $WAYLAND_DISPLAY unset) the
-# script says how to get one and stops, unless QT_QPA_PLATFORM names a platform to
-# run on anyway (offscreen, for instance). LUMBROOK_BUILD_DIR builds elsewhere than
+# script shows the store through lumbrook-cli (its folders and the messages of its
+# first folder), says how to get a display and stops, unless QT_QPA_PLATFORM names a
+# platform to run on anyway (offscreen, for instance). LUMBROOK_BUILD_DIR builds elsewhere than
 # build/debug.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,16 +27,15 @@ if [ ! -d "$store" ]; then
     exit 2
 fi
 
-cli="$build/bin/lumbrook-cli"
-echo "== Folders of $store"
-"$cli" --store "$store" folders
-first=$("$cli" --store "$store" folders | sed -n 's/.*"FileName":"\([^"]*\)".*/\1/p' | grep -v '^$' | head -n 1 || true)
-if [ -n "$first" ]; then
-    echo "== Messages of $first"
-    "$cli" --store "$store" messages "$first"
-fi
-
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+    cli="$build/bin/lumbrook-cli"
+    echo "== Folders of $store"
+    "$cli" --store "$store" folders
+    first=$("$cli" --store "$store" folders | sed -n 's/.*"FileName":"\([^"]*\)".*/\1/p' | grep -v '^$' | head -n 1 || true)
+    if [ -n "$first" ]; then
+        echo "== Messages of $first"
+        "$cli" --store "$store" messages "$first"
+    fi
     cat >&2 <<MSG
 run.sh: no display (DISPLAY and WAYLAND_DISPLAY are unset), so the window cannot open.
 Run it on a virtual display:            xvfb-run -a scripts/run.sh ${1:-}
