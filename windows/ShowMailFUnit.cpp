@@ -8,6 +8,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "platform/browser/WebBrowser.h"
 
@@ -35,22 +36,28 @@ TShowMailForm::TShowMailForm(QWidget* parent) : QDialog(parent) {
         l->adjustSize();
         return l;
     };
+    Label1 = label("From:", 8);
+    Label2 = label("Date:", 24);
+    Label3 = label("To:", 40);
+    Label4 = label("Subject:", 56);
+    // The fields begin at 56 as designed, or further right where this system's
+    // bold font makes a label wider than the design's font did.
+    int fieldLeft = 56;
+    for (const QLabel* l : {Label1, Label2, Label3, Label4}) {
+        fieldLeft = std::max(fieldLeft, l->geometry().right() + 5);
+    }
     // Read-only, without a border and in the button face's colour: they read as
     // labels whose text can still be selected and copied.
-    auto field = [this](int top) {
+    auto field = [this, fieldLeft](int top) {
         auto* e = new QLineEdit(Panel1);
         e->setReadOnly(true);
         e->setFrame(false);
         QPalette palette = e->palette();
         palette.setColor(QPalette::Base, palette.color(QPalette::Button));
         e->setPalette(palette);
-        e->setGeometry(56, top, 121, e->sizeHint().height() > 16 ? 16 : e->sizeHint().height());
+        e->setGeometry(fieldLeft, top, 121, 16);
         return e;
     };
-    Label1 = label("From:", 8);
-    Label2 = label("Date:", 24);
-    Label3 = label("To:", 40);
-    Label4 = label("Subject:", 56);
     Edit1 = field(8);
     Edit2 = field(24);
     Edit3 = field(40);

@@ -1,5 +1,7 @@
 // Developer tool, not a test: opens the window on a store the way the program does,
-// waits for the first preview and saves pictures of the window and the about box.
+// waits for the first preview and saves pictures of the window, the about box, the
+// save/export dialog, the message window, the page setup and the progress bar in
+// the middle of an export (into a scratch directory under OUT_DIR).
 //
 // usage: lumbrook-gui-snapshot STORE_DIR OUT_DIR [ROW]   (ROW: a row to click first)
 
@@ -9,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <QTreeView>
 #include <clocale>
@@ -16,9 +19,13 @@
 
 #include "mainwindow/MainUnit.h"
 #include "mainwindow/MessageListModel.h"
+#include "mainwindow/Modal.h"
+#include "platform/browser/Printing.h"
 #include "platform/browser/WebBrowser.h"
 #include "store/oexpress.h"
 #include "windows/AboutBoxUnit.h"
+#include "windows/ExportFUnit.h"
+#include "windows/ShowMailFUnit.h"
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
@@ -34,6 +41,10 @@ int main(int argc, char** argv) {
     const QString out = QString::fromLocal8Bit(argv[2]);
 
     lumbrook::TMainForm form;
+    lumbrook::TShowMailForm showMail;
+    lumbrook::TExportForm exportForm;
+    form.SetShowMailForm(&showMail);
+    form.SetExportForm(&exportForm);
     QSignalSpy loaded(form.WebBrowser1, &lumbrook::TWebBrowser::DownloadComplete);
     form.show();
     if (loaded.isEmpty()) loaded.wait(10000);
@@ -62,5 +73,49 @@ int main(int argc, char** argv) {
     QTest::qWait(300);
     about.grab().save(out + "/about.png");
     about.close();
+
+    // The dialogs are shown without their own event loop and pictured.
+    lumbrook::SetModalHook([&](QDialog& dialog) {
+        if (&dialog == &exportForm) {
+            exportForm.DirectoryEdit1->SetText(out + "/export");
+            return int(QDialog::Accepted);
+        }
+        dialog.show();
+        if (&dialog == &showMail) {
+            QSignalSpy page(showMail.WebBrowser1, &lumbrook::TWebBrowser::DownloadComplete);
+            page.wait(10000);
+        }
+        QTest::qWait(500);
+        dialog.grab().save(out + (&dialog == &showMail ? "/showmail.png" : "/dialog.png"));
+        dialog.hide();
+        return int(QDialog::Rejected);
+    });
+    exportForm.show();
+    exportForm.DirectoryEdit1->SetText(QStringLiteral("/home/user/Mail export"));
+    QTest::qWait(300);
+    exportForm.grab().save(out + "/export.png");
+    exportForm.hide();
+    form.ListView1DblClick();
+    lumbrook::TPageLayoutDialog pageSetup(form.PrinterSettings.PageLayout());
+    pageSetup.show();
+    QTest::qWait(300);
+    pageSetup.grab().save(out + "/pagesetup.png");
+    pageSetup.hide();
+
+    // The whole window halfway through an export of every message.
+    bool pictured = false;
+    QObject::connect(&form, &lumbrook::TMainForm::ProStatusSet, [&](int value) {
+        if (pictured || value < 40) return;
+        pictured = true;
+        form.grab().save(out + "/progress.png");
+        form.StatusBar1->grab().save(out + "/progress-bar.png");
+    });
+    lumbrook::SetMessageBoxHook(
+        [](QWidget*, QMessageBox::Icon, const QString& caption, const QString& text) {
+            std::printf("%s: %s\n", qPrintable(caption), qPrintable(text));
+        });
+    form.QuitBtnClick();
+    form.ExportBtnClick();
+    lumbrook::SetModalHook({});
     return 0;
 }
