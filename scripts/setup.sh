@@ -9,6 +9,7 @@ packages=(
     nlohmann-json3-dev libssl-dev
     qt6-base-dev qt6-webengine-dev libjpeg-dev
     media-types xvfb xauth
+    poppler-utils
 )
 
 missing=()
