@@ -365,6 +365,23 @@ TEST_F(BatchTest, CancelTakesEffectBeforeTheNextMessage) {
     EXPECT_EQ(Boxes[0].Text, "There became 1 messages saved!");
 }
 
+TEST_F(BatchTest, QuittingStopsTheBatchWithoutAReport) {
+    Open();
+    SelectRows({0, 1, 2, 3, 4});
+    bool pressed = false;
+    const auto connection = QObject::connect(Form.get(), &TMainForm::ProStatusSet, [&] {
+        if (!std::exchange(pressed, true)) {
+            QMetaObject::invokeMethod(Form->endebtn, "click", Qt::QueuedConnection);
+        }
+    });
+    QTest::mouseClick(Form->SaveBtn, Qt::LeftButton);
+    QObject::disconnect(connection);
+    EXPECT_FALSE(Form->isVisible());
+    EXPECT_EQ(DirNames(Out).size(), 2u);
+    EXPECT_TRUE(Boxes.empty());
+    ExpectIdle();
+}
+
 TEST_F(BatchTest, ARunningBatchIgnoresOtherBatchesAndKeepsItsFolder) {
     Open();
     SelectRows({0, 1});

@@ -1,0 +1,119 @@
+// Developer tool, not a test: how fast the window saves and exports a folder of
+// many messages, batch frame, progress bar and dialog included (the dialog and
+// the boxes answered at once). Writes a store of COUNT messages into WORK_DIR,
+// then saves and exports all of them from the window and prints messages per second.
+//
+// usage: lumbrook-gui-batch-bench WORK_DIR [COUNT]   (WORK_DIR is emptied first)
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QRadioButton>
+#include <clocale>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "mainwindow/MainUnit.h"
+#include "mainwindow/MessageListModel.h"
+#include "mainwindow/Modal.h"
+#include "store/oexpress.h"
+#include "tests/support/DbxWriter.h"
+#include "windows/ExportFUnit.h"
+
+namespace fs = std::filesystem;
+using namespace lumbrook;
+
+namespace {
+
+// Mail of a few kilobytes: three in five plain text, the others HTML with a
+// quoted-printable body; subjects repeat, so that names collide as they do.
+TDbxMessage Message(int i) {
+    TDbxMessage m;
+    m.MessageId = i + 1;
+    m.From = "Sender " + std::to_string(i % 97) + " <s" + std::to_string(i % 97) + "@example.org>";
+    m.To = "reader@example.org";
+    m.Subject = (i % 3 == 0 ? "Re: " : "") + std::string("Report ") + std::to_string(i % 1000);
+    m.Date = UnixTimeToFileTime(1'100'000'000 + std::int64_t{i} * 3607);
+    std::string body;
+    for (int line = 0; line < 40; ++line) {
+        body += "Line " + std::to_string(line) +
+                " of the message: the figures for the quarter are attached below.\r\n";
+    }
+    if (i % 5 < 3) {
+        m.RawText = "From: " + m.From + "\r\nTo: " + m.To + "\r\nSubject: " + m.Subject +
+                    "\r\nContent-Type: text/plain; charset=iso-8859-1\r\n\r\n" + body;
+    } else {
+        m.RawText = "From: " + m.From + "\r\nTo: " + m.To + "\r\nSubject: " + m.Subject +
+                    "\r\nContent-Type: text/html; charset=iso-8859-1\r\n"
+                    "Content-Transfer-Encoding: quoted-printable\r\n\r\n<html><body><p>" +
+                    body + "</p><p>caf=E9 =3D</p></body></html>\r\n";
+    }
+    return m;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    if (::geteuid() == 0) ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Lumbrook"));
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s WORK_DIR [COUNT]\n", argv[0]);
+        return 2;
+    }
+    const fs::path work = fs::absolute(argv[1]);
+    const int count = argc > 2 ? std::atoi(argv[2]) : 10000;
+    fs::remove_all(work);
+    fs::create_directories(work / "store");
+    fs::create_directories(work / "program");
+
+    TDbxFileOptions folders;
+    folders.Kind = TDbxFileKind::Folders;
+    WriteDbx((work / "store" / "Folders.dbx").string(),
+             {FolderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false}),
+              FolderRecord({1, 0, "Local Folders", std::nullopt, false}),
+              FolderRecord({4, 1, "Inbox", std::string("Inbox.dbx"), true})},
+             folders);
+    std::vector<TDbxRecord> records;
+    records.reserve(count);
+    for (int i = 0; i < count; ++i) records.push_back(MessageRecord(Message(i)));
+    WriteDbx((work / "store" / "Inbox.dbx").string(), records);
+    records.clear();
+    SetStoreRootOverride((work / "store").string());
+
+    TMainForm form(TAppPaths::ForProgram((work / "program").string()));
+    TExportForm exportForm;
+    form.SetExportForm(&exportForm);
+    form.show();
+    QString target;
+    SetModalHook([&](QDialog&) {
+        exportForm.DirectoryEdit1->SetText(target);
+        return int(QDialog::Accepted);
+    });
+    SetMessageBoxHook([](QWidget*, QMessageBox::Icon, const QString&, const QString& text) {
+        std::printf("  %s\n", qPrintable(text));
+    });
+    std::printf("%d messages listed\n", form.ListModel->rowCount());
+    form.QuitBtnClick();
+
+    auto run = [&](const char* name, const fs::path& dir, void (TMainForm::*command)()) {
+        target = QString::fromStdString(dir.string());
+        QElapsedTimer timer;
+        timer.start();
+        (form.*command)();
+        const double seconds = timer.nsecsElapsed() / 1e9;
+        std::printf("%s: %.2f s, %.0f messages/s\n", name, seconds, count / seconds);
+    };
+    run("save", work / "save", &TMainForm::SaveBtnClick);
+    exportForm.AllHTMLCheck->setChecked(true);
+    run("export (HTML)", work / "export-html", &TMainForm::ExportBtnClick);
+    exportForm.MixedCheck->setChecked(true);
+    run("export (same format as the mail)", work / "export-mixed", &TMainForm::ExportBtnClick);
+    SetModalHook({});
+    SetMessageBoxHook({});
+    return 0;
+}
