@@ -1,12 +1,9 @@
 // The view's printing, as the printer path uses it, on a QPrinter that writes a
-// PDF file (no printer driver is needed for that), and the page-layout dialog.
+// PDF file (no printer driver is needed for that).
 
 #include <gtest/gtest.h>
 
-#include <QComboBox>
-#include <QDoubleSpinBox>
 #include <QPrinter>
-#include <QRadioButton>
 #include <QSignalSpy>
 #include <memory>
 
@@ -59,25 +56,6 @@ TEST(BrowserPrinting, PrintsThePageOnShowOnceAtATime) {
     browser.Navigate(QString::fromStdString(dir.Path() + "gone.htm"));
     ASSERT_TRUE(loaded.wait(15000));
     EXPECT_FALSE(browser.LoadOk());
-}
-
-TEST(PageLayoutDialog, StartsFromTheLayoutAndKeepsMarginsOnThePaper) {
-    const QPageLayout start(QPageSize(QPageSize::Letter), QPageLayout::Landscape,
-                            QMarginsF(5, 6, 7, 8), QPageLayout::Millimeter);
-    TPageLayoutDialog dialog(start);
-    EXPECT_EQ(dialog.PaperBox->currentText(), QPageSize::name(QPageSize::Letter));
-    EXPECT_TRUE(dialog.LandscapeBtn->isChecked());
-    EXPECT_EQ(dialog.Layout().margins(QPageLayout::Millimeter), QMarginsF(5, 6, 7, 8));
-    EXPECT_EQ(dialog.Layout().pageSize().id(), QPageSize::Letter);
-
-    dialog.PortraitBtn->setChecked(true);
-    dialog.PaperBox->setCurrentIndex(dialog.PaperBox->findText(QPageSize::name(QPageSize::A5)));
-    dialog.TopMargin->setValue(50);
-    const QPageLayout chosen = dialog.Layout();
-    EXPECT_EQ(chosen.orientation(), QPageLayout::Portrait);
-    EXPECT_EQ(chosen.pageSize().id(), QPageSize::A5);
-    EXPECT_DOUBLE_EQ(chosen.margins(QPageLayout::Millimeter).top(), 50.0);
-    EXPECT_TRUE(chosen.isValid());
 }
 
 }  // namespace
