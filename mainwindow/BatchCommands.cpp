@@ -55,15 +55,8 @@ void TMainForm::PrintBtnClick() {
     command.Caption = QStringLiteral("Printing finished");
     command.SetUp = [&] { return PrintSetUp(job); };
     command.Work = [&](const Toe5_MessageInfo& record) { return PrintMessage(record, job); };
-    // However the batch ends, the last page printed need not stay loaded (the
-    // preview was never touched, so it shows what it showed before).
-    struct TBlank {
-        TWebBrowser* Browser;
-        bool Started;
-        ~TBlank() {
-            if (Started) Browser->Navigate(QString());
-        }
-    } blank{PrintBrowser, !BatchRunning};
+    // The preview is never touched by printing: it shows what it showed before.
+    // Nothing else loads into the print page, so no stale load can end a wait.
     RunBatch(command);
 }
 
