@@ -25,6 +25,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "windows/Centre.h"
 #include "mainwindow/Controls.h"
 #include "mainwindow/ErrorReport.h"
 #include "mainwindow/FolderTree.h"
@@ -103,11 +104,7 @@ TMainForm::TMainForm(TAppPaths paths, QWidget* parent)
     ConnectHandlers();
 
     resize(696, 480);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(0, 0), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(*this);
     FormCreate();
 }
 

@@ -408,6 +408,13 @@ int AnsiCodePage() {
     return CodePageNumberOf(AnsiCodePageName());
 }
 
+std::string AnsiCodePageLabel() {
+    const int number = AnsiCodePage();
+    if (number == 65001) return "utf-8";
+    if (number == 874 || (number >= 1250 && number <= 1258)) return "windows-" + std::to_string(number);
+    return LowerAscii(AnsiCodePageName());
+}
+
 std::string CodePageToUtf8(std::string_view text, std::string_view codePageName) {
     return CodePageFor(codePageName).ToUtf8(text);
 }

@@ -11,6 +11,9 @@ namespace lumbrook {
 // not a Windows code page AnsiCodePage() gives 0.
 int AnsiCodePage();
 std::string AnsiCodePageName();  // the iconv name, e.g. "CP1252"
+// The name web pages use for it ("windows-1252"), for telling a browser how to
+// read pages that name no character set.
+std::string AnsiCodePageLabel();
 
 // Always valid UTF-8: bytes the code page does not define become U+FFFD, except
 // the five holes of Windows-1252 (0x81, 0x8D, 0x8F, 0x90, 0x9D), which Windows

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <string>
 
+#include "windows/Centre.h"
 #include "windows/AboutPicture.h"
 #include "windows/JpegPicture.h"
 
@@ -103,11 +104,7 @@ QImage TAboutBox::LoadPicture() {
 
 void TAboutBox::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(*this);
 }
 
 }  // namespace lumbrook

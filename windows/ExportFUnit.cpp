@@ -11,6 +11,8 @@
 #include <QScreen>
 #include <QToolButton>
 
+#include "windows/Centre.h"
+
 namespace lumbrook {
 
 namespace {
@@ -117,12 +119,7 @@ void TExportForm::DirectoryEdit1Change() {
 
 void TExportForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    // Centred on the desktop, not on the window that opened it.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(*this);
     FormShow();
 }
 

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "windows/Centre.h"
 #include "platform/browser/WebBrowser.h"
 
 namespace lumbrook {
@@ -90,11 +91,7 @@ void TShowMailForm::resizeEvent(QResizeEvent* event) {
 
 void TShowMailForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(*this);
 }
 
 }  // namespace lumbrook

@@ -14,6 +14,7 @@
 #include <QWebEngineView>
 
 #include "base/Errors.h"
+#include "platform/CodePage.h"
 
 namespace lumbrook {
 
@@ -118,6 +119,9 @@ void LockDown(QWebEngineSettings* s) {
     s->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     s->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
     s->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, true);
+    // Pages that name no character set are read in the store's code page, as the
+    // mail client's own viewer read them, rather than left to the engine's guess.
+    s->setDefaultTextEncoding(QString::fromStdString(AnsiCodePageLabel()));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ TEST(CodePage, Windows1252ByDefault) {
     test::TEnvGuard cp("LUMBROOK_CODEPAGE", std::nullopt);
     EXPECT_EQ(AnsiCodePage(), 1252);
     EXPECT_EQ(AnsiCodePageName(), "CP1252");
+    EXPECT_EQ(AnsiCodePageLabel(), "windows-1252");
     EXPECT_EQ(AnsiToUtf8("Gr\xFC\xDF \x80 \x84x\x93"),
               "Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xE2\x80\x9Ex\xE2\x80\x9C");
     // The five holes map as Windows maps them, onto U+0081 etc.
@@ -34,6 +35,7 @@ TEST(CodePage, SettingChoosesTheCodePage) {
         test::TEnvGuard cp("LUMBROOK_CODEPAGE", "1251");
         EXPECT_EQ(AnsiCodePage(), 1251);
         EXPECT_EQ(AnsiCodePageName(), "CP1251");
+        EXPECT_EQ(AnsiCodePageLabel(), "windows-1251");
         EXPECT_EQ(AnsiToUtf8("\xC0\xE1 \x98"), "\xD0\x90\xD0\xB1 \xEF\xBF\xBD");
         EXPECT_EQ(Utf8ToAnsi("\xD0\x90\xD0\xB1 \xC3\xA4"), "\xC0\xE1 ?");
         EXPECT_TRUE(IsValidUtf8(AnsiToUtf8(AllBytes())));
@@ -52,6 +54,7 @@ TEST(CodePage, SettingChoosesTheCodePage) {
     {
         test::TEnvGuard cp("LUMBROOK_CODEPAGE", "ISO-8859-15");
         EXPECT_EQ(AnsiCodePage(), 0);
+        EXPECT_EQ(AnsiCodePageLabel(), "iso-8859-15");
         EXPECT_EQ(AnsiToUtf8("\xA4"), "\xE2\x82\xAC");
     }
 }
