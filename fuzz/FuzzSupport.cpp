@@ -53,7 +53,18 @@ std::string ListTree(const std::string& Dir) {
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(Dir, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        std::string name = fs::relative(it->path(), Dir, ec).string();
+        // A Content-ID may hold CR and LF, which stay file names of the directory;
+        // escaped, every entry is one line of the listing.
+        std::string name;
+        for (char c : fs::relative(it->path(), Dir, ec).string()) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == '\\') {
+                char hex[5];
+                std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(c));
+                name += hex;
+            } else {
+                name += c;
+            }
+        }
         if (it->is_directory(ec) && !it->is_symlink(ec)) name += '/';
         names.push_back(std::move(name));
     }

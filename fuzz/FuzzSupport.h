@@ -21,7 +21,8 @@ void WriteScratchFile(const std::string& Path, std::string_view Bytes);
 // Removes everything below Dir (Dir itself stays).
 void ClearDirectory(const std::string& Dir);
 
-// Every entry below Dir, as paths relative to it, sorted; directories end in "/".
+// Every entry below Dir, as paths relative to it, sorted, one per line; directories
+// end in "/", control characters and backslashes are written as \xNN.
 std::string ListTree(const std::string& Dir);
 
 // Aborts with the message: the fuzzer keeps the input that broke the promise.
