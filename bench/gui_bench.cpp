@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
         std::printf("writing the store into %s ...\n", store.c_str());
         WriteBenchStore(
             store,
-            {ParseBenchFolderSpec("Inbox:100000:20:20-200"), ParseBenchFolderSpec("Small:50")}, 1);
+            {ParseBenchFolderPlan("Inbox:100000:20:20-200"), ParseBenchFolderPlan("Small:50")}, 1);
     }
     SetStoreRootOverride(store);
     const std::string programDir =

@@ -38,8 +38,8 @@ const TBenchFolder& Folder() {
         if (!std::filesystem::exists(f.Path())) {
             const char* n = std::getenv("LUMBROOK_BENCH_MESSAGES");
             std::filesystem::create_directories(f.Dir);
-            TBenchFolderSpec spec{"Bench", n ? std::strtoull(n, nullptr, 10) : 100'000, 0, 0, 0};
-            WriteBenchStore(f.Dir, {spec}, 1);
+            TBenchFolderPlan plan{"Bench", n ? std::strtoull(n, nullptr, 10) : 100'000, 0, 0, 0};
+            WriteBenchStore(f.Dir, {plan}, 1);
         }
         SetStoreRootOverride(f.Dir);
         return f;

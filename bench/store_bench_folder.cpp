@@ -208,8 +208,8 @@ std::string RandomBytes(TRandom& R, std::size_t Size) {
     return Bytes;
 }
 
-std::size_t LargeSize(const TBenchFolderSpec& Spec, TRandom& R) {
-    return R.Between(Spec.LargeMin, std::max(Spec.LargeMin, Spec.LargeMax));
+std::size_t LargeSize(const TBenchFolderPlan& Plan, TRandom& R) {
+    return R.Between(Plan.LargeMin, std::max(Plan.LargeMin, Plan.LargeMax));
 }
 
 // The shape of message I: its size and whether a base64 attachment fills it.
@@ -219,9 +219,9 @@ struct TShape {
     bool Large;
 };
 
-TShape Shape(const TBenchFolderSpec& Spec, std::uint64_t Seed, std::size_t Folder, std::size_t I) {
+TShape Shape(const TBenchFolderPlan& Plan, std::uint64_t Seed, std::size_t Folder, std::size_t I) {
     TRandom R(Seed, Folder, I, ForShape);
-    if (R.Below(1000) < Spec.LargePerMille) return {LargeSize(Spec, R), true, true};
+    if (R.Below(1000) < Plan.LargePerMille) return {LargeSize(Plan, R), true, true};
     // One in 40 carries a small picture or document.
     if (R.Below(40) == 0) return {R.Between(20'000, 150'000), true, false};
     return {R.Between(2'000, 20'000), false, false};
@@ -386,8 +386,8 @@ std::string BenchMessageText(std::uint64_t Seed, std::size_t Folder, std::size_t
     return Text;
 }
 
-TBenchFolderSpec ParseBenchFolderSpec(const std::string& Text) {
-    TBenchFolderSpec Spec;
+TBenchFolderPlan ParseBenchFolderPlan(const std::string& Text) {
+    TBenchFolderPlan Plan;
     std::vector<std::string> Items;
     std::size_t From = 0;
     while (true) {
@@ -403,31 +403,31 @@ TBenchFolderSpec ParseBenchFolderSpec(const std::string& Text) {
         return static_cast<std::size_t>(V);
     };
     if (Items.size() < 2 || Items.size() > 4 || Items[0].empty())
-        throw std::invalid_argument("folder spec NAME:COUNT[:LARGE_PER_MILLE[:MIN_KB-MAX_KB]]");
-    Spec.Name = Items[0];
-    Spec.Messages = Number(Items[1]);
-    if (Items.size() > 2) Spec.LargePerMille = static_cast<unsigned>(Number(Items[2]));
+        throw std::invalid_argument("folder plan NAME:COUNT[:LARGE_PER_MILLE[:MIN_KB-MAX_KB]]");
+    Plan.Name = Items[0];
+    Plan.Messages = Number(Items[1]);
+    if (Items.size() > 2) Plan.LargePerMille = static_cast<unsigned>(Number(Items[2]));
     if (Items.size() > 3) {
         const std::size_t Dash = Items[3].find('-');
         if (Dash == std::string::npos) throw std::invalid_argument("size range MIN_KB-MAX_KB");
-        Spec.LargeMin = Number(Items[3].substr(0, Dash)) * 1000;
-        Spec.LargeMax = Number(Items[3].substr(Dash + 1)) * 1000;
+        Plan.LargeMin = Number(Items[3].substr(0, Dash)) * 1000;
+        Plan.LargeMax = Number(Items[3].substr(Dash + 1)) * 1000;
     }
-    if (Spec.LargePerMille > 1000 || Spec.LargeMax < Spec.LargeMin)
-        throw std::invalid_argument("bad folder spec " + Text);
-    return Spec;
+    if (Plan.LargePerMille > 1000 || Plan.LargeMax < Plan.LargeMin)
+        throw std::invalid_argument("bad folder plan " + Text);
+    return Plan;
 }
 
-TBenchFolderStats WriteBenchFolder(const std::string& Path, const TBenchFolderSpec& Spec,
+TBenchFolderStats WriteBenchFolder(const std::string& Path, const TBenchFolderPlan& Plan,
                                    std::uint64_t Seed, std::size_t Folder) {
     TBenchFolderStats Stats;
-    Stats.Messages = Spec.Messages;
+    Stats.Messages = Plan.Messages;
     std::vector<TDbxRecord> Records;
-    Records.reserve(Spec.Messages);
+    Records.reserve(Plan.Messages);
     std::vector<TShape> Shapes;
-    Shapes.reserve(Spec.Messages);
-    for (std::size_t I = 0; I < Spec.Messages; ++I) {
-        const TShape S = Shape(Spec, Seed, Folder, I);
+    Shapes.reserve(Plan.Messages);
+    for (std::size_t I = 0; I < Plan.Messages; ++I) {
+        const TShape S = Shape(Plan, Seed, Folder, I);
         Shapes.push_back(S);
         const TPerson From = Sender(Seed, Folder, I);
         const std::string Sub = Subject(Seed, Folder, I);
@@ -468,7 +468,7 @@ TBenchFolderStats WriteBenchFolder(const std::string& Path, const TBenchFolderSp
 }
 
 std::vector<TBenchFolderStats> WriteBenchStore(const std::string& Dir,
-                                               const std::vector<TBenchFolderSpec>& Folders,
+                                               const std::vector<TBenchFolderPlan>& Folders,
                                                std::uint64_t Seed) {
     const std::string Base = Dir.empty() || Dir.back() == '/' ? Dir : Dir + "/";
     std::vector<TDbxRecord> Records;
@@ -489,14 +489,14 @@ std::vector<TBenchFolderStats> WriteBenchStore(const std::string& Dir,
 }
 
 std::uint64_t WriteBenchFolder(const std::string& Path, std::size_t Messages) {
-    TBenchFolderSpec Spec{"Bench", Messages, 0, 0, 0};
-    return WriteBenchFolder(Path, Spec, 1).TextBytes;
+    TBenchFolderPlan Plan{"Bench", Messages, 0, 0, 0};
+    return WriteBenchFolder(Path, Plan, 1).TextBytes;
 }
 
 std::uint64_t WriteLargeBenchFolder(const std::string& Path, std::size_t Messages,
                                     std::size_t Size) {
-    TBenchFolderSpec Spec{"Large", Messages, 1000, Size, Size};
-    return WriteBenchFolder(Path, Spec, 1).TextBytes;
+    TBenchFolderPlan Plan{"Large", Messages, 1000, Size, Size};
+    return WriteBenchFolder(Path, Plan, 1).TextBytes;
 }
 
 }  // namespace lumbrook

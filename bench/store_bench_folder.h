@@ -19,7 +19,7 @@
 
 namespace lumbrook {
 
-struct TBenchFolderSpec {
+struct TBenchFolderPlan {
     std::string Name;  // display name; the file is Name + ".dbx"
     std::size_t Messages = 0;
     // Messages per thousand that carry a large base64 attachment, and the size
@@ -39,16 +39,16 @@ struct TBenchFolderStats {
 
 // "NAME:COUNT[:LARGE_PER_MILLE[:MIN_KB-MAX_KB]]", e.g. "Inbox:20000:100:200-1200".
 // Throws std::invalid_argument on anything else.
-TBenchFolderSpec ParseBenchFolderSpec(const std::string& Text);
+TBenchFolderPlan ParseBenchFolderPlan(const std::string& Text);
 
-// Writes Dir/Folders.dbx (Outlook Express, Local Folders and one folder per spec)
+// Writes Dir/Folders.dbx (Outlook Express, Local Folders and one folder per plan)
 // and every folder file into Dir, which must exist.
 std::vector<TBenchFolderStats> WriteBenchStore(const std::string& Dir,
-                                               const std::vector<TBenchFolderSpec>& Folders,
+                                               const std::vector<TBenchFolderPlan>& Folders,
                                                std::uint64_t Seed);
 
 // One folder file alone (Folder is its number in the store, part of the seed).
-TBenchFolderStats WriteBenchFolder(const std::string& Path, const TBenchFolderSpec& Spec,
+TBenchFolderStats WriteBenchFolder(const std::string& Path, const TBenchFolderPlan& Plan,
                                    std::uint64_t Seed, std::size_t Folder = 0);
 
 // The folder of N messages that the store benchmarks default to (no large

@@ -1,8 +1,8 @@
 // One pass of a store benchmark as a process of its own, for timing and memory
 // figures from outside (bench/run and bench/store_bench.sh run it under
 // /usr/bin/time -v):
-//   store_bench_tool store DIR SEED SPEC...  write a whole store: Folders.dbx and one
-//                                            folder file per SPEC (NAME:COUNT[:LARGE_PER_MILLE
+//   store_bench_tool store DIR SEED PLAN...  write a whole store: Folders.dbx and one
+//                                            folder file per PLAN (NAME:COUNT[:LARGE_PER_MILLE
 //                                            [:MIN_KB-MAX_KB]], see store_bench_folder.h)
 //   store_bench_tool generate PATH N         write the plain folder of N messages
 //   store_bench_tool message SEED SIZE_KB    print one message with a base64 attachment
@@ -27,7 +27,7 @@ namespace {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: store_bench_tool store DIR SEED SPEC... | generate PATH N |\n"
+                 "usage: store_bench_tool store DIR SEED PLAN... | generate PATH N |\n"
                  "       message SEED SIZE_KB | folders DIR | list DIR FILE | extract DIR FILE\n");
     return 2;
 }
@@ -49,10 +49,10 @@ double CpuSeconds() {
 int Run(const std::vector<std::string>& Args) {
     const std::string& Command = Args[0];
     if (Command == "store" && Args.size() >= 4) {
-        std::vector<TBenchFolderSpec> Specs;
+        std::vector<TBenchFolderPlan> Plans;
         for (std::size_t I = 3; I < Args.size(); ++I)
-            Specs.push_back(ParseBenchFolderSpec(Args[I]));
-        const auto Stats = WriteBenchStore(Args[1], Specs, std::stoull(Args[2]));
+            Plans.push_back(ParseBenchFolderPlan(Args[I]));
+        const auto Stats = WriteBenchStore(Args[1], Plans, std::stoull(Args[2]));
         for (const auto& S : Stats)
             std::printf("%s: %zu messages (%zu large), %.1f MB of raw text, %.1f MB file\n",
                         S.FileName.c_str(), S.Messages, S.LargeMessages,

@@ -308,10 +308,10 @@ class TParser {
             std::uint32_t type = 3;  // REG_BINARY
             std::size_t colon = data.find(':');
             if (colon == std::string_view::npos) return;
-            std::string_view spec = Trim(data.substr(3, colon - 3));
-            if (!spec.empty()) {
-                if (spec.size() < 2 || spec.front() != '(' || spec.back() != ')') return;
-                auto t = ParseType(spec.substr(1, spec.size() - 2));
+            std::string_view plan = Trim(data.substr(3, colon - 3));
+            if (!plan.empty()) {
+                if (plan.size() < 2 || plan.front() != '(' || plan.back() != ')') return;
+                auto t = ParseType(plan.substr(1, plan.size() - 2));
                 if (!t) return;
                 type = *t;
             }
