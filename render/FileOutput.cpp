@@ -25,7 +25,12 @@ void WriteWithFlags(const std::string& path, std::string_view bytes, int flags) 
         done += static_cast<std::size_t>(n);
     }
     if (::close(fd) != 0) ok = false;
-    if (!ok) throw MakeCreateError(path);
+    if (!ok) {
+        // A file this call created is ours: a cut-off copy must not pass for the
+        // message. A file that was there before (a device, a replaced page) stays.
+        if (flags & O_EXCL) ::unlink(path.c_str());
+        throw MakeCreateError(path);
+    }
 }
 
 }  // namespace

@@ -14,7 +14,8 @@ namespace lumbrook {
 void WriteFileReplacing(const std::string& path, std::string_view bytes);
 
 // Creates a new file; an existing one (even one that appeared a moment ago) is
-// never touched and makes this throw.
+// never touched and makes this throw. A file that cannot be written whole is
+// removed again.
 void WriteFileNew(const std::string& path, std::string_view bytes);
 
 // A page or text file: every line followed by CR LF.

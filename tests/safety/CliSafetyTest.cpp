@@ -184,6 +184,12 @@ TEST_F(TCliSafetyTest, AFileThatCannotBeWrittenIsReportedNotCounted) {
         r = Cli({"render", "Inbox.dbx", offset, "--out", c.Dir + "/page.htm"}, c.Prelude);
         EXPECT_EQ(r.Status, 1) << r.Output;
     }
+    // No cut-off copy of a message stays behind to pass for the whole message.
+    for (const auto& entry : fs::directory_iterator(Out)) {
+        if (entry.path().extension() == ".eml" || entry.path().extension() == ".txt") {
+            EXPECT_NE(fs::file_size(entry.path()), 16u * 512u) << entry.path();
+        }
+    }
     if (fs::exists("/dev/full")) {
         const TRun r = Cli({"render", "Inbox.dbx", offset, "--out", "/dev/full"});
         EXPECT_EQ(r.Status, 1) << r.Output;
