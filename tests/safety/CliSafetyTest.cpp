@@ -2,21 +2,13 @@
 // where it is told, never changes the store, never replaces a file of the user's,
 // and reports a file it cannot write through its count and exit status.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdio>
 
 #include "store/oexpress.h"
 #include "tests/safety/SafetySupport.h"
+#include "tests/support/CliRunner.h"
 
 namespace lumbrook::safety {
 namespace {
-
-std::string Quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
 
 struct TRun {
     int Status = -1;
@@ -26,19 +18,8 @@ struct TRun {
 // Runs lumbrook-cli in Dir with Prelude (shell commands) before it.
 TRun RunCli(const fs::path& Dir, const std::vector<std::string>& Args,
             const std::string& Prelude = "") {
-    std::string command =
-        "cd " + Quote(Dir.string()) + " && " + Prelude + " exec " + Quote(LUMBROOK_CLI);
-    for (const auto& a : Args) command += " " + Quote(a);
-    command += " 2>&1 </dev/null";
-    TRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        run.Output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
+    const test::TCliRun run = test::RunProgram(LUMBROOK_CLI, Args, Dir.string(), Prelude);
+    return {run.Status, run.Out + run.Err};
 }
 
 std::vector<std::int32_t> Offsets(const fs::path& store) {
