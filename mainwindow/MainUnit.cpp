@@ -434,7 +434,7 @@ void TMainForm::FormDestroy() {
     FolderList.clear();
 }
 
-void TMainForm::OpenOptions() {
+TOptions TMainForm::CurrentOptions() const {
     TOptions options;
     options.DesignIndex = DesignBox->currentIndex();
     options.ShowHead = ShowHead->isChecked();
@@ -442,6 +442,11 @@ void TMainForm::OpenOptions() {
     options.ToField = ancheck->isChecked();
     options.SubjectField = betreffcheck->isChecked();
     options.DateField = datumcheck->isChecked();
+    return options;
+}
+
+void TMainForm::OpenOptions() {
+    TOptions options = CurrentOptions();
     if (!lumbrook::OpenOptions(Paths.OptionsFile, options)) return;
     const bool inList = options.DesignIndex >= 0 && options.DesignIndex < DesignBox->count();
     DesignBox->setCurrentIndex(inList ? options.DesignIndex : -1);
@@ -453,13 +458,7 @@ void TMainForm::OpenOptions() {
 }
 
 void TMainForm::SaveOptions() {
-    TOptions options;
-    options.DesignIndex = DesignBox->currentIndex();
-    options.ShowHead = ShowHead->isChecked();
-    options.FromField = voncheck->isChecked();
-    options.ToField = ancheck->isChecked();
-    options.SubjectField = betreffcheck->isChecked();
-    options.DateField = datumcheck->isChecked();
+    const TOptions options = CurrentOptions();
     // An installed copy keeps its options in a configuration directory that may
     // not exist yet.
     ForceDirectories(std::filesystem::path(Paths.OptionsFile).parent_path().string());

@@ -15,6 +15,7 @@
 #include "mainwindow/ImageList.h"
 #include "platform/browser/Printing.h"
 #include "render/AppPaths.h"
+#include "render/Options.h"
 #include "render/Render.h"
 #include "render/TempFiles.h"
 #include "store/oexpress.h"
@@ -65,6 +66,8 @@ class TMainForm : public QMainWindow {
     // through the standard error report.
     void FormResize();
     void Splitter2Moved();
+    // The template position and the five check boxes as the options file keeps them.
+    TOptions CurrentOptions() const;
     void OpenOptions();
     void SaveOptions();
     void DeleteTempFiles();
