@@ -22,23 +22,23 @@ namespace {
 // Ctrl+C in the terminal, or a polite kill, closes the window as its close box does,
 // so the options are saved and the working files deleted. The handler only writes
 // to a pipe; the event loop does the rest.
-int QuitPipe[2] = {-1, -1};
+int quitPipe[2] = {-1, -1};
 
-void OnQuitSignal(int) {
+void onQuitSignal(int) {
     const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(QuitPipe[1], &byte, 1);
+    [[maybe_unused]] const auto written = ::write(quitPipe[1], &byte, 1);
 }
 
-void CloseOnQuitSignals(QWidget& window) {
-    if (::pipe(QuitPipe) != 0) return;
-    auto* notifier = new QSocketNotifier(QuitPipe[0], QSocketNotifier::Read, &window);
+void closeOnQuitSignals(QWidget& window) {
+    if (::pipe(quitPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &window);
     QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
         char byte;
-        [[maybe_unused]] const auto got = ::read(QuitPipe[0], &byte, 1);
+        [[maybe_unused]] const auto got = ::read(quitPipe[0], &byte, 1);
         window.close();
     });
     struct sigaction action {};
-    action.sa_handler = OnQuitSignal;
+    action.sa_handler = onQuitSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
@@ -63,18 +63,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: lumbrook [STORE_DIR]\n");
         return 2;
     }
-    if (args.size() == 2) lumbrook::SetStoreRootOverride(args[1].toStdString());
+    if (args.size() == 2) lumbrook::setStoreRootOverride(args[1].toStdString());
 
     // The main window first (closing it ends the program), then the secondary
     // windows, which stay hidden until shown and live until the end.
-    lumbrook::TMainForm MainForm;
-    lumbrook::TShowMailForm ShowMailForm;
-    lumbrook::TExportForm ExportForm;
-    lumbrook::TAboutBox AboutBox;
-    MainForm.SetShowMailForm(&ShowMailForm);
-    MainForm.SetExportForm(&ExportForm);
-    MainForm.SetAboutBox(&AboutBox);
-    CloseOnQuitSignals(MainForm);
-    MainForm.show();
+    lumbrook::TMainForm mainForm;
+    lumbrook::TShowMailForm showMailForm;
+    lumbrook::TExportForm exportForm;
+    lumbrook::TAboutBox aboutBox;
+    mainForm.setShowMailForm(&showMailForm);
+    mainForm.setExportForm(&exportForm);
+    mainForm.setAboutBox(&aboutBox);
+    closeOnQuitSignals(mainForm);
+    mainForm.show();
     return app.exec();
 }

@@ -8,24 +8,24 @@ namespace lumbrook {
 // Letter case as the store's and the mail's texts know it: only the ASCII letters
 // change; every other byte (code-page letters with diacritics included) stays.
 
-inline char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-inline char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+inline char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+inline char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-inline std::string UpperAscii(std::string_view text) {
+inline std::string upperAscii(std::string_view text) {
     std::string out(text);
-    for (char& c : out) c = UpperAscii(c);
+    for (char& c : out) c = upperAscii(c);
     return out;
 }
-inline std::string LowerAscii(std::string_view text) {
+inline std::string lowerAscii(std::string_view text) {
     std::string out(text);
-    for (char& c : out) c = LowerAscii(c);
+    for (char& c : out) c = lowerAscii(c);
     return out;
 }
 
-inline bool EqualsNoCase(std::string_view a, std::string_view b) {
+inline bool equalsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
     }
     return true;
 }

@@ -15,55 +15,55 @@ namespace lumbrook {
 class TByteReader {
 public:
     TByteReader() = default;
-    explicit TByteReader(std::span<const std::uint8_t> bytes) : Bytes(bytes) {}
+    explicit TByteReader(std::span<const std::uint8_t> bytes) : bytes(bytes) {}
     TByteReader(const void* data, std::size_t size)
-        : Bytes(static_cast<const std::uint8_t*>(data), size) {}
+        : bytes(static_cast<const std::uint8_t*>(data), size) {}
 
-    std::size_t Size() const { return Bytes.size(); }
+    std::size_t size() const { return bytes.size(); }
 
     // Overflow-safe: never computes off + len.
-    bool Has(std::size_t off, std::size_t len) const {
-        return off <= Bytes.size() && len <= Bytes.size() - off;
+    bool has(std::size_t off, std::size_t len) const {
+        return off <= bytes.size() && len <= bytes.size() - off;
     }
 
-    std::optional<std::uint8_t> U8At(std::size_t off) const {
-        if (!Has(off, 1)) return std::nullopt;
-        return Bytes[off];
+    std::optional<std::uint8_t> u8At(std::size_t off) const {
+        if (!has(off, 1)) return std::nullopt;
+        return bytes[off];
     }
-    std::optional<std::uint32_t> U32At(std::size_t off) const {
-        if (!Has(off, 4)) return std::nullopt;
-        return LoadLE<std::uint32_t>(off);
+    std::optional<std::uint32_t> u32At(std::size_t off) const {
+        if (!has(off, 4)) return std::nullopt;
+        return loadLe<std::uint32_t>(off);
     }
-    std::optional<std::int32_t> I32At(std::size_t off) const {
-        auto v = U32At(off);
+    std::optional<std::int32_t> i32At(std::size_t off) const {
+        auto v = u32At(off);
         if (!v) return std::nullopt;
         return static_cast<std::int32_t>(*v);
     }
-    std::optional<std::uint64_t> U64At(std::size_t off) const {
-        if (!Has(off, 8)) return std::nullopt;
-        return LoadLE<std::uint64_t>(off);
+    std::optional<std::uint64_t> u64At(std::size_t off) const {
+        if (!has(off, 8)) return std::nullopt;
+        return loadLe<std::uint64_t>(off);
     }
     // Three bytes, little-endian, as the 24-bit counts and entry values of the store.
-    std::optional<std::uint32_t> U24At(std::size_t off) const {
-        if (!Has(off, 3)) return std::nullopt;
-        return std::uint32_t(Bytes[off]) | std::uint32_t(Bytes[off + 1]) << 8 |
-               std::uint32_t(Bytes[off + 2]) << 16;
+    std::optional<std::uint32_t> u24At(std::size_t off) const {
+        if (!has(off, 3)) return std::nullopt;
+        return std::uint32_t(bytes[off]) | std::uint32_t(bytes[off + 1]) << 8 |
+               std::uint32_t(bytes[off + 2]) << 16;
     }
-    std::optional<std::span<const std::uint8_t>> SpanAt(std::size_t off, std::size_t len) const {
-        if (!Has(off, len)) return std::nullopt;
-        return Bytes.subspan(off, len);
+    std::optional<std::span<const std::uint8_t>> spanAt(std::size_t off, std::size_t len) const {
+        if (!has(off, len)) return std::nullopt;
+        return bytes.subspan(off, len);
     }
-    std::optional<TByteReader> SubReader(std::size_t off, std::size_t len) const {
-        auto s = SpanAt(off, len);
+    std::optional<TByteReader> subReader(std::size_t off, std::size_t len) const {
+        auto s = spanAt(off, len);
         if (!s) return std::nullopt;
         return TByteReader(*s);
     }
     // Bytes from off up to the first zero byte, or to the end of the span when
     // there is none; empty when off lies outside.
-    std::string_view ZeroTerminatedAt(std::size_t off) const {
-        if (off >= Bytes.size()) return {};
-        const char* begin = reinterpret_cast<const char*>(Bytes.data()) + off;
-        std::size_t avail = Bytes.size() - off;
+    std::string_view zeroTerminatedAt(std::size_t off) const {
+        if (off >= bytes.size()) return {};
+        const char* begin = reinterpret_cast<const char*>(bytes.data()) + off;
+        std::size_t avail = bytes.size() - off;
         const void* zero = std::memchr(begin, 0, avail);
         return {begin, zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - begin)
                             : avail};
@@ -71,13 +71,13 @@ public:
 
 private:
     template <typename T>
-    T LoadLE(std::size_t off) const {
+    T loadLe(std::size_t off) const {
         T v = 0;
-        for (std::size_t i = sizeof(T); i-- > 0;) v = static_cast<T>(v << 8) | Bytes[off + i];
+        for (std::size_t i = sizeof(T); i-- > 0;) v = static_cast<T>(v << 8) | bytes[off + i];
         return v;
     }
 
-    std::span<const std::uint8_t> Bytes;
+    std::span<const std::uint8_t> bytes;
 };
 
 }  // namespace lumbrook

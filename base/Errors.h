@@ -24,7 +24,7 @@ public:
 };
 
 // Replaces the first "%s" of a message template; the argument is inserted verbatim.
-inline std::string FormatMessage(std::string_view pattern, std::string_view arg) {
+inline std::string formatMessage(std::string_view pattern, std::string_view arg) {
     const auto pos = pattern.find("%s");
     if (pos == std::string_view::npos) return std::string(pattern);
     std::string out;
@@ -37,11 +37,11 @@ inline constexpr std::string_view SFOpenError = "Datei %s kann nicht geöffnet w
 inline constexpr std::string_view SFCreateError = "Datei %s kann nicht erstellt werden";
 inline constexpr std::string_view SInvalidRegType = "Ungültiger Datentyp für '%s'";
 
-inline EFOpenError MakeOpenError(std::string_view path) {
-    return EFOpenError(FormatMessage(SFOpenError, path));
+inline EFOpenError makeOpenError(std::string_view path) {
+    return EFOpenError(formatMessage(SFOpenError, path));
 }
-inline EFCreateError MakeCreateError(std::string_view path) {
-    return EFCreateError(FormatMessage(SFCreateError, path));
+inline EFCreateError makeCreateError(std::string_view path) {
+    return EFCreateError(formatMessage(SFCreateError, path));
 }
 
 }  // namespace lumbrook

@@ -34,18 +34,18 @@ using namespace lumbrook;
 
 namespace {
 
-double Ms(const QElapsedTimer& t) {
+double ms(const QElapsedTimer& t) {
     return static_cast<double>(t.nsecsElapsed()) / 1e6;
 }
 
-double Median(std::vector<double> v) {
+double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-QTreeWidgetItem* FindFolder(TMainForm& form, const char* name) {
+QTreeWidgetItem* findFolder(TMainForm& form, const char* name) {
     const auto items =
-        form.TreeView1->findItems(QString::fromLatin1(name), Qt::MatchExactly | Qt::MatchRecursive);
+        form.treeView1->findItems(QString::fromLatin1(name), Qt::MatchExactly | Qt::MatchRecursive);
     return items.isEmpty() ? nullptr : items.front();
 }
 
@@ -66,11 +66,11 @@ int main(int argc, char** argv) {
     fs::create_directories(store);
     if (!fs::exists(fs::path(store) / "Folders.dbx")) {
         std::printf("writing the store into %s ...\n", store.c_str());
-        WriteBenchStore(
+        writeBenchStore(
             store,
-            {ParseBenchFolderPlan("Inbox:100000:20:20-200"), ParseBenchFolderPlan("Small:50")}, 1);
+            {parseBenchFolderPlan("Inbox:100000:20:20-200"), parseBenchFolderPlan("Small:50")}, 1);
     }
-    SetStoreRootOverride(store);
+    setStoreRootOverride(store);
     const std::string programDir =
         (fs::temp_directory_path() / "lumbrook-gui-bench-program").string();
     fs::create_directories(programDir + "/template");
@@ -81,74 +81,74 @@ int main(int argc, char** argv) {
                           fs::copy_options::overwrite_existing);
     }
     fs::remove(fs::path(programDir) / "options.dat");
-    const TAppPaths paths = TAppPaths::ForProgram(programDir);
+    const TAppPaths paths = TAppPaths::forProgram(programDir);
 
     // Start-up: the window with its first folder listed and first message rendered,
     // then until the view has loaded the page.
     QElapsedTimer t;
     t.start();
     auto form = std::make_unique<TMainForm>(paths);
-    const double created = Ms(t);
-    QSignalSpy loaded(form->WebBrowser1, &TWebBrowser::DownloadComplete);
+    const double created = ms(t);
+    QSignalSpy loaded(form->webBrowser1, &TWebBrowser::downloadComplete);
     form->show();
     if (loaded.isEmpty()) loaded.wait(30000);
-    const double firstPage = Ms(t);
-    const int rows = form->ListModel->rowCount();
-    std::printf("folder at start-up: %s, %d rows\n", form->FolderFile.c_str(), rows);
+    const double firstPage = ms(t);
+    const int rows = form->listModel->rowCount();
+    std::printf("folder at start-up: %s, %d rows\n", form->folderFile.c_str(), rows);
     std::printf("start-up: window with list and rendered first message  %8.1f ms\n", created);
     std::printf("start-up: until the view has loaded the first page      %8.1f ms\n", firstPage);
-    std::printf("process start to first page                             %8.1f ms\n", Ms(process));
+    std::printf("process start to first page                             %8.1f ms\n", ms(process));
 
     // Folder clicks: list and sort the big folder (coming from a small one).
-    QTreeWidgetItem* big = FindFolder(*form, "Inbox");
-    QTreeWidgetItem* small = FindFolder(*form, "Small");
+    QTreeWidgetItem* big = findFolder(*form, "Inbox");
+    QTreeWidgetItem* small = findFolder(*form, "Small");
     std::vector<double> lists, paints;
     for (int i = 0; i < 5 && big && small; ++i) {
-        form->TreeView1->setCurrentItem(small);
-        form->TreeView1Click();
-        form->TreeView1->setCurrentItem(big);
+        form->treeView1->setCurrentItem(small);
+        form->treeView1Click();
+        form->treeView1->setCurrentItem(big);
         t.restart();
-        form->TreeView1Click();
-        lists.push_back(Ms(t));
+        form->treeView1Click();
+        lists.push_back(ms(t));
         QApplication::processEvents();  // the list paints its first screen
-        paints.push_back(Ms(t));
+        paints.push_back(ms(t));
     }
     std::printf("folder click: list and sort %d messages (median of 5)  %8.1f ms\n",
-                form->ListModel->rowCount(), Median(lists));
+                form->listModel->rowCount(), median(lists));
     std::printf("folder click: ... and the first screen painted          %8.1f ms\n",
-                Median(paints));
+                median(paints));
 
     // Heading clicks on the big list.
     for (int column : {ColSubject, ColFrom, ColDate}) {
         t.restart();
-        form->ListView1ColumnClick(column);
+        form->listView1ColumnClick(column);
         std::printf("heading click on column %d                               %8.1f ms\n", column,
-                    Ms(t));
+                    ms(t));
     }
-    form->ListView1ColumnClick(ColDate);  // back to newest first
+    form->listView1ColumnClick(ColDate);  // back to newest first
 
     // Row clicks: the handler (read, parse, render, write, navigate) for rows spread
     // over the list, and the view's load after it.
     std::vector<double> renders, views;
-    QItemSelectionModel* selection = form->ListView1->selectionModel();
+    QItemSelectionModel* selection = form->listView1->selectionModel();
     for (int i = 1; i <= 40; ++i) {
         const int row = static_cast<int>(static_cast<long long>(rows) * i / 41);
         loaded.clear();
         t.restart();
-        selection->select(form->ListModel->index(row, 0),
+        selection->select(form->listModel->index(row, 0),
                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        renders.push_back(Ms(t));
+        renders.push_back(ms(t));
         if (loaded.isEmpty()) loaded.wait(10000);
-        views.push_back(Ms(t));
+        views.push_back(ms(t));
     }
     std::printf("row click: render the message (median of 40)            %8.1f ms (max %.1f)\n",
-                Median(renders), *std::max_element(renders.begin(), renders.end()));
+                median(renders), *std::max_element(renders.begin(), renders.end()));
     std::printf("row click: ... until the view has loaded it (median)    %8.1f ms\n",
-                Median(views));
+                median(views));
 
     t.restart();
-    form->QuitBtnClick();
-    std::printf("select all %d rows                                  %8.1f ms\n", rows, Ms(t));
+    form->quitBtnClick();
+    std::printf("select all %d rows                                  %8.1f ms\n", rows, ms(t));
     form.reset();
     return 0;
 }

@@ -21,40 +21,40 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: mime_bench_tool FILE [ROUNDS]\n");
         return 2;
     }
-    const int Rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
-    std::ifstream In(argv[1], std::ios::binary);
-    if (!In) {
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
+    std::ifstream in(argv[1], std::ios::binary);
+    if (!in) {
         std::fprintf(stderr, "mime_bench_tool: cannot read %s\n", argv[1]);
         return 1;
     }
-    const std::string Text{std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
-    std::vector<double> Seconds;
-    std::size_t Decoded = 0;
-    for (int R = 0; R < Rounds; ++R) {
-        const auto Start = std::chrono::steady_clock::now();
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<double> seconds;
+    std::size_t decoded = 0;
+    for (int r = 0; r < rounds; ++r) {
+        const auto start = std::chrono::steady_clock::now();
         {
-            TMailMessage Message;
-            Message.LoadText(Text);
-            Message.LocateBodies();
-            Decoded = 0;
-            if (Message.TextPart) Decoded += Message.TextPart->DecodedBody.size();
-            if (Message.HtmlPart && Message.HtmlPart != Message.TextPart)
-                Decoded += Message.HtmlPart->DecodedBody.size();
-            for (TMailPart* Part : Message.Attachments) {
-                Part->DecodeBody();
-                Decoded += Part->DecodedBody.size();
+            TMailMessage message;
+            message.loadText(text);
+            message.locateBodies();
+            decoded = 0;
+            if (message.textPart) decoded += message.textPart->decodedBody.size();
+            if (message.htmlPart && message.htmlPart != message.textPart)
+                decoded += message.htmlPart->decodedBody.size();
+            for (TMailPart* part : message.attachments) {
+                part->decodeBody();
+                decoded += part->decodedBody.size();
             }
         }
-        Seconds.push_back(
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count());
+        seconds.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
-    std::sort(Seconds.begin(), Seconds.end());
-    const double MB = static_cast<double>(Text.size()) / 1e6;
-    const double Median = Seconds[Seconds.size() / 2];
+    std::sort(seconds.begin(), seconds.end());
+    const double mb = static_cast<double>(text.size()) / 1e6;
+    const double median = seconds[seconds.size() / 2];
     std::printf(
         "lumbrook: %.1f MB message, %.1f MB decoded, median %.2f ms (%.0f MB/s), best %.2f ms "
         "(%.0f MB/s)\n",
-        MB, static_cast<double>(Decoded) / 1e6, Median * 1e3, MB / Median, Seconds[0] * 1e3,
-        MB / Seconds[0]);
+        mb, static_cast<double>(decoded) / 1e6, median * 1e3, mb / median, seconds[0] * 1e3,
+        mb / seconds[0]);
     return 0;
 }

@@ -23,50 +23,50 @@ namespace {
 using namespace lumbrook;
 
 struct TBenchFolder {
-    std::string Dir;
-    std::string File;
-    std::string Path() const { return Dir + "/" + File; }
+    std::string dir;
+    std::string file;
+    std::string path() const { return dir + "/" + file; }
 };
 
-const TBenchFolder& Folder() {
-    static const TBenchFolder folder = [] {
+const TBenchFolder& folder() {
+    static const TBenchFolder Folder = [] {
         TBenchFolder f;
         const char* dir = std::getenv("LUMBROOK_BENCH_STORE");
         const char* file = std::getenv("LUMBROOK_BENCH_FILE");
-        f.Dir = dir ? dir : "/tmp/lumbrook-bench";
-        f.File = file ? file : "Bench.dbx";
-        if (!std::filesystem::exists(f.Path())) {
+        f.dir = dir ? dir : "/tmp/lumbrook-bench";
+        f.file = file ? file : "Bench.dbx";
+        if (!std::filesystem::exists(f.path())) {
             const char* n = std::getenv("LUMBROOK_BENCH_MESSAGES");
-            std::filesystem::create_directories(f.Dir);
+            std::filesystem::create_directories(f.dir);
             TBenchFolderPlan plan{"Bench", n ? std::strtoull(n, nullptr, 10) : 100'000, 0, 0, 0};
-            WriteBenchStore(f.Dir, {plan}, 1);
+            writeBenchStore(f.dir, {plan}, 1);
         }
-        SetStoreRootOverride(f.Dir);
+        setStoreRootOverride(f.dir);
         return f;
     }();
-    return folder;
+    return Folder;
 }
 
 // The folder list of Folders.dbx, as the window reads it at start-up.
-void BM_FolderList(benchmark::State& state) {
-    Folder();
+void bmFolderList(benchmark::State& state) {
+    folder();
     std::size_t folders = 0;
     for (auto _ : state) {
         TFolderList list;
-        ReadIndexFile("folders.dbx", list);
+        readIndexFile("folders.dbx", list);
         folders = list.size();
         benchmark::DoNotOptimize(list.data());
     }
     state.counters["folders"] = static_cast<double>(folders);
 }
-BENCHMARK(BM_FolderList)->Unit(benchmark::kMicrosecond);
+BENCHMARK(bmFolderList)->Unit(benchmark::kMicrosecond);
 
-void BM_ListRecords(benchmark::State& state) {
-    const TBenchFolder& f = Folder();
+void bmListRecords(benchmark::State& state) {
+    const TBenchFolder& f = folder();
     std::size_t records = 0;
     for (auto _ : state) {
         TMessageList list;
-        ReadIndexFile(f.File, list);
+        readIndexFile(f.file, list);
         records = list.size();
         benchmark::DoNotOptimize(list.data());
     }
@@ -75,17 +75,17 @@ void BM_ListRecords(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(records) * static_cast<double>(state.iterations()),
                            benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_ListRecords)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(bmListRecords)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_ExtractAllTexts(benchmark::State& state) {
-    const TBenchFolder& f = Folder();
+void bmExtractAllTexts(benchmark::State& state) {
+    const TBenchFolder& f = folder();
     TMessageList list;
-    ReadIndexFile(f.File, list);
+    readIndexFile(f.file, list);
     std::uint64_t bytes = 0;
     for (auto _ : state) {
         bytes = 0;
         for (const auto& m : list) {
-            std::string text = ReadMessageText(f.File, m.DataOffset);
+            std::string text = readMessageText(f.file, m.dataOffset);
             bytes += text.size();
             benchmark::DoNotOptimize(text.data());
         }
@@ -95,44 +95,44 @@ void BM_ExtractAllTexts(benchmark::State& state) {
         static_cast<double>(list.size()) * static_cast<double>(state.iterations()),
         benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_ExtractAllTexts)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(bmExtractAllTexts)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Eight messages of 32 MB: the block chains alone, the cost of opening the file
 // and looking up the store root spread over 32 MB each.
-const TBenchFolder& LargeFolder() {
-    static const TBenchFolder folder = [] {
-        TBenchFolder f{Folder().Dir, "Large.dbx"};
-        if (!std::filesystem::exists(f.Path())) WriteLargeBenchFolder(f.Path(), 8, 32 << 20);
+const TBenchFolder& largeFolder() {
+    static const TBenchFolder Folder = [] {
+        TBenchFolder f{folder().dir, "Large.dbx"};
+        if (!std::filesystem::exists(f.path())) writeLargeBenchFolder(f.path(), 8, 32 << 20);
         return f;
     }();
-    return folder;
+    return Folder;
 }
 
-void BM_ExtractLargeTexts(benchmark::State& state) {
-    const TBenchFolder& f = LargeFolder();
+void bmExtractLargeTexts(benchmark::State& state) {
+    const TBenchFolder& f = largeFolder();
     TMessageList list;
-    ReadIndexFile(f.File, list);
+    readIndexFile(f.file, list);
     std::uint64_t bytes = 0;
     for (auto _ : state) {
         bytes = 0;
         for (const auto& m : list) {
-            std::string text = ReadMessageText(f.File, m.DataOffset);
+            std::string text = readMessageText(f.file, m.dataOffset);
             bytes += text.size();
             benchmark::DoNotOptimize(text.data());
         }
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(bytes * state.iterations()));
 }
-BENCHMARK(BM_ExtractLargeTexts)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(bmExtractLargeTexts)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The whole file read in 128 KB pieces and thrown away: cat's loop.
-void BM_CatFile(benchmark::State& state) {
-    const TBenchFolder& f = state.range(0) ? LargeFolder() : Folder();
+void bmCatFile(benchmark::State& state) {
+    const TBenchFolder& f = state.range(0) ? largeFolder() : folder();
     std::vector<char> buffer(128 * 1024);
     std::uint64_t bytes = 0;
     for (auto _ : state) {
         bytes = 0;
-        int fd = ::open(f.Path().c_str(), O_RDONLY | O_CLOEXEC);
+        int fd = ::open(f.path().c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
             state.SkipWithError("cannot open the folder file");
             return;
@@ -143,7 +143,7 @@ void BM_CatFile(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(bytes * state.iterations()));
 }
-BENCHMARK(BM_CatFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(bmCatFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

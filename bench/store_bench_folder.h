@@ -20,50 +20,50 @@
 namespace lumbrook {
 
 struct TBenchFolderPlan {
-    std::string Name;  // display name; the file is Name + ".dbx"
-    std::size_t Messages = 0;
+    std::string name;  // display name; the file is Name + ".dbx"
+    std::size_t messages = 0;
     // Messages per thousand that carry a large base64 attachment, and the size
     // range of those messages' raw texts.
-    unsigned LargePerMille = 2;
-    std::size_t LargeMin = 1'000'000;
-    std::size_t LargeMax = 10'000'000;
+    unsigned largePerMille = 2;
+    std::size_t largeMin = 1'000'000;
+    std::size_t largeMax = 10'000'000;
 };
 
 struct TBenchFolderStats {
-    std::string FileName;
-    std::size_t Messages = 0;
-    std::size_t LargeMessages = 0;
-    std::uint64_t TextBytes = 0;  // the raw texts together
-    std::uint64_t FileBytes = 0;  // the .dbx file
+    std::string fileName;
+    std::size_t messages = 0;
+    std::size_t largeMessages = 0;
+    std::uint64_t textBytes = 0;  // the raw texts together
+    std::uint64_t fileBytes = 0;  // the .dbx file
 };
 
 // "NAME:COUNT[:LARGE_PER_MILLE[:MIN_KB-MAX_KB]]", e.g. "Inbox:20000:100:200-1200".
 // Throws std::invalid_argument on anything else.
-TBenchFolderPlan ParseBenchFolderPlan(const std::string& Text);
+TBenchFolderPlan parseBenchFolderPlan(const std::string& text);
 
 // Writes Dir/Folders.dbx (Outlook Express, Local Folders and one folder per plan)
 // and every folder file into Dir, which must exist.
-std::vector<TBenchFolderStats> WriteBenchStore(const std::string& Dir,
-                                               const std::vector<TBenchFolderPlan>& Folders,
-                                               std::uint64_t Seed);
+std::vector<TBenchFolderStats> writeBenchStore(const std::string& dir,
+                                               const std::vector<TBenchFolderPlan>& folders,
+                                               std::uint64_t seed);
 
 // One folder file alone (Folder is its number in the store, part of the seed).
-TBenchFolderStats WriteBenchFolder(const std::string& Path, const TBenchFolderPlan& Plan,
-                                   std::uint64_t Seed, std::size_t Folder = 0);
+TBenchFolderStats writeBenchFolder(const std::string& path, const TBenchFolderPlan& plan,
+                                   std::uint64_t seed, std::size_t folder = 0);
 
 // The folder of N messages that the store benchmarks default to (no large
 // attachments beyond one message in fifty of up to 200 KB); returns the text bytes.
-std::uint64_t WriteBenchFolder(const std::string& Path, std::size_t Messages);
+std::uint64_t writeBenchFolder(const std::string& path, std::size_t messages);
 
 // A folder of a few large messages (Size bytes each): the block chains alone,
 // without the per-message cost of opening the file.
-std::uint64_t WriteLargeBenchFolder(const std::string& Path, std::size_t Messages,
-                                    std::size_t Size);
+std::uint64_t writeLargeBenchFolder(const std::string& path, std::size_t messages,
+                                    std::size_t size);
 
 // Raw text of message I of a folder, exactly Size bytes when Size is given (0:
 // the message's own size). With Attachment, a multipart/mixed message whose
 // base64 attachment fills it up.
-std::string BenchMessageText(std::uint64_t Seed, std::size_t Folder, std::size_t I,
-                             std::size_t Size, bool Attachment);
+std::string benchMessageText(std::uint64_t seed, std::size_t folder, std::size_t i,
+                             std::size_t size, bool attachment);
 
 }  // namespace lumbrook

@@ -25,7 +25,7 @@ using namespace lumbrook;
 
 namespace {
 
-int Usage() {
+int usage() {
     std::fprintf(stderr,
                  "usage: store_bench_tool store DIR SEED PLAN... | generate PATH N |\n"
                  "       message SEED SIZE_KB | folders DIR | list DIR FILE | extract DIR FILE\n");
@@ -34,86 +34,86 @@ int Usage() {
 
 using TClock = std::chrono::steady_clock;
 
-double Since(TClock::time_point Start) {
-    return std::chrono::duration<double>(TClock::now() - Start).count();
+double since(TClock::time_point start) {
+    return std::chrono::duration<double>(TClock::now() - start).count();
 }
 
 // Processor time of the process so far (user and system), steadier than the real
 // time on a machine shared with other work.
-double CpuSeconds() {
-    timespec T{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &T);
-    return static_cast<double>(T.tv_sec) + static_cast<double>(T.tv_nsec) / 1e9;
+double cpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
-int Run(const std::vector<std::string>& Args) {
-    const std::string& Command = Args[0];
-    if (Command == "store" && Args.size() >= 4) {
-        std::vector<TBenchFolderPlan> Plans;
-        for (std::size_t I = 3; I < Args.size(); ++I)
-            Plans.push_back(ParseBenchFolderPlan(Args[I]));
-        const auto Stats = WriteBenchStore(Args[1], Plans, std::stoull(Args[2]));
-        for (const auto& S : Stats)
+int run(const std::vector<std::string>& args) {
+    const std::string& command = args[0];
+    if (command == "store" && args.size() >= 4) {
+        std::vector<TBenchFolderPlan> plans;
+        for (std::size_t i = 3; i < args.size(); ++i)
+            plans.push_back(parseBenchFolderPlan(args[i]));
+        const auto stats = writeBenchStore(args[1], plans, std::stoull(args[2]));
+        for (const auto& s : stats)
             std::printf("%s: %zu messages (%zu large), %.1f MB of raw text, %.1f MB file\n",
-                        S.FileName.c_str(), S.Messages, S.LargeMessages,
-                        static_cast<double>(S.TextBytes) / 1e6,
-                        static_cast<double>(S.FileBytes) / 1e6);
+                        s.fileName.c_str(), s.messages, s.largeMessages,
+                        static_cast<double>(s.textBytes) / 1e6,
+                        static_cast<double>(s.fileBytes) / 1e6);
         return 0;
     }
-    if (Command == "generate" && Args.size() == 3) {
-        const std::uint64_t Bytes = WriteBenchFolder(Args[1], std::stoull(Args[2]));
-        std::printf("generated %s: %s messages, %.1f MB of raw text\n", Args[1].c_str(),
-                    Args[2].c_str(), static_cast<double>(Bytes) / 1e6);
+    if (command == "generate" && args.size() == 3) {
+        const std::uint64_t bytes = writeBenchFolder(args[1], std::stoull(args[2]));
+        std::printf("generated %s: %s messages, %.1f MB of raw text\n", args[1].c_str(),
+                    args[2].c_str(), static_cast<double>(bytes) / 1e6);
         return 0;
     }
-    if (Command == "message" && Args.size() == 3) {
-        const std::string Text =
-            BenchMessageText(std::stoull(Args[1]), 0, 0, std::stoull(Args[2]) * 1000, true);
-        std::fwrite(Text.data(), 1, Text.size(), stdout);
+    if (command == "message" && args.size() == 3) {
+        const std::string text =
+            benchMessageText(std::stoull(args[1]), 0, 0, std::stoull(args[2]) * 1000, true);
+        std::fwrite(text.data(), 1, text.size(), stdout);
         return 0;
     }
-    if (Command == "folders" && Args.size() == 2) {
-        SetStoreRootOverride(Args[1]);
-        const auto Start = TClock::now();
-        TFolderList List;
-        ReadIndexFile("folders.dbx", List);
-        std::printf("folders: %zu records in %.6f s\n", List.size(), Since(Start));
+    if (command == "folders" && args.size() == 2) {
+        setStoreRootOverride(args[1]);
+        const auto start = TClock::now();
+        TFolderList list;
+        readIndexFile("folders.dbx", list);
+        std::printf("folders: %zu records in %.6f s\n", list.size(), since(start));
         return 0;
     }
-    if ((Command == "list" || Command == "extract") && Args.size() == 3) {
-        SetStoreRootOverride(Args[1]);
-        const std::string& File = Args[2];
-        auto Start = TClock::now();
-        double Cpu = CpuSeconds();
-        TMessageList List;
-        ReadIndexFile(File, List);
-        const double ListSeconds = Since(Start);
-        std::printf("list: %zu records in %.3f s, %.3f s cpu (%.0f records/s)\n", List.size(),
-                    ListSeconds, CpuSeconds() - Cpu,
-                    static_cast<double>(List.size()) / ListSeconds);
-        if (Command == "extract") {
-            Start = TClock::now();
-            Cpu = CpuSeconds();
-            std::uint64_t Bytes = 0;
-            for (const auto& M : List) Bytes += ReadMessageText(File, M.DataOffset).size();
-            const double Seconds = Since(Start);
+    if ((command == "list" || command == "extract") && args.size() == 3) {
+        setStoreRootOverride(args[1]);
+        const std::string& file = args[2];
+        auto start = TClock::now();
+        double cpu = cpuSeconds();
+        TMessageList list;
+        readIndexFile(file, list);
+        const double listSeconds = since(start);
+        std::printf("list: %zu records in %.3f s, %.3f s cpu (%.0f records/s)\n", list.size(),
+                    listSeconds, cpuSeconds() - cpu,
+                    static_cast<double>(list.size()) / listSeconds);
+        if (command == "extract") {
+            start = TClock::now();
+            cpu = cpuSeconds();
+            std::uint64_t bytes = 0;
+            for (const auto& m : list) bytes += readMessageText(file, m.dataOffset).size();
+            const double seconds = since(start);
             std::printf("extract: %.1f MB in %.3f s, %.3f s cpu (%.0f MB/s)\n",
-                        static_cast<double>(Bytes) / 1e6, Seconds, CpuSeconds() - Cpu,
-                        static_cast<double>(Bytes) / 1e6 / Seconds);
+                        static_cast<double>(bytes) / 1e6, seconds, cpuSeconds() - cpu,
+                        static_cast<double>(bytes) / 1e6 / seconds);
         }
         return 0;
     }
-    return Usage();
+    return usage();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return Usage();
+    if (argc < 2) return usage();
     try {
-        return Run(std::vector<std::string>(argv + 1, argv + argc));
-    } catch (const std::exception& E) {
-        std::fprintf(stderr, "store_bench_tool: %s\n", E.what());
+        return run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "store_bench_tool: %s\n", e.what());
         return 1;
     }
 }

@@ -8,49 +8,49 @@
 
 namespace lumbrook::cli {
 
-bool TArgs::TakeFlag(std::string_view name) {
-    for (auto it = Items.begin(); it != Items.end(); ++it) {
+bool TArgs::takeFlag(std::string_view name) {
+    for (auto it = items.begin(); it != items.end(); ++it) {
         if (*it == name) {
-            Items.erase(it);
+            items.erase(it);
             return true;
         }
     }
     return false;
 }
 
-std::optional<std::string> TArgs::TakeOption(std::string_view name) {
+std::optional<std::string> TArgs::takeOption(std::string_view name) {
     const std::string prefix = std::string(name) + "=";
-    for (auto it = Items.begin(); it != Items.end(); ++it) {
+    for (auto it = items.begin(); it != items.end(); ++it) {
         if (*it == name) {
-            if (it + 1 == Items.end()) throw EUsageError(std::string(name) + " needs a value");
+            if (it + 1 == items.end()) throw EUsageError(std::string(name) + " needs a value");
             std::string value = *(it + 1);
-            Items.erase(it, it + 2);
+            items.erase(it, it + 2);
             return value;
         }
         if (it->starts_with(prefix)) {
             std::string value = it->substr(prefix.size());
-            Items.erase(it);
+            items.erase(it);
             return value;
         }
     }
     return std::nullopt;
 }
 
-std::vector<std::string> TArgs::Positionals() const {
-    for (const auto& item : Items) {
+std::vector<std::string> TArgs::positionals() const {
+    for (const auto& item : items) {
         if (item.size() > 1 && item[0] == '-' && item != "-")
             throw EUsageError("unknown option " + item);
     }
-    return Items;
+    return items;
 }
 
-std::string JsonText(std::string_view bytes) { return ToUtf8(bytes); }
+std::string jsonText(std::string_view bytes) { return toUtf8(bytes); }
 
-void PrintJsonLine(const nlohmann::ordered_json& value) {
+void printJsonLine(const nlohmann::ordered_json& value) {
     std::cout << value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
-std::int32_t ParseOffset(std::string_view text) {
+std::int32_t parseOffset(std::string_view text) {
     std::int32_t value = 0;
     int base = 10;
     std::string_view digits = text;

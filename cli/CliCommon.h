@@ -21,23 +21,23 @@ public:
 // taken out by the helpers below.
 class TArgs {
 public:
-    explicit TArgs(std::vector<std::string> args) : Items(std::move(args)) {}
+    explicit TArgs(std::vector<std::string> args) : items(std::move(args)) {}
 
     // Removes "--name" and reports whether it was there.
-    bool TakeFlag(std::string_view name);
+    bool takeFlag(std::string_view name);
     // Removes "--name VALUE" (or "--name=VALUE") and returns VALUE.
-    std::optional<std::string> TakeOption(std::string_view name);
+    std::optional<std::string> takeOption(std::string_view name);
     // The remaining arguments; any left-over "--option" is a usage error.
-    std::vector<std::string> Positionals() const;
+    std::vector<std::string> positionals() const;
 
 private:
-    std::vector<std::string> Items;
+    std::vector<std::string> items;
 };
 
 // Store texts are 8-bit in the store's code page; JSON wants UTF-8.
-std::string JsonText(std::string_view bytes);
-void PrintJsonLine(const nlohmann::ordered_json& value);
+std::string jsonText(std::string_view bytes);
+void printJsonLine(const nlohmann::ordered_json& value);
 
-std::int32_t ParseOffset(std::string_view text);
+std::int32_t parseOffset(std::string_view text);
 
 }  // namespace lumbrook::cli

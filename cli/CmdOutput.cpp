@@ -16,23 +16,23 @@ namespace {
 
 // The messages a batch walks: the offsets asked for, in that order, or the whole
 // folder in the list's opening order (newest first).
-std::vector<Toe5_MessageInfo> SelectMessages(const std::string& folderFile,
+std::vector<Toe5_MessageInfo> selectMessages(const std::string& folderFile,
                                              const std::vector<std::string>& offsets,
                                              bool& missing) {
     TMessageList all;
-    ReadIndexFile(folderFile, all);
+    readIndexFile(folderFile, all);
     std::vector<Toe5_MessageInfo> chosen;
     if (offsets.empty()) {
-        const auto order = SortedMessageOrder(all, ColDate, true);
+        const auto order = sortedMessageOrder(all, ColDate, true);
         chosen.reserve(order.size());
         for (std::size_t i : order) chosen.push_back(std::move(all[i]));
         return chosen;
     }
     for (const auto& text : offsets) {
-        const std::int32_t offset = ParseOffset(text);
+        const std::int32_t offset = parseOffset(text);
         bool found = false;
         for (const auto& m : all) {
-            if (m.DataOffset == offset) {
+            if (m.dataOffset == offset) {
                 chosen.push_back(m);
                 found = true;
                 break;
@@ -49,102 +49,102 @@ std::vector<Toe5_MessageInfo> SelectMessages(const std::string& folderFile,
 // A bar on standard error, only when someone is watching it.
 class TProgress {
 public:
-    explicit TProgress(std::size_t total) : Total(total), Shown(isatty(STDERR_FILENO) == 1) {}
-    ~TProgress() { Clear(); }
+    explicit TProgress(std::size_t total) : total(total), shown(isatty(STDERR_FILENO) == 1) {}
+    ~TProgress() { clear(); }
     // Takes the bar off the line, so that a message can be written there.
-    void Clear() {
-        if (Shown && Drawn) std::cerr << "\r\033[K" << std::flush;
-        Drawn = false;
+    void clear() {
+        if (shown && drawn) std::cerr << "\r\033[K" << std::flush;
+        drawn = false;
     }
-    void Set(std::size_t done) {
-        if (!Shown || Total == 0) return;
-        const std::size_t percent = done * 100 / Total;
+    void set(std::size_t done) {
+        if (!shown || total == 0) return;
+        const std::size_t percent = done * 100 / total;
         const std::size_t width = 40, filled = std::min(width, percent * width / 100);
         std::cerr << "\r[" << std::string(filled, '#') << std::string(width - filled, ' ') << "] "
-                  << percent << "% (" << done << '/' << Total << ')' << std::flush;
-        Drawn = true;
+                  << percent << "% (" << done << '/' << total << ')' << std::flush;
+        drawn = true;
     }
 
 private:
-    std::size_t Total;
-    bool Shown;
-    bool Drawn = false;
+    std::size_t total;
+    bool shown;
+    bool drawn = false;
 };
 
 struct TBatchArgs {
-    std::string FolderFile;
-    std::string Dir;
-    bool DateInName;
-    std::vector<std::string> Offsets;
+    std::string folderFile;
+    std::string dir;
+    bool dateInName;
+    std::vector<std::string> offsets;
 };
 
-TBatchArgs TakeBatchArgs(TArgs& args) {
-    auto to = args.TakeOption("--to");
-    const bool date = args.TakeFlag("--date");
+TBatchArgs takeBatchArgs(TArgs& args) {
+    auto to = args.takeOption("--to");
+    const bool date = args.takeFlag("--date");
     return TBatchArgs{"", to.value_or(""), date, {}};
 }
 
-void FinishBatchArgs(TBatchArgs& batch, TArgs& args, const char* command) {
-    auto rest = args.Positionals();
-    if (rest.empty() || batch.Dir.empty())
+void finishBatchArgs(TBatchArgs& batch, TArgs& args, const char* command) {
+    auto rest = args.positionals();
+    if (rest.empty() || batch.dir.empty())
         throw EUsageError(std::string(command) + " needs FILE and --to DIR");
-    batch.FolderFile = rest[0];
-    batch.Offsets.assign(rest.begin() + 1, rest.end());
+    batch.folderFile = rest[0];
+    batch.offsets.assign(rest.begin() + 1, rest.end());
 }
 
 }  // namespace
 
-int CmdSave(TArgs& args) {
-    TBatchArgs batch = TakeBatchArgs(args);
-    FinishBatchArgs(batch, args, "save");
+int cmdSave(TArgs& args) {
+    TBatchArgs batch = takeBatchArgs(args);
+    finishBatchArgs(batch, args, "save");
     bool failed = false;
-    const auto messages = SelectMessages(batch.FolderFile, batch.Offsets, failed);
-    const std::string dir = PrepareOutputDir(batch.Dir);
+    const auto messages = selectMessages(batch.folderFile, batch.offsets, failed);
+    const std::string dir = prepareOutputDir(batch.dir);
 
     std::size_t done = 0;
     {
         TProgress progress(messages.size());
         for (const auto& record : messages) {
-            const std::string raw = ReadMessageText(batch.FolderFile, record.DataOffset);
+            const std::string raw = readMessageText(batch.folderFile, record.dataOffset);
             try {
-                SaveMessageAsEml(dir, record, raw, batch.DateInName);
+                saveMessageAsEml(dir, record, raw, batch.dateInName);
                 ++done;
             } catch (const ESaveFailed& e) {
                 // As in the window: the message is reported and the batch goes on.
-                progress.Clear();
+                progress.clear();
                 std::cerr << e.what() << '\n';
                 failed = true;
             }
-            progress.Set(done);
+            progress.set(done);
         }
     }
     std::cout << "There became " << done << " messages saved!\n";
     return failed ? 1 : 0;
 }
 
-int CmdExport(TArgs& args) {
-    TBatchArgs batch = TakeBatchArgs(args);
+int cmdExport(TArgs& args) {
+    TBatchArgs batch = takeBatchArgs(args);
     TExportSettings settings;
-    const std::string format = args.TakeOption("--format").value_or("html");
-    if (format == "html") settings.Format = TExportFormat::AlwaysHtml;
-    else if (format == "txt") settings.Format = TExportFormat::AlwaysText;
-    else if (format == "same") settings.Format = TExportFormat::SameAsMail;
+    const std::string format = args.takeOption("--format").value_or("html");
+    if (format == "html") settings.format = TExportFormat::AlwaysHtml;
+    else if (format == "txt") settings.format = TExportFormat::AlwaysText;
+    else if (format == "same") settings.format = TExportFormat::SameAsMail;
     else throw EUsageError("--format is html, txt or same");
-    settings.Design = ParseDesign(args);
-    FinishBatchArgs(batch, args, "export");
-    settings.DateInName = batch.DateInName;
+    settings.design = parseDesign(args);
+    finishBatchArgs(batch, args, "export");
+    settings.dateInName = batch.dateInName;
 
     bool failed = false;
-    const auto messages = SelectMessages(batch.FolderFile, batch.Offsets, failed);
-    settings.Dir = PrepareOutputDir(batch.Dir);
+    const auto messages = selectMessages(batch.folderFile, batch.offsets, failed);
+    settings.dir = prepareOutputDir(batch.dir);
 
     std::size_t done = 0;
     {
         TProgress progress(messages.size());
         for (const auto& record : messages) {
             // A file that cannot be created ends the export, as it ends the window's batch.
-            ExportMessage(settings, record, ReadMessageText(batch.FolderFile, record.DataOffset));
-            progress.Set(++done);
+            exportMessage(settings, record, readMessageText(batch.folderFile, record.dataOffset));
+            progress.set(++done);
         }
     }
     std::cout << "There became " << done << " messages exported!\n";

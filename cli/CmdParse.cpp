@@ -17,84 +17,84 @@ namespace lumbrook::cli {
 
 namespace {
 
-std::string ReadAll(std::istream& In) {
-    std::ostringstream Out;
-    Out << In.rdbuf();
-    return std::move(Out).str();
+std::string readAll(std::istream& in) {
+    std::ostringstream out;
+    out << in.rdbuf();
+    return std::move(out).str();
 }
 
-std::string Sha256Hex(std::string_view Bytes) {
-    unsigned char Digest[EVP_MAX_MD_SIZE];
-    unsigned int Size = 0;
-    if (!EVP_Digest(Bytes.data(), Bytes.size(), Digest, &Size, EVP_sha256(), nullptr))
+std::string sha256Hex(std::string_view bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    if (!EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr))
         throw std::runtime_error("SHA-256 digest failed");
     static constexpr char Hex[] = "0123456789abcdef";
-    std::string Out;
-    for (unsigned int I = 0; I < Size; ++I) {
-        Out += Hex[Digest[I] >> 4];
-        Out += Hex[Digest[I] & 15];
+    std::string out;
+    for (unsigned int i = 0; i < size; ++i) {
+        out += Hex[digest[i] >> 4];
+        out += Hex[digest[i] & 15];
     }
-    return Out;
+    return out;
 }
 
-nlohmann::ordered_json TextArray(const TStringList& Lines) {
-    nlohmann::ordered_json Out = nlohmann::ordered_json::array();
-    for (const std::string& Line : Lines) Out.push_back(JsonText(Line));
-    return Out;
+nlohmann::ordered_json textArray(const TStringList& lines) {
+    nlohmann::ordered_json out = nlohmann::ordered_json::array();
+    for (const std::string& line : lines) out.push_back(jsonText(line));
+    return out;
 }
 
 }  // namespace
 
-int CmdParse(TArgs& Args) {
-    const auto Rest = Args.Positionals();
-    if (Rest.size() > 1) throw EUsageError("parse takes at most one FILE");
-    std::string Raw;
-    if (Rest.empty() || Rest[0] == "-") {
-        Raw = ReadAll(std::cin);
+int cmdParse(TArgs& args) {
+    const auto rest = args.positionals();
+    if (rest.size() > 1) throw EUsageError("parse takes at most one FILE");
+    std::string raw;
+    if (rest.empty() || rest[0] == "-") {
+        raw = readAll(std::cin);
     } else {
-        std::ifstream In(Rest[0], std::ios::binary);
-        if (!In) throw MakeOpenError(Rest[0]);
-        Raw = ReadAll(In);
+        std::ifstream in(rest[0], std::ios::binary);
+        if (!in) throw makeOpenError(rest[0]);
+        raw = readAll(in);
     }
 
-    TMailMessage Message;
-    Message.LoadText(Raw);
-    Message.LocateBodies();
+    TMailMessage message;
+    message.loadText(raw);
+    message.locateBodies();
 
     // Parts in pre-order, before any attachment is decoded: decoding a uuencoded
     // part rewrites its raw body.
-    nlohmann::ordered_json Parts = nlohmann::ordered_json::array();
-    std::unordered_map<const TMailPart*, std::string> Paths;
-    std::vector<std::pair<const TMailPart*, std::string>> Pending{{&Message, "0"}};
-    while (!Pending.empty()) {
-        auto [Part, Path] = std::move(Pending.back());
-        Pending.pop_back();
-        for (std::size_t I = Part->SubParts.Count(); I-- > 0;)
-            Pending.emplace_back(Part->SubParts.PartAt(I), Path + "." + std::to_string(I));
-        Parts.push_back({{"Path", Path},
-                         {"HeaderLines", TextArray(Part->HeaderLines)},
-                         {"MediaType", JsonText(Part->MediaType())},
-                         {"ParentBoundary", JsonText(Part->ParentBoundary)},
-                         {"RawBodySize", Part->RawBody.size()},
-                         {"IsEmbedded", Part->IsEmbedded}});
-        Paths.emplace(Part, std::move(Path));
+    nlohmann::ordered_json parts = nlohmann::ordered_json::array();
+    std::unordered_map<const TMailPart*, std::string> paths;
+    std::vector<std::pair<const TMailPart*, std::string>> pending{{&message, "0"}};
+    while (!pending.empty()) {
+        auto [Part, Path] = std::move(pending.back());
+        pending.pop_back();
+        for (std::size_t i = Part->subParts.count(); i-- > 0;)
+            pending.emplace_back(Part->subParts.partAt(i), Path + "." + std::to_string(i));
+        parts.push_back({{"Path", Path},
+                         {"HeaderLines", textArray(Part->headerLines)},
+                         {"MediaType", jsonText(Part->mediaType())},
+                         {"ParentBoundary", jsonText(Part->parentBoundary)},
+                         {"RawBodySize", Part->rawBody.size()},
+                         {"IsEmbedded", Part->isEmbedded}});
+        paths.emplace(Part, std::move(Path));
     }
 
-    nlohmann::ordered_json Attachments = nlohmann::ordered_json::array();
-    for (TMailPart* Part : Message.Attachments) {
-        Part->DecodeBody();
-        Attachments.push_back({{"Path", Paths.at(Part)},
-                               {"MediaType", JsonText(Part->MediaType())},
-                               {"ContentID", JsonText(Part->HeaderValue("Content-ID"))},
-                               {"IsEmbedded", Part->IsEmbedded},
-                               {"DecodedBodySize", Part->DecodedBody.size()},
-                               {"DecodedBodySHA256", Sha256Hex(Part->DecodedBody)}});
+    nlohmann::ordered_json attachments = nlohmann::ordered_json::array();
+    for (TMailPart* part : message.attachments) {
+        part->decodeBody();
+        attachments.push_back({{"Path", paths.at(part)},
+                               {"MediaType", jsonText(part->mediaType())},
+                               {"ContentID", jsonText(part->headerValue("Content-ID"))},
+                               {"IsEmbedded", part->isEmbedded},
+                               {"DecodedBodySize", part->decodedBody.size()},
+                               {"DecodedBodySHA256", sha256Hex(part->decodedBody)}});
     }
 
-    PrintJsonLine({{"Parts", std::move(Parts)},
-                   {"TextLines", TextArray(Message.TextLines)},
-                   {"HtmlLines", TextArray(Message.HtmlLines)},
-                   {"Attachments", std::move(Attachments)}});
+    printJsonLine({{"Parts", std::move(parts)},
+                   {"TextLines", textArray(message.textLines)},
+                   {"HtmlLines", textArray(message.htmlLines)},
+                   {"Attachments", std::move(attachments)}});
     return 0;
 }
 

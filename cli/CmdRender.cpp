@@ -12,15 +12,15 @@
 namespace lumbrook::cli {
 
 namespace {
-THeaderFields ParseFields(const std::optional<std::string>& list) {
+THeaderFields parseFields(const std::optional<std::string>& list) {
     if (!list) return THeaderFields{};
     THeaderFields fields{false, false, false, false};
     std::stringstream in(*list);
     for (std::string name; std::getline(in, name, ',');) {
-        if (name == "From") fields.From = true;
-        else if (name == "To") fields.To = true;
-        else if (name == "Date") fields.Date = true;
-        else if (name == "Subject") fields.Subject = true;
+        if (name == "From") fields.from = true;
+        else if (name == "To") fields.to = true;
+        else if (name == "Date") fields.date = true;
+        else if (name == "Subject") fields.subject = true;
         else if (!name.empty()) throw EUsageError("unknown field " + name + " (From, To, Date, Subject)");
     }
     return fields;
@@ -28,13 +28,13 @@ THeaderFields ParseFields(const std::optional<std::string>& list) {
 
 }  // namespace
 
-TDesign ParseDesign(TArgs& args) {
+TDesign parseDesign(TArgs& args) {
     TDesign design;
-    design.Apply = args.TakeFlag("--head");
-    design.Fields = ParseFields(args.TakeOption("--fields"));
-    if (auto name = args.TakeOption("--design")) {
-        design.TemplatePath = DesignTemplatePath(TAppPaths::ForThisProgram(), *name);
-        if (design.TemplatePath.empty())
+    design.apply = args.takeFlag("--head");
+    design.fields = parseFields(args.takeOption("--fields"));
+    if (auto name = args.takeOption("--design")) {
+        design.templatePath = designTemplatePath(TAppPaths::forThisProgram(), *name);
+        if (design.templatePath.empty())
             std::cerr << "lumbrook-cli: no design template " << *name
                       << "; the page is the content alone\n";
     }
@@ -42,34 +42,34 @@ TDesign ParseDesign(TArgs& args) {
 }
 
 namespace {
-Toe5_MessageInfo FindRecord(const std::string& folderFile, std::int32_t dataOffset) {
+Toe5_MessageInfo findRecord(const std::string& folderFile, std::int32_t dataOffset) {
     TMessageList messages;
-    ReadIndexFile(folderFile, messages);
+    readIndexFile(folderFile, messages);
     for (auto& m : messages) {
-        if (m.DataOffset == dataOffset) return m;
+        if (m.dataOffset == dataOffset) return m;
     }
     // A message the index does not list still renders; its header rows stay empty.
     Toe5_MessageInfo none;
-    none.DataOffset = dataOffset;
+    none.dataOffset = dataOffset;
     return none;
 }
 }  // namespace
 
-int CmdRender(TArgs& args) {
-    auto out = args.TakeOption("--out");
-    TDesign design = ParseDesign(args);
-    auto rest = args.Positionals();
+int cmdRender(TArgs& args) {
+    auto out = args.takeOption("--out");
+    TDesign design = parseDesign(args);
+    auto rest = args.positionals();
     if (rest.size() != 2 || !out) throw EUsageError("render needs FILE, OFFSET and --out PAGE");
-    const std::int32_t offset = ParseOffset(rest[1]);
+    const std::int32_t offset = parseOffset(rest[1]);
 
-    const Toe5_MessageInfo record = FindRecord(rest[0], offset);
-    const std::string raw = ReadMessageText(rest[0], offset);
+    const Toe5_MessageInfo record = findRecord(rest[0], offset);
+    const std::string raw = readMessageText(rest[0], offset);
 
     std::filesystem::path page(*out);
     std::string dir = page.parent_path().string();
-    dir = dir.empty() ? std::string("./") : IncludeTrailingPathDelimiter(dir);
-    ForceDirectories(dir);
-    std::cout << RenderMessagePage(raw, record, design, dir, page.filename().string(), nullptr)
+    dir = dir.empty() ? std::string("./") : includeTrailingPathDelimiter(dir);
+    forceDirectories(dir);
+    std::cout << renderMessagePage(raw, record, design, dir, page.filename().string(), nullptr)
               << '\n';
     return 0;
 }

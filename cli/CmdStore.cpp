@@ -8,41 +8,41 @@
 
 namespace lumbrook::cli {
 
-int CmdFolders(TArgs& args) {
-    if (!args.Positionals().empty()) throw EUsageError("folders takes no arguments");
+int cmdFolders(TArgs& args) {
+    if (!args.positionals().empty()) throw EUsageError("folders takes no arguments");
     TFolderList folders;
-    ReadIndexFile("folders.dbx", folders);
+    readIndexFile("folders.dbx", folders);
     for (const auto& f : folders) {
-        PrintJsonLine({{"FolderId", f.FolderId},
-                       {"ParentId", f.ParentId},
-                       {"Name", JsonText(f.Name)},
-                       {"FileName", JsonText(f.FileName)},
-                       {"IsSpecial", f.IsSpecial}});
+        printJsonLine({{"FolderId", f.folderId},
+                       {"ParentId", f.parentId},
+                       {"Name", jsonText(f.name)},
+                       {"FileName", jsonText(f.fileName)},
+                       {"IsSpecial", f.isSpecial}});
     }
     return 0;
 }
 
-int CmdMessages(TArgs& args) {
-    auto rest = args.Positionals();
+int cmdMessages(TArgs& args) {
+    auto rest = args.positionals();
     if (rest.size() != 1) throw EUsageError("messages needs exactly one FILE");
     TMessageList messages;
-    ReadIndexFile(rest[0], messages);
+    readIndexFile(rest[0], messages);
     for (const auto& m : messages) {
-        PrintJsonLine({{"From", JsonText(m.From)},
-                       {"To", JsonText(m.To)},
-                       {"Subject", JsonText(m.Subject)},
-                       {"Date", m.Date},
-                       {"DateText", JsonText(FormatDateText(FileTimeToLocalDateTime(m.Date)))},
-                       {"DataOffset", m.DataOffset},
-                       {"RecordOffset", m.RecordOffset}});
+        printJsonLine({{"From", jsonText(m.from)},
+                       {"To", jsonText(m.to)},
+                       {"Subject", jsonText(m.subject)},
+                       {"Date", m.date},
+                       {"DateText", jsonText(formatDateText(fileTimeToLocalDateTime(m.date)))},
+                       {"DataOffset", m.dataOffset},
+                       {"RecordOffset", m.recordOffset}});
     }
     return 0;
 }
 
-int CmdText(TArgs& args) {
-    auto rest = args.Positionals();
+int cmdText(TArgs& args) {
+    auto rest = args.positionals();
     if (rest.size() != 2) throw EUsageError("text needs FILE and OFFSET");
-    const std::string text = ReadMessageText(rest[0], ParseOffset(rest[1]));
+    const std::string text = readMessageText(rest[0], parseOffset(rest[1]));
     std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
     return 0;
 }

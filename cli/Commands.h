@@ -9,21 +9,21 @@ namespace lumbrook::cli {
 using TCommandFn = int (*)(TArgs& args);
 
 struct TCommand {
-    const char* Name;
-    TCommandFn Run;
-    const char* Usage;  // arguments after the command name
-    const char* Summary;
+    const char* name;
+    TCommandFn run;
+    const char* usage;  // arguments after the command name
+    const char* summary;
 };
 
-int CmdFolders(TArgs& args);
-int CmdMessages(TArgs& args);
-int CmdText(TArgs& args);
-int CmdRender(TArgs& args);
-int CmdSave(TArgs& args);
-int CmdExport(TArgs& args);
-int CmdParse(TArgs& args);
+int cmdFolders(TArgs& args);
+int cmdMessages(TArgs& args);
+int cmdText(TArgs& args);
+int cmdRender(TArgs& args);
+int cmdSave(TArgs& args);
+int cmdExport(TArgs& args);
+int cmdParse(TArgs& args);
 
 // --head, --design NAME and --fields LIST, shared by render and export.
-TDesign ParseDesign(TArgs& args);
+TDesign parseDesign(TArgs& args);
 
 }  // namespace lumbrook::cli

@@ -14,38 +14,38 @@ namespace lumbrook::cli {
 namespace {
 
 const TCommand Commands[] = {
-    {"folders", CmdFolders, "", "the folder list, one JSON object per line"},
-    {"messages", CmdMessages, "FILE", "the message records of a folder file, one JSON object per line"},
-    {"text", CmdText, "FILE OFFSET", "the raw text of the message at a data offset"},
-    {"render", CmdRender, "FILE OFFSET --out PAGE [--head] [--design NAME] [--fields LIST]",
+    {"folders", cmdFolders, "", "the folder list, one JSON object per line"},
+    {"messages", cmdMessages, "FILE", "the message records of a folder file, one JSON object per line"},
+    {"text", cmdText, "FILE OFFSET", "the raw text of the message at a data offset"},
+    {"render", cmdRender, "FILE OFFSET --out PAGE [--head] [--design NAME] [--fields LIST]",
      "the message's page as the preview renders it, Content-ID files beside it"},
-    {"save", CmdSave, "FILE --to DIR [--date] [OFFSET...]",
+    {"save", cmdSave, "FILE --to DIR [--date] [OFFSET...]",
      "the raw messages as .eml files (all messages when no offset is given)"},
-    {"export", CmdExport,
+    {"export", cmdExport,
      "FILE --to DIR [--format html|txt|same] [--date] [--head] [--design NAME] [--fields LIST] [OFFSET...]",
      "the messages as .HTM pages or .txt files"},
-    {"parse", CmdParse, "[FILE]", "the message model's parts, bodies and attachments of a raw message (stdin without FILE)"},
+    {"parse", cmdParse, "[FILE]", "the message model's parts, bodies and attachments of a raw message (stdin without FILE)"},
 };
 
-void PrintUsage(std::ostream& out) {
+void printUsage(std::ostream& out) {
     out << "Usage: lumbrook-cli [--store DIR] COMMAND [ARGS...]\n\n"
            "Reads an Outlook Express 5/6 mail store (a directory of .dbx files). Without --store\n"
            "the store of the current user is found through the registry (Wine's user.reg, or the\n"
            "file named by LUMBROOK_REGISTRY). The store is only ever read.\n\nCommands:\n";
     for (const auto& c : Commands) {
-        std::string head = std::string(c.Name) + (*c.Usage ? " " : "") + c.Usage;
+        std::string head = std::string(c.name) + (*c.usage ? " " : "") + c.usage;
         out << "  " << head << std::string(head.size() < 34 ? 34 - head.size() : 1, ' ')
-            << c.Summary << '\n';
+            << c.summary << '\n';
     }
 }
 
-int Run(std::span<char*> argv) {
+int run(std::span<char*> argv) {
     std::vector<std::string> items(argv.begin() + 1, argv.end());
     // Global options come before the command name.
     std::size_t i = 0;
     while (i < items.size() && items[i].starts_with("--")) {
         if (items[i] == "--help") {
-            PrintUsage(std::cout);
+            printUsage(std::cout);
             return 0;
         }
         if (items[i] == "--version") {
@@ -53,10 +53,10 @@ int Run(std::span<char*> argv) {
             return 0;
         }
         if (items[i] == "--store" && i + 1 < items.size()) {
-            SetStoreRootOverride(items[i + 1]);
+            setStoreRootOverride(items[i + 1]);
             i += 2;
         } else if (items[i].starts_with("--store=")) {
-            SetStoreRootOverride(items[i].substr(8));
+            setStoreRootOverride(items[i].substr(8));
             i += 1;
         } else {
             throw EUsageError("unknown option " + items[i]);
@@ -64,9 +64,9 @@ int Run(std::span<char*> argv) {
     }
     if (i == items.size()) throw EUsageError("no command given");
     for (const auto& c : Commands) {
-        if (items[i] == c.Name) {
+        if (items[i] == c.name) {
             TArgs args(std::vector<std::string>(items.begin() + i + 1, items.end()));
-            return c.Run(args);
+            return c.run(args);
         }
     }
     throw EUsageError("unknown command " + items[i]);
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     std::ios::sync_with_stdio(false);
     try {
-        int rc = lumbrook::cli::Run(std::span<char*>(argv, static_cast<std::size_t>(argc)));
+        int rc = lumbrook::cli::run(std::span<char*>(argv, static_cast<std::size_t>(argc)));
         std::cout.flush();
         if (!std::cout) {
             std::cerr << "lumbrook-cli: writing the output failed\n";
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
         return rc;
     } catch (const lumbrook::cli::EUsageError& e) {
         std::cerr << "lumbrook-cli: " << e.what() << "\n\n";
-        lumbrook::cli::PrintUsage(std::cerr);
+        lumbrook::cli::printUsage(std::cerr);
         return 2;
     } catch (const std::exception& e) {
         std::cout.flush();

@@ -25,7 +25,7 @@ using namespace lumbrook;
 
 namespace {
 
-std::string ReadFile(const fs::path& path) {
+std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path.string());
     std::ostringstream out;
@@ -33,7 +33,7 @@ std::string ReadFile(const fs::path& path) {
     return out.str();
 }
 
-std::vector<std::string> Split(std::string_view line, char sep) {
+std::vector<std::string> split(std::string_view line, char sep) {
     std::vector<std::string> out;
     std::size_t start = 0;
     for (;;) {
@@ -44,14 +44,14 @@ std::vector<std::string> Split(std::string_view line, char sep) {
     }
 }
 
-std::string_view Trim(std::string_view s) {
+std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
         s.remove_suffix(1);
     return s;
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
+bool equalNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
@@ -59,7 +59,7 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 }
 
 // Every line end (LF, CR or CR LF) becomes CR LF, as stored texts have them.
-std::string ToCrLf(std::string_view in) {
+std::string toCrLf(std::string_view in) {
     std::string out;
     out.reserve(in.size() + in.size() / 32);
     for (std::size_t i = 0; i < in.size(); ++i) {
@@ -78,7 +78,7 @@ std::string ToCrLf(std::string_view in) {
 
 // The first header field of that name, unfolded (continuation lines joined with
 // their leading white space), trimmed; raw bytes.
-std::optional<std::string> HeaderValue(std::string_view text, std::string_view name) {
+std::optional<std::string> headerValue(std::string_view text, std::string_view name) {
     std::vector<std::string> fields;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -94,13 +94,13 @@ std::optional<std::string> HeaderValue(std::string_view text, std::string_view n
     for (const auto& f : fields) {
         std::size_t colon = f.find(':');
         if (colon != std::string::npos &&
-            EqualNoCase(Trim(std::string_view(f).substr(0, colon)), name))
-            return std::string(Trim(std::string_view(f).substr(colon + 1)));
+            equalNoCase(trim(std::string_view(f).substr(0, colon)), name))
+            return std::string(trim(std::string_view(f).substr(colon + 1)));
     }
     return std::nullopt;
 }
 
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
     const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
     const unsigned yoe = static_cast<unsigned>(y - era * 400);
@@ -110,7 +110,7 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
 }
 
 // "[Day,] DD Mon YYYY HH:MM[:SS] zone" as seconds since 1970 (UTC).
-std::optional<std::int64_t> ParseRfc2822Date(std::string_view value) {
+std::optional<std::int64_t> parseRfc2822Date(std::string_view value) {
     std::string s(value);
     if (auto comma = s.find(','); comma != std::string::npos) s = s.substr(comma + 1);
     for (char& c : s)
@@ -119,11 +119,11 @@ std::optional<std::int64_t> ParseRfc2822Date(std::string_view value) {
     std::string day, month, year, time, zone;
     if (!(in >> day >> month >> year >> time)) return std::nullopt;
     in >> zone;
-    static const char* const months[] = {"jan", "feb", "mar", "apr", "may", "jun",
+    static const char* const Months[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                          "jul", "aug", "sep", "oct", "nov", "dec"};
     int mon = 0;
     for (int i = 0; i < 12; ++i)
-        if (EqualNoCase(month.substr(0, 3), months[i])) mon = i + 1;
+        if (equalNoCase(month.substr(0, 3), Months[i])) mon = i + 1;
     if (!mon) return std::nullopt;
     int d = 0, y = 0, hh = 0, mm = 0, ss = 0;
     try {
@@ -146,39 +146,39 @@ std::optional<std::int64_t> ParseRfc2822Date(std::string_view value) {
         if (zone[0] == '-') offset = -offset;
     } else {
         static const struct {
-            const char* Name;
-            int Hours;
-        } zones[] = {{"UT", 0},   {"GMT", 0},  {"Z", 0},    {"EST", -5}, {"EDT", -4}, {"CST", -6},
+            const char* name;
+            int hours;
+        } Zones[] = {{"UT", 0},   {"GMT", 0},  {"Z", 0},    {"EST", -5}, {"EDT", -4}, {"CST", -6},
                      {"CDT", -5}, {"MST", -7}, {"MDT", -6}, {"PST", -8}, {"PDT", -7}};
-        for (const auto& z : zones)
-            if (EqualNoCase(zone, z.Name)) offset = z.Hours * 60;
+        for (const auto& z : Zones)
+            if (equalNoCase(zone, z.name)) offset = z.hours * 60;
     }
     std::int64_t t =
-        DaysFromCivil(y, static_cast<unsigned>(mon), static_cast<unsigned>(d)) * 86400 + hh * 3600 +
+        daysFromCivil(y, static_cast<unsigned>(mon), static_cast<unsigned>(d)) * 86400 + hh * 3600 +
         mm * 60 + ss;
     return t - std::int64_t(offset) * 60;
 }
 
-std::vector<TDbxFolder> ReadFolders(const fs::path& tsv) {
+std::vector<TDbxFolder> readFolders(const fs::path& tsv) {
     std::vector<TDbxFolder> folders;
-    std::istringstream in(ReadFile(tsv));
+    std::istringstream in(readFile(tsv));
     std::string line;
     int number = 0;
     while (std::getline(in, line)) {
         ++number;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> f = Split(line, '\t');
+        std::vector<std::string> f = split(line, '\t');
         if (f.size() != 5)
             throw std::runtime_error(tsv.string() + ":" + std::to_string(number) +
                                      ": expected 5 tab-separated fields");
         TDbxFolder folder;
-        folder.FolderId = std::stoi(f[0]);
+        folder.folderId = std::stoi(f[0]);
         int parent = std::stoi(f[1]);
-        if (parent != -1) folder.ParentId = parent;
-        folder.IsSpecial = f[2] == "1";
-        if (f[3] != "-") folder.FileName = f[3];
-        folder.Name = f[4];
+        if (parent != -1) folder.parentId = parent;
+        folder.isSpecial = f[2] == "1";
+        if (f[3] != "-") folder.fileName = f[3];
+        folder.name = f[4];
         folders.push_back(std::move(folder));
     }
     return folders;
@@ -186,7 +186,7 @@ std::vector<TDbxFolder> ReadFolders(const fs::path& tsv) {
 
 // The index shows people by name, as Outlook Express stored them: "Anna Berger"
 // for "\"Anna Berger\" <anna@example.org>", the address when there is no name.
-std::string DisplayName(const std::string& value) {
+std::string displayName(const std::string& value) {
     std::string name = value, address;
     if (auto lt = value.find('<'); lt != std::string::npos) {
         name = value.substr(0, lt);
@@ -202,7 +202,7 @@ std::string DisplayName(const std::string& value) {
     return name.empty() ? (address.empty() ? value : address) : name;
 }
 
-std::vector<TDbxRecord> ReadMessages(const fs::path& dir, std::int32_t& nextId) {
+std::vector<TDbxRecord> readMessages(const fs::path& dir, std::int32_t& nextId) {
     std::vector<TDbxRecord> records;
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) return records;  // a folder without messages yet
@@ -212,18 +212,18 @@ std::vector<TDbxRecord> ReadMessages(const fs::path& dir, std::int32_t& nextId) 
     std::sort(files.begin(), files.end());
     for (const auto& file : files) {
         TDbxMessage m;
-        m.MessageId = nextId++;
-        m.RawText = ToCrLf(ReadFile(file));
-        m.From = DisplayName(HeaderValue(m.RawText, "From").value_or(""));
-        m.To = DisplayName(HeaderValue(m.RawText, "To").value_or(""));
-        m.Subject = HeaderValue(m.RawText, "Subject").value_or("");
-        if (auto date = HeaderValue(m.RawText, "Date")) {
-            if (auto t = ParseRfc2822Date(*date))
-                m.Date = UnixTimeToFileTime(*t);
+        m.messageId = nextId++;
+        m.rawText = toCrLf(readFile(file));
+        m.from = displayName(headerValue(m.rawText, "From").value_or(""));
+        m.to = displayName(headerValue(m.rawText, "To").value_or(""));
+        m.subject = headerValue(m.rawText, "Subject").value_or("");
+        if (auto date = headerValue(m.rawText, "Date")) {
+            if (auto t = parseRfc2822Date(*date))
+                m.date = unixTimeToFileTime(*t);
             else
                 std::cerr << file.string() << ": warning: unreadable Date: " << *date << "\n";
         }
-        records.push_back(MessageRecord(m));
+        records.push_back(messageRecord(m));
     }
     return records;
 }
@@ -243,19 +243,19 @@ int main(int argc, char** argv) {
         for (const auto& e : fs::directory_iterator(output))
             if (e.is_regular_file() && e.path().extension() == ".dbx") fs::remove(e.path());
 
-        std::vector<TDbxFolder> folders = ReadFolders(source / "folders.tsv");
+        std::vector<TDbxFolder> folders = readFolders(source / "folders.tsv");
         std::vector<TDbxRecord> folderRecords;
-        for (const auto& f : folders) folderRecords.push_back(FolderRecord(f));
+        for (const auto& f : folders) folderRecords.push_back(folderRecord(f));
         TDbxFileOptions folderOptions;
-        folderOptions.Kind = TDbxFileKind::Folders;
-        WriteDbx((output / "Folders.dbx").string(), folderRecords, folderOptions);
+        folderOptions.kind = TDbxFileKind::Folders;
+        writeDbx((output / "Folders.dbx").string(), folderRecords, folderOptions);
 
         std::int32_t nextId = 1;
         for (const auto& f : folders) {
-            if (!f.FileName) continue;
-            std::string stem = fs::path(*f.FileName).stem().string();
-            std::vector<TDbxRecord> records = ReadMessages(source / "messages" / stem, nextId);
-            WriteDbx((output / *f.FileName).string(), records);
+            if (!f.fileName) continue;
+            std::string stem = fs::path(*f.fileName).stem().string();
+            std::vector<TDbxRecord> records = readMessages(source / "messages" / stem, nextId);
+            writeDbx((output / *f.fileName).string(), records);
         }
     } catch (const std::exception& e) {
         std::cerr << "lumbrook-make-demo-store: " << e.what() << "\n";

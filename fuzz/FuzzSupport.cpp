@@ -14,49 +14,49 @@ namespace lumbrook::fuzz {
 namespace fs = std::filesystem;
 
 namespace {
-std::string MakeScratch() {
+std::string makeScratch() {
     std::error_code ec;
     fs::path base =
         fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
     fs::path dir = base / ("lumbrook-fuzz-" + std::to_string(::getpid()));
     fs::remove_all(dir, ec);
     if (!fs::create_directories(dir, ec) && !fs::is_directory(dir))
-        Broken("cannot create " + dir.string());
-    static const std::string keep = dir.string();
+        broken("cannot create " + dir.string());
+    static const std::string Keep = dir.string();
     std::atexit([] {
         std::error_code ignored;
-        fs::remove_all(keep, ignored);
+        fs::remove_all(Keep, ignored);
     });
     return dir.string() + "/";
 }
 }  // namespace
 
-const std::string& ScratchDir() {
-    static const std::string dir = MakeScratch();
-    return dir;
+const std::string& scratchDir() {
+    static const std::string Dir = makeScratch();
+    return Dir;
 }
 
-void WriteScratchFile(const std::string& Path, std::string_view Bytes) {
-    std::ofstream out(Path, std::ios::binary | std::ios::trunc);
-    out.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+void writeScratchFile(const std::string& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
-    if (!out) Broken("cannot write " + Path);
+    if (!out) broken("cannot write " + path);
 }
 
-void ClearDirectory(const std::string& Dir) {
+void clearDirectory(const std::string& dir) {
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(Dir, ec)) fs::remove_all(entry.path(), ec);
+    for (const auto& entry : fs::directory_iterator(dir, ec)) fs::remove_all(entry.path(), ec);
 }
 
-std::string ListTree(const std::string& Dir) {
+std::string listTree(const std::string& dir) {
     std::vector<std::string> names;
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(Dir, ec);
+    for (auto it = fs::recursive_directory_iterator(dir, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         // A Content-ID may hold CR and LF, which stay file names of the directory;
         // escaped, every entry is one line of the listing.
         std::string name;
-        for (char c : fs::relative(it->path(), Dir, ec).string()) {
+        for (char c : fs::relative(it->path(), dir, ec).string()) {
             if (static_cast<unsigned char>(c) < 0x20 || c == '\\') {
                 char hex[5];
                 std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(c));
@@ -74,9 +74,9 @@ std::string ListTree(const std::string& Dir) {
     return out;
 }
 
-void Broken(std::string_view What) {
-    std::fprintf(stderr, "fuzz target promise broken: %.*s\n", static_cast<int>(What.size()),
-                 What.data());
+void broken(std::string_view what) {
+    std::fprintf(stderr, "fuzz target promise broken: %.*s\n", static_cast<int>(what.size()),
+                 what.data());
     std::abort();
 }
 

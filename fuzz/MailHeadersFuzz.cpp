@@ -10,8 +10,8 @@
 
 using namespace lumbrook;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-    std::string_view rest = fuzz::AsText(Data, Size);
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string_view rest = fuzz::asText(data, size);
     std::vector<std::string_view> pieces;
     while (pieces.size() < 3) {
         const std::size_t zero = rest.find('\0');
@@ -20,36 +20,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     }
     const std::string_view line = pieces[0], name = pieces[1], value = pieces[2];
 
-    const std::string normal = NormalizeHeaderLine(line);
-    (void)ValueBeforeParams(line);
-    (void)ValueBeforeParams(normal);
-    (void)FindParam(line, name);
-    (void)FindParam(normal, name);
-    const std::string replaced = ReplaceValue(normal, value);
-    (void)ValueBeforeParams(replaced);
-    const std::string withParam = ReplaceParam(normal, name, value);
-    (void)FindParam(withParam, name);
-    (void)ReplaceParam(line, name, value);
-    (void)EncodeWordQ(value, name);
-    (void)MimeTypeForFile(value);
+    const std::string normal = normalizeHeaderLine(line);
+    (void)valueBeforeParams(line);
+    (void)valueBeforeParams(normal);
+    (void)findParam(line, name);
+    (void)findParam(normal, name);
+    const std::string replaced = replaceValue(normal, value);
+    (void)valueBeforeParams(replaced);
+    const std::string withParam = replaceParam(normal, name, value);
+    (void)findParam(withParam, name);
+    (void)replaceParam(line, name, value);
+    (void)encodeWordQ(value, name);
+    (void)mimeTypeForFile(value);
 
     TStringList lines{normal, replaced, withParam};
-    (void)FindHeaderLine(lines, name, 0);
-    (void)FindHeaderLine(lines, name, 2);
+    (void)findHeaderLine(lines, name, 0);
+    (void)findHeaderLine(lines, name, 2);
 
     // Only a part of a message can be parsed; the block is its header.
     TMailMessage message;
-    message.LoadText(rest);
-    (void)message.HeaderValue(name);
-    (void)message.HeaderParam(name, value);
-    (void)message.HasHeader(name);
-    (void)message.MediaType();
-    (void)message.BoundaryParam();
+    message.loadText(rest);
+    (void)message.headerValue(name);
+    (void)message.headerParam(name, value);
+    (void)message.hasHeader(name);
+    (void)message.mediaType();
+    (void)message.boundaryParam();
     if (!name.empty() && name.find(':') == std::string_view::npos) {
-        message.SetHeaderParam(name, value, name);
-        message.SetHeaderValue(name, value);
-        (void)message.HeaderParam(name, value);
-        message.SetHeaderValue(name, "");
+        message.setHeaderParam(name, value, name);
+        message.setHeaderValue(name, value);
+        (void)message.headerParam(name, value);
+        message.setHeaderValue(name, "");
     }
     return 0;
 }

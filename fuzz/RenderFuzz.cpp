@@ -20,44 +20,44 @@ using namespace lumbrook;
 namespace {
 
 struct TScene {
-    std::string Root;      // holds only Template and the path down to Out
-    std::string Out;       // the user's chosen directory
+    std::string root;      // holds only Template and the path down to Out
+    std::string out;       // the user's chosen directory
     std::string Template;  // a design with every placeholder
-    std::string Expected;  // ListTree(Root) with Out empty
+    std::string expected;  // ListTree(Root) with Out empty
 };
 
-const TScene& Scene() {
-    static const TScene scene = [] {
+const TScene& scene() {
+    static const TScene Scene = [] {
         TScene s;
-        s.Root = fuzz::ScratchDir() + "render/";
-        s.Out = s.Root + "a/b/out/";
-        s.Template = s.Root + "design.htm";
-        ForceDirectories(s.Out);
-        fuzz::WriteScratchFile(
+        s.root = fuzz::scratchDir() + "render/";
+        s.out = s.root + "a/b/out/";
+        s.Template = s.root + "design.htm";
+        forceDirectories(s.out);
+        fuzz::writeScratchFile(
             s.Template,
             "<html><head><title>\r\n%%UEBERSCHRIFT%%\r\n</title></head><body>\r\n"
             "%%INHALT%%\r\n<p>\r\n%%UNTERSCHRIFT%%\r\n</body></html>\r\n");
-        s.Expected = fuzz::ListTree(s.Root);
+        s.expected = fuzz::listTree(s.root);
         return s;
     }();
-    return scene;
+    return Scene;
 }
 
-std::string_view TakeLine(std::string_view& Rest) {
-    const std::size_t lf = Rest.find('\n');
-    const std::string_view line = Rest.substr(0, lf);
-    Rest = lf == std::string_view::npos ? std::string_view() : Rest.substr(lf + 1);
+std::string_view takeLine(std::string_view& rest) {
+    const std::size_t lf = rest.find('\n');
+    const std::string_view line = rest.substr(0, lf);
+    rest = lf == std::string_view::npos ? std::string_view() : rest.substr(lf + 1);
     return line;
 }
 
 // Everything written must sit directly in Out, as a plain file.
-void CheckOnlyOut(const TScene& S) {
-    const std::string tree = fuzz::ListTree(S.Root);
+void checkOnlyOut(const TScene& s) {
+    const std::string tree = fuzz::listTree(s.root);
     std::string_view rest = tree;
-    std::string_view expected = S.Expected;
+    std::string_view expected = s.expected;
     std::string outside;
-    for (std::string_view line = TakeLine(rest); !line.empty() || !rest.empty();
-         line = TakeLine(rest)) {
+    for (std::string_view line = takeLine(rest); !line.empty() || !rest.empty();
+         line = takeLine(rest)) {
         if (line.empty()) continue;
         if (expected.find(std::string(line) + "\n") != std::string_view::npos) continue;
         const std::string_view inOut = "a/b/out/";
@@ -67,52 +67,52 @@ void CheckOnlyOut(const TScene& S) {
             continue;
         outside += std::string(line) + " ";
     }
-    if (!outside.empty()) fuzz::Broken("written outside the output directory: " + outside);
+    if (!outside.empty()) fuzz::broken("written outside the output directory: " + outside);
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-    if (Size < 9) return 0;
-    const TScene& scene = Scene();
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 9) return 0;
+    const TScene& scene = scene();
     Toe5_MessageInfo record;
-    std::memcpy(&record.Date, Data, 8);
-    const std::uint8_t switches = Data[8];
-    std::string_view rest = fuzz::AsText(Data + 9, Size - 9);
-    record.Subject = TakeLine(rest);
-    record.From = TakeLine(rest);
-    record.To = TakeLine(rest);
-    record.DataOffset = 0x24BC;
+    std::memcpy(&record.date, data, 8);
+    const std::uint8_t switches = data[8];
+    std::string_view rest = fuzz::asText(data + 9, size - 9);
+    record.subject = takeLine(rest);
+    record.from = takeLine(rest);
+    record.to = takeLine(rest);
+    record.dataOffset = 0x24BC;
 
     TDesign design;
-    design.Fields = THeaderFields{(switches & 2) != 0, (switches & 4) != 0, (switches & 8) != 0,
+    design.fields = THeaderFields{(switches & 2) != 0, (switches & 4) != 0, (switches & 8) != 0,
                                   (switches & 16) != 0};
-    design.TemplatePath = (switches & 32) ? scene.Template : std::string();
+    design.templatePath = (switches & 32) ? scene.Template : std::string();
 
     TTempFiles temp;
     for (bool apply : {false, true}) {
-        design.Apply = apply;
+        design.apply = apply;
         try {
-            RenderMessagePage(rest, record, design, scene.Out, "mail.htm", &temp);
+            renderMessagePage(rest, record, design, scene.out, "mail.htm", &temp);
         } catch (const EFCreateError&) {
             // A Content-ID that names no file of the directory is refused: expected.
         }
-        CheckOnlyOut(scene);
+        checkOnlyOut(scene);
     }
 
     TExportSettings settings;
-    settings.Dir = scene.Out;
-    settings.DateInName = (switches & 1) != 0;
-    settings.Format = static_cast<TExportFormat>((switches >> 6) % 3);
-    settings.Design = design;
+    settings.dir = scene.out;
+    settings.dateInName = (switches & 1) != 0;
+    settings.format = static_cast<TExportFormat>((switches >> 6) % 3);
+    settings.design = design;
     // The same message twice: the second file must get a name of its own.
     std::string first;
     for (int i = 0; i < 2; ++i) {
         try {
-            const std::string path = ExportMessage(settings, record, rest);
-            if (!path.starts_with(scene.Out))
-                fuzz::Broken("export named a file outside its directory");
-            if (path == first) fuzz::Broken("export wrote over its own earlier file");
+            const std::string path = exportMessage(settings, record, rest);
+            if (!path.starts_with(scene.out))
+                fuzz::broken("export named a file outside its directory");
+            if (path == first) fuzz::broken("export wrote over its own earlier file");
             first = path;
         } catch (const EFCreateError&) {
         }
@@ -120,13 +120,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     first.clear();
     for (int i = 0; i < 2; ++i) {
         try {
-            const std::string path = SaveMessageAsEml(scene.Out, record, rest, settings.DateInName);
-            if (path == first) fuzz::Broken("saving wrote over its own earlier file");
+            const std::string path = saveMessageAsEml(scene.out, record, rest, settings.dateInName);
+            if (path == first) fuzz::broken("saving wrote over its own earlier file");
             first = path;
         } catch (const ESaveFailed&) {
         }
     }
-    CheckOnlyOut(scene);
-    fuzz::ClearDirectory(scene.Out);
+    checkOnlyOut(scene);
+    fuzz::clearDirectory(scene.out);
     return 0;
 }

@@ -53,65 +53,65 @@ const char* const BuiltInMessages[] = {
     "",
 };
 
-void Put(const fs::path& dir, const std::string& name, const std::string& bytes) {
+void put(const fs::path& dir, const std::string& name, const std::string& bytes) {
     fs::create_directories(dir);
     std::ofstream out(dir / name, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + (dir / name).string());
 }
 
-std::string Bytes(const TDbxImage& image) {
-    return std::string(image.Bytes.begin(), image.Bytes.end());
+std::string bytes(const TDbxImage& image) {
+    return std::string(image.bytes.begin(), image.bytes.end());
 }
 
-std::string LE32(std::int32_t v) {
+std::string lE32(std::int32_t v) {
     const auto u = static_cast<std::uint32_t>(v);
     return {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8 & 0xFF),
             static_cast<char>(u >> 16 & 0xFF), static_cast<char>(u >> 24 & 0xFF)};
 }
 
-std::string ReadAll(const fs::path& p) {
+std::string readAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void FolderSeeds(const fs::path& out) {
+void folderSeeds(const fs::path& out) {
     std::vector<TDbxRecord> records;
-    records.push_back(FolderRecord({0, std::nullopt, "Outlook Express", std::string(""), false}));
-    records.push_back(FolderRecord({1, 0, "Local Folders", std::nullopt, false}));
-    records.push_back(FolderRecord({2, 1, "Inbox", std::string("Inbox.dbx"), true}));
-    records.push_back(FolderRecord({3, 1, "Outbox", std::string("Outbox.dbx"), true}));
-    records.push_back(FolderRecord({4, 2, "Projekte/../x", std::string("../Projekte.dbx"), false}));
+    records.push_back(folderRecord({0, std::nullopt, "Outlook Express", std::string(""), false}));
+    records.push_back(folderRecord({1, 0, "Local Folders", std::nullopt, false}));
+    records.push_back(folderRecord({2, 1, "Inbox", std::string("Inbox.dbx"), true}));
+    records.push_back(folderRecord({3, 1, "Outbox", std::string("Outbox.dbx"), true}));
+    records.push_back(folderRecord({4, 2, "Projekte/../x", std::string("../Projekte.dbx"), false}));
     TDbxFileOptions options;
-    options.Kind = TDbxFileKind::Folders;
-    Put(out, "plain", Bytes(BuildDbx(records, options)));
-    options.NodeCapacity = 2;
-    Put(out, "deep", Bytes(BuildDbx(records, options)));
-    options.ChainNodes = 3;
-    Put(out, "chain", Bytes(BuildDbx(records, options)));
+    options.kind = TDbxFileKind::Folders;
+    put(out, "plain", bytes(buildDbx(records, options)));
+    options.nodeCapacity = 2;
+    put(out, "deep", bytes(buildDbx(records, options)));
+    options.chainNodes = 3;
+    put(out, "chain", bytes(buildDbx(records, options)));
     options = {};
-    options.Kind = TDbxFileKind::Folders;
-    options.ItemCount = 0;
-    Put(out, "empty-count", Bytes(BuildDbx(records, options)));
+    options.kind = TDbxFileKind::Folders;
+    options.itemCount = 0;
+    put(out, "empty-count", bytes(buildDbx(records, options)));
 }
 
-std::vector<TDbxRecord> MessageRecords(const std::vector<std::string>& texts) {
+std::vector<TDbxRecord> messageRecords(const std::vector<std::string>& texts) {
     std::vector<TDbxRecord> records;
     std::int32_t id = 1;
     for (const auto& text : texts) {
         TDbxMessage m;
-        m.MessageId = id++;
-        m.From = "Anna <anna@example.org>";
-        m.To = "Ben";
-        m.Subject = "Subject " + std::to_string(m.MessageId);
-        m.Date = UnixTimeToFileTime(1'000'000'000 + m.MessageId * 3600);
-        m.RawText = text;
-        records.push_back(MessageRecord(m));
+        m.messageId = id++;
+        m.from = "Anna <anna@example.org>";
+        m.to = "Ben";
+        m.subject = "Subject " + std::to_string(m.messageId);
+        m.date = unixTimeToFileTime(1'000'000'000 + m.messageId * 3600);
+        m.rawText = text;
+        records.push_back(messageRecord(m));
     }
     return records;
 }
 
-void MessageFileSeeds(const fs::path& out, const fs::path& textOut,
+void messageFileSeeds(const fs::path& out, const fs::path& textOut,
                       const std::vector<std::string>& texts) {
     // Small files: a few messages each, so that the fuzzer's inputs stay short.
     for (std::size_t first = 0, n = 0; first < texts.size(); first += 3, ++n) {
@@ -119,38 +119,38 @@ void MessageFileSeeds(const fs::path& out, const fs::path& textOut,
             texts.begin() + static_cast<std::ptrdiff_t>(first),
             texts.begin() + static_cast<std::ptrdiff_t>(std::min(first + 3, texts.size())));
         TDbxFileOptions options;
-        options.NodeCapacity = 1 + n % 3;
-        const TDbxImage image = BuildDbx(MessageRecords(some), options);
-        Put(out, "file" + std::to_string(n), Bytes(image));
-        for (std::size_t i = 0; i < image.Layout.Blocks.size(); ++i) {
-            if (image.Layout.Blocks[i].empty()) continue;
-            Put(textOut, "file" + std::to_string(n) + "-" + std::to_string(i),
-                Bytes(image) + LE32(image.Layout.Blocks[i].front()));
+        options.nodeCapacity = 1 + n % 3;
+        const TDbxImage image = buildDbx(messageRecords(some), options);
+        put(out, "file" + std::to_string(n), bytes(image));
+        for (std::size_t i = 0; i < image.layout.blocks.size(); ++i) {
+            if (image.layout.blocks[i].empty()) continue;
+            put(textOut, "file" + std::to_string(n) + "-" + std::to_string(i),
+                bytes(image) + lE32(image.layout.blocks[i].front()));
         }
     }
     // Odd blocks: a cycle, a zero byte inside, a used length past 512, a wrong self offset.
-    TDbxRecord odd = MessageRecords({""}).front();
-    odd.Fields.push_back(TDbxField::DataOffset());
-    odd.Blocks = {TDbxBlock{"first ", std::nullopt, std::nullopt, 1, std::nullopt, 0},
+    TDbxRecord odd = messageRecords({""}).front();
+    odd.fields.push_back(TDbxField::dataOffset());
+    odd.blocks = {TDbxBlock{"first ", std::nullopt, std::nullopt, 1, std::nullopt, 0},
                   TDbxBlock{std::string("zero\0byte", 9), 600, std::nullopt, 2, std::nullopt, 0},
                   TDbxBlock{"back", std::nullopt, std::nullopt, 0, std::nullopt, 16},
                   TDbxBlock{"never", std::nullopt, 12345, std::nullopt, std::nullopt, 0}};
-    const TDbxImage image = BuildDbx({odd});
-    Put(out, "odd-blocks", Bytes(image));
-    if (!image.Layout.Blocks.empty() && !image.Layout.Blocks[0].empty())
-        Put(textOut, "odd-blocks", Bytes(image) + LE32(image.Layout.Blocks[0].front()));
+    const TDbxImage image = buildDbx({odd});
+    put(out, "odd-blocks", bytes(image));
+    if (!image.layout.blocks.empty() && !image.layout.blocks[0].empty())
+        put(textOut, "odd-blocks", bytes(image) + lE32(image.layout.blocks[0].front()));
 }
 
-std::string RenderSeed(const std::string& raw, std::uint8_t switches, const std::string& subject) {
+std::string renderSeed(const std::string& raw, std::uint8_t switches, const std::string& subject) {
     std::string seed =
-        LE32(static_cast<std::int32_t>(UnixTimeToFileTime(1'100'000'000) & 0xFFFFFFFF)) +
-        LE32(static_cast<std::int32_t>(UnixTimeToFileTime(1'100'000'000) >> 32));
+        lE32(static_cast<std::int32_t>(unixTimeToFileTime(1'100'000'000) & 0xFFFFFFFF)) +
+        lE32(static_cast<std::int32_t>(unixTimeToFileTime(1'100'000'000) >> 32));
     seed += static_cast<char>(switches);
     return seed + subject + "\nAnna <a@b>\nBen & <Co>\n" + raw;
 }
 
 // Whole store files of a real store and the texts of their messages.
-void SampleSeeds(const fs::path& samples, const fs::path& out, std::vector<std::string>& texts) {
+void sampleSeeds(const fs::path& samples, const fs::path& out, std::vector<std::string>& texts) {
     std::size_t n = 0;
     for (const auto& entry : fs::recursive_directory_iterator(samples)) {
         if (!entry.is_regular_file()) continue;
@@ -158,22 +158,22 @@ void SampleSeeds(const fs::path& samples, const fs::path& out, std::vector<std::
         std::string lower = name;
         for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (!lower.ends_with(".dbx")) continue;
-        const std::string bytes = ReadAll(entry.path());
+        const std::string bytes = readAll(entry.path());
         const std::string tag = "sample" + std::to_string(n++);
         if (lower == "folders.dbx") {
-            Put(out / "fuzz_store_folders", tag, bytes);
+            put(out / "fuzz_store_folders", tag, bytes);
             continue;
         }
-        Put(out / "fuzz_store_messages", tag, bytes);
-        SetStoreRootOverride(entry.path().parent_path().string());
+        put(out / "fuzz_store_messages", tag, bytes);
+        setStoreRootOverride(entry.path().parent_path().string());
         TMessageList messages;
         try {
-            ReadIndexFile(name, messages);
+            readIndexFile(name, messages);
             for (const auto& m : messages) {
-                texts.push_back(ReadMessageText(name, m.DataOffset));
-                if (m.DataOffset > 0)
-                    Put(out / "fuzz_store_text", tag + "-" + std::to_string(texts.size()),
-                        bytes + LE32(m.DataOffset));
+                texts.push_back(readMessageText(name, m.dataOffset));
+                if (m.dataOffset > 0)
+                    put(out / "fuzz_store_text", tag + "-" + std::to_string(texts.size()),
+                        bytes + lE32(m.dataOffset));
             }
         } catch (const std::exception& e) {
             std::fprintf(stderr, "%s: %s\n", entry.path().c_str(), e.what());
@@ -200,33 +200,33 @@ int main(int argc, char** argv) {
                 if (e.is_regular_file() && e.path().extension() == ".eml")
                     files.push_back(e.path());
             std::sort(files.begin(), files.end());
-            for (const auto& f : files) texts.push_back(ReadAll(f));
+            for (const auto& f : files) texts.push_back(readAll(f));
         } else if (opt == "--samples") {
             samples = argv[i + 1];
         }
     }
 
-    FolderSeeds(out / "fuzz_store_folders");
-    MessageFileSeeds(out / "fuzz_store_messages", out / "fuzz_store_text", texts);
-    if (!samples.empty()) SampleSeeds(samples, out, sampleTexts);
+    folderSeeds(out / "fuzz_store_folders");
+    messageFileSeeds(out / "fuzz_store_messages", out / "fuzz_store_text", texts);
+    if (!samples.empty()) sampleSeeds(samples, out, sampleTexts);
     texts.insert(texts.end(), sampleTexts.begin(), sampleTexts.end());
 
     std::size_t n = 0;
     for (const auto& t : texts) {
         const std::string tag = "msg" + std::to_string(n);
-        Put(out / "fuzz_mail_model", tag, t);
-        Put(out / "fuzz_render", tag,
-            RenderSeed(t, static_cast<std::uint8_t>(n * 37 + 1), n % 2 ? "Re: a/b/../c" : "Hello"));
+        put(out / "fuzz_mail_model", tag, t);
+        put(out / "fuzz_render", tag,
+            renderSeed(t, static_cast<std::uint8_t>(n * 37 + 1), n % 2 ? "Re: a/b/../c" : "Hello"));
         // Headers: the first header line, a name, a value, then the whole header block.
         const std::size_t headerEnd = t.find("\r\n\r\n");
         const std::string header =
             t.substr(0, headerEnd == std::string::npos ? t.size() : headerEnd + 4);
         const std::string firstLine = t.substr(0, t.find("\r\n"));
-        Put(out / "fuzz_mail_headers", tag,
+        put(out / "fuzz_mail_headers", tag,
             firstLine + std::string(1, '\0') + (n % 2 ? "charset" : "Content-Type") +
                 std::string(1, '\0') + "\"a b\";c" + std::string(1, '\0') + header);
         // Codecs: the bodies.
-        Put(out / "fuzz_mail_codecs", tag,
+        put(out / "fuzz_mail_codecs", tag,
             headerEnd == std::string::npos ? t : t.substr(headerEnd + 4));
         ++n;
     }

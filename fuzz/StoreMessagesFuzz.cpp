@@ -5,16 +5,16 @@
 
 using namespace lumbrook;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-    const std::string& dir = fuzz::ScratchDir();
-    fuzz::WriteScratchFile(dir + "Inbox.dbx", fuzz::AsText(Data, Size));
-    SetStoreRootOverride(dir);
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string& dir = fuzz::scratchDir();
+    fuzz::writeScratchFile(dir + "Inbox.dbx", fuzz::asText(data, size));
+    setStoreRootOverride(dir);
     TMessageList messages;
-    ReadIndexFile("inbox.dbx", messages);  // found without regard to case, as in real stores
+    readIndexFile("inbox.dbx", messages);  // found without regard to case, as in real stores
     std::size_t textBytes = 0;
     for (const auto& m : messages) {
-        const std::string text = ReadMessageText("Inbox.dbx", m.DataOffset);
-        if (m.DataOffset <= 0 && !text.empty()) fuzz::Broken("text without a data offset");
+        const std::string text = readMessageText("Inbox.dbx", m.dataOffset);
+        if (m.dataOffset <= 0 && !text.empty()) fuzz::broken("text without a data offset");
         textBytes += text.size();
     }
     (void)textBytes;

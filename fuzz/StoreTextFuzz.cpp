@@ -7,19 +7,19 @@
 
 using namespace lumbrook;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-    if (Size < 4) return 0;
-    const std::uint8_t* tail = Data + Size - 4;
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 4) return 0;
+    const std::uint8_t* tail = data + size - 4;
     const std::int32_t offset = static_cast<std::int32_t>(
         static_cast<std::uint32_t>(tail[0]) | static_cast<std::uint32_t>(tail[1]) << 8 |
         static_cast<std::uint32_t>(tail[2]) << 16 | static_cast<std::uint32_t>(tail[3]) << 24);
-    const std::string& dir = fuzz::ScratchDir();
-    fuzz::WriteScratchFile(dir + "Inbox.dbx", fuzz::AsText(Data, Size - 4));
-    SetStoreRootOverride(dir);
-    const std::string text = ReadMessageText("Inbox.dbx", offset);
+    const std::string& dir = fuzz::scratchDir();
+    fuzz::writeScratchFile(dir + "Inbox.dbx", fuzz::asText(data, size - 4));
+    setStoreRootOverride(dir);
+    const std::string text = readMessageText("Inbox.dbx", offset);
     // A block gives at most 512 bytes and no block can be read twice, so the text
     // can never be longer than the file.
-    if (text.size() > Size) fuzz::Broken("more text than the file holds");
-    if (text.find('\0') != std::string::npos) fuzz::Broken("a zero byte in the text");
+    if (text.size() > size) fuzz::broken("more text than the file holds");
+    if (text.find('\0') != std::string::npos) fuzz::broken("a zero byte in the text");
     return 0;
 }

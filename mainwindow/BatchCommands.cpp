@@ -23,11 +23,11 @@ namespace lumbrook {
 
 namespace {
 
-std::string PathBytes(const QString& path) {
+std::string pathBytes(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-QString PathText(const std::string& path) {
+QString pathText(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
@@ -40,120 +40,120 @@ const QString NoPrinterText = QStringLiteral(
 
 // What a print batch settles in its set-up.
 struct TPrintJob {
-    TPrinterSetup::TTarget Target = TPrinterSetup::TTarget::None;
-    std::string PdfDir;      // with PdfDirectory: ends with a separator
-    bool DateInName = true;  // PDF files are named as export names its files
+    TPrinterSetup::TTarget target = TPrinterSetup::TTarget::None;
+    std::string pdfDir;      // with PdfDirectory: ends with a separator
+    bool dateInName = true;  // PDF files are named as export names its files
 };
 
 // ---------------------------------------------------------------------------------
 // Printing
 
-void TMainForm::PrintBtnClick() {
+void TMainForm::printBtnClick() {
     TPrintJob job;
     TBatchCommand command;
-    command.Suffix = QStringLiteral(" messages printed!");
-    command.Caption = QStringLiteral("Printing finished");
-    command.SetUp = [&] { return PrintSetUp(job); };
-    command.Work = [&](const Toe5_MessageInfo& record) { return PrintMessage(record, job); };
+    command.suffix = QStringLiteral(" messages printed!");
+    command.caption = QStringLiteral("Printing finished");
+    command.setUp = [&] { return printSetUp(job); };
+    command.work = [&](const Toe5_MessageInfo& record) { return printMessage(record, job); };
     // The preview is never touched by printing: it shows what it showed before.
     // Nothing else loads into the print page, so no stale load can end a wait.
-    RunBatch(command);
+    runBatch(command);
 }
 
-bool TMainForm::PrintSetUp(TPrintJob& Job) {
-    Job.Target = PrinterSettings.Target();
-    if (Job.Target == TPrinterSetup::TTarget::None) {
-        ShowMessageBox(this, QMessageBox::Critical, QString(), NoPrinterText);
+bool TMainForm::printSetUp(TPrintJob& job) {
+    job.target = printerSettings.target();
+    if (job.target == TPrinterSetup::TTarget::None) {
+        showMessageBox(this, QMessageBox::Critical, QString(), NoPrinterText);
         return false;
     }
-    if (Job.Target == TPrinterSetup::TTarget::PdfDirectory) {
-        Job.PdfDir = PrepareOutputDir(PathBytes(PrintPdfDirectory()));
-        Job.DateInName = !ExportForm || ExportForm->datecheck->isChecked();
+    if (job.target == TPrinterSetup::TTarget::PdfDirectory) {
+        job.pdfDir = prepareOutputDir(pathBytes(printPdfDirectory()));
+        job.dateInName = !exportForm || exportForm->datecheck->isChecked();
     }
-    ForceDirectories(Paths.WorkDir);
+    forceDirectories(paths.workDir);
     return true;
 }
 
-bool TMainForm::PrintMessage(const Toe5_MessageInfo& Record, const TPrintJob& Job) {
-    const std::string raw = ReadMessageText(FolderFile, Record.DataOffset);
+bool TMainForm::printMessage(const Toe5_MessageInfo& record, const TPrintJob& job) {
+    const std::string raw = readMessageText(folderFile, record.dataOffset);
 
     // The page and its pictures join the working files once the page is done
     // with, printed or not: a preview rendered while printing waits deletes the
     // working files and must not take the page from under the print.
     TTempFiles pageFiles;
     struct TJoin {
-        TTempFiles& From;
-        TTempFiles& To;
+        TTempFiles& from;
+        TTempFiles& to;
         ~TJoin() {
-            for (const std::string& path : From.Paths()) To.Add(path);
+            for (const std::string& path : from.paths()) to.add(path);
         }
-    } join{pageFiles, TempFiles};
+    } join{pageFiles, tempFiles};
 
     // Printing always dresses the page; the field boxes and the template still count.
-    TDesign design = CurrentDesign();
-    design.Apply = true;
+    TDesign design = currentDesign();
+    design.apply = true;
     const std::string page =
-        RenderMessagePage(raw, Record, design, Paths.WorkDir, "print.htm", &pageFiles);
+        renderMessagePage(raw, record, design, paths.workDir, "print.htm", &pageFiles);
 
-    PageLoaded = false;
-    PrintBrowser->Navigate(PathText(page));
-    WaitFor(PrintBrowser, &TWebBrowser::DownloadComplete, [this] { return PageLoaded; });
-    if (!PrintBrowser->LoadOk()) throw MakeOpenError(page);
+    pageLoaded = false;
+    printBrowser->navigate(pathText(page));
+    waitFor(printBrowser, &TWebBrowser::downloadComplete, [this] { return pageLoaded; });
+    if (!printBrowser->loadOk()) throw makeOpenError(page);
 
     bool printed = false;
-    const QMetaObject::Connection outcome = connect(PrintBrowser, &TWebBrowser::PrintFinished, this,
+    const QMetaObject::Connection outcome = connect(printBrowser, &TWebBrowser::printFinished, this,
                                                     [&printed](bool ok) { printed = ok; });
     struct TDisconnect {
-        const QMetaObject::Connection& Connection;
-        ~TDisconnect() { QObject::disconnect(Connection); }
+        const QMetaObject::Connection& connection;
+        ~TDisconnect() { QObject::disconnect(connection); }
     } disconnect{outcome};
 
     std::string pdfFile;
     QString printerName;
-    if (Job.Target == TPrinterSetup::TTarget::PdfDirectory) {
-        const std::string stem = MessageFileStem(Record, Job.DateInName);
-        pdfFile = Job.PdfDir + UniqueStem(Job.PdfDir, stem, ".pdf") + ".pdf";
-        PrintBrowser->PrintToPdf(PathText(pdfFile), PrinterSettings.PageLayout());
+    if (job.target == TPrinterSetup::TTarget::PdfDirectory) {
+        const std::string stem = messageFileStem(record, job.dateInName);
+        pdfFile = job.pdfDir + uniqueStem(job.pdfDir, stem, ".pdf") + ".pdf";
+        printBrowser->printToPdf(pathText(pdfFile), printerSettings.pageLayout());
     } else {
-        std::unique_ptr<QPrinter> printer = PrinterSettings.MakePrinter();
+        std::unique_ptr<QPrinter> printer = printerSettings.makePrinter();
         if (!printer) throw ELumbrookError(NoPrinterText.toStdString());
         printerName = printer->printerName();
-        PrintBrowser->Print(std::move(printer));
+        printBrowser->print(std::move(printer));
     }
-    WaitFor(PrintBrowser, &TWebBrowser::PrintFinished, [this] { return !PrintBrowser->Busy(); });
+    waitFor(printBrowser, &TWebBrowser::printFinished, [this] { return !printBrowser->busy(); });
 
     // A page that did not reach the printer is an error, never a printed message.
     if (!printed) {
-        if (!pdfFile.empty()) throw MakeCreateError(pdfFile);
+        if (!pdfFile.empty()) throw makeCreateError(pdfFile);
         throw ELumbrookError("The page could not be printed on the printer \"" +
                              printerName.toStdString() + "\".");
     }
     return true;
 }
 
-void TMainForm::PrintBrowserDownloadComplete() {
-    PageLoaded = true;
+void TMainForm::printBrowserDownloadComplete() {
+    pageLoaded = true;
 }
 
-void TMainForm::PrinterSetupBtnClick() {
-    switch (PrinterSettings.Target()) {
+void TMainForm::printerSetupBtnClick() {
+    switch (printerSettings.target()) {
         case TPrinterSetup::TTarget::None:
-            ShowMessageBox(this, QMessageBox::Critical, QString(), NoPrinterText);
+            showMessageBox(this, QMessageBox::Critical, QString(), NoPrinterText);
             return;
         case TPrinterSetup::TTarget::PdfDirectory: {
             // The system's page-setup dialog works on installed printers only.
-            TPageLayoutDialog dialog(PrinterSettings.PageLayout(), this);
-            if (ShowModal(dialog) == QDialog::Accepted)
-                PrinterSettings.SetPageLayout(dialog.Layout());
+            TPageLayoutDialog dialog(printerSettings.pageLayout(), this);
+            if (showModal(dialog) == QDialog::Accepted)
+                printerSettings.setPageLayout(dialog.layout());
             return;
         }
         case TPrinterSetup::TTarget::Printer: {
             // On a printer of its own, so that a print being handed over keeps its settings.
-            const std::unique_ptr<QPrinter> printer = PrinterSettings.MakePrinter();
+            const std::unique_ptr<QPrinter> printer = printerSettings.makePrinter();
             if (!printer) return;
             QPageSetupDialog dialog(printer.get(), this);
-            if (ShowModal(dialog) == QDialog::Accepted) {
-                PrinterSettings.SetPageLayout(printer->pageLayout());
+            if (showModal(dialog) == QDialog::Accepted) {
+                printerSettings.setPageLayout(printer->pageLayout());
             }
             return;
         }
@@ -163,61 +163,61 @@ void TMainForm::PrinterSetupBtnClick() {
 // ---------------------------------------------------------------------------------
 // Saving and export
 
-void TMainForm::SaveBtnClick() {
+void TMainForm::saveBtnClick() {
     std::string dir;
     bool dateInName = true;
     TBatchCommand command;
-    command.Suffix = QStringLiteral(" messages saved!");
-    command.Caption = QStringLiteral("Saving finished");
-    command.LetMessagesRun = true;
-    command.SetUp = [&] {
-        if (!ExportForm) return false;
+    command.suffix = QStringLiteral(" messages saved!");
+    command.caption = QStringLiteral("Saving finished");
+    command.letMessagesRun = true;
+    command.setUp = [&] {
+        if (!exportForm) return false;
         // None of the format options concerns saving; the text option is switched off.
-        ExportForm->TXTCheck->setEnabled(false);
-        if (ShowModal(*ExportForm) != QDialog::Accepted) return false;
-        dir = PrepareOutputDir(PathBytes(ExportForm->DirectoryEdit1->Text()));
-        dateInName = ExportForm->datecheck->isChecked();
+        exportForm->txtCheck->setEnabled(false);
+        if (showModal(*exportForm) != QDialog::Accepted) return false;
+        dir = prepareOutputDir(pathBytes(exportForm->directoryEdit1->text()));
+        dateInName = exportForm->datecheck->isChecked();
         return true;
     };
-    command.Work = [&](const Toe5_MessageInfo& record) {
-        const std::string raw = ReadMessageText(FolderFile, record.DataOffset);
+    command.work = [&](const Toe5_MessageInfo& record) {
+        const std::string raw = readMessageText(folderFile, record.dataOffset);
         try {
-            SaveMessageAsEml(dir, record, raw, dateInName);
+            saveMessageAsEml(dir, record, raw, dateInName);
             return true;
         } catch (const ESaveFailed& failure) {
             // Saving's own message; the batch goes on with the next message.
-            ShowMessageBox(this, QMessageBox::Critical, QString(), ErrorText(failure));
+            showMessageBox(this, QMessageBox::Critical, QString(), errorText(failure));
             return false;
         }
     };
-    RunBatch(command);
+    runBatch(command);
 }
 
-void TMainForm::ExportBtnClick() {
+void TMainForm::exportBtnClick() {
     TExportSettings settings;
     TBatchCommand command;
-    command.Suffix = QStringLiteral(" messages exported!");
-    command.Caption = QStringLiteral("Export finished");
-    command.LetMessagesRun = true;
-    command.SetUp = [&] {
-        if (!ExportForm) return false;
-        ExportForm->TXTCheck->setEnabled(true);
-        if (ShowModal(*ExportForm) != QDialog::Accepted) return false;
-        settings.Dir = PrepareOutputDir(PathBytes(ExportForm->DirectoryEdit1->Text()));
-        settings.DateInName = ExportForm->datecheck->isChecked();
-        settings.Format = ExportForm->AllHTMLCheck->isChecked() ? TExportFormat::AlwaysHtml
-                          : ExportForm->TXTCheck->isChecked()   ? TExportFormat::AlwaysText
+    command.suffix = QStringLiteral(" messages exported!");
+    command.caption = QStringLiteral("Export finished");
+    command.letMessagesRun = true;
+    command.setUp = [&] {
+        if (!exportForm) return false;
+        exportForm->txtCheck->setEnabled(true);
+        if (showModal(*exportForm) != QDialog::Accepted) return false;
+        settings.dir = prepareOutputDir(pathBytes(exportForm->directoryEdit1->text()));
+        settings.dateInName = exportForm->datecheck->isChecked();
+        settings.format = exportForm->allHtmlCheck->isChecked() ? TExportFormat::AlwaysHtml
+                          : exportForm->txtCheck->isChecked()   ? TExportFormat::AlwaysText
                                                                 : TExportFormat::SameAsMail;
         return true;
     };
-    command.Work = [&](const Toe5_MessageInfo& record) {
-        const std::string raw = ReadMessageText(FolderFile, record.DataOffset);
+    command.work = [&](const Toe5_MessageInfo& record) {
+        const std::string raw = readMessageText(folderFile, record.dataOffset);
         // The options strip is read for each message, as the preview reads it.
-        settings.Design = CurrentDesign();
-        ExportMessage(settings, record, raw);
+        settings.design = currentDesign();
+        exportMessage(settings, record, raw);
         return true;
     };
-    RunBatch(command);
+    runBatch(command);
 }
 
 }  // namespace lumbrook

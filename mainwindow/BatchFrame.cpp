@@ -25,54 +25,54 @@ const QColor Navy(0, 0, 128);
 template <typename F>
 class TOnExit {
   public:
-    explicit TOnExit(F action) : Action(std::move(action)) {}
-    ~TOnExit() { Action(); }
+    explicit TOnExit(F action) : action(std::move(action)) {}
+    ~TOnExit() { action(); }
     TOnExit(const TOnExit&) = delete;
     TOnExit& operator=(const TOnExit&) = delete;
 
   private:
-    F Action;
+    F action;
 };
 }  // namespace
 
-void DrawProgressBar(QPainter& Canvas, const QRect& Rect, std::int32_t Percent) {
-    if (Percent <= 0 || Rect.width() <= 0) return;
+void drawProgressBar(QPainter& canvas, const QRect& rect, std::int32_t percent) {
+    if (percent <= 0 || rect.width() <= 0) return;
     const std::int64_t width =
-        std::min<std::int64_t>(std::int64_t{Rect.width()} * Percent / 100, Rect.width());
+        std::min<std::int64_t>(std::int64_t{rect.width()} * percent / 100, rect.width());
     if (width <= 0) return;
-    Canvas.fillRect(QRect(Rect.left(), Rect.top(), static_cast<int>(width), Rect.height()), Navy);
+    canvas.fillRect(QRect(rect.left(), rect.top(), static_cast<int>(width), rect.height()), Navy);
 }
 
-void TMainForm::StatusBar1DrawPanel(QPainter& Canvas, const QRect& Rect) {
-    DrawProgressBar(Canvas, Rect, ProStatus);
-    ProRect = Rect;
+void TMainForm::statusBar1DrawPanel(QPainter& canvas, const QRect& rect) {
+    drawProgressBar(canvas, rect, proStatus);
+    proRect = rect;
 }
 
-void TMainForm::SBarPaintMore() {
+void TMainForm::sBarPaintMore() {
     // Painting happens in paint events only: the panel paints its bar region now,
     // without waiting for the event loop, so that every step shows at once.
-    StatusPanel2->repaint(ProRect.isNull() ? StatusPanel2->contentsRect() : ProRect);
+    statusPanel2->repaint(proRect.isNull() ? statusPanel2->contentsRect() : proRect);
 }
 
-void TMainForm::SetProStatus(std::int32_t Value) {
-    if (Value < ProStatus) {
+void TMainForm::setProStatus(std::int32_t value) {
+    if (value < proStatus) {
         // A shorter bar has to clear the longer one.
-        ProStatus = Value;
-        StatusBar1->repaint();
+        proStatus = value;
+        statusBar1->repaint();
     } else {
-        ProStatus = Value;
-        SBarPaintMore();
+        proStatus = value;
+        sBarPaintMore();
     }
-    emit ProStatusSet(Value);
+    emit proStatusSet(value);
 }
 
-void TMainForm::CancelBtnClick() {
-    Cancelled = true;
+void TMainForm::cancelBtnClick() {
+    cancelled = true;
 }
 
-int TMainForm::SelectedRowCount() const {
-    const QItemSelectionModel* selection = ListView1->selectionModel();
-    const int count = ListModel->rowCount();
+int TMainForm::selectedRowCount() const {
+    const QItemSelectionModel* selection = listView1->selectionModel();
+    const int count = listModel->rowCount();
     int selected = 0;
     for (int i = 0; i < count; ++i) {
         if (selection->isRowSelected(i, QModelIndex())) ++selected;
@@ -80,48 +80,48 @@ int TMainForm::SelectedRowCount() const {
     return selected;
 }
 
-void TMainForm::RunBatch(const TBatchCommand& Command) {
-    if (BatchRunning) return;
-    BatchRunning = true;
-    Cancelled = false;
-    CancelBtn->setEnabled(true);
+void TMainForm::runBatch(const TBatchCommand& command) {
+    if (batchRunning) return;
+    batchRunning = true;
+    cancelled = false;
+    cancelBtn->setEnabled(true);
     // However the batch ends, by an error too, the window is idle again before
     // anything is reported: bar empty, Cancel off, the next batch possible.
     const TOnExit idle([this] {
-        if (ProStatus != 0) SetProStatus(0);
-        CancelBtn->setEnabled(false);
-        BatchRunning = false;
+        if (proStatus != 0) setProStatus(0);
+        cancelBtn->setEnabled(false);
+        batchRunning = false;
     });
     try {
-        if (FirstSelectedRow() < 0) return;
-        if (!Command.SetUp()) return;
-        const int S = SelectedRowCount();
-        if (S == 0) return;
+        if (firstSelectedRow() < 0) return;
+        if (!command.setUp()) return;
+        const int s = selectedRowCount();
+        if (s == 0) return;
 
-        std::int64_t N = 0;
-        const int C = ListModel->rowCount();
-        const QItemSelectionModel* selection = ListView1->selectionModel();
-        for (int i = 0; i < C; ++i) {
+        std::int64_t n = 0;
+        const int c = listModel->rowCount();
+        const QItemSelectionModel* selection = listView1->selectionModel();
+        for (int i = 0; i < c; ++i) {
             // Folder changes wait for the batch (TreeView1Click), so the list keeps
             // its rows; the walk still never reads past the rows on show.
-            if (i >= ListModel->rowCount()) break;
+            if (i >= listModel->rowCount()) break;
             if (!selection->isRowSelected(i, QModelIndex())) continue;
-            if (Cancelled) break;
-            if (Command.LetMessagesRun) QCoreApplication::processEvents();
-            const int index = ListModel->RecordIndex(i);
-            if (index >= 0 && static_cast<std::size_t>(index) < MessageList.size()) {
+            if (cancelled) break;
+            if (command.letMessagesRun) QCoreApplication::processEvents();
+            const int index = listModel->recordIndex(i);
+            if (index >= 0 && static_cast<std::size_t>(index) < messageList.size()) {
                 // A copy: printing lets window messages run while it works.
-                const Toe5_MessageInfo record = MessageList[static_cast<std::size_t>(index)];
-                if (Command.Work(record)) ++N;
+                const Toe5_MessageInfo record = messageList[static_cast<std::size_t>(index)];
+                if (command.work(record)) ++n;
             }
-            SetProStatus(static_cast<std::int32_t>(N * 100 / S));
+            setProStatus(static_cast<std::int32_t>(n * 100 / s));
         }
-        SetProStatus(0);
+        setProStatus(0);
         // A window closed under the batch (the quit button, the close box) ends
         // the program: no report after it.
         if (isVisible()) {
-            ShowMessageBox(this, QMessageBox::Information, Command.Caption,
-                           QStringLiteral("There became %1").arg(N) + Command.Suffix);
+            showMessageBox(this, QMessageBox::Information, command.caption,
+                           QStringLiteral("There became %1").arg(n) + command.suffix);
         }
     } catch (const TBatchAbandoned&) {
     }

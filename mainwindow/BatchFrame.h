@@ -19,15 +19,15 @@ namespace lumbrook {
 // One command's part of a batch.
 struct TBatchCommand {
     // The completion box: "There became N" + Suffix, under Caption.
-    QString Suffix;
-    QString Caption;
+    QString suffix;
+    QString caption;
     // Saving and export let pending window messages run before each message;
     // printing lets them run while it waits for its page.
-    bool LetMessagesRun = false;
+    bool letMessagesRun = false;
     // Before the walk; false ends the batch without a completion box.
-    std::function<bool()> SetUp;
+    std::function<bool()> setUp;
     // The work for one message; true when it counts as done.
-    std::function<bool(const Toe5_MessageInfo& Record)> Work;
+    std::function<bool(const Toe5_MessageInfo& record)> work;
 };
 
 // Thrown when a wait ends because the program is quitting under the batch: the
@@ -36,18 +36,18 @@ struct TBatchAbandoned {};
 
 // The bar for Percent drawn into Rect: navy, from the left, as wide as Percent of
 // the rectangle (never wider, whatever Percent says); nothing at 0 or below.
-void DrawProgressBar(QPainter& Canvas, const QRect& Rect, std::int32_t Percent);
+void drawProgressBar(QPainter& canvas, const QRect& rect, std::int32_t percent);
 
 // Lets window messages run until Sender has emitted Signal and Done() holds,
 // blocked in an event loop in between, not polling. Throws TBatchAbandoned when
 // the loop is ended from outside, which is what quitting the program does to
 // every running loop.
 template <typename Sender, typename Signal>
-void WaitFor(const Sender* Source, Signal TheSignal, const std::function<bool()>& Done) {
-    while (!Done()) {
+void waitFor(const Sender* source, Signal theSignal, const std::function<bool()>& done) {
+    while (!done()) {
         QEventLoop loop;
         bool signalled = false;
-        QObject::connect(Source, TheSignal, &loop, [&] {
+        QObject::connect(source, theSignal, &loop, [&] {
             signalled = true;
             loop.quit();
         });

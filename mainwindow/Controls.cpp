@@ -4,20 +4,20 @@
 
 namespace lumbrook {
 
-TPictureButton::TPictureButton(QPixmap Up, QPixmap Down, QWidget* parent)
-    : QAbstractButton(parent), Up(std::move(Up)), Down(std::move(Down)) {
+TPictureButton::TPictureButton(QPixmap up, QPixmap down, QWidget* parent)
+    : QAbstractButton(parent), up(std::move(up)), down(std::move(down)) {
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
     setFixedSize(sizeHint());
 }
 
 QSize TPictureButton::sizeHint() const {
-    return Up.deviceIndependentSize().toSize();
+    return up.deviceIndependentSize().toSize();
 }
 
 void TPictureButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.drawPixmap(0, 0, isDown() ? Down : Up);
+    painter.drawPixmap(0, 0, isDown() ? down : up);
 }
 
 TStatusPanel::TStatusPanel(QWidget* parent) : QFrame(parent) {
@@ -26,14 +26,14 @@ TStatusPanel::TStatusPanel(QWidget* parent) : QFrame(parent) {
 
 void TStatusPanel::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
-    if (!OnDrawPanel) return;
+    if (!onDrawPanel) return;
     QPainter painter(this);
-    OnDrawPanel(painter, contentsRect());
+    onDrawPanel(painter, contentsRect());
 }
 
 void TPanelSplitter::resizeEvent(QResizeEvent* event) {
     QSplitter::resizeEvent(event);
-    emit Resized();
+    emit resized();
 }
 
 }  // namespace lumbrook

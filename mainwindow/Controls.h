@@ -17,15 +17,15 @@ class TPictureButton : public QAbstractButton {
     Q_OBJECT
 
   public:
-    TPictureButton(QPixmap Up, QPixmap Down, QWidget* parent = nullptr);
+    TPictureButton(QPixmap up, QPixmap down, QWidget* parent = nullptr);
     QSize sizeHint() const override;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    QPixmap Up;
-    QPixmap Down;
+    QPixmap up;
+    QPixmap down;
 };
 
 // A status bar panel that its owner draws: OnDrawPanel gets the panel's painter and
@@ -35,7 +35,7 @@ class TStatusPanel : public QFrame {
 
   public:
     explicit TStatusPanel(QWidget* parent = nullptr);
-    std::function<void(QPainter&, const QRect&)> OnDrawPanel;
+    std::function<void(QPainter&, const QRect&)> onDrawPanel;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -49,7 +49,7 @@ class TPanelSplitter : public QSplitter {
     using QSplitter::QSplitter;
 
   signals:
-    void Resized();
+    void resized();
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -8,36 +8,36 @@
 namespace lumbrook {
 
 namespace {
-TErrorReporter& Reporter() {
+TErrorReporter& reporter() {
     static TErrorReporter reporter;
     return reporter;
 }
 
-void ShowErrorBox(QWidget* parent, const QString& text) {
+void showErrorBox(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), text, QMessageBox::Ok,
                     parent);
     box.exec();
 }
 }  // namespace
 
-TErrorReporter SetErrorReporter(TErrorReporter reporter) {
-    return std::exchange(Reporter(), std::move(reporter));
+TErrorReporter setErrorReporter(TErrorReporter reporter) {
+    return std::exchange(reporter(), std::move(reporter));
 }
 
-void ReportError(QWidget* parent, const QString& text) {
+void reportError(QWidget* parent, const QString& text) {
     // A report must never throw itself: it runs where a failure is being handled.
     try {
-        if (Reporter()) {
-            Reporter()(parent, text);
+        if (reporter()) {
+            reporter()(parent, text);
         } else {
-            ShowErrorBox(parent, text);
+            showErrorBox(parent, text);
         }
     } catch (...) {
     }
 }
 
-QString ErrorText(const std::exception& error) {
-    return QString::fromStdString(ToUtf8(error.what()));
+QString errorText(const std::exception& error) {
+    return QString::fromStdString(toUtf8(error.what()));
 }
 
 }  // namespace lumbrook

@@ -17,25 +17,25 @@ namespace lumbrook {
 // Where reports go; the message box unless a test installs its own. Returns the
 // reporter in place before.
 using TErrorReporter = std::function<void(QWidget* parent, const QString& text)>;
-TErrorReporter SetErrorReporter(TErrorReporter reporter);
+TErrorReporter setErrorReporter(TErrorReporter reporter);
 
 // Shows text as the standard error report.
-void ReportError(QWidget* parent, const QString& text);
+void reportError(QWidget* parent, const QString& text);
 // The text of a failure: its message, taken as UTF-8 or else as the store's code
 // page (file names in it may come from a message).
-QString ErrorText(const std::exception& error);
+QString errorText(const std::exception& error);
 
 // Runs body; a failure it throws is reported and swallowed. True when body ended
 // normally.
 template <typename F>
-bool RunReported(QWidget* parent, F&& body) noexcept {
+bool runReported(QWidget* parent, F&& body) noexcept {
     try {
         std::forward<F>(body)();
         return true;
     } catch (const std::exception& error) {
-        ReportError(parent, ErrorText(error));
+        reportError(parent, errorText(error));
     } catch (...) {
-        ReportError(parent, QStringLiteral("Unknown error"));
+        reportError(parent, QStringLiteral("Unknown error"));
     }
     return false;
 }
@@ -43,8 +43,8 @@ bool RunReported(QWidget* parent, F&& body) noexcept {
 // A slot that runs body through RunReported, for connect(); the signal's
 // arguments are not passed on.
 template <typename F>
-auto Reported(QWidget* parent, F body) {
-    return [parent, body = std::move(body)] { RunReported(parent, body); };
+auto reported(QWidget* parent, F body) {
+    return [parent, body = std::move(body)] { runReported(parent, body); };
 }
 
 }  // namespace lumbrook

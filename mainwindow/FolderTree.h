@@ -14,44 +14,44 @@
 namespace lumbrook {
 
 struct TFolderNode {
-    std::int32_t Parent = -1;            // node index, -1 for a top-level node
-    std::vector<std::int32_t> Children;  // node indexes in sibling order
-    bool Expanded = false;               // set when the node received a child by a move
+    std::int32_t parent = -1;            // node index, -1 for a top-level node
+    std::vector<std::int32_t> children;  // node indexes in sibling order
+    bool expanded = false;               // set when the node received a child by a move
 };
 
 class TFolderTree {
   public:
     // Builds the tree for Folders: a node per record (node index = record index =
     // the node's data value), then the re-parenting passes.
-    explicit TFolderTree(const TFolderList& Folders);
+    explicit TFolderTree(const TFolderList& folders);
 
-    const std::vector<TFolderNode>& Nodes() const { return Nodes_; }
-    const std::vector<std::int32_t>& Roots() const { return Roots_; }
-    std::size_t Count() const { return Nodes_.size(); }
+    const std::vector<TFolderNode>& nodes() const { return nodes; }
+    const std::vector<std::int32_t>& roots() const { return roots; }
+    std::size_t count() const { return nodes.size(); }
 
     // Node indexes top to bottom, depth first, each node before its children: what
     // the passes and start-up call positions.
-    const std::vector<std::int32_t>& Positions() const { return Order; }
+    const std::vector<std::int32_t>& positions() const { return order; }
 
     // Passes run until one moved nothing (the last pass included).
-    int PassCount() const { return Passes; }
+    int passCount() const { return passes; }
 
   private:
-    std::size_t SortedIndex(const std::vector<std::int32_t>& siblings, std::int32_t node) const;
-    bool MoveUnder(std::int32_t node, std::int32_t parent);
-    bool RunPass();
+    std::size_t sortedIndex(const std::vector<std::int32_t>& siblings, std::int32_t node) const;
+    bool moveUnder(std::int32_t node, std::int32_t parent);
+    bool runPass();
 
-    const TFolderList& Folders;
-    std::vector<TFolderNode> Nodes_;
-    std::vector<std::int32_t> Roots_;
+    const TFolderList& folders;
+    std::vector<TFolderNode> nodes;
+    std::vector<std::int32_t> roots;
     // The positions, kept up to date through every move: a node's subtree is the
     // run Order[Position[n]] .. Order[Position[n] + Size[n] - 1].
-    std::vector<std::int32_t> Order;
-    std::vector<std::int32_t> Position;
-    std::vector<std::int32_t> Size;
+    std::vector<std::int32_t> order;
+    std::vector<std::int32_t> position;
+    std::vector<std::int32_t> size;
     // Node indexes by folder id, in record order.
-    std::unordered_map<std::int32_t, std::vector<std::int32_t>> ById;
-    int Passes = 0;
+    std::unordered_map<std::int32_t, std::vector<std::int32_t>> byId;
+    int passes = 0;
 };
 
 }  // namespace lumbrook

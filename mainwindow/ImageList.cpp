@@ -15,7 +15,7 @@ const QColor Outline(60, 60, 60);
 const QColor FolderYellow(240, 200, 80);
 const QColor FolderDark(200, 150, 40);
 
-QPixmap Draw(int w, int h, const std::function<void(QPainter&)>& paint) {
+QPixmap draw(int w, int h, const std::function<void(QPainter&)>& paint) {
     QPixmap pixmap(w, h);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
@@ -24,19 +24,19 @@ QPixmap Draw(int w, int h, const std::function<void(QPainter&)>& paint) {
     return pixmap;
 }
 
-void Pen(QPainter& p, const QColor& c, qreal width = 1.0) {
+void pen(QPainter& p, const QColor& c, qreal width = 1.0) {
     p.setPen(QPen(c, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
 }
 
-void Envelope(QPainter& p) {
-    Pen(p, Outline);
+void envelope(QPainter& p) {
+    pen(p, Outline);
     p.setBrush(QColor(255, 250, 235));
     p.drawRect(QRectF(1.5, 3.5, 13, 9));
     p.drawPolyline(QPolygonF({QPointF(1.5, 3.5), QPointF(8, 9), QPointF(14.5, 3.5)}));
 }
 
-void ClosedFolder(QPainter& p) {
-    Pen(p, FolderDark.darker(130));
+void closedFolder(QPainter& p) {
+    pen(p, FolderDark.darker(130));
     p.setBrush(FolderYellow);
     QPainterPath path;
     path.moveTo(1.5, 4.5);
@@ -50,8 +50,8 @@ void ClosedFolder(QPainter& p) {
     p.drawLine(QPointF(1.5, 7.5), QPointF(14.5, 7.5));
 }
 
-void OpenFolder(QPainter& p) {
-    Pen(p, FolderDark.darker(130));
+void openFolder(QPainter& p) {
+    pen(p, FolderDark.darker(130));
     p.setBrush(FolderDark);
     QPainterPath back;
     back.moveTo(1.5, 3.5);
@@ -67,35 +67,35 @@ void OpenFolder(QPainter& p) {
         QPolygonF({QPointF(4, 7.5), QPointF(15.5, 7.5), QPointF(13.5, 13.5), QPointF(1.5, 13.5)}));
 }
 
-void FolderWithSheet(QPainter& p) {
-    Pen(p, QColor(120, 120, 120));
+void folderWithSheet(QPainter& p) {
+    pen(p, QColor(120, 120, 120));
     p.setBrush(Qt::white);
     p.drawRect(QRectF(5.5, 1.5, 8, 8));
-    Pen(p, QColor(150, 170, 210));
+    pen(p, QColor(150, 170, 210));
     for (qreal y = 3.5; y < 7; y += 2) p.drawLine(QPointF(7, y), QPointF(12, y));
-    ClosedFolder(p);
+    closedFolder(p);
 }
 
-void Printer(QPainter& p) {
-    Pen(p, Outline);
+void printer(QPainter& p) {
+    pen(p, Outline);
     p.setBrush(Qt::white);
     p.drawRect(QRectF(4.5, 1.5, 7, 5));
     p.setBrush(QColor(170, 170, 180));
     p.drawRoundedRect(QRectF(1.5, 6.5, 13, 6), 1.5, 1.5);
     p.setBrush(Qt::white);
     p.drawRect(QRectF(4.5, 10.5, 7, 4));
-    Pen(p, QColor(40, 170, 40));
+    pen(p, QColor(40, 170, 40));
     p.drawPoint(QPointF(12.5, 8.5));
 }
 
-void RedCross(QPainter& p) {
-    Pen(p, QColor(200, 20, 20), 3.0);
+void redCross(QPainter& p) {
+    pen(p, QColor(200, 20, 20), 3.0);
     p.drawLine(QPointF(3.5, 3.5), QPointF(12.5, 12.5));
     p.drawLine(QPointF(12.5, 3.5), QPointF(3.5, 12.5));
 }
 
-void Sheet(QPainter& p, const QRectF& r) {
-    Pen(p, QColor(110, 110, 110));
+void sheet(QPainter& p, const QRectF& r) {
+    pen(p, QColor(110, 110, 110));
     p.setBrush(Qt::white);
     const qreal fold = 3;
     p.drawPolygon(QPolygonF({r.topLeft(), QPointF(r.right() - fold, r.top()),
@@ -105,45 +105,45 @@ void Sheet(QPainter& p, const QRectF& r) {
                    QPointF(r.right(), r.top() + fold)}));
 }
 
-void Arrow(QPainter& p, QPointF from, QPointF to, const QColor& c) {
-    Pen(p, c, 2.0);
+void arrow(QPainter& p, QPointF from, QPointF to, const QColor& c) {
+    pen(p, c, 2.0);
     p.drawLine(from, to);
     const QPointF d = to - from;
     const qreal len = std::max(1.0, std::hypot(d.x(), d.y()));
     const QPointF u(d.x() / len, d.y() / len);
     const QPointF n(-u.y(), u.x());
     p.setBrush(c);
-    Pen(p, c, 1.0);
+    pen(p, c, 1.0);
     p.drawPolygon(QPolygonF({to + u * 1.5, to - u * 3 + n * 3, to - u * 3 - n * 3}));
 }
 
-void SheetWithArrow(QPainter& p) {
-    Sheet(p, QRectF(1.5, 1.5, 9, 13));
-    Arrow(p, QPointF(5, 9), QPointF(13, 9), QColor(210, 30, 30));
+void sheetWithArrow(QPainter& p) {
+    sheet(p, QRectF(1.5, 1.5, 9, 13));
+    arrow(p, QPointF(5, 9), QPointF(13, 9), QColor(210, 30, 30));
 }
 
-void SheetOntoDisk(QPainter& p) {
-    Sheet(p, QRectF(1.5, 0.5, 7, 8));
-    Pen(p, QColor(20, 40, 90));
+void sheetOntoDisk(QPainter& p) {
+    sheet(p, QRectF(1.5, 0.5, 7, 8));
+    pen(p, QColor(20, 40, 90));
     p.setBrush(QColor(50, 90, 180));
     p.drawRect(QRectF(6.5, 7.5, 8, 8));
     p.setBrush(QColor(220, 220, 230));
     p.drawRect(QRectF(8.5, 7.5, 4, 3));
     p.setBrush(Qt::white);
     p.drawRect(QRectF(8, 12, 5, 3.5));
-    Arrow(p, QPointF(4.5, 6), QPointF(7.5, 11), QColor(30, 140, 30));
+    arrow(p, QPointF(4.5, 6), QPointF(7.5, 11), QColor(30, 140, 30));
 }
 
-void Tools(QPainter& p) {
+void tools(QPainter& p) {
     // A screwdriver and a spanner crossed.
-    Pen(p, QColor(120, 120, 130), 2.0);
+    pen(p, QColor(120, 120, 130), 2.0);
     p.drawLine(QPointF(3, 13), QPointF(10, 6));
-    Pen(p, QColor(180, 30, 30), 3.5);
+    pen(p, QColor(180, 30, 30), 3.5);
     p.drawLine(QPointF(10.5, 5.5), QPointF(13.5, 2.5));
-    Pen(p, QColor(90, 90, 100), 2.5);
+    pen(p, QColor(90, 90, 100), 2.5);
     p.drawLine(QPointF(4.5, 4.5), QPointF(12.5, 12.5));
     p.setBrush(QColor(150, 150, 160));
-    Pen(p, QColor(90, 90, 100), 1.0);
+    pen(p, QColor(90, 90, 100), 1.0);
     p.drawEllipse(QPointF(4, 4), 2.8, 2.8);
     p.setBrush(Qt::transparent);
     p.setCompositionMode(QPainter::CompositionMode_Clear);
@@ -151,21 +151,21 @@ void Tools(QPainter& p) {
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
-void GreenTick(QPainter& p) {
-    Pen(p, QColor(20, 150, 40), 3.0);
+void greenTick(QPainter& p) {
+    pen(p, QColor(20, 150, 40), 3.0);
     p.drawPolyline(QPolygonF({QPointF(2.5, 8.5), QPointF(6.5, 12.5), QPointF(13.5, 3.5)}));
 }
 
 // A raised or pressed plate with a symbol and a word, as the old picture buttons had.
-QPixmap ButtonPicture(bool down, const QString& word, const QColor& tint,
+QPixmap buttonPicture(bool down, const QString& word, const QColor& tint,
                       const std::function<void(QPainter&, const QRectF&)>& symbol) {
     constexpr int W = 76, H = 28;
-    return Draw(W, H, [&](QPainter& p) {
+    return draw(W, H, [&](QPainter& p) {
         const QRectF plate(0.5, 0.5, W - 1, H - 1);
         QLinearGradient shade(plate.topLeft(), plate.bottomLeft());
         shade.setColorAt(0, down ? tint.darker(115) : tint.lighter(135));
         shade.setColorAt(1, down ? tint.lighter(110) : tint.darker(105));
-        Pen(p, tint.darker(170));
+        pen(p, tint.darker(170));
         p.setBrush(shade);
         p.drawRoundedRect(plate, 5, 5);
         const qreal shift = down ? 1 : 0;
@@ -183,18 +183,18 @@ QPixmap ButtonPicture(bool down, const QString& word, const QColor& tint,
 
 TImageList::TImageList() {
     const std::function<void(QPainter&)> painters[ImageCount] = {
-        Envelope, OpenFolder,     ClosedFolder,  FolderWithSheet, Printer,
-        RedCross, SheetWithArrow, SheetOntoDisk, Tools,           GreenTick,
+        envelope, openFolder,     closedFolder,  folderWithSheet, printer,
+        redCross, sheetWithArrow, sheetOntoDisk, tools,           greenTick,
     };
     for (const auto& paint : painters) {
-        Pictures.push_back(Draw(16, 16, paint));
-        Icons.emplace_back(Pictures.back());
+        pictures.push_back(draw(16, 16, paint));
+        icons.emplace_back(pictures.back());
     }
 }
 
-TButtonPictures AboutButtonPictures() {
+TButtonPictures aboutButtonPictures() {
     auto symbol = [](QPainter& p, const QRectF& r) {
-        Pen(p, QColor(20, 50, 130));
+        pen(p, QColor(20, 50, 130));
         p.setBrush(QColor(40, 90, 200));
         p.drawEllipse(r);
         QFont font = p.font();
@@ -206,25 +206,25 @@ TButtonPictures AboutButtonPictures() {
         p.drawText(r, Qt::AlignCenter, "i");
     };
     const QColor tint(200, 215, 240);
-    return {ButtonPicture(false, "Info", tint, symbol), ButtonPicture(true, "Info", tint, symbol)};
+    return {buttonPicture(false, "Info", tint, symbol), buttonPicture(true, "Info", tint, symbol)};
 }
 
-TButtonPictures ExitButtonPictures() {
+TButtonPictures exitButtonPictures() {
     auto symbol = [](QPainter& p, const QRectF& r) {
         // A door standing open with an arrow leaving through it.
-        Pen(p, QColor(90, 50, 20));
+        pen(p, QColor(90, 50, 20));
         p.setBrush(QColor(150, 90, 40));
         p.drawRect(r.adjusted(1, 0, -8, 0));
-        Arrow(p, QPointF(r.left() + 6, r.center().y()), QPointF(r.right(), r.center().y()),
+        arrow(p, QPointF(r.left() + 6, r.center().y()), QPointF(r.right(), r.center().y()),
               QColor(200, 30, 30));
     };
     const QColor tint(240, 210, 200);
-    return {ButtonPicture(false, "Exit", tint, symbol), ButtonPicture(true, "Exit", tint, symbol)};
+    return {buttonPicture(false, "Exit", tint, symbol), buttonPicture(true, "Exit", tint, symbol)};
 }
 
-QPixmap HomePagePicture() {
-    return Draw(16, 16, [](QPainter& p) {
-        Pen(p, QColor(20, 80, 140));
+QPixmap homePagePicture() {
+    return draw(16, 16, [](QPainter& p) {
+        pen(p, QColor(20, 80, 140));
         p.setBrush(QColor(120, 180, 230));
         p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
         p.setBrush(Qt::NoBrush);

@@ -26,22 +26,22 @@ enum TImageIndex : int {
 class TImageList {
   public:
     TImageList();  // needs a QGuiApplication
-    const QPixmap& Picture(int index) const { return Pictures.at(static_cast<std::size_t>(index)); }
-    const QIcon& Icon(int index) const { return Icons.at(static_cast<std::size_t>(index)); }
+    const QPixmap& picture(int index) const { return pictures.at(static_cast<std::size_t>(index)); }
+    const QIcon& icon(int index) const { return icons.at(static_cast<std::size_t>(index)); }
 
   private:
-    std::vector<QPixmap> Pictures;
-    std::vector<QIcon> Icons;
+    std::vector<QPixmap> pictures;
+    std::vector<QIcon> icons;
 };
 
 // The two pictures of a bottom-bar picture button: up, and while pressed.
 struct TButtonPictures {
-    QPixmap Up;
-    QPixmap Down;
+    QPixmap up;
+    QPixmap down;
 };
-TButtonPictures AboutButtonPictures();
-TButtonPictures ExitButtonPictures();
+TButtonPictures aboutButtonPictures();
+TButtonPictures exitButtonPictures();
 // The little mark of the home-page button.
-QPixmap HomePagePicture();
+QPixmap homePagePicture();
 
 }  // namespace lumbrook

@@ -45,12 +45,12 @@ namespace {
 constexpr int FolderDataRole = Qt::UserRole;
 constexpr int TemplateNameRole = Qt::UserRole;
 
-QString FromStore(const std::string& text) {
-    return QString::fromStdString(AnsiToUtf8(text));
+QString fromStore(const std::string& text) {
+    return QString::fromStdString(ansiToUtf8(text));
 }
 
 // Keeps the selection's colours when the control loses the focus.
-void KeepSelectionVisible(QWidget* w) {
+void keepSelectionVisible(QWidget* w) {
     QPalette palette = w->palette();
     for (auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
         palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
@@ -60,7 +60,7 @@ void KeepSelectionVisible(QWidget* w) {
 
 // The window's font made narrow enough for every caption to fit the tool bar's
 // 66-pixel buttons: condensed where the font has it, then smaller.
-QFont CaptionFont(QFont font, const QStringList& captions, int width) {
+QFont captionFont(QFont font, const QStringList& captions, int width) {
     auto fits = [&](const QFont& f) {
         const QFontMetrics metrics(f);
         for (const QString& caption : captions) {
@@ -80,121 +80,121 @@ QFont CaptionFont(QFont font, const QStringList& captions, int width) {
 class TListUpdate {
   public:
     TListUpdate(TMessageListModel& model, const TMessageList& records)
-        : Model(model), Records(records) {
-        Model.BeginUpdate();
+        : model(model), records(records) {
+        model.beginUpdate();
     }
-    ~TListUpdate() { Model.EndUpdate(&Records); }
+    ~TListUpdate() { model.endUpdate(&records); }
     TListUpdate(const TListUpdate&) = delete;
     TListUpdate& operator=(const TListUpdate&) = delete;
 
   private:
-    TMessageListModel& Model;
-    const TMessageList& Records;
+    TMessageListModel& model;
+    const TMessageList& records;
 };
 
 }  // namespace
 
 TMainForm::TMainForm(TAppPaths paths, QWidget* parent)
-    : QMainWindow(parent), Paths(std::move(paths)), ProgramDir(Paths.ProgramDir) {
+    : QMainWindow(parent), paths(std::move(paths)), programDir(paths.programDir) {
     setWindowTitle(QStringLiteral("Harlstone Lumbrook 1.0"));
-    setWindowIcon(ImageList1.Icon(ImgEnvelope));
-    CreateToolBar();
-    CreatePanels();
-    CreateStatusBar();
-    ConnectHandlers();
+    setWindowIcon(imageList1.icon(ImgEnvelope));
+    createToolBar();
+    createPanels();
+    createStatusBar();
+    connectHandlers();
 
     resize(696, 480);
-    CentreOnScreen(*this);
-    FormCreate();
+    centreOnScreen(*this);
+    formCreate();
 }
 
 TMainForm::~TMainForm() {
-    FormDestroy();
+    formDestroy();
 }
 
 // ---------------------------------------------------------------------------------
 // Building the window
 
-void TMainForm::CreateToolBar() {
-    ToolBar1 = new QToolBar(this);
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setMovable(false);
-    ToolBar1->setFloatable(false);
-    ToolBar1->toggleViewAction()->setVisible(false);
-    ToolBar1->setIconSize(QSize(16, 16));
-    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
-    addToolBar(Qt::TopToolBarArea, ToolBar1);
+void TMainForm::createToolBar() {
+    toolBar1 = new QToolBar(this);
+    toolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    toolBar1->setMovable(false);
+    toolBar1->setFloatable(false);
+    toolBar1->toggleViewAction()->setVisible(false);
+    toolBar1->setIconSize(QSize(16, 16));
+    toolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, toolBar1);
 
-    const QFont font = CaptionFont(
-        ToolBar1->font(),
+    const QFont font = captionFont(
+        toolBar1->font(),
         {"Print eMail", "Printer setup", "Save eMail", "Export eMail", "Cancel", "Select all"},
         66 - 8);
     auto button = [this, &font](const char* caption, const char* hint, int picture) {
-        auto* b = new QToolButton(ToolBar1);
+        auto* b = new QToolButton(toolBar1);
         b->setFont(font);
         b->setText(QString::fromLatin1(caption));
         b->setToolTip(QString::fromLatin1(hint));
-        b->setIcon(ImageList1.Icon(picture));
+        b->setIcon(imageList1.icon(picture));
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         b->setAutoRaise(true);
         b->setFixedSize(66, 36);
-        ToolBar1->addWidget(b);
+        toolBar1->addWidget(b);
         return b;
     };
-    PrintBtn = button("Print eMail", "Print out the selected emails", ImgPrinter);
-    PrinterSetupBtn = button("Printer setup", "Change the printer settings", ImgTools);
-    ToolBar1->addSeparator();
-    SaveBtn = button("Save eMail", "Save the selected emails as eml files", ImgSave);
-    ExportBtn = button("Export eMail", "Save the selected emails as html files", ImgExport);
-    ToolBar1->addSeparator();
-    CancelBtn = button("Cancel", "Cancel the actual process", ImgCancel);
-    CancelBtn->setEnabled(false);
-    ToolBar1->addSeparator();
-    QuitBtn = button("Select all", "Select all emails", ImgTick);
+    printBtn = button("Print eMail", "Print out the selected emails", ImgPrinter);
+    printerSetupBtn = button("Printer setup", "Change the printer settings", ImgTools);
+    toolBar1->addSeparator();
+    saveBtn = button("Save eMail", "Save the selected emails as eml files", ImgSave);
+    exportBtn = button("Export eMail", "Save the selected emails as html files", ImgExport);
+    toolBar1->addSeparator();
+    cancelBtn = button("Cancel", "Cancel the actual process", ImgCancel);
+    cancelBtn->setEnabled(false);
+    toolBar1->addSeparator();
+    quitBtn = button("Select all", "Select all emails", ImgTick);
 }
 
-void TMainForm::CreatePanels() {
+void TMainForm::createPanels() {
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    Splitter1 = new TPanelSplitter(Qt::Horizontal, central);
-    Splitter1->setHandleWidth(5);
-    Splitter1->setChildrenCollapsible(false);
+    splitter1 = new TPanelSplitter(Qt::Horizontal, central);
+    splitter1->setHandleWidth(5);
+    splitter1->setChildrenCollapsible(false);
 
-    TreeView1 = new QTreeWidget(Splitter1);
-    TreeView1->setHeaderHidden(true);
-    TreeView1->setColumnCount(1);
-    TreeView1->setRootIsDecorated(false);
-    TreeView1->setIndentation(19);
-    TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
-    TreeView1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TreeView1->setAllColumnsShowFocus(true);
-    TreeView1->setIconSize(QSize(16, 16));
-    TreeView1->setSortingEnabled(false);
-    KeepSelectionVisible(TreeView1);
+    treeView1 = new QTreeWidget(splitter1);
+    treeView1->setHeaderHidden(true);
+    treeView1->setColumnCount(1);
+    treeView1->setRootIsDecorated(false);
+    treeView1->setIndentation(19);
+    treeView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    treeView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    treeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    treeView1->setAllColumnsShowFocus(true);
+    treeView1->setIconSize(QSize(16, 16));
+    treeView1->setSortingEnabled(false);
+    keepSelectionVisible(treeView1);
 
-    RightPanel = new TPanelSplitter(Qt::Vertical, Splitter1);
-    RightPanel->setHandleWidth(5);
-    RightPanel->setChildrenCollapsible(false);
+    rightPanel = new TPanelSplitter(Qt::Vertical, splitter1);
+    rightPanel->setHandleWidth(5);
+    rightPanel->setChildrenCollapsible(false);
 
-    ListModel = new TMessageListModel(ImageList1.Icon(ImgEnvelope), this);
-    ListView1 = new QTreeView(RightPanel);
-    ListView1->setModel(ListModel);
-    ListView1->setRootIsDecorated(false);
-    ListView1->setItemsExpandable(false);
-    ListView1->setUniformRowHeights(true);
-    ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListView1->setAllColumnsShowFocus(true);
-    ListView1->setSortingEnabled(false);
-    ListView1->setIconSize(QSize(16, 16));
-    ListView1->setMinimumHeight(1);
-    KeepSelectionVisible(ListView1);
-    QHeaderView* header = ListView1->header();
+    listModel = new TMessageListModel(imageList1.icon(ImgEnvelope), this);
+    listView1 = new QTreeView(rightPanel);
+    listView1->setModel(listModel);
+    listView1->setRootIsDecorated(false);
+    listView1->setItemsExpandable(false);
+    listView1->setUniformRowHeights(true);
+    listView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    listView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    listView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    listView1->setAllColumnsShowFocus(true);
+    listView1->setSortingEnabled(false);
+    listView1->setIconSize(QSize(16, 16));
+    listView1->setMinimumHeight(1);
+    keepSelectionVisible(listView1);
+    QHeaderView* header = listView1->header();
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
     header->setSectionsClickable(true);
@@ -202,39 +202,39 @@ void TMainForm::CreatePanels() {
     const int widths[] = {150, 150, 300, 150};
     for (int c = 0; c < 4; ++c) header->resizeSection(c, widths[c]);
 
-    auto* lower = new QWidget(RightPanel);
+    auto* lower = new QWidget(rightPanel);
     auto* lowerLayout = new QVBoxLayout(lower);
     lowerLayout->setContentsMargins(0, 0, 0, 0);
     lowerLayout->setSpacing(0);
-    CreateOptionsStrip(lower);
-    lowerLayout->addWidget(OptionsStrip);
-    WebBrowser1 = new TWebBrowser(lower);
-    WebBrowser1->setMinimumHeight(0);
-    lowerLayout->addWidget(WebBrowser1, 1);
-    PrintBrowser = new TWebBrowser(central);
-    PrintBrowser->hide();
+    createOptionsStrip(lower);
+    lowerLayout->addWidget(optionsStrip);
+    webBrowser1 = new TWebBrowser(lower);
+    webBrowser1->setMinimumHeight(0);
+    lowerLayout->addWidget(webBrowser1, 1);
+    printBrowser = new TWebBrowser(central);
+    printBrowser->hide();
 
-    RightPanel->addWidget(ListView1);
-    RightPanel->addWidget(lower);
-    RightPanel->setStretchFactor(0, 0);
-    RightPanel->setStretchFactor(1, 1);
+    rightPanel->addWidget(listView1);
+    rightPanel->addWidget(lower);
+    rightPanel->setStretchFactor(0, 0);
+    rightPanel->setStretchFactor(1, 1);
 
-    Splitter1->addWidget(TreeView1);
-    Splitter1->addWidget(RightPanel);
-    Splitter1->setStretchFactor(0, 0);
-    Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({201, 490});
+    splitter1->addWidget(treeView1);
+    splitter1->addWidget(rightPanel);
+    splitter1->setStretchFactor(0, 0);
+    splitter1->setStretchFactor(1, 1);
+    splitter1->setSizes({201, 490});
 
-    layout->addWidget(Splitter1, 1);
-    CreateBottomBar(central);
-    layout->addWidget(BottomBar);
+    layout->addWidget(splitter1, 1);
+    createBottomBar(central);
+    layout->addWidget(bottomBar);
     setCentralWidget(central);
 }
 
-void TMainForm::CreateOptionsStrip(QWidget* parent) {
-    OptionsStrip = new QWidget(parent);
-    OptionsStrip->setFixedHeight(59);
-    auto* rows = new QVBoxLayout(OptionsStrip);
+void TMainForm::createOptionsStrip(QWidget* parent) {
+    optionsStrip = new QWidget(parent);
+    optionsStrip->setFixedHeight(59);
+    auto* rows = new QVBoxLayout(optionsStrip);
     rows->setContentsMargins(4, 3, 4, 3);
     rows->setSpacing(2);
     auto* top = new QHBoxLayout;
@@ -245,49 +245,49 @@ void TMainForm::CreateOptionsStrip(QWidget* parent) {
     rows->addLayout(bottom);
 
     auto box = [this](const char* caption) {
-        auto* b = new QCheckBox(QString::fromLatin1(caption), OptionsStrip);
+        auto* b = new QCheckBox(QString::fromLatin1(caption), optionsStrip);
         b->setChecked(true);
         return b;
     };
-    ShowHead = box("Show preview with complete design ");
+    showHead = box("Show preview with complete design ");
     voncheck = box("From field");
     ancheck = box("To field");
     datumcheck = box("Date field");
     betreffcheck = box("Subject field");
-    DesignLabel = new QLabel(QStringLiteral("Design template:"), OptionsStrip);
-    DesignBox = new QComboBox(OptionsStrip);
-    DesignBox->setEditable(false);
-    DesignBox->setMinimumContentsLength(8);
-    DesignBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    DesignLabel->setBuddy(DesignBox);
+    designLabel = new QLabel(QStringLiteral("Design template:"), optionsStrip);
+    designBox = new QComboBox(optionsStrip);
+    designBox->setEditable(false);
+    designBox->setMinimumContentsLength(8);
+    designBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    designLabel->setBuddy(designBox);
 
-    top->addWidget(ShowHead);
+    top->addWidget(showHead);
     top->addStretch(1);
-    top->addWidget(DesignLabel);
-    top->addWidget(DesignBox);
+    top->addWidget(designLabel);
+    top->addWidget(designBox);
     for (QCheckBox* field : {voncheck, ancheck, datumcheck, betreffcheck}) bottom->addWidget(field);
     bottom->addStretch(1);
 }
 
-void TMainForm::CreateBottomBar(QWidget* parent) {
-    BottomBar = new QWidget(parent);
-    BottomBar->setFixedHeight(41);
-    auto* layout = new QHBoxLayout(BottomBar);
+void TMainForm::createBottomBar(QWidget* parent) {
+    bottomBar = new QWidget(parent);
+    bottomBar->setFixedHeight(41);
+    auto* layout = new QHBoxLayout(bottomBar);
     layout->setContentsMargins(6, 0, 6, 0);
     layout->setSpacing(6);
 
     wwwBtn =
-        new QPushButton(QIcon(HomePagePicture()), QStringLiteral("harlstone.example"), BottomBar);
+        new QPushButton(QIcon(homePagePicture()), QStringLiteral("harlstone.example"), bottomBar);
     wwwBtn->setFlat(true);
     wwwBtn->setToolTip(QStringLiteral("Go to the Harlstone homepage..."));
     wwwBtn->setCursor(Qt::PointingHandCursor);
     wwwBtn->setFocusPolicy(Qt::NoFocus);
 
-    const TButtonPictures about = AboutButtonPictures();
-    ueberbtn = new TPictureButton(about.Up, about.Down, BottomBar);
+    const TButtonPictures about = aboutButtonPictures();
+    ueberbtn = new TPictureButton(about.up, about.down, bottomBar);
     ueberbtn->setToolTip(QStringLiteral("Information about the program"));
-    const TButtonPictures exit = ExitButtonPictures();
-    endebtn = new TPictureButton(exit.Up, exit.Down, BottomBar);
+    const TButtonPictures exit = exitButtonPictures();
+    endebtn = new TPictureButton(exit.up, exit.down, bottomBar);
     endebtn->setToolTip(QStringLiteral("Hereby you leave the program"));
 
     layout->addWidget(wwwBtn);
@@ -296,65 +296,65 @@ void TMainForm::CreateBottomBar(QWidget* parent) {
     layout->addWidget(endebtn);
 }
 
-void TMainForm::CreateStatusBar() {
-    StatusBar1 = new QStatusBar(this);
-    StatusBar1->setFixedHeight(19);
-    StatusPanel1 = new QLabel(StatusBar1);
-    StatusPanel1->setFixedWidth(250);
-    StatusPanel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    StatusPanel2 = new TStatusPanel(StatusBar1);
-    StatusPanel2->setFixedWidth(50);
-    StatusPanel2->OnDrawPanel = [this](QPainter& canvas, const QRect& rect) {
-        StatusBar1DrawPanel(canvas, rect);
+void TMainForm::createStatusBar() {
+    statusBar1 = new QStatusBar(this);
+    statusBar1->setFixedHeight(19);
+    statusPanel1 = new QLabel(statusBar1);
+    statusPanel1->setFixedWidth(250);
+    statusPanel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusPanel2 = new TStatusPanel(statusBar1);
+    statusPanel2->setFixedWidth(50);
+    statusPanel2->onDrawPanel = [this](QPainter& canvas, const QRect& rect) {
+        statusBar1DrawPanel(canvas, rect);
     };
-    StatusBar1->addWidget(StatusPanel1);
-    StatusBar1->addWidget(StatusPanel2);
-    setStatusBar(StatusBar1);
+    statusBar1->addWidget(statusPanel1);
+    statusBar1->addWidget(statusPanel2);
+    setStatusBar(statusBar1);
 }
 
-void TMainForm::ConnectHandlers() {
-    connect(QuitBtn, &QToolButton::clicked, this, Reported(this, [this] { QuitBtnClick(); }));
-    connect(CancelBtn, &QToolButton::clicked, this, Reported(this, [this] { CancelBtnClick(); }));
-    connect(PrintBtn, &QToolButton::clicked, this, Reported(this, [this] { PrintBtnClick(); }));
-    connect(PrinterSetupBtn, &QToolButton::clicked, this,
-            Reported(this, [this] { PrinterSetupBtnClick(); }));
-    connect(SaveBtn, &QToolButton::clicked, this, Reported(this, [this] { SaveBtnClick(); }));
-    connect(ExportBtn, &QToolButton::clicked, this, Reported(this, [this] { ExportBtnClick(); }));
-    connect(PrintBrowser, &TWebBrowser::DownloadComplete, this,
-            Reported(this, [this] { PrintBrowserDownloadComplete(); }));
-    connect(ListView1, &QTreeView::doubleClicked, this,
-            Reported(this, [this] { ListView1DblClick(); }));
+void TMainForm::connectHandlers() {
+    connect(quitBtn, &QToolButton::clicked, this, reported(this, [this] { quitBtnClick(); }));
+    connect(cancelBtn, &QToolButton::clicked, this, reported(this, [this] { cancelBtnClick(); }));
+    connect(printBtn, &QToolButton::clicked, this, reported(this, [this] { printBtnClick(); }));
+    connect(printerSetupBtn, &QToolButton::clicked, this,
+            reported(this, [this] { printerSetupBtnClick(); }));
+    connect(saveBtn, &QToolButton::clicked, this, reported(this, [this] { saveBtnClick(); }));
+    connect(exportBtn, &QToolButton::clicked, this, reported(this, [this] { exportBtnClick(); }));
+    connect(printBrowser, &TWebBrowser::downloadComplete, this,
+            reported(this, [this] { printBrowserDownloadComplete(); }));
+    connect(listView1, &QTreeView::doubleClicked, this,
+            reported(this, [this] { listView1DblClick(); }));
 
     // The tree lists a folder on a click only, not when its selection changes.
-    TreeView1->viewport()->installEventFilter(this);
-    ListView1->installEventFilter(this);
-    connect(ListView1->header(), &QHeaderView::sectionClicked, this,
-            [this](int column) { RunReported(this, [&] { ListView1ColumnClick(column); }); });
-    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            Reported(this, [this] { ListView1Change(); }));
+    treeView1->viewport()->installEventFilter(this);
+    listView1->installEventFilter(this);
+    connect(listView1->header(), &QHeaderView::sectionClicked, this,
+            [this](int column) { runReported(this, [&] { listView1ColumnClick(column); }); });
+    connect(listView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            reported(this, [this] { listView1Change(); }));
 
-    for (QCheckBox* box : {ShowHead, voncheck, ancheck, datumcheck, betreffcheck}) {
-        connect(box, &QCheckBox::clicked, this, Reported(this, [this] { ShowHeadClick(); }));
+    for (QCheckBox* box : {showHead, voncheck, ancheck, datumcheck, betreffcheck}) {
+        connect(box, &QCheckBox::clicked, this, reported(this, [this] { showHeadClick(); }));
     }
-    connect(DesignBox, &QComboBox::activated, this, Reported(this, [this] { DesignBoxChange(); }));
+    connect(designBox, &QComboBox::activated, this, reported(this, [this] { designBoxChange(); }));
 
-    connect(RightPanel, &TPanelSplitter::Resized, this, Reported(this, [this] { FormResize(); }));
-    connect(RightPanel, &QSplitter::splitterMoved, this,
-            Reported(this, [this] { Splitter2Moved(); }));
+    connect(rightPanel, &TPanelSplitter::resized, this, reported(this, [this] { formResize(); }));
+    connect(rightPanel, &QSplitter::splitterMoved, this,
+            reported(this, [this] { splitter2Moved(); }));
 
-    connect(wwwBtn, &QPushButton::clicked, this, Reported(this, [this] { wwwBtnClick(); }));
-    connect(ueberbtn, &TPictureButton::clicked, this, Reported(this, [this] { ueberbtnClick(); }));
-    connect(endebtn, &TPictureButton::clicked, this, Reported(this, [this] { endebtnClick(); }));
+    connect(wwwBtn, &QPushButton::clicked, this, reported(this, [this] { wwwBtnClick(); }));
+    connect(ueberbtn, &TPictureButton::clicked, this, reported(this, [this] { ueberbtnClick(); }));
+    connect(endebtn, &TPictureButton::clicked, this, reported(this, [this] { endebtnClick(); }));
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == TreeView1->viewport() && event->type() == QEvent::MouseButtonRelease &&
+    if (watched == treeView1->viewport() && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        RunReported(this, [this] { TreeView1Click(); });
-    } else if (watched == ListView1 && event->type() == QEvent::KeyPress) {
+        runReported(this, [this] { treeView1Click(); });
+    } else if (watched == listView1 && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         bool handled = false;
-        RunReported(this, [&] { handled = ListView1KeyDown(key->key(), key->modifiers()); });
+        runReported(this, [&] { handled = listView1KeyDown(key->key(), key->modifiers()); });
         if (handled) return true;
     }
     return QMainWindow::eventFilter(watched, event);
@@ -363,177 +363,177 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------------------------
 // Start-up and shutdown
 
-void TMainForm::FormCreate() {
+void TMainForm::formCreate() {
     // The template box: every "*.htm" of the template directory, the last one chosen.
-    DesignBox->clear();
-    for (const std::string& name : ListDesignTemplates(Paths)) {
-        DesignBox->addItem(QString::fromStdString(ToUtf8(name)), QByteArray::fromStdString(name));
+    designBox->clear();
+    for (const std::string& name : listDesignTemplates(paths)) {
+        designBox->addItem(QString::fromStdString(toUtf8(name)), QByteArray::fromStdString(name));
     }
-    DesignBox->setCurrentIndex(DesignBox->count() - 1);
+    designBox->setCurrentIndex(designBox->count() - 1);
 
-    OpenOptions();
+    openOptions();
 
-    PreviewOffset = -1;
-    PreviewFolder.clear();
-    ListRatio = 50;
-    ListModel->SetSortOrder(ColDate, true);
+    previewOffset = -1;
+    previewFolder.clear();
+    listRatio = 50;
+    listModel->setSortOrder(ColDate, true);
 
-    FolderFile = "folders.dbx";
-    FolderList.clear();
-    MessageList.clear();
+    folderFile = "folders.dbx";
+    folderList.clear();
+    messageList.clear();
     // Without a folder list the window still opens, empty.
-    if (!RunReported(this, [this] { ReadIndexFile(FolderFile, FolderList); })) FolderList.clear();
+    if (!runReported(this, [this] { readIndexFile(folderFile, folderList); })) folderList.clear();
 
-    const std::vector<QTreeWidgetItem*> nodes = BuildFolderTree();
+    const std::vector<QTreeWidgetItem*> nodes = buildFolderTree();
 
     // The third node from the top, children counted.
     if (nodes.size() >= 3) {
-        TreeView1->setCurrentItem(nodes[2]);
-        RunReported(this, [this] { TreeView1Click(); });
+        treeView1->setCurrentItem(nodes[2]);
+        runReported(this, [this] { treeView1Click(); });
     }
 
-    if (ListModel->rowCount() > 0) {
+    if (listModel->rowCount() > 0) {
         // The selection change previews the message.
-        ListView1->selectionModel()->setCurrentIndex(
-            ListModel->index(0, 0),
+        listView1->selectionModel()->setCurrentIndex(
+            listModel->index(0, 0),
             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
 }
 
-std::vector<QTreeWidgetItem*> TMainForm::BuildFolderTree() {
-    TreeView1->setUpdatesEnabled(false);
-    const TFolderTree tree(FolderList);
-    std::vector<QTreeWidgetItem*> items(tree.Count(), nullptr);
+std::vector<QTreeWidgetItem*> TMainForm::buildFolderTree() {
+    treeView1->setUpdatesEnabled(false);
+    const TFolderTree tree(folderList);
+    std::vector<QTreeWidgetItem*> items(tree.count(), nullptr);
     std::vector<QTreeWidgetItem*> byPosition;
-    byPosition.reserve(tree.Count());
-    for (const std::int32_t node : tree.Positions()) {
-        const std::int32_t parent = tree.Nodes()[node].Parent;
+    byPosition.reserve(tree.count());
+    for (const std::int32_t node : tree.positions()) {
+        const std::int32_t parent = tree.nodes()[node].parent;
         auto* item =
-            parent < 0 ? new QTreeWidgetItem(TreeView1) : new QTreeWidgetItem(items[parent]);
-        item->setText(0, FromStore(FolderList[node].Name));
-        item->setIcon(0, ImageList1.Icon(ImgFolderSheet));
+            parent < 0 ? new QTreeWidgetItem(treeView1) : new QTreeWidgetItem(items[parent]);
+        item->setText(0, fromStore(folderList[node].name));
+        item->setIcon(0, imageList1.icon(ImgFolderSheet));
         item->setData(0, FolderDataRole, node);
         items[node] = item;
         byPosition.push_back(item);
     }
-    for (std::size_t node = 0; node < tree.Count(); ++node) {
-        if (tree.Nodes()[node].Expanded) items[node]->setExpanded(true);
+    for (std::size_t node = 0; node < tree.count(); ++node) {
+        if (tree.nodes()[node].expanded) items[node]->setExpanded(true);
     }
-    TreeView1->setUpdatesEnabled(true);
+    treeView1->setUpdatesEnabled(true);
     return byPosition;
 }
 
-void TMainForm::FormDestroy() {
-    SaveOptions();
-    DeleteTempFiles();
-    Closing = true;
+void TMainForm::formDestroy() {
+    saveOptions();
+    deleteTempFiles();
+    closing = true;
     // The rows go before the records they show.
-    ListModel->BeginUpdate();
-    MessageList.clear();
-    ListModel->EndUpdate(nullptr);
-    FolderList.clear();
+    listModel->beginUpdate();
+    messageList.clear();
+    listModel->endUpdate(nullptr);
+    folderList.clear();
 }
 
-TOptions TMainForm::CurrentOptions() const {
+TOptions TMainForm::currentOptions() const {
     TOptions options;
-    options.DesignIndex = DesignBox->currentIndex();
-    options.ShowHead = ShowHead->isChecked();
-    options.FromField = voncheck->isChecked();
-    options.ToField = ancheck->isChecked();
-    options.SubjectField = betreffcheck->isChecked();
-    options.DateField = datumcheck->isChecked();
+    options.designIndex = designBox->currentIndex();
+    options.showHead = showHead->isChecked();
+    options.fromField = voncheck->isChecked();
+    options.toField = ancheck->isChecked();
+    options.subjectField = betreffcheck->isChecked();
+    options.dateField = datumcheck->isChecked();
     return options;
 }
 
-void TMainForm::OpenOptions() {
-    TOptions options = CurrentOptions();
-    if (!lumbrook::OpenOptions(Paths.OptionsFile, options)) return;
-    const bool inList = options.DesignIndex >= 0 && options.DesignIndex < DesignBox->count();
-    DesignBox->setCurrentIndex(inList ? options.DesignIndex : -1);
-    ShowHead->setChecked(options.ShowHead);
-    voncheck->setChecked(options.FromField);
-    ancheck->setChecked(options.ToField);
-    betreffcheck->setChecked(options.SubjectField);
-    datumcheck->setChecked(options.DateField);
+void TMainForm::openOptions() {
+    TOptions options = currentOptions();
+    if (!lumbrook::openOptions(paths.optionsFile, options)) return;
+    const bool inList = options.designIndex >= 0 && options.designIndex < designBox->count();
+    designBox->setCurrentIndex(inList ? options.designIndex : -1);
+    showHead->setChecked(options.showHead);
+    voncheck->setChecked(options.fromField);
+    ancheck->setChecked(options.toField);
+    betreffcheck->setChecked(options.subjectField);
+    datumcheck->setChecked(options.dateField);
 }
 
-void TMainForm::SaveOptions() {
-    const TOptions options = CurrentOptions();
+void TMainForm::saveOptions() {
+    const TOptions options = currentOptions();
     // An installed copy keeps its options in a configuration directory that may
     // not exist yet.
-    ForceDirectories(std::filesystem::path(Paths.OptionsFile).parent_path().string());
-    lumbrook::SaveOptions(Paths.OptionsFile, options);
+    forceDirectories(std::filesystem::path(paths.optionsFile).parent_path().string());
+    lumbrook::saveOptions(paths.optionsFile, options);
 }
 
-void TMainForm::DeleteTempFiles() {
-    TempFiles.DeleteTempFiles();
+void TMainForm::deleteTempFiles() {
+    tempFiles.deleteTempFiles();
 }
 
 // ---------------------------------------------------------------------------------
 // Layout
 
-void TMainForm::FormResize() {
-    const int panel = RightPanel->height();
-    const int list = ListHeightFor(panel, ListRatio);
-    RightPanel->setSizes({list, std::max(0, panel - list - RightPanel->handleWidth())});
+void TMainForm::formResize() {
+    const int panel = rightPanel->height();
+    const int list = listHeightFor(panel, listRatio);
+    rightPanel->setSizes({list, std::max(0, panel - list - rightPanel->handleWidth())});
 }
 
-void TMainForm::Splitter2Moved() {
-    ListRatio = RatioAfterDrag(ListView1->height(), RightPanel->height(), ListRatio);
+void TMainForm::splitter2Moved() {
+    listRatio = ratioAfterDrag(listView1->height(), rightPanel->height(), listRatio);
 }
 
 // ---------------------------------------------------------------------------------
 // Folder tree and message list
 
-void TMainForm::TreeView1Click() {
-    if (BatchRunning) {
+void TMainForm::treeView1Click() {
+    if (batchRunning) {
         // A running batch walks the rows of the folder listed: another folder
         // waits until it ends, and the tree goes on marking the folder listed.
-        if (ListedNode) {
-            TreeView1->setCurrentItem(ListedNode);
+        if (listedNode) {
+            treeView1->setCurrentItem(listedNode);
         } else {
-            TreeView1->clearSelection();
+            treeView1->clearSelection();
         }
         return;
     }
-    const QList<QTreeWidgetItem*> selected = TreeView1->selectedItems();
+    const QList<QTreeWidgetItem*> selected = treeView1->selectedItems();
     if (selected.isEmpty()) return;
     const int folder = selected.front()->data(0, FolderDataRole).toInt();
-    if (folder < 0 || static_cast<std::size_t>(folder) >= FolderList.size()) return;
-    FolderFile = FolderList[folder].FileName;
-    ListedNode = selected.front();
+    if (folder < 0 || static_cast<std::size_t>(folder) >= folderList.size()) return;
+    folderFile = folderList[folder].fileName;
+    listedNode = selected.front();
 
     // A folder file that cannot be read leaves the list empty; the bracket closes
     // either way, so the list keeps painting.
-    TListUpdate update(*ListModel, MessageList);
-    MessageList.clear();
+    TListUpdate update(*listModel, messageList);
+    messageList.clear();
     TMessageList records;
-    if (!FolderFile.empty()) ReadIndexFile(FolderFile, records);
-    MessageList = std::move(records);
+    if (!folderFile.empty()) readIndexFile(folderFile, records);
+    messageList = std::move(records);
 }
 
-void TMainForm::ListView1ColumnClick(int Column) {
-    ListModel->ColumnClick(Column);
+void TMainForm::listView1ColumnClick(int column) {
+    listModel->columnClick(column);
 }
 
-bool TMainForm::ListView1KeyDown(int Key, Qt::KeyboardModifiers Shift) {
-    if (Key == Qt::Key_A && Shift.testFlag(Qt::ControlModifier)) {
-        QuitBtnClick();
+bool TMainForm::listView1KeyDown(int key, Qt::KeyboardModifiers shift) {
+    if (key == Qt::Key_A && shift.testFlag(Qt::ControlModifier)) {
+        quitBtnClick();
         return true;
     }
     return false;
 }
 
-void TMainForm::QuitBtnClick() {
+void TMainForm::quitBtnClick() {
     // Marking every row renders nothing: the preview keeps its message.
-    SelectingAll = true;
-    ListView1->selectAll();
-    SelectingAll = false;
+    selectingAll = true;
+    listView1->selectAll();
+    selectingAll = false;
 }
 
-int TMainForm::FirstSelectedRow() const {
+int TMainForm::firstSelectedRow() const {
     int first = -1;
-    for (const QItemSelectionRange& range : ListView1->selectionModel()->selection()) {
+    for (const QItemSelectionRange& range : listView1->selectionModel()->selection()) {
         if (range.isValid() && (first < 0 || range.top() < first)) first = range.top();
     }
     return first;
@@ -542,77 +542,77 @@ int TMainForm::FirstSelectedRow() const {
 // ---------------------------------------------------------------------------------
 // Preview
 
-std::string TMainForm::DesignBoxName(int Index) const {
-    if (Index < 0 || Index >= DesignBox->count()) return {};
-    return DesignBox->itemData(Index, TemplateNameRole).toByteArray().toStdString();
+std::string TMainForm::designBoxName(int index) const {
+    if (index < 0 || index >= designBox->count()) return {};
+    return designBox->itemData(index, TemplateNameRole).toByteArray().toStdString();
 }
 
-TDesign TMainForm::CurrentDesign() const {
+TDesign TMainForm::currentDesign() const {
     TDesign design;
-    design.Apply = ShowHead->isChecked();
-    design.Fields.From = voncheck->isChecked();
-    design.Fields.To = ancheck->isChecked();
-    design.Fields.Date = datumcheck->isChecked();
-    design.Fields.Subject = betreffcheck->isChecked();
-    design.TemplatePath = DesignTemplatePath(Paths, DesignBoxName(DesignBox->currentIndex()));
+    design.apply = showHead->isChecked();
+    design.fields.from = voncheck->isChecked();
+    design.fields.to = ancheck->isChecked();
+    design.fields.date = datumcheck->isChecked();
+    design.fields.subject = betreffcheck->isChecked();
+    design.templatePath = designTemplatePath(paths, designBoxName(designBox->currentIndex()));
     return design;
 }
 
-void TMainForm::ListView1Change() {
-    if (SelectingAll) return;
-    const int row = FirstSelectedRow();
+void TMainForm::listView1Change() {
+    if (selectingAll) return;
+    const int row = firstSelectedRow();
     if (row < 0) {
-        if (!Closing) {
-            WebBrowser1->Navigate(QString());
-            PreviewOffset = -1;
-            PreviewFolder.clear();
+        if (!closing) {
+            webBrowser1->navigate(QString());
+            previewOffset = -1;
+            previewFolder.clear();
         }
         return;
     }
-    const int index = ListModel->RecordIndex(row);
-    if (index < 0 || static_cast<std::size_t>(index) >= MessageList.size()) return;
-    const Toe5_MessageInfo& record = MessageList[static_cast<std::size_t>(index)];
-    const std::string raw = ReadMessageText(FolderFile, record.DataOffset);
-    if (record.DataOffset == PreviewOffset && FolderFile == PreviewFolder) return;
+    const int index = listModel->recordIndex(row);
+    if (index < 0 || static_cast<std::size_t>(index) >= messageList.size()) return;
+    const Toe5_MessageInfo& record = messageList[static_cast<std::size_t>(index)];
+    const std::string raw = readMessageText(folderFile, record.dataOffset);
+    if (record.dataOffset == previewOffset && folderFile == previewFolder) return;
     // The identity is recorded before the page is built: a message whose page
     // fails is not tried again by clicking it again.
-    PreviewOffset = record.DataOffset;
-    PreviewFolder = FolderFile;
-    DeleteTempFiles();
-    ForceDirectories(Paths.WorkDir);
+    previewOffset = record.dataOffset;
+    previewFolder = folderFile;
+    deleteTempFiles();
+    forceDirectories(paths.workDir);
     const std::string page =
-        RenderMessagePage(raw, record, CurrentDesign(), Paths.WorkDir, "mail.htm", &TempFiles);
-    WebBrowser1->Navigate(QString::fromStdString(page));
+        renderMessagePage(raw, record, currentDesign(), paths.workDir, "mail.htm", &tempFiles);
+    webBrowser1->navigate(QString::fromStdString(page));
 }
 
-void TMainForm::ListView1DblClick() {
-    const int row = FirstSelectedRow();
-    if (row < 0 || !ShowMailForm) return;
-    auto text = [&](int column) { return ListModel->index(row, column).data().toString(); };
+void TMainForm::listView1DblClick() {
+    const int row = firstSelectedRow();
+    if (row < 0 || !showMailForm) return;
+    auto text = [&](int column) { return listModel->index(row, column).data().toString(); };
     const QString subject = text(ColSubject);
-    ShowMailForm->setWindowTitle(subject.isEmpty() ? QStringLiteral("eMail message") : subject);
-    const std::pair<QLineEdit*, int> fields[] = {{ShowMailForm->Edit1, ColFrom},
-                                                 {ShowMailForm->Edit2, ColDate},
-                                                 {ShowMailForm->Edit3, ColTo},
-                                                 {ShowMailForm->Edit4, ColSubject}};
+    showMailForm->setWindowTitle(subject.isEmpty() ? QStringLiteral("eMail message") : subject);
+    const std::pair<QLineEdit*, int> fields[] = {{showMailForm->edit1, ColFrom},
+                                                 {showMailForm->edit2, ColDate},
+                                                 {showMailForm->edit3, ColTo},
+                                                 {showMailForm->edit4, ColSubject}};
     for (const auto& [edit, column] : fields) {
         edit->setText(text(column));
         edit->setCursorPosition(0);
     }
-    ShowMailForm->WebBrowser1->Navigate(WebBrowser1->LocationURL());
-    ShowModal(*ShowMailForm);
+    showMailForm->webBrowser1->navigate(webBrowser1->locationUrl());
+    showModal(*showMailForm);
     // The next opening shows only its own page, never this one.
-    ShowMailForm->WebBrowser1->Navigate(QString());
+    showMailForm->webBrowser1->navigate(QString());
 }
 
-void TMainForm::ShowHeadClick() {
-    PreviewOffset = -1;
-    ListView1Change();
+void TMainForm::showHeadClick() {
+    previewOffset = -1;
+    listView1Change();
 }
 
-void TMainForm::DesignBoxChange() {
-    PreviewOffset = -1;
-    ListView1Change();
+void TMainForm::designBoxChange() {
+    previewOffset = -1;
+    listView1Change();
 }
 
 // ---------------------------------------------------------------------------------
@@ -623,16 +623,16 @@ void TMainForm::wwwBtnClick() {
 }
 
 void TMainForm::ueberbtnClick() {
-    if (AboutBox) ShowModal(*AboutBox);
+    if (aboutBox) showModal(*aboutBox);
 }
 
 void TMainForm::endebtnClick() {
-    Cancelled = true;
+    cancelled = true;
     close();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    Cancelled = true;
+    cancelled = true;
     QMainWindow::closeEvent(event);
 }
 

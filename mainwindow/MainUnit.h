@@ -53,118 +53,118 @@ class TMainForm : public QMainWindow {
     // Builds the window and runs FormCreate: templates, options, folder list,
     // tree, first folder and first message. Paths says where the program's own
     // files are (tests give a directory of their own).
-    explicit TMainForm(TAppPaths Paths = TAppPaths::ForThisProgram(), QWidget* parent = nullptr);
+    explicit TMainForm(TAppPaths paths = TAppPaths::forThisProgram(), QWidget* parent = nullptr);
     ~TMainForm() override;  // FormDestroy
 
     // The secondary windows, created by the program after this window: the
     // message window, the save/export dialog and the about box.
-    void SetShowMailForm(TShowMailForm* Form) { ShowMailForm = Form; }
-    void SetExportForm(TExportForm* Form) { ExportForm = Form; }
-    void SetAboutBox(QDialog* Box) { AboutBox = Box; }
+    void setShowMailForm(TShowMailForm* form) { showMailForm = form; }
+    void setExportForm(TExportForm* form) { exportForm = form; }
+    void setAboutBox(QDialog* box) { aboutBox = box; }
 
     // Handlers. Each is what the control's event runs; the connections run them
     // through the standard error report.
-    void FormResize();
-    void Splitter2Moved();
+    void formResize();
+    void splitter2Moved();
     // The template position and the five check boxes as the options file keeps them.
-    TOptions CurrentOptions() const;
-    void OpenOptions();
-    void SaveOptions();
-    void DeleteTempFiles();
-    void TreeView1Click();
-    void ListView1ColumnClick(int Column);
+    TOptions currentOptions() const;
+    void openOptions();
+    void saveOptions();
+    void deleteTempFiles();
+    void treeView1Click();
+    void listView1ColumnClick(int column);
     // True when the key was Select all's (Ctrl+A, with Shift and Alt or without).
-    bool ListView1KeyDown(int Key, Qt::KeyboardModifiers Shift);
-    void QuitBtnClick();
-    void ListView1Change();
-    void ShowHeadClick();
-    void DesignBoxChange();
-    void ListView1DblClick();
-    void CancelBtnClick();
+    bool listView1KeyDown(int key, Qt::KeyboardModifiers shift);
+    void quitBtnClick();
+    void listView1Change();
+    void showHeadClick();
+    void designBoxChange();
+    void listView1DblClick();
+    void cancelBtnClick();
     void wwwBtnClick();
     void ueberbtnClick();
     void endebtnClick();
 
     // The batch commands (each a batch of RunBatch) and what they use.
-    void PrintBtnClick();
-    void PrinterSetupBtnClick();
-    void SaveBtnClick();
-    void ExportBtnClick();
-    void PrintBrowserDownloadComplete();
+    void printBtnClick();
+    void printerSetupBtnClick();
+    void saveBtnClick();
+    void exportBtnClick();
+    void printBrowserDownloadComplete();
     // The batch frame: guard, set-up, walk over the selected rows in list order,
     // progress, completion box; the window is idle again however it ends.
-    void RunBatch(const TBatchCommand& Command);
+    void runBatch(const TBatchCommand& command);
 
     // Progress in the status bar's second panel.
-    void SetProStatus(std::int32_t Value);
-    void SBarPaintMore();
-    void StatusBar1DrawPanel(QPainter& Canvas, const QRect& Rect);
+    void setProStatus(std::int32_t value);
+    void sBarPaintMore();
+    void statusBar1DrawPanel(QPainter& canvas, const QRect& rect);
 
     // The selected row that comes first in the list's current order; -1 for none.
-    int FirstSelectedRow() const;
+    int firstSelectedRow() const;
     // The design the options strip asks for: ShowHead, the four field boxes and
     // the template chosen in DesignBox.
-    TDesign CurrentDesign() const;
+    TDesign currentDesign() const;
     // The template box's entry as the file name it stands for; empty for none.
-    std::string DesignBoxName(int Index) const;
+    std::string designBoxName(int index) const;
 
     // Fields.
-    const TAppPaths Paths;
-    const std::string ProgramDir;
-    TFolderList FolderList;
-    TMessageList MessageList;
-    std::string FolderFile = "folders.dbx";
-    TTempFiles TempFiles;
-    std::int32_t ListRatio = 50;
-    std::int32_t PreviewOffset = -1;
-    std::string PreviewFolder;
-    bool Cancelled = false;
-    bool Closing = false;
-    bool SelectingAll = false;
-    bool BatchRunning = false;
-    std::int32_t ProStatus = 0;
-    QRect ProRect;                  // the progress panel's rectangle, as last painted
-    bool PageLoaded = false;        // the print page has loaded
-    TPrinterSetup PrinterSettings;  // the printer and its page setup
+    const TAppPaths paths;
+    const std::string programDir;
+    TFolderList folderList;
+    TMessageList messageList;
+    std::string folderFile = "folders.dbx";
+    TTempFiles tempFiles;
+    std::int32_t listRatio = 50;
+    std::int32_t previewOffset = -1;
+    std::string previewFolder;
+    bool cancelled = false;
+    bool closing = false;
+    bool selectingAll = false;
+    bool batchRunning = false;
+    std::int32_t proStatus = 0;
+    QRect proRect;                  // the progress panel's rectangle, as last painted
+    bool pageLoaded = false;        // the print page has loaded
+    TPrinterSetup printerSettings;  // the printer and its page setup
 
-    TImageList ImageList1;
+    TImageList imageList1;
 
     // Controls.
-    QToolBar* ToolBar1 = nullptr;
-    QToolButton* PrintBtn = nullptr;
-    QToolButton* PrinterSetupBtn = nullptr;
-    QToolButton* SaveBtn = nullptr;
-    QToolButton* ExportBtn = nullptr;
-    QToolButton* CancelBtn = nullptr;
-    QToolButton* QuitBtn = nullptr;       // "Select all"
-    TPanelSplitter* Splitter1 = nullptr;  // tree | right-hand panel
-    QTreeWidget* TreeView1 = nullptr;
-    TPanelSplitter* RightPanel = nullptr;  // list over options and preview; its handle is Splitter2
-    QTreeView* ListView1 = nullptr;
-    TMessageListModel* ListModel = nullptr;
-    QWidget* OptionsStrip = nullptr;
-    QCheckBox* ShowHead = nullptr;
+    QToolBar* toolBar1 = nullptr;
+    QToolButton* printBtn = nullptr;
+    QToolButton* printerSetupBtn = nullptr;
+    QToolButton* saveBtn = nullptr;
+    QToolButton* exportBtn = nullptr;
+    QToolButton* cancelBtn = nullptr;
+    QToolButton* quitBtn = nullptr;       // "Select all"
+    TPanelSplitter* splitter1 = nullptr;  // tree | right-hand panel
+    QTreeWidget* treeView1 = nullptr;
+    TPanelSplitter* rightPanel = nullptr;  // list over options and preview; its handle is Splitter2
+    QTreeView* listView1 = nullptr;
+    TMessageListModel* listModel = nullptr;
+    QWidget* optionsStrip = nullptr;
+    QCheckBox* showHead = nullptr;
     QCheckBox* voncheck = nullptr;
     QCheckBox* ancheck = nullptr;
     QCheckBox* datumcheck = nullptr;
     QCheckBox* betreffcheck = nullptr;
-    QLabel* DesignLabel = nullptr;
-    QComboBox* DesignBox = nullptr;
-    TWebBrowser* WebBrowser1 = nullptr;
+    QLabel* designLabel = nullptr;
+    QComboBox* designBox = nullptr;
+    TWebBrowser* webBrowser1 = nullptr;
     // Printing's own page, never shown: whatever the preview loads meanwhile, the
     // page printed is the message's print page.
-    TWebBrowser* PrintBrowser = nullptr;
-    QWidget* BottomBar = nullptr;
+    TWebBrowser* printBrowser = nullptr;
+    QWidget* bottomBar = nullptr;
     QPushButton* wwwBtn = nullptr;
     TPictureButton* ueberbtn = nullptr;
     TPictureButton* endebtn = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
-    QLabel* StatusPanel1 = nullptr;
-    TStatusPanel* StatusPanel2 = nullptr;
+    QStatusBar* statusBar1 = nullptr;
+    QLabel* statusPanel1 = nullptr;
+    TStatusPanel* statusPanel2 = nullptr;
 
   signals:
     // SetProStatus was called with Value.
-    void ProStatusSet(std::int32_t Value);
+    void proStatusSet(std::int32_t value);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -172,24 +172,24 @@ class TMainForm : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void CreateToolBar();
-    void CreatePanels();
-    void CreateOptionsStrip(QWidget* parent);
-    void CreateBottomBar(QWidget* parent);
-    void CreateStatusBar();
-    void ConnectHandlers();
-    void FormCreate();
-    void FormDestroy();
+    void createToolBar();
+    void createPanels();
+    void createOptionsStrip(QWidget* parent);
+    void createBottomBar(QWidget* parent);
+    void createStatusBar();
+    void connectHandlers();
+    void formCreate();
+    void formDestroy();
     // The tree's items, top to bottom with children counted.
-    std::vector<QTreeWidgetItem*> BuildFolderTree();
-    int SelectedRowCount() const;
-    bool PrintSetUp(TPrintJob& Job);
-    bool PrintMessage(const Toe5_MessageInfo& Record, const TPrintJob& Job);
+    std::vector<QTreeWidgetItem*> buildFolderTree();
+    int selectedRowCount() const;
+    bool printSetUp(TPrintJob& job);
+    bool printMessage(const Toe5_MessageInfo& record, const TPrintJob& job);
 
-    QTreeWidgetItem* ListedNode = nullptr;  // the tree node of the folder listed
-    TShowMailForm* ShowMailForm = nullptr;
-    TExportForm* ExportForm = nullptr;
-    QDialog* AboutBox = nullptr;
+    QTreeWidgetItem* listedNode = nullptr;  // the tree node of the folder listed
+    TShowMailForm* showMailForm = nullptr;
+    TExportForm* exportForm = nullptr;
+    QDialog* aboutBox = nullptr;
 };
 
 }  // namespace lumbrook

@@ -11,134 +11,134 @@ namespace lumbrook {
 namespace {
 const char* const Headings[] = {"From:", "To:", "Subject", "Date"};
 
-const std::string& FieldOf(const Toe5_MessageInfo& record, std::int32_t column) {
+const std::string& fieldOf(const Toe5_MessageInfo& record, std::int32_t column) {
     switch (column) {
         case ColFrom:
-            return record.From;
+            return record.from;
         case ColTo:
-            return record.To;
+            return record.to;
         default:
-            return record.Subject;
+            return record.subject;
     }
 }
 }  // namespace
 
-TMessageListModel::TMessageListModel(QIcon Envelope, QObject* parent)
-    : QAbstractTableModel(parent), Envelope(std::move(Envelope)) {}
+TMessageListModel::TMessageListModel(QIcon envelope, QObject* parent)
+    : QAbstractTableModel(parent), envelope(std::move(envelope)) {}
 
-void TMessageListModel::BeginUpdate() {
+void TMessageListModel::beginUpdate() {
     beginResetModel();
-    Records = nullptr;
-    Order.clear();
-    RowOf.clear();
-    Dates.clear();
-    for (auto& keys : FoldedKeys) keys.clear();
+    records = nullptr;
+    order.clear();
+    rowOf.clear();
+    dates.clear();
+    for (auto& keys : foldedKeys) keys.clear();
 }
 
-void TMessageListModel::EndUpdate(const TMessageList* NewRecords) {
-    Records = NewRecords;
-    const std::size_t n = Records ? Records->size() : 0;
-    Order.resize(n);
-    std::iota(Order.begin(), Order.end(), 0);
-    RowOf = Order;
-    Dates.reserve(n);
+void TMessageListModel::endUpdate(const TMessageList* newRecords) {
+    records = newRecords;
+    const std::size_t n = records ? records->size() : 0;
+    order.resize(n);
+    std::iota(order.begin(), order.end(), 0);
+    rowOf = order;
+    dates.reserve(n);
     for (std::size_t i = 0; i < n; ++i)
-        Dates.push_back(FileTimeToLocalDateTime((*Records)[i].Date));
-    Reorder();
+        dates.push_back(fileTimeToLocalDateTime((*records)[i].date));
+    reorder();
     endResetModel();
 }
 
-const std::vector<std::string>& TMessageListModel::TextKeys(std::int32_t Column) {
-    auto& keys = FoldedKeys[Column];
-    if (keys.empty() && Records && !Records->empty()) {
-        keys.reserve(Records->size());
-        for (const auto& record : *Records) keys.push_back(FoldCase(FieldOf(record, Column)));
+const std::vector<std::string>& TMessageListModel::textKeys(std::int32_t column) {
+    auto& keys = foldedKeys[column];
+    if (keys.empty() && records && !records->empty()) {
+        keys.reserve(records->size());
+        for (const auto& record : *records) keys.push_back(foldCase(fieldOf(record, column)));
     }
     return keys;
 }
 
-void TMessageListModel::Reorder() {
+void TMessageListModel::reorder() {
     // Rows that compare equal are kept in record order, in both directions, so the
     // order never depends on earlier clicks.
-    const bool desc = SortDescending_;
-    if (SortColumn_ == ColDate) {
-        std::sort(Order.begin(), Order.end(), [this, desc](int a, int b) {
-            const double x = Dates[a], y = Dates[b];
+    const bool desc = sortDescending;
+    if (sortColumn == ColDate) {
+        std::sort(order.begin(), order.end(), [this, desc](int a, int b) {
+            const double x = dates[a], y = dates[b];
             if (x != y) return desc ? y < x : x < y;
             return a < b;
         });
-    } else if (SortColumn_ >= ColFrom && SortColumn_ <= ColSubject) {
-        const auto& keys = TextKeys(SortColumn_);
-        std::sort(Order.begin(), Order.end(), [&keys, desc](int a, int b) {
-            const int c = desc ? CompareFolded(keys[b], keys[a]) : CompareFolded(keys[a], keys[b]);
+    } else if (sortColumn >= ColFrom && sortColumn <= ColSubject) {
+        const auto& keys = textKeys(sortColumn);
+        std::sort(order.begin(), order.end(), [&keys, desc](int a, int b) {
+            const int c = desc ? compareFolded(keys[b], keys[a]) : compareFolded(keys[a], keys[b]);
             if (c != 0) return c < 0;
             return a < b;
         });
     }
-    for (std::size_t row = 0; row < Order.size(); ++row) RowOf[Order[row]] = static_cast<int>(row);
+    for (std::size_t row = 0; row < order.size(); ++row) rowOf[order[row]] = static_cast<int>(row);
 }
 
-void TMessageListModel::SetSortOrder(std::int32_t Column, bool Descending) {
-    SortColumn_ = Column;
-    SortDescending_ = Descending;
+void TMessageListModel::setSortOrder(std::int32_t column, bool descending) {
+    sortColumn = column;
+    sortDescending = descending;
     // A vertical sort lets the selection follow its rows without listing every
     // selected cell.
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     std::vector<int> records;
     records.reserve(static_cast<std::size_t>(before.size()));
-    for (const QModelIndex& index : before) records.push_back(RecordIndex(index.row()));
-    Reorder();
+    for (const QModelIndex& index : before) records.push_back(recordIndex(index.row()));
+    reorder();
     QModelIndexList after;
     after.reserve(before.size());
     for (qsizetype i = 0; i < before.size(); ++i) {
-        const int row = RowOfRecord(records[static_cast<std::size_t>(i)]);
+        const int row = rowOfRecord(records[static_cast<std::size_t>(i)]);
         after.push_back(row < 0 ? QModelIndex() : index(row, before[i].column()));
     }
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void TMessageListModel::ColumnClick(std::int32_t Column) {
-    if (Column == SortColumn_) {
-        SetSortOrder(Column, !SortDescending_);
+void TMessageListModel::columnClick(std::int32_t column) {
+    if (column == sortColumn) {
+        setSortOrder(column, !sortDescending);
     } else {
-        SetSortOrder(Column, false);
+        setSortOrder(column, false);
     }
 }
 
-int TMessageListModel::RecordIndex(int row) const {
-    return row >= 0 && static_cast<std::size_t>(row) < Order.size() ? Order[row] : -1;
+int TMessageListModel::recordIndex(int row) const {
+    return row >= 0 && static_cast<std::size_t>(row) < order.size() ? order[row] : -1;
 }
 
-int TMessageListModel::RowOfRecord(int record) const {
-    return record >= 0 && static_cast<std::size_t>(record) < RowOf.size() ? RowOf[record] : -1;
+int TMessageListModel::rowOfRecord(int record) const {
+    return record >= 0 && static_cast<std::size_t>(record) < rowOf.size() ? rowOf[record] : -1;
 }
 
 int TMessageListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(Order.size());
+    return parent.isValid() ? 0 : static_cast<int>(order.size());
 }
 
 int TMessageListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : 4;
 }
 
-QString TMessageListModel::CellText(const Toe5_MessageInfo& record, int column) const {
+QString TMessageListModel::cellText(const Toe5_MessageInfo& record, int column) const {
     // Dates come in the locale's UTF-8; the other texts in the store's code page.
-    if (column == ColDate) return QString::fromStdString(MessageDateText(record));
-    return QString::fromStdString(AnsiToUtf8(FieldOf(record, column)));
+    if (column == ColDate) return QString::fromStdString(messageDateText(record));
+    return QString::fromStdString(ansiToUtf8(fieldOf(record, column)));
 }
 
 QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const int record = Order[static_cast<std::size_t>(index.row())];
+    const int record = order[static_cast<std::size_t>(index.row())];
     switch (role) {
         case Qt::DisplayRole:
         case Qt::ToolTipRole:
-            return CellText((*Records)[record], index.column());
+            return cellText((*records)[record], index.column());
         case Qt::DecorationRole:
-            return index.column() == ColFrom ? QVariant(Envelope) : QVariant();
+            return index.column() == ColFrom ? QVariant(envelope) : QVariant();
         case DataValueRole:
             return record;
         default:

@@ -23,25 +23,25 @@ class TMessageListModel : public QAbstractTableModel {
     // Each row's data value: the record's index in the message list.
     static constexpr int DataValueRole = Qt::UserRole;
 
-    explicit TMessageListModel(QIcon Envelope, QObject* parent = nullptr);
+    explicit TMessageListModel(QIcon envelope, QObject* parent = nullptr);
 
     // The update bracket of a refill: between the two calls the records may change;
     // EndUpdate lists Records (nullptr: none) and orders the rows once.
-    void BeginUpdate();
-    void EndUpdate(const TMessageList* Records);
+    void beginUpdate();
+    void endUpdate(const TMessageList* records);
 
     // ListView1ColumnClick: the same column reverses the order, another one sorts
     // ascending by it.
-    void ColumnClick(std::int32_t Column);
+    void columnClick(std::int32_t column);
     // Sets both criteria and re-orders the rows.
-    void SetSortOrder(std::int32_t Column, bool Descending);
-    std::int32_t SortColumn() const { return SortColumn_; }
-    bool SortDescending() const { return SortDescending_; }
+    void setSortOrder(std::int32_t column, bool descending);
+    std::int32_t sortColumn() const { return sortColumn; }
+    bool sortDescending() const { return sortDescending; }
 
     // The row's data value, -1 for a row out of range.
-    int RecordIndex(int row) const;
+    int recordIndex(int row) const;
     // The row that shows a record, -1 when none does.
-    int RowOfRecord(int record) const;
+    int rowOfRecord(int record) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -51,19 +51,19 @@ class TMessageListModel : public QAbstractTableModel {
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   private:
-    void Reorder();
-    const std::vector<std::string>& TextKeys(std::int32_t Column);
-    QString CellText(const Toe5_MessageInfo& record, int column) const;
+    void reorder();
+    const std::vector<std::string>& textKeys(std::int32_t column);
+    QString cellText(const Toe5_MessageInfo& record, int column) const;
 
-    QIcon Envelope;
-    const TMessageList* Records = nullptr;
-    std::int32_t SortColumn_ = ColDate;
-    bool SortDescending_ = true;
+    QIcon envelope;
+    const TMessageList* records = nullptr;
+    std::int32_t sortColumn = ColDate;
+    bool sortDescending = true;
 
-    std::vector<int> Order;                  // row -> record index
-    std::vector<int> RowOf;                  // record index -> row
-    std::vector<double> Dates;               // converted dates, by record index
-    std::vector<std::string> FoldedKeys[3];  // per text column, filled when first needed
+    std::vector<int> order;                  // row -> record index
+    std::vector<int> rowOf;                  // record index -> row
+    std::vector<double> dates;               // converted dates, by record index
+    std::vector<std::string> foldedKeys[3];  // per text column, filled when first needed
 };
 
 }  // namespace lumbrook

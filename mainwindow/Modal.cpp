@@ -7,38 +7,38 @@
 namespace lumbrook {
 
 namespace {
-TMessageBoxHook& BoxHook() {
+TMessageBoxHook& boxHook() {
     static TMessageBoxHook hook;
     return hook;
 }
-TModalHook& DialogHook() {
+TModalHook& dialogHook() {
     static TModalHook hook;
     return hook;
 }
 }  // namespace
 
-void ShowMessageBox(QWidget* parent, QMessageBox::Icon Icon, const QString& Caption,
-                    const QString& Text) {
-    if (BoxHook()) {
-        BoxHook()(parent, Icon, Caption, Text);
+void showMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                    const QString& text) {
+    if (boxHook()) {
+        boxHook()(parent, icon, caption, text);
         return;
     }
-    QMessageBox box(Icon, Caption.isEmpty() ? QApplication::applicationName() : Caption, Text,
+    QMessageBox box(icon, caption.isEmpty() ? QApplication::applicationName() : caption, text,
                     QMessageBox::Ok, parent);
     box.exec();
 }
 
-int ShowModal(QDialog& Dialog) {
-    if (DialogHook()) return DialogHook()(Dialog);
-    return Dialog.exec();
+int showModal(QDialog& dialog) {
+    if (dialogHook()) return dialogHook()(dialog);
+    return dialog.exec();
 }
 
-TMessageBoxHook SetMessageBoxHook(TMessageBoxHook Hook) {
-    return std::exchange(BoxHook(), std::move(Hook));
+TMessageBoxHook setMessageBoxHook(TMessageBoxHook hook) {
+    return std::exchange(boxHook(), std::move(hook));
 }
 
-TModalHook SetModalHook(TModalHook Hook) {
-    return std::exchange(DialogHook(), std::move(Hook));
+TModalHook setModalHook(TModalHook hook) {
+    return std::exchange(dialogHook(), std::move(hook));
 }
 
 }  // namespace lumbrook

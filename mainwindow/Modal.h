@@ -15,18 +15,18 @@ namespace lumbrook {
 
 // An application message box: Icon, Text and one OK button. An empty Caption
 // leaves the application's name ("Lumbrook") as the title.
-void ShowMessageBox(QWidget* parent, QMessageBox::Icon Icon, const QString& Caption,
-                    const QString& Text);
+void showMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                    const QString& text);
 
 // Shows Dialog modally and returns its result (QDialog::Accepted or Rejected).
-int ShowModal(QDialog& Dialog);
+int showModal(QDialog& dialog);
 
 // Test hooks; each returns the hook in place before. An empty hook restores the
 // real box or dialog.
-using TMessageBoxHook = std::function<void(QWidget* parent, QMessageBox::Icon Icon,
-                                           const QString& Caption, const QString& Text)>;
-TMessageBoxHook SetMessageBoxHook(TMessageBoxHook Hook);
-using TModalHook = std::function<int(QDialog& Dialog)>;
-TModalHook SetModalHook(TModalHook Hook);
+using TMessageBoxHook = std::function<void(QWidget* parent, QMessageBox::Icon icon,
+                                           const QString& caption, const QString& text)>;
+TMessageBoxHook setMessageBoxHook(TMessageBoxHook hook);
+using TModalHook = std::function<int(QDialog& dialog)>;
+TModalHook setModalHook(TModalHook hook);
 
 }  // namespace lumbrook

@@ -4,13 +4,13 @@
 
 namespace lumbrook {
 
-int TreeView1Compare(const Toe5_FolderInfo& A, const Toe5_FolderInfo& B) {
-    if (!A.IsSpecial && !B.IsSpecial) return CompareText(A.Name, B.Name);
-    if (A.IsSpecial && !B.IsSpecial) return -1;
-    if (!A.IsSpecial && B.IsSpecial) return 1;
+int treeView1Compare(const Toe5_FolderInfo& a, const Toe5_FolderInfo& b) {
+    if (!a.isSpecial && !b.isSpecial) return compareText(a.name, b.name);
+    if (a.isSpecial && !b.isSpecial) return -1;
+    if (!a.isSpecial && b.isSpecial) return 1;
     // The difference taken in 64 bits: a 32-bit one wraps for ids far apart and
     // would make the order contradict itself.
-    const std::int64_t diff = std::int64_t{A.FolderId} - std::int64_t{B.FolderId};
+    const std::int64_t diff = std::int64_t{a.folderId} - std::int64_t{b.folderId};
     return diff < 0 ? -1 : (diff > 0 ? 1 : 0);
 }
 

@@ -10,6 +10,6 @@ namespace lumbrook {
 
 // Siblings of the folder tree: special folders first, by ascending FolderId, then
 // the others by name without regard to case. Negative puts A first.
-int TreeView1Compare(const Toe5_FolderInfo& A, const Toe5_FolderInfo& B);
+int treeView1Compare(const Toe5_FolderInfo& a, const Toe5_FolderInfo& b);
 
 }  // namespace lumbrook

@@ -14,28 +14,28 @@ namespace {
 constexpr std::string_view SUUFormatError = "UUCODE message format error";
 constexpr char HexDigits[] = "0123456789ABCDEF";
 
-inline bool IsBlank(char C) {
-    return C == ' ' || C == '\t';
+inline bool isBlank(char c) {
+    return c == ' ' || c == '\t';
 }
 
-inline bool IsUpperHex(char C) {
-    return (C >= '0' && C <= '9') || (C >= 'A' && C <= 'F');
+inline bool isUpperHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
 }
 
-inline int UpperHexValue(char C) {
-    return C <= '9' ? C - '0' : C - 'A' + 10;
+inline int upperHexValue(char c) {
+    return c <= '9' ? c - '0' : c - 'A' + 10;
 }
 
 // Offset of the next CR LF at or after From, or npos.
-inline std::size_t FindCrLf(std::string_view Text, std::size_t From) {
-    const char* Data = Text.data();
-    const std::size_t Size = Text.size();
-    while (From < Size) {
-        const void* Cr = std::memchr(Data + From, '\r', Size - From);
-        if (!Cr) return std::string_view::npos;
-        std::size_t At = static_cast<std::size_t>(static_cast<const char*>(Cr) - Data);
-        if (At + 1 < Size && Data[At + 1] == '\n') return At;
-        From = At + 1;
+inline std::size_t findCrLf(std::string_view text, std::size_t from) {
+    const char* data = text.data();
+    const std::size_t size = text.size();
+    while (from < size) {
+        const void* cr = std::memchr(data + from, '\r', size - from);
+        if (!cr) return std::string_view::npos;
+        std::size_t at = static_cast<std::size_t>(static_cast<const char*>(cr) - data);
+        if (at + 1 < size && data[at + 1] == '\n') return at;
+        from = at + 1;
     }
     return std::string_view::npos;
 }
@@ -44,336 +44,336 @@ inline std::size_t FindCrLf(std::string_view Text, std::size_t From) {
 constexpr std::uint8_t PadCode = 64;
 constexpr std::uint8_t Skip = 0xFF;
 
-constexpr std::array<std::uint8_t, 256> MakeBase64Table() {
-    std::array<std::uint8_t, 256> T{};
-    for (auto& V : T) V = Skip;
-    const char* Alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (int I = 0; I < 64; ++I) T[static_cast<unsigned char>(Alphabet[I])] = std::uint8_t(I);
-    T['='] = PadCode;
-    return T;
+constexpr std::array<std::uint8_t, 256> makeBase64Table() {
+    std::array<std::uint8_t, 256> t{};
+    for (auto& v : t) v = Skip;
+    const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (int i = 0; i < 64; ++i) t[static_cast<unsigned char>(alphabet[i])] = std::uint8_t(i);
+    t['='] = PadCode;
+    return t;
 }
-constexpr auto Base64Table = MakeBase64Table();
+constexpr auto Base64Table = makeBase64Table();
 constexpr char Base64Alphabet[] =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // Writes the decoded bytes of one line at Out, which has room for 3 * (size / 4)
 // bytes; returns the number written.
-std::size_t DecodeBase64Line(const unsigned char* P, const unsigned char* End, char* Out) {
-    char* const Start = Out;
-    while (P < End) {
-        if (End - P >= 4) {
-            const std::uint32_t A = Base64Table[P[0]], B = Base64Table[P[1]], C = Base64Table[P[2]],
-                                D = Base64Table[P[3]];
-            if ((A | B | C | D) < 64) {
-                const std::uint32_t V = A << 18 | B << 12 | C << 6 | D;
-                Out[0] = static_cast<char>(V >> 16);
-                Out[1] = static_cast<char>(V >> 8);
-                Out[2] = static_cast<char>(V);
-                Out += 3;
-                P += 4;
+std::size_t decodeBase64Line(const unsigned char* p, const unsigned char* end, char* out) {
+    char* const start = out;
+    while (p < end) {
+        if (end - p >= 4) {
+            const std::uint32_t a = Base64Table[p[0]], b = Base64Table[p[1]], c = Base64Table[p[2]],
+                                d = Base64Table[p[3]];
+            if ((a | b | c | d) < 64) {
+                const std::uint32_t v = a << 18 | b << 12 | c << 6 | d;
+                out[0] = static_cast<char>(v >> 16);
+                out[1] = static_cast<char>(v >> 8);
+                out[2] = static_cast<char>(v);
+                out += 3;
+                p += 4;
                 continue;
             }
         }
         // Slow path: one group gathered across skipped characters and padding.
-        std::uint32_t Group[4];
-        int Have = 0;
-        while (P < End && Have < 4) {
-            const std::uint8_t V = Base64Table[*P++];
-            if (V != Skip) Group[Have++] = V;
+        std::uint32_t group[4];
+        int have = 0;
+        while (p < end && have < 4) {
+            const std::uint8_t v = Base64Table[*p++];
+            if (v != Skip) group[have++] = v;
         }
-        if (Have < 4) break;  // incomplete group at the end of the line
-        int Bytes = 3;
-        if (Group[3] == PadCode) Bytes = Group[2] == PadCode ? 1 : 2;
-        std::uint32_t V = 0;
-        for (std::uint32_t G : Group) V = V << 6 | (G == PadCode ? 0 : G);
-        Out[0] = static_cast<char>(V >> 16);
-        if (Bytes > 1) Out[1] = static_cast<char>(V >> 8);
-        if (Bytes > 2) Out[2] = static_cast<char>(V);
-        Out += Bytes;
+        if (have < 4) break;  // incomplete group at the end of the line
+        int bytes = 3;
+        if (group[3] == PadCode) bytes = group[2] == PadCode ? 1 : 2;
+        std::uint32_t v = 0;
+        for (std::uint32_t g : group) v = v << 6 | (g == PadCode ? 0 : g);
+        out[0] = static_cast<char>(v >> 16);
+        if (bytes > 1) out[1] = static_cast<char>(v >> 8);
+        if (bytes > 2) out[2] = static_cast<char>(v);
+        out += bytes;
     }
-    return static_cast<std::size_t>(Out - Start);
+    return static_cast<std::size_t>(out - start);
 }
 
 // -1 for characters outside the uuencode alphabet.
-inline int UUValue(char C) {
-    const unsigned char U = static_cast<unsigned char>(C);
-    if (U == '`' || U == ' ') return 0;
-    if (U >= 33 && U <= 95) return U - 32;
+inline int uuValue(char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u == '`' || u == ' ') return 0;
+    if (u >= 33 && u <= 95) return u - 32;
     return -1;
 }
 
 }  // namespace
 
-std::string_view TrimLeftBlanks(std::string_view Text) {
-    std::size_t I = 0;
-    while (I < Text.size() && IsBlank(Text[I])) ++I;
-    return Text.substr(I);
+std::string_view trimLeftBlanks(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && isBlank(text[i])) ++i;
+    return text.substr(i);
 }
 
-std::string_view TrimRightBlanks(std::string_view Text) {
-    std::size_t N = Text.size();
-    while (N > 0 && IsBlank(Text[N - 1])) --N;
-    return Text.substr(0, N);
+std::string_view trimRightBlanks(std::string_view text) {
+    std::size_t n = text.size();
+    while (n > 0 && isBlank(text[n - 1])) --n;
+    return text.substr(0, n);
 }
 
-std::string_view TrimBlanks(std::string_view Text) {
-    Text = TrimLeftBlanks(Text);
-    std::size_t N = Text.size();
-    while (N > 0 && Text[N - 1] == ' ') --N;
-    return Text.substr(0, N);
+std::string_view trimBlanks(std::string_view text) {
+    text = trimLeftBlanks(text);
+    std::size_t n = text.size();
+    while (n > 0 && text[n - 1] == ' ') --n;
+    return text.substr(0, n);
 }
 
-bool TLineScanner::Next(std::size_t& Start, std::size_t& Length) {
-    if (Pos >= Text.size()) {
-        Start = Text.size();
-        Length = 0;
+bool TLineScanner::next(std::size_t& start, std::size_t& length) {
+    if (pos >= text.size()) {
+        start = text.size();
+        length = 0;
         return false;
     }
-    Start = Pos;
-    const std::size_t Break = FindCrLf(Text, Pos);
+    start = pos;
+    const std::size_t Break = findCrLf(text, pos);
     if (Break == std::string_view::npos) {
-        Length = Text.size() - Pos;
-        Pos = Text.size();
+        length = text.size() - pos;
+        pos = text.size();
     } else {
-        Length = Break - Pos;
-        Pos = Break + 2;
+        length = Break - pos;
+        pos = Break + 2;
     }
     return true;
 }
 
-bool TLineScanner::Next(std::string_view& Line) {
-    std::size_t Start, Length;
-    if (!Next(Start, Length)) {
-        Line = {};
+bool TLineScanner::next(std::string_view& line) {
+    std::size_t start, length;
+    if (!next(start, length)) {
+        line = {};
         return false;
     }
-    Line = Text.substr(Start, Length);
+    line = text.substr(start, length);
     return true;
 }
 
-std::string_view NextLineWithBreak(std::string_view Text, std::ptrdiff_t& Position) {
-    if (Position < 1 || static_cast<std::size_t>(Position) > Text.size()) {
-        Position = -1;
+std::string_view nextLineWithBreak(std::string_view text, std::ptrdiff_t& position) {
+    if (position < 1 || static_cast<std::size_t>(position) > text.size()) {
+        position = -1;
         return {};
     }
-    const std::size_t From = static_cast<std::size_t>(Position) - 1;
-    const std::size_t Break = FindCrLf(Text, From);
-    const std::size_t End = Break == std::string_view::npos ? Text.size() : Break + 2;
-    Position = End >= Text.size() ? -1 : static_cast<std::ptrdiff_t>(End) + 1;
-    return Text.substr(From, End - From);
+    const std::size_t from = static_cast<std::size_t>(position) - 1;
+    const std::size_t Break = findCrLf(text, from);
+    const std::size_t end = Break == std::string_view::npos ? text.size() : Break + 2;
+    position = end >= text.size() ? -1 : static_cast<std::ptrdiff_t>(end) + 1;
+    return text.substr(from, end - from);
 }
 
-std::string PadLeft(std::string_view Text, int Width, std::string_view Pad) {
-    std::string S(TrimLeftBlanks(Text));
-    const std::size_t W = Width > 0 ? static_cast<std::size_t>(Width) : 0;
-    if (S.size() > W) return S.substr(S.size() - W);
-    if (Pad.empty()) return S;
-    while (S.size() < W) S.insert(0, Pad);
-    return S;
+std::string padLeft(std::string_view text, int width, std::string_view pad) {
+    std::string s(trimLeftBlanks(text));
+    const std::size_t w = width > 0 ? static_cast<std::size_t>(width) : 0;
+    if (s.size() > w) return s.substr(s.size() - w);
+    if (pad.empty()) return s;
+    while (s.size() < w) s.insert(0, pad);
+    return s;
 }
 
-std::string QPEncode(std::string_view Text, bool HeaderMode) {
-    const std::size_t N = Text.size();
-    std::string Out;
-    Out.reserve(N + N / 8 + 16);
-    for (std::size_t I = 0; I < N; ++I) {
-        const unsigned char C = static_cast<unsigned char>(Text[I]);
-        bool Escape = C > 127 || C == '=' || (C < 32 && C != '\t' && C != '\n' && C != '\r');
-        if (C == '\r' && (I + 1 == N || Text[I + 1] != '\n')) Escape = true;
-        if (C == '\n' && (I == 0 || Text[I - 1] != '\r')) Escape = true;
-        if (HeaderMode && ((C >= 9 && C <= 32) || C == '"' || C == '\'' || C == '(' || C == ')' ||
-                           C == '<' || C == '>' || C == '?' || C == '_'))
-            Escape = true;
-        if (Escape) {
-            Out += '=';
-            Out += HexDigits[C >> 4];
-            Out += HexDigits[C & 15];
+std::string qpEncode(std::string_view text, bool headerMode) {
+    const std::size_t n = text.size();
+    std::string out;
+    out.reserve(n + n / 8 + 16);
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        bool escape = c > 127 || c == '=' || (c < 32 && c != '\t' && c != '\n' && c != '\r');
+        if (c == '\r' && (i + 1 == n || text[i + 1] != '\n')) escape = true;
+        if (c == '\n' && (i == 0 || text[i - 1] != '\r')) escape = true;
+        if (headerMode && ((c >= 9 && c <= 32) || c == '"' || c == '\'' || c == '(' || c == ')' ||
+                           c == '<' || c == '>' || c == '?' || c == '_'))
+            escape = true;
+        if (escape) {
+            out += '=';
+            out += HexDigits[c >> 4];
+            out += HexDigits[c & 15];
             continue;
         }
-        Out += static_cast<char>(C);
+        out += static_cast<char>(c);
         // Blanks before a line break would be lost in transport: escape the run.
-        if (!HeaderMode && C == '\n' && Out.size() >= 3 && IsBlank(Out[Out.size() - 3])) {
-            std::size_t RunStart = Out.size() - 2;
-            while (RunStart > 0 && IsBlank(Out[RunStart - 1])) --RunStart;
-            std::string Run = Out.substr(RunStart, Out.size() - 2 - RunStart);
-            Out.resize(RunStart);
-            for (char B : Run) Out += B == '\t' ? "=09" : "=20";
-            Out += "\r\n";
+        if (!headerMode && c == '\n' && out.size() >= 3 && isBlank(out[out.size() - 3])) {
+            std::size_t runStart = out.size() - 2;
+            while (runStart > 0 && isBlank(out[runStart - 1])) --runStart;
+            std::string run = out.substr(runStart, out.size() - 2 - runStart);
+            out.resize(runStart);
+            for (char b : run) out += b == '\t' ? "=09" : "=20";
+            out += "\r\n";
         }
     }
-    if (HeaderMode || Out.empty()) return Out;
+    if (headerMode || out.empty()) return out;
 
-    std::string Result;
-    Result.reserve(Out.size() + Out.size() / 64 + 8);
-    TLineScanner Lines(Out);
-    std::string_view Line;
-    while (Lines.Next(Line)) {
-        while (Line.size() >= 72) {
-            std::size_t Cut = Line.size();
-            while (Cut >= 72) {
-                if (Line[Cut - 3] == '=' && IsUpperHex(Line[Cut - 2]) && IsUpperHex(Line[Cut - 1]))
-                    Cut -= 3;
+    std::string result;
+    result.reserve(out.size() + out.size() / 64 + 8);
+    TLineScanner lines(out);
+    std::string_view line;
+    while (lines.next(line)) {
+        while (line.size() >= 72) {
+            std::size_t cut = line.size();
+            while (cut >= 72) {
+                if (line[cut - 3] == '=' && isUpperHex(line[cut - 2]) && isUpperHex(line[cut - 1]))
+                    cut -= 3;
                 else
-                    Cut -= 1;
+                    cut -= 1;
             }
-            Result.append(Line.substr(0, Cut));
-            Result += "=\r\n";
-            Line.remove_prefix(Cut);
+            result.append(line.substr(0, cut));
+            result += "=\r\n";
+            line.remove_prefix(cut);
         }
-        Result.append(Line);
-        Result += "\r\n";
+        result.append(line);
+        result += "\r\n";
     }
-    return Result;
+    return result;
 }
 
-std::string QPDecode(std::string_view Text) {
-    std::string Out;
-    Out.reserve(Text.size());
-    const std::size_t N = Text.size();
-    std::size_t I = 0;
-    while (I < N) {
-        const std::size_t Eq = Text.find('=', I);
-        if (Eq == std::string_view::npos) {
-            Out.append(Text.substr(I));
+std::string qpDecode(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const std::size_t eq = text.find('=', i);
+        if (eq == std::string_view::npos) {
+            out.append(text.substr(i));
             break;
         }
-        Out.append(Text.substr(I, Eq - I));
-        if (N - Eq - 1 < 2) break;
-        const char A = Text[Eq + 1], B = Text[Eq + 2];
-        if (IsUpperHex(A) && IsUpperHex(B))
-            Out += static_cast<char>(UpperHexValue(A) << 4 | UpperHexValue(B));
+        out.append(text.substr(i, eq - i));
+        if (n - eq - 1 < 2) break;
+        const char a = text[eq + 1], b = text[eq + 2];
+        if (isUpperHex(a) && isUpperHex(b))
+            out += static_cast<char>(upperHexValue(a) << 4 | upperHexValue(b));
         // A soft break (= CR LF) and anything else not an escape are dropped alike.
-        I = Eq + 3;
+        i = eq + 3;
     }
-    return Out;
+    return out;
 }
 
-std::size_t Base64EncodeStream(std::string_view Src, std::string& Dst) {
-    Dst.clear();
-    const std::size_t N = Src.size();
-    if (N == 0) return 0;
-    const std::size_t Lines = (N + 56) / 57;
-    Dst.resize((N + 2) / 3 * 4 + Lines * 2);
-    const unsigned char* P = reinterpret_cast<const unsigned char*>(Src.data());
-    char* Out = Dst.data();
-    std::size_t Left = N;
-    while (Left > 0) {
-        const std::size_t Take = Left < 57 ? Left : 57;
-        std::size_t I = 0;
-        for (; I + 3 <= Take; I += 3) {
-            const std::uint32_t V =
-                std::uint32_t(P[I]) << 16 | std::uint32_t(P[I + 1]) << 8 | P[I + 2];
-            Out[0] = Base64Alphabet[V >> 18];
-            Out[1] = Base64Alphabet[V >> 12 & 63];
-            Out[2] = Base64Alphabet[V >> 6 & 63];
-            Out[3] = Base64Alphabet[V & 63];
-            Out += 4;
+std::size_t base64EncodeStream(std::string_view src, std::string& dst) {
+    dst.clear();
+    const std::size_t n = src.size();
+    if (n == 0) return 0;
+    const std::size_t lines = (n + 56) / 57;
+    dst.resize((n + 2) / 3 * 4 + lines * 2);
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(src.data());
+    char* out = dst.data();
+    std::size_t left = n;
+    while (left > 0) {
+        const std::size_t take = left < 57 ? left : 57;
+        std::size_t i = 0;
+        for (; i + 3 <= take; i += 3) {
+            const std::uint32_t v =
+                std::uint32_t(p[i]) << 16 | std::uint32_t(p[i + 1]) << 8 | p[i + 2];
+            out[0] = Base64Alphabet[v >> 18];
+            out[1] = Base64Alphabet[v >> 12 & 63];
+            out[2] = Base64Alphabet[v >> 6 & 63];
+            out[3] = Base64Alphabet[v & 63];
+            out += 4;
         }
-        if (I < Take) {
-            const std::uint32_t V =
-                std::uint32_t(P[I]) << 16 | (I + 1 < Take ? std::uint32_t(P[I + 1]) << 8 : 0);
-            Out[0] = Base64Alphabet[V >> 18];
-            Out[1] = Base64Alphabet[V >> 12 & 63];
-            Out[2] = I + 1 < Take ? Base64Alphabet[V >> 6 & 63] : '=';
-            Out[3] = '=';
-            Out += 4;
+        if (i < take) {
+            const std::uint32_t v =
+                std::uint32_t(p[i]) << 16 | (i + 1 < take ? std::uint32_t(p[i + 1]) << 8 : 0);
+            out[0] = Base64Alphabet[v >> 18];
+            out[1] = Base64Alphabet[v >> 12 & 63];
+            out[2] = i + 1 < take ? Base64Alphabet[v >> 6 & 63] : '=';
+            out[3] = '=';
+            out += 4;
         }
-        *Out++ = '\r';
-        *Out++ = '\n';
-        P += Take;
-        Left -= Take;
+        *out++ = '\r';
+        *out++ = '\n';
+        p += take;
+        left -= take;
     }
-    return Dst.size();
+    return dst.size();
 }
 
-void Base64DecodeLine(std::string_view Line, std::string& Out) {
-    const std::size_t Old = Out.size();
-    Out.resize(Old + Line.size() / 4 * 3);
-    const auto* P = reinterpret_cast<const unsigned char*>(Line.data());
-    const std::size_t Written = DecodeBase64Line(P, P + Line.size(), Out.data() + Old);
-    Out.resize(Old + Written);
+void base64DecodeLine(std::string_view line, std::string& out) {
+    const std::size_t old = out.size();
+    out.resize(old + line.size() / 4 * 3);
+    const auto* p = reinterpret_cast<const unsigned char*>(line.data());
+    const std::size_t written = decodeBase64Line(p, p + line.size(), out.data() + old);
+    out.resize(old + written);
 }
 
-std::string Base64DecodeLine(std::string_view Line) {
-    std::string Out;
-    Base64DecodeLine(Line, Out);
-    return Out;
+std::string base64DecodeLine(std::string_view line) {
+    std::string out;
+    base64DecodeLine(line, out);
+    return out;
 }
 
-void Base64DecodeText(std::string_view Text, std::string& Out) {
-    const std::size_t Old = Out.size();
+void base64DecodeText(std::string_view text, std::string& out) {
+    const std::size_t old = out.size();
     // Every line yields at most three bytes per four characters, so the whole
     // text fits in three quarters of its size.
-    Out.resize(Old + Text.size() / 4 * 3 + 3);
-    char* Dst = Out.data() + Old;
-    const auto* Base = reinterpret_cast<const unsigned char*>(Text.data());
-    std::size_t From = 0;
-    while (From < Text.size()) {
-        const std::size_t Break = FindCrLf(Text, From);
-        const std::size_t End = Break == std::string_view::npos ? Text.size() : Break;
-        Dst += DecodeBase64Line(Base + From, Base + End, Dst);
-        From = Break == std::string_view::npos ? Text.size() : Break + 2;
+    out.resize(old + text.size() / 4 * 3 + 3);
+    char* dst = out.data() + old;
+    const auto* base = reinterpret_cast<const unsigned char*>(text.data());
+    std::size_t from = 0;
+    while (from < text.size()) {
+        const std::size_t Break = findCrLf(text, from);
+        const std::size_t end = Break == std::string_view::npos ? text.size() : Break;
+        dst += decodeBase64Line(base + from, base + end, dst);
+        from = Break == std::string_view::npos ? text.size() : Break + 2;
     }
-    Out.resize(static_cast<std::size_t>(Dst - Out.data()));
+    out.resize(static_cast<std::size_t>(dst - out.data()));
 }
 
-int UUCharValue(char C) {
-    const int V = UUValue(C);
-    if (V < 0) throw ELumbrookError(std::string(SUUFormatError));
-    return V;
+int uuCharValue(char c) {
+    const int v = uuValue(c);
+    if (v < 0) throw ELumbrookError(std::string(SUUFormatError));
+    return v;
 }
 
-void UUDecodeLine(std::string_view Line, std::string& Out) {
-    if (Line.empty()) return;
-    const int Count = UUValue(Line[0]);
-    if (Count < 0) return;
-    const std::string_view Data = Line.substr(1, Count == 45 ? 60 : std::string_view::npos);
-    for (char C : Data)
-        if (UUValue(C) < 0) return;
-    std::uint32_t Acc = 0;
-    int Bits = 0, Made = 0;
-    for (char C : Data) {
-        if (Made >= Count) break;
-        Acc = (Acc << 6 | static_cast<std::uint32_t>(UUValue(C))) & 0xFFFF;
-        Bits += 6;
-        if (Bits >= 8) {
-            Bits -= 8;
-            Out += static_cast<char>(Acc >> Bits);
-            ++Made;
+void uuDecodeLine(std::string_view line, std::string& out) {
+    if (line.empty()) return;
+    const int count = uuValue(line[0]);
+    if (count < 0) return;
+    const std::string_view data = line.substr(1, count == 45 ? 60 : std::string_view::npos);
+    for (char c : data)
+        if (uuValue(c) < 0) return;
+    std::uint32_t acc = 0;
+    int bits = 0, made = 0;
+    for (char c : data) {
+        if (made >= count) break;
+        acc = (acc << 6 | static_cast<std::uint32_t>(uuValue(c))) & 0xFFFF;
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out += static_cast<char>(acc >> bits);
+            ++made;
         }
     }
-    if (Made < Count && Bits > 0) {
-        Out += static_cast<char>(Acc << (8 - Bits));
-        ++Made;
+    if (made < count && bits > 0) {
+        out += static_cast<char>(acc << (8 - bits));
+        ++made;
     }
-    if (Made < Count) Out.append(static_cast<std::size_t>(Count - Made), '\0');
+    if (made < count) out.append(static_cast<std::size_t>(count - made), '\0');
 }
 
-std::string UUDecodeLine(std::string_view Line) {
-    std::string Out;
-    UUDecodeLine(Line, Out);
-    return Out;
+std::string uuDecodeLine(std::string_view line) {
+    std::string out;
+    uuDecodeLine(line, out);
+    return out;
 }
 
-void UUDecodeText(std::string_view Block, std::string& Stream) {
-    Stream.clear();
-    TLineScanner Lines(Block);
-    std::string_view Line;
-    while (Lines.Next(Line))
-        if (!Line.empty()) UUDecodeLine(Line, Stream);
+void uuDecodeText(std::string_view block, std::string& stream) {
+    stream.clear();
+    TLineScanner lines(block);
+    std::string_view line;
+    while (lines.next(line))
+        if (!line.empty()) uuDecodeLine(line, stream);
 }
 
-std::string NewBoundary() {
-    static std::mutex Lock;
-    static std::mt19937 Generator{std::random_device{}()};
-    std::uint32_t Value;
+std::string newBoundary() {
+    static std::mutex lock;
+    static std::mt19937 generator{std::random_device{}()};
+    std::uint32_t value;
     {
-        std::lock_guard<std::mutex> Guard(Lock);
-        Value = static_cast<std::uint32_t>(Generator());
+        std::lock_guard<std::mutex> guard(lock);
+        value = static_cast<std::uint32_t>(generator());
     }
-    std::string Out = "boundary";
-    for (int Shift = 28; Shift >= 0; Shift -= 4) Out += HexDigits[Value >> Shift & 15];
-    return Out;
+    std::string out = "boundary";
+    for (int shift = 28; shift >= 0; shift -= 4) out += HexDigits[value >> shift & 15];
+    return out;
 }
 
 }  // namespace lumbrook

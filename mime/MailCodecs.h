@@ -15,73 +15,73 @@ namespace lumbrook {
 // Blanks are tab and space. TrimBlanks keeps trailing tabs on purpose: header
 // values have always been trimmed that way and stored lines depend on it.
 // The results are views into the argument.
-std::string_view TrimBlanks(std::string_view Text);
-std::string_view TrimLeftBlanks(std::string_view Text);
-std::string_view TrimRightBlanks(std::string_view Text);
+std::string_view trimBlanks(std::string_view text);
+std::string_view trimLeftBlanks(std::string_view text);
+std::string_view trimRightBlanks(std::string_view text);
 
 // Walks a text one line at a time. Only CR immediately followed by LF ends a
 // line; a lone CR or LF is an ordinary character. A last line without CR LF runs
 // to the end; a text ending in CR LF has no empty line after it.
 class TLineScanner {
   public:
-    explicit TLineScanner(std::string_view Text) : Text(Text) {}
+    explicit TLineScanner(std::string_view text) : text(text) {}
 
     // The next line without its CR LF as (Start, Length) into the text; false
     // once the text is used up (then Start is the text's length), and ever after.
-    bool Next(std::size_t& Start, std::size_t& Length);
-    bool Next(std::string_view& Line);
+    bool next(std::size_t& start, std::size_t& length);
+    bool next(std::string_view& line);
     // Offset where the next line would start.
-    std::size_t Position() const { return Pos; }
+    std::size_t position() const { return pos; }
 
   private:
-    std::string_view Text;
-    std::size_t Pos = 0;
+    std::string_view text;
+    std::size_t pos = 0;
 };
 
 // Line including its CR LF, starting at the 1-based Position. Position moves
 // past the line, or becomes -1 once the line reached the end of the text (or
 // when Position was outside the text).
-std::string_view NextLineWithBreak(std::string_view Text, std::ptrdiff_t& Position);
+std::string_view nextLineWithBreak(std::string_view text, std::ptrdiff_t& position);
 
 // Leading blanks removed, then cut to the last Width characters or prefixed with
 // Pad until at least Width characters. An empty Pad prefixes nothing.
-std::string PadLeft(std::string_view Text, int Width, std::string_view Pad);
+std::string padLeft(std::string_view text, int width, std::string_view pad);
 
 // Quoted-printable. Body mode escapes trailing blanks before CR LF and cuts lines
 // to at most 72 characters with soft breaks, never inside an escape, and always
 // ends in CR LF (empty in, empty out). Header mode also escapes blanks, CR, LF and
 // the characters " ' ( ) < > ? _ and does no line handling.
-std::string QPEncode(std::string_view Text, bool HeaderMode);
+std::string qpEncode(std::string_view text, bool headerMode);
 // Only "=" plus two upper-case hex digits is an escape and "=" CR LF a soft break;
 // any other "=" is dropped with the two characters after it, and an "=" with
 // fewer than two characters after it ends the decoding.
-std::string QPDecode(std::string_view Text);
+std::string qpDecode(std::string_view text);
 
 // Standard alphabet, "=" padding, lines of 76 characters each followed by CR LF
 // (the last, shorter one too). Dst is replaced; returns its size.
-std::size_t Base64EncodeStream(std::string_view Src, std::string& Dst);
+std::size_t base64EncodeStream(std::string_view src, std::string& dst);
 // Decodes one line, appending to Out. Characters outside the alphabet and "=" are
 // skipped; the rest form groups of four that never continue past the line; a
 // trailing incomplete group is discarded. "=" counts as zero wherever it stands;
 // a group ending in "==" gives one byte, in "=" two, otherwise three.
-void Base64DecodeLine(std::string_view Line, std::string& Out);
-std::string Base64DecodeLine(std::string_view Line);
+void base64DecodeLine(std::string_view line, std::string& out);
+std::string base64DecodeLine(std::string_view line);
 // The body rule: lines split after each CR LF, each decoded on its own.
-void Base64DecodeText(std::string_view Text, std::string& Out);
+void base64DecodeText(std::string_view text, std::string& out);
 
 // 0..63 for backquote and "!".."_", 0 for space; anything else throws
 // ELumbrookError "UUCODE message format error".
-int UUCharValue(char C);
+int uuCharValue(char c);
 // The first character gives the byte count n; the data are the next 60
 // characters when n is 45, else the rest of the line. Appends exactly n bytes
 // (missing bits count as zero), or nothing when a character read is outside the
 // alphabet or the line is empty.
-void UUDecodeLine(std::string_view Line, std::string& Out);
-std::string UUDecodeLine(std::string_view Line);
+void uuDecodeLine(std::string_view line, std::string& out);
+std::string uuDecodeLine(std::string_view line);
 // Stream is replaced by the bytes of every non-empty line of the block.
-void UUDecodeText(std::string_view Block, std::string& Stream);
+void uuDecodeText(std::string_view block, std::string& stream);
 
 // "boundary" and eight upper-case hex digits from a generator seeded once.
-std::string NewBoundary();
+std::string newBoundary();
 
 }  // namespace lumbrook

@@ -12,55 +12,55 @@ namespace lumbrook {
 namespace {
 
 // One enclosing pair of double quotes removed (a lone quote counts as a pair).
-std::string_view StripDoubleQuotes(std::string_view S) {
-    if (!S.empty() && S.front() == '"' && S.back() == '"')
-        return S.size() >= 2 ? S.substr(1, S.size() - 2) : std::string_view{};
-    return S;
+std::string_view stripDoubleQuotes(std::string_view s) {
+    if (!s.empty() && s.front() == '"' && s.back() == '"')
+        return s.size() >= 2 ? s.substr(1, s.size() - 2) : std::string_view{};
+    return s;
 }
 
 // The scan shared by FindParam and ReplaceParam over a line that ends in ";".
 // Calls Take(char) for characters that belong to the value of the wanted
 // parameter; returns the offset of the first matching "=" (npos when none).
 template <typename TTake>
-std::size_t ScanParams(std::string_view S, std::string_view ParamName, TTake&& Take) {
-    const std::string Wanted = UpperAscii(TrimBlanks(ParamName));
-    bool Quote = false, InValue = false, InParams = false, Capture = false;
-    std::size_t FirstMatch = std::string_view::npos;
-    std::string Name;
-    for (std::size_t I = 0; I < S.size(); ++I) {
-        const char C = S[I];
-        if (C == '"') Quote = !Quote;
-        if (!Quote && C == ':' && !InValue && !InParams) {
-            InValue = true;
-            Capture = false;
-        } else if (!Quote && C == ';' && (InValue || InParams)) {
-            InParams = true;
-            InValue = false;
-            Capture = false;
-            Name.clear();
-        } else if (!Quote && C == '=' && InParams) {
-            Capture = UpperAscii(TrimBlanks(Name)) == Wanted;
-            if (Capture && FirstMatch == std::string_view::npos) FirstMatch = I;
-            Name.clear();
-        } else if (Capture) {
-            Take(C);
-        } else if (InParams) {
-            Name += C;
+std::size_t scanParams(std::string_view s, std::string_view paramName, TTake&& take) {
+    const std::string wanted = upperAscii(trimBlanks(paramName));
+    bool quote = false, inValue = false, inParams = false, capture = false;
+    std::size_t firstMatch = std::string_view::npos;
+    std::string name;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c == '"') quote = !quote;
+        if (!quote && c == ':' && !inValue && !inParams) {
+            inValue = true;
+            capture = false;
+        } else if (!quote && c == ';' && (inValue || inParams)) {
+            inParams = true;
+            inValue = false;
+            capture = false;
+            name.clear();
+        } else if (!quote && c == '=' && inParams) {
+            capture = upperAscii(trimBlanks(name)) == wanted;
+            if (capture && firstMatch == std::string_view::npos) firstMatch = i;
+            name.clear();
+        } else if (capture) {
+            take(c);
+        } else if (inParams) {
+            name += c;
         }
     }
-    return FirstMatch;
+    return firstMatch;
 }
 
-std::string WithFinalSemicolon(std::string_view Line) {
-    std::string S(TrimBlanks(Line));
-    if (S.empty() || S.back() != ';') S += ';';
-    return S;
+std::string withFinalSemicolon(std::string_view line) {
+    std::string s(trimBlanks(line));
+    if (s.empty() || s.back() != ';') s += ';';
+    return s;
 }
 
 using TMediaTable = std::unordered_map<std::string, std::string>;
 
 // Used only where /etc/mime.types is missing.
-TMediaTable BuiltInMediaTypes() {
+TMediaTable builtInMediaTypes() {
     return {{"txt", "text/plain"},
             {"htm", "text/html"},
             {"html", "text/html"},
@@ -91,172 +91,172 @@ TMediaTable BuiltInMediaTypes() {
             {"eml", "message/rfc822"}};
 }
 
-TMediaTable LoadMediaTypes() {
-    TMediaTable Table;
-    std::ifstream In("/etc/mime.types");
-    std::string Line;
-    while (In && std::getline(In, Line)) {
-        if (auto Hash = Line.find('#'); Hash != std::string::npos) Line.resize(Hash);
-        std::istringstream Words(Line);
-        std::string Type, Ext;
-        if (!(Words >> Type)) continue;
-        while (Words >> Ext) {
-            for (char& C : Ext) C = LowerAscii(C);
-            Table.emplace(Ext, Type);  // the first entry of an extension wins
+TMediaTable loadMediaTypes() {
+    TMediaTable table;
+    std::ifstream in("/etc/mime.types");
+    std::string line;
+    while (in && std::getline(in, line)) {
+        if (auto hash = line.find('#'); hash != std::string::npos) line.resize(hash);
+        std::istringstream words(line);
+        std::string type, ext;
+        if (!(words >> type)) continue;
+        while (words >> ext) {
+            for (char& c : ext) c = lowerAscii(c);
+            table.emplace(ext, type);  // the first entry of an extension wins
         }
     }
-    if (Table.empty()) Table = BuiltInMediaTypes();
-    return Table;
+    if (table.empty()) table = builtInMediaTypes();
+    return table;
 }
 
 }  // namespace
 
-std::string NormalizeHeaderLine(std::string_view Line) {
-    bool InLabel = true, InQuote = false;
-    std::string Label, Value, Quoted;
-    for (std::size_t I = 0; I < Line.size(); ++I) {
-        const char C = Line[I];
-        if (C == '"' && !InLabel) {
-            InQuote = !InQuote;
-            if (InQuote)
-                Quoted.clear();
+std::string normalizeHeaderLine(std::string_view line) {
+    bool inLabel = true, inQuote = false;
+    std::string label, value, quoted;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '"' && !inLabel) {
+            inQuote = !inQuote;
+            if (inQuote)
+                quoted.clear();
             else
-                Value += Quoted;
+                value += quoted;
         }
-        if (InQuote) {
-            Quoted += C;
-        } else if (InLabel) {
-            if (Label.empty() || Label.back() == '-')
-                Label += UpperAscii(C);
-            else if (Label.size() >= 2 && Label.ends_with("-I") && UpperAscii(C) == 'D' &&
-                     I + 1 < Line.size() && Line[I + 1] == ':')
-                Label += 'D';
+        if (inQuote) {
+            quoted += c;
+        } else if (inLabel) {
+            if (label.empty() || label.back() == '-')
+                label += upperAscii(c);
+            else if (label.size() >= 2 && label.ends_with("-I") && upperAscii(c) == 'D' &&
+                     i + 1 < line.size() && line[i + 1] == ':')
+                label += 'D';
             else
-                Label += LowerAscii(C);
-            if (C == ':') {
-                InLabel = false;
-                Value.clear();
+                label += lowerAscii(c);
+            if (c == ':') {
+                inLabel = false;
+                value.clear();
             }
-        } else if (C == ' ') {
-            Value.resize(TrimRightBlanks(Value).size());
-            Value += ' ';
+        } else if (c == ' ') {
+            value.resize(trimRightBlanks(value).size());
+            value += ' ';
         } else {
-            Value += C;
+            value += c;
         }
     }
-    std::string Out(TrimBlanks(Label));
-    Out += ' ';
-    Out += TrimBlanks(Value);
-    return Out;
+    std::string out(trimBlanks(label));
+    out += ' ';
+    out += trimBlanks(value);
+    return out;
 }
 
-int FindHeaderLine(const TStringList& Lines, std::string_view Prefix, int Occurrence) {
-    int Seen = 0;
-    for (std::size_t I = 0; I < Lines.size(); ++I) {
-        const std::string& L = Lines[I];
-        if (L.size() < Prefix.size()) continue;
-        bool Match = true;
-        for (std::size_t J = 0; J < Prefix.size() && Match; ++J)
-            Match = UpperAscii(L[J]) == UpperAscii(Prefix[J]);
-        if (Match && Seen++ == Occurrence) return static_cast<int>(I);
+int findHeaderLine(const TStringList& lines, std::string_view prefix, int occurrence) {
+    int seen = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& l = lines[i];
+        if (l.size() < prefix.size()) continue;
+        bool match = true;
+        for (std::size_t j = 0; j < prefix.size() && match; ++j)
+            match = upperAscii(l[j]) == upperAscii(prefix[j]);
+        if (match && seen++ == occurrence) return static_cast<int>(i);
     }
     return -1;
 }
 
-std::string ValueBeforeParams(std::string_view Line) {
-    bool Quote = false, Collect = false;
-    std::string Value;
-    for (char C : Line) {
-        if (C == '"') Quote = !Quote;
-        if (!Quote && !Collect && C == ':') {
-            Collect = true;
+std::string valueBeforeParams(std::string_view line) {
+    bool quote = false, collect = false;
+    std::string value;
+    for (char c : line) {
+        if (c == '"') quote = !quote;
+        if (!quote && !collect && c == ':') {
+            collect = true;
             continue;
         }
-        if (!Collect) continue;
-        if (!Quote && C == ';') break;
-        Value += C;
+        if (!collect) continue;
+        if (!quote && c == ';') break;
+        value += c;
     }
-    return std::string(StripDoubleQuotes(TrimBlanks(Value)));
+    return std::string(stripDoubleQuotes(trimBlanks(value)));
 }
 
-std::string FindParam(std::string_view Line, std::string_view ParamName) {
-    std::string Result;
-    ScanParams(WithFinalSemicolon(Line), ParamName, [&Result](char C) { Result += C; });
-    return std::string(StripDoubleQuotes(TrimBlanks(Result)));
+std::string findParam(std::string_view line, std::string_view paramName) {
+    std::string result;
+    scanParams(withFinalSemicolon(line), paramName, [&result](char c) { result += c; });
+    return std::string(stripDoubleQuotes(trimBlanks(result)));
 }
 
-std::string ReplaceValue(std::string_view Line, std::string_view Value) {
-    bool Quote = false;
-    std::size_t Colon = std::string_view::npos, Semicolon = Line.size();
-    for (std::size_t I = 0; I < Line.size(); ++I) {
-        const char C = Line[I];
-        if (C == '"') Quote = !Quote;
-        if (Quote) continue;
-        if (Colon == std::string_view::npos) {
-            if (C == ':') Colon = I;
-        } else if (C == ';') {
-            Semicolon = I;
+std::string replaceValue(std::string_view line, std::string_view value) {
+    bool quote = false;
+    std::size_t colon = std::string_view::npos, semicolon = line.size();
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '"') quote = !quote;
+        if (quote) continue;
+        if (colon == std::string_view::npos) {
+            if (c == ':') colon = i;
+        } else if (c == ';') {
+            semicolon = i;
             break;
         }
     }
-    if (Colon == std::string_view::npos) return std::string(Line);
-    std::string Out(Line.substr(0, Colon + 1));
-    Out += ' ';
-    Out += TrimBlanks(Value);
-    Out += Line.substr(Semicolon);
-    return Out;
+    if (colon == std::string_view::npos) return std::string(line);
+    std::string out(line.substr(0, colon + 1));
+    out += ' ';
+    out += trimBlanks(value);
+    out += line.substr(semicolon);
+    return out;
 }
 
-std::string ReplaceParam(std::string_view Line, std::string_view ParamName,
-                         std::string_view Value) {
-    std::string S = WithFinalSemicolon(Line);
-    const std::size_t Equals = ScanParams(S, ParamName, [](char) {});
-    S.pop_back();
-    if (Equals == std::string_view::npos) {
-        std::string Out(TrimBlanks(S));
-        Out += "; ";
-        Out += TrimBlanks(ParamName);
-        Out += '=';
-        Out += TrimBlanks(Value);
-        return Out;
+std::string replaceParam(std::string_view line, std::string_view paramName,
+                         std::string_view value) {
+    std::string s = withFinalSemicolon(line);
+    const std::size_t equals = scanParams(s, paramName, [](char) {});
+    s.pop_back();
+    if (equals == std::string_view::npos) {
+        std::string out(trimBlanks(s));
+        out += "; ";
+        out += trimBlanks(paramName);
+        out += '=';
+        out += trimBlanks(value);
+        return out;
     }
     // The "=" stands outside quotes, so the quote state restarts clear after it.
-    bool Quote = false;
-    std::size_t End = S.size();
-    for (std::size_t I = Equals + 1; I < S.size(); ++I) {
-        if (S[I] == '"') Quote = !Quote;
-        if (!Quote && S[I] == ';') {
-            End = I;
+    bool quote = false;
+    std::size_t end = s.size();
+    for (std::size_t i = equals + 1; i < s.size(); ++i) {
+        if (s[i] == '"') quote = !quote;
+        if (!quote && s[i] == ';') {
+            end = i;
             break;
         }
     }
-    std::string Out = S.substr(0, Equals + 1);
-    Out += TrimBlanks(Value);
-    Out += std::string_view(S).substr(End);
-    return Out;
+    std::string out = s.substr(0, equals + 1);
+    out += trimBlanks(value);
+    out += std::string_view(s).substr(end);
+    return out;
 }
 
-std::string EncodeWordQ(std::string_view Text, std::string_view Charset) {
-    std::string Encoded = QPEncode(Text, true);
-    if (Encoded == Text) return std::string(Text);
-    std::string Out = "=?";
-    Out += Charset;
-    Out += "?Q?";
-    Out += Encoded;
-    Out += "?=";
-    return Out;
+std::string encodeWordQ(std::string_view text, std::string_view charset) {
+    std::string encoded = qpEncode(text, true);
+    if (encoded == text) return std::string(text);
+    std::string out = "=?";
+    out += charset;
+    out += "?Q?";
+    out += encoded;
+    out += "?=";
+    return out;
 }
 
-std::string MimeTypeForFile(std::string_view FileName) {
-    static const TMediaTable Table = LoadMediaTypes();
-    const std::size_t Separator = FileName.find_last_of("\\:");
-    const std::size_t Dot = FileName.rfind('.');
-    std::string Ext;
-    if (Dot != std::string_view::npos && (Separator == std::string_view::npos || Dot > Separator))
-        Ext = FileName.substr(Dot + 1);
-    for (char& C : Ext) C = LowerAscii(C);
-    if (!Ext.empty())
-        if (auto It = Table.find(Ext); It != Table.end() && !It->second.empty()) return It->second;
+std::string mimeTypeForFile(std::string_view fileName) {
+    static const TMediaTable Table = loadMediaTypes();
+    const std::size_t separator = fileName.find_last_of("\\:");
+    const std::size_t dot = fileName.rfind('.');
+    std::string ext;
+    if (dot != std::string_view::npos && (separator == std::string_view::npos || dot > separator))
+        ext = fileName.substr(dot + 1);
+    for (char& c : ext) c = lowerAscii(c);
+    if (!ext.empty())
+        if (auto it = Table.find(ext); it != Table.end() && !it->second.empty()) return it->second;
     return "application/octet-stream";
 }
 

@@ -17,37 +17,37 @@ using TStringList = std::vector<std::string>;
 // capital D), one space after the colon, runs of blanks in the value ending in a
 // space collapsed to one space, quoted strings kept as written; an unterminated
 // quoted string is dropped with the rest of the line.
-std::string NormalizeHeaderLine(std::string_view Line);
+std::string normalizeHeaderLine(std::string_view line);
 
 // Index of the Occurrence-th line (0 = first) whose start equals Prefix without
 // regard to ASCII case; -1 when there is none.
-int FindHeaderLine(const TStringList& Lines, std::string_view Prefix, int Occurrence);
+int findHeaderLine(const TStringList& lines, std::string_view prefix, int occurrence);
 
 // The text between the first colon and the first semicolon outside double
 // quotes, trimmed, with one enclosing pair of double quotes removed.
-std::string ValueBeforeParams(std::string_view Line);
+std::string valueBeforeParams(std::string_view line);
 
 // The value of the named parameter (names compared without regard to case and
 // surrounding blanks), trimmed, one enclosing pair of double quotes removed. A
 // parameter given twice yields both values joined.
-std::string FindParam(std::string_view Line, std::string_view ParamName);
+std::string findParam(std::string_view line, std::string_view paramName);
 
 // The value replaced, parameters kept; a line without a colon outside quotes is
 // returned unchanged.
-std::string ReplaceValue(std::string_view Line, std::string_view Value);
+std::string replaceValue(std::string_view line, std::string_view value);
 
 // The first parameter of that name gets the new value in place; otherwise
 // "; name=value" is appended. Values that need quotes come with them.
-std::string ReplaceParam(std::string_view Line, std::string_view ParamName, std::string_view Value);
+std::string replaceParam(std::string_view line, std::string_view paramName, std::string_view value);
 
 // Text in the header form of quoted-printable, wrapped as an encoded word only
 // when encoding changed it.
-std::string EncodeWordQ(std::string_view Text, std::string_view Charset);
+std::string encodeWordQ(std::string_view text, std::string_view charset);
 
 // Media type for the file name's extension (from its last dot after the last
 // "\" or ":"), looked up without regard to case in /etc/mime.types (first entry
 // wins; a small built-in table when that file cannot be read);
 // "application/octet-stream" when nothing is known.
-std::string MimeTypeForFile(std::string_view FileName);
+std::string mimeTypeForFile(std::string_view fileName);
 
 }  // namespace lumbrook

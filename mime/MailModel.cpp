@@ -13,447 +13,447 @@ namespace {
 constexpr std::string_view UUBeginMarker = "begin 6";
 
 // Header values that need quotes are handed over with them.
-std::string Quoted(std::string_view Text) {
-    std::string Out;
-    Out.reserve(Text.size() + 2);
-    Out += '"';
-    Out += Text;
-    Out += '"';
-    return Out;
+std::string quoted(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '"';
+    out += text;
+    out += '"';
+    return out;
 }
 
-bool IsQuoteChar(char C) {
-    return C == '"' || C == '\'';
+bool isQuoteChar(char c) {
+    return c == '"' || c == '\'';
 }
 
 // Header values given in single or double quotes lose them, but only when
 // something stands between the quotes.
-std::string StripValueQuotes(std::string Value) {
-    if (Value.size() > 2 && IsQuoteChar(Value.front()) && IsQuoteChar(Value.back()))
-        return Value.substr(1, Value.size() - 2);
-    return Value;
+std::string stripValueQuotes(std::string value) {
+    if (value.size() > 2 && isQuoteChar(value.front()) && isQuoteChar(value.back()))
+        return value.substr(1, value.size() - 2);
+    return value;
 }
 
 // Whether View lies at least partly inside the bytes of Owner.
-bool Overlaps(std::string_view View, const std::string& Owner) {
-    if (View.empty() || Owner.empty()) return false;
-    const std::less<const char*> Before;
-    const char* OwnerEnd = Owner.data() + Owner.size();
-    const char* ViewEnd = View.data() + View.size();
-    return Before(View.data(), OwnerEnd) && Before(Owner.data(), ViewEnd);
+bool overlaps(std::string_view view, const std::string& owner) {
+    if (view.empty() || owner.empty()) return false;
+    const std::less<const char*> before;
+    const char* ownerEnd = owner.data() + owner.size();
+    const char* viewEnd = view.data() + view.size();
+    return before(view.data(), ownerEnd) && before(owner.data(), viewEnd);
 }
 
 // Lines split at CR LF, CR or LF up to the first zero byte; a final line break
 // adds no empty line.
-TStringList SplitLines(std::string_view Bytes) {
-    if (auto Zero = Bytes.find('\0'); Zero != std::string_view::npos) Bytes = Bytes.substr(0, Zero);
-    TStringList Lines;
-    const std::size_t N = Bytes.size();
-    std::size_t I = 0;
-    while (I < N) {
-        std::size_t Break = I;
-        while (Break < N && Bytes[Break] != '\r' && Bytes[Break] != '\n') ++Break;
-        Lines.emplace_back(Bytes.substr(I, Break - I));
-        if (Break == N) break;
-        I = Break + 1;
-        if (Bytes[Break] == '\r' && I < N && Bytes[I] == '\n') ++I;
+TStringList splitLines(std::string_view bytes) {
+    if (auto zero = bytes.find('\0'); zero != std::string_view::npos) bytes = bytes.substr(0, zero);
+    TStringList lines;
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        std::size_t Break = i;
+        while (Break < n && bytes[Break] != '\r' && bytes[Break] != '\n') ++Break;
+        lines.emplace_back(bytes.substr(i, Break - i));
+        if (Break == n) break;
+        i = Break + 1;
+        if (bytes[Break] == '\r' && i < n && bytes[i] == '\n') ++i;
     }
-    return Lines;
+    return lines;
 }
 
 }  // namespace
 
 // The line walk of one parse, with the progress reports of the message's own parse.
 struct TMailPart::TParseCursor {
-    std::string_view Text;
-    std::string_view Tail;
-    TLineScanner Lines;
-    TMailMessage* Reporter;  // set only when the message parses itself and wants reports
-    int Total;
-    std::size_t Start = 0;
-    std::size_t Length = 0;
+    std::string_view text;
+    std::string_view tail;
+    TLineScanner lines;
+    TMailMessage* reporter;  // set only when the message parses itself and wants reports
+    int total;
+    std::size_t start = 0;
+    std::size_t length = 0;
 
-    TParseCursor(std::string_view Text, std::string_view Tail, TMailMessage* Reporter)
-        : Text(Text),
-          Tail(Tail),
-          Lines(Text),
-          Reporter(Reporter),
-          Total(static_cast<int>(Text.size() < INT_MAX ? Text.size() : INT_MAX)) {}
+    TParseCursor(std::string_view text, std::string_view tail, TMailMessage* reporter)
+        : text(text),
+          tail(tail),
+          lines(text),
+          reporter(reporter),
+          total(static_cast<int>(text.size() < INT_MAX ? text.size() : INT_MAX)) {}
 
-    std::string_view Line() const { return Text.substr(Start, Length); }
+    std::string_view line() const { return text.substr(start, length); }
 
-    bool Next() {
-        const bool Found = Lines.Next(Start, Length);
-        if (Found && Reporter) Report(Start < INT_MAX ? static_cast<int>(Start) + 1 : INT_MAX);
-        return Found;
+    bool next() {
+        const bool found = lines.next(start, length);
+        if (found && reporter) report(start < INT_MAX ? static_cast<int>(start) + 1 : INT_MAX);
+        return found;
     }
 
-    void Report(int Current) const {
-        Reporter->OnProgress(Reporter, Total, Current);
-        if (Reporter->OnProcessMessages) Reporter->OnProcessMessages();
+    void report(int current) const {
+        reporter->onProgress(reporter, total, current);
+        if (reporter->onProcessMessages) reporter->onProcessMessages();
     }
 };
 
-TMailPart* TMailSubParts::Add(std::unique_ptr<TMailPart> Part) {
-    Items.push_back(std::move(Part));
-    return Items.back().get();
+TMailPart* TMailSubParts::add(std::unique_ptr<TMailPart> part) {
+    items.push_back(std::move(part));
+    return items.back().get();
 }
 
-void TMailSubParts::Clear() {
-    for (auto& Part : Items) Part.reset();
-    Items.clear();
+void TMailSubParts::clear() {
+    for (auto& part : items) part.reset();
+    items.clear();
 }
 
 TMailPart::~TMailPart() = default;
 
-void TMailPart::ParseText(std::string_view Text, bool WithHeader) {
-    if (!OwnerMessage) throw ELumbrookError(FormatMessage(SPartWithoutOwner, Name));
-    if (auto Zero = Text.find('\0'); Zero != std::string_view::npos) Text = Text.substr(0, Zero);
+void TMailPart::parseText(std::string_view text, bool withHeader) {
+    if (!ownerMessage) throw ELumbrookError(formatMessage(SPartWithoutOwner, name));
+    if (auto zero = text.find('\0'); zero != std::string_view::npos) text = text.substr(0, zero);
     // The bodies are rewritten below; a text that lies inside them is read from a copy.
-    std::string Copy;
-    if (Overlaps(Text, RawBody) || Overlaps(Text, DecodedBody)) {
-        Copy.assign(Text);
-        Text = Copy;
+    std::string copy;
+    if (overlaps(text, rawBody) || overlaps(text, decodedBody)) {
+        copy.assign(text);
+        text = copy;
     }
-    Parse(Text, {}, WithHeader);
+    parse(text, {}, withHeader);
 }
 
-int TMailPart::Depth() const {
-    int D = 0;
-    for (const TMailPart* P = ParentPart; P && D < MaxPartDepth; P = P->ParentPart) ++D;
-    return D;
+int TMailPart::depth() const {
+    int d = 0;
+    for (const TMailPart* p = parentPart; p && d < MaxPartDepth; p = p->parentPart) ++d;
+    return d;
 }
 
-std::unique_ptr<TMailPart> TMailPart::NewChild() {
-    auto Child = std::make_unique<TMailPart>(OwnerMessage);
-    Child->ParentPart = this;
-    return Child;
+std::unique_ptr<TMailPart> TMailPart::newChild() {
+    auto child = std::make_unique<TMailPart>(ownerMessage);
+    child->parentPart = this;
+    return child;
 }
 
-void TMailPart::Parse(std::string_view Text, std::string_view Tail, bool WithHeader) {
+void TMailPart::parse(std::string_view text, std::string_view tail, bool withHeader) {
     // The old tree lives on until the new one is built: the text may lie inside it.
-    TMailSubParts OldParts = std::move(SubParts);
-    TStringList OldHeader = std::move(HeaderLines);
-    SubParts.Clear();
-    HeaderLines.clear();
-    RawBody.clear();
-    DecodedBody.clear();
-    IsDecoded = false;
-    IsEmbedded = false;
-    OwnerMessage->NeedsLocate = true;
-    OwnerMessage->ForgetParts();
+    TMailSubParts oldParts = std::move(subParts);
+    TStringList oldHeader = std::move(headerLines);
+    subParts.clear();
+    headerLines.clear();
+    rawBody.clear();
+    decodedBody.clear();
+    isDecoded = false;
+    isEmbedded = false;
+    ownerMessage->needsLocate = true;
+    ownerMessage->forgetParts();
 
-    TMailMessage* Reporter =
-        this == OwnerMessage && OwnerMessage->OnProgress ? OwnerMessage : nullptr;
-    TParseCursor Cursor(Text, Tail, Reporter);
-    if (Reporter) Cursor.Report(0);
+    TMailMessage* reporter =
+        this == ownerMessage && ownerMessage->onProgress ? ownerMessage : nullptr;
+    TParseCursor cursor(text, tail, reporter);
+    if (reporter) cursor.report(0);
 
-    if (WithHeader) {
-        while (Cursor.Next()) {
-            const std::string_view Line = Cursor.Line();
-            if (Line.empty()) break;
-            if ((Line[0] == ' ' || Line[0] == '\t') && !HeaderLines.empty()) {
-                std::string& Previous = HeaderLines.back();
-                Previous += ' ';
-                Previous += TrimLeftBlanks(Line.substr(1));
+    if (withHeader) {
+        while (cursor.next()) {
+            const std::string_view line = cursor.line();
+            if (line.empty()) break;
+            if ((line[0] == ' ' || line[0] == '\t') && !headerLines.empty()) {
+                std::string& previous = headerLines.back();
+                previous += ' ';
+                previous += trimLeftBlanks(line.substr(1));
             } else {
-                HeaderLines.emplace_back(Line);
+                headerLines.emplace_back(line);
             }
         }
-        for (std::string& Line : HeaderLines) Line = NormalizeHeaderLine(Line);
+        for (std::string& line : headerLines) line = normalizeHeaderLine(line);
     }
 
-    enum { Single, Multipart, UUCandidate } Kind = Single;
-    std::string Delimiter;
-    std::string Boundary;
-    if (Depth() < MaxPartDepth) {
-        if (LowerAscii(HeaderValue("Content-Type").substr(0, 10)) == "multipart/") {
-            Kind = Multipart;
-            Boundary = BoundaryParam();
-            Delimiter = "--" + Boundary;
-        } else if (!HasHeader("Content-Type")) {
-            Kind = UUCandidate;
+    enum { Single, Multipart, UUCandidate } kind = Single;
+    std::string delimiter;
+    std::string boundary;
+    if (depth() < MaxPartDepth) {
+        if (lowerAscii(headerValue("Content-Type").substr(0, 10)) == "multipart/") {
+            kind = Multipart;
+            boundary = boundaryParam();
+            delimiter = "--" + boundary;
+        } else if (!hasHeader("Content-Type")) {
+            kind = UUCandidate;
         }
     }
 
     // The preamble: for a single part its whole body.
-    bool Taken = false, Stopped = false;
-    std::size_t First = 0;
-    if (Kind == Single && !Reporter) {
+    bool taken = false, stopped = false;
+    std::size_t first = 0;
+    if (kind == Single && !reporter) {
         // Nothing to look for in the lines: take the rest at once.
-        First = Cursor.Lines.Position();
-        Taken = First < Text.size();
+        first = cursor.lines.position();
+        taken = first < text.size();
     } else {
-        while (Cursor.Next()) {
-            const std::string_view Line = Cursor.Line();
-            if ((Kind == Multipart && Line.starts_with(Delimiter)) ||
-                (Kind == UUCandidate && Line.starts_with(UUBeginMarker))) {
-                Stopped = true;
+        while (cursor.next()) {
+            const std::string_view line = cursor.line();
+            if ((kind == Multipart && line.starts_with(delimiter)) ||
+                (kind == UUCandidate && line.starts_with(UUBeginMarker))) {
+                stopped = true;
                 break;
             }
-            if (!Taken) {
-                Taken = true;
-                First = Cursor.Start;
+            if (!taken) {
+                taken = true;
+                first = cursor.start;
             }
         }
     }
-    if (Taken) {
-        if (Stopped) {
-            RawBody.assign(Text.substr(First, Cursor.Start - First));
+    if (taken) {
+        if (stopped) {
+            rawBody.assign(text.substr(first, cursor.start - first));
         } else {
-            RawBody.reserve(Text.size() - First + Tail.size());
-            RawBody.assign(Text.substr(First));
-            RawBody.append(Tail);
+            rawBody.reserve(text.size() - first + tail.size());
+            rawBody.assign(text.substr(first));
+            rawBody.append(tail);
         }
     }
 
-    if (Stopped && Kind == Multipart) ParseMultipart(Cursor, Boundary);
-    if (Stopped && Kind == UUCandidate) ParseUUEncoded(Cursor);
-    if (Reporter) Cursor.Report(Cursor.Total);
+    if (stopped && kind == Multipart) parseMultipart(cursor, boundary);
+    if (stopped && kind == UUCandidate) parseUuEncoded(cursor);
+    if (reporter) cursor.report(cursor.total);
 }
 
-void TMailPart::ParseMultipart(TParseCursor& Cursor, std::string_view Boundary) {
-    const std::string Delimiter = "--" + std::string(Boundary);
-    const std::string Closing = Delimiter + "--";
-    const std::string_view Text = Cursor.Text;
-    auto AddChild = [&](std::string_view ChildText, std::string_view ChildTail) {
-        auto Child = NewChild();
-        Child->Parse(ChildText, ChildTail, true);
-        Child->ParentBoundary = Boundary;
-        SubParts.Add(std::move(Child));
+void TMailPart::parseMultipart(TParseCursor& cursor, std::string_view boundary) {
+    const std::string delimiter = "--" + std::string(boundary);
+    const std::string closing = delimiter + "--";
+    const std::string_view text = cursor.text;
+    auto addChild = [&](std::string_view childText, std::string_view childTail) {
+        auto child = newChild();
+        child->parse(childText, childTail, true);
+        child->parentBoundary = boundary;
+        subParts.add(std::move(child));
     };
     // The line that ended the preamble opens the first part, whatever it is.
-    bool Collecting = false;
-    std::size_t First = 0;
-    while (Cursor.Next()) {
-        const std::string_view Line = Cursor.Line();
-        if (Line.size() >= 2 && Line[0] == '-' && Line[1] == '-') {
-            const bool IsClosing = Line.starts_with(Closing);
-            if (IsClosing || Line.starts_with(Delimiter)) {
+    bool collecting = false;
+    std::size_t first = 0;
+    while (cursor.next()) {
+        const std::string_view line = cursor.line();
+        if (line.size() >= 2 && line[0] == '-' && line[1] == '-') {
+            const bool isClosing = line.starts_with(closing);
+            if (isClosing || line.starts_with(delimiter)) {
                 // Every line but the first follows a CR LF, which ends the part before it.
-                if (Collecting)
-                    AddChild(Text.substr(First, Cursor.Start - 2 - First),
-                             Text.substr(Cursor.Start - 2, 2));
-                Collecting = false;
-                if (IsClosing) return;
+                if (collecting)
+                    addChild(text.substr(first, cursor.start - 2 - first),
+                             text.substr(cursor.start - 2, 2));
+                collecting = false;
+                if (isClosing) return;
                 continue;
             }
         }
-        if (!Collecting) {
-            Collecting = true;
-            First = Cursor.Start;
+        if (!collecting) {
+            collecting = true;
+            first = cursor.start;
         }
     }
     // No closing delimiter: the last part still counts, as if one stood at the end.
-    if (Collecting) AddChild(Text.substr(First), Cursor.Tail);
+    if (collecting) addChild(text.substr(first), cursor.tail);
 }
 
-void TMailPart::ParseUUEncoded(TParseCursor& Cursor) {
-    const std::string_view Text = Cursor.Text;
-    std::string Boundary, FileName;
-    bool HavePending = false, AtBegin = true, AtEnd = false, Armed = true;
-    std::size_t PendingStart = 0;
+void TMailPart::parseUuEncoded(TParseCursor& cursor) {
+    const std::string_view text = cursor.text;
+    std::string boundary, fileName;
+    bool havePending = false, atBegin = true, atEnd = false, armed = true;
+    std::size_t pendingStart = 0;
     // The cursor stands on the first begin line.
     while (true) {
-        const std::string_view Line = Cursor.Line();
-        if (AtBegin) {
-            if (Boundary.empty()) ConvertToMultipart(Boundary);
-            HavePending = false;
-            AtBegin = false;
-            FileName = TrimBlanks(Line.size() > 10 ? Line.substr(10, 999) : std::string_view{});
-        } else if (AtEnd) {
-            const std::string_view Block =
-                HavePending ? Text.substr(PendingStart, Cursor.Start - 2 - PendingStart)
+        const std::string_view line = cursor.line();
+        if (atBegin) {
+            if (boundary.empty()) convertToMultipart(boundary);
+            havePending = false;
+            atBegin = false;
+            fileName = trimBlanks(line.size() > 10 ? line.substr(10, 999) : std::string_view{});
+        } else if (atEnd) {
+            const std::string_view block =
+                havePending ? text.substr(pendingStart, cursor.start - 2 - pendingStart)
                             : std::string_view{};
-            AddUUAttachment(Block, FileName, Boundary);
-            HavePending = false;
-            AtEnd = false;
-        } else if (!HavePending) {
-            HavePending = true;
-            PendingStart = Cursor.Start;
+            addUuAttachment(block, fileName, boundary);
+            havePending = false;
+            atEnd = false;
+        } else if (!havePending) {
+            havePending = true;
+            pendingStart = cursor.start;
         }
-        if (!Cursor.Next()) break;
-        const std::string_view Next = Cursor.Line();
-        if (Next.starts_with("be")) {
-            AtBegin = Next.starts_with(UUBeginMarker);
-            Armed = true;
+        if (!cursor.next()) break;
+        const std::string_view next = cursor.line();
+        if (next.starts_with("be")) {
+            atBegin = next.starts_with(UUBeginMarker);
+            armed = true;
         }
-        if (!AtBegin && Armed && Next.starts_with("end")) {
-            AtEnd = true;
-            Armed = false;
+        if (!atBegin && armed && next.starts_with("end")) {
+            atEnd = true;
+            armed = false;
         }
     }
 }
 
-void TMailPart::ConvertToMultipart(std::string& Boundary) {
-    Boundary = NewBoundary();
-    auto Text = NewChild();
-    const std::string Encoded = QPEncode(RawBody, false);
-    Text->Parse(Encoded, {}, false);
-    Text->ParentBoundary = Boundary;
-    Text->SetHeaderValue("Content-Type", "text/plain");
-    Text->SetHeaderParam("Content-Type", "charset", Quoted(OwnerMessage->Charset));
-    Text->SetHeaderValue("Content-Transfer-Encoding", "quoted-printable");
-    SubParts.Add(std::move(Text));
-    SetHeaderValue("Content-Type", "");
-    SetHeaderValue("Content-Type", "multipart/mixed");
-    SetHeaderParam("Content-Type", "boundary", Quoted(Boundary));
+void TMailPart::convertToMultipart(std::string& boundary) {
+    boundary = newBoundary();
+    auto text = newChild();
+    const std::string encoded = qpEncode(rawBody, false);
+    text->parse(encoded, {}, false);
+    text->parentBoundary = boundary;
+    text->setHeaderValue("Content-Type", "text/plain");
+    text->setHeaderParam("Content-Type", "charset", quoted(ownerMessage->charset));
+    text->setHeaderValue("Content-Transfer-Encoding", "quoted-printable");
+    subParts.add(std::move(text));
+    setHeaderValue("Content-Type", "");
+    setHeaderValue("Content-Type", "multipart/mixed");
+    setHeaderParam("Content-Type", "boundary", quoted(boundary));
 }
 
-void TMailPart::AddUUAttachment(std::string_view Block, std::string_view FileName,
-                                std::string_view Boundary) {
-    auto Part = NewChild();
-    UUDecodeText(Block, Part->DecodedBody);
-    Part->SetHeaderValue("Content-Type", MimeTypeForFile(FileName));
-    Part->EncodeBodyBase64();
-    Part->ParentBoundary = Boundary;
-    Part->SetHeaderValue("Content-Transfer-Encoding", "base64");
-    Part->SetHeaderValue("Content-Disposition", "attachment");
-    const std::string Name = Quoted(EncodeWordQ(FileName, OwnerMessage->Charset));
-    Part->SetHeaderParam("Content-Type", "name", Name);
-    Part->SetHeaderParam("Content-Disposition", "filename", Name);
-    Part->SetHeaderValue("X-Lumbrook-Attachment", Name);
-    Part->SetHeaderParam("X-Lumbrook-Attachment", "embedded", "no");
-    SubParts.Add(std::move(Part));
+void TMailPart::addUuAttachment(std::string_view block, std::string_view fileName,
+                                std::string_view boundary) {
+    auto part = newChild();
+    uuDecodeText(block, part->decodedBody);
+    part->setHeaderValue("Content-Type", mimeTypeForFile(fileName));
+    part->encodeBodyBase64();
+    part->parentBoundary = boundary;
+    part->setHeaderValue("Content-Transfer-Encoding", "base64");
+    part->setHeaderValue("Content-Disposition", "attachment");
+    const std::string name = quoted(encodeWordQ(fileName, ownerMessage->charset));
+    part->setHeaderParam("Content-Type", "name", name);
+    part->setHeaderParam("Content-Disposition", "filename", name);
+    part->setHeaderValue("X-Lumbrook-Attachment", name);
+    part->setHeaderParam("X-Lumbrook-Attachment", "embedded", "no");
+    subParts.add(std::move(part));
 }
 
-std::string TMailPart::HeaderValue(std::string_view FieldName) const {
-    const int Index = FindHeaderLine(HeaderLines, std::string(FieldName) + ":", 0);
-    if (Index < 0) return {};
-    return StripValueQuotes(std::string(TrimBlanks(ValueBeforeParams(HeaderLines[Index]))));
+std::string TMailPart::headerValue(std::string_view fieldName) const {
+    const int index = findHeaderLine(headerLines, std::string(fieldName) + ":", 0);
+    if (index < 0) return {};
+    return stripValueQuotes(std::string(trimBlanks(valueBeforeParams(headerLines[index]))));
 }
 
-std::string TMailPart::HeaderParam(std::string_view FieldName, std::string_view ParamName) const {
-    const int Index = FindHeaderLine(HeaderLines, std::string(FieldName) + ":", 0);
-    if (Index < 0) return {};
-    return StripValueQuotes(std::string(TrimBlanks(FindParam(HeaderLines[Index], ParamName))));
+std::string TMailPart::headerParam(std::string_view fieldName, std::string_view paramName) const {
+    const int index = findHeaderLine(headerLines, std::string(fieldName) + ":", 0);
+    if (index < 0) return {};
+    return stripValueQuotes(std::string(trimBlanks(findParam(headerLines[index], paramName))));
 }
 
-void TMailPart::SetHeaderValue(std::string_view FieldName, std::string_view Value) {
-    int Index = FindHeaderLine(HeaderLines, std::string(FieldName) + ":", 0);
-    if (Value.empty()) {
-        if (Index >= 0) HeaderLines.erase(HeaderLines.begin() + Index);
+void TMailPart::setHeaderValue(std::string_view fieldName, std::string_view value) {
+    int index = findHeaderLine(headerLines, std::string(fieldName) + ":", 0);
+    if (value.empty()) {
+        if (index >= 0) headerLines.erase(headerLines.begin() + index);
         return;
     }
-    if (Index < 0) {
-        HeaderLines.push_back(std::string(FieldName) + ": ");
-        Index = static_cast<int>(HeaderLines.size()) - 1;
+    if (index < 0) {
+        headerLines.push_back(std::string(fieldName) + ": ");
+        index = static_cast<int>(headerLines.size()) - 1;
     }
-    HeaderLines[Index] = ReplaceValue(HeaderLines[Index], Value);
+    headerLines[index] = replaceValue(headerLines[index], value);
 }
 
-void TMailPart::SetHeaderParam(std::string_view FieldName, std::string_view ParamName,
-                               std::string_view Value) {
-    int Index = FindHeaderLine(HeaderLines, std::string(FieldName) + ":", 0);
-    if (Index < 0) {
-        HeaderLines.push_back(std::string(FieldName) + ": ");
-        Index = static_cast<int>(HeaderLines.size()) - 1;
+void TMailPart::setHeaderParam(std::string_view fieldName, std::string_view paramName,
+                               std::string_view value) {
+    int index = findHeaderLine(headerLines, std::string(fieldName) + ":", 0);
+    if (index < 0) {
+        headerLines.push_back(std::string(fieldName) + ": ");
+        index = static_cast<int>(headerLines.size()) - 1;
     }
-    HeaderLines[Index] = ReplaceParam(HeaderLines[Index], ParamName, Value);
+    headerLines[index] = replaceParam(headerLines[index], paramName, value);
 }
 
-bool TMailPart::HasHeader(std::string_view FieldName) const {
-    return FindHeaderLine(HeaderLines, std::string(FieldName) + ":", 0) >= 0;
+bool TMailPart::hasHeader(std::string_view fieldName) const {
+    return findHeaderLine(headerLines, std::string(fieldName) + ":", 0) >= 0;
 }
 
-std::string TMailPart::MediaType() const {
-    return LowerAscii(HeaderValue("Content-Type"));
+std::string TMailPart::mediaType() const {
+    return lowerAscii(headerValue("Content-Type"));
 }
 
-std::string TMailPart::BoundaryParam() const {
-    return HeaderParam("Content-Type", "boundary");
+std::string TMailPart::boundaryParam() const {
+    return headerParam("Content-Type", "boundary");
 }
 
-bool TMailPart::DecodeBody() {
-    if (IsDecoded) return true;
-    IsDecoded = true;
-    if (RawBody.empty()) return true;
-    DecodedBody.clear();
-    const std::string Encoding = LowerAscii(HeaderValue("Content-Transfer-Encoding"));
-    if (Encoding == "quoted-printable") {
-        DecodedBody = QPDecode(RawBody);
-    } else if (Encoding == "base64") {
-        Base64DecodeText(RawBody, DecodedBody);
-    } else if (Encoding == "uucode" || Encoding == "x-uuencode") {
-        TLineScanner Lines(RawBody);
-        std::string_view Line;
-        while (Lines.Next(Line)) UUDecodeLine(TrimBlanks(Line), DecodedBody);
-        EncodeBodyBase64();
+bool TMailPart::decodeBody() {
+    if (isDecoded) return true;
+    isDecoded = true;
+    if (rawBody.empty()) return true;
+    decodedBody.clear();
+    const std::string encoding = lowerAscii(headerValue("Content-Transfer-Encoding"));
+    if (encoding == "quoted-printable") {
+        decodedBody = qpDecode(rawBody);
+    } else if (encoding == "base64") {
+        base64DecodeText(rawBody, decodedBody);
+    } else if (encoding == "uucode" || encoding == "x-uuencode") {
+        TLineScanner lines(rawBody);
+        std::string_view line;
+        while (lines.next(line)) uuDecodeLine(trimBlanks(line), decodedBody);
+        encodeBodyBase64();
     } else {
-        DecodedBody = RawBody;
+        decodedBody = rawBody;
     }
     return true;
 }
 
-void TMailPart::EncodeBodyBase64() {
-    Base64EncodeStream(DecodedBody, RawBody);
-    SetHeaderValue("Content-Transfer-Encoding", "base64");
+void TMailPart::encodeBodyBase64() {
+    base64EncodeStream(decodedBody, rawBody);
+    setHeaderValue("Content-Transfer-Encoding", "base64");
 }
 
 TMailMessage::TMailMessage() : TMailPart(this) {}
 
 TMailMessage::~TMailMessage() = default;
 
-void TMailMessage::ForgetParts() {
-    Attachments.Clear();
-    TextPart = HtmlPart = MixedPart = RelatedPart = AlternativePart = nullptr;
+void TMailMessage::forgetParts() {
+    attachments.clear();
+    textPart = htmlPart = mixedPart = relatedPart = alternativePart = nullptr;
 }
 
-bool TMailMessage::TakeAsBody(TMailPart* Part, std::string_view Type) {
-    bool Taken = false;
-    if (!TextPart && (Type == "text/plain" || Type == "text")) {
-        Part->DecodeBody();
-        if (!Part->DecodedBody.empty()) {
-            TextPart = Part;
-            TextLines = SplitLines(Part->DecodedBody);
-            Taken = true;
+bool TMailMessage::takeAsBody(TMailPart* part, std::string_view type) {
+    bool taken = false;
+    if (!textPart && (type == "text/plain" || type == "text")) {
+        part->decodeBody();
+        if (!part->decodedBody.empty()) {
+            textPart = part;
+            textLines = splitLines(part->decodedBody);
+            taken = true;
         }
     }
-    if (!HtmlPart && Type == "text/html") {
-        Part->DecodeBody();
-        if (!Part->DecodedBody.empty()) {
-            HtmlPart = Part;
-            HtmlLines = SplitLines(Part->DecodedBody);
-            Taken = true;
+    if (!htmlPart && type == "text/html") {
+        part->decodeBody();
+        if (!part->decodedBody.empty()) {
+            htmlPart = part;
+            htmlLines = splitLines(part->decodedBody);
+            taken = true;
         }
     }
-    return Taken;
+    return taken;
 }
 
-void TMailMessage::LocateBodies() {
-    if (!NeedsLocate) return;
-    ForgetParts();
-    TextLines.clear();
-    HtmlLines.clear();
-    NeedsLocate = false;
+void TMailMessage::locateBodies() {
+    if (!needsLocate) return;
+    forgetParts();
+    textLines.clear();
+    htmlLines.clear();
+    needsLocate = false;
 
     // Pre-order walk with an explicit stack; the tree's depth is bounded anyway.
-    std::vector<TMailPart*> Pending{this};
-    while (!Pending.empty()) {
-        TMailPart* P = Pending.back();
-        Pending.pop_back();
-        for (std::size_t I = P->SubParts.Count(); I-- > 0;)
-            Pending.push_back(P->SubParts.PartAt(I));
+    std::vector<TMailPart*> pending{this};
+    while (!pending.empty()) {
+        TMailPart* p = pending.back();
+        pending.pop_back();
+        for (std::size_t i = p->subParts.count(); i-- > 0;)
+            pending.push_back(p->subParts.partAt(i));
 
-        const std::string T = P->MediaType();
-        TMailPart* Parent = P->ParentPart;
-        const bool IsMessage = P == this;
-        const bool NoSubParts = P->SubParts.Empty();
-        if (!MixedPart && T == "multipart/mixed") {
-            MixedPart = P;
-        } else if (!RelatedPart && T == "multipart/related") {
-            RelatedPart = P;
-        } else if (!AlternativePart && T == "multipart/alternative") {
-            AlternativePart = P;
-        } else if (IsMessage && (T.starts_with("text/") || T == "text") && NoSubParts &&
-                   TakeAsBody(P, T)) {
-        } else if (IsMessage && T.empty() && NoSubParts && TakeAsBody(P, "text/plain")) {
-        } else if (Parent && Parent == MixedPart && !AlternativePart && TakeAsBody(P, T)) {
-        } else if (Parent && Parent == RelatedPart && TakeAsBody(P, T)) {
-        } else if (Parent && Parent == AlternativePart && TakeAsBody(P, T)) {
-        } else if (NoSubParts) {
-            P->IsEmbedded = Parent && Parent == RelatedPart;
-            Attachments.Add(P);
+        const std::string t = p->mediaType();
+        TMailPart* parent = p->parentPart;
+        const bool isMessage = p == this;
+        const bool noSubParts = p->subParts.empty();
+        if (!mixedPart && t == "multipart/mixed") {
+            mixedPart = p;
+        } else if (!relatedPart && t == "multipart/related") {
+            relatedPart = p;
+        } else if (!alternativePart && t == "multipart/alternative") {
+            alternativePart = p;
+        } else if (isMessage && (t.starts_with("text/") || t == "text") && noSubParts &&
+                   takeAsBody(p, t)) {
+        } else if (isMessage && t.empty() && noSubParts && takeAsBody(p, "text/plain")) {
+        } else if (parent && parent == mixedPart && !alternativePart && takeAsBody(p, t)) {
+        } else if (parent && parent == relatedPart && takeAsBody(p, t)) {
+        } else if (parent && parent == alternativePart && takeAsBody(p, t)) {
+        } else if (noSubParts) {
+            p->isEmbedded = parent && parent == relatedPart;
+            attachments.add(p);
         }
     }
 }

@@ -30,16 +30,16 @@ inline constexpr int MaxPartDepth = 64;
 // A list of parts that owns none of them.
 class TMailPartList {
   public:
-    TMailPart* PartAt(std::size_t Index) const { return Items.at(Index); }
-    std::size_t Count() const { return Items.size(); }
-    bool Empty() const { return Items.empty(); }
-    void Add(TMailPart* Part) { Items.push_back(Part); }
-    void Clear() { Items.clear(); }
-    auto begin() const { return Items.begin(); }
-    auto end() const { return Items.end(); }
+    TMailPart* partAt(std::size_t index) const { return items.at(index); }
+    std::size_t count() const { return items.size(); }
+    bool empty() const { return items.empty(); }
+    void add(TMailPart* part) { items.push_back(part); }
+    void clear() { items.clear(); }
+    auto begin() const { return items.begin(); }
+    auto end() const { return items.end(); }
 
   private:
-    std::vector<TMailPart*> Items;
+    std::vector<TMailPart*> items;
 };
 
 // The child parts of a part, owned by it.
@@ -48,123 +48,123 @@ class TMailSubParts {
     TMailSubParts() = default;
     TMailSubParts(TMailSubParts&&) = default;
     TMailSubParts& operator=(TMailSubParts&&) = default;
-    ~TMailSubParts() { Clear(); }
+    ~TMailSubParts() { clear(); }
 
-    TMailPart* PartAt(std::size_t Index) const { return Items.at(Index).get(); }
-    std::size_t Count() const { return Items.size(); }
-    bool Empty() const { return Items.empty(); }
-    TMailPart* Add(std::unique_ptr<TMailPart> Part);
+    TMailPart* partAt(std::size_t index) const { return items.at(index).get(); }
+    std::size_t count() const { return items.size(); }
+    bool empty() const { return items.empty(); }
+    TMailPart* add(std::unique_ptr<TMailPart> part);
     // Destroys the parts in list order.
-    void Clear();
+    void clear();
 
   private:
-    std::vector<std::unique_ptr<TMailPart>> Items;
+    std::vector<std::unique_ptr<TMailPart>> items;
 };
 
 // Kept for the message's recipient lists; addresses are not parsed here.
 class TMailRecipients {
   public:
-    TMailRecipients(TMailMessage* Owner, std::string HeaderLabel)
-        : Owner(Owner), HeaderLabel(std::move(HeaderLabel)) {}
+    TMailRecipients(TMailMessage* owner, std::string headerLabel)
+        : owner(owner), headerLabel(std::move(headerLabel)) {}
 
-    TMailMessage* Owner;
-    std::string HeaderLabel;  // "To", "Cc" or "Bcc"
-    TStringList Names;
-    TStringList Addresses;
-    int ItemIndex = -1;
+    TMailMessage* owner;
+    std::string headerLabel;  // "To", "Cc" or "Bcc"
+    TStringList names;
+    TStringList addresses;
+    int itemIndex = -1;
 };
 
 class TMailPart {
   public:
     // A part made for a message can parse on its own; one without refuses to.
-    explicit TMailPart(TMailMessage* Owner = nullptr) : OwnerMessage(Owner) {}
+    explicit TMailPart(TMailMessage* owner = nullptr) : ownerMessage(owner) {}
     TMailPart(const TMailPart&) = delete;
     TMailPart& operator=(const TMailPart&) = delete;
     virtual ~TMailPart();
 
     // Shown in the error of a part that is not part of a message.
-    std::string Name;
-    TStringList HeaderLines;
-    std::string RawBody;      // still transfer-encoded
-    std::string DecodedBody;  // filled by DecodeBody
-    std::string ParentBoundary;
-    TMailMessage* OwnerMessage = nullptr;
-    TMailSubParts SubParts;
-    TMailPart* ParentPart = nullptr;
-    bool IsDecoded = false;
-    bool IsEmbedded = false;
+    std::string name;
+    TStringList headerLines;
+    std::string rawBody;      // still transfer-encoded
+    std::string decodedBody;  // filled by DecodeBody
+    std::string parentBoundary;
+    TMailMessage* ownerMessage = nullptr;
+    TMailSubParts subParts;
+    TMailPart* parentPart = nullptr;
+    bool isDecoded = false;
+    bool isEmbedded = false;
 
-    void LoadText(std::string_view Text) { ParseText(Text, true); }
+    void loadText(std::string_view text) { parseText(text, true); }
     // Rebuilds header, raw body and sub-parts from Text (up to its first zero
     // byte). Throws ELumbrookError when the part has no owner message.
-    void ParseText(std::string_view Text, bool WithHeader);
+    void parseText(std::string_view text, bool withHeader);
 
-    std::string HeaderValue(std::string_view FieldName) const;
-    std::string HeaderParam(std::string_view FieldName, std::string_view ParamName) const;
-    void SetHeaderValue(std::string_view FieldName, std::string_view Value);
-    void SetHeaderParam(std::string_view FieldName, std::string_view ParamName,
-                        std::string_view Value);
-    bool HasHeader(std::string_view FieldName) const;
-    std::string MediaType() const;
-    std::string BoundaryParam() const;
+    std::string headerValue(std::string_view fieldName) const;
+    std::string headerParam(std::string_view fieldName, std::string_view paramName) const;
+    void setHeaderValue(std::string_view fieldName, std::string_view value);
+    void setHeaderParam(std::string_view fieldName, std::string_view paramName,
+                        std::string_view value);
+    bool hasHeader(std::string_view fieldName) const;
+    std::string mediaType() const;
+    std::string boundaryParam() const;
 
     // Fills DecodedBody from RawBody once per parse; always true.
-    bool DecodeBody();
-    void EncodeBodyBase64();
+    bool decodeBody();
+    void encodeBodyBase64();
 
   private:
     // Text is the part's own text; Tail the bytes right after it (the CR LF before
     // the next delimiter line) that still belong to a body running to its end.
-    void Parse(std::string_view Text, std::string_view Tail, bool WithHeader);
-    int Depth() const;
+    void parse(std::string_view text, std::string_view tail, bool withHeader);
+    int depth() const;
     struct TParseCursor;
-    void ParseMultipart(TParseCursor& Cursor, std::string_view Boundary);
-    void ParseUUEncoded(TParseCursor& Cursor);
-    void ConvertToMultipart(std::string& Boundary);
-    void AddUUAttachment(std::string_view Block, std::string_view FileName,
-                         std::string_view Boundary);
-    std::unique_ptr<TMailPart> NewChild();
+    void parseMultipart(TParseCursor& cursor, std::string_view boundary);
+    void parseUuEncoded(TParseCursor& cursor);
+    void convertToMultipart(std::string& boundary);
+    void addUuAttachment(std::string_view block, std::string_view fileName,
+                         std::string_view boundary);
+    std::unique_ptr<TMailPart> newChild();
 };
 
 enum TEncodingType : std::uint8_t { etBase64 = 0, etQuotedPrintable = 1, etNoEncoding = 2 };
 enum TEmbedMethod : std::uint8_t { emContentID = 0, emContentLocation = 1 };
 
-using TProgressEvent = std::function<void(TMailMessage* Sender, int Total, int Current)>;
+using TProgressEvent = std::function<void(TMailMessage* sender, int total, int current)>;
 
 class TMailMessage : public TMailPart {
   public:
     TMailMessage();
     ~TMailMessage() override;
 
-    TMailPartList Attachments;
-    TStringList TextLines;
-    TStringList HtmlLines;
-    TMailPart* TextPart = nullptr;
-    TMailPart* HtmlPart = nullptr;
-    TMailPart* MixedPart = nullptr;
-    TMailPart* RelatedPart = nullptr;
-    TMailPart* AlternativePart = nullptr;
-    std::string Charset = "iso-8859-1";
-    TProgressEvent OnProgress;
+    TMailPartList attachments;
+    TStringList textLines;
+    TStringList htmlLines;
+    TMailPart* textPart = nullptr;
+    TMailPart* htmlPart = nullptr;
+    TMailPart* mixedPart = nullptr;
+    TMailPart* relatedPart = nullptr;
+    TMailPart* alternativePart = nullptr;
+    std::string charset = "iso-8859-1";
+    TProgressEvent onProgress;
     // Run after each progress report; a user interface lets its pending events
     // run here. Unset, nothing happens.
-    std::function<void()> OnProcessMessages;
-    TMailRecipients ToList{this, "To"};
-    TMailRecipients CcList{this, "Cc"};
-    TMailRecipients BccList{this, "Bcc"};
-    TEncodingType TextEncoding = etQuotedPrintable;
-    TEncodingType AttachEncoding = etBase64;
-    TEmbedMethod EmbedMethod = emContentLocation;
-    std::string ContentLocationBase = "http://localhost/";
-    bool NeedsLocate = false;
+    std::function<void()> onProcessMessages;
+    TMailRecipients toList{this, "To"};
+    TMailRecipients ccList{this, "Cc"};
+    TMailRecipients bccList{this, "Bcc"};
+    TEncodingType textEncoding = etQuotedPrintable;
+    TEncodingType attachEncoding = etBase64;
+    TEmbedMethod embedMethod = emContentLocation;
+    std::string contentLocationBase = "http://localhost/";
+    bool needsLocate = false;
 
-    void LocateBodies();
+    void locateBodies();
 
   private:
     friend class TMailPart;
     // Every parse in the tree drops the references into the old tree.
-    void ForgetParts();
-    bool TakeAsBody(TMailPart* Part, std::string_view Type);
+    void forgetParts();
+    bool takeAsBody(TMailPart* part, std::string_view type);
 };
 
 }  // namespace lumbrook

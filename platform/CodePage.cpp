@@ -21,11 +21,11 @@ constexpr char32_t ReplacementChar = 0xFFFD;
 constexpr std::string_view DefaultCodePageName = "CP1252";
 const iconv_t NoIconv = reinterpret_cast<iconv_t>(-1);
 
-bool IsUtf8Name(std::string_view name) {
-    return EqualsNoCase(name, "UTF-8") || EqualsNoCase(name, "UTF8");
+bool isUtf8Name(std::string_view name) {
+    return equalsNoCase(name, "UTF-8") || equalsNoCase(name, "UTF8");
 }
 
-std::optional<int> ParseNumber(std::string_view digits) {
+std::optional<int> parseNumber(std::string_view digits) {
     if (digits.empty() || digits.size() > 9) return std::nullopt;
     int n = 0;
     for (char c : digits) {
@@ -36,27 +36,27 @@ std::optional<int> ParseNumber(std::string_view digits) {
 }
 
 // The Windows code page number an iconv name stands for, 0 when it is none.
-int CodePageNumberOf(std::string_view name) {
-    if (IsUtf8Name(name)) return 65001;
+int codePageNumberOf(std::string_view name) {
+    if (isUtf8Name(name)) return 65001;
     for (std::string_view prefix : {std::string_view("CP"), std::string_view("WINDOWS-")}) {
-        if (name.size() > prefix.size() && EqualsNoCase(name.substr(0, prefix.size()), prefix)) {
-            if (auto n = ParseNumber(name.substr(prefix.size()))) return *n;
+        if (name.size() > prefix.size() && equalsNoCase(name.substr(0, prefix.size()), prefix)) {
+            if (auto n = parseNumber(name.substr(prefix.size()))) return *n;
         }
     }
     return 0;
 }
 
-std::string_view Trim(std::string_view s) {
+std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
     return s;
 }
 
 // LUMBROOK_CODEPAGE as an iconv name: a number N is "CPN" (65001 is UTF-8).
-std::string CodePageNameFromSetting(std::string_view setting) {
-    setting = Trim(setting);
+std::string codePageNameFromSetting(std::string_view setting) {
+    setting = trim(setting);
     if (setting.empty()) return std::string(DefaultCodePageName);
-    if (auto n = ParseNumber(setting)) {
+    if (auto n = parseNumber(setting)) {
         if (*n == 65001) return "UTF-8";
         return "CP" + std::to_string(*n);
     }
@@ -66,7 +66,7 @@ std::string CodePageNameFromSetting(std::string_view setting) {
 // Decodes one strictly valid UTF-8 sequence at pos (no overlong forms, no
 // surrogates, nothing past U+10FFFF) and advances past it; on anything else
 // returns nothing and advances by one byte.
-std::optional<char32_t> DecodeUtf8(std::string_view s, std::size_t& pos) {
+std::optional<char32_t> decodeUtf8(std::string_view s, std::size_t& pos) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
     unsigned char b0 = byte(pos);
     if (b0 < 0x80) {
@@ -107,13 +107,13 @@ std::optional<char32_t> DecodeUtf8(std::string_view s, std::size_t& pos) {
 }
 
 // Length of the valid UTF-8 sequence at pos, or 1 when there is none.
-std::size_t Utf8SequenceLength(std::string_view s, std::size_t pos) {
+std::size_t utf8SequenceLength(std::string_view s, std::size_t pos) {
     std::size_t p = pos;
-    DecodeUtf8(s, p);
+    decodeUtf8(s, p);
     return p - pos;
 }
 
-bool IsAscii(std::string_view s) {
+bool isAscii(std::string_view s) {
     for (char c : s) {
         if (static_cast<unsigned char>(c) >= 0x80) return false;
     }
@@ -123,49 +123,49 @@ bool IsAscii(std::string_view s) {
 // Output buffer for iconv that grows as needed.
 class TIconvOutput {
   public:
-    explicit TIconvOutput(std::size_t expected) { Buffer.resize(expected + 16); }
+    explicit TIconvOutput(std::size_t expected) { buffer.resize(expected + 16); }
 
-    char** Ptr() { return &Cursor; }
-    std::size_t* Left() { return &Remaining; }
-    void Begin() {
-        Cursor = Buffer.data() + Used;
-        Remaining = Buffer.size() - Used;
+    char** ptr() { return &cursor; }
+    std::size_t* left() { return &remaining; }
+    void begin() {
+        cursor = buffer.data() + used;
+        remaining = buffer.size() - used;
     }
-    void End() { Used = static_cast<std::size_t>(Cursor - Buffer.data()); }
-    void Grow() { Buffer.resize(Buffer.size() * 2 + 16); }
-    void Append(std::string_view bytes) {
-        if (bytes.size() > Buffer.size() - Used) Buffer.resize(Used + bytes.size() + Buffer.size());
-        Buffer.replace(Used, bytes.size(), bytes);
-        Used += bytes.size();
+    void end() { used = static_cast<std::size_t>(cursor - buffer.data()); }
+    void grow() { buffer.resize(buffer.size() * 2 + 16); }
+    void append(std::string_view bytes) {
+        if (bytes.size() > buffer.size() - used) buffer.resize(used + bytes.size() + buffer.size());
+        buffer.replace(used, bytes.size(), bytes);
+        used += bytes.size();
     }
-    std::string Take() {
-        Buffer.resize(Used);
-        return std::move(Buffer);
+    std::string take() {
+        buffer.resize(used);
+        return std::move(buffer);
     }
 
   private:
-    std::string Buffer;
-    std::size_t Used = 0;
-    char* Cursor = nullptr;
-    std::size_t Remaining = 0;
+    std::string buffer;
+    std::size_t used = 0;
+    char* cursor = nullptr;
+    std::size_t remaining = 0;
 };
 
 // Runs text through an iconv descriptor; at every input position iconv refuses,
 // onError(pos) appends the substitute to out and returns how many input bytes to skip.
 template <typename OnError>
-std::string RunIconv(iconv_t cd, std::string_view text, OnError onError) {
+std::string runIconv(iconv_t cd, std::string_view text, OnError onError) {
     TIconvOutput out(text.size() * 2);
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     char* in = const_cast<char*>(text.data());
     std::size_t inLeft = text.size();
     while (inLeft > 0) {
-        out.Begin();
-        std::size_t rc = iconv(cd, &in, &inLeft, out.Ptr(), out.Left());
+        out.begin();
+        std::size_t rc = iconv(cd, &in, &inLeft, out.ptr(), out.left());
         int err = errno;
-        out.End();
+        out.end();
         if (rc != static_cast<std::size_t>(-1)) break;
         if (err == E2BIG) {
-            out.Grow();
+            out.grow();
             continue;
         }
         // EILSEQ, or EINVAL for a sequence cut off by the end of the text.
@@ -177,22 +177,22 @@ std::string RunIconv(iconv_t cd, std::string_view text, OnError onError) {
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
     for (;;) {
-        out.Begin();
-        std::size_t rc = iconv(cd, nullptr, nullptr, out.Ptr(), out.Left());
+        out.begin();
+        std::size_t rc = iconv(cd, nullptr, nullptr, out.ptr(), out.left());
         int err = errno;
-        out.End();
+        out.end();
         if (rc == static_cast<std::size_t>(-1) && err == E2BIG) {
-            out.Grow();
+            out.grow();
             continue;
         }
         break;
     }
-    return out.Take();
+    return out.take();
 }
 
-std::string Utf8Of(char32_t cp) {
+std::string utf8Of(char32_t cp) {
     std::string s;
-    AppendUtf8(s, cp);
+    appendUtf8(s, cp);
     return s;
 }
 
@@ -204,48 +204,48 @@ class TCodePage {
     TCodePage(const TCodePage&) = delete;
     TCodePage& operator=(const TCodePage&) = delete;
     ~TCodePage() {
-        if (ToUtf8Cd != NoIconv) iconv_close(ToUtf8Cd);
-        if (FromUtf8Cd != NoIconv) iconv_close(FromUtf8Cd);
+        if (toUtf8Cd != NoIconv) iconv_close(toUtf8Cd);
+        if (fromUtf8Cd != NoIconv) iconv_close(fromUtf8Cd);
     }
 
     // Nothing when iconv does not know the name.
-    static std::unique_ptr<TCodePage> Open(const std::string& name) {
+    static std::unique_ptr<TCodePage> open(const std::string& name) {
         std::unique_ptr<TCodePage> cp(new TCodePage);
-        if (IsUtf8Name(name)) {
-            cp->IsUtf8 = true;
+        if (isUtf8Name(name)) {
+            cp->isUtf8 = true;
             return cp;
         }
-        cp->ToUtf8Cd = iconv_open("UTF-8", name.c_str());
-        if (cp->ToUtf8Cd == NoIconv) return nullptr;
-        cp->FromUtf8Cd = iconv_open(name.c_str(), "UTF-8");
-        if (cp->FromUtf8Cd == NoIconv) return nullptr;
-        cp->BuildTable(CodePageNumberOf(name) == 1252);
+        cp->toUtf8Cd = iconv_open("UTF-8", name.c_str());
+        if (cp->toUtf8Cd == NoIconv) return nullptr;
+        cp->fromUtf8Cd = iconv_open(name.c_str(), "UTF-8");
+        if (cp->fromUtf8Cd == NoIconv) return nullptr;
+        cp->buildTable(codePageNumberOf(name) == 1252);
         return cp;
     }
 
-    std::string ToUtf8(std::string_view text) const {
-        if (AsciiIdentity && IsAscii(text)) return std::string(text);
-        if (IsUtf8) return SanitizeUtf8(text);
-        if (SingleByte) {
+    std::string toUtf8(std::string_view text) const {
+        if (asciiIdentity && isAscii(text)) return std::string(text);
+        if (isUtf8) return sanitizeUtf8(text);
+        if (singleByte) {
             std::string out;
             out.reserve(text.size() + text.size() / 2);
-            for (char c : text) out += Table[static_cast<unsigned char>(c)];
+            for (char c : text) out += table[static_cast<unsigned char>(c)];
             return out;
         }
-        return RunIconv(ToUtf8Cd, text, [](TIconvOutput& out, std::size_t) {
-            out.Append(Utf8Of(ReplacementChar));
+        return runIconv(toUtf8Cd, text, [](TIconvOutput& out, std::size_t) {
+            out.append(utf8Of(ReplacementChar));
             return std::size_t{1};
         });
     }
 
-    std::string FromUtf8(std::string_view utf8) const {
-        if (AsciiIdentity && IsAscii(utf8)) return std::string(utf8);
-        if (IsUtf8) {
+    std::string fromUtf8(std::string_view utf8) const {
+        if (asciiIdentity && isAscii(utf8)) return std::string(utf8);
+        if (isUtf8) {
             std::string out;
             out.reserve(utf8.size());
             for (std::size_t pos = 0; pos < utf8.size();) {
                 std::size_t start = pos;
-                if (DecodeUtf8(utf8, pos)) {
+                if (decodeUtf8(utf8, pos)) {
                     out.append(utf8.substr(start, pos - start));
                 } else {
                     out += '?';
@@ -253,28 +253,28 @@ class TCodePage {
             }
             return out;
         }
-        if (SingleByte) {
+        if (singleByte) {
             std::string out;
             out.reserve(utf8.size());
             for (std::size_t pos = 0; pos < utf8.size();) {
-                auto cp = DecodeUtf8(utf8, pos);
-                auto it = cp ? FromUnicode.find(*cp) : FromUnicode.end();
-                out += it != FromUnicode.end() ? static_cast<char>(it->second) : '?';
+                auto cp = decodeUtf8(utf8, pos);
+                auto it = cp ? fromUnicode.find(*cp) : fromUnicode.end();
+                out += it != fromUnicode.end() ? static_cast<char>(it->second) : '?';
             }
             return out;
         }
-        return RunIconv(FromUtf8Cd, utf8, [utf8](TIconvOutput& out, std::size_t pos) {
-            out.Append("?");
-            return Utf8SequenceLength(utf8, pos);
+        return runIconv(fromUtf8Cd, utf8, [utf8](TIconvOutput& out, std::size_t pos) {
+            out.append("?");
+            return utf8SequenceLength(utf8, pos);
         });
     }
 
     // Built without iconv, so that a code page is at hand in every case.
-    static std::unique_ptr<TCodePage> Latin1() {
+    static std::unique_ptr<TCodePage> latin1() {
         std::unique_ptr<TCodePage> cp(new TCodePage);
         for (int b = 0; b < 256; ++b) {
-            cp->Table[b] = Utf8Of(char32_t(b));
-            cp->FromUnicode[char32_t(b)] = static_cast<std::uint8_t>(b);
+            cp->table[b] = utf8Of(char32_t(b));
+            cp->fromUnicode[char32_t(b)] = static_cast<std::uint8_t>(b);
         }
         return cp;
     }
@@ -282,15 +282,15 @@ class TCodePage {
   private:
     TCodePage() = default;
 
-    static std::string SanitizeUtf8(std::string_view text) {
+    static std::string sanitizeUtf8(std::string_view text) {
         std::string out;
         out.reserve(text.size());
         for (std::size_t pos = 0; pos < text.size();) {
             std::size_t start = pos;
-            if (DecodeUtf8(text, pos)) {
+            if (decodeUtf8(text, pos)) {
                 out.append(text.substr(start, pos - start));
             } else {
-                AppendUtf8(out, ReplacementChar);
+                appendUtf8(out, ReplacementChar);
             }
         }
         return out;
@@ -298,7 +298,7 @@ class TCodePage {
 
     // Converts each byte on its own. A byte iconv calls incomplete is a lead byte,
     // so the code page is not single-byte and stays with iconv.
-    void BuildTable(bool windowsHoles) {
+    void buildTable(bool windowsHoles) {
         for (int b = 0; b < 256; ++b) {
             char in = static_cast<char>(b);
             char* inPtr = &in;
@@ -306,72 +306,72 @@ class TCodePage {
             char buf[32];
             char* outPtr = buf;
             std::size_t outLeft = sizeof buf;
-            iconv(ToUtf8Cd, nullptr, nullptr, nullptr, nullptr);
-            std::size_t rc = iconv(ToUtf8Cd, &inPtr, &inLeft, &outPtr, &outLeft);
+            iconv(toUtf8Cd, nullptr, nullptr, nullptr, nullptr);
+            std::size_t rc = iconv(toUtf8Cd, &inPtr, &inLeft, &outPtr, &outLeft);
             int err = errno;
             if (rc == static_cast<std::size_t>(-1) && err == EINVAL) {
-                SingleByte = false;
-                AsciiIdentity = false;
+                singleByte = false;
+                asciiIdentity = false;
                 break;
             }
             if (rc == static_cast<std::size_t>(-1) || inLeft != 0) {
                 // Windows maps the holes of 1252 onto the C1 controls of the same value.
                 bool hole =
                     windowsHoles && (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D);
-                Table[b] = Utf8Of(hole ? char32_t(b) : ReplacementChar);
+                table[b] = utf8Of(hole ? char32_t(b) : ReplacementChar);
                 continue;
             }
             // Code pages that combine characters (1255, 1258) hold the last one back.
-            iconv(ToUtf8Cd, nullptr, nullptr, &outPtr, &outLeft);
-            Table[b].assign(buf, static_cast<std::size_t>(outPtr - buf));
-            if (Table[b].empty()) Table[b] = Utf8Of(ReplacementChar);
+            iconv(toUtf8Cd, nullptr, nullptr, &outPtr, &outLeft);
+            table[b].assign(buf, static_cast<std::size_t>(outPtr - buf));
+            if (table[b].empty()) table[b] = utf8Of(ReplacementChar);
         }
-        if (!SingleByte) {
+        if (!singleByte) {
             // Probe whether plain ASCII passes unchanged, as the fast path assumes.
             std::string ascii;
             for (int b = 1; b < 0x80; ++b) ascii += static_cast<char>(b);
-            AsciiIdentity = ToUtf8(ascii) == ascii && FromUtf8(ascii) == ascii;
+            asciiIdentity = toUtf8(ascii) == ascii && fromUtf8(ascii) == ascii;
             return;
         }
-        AsciiIdentity = true;
+        asciiIdentity = true;
         for (int b = 0xFF; b >= 0; --b) {
-            if (b < 0x80 && Table[b] != std::string(1, static_cast<char>(b))) AsciiIdentity = false;
+            if (b < 0x80 && table[b] != std::string(1, static_cast<char>(b))) asciiIdentity = false;
             std::size_t pos = 0;
-            const std::string& u = Table[b];
-            auto cp = DecodeUtf8(u, pos);
+            const std::string& u = table[b];
+            auto cp = decodeUtf8(u, pos);
             // Going downwards lets the lowest byte win when two bytes share a character.
             if (cp && pos == u.size() && *cp != ReplacementChar) {
-                FromUnicode[*cp] = static_cast<std::uint8_t>(b);
+                fromUnicode[*cp] = static_cast<std::uint8_t>(b);
             }
         }
     }
 
-    bool IsUtf8 = false;
-    bool SingleByte = true;
-    bool AsciiIdentity = true;
-    std::array<std::string, 256> Table;
-    std::unordered_map<char32_t, std::uint8_t> FromUnicode;
-    iconv_t ToUtf8Cd = NoIconv;
-    iconv_t FromUtf8Cd = NoIconv;
+    bool isUtf8 = false;
+    bool singleByte = true;
+    bool asciiIdentity = true;
+    std::array<std::string, 256> table;
+    std::unordered_map<char32_t, std::uint8_t> fromUnicode;
+    iconv_t toUtf8Cd = NoIconv;
+    iconv_t fromUtf8Cd = NoIconv;
 };
 
 // Descriptors and tables are built once per code page and thread (iconv
 // descriptors carry state and must not be shared between threads).
-const TCodePage& CodePageFor(std::string_view name) {
+const TCodePage& codePageFor(std::string_view name) {
     thread_local std::map<std::string, std::unique_ptr<TCodePage>, std::less<>> opened;
     thread_local std::map<std::string, const TCodePage*, std::less<>> byName;
     if (auto it = byName.find(name); it != byName.end()) return *it->second;
     const TCodePage* found = nullptr;
     std::string key(name);
-    if (auto cp = TCodePage::Open(key)) {
+    if (auto cp = TCodePage::open(key)) {
         found = cp.get();
         opened.emplace(key, std::move(cp));
     } else if (name != DefaultCodePageName) {
-        found = &CodePageFor(DefaultCodePageName);
+        found = &codePageFor(DefaultCodePageName);
     } else {
         // Without iconv's CP1252 (no conversion modules installed) nothing better
         // than Latin-1 is at hand.
-        auto latin1 = TCodePage::Latin1();
+        auto latin1 = TCodePage::latin1();
         found = latin1.get();
         opened.emplace(key, std::move(latin1));
     }
@@ -379,15 +379,15 @@ const TCodePage& CodePageFor(std::string_view name) {
     return *found;
 }
 
-std::string SettingName() {
+std::string settingName() {
     const char* setting = std::getenv("LUMBROOK_CODEPAGE");
-    return CodePageNameFromSetting(setting ? setting : "");
+    return codePageNameFromSetting(setting ? setting : "");
 }
 
-bool IsKnownCodePage(const std::string& name) {
+bool isKnownCodePage(const std::string& name) {
     thread_local std::map<std::string, bool, std::less<>> known;
     if (auto it = known.find(name); it != known.end()) return it->second;
-    bool ok = IsUtf8Name(name);
+    bool ok = isUtf8Name(name);
     if (!ok) {
         iconv_t cd = iconv_open("UTF-8", name.c_str());
         ok = cd != NoIconv;
@@ -399,64 +399,64 @@ bool IsKnownCodePage(const std::string& name) {
 
 }  // namespace
 
-std::string AnsiCodePageName() {
-    std::string name = SettingName();
-    return IsKnownCodePage(name) ? name : std::string(DefaultCodePageName);
+std::string ansiCodePageName() {
+    std::string name = settingName();
+    return isKnownCodePage(name) ? name : std::string(DefaultCodePageName);
 }
 
-int AnsiCodePage() {
-    return CodePageNumberOf(AnsiCodePageName());
+int ansiCodePage() {
+    return codePageNumberOf(ansiCodePageName());
 }
 
-std::string AnsiCodePageLabel() {
-    const int number = AnsiCodePage();
+std::string ansiCodePageLabel() {
+    const int number = ansiCodePage();
     if (number == 65001) return "utf-8";
     if (number == 874 || (number >= 1250 && number <= 1258)) return "windows-" + std::to_string(number);
-    return LowerAscii(AnsiCodePageName());
+    return lowerAscii(ansiCodePageName());
 }
 
-std::string CodePageToUtf8(std::string_view text, std::string_view codePageName) {
-    return CodePageFor(codePageName).ToUtf8(text);
+std::string codePageToUtf8(std::string_view text, std::string_view codePageName) {
+    return codePageFor(codePageName).toUtf8(text);
 }
 
-std::string Utf8ToCodePage(std::string_view utf8, std::string_view codePageName) {
-    return CodePageFor(codePageName).FromUtf8(utf8);
+std::string utf8ToCodePage(std::string_view utf8, std::string_view codePageName) {
+    return codePageFor(codePageName).fromUtf8(utf8);
 }
 
-std::string AnsiToUtf8(std::string_view ansi) {
-    if (IsAscii(ansi)) {
+std::string ansiToUtf8(std::string_view ansi) {
+    if (isAscii(ansi)) {
         // The Windows ANSI code pages all keep ASCII; only an exotic setting does not.
         const char* setting = std::getenv("LUMBROOK_CODEPAGE");
         if (!setting || !*setting) return std::string(ansi);
     }
-    return CodePageFor(SettingName()).ToUtf8(ansi);
+    return codePageFor(settingName()).toUtf8(ansi);
 }
 
-std::string Utf8ToAnsi(std::string_view utf8) {
-    if (IsAscii(utf8)) {
+std::string utf8ToAnsi(std::string_view utf8) {
+    if (isAscii(utf8)) {
         const char* setting = std::getenv("LUMBROOK_CODEPAGE");
         if (!setting || !*setting) return std::string(utf8);
     }
-    return CodePageFor(SettingName()).FromUtf8(utf8);
+    return codePageFor(settingName()).fromUtf8(utf8);
 }
 
-bool IsValidUtf8(std::string_view text) {
+bool isValidUtf8(std::string_view text) {
     for (std::size_t pos = 0; pos < text.size();) {
         if (static_cast<unsigned char>(text[pos]) < 0x80) {
             ++pos;
             continue;
         }
-        if (!DecodeUtf8(text, pos)) return false;
+        if (!decodeUtf8(text, pos)) return false;
     }
     return true;
 }
 
-std::string ToUtf8(std::string_view text) {
-    if (IsValidUtf8(text)) return std::string(text);
-    return AnsiToUtf8(text);
+std::string toUtf8(std::string_view text) {
+    if (isValidUtf8(text)) return std::string(text);
+    return ansiToUtf8(text);
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
+void appendUtf8(std::string& out, char32_t cp) {
     if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = ReplacementChar;
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -475,7 +475,7 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-std::string Utf16LeToUtf8(std::string_view bytes) {
+std::string utf16LeToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() / 2);
     const auto unitAt = [&](std::size_t i) {
@@ -490,13 +490,13 @@ std::string Utf16LeToUtf8(std::string_view bytes) {
             char16_t low = unitAt(i);
             if (low >= 0xDC00 && low <= 0xDFFF) {
                 i += 2;
-                AppendUtf8(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (low - 0xDC00));
+                appendUtf8(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (low - 0xDC00));
                 continue;
             }
         }
-        AppendUtf8(out, u);  // a lone surrogate comes out as U+FFFD
+        appendUtf8(out, u);  // a lone surrogate comes out as U+FFFD
     }
-    if (i < bytes.size()) AppendUtf8(out, ReplacementChar);
+    if (i < bytes.size()) appendUtf8(out, ReplacementChar);
     return out;
 }
 

@@ -10,7 +10,7 @@ namespace {
 
 }  // namespace
 
-std::optional<std::string> GetEnvironmentVariableNoCase(std::string_view name) {
+std::optional<std::string> getEnvironmentVariableNoCase(std::string_view name) {
     // Windows names never hold '=', and an empty name names nothing.
     if (name.empty() || name.find('=') != std::string_view::npos) return std::nullopt;
     std::optional<std::string> folded;
@@ -21,16 +21,16 @@ std::optional<std::string> GetEnvironmentVariableNoCase(std::string_view name) {
         std::string_view n = e.substr(0, eq);
         // The exact spelling wins where Linux holds several that differ in case.
         if (n == name) return std::string(e.substr(eq + 1));
-        if (!folded && EqualsNoCase(n, name)) folded = std::string(e.substr(eq + 1));
+        if (!folded && equalsNoCase(n, name)) folded = std::string(e.substr(eq + 1));
     }
     return folded;
 }
 
-std::string ExpandEnvironmentStrings(std::string_view text) {
-    return ExpandEnvironmentStrings(text, GetEnvironmentVariableNoCase);
+std::string expandEnvironmentStrings(std::string_view text) {
+    return expandEnvironmentStrings(text, getEnvironmentVariableNoCase);
 }
 
-std::string ExpandEnvironmentStrings(std::string_view text, const TVariableLookup& lookup) {
+std::string expandEnvironmentStrings(std::string_view text, const TVariableLookup& lookup) {
     std::string out;
     out.reserve(text.size());
     std::size_t pos = 0;

@@ -11,10 +11,10 @@ using TVariableLookup = std::function<std::optional<std::string>(std::string_vie
 
 // Expands %NAME% references as Windows does: names compare without regard to case,
 // an unknown name or an unpaired percent sign stays as it stands.
-std::string ExpandEnvironmentStrings(std::string_view text);
-std::string ExpandEnvironmentStrings(std::string_view text, const TVariableLookup& lookup);
+std::string expandEnvironmentStrings(std::string_view text);
+std::string expandEnvironmentStrings(std::string_view text, const TVariableLookup& lookup);
 
 // The process environment, looked up without regard to case.
-std::optional<std::string> GetEnvironmentVariableNoCase(std::string_view name);
+std::optional<std::string> getEnvironmentVariableNoCase(std::string_view name);
 
 }  // namespace lumbrook

@@ -12,7 +12,7 @@ namespace lumbrook {
 
 namespace {
 
-bool Exists(const std::string& path) {
+bool exists(const std::string& path) {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
 }
@@ -20,68 +20,68 @@ bool Exists(const std::string& path) {
 // The directory entry of dir that equals name without regard to ASCII case; the
 // smallest such entry when there are several, so the choice never depends on the
 // order the file system lists them in.
-std::optional<std::string> MatchEntryNoCase(const std::string& dir, std::string_view name) {
+std::optional<std::string> matchEntryNoCase(const std::string& dir, std::string_view name) {
     DIR* d = opendir(dir.empty() ? "." : dir.c_str());
     if (!d) return std::nullopt;
     std::optional<std::string> best;
     while (dirent* e = readdir(d)) {
         std::string_view entry(e->d_name);
-        if (EqualsNoCase(entry, name) && (!best || entry < *best)) best = std::string(entry);
+        if (equalsNoCase(entry, name) && (!best || entry < *best)) best = std::string(entry);
     }
     closedir(d);
     return best;
 }
 
-bool IsDriveLetter(char c) {
+bool isDriveLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
-bool IsWindowsSeparator(char c) {
+bool isWindowsSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
 }  // namespace
 
-std::string IncludeTrailingPathDelimiter(std::string_view dir) {
+std::string includeTrailingPathDelimiter(std::string_view dir) {
     std::string out(dir);
     if (out.empty() || out.back() != PathDelim) out += PathDelim;
     return out;
 }
 
-std::string FindFileNoCase(std::string_view dir, std::string_view name) {
-    std::string base = IncludeTrailingPathDelimiter(dir);
+std::string findFileNoCase(std::string_view dir, std::string_view name) {
+    std::string base = includeTrailingPathDelimiter(dir);
     std::string exact = base + std::string(name);
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos ||
-        Exists(exact)) {
+        exists(exact)) {
         return exact;
     }
-    if (auto match = MatchEntryNoCase(dir.empty() ? std::string("/") : std::string(dir), name)) {
+    if (auto match = matchEntryNoCase(dir.empty() ? std::string("/") : std::string(dir), name)) {
         return base + *match;
     }
     return exact;
 }
 
-std::string MapWindowsPath(std::string_view windowsPath, std::string_view winePrefix) {
+std::string mapWindowsPath(std::string_view windowsPath, std::string_view winePrefix) {
     std::string_view path = windowsPath;
     // "\\?\C:\..." is the long form of "C:\...".
-    if (path.size() >= 6 && path.substr(0, 4) == "\\\\?\\" && IsDriveLetter(path[4]) &&
+    if (path.size() >= 6 && path.substr(0, 4) == "\\\\?\\" && isDriveLetter(path[4]) &&
         path[5] == ':') {
         path.remove_prefix(4);
     }
-    if (winePrefix.empty() || path.size() < 2 || !IsDriveLetter(path[0]) || path[1] != ':') {
+    if (winePrefix.empty() || path.size() < 2 || !isDriveLetter(path[0]) || path[1] != ':') {
         return std::string(windowsPath);
     }
-    const char drive[3] = {LowerAscii(path[0]), ':', '\0'};
-    std::string dosdevices = IncludeTrailingPathDelimiter(winePrefix) + "dosdevices";
-    std::string out = FindFileNoCase(dosdevices, drive);
+    const char drive[3] = {lowerAscii(path[0]), ':', '\0'};
+    std::string dosdevices = includeTrailingPathDelimiter(winePrefix) + "dosdevices";
+    std::string out = findFileNoCase(dosdevices, drive);
 
     // Components as Windows resolves them: empty and "." ones vanish, ".." steps back
     // but never above the drive.
     std::vector<std::string_view> parts;
     std::size_t pos = 2;
     while (pos < path.size()) {
-        while (pos < path.size() && IsWindowsSeparator(path[pos])) ++pos;
+        while (pos < path.size() && isWindowsSeparator(path[pos])) ++pos;
         std::size_t end = pos;
-        while (end < path.size() && !IsWindowsSeparator(path[end])) ++end;
+        while (end < path.size() && !isWindowsSeparator(path[end])) ++end;
         std::string_view part = path.substr(pos, end - pos);
         pos = end;
         if (part.empty() || part == ".") continue;
@@ -91,40 +91,40 @@ std::string MapWindowsPath(std::string_view windowsPath, std::string_view winePr
         }
         parts.push_back(part);
     }
-    bool existing = DirectoryExists(out);
+    bool existing = directoryExists(out);
     for (std::string_view part : parts) {
         if (existing) {
-            out = FindFileNoCase(out, part);
-            existing = DirectoryExists(out);
+            out = findFileNoCase(out, part);
+            existing = directoryExists(out);
         } else {
-            out = IncludeTrailingPathDelimiter(out) + std::string(part);
+            out = includeTrailingPathDelimiter(out) + std::string(part);
         }
     }
     return out;
 }
 
-bool FileExists(const std::string& path) {
+bool fileExists(const std::string& path) {
     struct stat st;
     return !path.empty() && stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-bool DirectoryExists(const std::string& path) {
+bool directoryExists(const std::string& path) {
     struct stat st;
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool ForceDirectories(const std::string& dir) {
+bool forceDirectories(const std::string& dir) {
     if (dir.empty()) return false;
-    if (DirectoryExists(dir)) return true;
+    if (directoryExists(dir)) return true;
     for (std::size_t i = 1; i <= dir.size(); ++i) {
         if (i < dir.size() && dir[i] != PathDelim) continue;
         if (dir[i - 1] == PathDelim) continue;
         std::string prefix = dir.substr(0, i);
-        if (!DirectoryExists(prefix) && mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) {
+        if (!directoryExists(prefix) && mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) {
             return false;
         }
     }
-    return DirectoryExists(dir);
+    return directoryExists(dir);
 }
 
 }  // namespace lumbrook

@@ -10,25 +10,25 @@ namespace lumbrook {
 inline constexpr char PathDelim = '/';
 
 // dir with a separator at its end, added only when missing; "" gives "/".
-std::string IncludeTrailingPathDelimiter(std::string_view dir);
+std::string includeTrailingPathDelimiter(std::string_view dir);
 
 // Stores were written on a file system that ignores case: "folders.dbx" must find
 // "Folders.dbx". Returns dir/name with name replaced by the directory entry that
 // matches it without regard to ASCII case (an exact match wins, else the smallest
 // matching entry name, so the result never depends on directory order); when
 // nothing matches, dir/name unchanged.
-std::string FindFileNoCase(std::string_view dir, std::string_view name);
+std::string findFileNoCase(std::string_view dir, std::string_view name);
 
 // A Windows path ("C:\\Documents and Settings\\x\\...") read from a Wine registry,
 // mapped onto the prefix's drives ($WINEPREFIX/dosdevices/c:/...), each component
 // matched without regard to case where it exists ("." and ".." resolved as Windows
 // does, never above the drive). Paths without a drive letter (UNC, relative) and
 // any path when winePrefix is empty are returned unchanged.
-std::string MapWindowsPath(std::string_view windowsPath, std::string_view winePrefix);
+std::string mapWindowsPath(std::string_view windowsPath, std::string_view winePrefix);
 
-bool FileExists(const std::string& path);
-bool DirectoryExists(const std::string& path);
+bool fileExists(const std::string& path);
+bool directoryExists(const std::string& path);
 // Creates dir with every missing parent; true when the directory exists afterwards.
-bool ForceDirectories(const std::string& dir);
+bool forceDirectories(const std::string& dir);
 
 }  // namespace lumbrook

@@ -18,23 +18,23 @@ namespace {
 
 enum class TFormat { Unknown, Export5, Export4, Wine };
 
-std::string FoldCase(std::string_view s) { return LowerAscii(s); }
+std::string foldCase(std::string_view s) { return lowerAscii(s); }
 
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && FoldCase(s.substr(0, prefix.size())) == FoldCase(prefix);
+bool startsWithNoCase(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && foldCase(s.substr(0, prefix.size())) == foldCase(prefix);
 }
 
-bool IsSpace(char c) {
+bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
 }
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
     return s;
 }
 
-int HexDigit(char c) {
+int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -45,20 +45,20 @@ int HexDigit(char c) {
 // REGEDIT4 files are in the ANSI code page, Wine writes ASCII with escapes. Lines
 // are taken one by one, so that one stray byte does not turn a whole UTF-8 file
 // into code page text.
-std::string DecodeFileText(std::string_view raw) {
+std::string decodeFileText(std::string_view raw) {
     if (raw.size() >= 2 && raw[0] == '\xFF' && raw[1] == '\xFE') {
-        return Utf16LeToUtf8(raw.substr(2));
+        return utf16LeToUtf8(raw.substr(2));
     }
-    if (raw.size() >= 2 && raw[0] != '\0' && raw[1] == '\0') return Utf16LeToUtf8(raw);
+    if (raw.size() >= 2 && raw[0] != '\0' && raw[1] == '\0') return utf16LeToUtf8(raw);
     if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF") raw.remove_prefix(3);
-    if (IsValidUtf8(raw)) return std::string(raw);
+    if (isValidUtf8(raw)) return std::string(raw);
     std::string text;
     text.reserve(raw.size() + raw.size() / 8);
     std::size_t pos = 0;
     while (pos < raw.size()) {
         std::size_t nl = raw.find('\n', pos);
         std::size_t end = nl == std::string_view::npos ? raw.size() : nl + 1;
-        text += ToUtf8(raw.substr(pos, end - pos));
+        text += toUtf8(raw.substr(pos, end - pos));
         pos = end;
     }
     return text;
@@ -68,93 +68,93 @@ std::string DecodeFileText(std::string_view raw) {
 // a surrogate pair written as two escapes becomes one character.
 class TStringBuilder {
   public:
-    void Byte(char c) {
-        FlushPending();
-        Out += c;
+    void byte(char c) {
+        flushPending();
+        out += c;
     }
-    void Unit(char32_t u) {
-        if (u >= 0xDC00 && u <= 0xDFFF && Pending) {
-            char32_t cp = 0x10000 + ((Pending - 0xD800) << 10) + (u - 0xDC00);
-            Pending = 0;
-            AppendUtf8(Out, cp);
+    void unit(char32_t u) {
+        if (u >= 0xDC00 && u <= 0xDFFF && pending) {
+            char32_t cp = 0x10000 + ((pending - 0xD800) << 10) + (u - 0xDC00);
+            pending = 0;
+            appendUtf8(out, cp);
             return;
         }
-        FlushPending();
+        flushPending();
         if (u >= 0xD800 && u <= 0xDBFF) {
-            Pending = u;
+            pending = u;
         } else {
-            AppendUtf8(Out, u);
+            appendUtf8(out, u);
         }
     }
-    std::string Take() {
-        FlushPending();
-        return std::move(Out);
+    std::string take() {
+        flushPending();
+        return std::move(out);
     }
 
   private:
-    void FlushPending() {
-        if (Pending) AppendUtf8(Out, 0xFFFD);
-        Pending = 0;
+    void flushPending() {
+        if (pending) appendUtf8(out, 0xFFFD);
+        pending = 0;
     }
-    std::string Out;
-    char32_t Pending = 0;
+    std::string out;
+    char32_t pending = 0;
 };
 
 // A quoted text starting just after its opening character, up to the unescaped
 // terminator; pos ends after the terminator. Nothing when the terminator is missing.
-std::optional<std::string> ParseQuoted(std::string_view line, std::size_t& pos, char terminator,
+std::optional<std::string> parseQuoted(std::string_view line, std::size_t& pos, char terminator,
                                        TFormat format) {
     TStringBuilder text;
     while (pos < line.size()) {
         char c = line[pos++];
-        if (c == terminator) return text.Take();
+        if (c == terminator) return text.take();
         if (c != '\\' || pos >= line.size()) {
-            text.Byte(c);
+            text.byte(c);
             continue;
         }
         char e = line[pos++];
         if (format != TFormat::Wine) {
             // regedit escapes only the backslash and the quote.
-            if (e != '\\' && e != '"') text.Byte('\\');
-            text.Byte(e);
+            if (e != '\\' && e != '"') text.byte('\\');
+            text.byte(e);
             continue;
         }
         switch (e) {
             case 'a':
-                text.Unit(7);
+                text.unit(7);
                 break;
             case 'b':
-                text.Unit(8);
+                text.unit(8);
                 break;
             case 'e':
-                text.Unit(27);
+                text.unit(27);
                 break;
             case 'f':
-                text.Unit(12);
+                text.unit(12);
                 break;
             case 'n':
-                text.Unit(10);
+                text.unit(10);
                 break;
             case 'r':
-                text.Unit(13);
+                text.unit(13);
                 break;
             case 't':
-                text.Unit(9);
+                text.unit(9);
                 break;
             case 'v':
-                text.Unit(11);
+                text.unit(11);
                 break;
             case 'x': {
                 char32_t u = 0;
                 int digits = 0;
-                while (digits < 4 && pos < line.size() && HexDigit(line[pos]) >= 0) {
-                    u = u * 16 + static_cast<char32_t>(HexDigit(line[pos++]));
+                while (digits < 4 && pos < line.size() && hexDigit(line[pos]) >= 0) {
+                    u = u * 16 + static_cast<char32_t>(hexDigit(line[pos++]));
                     ++digits;
                 }
                 if (digits == 0) {
-                    text.Byte('x');
+                    text.byte('x');
                 } else {
-                    text.Unit(u);
+                    text.unit(u);
                 }
                 break;
             }
@@ -165,9 +165,9 @@ std::optional<std::string> ParseQuoted(std::string_view line, std::size_t& pos, 
                          i < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7'; ++i) {
                         u = u * 8 + static_cast<char32_t>(line[pos++] - '0');
                     }
-                    text.Unit(u);
+                    text.unit(u);
                 } else {
-                    text.Byte(e);
+                    text.byte(e);
                 }
         }
     }
@@ -175,25 +175,25 @@ std::optional<std::string> ParseQuoted(std::string_view line, std::size_t& pos, 
 }
 
 // Registry strings end at their first zero character.
-std::string CutAtZero(std::string s) {
+std::string cutAtZero(std::string s) {
     if (auto z = s.find('\0'); z != std::string::npos) s.resize(z);
     return s;
 }
 
-std::optional<std::string> ParseHexBytes(std::string_view data) {
+std::optional<std::string> parseHexBytes(std::string_view data) {
     std::string bytes;
-    data = Trim(data);
+    data = trim(data);
     if (data.empty()) return bytes;
     std::size_t pos = 0;
     for (;;) {
         std::size_t comma = data.find(',', pos);
-        std::string_view token = Trim(data.substr(
+        std::string_view token = trim(data.substr(
             pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
         if (token.empty() && comma == std::string_view::npos) break;  // trailing comma
         if (token.empty() || token.size() > 2) return std::nullopt;
         int value = 0;
         for (char c : token) {
-            int d = HexDigit(c);
+            int d = hexDigit(c);
             if (d < 0) return std::nullopt;
             value = value * 16 + d;
         }
@@ -208,48 +208,48 @@ class TParser {
   public:
     using TKeyMap = std::map<std::string, std::map<std::string, TRegistryFile::TValue>>;
 
-    TParser(std::string_view text, TKeyMap& keys) : Keys(keys) {
+    TParser(std::string_view text, TKeyMap& keys) : keys(keys) {
         std::size_t pos = 0;
         while (pos <= text.size()) {
             std::size_t nl = text.find('\n', pos);
             if (nl == std::string_view::npos) nl = text.size();
-            Lines.push_back(text.substr(pos, nl - pos));
+            lines.push_back(text.substr(pos, nl - pos));
             pos = nl + 1;
         }
     }
 
-    void Run() {
-        while (Next < Lines.size()) {
-            std::string_view line = Trim(Lines[Next++]);
+    void run() {
+        while (next < lines.size()) {
+            std::string_view line = trim(lines[next++]);
             if (line.empty()) continue;
-            if (Format == TFormat::Unknown) {
+            if (format == TFormat::Unknown) {
                 if (line == "WINE REGISTRY Version 2") {
-                    Format = TFormat::Wine;
+                    format = TFormat::Wine;
                 } else if (line == "Windows Registry Editor Version 5.00") {
-                    Format = TFormat::Export5;
+                    format = TFormat::Export5;
                 } else if (line == "REGEDIT4") {
-                    Format = TFormat::Export4;
+                    format = TFormat::Export4;
                 } else {
                     return;  // not a registry file
                 }
                 continue;
             }
             if (line[0] == '[') {
-                KeyLine(line);
-            } else if ((line[0] == '"' || line[0] == '@') && Current) {
-                ValueLine(line);
+                keyLine(line);
+            } else if ((line[0] == '"' || line[0] == '@') && current) {
+                valueLine(line);
             }
             // Comments (";"), Wine's "#time=" and the like, and anything else are skipped.
         }
     }
 
   private:
-    void KeyLine(std::string_view line) {
-        Current = nullptr;
+    void keyLine(std::string_view line) {
+        current = nullptr;
         std::string path;
-        if (Format == TFormat::Wine) {
+        if (format == TFormat::Wine) {
             std::size_t pos = 1;
-            auto name = ParseQuoted(line, pos, ']', Format);
+            auto name = parseQuoted(line, pos, ']', format);
             if (!name) return;
             path = *name;  // Wine's keys are relative to HKEY_CURRENT_USER already
         } else {
@@ -257,187 +257,187 @@ class TParser {
             if (close == std::string_view::npos) return;
             std::string_view name = line.substr(1, close - 1);
             constexpr std::string_view Root = "HKEY_CURRENT_USER";
-            if (!StartsWithNoCase(name, Root)) return;  // other hives, and "[-...]" removals
+            if (!startsWithNoCase(name, Root)) return;  // other hives, and "[-...]" removals
             name.remove_prefix(Root.size());
             if (!name.empty() && name[0] != '\\') return;  // HKEY_CURRENT_USER_LOCAL_SETTINGS
             if (!name.empty()) name.remove_prefix(1);
             path = name;
         }
-        Current = &AddKey(FoldCase(path));
+        current = &addKey(foldCase(path));
     }
 
-    std::map<std::string, TRegistryFile::TValue>& AddKey(const std::string& path) {
+    std::map<std::string, TRegistryFile::TValue>& addKey(const std::string& path) {
         // A key implies its parents, as in the registry itself.
         for (std::size_t slash = path.find('\\'); slash != std::string::npos;
              slash = path.find('\\', slash + 1)) {
-            Keys[path.substr(0, slash)];
+            keys[path.substr(0, slash)];
         }
-        return Keys[path];
+        return keys[path];
     }
 
-    void ValueLine(std::string_view line) {
+    void valueLine(std::string_view line) {
         std::size_t pos = 1;
         std::string name;
         if (line[0] == '"') {
-            auto quoted = ParseQuoted(line, pos, '"', Format);
+            auto quoted = parseQuoted(line, pos, '"', format);
             if (!quoted) return;
             name = *quoted;
         }
-        while (pos < line.size() && IsSpace(line[pos])) ++pos;
+        while (pos < line.size() && isSpace(line[pos])) ++pos;
         if (pos >= line.size() || line[pos] != '=') return;
         ++pos;
-        while (pos < line.size() && IsSpace(line[pos])) ++pos;
+        while (pos < line.size() && isSpace(line[pos])) ++pos;
         std::string_view data = line.substr(pos);
-        std::string key = FoldCase(name);
+        std::string key = foldCase(name);
 
         TRegistryFile::TValue value;
         if (!data.empty() && data[0] == '"') {
             std::size_t p = 1;
-            auto text = ParseQuoted(data, p, '"', Format);
+            auto text = parseQuoted(data, p, '"', format);
             if (!text) return;
-            value = {TRegistryFile::TValueKind::String, CutAtZero(std::move(*text))};
-        } else if (StartsWithNoCase(data, "str(")) {
+            value = {TRegistryFile::TValueKind::String, cutAtZero(std::move(*text))};
+        } else if (startsWithNoCase(data, "str(")) {
             auto close = data.find("):\"");
             if (close == std::string_view::npos) return;
-            auto type = ParseType(data.substr(4, close - 4));
+            auto type = parseType(data.substr(4, close - 4));
             std::size_t p = close + 3;
-            auto text = ParseQuoted(data, p, '"', Format);
+            auto text = parseQuoted(data, p, '"', format);
             if (!type || !text) return;
-            value = {KindOf(*type), CutAtZero(std::move(*text))};
-        } else if (StartsWithNoCase(data, "hex")) {
+            value = {kindOf(*type), cutAtZero(std::move(*text))};
+        } else if (startsWithNoCase(data, "hex")) {
             std::uint32_t type = 3;  // REG_BINARY
             std::size_t colon = data.find(':');
             if (colon == std::string_view::npos) return;
-            std::string_view plan = Trim(data.substr(3, colon - 3));
+            std::string_view plan = trim(data.substr(3, colon - 3));
             if (!plan.empty()) {
                 if (plan.size() < 2 || plan.front() != '(' || plan.back() != ')') return;
-                auto t = ParseType(plan.substr(1, plan.size() - 2));
+                auto t = parseType(plan.substr(1, plan.size() - 2));
                 if (!t) return;
                 type = *t;
             }
-            auto bytes = ParseHexBytes(JoinContinuation(data.substr(colon + 1)));
+            auto bytes = parseHexBytes(joinContinuation(data.substr(colon + 1)));
             if (!bytes) return;
-            value.Kind = KindOf(type);
-            if (value.Kind == TRegistryFile::TValueKind::Other) {
-                value.Data = std::move(*bytes);
-            } else if (Format == TFormat::Export4) {
-                value.Data = AnsiToUtf8(CutAtZero(std::move(*bytes)));
+            value.kind = kindOf(type);
+            if (value.kind == TRegistryFile::TValueKind::Other) {
+                value.data = std::move(*bytes);
+            } else if (format == TFormat::Export4) {
+                value.data = ansiToUtf8(cutAtZero(std::move(*bytes)));
             } else {
-                value.Data = CutAtZero(Utf16LeToUtf8(*bytes));
+                value.data = cutAtZero(utf16LeToUtf8(*bytes));
             }
-        } else if (StartsWithNoCase(data, "dword:")) {
-            std::string_view digits = Trim(data.substr(6));
+        } else if (startsWithNoCase(data, "dword:")) {
+            std::string_view digits = trim(data.substr(6));
             if (digits.empty() || digits.size() > 8) return;
             std::uint32_t v = 0;
             for (char c : digits) {
-                int d = HexDigit(c);
+                int d = hexDigit(c);
                 if (d < 0) return;
                 v = v * 16 + static_cast<std::uint32_t>(d);
             }
-            value.Kind = TRegistryFile::TValueKind::Other;
-            for (int i = 0; i < 4; ++i) value.Data += static_cast<char>((v >> (8 * i)) & 0xFF);
-        } else if (Trim(data) == "-") {
-            Current->erase(key);  // removal of a value in an export file
+            value.kind = TRegistryFile::TValueKind::Other;
+            for (int i = 0; i < 4; ++i) value.data += static_cast<char>((v >> (8 * i)) & 0xFF);
+        } else if (trim(data) == "-") {
+            current->erase(key);  // removal of a value in an export file
             return;
         } else {
             return;
         }
-        (*Current)[key] = std::move(value);
+        (*current)[key] = std::move(value);
     }
 
     // Long hex data goes on over lines that end in a backslash.
-    std::string JoinContinuation(std::string_view first) {
-        std::string data(Trim(first));
-        while (!data.empty() && data.back() == '\\' && Next < Lines.size()) {
+    std::string joinContinuation(std::string_view first) {
+        std::string data(trim(first));
+        while (!data.empty() && data.back() == '\\' && next < lines.size()) {
             data.pop_back();
-            data += Trim(Lines[Next++]);
+            data += trim(lines[next++]);
         }
         if (!data.empty() && data.back() == '\\') data.pop_back();
         return data;
     }
 
-    static std::optional<std::uint32_t> ParseType(std::string_view hex) {
+    static std::optional<std::uint32_t> parseType(std::string_view hex) {
         if (hex.empty() || hex.size() > 8) return std::nullopt;
         std::uint32_t v = 0;
         for (char c : hex) {
-            int d = HexDigit(c);
+            int d = hexDigit(c);
             if (d < 0) return std::nullopt;
             v = v * 16 + static_cast<std::uint32_t>(d);
         }
         return v;
     }
 
-    static TRegistryFile::TValueKind KindOf(std::uint32_t type) {
+    static TRegistryFile::TValueKind kindOf(std::uint32_t type) {
         if (type == 1) return TRegistryFile::TValueKind::String;        // REG_SZ
         if (type == 2) return TRegistryFile::TValueKind::ExpandString;  // REG_EXPAND_SZ
         return TRegistryFile::TValueKind::Other;
     }
 
-    TKeyMap& Keys;
-    std::vector<std::string_view> Lines;
-    std::size_t Next = 0;
-    TFormat Format = TFormat::Unknown;
-    std::map<std::string, TRegistryFile::TValue>* Current = nullptr;
+    TKeyMap& keys;
+    std::vector<std::string_view> lines;
+    std::size_t next = 0;
+    TFormat format = TFormat::Unknown;
+    std::map<std::string, TRegistryFile::TValue>* current = nullptr;
 };
 
 // A key path as looked up: one leading backslash (an absolute path) and one trailing
 // backslash are dropped; an empty component, as in "Identities\\Software", names
 // no key.
-std::optional<std::string> LookupPath(std::string_view path) {
+std::optional<std::string> lookupPath(std::string_view path) {
     if (!path.empty() && path.front() == '\\') path.remove_prefix(1);
     if (!path.empty() && path.back() == '\\') path.remove_suffix(1);
     if (!path.empty() && (path.front() == '\\' || path.find("\\\\") != std::string_view::npos)) {
         return std::nullopt;
     }
-    return FoldCase(path);
+    return foldCase(path);
 }
 
-std::string HomeDirectory() {
+std::string homeDirectory() {
     if (const char* home = std::getenv("HOME"); home && *home) return home;
     if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
     return {};
 }
 
-std::string NonEmptyEnv(const char* name) {
+std::string nonEmptyEnv(const char* name) {
     const char* v = std::getenv(name);
     return v ? std::string(v) : std::string();
 }
 
-std::string WithoutTrailingSlashes(std::string dir) {
+std::string withoutTrailingSlashes(std::string dir) {
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     return dir;
 }
 
 struct TCurrentUserFile {
-    std::string Path;
-    std::string Prefix;
+    std::string path;
+    std::string prefix;
 };
 
-TCurrentUserFile LocateCurrentUserFile() {
-    if (std::string named = NonEmptyEnv("LUMBROOK_REGISTRY"); !named.empty()) {
+TCurrentUserFile locateCurrentUserFile() {
+    if (std::string named = nonEmptyEnv("LUMBROOK_REGISTRY"); !named.empty()) {
         TCurrentUserFile f{named, {}};
         auto slash = named.rfind('/');
         std::string dir = slash == std::string::npos ? "." : named.substr(0, slash);
         if (dir.empty()) dir = "/";
         std::string base = slash == std::string::npos ? named : named.substr(slash + 1);
         if (base == "user.reg" &&
-            DirectoryExists(IncludeTrailingPathDelimiter(dir) + "dosdevices")) {
-            f.Prefix = dir;
+            directoryExists(includeTrailingPathDelimiter(dir) + "dosdevices")) {
+            f.prefix = dir;
         }
         return f;
     }
-    std::string prefix = NonEmptyEnv("WINEPREFIX");
+    std::string prefix = nonEmptyEnv("WINEPREFIX");
     if (prefix.empty()) {
-        std::string home = HomeDirectory();
+        std::string home = homeDirectory();
         if (home.empty()) return {};
-        prefix = IncludeTrailingPathDelimiter(home) + ".wine";
+        prefix = includeTrailingPathDelimiter(home) + ".wine";
     }
-    prefix = WithoutTrailingSlashes(prefix);
-    return {IncludeTrailingPathDelimiter(prefix) + "user.reg", prefix};
+    prefix = withoutTrailingSlashes(prefix);
+    return {includeTrailingPathDelimiter(prefix) + "user.reg", prefix};
 }
 
 // The whole file, or nothing when it is missing, unreadable or not a regular file.
-std::optional<std::string> ReadRegularFile(const std::string& path) {
+std::optional<std::string> readRegularFile(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return std::nullopt;
     struct stat st;
@@ -455,41 +455,41 @@ std::optional<std::string> ReadRegularFile(const std::string& path) {
 
 }  // namespace
 
-TRegistryFile TRegistryFile::Parse(std::string_view text) {
+TRegistryFile TRegistryFile::parse(std::string_view text) {
     TRegistryFile reg;
-    std::string decoded = DecodeFileText(text);
-    TParser(decoded, reg.Keys).Run();
+    std::string decoded = decodeFileText(text);
+    TParser(decoded, reg.keys).run();
     return reg;
 }
 
-std::string TRegistryFile::CurrentUserFilePath() {
-    return LocateCurrentUserFile().Path;
+std::string TRegistryFile::currentUserFilePath() {
+    return locateCurrentUserFile().path;
 }
 
-TRegistryFile TRegistryFile::LoadCurrentUser() {
-    TCurrentUserFile where = LocateCurrentUserFile();
-    if (where.Path.empty()) return {};
-    auto raw = ReadRegularFile(where.Path);
+TRegistryFile TRegistryFile::loadCurrentUser() {
+    TCurrentUserFile where = locateCurrentUserFile();
+    if (where.path.empty()) return {};
+    auto raw = readRegularFile(where.path);
     if (!raw) return {};
-    TRegistryFile reg = Parse(*raw);
-    reg.SetWinePrefix(where.Prefix);
+    TRegistryFile reg = parse(*raw);
+    reg.setWinePrefix(where.prefix);
     return reg;
 }
 
-bool TRegistryFile::KeyExists(std::string_view keyPath) const {
-    auto path = LookupPath(keyPath);
+bool TRegistryFile::keyExists(std::string_view keyPath) const {
+    auto path = lookupPath(keyPath);
     if (!path) return false;
-    if (path->empty()) return !Keys.empty();
-    return Keys.count(*path) != 0;
+    if (path->empty()) return !keys.empty();
+    return keys.count(*path) != 0;
 }
 
-std::optional<TRegistryFile::TValue> TRegistryFile::ReadValue(std::string_view keyPath,
+std::optional<TRegistryFile::TValue> TRegistryFile::readValue(std::string_view keyPath,
                                                               std::string_view valueName) const {
-    auto path = LookupPath(keyPath);
+    auto path = lookupPath(keyPath);
     if (!path) return std::nullopt;
-    auto key = Keys.find(*path);
-    if (key == Keys.end()) return std::nullopt;
-    auto value = key->second.find(FoldCase(valueName));
+    auto key = keys.find(*path);
+    if (key == keys.end()) return std::nullopt;
+    auto value = key->second.find(foldCase(valueName));
     if (value == key->second.end()) return std::nullopt;
     return value->second;
 }

@@ -19,37 +19,37 @@ class TRegistryFile {
   public:
     enum class TValueKind { String, ExpandString, Other };
     struct TValue {
-        TValueKind Kind = TValueKind::Other;
+        TValueKind kind = TValueKind::Other;
         // UTF-8 for the two string kinds, up to the first zero character; the raw
         // bytes (a dword as four bytes, little-endian) for the others.
-        std::string Data;
+        std::string data;
     };
 
     // An empty registry: every key is missing.
     TRegistryFile() = default;
 
     // Parses the text of a registry file; lines it does not understand are skipped.
-    static TRegistryFile Parse(std::string_view text);
+    static TRegistryFile parse(std::string_view text);
 
     // The current user's registry: the file named by LUMBROOK_REGISTRY, else
     // $WINEPREFIX/user.reg, else ~/.wine/user.reg. A missing or unreadable file gives
     // an empty registry. The two Wine routes, and a LUMBROOK_REGISTRY file named
     // user.reg beside a dosdevices directory, set WinePrefix.
-    static TRegistryFile LoadCurrentUser();
-    static std::string CurrentUserFilePath();
+    static TRegistryFile loadCurrentUser();
+    static std::string currentUserFilePath();
 
-    bool KeyExists(std::string_view keyPath) const;
-    std::optional<TValue> ReadValue(std::string_view keyPath, std::string_view valueName) const;
+    bool keyExists(std::string_view keyPath) const;
+    std::optional<TValue> readValue(std::string_view keyPath, std::string_view valueName) const;
 
     // Directory of the Wine prefix this registry belongs to (empty when the file did
     // not come from a Wine prefix). Windows paths read from it map onto its drives.
-    const std::string& WinePrefix() const { return Prefix; }
-    void SetWinePrefix(std::string prefix) { Prefix = std::move(prefix); }
+    const std::string& winePrefix() const { return prefix; }
+    void setWinePrefix(std::string prefix) { prefix = std::move(prefix); }
 
   private:
     // folded key path -> (folded value name -> value)
-    std::map<std::string, std::map<std::string, TValue>> Keys;
-    std::string Prefix;
+    std::map<std::string, std::map<std::string, TValue>> keys;
+    std::string prefix;
 };
 
 }  // namespace lumbrook

@@ -24,17 +24,17 @@ constexpr std::string_view ShellFoldersKey =
 
 // A text value as the original's registry reader gives it: a missing value is
 // empty, a value of another type is an error naming the value.
-std::string ReadString(const TRegistryFile& registry, std::string_view key, std::string_view name) {
-    auto value = registry.ReadValue(key, name);
+std::string readString(const TRegistryFile& registry, std::string_view key, std::string_view name) {
+    auto value = registry.readValue(key, name);
     if (!value) return {};
-    if (value->Kind != TRegistryFile::TValueKind::String &&
-        value->Kind != TRegistryFile::TValueKind::ExpandString) {
-        throw ELumbrookError(FormatMessage(SInvalidRegType, name));
+    if (value->kind != TRegistryFile::TValueKind::String &&
+        value->kind != TRegistryFile::TValueKind::ExpandString) {
+        throw ELumbrookError(formatMessage(SInvalidRegType, name));
     }
-    return value->Data;
+    return value->data;
 }
 
-std::size_t CharacterCount(std::string_view utf8) {
+std::size_t characterCount(std::string_view utf8) {
     std::size_t n = 0;
     for (char c : utf8) {
         if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
@@ -42,17 +42,17 @@ std::size_t CharacterCount(std::string_view utf8) {
     return n;
 }
 
-std::optional<std::string> ShellFolder(const TRegistryFile& registry, std::string_view name) {
-    auto value = registry.ReadValue(ShellFoldersKey, name);
-    if (!value || value->Kind == TRegistryFile::TValueKind::Other || value->Data.empty()) {
+std::optional<std::string> shellFolder(const TRegistryFile& registry, std::string_view name) {
+    auto value = registry.readValue(ShellFoldersKey, name);
+    if (!value || value->kind == TRegistryFile::TValueKind::Other || value->data.empty()) {
         return std::nullopt;
     }
-    return value->Data;
+    return value->data;
 }
 
 }  // namespace
 
-std::string WineUserName() {
+std::string wineUserName() {
     if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_name && *pw->pw_name) {
         return pw->pw_name;
     }
@@ -60,19 +60,19 @@ std::string WineUserName() {
     return user ? user : "";
 }
 
-std::optional<std::string> WineDefaultVariable(std::string_view name, const TRegistryFile& registry,
+std::optional<std::string> wineDefaultVariable(std::string_view name, const TRegistryFile& registry,
                                                std::string_view wineUserName) {
     const std::string user(wineUserName);
     const std::string profile = "C:\\users\\" + user;
     const std::string localAppData =
-        ShellFolder(registry, "Local AppData").value_or(profile + "\\AppData\\Local");
+        shellFolder(registry, "Local AppData").value_or(profile + "\\AppData\\Local");
     const struct {
-        std::string_view Name;
-        std::string Value;
+        std::string_view name;
+        std::string value;
     } defaults[] = {
         {"USERNAME", user},
         {"USERPROFILE", profile},
-        {"APPDATA", ShellFolder(registry, "AppData").value_or(profile + "\\AppData\\Roaming")},
+        {"APPDATA", shellFolder(registry, "AppData").value_or(profile + "\\AppData\\Roaming")},
         {"LOCALAPPDATA", localAppData},
         {"TEMP", localAppData + "\\Temp"},
         {"TMP", localAppData + "\\Temp"},
@@ -90,15 +90,15 @@ std::optional<std::string> WineDefaultVariable(std::string_view name, const TReg
         {"OS", "Windows_NT"},
     };
     for (const auto& d : defaults) {
-        if (EqualsNoCase(d.Name, name)) return d.Value;
+        if (equalsNoCase(d.name, name)) return d.value;
     }
     return std::nullopt;
 }
 
-TVariableLookup StoreRootVariables(const TRegistryFile& registry,
+TVariableLookup storeRootVariables(const TRegistryFile& registry,
                                    const TVariableLookup& environment,
                                    std::string_view wineUserName) {
-    const bool wine = !registry.WinePrefix().empty();
+    const bool wine = !registry.winePrefix().empty();
     std::string user(wineUserName);
     // Values of the [Environment] key may refer to other variables themselves; they are
     // expanded against the process environment and Wine's own, never against the key
@@ -106,46 +106,46 @@ TVariableLookup StoreRootVariables(const TRegistryFile& registry,
     TVariableLookup base = [&registry, environment, wine,
                             user](std::string_view name) -> std::optional<std::string> {
         if (auto v = environment(name)) return v;
-        if (wine) return WineDefaultVariable(name, registry, user);
+        if (wine) return wineDefaultVariable(name, registry, user);
         return std::nullopt;
     };
     return [&registry, environment, base, wine,
             user](std::string_view name) -> std::optional<std::string> {
         if (auto v = environment(name)) return v;
-        if (auto v = registry.ReadValue(EnvironmentKey, name)) {
-            if (v->Kind == TRegistryFile::TValueKind::String) return v->Data;
-            if (v->Kind == TRegistryFile::TValueKind::ExpandString) {
-                return ExpandEnvironmentStrings(v->Data, base);
+        if (auto v = registry.readValue(EnvironmentKey, name)) {
+            if (v->kind == TRegistryFile::TValueKind::String) return v->data;
+            if (v->kind == TRegistryFile::TValueKind::ExpandString) {
+                return expandEnvironmentStrings(v->data, base);
             }
         }
-        if (wine) return WineDefaultVariable(name, registry, user);
+        if (wine) return wineDefaultVariable(name, registry, user);
         return std::nullopt;
     };
 }
 
-std::string LookupStoreRoot(const TRegistryFile& registry) {
-    return LookupStoreRoot(registry, GetEnvironmentVariableNoCase, WineUserName());
+std::string lookupStoreRoot(const TRegistryFile& registry) {
+    return lookupStoreRoot(registry, getEnvironmentVariableNoCase, wineUserName());
 }
 
-std::string LookupStoreRoot(const TRegistryFile& registry, const TVariableLookup& environment,
+std::string lookupStoreRoot(const TRegistryFile& registry, const TVariableLookup& environment,
                             std::string_view wineUserName) {
     std::string root;
-    if (registry.KeyExists(MailClientKey))
-        root = ReadString(registry, MailClientKey, StoreRootValue);
-    if (root.empty() && registry.KeyExists(IdentitiesKey)) {
+    if (registry.keyExists(MailClientKey))
+        root = readString(registry, MailClientKey, StoreRootValue);
+    if (root.empty() && registry.keyExists(IdentitiesKey)) {
         // The identity is used as read: an empty one makes a path that opens nothing.
-        std::string identity = ReadString(registry, IdentitiesKey, DefaultUserIdValue);
+        std::string identity = readString(registry, IdentitiesKey, DefaultUserIdValue);
         std::string key =
             std::string(IdentitiesKey) + "\\" + identity + std::string(IdentityMailClientKey);
-        if (registry.KeyExists(key)) root = ReadString(registry, key, StoreRootValue);
+        if (registry.keyExists(key)) root = readString(registry, key, StoreRootValue);
     }
     if (root.empty()) return root;
 
     std::string expanded =
-        ExpandEnvironmentStrings(root, StoreRootVariables(registry, environment, wineUserName));
-    if (CharacterCount(expanded) <= MaxExpandedStoreRootLength) root = std::move(expanded);
+        expandEnvironmentStrings(root, storeRootVariables(registry, environment, wineUserName));
+    if (characterCount(expanded) <= MaxExpandedStoreRootLength) root = std::move(expanded);
 
-    if (!registry.WinePrefix().empty()) root = MapWindowsPath(root, registry.WinePrefix());
+    if (!registry.winePrefix().empty()) root = mapWindowsPath(root, registry.winePrefix());
     return root;
 }
 

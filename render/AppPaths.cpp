@@ -20,13 +20,13 @@ namespace lumbrook {
 namespace fs = std::filesystem;
 
 namespace {
-std::string XdgDir(const char* variable, const char* fallbackUnderHome) {
+std::string xdgDir(const char* variable, const char* fallbackUnderHome) {
     if (const char* v = std::getenv(variable); v && *v == '/') return v;
     const char* home = std::getenv("HOME");
     return std::string(home && *home ? home : "/tmp") + "/" + fallbackUnderHome;
 }
 
-bool EndsWithHtm(const std::string& name) {
+bool endsWithHtm(const std::string& name) {
     if (name.size() < 4) return false;
     std::string ext = name.substr(name.size() - 4);
     std::transform(ext.begin(), ext.end(), ext.begin(),
@@ -35,41 +35,41 @@ bool EndsWithHtm(const std::string& name) {
 }
 }  // namespace
 
-TAppPaths TAppPaths::ForProgram(const std::string& programDir) {
+TAppPaths TAppPaths::forProgram(const std::string& programDir) {
     TAppPaths paths;
-    paths.ProgramDir = IncludeTrailingPathDelimiter(programDir);
-    paths.TemplateDirs.push_back(paths.ProgramDir + "template/");
+    paths.programDir = includeTrailingPathDelimiter(programDir);
+    paths.templateDirs.push_back(paths.programDir + "template/");
     // A copy in the install directory counts as installed even for root, who may
     // write there: options and working files never belong in a bin directory.
     const bool installed =
-        paths.ProgramDir == IncludeTrailingPathDelimiter(LUMBROOK_INSTALL_BIN_DIR) ||
-        ::access(paths.ProgramDir.c_str(), W_OK) != 0;
+        paths.programDir == includeTrailingPathDelimiter(LUMBROOK_INSTALL_BIN_DIR) ||
+        ::access(paths.programDir.c_str(), W_OK) != 0;
     if (!installed) {
-        paths.OptionsFile = paths.ProgramDir + "options.dat";
-        paths.WorkDir = paths.ProgramDir + "Message/";
+        paths.optionsFile = paths.programDir + "options.dat";
+        paths.workDir = paths.programDir + "Message/";
     } else {
-        paths.OptionsFile = XdgDir("XDG_CONFIG_HOME", ".config") + "/lumbrook/options.dat";
-        paths.WorkDir = XdgDir("XDG_CACHE_HOME", ".cache") + "/lumbrook/Message/";
-        paths.TemplateDirs.push_back(IncludeTrailingPathDelimiter(LUMBROOK_DATA_DIR) + "template/");
+        paths.optionsFile = xdgDir("XDG_CONFIG_HOME", ".config") + "/lumbrook/options.dat";
+        paths.workDir = xdgDir("XDG_CACHE_HOME", ".cache") + "/lumbrook/Message/";
+        paths.templateDirs.push_back(includeTrailingPathDelimiter(LUMBROOK_DATA_DIR) + "template/");
     }
     return paths;
 }
 
-TAppPaths TAppPaths::ForThisProgram() {
+TAppPaths TAppPaths::forThisProgram() {
     std::error_code ec;
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return ForProgram(ec ? std::string(".") : exe.parent_path().string());
+    return forProgram(ec ? std::string(".") : exe.parent_path().string());
 }
 
-std::vector<std::string> ListDesignTemplates(const TAppPaths& paths) {
+std::vector<std::string> listDesignTemplates(const TAppPaths& paths) {
     std::vector<std::string> names;
     std::set<std::string> seen;
-    for (const auto& dir : paths.TemplateDirs) {
+    for (const auto& dir : paths.templateDirs) {
         std::vector<std::string> here;
         std::error_code ec;
         for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
             std::string name = it->path().filename().string();
-            if (EndsWithHtm(name) && !seen.count(name)) here.push_back(name);
+            if (endsWithHtm(name) && !seen.count(name)) here.push_back(name);
         }
         std::sort(here.begin(), here.end());
         for (auto& name : here) {
@@ -80,10 +80,10 @@ std::vector<std::string> ListDesignTemplates(const TAppPaths& paths) {
     return names;
 }
 
-std::string DesignTemplatePath(const TAppPaths& paths, const std::string& name) {
+std::string designTemplatePath(const TAppPaths& paths, const std::string& name) {
     if (name.empty()) return {};
-    for (const auto& dir : paths.TemplateDirs) {
-        if (FileExists(dir + name)) return dir + name;
+    for (const auto& dir : paths.templateDirs) {
+        if (fileExists(dir + name)) return dir + name;
     }
     return {};
 }

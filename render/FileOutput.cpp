@@ -10,9 +10,9 @@
 namespace lumbrook {
 namespace {
 
-void WriteWithFlags(const std::string& path, std::string_view bytes, int flags) {
+void writeWithFlags(const std::string& path, std::string_view bytes, int flags) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | flags, 0644);
-    if (fd < 0) throw MakeCreateError(path);
+    if (fd < 0) throw makeCreateError(path);
     std::size_t done = 0;
     bool ok = true;
     while (done < bytes.size()) {
@@ -29,21 +29,21 @@ void WriteWithFlags(const std::string& path, std::string_view bytes, int flags) 
         // A file this call created is ours: a cut-off copy must not pass for the
         // message. A file that was there before (a device, a replaced page) stays.
         if (flags & O_EXCL) ::unlink(path.c_str());
-        throw MakeCreateError(path);
+        throw makeCreateError(path);
     }
 }
 
 }  // namespace
 
-void WriteFileReplacing(const std::string& path, std::string_view bytes) {
-    WriteWithFlags(path, bytes, O_TRUNC);
+void writeFileReplacing(const std::string& path, std::string_view bytes) {
+    writeWithFlags(path, bytes, O_TRUNC);
 }
 
-void WriteFileNew(const std::string& path, std::string_view bytes) {
-    WriteWithFlags(path, bytes, O_EXCL);
+void writeFileNew(const std::string& path, std::string_view bytes) {
+    writeWithFlags(path, bytes, O_EXCL);
 }
 
-std::string JoinLinesCRLF(const std::vector<std::string>& lines) {
+std::string joinLinesCrlf(const std::vector<std::string>& lines) {
     std::size_t size = 0;
     for (const auto& line : lines) size += line.size() + 2;
     std::string out;
@@ -55,7 +55,7 @@ std::string JoinLinesCRLF(const std::vector<std::string>& lines) {
     return out;
 }
 
-std::vector<std::string> SplitLines(std::string_view text) {
+std::vector<std::string> splitLines(std::string_view text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {

@@ -11,17 +11,17 @@ namespace lumbrook {
 // EFCreateError naming the full path: a half-written file is never reported as done.
 
 // Creates or replaces the file. A symbolic link in its place is not followed.
-void WriteFileReplacing(const std::string& path, std::string_view bytes);
+void writeFileReplacing(const std::string& path, std::string_view bytes);
 
 // Creates a new file; an existing one (even one that appeared a moment ago) is
 // never touched and makes this throw. A file that cannot be written whole is
 // removed again.
-void WriteFileNew(const std::string& path, std::string_view bytes);
+void writeFileNew(const std::string& path, std::string_view bytes);
 
 // A page or text file: every line followed by CR LF.
-std::string JoinLinesCRLF(const std::vector<std::string>& lines);
+std::string joinLinesCrlf(const std::vector<std::string>& lines);
 
 // Splits at CR LF, CR or LF; a final line break adds no empty line.
-std::vector<std::string> SplitLines(std::string_view text);
+std::vector<std::string> splitLines(std::string_view text);
 
 }  // namespace lumbrook

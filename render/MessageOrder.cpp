@@ -7,19 +7,19 @@ namespace lumbrook {
 
 namespace {
 // The part of a text a C comparison sees: everything before its first zero byte.
-std::string_view UpToZero(std::string_view text) {
+std::string_view upToZero(std::string_view text) {
     const auto zero = text.find('\0');
     return zero == std::string_view::npos ? text : text.substr(0, zero);
 }
 
-int Sign(double value) { return value < 0 ? -1 : (value > 0 ? 1 : 0); }
+int sign(double value) { return value < 0 ? -1 : (value > 0 ? 1 : 0); }
 
-const std::string& FieldOf(const Toe5_MessageInfo& record, std::int32_t column) {
-    return column == ColFrom ? record.From : (column == ColTo ? record.To : record.Subject);
+const std::string& fieldOf(const Toe5_MessageInfo& record, std::int32_t column) {
+    return column == ColFrom ? record.from : (column == ColTo ? record.to : record.subject);
 }
 }  // namespace
 
-std::string FoldCase(std::string_view text) {
+std::string foldCase(std::string_view text) {
     std::string out(text);
     for (char& c : out) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -27,9 +27,9 @@ std::string FoldCase(std::string_view text) {
     return out;
 }
 
-int CompareFolded(std::string_view a, std::string_view b) {
-    a = UpToZero(a);
-    b = UpToZero(b);
+int compareFolded(std::string_view a, std::string_view b) {
+    a = upToZero(a);
+    b = upToZero(b);
     const std::size_t common = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < common; ++i) {
         const auto x = static_cast<unsigned char>(a[i]);
@@ -42,44 +42,44 @@ int CompareFolded(std::string_view a, std::string_view b) {
                                : static_cast<unsigned char>(a[common]);
 }
 
-int CompareText(std::string_view a, std::string_view b) {
-    return CompareFolded(FoldCase(a), FoldCase(b));
+int compareText(std::string_view a, std::string_view b) {
+    return compareFolded(foldCase(a), foldCase(b));
 }
 
-int ListView1Compare(const Toe5_MessageInfo& Row1, const Toe5_MessageInfo& Row2,
-                     std::int32_t SortColumn, bool SortDescending) {
-    const Toe5_MessageInfo& a = SortDescending ? Row2 : Row1;
-    const Toe5_MessageInfo& b = SortDescending ? Row1 : Row2;
-    switch (SortColumn) {
+int listView1Compare(const Toe5_MessageInfo& row1, const Toe5_MessageInfo& row2,
+                     std::int32_t sortColumn, bool sortDescending) {
+    const Toe5_MessageInfo& a = sortDescending ? row2 : row1;
+    const Toe5_MessageInfo& b = sortDescending ? row1 : row2;
+    switch (sortColumn) {
         case ColFrom:
         case ColTo:
         case ColSubject:
-            return CompareText(FieldOf(a, SortColumn), FieldOf(b, SortColumn));
+            return compareText(fieldOf(a, sortColumn), fieldOf(b, sortColumn));
         case ColDate:
-            return Sign(FileTimeToLocalDateTime(a.Date) - FileTimeToLocalDateTime(b.Date));
+            return sign(fileTimeToLocalDateTime(a.date) - fileTimeToLocalDateTime(b.date));
         default:
             return 0;
     }
 }
 
-std::vector<std::size_t> SortedMessageOrder(const TMessageList& List, std::int32_t SortColumn,
-                                            bool SortDescending) {
-    std::vector<std::size_t> order(List.size());
+std::vector<std::size_t> sortedMessageOrder(const TMessageList& list, std::int32_t sortColumn,
+                                            bool sortDescending) {
+    std::vector<std::size_t> order(list.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
-    const bool desc = SortDescending;
+    const bool desc = sortDescending;
     // Keys are made once, not twice per comparison.
-    if (SortColumn == ColDate) {
-        std::vector<double> dates(List.size());
-        for (std::size_t i = 0; i < List.size(); ++i) dates[i] = FileTimeToLocalDateTime(List[i].Date);
+    if (sortColumn == ColDate) {
+        std::vector<double> dates(list.size());
+        for (std::size_t i = 0; i < list.size(); ++i) dates[i] = fileTimeToLocalDateTime(list[i].date);
         std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
             if (dates[a] != dates[b]) return desc ? dates[b] < dates[a] : dates[a] < dates[b];
             return a < b;
         });
-    } else if (SortColumn >= ColFrom && SortColumn <= ColSubject) {
-        std::vector<std::string> keys(List.size());
-        for (std::size_t i = 0; i < List.size(); ++i) keys[i] = FoldCase(FieldOf(List[i], SortColumn));
+    } else if (sortColumn >= ColFrom && sortColumn <= ColSubject) {
+        std::vector<std::string> keys(list.size());
+        for (std::size_t i = 0; i < list.size(); ++i) keys[i] = foldCase(fieldOf(list[i], sortColumn));
         std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            const int c = desc ? CompareFolded(keys[b], keys[a]) : CompareFolded(keys[a], keys[b]);
+            const int c = desc ? compareFolded(keys[b], keys[a]) : compareFolded(keys[a], keys[b]);
             return c != 0 ? c < 0 : a < b;
         });
     }

@@ -16,27 +16,27 @@ namespace lumbrook {
 
 // Only "a" to "z" become capitals; every other byte, letters with diacritics
 // included, stays as it is.
-std::string FoldCase(std::string_view text);
+std::string foldCase(std::string_view text);
 
 // Byte-wise comparison of two texts already folded, as unsigned bytes, up to the
 // first zero byte (the end of a C text): the difference of the first differing
 // bytes, 0 when equal. A text that begins a longer one comes first.
-int CompareFolded(std::string_view a, std::string_view b);
+int compareFolded(std::string_view a, std::string_view b);
 
 // CompareFolded of the two texts case-folded.
-int CompareText(std::string_view a, std::string_view b);
+int compareText(std::string_view a, std::string_view b);
 
 // The message list's columns.
 enum TListColumn : std::int32_t { ColFrom = 0, ColTo = 1, ColSubject = 2, ColDate = 3 };
 
 // Two message rows by SortColumn; with SortDescending the rows change places
 // before comparing. Dates compare as converted date-time values, not as texts.
-int ListView1Compare(const Toe5_MessageInfo& Row1, const Toe5_MessageInfo& Row2,
-                     std::int32_t SortColumn, bool SortDescending);
+int listView1Compare(const Toe5_MessageInfo& row1, const Toe5_MessageInfo& row2,
+                     std::int32_t sortColumn, bool sortDescending);
 
 // Indexes into List in the list's order. Rows that compare equal keep their
 // record order in both directions, so the result is the same on every run.
-std::vector<std::size_t> SortedMessageOrder(const TMessageList& List, std::int32_t SortColumn,
-                                            bool SortDescending);
+std::vector<std::size_t> sortedMessageOrder(const TMessageList& list, std::int32_t sortColumn,
+                                            bool sortDescending);
 
 }  // namespace lumbrook

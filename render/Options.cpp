@@ -9,7 +9,7 @@
 
 namespace lumbrook {
 
-bool OpenOptions(const std::string& path, TOptions& Options) {
+bool openOptions(const std::string& path, TOptions& options) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     std::array<char, 24> buffer{};
@@ -17,19 +17,19 @@ bool OpenOptions(const std::string& path, TOptions& Options) {
     const TByteReader bytes(buffer.data(), static_cast<std::size_t>(in.gcount()));
 
     // The file stores "Subject field" before "Date field".
-    if (auto v = bytes.I32At(0)) Options.DesignIndex = *v;
-    bool* const boxes[] = {&Options.ShowHead, &Options.FromField, &Options.ToField,
-                           &Options.SubjectField, &Options.DateField};
+    if (auto v = bytes.i32At(0)) options.designIndex = *v;
+    bool* const boxes[] = {&options.showHead, &options.fromField, &options.toField,
+                           &options.subjectField, &options.dateField};
     for (std::size_t i = 0; i < std::size(boxes); ++i) {
-        if (auto v = bytes.I32At(4 + 4 * i)) *boxes[i] = *v != 0;
+        if (auto v = bytes.i32At(4 + 4 * i)) *boxes[i] = *v != 0;
     }
     return true;
 }
 
-void SaveOptions(const std::string& path, const TOptions& Options) {
-    const std::int32_t values[] = {Options.DesignIndex,       Options.ShowHead ? 1 : 0,
-                                   Options.FromField ? 1 : 0, Options.ToField ? 1 : 0,
-                                   Options.SubjectField ? 1 : 0, Options.DateField ? 1 : 0};
+void saveOptions(const std::string& path, const TOptions& options) {
+    const std::int32_t values[] = {options.designIndex,       options.showHead ? 1 : 0,
+                                   options.fromField ? 1 : 0, options.toField ? 1 : 0,
+                                   options.subjectField ? 1 : 0, options.dateField ? 1 : 0};
     std::vector<char> out;
     for (std::int32_t v : values) {
         const auto u = static_cast<std::uint32_t>(v);

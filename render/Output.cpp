@@ -6,42 +6,42 @@
 
 namespace lumbrook {
 
-std::string PrepareOutputDir(const std::string& dirText) {
-    std::string dir = dirText.empty() ? dirText : IncludeTrailingPathDelimiter(dirText);
-    if (!dir.empty()) ForceDirectories(dir);
+std::string prepareOutputDir(const std::string& dirText) {
+    std::string dir = dirText.empty() ? dirText : includeTrailingPathDelimiter(dirText);
+    if (!dir.empty()) forceDirectories(dir);
     return dir;
 }
 
-std::string SaveMessageAsEml(const std::string& Dir, const Toe5_MessageInfo& Record,
-                             std::string_view RawText, bool DateInName) {
-    const std::string stem = UniqueStem(Dir, MessageFileStem(Record, DateInName), ".eml");
-    const std::string path = Dir + stem + ".eml";
+std::string saveMessageAsEml(const std::string& dir, const Toe5_MessageInfo& record,
+                             std::string_view rawText, bool dateInName) {
+    const std::string stem = uniqueStem(dir, messageFileStem(record, dateInName), ".eml");
+    const std::string path = dir + stem + ".eml";
     try {
-        WriteFileNew(path, RawText);
+        writeFileNew(path, rawText);
     } catch (const EFCreateError&) {
-        throw ESaveFailed("The file \"" + Dir + stem + "\" could not be created!");
+        throw ESaveFailed("The file \"" + dir + stem + "\" could not be created!");
     }
     return path;
 }
 
-std::string ExportMessage(const TExportSettings& Settings, const Toe5_MessageInfo& Record,
-                          std::string_view RawText) {
+std::string exportMessage(const TExportSettings& settings, const Toe5_MessageInfo& record,
+                          std::string_view rawText) {
     TMailMessage message;
-    message.LoadText(RawText);
-    message.LocateBodies();
-    const std::string stem = MessageFileStem(Record, Settings.DateInName);
+    message.loadText(rawText);
+    message.locateBodies();
+    const std::string stem = messageFileStem(record, settings.dateInName);
 
-    const bool asText = (message.HtmlLines.empty() || Settings.Format == TExportFormat::AlwaysText) &&
-                        Settings.Format != TExportFormat::AlwaysHtml;
+    const bool asText = (message.htmlLines.empty() || settings.format == TExportFormat::AlwaysText) &&
+                        settings.format != TExportFormat::AlwaysHtml;
     if (asText) {
-        const std::string path = Settings.Dir + UniqueStem(Settings.Dir, stem, ".txt") + ".txt";
-        WriteFileNew(path, JoinLinesCRLF(message.TextLines));
+        const std::string path = settings.dir + uniqueStem(settings.dir, stem, ".txt") + ".txt";
+        writeFileNew(path, joinLinesCrlf(message.textLines));
         return path;
     }
-    BuildPageLines(message, Record, Settings.Design);
-    SaveCIDParts(message, Settings.Dir, nullptr);
-    const std::string path = Settings.Dir + UniqueStem(Settings.Dir, stem, ".HTM") + ".HTM";
-    WriteFileNew(path, ConvertCIDPage(message.HtmlLines));
+    buildPageLines(message, record, settings.design);
+    saveCidParts(message, settings.dir, nullptr);
+    const std::string path = settings.dir + uniqueStem(settings.dir, stem, ".HTM") + ".HTM";
+    writeFileNew(path, convertCidPage(message.htmlLines));
     return path;
 }
 

@@ -16,7 +16,7 @@ namespace lumbrook {
 // The destination directory as the batch uses it: a separator appended when
 // missing, and created with its parents (a failure shows up as files that cannot
 // be created).
-std::string PrepareOutputDir(const std::string& dirText);
+std::string prepareOutputDir(const std::string& dirText);
 
 // Saving reports a file it cannot create with its own text and goes on.
 class ESaveFailed : public ELumbrookError {
@@ -26,22 +26,22 @@ public:
 
 // Writes the raw text unchanged to Dir + stem (+ "_k") + ".eml"; returns the path.
 // Throws ESaveFailed with "The file "<Dir><stem>" could not be created!".
-std::string SaveMessageAsEml(const std::string& Dir, const Toe5_MessageInfo& Record,
-                             std::string_view RawText, bool DateInName);
+std::string saveMessageAsEml(const std::string& dir, const Toe5_MessageInfo& record,
+                             std::string_view rawText, bool dateInName);
 
 enum class TExportFormat { AlwaysHtml, AlwaysText, SameAsMail };
 
 struct TExportSettings {
-    std::string Dir;  // ends with a separator
-    bool DateInName = true;
-    TExportFormat Format = TExportFormat::AlwaysHtml;
-    TDesign Design;  // Apply: "Show preview with complete design "
+    std::string dir;  // ends with a separator
+    bool dateInName = true;
+    TExportFormat format = TExportFormat::AlwaysHtml;
+    TDesign design;  // Apply: "Show preview with complete design "
 };
 
 // Writes the message as a ".HTM" page (Content-ID files beside it) or a ".txt"
 // file; returns the path. A file that cannot be created throws EFCreateError,
 // which ends an export batch.
-std::string ExportMessage(const TExportSettings& Settings, const Toe5_MessageInfo& Record,
-                          std::string_view RawText);
+std::string exportMessage(const TExportSettings& settings, const Toe5_MessageInfo& record,
+                          std::string_view rawText);
 
 }  // namespace lumbrook

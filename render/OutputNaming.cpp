@@ -6,7 +6,7 @@
 
 namespace lumbrook {
 
-std::string CleanFileName(std::string_view text) {
+std::string cleanFileName(std::string_view text) {
     std::string out(text);
     for (char& c : out) {
         const auto b = static_cast<unsigned char>(c);
@@ -26,28 +26,28 @@ std::string CleanFileName(std::string_view text) {
     return out;
 }
 
-std::string MessageDateText(const Toe5_MessageInfo& record) {
-    return FormatDateText(FileTimeToLocalDateTime(record.Date));
+std::string messageDateText(const Toe5_MessageInfo& record) {
+    return formatDateText(fileTimeToLocalDateTime(record.date));
 }
 
-std::string MessageFileStem(const Toe5_MessageInfo& record, bool withDate) {
-    return CleanFileName(withDate ? record.Subject + " " + MessageDateText(record)
-                                  : record.Subject);
+std::string messageFileStem(const Toe5_MessageInfo& record, bool withDate) {
+    return cleanFileName(withDate ? record.subject + " " + messageDateText(record)
+                                  : record.subject);
 }
 
 namespace {
 // lstat, so that a dangling symbolic link also counts as taken.
-bool NameTaken(const std::string& path) {
+bool nameTaken(const std::string& path) {
     struct stat st;
     return ::lstat(path.c_str(), &st) == 0;
 }
 }  // namespace
 
-std::string UniqueStem(const std::string& dir, const std::string& stem, std::string_view ext) {
-    if (!NameTaken(dir + stem + std::string(ext))) return stem;
+std::string uniqueStem(const std::string& dir, const std::string& stem, std::string_view ext) {
+    if (!nameTaken(dir + stem + std::string(ext))) return stem;
     for (unsigned long k = 0;; ++k) {
         std::string candidate = stem + "_" + std::to_string(k);
-        if (!NameTaken(dir + candidate + std::string(ext))) return candidate;
+        if (!nameTaken(dir + candidate + std::string(ext))) return candidate;
     }
 }
 

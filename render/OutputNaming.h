@@ -9,16 +9,16 @@ namespace lumbrook {
 
 // One output character per input byte: control bytes, bytes above 0x7F and the
 // characters : . / \ ? * " < > become "_"; everything else is kept.
-std::string CleanFileName(std::string_view text);
+std::string cleanFileName(std::string_view text);
 
 // The list's date text of a message: its date in local time, short date and long time.
-std::string MessageDateText(const Toe5_MessageInfo& record);
+std::string messageDateText(const Toe5_MessageInfo& record);
 
 // The file-name stem of a message: its subject, with the date text when asked for.
-std::string MessageFileStem(const Toe5_MessageInfo& record, bool withDate);
+std::string messageFileStem(const Toe5_MessageInfo& record, bool withDate);
 
 // The stem itself when dir + stem + ext does not exist, otherwise stem + "_" + k
 // with the smallest k that names no existing file. Never picks an existing name.
-std::string UniqueStem(const std::string& dir, const std::string& stem, std::string_view ext);
+std::string uniqueStem(const std::string& dir, const std::string& stem, std::string_view ext);
 
 }  // namespace lumbrook

@@ -16,11 +16,11 @@ namespace lumbrook {
 
 // The four field boxes: which rows the header table gets.
 struct THeaderFields {
-    bool From = true;
-    bool To = true;
-    bool Date = true;
-    bool Subject = true;
-    bool Any() const { return From || To || Date || Subject; }
+    bool from = true;
+    bool to = true;
+    bool date = true;
+    bool subject = true;
+    bool any() const { return from || to || date || subject; }
 };
 
 inline constexpr std::string_view ContentPlaceholder = "%%INHALT%%";
@@ -28,45 +28,45 @@ inline constexpr std::string_view HeadingPlaceholder = "%%UEBERSCHRIFT%%";
 inline constexpr std::string_view SignaturePlaceholder = "%%UNTERSCHRIFT%%";
 
 // &, <, > and " as entities: no text of a message may become markup.
-std::string HtmlEscape(std::string_view text);
+std::string htmlEscape(std::string_view text);
 
 // Appends the plain-text body to HtmlLines, each line escaped and ended by "<BR>".
-void TXT2HTML(TMailMessage& Message);
+void txT2Html(TMailMessage& message);
 
 // The template's lines, or the single line "%%INHALT%%" when there is no template
 // or it cannot be read.
-std::vector<std::string> ReadDesignTemplate(const std::string& path);
+std::vector<std::string> readDesignTemplate(const std::string& path);
 
 // The header table line: a row per checked field, or empty when none is checked.
-std::string HeaderTable(const Toe5_MessageInfo& Record, const THeaderFields& Fields);
+std::string headerTable(const Toe5_MessageInfo& record, const THeaderFields& fields);
 // "<subject> of <from> to <to> from <date text>"
-std::string SignatureLine(const Toe5_MessageInfo& Record);
+std::string signatureLine(const Toe5_MessageInfo& record);
 // The subject, or "eMail message" when it is empty.
-std::string Heading(const Toe5_MessageInfo& Record);
+std::string heading(const Toe5_MessageInfo& record);
 
 // Header table (when a field is checked) and design template (TemplatePath, empty
 // for none) applied to HtmlLines.
-void AddHTMLHeader(TMailMessage& Message, const Toe5_MessageInfo& Record,
-                   const THeaderFields& Fields, const std::string& TemplatePath);
+void addHtmlHeader(TMailMessage& message, const Toe5_MessageInfo& record,
+                   const THeaderFields& fields, const std::string& templatePath);
 
 // A Content-ID without its angle brackets: the name its part is written under.
-std::string ContentIdFileName(const TMailPart& Part);
+std::string contentIdFileName(const TMailPart& part);
 
 // Writes every attachment that has a Content-ID into Dir (ending with a separator)
 // under that id, replacing a file of that name, and records it in TempFiles when
 // given. An id that would leave Dir (a separator, "." or "..") is refused with the
 // file-creation error, like any other name that cannot be created.
-void SaveCIDParts(TMailMessage& Message, const std::string& Dir, TTempFiles* TempFiles);
+void saveCidParts(TMailMessage& message, const std::string& dir, TTempFiles* tempFiles);
 
 // The lines as a page file (CR LF after each, replacing the file), with "cid:"
 // references in double quotes made relative and <BASE elements disarmed. The
 // lines themselves stay as they are.
-void ConvertCIDSave(const std::vector<std::string>& Lines, const std::string& FileName);
+void convertCidSave(const std::vector<std::string>& lines, const std::string& fileName);
 
 // Rewrites one line as ConvertCIDSave does.
-std::string ConvertCIDLine(std::string line);
+std::string convertCidLine(std::string line);
 // The page file's bytes as ConvertCIDSave writes them.
-std::string ConvertCIDPage(const std::vector<std::string>& Lines);
+std::string convertCidPage(const std::vector<std::string>& lines);
 
 }  // namespace lumbrook
 
@@ -74,20 +74,20 @@ namespace lumbrook {
 
 // How a page is dressed: the header table and design template, when applied.
 struct TDesign {
-    bool Apply = false;  // "Show preview with complete design " (printing: always)
-    THeaderFields Fields;
-    std::string TemplatePath;  // empty: no template selected
+    bool apply = false;  // "Show preview with complete design " (printing: always)
+    THeaderFields fields;
+    std::string templatePath;  // empty: no template selected
 };
 
 // The HTML of the page in HtmlLines: the plain text turned into HTML when there is
 // no HTML body, then header table and template when the design applies.
-void BuildPageLines(TMailMessage& Message, const Toe5_MessageInfo& Record, const TDesign& Design);
+void buildPageLines(TMailMessage& message, const Toe5_MessageInfo& record, const TDesign& design);
 
 // The whole preview pipeline for one raw message: parse, page lines, Content-ID
 // files in Dir, the page file Dir + PageName. Files written go into TempFiles
 // when given. Returns the page's full path.
-std::string RenderMessagePage(std::string_view RawText, const Toe5_MessageInfo& Record,
-                              const TDesign& Design, const std::string& Dir,
-                              const std::string& PageName, TTempFiles* TempFiles);
+std::string renderMessagePage(std::string_view rawText, const Toe5_MessageInfo& record,
+                              const TDesign& design, const std::string& dir,
+                              const std::string& pageName, TTempFiles* tempFiles);
 
 }  // namespace lumbrook

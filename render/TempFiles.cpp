@@ -4,9 +4,9 @@
 
 namespace lumbrook {
 
-void TTempFiles::DeleteTempFiles() {
-    for (const auto& path : Files) std::remove(path.c_str());
-    Files.clear();
+void TTempFiles::deleteTempFiles() {
+    for (const auto& path : files) std::remove(path.c_str());
+    files.clear();
 }
 
 }  // namespace lumbrook

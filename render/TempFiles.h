@@ -9,13 +9,13 @@ namespace lumbrook {
 // deleted before each new preview and at shutdown. The directory itself stays.
 class TTempFiles {
 public:
-    void Add(const std::string& path) { Files.push_back(path); }
-    const std::vector<std::string>& Paths() const { return Files; }
+    void add(const std::string& path) { files.push_back(path); }
+    const std::vector<std::string>& paths() const { return files; }
     // Deletes each listed file that exists, ignoring failures, then forgets them all.
-    void DeleteTempFiles();
+    void deleteTempFiles();
 
 private:
-    std::vector<std::string> Files;
+    std::vector<std::string> files;
 };
 
 }  // namespace lumbrook

@@ -16,22 +16,22 @@ namespace {
 
 // The message is put together by appending: GCC 12 reports a false -Wrestrict on
 // the inlined std::string::replace that FormatMessage uses (GCC bug 105329).
-[[noreturn]] void ThrowOpenError(const std::string& Path) {
+[[noreturn]] void throwOpenError(const std::string& path) {
     const std::string_view pattern = SFOpenError;
     const std::size_t at = pattern.find("%s");
     std::string message(pattern.substr(0, at));
-    message.append(Path).append(pattern.substr(at + 2));
+    message.append(path).append(pattern.substr(at + 2));
     throw EFOpenError(message);
 }
 
 }  // namespace
 
-bool TStoreFile::Open(const std::string& Path) {
+bool TStoreFile::open(const std::string& path) {
     // O_NONBLOCK only so that a named pipe put where a store file should be cannot
     // hang the open; it changes nothing for regular files, which are all we read.
     int fd;
     do {
-        fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return false;
 
@@ -40,34 +40,34 @@ bool TStoreFile::Open(const std::string& Path) {
         ::close(fd);
         return false;
     }
-    Fd = fd;
-    FileSize = static_cast<std::uint64_t>(st.st_size);
+    fd = fd;
+    fileSize = static_cast<std::uint64_t>(st.st_size);
     return true;
 }
 
-TStoreFile::TStoreFile(const std::string& Path) {
-    if (!Open(Path)) ThrowOpenError(Path);
+TStoreFile::TStoreFile(const std::string& path) {
+    if (!open(path)) throwOpenError(path);
 }
 
-std::optional<TStoreFile> TStoreFile::TryOpen(const std::string& Path) {
+std::optional<TStoreFile> TStoreFile::tryOpen(const std::string& path) {
     std::optional<TStoreFile> file(std::in_place, TUnopened{});
-    if (!file->Open(Path)) return std::nullopt;
+    if (!file->open(path)) return std::nullopt;
     return file;
 }
 
-TStoreFile::TStoreFile(TStoreFile&& Other) noexcept
-    : Fd(std::exchange(Other.Fd, -1)), FileSize(Other.FileSize) {}
+TStoreFile::TStoreFile(TStoreFile&& other) noexcept
+    : fd(std::exchange(other.fd, -1)), fileSize(other.fileSize) {}
 
 TStoreFile::~TStoreFile() {
-    if (Fd >= 0) ::close(Fd);
+    if (fd >= 0) ::close(fd);
 }
 
-std::size_t TStoreFile::ReadAt(std::uint64_t Off, std::uint8_t* Dest, std::size_t Len) const {
-    if (Off >= FileSize) return 0;
-    Len = static_cast<std::size_t>(std::min<std::uint64_t>(Len, FileSize - Off));
+std::size_t TStoreFile::readAt(std::uint64_t off, std::uint8_t* dest, std::size_t len) const {
+    if (off >= fileSize) return 0;
+    len = static_cast<std::size_t>(std::min<std::uint64_t>(len, fileSize - off));
     std::size_t done = 0;
-    while (done < Len) {
-        ssize_t got = ::pread(Fd, Dest + done, Len - done, static_cast<off_t>(Off + done));
+    while (done < len) {
+        ssize_t got = ::pread(fd, dest + done, len - done, static_cast<off_t>(off + done));
         if (got < 0 && errno == EINTR) continue;
         // A failing read (EIO on a damaged medium) ends the data like the end of
         // the file would: the structure it belongs to counts as cut short.
@@ -77,35 +77,35 @@ std::size_t TStoreFile::ReadAt(std::uint64_t Off, std::uint8_t* Dest, std::size_
     return done;
 }
 
-bool TReadWindow::Holds(std::uint64_t Off, std::size_t Len) const {
-    if (Off < Start || Off - Start > Count) return false;
-    std::size_t inWindow = Count - static_cast<std::size_t>(Off - Start);
-    return Len <= inWindow || ReachesEnd;
+bool TReadWindow::holds(std::uint64_t off, std::size_t len) const {
+    if (off < start || off - start > count) return false;
+    std::size_t inWindow = count - static_cast<std::size_t>(off - start);
+    return len <= inWindow || reachesEnd;
 }
 
-std::size_t TReadWindow::HeldFrom(std::uint64_t Off) const {
-    if (Off < Start || Off - Start > Count) return 0;
-    return Count - static_cast<std::size_t>(Off - Start);
+std::size_t TReadWindow::heldFrom(std::uint64_t off) const {
+    if (off < start || off - start > count) return 0;
+    return count - static_cast<std::size_t>(off - start);
 }
 
-TByteReader TReadWindow::Read(std::uint64_t Off, std::size_t Len, std::size_t ReadAhead) {
-    if (!Holds(Off, Len)) {
+TByteReader TReadWindow::read(std::uint64_t off, std::size_t len, std::size_t readAhead) {
+    if (!holds(off, len)) {
         // Never ask for (or allocate) more than the file can hold from Off on: a
         // bogus length in a damaged file costs at most the file's size.
-        std::uint64_t left = Off < File.Size() ? File.Size() - Off : 0;
+        std::uint64_t left = off < file.size() ? file.size() - off : 0;
         std::size_t want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(std::max(Len, ReadAhead), left));
-        if (Capacity < want) {
-            Buffer.reset(new std::uint8_t[want]);  // no zero fill: every byte used is read
-            Capacity = want;
+            static_cast<std::size_t>(std::min<std::uint64_t>(std::max(len, readAhead), left));
+        if (capacity < want) {
+            buffer.reset(new std::uint8_t[want]);  // no zero fill: every byte used is read
+            capacity = want;
         }
-        Start = Off;
-        Count = File.ReadAt(Off, Buffer.get(), want);
-        ReachesEnd = Count < want || Count == left;
+        start = off;
+        count = file.readAt(off, buffer.get(), want);
+        reachesEnd = count < want || count == left;
     }
-    std::size_t from = static_cast<std::size_t>(Off - Start);
-    std::size_t avail = Count - from;
-    return TByteReader(Buffer.get() + from, std::min(Len, avail));
+    std::size_t from = static_cast<std::size_t>(off - start);
+    std::size_t avail = count - from;
+    return TByteReader(buffer.get() + from, std::min(len, avail));
 }
 
 }  // namespace lumbrook

@@ -57,12 +57,12 @@ constexpr std::size_t RecordReadAhead = 4 * 1024;
 constexpr std::size_t BlockReadAheadFirst = 8 * BlockSize;
 constexpr std::size_t BlockReadAheadMax = 256 * 1024;
 
-std::string StoreFilePathIn(const std::string& Root, const std::string& FileName) {
-    if (Root.empty()) return std::string(1, PathDelim) + FileName;
-    return FindFileNoCase(Root, FileName);
+std::string storeFilePathIn(const std::string& root, const std::string& fileName) {
+    if (root.empty()) return std::string(1, PathDelim) + fileName;
+    return findFileNoCase(root, fileName);
 }
 
-std::optional<std::string>& StoreRootOverride() {
+std::optional<std::string>& storeRootOverride() {
     static std::optional<std::string> root;
     return root;
 }
@@ -71,10 +71,10 @@ std::optional<std::string>& StoreRootOverride() {
 // wholly inside the data area that was read (V at or past its end, or a number
 // that runs over it) is skipped as if it were not there: the field keeps the
 // value it had. A text without a zero byte runs to the end of the data area.
-bool TextAt(const TByteReader& Data, std::uint32_t V, std::string& Field) {
-    if (V >= Data.Size()) return false;
-    std::string_view text = Data.ZeroTerminatedAt(V);
-    Field.assign(text.data(), text.size());
+bool textAt(const TByteReader& data, std::uint32_t v, std::string& field) {
+    if (v >= data.size()) return false;
+    std::string_view text = data.zeroTerminatedAt(v);
+    field.assign(text.data(), text.size());
     return true;
 }
 
@@ -84,19 +84,19 @@ bool TextAt(const TByteReader& Data, std::uint32_t V, std::string& Field) {
 // same long text again and again, could otherwise make the list grow without
 // bound; when either budget runs out the walk ends with what it has.
 struct TWalkBudget {
-    std::uint64_t Entries;
-    std::uint64_t TextBytes;
-    explicit TWalkBudget(std::uint64_t FileSize)
-        : Entries(FileSize / EntrySize + 1), TextBytes(4 * FileSize + 64 * 1024) {}
+    std::uint64_t entries;
+    std::uint64_t textBytes;
+    explicit TWalkBudget(std::uint64_t fileSize)
+        : entries(fileSize / EntrySize + 1), textBytes(4 * fileSize + 64 * 1024) {}
 };
 
 std::size_t TextSize(const Toe5_FolderInfo& f) {
-    return f.Name.size() + f.FileName.size();
+    return f.name.size() + f.fileName.size();
 }
 std::size_t TextSize(const Toe5_MessageInfo& m) {
-    return m.Entry1B.size() + m.Entry1A.size() + m.Entry07.size() + m.Subject.size() +
-           m.From.size() + m.Entry09.size() + m.To.size() + m.Entry0E.size() + m.Entry0A.size() +
-           m.Entry0B.size();
+    return m.entry1B.size() + m.entry1A.size() + m.entry07.size() + m.subject.size() +
+           m.from.size() + m.entry09.size() + m.to.size() + m.entry0E.size() + m.entry0A.size() +
+           m.entry0B.size();
 }
 
 // Folder records of "folders.dbx".
@@ -104,30 +104,30 @@ struct TFolderKind {
     using TRecord = Toe5_FolderInfo;
 
     // Only records that name a file (0x03) or carry 0x06 are folders of their own.
-    static bool Accept(const TByteReader& Table, std::size_t Words) {
-        for (std::size_t i = 0; i < Words; ++i) {
-            std::uint8_t id = *Table.U8At(i * 4);
+    static bool Accept(const TByteReader& table, std::size_t words) {
+        for (std::size_t i = 0; i < words; ++i) {
+            std::uint8_t id = *table.u8At(i * 4);
             if (id == 0x03 || id == 0x06) return true;
         }
         return false;
     }
 
-    static void Apply(TRecord& r, std::uint8_t Id, std::uint32_t V, const TByteReader& Data) {
-        switch (Id) {
+    static void Apply(TRecord& r, std::uint8_t id, std::uint32_t v, const TByteReader& data) {
+        switch (id) {
             case 0x02:
-                TextAt(Data, V, r.Name);
+                textAt(data, v, r.name);
                 break;
             case 0x03:
-                TextAt(Data, V, r.FileName);
+                textAt(data, v, r.fileName);
                 break;
             case 0x80:
-                r.FolderId = static_cast<std::int32_t>(V);
+                r.folderId = static_cast<std::int32_t>(v);
                 break;
             case 0x81:
-                r.ParentId = static_cast<std::int32_t>(V);
+                r.parentId = static_cast<std::int32_t>(v);
                 break;
             case 0x89:
-                r.IsSpecial = true;
+                r.isSpecial = true;
                 break;
             default:
                 break;
@@ -141,59 +141,59 @@ struct TMessageKind {
 
     static bool Accept(const TByteReader&, std::size_t) { return true; }
 
-    static void Apply(TRecord& r, std::uint8_t Id, std::uint32_t V, const TByteReader& Data) {
-        switch (Id) {
+    static void Apply(TRecord& r, std::uint8_t id, std::uint32_t v, const TByteReader& data) {
+        switch (id) {
             case 0x02:
-                if (auto raw = Data.SpanAt(V, r.Entry02.size()))
-                    std::copy(raw->begin(), raw->end(), r.Entry02.begin());
+                if (auto raw = data.spanAt(v, r.entry02.size()))
+                    std::copy(raw->begin(), raw->end(), r.entry02.begin());
                 break;
             case 0x04:
-                if (auto v = Data.I32At(V)) r.DataOffset = *v;
+                if (auto value = data.i32At(v)) r.dataOffset = *value;
                 break;
             case 0x07:
-                TextAt(Data, V, r.Entry07);
+                textAt(data, v, r.entry07);
                 break;
             case 0x08:
-                TextAt(Data, V, r.Subject);
+                textAt(data, v, r.subject);
                 break;
             case 0x09:
-                TextAt(Data, V, r.Entry09);
+                textAt(data, v, r.entry09);
                 break;
             case 0x0A:
-                TextAt(Data, V, r.Entry0A);
+                textAt(data, v, r.entry0A);
                 break;
             case 0x0B:
-                TextAt(Data, V, r.Entry0B);
+                textAt(data, v, r.entry0B);
                 break;
             case 0x0D:
-                TextAt(Data, V, r.From);
+                textAt(data, v, r.from);
                 break;
             case 0x0E:
-                TextAt(Data, V, r.Entry0E);
+                textAt(data, v, r.entry0E);
                 break;
             case 0x12:
-                if (auto v = Data.U64At(V)) r.Date = *v;
+                if (auto value = data.u64At(v)) r.date = *value;
                 break;
             case 0x13:
-                TextAt(Data, V, r.To);
+                textAt(data, v, r.to);
                 break;
             case 0x1A:
-                TextAt(Data, V, r.Entry1A);
+                textAt(data, v, r.entry1A);
                 break;
             case 0x1B:
-                TextAt(Data, V, r.Entry1B);
+                textAt(data, v, r.entry1B);
                 break;
             case 0x80:
-                r.Entry80 = static_cast<std::int32_t>(V);
+                r.entry80 = static_cast<std::int32_t>(v);
                 break;
             case 0x81:
-                r.Entry81 = static_cast<std::int32_t>(V);
+                r.entry81 = static_cast<std::int32_t>(v);
                 break;
             case 0x84:
-                r.DataOffset = static_cast<std::int32_t>(V);
+                r.dataOffset = static_cast<std::int32_t>(v);
                 break;
             case 0x91:
-                r.Entry91 = static_cast<std::int32_t>(V);
+                r.entry91 = static_cast<std::int32_t>(v);
                 break;
             default:
                 break;
@@ -205,13 +205,13 @@ struct TMessageKind {
 // The name as asked for is tried first; only when that fails is the directory
 // searched for a name that matches without regard to case (the same result as
 // opening StoreFilePath, one directory scan fewer in the usual case).
-TStoreFile OpenStoreFile(const std::string& FileName) {
-    const std::string root = GetStoreRoot();
+TStoreFile openStoreFile(const std::string& fileName) {
+    const std::string root = getStoreRoot();
     if (!root.empty()) {
-        if (auto file = TStoreFile::TryOpen(IncludeTrailingPathDelimiter(root) + FileName))
+        if (auto file = TStoreFile::tryOpen(includeTrailingPathDelimiter(root) + fileName))
             return std::move(*file);
     }
-    return TStoreFile(StoreFilePathIn(root, FileName));
+    return TStoreFile(storeFilePathIn(root, fileName));
 }
 
 // One open store file with the state of one operation on it: the header record,
@@ -219,37 +219,37 @@ TStoreFile OpenStoreFile(const std::string& FileName) {
 // as the operation.
 class TOe5Reader {
   public:
-    explicit TOe5Reader(const std::string& FileName)
-        : File(OpenStoreFile(FileName)), NodeWindow(File), RecordWindow(File) {
+    explicit TOe5Reader(const std::string& fileName)
+        : file(openStoreFile(fileName)), nodeWindow(file), recordWindow(file) {
         // A file too short to hold the count is empty, like a count of zero.
-        TByteReader head = RecordWindow.Read(0, HeaderItemCountAt + 4);
-        Header.ItemCount = head.I32At(HeaderItemCountAt).value_or(0);
-        StartNode = head.I32At(HeaderStartNodeAt).value_or(0);
+        TByteReader head = recordWindow.read(0, HeaderItemCountAt + 4);
+        header.itemCount = head.i32At(HeaderItemCountAt).value_or(0);
+        startNode = head.i32At(HeaderStartNodeAt).value_or(0);
     }
 
     template <typename TKind>
-    void ReadIndex(std::vector<typename TKind::TRecord>& List) {
-        if (Header.ItemCount <= 0) return;
-        TWalkBudget budget(File.Size());
-        WalkIndexNode<TKind>(StartNode, List, budget);
+    void readIndex(std::vector<typename TKind::TRecord>& list) {
+        if (header.itemCount <= 0) return;
+        TWalkBudget budget(file.size());
+        walkIndexNode<TKind>(startNode, list, budget);
     }
 
-    std::string ReadChain(std::int32_t DataOffset);
+    std::string readChain(std::int32_t dataOffset);
 
   private:
     template <typename TKind>
-    void WalkIndexNode(std::int32_t Start, std::vector<typename TKind::TRecord>& List,
+    void walkIndexNode(std::int32_t Start, std::vector<typename TKind::TRecord>& List,
                        TWalkBudget& Budget);
     template <typename TKind>
-    void DecodeRecord(std::int32_t R, std::vector<typename TKind::TRecord>& List,
+    void decodeRecord(std::int32_t R, std::vector<typename TKind::TRecord>& List,
                       TWalkBudget& Budget);
 
-    TStoreFile File;
-    TReadWindow NodeWindow;
-    TReadWindow RecordWindow;
-    Toe5_FileHeader Header;
-    std::int32_t StartNode = 0;
-    std::unordered_set<std::int32_t> Visited;
+    TStoreFile file;
+    TReadWindow nodeWindow;
+    TReadWindow recordWindow;
+    Toe5_FileHeader header;
+    std::int32_t startNode = 0;
+    std::unordered_set<std::int32_t> visited;
 };
 
 // The walk visits a node's first link, then its second link, then its entries in
@@ -259,44 +259,44 @@ class TOe5Reader {
 // not a stack overflow. A node counts as visited once its self check passes; a
 // link to a visited node is not followed, which ends every cycle.
 template <typename TKind>
-void TOe5Reader::WalkIndexNode(std::int32_t Start, std::vector<typename TKind::TRecord>& List,
+void TOe5Reader::walkIndexNode(std::int32_t Start, std::vector<typename TKind::TRecord>& List,
                                TWalkBudget& Budget) {
     enum class TStep : std::uint8_t { FirstLink, SecondLink, Entries };
     struct TFrame {
-        std::int32_t Node;
-        std::int32_t FirstLink;
-        std::int32_t SecondLink;
-        std::uint32_t Count;
-        std::uint32_t Next;
-        TStep Step;
+        std::int32_t node;
+        std::int32_t firstLink;
+        std::int32_t secondLink;
+        std::uint32_t count;
+        std::uint32_t next;
+        TStep step;
     };
     std::vector<TFrame> stack;
 
-    auto enter = [&](std::int32_t P) {
-        if (P <= 0 || Visited.contains(P)) return;
+    auto enter = [&](std::int32_t p) {
+        if (p <= 0 || visited.contains(p)) return;
         // A node cut short by the end of the file fails its self check.
         TByteReader head =
-            NodeWindow.Read(static_cast<std::uint64_t>(P), NodeHeaderSize, NodeReadAhead);
-        if (!head.Has(0, NodeHeaderSize) || *head.I32At(NodeSelfAt) != P) return;
-        Visited.insert(P);
-        stack.push_back({P, *head.I32At(NodeFirstLinkAt), *head.I32At(NodeSecondLinkAt),
-                         *head.U24At(NodeCountAt), 0, TStep::FirstLink});
+            nodeWindow.read(static_cast<std::uint64_t>(p), NodeHeaderSize, NodeReadAhead);
+        if (!head.has(0, NodeHeaderSize) || *head.i32At(NodeSelfAt) != p) return;
+        visited.insert(p);
+        stack.push_back({p, *head.i32At(NodeFirstLinkAt), *head.i32At(NodeSecondLinkAt),
+                         *head.u24At(NodeCountAt), 0, TStep::FirstLink});
     };
 
     enter(Start);
     while (!stack.empty()) {
         TFrame& f = stack.back();
-        if (f.Step == TStep::FirstLink) {
-            f.Step = TStep::SecondLink;
-            enter(f.FirstLink);  // may push: f is not used past this point
+        if (f.step == TStep::FirstLink) {
+            f.step = TStep::SecondLink;
+            enter(f.firstLink);  // may push: f is not used past this point
             continue;
         }
-        if (f.Step == TStep::SecondLink) {
-            f.Step = TStep::Entries;
-            enter(f.SecondLink);
+        if (f.step == TStep::SecondLink) {
+            f.step = TStep::Entries;
+            enter(f.secondLink);
             continue;
         }
-        if (f.Next >= f.Count || Budget.Entries == 0) {
+        if (f.next >= f.count || Budget.entries == 0) {
             stack.pop_back();
             continue;
         }
@@ -305,33 +305,33 @@ void TOe5Reader::WalkIndexNode(std::int32_t Start, std::vector<typename TKind::T
         // entry table cut short by the end of the file ends with its last whole
         // entry.
         std::uint64_t at =
-            static_cast<std::uint64_t>(f.Node) + NodeHeaderSize + std::uint64_t(f.Next) * EntrySize;
-        std::size_t rest = std::size_t(f.Count - f.Next) * EntrySize;
-        TByteReader entry = NodeWindow.Read(at, EntrySize, std::min(rest, TableReadAhead));
-        if (!entry.Has(0, EntrySize)) {
+            static_cast<std::uint64_t>(f.node) + NodeHeaderSize + std::uint64_t(f.next) * EntrySize;
+        std::size_t rest = std::size_t(f.count - f.next) * EntrySize;
+        TByteReader entry = nodeWindow.read(at, EntrySize, std::min(rest, TableReadAhead));
+        if (!entry.has(0, EntrySize)) {
             stack.pop_back();
             continue;
         }
-        ++f.Next;
-        --Budget.Entries;
-        std::int32_t record = *entry.I32At(EntryRecordAt);
-        std::int32_t child = *entry.I32At(EntryChildAt);
+        ++f.next;
+        --Budget.entries;
+        std::int32_t record = *entry.i32At(EntryRecordAt);
+        std::int32_t child = *entry.i32At(EntryChildAt);
         if (record > 0) {
-            DecodeRecord<TKind>(record, List, Budget);
-            if (Budget.TextBytes == 0) return;
+            decodeRecord<TKind>(record, List, Budget);
+            if (Budget.textBytes == 0) return;
         }
         enter(child);
     }
 }
 
 template <typename TKind>
-void TOe5Reader::DecodeRecord(std::int32_t R, std::vector<typename TKind::TRecord>& List,
+void TOe5Reader::decodeRecord(std::int32_t R, std::vector<typename TKind::TRecord>& List,
                               TWalkBudget& Budget) {
     const std::uint64_t at = static_cast<std::uint64_t>(R);
-    TByteReader head = RecordWindow.Read(at, RecordHeaderSize, RecordReadAhead);
-    if (!head.Has(0, RecordHeaderSize) || *head.I32At(RecordSelfAt) != R) return;
-    const std::int32_t length = *head.I32At(RecordLengthAt);
-    const std::size_t words = *head.U8At(RecordCountAt);
+    TByteReader head = recordWindow.read(at, RecordHeaderSize, RecordReadAhead);
+    if (!head.has(0, RecordHeaderSize) || *head.i32At(RecordSelfAt) != R) return;
+    const std::int32_t length = *head.i32At(RecordLengthAt);
+    const std::size_t words = *head.u8At(RecordCountAt);
 
     // The entry table always holds N words; the data area is what L leaves after
     // them. A body length smaller than 4N leaves no data area: direct values still
@@ -339,24 +339,24 @@ void TOe5Reader::DecodeRecord(std::int32_t R, std::vector<typename TKind::TRecor
     const std::size_t tableSize = words * 4;
     const std::size_t bodySize =
         std::max<std::size_t>(tableSize, length > 0 ? static_cast<std::size_t>(length) : 0);
-    TByteReader body = RecordWindow.Read(at + RecordHeaderSize, bodySize);
+    TByteReader body = recordWindow.read(at + RecordHeaderSize, bodySize);
 
     // Cut short by the end of the file: the whole entry words that were read apply,
     // and the data area is the part of it that was read.
-    const std::size_t wholeWords = std::min(words, body.Size() / 4);
-    TByteReader table = *body.SubReader(0, wholeWords * 4);
+    const std::size_t wholeWords = std::min(words, body.size() / 4);
+    TByteReader table = *body.subReader(0, wholeWords * 4);
     if (!TKind::Accept(table, wholeWords)) return;
     TByteReader data;
-    if (body.Size() > tableSize) data = *body.SubReader(tableSize, body.Size() - tableSize);
+    if (body.size() > tableSize) data = *body.subReader(tableSize, body.size() - tableSize);
 
     typename TKind::TRecord record;
-    if constexpr (std::is_same_v<TKind, TMessageKind>) record.RecordOffset = R;
+    if constexpr (std::is_same_v<TKind, TMessageKind>) record.recordOffset = R;
     for (std::size_t i = 0; i < wholeWords; ++i) {
-        std::uint32_t word = *table.U32At(i * 4);
+        std::uint32_t word = *table.u32At(i * 4);
         TKind::Apply(record, static_cast<std::uint8_t>(word & 0xFF), word >> 8, data);
     }
     std::size_t text = TextSize(record);
-    Budget.TextBytes -= std::min<std::uint64_t>(Budget.TextBytes, text);
+    Budget.textBytes -= std::min<std::uint64_t>(Budget.textBytes, text);
     List.push_back(std::move(record));
 }
 
@@ -367,48 +367,48 @@ void TOe5Reader::DecodeRecord(std::int32_t R, std::vector<typename TKind::TRecor
 // holds.
 class TBlockRuns {
   public:
-    bool Claim(std::uint64_t D) {
-        const std::uint64_t E = D + BlockSize;
+    bool claim(std::uint64_t d) {
+        const std::uint64_t e = d + BlockSize;
         // The usual case, the block right after the last one claimed, without a
         // search: it only has to stay clear of the run after it.
-        if (Last != Runs.end() && Last->second == D) {
-            auto next = std::next(Last);
-            if (next != Runs.end() && next->first < E) return false;
-            Last->second = E;
-            if (next != Runs.end() && next->first == E) {
-                Last->second = next->second;
-                Runs.erase(next);
+        if (last != runs.end() && last->second == d) {
+            auto next = std::next(last);
+            if (next != runs.end() && next->first < e) return false;
+            last->second = e;
+            if (next != runs.end() && next->first == e) {
+                last->second = next->second;
+                runs.erase(next);
             }
             return true;
         }
-        auto next = Runs.upper_bound(D);
-        if (next != Runs.end() && next->first < E) return false;
-        if (next != Runs.begin()) {
+        auto next = runs.upper_bound(d);
+        if (next != runs.end() && next->first < e) return false;
+        if (next != runs.begin()) {
             auto prev = std::prev(next);
-            if (prev->second > D) return false;
-            if (prev->second == D) {
-                prev->second = E;
-                if (next != Runs.end() && next->first == E) {
+            if (prev->second > d) return false;
+            if (prev->second == d) {
+                prev->second = e;
+                if (next != runs.end() && next->first == e) {
                     prev->second = next->second;
-                    Runs.erase(next);
+                    runs.erase(next);
                 }
-                Last = prev;
+                last = prev;
                 return true;
             }
         }
-        if (next != Runs.end() && next->first == E) {
+        if (next != runs.end() && next->first == e) {
             std::uint64_t end = next->second;
-            Runs.erase(next);
-            Last = Runs.emplace(D, end).first;
+            runs.erase(next);
+            last = runs.emplace(d, end).first;
             return true;
         }
-        Last = Runs.emplace(D, E).first;
+        last = runs.emplace(d, e).first;
         return true;
     }
 
   private:
-    std::map<std::uint64_t, std::uint64_t> Runs;  // start -> end of each run
-    std::map<std::uint64_t, std::uint64_t>::iterator Last = Runs.end();
+    std::map<std::uint64_t, std::uint64_t> runs;  // start -> end of each run
+    std::map<std::uint64_t, std::uint64_t>::iterator last = runs.end();
 };
 
 // The text is read in runs of blocks straight into the string that is returned:
@@ -418,48 +418,48 @@ class TBlockRuns {
 // matters for the megabytes of an attachment. Runs start small (a typical
 // message has a few blocks) and double while the chain goes on block after
 // block, up to BlockReadAheadMax.
-std::string TOe5Reader::ReadChain(std::int32_t DataOffset) {
+std::string TOe5Reader::readChain(std::int32_t dataOffset) {
     std::string text;
-    if (Header.ItemCount <= 0) return text;
+    if (header.itemCount <= 0) return text;
 
     TBlockRuns seen;
     std::size_t runSize = BlockReadAheadFirst;
     std::size_t kept = 0;  // text bytes taken so far: text[0, kept)
-    std::int64_t D = DataOffset;
-    while (D > 0) {
-        const std::uint64_t at = static_cast<std::uint64_t>(D);
-        const std::uint64_t left = at < File.Size() ? File.Size() - at : 0;
+    std::int64_t d = dataOffset;
+    while (d > 0) {
+        const std::uint64_t at = static_cast<std::uint64_t>(d);
+        const std::uint64_t left = at < file.size() ? file.size() - at : 0;
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(runSize, left));
         // Grown by more than this run when it has to grow, so that a long text
         // is not moved to a new place at every run.
         if (text.capacity() < kept + want) text.reserve(2 * (kept + want));
         text.resize(kept + want);
         auto* run = reinterpret_cast<std::uint8_t*>(text.data() + kept);
-        const TByteReader bytes(run, File.ReadAt(at, run, want));
+        const TByteReader bytes(run, file.readAt(at, run, want));
 
         std::size_t pos = 0;  // the current block's place in the run
         bool runOut = false;  // the chain goes on right after the bytes read
         while (true) {
-            if (!seen.Claim(static_cast<std::uint64_t>(D))) {
-                D = 0;
+            if (!seen.claim(static_cast<std::uint64_t>(d))) {
+                d = 0;
                 break;
             }
             // A block whose header is cut off by the end of the file fails its
             // self check. One whose text is cut off gives the text bytes that
             // are there.
             const TByteReader block =
-                *bytes.SubReader(pos, std::min(BlockSize, bytes.Size() - pos));
-            if (!block.Has(0, BlockHeaderSize) || *block.I32At(BlockSelfAt) != D) {
-                D = 0;
+                *bytes.subReader(pos, std::min(BlockSize, bytes.size() - pos));
+            if (!block.has(0, BlockHeaderSize) || *block.i32At(BlockSelfAt) != d) {
+                d = 0;
                 break;
             }
-            const std::int32_t used = *block.I32At(BlockUsedAt);
-            const std::int32_t next = *block.I32At(BlockNextAt);
+            const std::int32_t used = *block.i32At(BlockUsedAt);
+            const std::int32_t next = *block.i32At(BlockNextAt);
             if (used > 0) {
                 std::size_t take =
                     std::min<std::size_t>({static_cast<std::size_t>(used), BlockTextSize,
-                                           block.Size() - BlockHeaderSize});
-                const auto piece = *block.SpanAt(BlockHeaderSize, take);
+                                           block.size() - BlockHeaderSize});
+                const auto piece = *block.spanAt(BlockHeaderSize, take);
                 if (const void* zero = std::memchr(piece.data(), 0, piece.size()))
                     take = static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) -
                                                     piece.data());
@@ -468,11 +468,11 @@ std::string TOe5Reader::ReadChain(std::int32_t DataOffset) {
                 std::memmove(text.data() + kept, piece.data(), take);
                 kept += take;
             }
-            const bool follows = next == D + std::int64_t(BlockSize);
-            D = next;
+            const bool follows = next == d + std::int64_t(BlockSize);
+            d = next;
             if (!follows) break;
-            if (pos + 2 * BlockSize > bytes.Size()) {
-                runOut = bytes.Size() == want;  // not the end of the file
+            if (pos + 2 * BlockSize > bytes.size()) {
+                runOut = bytes.size() == want;  // not the end of the file
                 break;
             }
             pos += BlockSize;
@@ -485,25 +485,25 @@ std::string TOe5Reader::ReadChain(std::int32_t DataOffset) {
 
 }  // namespace
 
-void ReadIndexFile(const std::string& FileName, TFolderList& List) {
-    if (FileName != "folders.dbx") return;
-    TOe5Reader reader(FileName);
-    reader.ReadIndex<TFolderKind>(List);
+void readIndexFile(const std::string& fileName, TFolderList& list) {
+    if (fileName != "folders.dbx") return;
+    TOe5Reader reader(fileName);
+    reader.readIndex<TFolderKind>(list);
 }
 
-void ReadIndexFile(const std::string& FileName, TMessageList& List) {
-    if (FileName == "folders.dbx") return;
-    TOe5Reader reader(FileName);
-    reader.ReadIndex<TMessageKind>(List);
+void readIndexFile(const std::string& fileName, TMessageList& list) {
+    if (fileName == "folders.dbx") return;
+    TOe5Reader reader(fileName);
+    reader.readIndex<TMessageKind>(list);
 }
 
-std::string ReadMessageText(const std::string& FileName, std::int32_t DataOffset) {
-    if (DataOffset <= 0) return {};
-    TOe5Reader reader(FileName);
-    return reader.ReadChain(DataOffset);
+std::string readMessageText(const std::string& fileName, std::int32_t dataOffset) {
+    if (dataOffset <= 0) return {};
+    TOe5Reader reader(fileName);
+    return reader.readChain(dataOffset);
 }
 
-TDateTime FileTimeToLocalDateTime(std::uint64_t FileTime) {
+TDateTime fileTimeToLocalDateTime(std::uint64_t fileTime) {
     constexpr std::int64_t TicksPerMs = 10'000;
     constexpr std::int64_t MsPerDay = 86'400'000;
     constexpr std::int64_t DaysTo1899 = 109'205;     // 1 Jan 1601 .. 30 Dec 1899
@@ -513,8 +513,8 @@ TDateTime FileTimeToLocalDateTime(std::uint64_t FileTime) {
     // a moment, so it is not shifted: it gives 1 January 1601, 00:00 in every zone
     // (shown as a bare date), where shifting would give a time before the start of
     // the file-time scale west of UTC.
-    std::int64_t ms = static_cast<std::int64_t>(FileTime / TicksPerMs);
-    if (FileTime != 0) ms += LocalOffsetNowSeconds() * 1000;
+    std::int64_t ms = static_cast<std::int64_t>(fileTime / TicksPerMs);
+    if (fileTime != 0) ms += localOffsetNowSeconds() * 1000;
     // Damaged dates are kept within the range of calendar dates (years 1601 to
     // 9999) so that every value the store yields can be split and shown.
     ms = std::clamp<std::int64_t>(ms, 0, DaysTo10000 * MsPerDay - 1);
@@ -526,17 +526,17 @@ TDateTime FileTimeToLocalDateTime(std::uint64_t FileTime) {
     return day >= 0 ? static_cast<double>(day) + fraction : static_cast<double>(day) - fraction;
 }
 
-std::string GetStoreRoot() {
-    if (const auto& root = StoreRootOverride()) return *root;
-    return LookupStoreRoot(TRegistryFile::LoadCurrentUser());
+std::string getStoreRoot() {
+    if (const auto& root = storeRootOverride()) return *root;
+    return lookupStoreRoot(TRegistryFile::loadCurrentUser());
 }
 
-void SetStoreRootOverride(std::optional<std::string> dir) {
-    StoreRootOverride() = std::move(dir);
+void setStoreRootOverride(std::optional<std::string> dir) {
+    storeRootOverride() = std::move(dir);
 }
 
-std::string StoreFilePath(const std::string& FileName) {
-    return StoreFilePathIn(GetStoreRoot(), FileName);
+std::string storeFilePath(const std::string& fileName) {
+    return storeFilePathIn(getStoreRoot(), fileName);
 }
 
 }  // namespace lumbrook

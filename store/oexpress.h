@@ -17,39 +17,39 @@ namespace lumbrook {
 // The header values of the file being read. Only the item count is taken from the
 // file; the two texts exist for the record's shape and stay empty.
 struct Toe5_FileHeader {
-    std::int32_t ItemCount = 0;
-    std::string Text1;
-    std::string Text2;
+    std::int32_t itemCount = 0;
+    std::string text1;
+    std::string text2;
 };
 
 // One folder of "folders.dbx". Texts are the file's raw 8-bit bytes.
 struct Toe5_FolderInfo {
-    std::int32_t FolderId = -1;  // entry 0x80
-    std::int32_t ParentId = -1;  // entry 0x81
-    std::string Name;            // entry 0x02
-    std::string FileName;        // entry 0x03, relative to the store root
-    bool IsSpecial = false;      // entry 0x89 present
+    std::int32_t folderId = -1;  // entry 0x80
+    std::int32_t parentId = -1;  // entry 0x81
+    std::string name;            // entry 0x02
+    std::string fileName;        // entry 0x03, relative to the store root
+    bool isSpecial = false;      // entry 0x89 present
 };
 
 // One message of a folder file. Texts are the file's raw 8-bit bytes.
 struct Toe5_MessageInfo {
-    std::int32_t Entry80 = 0;
-    std::int32_t Entry81 = 0;
-    std::string Entry1B;
-    std::string Entry1A;
-    std::string Entry07;
-    std::array<std::uint8_t, 8> Entry02{};
-    std::uint64_t Date = 0;  // entry 0x12: 100 ns intervals since 1 January 1601 UTC
-    std::string Subject;     // entry 0x08
-    std::string From;        // entry 0x0D
-    std::string Entry09;
-    std::string To;  // entry 0x13
-    std::string Entry0E;
-    std::string Entry0A;
-    std::string Entry0B;
-    std::int32_t Entry91 = 0;
-    std::int32_t DataOffset = 0;    // entry 0x04 or 0x84: first data block of the raw text
-    std::int32_t RecordOffset = 0;  // where the record itself lies in the file
+    std::int32_t entry80 = 0;
+    std::int32_t entry81 = 0;
+    std::string entry1B;
+    std::string entry1A;
+    std::string entry07;
+    std::array<std::uint8_t, 8> entry02{};
+    std::uint64_t date = 0;  // entry 0x12: 100 ns intervals since 1 January 1601 UTC
+    std::string subject;     // entry 0x08
+    std::string from;        // entry 0x0D
+    std::string entry09;
+    std::string to;  // entry 0x13
+    std::string entry0E;
+    std::string entry0A;
+    std::string entry0B;
+    std::int32_t entry91 = 0;
+    std::int32_t dataOffset = 0;    // entry 0x04 or 0x84: first data block of the raw text
+    std::int32_t recordOffset = 0;  // where the record itself lies in the file
 };
 
 using TFolderList = std::vector<Toe5_FolderInfo>;
@@ -60,30 +60,30 @@ using TMessageList = std::vector<Toe5_MessageInfo>;
 // other name message records; when that kind does not match the list passed in,
 // nothing is appended and the file is not opened. A file that cannot be opened
 // throws EFOpenError; a damaged file gives the records that could be read.
-void ReadIndexFile(const std::string& FileName, TFolderList& List);
-void ReadIndexFile(const std::string& FileName, TMessageList& List);
+void readIndexFile(const std::string& fileName, TFolderList& list);
+void readIndexFile(const std::string& fileName, TMessageList& list);
 
 // The raw Internet text of the message whose first data block lies at DataOffset,
 // as the 8-bit bytes stored (no conversion). Empty when DataOffset <= 0 (then no
 // file is opened). A file that cannot be opened throws EFOpenError.
-std::string ReadMessageText(const std::string& FileName, std::int32_t DataOffset);
+std::string readMessageText(const std::string& fileName, std::int32_t dataOffset);
 
 // A message's UTC file time as a local date-time value, shifted by the offset in
 // force now (not the one in force at that date). A Date of 0 (record without a
 // date) gives 1 January 1601, 00:00.
-TDateTime FileTimeToLocalDateTime(std::uint64_t FileTime);
+TDateTime fileTimeToLocalDateTime(std::uint64_t fileTime);
 
 // The store directory: the override when one is set, otherwise the current user's
 // registry. Empty when none is found. Looked up afresh on every call.
-std::string GetStoreRoot();
+std::string getStoreRoot();
 
 // An explicit store directory (the programs' optional argument / "--store DIR")
 // that wins over the registry; std::nullopt goes back to the registry.
-void SetStoreRootOverride(std::optional<std::string> dir);
+void setStoreRootOverride(std::optional<std::string> dir);
 
 // Full path of a store file: the store root, a separator unless the root ends
 // with one, and the directory entry that matches FileName without regard to case.
 // An empty root gives "/" + FileName.
-std::string StoreFilePath(const std::string& FileName);
+std::string storeFilePath(const std::string& fileName);
 
 }  // namespace lumbrook

@@ -19,16 +19,16 @@ class TAboutBox : public QDialog {
     explicit TAboutBox(QWidget* parent = nullptr);
 
     // The first "XXXX" of Text replaced by Year in decimal.
-    static QString WithYear(QString Text, int Year);
+    static QString withYear(QString text, int year);
     // The embedded picture, decoded through libjpeg; a null image if it cannot be.
-    static QImage LoadPicture();
+    static QImage loadPicture();
 
-    QLabel* Picture = nullptr;
-    QLabel* ProductName = nullptr;
-    QLabel* Description = nullptr;
-    QLabel* Copyright = nullptr;
+    QLabel* picture = nullptr;
+    QLabel* productName = nullptr;
+    QLabel* description = nullptr;
+    QLabel* copyright = nullptr;
     QPushButton* wwwBtn = nullptr;
-    QPushButton* OKButton = nullptr;
+    QPushButton* okButton = nullptr;
 
   protected:
     void showEvent(QShowEvent* event) override;

@@ -7,7 +7,7 @@
 
 namespace lumbrook {
 
-void CentreOnScreen(QWidget& window) {
+void centreOnScreen(QWidget& window) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
     QRect frame = window.frameGeometry();

@@ -23,33 +23,33 @@ constexpr int ClientHeight = 187;
 }  // namespace
 
 TDirectoryEdit::TDirectoryEdit(QWidget* parent) : QWidget(parent) {
-    Edit = new QLineEdit(this);
-    BrowseBtn = new QToolButton(this);
-    BrowseBtn->setText(QStringLiteral("..."));
-    BrowseBtn->setToolTip(QStringLiteral("Choose a directory"));
-    BrowseBtn->setFocusPolicy(Qt::TabFocus);
+    edit = new QLineEdit(this);
+    browseBtn = new QToolButton(this);
+    browseBtn->setText(QStringLiteral("..."));
+    browseBtn->setToolTip(QStringLiteral("Choose a directory"));
+    browseBtn->setFocusPolicy(Qt::TabFocus);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
-    layout->addWidget(Edit, 1);
-    layout->addWidget(BrowseBtn);
-    setFocusProxy(Edit);
-    connect(Edit, &QLineEdit::textChanged, this, &TDirectoryEdit::Changed);
-    connect(BrowseBtn, &QToolButton::clicked, this, &TDirectoryEdit::Browse);
+    layout->addWidget(edit, 1);
+    layout->addWidget(browseBtn);
+    setFocusProxy(edit);
+    connect(edit, &QLineEdit::textChanged, this, &TDirectoryEdit::changed);
+    connect(browseBtn, &QToolButton::clicked, this, &TDirectoryEdit::browse);
 }
 
-QString TDirectoryEdit::Text() const {
-    return Edit->text();
+QString TDirectoryEdit::text() const {
+    return edit->text();
 }
 
-void TDirectoryEdit::SetText(const QString& Text) {
-    Edit->setText(Text);
+void TDirectoryEdit::setText(const QString& text) {
+    edit->setText(text);
 }
 
-void TDirectoryEdit::Browse() {
+void TDirectoryEdit::browse() {
     const QString chosen = QFileDialog::getExistingDirectory(
-        this, QStringLiteral("Choose the destination directory"), Edit->text());
-    if (!chosen.isEmpty()) Edit->setText(chosen);
+        this, QStringLiteral("Choose the destination directory"), edit->text());
+    if (!chosen.isEmpty()) edit->setText(chosen);
 }
 
 TExportForm::TExportForm(QWidget* parent) : QDialog(parent) {
@@ -57,70 +57,70 @@ TExportForm::TExportForm(QWidget* parent) : QDialog(parent) {
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(ClientWidth, ClientHeight);
 
-    Panel5 = new QWidget(this);
-    Panel5->setGeometry(0, 0, ClientWidth, 33);
-    Panel5->setAutoFillBackground(true);
-    QPalette band = Panel5->palette();
+    panel5 = new QWidget(this);
+    panel5->setGeometry(0, 0, ClientWidth, 33);
+    panel5->setAutoFillBackground(true);
+    QPalette band = panel5->palette();
     band.setColor(QPalette::Window, TitleColour);
     band.setColor(QPalette::WindowText, Qt::black);
-    Panel5->setPalette(band);
-    TitleLabel1 =
-        new QLabel(QStringLiteral("Save or export eMail - choose destination directory"), Panel5);
-    QFont bold = TitleLabel1->font();
+    panel5->setPalette(band);
+    titleLabel1 =
+        new QLabel(QStringLiteral("Save or export eMail - choose destination directory"), panel5);
+    QFont bold = titleLabel1->font();
     bold.setBold(true);
-    TitleLabel1->setFont(bold);
-    TitleLabel1->setGeometry(8, 0, ClientWidth - 16, 33);
-    TitleLabel1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    titleLabel1->setFont(bold);
+    titleLabel1->setGeometry(8, 0, ClientWidth - 16, 33);
+    titleLabel1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    Label1 = new QLabel(QStringLiteral("Destination directory:"), this);
-    Label1->setGeometry(8, 41, 200, 16);
-    DirectoryEdit1 = new TDirectoryEdit(this);
-    DirectoryEdit1->setGeometry(8, 58, ClientWidth - 16, 24);
-    Label1->setBuddy(DirectoryEdit1);
+    label1 = new QLabel(QStringLiteral("Destination directory:"), this);
+    label1->setGeometry(8, 41, 200, 16);
+    directoryEdit1 = new TDirectoryEdit(this);
+    directoryEdit1->setGeometry(8, 58, ClientWidth - 16, 24);
+    label1->setBuddy(directoryEdit1);
 
     datecheck = new QCheckBox(QStringLiteral("Date as part of the file name"), this);
     datecheck->setGeometry(8, 88, 250, 20);
     datecheck->setChecked(true);
 
-    AllHTMLCheck = new QRadioButton(QStringLiteral("Always save as HTML file"), this);
-    AllHTMLCheck->setGeometry(8, 110, 250, 20);
-    AllHTMLCheck->setChecked(true);
-    TXTCheck = new QRadioButton(QStringLiteral("Always save as TXT file"), this);
-    TXTCheck->setGeometry(8, 130, 250, 20);
-    MixedCheck = new QRadioButton(QStringLiteral("Save in same format as email"), this);
-    MixedCheck->setGeometry(8, 150, 250, 20);
+    allHtmlCheck = new QRadioButton(QStringLiteral("Always save as HTML file"), this);
+    allHtmlCheck->setGeometry(8, 110, 250, 20);
+    allHtmlCheck->setChecked(true);
+    txtCheck = new QRadioButton(QStringLiteral("Always save as TXT file"), this);
+    txtCheck->setGeometry(8, 130, 250, 20);
+    mixedCheck = new QRadioButton(QStringLiteral("Save in same format as email"), this);
+    mixedCheck->setGeometry(8, 150, 250, 20);
 
-    OkBtn = new QPushButton(QStringLiteral("OK"), this);
-    OkBtn->setGeometry(ClientWidth - 8 - 75, 118, 75, 25);
-    OkBtn->setDefault(true);
-    OkBtn->setEnabled(false);
-    CancelBtn = new QPushButton(QStringLiteral("&Cancel"), this);
-    CancelBtn->setGeometry(ClientWidth - 8 - 75, 150, 75, 25);
-    CancelBtn->setAutoDefault(false);
+    okBtn = new QPushButton(QStringLiteral("OK"), this);
+    okBtn->setGeometry(ClientWidth - 8 - 75, 118, 75, 25);
+    okBtn->setDefault(true);
+    okBtn->setEnabled(false);
+    cancelBtn = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancelBtn->setGeometry(ClientWidth - 8 - 75, 150, 75, 25);
+    cancelBtn->setAutoDefault(false);
 
-    connect(DirectoryEdit1, &TDirectoryEdit::Changed, this, [this] { DirectoryEdit1Change(); });
-    connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(directoryEdit1, &TDirectoryEdit::changed, this, [this] { directoryEdit1Change(); });
+    connect(okBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
-    setTabOrder(DirectoryEdit1->Edit, DirectoryEdit1->BrowseBtn);
-    setTabOrder(DirectoryEdit1->BrowseBtn, datecheck);
-    setTabOrder(datecheck, AllHTMLCheck);
-    setTabOrder(AllHTMLCheck, OkBtn);
-    setTabOrder(OkBtn, CancelBtn);
+    setTabOrder(directoryEdit1->edit, directoryEdit1->browseBtn);
+    setTabOrder(directoryEdit1->browseBtn, datecheck);
+    setTabOrder(datecheck, allHtmlCheck);
+    setTabOrder(allHtmlCheck, okBtn);
+    setTabOrder(okBtn, cancelBtn);
 }
 
-void TExportForm::FormShow() {
-    DirectoryEdit1->setFocus(Qt::OtherFocusReason);
+void TExportForm::formShow() {
+    directoryEdit1->setFocus(Qt::OtherFocusReason);
 }
 
-void TExportForm::DirectoryEdit1Change() {
-    OkBtn->setEnabled(!DirectoryEdit1->Text().isEmpty());
+void TExportForm::directoryEdit1Change() {
+    okBtn->setEnabled(!directoryEdit1->text().isEmpty());
 }
 
 void TExportForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    CentreOnScreen(*this);
-    FormShow();
+    centreOnScreen(*this);
+    formShow();
 }
 
 }  // namespace lumbrook

@@ -24,17 +24,17 @@ class TDirectoryEdit : public QWidget {
 
   public:
     explicit TDirectoryEdit(QWidget* parent = nullptr);
-    QString Text() const;
-    void SetText(const QString& Text);
+    QString text() const;
+    void setText(const QString& text);
 
-    QLineEdit* Edit = nullptr;
-    QToolButton* BrowseBtn = nullptr;
+    QLineEdit* edit = nullptr;
+    QToolButton* browseBtn = nullptr;
 
   signals:
-    void Changed();
+    void changed();
 
   private:
-    void Browse();
+    void browse();
 };
 
 class TExportForm : public QDialog {
@@ -44,19 +44,19 @@ class TExportForm : public QDialog {
     explicit TExportForm(QWidget* parent = nullptr);
 
     // Handlers.
-    void FormShow();              // the input focus goes to the directory field
-    void DirectoryEdit1Change();  // OK only with a directory typed or chosen
+    void formShow();              // the input focus goes to the directory field
+    void directoryEdit1Change();  // OK only with a directory typed or chosen
 
-    QWidget* Panel5 = nullptr;
-    QLabel* TitleLabel1 = nullptr;
-    QLabel* Label1 = nullptr;
-    TDirectoryEdit* DirectoryEdit1 = nullptr;
+    QWidget* panel5 = nullptr;
+    QLabel* titleLabel1 = nullptr;
+    QLabel* label1 = nullptr;
+    TDirectoryEdit* directoryEdit1 = nullptr;
     QCheckBox* datecheck = nullptr;
-    QRadioButton* AllHTMLCheck = nullptr;
-    QRadioButton* TXTCheck = nullptr;
-    QRadioButton* MixedCheck = nullptr;
-    QPushButton* OkBtn = nullptr;
-    QPushButton* CancelBtn = nullptr;
+    QRadioButton* allHtmlCheck = nullptr;
+    QRadioButton* txtCheck = nullptr;
+    QRadioButton* mixedCheck = nullptr;
+    QPushButton* okBtn = nullptr;
+    QPushButton* cancelBtn = nullptr;
 
   protected:
     void showEvent(QShowEvent* event) override;

@@ -13,29 +13,29 @@ namespace {
 // libjpeg reports fatal errors through error_exit, which must not return: it jumps
 // back to the decoder's setjmp instead of ending the process.
 struct TJumpingErrorManager {
-    jpeg_error_mgr Base;
+    jpeg_error_mgr base;
     std::jmp_buf Return;
-    char Message[JMSG_LENGTH_MAX];
+    char message[JMSG_LENGTH_MAX];
 };
 
-void ErrorExit(j_common_ptr info) {
+void errorExit(j_common_ptr info) {
     auto* manager = reinterpret_cast<TJumpingErrorManager*>(info->err);
-    (*info->err->format_message)(info, manager->Message);
+    (*info->err->format_message)(info, manager->message);
     std::longjmp(manager->Return, 1);
 }
 
-void NoOutput(j_common_ptr) {}
+void noOutput(j_common_ptr) {}
 
 // The pixels go into a buffer that lives in the caller's frame: between setjmp and
 // a longjmp no object with a destructor may be created, so this side keeps only
 // plain data and does its allocations through the callback.
 struct TSink {
-    std::vector<std::uint8_t>* Rgb;
-    std::uint8_t* (*Resize)(std::vector<std::uint8_t>*, std::size_t) noexcept;
+    std::vector<std::uint8_t>* rgb;
+    std::uint8_t* (*resize)(std::vector<std::uint8_t>*, std::size_t) noexcept;
 };
 
 // Must not throw: an exception cannot travel through libjpeg's C frames.
-std::uint8_t* ResizeBuffer(std::vector<std::uint8_t>* buffer, std::size_t size) noexcept {
+std::uint8_t* resizeBuffer(std::vector<std::uint8_t>* buffer, std::size_t size) noexcept {
     try {
         buffer->assign(size, 0);
         return buffer->data();
@@ -47,17 +47,17 @@ std::uint8_t* ResizeBuffer(std::vector<std::uint8_t>* buffer, std::size_t size) 
 // Decoration pictures are small; anything larger is not one of ours.
 constexpr JDIMENSION MaxSide = 4096;
 
-bool DecodeInto(const std::uint8_t* data, std::size_t size, TSink sink, int* width, int* height,
+bool decodeInto(const std::uint8_t* data, std::size_t size, TSink sink, int* width, int* height,
                 char* message) {
     jpeg_decompress_struct info;
     TJumpingErrorManager error;
-    info.err = jpeg_std_error(&error.Base);
-    error.Base.error_exit = ErrorExit;
-    error.Base.output_message = NoOutput;
-    error.Message[0] = '\0';
+    info.err = jpeg_std_error(&error.base);
+    error.base.error_exit = errorExit;
+    error.base.output_message = noOutput;
+    error.message[0] = '\0';
     if (setjmp(error.Return)) {
         jpeg_destroy_decompress(&info);
-        for (int i = 0; i < JMSG_LENGTH_MAX && (message[i] = error.Message[i]) != '\0'; ++i) {
+        for (int i = 0; i < JMSG_LENGTH_MAX && (message[i] = error.message[i]) != '\0'; ++i) {
         }
         return false;
     }
@@ -70,7 +70,7 @@ bool DecodeInto(const std::uint8_t* data, std::size_t size, TSink sink, int* wid
     if (info.output_width > MaxSide || info.output_height > MaxSide)
         ERREXIT1(&info, JERR_IMAGE_TOO_BIG, MaxSide);
     const std::size_t stride = std::size_t{info.output_width} * 3;
-    std::uint8_t* pixels = sink.Resize(sink.Rgb, stride * info.output_height);
+    std::uint8_t* pixels = sink.resize(sink.rgb, stride * info.output_height);
     if (!pixels) ERREXIT1(&info, JERR_OUT_OF_MEMORY, 0);
     while (info.output_scanline < info.output_height) {
         JSAMPROW row = pixels + stride * info.output_scanline;
@@ -85,23 +85,23 @@ bool DecodeInto(const std::uint8_t* data, std::size_t size, TSink sink, int* wid
 
 }  // namespace
 
-bool DecodeJpeg(const std::uint8_t* Data, std::size_t Size, TJpegPicture& Picture,
-                std::string& Error) {
-    Picture = {};
-    if (!Data || Size == 0) {
-        Error = "Empty picture";
+bool decodeJpeg(const std::uint8_t* data, std::size_t size, TJpegPicture& picture,
+                std::string& error) {
+    picture = {};
+    if (!data || size == 0) {
+        error = "Empty picture";
         return false;
     }
     char message[JMSG_LENGTH_MAX] = {};
     int width = 0, height = 0;
-    const TSink sink{&Picture.Rgb, ResizeBuffer};
-    if (!DecodeInto(Data, Size, sink, &width, &height, message)) {
-        Picture = {};
-        Error = message;
+    const TSink sink{&picture.rgb, resizeBuffer};
+    if (!decodeInto(data, size, sink, &width, &height, message)) {
+        picture = {};
+        error = message;
         return false;
     }
-    Picture.Width = width;
-    Picture.Height = height;
+    picture.width = width;
+    picture.height = height;
     return true;
 }
 

@@ -11,14 +11,14 @@
 namespace lumbrook {
 
 struct TJpegPicture {
-    int Width = 0;
-    int Height = 0;
-    std::vector<std::uint8_t> Rgb;  // Width * Height * 3 bytes, rows top to bottom
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb;  // Width * Height * 3 bytes, rows top to bottom
 };
 
 // Decodes a JPEG held in memory. A damaged or foreign file gives false and the
 // library's message in Error; the process never ends over a bad picture.
-bool DecodeJpeg(const std::uint8_t* Data, std::size_t Size, TJpegPicture& Picture,
-                std::string& Error);
+bool decodeJpeg(const std::uint8_t* data, std::size_t size, TJpegPicture& picture,
+                std::string& error);
 
 }  // namespace lumbrook

@@ -22,35 +22,35 @@ constexpr int Width = 136;
 constexpr int Height = 168;
 
 struct TColor {
-    double R, G, B;
+    double r, g, b;
 };
 
-TColor Mix(TColor a, TColor b, double t) {
+TColor mix(TColor a, TColor b, double t) {
     t = std::clamp(t, 0.0, 1.0);
-    return {a.R + (b.R - a.R) * t, a.G + (b.G - a.G) * t, a.B + (b.B - a.B) * t};
+    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
 }
 
 // Coverage of an edge at distance d (negative inside), for soft outlines.
-double Inside(double d) {
+double inside(double d) {
     return std::clamp(0.5 - d, 0.0, 1.0);
 }
 
-TColor Pixel(double x, double y) {
+TColor pixel(double x, double y) {
     const double horizon = 92;
-    TColor c = Mix({62, 118, 196}, {248, 206, 150}, y / horizon);
+    TColor c = mix({62, 118, 196}, {248, 206, 150}, y / horizon);
 
     // The sun, low in the west, with a glow around it.
     const double sunDist = std::hypot(x - 100, y - 58);
-    c = Mix(c, {255, 236, 170}, 0.45 * std::exp(-sunDist / 22));
-    c = Mix(c, {255, 226, 110}, Inside(sunDist - 13));
+    c = mix(c, {255, 236, 170}, 0.45 * std::exp(-sunDist / 22));
+    c = mix(c, {255, 226, 110}, inside(sunDist - 13));
 
     // Far hills, bluish with distance.
     const double far = horizon - 14 * std::sin(x * 0.045 + 0.8) - 6 * std::sin(x * 0.12 + 2.1);
-    c = Mix(c, Mix({104, 146, 128}, {84, 128, 100}, (y - far) / 40), Inside(far - y));
+    c = mix(c, mix({104, 146, 128}, {84, 128, 100}, (y - far) / 40), inside(far - y));
 
     // The near meadow.
     const double nearTop = 118 - 9 * std::sin(x * 0.03 + 2.4) - 3 * std::sin(x * 0.11);
-    c = Mix(c, Mix({98, 158, 64}, {46, 104, 40}, (y - nearTop) / 50), Inside(nearTop - y));
+    c = mix(c, mix({98, 158, 64}, {46, 104, 40}, (y - nearTop) / 50), inside(nearTop - y));
 
     // The brook: it starts thin between the hills and widens towards the viewer.
     const double start = 100;
@@ -59,24 +59,24 @@ TColor Pixel(double x, double y) {
         const double centre = 64 + 22 * std::sin(t * 0.065 + 0.4) + t * 0.18;
         const double half = 1.0 + t * 0.14;
         const double d = std::abs(x - centre) - half;
-        TColor water = Mix({80, 140, 210}, {40, 92, 170}, t / 68);
+        TColor water = mix({80, 140, 210}, {40, 92, 170}, t / 68);
         // Ripples catch the light.
         const double ripple = std::sin(y * 0.9 + std::sin(x * 0.4) * 2.0);
-        if (ripple > 0.85) water = Mix(water, {225, 240, 255}, 0.6);
-        c = Mix(c, water, Inside(d));
-        c = Mix(c, {200, 190, 140}, 0.5 * Inside(std::abs(d) - 0.8) * (d > -0.8 ? 1.0 : 0.0));
+        if (ripple > 0.85) water = mix(water, {225, 240, 255}, 0.6);
+        c = mix(c, water, inside(d));
+        c = mix(c, {200, 190, 140}, 0.5 * inside(std::abs(d) - 0.8) * (d > -0.8 ? 1.0 : 0.0));
     }
 
     // A soft dark edge frames the picture.
     const double edge = std::min({x, y, Width - 1 - x, Height - 1 - y});
-    return Mix({20, 30, 40}, c, 0.55 + edge / 12);
+    return mix({20, 30, 40}, c, 0.55 + edge / 12);
 }
 
-std::uint8_t Channel(double v) {
+std::uint8_t channel(double v) {
     return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L));
 }
 
-std::vector<std::uint8_t> Draw() {
+std::vector<std::uint8_t> draw() {
     std::vector<std::uint8_t> rgb;
     rgb.reserve(Width * Height * 3);
     for (int y = 0; y < Height; ++y) {
@@ -85,19 +85,19 @@ std::vector<std::uint8_t> Draw() {
             TColor sum{0, 0, 0};
             for (double dy : {0.25, 0.75}) {
                 for (double dx : {0.25, 0.75}) {
-                    const TColor s = Pixel(x + dx, y + dy);
-                    sum = {sum.R + s.R / 4, sum.G + s.G / 4, sum.B + s.B / 4};
+                    const TColor s = pixel(x + dx, y + dy);
+                    sum = {sum.r + s.r / 4, sum.g + s.g / 4, sum.b + s.b / 4};
                 }
             }
-            rgb.push_back(Channel(sum.R));
-            rgb.push_back(Channel(sum.G));
-            rgb.push_back(Channel(sum.B));
+            rgb.push_back(channel(sum.r));
+            rgb.push_back(channel(sum.g));
+            rgb.push_back(channel(sum.b));
         }
     }
     return rgb;
 }
 
-std::vector<std::uint8_t> Compress(std::vector<std::uint8_t>& rgb) {
+std::vector<std::uint8_t> compress(std::vector<std::uint8_t>& rgb) {
     jpeg_compress_struct info;
     jpeg_error_mgr error;
     info.err = jpeg_std_error(&error);  // a broken build tool may stop the build
@@ -130,8 +130,8 @@ int main(int argc, char** argv) {
         std::cerr << "usage: " << argv[0] << " OUT.jpg OUT.cpp\n";
         return 2;
     }
-    std::vector<std::uint8_t> rgb = Draw();
-    const std::vector<std::uint8_t> jpeg = Compress(rgb);
+    std::vector<std::uint8_t> rgb = draw();
+    const std::vector<std::uint8_t> jpeg = compress(rgb);
 
     std::ofstream jpg(argv[1], std::ios::binary | std::ios::trunc);
     jpg.write(reinterpret_cast<const char*>(jpeg.data()),

@@ -22,18 +22,18 @@ class TShowMailForm : public QDialog {
   public:
     explicit TShowMailForm(QWidget* parent = nullptr);
 
-    QWidget* Panel1 = nullptr;
-    QLabel* Label1 = nullptr;  // "From:"
-    QLabel* Label2 = nullptr;  // "Date:"
-    QLabel* Label3 = nullptr;  // "To:"
-    QLabel* Label4 = nullptr;  // "Subject:"
-    QLineEdit* Edit1 = nullptr;
-    QLineEdit* Edit2 = nullptr;
-    QLineEdit* Edit3 = nullptr;
-    QLineEdit* Edit4 = nullptr;
-    QPushButton* BitBtn1 = nullptr;  // "Go back..."
-    TWebBrowser* WebBrowser1 = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
+    QWidget* panel1 = nullptr;
+    QLabel* label1 = nullptr;  // "From:"
+    QLabel* label2 = nullptr;  // "Date:"
+    QLabel* label3 = nullptr;  // "To:"
+    QLabel* label4 = nullptr;  // "Subject:"
+    QLineEdit* edit1 = nullptr;
+    QLineEdit* edit2 = nullptr;
+    QLineEdit* edit3 = nullptr;
+    QLineEdit* edit4 = nullptr;
+    QPushButton* bitBtn1 = nullptr;  // "Go back..."
+    TWebBrowser* webBrowser1 = nullptr;
+    QStatusBar* statusBar1 = nullptr;
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -14,11 +14,11 @@
 
 namespace lumbrook {
 
-QString PrintPdfDirectory() {
+QString printPdfDirectory() {
     return qEnvironmentVariable("LUMBROOK_PRINT_PDF_DIR");
 }
 
-QString CurrentPrinterName() {
+QString currentPrinterName() {
     QString name = QPrinterInfo::defaultPrinterName();
     if (name.isEmpty()) {
         const QStringList names = QPrinterInfo::availablePrinterNames();
@@ -27,28 +27,28 @@ QString CurrentPrinterName() {
     return name;
 }
 
-TPrinterSetup::TTarget TPrinterSetup::Target() const {
-    if (!PrintPdfDirectory().isEmpty()) return TTarget::PdfDirectory;
-    if (!CurrentPrinterName().isEmpty()) return TTarget::Printer;
+TPrinterSetup::TTarget TPrinterSetup::target() const {
+    if (!printPdfDirectory().isEmpty()) return TTarget::PdfDirectory;
+    if (!currentPrinterName().isEmpty()) return TTarget::Printer;
     return TTarget::None;
 }
 
-QPageLayout TPrinterSetup::PageLayout() const {
-    if (Chosen) return *Chosen;
-    if (Target() == TTarget::Printer) {
-        if (const auto printer = MakePrinter()) return printer->pageLayout();
+QPageLayout TPrinterSetup::pageLayout() const {
+    if (chosen) return *chosen;
+    if (target() == TTarget::Printer) {
+        if (const auto printer = makePrinter()) return printer->pageLayout();
     }
     return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
                        QPageLayout::Millimeter);
 }
 
-std::unique_ptr<QPrinter> TPrinterSetup::MakePrinter() const {
-    const QString name = CurrentPrinterName();
+std::unique_ptr<QPrinter> TPrinterSetup::makePrinter() const {
+    const QString name = currentPrinterName();
     if (name.isEmpty()) return nullptr;
     auto printer =
         std::make_unique<QPrinter>(QPrinterInfo::printerInfo(name), QPrinter::HighResolution);
     printer->setResolution(PrintResolution);
-    if (Chosen) printer->setPageLayout(*Chosen);
+    if (chosen) printer->setPageLayout(*chosen);
     return printer;
 }
 
@@ -58,7 +58,7 @@ const QPageSize::PageSizeId PaperSizes[] = {
     QPageSize::A4,    QPageSize::A5,        QPageSize::A3, QPageSize::Letter,
     QPageSize::Legal, QPageSize::Executive, QPageSize::B5, QPageSize::Tabloid};
 
-QDoubleSpinBox* MarginBox(double value, QWidget* parent) {
+QDoubleSpinBox* marginSpinBox(double value, QWidget* parent) {
     auto* box = new QDoubleSpinBox(parent);
     box->setRange(0, 50);
     box->setDecimals(1);
@@ -69,57 +69,57 @@ QDoubleSpinBox* MarginBox(double value, QWidget* parent) {
 
 }  // namespace
 
-TPageLayoutDialog::TPageLayoutDialog(const QPageLayout& Layout, QWidget* parent) : QDialog(parent) {
+TPageLayoutDialog::TPageLayoutDialog(const QPageLayout& initial, QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Page setup"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    PaperBox = new QComboBox(this);
+    paperBox = new QComboBox(this);
     for (const QPageSize::PageSizeId id : PaperSizes) {
-        PaperBox->addItem(QPageSize::name(id), static_cast<int>(id));
+        paperBox->addItem(QPageSize::name(id), static_cast<int>(id));
     }
-    const int current = PaperBox->findData(static_cast<int>(Layout.pageSize().id()));
-    PaperBox->setCurrentIndex(current >= 0 ? current : 0);
+    const int current = paperBox->findData(static_cast<int>(initial.pageSize().id()));
+    paperBox->setCurrentIndex(current >= 0 ? current : 0);
 
     auto* orientation = new QGroupBox(QStringLiteral("Orientation"), this);
-    PortraitBtn = new QRadioButton(QStringLiteral("&Portrait"), orientation);
-    LandscapeBtn = new QRadioButton(QStringLiteral("&Landscape"), orientation);
-    (Layout.orientation() == QPageLayout::Landscape ? LandscapeBtn : PortraitBtn)->setChecked(true);
+    portraitBtn = new QRadioButton(QStringLiteral("&Portrait"), orientation);
+    landscapeBtn = new QRadioButton(QStringLiteral("&Landscape"), orientation);
+    (initial.orientation() == QPageLayout::Landscape ? landscapeBtn : portraitBtn)->setChecked(true);
     auto* orientationRow = new QHBoxLayout(orientation);
-    orientationRow->addWidget(PortraitBtn);
-    orientationRow->addWidget(LandscapeBtn);
+    orientationRow->addWidget(portraitBtn);
+    orientationRow->addWidget(landscapeBtn);
 
-    const QMarginsF margins = Layout.margins(QPageLayout::Millimeter);
-    auto* marginBox = new QGroupBox(QStringLiteral("Margins"), this);
-    LeftMargin = MarginBox(margins.left(), marginBox);
-    TopMargin = MarginBox(margins.top(), marginBox);
-    RightMargin = MarginBox(margins.right(), marginBox);
-    BottomMargin = MarginBox(margins.bottom(), marginBox);
-    auto* marginForm = new QFormLayout(marginBox);
-    marginForm->addRow(QStringLiteral("Left:"), LeftMargin);
-    marginForm->addRow(QStringLiteral("Top:"), TopMargin);
-    marginForm->addRow(QStringLiteral("Right:"), RightMargin);
-    marginForm->addRow(QStringLiteral("Bottom:"), BottomMargin);
+    const QMarginsF margins = initial.margins(QPageLayout::Millimeter);
+    auto* marginGroup = new QGroupBox(QStringLiteral("Margins"), this);
+    leftMargin = marginSpinBox(margins.left(), marginGroup);
+    topMargin = marginSpinBox(margins.top(), marginGroup);
+    rightMargin = marginSpinBox(margins.right(), marginGroup);
+    bottomMargin = marginSpinBox(margins.bottom(), marginGroup);
+    auto* marginForm = new QFormLayout(marginGroup);
+    marginForm->addRow(QStringLiteral("Left:"), leftMargin);
+    marginForm->addRow(QStringLiteral("Top:"), topMargin);
+    marginForm->addRow(QStringLiteral("Right:"), rightMargin);
+    marginForm->addRow(QStringLiteral("Bottom:"), bottomMargin);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* paperForm = new QFormLayout;
-    paperForm->addRow(QStringLiteral("Paper &size:"), PaperBox);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(paperForm);
-    layout->addWidget(orientation);
-    layout->addWidget(marginBox);
-    layout->addWidget(buttons);
+    paperForm->addRow(QStringLiteral("Paper &size:"), paperBox);
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(paperForm);
+    column->addWidget(orientation);
+    column->addWidget(marginGroup);
+    column->addWidget(buttons);
     setFixedSize(sizeHint());
 }
 
-QPageLayout TPageLayoutDialog::Layout() const {
-    const auto id = static_cast<QPageSize::PageSizeId>(PaperBox->currentData().toInt());
-    const QMarginsF margins(LeftMargin->value(), TopMargin->value(), RightMargin->value(),
-                            BottomMargin->value());
+QPageLayout TPageLayoutDialog::layout() const {
+    const auto id = static_cast<QPageSize::PageSizeId>(paperBox->currentData().toInt());
+    const QMarginsF margins(leftMargin->value(), topMargin->value(), rightMargin->value(),
+                            bottomMargin->value());
     QPageLayout layout(QPageSize(id),
-                       LandscapeBtn->isChecked() ? QPageLayout::Landscape : QPageLayout::Portrait,
+                       landscapeBtn->isChecked() ? QPageLayout::Landscape : QPageLayout::Portrait,
                        QMarginsF(), QPageLayout::Millimeter);
     // Margins wider than the paper allows are cut down to what fits.
     if (!layout.setMargins(margins)) {

@@ -23,11 +23,11 @@ namespace lumbrook {
 inline constexpr int PrintResolution = 300;
 
 // LUMBROOK_PRINT_PDF_DIR, empty when unset.
-QString PrintPdfDirectory();
+QString printPdfDirectory();
 
 // The printer pages are printed on: the system's default one, else the first
 // one installed; empty when none is installed.
-QString CurrentPrinterName();
+QString currentPrinterName();
 
 class TPrinterSetup {
   public:
@@ -35,19 +35,19 @@ class TPrinterSetup {
 
     // Looked up at each use: a printer installed (or the variable set) while the
     // program runs counts from then on. The PDF directory wins over a printer.
-    TTarget Target() const;
+    TTarget target() const;
 
     // The page setup: what was chosen last, else the printer's own default, else
     // A4 upright with 10 mm margins.
-    QPageLayout PageLayout() const;
-    void SetPageLayout(const QPageLayout& Layout) { Chosen = Layout; }
+    QPageLayout pageLayout() const;
+    void setPageLayout(const QPageLayout& layout) { chosen = layout; }
 
     // The current printer at PrintResolution with the page setup; nullptr when
     // no printer is installed.
-    std::unique_ptr<QPrinter> MakePrinter() const;
+    std::unique_ptr<QPrinter> makePrinter() const;
 
   private:
-    std::optional<QPageLayout> Chosen;
+    std::optional<QPageLayout> chosen;
 };
 
 // The page setup without a printer driver behind it (the system's page-setup
@@ -57,16 +57,16 @@ class TPageLayoutDialog : public QDialog {
     Q_OBJECT
 
   public:
-    explicit TPageLayoutDialog(const QPageLayout& Layout, QWidget* parent = nullptr);
-    QPageLayout Layout() const;
+    explicit TPageLayoutDialog(const QPageLayout& layout, QWidget* parent = nullptr);
+    QPageLayout layout() const;
 
-    QComboBox* PaperBox = nullptr;
-    QRadioButton* PortraitBtn = nullptr;
-    QRadioButton* LandscapeBtn = nullptr;
-    QDoubleSpinBox* LeftMargin = nullptr;
-    QDoubleSpinBox* TopMargin = nullptr;
-    QDoubleSpinBox* RightMargin = nullptr;
-    QDoubleSpinBox* BottomMargin = nullptr;
+    QComboBox* paperBox = nullptr;
+    QRadioButton* portraitBtn = nullptr;
+    QRadioButton* landscapeBtn = nullptr;
+    QDoubleSpinBox* leftMargin = nullptr;
+    QDoubleSpinBox* topMargin = nullptr;
+    QDoubleSpinBox* rightMargin = nullptr;
+    QDoubleSpinBox* bottomMargin = nullptr;
 };
 
 }  // namespace lumbrook

@@ -23,7 +23,7 @@ namespace {
 const QUrl BlankUrl(QStringLiteral("about:blank"));
 
 // The engine hands addresses back percent-encoded; compare what they name.
-bool SameDocument(const QUrl& a, const QUrl& b) {
+bool sameDocument(const QUrl& a, const QUrl& b) {
     if (a.isLocalFile() || b.isLocalFile())
         return a.isLocalFile() && b.isLocalFile() && a.toLocalFile() == b.toLocalFile();
     return a.adjusted(QUrl::RemoveFragment) == b.adjusted(QUrl::RemoveFragment);
@@ -34,12 +34,12 @@ class TLocalOnlyInterceptor : public QWebEngineUrlRequestInterceptor {
   public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
     void interceptRequest(QWebEngineUrlRequestInfo& info) override {
-        if (!TWebBrowser::IsLocalUrl(info.requestUrl())) info.block(true);
+        if (!TWebBrowser::isLocalUrl(info.requestUrl())) info.block(true);
     }
 };
 
-void OpenExternally(const QUrl& url) {
-    if (TWebBrowser::IsExternalLink(url)) QDesktopServices::openUrl(url);
+void openExternally(const QUrl& url) {
+    if (TWebBrowser::isExternalLink(url)) QDesktopServices::openUrl(url);
 }
 
 // Stands in for the new window a link with a target asks for: it takes the link's
@@ -50,7 +50,7 @@ class TLinkCatcherPage : public QWebEnginePage {
 
   protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
-        OpenExternally(url);
+        openExternally(url);
         deleteLater();
         return false;
     }
@@ -61,21 +61,21 @@ class TLinkCatcherPage : public QWebEnginePage {
 class TViewerPage : public QWebEnginePage {
   public:
     using QWebEnginePage::QWebEnginePage;
-    QUrl Expected;  // the address Navigate asked for last
+    QUrl expected;  // the address Navigate asked for last
 
   protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
         if (type == NavigationTypeLinkClicked) {
-            OpenExternally(url);
+            openExternally(url);
             return false;
         }
         // The page itself may change only to what the program asked for (or be
         // reloaded); no redirects, forms or history steps. Frames inside it may
         // show local content only.
-        if (!isMainFrame) return TWebBrowser::IsLocalUrl(url);
-        if (type == NavigationTypeReload) return SameDocument(url, this->url());
+        if (!isMainFrame) return TWebBrowser::isLocalUrl(url);
+        if (type == NavigationTypeReload) return sameDocument(url, this->url());
         return type != NavigationTypeFormSubmitted && type != NavigationTypeBackForward &&
-               type != NavigationTypeRedirect && SameDocument(url, Expected);
+               type != NavigationTypeRedirect && sameDocument(url, expected);
     }
 
     QWebEnginePage* createWindow(WebWindowType) override {
@@ -99,7 +99,7 @@ class TViewerView : public QWebEngineView {
     }
 };
 
-void LockDown(QWebEngineSettings* s) {
+void lockDown(QWebEngineSettings* s) {
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
@@ -121,96 +121,96 @@ void LockDown(QWebEngineSettings* s) {
     s->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, true);
     // Pages that name no character set are read in the store's code page, as the
     // mail client's own viewer read them, rather than left to the engine's guess.
-    s->setDefaultTextEncoding(QString::fromStdString(AnsiCodePageLabel()));
+    s->setDefaultTextEncoding(QString::fromStdString(ansiCodePageLabel()));
 }
 
 }  // namespace
 
 TWebBrowser::TWebBrowser(QWidget* parent) : QWidget(parent) {
     // No storage name: off the record, nothing of it reaches the disk.
-    Profile = new QWebEngineProfile(this);
-    Profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
-    Profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-    Profile->setSpellCheckEnabled(false);
-    Profile->setUrlRequestInterceptor(new TLocalOnlyInterceptor(Profile));
-    LockDown(Profile->settings());
+    profile = new QWebEngineProfile(this);
+    profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    profile->setSpellCheckEnabled(false);
+    profile->setUrlRequestInterceptor(new TLocalOnlyInterceptor(profile));
+    lockDown(profile->settings());
 
-    View = new TViewerView(this);
-    ViewerPage = new TViewerPage(Profile, View);
-    LockDown(ViewerPage->settings());
-    View->setPage(ViewerPage);
+    view = new TViewerView(this);
+    viewerPage = new TViewerPage(profile, view);
+    lockDown(viewerPage->settings());
+    view->setPage(viewerPage);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(View);
+    layout->addWidget(view);
 
-    connect(ViewerPage, &QWebEnginePage::loadStarted, this, [this] { Loading = true; });
-    connect(ViewerPage, &QWebEnginePage::loadFinished, this, [this](bool ok) {
-        Loading = false;
-        LastLoadOk = ok;
-        emit DownloadComplete();
+    connect(viewerPage, &QWebEnginePage::loadStarted, this, [this] { loading = true; });
+    connect(viewerPage, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        loading = false;
+        lastLoadOk = ok;
+        emit downloadComplete();
     });
-    connect(View, &QWebEngineView::printFinished, this, [this](bool ok) { EndPrint(ok); });
-    connect(ViewerPage, &QWebEnginePage::pdfPrintingFinished, this,
-            [this](const QString&, bool ok) { EndPrint(ok); });
+    connect(view, &QWebEngineView::printFinished, this, [this](bool ok) { endPrint(ok); });
+    connect(viewerPage, &QWebEnginePage::pdfPrintingFinished, this,
+            [this](const QString&, bool ok) { endPrint(ok); });
 }
 
 TWebBrowser::~TWebBrowser() {
     // The page must go before the profile it was made with.
-    delete View;
+    delete view;
 }
 
-void TWebBrowser::Navigate(const QString& Address) {
+void TWebBrowser::navigate(const QString& address) {
     QUrl url;
-    if (Address.isEmpty()) {
+    if (address.isEmpty()) {
         url = BlankUrl;
-    } else if (Address.startsWith(QLatin1String("file:"), Qt::CaseInsensitive) ||
-               Address.compare(QLatin1String("about:blank"), Qt::CaseInsensitive) == 0) {
-        url = QUrl(Address);
+    } else if (address.startsWith(QLatin1String("file:"), Qt::CaseInsensitive) ||
+               address.compare(QLatin1String("about:blank"), Qt::CaseInsensitive) == 0) {
+        url = QUrl(address);
     } else {
-        url = QUrl::fromLocalFile(Address);
+        url = QUrl::fromLocalFile(address);
     }
-    ViewerPage->Expected = url;
-    View->load(url);
+    viewerPage->expected = url;
+    view->load(url);
 }
 
-void TWebBrowser::Print(std::unique_ptr<QPrinter> printer) {
-    if (Printing) throw ELumbrookError("The printer is still busy with the previous page.");
-    Printing = true;
-    Printer = std::move(printer);
-    View->print(Printer.get());
+void TWebBrowser::print(std::unique_ptr<QPrinter> printer) {
+    if (printing) throw ELumbrookError("The printer is still busy with the previous page.");
+    printing = true;
+    printer = std::move(printer);
+    view->print(printer.get());
 }
 
-void TWebBrowser::PrintToPdf(const QString& File, const QPageLayout& Layout) {
-    if (Printing) throw ELumbrookError("The printer is still busy with the previous page.");
-    Printing = true;
-    ViewerPage->printToPdf(File, Layout);
+void TWebBrowser::printToPdf(const QString& file, const QPageLayout& layout) {
+    if (printing) throw ELumbrookError("The printer is still busy with the previous page.");
+    printing = true;
+    viewerPage->printToPdf(file, layout);
 }
 
-void TWebBrowser::EndPrint(bool ok) {
+void TWebBrowser::endPrint(bool ok) {
     // The engine has rendered every page into the printer: it may go now.
-    Printing = false;
-    Printer.reset();
-    emit PrintFinished(ok);
+    printing = false;
+    printer.reset();
+    emit printFinished(ok);
 }
 
-QString TWebBrowser::LocationURL() const {
-    const QUrl url = ViewerPage->url();
+QString TWebBrowser::locationUrl() const {
+    const QUrl url = viewerPage->url();
     if (url.isLocalFile()) return url.toLocalFile();
     return {};
 }
 
-QWebEnginePage* TWebBrowser::Page() const {
-    return ViewerPage;
+QWebEnginePage* TWebBrowser::page() const {
+    return viewerPage;
 }
 
-bool TWebBrowser::IsLocalUrl(const QUrl& url) {
+bool TWebBrowser::isLocalUrl(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
     if (scheme == QLatin1String("file") || scheme == QLatin1String("data")) return true;
     return scheme == QLatin1String("about") && url.path() == QLatin1String("blank");
 }
 
-bool TWebBrowser::IsExternalLink(const QUrl& url) {
+bool TWebBrowser::isExternalLink(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
     return scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
            scheme == QLatin1String("mailto");

@@ -35,50 +35,50 @@ class TWebBrowser : public QWidget {
     // Returns at once; the view loads on its own and signals DownloadComplete. A
     // plain file path (relative references resolving beside the file) or a file:
     // URL loads that file; the empty address shows a blank page.
-    void Navigate(const QString& Address);
+    void navigate(const QString& address);
 
     // The document on show, as text Navigate accepts again: the file's path, or
     // empty for the blank page.
-    QString LocationURL() const;
+    QString locationUrl() const;
 
     // Whether the last load that finished showed its document (a missing file does not).
-    bool LoadOk() const { return LastLoadOk; }
+    bool loadOk() const { return lastLoadOk; }
 
     // Prints the page on show without a dialog, on Printer with its page setup,
     // and keeps the printer until the job is handed over. Returns at once;
     // PrintFinished tells the outcome. The engine drops a second print while one
     // runs without a word, so a print asked for while Busy() throws instead.
-    void Print(std::unique_ptr<QPrinter> Printer);
+    void print(std::unique_ptr<QPrinter> printer);
     // The same into a PDF file on pages of Layout: vector pages whose text can be
     // searched and copied. PrintFinished tells the outcome.
-    void PrintToPdf(const QString& File, const QPageLayout& Layout);
+    void printToPdf(const QString& file, const QPageLayout& layout);
 
     // True while a page loads or a print is being handed over.
-    bool Busy() const { return Loading || Printing; }
+    bool busy() const { return loading || printing; }
 
-    QWebEnginePage* Page() const;
+    QWebEnginePage* page() const;
 
     // Schemes a page may load anything from: "file", "data" and "about" (blank only).
-    static bool IsLocalUrl(const QUrl& url);
+    static bool isLocalUrl(const QUrl& url);
     // Links that may be handed to the desktop: http, https and mailto.
-    static bool IsExternalLink(const QUrl& url);
+    static bool isExternalLink(const QUrl& url);
 
   signals:
     // Raised each time a document finished loading (or failed to), whoever started it.
-    void DownloadComplete();
+    void downloadComplete();
     // A print started by Print or PrintToPdf has been handed over (Ok) or failed.
-    void PrintFinished(bool Ok);
+    void printFinished(bool ok);
 
   private:
-    void EndPrint(bool ok);
+    void endPrint(bool ok);
 
-    QWebEngineProfile* Profile = nullptr;
-    QWebEngineView* View = nullptr;
-    TViewerPage* ViewerPage = nullptr;
-    bool Loading = false;
-    bool LastLoadOk = false;
-    bool Printing = false;
-    std::unique_ptr<QPrinter> Printer;  // the job's printer, until it is handed over
+    QWebEngineProfile* profile = nullptr;
+    QWebEngineView* view = nullptr;
+    TViewerPage* viewerPage = nullptr;
+    bool loading = false;
+    bool lastLoadOk = false;
+    bool printing = false;
+    std::unique_ptr<QPrinter> printer;  // the job's printer, until it is handed over
 };
 
 }  // namespace lumbrook

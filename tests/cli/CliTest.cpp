@@ -14,7 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-using test::ReadFileBytes;
+using test::readFileBytes;
 using test::TCliRun;
 using test::TTempDir;
 
@@ -29,77 +29,77 @@ class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
         TDbxFileOptions folders;
-        folders.Kind = TDbxFileKind::Folders;
-        WriteBytes(Store / "Folders.dbx",
-                   BuildDbx({FolderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false}),
-                             FolderRecord({4, 0, "Inbox", "Inbox.dbx", true}),
-                             FolderRecord({100, 0, "Z\xFCrich", "zurich.dbx", false})},
+        folders.kind = TDbxFileKind::Folders;
+        writeBytes(store / "Folders.dbx",
+                   buildDbx({folderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false}),
+                             folderRecord({4, 0, "Inbox", "Inbox.dbx", true}),
+                             folderRecord({100, 0, "Z\xFCrich", "zurich.dbx", false})},
                             folders)
-                       .Bytes);
-        TDbxMessage plain{1, "Ann", "Bob", "Gr\xFC\xDF" "e", test::FileTimeUtc(2005, 1, 1),
+                       .bytes);
+        TDbxMessage plain{1, "Ann", "Bob", "Gr\xFC\xDF" "e", test::fileTimeUtc(2005, 1, 1),
                           "Subject: x\r\n\r\nHello \xE9\r\nno final break"};
-        TDbxMessage related{2, "Cy", "Di", "pic", test::FileTimeUtc(2006, 2, 3, 4, 5, 6), RelatedMessage};
-        WriteBytes(Store / "Inbox.dbx", BuildDbx({MessageRecord(plain), MessageRecord(related)}).Bytes);
-        Plain = plain.RawText;
+        TDbxMessage related{2, "Cy", "Di", "pic", test::fileTimeUtc(2006, 2, 3, 4, 5, 6), RelatedMessage};
+        writeBytes(store / "Inbox.dbx", buildDbx({messageRecord(plain), messageRecord(related)}).bytes);
+        plain = plain.rawText;
     }
 
-    TCliRun Cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--store", Store.Str()});
-        return test::RunProgram(LUMBROOK_CLI, args, Work.Str());
+    TCliRun cli(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--store", store.str()});
+        return test::runProgram(LUMBROOK_CLI, args, work.str());
     }
-    std::vector<json> JsonLines(const std::string& out) {
+    std::vector<json> jsonLines(const std::string& out) {
         std::vector<json> lines;
         std::istringstream in(out);
         for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
         return lines;
     }
-    std::vector<json> Messages() { return JsonLines(Cli({"messages", "Inbox.dbx"}).Out); }
+    std::vector<json> messages() { return jsonLines(cli({"messages", "Inbox.dbx"}).out); }
 
-    TTempDir Store, Work;
-    std::string Plain;
+    TTempDir store, work;
+    std::string plain;
 };
 
 TEST_F(CliTest, FoldersAndMessagesAsJsonLinesInUtf8) {
-    const TCliRun folders = Cli({"folders"});
-    ASSERT_EQ(folders.Status, 0) << folders.Err;
-    const auto lines = JsonLines(folders.Out);
+    const TCliRun folders = cli({"folders"});
+    ASSERT_EQ(folders.status, 0) << folders.err;
+    const auto lines = jsonLines(folders.out);
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(folders.Out.substr(0, folders.Out.find('\n')),
+    EXPECT_EQ(folders.out.substr(0, folders.out.find('\n')),
               R"({"FolderId":0,"ParentId":-1,"Name":"Outlook Express","FileName":"","IsSpecial":false})");
     EXPECT_EQ(lines[2]["Name"], "Z\xC3\xBCrich");  // Windows-1252 shown as UTF-8
     EXPECT_EQ(lines[1]["IsSpecial"], true);
 
-    const auto messages = Messages();
+    const auto messages = messages();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0]["Subject"], "Gr\xC3\xBC\xC3\x9F" "e");
     EXPECT_EQ(messages[0]["DateText"], "01/01/05");  // midnight: no time
     EXPECT_EQ(messages[1]["DateText"], "02/03/06 04:05:06");
-    EXPECT_EQ(messages[1]["Date"].get<std::uint64_t>(), test::FileTimeUtc(2006, 2, 3, 4, 5, 6));
+    EXPECT_EQ(messages[1]["Date"].get<std::uint64_t>(), test::fileTimeUtc(2006, 2, 3, 4, 5, 6));
     EXPECT_GT(messages[1]["DataOffset"].get<std::int32_t>(), 0);
     EXPECT_GT(messages[1]["RecordOffset"].get<std::int32_t>(), 0);
 }
 
 TEST_F(CliTest, TextIsTheStoredBytesAndErrorsNameTheFile) {
-    const auto offset = std::to_string(Messages()[0]["DataOffset"].get<std::int32_t>());
-    const TCliRun text = Cli({"text", "Inbox.dbx", offset});
-    EXPECT_EQ(text.Status, 0);
-    EXPECT_EQ(text.Out, Plain);  // 8-bit bytes and no added line break
+    const auto offset = std::to_string(messages()[0]["DataOffset"].get<std::int32_t>());
+    const TCliRun text = cli({"text", "Inbox.dbx", offset});
+    EXPECT_EQ(text.status, 0);
+    EXPECT_EQ(text.out, plain);  // 8-bit bytes and no added line break
 
-    const TCliRun missing = Cli({"messages", "Nothing.dbx"});
-    EXPECT_EQ(missing.Status, 1);
-    EXPECT_EQ(missing.Err, "Datei " + (Store / "Nothing.dbx") + " kann nicht ge\xC3\xB6" "ffnet werden\n");
-    EXPECT_TRUE(missing.Out.empty());
+    const TCliRun missing = cli({"messages", "Nothing.dbx"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "Datei " + (store / "Nothing.dbx") + " kann nicht ge\xC3\xB6" "ffnet werden\n");
+    EXPECT_TRUE(missing.out.empty());
 
-    EXPECT_EQ(Cli({"text", "Inbox.dbx", "12x"}).Status, 2);
-    EXPECT_EQ(Cli({"frobnicate"}).Status, 2);
-    EXPECT_EQ(Cli({"folders", "--bogus"}).Status, 2);
+    EXPECT_EQ(cli({"text", "Inbox.dbx", "12x"}).status, 2);
+    EXPECT_EQ(cli({"frobnicate"}).status, 2);
+    EXPECT_EQ(cli({"folders", "--bogus"}).status, 2);
 }
 
 TEST_F(CliTest, ParseDescribesTheTreeBodiesAndAttachments) {
-    std::ofstream(Work / "m.eml", std::ios::binary) << RelatedMessage;
-    const TCliRun run = test::RunProgram(LUMBROOK_CLI, {"parse", "m.eml"}, Work.Str());
-    ASSERT_EQ(run.Status, 0) << run.Err;
-    const json doc = json::parse(run.Out);
+    std::ofstream(work / "m.eml", std::ios::binary) << RelatedMessage;
+    const TCliRun run = test::runProgram(LUMBROOK_CLI, {"parse", "m.eml"}, work.str());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const json doc = json::parse(run.out);
     ASSERT_EQ(doc["Parts"].size(), 3u);
     EXPECT_EQ(doc["Parts"][0]["Path"], "0");
     EXPECT_EQ(doc["Parts"][2]["Path"], "0.1");
@@ -117,31 +117,31 @@ TEST_F(CliTest, ParseDescribesTheTreeBodiesAndAttachments) {
 }
 
 TEST_F(CliTest, RenderSaveAndExportAsTheWindowDoes) {
-    const auto messages = Messages();
+    const auto messages = messages();
     const auto picAt = std::to_string(messages[1]["DataOffset"].get<std::int32_t>());
-    const TCliRun render = Cli({"render", "Inbox.dbx", picAt, "--out", "page/mail.htm", "--head",
+    const TCliRun render = cli({"render", "Inbox.dbx", picAt, "--out", "page/mail.htm", "--head",
                                 "--fields", "Subject,From", "--design", "plain.htm"});
-    ASSERT_EQ(render.Status, 0) << render.Err;
-    EXPECT_EQ(ReadFileBytes(Work / "page/pic@x"), "GIF89a");
-    const std::string page = ReadFileBytes(Work / "page/mail.htm");
+    ASSERT_EQ(render.status, 0) << render.err;
+    EXPECT_EQ(readFileBytes(work / "page/pic@x"), "GIF89a");
+    const std::string page = readFileBytes(work / "page/mail.htm");
     EXPECT_NE(page.find("<table><tr><td><b>From:</b></td><td>Cy</td></tr>"
                         "<tr><td><b>Subject:</b></td><td>pic</td></tr></table><hr><p>\r\n"
                         "<img src=\"pic@x\">\r\n"),
               std::string::npos)
         << page;
 
-    const TCliRun save = Cli({"save", "Inbox.dbx", "--to", "out/eml"});
-    EXPECT_EQ(save.Status, 0);
-    EXPECT_EQ(save.Out, "There became 2 messages saved!\n");
-    EXPECT_EQ(ReadFileBytes(Work / "out/eml/Gr__e.eml"), Plain);
-    EXPECT_TRUE(fs::exists(Work / "out/eml/pic.eml"));
+    const TCliRun save = cli({"save", "Inbox.dbx", "--to", "out/eml"});
+    EXPECT_EQ(save.status, 0);
+    EXPECT_EQ(save.out, "There became 2 messages saved!\n");
+    EXPECT_EQ(readFileBytes(work / "out/eml/Gr__e.eml"), plain);
+    EXPECT_TRUE(fs::exists(work / "out/eml/pic.eml"));
 
-    const TCliRun exported = Cli({"export", "Inbox.dbx", "--to", "out/x", "--format", "same", "--date"});
-    EXPECT_EQ(exported.Status, 0);
-    EXPECT_EQ(exported.Out, "There became 2 messages exported!\n");
-    EXPECT_EQ(ReadFileBytes(Work / "out/x/Gr__e 01_01_05.txt"), "Hello \xE9\r\nno final break\r\n");
-    EXPECT_EQ(ReadFileBytes(Work / "out/x/pic 02_03_06 04_05_06.HTM"), "<img src=\"pic@x\">\r\n");
-    EXPECT_EQ(ReadFileBytes(Work / "out/x/pic@x"), "GIF89a");
+    const TCliRun exported = cli({"export", "Inbox.dbx", "--to", "out/x", "--format", "same", "--date"});
+    EXPECT_EQ(exported.status, 0);
+    EXPECT_EQ(exported.out, "There became 2 messages exported!\n");
+    EXPECT_EQ(readFileBytes(work / "out/x/Gr__e 01_01_05.txt"), "Hello \xE9\r\nno final break\r\n");
+    EXPECT_EQ(readFileBytes(work / "out/x/pic 02_03_06 04_05_06.HTM"), "<img src=\"pic@x\">\r\n");
+    EXPECT_EQ(readFileBytes(work / "out/x/pic@x"), "GIF89a");
 }
 
 }  // namespace

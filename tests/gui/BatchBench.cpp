@@ -29,23 +29,23 @@ namespace {
 
 // Mail of a few kilobytes: three in five plain text, the others HTML with a
 // quoted-printable body; subjects repeat, so that names collide as they do.
-TDbxMessage Message(int i) {
+TDbxMessage message(int i) {
     TDbxMessage m;
-    m.MessageId = i + 1;
-    m.From = "Sender " + std::to_string(i % 97) + " <s" + std::to_string(i % 97) + "@example.org>";
-    m.To = "reader@example.org";
-    m.Subject = (i % 3 == 0 ? "Re: " : "") + std::string("Report ") + std::to_string(i % 1000);
-    m.Date = UnixTimeToFileTime(1'100'000'000 + std::int64_t{i} * 3607);
+    m.messageId = i + 1;
+    m.from = "Sender " + std::to_string(i % 97) + " <s" + std::to_string(i % 97) + "@example.org>";
+    m.to = "reader@example.org";
+    m.subject = (i % 3 == 0 ? "Re: " : "") + std::string("Report ") + std::to_string(i % 1000);
+    m.date = unixTimeToFileTime(1'100'000'000 + std::int64_t{i} * 3607);
     std::string body;
     for (int line = 0; line < 40; ++line) {
         body += "Line " + std::to_string(line) +
                 " of the message: the figures for the quarter are attached below.\r\n";
     }
     if (i % 5 < 3) {
-        m.RawText = "From: " + m.From + "\r\nTo: " + m.To + "\r\nSubject: " + m.Subject +
+        m.rawText = "From: " + m.from + "\r\nTo: " + m.to + "\r\nSubject: " + m.subject +
                     "\r\nContent-Type: text/plain; charset=iso-8859-1\r\n\r\n" + body;
     } else {
-        m.RawText = "From: " + m.From + "\r\nTo: " + m.To + "\r\nSubject: " + m.Subject +
+        m.rawText = "From: " + m.from + "\r\nTo: " + m.to + "\r\nSubject: " + m.subject +
                     "\r\nContent-Type: text/html; charset=iso-8859-1\r\n"
                     "Content-Transfer-Encoding: quoted-printable\r\n\r\n<html><body><p>" +
                     body + "</p><p>caf=E9 =3D</p></body></html>\r\n";
@@ -72,33 +72,33 @@ int main(int argc, char** argv) {
     fs::create_directories(work / "program");
 
     TDbxFileOptions folders;
-    folders.Kind = TDbxFileKind::Folders;
-    WriteDbx((work / "store" / "Folders.dbx").string(),
-             {FolderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false}),
-              FolderRecord({1, 0, "Local Folders", std::nullopt, false}),
-              FolderRecord({4, 1, "Inbox", std::string("Inbox.dbx"), true})},
+    folders.kind = TDbxFileKind::Folders;
+    writeDbx((work / "store" / "Folders.dbx").string(),
+             {folderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false}),
+              folderRecord({1, 0, "Local Folders", std::nullopt, false}),
+              folderRecord({4, 1, "Inbox", std::string("Inbox.dbx"), true})},
              folders);
     std::vector<TDbxRecord> records;
     records.reserve(count);
-    for (int i = 0; i < count; ++i) records.push_back(MessageRecord(Message(i)));
-    WriteDbx((work / "store" / "Inbox.dbx").string(), records);
+    for (int i = 0; i < count; ++i) records.push_back(messageRecord(message(i)));
+    writeDbx((work / "store" / "Inbox.dbx").string(), records);
     records.clear();
-    SetStoreRootOverride((work / "store").string());
+    setStoreRootOverride((work / "store").string());
 
-    TMainForm form(TAppPaths::ForProgram((work / "program").string()));
+    TMainForm form(TAppPaths::forProgram((work / "program").string()));
     TExportForm exportForm;
-    form.SetExportForm(&exportForm);
+    form.setExportForm(&exportForm);
     form.show();
     QString target;
-    SetModalHook([&](QDialog&) {
-        exportForm.DirectoryEdit1->SetText(target);
+    setModalHook([&](QDialog&) {
+        exportForm.directoryEdit1->setText(target);
         return int(QDialog::Accepted);
     });
-    SetMessageBoxHook([](QWidget*, QMessageBox::Icon, const QString&, const QString& text) {
+    setMessageBoxHook([](QWidget*, QMessageBox::Icon, const QString&, const QString& text) {
         std::printf("  %s\n", qPrintable(text));
     });
-    std::printf("%d messages listed\n", form.ListModel->rowCount());
-    form.QuitBtnClick();
+    std::printf("%d messages listed\n", form.listModel->rowCount());
+    form.quitBtnClick();
 
     auto run = [&](const char* name, const fs::path& dir, void (TMainForm::*command)()) {
         target = QString::fromStdString(dir.string());
@@ -108,12 +108,12 @@ int main(int argc, char** argv) {
         const double seconds = timer.nsecsElapsed() / 1e9;
         std::printf("%s: %.2f s, %.0f messages/s\n", name, seconds, count / seconds);
     };
-    run("save", work / "save", &TMainForm::SaveBtnClick);
-    exportForm.AllHTMLCheck->setChecked(true);
-    run("export (HTML)", work / "export-html", &TMainForm::ExportBtnClick);
-    exportForm.MixedCheck->setChecked(true);
-    run("export (same format as the mail)", work / "export-mixed", &TMainForm::ExportBtnClick);
-    SetModalHook({});
-    SetMessageBoxHook({});
+    run("save", work / "save", &TMainForm::saveBtnClick);
+    exportForm.allHtmlCheck->setChecked(true);
+    run("export (HTML)", work / "export-html", &TMainForm::exportBtnClick);
+    exportForm.mixedCheck->setChecked(true);
+    run("export (same format as the mail)", work / "export-mixed", &TMainForm::exportBtnClick);
+    setModalHook({});
+    setMessageBoxHook({});
     return 0;
 }

@@ -45,12 +45,12 @@ namespace fs = std::filesystem;
 constexpr std::int64_t Jan2020 = 1'577'836'800;
 
 struct TBox {
-    QMessageBox::Icon Icon;
-    std::string Caption;
-    std::string Text;
+    QMessageBox::Icon icon;
+    std::string caption;
+    std::string text;
 };
 
-std::vector<std::string> DirNames(const std::string& dir) {
+std::vector<std::string> dirNames(const std::string& dir) {
     std::vector<std::string> names;
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(dir, ec)) names.push_back(e.path().filename());
@@ -59,16 +59,16 @@ std::vector<std::string> DirNames(const std::string& dir) {
 }
 
 // The text of a PDF file as pdftotext reads it; empty when the tool is missing.
-std::string PdfText(const std::string& path) {
+std::string pdfText(const std::string& path) {
     const std::string txt = path + ".txt";
     const std::string command = "pdftotext -layout '" + path + "' '" + txt + "' 2>/dev/null";
     if (std::system(command.c_str()) != 0) return {};
-    std::string text = ReadFile(txt);
+    std::string text = readFile(txt);
     std::remove(txt.c_str());
     return text;
 }
 
-bool HavePdfToText() {
+bool havePdfToText() {
     return std::system("command -v pdftotext >/dev/null 2>&1") == 0;
 }
 
@@ -76,24 +76,24 @@ class BatchTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ::unsetenv("LUMBROOK_PRINT_PDF_DIR");
-        SetStoreRootOverride(Store.Path());
-        PreviousReporter = SetErrorReporter(
-            [this](QWidget*, const QString& text) { Errors.push_back(text.toStdString()); });
-        PreviousBoxHook = SetMessageBoxHook(
+        setStoreRootOverride(store.path());
+        previousReporter = setErrorReporter(
+            [this](QWidget*, const QString& text) { errors.push_back(text.toStdString()); });
+        previousBoxHook = setMessageBoxHook(
             [this](QWidget*, QMessageBox::Icon icon, const QString& caption, const QString& text) {
-                Boxes.push_back({icon, caption.toStdString(), text.toStdString()});
+                boxes.push_back({icon, caption.toStdString(), text.toStdString()});
             });
-        PreviousModalHook = SetModalHook([this](QDialog& dialog) {
-            ++Dialogs;
-            return OnDialog ? OnDialog(dialog) : int(QDialog::Rejected);
+        previousModalHook = setModalHook([this](QDialog& dialog) {
+            ++dialogs;
+            return onDialog ? onDialog(dialog) : int(QDialog::Rejected);
         });
         // By default the dialog is answered with the output directory and OK.
-        OnDialog = [this](QDialog& dialog) {
-            if (&dialog != &ExportForm) return int(QDialog::Rejected);
-            ExportForm.DirectoryEdit1->SetText(QString::fromStdString(Out));
+        onDialog = [this](QDialog& dialog) {
+            if (&dialog != &exportForm) return int(QDialog::Rejected);
+            exportForm.directoryEdit1->setText(QString::fromStdString(out));
             return int(QDialog::Accepted);
         };
-        WriteFolders(Store.Path(), {
+        writeFolders(store.path(), {
                                        {0, std::nullopt, "Outlook Express", std::nullopt, false},
                                        {1, 0, "Local Folders", std::nullopt, false},
                                        {4, 1, "Inbox", "Inbox.dbx", true},
@@ -104,181 +104,181 @@ class BatchTest : public ::testing::Test {
         const char* subjects[] = {"One", "Two", "Three", "Four", "Five"};
         for (int k = 0; k < 5; ++k) {
             const std::int64_t when = Jan2020 + k * 86400 + 3600 + k * 61;
-            inbox.push_back(k % 2 == 1 ? HtmlMessage(k + 1, "sender@example.org", subjects[k], when,
+            inbox.push_back(k % 2 == 1 ? htmlMessage(k + 1, "sender@example.org", subjects[k], when,
                                                      "<p>HTML-" + std::to_string(k + 1) + "</p>")
-                                       : PlainMessage(k + 1, "sender@example.org", subjects[k],
+                                       : plainMessage(k + 1, "sender@example.org", subjects[k],
                                                       when, "TEXT-" + std::to_string(k + 1)));
         }
-        WriteMessages(Store.Path(), "Inbox.dbx", inbox);
-        WriteMessages(Store.Path(), "Other.dbx",
-                      {PlainMessage(9, "x@example.org", "Elsewhere", Jan2020, "OTHER")});
-        fs::create_directories(Out);
+        writeMessages(store.path(), "Inbox.dbx", inbox);
+        writeMessages(store.path(), "Other.dbx",
+                      {plainMessage(9, "x@example.org", "Elsewhere", Jan2020, "OTHER")});
+        fs::create_directories(out);
     }
 
     void TearDown() override {
-        Form.reset();
-        SetModalHook(PreviousModalHook);
-        SetMessageBoxHook(PreviousBoxHook);
-        SetErrorReporter(PreviousReporter);
-        SetStoreRootOverride(std::nullopt);
+        form.reset();
+        setModalHook(previousModalHook);
+        setMessageBoxHook(previousBoxHook);
+        setErrorReporter(previousReporter);
+        setStoreRootOverride(std::nullopt);
         ::unsetenv("LUMBROOK_PRINT_PDF_DIR");
     }
 
-    void Open() {
-        Form = std::make_unique<TMainForm>(Program.Paths);
-        Form->SetExportForm(&ExportForm);
-        Form->SetShowMailForm(&ShowMailForm);
-        QSignalSpy loaded(Form->WebBrowser1, &TWebBrowser::DownloadComplete);
-        Form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    void open() {
+        form = std::make_unique<TMainForm>(program.paths);
+        form->setExportForm(&exportForm);
+        form->setShowMailForm(&showMailForm);
+        QSignalSpy loaded(form->webBrowser1, &TWebBrowser::downloadComplete);
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         if (loaded.isEmpty()) {
             ASSERT_TRUE(loaded.wait(15000));
         }
-        QObject::connect(Form.get(), &TMainForm::ProStatusSet,
-                         [this](std::int32_t value) { Progress.push_back(value); });
+        QObject::connect(form.get(), &TMainForm::proStatusSet,
+                         [this](std::int32_t value) { progress.push_back(value); });
     }
 
-    void SelectRows(std::initializer_list<int> rows) {
-        QItemSelectionModel* selection = Form->ListView1->selectionModel();
+    void selectRows(std::initializer_list<int> rows) {
+        QItemSelectionModel* selection = form->listView1->selectionModel();
         selection->clearSelection();
         for (int row : rows) {
-            selection->select(Form->ListModel->index(row, 0),
+            selection->select(form->listModel->index(row, 0),
                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
     }
 
-    const Toe5_MessageInfo& RecordOfRow(int row) const {
-        return Form->MessageList[Form->ListModel->RecordIndex(row)];
+    const Toe5_MessageInfo& recordOfRow(int row) const {
+        return form->messageList[form->listModel->recordIndex(row)];
     }
-    std::string RawOfRow(int row) const {
-        return ReadMessageText(Form->FolderFile, RecordOfRow(row).DataOffset);
+    std::string rawOfRow(int row) const {
+        return readMessageText(form->folderFile, recordOfRow(row).dataOffset);
     }
-    std::string StemOfRow(int row, bool withDate = true) const {
-        return MessageFileStem(RecordOfRow(row), withDate);
+    std::string stemOfRow(int row, bool withDate = true) const {
+        return messageFileStem(recordOfRow(row), withDate);
     }
 
-    void ExpectIdle() const {
-        EXPECT_FALSE(Form->BatchRunning);
-        EXPECT_FALSE(Form->CancelBtn->isEnabled());
-        EXPECT_EQ(Form->ProStatus, 0);
+    void expectIdle() const {
+        EXPECT_FALSE(form->batchRunning);
+        EXPECT_FALSE(form->cancelBtn->isEnabled());
+        EXPECT_EQ(form->proStatus, 0);
     }
 
     // Presses Cancel as a user would: the click waits in the event queue until the
     // batch next lets window messages run.
-    void QueueCancelClick() const {
-        QMetaObject::invokeMethod(Form->CancelBtn, "click", Qt::QueuedConnection);
+    void queueCancelClick() const {
+        QMetaObject::invokeMethod(form->cancelBtn, "click", Qt::QueuedConnection);
     }
 
-    TTempDir Store;
-    TTestProgram Program;
-    TTempDir OutRoot;
-    const std::string Out = OutRoot.Path() + "out/";
-    TExportForm ExportForm;
-    TShowMailForm ShowMailForm;
-    std::unique_ptr<TMainForm> Form;
+    TTempDir store;
+    TTestProgram program;
+    TTempDir outRoot;
+    const std::string out = outRoot.path() + "out/";
+    TExportForm exportForm;
+    TShowMailForm showMailForm;
+    std::unique_ptr<TMainForm> form;
 
-    std::vector<std::string> Errors;
-    std::vector<TBox> Boxes;
-    std::vector<std::int32_t> Progress;
-    int Dialogs = 0;
-    std::function<int(QDialog&)> OnDialog;
+    std::vector<std::string> errors;
+    std::vector<TBox> boxes;
+    std::vector<std::int32_t> progress;
+    int dialogs = 0;
+    std::function<int(QDialog&)> onDialog;
 
-    TErrorReporter PreviousReporter;
-    TMessageBoxHook PreviousBoxHook;
-    TModalHook PreviousModalHook;
+    TErrorReporter previousReporter;
+    TMessageBoxHook previousBoxHook;
+    TModalHook previousModalHook;
 };
 
 TEST_F(BatchTest, SavingWritesEachSelectedMessageUnchanged) {
-    Open();
-    SelectRows({0, 2, 4});
+    open();
+    selectRows({0, 2, 4});
     bool textOptionOff = false;
-    OnDialog = [&](QDialog& dialog) {
-        EXPECT_EQ(&dialog, &ExportForm);
-        EXPECT_TRUE(Form->BatchRunning);
-        EXPECT_TRUE(Form->CancelBtn->isEnabled());
-        textOptionOff = !ExportForm.TXTCheck->isEnabled();
-        ExportForm.DirectoryEdit1->SetText(QString::fromStdString(OutRoot.Path() + "out/new/sub"));
+    onDialog = [&](QDialog& dialog) {
+        EXPECT_EQ(&dialog, &exportForm);
+        EXPECT_TRUE(form->batchRunning);
+        EXPECT_TRUE(form->cancelBtn->isEnabled());
+        textOptionOff = !exportForm.txtCheck->isEnabled();
+        exportForm.directoryEdit1->setText(QString::fromStdString(outRoot.path() + "out/new/sub"));
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(Form->SaveBtn, Qt::LeftButton);
+    QTest::mouseClick(form->saveBtn, Qt::LeftButton);
     EXPECT_TRUE(textOptionOff);
-    EXPECT_TRUE(Errors.empty());
-    EXPECT_EQ(Progress, (std::vector<std::int32_t>{33, 66, 100, 0}));
-    ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].Icon, QMessageBox::Information);
-    EXPECT_EQ(Boxes[0].Caption, "Saving finished");
-    EXPECT_EQ(Boxes[0].Text, "There became 3 messages saved!");
-    ExpectIdle();
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(progress, (std::vector<std::int32_t>{33, 66, 100, 0}));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
+    EXPECT_EQ(boxes[0].caption, "Saving finished");
+    EXPECT_EQ(boxes[0].text, "There became 3 messages saved!");
+    expectIdle();
 
     // A directory without its separator, not there yet, is made with its parents;
     // each file is the store's raw text, byte for byte, named with the date text.
-    const std::string dir = OutRoot.Path() + "out/new/sub/";
-    EXPECT_EQ(StemOfRow(0), "Five 01_05_20 01_04_04");
-    EXPECT_EQ(DirNames(dir),
+    const std::string dir = outRoot.path() + "out/new/sub/";
+    EXPECT_EQ(stemOfRow(0), "Five 01_05_20 01_04_04");
+    EXPECT_EQ(dirNames(dir),
               (std::vector<std::string>{"Five 01_05_20 01_04_04.eml", "One 01_01_20 01_00_00.eml",
                                         "Three 01_03_20 01_02_02.eml"}));
-    for (int row : {0, 2, 4}) EXPECT_EQ(ReadFile(dir + StemOfRow(row) + ".eml"), RawOfRow(row));
+    for (int row : {0, 2, 4}) EXPECT_EQ(readFile(dir + stemOfRow(row) + ".eml"), rawOfRow(row));
 
     // Without the date, the same message twice: the second name gets the suffix.
-    SelectRows({1});
-    OnDialog = [&](QDialog&) {
-        ExportForm.datecheck->setChecked(false);
+    selectRows({1});
+    onDialog = [&](QDialog&) {
+        exportForm.datecheck->setChecked(false);
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(Form->SaveBtn, Qt::LeftButton);
-    QTest::mouseClick(Form->SaveBtn, Qt::LeftButton);
-    EXPECT_TRUE(Exists(dir + "Four.eml"));
-    EXPECT_TRUE(Exists(dir + "Four_0.eml"));
-    EXPECT_EQ(ReadFile(dir + "Four_0.eml"), RawOfRow(1));
+    QTest::mouseClick(form->saveBtn, Qt::LeftButton);
+    QTest::mouseClick(form->saveBtn, Qt::LeftButton);
+    EXPECT_TRUE(exists(dir + "Four.eml"));
+    EXPECT_TRUE(exists(dir + "Four_0.eml"));
+    EXPECT_EQ(readFile(dir + "Four_0.eml"), rawOfRow(1));
 }
 
 TEST_F(BatchTest, AFileThatCannotBeCreatedIsReportedAndSavingGoesOn) {
     // A subject too long for a file name.
-    WriteMessages(Store.Path(), "Inbox.dbx",
-                  {PlainMessage(1, "a@example.org", "First", Jan2020 + 300, "A"),
-                   PlainMessage(2, "a@example.org", std::string(300, 'L'), Jan2020 + 200, "B"),
-                   PlainMessage(3, "a@example.org", "Third", Jan2020 + 100, "C")});
-    Open();
-    SelectRows({0, 1, 2});
-    OnDialog = [&](QDialog&) {
-        ExportForm.DirectoryEdit1->SetText(QString::fromStdString(Out));
-        ExportForm.datecheck->setChecked(false);
+    writeMessages(store.path(), "Inbox.dbx",
+                  {plainMessage(1, "a@example.org", "First", Jan2020 + 300, "A"),
+                   plainMessage(2, "a@example.org", std::string(300, 'L'), Jan2020 + 200, "B"),
+                   plainMessage(3, "a@example.org", "Third", Jan2020 + 100, "C")});
+    open();
+    selectRows({0, 1, 2});
+    onDialog = [&](QDialog&) {
+        exportForm.directoryEdit1->setText(QString::fromStdString(out));
+        exportForm.datecheck->setChecked(false);
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(Form->SaveBtn, Qt::LeftButton);
-    ASSERT_EQ(Boxes.size(), 2u);
-    EXPECT_EQ(Boxes[0].Icon, QMessageBox::Critical);
-    EXPECT_EQ(Boxes[0].Caption, "");  // the application's name stands as the title
-    EXPECT_EQ(Boxes[0].Text,
-              "The file \"" + Out + std::string(300, 'L') + "\" could not be created!");
-    EXPECT_EQ(Boxes[1].Text, "There became 2 messages saved!");
+    QTest::mouseClick(form->saveBtn, Qt::LeftButton);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(boxes[0].caption, "");  // the application's name stands as the title
+    EXPECT_EQ(boxes[0].text,
+              "The file \"" + out + std::string(300, 'L') + "\" could not be created!");
+    EXPECT_EQ(boxes[1].text, "There became 2 messages saved!");
     // The failed file is not counted, but the bar moves on after it as well.
-    EXPECT_EQ(Progress, (std::vector<std::int32_t>{33, 33, 66, 0}));
-    EXPECT_EQ(DirNames(Out), (std::vector<std::string>{"First.eml", "Third.eml"}));
-    EXPECT_TRUE(Errors.empty());
-    ExpectIdle();
+    EXPECT_EQ(progress, (std::vector<std::int32_t>{33, 33, 66, 0}));
+    EXPECT_EQ(dirNames(out), (std::vector<std::string>{"First.eml", "Third.eml"}));
+    EXPECT_TRUE(errors.empty());
+    expectIdle();
 }
 
 TEST_F(BatchTest, ExportFollowsTheDialogAndTheOptionsStrip) {
-    Open();
+    open();
     // Rows 0 (Five, plain) and 1 (Four, HTML).
-    SelectRows({0, 1});
-    OnDialog = [&](QDialog&) {
-        EXPECT_TRUE(ExportForm.TXTCheck->isEnabled());
-        ExportForm.DirectoryEdit1->SetText(QString::fromStdString(Out));
-        ExportForm.datecheck->setChecked(false);
-        ExportForm.MixedCheck->setChecked(true);
+    selectRows({0, 1});
+    onDialog = [&](QDialog&) {
+        EXPECT_TRUE(exportForm.txtCheck->isEnabled());
+        exportForm.directoryEdit1->setText(QString::fromStdString(out));
+        exportForm.datecheck->setChecked(false);
+        exportForm.mixedCheck->setChecked(true);
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(Form->ExportBtn, Qt::LeftButton);
-    ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].Caption, "Export finished");
-    EXPECT_EQ(Boxes[0].Text, "There became 2 messages exported!");
-    EXPECT_EQ(Progress, (std::vector<std::int32_t>{50, 100, 0}));
-    EXPECT_EQ(DirNames(Out), (std::vector<std::string>{"Five.txt", "Four.HTM"}));
-    EXPECT_EQ(ReadFile(Out + "Five.txt"), "TEXT-5\r\n");
+    QTest::mouseClick(form->exportBtn, Qt::LeftButton);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "Export finished");
+    EXPECT_EQ(boxes[0].text, "There became 2 messages exported!");
+    EXPECT_EQ(progress, (std::vector<std::int32_t>{50, 100, 0}));
+    EXPECT_EQ(dirNames(out), (std::vector<std::string>{"Five.txt", "Four.HTM"}));
+    EXPECT_EQ(readFile(out + "Five.txt"), "TEXT-5\r\n");
     // The design of the options strip: header table and the chosen template.
-    std::string page = ReadFile(Out + "Four.HTM");
+    std::string page = readFile(out + "Four.HTM");
     EXPECT_NE(page.find("<b>From:</b>"), std::string::npos);
     EXPECT_NE(page.find("<p>HTML-4</p>"), std::string::npos);
     EXPECT_NE(page.find("Four of sender@example.org to reader@example.org from "),
@@ -286,248 +286,248 @@ TEST_F(BatchTest, ExportFollowsTheDialogAndTheOptionsStrip) {
 
     // "Show preview with complete design " cleared: the bare page; the text option
     // makes a text file of an HTML message.
-    QTest::mouseClick(Form->ShowHead, Qt::LeftButton);
-    OnDialog = [&](QDialog&) {
-        ExportForm.AllHTMLCheck->setChecked(true);
+    QTest::mouseClick(form->showHead, Qt::LeftButton);
+    onDialog = [&](QDialog&) {
+        exportForm.allHtmlCheck->setChecked(true);
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(Form->ExportBtn, Qt::LeftButton);
-    EXPECT_EQ(ReadFile(Out + "Four_0.HTM"), "<p>HTML-4</p>\r\n");
-    EXPECT_EQ(ReadFile(Out + "Five.HTM"), "TEXT-5<BR>\r\n");
-    OnDialog = [&](QDialog&) {
-        ExportForm.TXTCheck->setChecked(true);
+    QTest::mouseClick(form->exportBtn, Qt::LeftButton);
+    EXPECT_EQ(readFile(out + "Four_0.HTM"), "<p>HTML-4</p>\r\n");
+    EXPECT_EQ(readFile(out + "Five.HTM"), "TEXT-5<BR>\r\n");
+    onDialog = [&](QDialog&) {
+        exportForm.txtCheck->setChecked(true);
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(Form->ExportBtn, Qt::LeftButton);
-    EXPECT_EQ(ReadFile(Out + "Four.txt"), "");
-    EXPECT_EQ(Boxes.back().Text, "There became 2 messages exported!");
+    QTest::mouseClick(form->exportBtn, Qt::LeftButton);
+    EXPECT_EQ(readFile(out + "Four.txt"), "");
+    EXPECT_EQ(boxes.back().text, "There became 2 messages exported!");
 
     // A file that cannot be created ends the export with the standard error box,
     // without a completion box, and leaves the window idle.
-    Boxes.clear();
-    WriteFile(OutRoot.Path() + "blocker", "a file, not a directory");
-    OnDialog = [&](QDialog&) {
-        ExportForm.DirectoryEdit1->SetText(QString::fromStdString(OutRoot.Path() + "blocker/x"));
+    boxes.clear();
+    writeFile(outRoot.path() + "blocker", "a file, not a directory");
+    onDialog = [&](QDialog&) {
+        exportForm.directoryEdit1->setText(QString::fromStdString(outRoot.path() + "blocker/x"));
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(Form->ExportBtn, Qt::LeftButton);
-    ASSERT_EQ(Errors.size(), 1u);
-    EXPECT_EQ(Errors[0],
-              "Datei " + OutRoot.Path() + "blocker/x/Five.txt kann nicht erstellt werden");
-    EXPECT_TRUE(Boxes.empty());
-    ExpectIdle();
+    QTest::mouseClick(form->exportBtn, Qt::LeftButton);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0],
+              "Datei " + outRoot.path() + "blocker/x/Five.txt kann nicht erstellt werden");
+    EXPECT_TRUE(boxes.empty());
+    expectIdle();
 }
 
 TEST_F(BatchTest, CancelTakesEffectBeforeTheNextMessage) {
-    Open();
+    open();
     // Saving and export: Cancel pressed while the first of five is written is
     // handled before the second is written, after the second's cancel test: two.
-    for (QToolButton* button : {Form->SaveBtn, Form->ExportBtn}) {
-        fs::remove_all(Out);
-        SelectRows({0, 1, 2, 3, 4});
-        Boxes.clear();
+    for (QToolButton* button : {form->saveBtn, form->exportBtn}) {
+        fs::remove_all(out);
+        selectRows({0, 1, 2, 3, 4});
+        boxes.clear();
         bool pressed = false;
-        const auto connection = QObject::connect(Form.get(), &TMainForm::ProStatusSet, [&] {
-            if (!std::exchange(pressed, true)) QueueCancelClick();
+        const auto connection = QObject::connect(form.get(), &TMainForm::proStatusSet, [&] {
+            if (!std::exchange(pressed, true)) queueCancelClick();
         });
         QTest::mouseClick(button, Qt::LeftButton);
         QObject::disconnect(connection);
-        EXPECT_EQ(DirNames(Out).size(), 2u) << button->text().toStdString();
-        ASSERT_EQ(Boxes.size(), 1u);
-        EXPECT_NE(Boxes[0].Text.find("There became 2 messages "), std::string::npos);
-        ExpectIdle();
+        EXPECT_EQ(dirNames(out).size(), 2u) << button->text().toStdString();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_NE(boxes[0].text.find("There became 2 messages "), std::string::npos);
+        expectIdle();
     }
 
     // Printing: Cancel pressed while the first page is being printed; that page is
     // finished, no other is touched.
-    ::setenv("LUMBROOK_PRINT_PDF_DIR", (OutRoot.Path() + "pdf").c_str(), 1);
-    SelectRows({0, 1, 2, 3, 4});
-    Boxes.clear();
+    ::setenv("LUMBROOK_PRINT_PDF_DIR", (outRoot.path() + "pdf").c_str(), 1);
+    selectRows({0, 1, 2, 3, 4});
+    boxes.clear();
     bool pressed = false;
     const auto connection =
-        QObject::connect(Form->PrintBrowser, &TWebBrowser::DownloadComplete, [&] {
-            if (!std::exchange(pressed, true)) QueueCancelClick();
+        QObject::connect(form->printBrowser, &TWebBrowser::downloadComplete, [&] {
+            if (!std::exchange(pressed, true)) queueCancelClick();
         });
-    QTest::mouseClick(Form->PrintBtn, Qt::LeftButton);
+    QTest::mouseClick(form->printBtn, Qt::LeftButton);
     QObject::disconnect(connection);
-    EXPECT_TRUE(Errors.empty());
-    EXPECT_EQ(DirNames(OutRoot.Path() + "pdf"), std::vector<std::string>{StemOfRow(0) + ".pdf"});
-    ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].Text, "There became 1 messages printed!");
-    EXPECT_EQ(Boxes[0].Caption, "Printing finished");
-    ExpectIdle();
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(dirNames(outRoot.path() + "pdf"), std::vector<std::string>{stemOfRow(0) + ".pdf"});
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "There became 1 messages printed!");
+    EXPECT_EQ(boxes[0].caption, "Printing finished");
+    expectIdle();
 
     // A new batch clears the request left over.
-    Boxes.clear();
-    SelectRows({4});
-    QTest::mouseClick(Form->SaveBtn, Qt::LeftButton);
-    ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].Text, "There became 1 messages saved!");
+    boxes.clear();
+    selectRows({4});
+    QTest::mouseClick(form->saveBtn, Qt::LeftButton);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "There became 1 messages saved!");
 }
 
 TEST_F(BatchTest, QuittingStopsTheBatchWithoutAReport) {
-    Open();
-    SelectRows({0, 1, 2, 3, 4});
+    open();
+    selectRows({0, 1, 2, 3, 4});
     bool pressed = false;
-    const auto connection = QObject::connect(Form.get(), &TMainForm::ProStatusSet, [&] {
+    const auto connection = QObject::connect(form.get(), &TMainForm::proStatusSet, [&] {
         if (!std::exchange(pressed, true)) {
-            QMetaObject::invokeMethod(Form->endebtn, "click", Qt::QueuedConnection);
+            QMetaObject::invokeMethod(form->endebtn, "click", Qt::QueuedConnection);
         }
     });
-    QTest::mouseClick(Form->SaveBtn, Qt::LeftButton);
+    QTest::mouseClick(form->saveBtn, Qt::LeftButton);
     QObject::disconnect(connection);
-    EXPECT_FALSE(Form->isVisible());
-    EXPECT_EQ(DirNames(Out).size(), 2u);
-    EXPECT_TRUE(Boxes.empty());
-    ExpectIdle();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(dirNames(out).size(), 2u);
+    EXPECT_TRUE(boxes.empty());
+    expectIdle();
 }
 
 TEST_F(BatchTest, ARunningBatchIgnoresOtherBatchesAndKeepsItsFolder) {
-    Open();
-    SelectRows({0, 1});
-    QTreeWidgetItem* inbox = Form->TreeView1->currentItem();
+    open();
+    selectRows({0, 1});
+    QTreeWidgetItem* inbox = form->treeView1->currentItem();
     ASSERT_NE(inbox, nullptr);
-    OnDialog = [&](QDialog&) {
+    onDialog = [&](QDialog&) {
         // While the dialog is open the batch runs: every batch button is ignored,
         // and another folder is not listed under it.
-        QTest::mouseClick(Form->SaveBtn, Qt::LeftButton);
-        QTest::mouseClick(Form->ExportBtn, Qt::LeftButton);
-        QTest::mouseClick(Form->PrintBtn, Qt::LeftButton);
-        const auto other = Form->TreeView1->findItems(QStringLiteral("Other"),
+        QTest::mouseClick(form->saveBtn, Qt::LeftButton);
+        QTest::mouseClick(form->exportBtn, Qt::LeftButton);
+        QTest::mouseClick(form->printBtn, Qt::LeftButton);
+        const auto other = form->treeView1->findItems(QStringLiteral("Other"),
                                                       Qt::MatchExactly | Qt::MatchRecursive);
         EXPECT_EQ(other.size(), 1);
-        const QRect rect = Form->TreeView1->visualItemRect(other.front());
-        QTest::mouseClick(Form->TreeView1->viewport(), Qt::LeftButton, {}, rect.center());
-        EXPECT_EQ(Form->FolderFile, "Inbox.dbx");
-        EXPECT_EQ(Form->TreeView1->currentItem(), inbox);
-        EXPECT_EQ(Form->ListModel->rowCount(), 5);
-        ExportForm.DirectoryEdit1->SetText(QString::fromStdString(Out));
+        const QRect rect = form->treeView1->visualItemRect(other.front());
+        QTest::mouseClick(form->treeView1->viewport(), Qt::LeftButton, {}, rect.center());
+        EXPECT_EQ(form->folderFile, "Inbox.dbx");
+        EXPECT_EQ(form->treeView1->currentItem(), inbox);
+        EXPECT_EQ(form->listModel->rowCount(), 5);
+        exportForm.directoryEdit1->setText(QString::fromStdString(out));
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(Form->SaveBtn, Qt::LeftButton);
-    EXPECT_EQ(Dialogs, 1);
-    ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].Text, "There became 2 messages saved!");
-    ExpectIdle();
+    QTest::mouseClick(form->saveBtn, Qt::LeftButton);
+    EXPECT_EQ(dialogs, 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "There became 2 messages saved!");
+    expectIdle();
 
     // Idle again: the folder can be changed.
     const auto other =
-        Form->TreeView1->findItems(QStringLiteral("Other"), Qt::MatchExactly | Qt::MatchRecursive);
-    QTest::mouseClick(Form->TreeView1->viewport(), Qt::LeftButton, {},
-                      Form->TreeView1->visualItemRect(other.front()).center());
-    EXPECT_EQ(Form->FolderFile, "Other.dbx");
+        form->treeView1->findItems(QStringLiteral("Other"), Qt::MatchExactly | Qt::MatchRecursive);
+    QTest::mouseClick(form->treeView1->viewport(), Qt::LeftButton, {},
+                      form->treeView1->visualItemRect(other.front()).center());
+    EXPECT_EQ(form->folderFile, "Other.dbx");
 }
 
 TEST_F(BatchTest, ACancelledDialogOrNoSelectionEndsQuietly) {
-    Open();
+    open();
     // The dialog closed with Cancel: nothing written, no completion box.
-    SelectRows({0});
-    OnDialog = [](QDialog&) { return int(QDialog::Rejected); };
-    for (QToolButton* button : {Form->SaveBtn, Form->ExportBtn}) {
+    selectRows({0});
+    onDialog = [](QDialog&) { return int(QDialog::Rejected); };
+    for (QToolButton* button : {form->saveBtn, form->exportBtn}) {
         QTest::mouseClick(button, Qt::LeftButton);
-        ExpectIdle();
+        expectIdle();
     }
-    EXPECT_EQ(Dialogs, 2);
-    EXPECT_TRUE(Boxes.empty());
-    EXPECT_TRUE(DirNames(Out).empty());
+    EXPECT_EQ(dialogs, 2);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(dirNames(out).empty());
 
     // No selection: no dialog, no box, for every command.
-    ::setenv("LUMBROOK_PRINT_PDF_DIR", (OutRoot.Path() + "pdf").c_str(), 1);
-    Form->ListView1->selectionModel()->clearSelection();
-    for (QToolButton* button : {Form->SaveBtn, Form->ExportBtn, Form->PrintBtn}) {
+    ::setenv("LUMBROOK_PRINT_PDF_DIR", (outRoot.path() + "pdf").c_str(), 1);
+    form->listView1->selectionModel()->clearSelection();
+    for (QToolButton* button : {form->saveBtn, form->exportBtn, form->printBtn}) {
         QTest::mouseClick(button, Qt::LeftButton);
-        ExpectIdle();
+        expectIdle();
     }
-    EXPECT_EQ(Dialogs, 2);
-    EXPECT_TRUE(Boxes.empty());
-    EXPECT_TRUE(Errors.empty());
-    EXPECT_TRUE(Progress.empty());
+    EXPECT_EQ(dialogs, 2);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(progress.empty());
 
     // And the next command works normally.
-    SelectRows({0});
-    OnDialog = [&](QDialog&) {
-        ExportForm.DirectoryEdit1->SetText(QString::fromStdString(Out));
+    selectRows({0});
+    onDialog = [&](QDialog&) {
+        exportForm.directoryEdit1->setText(QString::fromStdString(out));
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(Form->SaveBtn, Qt::LeftButton);
-    ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].Text, "There became 1 messages saved!");
+    QTest::mouseClick(form->saveBtn, Qt::LeftButton);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "There became 1 messages saved!");
 }
 
 TEST_F(BatchTest, PrintingWritesOnePdfPerMessageWithTheDressedPage) {
-    if (!HavePdfToText()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
-    const std::string pdf = OutRoot.Path() + "pdf/";
+    if (!havePdfToText()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    const std::string pdf = outRoot.path() + "pdf/";
     ::setenv("LUMBROOK_PRINT_PDF_DIR", pdf.c_str(), 1);
-    Open();
+    open();
     // Printing dresses the page even with "Show preview with complete design " cleared.
-    QTest::mouseClick(Form->ShowHead, Qt::LeftButton);
+    QTest::mouseClick(form->showHead, Qt::LeftButton);
     QTest::qWait(200);
-    const QString shown = Form->WebBrowser1->LocationURL();
-    SelectRows({0, 1, 3});
-    QTest::mouseClick(Form->PrintBtn, Qt::LeftButton);
-    EXPECT_TRUE(Errors.empty());
-    ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].Icon, QMessageBox::Information);
-    EXPECT_EQ(Boxes[0].Caption, "Printing finished");
-    EXPECT_EQ(Boxes[0].Text, "There became 3 messages printed!");
-    EXPECT_EQ(Progress, (std::vector<std::int32_t>{33, 66, 100, 0}));
-    ExpectIdle();
+    const QString shown = form->webBrowser1->locationUrl();
+    selectRows({0, 1, 3});
+    QTest::mouseClick(form->printBtn, Qt::LeftButton);
+    EXPECT_TRUE(errors.empty());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
+    EXPECT_EQ(boxes[0].caption, "Printing finished");
+    EXPECT_EQ(boxes[0].text, "There became 3 messages printed!");
+    EXPECT_EQ(progress, (std::vector<std::int32_t>{33, 66, 100, 0}));
+    expectIdle();
 
-    ASSERT_EQ(DirNames(pdf), (std::vector<std::string>{StemOfRow(0) + ".pdf", StemOfRow(1) + ".pdf",
-                                                       StemOfRow(3) + ".pdf"}));
-    const std::string five = PdfText(pdf + StemOfRow(0) + ".pdf");
+    ASSERT_EQ(dirNames(pdf), (std::vector<std::string>{stemOfRow(0) + ".pdf", stemOfRow(1) + ".pdf",
+                                                       stemOfRow(3) + ".pdf"}));
+    const std::string five = pdfText(pdf + stemOfRow(0) + ".pdf");
     for (const char* part : {"From:", "To:", "Date:", "Subject:", "sender@example.org", "TEXT-5",
                              "Five of sender@example.org to reader@example.org from"}) {
         EXPECT_NE(five.find(part), std::string::npos) << part << " in\n" << five;
     }
-    EXPECT_NE(five.find(MessageDateText(RecordOfRow(0))), std::string::npos);
-    EXPECT_NE(PdfText(pdf + StemOfRow(1) + ".pdf").find("HTML-4"), std::string::npos);
-    EXPECT_NE(PdfText(pdf + StemOfRow(3) + ".pdf").find("HTML-2"), std::string::npos);
+    EXPECT_NE(five.find(messageDateText(recordOfRow(0))), std::string::npos);
+    EXPECT_NE(pdfText(pdf + stemOfRow(1) + ".pdf").find("HTML-4"), std::string::npos);
+    EXPECT_NE(pdfText(pdf + stemOfRow(3) + ".pdf").find("HTML-2"), std::string::npos);
 
     // The preview was not touched; the print page is a working file.
-    EXPECT_EQ(Form->WebBrowser1->LocationURL(), shown);
-    const auto& files = Form->TempFiles.Paths();
-    EXPECT_NE(std::find(files.begin(), files.end(), Program.Paths.WorkDir + "print.htm"),
+    EXPECT_EQ(form->webBrowser1->locationUrl(), shown);
+    const auto& files = form->tempFiles.paths();
+    EXPECT_NE(std::find(files.begin(), files.end(), program.paths.workDir + "print.htm"),
               files.end());
 
     // The same messages again: the names get the collision suffix.
-    SelectRows({0});
-    QTest::mouseClick(Form->PrintBtn, Qt::LeftButton);
-    EXPECT_TRUE(Exists(pdf + StemOfRow(0) + "_0.pdf"));
+    selectRows({0});
+    QTest::mouseClick(form->printBtn, Qt::LeftButton);
+    EXPECT_TRUE(exists(pdf + stemOfRow(0) + "_0.pdf"));
 }
 
 TEST_F(BatchTest, PageSetupWithoutAPrinterChoosesThePdfPages) {
-    const std::string pdf = OutRoot.Path() + "pdf/";
+    const std::string pdf = outRoot.path() + "pdf/";
     ::setenv("LUMBROOK_PRINT_PDF_DIR", pdf.c_str(), 1);
-    Open();
-    OnDialog = [&](QDialog& dialog) {
+    open();
+    onDialog = [&](QDialog& dialog) {
         auto* setup = dynamic_cast<TPageLayoutDialog*>(&dialog);
         EXPECT_NE(setup, nullptr);
         if (!setup) return int(QDialog::Rejected);
-        EXPECT_EQ(setup->PaperBox->currentText(), QPageSize::name(QPageSize::A4));
-        setup->LandscapeBtn->setChecked(true);
-        setup->PaperBox->setCurrentIndex(setup->PaperBox->findText(QPageSize::name(QPageSize::A5)));
-        setup->LeftMargin->setValue(25);
+        EXPECT_EQ(setup->paperBox->currentText(), QPageSize::name(QPageSize::A4));
+        setup->landscapeBtn->setChecked(true);
+        setup->paperBox->setCurrentIndex(setup->paperBox->findText(QPageSize::name(QPageSize::A5)));
+        setup->leftMargin->setValue(25);
         return int(QDialog::Accepted);
     };
     // No message needs to be selected for it.
-    Form->ListView1->selectionModel()->clearSelection();
-    QTest::mouseClick(Form->PrinterSetupBtn, Qt::LeftButton);
-    EXPECT_EQ(Dialogs, 1);
-    const QPageLayout layout = Form->PrinterSettings.PageLayout();
+    form->listView1->selectionModel()->clearSelection();
+    QTest::mouseClick(form->printerSetupBtn, Qt::LeftButton);
+    EXPECT_EQ(dialogs, 1);
+    const QPageLayout layout = form->printerSettings.pageLayout();
     EXPECT_EQ(layout.orientation(), QPageLayout::Landscape);
     EXPECT_EQ(layout.pageSize().id(), QPageSize::A5);
     EXPECT_DOUBLE_EQ(layout.margins(QPageLayout::Millimeter).left(), 25.0);
 
     // The next print follows it: an A5 page on its side (595 x 420 points).
-    SelectRows({0});
-    QTest::mouseClick(Form->PrintBtn, Qt::LeftButton);
-    ASSERT_EQ(DirNames(pdf).size(), 1u);
-    const std::string info = OutRoot.Path() + "info.txt";
+    selectRows({0});
+    QTest::mouseClick(form->printBtn, Qt::LeftButton);
+    ASSERT_EQ(dirNames(pdf).size(), 1u);
+    const std::string info = outRoot.path() + "info.txt";
     if (std::system(
-            ("pdfinfo '" + pdf + DirNames(pdf)[0] + "' > '" + info + "' 2>/dev/null").c_str()) ==
+            ("pdfinfo '" + pdf + dirNames(pdf)[0] + "' > '" + info + "' 2>/dev/null").c_str()) ==
         0) {
-        const std::string text = ReadFile(info);
+        const std::string text = readFile(info);
         const auto at = text.find("Page size:");
         ASSERT_NE(at, std::string::npos) << text;
         double width = 0, height = 0;
@@ -539,56 +539,56 @@ TEST_F(BatchTest, PageSetupWithoutAPrinterChoosesThePdfPages) {
 
 TEST_F(BatchTest, WithoutAPrinterPrintingSaysSoAndPrintsNothing) {
     if (!QPrinterInfo::availablePrinterNames().isEmpty()) GTEST_SKIP() << "a printer is installed";
-    Open();
-    SelectRows({0, 1});
-    QTest::mouseClick(Form->PrintBtn, Qt::LeftButton);
-    ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].Icon, QMessageBox::Critical);
-    EXPECT_NE(Boxes[0].Text.find("No printer is installed"), std::string::npos);
-    EXPECT_NE(Boxes[0].Text.find("LUMBROOK_PRINT_PDF_DIR"), std::string::npos);
-    EXPECT_TRUE(Progress.empty());
-    EXPECT_FALSE(Exists(Program.Paths.WorkDir + "print.htm"));
-    ExpectIdle();
+    open();
+    selectRows({0, 1});
+    QTest::mouseClick(form->printBtn, Qt::LeftButton);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
+    EXPECT_NE(boxes[0].text.find("No printer is installed"), std::string::npos);
+    EXPECT_NE(boxes[0].text.find("LUMBROOK_PRINT_PDF_DIR"), std::string::npos);
+    EXPECT_TRUE(progress.empty());
+    EXPECT_FALSE(exists(program.paths.workDir + "print.htm"));
+    expectIdle();
 
-    QTest::mouseClick(Form->PrinterSetupBtn, Qt::LeftButton);
-    ASSERT_EQ(Boxes.size(), 2u);
-    EXPECT_EQ(Boxes[1].Text, Boxes[0].Text);
-    EXPECT_EQ(Dialogs, 0);
+    QTest::mouseClick(form->printerSetupBtn, Qt::LeftButton);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, boxes[0].text);
+    EXPECT_EQ(dialogs, 0);
 }
 
 TEST_F(BatchTest, APageThatCannotBePrintedEndsTheBatchUncounted) {
     // The PDF directory lies under a file: nothing can be written there.
-    WriteFile(OutRoot.Path() + "blocker", "x");
-    ::setenv("LUMBROOK_PRINT_PDF_DIR", (OutRoot.Path() + "blocker/pdf").c_str(), 1);
-    Open();
-    SelectRows({0, 1, 2});
-    QTest::mouseClick(Form->PrintBtn, Qt::LeftButton);
-    ASSERT_EQ(Errors.size(), 1u);
-    EXPECT_EQ(Errors[0], "Datei " + OutRoot.Path() + "blocker/pdf/" + StemOfRow(0) +
+    writeFile(outRoot.path() + "blocker", "x");
+    ::setenv("LUMBROOK_PRINT_PDF_DIR", (outRoot.path() + "blocker/pdf").c_str(), 1);
+    open();
+    selectRows({0, 1, 2});
+    QTest::mouseClick(form->printBtn, Qt::LeftButton);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "Datei " + outRoot.path() + "blocker/pdf/" + stemOfRow(0) +
                              ".pdf kann nicht erstellt werden");
-    EXPECT_TRUE(Boxes.empty());
-    EXPECT_TRUE(Progress.empty() || Progress == std::vector<std::int32_t>{0});
-    ExpectIdle();
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(progress.empty() || progress == std::vector<std::int32_t>{0});
+    expectIdle();
 }
 
 TEST_F(BatchTest, TheProgressBarGrowsAtOnceAndFallsByARepaint) {
-    Open();
+    open();
     const QColor navy(0, 0, 128);
-    auto bar = [&] { return Form->StatusPanel2->grab().toImage(); };
-    const QRect inner = Form->StatusPanel2->contentsRect();
-    Form->SetProStatus(66);
-    EXPECT_EQ(Form->ProRect, inner);
+    auto bar = [&] { return form->statusPanel2->grab().toImage(); };
+    const QRect inner = form->statusPanel2->contentsRect();
+    form->setProStatus(66);
+    EXPECT_EQ(form->proRect, inner);
     QImage image = bar();
     const int filled = inner.width() * 66 / 100;
     EXPECT_EQ(image.pixelColor(inner.left(), inner.center().y()), navy);
     EXPECT_EQ(image.pixelColor(inner.left() + filled - 1, inner.center().y()), navy);
     EXPECT_NE(image.pixelColor(inner.left() + filled, inner.center().y()), navy);
     // Past 100 the bar stays within its panel.
-    Form->SetProStatus(250);
+    form->setProStatus(250);
     image = bar();
     EXPECT_EQ(image.pixelColor(inner.right(), inner.center().y()), navy);
     EXPECT_NE(image.pixelColor(inner.right() + 1, inner.center().y()), navy);
-    Form->SetProStatus(0);
+    form->setProStatus(0);
     image = bar();
     EXPECT_NE(image.pixelColor(inner.left(), inner.center().y()), navy);
 
@@ -598,7 +598,7 @@ TEST_F(BatchTest, TheProgressBarGrowsAtOnceAndFallsByARepaint) {
              {0, 0}, {-5, 0}, {1, 1}, {33, 33}, {100, 100}, {1000, 100}, {0x7FFFFFFF, 100}}) {
         canvas.fill(Qt::white);
         QPainter painter(&canvas);
-        DrawProgressBar(painter, QRect(0, 0, 100, 10), percent);
+        drawProgressBar(painter, QRect(0, 0, 100, 10), percent);
         painter.end();
         int drawn = 0;
         while (drawn < 100 && canvas.pixelColor(drawn, 5) == navy) ++drawn;
@@ -607,57 +607,57 @@ TEST_F(BatchTest, TheProgressBarGrowsAtOnceAndFallsByARepaint) {
 }
 
 TEST_F(BatchTest, TheMessageWindowShowsThePreviewsPage) {
-    Open();
-    WriteMessages(Store.Path(), "Other.dbx",
-                  {PlainMessage(9, "x@example.org", "", Jan2020 + 7200, "NO-SUBJECT")});
+    open();
+    writeMessages(store.path(), "Other.dbx",
+                  {plainMessage(9, "x@example.org", "", Jan2020 + 7200, "NO-SUBJECT")});
     std::vector<std::string> seen;
-    OnDialog = [&](QDialog& dialog) {
-        EXPECT_EQ(&dialog, &ShowMailForm);
-        QSignalSpy loaded(ShowMailForm.WebBrowser1, &TWebBrowser::DownloadComplete);
+    onDialog = [&](QDialog& dialog) {
+        EXPECT_EQ(&dialog, &showMailForm);
+        QSignalSpy loaded(showMailForm.webBrowser1, &TWebBrowser::downloadComplete);
         EXPECT_TRUE(loaded.wait(15000));
-        seen = {ShowMailForm.windowTitle().toStdString(),
-                ShowMailForm.Edit1->text().toStdString(),
-                ShowMailForm.Edit2->text().toStdString(),
-                ShowMailForm.Edit3->text().toStdString(),
-                ShowMailForm.Edit4->text().toStdString(),
-                ShowMailForm.WebBrowser1->LocationURL().toStdString()};
+        seen = {showMailForm.windowTitle().toStdString(),
+                showMailForm.edit1->text().toStdString(),
+                showMailForm.edit2->text().toStdString(),
+                showMailForm.edit3->text().toStdString(),
+                showMailForm.edit4->text().toStdString(),
+                showMailForm.webBrowser1->locationUrl().toStdString()};
         return int(QDialog::Rejected);
     };
     // With several rows selected, the first selected one in list order.
-    QSignalSpy preview(Form->WebBrowser1, &TWebBrowser::DownloadComplete);
-    SelectRows({3, 2});
+    QSignalSpy preview(form->webBrowser1, &TWebBrowser::downloadComplete);
+    selectRows({3, 2});
     ASSERT_TRUE(preview.wait(15000));
-    Form->ListView1DblClick();
-    ASSERT_EQ(Dialogs, 1);
+    form->listView1DblClick();
+    ASSERT_EQ(dialogs, 1);
     EXPECT_EQ(seen, (std::vector<std::string>{"Three", "sender@example.org",
-                                              MessageDateText(RecordOfRow(2)), "reader@example.org",
-                                              "Three", Program.MailPage()}));
-    EXPECT_NE(ReadFile(Program.MailPage()).find("TEXT-3"), std::string::npos);
+                                              messageDateText(recordOfRow(2)), "reader@example.org",
+                                              "Three", program.mailPage()}));
+    EXPECT_NE(readFile(program.mailPage()).find("TEXT-3"), std::string::npos);
     // Closed: its browser goes blank.
-    QSignalSpy blank(ShowMailForm.WebBrowser1, &TWebBrowser::DownloadComplete);
+    QSignalSpy blank(showMailForm.webBrowser1, &TWebBrowser::downloadComplete);
     ASSERT_TRUE(blank.wait(15000));
-    EXPECT_TRUE(ShowMailForm.WebBrowser1->LocationURL().isEmpty());
+    EXPECT_TRUE(showMailForm.webBrowser1->locationUrl().isEmpty());
 
     // An empty subject gives the caption "eMail message" and an empty field.
     const auto other =
-        Form->TreeView1->findItems(QStringLiteral("Other"), Qt::MatchExactly | Qt::MatchRecursive);
-    QTest::mouseClick(Form->TreeView1->viewport(), Qt::LeftButton, {},
-                      Form->TreeView1->visualItemRect(other.front()).center());
-    QTreeView* list = Form->ListView1;
+        form->treeView1->findItems(QStringLiteral("Other"), Qt::MatchExactly | Qt::MatchRecursive);
+    QTest::mouseClick(form->treeView1->viewport(), Qt::LeftButton, {},
+                      form->treeView1->visualItemRect(other.front()).center());
+    QTreeView* list = form->listView1;
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualRect(Form->ListModel->index(0, 1)).center());
+                      list->visualRect(form->listModel->index(0, 1)).center());
     ASSERT_TRUE(preview.wait(15000));
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
-                       list->visualRect(Form->ListModel->index(0, 1)).center());
-    ASSERT_EQ(Dialogs, 2);
+                       list->visualRect(form->listModel->index(0, 1)).center());
+    ASSERT_EQ(dialogs, 2);
     EXPECT_EQ(seen[0], "eMail message");
     EXPECT_EQ(seen[4], "");
-    EXPECT_NE(ReadFile(Program.MailPage()).find("NO-SUBJECT"), std::string::npos);
+    EXPECT_NE(readFile(program.mailPage()).find("NO-SUBJECT"), std::string::npos);
 
     // A double click below the rows (no selection) opens nothing.
-    Form->ListView1->selectionModel()->clearSelection();
-    Form->ListView1DblClick();
-    EXPECT_EQ(Dialogs, 2);
+    form->listView1->selectionModel()->clearSelection();
+    form->listView1DblClick();
+    EXPECT_EQ(dialogs, 2);
 }
 
 }  // namespace

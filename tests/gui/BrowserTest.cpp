@@ -18,31 +18,31 @@ namespace {
 
 class BrowserTest : public ::testing::Test {
   protected:
-    void Load(const QString& address) {
-        QSignalSpy done(&Browser, &TWebBrowser::DownloadComplete);
-        Browser.Navigate(address);
+    void load(const QString& address) {
+        QSignalSpy done(&browser, &TWebBrowser::downloadComplete);
+        browser.navigate(address);
         ASSERT_TRUE(done.wait(15000));
     }
 
-    TTempDir Dir;
-    TWebBrowser Browser;
+    TTempDir dir;
+    TWebBrowser browser;
 };
 
 TEST_F(BrowserTest, NavigatesToFilesAndBackToBlank) {
-    const std::string path = Dir.Path() + "a page.htm";
-    WriteFile(path, "<html><head><title>T1</title></head><body>x</body></html>");
-    Load(QString::fromStdString(path));
-    EXPECT_EQ(Browser.LocationURL().toStdString(), path);
-    EXPECT_EQ(Browser.Page()->title(), QStringLiteral("T1"));
-    EXPECT_FALSE(Browser.Busy());
+    const std::string path = dir.path() + "a page.htm";
+    writeFile(path, "<html><head><title>T1</title></head><body>x</body></html>");
+    load(QString::fromStdString(path));
+    EXPECT_EQ(browser.locationUrl().toStdString(), path);
+    EXPECT_EQ(browser.page()->title(), QStringLiteral("T1"));
+    EXPECT_FALSE(browser.busy());
 
     // What LocationURL gives, Navigate takes again.
-    WriteFile(path, "<html><head><title>T2</title></head><body>x</body></html>");
-    Load(Browser.LocationURL());
-    EXPECT_EQ(Browser.Page()->title(), QStringLiteral("T2"));
+    writeFile(path, "<html><head><title>T2</title></head><body>x</body></html>");
+    load(browser.locationUrl());
+    EXPECT_EQ(browser.page()->title(), QStringLiteral("T2"));
 
-    Load(QString());
-    EXPECT_TRUE(Browser.LocationURL().isEmpty());
+    load(QString());
+    EXPECT_TRUE(browser.locationUrl().isEmpty());
 }
 
 TEST_F(BrowserTest, RefusesRemoteLoadsScriptsAndRedirects) {
@@ -54,8 +54,8 @@ TEST_F(BrowserTest, RefusesRemoteLoadsScriptsAndRedirects) {
         delete server.nextPendingConnection();
     });
     const std::string remote = "http://127.0.0.1:" + std::to_string(server.serverPort());
-    const std::string path = Dir.Path() + "mail.htm";
-    WriteFile(path,
+    const std::string path = dir.path() + "mail.htm";
+    writeFile(path,
               "<html><head><title>before</title>"
               "<link rel=\"stylesheet\" href=\"" +
                   remote +
@@ -71,11 +71,11 @@ TEST_F(BrowserTest, RefusesRemoteLoadsScriptsAndRedirects) {
                   std::to_string(server.serverPort()) +
                   "/d.png\">"
                   "</body></html>");
-    Load(QString::fromStdString(path));
+    load(QString::fromStdString(path));
     QTest::qWait(500);
     EXPECT_EQ(connections, 0);
-    EXPECT_EQ(Browser.Page()->title(), QStringLiteral("before"));
-    EXPECT_EQ(Browser.LocationURL().toStdString(), path);
+    EXPECT_EQ(browser.page()->title(), QStringLiteral("before"));
+    EXPECT_EQ(browser.locationUrl().toStdString(), path);
 }
 
 // Receives what the view hands to the desktop instead of starting a browser.
@@ -83,24 +83,24 @@ class TUrlCatcher : public QObject {
     Q_OBJECT
 
   public:
-    QList<QUrl> Urls;
+    QList<QUrl> urls;
 
   public slots:
-    void Open(const QUrl& url) { Urls.push_back(url); }
+    void open(const QUrl& url) { urls.push_back(url); }
 };
 
 TEST_F(BrowserTest, ClickedLinksGoToTheDesktopNotIntoTheView) {
     TUrlCatcher catcher;
     QDesktopServices::setUrlHandler("https", &catcher, "Open");
-    const std::string path = Dir.Path() + "mail.htm";
-    WriteFile(path,
+    const std::string path = dir.path() + "mail.htm";
+    writeFile(path,
               "<html><body style=\"margin:0\"><a href=\"https://example.org/x\" "
               "style=\"display:block;width:100%;height:300px\">link</a></body></html>");
-    Browser.resize(400, 300);
-    Browser.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Browser));
-    Load(QString::fromStdString(path));
-    auto* view = Browser.findChild<QWebEngineView*>();
+    browser.resize(400, 300);
+    browser.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&browser));
+    load(QString::fromStdString(path));
+    auto* view = browser.findChild<QWebEngineView*>();
     ASSERT_NE(view, nullptr);
     QWidget* surface = view->focusProxy();
     ASSERT_NE(surface, nullptr);
@@ -108,27 +108,27 @@ TEST_F(BrowserTest, ClickedLinksGoToTheDesktopNotIntoTheView) {
     QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(50, 50));
     QElapsedTimer waited;
     waited.start();
-    while (catcher.Urls.isEmpty() && waited.elapsed() < 5000) QTest::qWait(20);
+    while (catcher.urls.isEmpty() && waited.elapsed() < 5000) QTest::qWait(20);
     QDesktopServices::unsetUrlHandler("https");
-    ASSERT_EQ(catcher.Urls.size(), 1);
-    EXPECT_EQ(catcher.Urls.front(), QUrl("https://example.org/x"));
+    ASSERT_EQ(catcher.urls.size(), 1);
+    EXPECT_EQ(catcher.urls.front(), QUrl("https://example.org/x"));
     QTest::qWait(200);
-    EXPECT_EQ(Browser.LocationURL().toStdString(), path);
+    EXPECT_EQ(browser.locationUrl().toStdString(), path);
 }
 
 TEST(BrowserUrls, OnlyLocalContentAndOnlyWebAndMailLinksLeave) {
-    EXPECT_TRUE(TWebBrowser::IsLocalUrl(QUrl("file:///tmp/x.htm")));
-    EXPECT_TRUE(TWebBrowser::IsLocalUrl(QUrl("data:image/gif;base64,R0lG")));
-    EXPECT_TRUE(TWebBrowser::IsLocalUrl(QUrl("about:blank")));
-    EXPECT_FALSE(TWebBrowser::IsLocalUrl(QUrl("about:srcdoc2")));
-    EXPECT_FALSE(TWebBrowser::IsLocalUrl(QUrl("http://example.org/")));
-    EXPECT_FALSE(TWebBrowser::IsLocalUrl(QUrl("ftp://example.org/")));
-    EXPECT_FALSE(TWebBrowser::IsLocalUrl(QUrl("blob:file:///x")));
-    EXPECT_TRUE(TWebBrowser::IsExternalLink(QUrl("https://example.org/")));
-    EXPECT_TRUE(TWebBrowser::IsExternalLink(QUrl("HTTP://example.org/")));
-    EXPECT_TRUE(TWebBrowser::IsExternalLink(QUrl("mailto:a@example.org")));
-    EXPECT_FALSE(TWebBrowser::IsExternalLink(QUrl("file:///etc/passwd")));
-    EXPECT_FALSE(TWebBrowser::IsExternalLink(QUrl("javascript:alert(1)")));
+    EXPECT_TRUE(TWebBrowser::isLocalUrl(QUrl("file:///tmp/x.htm")));
+    EXPECT_TRUE(TWebBrowser::isLocalUrl(QUrl("data:image/gif;base64,R0lG")));
+    EXPECT_TRUE(TWebBrowser::isLocalUrl(QUrl("about:blank")));
+    EXPECT_FALSE(TWebBrowser::isLocalUrl(QUrl("about:srcdoc2")));
+    EXPECT_FALSE(TWebBrowser::isLocalUrl(QUrl("http://example.org/")));
+    EXPECT_FALSE(TWebBrowser::isLocalUrl(QUrl("ftp://example.org/")));
+    EXPECT_FALSE(TWebBrowser::isLocalUrl(QUrl("blob:file:///x")));
+    EXPECT_TRUE(TWebBrowser::isExternalLink(QUrl("https://example.org/")));
+    EXPECT_TRUE(TWebBrowser::isExternalLink(QUrl("HTTP://example.org/")));
+    EXPECT_TRUE(TWebBrowser::isExternalLink(QUrl("mailto:a@example.org")));
+    EXPECT_FALSE(TWebBrowser::isExternalLink(QUrl("file:///etc/passwd")));
+    EXPECT_FALSE(TWebBrowser::isExternalLink(QUrl("javascript:alert(1)")));
 }
 
 }  // namespace

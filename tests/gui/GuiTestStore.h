@@ -19,34 +19,34 @@ class TTempDir {
     ~TTempDir();
     TTempDir(const TTempDir&) = delete;
     TTempDir& operator=(const TTempDir&) = delete;
-    const std::string& Path() const { return Dir; }  // ends with a separator
+    const std::string& path() const { return dir; }  // ends with a separator
 
   private:
-    std::string Dir;
+    std::string dir;
 };
 
-void WriteFile(const std::string& path, const std::string& bytes);
-std::string ReadFile(const std::string& path);
-bool Exists(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+std::string readFile(const std::string& path);
+bool exists(const std::string& path);
 
-void WriteFolders(const std::string& storeDir, const std::vector<TDbxFolder>& folders);
-void WriteMessages(const std::string& storeDir, const std::string& fileName,
+void writeFolders(const std::string& storeDir, const std::vector<TDbxFolder>& folders);
+void writeMessages(const std::string& storeDir, const std::string& fileName,
                    const std::vector<TDbxMessage>& messages);
 
 // A message record with a plain-text body; Marker is its one body line.
-TDbxMessage PlainMessage(std::int32_t id, const std::string& from, const std::string& subject,
+TDbxMessage plainMessage(std::int32_t id, const std::string& from, const std::string& subject,
                          std::int64_t unixTime, const std::string& marker);
 // A message record with an HTML body.
-TDbxMessage HtmlMessage(std::int32_t id, const std::string& from, const std::string& subject,
+TDbxMessage htmlMessage(std::int32_t id, const std::string& from, const std::string& subject,
                         std::int64_t unixTime, const std::string& html);
 
 // A program directory with two design templates, "plain.htm" and "sign.htm" (the
 // last one, chosen at start), and its paths.
 struct TTestProgram {
     TTestProgram();
-    TTempDir Dir;
-    TAppPaths Paths;
-    std::string MailPage() const { return Paths.WorkDir + "mail.htm"; }
+    TTempDir dir;
+    TAppPaths paths;
+    std::string mailPage() const { return paths.workDir + "mail.htm"; }
 };
 
 }  // namespace lumbrook

@@ -28,28 +28,28 @@ constexpr std::int64_t Jan2020 = 1'577'836'800;
 class MainFormTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetStoreRootOverride(Store.Path());
-        Previous = SetErrorReporter(
-            [this](QWidget*, const QString& text) { Errors.push_back(text.toStdString()); });
-        WriteFolders(Store.Path(), {
+        setStoreRootOverride(store.path());
+        previous = setErrorReporter(
+            [this](QWidget*, const QString& text) { errors.push_back(text.toStdString()); });
+        writeFolders(store.path(), {
                                        {0, std::nullopt, "Outlook Express", std::nullopt, false},
                                        {1, 0, "Local Folders", std::nullopt, false},
                                        {4, 1, "Inbox", "Inbox.dbx", true},
                                        {20, 1, "Empty", "Empty.dbx", false},
                                        {21, 1, "Gone", "Gone.dbx", false},
                                    });
-        WriteMessages(
-            Store.Path(), "Inbox.dbx",
+        writeMessages(
+            store.path(), "Inbox.dbx",
             {
-                PlainMessage(1, "anna@example.org", "Older", Jan2020, "MARK-OLDER"),
-                HtmlMessage(2, "bob@example.org", "Newest", Jan2020 + 400 * 86400,
+                plainMessage(1, "anna@example.org", "Older", Jan2020, "MARK-OLDER"),
+                htmlMessage(2, "bob@example.org", "Newest", Jan2020 + 400 * 86400,
                             "<p>MARK-NEWEST</p>"),
-                PlainMessage(3, "carl@example.org", "Middle", Jan2020 + 100 * 86400, "MARK-MIDDLE"),
+                plainMessage(3, "carl@example.org", "Middle", Jan2020 + 100 * 86400, "MARK-MIDDLE"),
                 // A Content-ID that would write outside the working directory.
                 [] {
                     TDbxMessage m =
-                        PlainMessage(4, "eve@example.org", "Sneaky", Jan2020 - 86400, "");
-                    m.RawText =
+                        plainMessage(4, "eve@example.org", "Sneaky", Jan2020 - 86400, "");
+                    m.rawText =
                         "Subject: Sneaky\r\nContent-Type: multipart/related; "
                         "boundary=\"b\"\r\n\r\n--b\r\nContent-Type: text/html\r\n\r\n"
                         "<img src=\"cid:x\">\r\n--b\r\nContent-Type: image/gif\r\n"
@@ -57,285 +57,285 @@ class MainFormTest : public ::testing::Test {
                     return m;
                 }(),
             });
-        WriteMessages(Store.Path(), "Empty.dbx", {});
+        writeMessages(store.path(), "Empty.dbx", {});
     }
 
     void TearDown() override {
-        Form.reset();
-        SetErrorReporter(Previous);
-        SetStoreRootOverride(std::nullopt);
+        form.reset();
+        setErrorReporter(previous);
+        setStoreRootOverride(std::nullopt);
     }
 
     // Creates the window and waits for its first page.
-    void Open() {
-        Form = std::make_unique<TMainForm>(Program.Paths);
-        Loaded = std::make_unique<QSignalSpy>(Form->WebBrowser1, &TWebBrowser::DownloadComplete);
-        Form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
-        WaitForPage();
+    void open() {
+        form = std::make_unique<TMainForm>(program.paths);
+        loaded = std::make_unique<QSignalSpy>(form->webBrowser1, &TWebBrowser::downloadComplete);
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        waitForPage();
     }
 
-    void WaitForPage() {
-        if (Loaded->isEmpty()) {
-            ASSERT_TRUE(Loaded->wait(15000));
+    void waitForPage() {
+        if (loaded->isEmpty()) {
+            ASSERT_TRUE(loaded->wait(15000));
         }
-        Loaded->clear();
+        loaded->clear();
     }
 
-    void ClickRow(int row) {
-        QTreeView* list = Form->ListView1;
-        const QRect rect = list->visualRect(Form->ListModel->index(row, 1));
+    void clickRow(int row) {
+        QTreeView* list = form->listView1;
+        const QRect rect = list->visualRect(form->listModel->index(row, 1));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
     }
 
-    void ClickFolder(const QString& name) {
-        const auto items = Form->TreeView1->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+    void clickFolder(const QString& name) {
+        const auto items = form->treeView1->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
         ASSERT_EQ(items.size(), 1);
-        const QRect rect = Form->TreeView1->visualItemRect(items.front());
-        QTest::mouseClick(Form->TreeView1->viewport(), Qt::LeftButton, {}, rect.center());
+        const QRect rect = form->treeView1->visualItemRect(items.front());
+        QTest::mouseClick(form->treeView1->viewport(), Qt::LeftButton, {}, rect.center());
     }
 
-    std::string SubjectOfRow(int row) const {
-        return Form->MessageList[Form->ListModel->RecordIndex(row)].Subject;
+    std::string subjectOfRow(int row) const {
+        return form->messageList[form->listModel->recordIndex(row)].subject;
     }
 
-    std::string Page() const { return ReadFile(Program.MailPage()); }
+    std::string page() const { return readFile(program.mailPage()); }
 
-    TTempDir Store;
-    TTestProgram Program;
-    std::vector<std::string> Errors;
-    TErrorReporter Previous;
-    std::unique_ptr<TMainForm> Form;
-    std::unique_ptr<QSignalSpy> Loaded;
+    TTempDir store;
+    TTestProgram program;
+    std::vector<std::string> errors;
+    TErrorReporter previous;
+    std::unique_ptr<TMainForm> form;
+    std::unique_ptr<QSignalSpy> loaded;
 };
 
 TEST_F(MainFormTest, StartUpListsTheThirdNodeAndPreviewsTheNewestMessage) {
-    Open();
-    EXPECT_TRUE(Errors.empty());
-    EXPECT_EQ(Form->windowTitle(), QStringLiteral("Harlstone Lumbrook 1.0"));
-    ASSERT_NE(Form->TreeView1->currentItem(), nullptr);
-    EXPECT_EQ(Form->TreeView1->currentItem()->text(0), QStringLiteral("Inbox"));
-    EXPECT_EQ(Form->FolderFile, "Inbox.dbx");
-    ASSERT_EQ(Form->ListModel->rowCount(), 4);
-    EXPECT_EQ(SubjectOfRow(0), "Newest");
-    EXPECT_EQ(Form->FirstSelectedRow(), 0);
+    open();
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Harlstone Lumbrook 1.0"));
+    ASSERT_NE(form->treeView1->currentItem(), nullptr);
+    EXPECT_EQ(form->treeView1->currentItem()->text(0), QStringLiteral("Inbox"));
+    EXPECT_EQ(form->folderFile, "Inbox.dbx");
+    ASSERT_EQ(form->listModel->rowCount(), 4);
+    EXPECT_EQ(subjectOfRow(0), "Newest");
+    EXPECT_EQ(form->firstSelectedRow(), 0);
 
     // The last template is chosen and applied, with the header table.
-    EXPECT_EQ(Form->DesignBox->currentText(), QStringLiteral("sign.htm"));
-    const std::string page = Page();
+    EXPECT_EQ(form->designBox->currentText(), QStringLiteral("sign.htm"));
+    const std::string page = page();
     EXPECT_NE(page.find("<p>MARK-NEWEST</p>"), std::string::npos);
     EXPECT_NE(page.find("<b>From:</b>"), std::string::npos);
     EXPECT_NE(page.find("Newest of bob@example.org to reader@example.org from "),
               std::string::npos);
-    EXPECT_EQ(Form->PreviewFolder, "Inbox.dbx");
-    EXPECT_EQ(Form->PreviewOffset, Form->MessageList[Form->ListModel->RecordIndex(0)].DataOffset);
-    EXPECT_EQ(Form->WebBrowser1->LocationURL().toStdString(), Program.MailPage());
-    EXPECT_EQ(Form->TempFiles.Paths(), std::vector<std::string>{Program.MailPage()});
+    EXPECT_EQ(form->previewFolder, "Inbox.dbx");
+    EXPECT_EQ(form->previewOffset, form->messageList[form->listModel->recordIndex(0)].dataOffset);
+    EXPECT_EQ(form->webBrowser1->locationUrl().toStdString(), program.mailPage());
+    EXPECT_EQ(form->tempFiles.paths(), std::vector<std::string>{program.mailPage()});
 }
 
 TEST_F(MainFormTest, RowClicksRenderOnlyAMessageNotOnShow) {
-    Open();
-    ClickRow(1);
-    WaitForPage();
-    EXPECT_EQ(SubjectOfRow(1), "Middle");
-    EXPECT_NE(Page().find("MARK-MIDDLE<BR>"), std::string::npos);
-    EXPECT_EQ(Form->PreviewOffset, Form->MessageList[Form->ListModel->RecordIndex(1)].DataOffset);
+    open();
+    clickRow(1);
+    waitForPage();
+    EXPECT_EQ(subjectOfRow(1), "Middle");
+    EXPECT_NE(page().find("MARK-MIDDLE<BR>"), std::string::npos);
+    EXPECT_EQ(form->previewOffset, form->messageList[form->listModel->recordIndex(1)].dataOffset);
 
     // The message on show is not rendered again.
-    std::remove(Program.MailPage().c_str());
-    Form->ListView1Change();
-    EXPECT_FALSE(Exists(Program.MailPage()));
+    std::remove(program.mailPage().c_str());
+    form->listView1Change();
+    EXPECT_FALSE(exists(program.mailPage()));
 
     // Adding a row below the first selected one changes nothing either.
-    ClickRow(2);
-    WaitForPage();
-    QTreeView* list = Form->ListView1;
-    std::remove(Program.MailPage().c_str());
-    const QRect below = list->visualRect(Form->ListModel->index(3, 1));
+    clickRow(2);
+    waitForPage();
+    QTreeView* list = form->listView1;
+    std::remove(program.mailPage().c_str());
+    const QRect below = list->visualRect(form->listModel->index(3, 1));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, below.center());
-    EXPECT_EQ(Form->ListView1->selectionModel()->selectedRows().size(), 2);
-    EXPECT_FALSE(Exists(Program.MailPage()));
+    EXPECT_EQ(form->listView1->selectionModel()->selectedRows().size(), 2);
+    EXPECT_FALSE(exists(program.mailPage()));
 }
 
 TEST_F(MainFormTest, SelectAllMarksEveryRowWithoutRendering) {
-    Open();
-    QItemSelectionModel* selection = Form->ListView1->selectionModel();
+    open();
+    QItemSelectionModel* selection = form->listView1->selectionModel();
     // A alone is no Select all (it only searches the rows, as any letter does).
-    QTest::keyClick(Form->ListView1, Qt::Key_A);
+    QTest::keyClick(form->listView1, Qt::Key_A);
     EXPECT_LT(selection->selectedRows().size(), 4);
 
-    const std::int32_t before = Form->PreviewOffset;
-    ClickRow(0);
-    if (Form->PreviewOffset != before) WaitForPage();
-    const std::int32_t shown = Form->PreviewOffset;
-    std::remove(Program.MailPage().c_str());
+    const std::int32_t before = form->previewOffset;
+    clickRow(0);
+    if (form->previewOffset != before) waitForPage();
+    const std::int32_t shown = form->previewOffset;
+    std::remove(program.mailPage().c_str());
     for (const Qt::KeyboardModifiers modifiers :
          {Qt::KeyboardModifiers(Qt::ControlModifier), Qt::ControlModifier | Qt::ShiftModifier,
           Qt::ControlModifier | Qt::AltModifier}) {
-        selection->select(Form->ListModel->index(0, 0),
+        selection->select(form->listModel->index(0, 0),
                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        QTest::keyClick(Form->ListView1, Qt::Key_A, modifiers);
+        QTest::keyClick(form->listView1, Qt::Key_A, modifiers);
         EXPECT_EQ(selection->selectedRows().size(), 4) << modifiers.toInt();
     }
-    selection->select(Form->ListModel->index(0, 0),
+    selection->select(form->listModel->index(0, 0),
                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    QTest::mouseClick(Form->QuitBtn, Qt::LeftButton);
+    QTest::mouseClick(form->quitBtn, Qt::LeftButton);
     EXPECT_EQ(selection->selectedRows().size(), 4);
-    EXPECT_FALSE(Form->SelectingAll);
-    EXPECT_EQ(Form->PreviewOffset, shown);
-    EXPECT_FALSE(Exists(Program.MailPage()));
+    EXPECT_FALSE(form->selectingAll);
+    EXPECT_EQ(form->previewOffset, shown);
+    EXPECT_FALSE(exists(program.mailPage()));
 }
 
 TEST_F(MainFormTest, OptionsStripRendersTheMessageAgain) {
-    Open();
-    QTest::mouseClick(Form->voncheck, Qt::LeftButton);
-    WaitForPage();
-    std::string page = Page();
+    open();
+    QTest::mouseClick(form->voncheck, Qt::LeftButton);
+    waitForPage();
+    std::string page = page();
     EXPECT_EQ(page.find("<b>From:</b>"), std::string::npos);
     EXPECT_NE(page.find("<b>To:</b>"), std::string::npos);
 
-    QTest::mouseClick(Form->ShowHead, Qt::LeftButton);
-    WaitForPage();
-    EXPECT_EQ(Page(), "<p>MARK-NEWEST</p>\r\n");
+    QTest::mouseClick(form->showHead, Qt::LeftButton);
+    waitForPage();
+    EXPECT_EQ(page(), "<p>MARK-NEWEST</p>\r\n");
 
-    QTest::mouseClick(Form->ShowHead, Qt::LeftButton);
-    WaitForPage();
-    Form->DesignBox->setCurrentIndex(0);  // plain.htm
-    emit Form->DesignBox->activated(0);
-    WaitForPage();
-    page = Page();
+    QTest::mouseClick(form->showHead, Qt::LeftButton);
+    waitForPage();
+    form->designBox->setCurrentIndex(0);  // plain.htm
+    emit form->designBox->activated(0);
+    waitForPage();
+    page = page();
     EXPECT_EQ(page.rfind("<html><body>\r\n", 0), 0u);
     EXPECT_EQ(page.find("Newest of "), std::string::npos);
 }
 
 TEST_F(MainFormTest, ClosingDeletesTheWorkingFilesAndSavesTheOptions) {
-    Open();
-    QTest::mouseClick(Form->ShowHead, Qt::LeftButton);
-    QTest::mouseClick(Form->betreffcheck, Qt::LeftButton);
-    WaitForPage();
-    Form->DesignBox->setCurrentIndex(0);
-    ASSERT_TRUE(Exists(Program.MailPage()));
-    Form.reset();
-    EXPECT_FALSE(Exists(Program.MailPage()));
-    EXPECT_TRUE(Exists(Program.Paths.WorkDir));
+    open();
+    QTest::mouseClick(form->showHead, Qt::LeftButton);
+    QTest::mouseClick(form->betreffcheck, Qt::LeftButton);
+    waitForPage();
+    form->designBox->setCurrentIndex(0);
+    ASSERT_TRUE(exists(program.mailPage()));
+    form.reset();
+    EXPECT_FALSE(exists(program.mailPage()));
+    EXPECT_TRUE(exists(program.paths.workDir));
     // Template 0; ShowHead off; From, To on; Subject off; Date on.
     const std::string expected("\0\0\0\0\0\0\0\0\1\0\0\0\1\0\0\0\0\0\0\0\1\0\0\0", 24);
-    EXPECT_EQ(ReadFile(Program.Paths.OptionsFile), expected);
+    EXPECT_EQ(readFile(program.paths.optionsFile), expected);
 }
 
 TEST_F(MainFormTest, OptionsFileSetsTheStripAtStartUp) {
     // -1, 0, 1, 1, 0, 1: no template; ShowHead off; From, To on; Subject off; Date on.
-    WriteFile(Program.Paths.OptionsFile,
+    writeFile(program.paths.optionsFile,
               std::string("\xFF\xFF\xFF\xFF\0\0\0\0\1\0\0\0\1\0\0\0\0\0\0\0\1\0\0\0", 24));
-    Open();
-    EXPECT_EQ(Form->DesignBox->currentIndex(), -1);
-    EXPECT_FALSE(Form->ShowHead->isChecked());
-    EXPECT_TRUE(Form->voncheck->isChecked());
-    EXPECT_TRUE(Form->ancheck->isChecked());
-    EXPECT_FALSE(Form->betreffcheck->isChecked());
-    EXPECT_TRUE(Form->datumcheck->isChecked());
-    EXPECT_EQ(Page(), "<p>MARK-NEWEST</p>\r\n");
+    open();
+    EXPECT_EQ(form->designBox->currentIndex(), -1);
+    EXPECT_FALSE(form->showHead->isChecked());
+    EXPECT_TRUE(form->voncheck->isChecked());
+    EXPECT_TRUE(form->ancheck->isChecked());
+    EXPECT_FALSE(form->betreffcheck->isChecked());
+    EXPECT_TRUE(form->datumcheck->isChecked());
+    EXPECT_EQ(page(), "<p>MARK-NEWEST</p>\r\n");
 }
 
 TEST_F(MainFormTest, FolderClicksRefillTheListAndKeepThePreview) {
-    Open();
-    ClickFolder(QStringLiteral("Empty"));
-    EXPECT_EQ(Form->FolderFile, "Empty.dbx");
-    EXPECT_EQ(Form->ListModel->rowCount(), 0);
-    EXPECT_NE(Page().find("MARK-NEWEST"), std::string::npos);
-    EXPECT_EQ(Form->PreviewFolder, "Inbox.dbx");
+    open();
+    clickFolder(QStringLiteral("Empty"));
+    EXPECT_EQ(form->folderFile, "Empty.dbx");
+    EXPECT_EQ(form->listModel->rowCount(), 0);
+    EXPECT_NE(page().find("MARK-NEWEST"), std::string::npos);
+    EXPECT_EQ(form->previewFolder, "Inbox.dbx");
 
-    ClickFolder(QStringLiteral("Gone"));
-    ASSERT_EQ(Errors.size(), 1u);
-    EXPECT_NE(Errors[0].find("Gone.dbx kann nicht ge\xC3\xB6"
+    clickFolder(QStringLiteral("Gone"));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("Gone.dbx kann nicht ge\xC3\xB6"
                              "ffnet werden"),
               std::string::npos);
-    EXPECT_EQ(Form->ListModel->rowCount(), 0);
+    EXPECT_EQ(form->listModel->rowCount(), 0);
 
-    ClickFolder(QStringLiteral("Inbox"));
-    EXPECT_EQ(Form->ListModel->rowCount(), 4);
-    EXPECT_TRUE(Form->ListView1->selectionModel()->selectedRows().isEmpty());
+    clickFolder(QStringLiteral("Inbox"));
+    EXPECT_EQ(form->listModel->rowCount(), 4);
+    EXPECT_TRUE(form->listView1->selectionModel()->selectedRows().isEmpty());
     // Listing a folder selects nothing; a row click previews as before.
-    ClickRow(1);
-    WaitForPage();
-    EXPECT_NE(Page().find("MARK-MIDDLE"), std::string::npos);
+    clickRow(1);
+    waitForPage();
+    EXPECT_NE(page().find("MARK-MIDDLE"), std::string::npos);
 }
 
 TEST_F(MainFormTest, HeadingClicksReorderAndKeepTheSelection) {
-    Open();
+    open();
     const int date = ColDate;
-    const QHeaderView* header = Form->ListView1->header();
+    const QHeaderView* header = form->listView1->header();
     auto clickHeading = [&](int column) {
         const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
     };
     clickHeading(date);
-    EXPECT_EQ(SubjectOfRow(0), "Sneaky");  // oldest first
-    EXPECT_EQ(SubjectOfRow(3), "Newest");
-    EXPECT_EQ(Form->FirstSelectedRow(), 3);  // the selection went with its message
+    EXPECT_EQ(subjectOfRow(0), "Sneaky");  // oldest first
+    EXPECT_EQ(subjectOfRow(3), "Newest");
+    EXPECT_EQ(form->firstSelectedRow(), 3);  // the selection went with its message
     clickHeading(ColSubject);
-    EXPECT_EQ(SubjectOfRow(0), "Middle");
+    EXPECT_EQ(subjectOfRow(0), "Middle");
     clickHeading(ColSubject);
-    EXPECT_EQ(SubjectOfRow(0), "Sneaky");
+    EXPECT_EQ(subjectOfRow(0), "Sneaky");
 }
 
 TEST_F(MainFormTest, FailuresAreReportedAndTheWindowGoesOn) {
-    Open();
-    EXPECT_EQ(SubjectOfRow(3), "Sneaky");
-    ClickRow(3);
-    ASSERT_EQ(Errors.size(), 1u);
-    EXPECT_NE(Errors[0].find("Message/../escaped kann nicht erstellt werden"), std::string::npos);
-    EXPECT_FALSE(Exists(Program.Dir.Path() + "escaped"));
+    open();
+    EXPECT_EQ(subjectOfRow(3), "Sneaky");
+    clickRow(3);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("Message/../escaped kann nicht erstellt werden"), std::string::npos);
+    EXPECT_FALSE(exists(program.dir.path() + "escaped"));
 
-    ClickRow(2);
-    WaitForPage();
-    EXPECT_NE(Page().find("MARK-OLDER"), std::string::npos);
+    clickRow(2);
+    waitForPage();
+    EXPECT_NE(page().find("MARK-OLDER"), std::string::npos);
 }
 
 TEST_F(MainFormTest, ClearingTheSelectionEmptiesThePreview) {
-    Open();
-    Form->ListView1->selectionModel()->clearSelection();
-    WaitForPage();
-    EXPECT_EQ(Form->PreviewOffset, -1);
-    EXPECT_EQ(Form->PreviewFolder, "");
-    EXPECT_TRUE(Form->WebBrowser1->LocationURL().isEmpty());
+    open();
+    form->listView1->selectionModel()->clearSelection();
+    waitForPage();
+    EXPECT_EQ(form->previewOffset, -1);
+    EXPECT_EQ(form->previewFolder, "");
+    EXPECT_TRUE(form->webBrowser1->locationUrl().isEmpty());
     // The same message selected again is rendered anew.
-    std::remove(Program.MailPage().c_str());
-    ClickRow(0);
-    WaitForPage();
-    EXPECT_TRUE(Exists(Program.MailPage()));
+    std::remove(program.mailPage().c_str());
+    clickRow(0);
+    waitForPage();
+    EXPECT_TRUE(exists(program.mailPage()));
 }
 
 TEST_F(MainFormTest, WithoutAFolderListTheWindowStartsEmpty) {
-    std::remove((Store.Path() + "Folders.dbx").c_str());
-    Form = std::make_unique<TMainForm>(Program.Paths);
-    ASSERT_EQ(Errors.size(), 1u);
-    EXPECT_EQ(Errors[0], "Datei " + Store.Path() +
+    std::remove((store.path() + "Folders.dbx").c_str());
+    form = std::make_unique<TMainForm>(program.paths);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "Datei " + store.path() +
                              "folders.dbx kann nicht ge\xC3\xB6"
                              "ffnet werden");
-    EXPECT_EQ(Form->TreeView1->topLevelItemCount(), 0);
-    EXPECT_EQ(Form->ListModel->rowCount(), 0);
-    EXPECT_EQ(Form->FolderFile, "folders.dbx");
-    Form.reset();
-    EXPECT_TRUE(Exists(Program.Paths.OptionsFile));
+    EXPECT_EQ(form->treeView1->topLevelItemCount(), 0);
+    EXPECT_EQ(form->listModel->rowCount(), 0);
+    EXPECT_EQ(form->folderFile, "folders.dbx");
+    form.reset();
+    EXPECT_TRUE(exists(program.paths.optionsFile));
 }
 
 TEST_F(MainFormTest, TheListKeepsItsShareOfThePanel) {
-    Open();
-    Form->resize(800, 700);
+    open();
+    form->resize(800, 700);
     QTest::qWait(50);
-    const int panel = Form->RightPanel->height();
-    EXPECT_EQ(Form->ListView1->height(), panel * 50 / 100);
+    const int panel = form->rightPanel->height();
+    EXPECT_EQ(form->listView1->height(), panel * 50 / 100);
 
-    Form->RightPanel->setSizes({panel * 95 / 100, panel - panel * 95 / 100});
-    Form->Splitter2Moved();
-    EXPECT_EQ(Form->ListRatio, Form->ListView1->height() * 100 / panel > 90
+    form->rightPanel->setSizes({panel * 95 / 100, panel - panel * 95 / 100});
+    form->splitter2Moved();
+    EXPECT_EQ(form->listRatio, form->listView1->height() * 100 / panel > 90
                                    ? 90
-                                   : Form->ListView1->height() * 100 / panel);
-    Form->ListRatio = 30;
-    Form->resize(800, 600);
+                                   : form->listView1->height() * 100 / panel);
+    form->listRatio = 30;
+    form->resize(800, 600);
     QTest::qWait(50);
-    EXPECT_EQ(Form->ListView1->height(), Form->RightPanel->height() * 30 / 100);
+    EXPECT_EQ(form->listView1->height(), form->rightPanel->height() * 30 / 100);
 }
 
 }  // namespace

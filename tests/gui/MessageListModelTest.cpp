@@ -13,85 +13,85 @@ constexpr std::uint64_t Ms = 10'000;  // file-time ticks per millisecond
 constexpr std::uint64_t Day = 86'400'000 * Ms;
 constexpr std::uint64_t Base = 132'000'000'000'000'000ULL;
 
-Toe5_MessageInfo Record(std::string from, std::string subject, std::uint64_t date) {
+Toe5_MessageInfo record(std::string from, std::string subject, std::uint64_t date) {
     Toe5_MessageInfo m;
-    m.From = std::move(from);
-    m.To = "to";
-    m.Subject = std::move(subject);
-    m.Date = date;
+    m.from = std::move(from);
+    m.to = "to";
+    m.subject = std::move(subject);
+    m.date = date;
     return m;
 }
 
 // The rows' subjects top to bottom.
-std::vector<std::string> Subjects(const TMessageListModel& model, const TMessageList& list) {
+std::vector<std::string> subjects(const TMessageListModel& model, const TMessageList& list) {
     std::vector<std::string> out;
     for (int row = 0; row < model.rowCount(); ++row)
-        out.push_back(list[model.RecordIndex(row)].Subject);
+        out.push_back(list[model.recordIndex(row)].subject);
     return out;
 }
 
 class MessageListModelTest : public ::testing::Test {
   protected:
-    TMessageListModel Model{QIcon()};
-    QAbstractItemModelTester Tester{&Model, QAbstractItemModelTester::FailureReportingMode::Fatal};
-    TMessageList List = {
-        Record("carl", "beta", Base + 2 * Day),
-        Record("Anna", "Alpha", Base + 5 * Ms),  // five milliseconds after "gamma"
-        Record("bert", "gamma", Base),
-        Record("anna", "Beta", Base + 2 * Day),
+    TMessageListModel model{QIcon()};
+    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
+    TMessageList list = {
+        record("carl", "beta", Base + 2 * Day),
+        record("Anna", "Alpha", Base + 5 * Ms),  // five milliseconds after "gamma"
+        record("bert", "gamma", Base),
+        record("anna", "Beta", Base + 2 * Day),
     };
 
-    void Fill() {
-        Model.BeginUpdate();
-        Model.EndUpdate(&List);
+    void fill() {
+        model.beginUpdate();
+        model.endUpdate(&list);
     }
 };
 
 TEST_F(MessageListModelTest, ShowsTheRecordsAndTheirDataValues) {
-    Fill();
-    ASSERT_EQ(Model.rowCount(), 4);
-    ASSERT_EQ(Model.columnCount(), 4);
+    fill();
+    ASSERT_EQ(model.rowCount(), 4);
+    ASSERT_EQ(model.columnCount(), 4);
     const char* headings[] = {"From:", "To:", "Subject", "Date"};
     for (int c = 0; c < 4; ++c)
-        EXPECT_EQ(Model.headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(headings[c]));
+        EXPECT_EQ(model.headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(headings[c]));
     for (int row = 0; row < 4; ++row) {
-        const int record = Model.index(row, 0).data(TMessageListModel::DataValueRole).toInt();
-        EXPECT_EQ(record, Model.RecordIndex(row));
-        EXPECT_EQ(Model.RowOfRecord(record), row);
-        EXPECT_EQ(Model.index(row, ColFrom).data().toString().toStdString(), List[record].From);
-        EXPECT_EQ(Model.index(row, ColSubject).data().toString().toStdString(),
-                  List[record].Subject);
+        const int record = model.index(row, 0).data(TMessageListModel::DataValueRole).toInt();
+        EXPECT_EQ(record, model.recordIndex(row));
+        EXPECT_EQ(model.rowOfRecord(record), row);
+        EXPECT_EQ(model.index(row, ColFrom).data().toString().toStdString(), list[record].from);
+        EXPECT_EQ(model.index(row, ColSubject).data().toString().toStdString(),
+                  list[record].subject);
     }
-    EXPECT_FALSE(Model.flags(Model.index(0, 0)).testFlag(Qt::ItemIsEditable));
+    EXPECT_FALSE(model.flags(model.index(0, 0)).testFlag(Qt::ItemIsEditable));
 }
 
 TEST_F(MessageListModelTest, OrdersNewestFirstThenFollowsHeadingClicks) {
-    Fill();
+    fill();
     // Start-up order: newest first; milliseconds count; equal dates in record order.
-    EXPECT_EQ(Subjects(Model, List), (std::vector<std::string>{"beta", "Beta", "Alpha", "gamma"}));
+    EXPECT_EQ(subjects(model, list), (std::vector<std::string>{"beta", "Beta", "Alpha", "gamma"}));
 
-    Model.ColumnClick(ColDate);  // oldest first
-    EXPECT_FALSE(Model.SortDescending());
-    EXPECT_EQ(Subjects(Model, List), (std::vector<std::string>{"gamma", "Alpha", "beta", "Beta"}));
+    model.columnClick(ColDate);  // oldest first
+    EXPECT_FALSE(model.sortDescending());
+    EXPECT_EQ(subjects(model, list), (std::vector<std::string>{"gamma", "Alpha", "beta", "Beta"}));
 
-    Model.ColumnClick(ColSubject);  // by subject, ascending, case ignored
-    EXPECT_EQ(Model.SortColumn(), ColSubject);
-    EXPECT_FALSE(Model.SortDescending());
-    EXPECT_EQ(Subjects(Model, List), (std::vector<std::string>{"Alpha", "beta", "Beta", "gamma"}));
+    model.columnClick(ColSubject);  // by subject, ascending, case ignored
+    EXPECT_EQ(model.sortColumn(), ColSubject);
+    EXPECT_FALSE(model.sortDescending());
+    EXPECT_EQ(subjects(model, list), (std::vector<std::string>{"Alpha", "beta", "Beta", "gamma"}));
 
-    Model.ColumnClick(ColSubject);  // reversed; equal subjects still in record order
-    EXPECT_TRUE(Model.SortDescending());
-    EXPECT_EQ(Subjects(Model, List), (std::vector<std::string>{"gamma", "beta", "Beta", "Alpha"}));
+    model.columnClick(ColSubject);  // reversed; equal subjects still in record order
+    EXPECT_TRUE(model.sortDescending());
+    EXPECT_EQ(subjects(model, list), (std::vector<std::string>{"gamma", "beta", "Beta", "Alpha"}));
 }
 
 TEST_F(MessageListModelTest, EveryOrderAgreesWithListView1Compare) {
-    Fill();
+    fill();
     for (std::int32_t column = 0; column < 4; ++column) {
         for (bool descending : {false, true}) {
-            Model.SetSortOrder(column, descending);
-            for (int row = 1; row < Model.rowCount(); ++row) {
-                EXPECT_LE(ListView1Compare(List[Model.RecordIndex(row - 1)],
-                                           List[Model.RecordIndex(row)], column, descending),
+            model.setSortOrder(column, descending);
+            for (int row = 1; row < model.rowCount(); ++row) {
+                EXPECT_LE(listView1Compare(list[model.recordIndex(row - 1)],
+                                           list[model.recordIndex(row)], column, descending),
                           0)
                     << "column " << column << " descending " << descending << " row " << row;
             }
@@ -100,33 +100,33 @@ TEST_F(MessageListModelTest, EveryOrderAgreesWithListView1Compare) {
 }
 
 TEST_F(MessageListModelTest, SelectionStaysWithItsMessagesWhenTheOrderChanges) {
-    Fill();
-    QItemSelectionModel selection(&Model);
+    fill();
+    QItemSelectionModel selection(&model);
     const int alpha = 1, gamma = 2;
     for (int record : {alpha, gamma}) {
-        selection.select(Model.index(Model.RowOfRecord(record), 0),
+        selection.select(model.index(model.rowOfRecord(record), 0),
                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
-    Model.ColumnClick(ColFrom);
-    Model.ColumnClick(ColSubject);
+    model.columnClick(ColFrom);
+    model.columnClick(ColSubject);
     QList<int> rows;
     for (const QModelIndex& index : selection.selectedRows()) rows.push_back(index.row());
     std::sort(rows.begin(), rows.end());
-    EXPECT_EQ(rows, (QList<int>{Model.RowOfRecord(alpha), Model.RowOfRecord(gamma)}));
+    EXPECT_EQ(rows, (QList<int>{model.rowOfRecord(alpha), model.rowOfRecord(gamma)}));
 }
 
 TEST_F(MessageListModelTest, RefillAndEmptyFolders) {
-    Fill();
+    fill();
     TMessageList none;
-    Model.BeginUpdate();
-    Model.EndUpdate(&none);
-    EXPECT_EQ(Model.rowCount(), 0);
-    EXPECT_EQ(Model.RecordIndex(0), -1);
-    Model.BeginUpdate();
-    Model.EndUpdate(nullptr);
-    EXPECT_EQ(Model.rowCount(), 0);
-    Fill();
-    EXPECT_EQ(Model.rowCount(), 4);
+    model.beginUpdate();
+    model.endUpdate(&none);
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(model.recordIndex(0), -1);
+    model.beginUpdate();
+    model.endUpdate(nullptr);
+    EXPECT_EQ(model.rowCount(), 0);
+    fill();
+    EXPECT_EQ(model.rowCount(), 4);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 namespace lumbrook {
 namespace {
 
-std::unique_ptr<QPrinter> PdfPrinter(const std::string& file) {
+std::unique_ptr<QPrinter> pdfPrinter(const std::string& file) {
     auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     printer->setResolution(PrintResolution);
     printer->setOutputFormat(QPrinter::PdfFormat);
@@ -25,37 +25,37 @@ std::unique_ptr<QPrinter> PdfPrinter(const std::string& file) {
 
 TEST(BrowserPrinting, PrintsThePageOnShowOnceAtATime) {
     TTempDir dir;
-    WriteFile(dir.Path() + "page.htm", "<html><body><p>PRINT ME</p></body></html>");
+    writeFile(dir.path() + "page.htm", "<html><body><p>PRINT ME</p></body></html>");
     TWebBrowser browser;
-    QSignalSpy loaded(&browser, &TWebBrowser::DownloadComplete);
-    browser.Navigate(QString::fromStdString(dir.Path() + "page.htm"));
+    QSignalSpy loaded(&browser, &TWebBrowser::downloadComplete);
+    browser.navigate(QString::fromStdString(dir.path() + "page.htm"));
     ASSERT_TRUE(loaded.wait(15000));
-    ASSERT_TRUE(browser.LoadOk());
+    ASSERT_TRUE(browser.loadOk());
 
-    QSignalSpy finished(&browser, &TWebBrowser::PrintFinished);
-    browser.Print(PdfPrinter(dir.Path() + "printed.pdf"));
-    EXPECT_TRUE(browser.Busy());
+    QSignalSpy finished(&browser, &TWebBrowser::printFinished);
+    browser.print(pdfPrinter(dir.path() + "printed.pdf"));
+    EXPECT_TRUE(browser.busy());
     // The engine would drop a second job without a word; the view refuses it.
     EXPECT_THROW(
-        browser.PrintToPdf(QString::fromStdString(dir.Path() + "second.pdf"), QPageLayout()),
+        browser.printToPdf(QString::fromStdString(dir.path() + "second.pdf"), QPageLayout()),
         ELumbrookError);
     ASSERT_TRUE(finished.wait(15000));
     EXPECT_TRUE(finished.front().front().toBool());
-    EXPECT_FALSE(browser.Busy());
-    EXPECT_EQ(ReadFile(dir.Path() + "printed.pdf").rfind("%PDF", 0), 0u);
-    EXPECT_FALSE(Exists(dir.Path() + "second.pdf"));
+    EXPECT_FALSE(browser.busy());
+    EXPECT_EQ(readFile(dir.path() + "printed.pdf").rfind("%PDF", 0), 0u);
+    EXPECT_FALSE(exists(dir.path() + "second.pdf"));
 
     // A printer that cannot be opened reports the failure.
     finished.clear();
-    browser.Print(PdfPrinter(dir.Path() + "missing/printed.pdf"));
+    browser.print(pdfPrinter(dir.path() + "missing/printed.pdf"));
     ASSERT_TRUE(finished.wait(15000));
     EXPECT_FALSE(finished.front().front().toBool());
-    EXPECT_FALSE(browser.Busy());
+    EXPECT_FALSE(browser.busy());
 
     // A page that is not there does not count as loaded.
-    browser.Navigate(QString::fromStdString(dir.Path() + "gone.htm"));
+    browser.navigate(QString::fromStdString(dir.path() + "gone.htm"));
     ASSERT_TRUE(loaded.wait(15000));
-    EXPECT_FALSE(browser.LoadOk());
+    EXPECT_FALSE(browser.loadOk());
 }
 
 }  // namespace

@@ -22,41 +22,41 @@ class TGermanDates {
   public:
     TGermanDates() {
         const char* current = std::setlocale(LC_TIME, nullptr);
-        Saved = current ? current : "C";
+        saved = current ? current : "C";
         if (std::setlocale(LC_TIME, "de_DE.UTF-8")) return;
         if (!std::filesystem::exists("/usr/share/i18n/locales/de_DE")) return;
-        Generated.emplace();
+        generated.emplace();
         const std::string command =
-            "localedef -i de_DE -f UTF-8 '" + (*Generated / "de_DE.UTF-8") + "' >/dev/null 2>&1";
+            "localedef -i de_DE -f UTF-8 '" + (*generated / "de_DE.UTF-8") + "' >/dev/null 2>&1";
         if (std::system(command.c_str()) != 0) return;
-        LocPath.emplace("LOCPATH", Generated->Str());
+        locPath.emplace("LOCPATH", generated->str());
         std::setlocale(LC_TIME, "de_DE.UTF-8");
     }
-    ~TGermanDates() { std::setlocale(LC_TIME, Saved.c_str()); }
-    bool Active() const {
+    ~TGermanDates() { std::setlocale(LC_TIME, saved.c_str()); }
+    bool active() const {
         const char* current = std::setlocale(LC_TIME, nullptr);
         return current && std::string(current) == "de_DE.UTF-8";
     }
 
   private:
-    std::string Saved;
-    std::optional<test::TTempDir> Generated;
-    std::optional<test::TEnvGuard> LocPath;
+    std::string saved;
+    std::optional<test::TTempDir> generated;
+    std::optional<test::TEnvGuard> locPath;
 };
 
 TEST(SaveName, GermanDateFormatInTheFileName) {
     TGermanDates german;
-    if (!german.Active()) GTEST_SKIP() << "no de_DE locale and none can be built";
+    if (!german.active()) GTEST_SKIP() << "no de_DE locale and none can be built";
     Toe5_MessageInfo record;
-    record.Subject = "Hello";
+    record.subject = "Hello";
     // 6 December 2026, 14:05:09 (the tests run in UTC).
-    record.Date = UnixTimeToFileTime(1'796'565'909);
-    EXPECT_EQ(MessageDateText(record), "06.12.2026 14:05:09");
+    record.date = unixTimeToFileTime(1'796'565'909);
+    EXPECT_EQ(messageDateText(record), "06.12.2026 14:05:09");
 
     test::TTempDir dir;
-    const std::string out = PrepareOutputDir(dir.Str());
-    EXPECT_EQ(SaveMessageAsEml(out, record, "raw", true), out + "Hello 06_12_2026 14_05_09.eml");
-    EXPECT_EQ(SaveMessageAsEml(out, record, "raw", true), out + "Hello 06_12_2026 14_05_09_0.eml");
+    const std::string out = prepareOutputDir(dir.str());
+    EXPECT_EQ(saveMessageAsEml(out, record, "raw", true), out + "Hello 06_12_2026 14_05_09.eml");
+    EXPECT_EQ(saveMessageAsEml(out, record, "raw", true), out + "Hello 06_12_2026 14_05_09_0.eml");
 }
 
 }  // namespace

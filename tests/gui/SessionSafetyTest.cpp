@@ -29,48 +29,48 @@ class SessionSafetyTest : public TSafetyTest {
   protected:
     void SetUp() override {
         TSafetyTest::SetUp();
-        Program = Root / "program";
-        fs::create_directories(Program / "template");
-        WriteText(Program / "template" / "sign.htm",
+        program = root / "program";
+        fs::create_directories(program / "template");
+        writeText(program / "template" / "sign.htm",
                   "%%UEBERSCHRIFT%%\r\n%%INHALT%%\r\n%%UNTERSCHRIFT%%\r\n");
-        SetStoreRootOverride(Store.string());
-        SetErrorReporter([this](QWidget*, const QString&) { ++Errors; });
-        SetMessageBoxHook(
-            [this](QWidget*, QMessageBox::Icon, const QString&, const QString&) { ++Boxes; });
-        SetModalHook([this](QDialog& dialog) {
-            if (&dialog == &ExportForm) {
-                ExportForm.DirectoryEdit1->SetText(QString::fromStdString(Out.string()));
-                Format = (Format + 1) % 3;
-                (Format == 0   ? ExportForm.AllHTMLCheck
-                 : Format == 1 ? ExportForm.TXTCheck
-                               : ExportForm.MixedCheck)
+        setStoreRootOverride(store.string());
+        setErrorReporter([this](QWidget*, const QString&) { ++errors; });
+        setMessageBoxHook(
+            [this](QWidget*, QMessageBox::Icon, const QString&, const QString&) { ++boxes; });
+        setModalHook([this](QDialog& dialog) {
+            if (&dialog == &exportForm) {
+                exportForm.directoryEdit1->setText(QString::fromStdString(out.string()));
+                format = (format + 1) % 3;
+                (format == 0   ? exportForm.allHtmlCheck
+                 : format == 1 ? exportForm.txtCheck
+                               : exportForm.mixedCheck)
                     ->setChecked(true);
                 return int(QDialog::Accepted);
             }
             return int(QDialog::Rejected);
         });
-        ::setenv("LUMBROOK_PRINT_PDF_DIR", Out.c_str(), 1);
+        ::setenv("LUMBROOK_PRINT_PDF_DIR", out.c_str(), 1);
     }
     void TearDown() override {
         ::unsetenv("LUMBROOK_PRINT_PDF_DIR");
-        SetModalHook({});
-        SetMessageBoxHook({});
-        SetErrorReporter({});
-        SetStoreRootOverride(std::nullopt);
+        setModalHook({});
+        setMessageBoxHook({});
+        setErrorReporter({});
+        setStoreRootOverride(std::nullopt);
         TSafetyTest::TearDown();
     }
 
-    fs::path Program;
-    TExportForm ExportForm;
-    TShowMailForm ShowMailForm;
-    int Errors = 0;
-    int Boxes = 0;
-    int Format = 0;
+    fs::path program;
+    TExportForm exportForm;
+    TShowMailForm showMailForm;
+    int errors = 0;
+    int boxes = 0;
+    int format = 0;
 };
 
 // What may change outside the chosen directory: the options file and the files
 // directly inside the working directory.
-std::vector<std::string> Unexpected(const std::vector<std::string>& changes) {
+std::vector<std::string> unexpected(const std::vector<std::string>& changes) {
     std::vector<std::string> left;
     for (const std::string& change : changes) {
         const std::string work = "new program/Message/";
@@ -85,38 +85,38 @@ std::vector<std::string> Unexpected(const std::vector<std::string>& changes) {
 }
 
 TEST_F(SessionSafetyTest, AWholeSessionLeavesTheStoreAsItWas) {
-    std::vector<TCrafted> messages = CraftedMessages();
+    std::vector<TCrafted> messages = craftedMessages();
     messages.push_back({"plain", "Subject: plain\r\n\r\nHello\r\n"});
-    WriteStore(Store, messages);
-    const TSnapshot storeBefore = Snapshot(Store);
-    const TSnapshot before = Snapshot(Root);
+    writeStore(store, messages);
+    const TSnapshot storeBefore = snapshot(store);
+    const TSnapshot before = snapshot(root);
 
     {
-        TMainForm form(TAppPaths::ForProgram(Program.string()));
-        form.SetExportForm(&ExportForm);
-        form.SetShowMailForm(&ShowMailForm);
+        TMainForm form(TAppPaths::forProgram(program.string()));
+        form.setExportForm(&exportForm);
+        form.setShowMailForm(&showMailForm);
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
         int previewed = 0;
-        for (QTreeWidgetItemIterator it(form.TreeView1); *it; ++it) {
-            const QRect node = form.TreeView1->visualItemRect(*it);
-            QTest::mouseClick(form.TreeView1->viewport(), Qt::LeftButton, {}, node.center());
-            QTreeView* list = form.ListView1;
-            for (int row = 0; row < form.ListModel->rowCount(); ++row) {
-                list->scrollTo(form.ListModel->index(row, 1));
+        for (QTreeWidgetItemIterator it(form.treeView1); *it; ++it) {
+            const QRect node = form.treeView1->visualItemRect(*it);
+            QTest::mouseClick(form.treeView1->viewport(), Qt::LeftButton, {}, node.center());
+            QTreeView* list = form.listView1;
+            for (int row = 0; row < form.listModel->rowCount(); ++row) {
+                list->scrollTo(form.listModel->index(row, 1));
                 QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                                  list->visualRect(form.ListModel->index(row, 1)).center());
+                                  list->visualRect(form.listModel->index(row, 1)).center());
                 ++previewed;
-                form.ListView1DblClick();
-                for (QToolButton* button : {form.SaveBtn, form.ExportBtn, form.ExportBtn,
-                                            form.ExportBtn, form.PrintBtn}) {
+                form.listView1DblClick();
+                for (QToolButton* button : {form.saveBtn, form.exportBtn, form.exportBtn,
+                                            form.exportBtn, form.printBtn}) {
                     QTest::mouseClick(button, Qt::LeftButton);
-                    EXPECT_FALSE(form.BatchRunning);
+                    EXPECT_FALSE(form.batchRunning);
                 }
             }
             // And the whole folder at once.
-            form.QuitBtnClick();
-            for (QToolButton* button : {form.SaveBtn, form.ExportBtn, form.PrintBtn}) {
+            form.quitBtnClick();
+            for (QToolButton* button : {form.saveBtn, form.exportBtn, form.printBtn}) {
                 QTest::mouseClick(button, Qt::LeftButton);
             }
         }
@@ -125,16 +125,16 @@ TEST_F(SessionSafetyTest, AWholeSessionLeavesTheStoreAsItWas) {
     }
 
     // The crafted Content-IDs were refused, each with a report.
-    EXPECT_GT(Errors, 0);
-    EXPECT_GT(Boxes, 0);
-    const TSnapshot storeAfter = Snapshot(Store);
+    EXPECT_GT(errors, 0);
+    EXPECT_GT(boxes, 0);
+    const TSnapshot storeAfter = snapshot(store);
     EXPECT_EQ(storeAfter, storeBefore);
-    EXPECT_EQ(Added(storeBefore, storeAfter), std::vector<std::string>{});
-    EXPECT_EQ(Unexpected(ChangesOutside(before, Snapshot(Root), OutName)),
+    EXPECT_EQ(added(storeBefore, storeAfter), std::vector<std::string>{});
+    EXPECT_EQ(unexpected(changesOutside(before, snapshot(root), outName)),
               std::vector<std::string>{});
     // Saving, export and printing all wrote into the chosen directory.
     bool eml = false, htm = false, txt = false, pdf = false;
-    for (const auto& entry : fs::directory_iterator(Out)) {
+    for (const auto& entry : fs::directory_iterator(out)) {
         const std::string ext = entry.path().extension().string();
         eml |= ext == ".eml";
         htm |= ext == ".HTM";

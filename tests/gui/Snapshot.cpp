@@ -37,21 +37,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s STORE_DIR OUT_DIR [ROW]\n", argv[0]);
         return 2;
     }
-    lumbrook::SetStoreRootOverride(std::string(argv[1]));
+    lumbrook::setStoreRootOverride(std::string(argv[1]));
     const QString out = QString::fromLocal8Bit(argv[2]);
 
     lumbrook::TMainForm form;
     lumbrook::TShowMailForm showMail;
     lumbrook::TExportForm exportForm;
-    form.SetShowMailForm(&showMail);
-    form.SetExportForm(&exportForm);
-    QSignalSpy loaded(form.WebBrowser1, &lumbrook::TWebBrowser::DownloadComplete);
+    form.setShowMailForm(&showMail);
+    form.setExportForm(&exportForm);
+    QSignalSpy loaded(form.webBrowser1, &lumbrook::TWebBrowser::downloadComplete);
     form.show();
     if (loaded.isEmpty()) loaded.wait(10000);
     if (argc > 3) {
         const int row = std::atoi(argv[3]);
-        QTreeView* list = form.ListView1;
-        const QRect rect = list->visualRect(form.ListModel->index(row, 1));
+        QTreeView* list = form.listView1;
+        const QRect rect = list->visualRect(form.listModel->index(row, 1));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
         loaded.wait(10000);
     }
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     {
         QPainter p(&sheet);
         for (int i = 0; i < lumbrook::ImageCount; ++i)
-            p.drawPixmap(QRect(i * 72 + 4, 4, 64, 64), form.ImageList1.Picture(i));
+            p.drawPixmap(QRect(i * 72 + 4, 4, 64, 64), form.imageList1.picture(i));
     }
     sheet.save(out + "/icons.png");
 
@@ -75,14 +75,14 @@ int main(int argc, char** argv) {
     about.close();
 
     // The dialogs are shown without their own event loop and pictured.
-    lumbrook::SetModalHook([&](QDialog& dialog) {
+    lumbrook::setModalHook([&](QDialog& dialog) {
         if (&dialog == &exportForm) {
-            exportForm.DirectoryEdit1->SetText(out + "/export");
+            exportForm.directoryEdit1->setText(out + "/export");
             return int(QDialog::Accepted);
         }
         dialog.show();
         if (&dialog == &showMail) {
-            QSignalSpy page(showMail.WebBrowser1, &lumbrook::TWebBrowser::DownloadComplete);
+            QSignalSpy page(showMail.webBrowser1, &lumbrook::TWebBrowser::downloadComplete);
             page.wait(10000);
         }
         QTest::qWait(500);
@@ -91,12 +91,12 @@ int main(int argc, char** argv) {
         return int(QDialog::Rejected);
     });
     exportForm.show();
-    exportForm.DirectoryEdit1->SetText(QStringLiteral("/home/user/Mail export"));
+    exportForm.directoryEdit1->setText(QStringLiteral("/home/user/Mail export"));
     QTest::qWait(300);
     exportForm.grab().save(out + "/export.png");
     exportForm.hide();
-    form.ListView1DblClick();
-    lumbrook::TPageLayoutDialog pageSetup(form.PrinterSettings.PageLayout());
+    form.listView1DblClick();
+    lumbrook::TPageLayoutDialog pageSetup(form.printerSettings.pageLayout());
     pageSetup.show();
     QTest::qWait(300);
     pageSetup.grab().save(out + "/pagesetup.png");
@@ -104,18 +104,18 @@ int main(int argc, char** argv) {
 
     // The whole window halfway through an export of every message.
     bool pictured = false;
-    QObject::connect(&form, &lumbrook::TMainForm::ProStatusSet, [&](int value) {
+    QObject::connect(&form, &lumbrook::TMainForm::proStatusSet, [&](int value) {
         if (pictured || value < 40) return;
         pictured = true;
         form.grab().save(out + "/progress.png");
-        form.StatusBar1->grab().save(out + "/progress-bar.png");
+        form.statusBar1->grab().save(out + "/progress-bar.png");
     });
-    lumbrook::SetMessageBoxHook(
+    lumbrook::setMessageBoxHook(
         [](QWidget*, QMessageBox::Icon, const QString& caption, const QString& text) {
             std::printf("%s: %s\n", qPrintable(caption), qPrintable(text));
         });
-    form.QuitBtnClick();
-    form.ExportBtnClick();
-    lumbrook::SetModalHook({});
+    form.quitBtnClick();
+    form.exportBtnClick();
+    lumbrook::setModalHook({});
     return 0;
 }

@@ -8,7 +8,7 @@
 namespace lumbrook {
 namespace {
 
-int Sign(int v) {
+int sign(int v) {
     return v < 0 ? -1 : (v > 0 ? 1 : 0);
 }
 
@@ -30,52 +30,52 @@ TEST(SortOrder, TextComparisonFoldsOnlyAsciiLettersAndComparesUnsignedBytes) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.a + " vs " + c.b);
-        EXPECT_EQ(Sign(CompareText(c.a, c.b)), c.sign);
-        EXPECT_EQ(Sign(CompareText(c.b, c.a)), -c.sign);
+        EXPECT_EQ(sign(compareText(c.a, c.b)), c.sign);
+        EXPECT_EQ(sign(compareText(c.b, c.a)), -c.sign);
     }
-    EXPECT_EQ(CompareText("a", "c"), 'A' - 'C');
+    EXPECT_EQ(compareText("a", "c"), 'A' - 'C');
 }
 
 TEST(SortOrder, SpecialFoldersByIdWithoutWrapping) {
     Toe5_FolderInfo a, b;
-    a.IsSpecial = b.IsSpecial = true;
-    a.FolderId = INT_MIN;
-    b.FolderId = 1;
+    a.isSpecial = b.isSpecial = true;
+    a.folderId = INT_MIN;
+    b.folderId = 1;
     // A 32-bit difference would wrap to a positive number here.
-    EXPECT_LT(TreeView1Compare(a, b), 0);
-    EXPECT_GT(TreeView1Compare(b, a), 0);
-    b.IsSpecial = false;
-    EXPECT_LT(TreeView1Compare(a, b), 0);
-    EXPECT_GT(TreeView1Compare(b, a), 0);
+    EXPECT_LT(treeView1Compare(a, b), 0);
+    EXPECT_GT(treeView1Compare(b, a), 0);
+    b.isSpecial = false;
+    EXPECT_LT(treeView1Compare(a, b), 0);
+    EXPECT_GT(treeView1Compare(b, a), 0);
 }
 
 TEST(SortOrder, ListRowsByColumnAndDirection) {
     Toe5_MessageInfo x, y;
-    x.From = "anna";
-    y.From = "Bert";
-    x.To = "zed";
-    y.To = "amy";
-    x.Subject = y.Subject = "Same";
+    x.from = "anna";
+    y.from = "Bert";
+    x.to = "zed";
+    y.to = "amy";
+    x.subject = y.subject = "Same";
     // Five milliseconds apart: the date texts are equal, the values are not.
-    x.Date = 132'000'000'000'000'000ULL;
-    y.Date = x.Date + 5 * 10'000;
-    EXPECT_LT(ListView1Compare(x, y, ColFrom, false), 0);
-    EXPECT_GT(ListView1Compare(x, y, ColTo, false), 0);
-    EXPECT_EQ(ListView1Compare(x, y, ColSubject, false), 0);
-    EXPECT_EQ(ListView1Compare(x, y, ColDate, false), -1);
+    x.date = 132'000'000'000'000'000ULL;
+    y.date = x.date + 5 * 10'000;
+    EXPECT_LT(listView1Compare(x, y, ColFrom, false), 0);
+    EXPECT_GT(listView1Compare(x, y, ColTo, false), 0);
+    EXPECT_EQ(listView1Compare(x, y, ColSubject, false), 0);
+    EXPECT_EQ(listView1Compare(x, y, ColDate, false), -1);
     // Descending swaps the rows before comparing.
-    EXPECT_EQ(ListView1Compare(x, y, ColDate, true), 1);
-    EXPECT_GT(ListView1Compare(x, y, ColFrom, true), 0);
-    EXPECT_EQ(ListView1Compare(x, x, ColDate, true), 0);
+    EXPECT_EQ(listView1Compare(x, y, ColDate, true), 1);
+    EXPECT_GT(listView1Compare(x, y, ColFrom, true), 0);
+    EXPECT_EQ(listView1Compare(x, x, ColDate, true), 0);
 }
 
 TEST(ListRatio, ResizeAndDragKeepTheListShare) {
-    EXPECT_EQ(ListHeightFor(301, 50), 150);
-    EXPECT_EQ(ListHeightFor(400, 90), 360);
-    EXPECT_EQ(RatioAfterDrag(380, 400, 50), 90);  // 95 % is kept at 90
-    EXPECT_EQ(RatioAfterDrag(20, 400, 50), 10);
-    EXPECT_EQ(RatioAfterDrag(133, 400, 50), 33);
-    EXPECT_EQ(RatioAfterDrag(100, 0, 42), 42);  // no panel, no new ratio
+    EXPECT_EQ(listHeightFor(301, 50), 150);
+    EXPECT_EQ(listHeightFor(400, 90), 360);
+    EXPECT_EQ(ratioAfterDrag(380, 400, 50), 90);  // 95 % is kept at 90
+    EXPECT_EQ(ratioAfterDrag(20, 400, 50), 10);
+    EXPECT_EQ(ratioAfterDrag(133, 400, 50), 33);
+    EXPECT_EQ(ratioAfterDrag(100, 0, 42), 42);  // no panel, no new ratio
 }
 
 }  // namespace

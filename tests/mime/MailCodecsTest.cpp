@@ -14,26 +14,26 @@ namespace lumbrook {
 namespace {
 
 struct TCase {
-    std::string In;
-    std::string Out;
+    std::string in;
+    std::string out;
 };
 
-std::string Repeat(std::string_view Piece, int Times) {
-    std::string Out;
-    for (int I = 0; I < Times; ++I) Out += Piece;
-    return Out;
+std::string repeat(std::string_view piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
 }
 
 TEST(MailCodecs, Trims) {
-    EXPECT_EQ(TrimBlanks(" \t a b \t "), "a b \t");  // trailing tabs stay
-    EXPECT_EQ(TrimLeftBlanks(" \t a b \t "), "a b \t ");
-    EXPECT_EQ(TrimRightBlanks(" \t a b \t "), " \t a b");
-    EXPECT_EQ(TrimBlanks(" \t "), "");
-    EXPECT_EQ(TrimBlanks(""), "");
+    EXPECT_EQ(trimBlanks(" \t a b \t "), "a b \t");  // trailing tabs stay
+    EXPECT_EQ(trimLeftBlanks(" \t a b \t "), "a b \t ");
+    EXPECT_EQ(trimRightBlanks(" \t a b \t "), " \t a b");
+    EXPECT_EQ(trimBlanks(" \t "), "");
+    EXPECT_EQ(trimBlanks(""), "");
 }
 
 TEST(MailCodecs, LineScanner) {
-    const std::vector<std::pair<std::string, std::vector<std::string>>> Cases = {
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
         {"", {}},
         {"a", {"a"}},
         {"a\r\n", {"a"}},
@@ -43,55 +43,55 @@ TEST(MailCodecs, LineScanner) {
         {"a\r", {"a\r"}},
         {"\r\r\n\n", {"\r", "\n"}},
     };
-    for (const auto& [Text, Expected] : Cases) {
-        TLineScanner Scanner(Text);
-        std::vector<std::string> Got;
-        std::string_view Line;
-        while (Scanner.Next(Line)) Got.emplace_back(Line);
-        EXPECT_EQ(Got, Expected) << "text: " << Text;
-        std::size_t Start = 99, Length = 99;
-        EXPECT_FALSE(Scanner.Next(Start, Length));  // and keeps reporting the end
-        EXPECT_EQ(Start, Text.size());
+    for (const auto& [Text, Expected] : cases) {
+        TLineScanner scanner(Text);
+        std::vector<std::string> got;
+        std::string_view line;
+        while (scanner.next(line)) got.emplace_back(line);
+        EXPECT_EQ(got, Expected) << "text: " << Text;
+        std::size_t start = 99, length = 99;
+        EXPECT_FALSE(scanner.next(start, length));  // and keeps reporting the end
+        EXPECT_EQ(start, Text.size());
     }
-    TLineScanner Scanner("ab\r\ncd");
-    std::size_t Start, Length;
-    ASSERT_TRUE(Scanner.Next(Start, Length));
-    EXPECT_EQ(Start, 0u);
-    EXPECT_EQ(Length, 2u);
-    ASSERT_TRUE(Scanner.Next(Start, Length));
-    EXPECT_EQ(Start, 4u);
-    EXPECT_EQ(Length, 2u);
+    TLineScanner scanner("ab\r\ncd");
+    std::size_t start, length;
+    ASSERT_TRUE(scanner.next(start, length));
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(length, 2u);
+    ASSERT_TRUE(scanner.next(start, length));
+    EXPECT_EQ(start, 4u);
+    EXPECT_EQ(length, 2u);
 }
 
 TEST(MailCodecs, NextLineWithBreak) {
-    const std::string Text = "ab\r\ncd\rx\r\ne";
-    std::ptrdiff_t Pos = 1;
-    std::vector<std::string> Lines;
-    while (Pos != -1) Lines.emplace_back(NextLineWithBreak(Text, Pos));
-    EXPECT_EQ(Lines, (std::vector<std::string>{"ab\r\n", "cd\rx\r\n", "e"}));
+    const std::string text = "ab\r\ncd\rx\r\ne";
+    std::ptrdiff_t pos = 1;
+    std::vector<std::string> lines;
+    while (pos != -1) lines.emplace_back(nextLineWithBreak(text, pos));
+    EXPECT_EQ(lines, (std::vector<std::string>{"ab\r\n", "cd\rx\r\n", "e"}));
 
-    Pos = 1;
-    EXPECT_EQ(NextLineWithBreak("ab\r\n", Pos), "ab\r\n");
-    EXPECT_EQ(Pos, -1);
-    Pos = 1;
-    EXPECT_EQ(NextLineWithBreak("", Pos), "");
-    EXPECT_EQ(Pos, -1);
-    Pos = 42;
-    EXPECT_EQ(NextLineWithBreak("ab", Pos), "");
-    EXPECT_EQ(Pos, -1);
+    pos = 1;
+    EXPECT_EQ(nextLineWithBreak("ab\r\n", pos), "ab\r\n");
+    EXPECT_EQ(pos, -1);
+    pos = 1;
+    EXPECT_EQ(nextLineWithBreak("", pos), "");
+    EXPECT_EQ(pos, -1);
+    pos = 42;
+    EXPECT_EQ(nextLineWithBreak("ab", pos), "");
+    EXPECT_EQ(pos, -1);
 }
 
 TEST(MailCodecs, PadLeft) {
-    EXPECT_EQ(PadLeft("A", 2, "0"), "0A");
-    EXPECT_EQ(PadLeft(" A", 2, "0"), "0A");
-    EXPECT_EQ(PadLeft("ABC", 2, "0"), "BC");
-    EXPECT_EQ(PadLeft("", 2, "0"), "00");
-    EXPECT_EQ(PadLeft("A", 3, ""), "A");
+    EXPECT_EQ(padLeft("A", 2, "0"), "0A");
+    EXPECT_EQ(padLeft(" A", 2, "0"), "0A");
+    EXPECT_EQ(padLeft("ABC", 2, "0"), "BC");
+    EXPECT_EQ(padLeft("", 2, "0"), "00");
+    EXPECT_EQ(padLeft("A", 3, ""), "A");
 }
 
 TEST(MailCodecs, QPEncodeBody) {
-    const std::string A71(71, 'a'), A70(70, 'a'), A69(69, 'a');
-    const std::vector<TCase> Cases = {
+    const std::string a71(71, 'a'), a70(70, 'a'), a69(69, 'a');
+    const std::vector<TCase> cases = {
         {"", ""},
         {"abc", "abc\r\n"},
         {"abc\r\n", "abc\r\n"},
@@ -107,33 +107,33 @@ TEST(MailCodecs, QPEncodeBody) {
         {"a=b", "a=3Db\r\n"},
         {"\xE9t\xE9", "=E9t=E9\r\n"},
         {"\x01\x7F\t", "=01\x7F\t\r\n"},
-        {std::string(100, 'a'), A71 + "=\r\n" + std::string(29, 'a') + "\r\n"},
-        {A71, A71 + "\r\n"},
-        {A71 + "b", A71 + "=\r\nb\r\n"},
-        {A71 + "\xE9", A71 + "=\r\n=E9\r\n"},
+        {std::string(100, 'a'), a71 + "=\r\n" + std::string(29, 'a') + "\r\n"},
+        {a71, a71 + "\r\n"},
+        {a71 + "b", a71 + "=\r\nb\r\n"},
+        {a71 + "\xE9", a71 + "=\r\n=E9\r\n"},
         // Cuts move back over a whole escape, never into it.
-        {A70 + "\xE9" + "bbb", A70 + "=\r\n=E9bbb\r\n"},
-        {A69 + "\xE9" + "bbb", A69 + "=\r\n=E9bbb\r\n"},
-        {std::string(30, '\xFF'), Repeat("=FF", 23) + "=\r\n" + Repeat("=FF", 7) + "\r\n"},
-        {std::string(150, 'a'), A71 + "=\r\n" + A71 + "=\r\n" + std::string(8, 'a') + "\r\n"},
+        {a70 + "\xE9" + "bbb", a70 + "=\r\n=E9bbb\r\n"},
+        {a69 + "\xE9" + "bbb", a69 + "=\r\n=E9bbb\r\n"},
+        {std::string(30, '\xFF'), repeat("=FF", 23) + "=\r\n" + repeat("=FF", 7) + "\r\n"},
+        {std::string(150, 'a'), a71 + "=\r\n" + a71 + "=\r\n" + std::string(8, 'a') + "\r\n"},
     };
-    for (std::size_t I = 0; I < Cases.size(); ++I)
-        EXPECT_EQ(QPEncode(Cases[I].In, false), Cases[I].Out) << "case " << I;
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(qpEncode(cases[i].in, false), cases[i].out) << "case " << i;
 }
 
 TEST(MailCodecs, QPOneByteAtATime) {
-    for (int B = 0; B < 256; ++B) {
-        const std::string Byte(1, static_cast<char>(B));
-        char Escape[4];
-        std::snprintf(Escape, sizeof Escape, "=%02X", B);
-        const bool Literal = (B >= 32 && B <= 127 && B != '=') || B == '\t';
-        EXPECT_EQ(QPEncode(Byte, false), (Literal ? Byte : std::string(Escape)) + "\r\n") << B;
-        EXPECT_EQ(QPDecode(QPEncode(Byte, true)), Byte) << B;
+    for (int b = 0; b < 256; ++b) {
+        const std::string byte(1, static_cast<char>(b));
+        char escape[4];
+        std::snprintf(escape, sizeof escape, "=%02X", b);
+        const bool literal = (b >= 32 && b <= 127 && b != '=') || b == '\t';
+        EXPECT_EQ(qpEncode(byte, false), (literal ? byte : std::string(escape)) + "\r\n") << b;
+        EXPECT_EQ(qpDecode(qpEncode(byte, true)), byte) << b;
     }
 }
 
 TEST(MailCodecs, QPEncodeHeader) {
-    const std::vector<TCase> Cases = {
+    const std::vector<TCase> cases = {
         {"abc.txt", "abc.txt"},
         {"a b", "a=20b"},
         {"a_b?", "a=5Fb=3F"},
@@ -142,11 +142,11 @@ TEST(MailCodecs, QPEncodeHeader) {
         {"\xE4=", "=E4=3D"},
         {std::string(100, 'a'), std::string(100, 'a')},  // no line handling
     };
-    for (const auto& C : Cases) EXPECT_EQ(QPEncode(C.In, true), C.Out) << C.In;
+    for (const auto& c : cases) EXPECT_EQ(qpEncode(c.in, true), c.out) << c.in;
 }
 
 TEST(MailCodecs, QPDecode) {
-    const std::vector<TCase> Cases = {
+    const std::vector<TCase> cases = {
         {"abc", "abc"},
         {"a \r\nb\t\r\n", "a \r\nb\t\r\n"},
         {"a=", "a"},
@@ -164,61 +164,61 @@ TEST(MailCodecs, QPDecode) {
         {"x=20=\r\n=20y", "x  y"},
         {"=", ""},
     };
-    for (const auto& C : Cases) EXPECT_EQ(QPDecode(C.In), C.Out) << C.In;
+    for (const auto& c : cases) EXPECT_EQ(qpDecode(c.in), c.out) << c.in;
 }
 
 TEST(MailCodecs, QPRoundTrip) {
-    std::mt19937 Random(12345);
-    for (int Round = 0; Round < 200; ++Round) {
-        std::string Text;
-        const int Size = static_cast<int>(Random() % 300);
-        for (int I = 0; I < Size; ++I) {
-            const unsigned Pick = Random() % 10;
+    std::mt19937 random(12345);
+    for (int round = 0; round < 200; ++round) {
+        std::string text;
+        const int size = static_cast<int>(random() % 300);
+        for (int i = 0; i < size; ++i) {
+            const unsigned pick = random() % 10;
             // Plenty of blanks, line breaks and escapes near the cut positions.
-            Text += Pick < 3   ? ' '
-                    : Pick < 4 ? '\t'
-                    : Pick < 5 ? '\r'
-                    : Pick < 6 ? '\n'
-                               : static_cast<char>(Random() % 256);
+            text += pick < 3   ? ' '
+                    : pick < 4 ? '\t'
+                    : pick < 5 ? '\r'
+                    : pick < 6 ? '\n'
+                               : static_cast<char>(random() % 256);
         }
-        Text += "\r\n";
-        const std::string Encoded = QPEncode(Text, false);
-        EXPECT_EQ(QPDecode(Encoded), Text);
-        TLineScanner Lines(Encoded);
-        std::string_view Line;
-        while (Lines.Next(Line)) {
-            EXPECT_LE(Line.size(), 72u);
-            EXPECT_FALSE(Line.ends_with(" ") || Line.ends_with("\t"));
+        text += "\r\n";
+        const std::string encoded = qpEncode(text, false);
+        EXPECT_EQ(qpDecode(encoded), text);
+        TLineScanner lines(encoded);
+        std::string_view line;
+        while (lines.next(line)) {
+            EXPECT_LE(line.size(), 72u);
+            EXPECT_FALSE(line.ends_with(" ") || line.ends_with("\t"));
         }
-        EXPECT_EQ(QPDecode(QPEncode(Text, true)), Text);
+        EXPECT_EQ(qpDecode(qpEncode(text, true)), text);
     }
 }
 
 TEST(MailCodecs, Base64Encode) {
-    const std::vector<TCase> Cases = {
+    const std::vector<TCase> cases = {
         {"", ""},
         {"A", "QQ==\r\n"},
         {"AB", "QUI=\r\n"},
         {"ABC", "QUJD\r\n"},
         {"\xFF\xFE\xFD\x00"s, "//79AA==\r\n"},
     };
-    for (const auto& C : Cases) {
-        std::string Out = "old";
-        EXPECT_EQ(Base64EncodeStream(C.In, Out), C.Out.size());
-        EXPECT_EQ(Out, C.Out);
+    for (const auto& c : cases) {
+        std::string out = "old";
+        EXPECT_EQ(base64EncodeStream(c.in, out), c.out.size());
+        EXPECT_EQ(out, c.out);
     }
-    std::string Out;
-    Base64EncodeStream(std::string(57, 'x'), Out);
-    EXPECT_EQ(Out.size(), 78u);
-    Base64EncodeStream(std::string(2281, 'x'), Out);
-    EXPECT_EQ(Out.size(), 40u * 78 + 4 + 2);
-    for (std::size_t At = 0; At < Out.size(); At += 78) {
-        EXPECT_EQ(Out.substr(std::min(At + 76, Out.size() - 2), 2), "\r\n");
+    std::string out;
+    base64EncodeStream(std::string(57, 'x'), out);
+    EXPECT_EQ(out.size(), 78u);
+    base64EncodeStream(std::string(2281, 'x'), out);
+    EXPECT_EQ(out.size(), 40u * 78 + 4 + 2);
+    for (std::size_t at = 0; at < out.size(); at += 78) {
+        EXPECT_EQ(out.substr(std::min(at + 76, out.size() - 2), 2), "\r\n");
     }
 }
 
 TEST(MailCodecs, Base64DecodeLine) {
-    const std::vector<TCase> Cases = {
+    const std::vector<TCase> cases = {
         {"", ""},
         {"QUJD", "ABC"},
         {"QUI=", "AB"},
@@ -239,65 +239,65 @@ TEST(MailCodecs, Base64DecodeLine) {
         {"====", "\0"s},
         {"//79AA==", "\xFF\xFE\xFD\x00"s},
     };
-    for (const auto& C : Cases) EXPECT_EQ(Base64DecodeLine(C.In), C.Out) << C.In;
+    for (const auto& c : cases) EXPECT_EQ(base64DecodeLine(c.in), c.out) << c.in;
 
-    std::string Out = "kept:";
-    Base64DecodeLine("QUJD", Out);
-    EXPECT_EQ(Out, "kept:ABC");
+    std::string out = "kept:";
+    base64DecodeLine("QUJD", out);
+    EXPECT_EQ(out, "kept:ABC");
 }
 
 TEST(MailCodecs, Base64DecodeText) {
-    std::string Data;
-    for (int I = 0; I < 1000; ++I) Data += static_cast<char>(I * 7 % 256);
-    for (std::size_t Size : {0u, 1u, 2u, 3u, 56u, 57u, 58u, 132u, 133u, 180u, 1000u}) {
-        const std::string Part = Data.substr(0, Size);
-        std::string Encoded, Decoded;
-        Base64EncodeStream(Part, Encoded);
-        Base64DecodeText(Encoded, Decoded);
-        EXPECT_EQ(Decoded, Part) << Size;
+    std::string data;
+    for (int i = 0; i < 1000; ++i) data += static_cast<char>(i * 7 % 256);
+    for (std::size_t size : {0u, 1u, 2u, 3u, 56u, 57u, 58u, 132u, 133u, 180u, 1000u}) {
+        const std::string part = data.substr(0, size);
+        std::string encoded, decoded;
+        base64EncodeStream(part, encoded);
+        base64DecodeText(encoded, decoded);
+        EXPECT_EQ(decoded, part) << size;
 
         // One long line (far past 176 characters) decodes whole.
-        std::string OneLine;
-        for (char C : Encoded)
-            if (C != '\r' && C != '\n') OneLine += C;
-        EXPECT_EQ(Base64DecodeLine(OneLine), Part) << Size;
+        std::string oneLine;
+        for (char c : encoded)
+            if (c != '\r' && c != '\n') oneLine += c;
+        EXPECT_EQ(base64DecodeLine(oneLine), part) << size;
     }
-    const std::string Line74 = std::string(72, 'Q') + "QU";
-    EXPECT_EQ(Base64DecodeLine(Line74).size(), 54u);
+    const std::string line74 = std::string(72, 'Q') + "QU";
+    EXPECT_EQ(base64DecodeLine(line74).size(), 54u);
 
-    std::string Out;
-    Base64DecodeText("QU\r\nJD", Out);  // groups never continue across lines
-    EXPECT_EQ(Out, "");
-    Out.clear();
-    Base64DecodeText("QUJD\nQUJD", Out);  // a lone LF does not end a line
-    EXPECT_EQ(Out, "ABCABC");
-    Out.clear();
-    Base64DecodeText("Q\r\nU\r\nJ\r\nD\r\n", Out);  // one character a line yields nothing
-    EXPECT_EQ(Out, "");
-    Out.clear();
-    Base64DecodeText("  QUJD \t\r\n\tQUI=\r\n", Out);
-    EXPECT_EQ(Out, "ABCAB");
+    std::string out;
+    base64DecodeText("QU\r\nJD", out);  // groups never continue across lines
+    EXPECT_EQ(out, "");
+    out.clear();
+    base64DecodeText("QUJD\nQUJD", out);  // a lone LF does not end a line
+    EXPECT_EQ(out, "ABCABC");
+    out.clear();
+    base64DecodeText("Q\r\nU\r\nJ\r\nD\r\n", out);  // one character a line yields nothing
+    EXPECT_EQ(out, "");
+    out.clear();
+    base64DecodeText("  QUJD \t\r\n\tQUI=\r\n", out);
+    EXPECT_EQ(out, "ABCAB");
 }
 
 TEST(MailCodecs, UUCharValue) {
-    EXPECT_EQ(UUCharValue('`'), 0);
-    EXPECT_EQ(UUCharValue(' '), 0);
-    EXPECT_EQ(UUCharValue('!'), 1);
-    EXPECT_EQ(UUCharValue('M'), 45);
-    EXPECT_EQ(UUCharValue('_'), 63);
-    for (char Bad : {'a', '~', '\t', '\x80', '\0'}) {
+    EXPECT_EQ(uuCharValue('`'), 0);
+    EXPECT_EQ(uuCharValue(' '), 0);
+    EXPECT_EQ(uuCharValue('!'), 1);
+    EXPECT_EQ(uuCharValue('M'), 45);
+    EXPECT_EQ(uuCharValue('_'), 63);
+    for (char bad : {'a', '~', '\t', '\x80', '\0'}) {
         try {
-            UUCharValue(Bad);
-            ADD_FAILURE() << "no error for " << int(Bad);
-        } catch (const ELumbrookError& E) {
-            EXPECT_STREQ(E.what(), "UUCODE message format error");
+            uuCharValue(bad);
+            ADD_FAILURE() << "no error for " << int(bad);
+        } catch (const ELumbrookError& e) {
+            EXPECT_STREQ(e.what(), "UUCODE message format error");
         }
     }
 }
 
 TEST(MailCodecs, UUDecodeLine) {
-    const std::string Valid96(96, '!');
-    const std::vector<TCase> Cases = {
+    const std::string valid96(96, '!');
+    const std::vector<TCase> cases = {
         {"", ""},
         {"#0V%T", "Cat"},
         {"\"0V%T", "Ca"},
@@ -306,47 +306,47 @@ TEST(MailCodecs, UUDecodeLine) {
         {"`0V%T", ""},
         {"end", ""},
         {"#0V%t", ""},  // a lower-case letter spoils the whole line
-        {"#0V%T" + Valid96, "Cat"},
-        {"#0V%T" + Valid96 + "x", ""},  // every character read is checked
+        {"#0V%T" + valid96, "Cat"},
+        {"#0V%T" + valid96 + "x", ""},  // every character read is checked
         {"# V%T",
          "\x03"
          "at"},  // a space is zero
     };
-    for (const auto& C : Cases) EXPECT_EQ(UUDecodeLine(C.In), C.Out) << C.In;
+    for (const auto& c : cases) EXPECT_EQ(uuDecodeLine(c.in), c.out) << c.in;
 
     // Count 45 reads exactly 60 data characters and ignores what follows.
-    std::string Block(45, 'x'), Encoded;
+    std::string block(45, 'x'), encoded;
     {
-        std::string Line = "M";
-        for (std::size_t I = 0; I < 45; I += 3) {
-            const unsigned V = unsigned('x') << 16 | unsigned('x') << 8 | unsigned('x');
-            for (int Shift = 18; Shift >= 0; Shift -= 6) Line += char(32 + ((V >> Shift) & 63));
+        std::string line = "M";
+        for (std::size_t i = 0; i < 45; i += 3) {
+            const unsigned v = unsigned('x') << 16 | unsigned('x') << 8 | unsigned('x');
+            for (int shift = 18; shift >= 0; shift -= 6) line += char(32 + ((v >> shift) & 63));
         }
-        Encoded = Line;
+        encoded = line;
     }
-    EXPECT_EQ(UUDecodeLine(Encoded), Block);
-    EXPECT_EQ(UUDecodeLine(Encoded + "z~!"), Block);
-    EXPECT_EQ(UUDecodeLine("M0V%T"), "Cat" + std::string(42, '\0'));
+    EXPECT_EQ(uuDecodeLine(encoded), block);
+    EXPECT_EQ(uuDecodeLine(encoded + "z~!"), block);
+    EXPECT_EQ(uuDecodeLine("M0V%T"), "Cat" + std::string(42, '\0'));
     // Counts above 45 never read or write past the line.
-    EXPECT_EQ(UUDecodeLine("_0V%T"), "Cat" + std::string(60, '\0'));
+    EXPECT_EQ(uuDecodeLine("_0V%T"), "Cat" + std::string(60, '\0'));
 }
 
 TEST(MailCodecs, UUDecodeText) {
-    std::string Stream = "old";
-    UUDecodeText("#0V%T\r\n\r\n#0V%t\r\n#0V%T\r\n`\r\n", Stream);
-    EXPECT_EQ(Stream, "CatCat");
-    UUDecodeText("", Stream);
-    EXPECT_EQ(Stream, "");
+    std::string stream = "old";
+    uuDecodeText("#0V%T\r\n\r\n#0V%t\r\n#0V%T\r\n`\r\n", stream);
+    EXPECT_EQ(stream, "CatCat");
+    uuDecodeText("", stream);
+    EXPECT_EQ(stream, "");
 }
 
 TEST(MailCodecs, NewBoundary) {
-    const std::string A = NewBoundary(), B = NewBoundary(), C = NewBoundary();
-    for (const std::string& S : {A, B, C}) {
-        ASSERT_EQ(S.size(), 16u);
-        EXPECT_EQ(S.substr(0, 8), "boundary");
-        for (char D : S.substr(8)) EXPECT_TRUE((D >= '0' && D <= '9') || (D >= 'A' && D <= 'F'));
+    const std::string a = newBoundary(), b = newBoundary(), c = newBoundary();
+    for (const std::string& s : {a, b, c}) {
+        ASSERT_EQ(s.size(), 16u);
+        EXPECT_EQ(s.substr(0, 8), "boundary");
+        for (char d : s.substr(8)) EXPECT_TRUE((d >= '0' && d <= '9') || (d >= 'A' && d <= 'F'));
     }
-    EXPECT_FALSE(A == B && B == C);
+    EXPECT_FALSE(a == b && b == c);
 }
 
 }  // namespace

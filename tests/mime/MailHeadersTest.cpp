@@ -10,12 +10,12 @@ namespace lumbrook {
 namespace {
 
 struct TCase {
-    std::string In;
-    std::string Out;
+    std::string in;
+    std::string out;
 };
 
 TEST(MailHeaders, NormalizeHeaderLine) {
-    const std::vector<TCase> Cases = {
+    const std::vector<TCase> cases = {
         {"content-type:text/plain", "Content-Type: text/plain"},
         {"content-type:   TEXT/Plain", "Content-Type: TEXT/Plain"},
         {"MIME-VERSION: 1.0", "Mime-Version: 1.0"},
@@ -37,21 +37,21 @@ TEST(MailHeaders, NormalizeHeaderLine) {
         {"Subject: x: y", "Subject: x: y"},
         {"Subject:", "Subject: "},
     };
-    for (const auto& C : Cases) EXPECT_EQ(NormalizeHeaderLine(C.In), C.Out) << C.In;
+    for (const auto& c : cases) EXPECT_EQ(normalizeHeaderLine(c.in), c.out) << c.in;
 }
 
 TEST(MailHeaders, FindHeaderLine) {
-    const TStringList Lines = {"Subject: a", "X: 1", "subject: b", "Sub"};
-    EXPECT_EQ(FindHeaderLine(Lines, "SUBJECT:", 0), 0);
-    EXPECT_EQ(FindHeaderLine(Lines, "SUBJECT:", 1), 2);
-    EXPECT_EQ(FindHeaderLine(Lines, "SUBJECT:", 2), -1);
-    EXPECT_EQ(FindHeaderLine(Lines, "x:", 0), 1);
-    EXPECT_EQ(FindHeaderLine(Lines, "Subject-Long:", 0), -1);
-    EXPECT_EQ(FindHeaderLine(Lines, "Sub", 2), 3);  // prefixes need no colon
+    const TStringList lines = {"Subject: a", "X: 1", "subject: b", "Sub"};
+    EXPECT_EQ(findHeaderLine(lines, "SUBJECT:", 0), 0);
+    EXPECT_EQ(findHeaderLine(lines, "SUBJECT:", 1), 2);
+    EXPECT_EQ(findHeaderLine(lines, "SUBJECT:", 2), -1);
+    EXPECT_EQ(findHeaderLine(lines, "x:", 0), 1);
+    EXPECT_EQ(findHeaderLine(lines, "Subject-Long:", 0), -1);
+    EXPECT_EQ(findHeaderLine(lines, "Sub", 2), 3);  // prefixes need no colon
 }
 
 TEST(MailHeaders, ValueBeforeParams) {
-    const std::vector<TCase> Cases = {
+    const std::vector<TCase> cases = {
         {"Content-Type: text/plain; charset=x", "text/plain"},
         {"X: \"a;b\"; c", "a;b"},
         {"X: \"quoted\"", "quoted"},
@@ -60,14 +60,14 @@ TEST(MailHeaders, ValueBeforeParams) {
         {"NoColon", ""},
         {"X-\"a:b\": c", "c"},
     };
-    for (const auto& C : Cases) EXPECT_EQ(ValueBeforeParams(C.In), C.Out) << C.In;
+    for (const auto& c : cases) EXPECT_EQ(valueBeforeParams(c.in), c.out) << c.in;
 }
 
 TEST(MailHeaders, FindParam) {
     struct TParamCase {
-        std::string Line, Name, Value;
+        std::string line, name, value;
     };
-    const std::vector<TParamCase> Cases = {
+    const std::vector<TParamCase> cases = {
         {"Content-Type: multipart/mixed; type=\"x\"; boundary=\"a;b=c\"", "boundary", "a;b=c"},
         {"Content-Type: multipart/mixed; boundary=abc=def", "boundary", "abc"},
         {"Content-Type: multipart/mixed;  BOUNDARY = x ", "boundary", "x"},
@@ -79,34 +79,34 @@ TEST(MailHeaders, FindParam) {
         {"X: p=1; q=2", "p", ""},  // parameters start after the value
         {"X: \"v;p=1\"; p=2", "p", "2"},
     };
-    for (const auto& C : Cases) EXPECT_EQ(FindParam(C.Line, C.Name), C.Value) << C.Line;
+    for (const auto& c : cases) EXPECT_EQ(findParam(c.line, c.name), c.value) << c.line;
 }
 
 TEST(MailHeaders, ReplaceValueAndParam) {
-    EXPECT_EQ(ReplaceValue("Content-Type: text/plain; charset=x", "text/html"),
+    EXPECT_EQ(replaceValue("Content-Type: text/plain; charset=x", "text/html"),
               "Content-Type: text/html; charset=x");
-    EXPECT_EQ(ReplaceValue("X: \"a;b\" c; d", "v"), "X: v; d");
-    EXPECT_EQ(ReplaceValue("X: ", " v "), "X: v");
-    EXPECT_EQ(ReplaceValue("NoColon", "v"), "NoColon");
+    EXPECT_EQ(replaceValue("X: \"a;b\" c; d", "v"), "X: v; d");
+    EXPECT_EQ(replaceValue("X: ", " v "), "X: v");
+    EXPECT_EQ(replaceValue("NoColon", "v"), "NoColon");
 
-    EXPECT_EQ(ReplaceParam("Content-Type: text/plain", "charset", "\"x\""),
+    EXPECT_EQ(replaceParam("Content-Type: text/plain", "charset", "\"x\""),
               "Content-Type: text/plain; charset=\"x\"");
-    EXPECT_EQ(ReplaceParam("Content-Type: text/plain; charset=\"x\"", "charset", "y"),
+    EXPECT_EQ(replaceParam("Content-Type: text/plain; charset=\"x\"", "charset", "y"),
               "Content-Type: text/plain; charset=y");
-    EXPECT_EQ(ReplaceParam("X: a; b=1; c=2", "B", " 9 "), "X: a; b=9; c=2");
-    EXPECT_EQ(ReplaceParam("X: a; b=\"1;2\"; c=3", "b", "4"), "X: a; b=4; c=3");
-    EXPECT_EQ(ReplaceParam("X: a;", "p", "1"), "X: a; p=1");
-    EXPECT_EQ(ReplaceParam("X: a; b=1; b=2", "b", "3"), "X: a; b=3; b=2");
+    EXPECT_EQ(replaceParam("X: a; b=1; c=2", "B", " 9 "), "X: a; b=9; c=2");
+    EXPECT_EQ(replaceParam("X: a; b=\"1;2\"; c=3", "b", "4"), "X: a; b=4; c=3");
+    EXPECT_EQ(replaceParam("X: a;", "p", "1"), "X: a; p=1");
+    EXPECT_EQ(replaceParam("X: a; b=1; b=2", "b", "3"), "X: a; b=3; b=2");
 }
 
 TEST(MailHeaders, EncodeWordQ) {
-    EXPECT_EQ(EncodeWordQ("file.txt", "iso-8859-1"), "file.txt");
-    EXPECT_EQ(EncodeWordQ("a b.txt", "iso-8859-1"), "=?iso-8859-1?Q?a=20b.txt?=");
-    EXPECT_EQ(EncodeWordQ("\xE4rger_1.doc", "utf-8"), "=?utf-8?Q?=E4rger=5F1.doc?=");
+    EXPECT_EQ(encodeWordQ("file.txt", "iso-8859-1"), "file.txt");
+    EXPECT_EQ(encodeWordQ("a b.txt", "iso-8859-1"), "=?iso-8859-1?Q?a=20b.txt?=");
+    EXPECT_EQ(encodeWordQ("\xE4rger_1.doc", "utf-8"), "=?utf-8?Q?=E4rger=5F1.doc?=");
 }
 
 TEST(MailHeaders, MimeTypeForFile) {
-    const std::vector<TCase> Cases = {
+    const std::vector<TCase> cases = {
         {"a.txt", "text/plain"},
         {"A.TXT", "text/plain"},
         {"photo.Jpg", "image/jpeg"},
@@ -118,50 +118,50 @@ TEST(MailHeaders, MimeTypeForFile) {
         {"dir.d\\file", "application/octet-stream"},
         {"", "application/octet-stream"},
     };
-    for (const auto& C : Cases) EXPECT_EQ(MimeTypeForFile(C.In), C.Out) << C.In;
+    for (const auto& c : cases) EXPECT_EQ(mimeTypeForFile(c.in), c.out) << c.in;
 }
 
 TEST(MailHeaders, PartHeaderOperations) {
-    TMailMessage Message;
-    Message.LoadText(
+    TMailMessage message;
+    message.loadText(
         "content-type:   TEXT/Plain; charset=\"x\"\r\n"
         "Message-Id: <1@x>\r\n"
         "X-Quote: 'x'\r\n"
         "X-Empty: ''\r\n"
         "X-Long: \"a b\"\r\n"
         "\r\n");
-    EXPECT_EQ(Message.HeaderLines[0], "Content-Type: TEXT/Plain; charset=\"x\"");
-    EXPECT_EQ(Message.HeaderLines[1], "Message-ID: <1@x>");
-    EXPECT_EQ(Message.HeaderValue("CONTENT-TYPE"), "TEXT/Plain");
-    EXPECT_EQ(Message.MediaType(), "text/plain");
-    EXPECT_EQ(Message.HeaderParam("content-type", "CHARSET"), "x");
-    EXPECT_EQ(Message.HeaderValue("X-Quote"), "x");
-    EXPECT_EQ(Message.HeaderValue("X-Empty"), "''");
-    Message.HeaderLines.push_back("X-Mixed: \"abc'");  // parsing drops an unclosed quote
-    EXPECT_EQ(Message.HeaderValue("X-Mixed"), "abc");
-    EXPECT_EQ(Message.HeaderValue("X-Long"), "a b");
-    EXPECT_EQ(Message.HeaderValue("X-Missing"), "");
-    EXPECT_EQ(Message.HeaderParam("X-Missing", "p"), "");
-    EXPECT_TRUE(Message.HasHeader("message-id"));
-    EXPECT_FALSE(Message.HasHeader("Message"));  // the colon is part of the lookup
+    EXPECT_EQ(message.headerLines[0], "Content-Type: TEXT/Plain; charset=\"x\"");
+    EXPECT_EQ(message.headerLines[1], "Message-ID: <1@x>");
+    EXPECT_EQ(message.headerValue("CONTENT-TYPE"), "TEXT/Plain");
+    EXPECT_EQ(message.mediaType(), "text/plain");
+    EXPECT_EQ(message.headerParam("content-type", "CHARSET"), "x");
+    EXPECT_EQ(message.headerValue("X-Quote"), "x");
+    EXPECT_EQ(message.headerValue("X-Empty"), "''");
+    message.headerLines.push_back("X-Mixed: \"abc'");  // parsing drops an unclosed quote
+    EXPECT_EQ(message.headerValue("X-Mixed"), "abc");
+    EXPECT_EQ(message.headerValue("X-Long"), "a b");
+    EXPECT_EQ(message.headerValue("X-Missing"), "");
+    EXPECT_EQ(message.headerParam("X-Missing", "p"), "");
+    EXPECT_TRUE(message.hasHeader("message-id"));
+    EXPECT_FALSE(message.hasHeader("Message"));  // the colon is part of the lookup
 
-    Message.SetHeaderValue("Content-Type", "text/html");
-    EXPECT_EQ(Message.HeaderLines[0], "Content-Type: text/html; charset=\"x\"");
-    Message.SetHeaderValue("X-New", "");  // missing and empty: nothing happens
-    EXPECT_FALSE(Message.HasHeader("X-New"));
-    Message.SetHeaderValue("X-New", " v ");
-    EXPECT_EQ(Message.HeaderLines.back(), "X-New: v");
-    Message.SetHeaderValue("x-new", "");
-    EXPECT_FALSE(Message.HasHeader("X-New"));
+    message.setHeaderValue("Content-Type", "text/html");
+    EXPECT_EQ(message.headerLines[0], "Content-Type: text/html; charset=\"x\"");
+    message.setHeaderValue("X-New", "");  // missing and empty: nothing happens
+    EXPECT_FALSE(message.hasHeader("X-New"));
+    message.setHeaderValue("X-New", " v ");
+    EXPECT_EQ(message.headerLines.back(), "X-New: v");
+    message.setHeaderValue("x-new", "");
+    EXPECT_FALSE(message.hasHeader("X-New"));
 
-    Message.SetHeaderValue("Content-Type", "");
-    Message.SetHeaderValue("Content-Type", "text/plain");
-    Message.SetHeaderParam("Content-Type", "charset", "\"iso-8859-1\"");
-    EXPECT_EQ(Message.HeaderLines.back(), "Content-Type: text/plain; charset=\"iso-8859-1\"");
-    Message.SetHeaderParam("Content-Type", "charset", "utf-8");
-    EXPECT_EQ(Message.HeaderLines.back(), "Content-Type: text/plain; charset=utf-8");
-    Message.SetHeaderParam("X-Fresh", "p", "1");
-    EXPECT_EQ(Message.HeaderLines.back(), "X-Fresh:; p=1");
+    message.setHeaderValue("Content-Type", "");
+    message.setHeaderValue("Content-Type", "text/plain");
+    message.setHeaderParam("Content-Type", "charset", "\"iso-8859-1\"");
+    EXPECT_EQ(message.headerLines.back(), "Content-Type: text/plain; charset=\"iso-8859-1\"");
+    message.setHeaderParam("Content-Type", "charset", "utf-8");
+    EXPECT_EQ(message.headerLines.back(), "Content-Type: text/plain; charset=utf-8");
+    message.setHeaderParam("X-Fresh", "p", "1");
+    EXPECT_EQ(message.headerLines.back(), "X-Fresh:; p=1");
 }
 
 }  // namespace

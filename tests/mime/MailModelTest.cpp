@@ -13,138 +13,138 @@ namespace lumbrook {
 namespace {
 
 // Lines joined with CR LF, each followed by one.
-std::string Msg(std::initializer_list<std::string_view> Lines) {
-    std::string Out;
-    for (std::string_view L : Lines) {
-        Out += L;
-        Out += "\r\n";
+std::string msg(std::initializer_list<std::string_view> lines) {
+    std::string out;
+    for (std::string_view l : lines) {
+        out += l;
+        out += "\r\n";
     }
-    return Out;
+    return out;
 }
 
-TMailPart* Child(const TMailPart* P, std::size_t I) {
-    return P->SubParts.PartAt(I);
+TMailPart* child(const TMailPart* p, std::size_t i) {
+    return p->subParts.partAt(i);
 }
 
 TEST(MailModel, HeaderReading) {
-    TMailMessage M;
-    M.LoadText(Msg({"Subject: a", " \t  b", "X-A: 1", "   ", "X-B: 2", "", "body"}));
-    EXPECT_EQ(M.HeaderLines, (TStringList{"Subject: a b", "X-A: 1", "X-B: 2"}));
-    EXPECT_EQ(M.RawBody, "body\r\n");
+    TMailMessage m;
+    m.loadText(msg({"Subject: a", " \t  b", "X-A: 1", "   ", "X-B: 2", "", "body"}));
+    EXPECT_EQ(m.headerLines, (TStringList{"Subject: a b", "X-A: 1", "X-B: 2"}));
+    EXPECT_EQ(m.rawBody, "body\r\n");
 
     // A first line that starts with a blank is a field line of its own.
-    M.LoadText(Msg({" foo:  x", "Subject: y", "", "b"}));
-    EXPECT_EQ(M.HeaderLines, (TStringList{"foo: x", "Subject: y"}));
+    m.loadText(msg({" foo:  x", "Subject: y", "", "b"}));
+    EXPECT_EQ(m.headerLines, (TStringList{"foo: x", "Subject: y"}));
 
     // No empty line after the header: no body.
-    M.LoadText("Subject: a\r\nX-B: b");
-    EXPECT_EQ(M.HeaderLines.size(), 2u);
-    EXPECT_EQ(M.RawBody, "");
+    m.loadText("Subject: a\r\nX-B: b");
+    EXPECT_EQ(m.headerLines.size(), 2u);
+    EXPECT_EQ(m.rawBody, "");
 
     // The text ends at its first zero byte.
-    M.LoadText("Subject: a\r\n\r\nab\0cd"s);
-    EXPECT_EQ(M.RawBody, "ab");
+    m.loadText("Subject: a\r\n\r\nab\0cd"s);
+    EXPECT_EQ(m.rawBody, "ab");
 
-    M.LoadText("");
-    EXPECT_TRUE(M.HeaderLines.empty());
-    EXPECT_EQ(M.RawBody, "");
+    m.loadText("");
+    EXPECT_TRUE(m.headerLines.empty());
+    EXPECT_EQ(m.rawBody, "");
 }
 
 TEST(MailModel, SinglePartBodies) {
     struct TCase {
-        std::string Text;
-        TStringList TextLines, HtmlLines;
-        bool IsAttachment;
+        std::string text;
+        TStringList textLines, htmlLines;
+        bool isAttachment;
     };
-    const std::vector<TCase> Cases = {
+    const std::vector<TCase> cases = {
         // No Content-Type and no begin line: the whole body, taken as plain text.
-        {Msg({"Subject: s", "", "line 1", "line 2"}), {"line 1", "line 2"}, {}, false},
-        {Msg({"Content-Type: text/html", "", "<p>x</p>"}), {}, {"<p>x</p>"}, false},
-        {Msg({"Content-Type: TEXT", "", "a"}), {"a"}, {}, false},
-        {Msg({"Content-Type: text/plain", "Content-Transfer-Encoding: quoted-printable", "",
+        {msg({"Subject: s", "", "line 1", "line 2"}), {"line 1", "line 2"}, {}, false},
+        {msg({"Content-Type: text/html", "", "<p>x</p>"}), {}, {"<p>x</p>"}, false},
+        {msg({"Content-Type: TEXT", "", "a"}), {"a"}, {}, false},
+        {msg({"Content-Type: text/plain", "Content-Transfer-Encoding: quoted-printable", "",
               "a=3Db=", "c"}),
          {"a=bc"},
          {},
          false},
-        {Msg({"Content-Type: text/plain", "Content-Transfer-Encoding: BASE64", "", "YQ1iCmMNCg=="}),
+        {msg({"Content-Type: text/plain", "Content-Transfer-Encoding: BASE64", "", "YQ1iCmMNCg=="}),
          {"a", "b", "c"},
          {},
          false},
         // Not text, or nothing to show: the message itself is the attachment.
-        {Msg({"Content-Type: image/gif", "", "GIF89a"}), {}, {}, true},
-        {Msg({"Content-Type: text/plain", ""}), {}, {}, true},
-        {Msg({"Content-Type: text/enriched", "", "x"}), {}, {}, true},
+        {msg({"Content-Type: image/gif", "", "GIF89a"}), {}, {}, true},
+        {msg({"Content-Type: text/plain", ""}), {}, {}, true},
+        {msg({"Content-Type: text/enriched", "", "x"}), {}, {}, true},
     };
-    for (const auto& C : Cases) {
-        TMailMessage M;
-        M.LoadText(C.Text);
-        M.LocateBodies();
-        EXPECT_EQ(M.TextLines, C.TextLines) << C.Text;
-        EXPECT_EQ(M.HtmlLines, C.HtmlLines) << C.Text;
-        ASSERT_EQ(M.Attachments.Count(), C.IsAttachment ? 1u : 0u) << C.Text;
-        if (C.IsAttachment) {
-            EXPECT_EQ(M.Attachments.PartAt(0), &M);
-            EXPECT_FALSE(M.IsEmbedded);
+    for (const auto& c : cases) {
+        TMailMessage m;
+        m.loadText(c.text);
+        m.locateBodies();
+        EXPECT_EQ(m.textLines, c.textLines) << c.text;
+        EXPECT_EQ(m.htmlLines, c.htmlLines) << c.text;
+        ASSERT_EQ(m.attachments.count(), c.isAttachment ? 1u : 0u) << c.text;
+        if (c.isAttachment) {
+            EXPECT_EQ(m.attachments.partAt(0), &m);
+            EXPECT_FALSE(m.isEmbedded);
         }
     }
 }
 
 TEST(MailModel, MultipartScan) {
-    TMailMessage M;
-    M.LoadText(Msg({"Content-Type: multipart/mixed; boundary=\"b\"", "", "preamble", "--b",
+    TMailMessage m;
+    m.loadText(msg({"Content-Type: multipart/mixed; boundary=\"b\"", "", "preamble", "--b",
                     "Content-Type: text/plain", "", "one", "", "--b2", "", "--b", "--b",
                     "Content-Type: text/plain", "", "three", "--b--x", "epilogue"}));
-    EXPECT_EQ(M.RawBody, "preamble\r\n");
+    EXPECT_EQ(m.rawBody, "preamble\r\n");
     // --b2 is a delimiter line by prefix, --b--x a closing one; two delimiter lines
     // in a row make no part, a single empty line an empty one.
-    ASSERT_EQ(M.SubParts.Count(), 3u);
-    EXPECT_EQ(Child(&M, 0)->RawBody, "one\r\n\r\n");  // up to and including the CR LF
-    EXPECT_EQ(Child(&M, 0)->ParentBoundary, "b");
-    EXPECT_EQ(Child(&M, 0)->ParentPart, &M);
-    EXPECT_EQ(Child(&M, 0)->OwnerMessage, &M);
-    EXPECT_TRUE(Child(&M, 1)->HeaderLines.empty());
-    EXPECT_EQ(Child(&M, 1)->RawBody, "");
-    EXPECT_EQ(Child(&M, 2)->RawBody, "three\r\n");
+    ASSERT_EQ(m.subParts.count(), 3u);
+    EXPECT_EQ(child(&m, 0)->rawBody, "one\r\n\r\n");  // up to and including the CR LF
+    EXPECT_EQ(child(&m, 0)->parentBoundary, "b");
+    EXPECT_EQ(child(&m, 0)->parentPart, &m);
+    EXPECT_EQ(child(&m, 0)->ownerMessage, &m);
+    EXPECT_TRUE(child(&m, 1)->headerLines.empty());
+    EXPECT_EQ(child(&m, 1)->rawBody, "");
+    EXPECT_EQ(child(&m, 2)->rawBody, "three\r\n");
 
     // Without a boundary parameter every line starting with "--" is a delimiter.
-    M.LoadText(Msg({"Content-Type: multipart/mixed", "", "--", "", "a", "--x", "", "b", "----"}));
-    ASSERT_EQ(M.SubParts.Count(), 2u);
-    EXPECT_EQ(Child(&M, 0)->RawBody, "a\r\n");
-    EXPECT_EQ(Child(&M, 1)->RawBody, "b\r\n");
+    m.loadText(msg({"Content-Type: multipart/mixed", "", "--", "", "a", "--x", "", "b", "----"}));
+    ASSERT_EQ(m.subParts.count(), 2u);
+    EXPECT_EQ(child(&m, 0)->rawBody, "a\r\n");
+    EXPECT_EQ(child(&m, 1)->rawBody, "b\r\n");
 
     // A delimiter that never occurs leaves the whole body as preamble.
-    M.LoadText(Msg({"Content-Type: multipart/mixed; boundary=zz", "", "a", "--b", "c"}));
-    EXPECT_EQ(M.SubParts.Count(), 0u);
-    EXPECT_EQ(M.RawBody, "a\r\n--b\r\nc\r\n");
+    m.loadText(msg({"Content-Type: multipart/mixed; boundary=zz", "", "a", "--b", "c"}));
+    EXPECT_EQ(m.subParts.count(), 0u);
+    EXPECT_EQ(m.rawBody, "a\r\n--b\r\nc\r\n");
 
     // A closing delimiter first still opens the first part.
-    M.LoadText(Msg({"Content-Type: multipart/mixed; boundary=b", "", "--b--", "", "x", "--b--"}));
-    ASSERT_EQ(M.SubParts.Count(), 1u);
-    EXPECT_EQ(Child(&M, 0)->RawBody, "x\r\n");
+    m.loadText(msg({"Content-Type: multipart/mixed; boundary=b", "", "--b--", "", "x", "--b--"}));
+    ASSERT_EQ(m.subParts.count(), 1u);
+    EXPECT_EQ(child(&m, 0)->rawBody, "x\r\n");
 }
 
 TEST(MailModel, MissingClosingDelimiterKeepsLastPart) {
-    TMailMessage M;
-    M.LoadText(Msg({"Content-Type: multipart/alternative; boundary=b", "", "--b",
+    TMailMessage m;
+    m.loadText(msg({"Content-Type: multipart/alternative; boundary=b", "", "--b",
                     "Content-Type: text/plain", "", "plain", "--b", "Content-Type: text/html", "",
                     "<b>html</b>"}));
-    ASSERT_EQ(M.SubParts.Count(), 2u);
-    EXPECT_EQ(Child(&M, 1)->RawBody, "<b>html</b>\r\n");
-    M.LocateBodies();
-    EXPECT_EQ(M.TextLines, TStringList{"plain"});
-    EXPECT_EQ(M.HtmlLines, TStringList{"<b>html</b>"});
+    ASSERT_EQ(m.subParts.count(), 2u);
+    EXPECT_EQ(child(&m, 1)->rawBody, "<b>html</b>\r\n");
+    m.locateBodies();
+    EXPECT_EQ(m.textLines, TStringList{"plain"});
+    EXPECT_EQ(m.htmlLines, TStringList{"<b>html</b>"});
 
     // Also when the text stops without a final line break.
-    M.LoadText("Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\nlast");
-    ASSERT_EQ(M.SubParts.Count(), 1u);
-    EXPECT_EQ(Child(&M, 0)->RawBody, "last");
+    m.loadText("Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\nlast");
+    ASSERT_EQ(m.subParts.count(), 1u);
+    EXPECT_EQ(child(&m, 0)->rawBody, "last");
 }
 
 TEST(MailModel, LocateShapes) {
     {
         // mixed -> alternative (plain + html) + pdf
-        TMailMessage M;
-        M.LoadText(Msg({"Content-Type: multipart/mixed; boundary=outer",
+        TMailMessage m;
+        m.loadText(msg({"Content-Type: multipart/mixed; boundary=outer",
                         "",
                         "--outer",
                         "Content-Type: multipart/alternative; boundary=inner",
@@ -164,286 +164,286 @@ TEST(MailModel, LocateShapes) {
                         "",
                         "JVBERg==",
                         "--outer--"}));
-        M.LocateBodies();
-        EXPECT_EQ(M.MixedPart, &M);
-        EXPECT_EQ(M.AlternativePart, Child(&M, 0));
-        EXPECT_EQ(M.TextLines, TStringList{"plain text"});
-        EXPECT_EQ(M.HtmlLines, TStringList{"<p>html</p>"});
-        EXPECT_EQ(M.TextPart, Child(Child(&M, 0), 0));
-        EXPECT_EQ(M.HtmlPart, Child(Child(&M, 0), 1));
-        ASSERT_EQ(M.Attachments.Count(), 1u);
-        TMailPart* Pdf = M.Attachments.PartAt(0);
-        EXPECT_EQ(Pdf, Child(&M, 1));
-        EXPECT_FALSE(Pdf->IsEmbedded);
-        EXPECT_FALSE(Pdf->IsDecoded);  // attachments are decoded only on demand
-        EXPECT_TRUE(Pdf->DecodeBody());
-        EXPECT_EQ(Pdf->DecodedBody, "%PDF");
+        m.locateBodies();
+        EXPECT_EQ(m.mixedPart, &m);
+        EXPECT_EQ(m.alternativePart, child(&m, 0));
+        EXPECT_EQ(m.textLines, TStringList{"plain text"});
+        EXPECT_EQ(m.htmlLines, TStringList{"<p>html</p>"});
+        EXPECT_EQ(m.textPart, child(child(&m, 0), 0));
+        EXPECT_EQ(m.htmlPart, child(child(&m, 0), 1));
+        ASSERT_EQ(m.attachments.count(), 1u);
+        TMailPart* pdf = m.attachments.partAt(0);
+        EXPECT_EQ(pdf, child(&m, 1));
+        EXPECT_FALSE(pdf->isEmbedded);
+        EXPECT_FALSE(pdf->isDecoded);  // attachments are decoded only on demand
+        EXPECT_TRUE(pdf->decodeBody());
+        EXPECT_EQ(pdf->decodedBody, "%PDF");
     }
     {
         // related -> html + gif: the picture is embedded
-        TMailMessage M;
-        M.LoadText(Msg({"Content-Type: multipart/related; boundary=r", "", "--r",
+        TMailMessage m;
+        m.loadText(msg({"Content-Type: multipart/related; boundary=r", "", "--r",
                         "Content-Type: text/html", "", "<img src=cid:p>", "--r",
                         "Content-Type: image/gif", "Content-ID: <p>", "", "GIF", "--r--"}));
-        M.LocateBodies();
-        EXPECT_EQ(M.RelatedPart, &M);
-        EXPECT_EQ(M.HtmlLines, TStringList{"<img src=cid:p>"});
-        EXPECT_TRUE(M.TextLines.empty());
-        ASSERT_EQ(M.Attachments.Count(), 1u);
-        EXPECT_TRUE(M.Attachments.PartAt(0)->IsEmbedded);
-        EXPECT_EQ(M.Attachments.PartAt(0)->HeaderValue("Content-ID"), "<p>");
+        m.locateBodies();
+        EXPECT_EQ(m.relatedPart, &m);
+        EXPECT_EQ(m.htmlLines, TStringList{"<img src=cid:p>"});
+        EXPECT_TRUE(m.textLines.empty());
+        ASSERT_EQ(m.attachments.count(), 1u);
+        EXPECT_TRUE(m.attachments.partAt(0)->isEmbedded);
+        EXPECT_EQ(m.attachments.partAt(0)->headerValue("Content-ID"), "<p>");
     }
     {
         // mixed -> plain + plain: the second is an attachment
-        TMailMessage M;
-        M.LoadText(
-            Msg({"Content-Type: multipart/mixed; boundary=m", "", "--m", "Content-Type: text/plain",
+        TMailMessage m;
+        m.loadText(
+            msg({"Content-Type: multipart/mixed; boundary=m", "", "--m", "Content-Type: text/plain",
                  "", "first", "--m", "Content-Type: text/plain", "", "second", "--m--"}));
-        M.LocateBodies();
-        EXPECT_EQ(M.TextLines, TStringList{"first"});
-        ASSERT_EQ(M.Attachments.Count(), 1u);
-        EXPECT_EQ(M.Attachments.PartAt(0), Child(&M, 1));
+        m.locateBodies();
+        EXPECT_EQ(m.textLines, TStringList{"first"});
+        ASSERT_EQ(m.attachments.count(), 1u);
+        EXPECT_EQ(m.attachments.partAt(0), child(&m, 1));
     }
     {
         // mixed -> alternative first, then a plain part: once an alternative part has
         // been met, text in the mixed part no longer becomes a body.
-        TMailMessage M;
-        M.LoadText(Msg({"Content-Type: multipart/mixed; boundary=m", "", "--m",
+        TMailMessage m;
+        m.loadText(msg({"Content-Type: multipart/mixed; boundary=m", "", "--m",
                         "Content-Type: multipart/alternative; boundary=a", "", "--a",
                         "Content-Type: text/html", "", "<i>h</i>", "--a--", "--m",
                         "Content-Type: text/plain", "", "note", "--m", "", "untyped", "--m--"}));
-        M.LocateBodies();
-        EXPECT_TRUE(M.TextLines.empty());
-        EXPECT_EQ(M.HtmlLines, TStringList{"<i>h</i>"});
-        ASSERT_EQ(M.Attachments.Count(), 2u);
-        EXPECT_EQ(M.Attachments.PartAt(0), Child(&M, 1));
-        EXPECT_EQ(M.Attachments.PartAt(1), Child(&M, 2));
+        m.locateBodies();
+        EXPECT_TRUE(m.textLines.empty());
+        EXPECT_EQ(m.htmlLines, TStringList{"<i>h</i>"});
+        ASSERT_EQ(m.attachments.count(), 2u);
+        EXPECT_EQ(m.attachments.partAt(0), child(&m, 1));
+        EXPECT_EQ(m.attachments.partAt(1), child(&m, 2));
     }
     {
         // A second container of a kind already met is passed through.
-        TMailMessage M;
-        M.LoadText(Msg({"Content-Type: multipart/mixed; boundary=m", "", "--m",
+        TMailMessage m;
+        m.loadText(msg({"Content-Type: multipart/mixed; boundary=m", "", "--m",
                         "Content-Type: multipart/mixed; boundary=n", "", "--n",
                         "Content-Type: text/plain", "", "deep", "--n--", "--m--"}));
-        M.LocateBodies();
-        EXPECT_EQ(M.MixedPart, &M);
-        EXPECT_TRUE(M.TextLines.empty());  // its parent is not the first mixed part
-        ASSERT_EQ(M.Attachments.Count(), 1u);
-        EXPECT_EQ(M.Attachments.PartAt(0), Child(Child(&M, 0), 0));
+        m.locateBodies();
+        EXPECT_EQ(m.mixedPart, &m);
+        EXPECT_TRUE(m.textLines.empty());  // its parent is not the first mixed part
+        ASSERT_EQ(m.attachments.count(), 1u);
+        EXPECT_EQ(m.attachments.partAt(0), child(child(&m, 0), 0));
     }
 }
 
 TEST(MailModel, UUEncodedMessage) {
-    TMailMessage M;
-    M.LoadText(Msg({"Subject: old style", "", "Hello", "begin 644 a b.txt", "#0V%T", "`", "end",
+    TMailMessage m;
+    m.loadText(msg({"Subject: old style", "", "Hello", "begin 644 a b.txt", "#0V%T", "`", "end",
                     "dropped text", "begin 600 second.gif", "end", "after"}));
-    ASSERT_EQ(M.HeaderLines.size(), 2u);
-    EXPECT_EQ(M.HeaderLines[0], "Subject: old style");
-    const std::string Boundary = M.BoundaryParam();
-    ASSERT_EQ(Boundary.size(), 16u);
-    EXPECT_EQ(M.HeaderLines[1], "Content-Type: multipart/mixed; boundary=\"" + Boundary + "\"");
-    EXPECT_EQ(M.RawBody, "Hello\r\n");
+    ASSERT_EQ(m.headerLines.size(), 2u);
+    EXPECT_EQ(m.headerLines[0], "Subject: old style");
+    const std::string boundary = m.boundaryParam();
+    ASSERT_EQ(boundary.size(), 16u);
+    EXPECT_EQ(m.headerLines[1], "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"");
+    EXPECT_EQ(m.rawBody, "Hello\r\n");
 
-    ASSERT_EQ(M.SubParts.Count(), 3u);
-    TMailPart* Text = Child(&M, 0);
-    EXPECT_EQ(Text->HeaderLines, (TStringList{"Content-Type: text/plain; charset=\"iso-8859-1\"",
+    ASSERT_EQ(m.subParts.count(), 3u);
+    TMailPart* text = child(&m, 0);
+    EXPECT_EQ(text->headerLines, (TStringList{"Content-Type: text/plain; charset=\"iso-8859-1\"",
                                               "Content-Transfer-Encoding: quoted-printable"}));
-    EXPECT_EQ(Text->ParentBoundary, Boundary);
-    EXPECT_EQ(Text->RawBody, "Hello\r\n");
+    EXPECT_EQ(text->parentBoundary, boundary);
+    EXPECT_EQ(text->rawBody, "Hello\r\n");
 
-    TMailPart* File = Child(&M, 1);
-    const std::string Name = "\"=?iso-8859-1?Q?a=20b.txt?=\"";
-    EXPECT_EQ(File->HeaderLines, (TStringList{"Content-Type: text/plain; name=" + Name,
+    TMailPart* file = child(&m, 1);
+    const std::string name = "\"=?iso-8859-1?Q?a=20b.txt?=\"";
+    EXPECT_EQ(file->headerLines, (TStringList{"Content-Type: text/plain; name=" + name,
                                               "Content-Transfer-Encoding: base64",
-                                              "Content-Disposition: attachment; filename=" + Name,
-                                              "X-Lumbrook-Attachment: " + Name + "; embedded=no"}));
-    EXPECT_EQ(File->ParentBoundary, Boundary);
-    EXPECT_EQ(File->DecodedBody, "Cat");
-    EXPECT_EQ(File->RawBody, "Q2F0\r\n");
-    EXPECT_FALSE(File->IsDecoded);
+                                              "Content-Disposition: attachment; filename=" + name,
+                                              "X-Lumbrook-Attachment: " + name + "; embedded=no"}));
+    EXPECT_EQ(file->parentBoundary, boundary);
+    EXPECT_EQ(file->decodedBody, "Cat");
+    EXPECT_EQ(file->rawBody, "Q2F0\r\n");
+    EXPECT_FALSE(file->isDecoded);
 
     // A begin line followed directly by its end line: an empty file.
-    TMailPart* Empty = Child(&M, 2);
-    EXPECT_EQ(Empty->HeaderValue("Content-Type"), "image/gif");
-    EXPECT_EQ(Empty->DecodedBody, "");
-    EXPECT_EQ(Empty->RawBody, "");
+    TMailPart* empty = child(&m, 2);
+    EXPECT_EQ(empty->headerValue("Content-Type"), "image/gif");
+    EXPECT_EQ(empty->decodedBody, "");
+    EXPECT_EQ(empty->rawBody, "");
 
-    M.LocateBodies();
-    EXPECT_EQ(M.TextLines, TStringList{"Hello"});
-    ASSERT_EQ(M.Attachments.Count(), 2u);
-    EXPECT_EQ(M.Attachments.PartAt(0), File);
-    File->DecodeBody();
-    EXPECT_EQ(File->DecodedBody, "Cat");
+    m.locateBodies();
+    EXPECT_EQ(m.textLines, TStringList{"Hello"});
+    ASSERT_EQ(m.attachments.count(), 2u);
+    EXPECT_EQ(m.attachments.partAt(0), file);
+    file->decodeBody();
+    EXPECT_EQ(file->decodedBody, "Cat");
     // Text after the last end line is kept nowhere.
-    for (const TMailPart* P : std::vector<const TMailPart*>{&M, Text, File, Empty})
-        EXPECT_EQ(P->RawBody.find("after"), std::string::npos);
+    for (const TMailPart* p : std::vector<const TMailPart*>{&m, text, file, empty})
+        EXPECT_EQ(p->rawBody.find("after"), std::string::npos);
 }
 
 TEST(MailModel, UUEncodedWithoutLeadingText) {
-    TMailMessage M;
-    M.LoadText(Msg({"Subject: x", "", "begin 644 cat.bin", "#0V%T", "end"}));
-    ASSERT_EQ(M.SubParts.Count(), 2u);
-    M.LocateBodies();
-    EXPECT_TRUE(M.TextLines.empty());
-    ASSERT_EQ(M.Attachments.Count(), 2u);
-    EXPECT_EQ(M.Attachments.PartAt(0), Child(&M, 0));  // the empty text part
-    EXPECT_EQ(M.Attachments.PartAt(1)->HeaderValue("Content-Type"), "application/octet-stream");
-    EXPECT_EQ(M.Attachments.PartAt(1)->HeaderParam("Content-Disposition", "filename"), "cat.bin");
+    TMailMessage m;
+    m.loadText(msg({"Subject: x", "", "begin 644 cat.bin", "#0V%T", "end"}));
+    ASSERT_EQ(m.subParts.count(), 2u);
+    m.locateBodies();
+    EXPECT_TRUE(m.textLines.empty());
+    ASSERT_EQ(m.attachments.count(), 2u);
+    EXPECT_EQ(m.attachments.partAt(0), child(&m, 0));  // the empty text part
+    EXPECT_EQ(m.attachments.partAt(1)->headerValue("Content-Type"), "application/octet-stream");
+    EXPECT_EQ(m.attachments.partAt(1)->headerParam("Content-Disposition", "filename"), "cat.bin");
 
     // A data block that never ends is dropped; the text part stays.
-    M.LoadText(Msg({"", "text", "begin 644 f.txt", "#0V%T"}));
-    EXPECT_EQ(M.SubParts.Count(), 1u);
+    m.loadText(msg({"", "text", "begin 644 f.txt", "#0V%T"}));
+    EXPECT_EQ(m.subParts.count(), 1u);
 }
 
 TEST(MailModel, DecodeBody) {
-    TMailMessage M;
-    M.LoadText(Msg({"Content-Transfer-Encoding: Quoted-Printable", "", "caf=E9"}));
-    EXPECT_TRUE(M.DecodeBody());
-    EXPECT_EQ(M.DecodedBody, "caf\xE9\r\n");
-    M.RawBody = "changed";
-    M.DecodeBody();  // decodes once per parse
-    EXPECT_EQ(M.DecodedBody, "caf\xE9\r\n");
+    TMailMessage m;
+    m.loadText(msg({"Content-Transfer-Encoding: Quoted-Printable", "", "caf=E9"}));
+    EXPECT_TRUE(m.decodeBody());
+    EXPECT_EQ(m.decodedBody, "caf\xE9\r\n");
+    m.rawBody = "changed";
+    m.decodeBody();  // decodes once per parse
+    EXPECT_EQ(m.decodedBody, "caf\xE9\r\n");
 
-    M.LoadText(Msg({"Content-Transfer-Encoding: x-uuencode", "Content-Type: application/x", "",
+    m.loadText(msg({"Content-Transfer-Encoding: x-uuencode", "Content-Type: application/x", "",
                     "begin 644 c", "  #0V%T", "`", "end"}));
-    M.DecodeBody();
-    EXPECT_EQ(M.DecodedBody, "Cat");
-    EXPECT_EQ(M.RawBody, "Q2F0\r\n");
-    EXPECT_EQ(M.HeaderValue("Content-Transfer-Encoding"), "base64");
+    m.decodeBody();
+    EXPECT_EQ(m.decodedBody, "Cat");
+    EXPECT_EQ(m.rawBody, "Q2F0\r\n");
+    EXPECT_EQ(m.headerValue("Content-Transfer-Encoding"), "base64");
 
-    M.LoadText(Msg({"Content-Transfer-Encoding: 8bit", "", "as is=41"}));
-    M.DecodeBody();
-    EXPECT_EQ(M.DecodedBody, "as is=41\r\n");
+    m.loadText(msg({"Content-Transfer-Encoding: 8bit", "", "as is=41"}));
+    m.decodeBody();
+    EXPECT_EQ(m.decodedBody, "as is=41\r\n");
 
     // Base64 lines of 76 characters decode like the whole body at once.
-    std::string Data;
-    for (int I = 0; I < 5000; ++I) Data += static_cast<char>(I * 31 % 251);
-    std::string Encoded;
-    Base64EncodeStream(Data, Encoded);
-    M.LoadText("Content-Transfer-Encoding: base64\r\n\r\n" + Encoded);
-    M.DecodeBody();
-    EXPECT_EQ(M.DecodedBody, Data);
+    std::string data;
+    for (int i = 0; i < 5000; ++i) data += static_cast<char>(i * 31 % 251);
+    std::string encoded;
+    base64EncodeStream(data, encoded);
+    m.loadText("Content-Transfer-Encoding: base64\r\n\r\n" + encoded);
+    m.decodeBody();
+    EXPECT_EQ(m.decodedBody, data);
 }
 
 TEST(MailModel, PartWithoutOwnerRefusesToParse) {
-    TMailPart Part;
-    Part.Name = "Part7";
-    Part.HeaderLines = {"X: kept"};
+    TMailPart part;
+    part.name = "Part7";
+    part.headerLines = {"X: kept"};
     try {
-        Part.ParseText("Subject: x\r\n\r\nbody", true);
+        part.parseText("Subject: x\r\n\r\nbody", true);
         FAIL() << "no error";
-    } catch (const ELumbrookError& E) {
-        EXPECT_STREQ(E.what(), "Part7: TMailPart must be owned by a TMailMessage");
+    } catch (const ELumbrookError& e) {
+        EXPECT_STREQ(e.what(), "Part7: TMailPart must be owned by a TMailMessage");
     }
-    EXPECT_EQ(Part.HeaderLines, TStringList{"X: kept"});
+    EXPECT_EQ(part.headerLines, TStringList{"X: kept"});
 
-    TMailMessage Message;
-    TMailPart Owned(&Message);
-    Owned.ParseText("Subject: x\r\n\r\nbody", true);
-    EXPECT_EQ(Owned.RawBody, "body");
-    EXPECT_TRUE(Message.NeedsLocate);
+    TMailMessage message;
+    TMailPart owned(&message);
+    owned.parseText("Subject: x\r\n\r\nbody", true);
+    EXPECT_EQ(owned.rawBody, "body");
+    EXPECT_TRUE(message.needsLocate);
 }
 
 TEST(MailModel, ReloadDropsReferencesIntoOldTree) {
-    const std::string Text =
-        Msg({"Content-Type: multipart/mixed; boundary=m", "", "--m", "Content-Type: text/plain", "",
+    const std::string text =
+        msg({"Content-Type: multipart/mixed; boundary=m", "", "--m", "Content-Type: text/plain", "",
              "body", "--m", "Content-Type: image/png", "", "PNG", "--m--"});
-    TMailMessage M;
-    M.LoadText(Text);
-    M.LocateBodies();
-    ASSERT_EQ(M.Attachments.Count(), 1u);
-    M.LoadText("Subject: new\r\n\r\nnew body");
-    EXPECT_TRUE(M.NeedsLocate);
-    EXPECT_EQ(M.Attachments.Count(), 0u);
-    EXPECT_EQ(M.TextPart, nullptr);
-    EXPECT_EQ(M.MixedPart, nullptr);
-    M.LocateBodies();
-    EXPECT_FALSE(M.NeedsLocate);
-    EXPECT_EQ(M.TextLines, TStringList{"new body"});
+    TMailMessage m;
+    m.loadText(text);
+    m.locateBodies();
+    ASSERT_EQ(m.attachments.count(), 1u);
+    m.loadText("Subject: new\r\n\r\nnew body");
+    EXPECT_TRUE(m.needsLocate);
+    EXPECT_EQ(m.attachments.count(), 0u);
+    EXPECT_EQ(m.textPart, nullptr);
+    EXPECT_EQ(m.mixedPart, nullptr);
+    m.locateBodies();
+    EXPECT_FALSE(m.needsLocate);
+    EXPECT_EQ(m.textLines, TStringList{"new body"});
 
     // A text that lies inside the tree being replaced.
-    M.LoadText(Text);
-    M.LoadText(Child(&M, 0)->RawBody);
-    EXPECT_EQ(M.HeaderLines, TStringList{"Body "});
-    M.LoadText("Subject: x\r\n\r\nBody");
-    M.LoadText(M.RawBody);
-    ASSERT_EQ(M.HeaderLines, TStringList{"Body "});
-    M.LoadText(M.HeaderLines[0]);
-    EXPECT_EQ(M.HeaderLines, TStringList{"Body "});
+    m.loadText(text);
+    m.loadText(child(&m, 0)->rawBody);
+    EXPECT_EQ(m.headerLines, TStringList{"Body "});
+    m.loadText("Subject: x\r\n\r\nBody");
+    m.loadText(m.rawBody);
+    ASSERT_EQ(m.headerLines, TStringList{"Body "});
+    m.loadText(m.headerLines[0]);
+    EXPECT_EQ(m.headerLines, TStringList{"Body "});
 
     // Re-parsing one part drops the located references too.
-    M.LoadText(Text);
-    M.LocateBodies();
-    Child(&M, 0)->ParseText("Content-Type: text/plain\r\n\r\nother", true);
-    EXPECT_TRUE(M.NeedsLocate);
-    EXPECT_EQ(M.TextPart, nullptr);
-    M.LocateBodies();
-    EXPECT_EQ(M.TextLines, TStringList{"other"});
+    m.loadText(text);
+    m.locateBodies();
+    child(&m, 0)->parseText("Content-Type: text/plain\r\n\r\nother", true);
+    EXPECT_TRUE(m.needsLocate);
+    EXPECT_EQ(m.textPart, nullptr);
+    m.locateBodies();
+    EXPECT_EQ(m.textLines, TStringList{"other"});
 }
 
 TEST(MailModel, LineSplittingOfBodies) {
-    TMailMessage M;
-    M.LoadText(
+    TMailMessage m;
+    m.loadText(
         "Content-Type: text/plain\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
         "a=0Db=0Ac=0D=0A=0D=0Ad=00e\r\n");
-    M.LocateBodies();
-    EXPECT_EQ(M.TextLines, (TStringList{"a", "b", "c", "", "d"}));
+    m.locateBodies();
+    EXPECT_EQ(m.textLines, (TStringList{"a", "b", "c", "", "d"}));
 }
 
 TEST(MailModel, Progress) {
     TMailMessage M;
-    std::vector<int> Currents;
-    int Pumps = 0, Total = -1;
-    M.OnProgress = [&](TMailMessage* Sender, int T, int Current) {
-        EXPECT_EQ(Sender, &M);
-        Total = T;
-        Currents.push_back(Current);
+    std::vector<int> currents;
+    int pumps = 0, Total = -1;
+    M.onProgress = [&](TMailMessage* sender, int t, int current) {
+        EXPECT_EQ(sender, &M);
+        Total = t;
+        currents.push_back(current);
     };
-    M.OnProcessMessages = [&] { ++Pumps; };
-    const std::string Text =
-        Msg({"Content-Type: multipart/mixed; boundary=m", "", "--m", "", "x", "--m--"});
-    M.LoadText(Text);
-    EXPECT_EQ(Total, static_cast<int>(Text.size()));
-    ASSERT_GE(Currents.size(), 3u);
-    EXPECT_EQ(Currents.front(), 0);
-    EXPECT_EQ(Currents[1], 1);
-    EXPECT_EQ(Currents.back(), Total);
-    EXPECT_EQ(Pumps, static_cast<int>(Currents.size()));
-    for (std::size_t I = 1; I < Currents.size(); ++I) EXPECT_GT(Currents[I], Currents[I - 1]);
-    EXPECT_EQ(M.SubParts.Count(), 1u);  // reporting changes nothing in the result
+    M.onProcessMessages = [&] { ++pumps; };
+    const std::string text =
+        msg({"Content-Type: multipart/mixed; boundary=m", "", "--m", "", "x", "--m--"});
+    M.loadText(text);
+    EXPECT_EQ(Total, static_cast<int>(text.size()));
+    ASSERT_GE(currents.size(), 3u);
+    EXPECT_EQ(currents.front(), 0);
+    EXPECT_EQ(currents[1], 1);
+    EXPECT_EQ(currents.back(), Total);
+    EXPECT_EQ(pumps, static_cast<int>(currents.size()));
+    for (std::size_t i = 1; i < currents.size(); ++i) EXPECT_GT(currents[i], currents[i - 1]);
+    EXPECT_EQ(M.subParts.count(), 1u);  // reporting changes nothing in the result
 }
 
 TEST(MailModel, DeepNestingIsCapped) {
     constexpr int Levels = 100000;
-    std::string Text;
-    Text.reserve(Levels * 64);
+    std::string text;
+    text.reserve(Levels * 64);
     // Boundaries of equal length, so that none is a prefix of another.
-    auto Boundary = [](int I) {
-        std::string Digits = std::to_string(I);
-        return "b" + std::string(6 - Digits.size(), '0') + Digits;
+    auto boundary = [](int i) {
+        std::string digits = std::to_string(i);
+        return "b" + std::string(6 - digits.size(), '0') + digits;
     };
-    for (int I = 0; I < Levels; ++I)
-        Text += "Content-Type: multipart/mixed; boundary=" + Boundary(I) + "\r\n\r\n--" +
-                Boundary(I) + "\r\n";
-    Text += "Content-Type: text/plain\r\n\r\ninnermost\r\n";
-    for (int I = Levels - 1; I >= 0; --I) Text += "--" + Boundary(I) + "--\r\n";
+    for (int i = 0; i < Levels; ++i)
+        text += "Content-Type: multipart/mixed; boundary=" + boundary(i) + "\r\n\r\n--" +
+                boundary(i) + "\r\n";
+    text += "Content-Type: text/plain\r\n\r\ninnermost\r\n";
+    for (int i = Levels - 1; i >= 0; --i) text += "--" + boundary(i) + "--\r\n";
 
-    TMailMessage M;
-    M.LoadText(Text);
-    M.LocateBodies();
-    int Depth = 0;
-    const TMailPart* P = &M;
-    while (!P->SubParts.Empty()) {
-        ASSERT_EQ(P->SubParts.Count(), 1u);
-        P = P->SubParts.PartAt(0);
-        ++Depth;
+    TMailMessage m;
+    m.loadText(text);
+    m.locateBodies();
+    int depth = 0;
+    const TMailPart* p = &m;
+    while (!p->subParts.empty()) {
+        ASSERT_EQ(p->subParts.count(), 1u);
+        p = p->subParts.partAt(0);
+        ++depth;
     }
-    EXPECT_EQ(Depth, MaxPartDepth);
+    EXPECT_EQ(depth, MaxPartDepth);
     // The deepest part keeps the rest of the nesting as its body.
-    EXPECT_EQ(P->MediaType(), "multipart/mixed");
-    EXPECT_NE(P->RawBody.find("innermost"), std::string::npos);
-    EXPECT_EQ(M.Attachments.Count(), 1u);
-    EXPECT_EQ(M.Attachments.PartAt(0), P);
+    EXPECT_EQ(p->mediaType(), "multipart/mixed");
+    EXPECT_NE(p->rawBody.find("innermost"), std::string::npos);
+    EXPECT_EQ(m.attachments.count(), 1u);
+    EXPECT_EQ(m.attachments.partAt(0), p);
 }
 
 }  // namespace

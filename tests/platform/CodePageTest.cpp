@@ -6,7 +6,7 @@
 namespace lumbrook {
 namespace {
 
-std::string AllBytes() {
+std::string allBytes() {
     std::string s;
     for (int b = 0; b < 256; ++b) s += static_cast<char>(b);
     return s;
@@ -14,79 +14,79 @@ std::string AllBytes() {
 
 TEST(CodePage, Windows1252ByDefault) {
     test::TEnvGuard cp("LUMBROOK_CODEPAGE", std::nullopt);
-    EXPECT_EQ(AnsiCodePage(), 1252);
-    EXPECT_EQ(AnsiCodePageName(), "CP1252");
-    EXPECT_EQ(AnsiCodePageLabel(), "windows-1252");
-    EXPECT_EQ(AnsiToUtf8("Gr\xFC\xDF \x80 \x84x\x93"),
+    EXPECT_EQ(ansiCodePage(), 1252);
+    EXPECT_EQ(ansiCodePageName(), "CP1252");
+    EXPECT_EQ(ansiCodePageLabel(), "windows-1252");
+    EXPECT_EQ(ansiToUtf8("Gr\xFC\xDF \x80 \x84x\x93"),
               "Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xE2\x80\x9Ex\xE2\x80\x9C");
     // The five holes map as Windows maps them, onto U+0081 etc.
-    EXPECT_EQ(AnsiToUtf8("\x81\x8D\x8F\x90\x9D"), "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
+    EXPECT_EQ(ansiToUtf8("\x81\x8D\x8F\x90\x9D"), "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
     // Every byte survives the way there and back.
-    const std::string all = AllBytes();
-    const std::string utf8 = AnsiToUtf8(all);
-    EXPECT_TRUE(IsValidUtf8(utf8));
-    EXPECT_EQ(Utf8ToAnsi(utf8), all);
-    EXPECT_EQ(Utf8ToAnsi("\xE2\x82\xAC \xC3\xA4 \xE4\xB8\xAD \xF0\x9F\x98\x80 \xFF"),
+    const std::string all = allBytes();
+    const std::string utf8 = ansiToUtf8(all);
+    EXPECT_TRUE(isValidUtf8(utf8));
+    EXPECT_EQ(utf8ToAnsi(utf8), all);
+    EXPECT_EQ(utf8ToAnsi("\xE2\x82\xAC \xC3\xA4 \xE4\xB8\xAD \xF0\x9F\x98\x80 \xFF"),
               "\x80 \xE4 ? ? ?");
 }
 
 TEST(CodePage, SettingChoosesTheCodePage) {
     {
         test::TEnvGuard cp("LUMBROOK_CODEPAGE", "1251");
-        EXPECT_EQ(AnsiCodePage(), 1251);
-        EXPECT_EQ(AnsiCodePageName(), "CP1251");
-        EXPECT_EQ(AnsiCodePageLabel(), "windows-1251");
-        EXPECT_EQ(AnsiToUtf8("\xC0\xE1 \x98"), "\xD0\x90\xD0\xB1 \xEF\xBF\xBD");
-        EXPECT_EQ(Utf8ToAnsi("\xD0\x90\xD0\xB1 \xC3\xA4"), "\xC0\xE1 ?");
-        EXPECT_TRUE(IsValidUtf8(AnsiToUtf8(AllBytes())));
+        EXPECT_EQ(ansiCodePage(), 1251);
+        EXPECT_EQ(ansiCodePageName(), "CP1251");
+        EXPECT_EQ(ansiCodePageLabel(), "windows-1251");
+        EXPECT_EQ(ansiToUtf8("\xC0\xE1 \x98"), "\xD0\x90\xD0\xB1 \xEF\xBF\xBD");
+        EXPECT_EQ(utf8ToAnsi("\xD0\x90\xD0\xB1 \xC3\xA4"), "\xC0\xE1 ?");
+        EXPECT_TRUE(isValidUtf8(ansiToUtf8(allBytes())));
     }
     {
         test::TEnvGuard cp("LUMBROOK_CODEPAGE", " windows-1250 ");
-        EXPECT_EQ(AnsiCodePage(), 1250);
-        EXPECT_EQ(AnsiToUtf8("\x8A"), "\xC5\xA0");
+        EXPECT_EQ(ansiCodePage(), 1250);
+        EXPECT_EQ(ansiToUtf8("\x8A"), "\xC5\xA0");
     }
     for (const char* unknown : {"NO-SUCH-CHARSET", "99999", "-5"}) {
         test::TEnvGuard cp("LUMBROOK_CODEPAGE", unknown);
-        EXPECT_EQ(AnsiCodePage(), 1252) << unknown;
-        EXPECT_EQ(AnsiToUtf8("\x80"), "\xE2\x82\xAC") << unknown;
-        EXPECT_EQ(Utf8ToAnsi("\xE2\x82\xAC"), "\x80") << unknown;
+        EXPECT_EQ(ansiCodePage(), 1252) << unknown;
+        EXPECT_EQ(ansiToUtf8("\x80"), "\xE2\x82\xAC") << unknown;
+        EXPECT_EQ(utf8ToAnsi("\xE2\x82\xAC"), "\x80") << unknown;
     }
     {
         test::TEnvGuard cp("LUMBROOK_CODEPAGE", "ISO-8859-15");
-        EXPECT_EQ(AnsiCodePage(), 0);
-        EXPECT_EQ(AnsiCodePageLabel(), "iso-8859-15");
-        EXPECT_EQ(AnsiToUtf8("\xA4"), "\xE2\x82\xAC");
+        EXPECT_EQ(ansiCodePage(), 0);
+        EXPECT_EQ(ansiCodePageLabel(), "iso-8859-15");
+        EXPECT_EQ(ansiToUtf8("\xA4"), "\xE2\x82\xAC");
     }
 }
 
 TEST(CodePage, Utf8CodePageRepairsInvalidBytes) {
     test::TEnvGuard cp("LUMBROOK_CODEPAGE", "65001");
-    EXPECT_EQ(AnsiCodePage(), 65001);
-    EXPECT_EQ(AnsiToUtf8("ok \xC3\xA4 \xC3 \xE4x \xED\xA0\x80"),
+    EXPECT_EQ(ansiCodePage(), 65001);
+    EXPECT_EQ(ansiToUtf8("ok \xC3\xA4 \xC3 \xE4x \xED\xA0\x80"),
               "ok \xC3\xA4 \xEF\xBF\xBD \xEF\xBF\xBDx \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
-    EXPECT_EQ(Utf8ToAnsi("\xC3\xA4\xFF"), "\xC3\xA4?");
+    EXPECT_EQ(utf8ToAnsi("\xC3\xA4\xFF"), "\xC3\xA4?");
 }
 
 TEST(CodePage, MultiByteCodePage) {
     test::TEnvGuard cp("LUMBROOK_CODEPAGE", "932");
-    if (AnsiCodePageName() != "CP932") GTEST_SKIP() << "iconv lacks CP932";
+    if (ansiCodePageName() != "CP932") GTEST_SKIP() << "iconv lacks CP932";
     // A lead byte at the very end, and one followed by a byte that cannot trail it.
-    EXPECT_EQ(AnsiToUtf8("a\x82\xA0"
+    EXPECT_EQ(ansiToUtf8("a\x82\xA0"
                          "b\x82"),
               "a\xE3\x81\x82"
               "b\xEF\xBF\xBD");
-    std::string mixed = AnsiToUtf8("\x82\xA0\x82\x7F\x82\xA0");
-    EXPECT_TRUE(IsValidUtf8(mixed));
+    std::string mixed = ansiToUtf8("\x82\xA0\x82\x7F\x82\xA0");
+    EXPECT_TRUE(isValidUtf8(mixed));
     EXPECT_EQ(mixed.substr(0, 3), "\xE3\x81\x82");
     EXPECT_EQ(mixed.substr(mixed.size() - 3), "\xE3\x81\x82");
-    EXPECT_EQ(Utf8ToAnsi("\xE3\x81\x82x\xC3\xA4\xFF"), "\x82\xA0x??");
-    EXPECT_TRUE(IsValidUtf8(AnsiToUtf8(AllBytes())));
+    EXPECT_EQ(utf8ToAnsi("\xE3\x81\x82x\xC3\xA4\xFF"), "\x82\xA0x??");
+    EXPECT_TRUE(isValidUtf8(ansiToUtf8(allBytes())));
 }
 
 TEST(CodePage, Utf8Validity) {
     const struct {
-        const char* Text;
-        bool Valid;
+        const char* text;
+        bool valid;
     } cases[] = {
         {"", true},
         {"ascii", true},
@@ -101,24 +101,24 @@ TEST(CodePage, Utf8Validity) {
         {"\x80", false},  // lone continuation
         {"\xFF", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(IsValidUtf8(c.Text), c.Valid) << c.Text;
+    for (const auto& c : cases) EXPECT_EQ(isValidUtf8(c.text), c.valid) << c.text;
 
     test::TEnvGuard cp("LUMBROOK_CODEPAGE", std::nullopt);
-    EXPECT_EQ(ToUtf8("\xC3\xA4"), "\xC3\xA4");
-    EXPECT_EQ(ToUtf8("\xE4"), "\xC3\xA4");
-    EXPECT_EQ(ToUtf8("\xC3\xA4\xE4"), "\xC3\x83\xC2\xA4\xC3\xA4");
+    EXPECT_EQ(toUtf8("\xC3\xA4"), "\xC3\xA4");
+    EXPECT_EQ(toUtf8("\xE4"), "\xC3\xA4");
+    EXPECT_EQ(toUtf8("\xC3\xA4\xE4"), "\xC3\x83\xC2\xA4\xC3\xA4");
 }
 
 TEST(CodePage, Utf16LeToUtf8) {
     using namespace std::string_literals;
-    EXPECT_EQ(Utf16LeToUtf8("A\0\xE4\0\xAC\x20"s), "A\xC3\xA4\xE2\x82\xAC");
-    EXPECT_EQ(Utf16LeToUtf8("\x3D\xD8\x00\xDE"s), "\xF0\x9F\x98\x80");
-    EXPECT_EQ(Utf16LeToUtf8("\x3D\xD8"
+    EXPECT_EQ(utf16LeToUtf8("A\0\xE4\0\xAC\x20"s), "A\xC3\xA4\xE2\x82\xAC");
+    EXPECT_EQ(utf16LeToUtf8("\x3D\xD8\x00\xDE"s), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(utf16LeToUtf8("\x3D\xD8"
                             "A\0"s),
               "\xEF\xBF\xBD"
               "A");
-    EXPECT_EQ(Utf16LeToUtf8("\x00\xDE"s), "\xEF\xBF\xBD");
-    EXPECT_EQ(Utf16LeToUtf8("A\0B"s), "A\xEF\xBF\xBD");
+    EXPECT_EQ(utf16LeToUtf8("\x00\xDE"s), "\xEF\xBF\xBD");
+    EXPECT_EQ(utf16LeToUtf8("A\0B"s), "A\xEF\xBF\xBD");
 }
 
 }  // namespace

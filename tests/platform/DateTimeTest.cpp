@@ -11,67 +11,67 @@
 namespace lumbrook {
 namespace {
 
-TDateTimeFields Fields(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
+TDateTimeFields fields(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
     TDateTimeFields f;
-    f.Year = y, f.Month = mo, f.Day = d, f.Hour = h, f.Minute = mi, f.Second = s,
-    f.Millisecond = ms;
+    f.year = y, f.month = mo, f.day = d, f.hour = h, f.minute = mi, f.second = s,
+    f.millisecond = ms;
     return f;
 }
 
-void ExpectFields(const TDateTimeFields& got, const TDateTimeFields& want, double value) {
-    EXPECT_EQ(got.Year, want.Year) << value;
-    EXPECT_EQ(got.Month, want.Month) << value;
-    EXPECT_EQ(got.Day, want.Day) << value;
-    EXPECT_EQ(got.Hour, want.Hour) << value;
-    EXPECT_EQ(got.Minute, want.Minute) << value;
-    EXPECT_EQ(got.Second, want.Second) << value;
-    EXPECT_EQ(got.Millisecond, want.Millisecond) << value;
+void expectFields(const TDateTimeFields& got, const TDateTimeFields& want, double value) {
+    EXPECT_EQ(got.year, want.year) << value;
+    EXPECT_EQ(got.month, want.month) << value;
+    EXPECT_EQ(got.day, want.day) << value;
+    EXPECT_EQ(got.hour, want.hour) << value;
+    EXPECT_EQ(got.minute, want.minute) << value;
+    EXPECT_EQ(got.second, want.second) << value;
+    EXPECT_EQ(got.millisecond, want.millisecond) << value;
 }
 
 TEST(DateTime, EncodeAndDecodeLikeDelphi) {
     const struct {
-        TDateTimeFields F;
-        double Value;
+        TDateTimeFields f;
+        double value;
     } cases[] = {
-        {Fields(1899, 12, 30), 0.0},
-        {Fields(1899, 12, 30, 18), 0.75},
-        {Fields(1899, 12, 31), 1.0},
-        {Fields(1900, 1, 1), 2.0},
-        {Fields(1900, 3, 1), 61.0},  // 1900 was no leap year
-        {Fields(2000, 1, 1), 36526.0},
-        {Fields(2000, 2, 29, 12), 36585.5},
+        {fields(1899, 12, 30), 0.0},
+        {fields(1899, 12, 30, 18), 0.75},
+        {fields(1899, 12, 31), 1.0},
+        {fields(1900, 1, 1), 2.0},
+        {fields(1900, 3, 1), 61.0},  // 1900 was no leap year
+        {fields(2000, 1, 1), 36526.0},
+        {fields(2000, 2, 29, 12), 36585.5},
         // Before the epoch the time of day is subtracted.
-        {Fields(1899, 12, 29, 6), -1.25},
-        {Fields(1899, 12, 28, 12), -2.5},
-        {Fields(1601, 1, 1), -109205.0},
-        {Fields(1601, 1, 1, 1, 0, 0, 0), -109205.0 - 1.0 / 24},
-        {Fields(9999, 12, 31, 23, 59, 59, 999), 2958465.0 + 86399999.0 / 86400000},
-        {Fields(2024, 2, 29, 13, 45, 30, 250), 45351.0 + 49530250.0 / 86400000},
+        {fields(1899, 12, 29, 6), -1.25},
+        {fields(1899, 12, 28, 12), -2.5},
+        {fields(1601, 1, 1), -109205.0},
+        {fields(1601, 1, 1, 1, 0, 0, 0), -109205.0 - 1.0 / 24},
+        {fields(9999, 12, 31, 23, 59, 59, 999), 2958465.0 + 86399999.0 / 86400000},
+        {fields(2024, 2, 29, 13, 45, 30, 250), 45351.0 + 49530250.0 / 86400000},
     };
     for (const auto& c : cases) {
-        EXPECT_DOUBLE_EQ(EncodeDateTime(c.F), c.Value) << c.Value;
-        ExpectFields(DecodeDateTime(c.Value), c.F, c.Value);
+        EXPECT_DOUBLE_EQ(encodeDateTime(c.f), c.value) << c.value;
+        expectFields(decodeDateTime(c.value), c.f, c.value);
     }
 }
 
 TEST(DateTime, DecodeRoundsToTheMillisecond) {
     const struct {
-        double Value;
-        TDateTimeFields F;
+        double value;
+        TDateTimeFields f;
     } cases[] = {
-        {0.999999, Fields(1899, 12, 30, 23, 59, 59, 914)},
+        {0.999999, fields(1899, 12, 30, 23, 59, 59, 914)},
         // A hair below midnight is the next day, never 24:00.
-        {0.99999999999, Fields(1899, 12, 31)},
-        {36526.0 - 1e-10, Fields(2000, 1, 1)},
-        {-0.99999999999, Fields(1899, 12, 29)},
-        {-1.0000000001, Fields(1899, 12, 29)},
+        {0.99999999999, fields(1899, 12, 31)},
+        {36526.0 - 1e-10, fields(2000, 1, 1)},
+        {-0.99999999999, fields(1899, 12, 29)},
+        {-1.0000000001, fields(1899, 12, 29)},
         // Between -1 and 0 the day is still the epoch's.
-        {-0.25, Fields(1899, 12, 30, 6)},
-        {std::nan(""), Fields(1899, 12, 30)},
-        {HUGE_VAL, Fields(1899, 12, 30)},
-        {1e300, DecodeDateTime(1e9)},
+        {-0.25, fields(1899, 12, 30, 6)},
+        {std::nan(""), fields(1899, 12, 30)},
+        {HUGE_VAL, fields(1899, 12, 30)},
+        {1e300, decodeDateTime(1e9)},
     };
-    for (const auto& c : cases) ExpectFields(DecodeDateTime(c.Value), c.F, c.Value);
+    for (const auto& c : cases) expectFields(decodeDateTime(c.value), c.f, c.value);
 }
 
 TEST(DateTime, RoundTripKeepsEveryMillisecond) {
@@ -81,61 +81,61 @@ TEST(DateTime, RoundTripKeepsEveryMillisecond) {
         std::int64_t days = ms / 86'400'000;
         std::int64_t rest = ms % 86'400'000;
         if (rest < 0) rest += 86'400'000;
-        TDateTimeFields f = DecodeDateTime(static_cast<double>(days));
-        f.Hour = static_cast<int>(rest / 3'600'000);
-        f.Minute = static_cast<int>(rest / 60'000 % 60);
-        f.Second = static_cast<int>(rest / 1000 % 60);
-        f.Millisecond = static_cast<int>(rest % 1000);
-        double v = EncodeDateTime(f);
-        ExpectFields(DecodeDateTime(v), f, v);
+        TDateTimeFields f = decodeDateTime(static_cast<double>(days));
+        f.hour = static_cast<int>(rest / 3'600'000);
+        f.minute = static_cast<int>(rest / 60'000 % 60);
+        f.second = static_cast<int>(rest / 1000 % 60);
+        f.millisecond = static_cast<int>(rest % 1000);
+        double v = encodeDateTime(f);
+        expectFields(decodeDateTime(v), f, v);
     }
 }
 
 TEST(DateTime, EncodeCarriesFieldsOutOfRange) {
-    EXPECT_EQ(EncodeDateTime(Fields(2000, 13, 1)), EncodeDateTime(Fields(2001, 1, 1)));
-    EXPECT_EQ(EncodeDateTime(Fields(2000, 0, 1)), EncodeDateTime(Fields(1999, 12, 1)));
-    EXPECT_EQ(EncodeDateTime(Fields(2000, 2, 30)), EncodeDateTime(Fields(2000, 3, 1)));
-    EXPECT_EQ(EncodeDateTime(Fields(2000, 1, 1, 24)), EncodeDateTime(Fields(2000, 1, 2)));
-    EXPECT_EQ(EncodeDateTime(Fields(2000, 1, 1, 0, 0, 0, -1)),
-              EncodeDateTime(Fields(1999, 12, 31, 23, 59, 59, 999)));
+    EXPECT_EQ(encodeDateTime(fields(2000, 13, 1)), encodeDateTime(fields(2001, 1, 1)));
+    EXPECT_EQ(encodeDateTime(fields(2000, 0, 1)), encodeDateTime(fields(1999, 12, 1)));
+    EXPECT_EQ(encodeDateTime(fields(2000, 2, 30)), encodeDateTime(fields(2000, 3, 1)));
+    EXPECT_EQ(encodeDateTime(fields(2000, 1, 1, 24)), encodeDateTime(fields(2000, 1, 2)));
+    EXPECT_EQ(encodeDateTime(fields(2000, 1, 1, 0, 0, 0, -1)),
+              encodeDateTime(fields(1999, 12, 31, 23, 59, 59, 999)));
 }
 
 TEST(DateTime, LocalOffsetNow) {
     {
         test::TEnvGuard tz("TZ", "UTC");
         tzset();
-        EXPECT_EQ(LocalOffsetNowSeconds(), 0);
+        EXPECT_EQ(localOffsetNowSeconds(), 0);
     }
     {
         test::TEnvGuard tz("TZ", "XST-5:30");
         tzset();
-        EXPECT_EQ(LocalOffsetNowSeconds(), 5 * 3600 + 1800);
+        EXPECT_EQ(localOffsetNowSeconds(), 5 * 3600 + 1800);
     }
     {
         test::TEnvGuard tz("TZ", "EST5");
         tzset();
-        EXPECT_EQ(LocalOffsetNowSeconds(), -5 * 3600);
+        EXPECT_EQ(localOffsetNowSeconds(), -5 * 3600);
     }
     tzset();
 }
 
 TEST(DateTime, DateTextWithGivenFormats) {
-    const double afternoon = EncodeDateTime(Fields(2024, 2, 29, 13, 45, 30, 250));
-    EXPECT_EQ(FormatDateText(afternoon, "%d.%m.%Y", "%H:%M:%S"), "29.02.2024 13:45:30");
-    EXPECT_EQ(FormatDateText(afternoon, "%m/%d/%y", "%I:%M:%S %p"), "02/29/24 01:45:30 PM");
-    EXPECT_EQ(FormatDateText(afternoon, "%A %j", "%T"), "Thursday 060 13:45:30");
+    const double afternoon = encodeDateTime(fields(2024, 2, 29, 13, 45, 30, 250));
+    EXPECT_EQ(formatDateText(afternoon, "%d.%m.%Y", "%H:%M:%S"), "29.02.2024 13:45:30");
+    EXPECT_EQ(formatDateText(afternoon, "%m/%d/%y", "%I:%M:%S %p"), "02/29/24 01:45:30 PM");
+    EXPECT_EQ(formatDateText(afternoon, "%A %j", "%T"), "Thursday 060 13:45:30");
     // Midnight shows the date alone, milliseconds or not; a second past it does not.
-    EXPECT_EQ(FormatDateText(EncodeDateTime(Fields(2024, 3, 1)), "%d.%m.%Y", "%T"), "01.03.2024");
-    EXPECT_EQ(FormatDateText(EncodeDateTime(Fields(2024, 3, 1, 0, 0, 0, 999)), "%d.%m.%Y", "%T"),
+    EXPECT_EQ(formatDateText(encodeDateTime(fields(2024, 3, 1)), "%d.%m.%Y", "%T"), "01.03.2024");
+    EXPECT_EQ(formatDateText(encodeDateTime(fields(2024, 3, 1, 0, 0, 0, 999)), "%d.%m.%Y", "%T"),
               "01.03.2024");
-    EXPECT_EQ(FormatDateText(EncodeDateTime(Fields(2024, 3, 1, 0, 0, 1)), "%d.%m.%Y", "%T"),
+    EXPECT_EQ(formatDateText(encodeDateTime(fields(2024, 3, 1, 0, 0, 1)), "%d.%m.%Y", "%T"),
               "01.03.2024 00:00:01");
     // Far dates still print whole: the date of a record without a time stamp, and beyond 9999.
-    EXPECT_EQ(FormatDateText(EncodeDateTime(Fields(1601, 1, 1)), "%d.%m.%Y", "%T"), "01.01.1601");
-    EXPECT_EQ(FormatDateText(EncodeDateTime(Fields(30828, 9, 14, 2, 48, 5)), "%Y-%m-%d %a", "%T"),
+    EXPECT_EQ(formatDateText(encodeDateTime(fields(1601, 1, 1)), "%d.%m.%Y", "%T"), "01.01.1601");
+    EXPECT_EQ(formatDateText(encodeDateTime(fields(30828, 9, 14, 2, 48, 5)), "%Y-%m-%d %a", "%T"),
               "30828-09-14 Thu 02:48:05");
-    EXPECT_EQ(FormatDateText(EncodeDateTime(Fields(1, 1, 1)), "%Y-%m-%d %a", "%T"), "1-01-01 Mon");
-    EXPECT_EQ(FormatDateText(afternoon, "", "%T"), " 13:45:30");
+    EXPECT_EQ(formatDateText(encodeDateTime(fields(1, 1, 1)), "%Y-%m-%d %a", "%T"), "1-01-01 Mon");
+    EXPECT_EQ(formatDateText(afternoon, "", "%T"), " 13:45:30");
 }
 
 // Sets LC_TIME for the test's life and puts it back.
@@ -143,29 +143,29 @@ class TTimeLocale {
   public:
     TTimeLocale() {
         const char* current = std::setlocale(LC_TIME, nullptr);
-        Saved = current ? current : "C";
+        saved = current ? current : "C";
     }
-    ~TTimeLocale() { std::setlocale(LC_TIME, Saved.c_str()); }
-    bool Set(const char* name) { return std::setlocale(LC_TIME, name) != nullptr; }
+    ~TTimeLocale() { std::setlocale(LC_TIME, saved.c_str()); }
+    bool set(const char* name) { return std::setlocale(LC_TIME, name) != nullptr; }
 
   private:
-    std::string Saved;
+    std::string saved;
 };
 
 TEST(DateTime, DateTextInTheCLocale) {
     TTimeLocale locale;
-    ASSERT_TRUE(locale.Set("C"));
-    EXPECT_EQ(ShortDateFormat(), "%m/%d/%y");
-    EXPECT_EQ(LongTimeFormat(), "%H:%M:%S");
-    EXPECT_EQ(FormatDateText(EncodeDateTime(Fields(2024, 2, 29, 13, 45, 30))), "02/29/24 13:45:30");
-    EXPECT_EQ(FormatDateText(EncodeDateTime(Fields(2024, 2, 29))), "02/29/24");
+    ASSERT_TRUE(locale.set("C"));
+    EXPECT_EQ(shortDateFormat(), "%m/%d/%y");
+    EXPECT_EQ(longTimeFormat(), "%H:%M:%S");
+    EXPECT_EQ(formatDateText(encodeDateTime(fields(2024, 2, 29, 13, 45, 30))), "02/29/24 13:45:30");
+    EXPECT_EQ(formatDateText(encodeDateTime(fields(2024, 2, 29))), "02/29/24");
 }
 
 TEST(DateTime, DateTextInAGermanLocale) {
     TTimeLocale locale;
     std::optional<test::TTempDir> generated;
     std::optional<test::TEnvGuard> locpath;
-    if (!locale.Set("de_DE.UTF-8")) {
+    if (!locale.set("de_DE.UTF-8")) {
         // Not installed: build it into a private directory when the sources are there.
         if (!std::filesystem::exists("/usr/share/i18n/locales/de_DE")) {
             GTEST_SKIP() << "no de_DE locale";
@@ -174,15 +174,15 @@ TEST(DateTime, DateTextInAGermanLocale) {
         std::string cmd =
             "localedef -i de_DE -f UTF-8 '" + (*generated / "de_DE.UTF-8") + "' >/dev/null 2>&1";
         if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "de_DE locale cannot be built";
-        locpath.emplace("LOCPATH", generated->Str());
-        if (!locale.Set("de_DE.UTF-8")) GTEST_SKIP() << "de_DE locale does not load";
+        locpath.emplace("LOCPATH", generated->str());
+        if (!locale.set("de_DE.UTF-8")) GTEST_SKIP() << "de_DE locale does not load";
     }
-    EXPECT_EQ(ShortDateFormat(), "%d.%m.%Y");
-    EXPECT_EQ(LongTimeFormat(), "%T");
-    EXPECT_EQ(FormatDateText(EncodeDateTime(Fields(2024, 2, 29, 13, 45, 30))),
+    EXPECT_EQ(shortDateFormat(), "%d.%m.%Y");
+    EXPECT_EQ(longTimeFormat(), "%T");
+    EXPECT_EQ(formatDateText(encodeDateTime(fields(2024, 2, 29, 13, 45, 30))),
               "29.02.2024 13:45:30");
-    EXPECT_EQ(FormatDateText(EncodeDateTime(Fields(2024, 2, 29))), "29.02.2024");
-    EXPECT_EQ(FormatDateText(EncodeDateTime(Fields(2024, 3, 1, 9)), "%d. %B %Y", "%T"),
+    EXPECT_EQ(formatDateText(encodeDateTime(fields(2024, 2, 29))), "29.02.2024");
+    EXPECT_EQ(formatDateText(encodeDateTime(fields(2024, 3, 1, 9)), "%d. %B %Y", "%T"),
               "01. M\xC3\xA4rz 2024 09:00:00");
 }
 

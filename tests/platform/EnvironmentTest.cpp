@@ -18,8 +18,8 @@ TEST(Environment, ExpandsAsWindowsDoes) {
         return std::nullopt;
     };
     const struct {
-        const char* In;
-        const char* Out;
+        const char* in;
+        const char* out;
     } cases[] = {
         {"", ""},
         {"plain", "plain"},
@@ -45,20 +45,20 @@ TEST(Environment, ExpandsAsWindowsDoes) {
         {"50% of %A%", "50% of a"},
         {"%A%%U%%B%", "a%U%b"},
     };
-    for (const auto& c : cases) EXPECT_EQ(ExpandEnvironmentStrings(c.In, lookup), c.Out) << c.In;
+    for (const auto& c : cases) EXPECT_EQ(expandEnvironmentStrings(c.in, lookup), c.out) << c.in;
 }
 
 TEST(Environment, ProcessEnvironmentIgnoresCase) {
     test::TEnvGuard var("LumbrookTestVar", "value");
     test::TEnvGuard upper("LUMBROOK_TWIN", "upper");
     test::TEnvGuard lower("lumbrook_twin", "lower");
-    EXPECT_EQ(GetEnvironmentVariableNoCase("LUMBROOKTESTVAR"), "value");
-    EXPECT_EQ(GetEnvironmentVariableNoCase("lumbrook_twin"), "lower");
-    EXPECT_EQ(GetEnvironmentVariableNoCase("LUMBROOK_TWIN"), "upper");
-    EXPECT_FALSE(GetEnvironmentVariableNoCase("LumbrookTestVa"));
-    EXPECT_FALSE(GetEnvironmentVariableNoCase(""));
-    EXPECT_FALSE(GetEnvironmentVariableNoCase("LumbrookTestVar=value"));
-    EXPECT_EQ(ExpandEnvironmentStrings("<%lumbrooktestvar%>"), "<value>");
+    EXPECT_EQ(getEnvironmentVariableNoCase("LUMBROOKTESTVAR"), "value");
+    EXPECT_EQ(getEnvironmentVariableNoCase("lumbrook_twin"), "lower");
+    EXPECT_EQ(getEnvironmentVariableNoCase("LUMBROOK_TWIN"), "upper");
+    EXPECT_FALSE(getEnvironmentVariableNoCase("LumbrookTestVa"));
+    EXPECT_FALSE(getEnvironmentVariableNoCase(""));
+    EXPECT_FALSE(getEnvironmentVariableNoCase("LumbrookTestVar=value"));
+    EXPECT_EQ(expandEnvironmentStrings("<%lumbrooktestvar%>"), "<value>");
 }
 
 }  // namespace

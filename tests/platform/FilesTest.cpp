@@ -7,41 +7,41 @@ namespace lumbrook {
 namespace {
 
 TEST(Files, IncludeTrailingPathDelimiter) {
-    EXPECT_EQ(IncludeTrailingPathDelimiter(""), "/");
-    EXPECT_EQ(IncludeTrailingPathDelimiter("/"), "/");
-    EXPECT_EQ(IncludeTrailingPathDelimiter("/a/b"), "/a/b/");
-    EXPECT_EQ(IncludeTrailingPathDelimiter("/a/b/"), "/a/b/");
+    EXPECT_EQ(includeTrailingPathDelimiter(""), "/");
+    EXPECT_EQ(includeTrailingPathDelimiter("/"), "/");
+    EXPECT_EQ(includeTrailingPathDelimiter("/a/b"), "/a/b/");
+    EXPECT_EQ(includeTrailingPathDelimiter("/a/b/"), "/a/b/");
 }
 
 TEST(Files, FindFileNoCase) {
     test::TTempDir tmp;
-    tmp.Write("Folders.DBX", "");
-    tmp.Write("folders.Dbx", "");
-    tmp.Write("Inbox.dbx", "");
+    tmp.write("Folders.DBX", "");
+    tmp.write("folders.Dbx", "");
+    tmp.write("Inbox.dbx", "");
     // Several candidates: the smallest name, whatever order the directory lists them in.
-    EXPECT_EQ(FindFileNoCase(tmp.Str(), "folders.dbx"), tmp / "Folders.DBX");
-    EXPECT_EQ(FindFileNoCase(tmp.Str() + "/", "FOLDERS.DBX"), tmp / "Folders.DBX");
+    EXPECT_EQ(findFileNoCase(tmp.str(), "folders.dbx"), tmp / "Folders.DBX");
+    EXPECT_EQ(findFileNoCase(tmp.str() + "/", "FOLDERS.DBX"), tmp / "Folders.DBX");
     // An exact match wins.
-    EXPECT_EQ(FindFileNoCase(tmp.Str(), "folders.Dbx"), tmp / "folders.Dbx");
-    EXPECT_EQ(FindFileNoCase(tmp.Str(), "INBOX.DBX"), tmp / "Inbox.dbx");
+    EXPECT_EQ(findFileNoCase(tmp.str(), "folders.Dbx"), tmp / "folders.Dbx");
+    EXPECT_EQ(findFileNoCase(tmp.str(), "INBOX.DBX"), tmp / "Inbox.dbx");
     // No match: the name as asked, also for a missing directory.
-    EXPECT_EQ(FindFileNoCase(tmp.Str(), "Outbox.dbx"), tmp / "Outbox.dbx");
-    EXPECT_EQ(FindFileNoCase(tmp / "nodir", "inbox.dbx"), tmp / "nodir/inbox.dbx");
+    EXPECT_EQ(findFileNoCase(tmp.str(), "Outbox.dbx"), tmp / "Outbox.dbx");
+    EXPECT_EQ(findFileNoCase(tmp / "nodir", "inbox.dbx"), tmp / "nodir/inbox.dbx");
     // Only ASCII letters fold.
-    tmp.Write("\xC3\x84rger.dbx", "");
-    EXPECT_EQ(FindFileNoCase(tmp.Str(), "\xC3\xA4rger.dbx"), tmp / "\xC3\xA4rger.dbx");
-    EXPECT_EQ(FindFileNoCase(tmp.Str(), "\xC3\x84RGER.DBX"), tmp / "\xC3\x84rger.dbx");
+    tmp.write("\xC3\x84rger.dbx", "");
+    EXPECT_EQ(findFileNoCase(tmp.str(), "\xC3\xA4rger.dbx"), tmp / "\xC3\xA4rger.dbx");
+    EXPECT_EQ(findFileNoCase(tmp.str(), "\xC3\x84RGER.DBX"), tmp / "\xC3\x84rger.dbx");
 }
 
 TEST(Files, MapWindowsPathMatchesEachComponentWithoutCase) {
     test::TTempDir prefix;
-    prefix.MakeDirs("drive_c/Users/JOE/Local Settings/Outlook Express");
-    prefix.MakeDirs("dosdevices");
+    prefix.makeDirs("drive_c/Users/JOE/Local Settings/Outlook Express");
+    prefix.makeDirs("dosdevices");
     std::filesystem::create_directory_symlink("../drive_c", prefix / "dosdevices/c:");
     const std::string c = prefix / "dosdevices/c:";
     const struct {
-        const char* In;
-        std::string Out;
+        const char* in;
+        std::string out;
     } cases[] = {
         {"C:\\users\\joe\\local settings\\OUTLOOK EXPRESS",
          c + "/Users/JOE/Local Settings/Outlook Express"},
@@ -61,27 +61,27 @@ TEST(Files, MapWindowsPathMatchesEachComponentWithoutCase) {
         {"/home/joe/mail", "/home/joe/mail"},
         {"", ""},
     };
-    for (const auto& t : cases) EXPECT_EQ(MapWindowsPath(t.In, prefix.Str()), t.Out) << t.In;
-    EXPECT_EQ(MapWindowsPath("C:\\users", ""), "C:\\users");
+    for (const auto& t : cases) EXPECT_EQ(mapWindowsPath(t.in, prefix.str()), t.out) << t.in;
+    EXPECT_EQ(mapWindowsPath("C:\\users", ""), "C:\\users");
 }
 
 TEST(Files, ExistenceAndForceDirectories) {
     test::TTempDir tmp;
-    tmp.Write("file", "x");
-    EXPECT_TRUE(FileExists(tmp / "file"));
-    EXPECT_FALSE(DirectoryExists(tmp / "file"));
-    EXPECT_TRUE(DirectoryExists(tmp.Str()));
-    EXPECT_FALSE(FileExists(tmp.Str()));
-    EXPECT_FALSE(FileExists(tmp / "none"));
-    EXPECT_FALSE(FileExists(""));
-    EXPECT_FALSE(DirectoryExists(""));
+    tmp.write("file", "x");
+    EXPECT_TRUE(fileExists(tmp / "file"));
+    EXPECT_FALSE(directoryExists(tmp / "file"));
+    EXPECT_TRUE(directoryExists(tmp.str()));
+    EXPECT_FALSE(fileExists(tmp.str()));
+    EXPECT_FALSE(fileExists(tmp / "none"));
+    EXPECT_FALSE(fileExists(""));
+    EXPECT_FALSE(directoryExists(""));
 
-    EXPECT_TRUE(ForceDirectories(tmp / "a/b//c/"));
-    EXPECT_TRUE(DirectoryExists(tmp / "a/b/c"));
-    EXPECT_TRUE(ForceDirectories(tmp / "a/b"));
-    EXPECT_FALSE(ForceDirectories(tmp / "file/sub"));
-    EXPECT_FALSE(ForceDirectories(tmp / "file"));
-    EXPECT_FALSE(ForceDirectories(""));
+    EXPECT_TRUE(forceDirectories(tmp / "a/b//c/"));
+    EXPECT_TRUE(directoryExists(tmp / "a/b/c"));
+    EXPECT_TRUE(forceDirectories(tmp / "a/b"));
+    EXPECT_FALSE(forceDirectories(tmp / "file/sub"));
+    EXPECT_FALSE(forceDirectories(tmp / "file"));
+    EXPECT_FALSE(forceDirectories(""));
 }
 
 }  // namespace

@@ -10,43 +10,43 @@
 namespace lumbrook {
 namespace {
 
-using test::ReadFileBytes;
-using test::Record;
+using test::readFileBytes;
+using test::record;
 using test::TTempDir;
 
 const std::string PlainHelloBye =
     "From: a@b.example\r\nContent-Type: text/plain\r\n\r\nHello\r\nBye\r\n";
 
-std::vector<std::string> PageLines(std::string_view raw, const Toe5_MessageInfo& record,
+std::vector<std::string> pageLines(std::string_view raw, const Toe5_MessageInfo& record,
                                    const TDesign& design) {
     TMailMessage message;
-    message.LoadText(raw);
-    message.LocateBodies();
-    BuildPageLines(message, record, design);
-    return message.HtmlLines;
+    message.loadText(raw);
+    message.locateBodies();
+    buildPageLines(message, record, design);
+    return message.htmlLines;
 }
 
 TEST(Render, PlainTextPageWithoutDesignIsTheEscapedLinesWithBreaks) {
     TTempDir dir;
     TTempFiles temp;
-    const std::string page = RenderMessagePage(PlainHelloBye, Record("Hi"), TDesign{},
-                                               dir.Str() + "/", "mail.htm", &temp);
-    EXPECT_EQ(ReadFileBytes(page), "Hello<BR>\r\nBye<BR>\r\n");
-    ASSERT_EQ(temp.Paths().size(), 1u);
-    EXPECT_EQ(temp.Paths()[0], page);
+    const std::string page = renderMessagePage(PlainHelloBye, record("Hi"), TDesign{},
+                                               dir.str() + "/", "mail.htm", &temp);
+    EXPECT_EQ(readFileBytes(page), "Hello<BR>\r\nBye<BR>\r\n");
+    ASSERT_EQ(temp.paths().size(), 1u);
+    EXPECT_EQ(temp.paths()[0], page);
 
     // An address in angle brackets shows as text instead of vanishing as a tag.
-    const auto lines = PageLines(
-        "Content-Type: text/plain\r\n\r\nTo <a@b.example> & \"you\"\r\n", Record("x"), TDesign{});
+    const auto lines = pageLines(
+        "Content-Type: text/plain\r\n\r\nTo <a@b.example> & \"you\"\r\n", record("x"), TDesign{});
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], "To &lt;a@b.example&gt; &amp; &quot;you&quot;<BR>");
 }
 
 TEST(Render, HeaderTableRowsFollowTheFieldBoxesInTheirFixedOrder) {
     TDesign design;
-    design.Apply = true;
-    auto record = Record("Re: <b>x</b>", "Ann & Co", "Bob");
-    const auto lines = PageLines(PlainHelloBye, record, design);
+    design.apply = true;
+    auto record = record("Re: <b>x</b>", "Ann & Co", "Bob");
+    const auto lines = pageLines(PlainHelloBye, record, design);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0],
               "<table><tr><td><b>From:</b></td><td>Ann &amp; Co</td></tr>"
@@ -57,17 +57,17 @@ TEST(Render, HeaderTableRowsFollowTheFieldBoxesInTheirFixedOrder) {
     EXPECT_EQ(lines[2], "Bye<BR>");
     EXPECT_EQ(lines[3], "");  // the content ends with a line break of its own
 
-    design.Fields = THeaderFields{false, true, false, true};
-    EXPECT_EQ(PageLines(PlainHelloBye, record, design)[0],
+    design.fields = THeaderFields{false, true, false, true};
+    EXPECT_EQ(pageLines(PlainHelloBye, record, design)[0],
               "<table><tr><td><b>To:</b></td><td>Bob</td></tr>"
               "<tr><td><b>Subject:</b></td><td>Re: &lt;b&gt;x&lt;/b&gt;</td></tr></table><hr><p>");
 
     // No box checked: no table at all, but the template still applies.
     TTempDir dir;
-    dir.Write("t.htm", "<h1>\n%%UEBERSCHRIFT%%\n</h1>\n%%INHALT%%\n");
-    design.Fields = THeaderFields{false, false, false, false};
-    design.TemplatePath = dir / "t.htm";
-    EXPECT_EQ(PageLines(PlainHelloBye, record, design),
+    dir.write("t.htm", "<h1>\n%%UEBERSCHRIFT%%\n</h1>\n%%INHALT%%\n");
+    design.fields = THeaderFields{false, false, false, false};
+    design.templatePath = dir / "t.htm";
+    EXPECT_EQ(pageLines(PlainHelloBye, record, design),
               (std::vector<std::string>{"<h1>", "Re: &lt;b&gt;x&lt;/b&gt;", "</h1>", "Hello<BR>",
                                         "Bye<BR>", ""}));
 }
@@ -75,14 +75,14 @@ TEST(Render, HeaderTableRowsFollowTheFieldBoxesInTheirFixedOrder) {
 TEST(Render, TemplatePlaceholdersAreWholeLinesOnly) {
     TTempDir dir;
     TDesign design;
-    design.Apply = true;
-    design.Fields = THeaderFields{false, false, false, false};
+    design.apply = true;
+    design.fields = THeaderFields{false, false, false, false};
     auto render = [&](const std::string& templateText, const Toe5_MessageInfo& record) {
-        dir.Write("t.htm", templateText);
-        design.TemplatePath = dir / "t.htm";
-        return PageLines(PlainHelloBye, record, design);
+        dir.write("t.htm", templateText);
+        design.templatePath = dir / "t.htm";
+        return pageLines(PlainHelloBye, record, design);
     };
-    const auto record = Record("Sub", "F", "T", test::FileTimeUtc(2005, 1, 1));
+    const auto record = record("Sub", "F", "T", test::fileTimeUtc(2005, 1, 1));
 
     EXPECT_TRUE(render("", record).empty());
     EXPECT_EQ(render("<p>no content here</p>\r\n", record),
@@ -93,13 +93,13 @@ TEST(Render, TemplatePlaceholdersAreWholeLinesOnly) {
               (std::vector<std::string>{"Hello<BR>", "Bye<BR>", "", "Hello<BR>", "Bye<BR>", ""}));
     // Midnight: the date text has no time.
     EXPECT_EQ(render("%%UNTERSCHRIFT%%", record), (std::vector<std::string>{"Sub of F to T from 01/01/05"}));
-    const auto untitled = Record("", "F", "T", test::FileTimeUtc(2005, 1, 1));
+    const auto untitled = record("", "F", "T", test::fileTimeUtc(2005, 1, 1));
     EXPECT_EQ(render("%%UEBERSCHRIFT%%\n%%UNTERSCHRIFT%%", untitled),
               (std::vector<std::string>{"eMail message", " of F to T from 01/01/05"}));
 
     // A template that cannot be read leaves the content alone.
-    design.TemplatePath = dir / "missing.htm";
-    EXPECT_EQ(PageLines(PlainHelloBye, record, design),
+    design.templatePath = dir / "missing.htm";
+    EXPECT_EQ(pageLines(PlainHelloBye, record, design),
               (std::vector<std::string>{"Hello<BR>", "Bye<BR>", ""}));
 }
 
@@ -115,28 +115,28 @@ TEST(Render, ContentIdPartsAreWrittenBesideThePageAndReferencesMadeRelative) {
     TTempDir dir;
     TTempFiles temp;
     const std::string page =
-        RenderMessagePage(raw, Record("x"), TDesign{}, dir.Str() + "/", "mail.htm", &temp);
-    EXPECT_EQ(ReadFileBytes(dir / "logo"), "GIF89a");
-    EXPECT_EQ(ReadFileBytes(dir / "second"), "raw bytes\r\n");
-    EXPECT_EQ(ReadFileBytes(page), "<img src=\"logo\"><img src='cid:logo'><IMG SRC=\"second\">\r\n");
-    EXPECT_EQ(temp.Paths(), (std::vector<std::string>{dir / "logo", dir / "second", page}));
+        renderMessagePage(raw, record("x"), TDesign{}, dir.str() + "/", "mail.htm", &temp);
+    EXPECT_EQ(readFileBytes(dir / "logo"), "GIF89a");
+    EXPECT_EQ(readFileBytes(dir / "second"), "raw bytes\r\n");
+    EXPECT_EQ(readFileBytes(page), "<img src=\"logo\"><img src='cid:logo'><IMG SRC=\"second\">\r\n");
+    EXPECT_EQ(temp.paths(), (std::vector<std::string>{dir / "logo", dir / "second", page}));
 
-    temp.DeleteTempFiles();
-    EXPECT_TRUE(temp.Paths().empty());
+    temp.deleteTempFiles();
+    EXPECT_TRUE(temp.paths().empty());
     EXPECT_FALSE(std::filesystem::exists(page));
     EXPECT_FALSE(std::filesystem::exists(dir / "logo"));
 }
 
 TEST(Render, ContentIdThatWouldLeaveTheDirectoryIsRefused) {
     TTempDir dir;
-    dir.MakeDirs("work");
+    dir.makeDirs("work");
     for (const std::string id : {"../escape", "a/b", "..", ".", "x\\y"}) {
         const std::string raw =
             "Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\nContent-Type: text/html\r\n\r\n"
             "<p>hi</p>\r\n--b\r\nContent-Type: image/gif\r\nContent-ID: <" +
             id + ">\r\n\r\nEVIL\r\n--b--\r\n";
         try {
-            RenderMessagePage(raw, Record("x"), TDesign{}, dir / "work/", "mail.htm", nullptr);
+            renderMessagePage(raw, record("x"), TDesign{}, dir / "work/", "mail.htm", nullptr);
             ADD_FAILURE() << "accepted " << id;
         } catch (const EFCreateError& e) {
             EXPECT_EQ(std::string(e.what()),
@@ -157,28 +157,28 @@ TEST(Render, ConvertCidLineRewritesQuotedReferencesAndBaseElements) {
         {"<base href=a><Base href=b>", "<bBse href=a><BBse href=b>"},
         {"no change", "no change"},
     };
-    for (const auto& [in, out] : cases) EXPECT_EQ(ConvertCIDLine(in), out) << in;
+    for (const auto& [in, out] : cases) EXPECT_EQ(convertCidLine(in), out) << in;
 }
 
 TEST(FileOutput, LinesSplitAtEveryBreakAndWriteFailuresAreReported) {
-    EXPECT_EQ(SplitLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
-    EXPECT_EQ(SplitLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
-    EXPECT_TRUE(SplitLines("").empty());
-    EXPECT_EQ(JoinLinesCRLF({"a", ""}), "a\r\n\r\n");
+    EXPECT_EQ(splitLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_EQ(splitLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
+    EXPECT_TRUE(splitLines("").empty());
+    EXPECT_EQ(joinLinesCrlf({"a", ""}), "a\r\n\r\n");
 
     // A full disk is an error, never a page reported as written.
     if (std::filesystem::exists("/dev/full")) {
-        EXPECT_THROW(WriteFileReplacing("/dev/full", "bytes"), EFCreateError);
+        EXPECT_THROW(writeFileReplacing("/dev/full", "bytes"), EFCreateError);
     }
     TTempDir dir;
-    dir.Write("taken", "mine");
-    EXPECT_THROW(WriteFileNew(dir / "taken", "other"), EFCreateError);
-    EXPECT_EQ(ReadFileBytes(dir / "taken"), "mine");
-    EXPECT_THROW(WriteFileReplacing(dir / "no/such/dir/file", "x"), EFCreateError);
+    dir.write("taken", "mine");
+    EXPECT_THROW(writeFileNew(dir / "taken", "other"), EFCreateError);
+    EXPECT_EQ(readFileBytes(dir / "taken"), "mine");
+    EXPECT_THROW(writeFileReplacing(dir / "no/such/dir/file", "x"), EFCreateError);
     // A link planted in the working directory is not followed.
     std::filesystem::create_symlink(dir / "taken", dir / "link");
-    EXPECT_THROW(WriteFileReplacing(dir / "link", "x"), EFCreateError);
-    EXPECT_EQ(ReadFileBytes(dir / "taken"), "mine");
+    EXPECT_THROW(writeFileReplacing(dir / "link", "x"), EFCreateError);
+    EXPECT_EQ(readFileBytes(dir / "taken"), "mine");
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 namespace lumbrook::test {
 
-inline std::string ReadFileBytes(const std::string& path) {
+inline std::string readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
     out << in.rdbuf();
@@ -18,7 +18,7 @@ inline std::string ReadFileBytes(const std::string& path) {
 }
 
 // A file time for a UTC calendar moment (tests run with TZ=UTC).
-inline std::uint64_t FileTimeUtc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
+inline std::uint64_t fileTimeUtc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
     std::tm tm{};
     tm.tm_year = y - 1900;
     tm.tm_mon = mo - 1;
@@ -30,14 +30,14 @@ inline std::uint64_t FileTimeUtc(int y, int mo, int d, int h = 0, int mi = 0, in
     return static_cast<std::uint64_t>((unix + 11644473600LL) * 10000000LL + ms * 10000LL);
 }
 
-inline Toe5_MessageInfo Record(std::string subject, std::string from = "Ann <ann@a.example>",
-                               std::string to = "Bob", std::uint64_t date = FileTimeUtc(2026, 12, 6, 14, 5, 9)) {
+inline Toe5_MessageInfo record(std::string subject, std::string from = "Ann <ann@a.example>",
+                               std::string to = "Bob", std::uint64_t date = fileTimeUtc(2026, 12, 6, 14, 5, 9)) {
     Toe5_MessageInfo m;
-    m.Subject = std::move(subject);
-    m.From = std::move(from);
-    m.To = std::move(to);
-    m.Date = date;
-    m.DataOffset = 1;
+    m.subject = std::move(subject);
+    m.from = std::move(from);
+    m.to = std::move(to);
+    m.date = date;
+    m.dataOffset = 1;
     return m;
 }
 

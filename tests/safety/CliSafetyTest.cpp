@@ -11,171 +11,171 @@ namespace lumbrook::safety {
 namespace {
 
 struct TRun {
-    int Status = -1;
-    std::string Output;  // standard output and error together
+    int status = -1;
+    std::string output;  // standard output and error together
 };
 
 // Runs lumbrook-cli in Dir with Prelude (shell commands) before it.
-TRun RunCli(const fs::path& Dir, const std::vector<std::string>& Args,
-            const std::string& Prelude = "") {
-    const test::TCliRun run = test::RunProgram(LUMBROOK_CLI, Args, Dir.string(), Prelude);
-    return {run.Status, run.Out + run.Err};
+TRun runCli(const fs::path& dir, const std::vector<std::string>& args,
+            const std::string& prelude = "") {
+    const test::TCliRun run = test::runProgram(LUMBROOK_CLI, args, dir.string(), prelude);
+    return {run.status, run.out + run.err};
 }
 
-std::vector<std::int32_t> Offsets(const fs::path& store) {
-    SetStoreRootOverride(store.string());
+std::vector<std::int32_t> offsets(const fs::path& store) {
+    setStoreRootOverride(store.string());
     TMessageList messages;
-    ReadIndexFile("Inbox.dbx", messages);
-    SetStoreRootOverride(std::nullopt);
+    readIndexFile("Inbox.dbx", messages);
+    setStoreRootOverride(std::nullopt);
     std::vector<std::int32_t> offsets;
-    for (const auto& m : messages) offsets.push_back(m.DataOffset);
+    for (const auto& m : messages) offsets.push_back(m.dataOffset);
     return offsets;
 }
 
 class TCliSafetyTest : public TSafetyTest {
   protected:
-    TRun Cli(const std::vector<std::string>& args, const std::string& prelude = "") {
-        std::vector<std::string> all{"--store", Store.string()};
+    TRun cli(const std::vector<std::string>& args, const std::string& prelude = "") {
+        std::vector<std::string> all{"--store", store.string()};
         all.insert(all.end(), args.begin(), args.end());
-        return RunCli(Cwd, all, prelude);
+        return runCli(cwd, all, prelude);
     }
 
     // Every command for every message, every output into Out.
-    void RunEverything() {
-        EXPECT_EQ(Cli({"folders"}).Status, 0);
-        EXPECT_EQ(Cli({"messages", "Inbox.dbx"}).Status, 0);
+    void runEverything() {
+        EXPECT_EQ(cli({"folders"}).status, 0);
+        EXPECT_EQ(cli({"messages", "Inbox.dbx"}).status, 0);
         int page = 0;
-        for (std::int32_t offset : Offsets(Store)) {
+        for (std::int32_t offset : offsets(store)) {
             const std::string at = std::to_string(offset);
-            EXPECT_EQ(Cli({"text", "Inbox.dbx", at}).Status, 0);
+            EXPECT_EQ(cli({"text", "Inbox.dbx", at}).status, 0);
             for (const auto& extra : std::vector<std::vector<std::string>>{
                      {}, {"--head"}, {"--head", "--design", "plain.htm"}}) {
                 std::vector<std::string> args{
                     "render", "Inbox.dbx", at, "--out",
-                    (Out / ("page" + std::to_string(page++) + ".htm")).string()};
+                    (out / ("page" + std::to_string(page++) + ".htm")).string()};
                 args.insert(args.end(), extra.begin(), extra.end());
-                const TRun r = Cli(args);
+                const TRun r = cli(args);
                 // A page whose Content-ID would leave the directory is refused as a
                 // file that cannot be created.
-                if (r.Status != 0) {
-                    EXPECT_NE(r.Output.find("kann nicht erstellt werden"), std::string::npos)
-                        << r.Output;
+                if (r.status != 0) {
+                    EXPECT_NE(r.output.find("kann nicht erstellt werden"), std::string::npos)
+                        << r.output;
                 }
             }
-            Cli({"save", "Inbox.dbx", "--to", Out.string(), "--date", at});
+            cli({"save", "Inbox.dbx", "--to", out.string(), "--date", at});
             for (const char* format : {"html", "txt", "same"})
-                Cli({"export", "Inbox.dbx", "--to", Out.string(), "--format", format, "--head",
+                cli({"export", "Inbox.dbx", "--to", out.string(), "--format", format, "--head",
                      at});
         }
-        EXPECT_EQ(Cli({"save", "Inbox.dbx", "--to", Out.string()}).Status, 0);
-        Cli({"export", "Inbox.dbx", "--to", Out.string(), "--date"});
+        EXPECT_EQ(cli({"save", "Inbox.dbx", "--to", out.string()}).status, 0);
+        cli({"export", "Inbox.dbx", "--to", out.string(), "--date"});
     }
 };
 
 TEST_F(TCliSafetyTest, CraftedStoreWritesOnlyIntoTheChosenDirectory) {
-    WriteStore(Store, CraftedMessages());
-    const TSnapshot before = Snapshot(Root);
-    RunEverything();
-    const TSnapshot after = Snapshot(Root);
-    EXPECT_EQ(ChangesOutside(before, after, OutName), std::vector<std::string>{});
-    EXPECT_TRUE(after.contains(OutName + "/logo.gif"));
+    writeStore(store, craftedMessages());
+    const TSnapshot before = snapshot(root);
+    runEverything();
+    const TSnapshot after = snapshot(root);
+    EXPECT_EQ(changesOutside(before, after, outName), std::vector<std::string>{});
+    EXPECT_TRUE(after.contains(outName + "/logo.gif"));
     // Every message was saved: the ten of the whole folder plus one per message.
     int saved = 0;
-    for (const auto& name : Added(before, after)) saved += name.ends_with(".eml");
+    for (const auto& name : added(before, after)) saved += name.ends_with(".eml");
     EXPECT_EQ(saved, 20);
     EXPECT_FALSE(fs::exists("/tmp/lumbrook-absolute-cid"));
 }
 
 TEST_F(TCliSafetyTest, TheStoreIsNeverChanged) {
-    std::vector<TCrafted> messages = CraftedMessages();
+    std::vector<TCrafted> messages = craftedMessages();
     messages.push_back({"long", "Subject: long\r\n\r\n" + std::string(5000, 'x') + "\r\n"});
-    WriteStore(Store, messages);
+    writeStore(store, messages);
     // Reading must not even refresh the times: a store written a while ago keeps them.
-    for (const auto& entry : fs::directory_iterator(Store))
+    for (const auto& entry : fs::directory_iterator(store))
         fs::last_write_time(entry.path(),
                             fs::last_write_time(entry.path()) - std::chrono::hours(24));
-    const TSnapshot before = Snapshot(Store);
-    RunEverything();
-    EXPECT_EQ(Snapshot(Store), before);
+    const TSnapshot before = snapshot(store);
+    runEverything();
+    EXPECT_EQ(snapshot(store), before);
 }
 
 TEST_F(TCliSafetyTest, SaveAndExportNeverReplaceAFileOfTheUsers) {
     const std::string text = "Subject: Report\r\n\r\nnew text\r\n";
-    WriteStore(Store, {{"Report", text}, {"Report", text}});
+    writeStore(store, {{"Report", text}, {"Report", text}});
     for (const char* name : {"Report.eml", "Report.HTM", "Report.txt"})
-        WriteText(Out / name, "mine");
+        writeText(out / name, "mine");
     // A link left where the first free name would be must not be followed.
-    fs::create_symlink(Root / "victim", Out / "Report_0.eml");
+    fs::create_symlink(root / "victim", out / "Report_0.eml");
 
-    TRun r = Cli({"save", "Inbox.dbx", "--to", Out.string()});
-    EXPECT_EQ(r.Status, 0) << r.Output;
-    EXPECT_NE(r.Output.find("There became 2 messages saved!"), std::string::npos) << r.Output;
-    r = Cli({"export", "Inbox.dbx", "--to", Out.string(), "--format", "html"});
-    EXPECT_EQ(r.Status, 0) << r.Output;
-    r = Cli({"export", "Inbox.dbx", "--to", Out.string(), "--format", "txt"});
-    EXPECT_EQ(r.Status, 0) << r.Output;
-    EXPECT_NE(r.Output.find("There became 2 messages exported!"), std::string::npos) << r.Output;
+    TRun r = cli({"save", "Inbox.dbx", "--to", out.string()});
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("There became 2 messages saved!"), std::string::npos) << r.output;
+    r = cli({"export", "Inbox.dbx", "--to", out.string(), "--format", "html"});
+    EXPECT_EQ(r.status, 0) << r.output;
+    r = cli({"export", "Inbox.dbx", "--to", out.string(), "--format", "txt"});
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("There became 2 messages exported!"), std::string::npos) << r.output;
 
     for (const char* name : {"Report.eml", "Report.HTM", "Report.txt"})
-        EXPECT_EQ(ReadBytes(Out / name), "mine");
-    EXPECT_FALSE(fs::exists(Root / "victim"));
-    EXPECT_TRUE(fs::is_symlink(Out / "Report_0.eml"));
+        EXPECT_EQ(readBytes(out / name), "mine");
+    EXPECT_FALSE(fs::exists(root / "victim"));
+    EXPECT_TRUE(fs::is_symlink(out / "Report_0.eml"));
     for (const char* name : {"Report_1.eml", "Report_2.eml", "Report_0.txt", "Report_1.txt"})
-        EXPECT_EQ(ReadBytes(Out / name),
+        EXPECT_EQ(readBytes(out / name),
                   std::string(name).ends_with(".eml") ? text : "new text\r\n")
             << name;
-    EXPECT_TRUE(fs::exists(Out / "Report_0.HTM"));
-    EXPECT_TRUE(fs::exists(Out / "Report_1.HTM"));
+    EXPECT_TRUE(fs::exists(out / "Report_0.HTM"));
+    EXPECT_TRUE(fs::exists(out / "Report_1.HTM"));
 }
 
 TEST_F(TCliSafetyTest, AFileThatCannotBeWrittenIsReportedNotCounted) {
     // Larger than the file size limit below, so that writing it runs out of room.
     const std::string big = "Subject: big\r\n\r\n" + std::string(64 * 1024, 'y') + "\r\n";
-    WriteStore(Store, {{"big", big}, {"small", "Subject: small\r\n\r\nsmall\r\n"}});
-    WriteText(Root / "plain-file", "x");
-    const std::string offset = std::to_string(Offsets(Store).front());
+    writeStore(store, {{"big", big}, {"small", "Subject: small\r\n\r\nsmall\r\n"}});
+    writeText(root / "plain-file", "x");
+    const std::string offset = std::to_string(offsets(store).front());
 
     struct TCase {
-        std::string Name;
-        std::string Dir;
-        std::string Prelude;
-        int Saved;  // how many of the two messages can be saved
+        std::string name;
+        std::string dir;
+        std::string prelude;
+        int saved;  // how many of the two messages can be saved
     };
     std::vector<TCase> cases = {
-        {"a file where the directory should be", (Root / "plain-file" / "sub").string(), "", 0},
+        {"a file where the directory should be", (root / "plain-file" / "sub").string(), "", 0},
         {"a directory no one may create files in", "/proc/self", "", 0},
         // A file size limit works for root too: writes past it fail as on a full disk.
-        {"a full disk", Out.string(), "trap '' XFSZ; ulimit -f 16;", 1},
+        {"a full disk", out.string(), "trap '' XFSZ; ulimit -f 16;", 1},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.Name);
-        if (c.Dir == "/proc/self" && !fs::exists("/proc/self")) continue;
-        TRun r = Cli({"save", "Inbox.dbx", "--to", c.Dir}, c.Prelude);
-        EXPECT_EQ(r.Status, 1) << r.Output;
-        EXPECT_NE(r.Output.find("There became " + std::to_string(c.Saved) + " messages saved!"),
+        SCOPED_TRACE(c.name);
+        if (c.dir == "/proc/self" && !fs::exists("/proc/self")) continue;
+        TRun r = cli({"save", "Inbox.dbx", "--to", c.dir}, c.prelude);
+        EXPECT_EQ(r.status, 1) << r.output;
+        EXPECT_NE(r.output.find("There became " + std::to_string(c.saved) + " messages saved!"),
                   std::string::npos)
-            << r.Output;
-        EXPECT_NE(r.Output.find("could not be created!"), std::string::npos) << r.Output;
+            << r.output;
+        EXPECT_NE(r.output.find("could not be created!"), std::string::npos) << r.output;
 
-        r = Cli({"export", "Inbox.dbx", "--to", c.Dir, "--format", "txt", offset}, c.Prelude);
-        EXPECT_EQ(r.Status, 1) << r.Output;
-        EXPECT_EQ(r.Output.find("messages exported!"), std::string::npos) << r.Output;
-        EXPECT_NE(r.Output.find("kann nicht erstellt werden"), std::string::npos) << r.Output;
+        r = cli({"export", "Inbox.dbx", "--to", c.dir, "--format", "txt", offset}, c.prelude);
+        EXPECT_EQ(r.status, 1) << r.output;
+        EXPECT_EQ(r.output.find("messages exported!"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("kann nicht erstellt werden"), std::string::npos) << r.output;
 
-        r = Cli({"render", "Inbox.dbx", offset, "--out", c.Dir + "/page.htm"}, c.Prelude);
-        EXPECT_EQ(r.Status, 1) << r.Output;
+        r = cli({"render", "Inbox.dbx", offset, "--out", c.dir + "/page.htm"}, c.prelude);
+        EXPECT_EQ(r.status, 1) << r.output;
     }
     // No cut-off copy of a message stays behind to pass for the whole message.
-    for (const auto& entry : fs::directory_iterator(Out)) {
+    for (const auto& entry : fs::directory_iterator(out)) {
         if (entry.path().extension() == ".eml" || entry.path().extension() == ".txt") {
             EXPECT_NE(fs::file_size(entry.path()), 16u * 512u) << entry.path();
         }
     }
     if (fs::exists("/dev/full")) {
-        const TRun r = Cli({"render", "Inbox.dbx", offset, "--out", "/dev/full"});
-        EXPECT_EQ(r.Status, 1) << r.Output;
-        EXPECT_NE(r.Output.find("Datei /dev/full kann nicht erstellt werden"), std::string::npos)
-            << r.Output;
+        const TRun r = cli({"render", "Inbox.dbx", offset, "--out", "/dev/full"});
+        EXPECT_EQ(r.status, 1) << r.output;
+        EXPECT_NE(r.output.find("Datei /dev/full kann nicht erstellt werden"), std::string::npos)
+            << r.output;
     }
 }
 

@@ -17,23 +17,23 @@ namespace {
 class TimeZone {
   public:
     explicit TimeZone(const char* tz) {
-        if (const char* old = std::getenv("TZ")) Saved = old;
+        if (const char* old = std::getenv("TZ")) saved = old;
         ::setenv("TZ", tz, 1);
         ::tzset();
     }
     ~TimeZone() {
-        if (Saved)
-            ::setenv("TZ", Saved->c_str(), 1);
+        if (saved)
+            ::setenv("TZ", saved->c_str(), 1);
         else
             ::unsetenv("TZ");
         ::tzset();
     }
 
   private:
-    std::optional<std::string> Saved;
+    std::optional<std::string> saved;
 };
 
-std::uint64_t FileTime(int y, int mo, int d, int h, int mi, int s, int ms = 0) {
+std::uint64_t fileTime(int y, int mo, int d, int h, int mi, int s, int ms = 0) {
     std::tm tm{};
     tm.tm_year = y - 1900;
     tm.tm_mon = mo - 1;
@@ -41,53 +41,53 @@ std::uint64_t FileTime(int y, int mo, int d, int h, int mi, int s, int ms = 0) {
     tm.tm_hour = h;
     tm.tm_min = mi;
     tm.tm_sec = s;
-    return UnixTimeToFileTime(::timegm(&tm)) + std::uint64_t(ms) * 10'000;
+    return unixTimeToFileTime(::timegm(&tm)) + std::uint64_t(ms) * 10'000;
 }
 
-TDateTime Value(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
-    return EncodeDateTime({y, mo, d, h, mi, s, ms});
+TDateTime value(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
+    return encodeDateTime({y, mo, d, h, mi, s, ms});
 }
 
 TEST(FileTimeToLocalDateTime, UtcValuesToTheMillisecond) {
     TimeZone utc("UTC");
     struct TCase {
-        std::uint64_t In;
-        TDateTime Expected;
+        std::uint64_t in;
+        TDateTime expected;
     };
     const TCase cases[] = {
-        {FileTime(2002, 3, 4, 5, 6, 7, 890), Value(2002, 3, 4, 5, 6, 7, 890)},
-        {FileTime(1899, 12, 30, 0, 0, 0), 0.0},
-        {FileTime(1899, 12, 30, 18, 0, 0), 0.75},
+        {fileTime(2002, 3, 4, 5, 6, 7, 890), value(2002, 3, 4, 5, 6, 7, 890)},
+        {fileTime(1899, 12, 30, 0, 0, 0), 0.0},
+        {fileTime(1899, 12, 30, 18, 0, 0), 0.75},
         // Before the epoch the day count is negative and the time counts away from zero.
-        {FileTime(1899, 12, 29, 6, 0, 0), -1.25},
-        {FileTime(1601, 1, 1, 0, 0, 1), Value(1601, 1, 1, 0, 0, 1)},
-        {FileTime(9999, 12, 31, 23, 59, 59, 999), Value(9999, 12, 31, 23, 59, 59, 999)},
+        {fileTime(1899, 12, 29, 6, 0, 0), -1.25},
+        {fileTime(1601, 1, 1, 0, 0, 1), value(1601, 1, 1, 0, 0, 1)},
+        {fileTime(9999, 12, 31, 23, 59, 59, 999), value(9999, 12, 31, 23, 59, 59, 999)},
         // 100 ns ticks below a millisecond are dropped, not rounded.
-        {FileTime(2020, 1, 1, 0, 0, 0) + 9'999, Value(2020, 1, 1)},
+        {fileTime(2020, 1, 1, 0, 0, 0) + 9'999, value(2020, 1, 1)},
     };
-    for (const auto& c : cases) EXPECT_DOUBLE_EQ(FileTimeToLocalDateTime(c.In), c.Expected) << c.In;
+    for (const auto& c : cases) EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(c.in), c.expected) << c.in;
 
     // No date at all: 1 January 1601, the same in every zone.
-    EXPECT_DOUBLE_EQ(FileTimeToLocalDateTime(0), Value(1601, 1, 1));
+    EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(0), value(1601, 1, 1));
     {
         TimeZone west("UTC+5");
-        EXPECT_DOUBLE_EQ(FileTimeToLocalDateTime(0), Value(1601, 1, 1));
+        EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(0), value(1601, 1, 1));
     }
     // Damaged dates beyond the calendar stay inside it.
-    EXPECT_DOUBLE_EQ(FileTimeToLocalDateTime(~std::uint64_t(0)),
-                     Value(9999, 12, 31, 23, 59, 59, 999));
-    TDateTimeFields f = DecodeDateTime(FileTimeToLocalDateTime(~std::uint64_t(0)));
-    EXPECT_EQ(f.Year, 9999);
+    EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(~std::uint64_t(0)),
+                     value(9999, 12, 31, 23, 59, 59, 999));
+    TDateTimeFields f = decodeDateTime(fileTimeToLocalDateTime(~std::uint64_t(0)));
+    EXPECT_EQ(f.year, 9999);
 }
 
 TEST(FileTimeToLocalDateTime, OffsetInForceNowApplies) {
     // One hour east of UTC, no summer time.
     {
         TimeZone east("UTC-1");
-        EXPECT_DOUBLE_EQ(FileTimeToLocalDateTime(FileTime(2023, 7, 1, 12, 0, 0)),
-                         Value(2023, 7, 1, 13, 0, 0));
-        EXPECT_DOUBLE_EQ(FileTimeToLocalDateTime(FileTime(2023, 12, 31, 23, 30, 0)),
-                         Value(2024, 1, 1, 0, 30, 0));
+        EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(fileTime(2023, 7, 1, 12, 0, 0)),
+                         value(2023, 7, 1, 13, 0, 0));
+        EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(fileTime(2023, 12, 31, 23, 30, 0)),
+                         value(2024, 1, 1, 0, 30, 0));
     }
     // A zone with summer time: a July date and a January date both move by the
     // offset in force today, whichever that is.
@@ -97,10 +97,10 @@ TEST(FileTimeToLocalDateTime, OffsetInForceNowApplies) {
     ::localtime_r(&now, &local);
     const int hours = static_cast<int>(local.tm_gmtoff / 3600);
     ASSERT_TRUE(hours == 1 || hours == 2);
-    EXPECT_DOUBLE_EQ(FileTimeToLocalDateTime(FileTime(2023, 7, 1, 12, 0, 0)),
-                     Value(2023, 7, 1, 12 + hours, 0, 0));
-    EXPECT_DOUBLE_EQ(FileTimeToLocalDateTime(FileTime(2023, 1, 15, 12, 0, 0)),
-                     Value(2023, 1, 15, 12 + hours, 0, 0));
+    EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(fileTime(2023, 7, 1, 12, 0, 0)),
+                     value(2023, 7, 1, 12 + hours, 0, 0));
+    EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(fileTime(2023, 1, 15, 12, 0, 0)),
+                     value(2023, 1, 15, 12 + hours, 0, 0));
 }
 
 }  // namespace

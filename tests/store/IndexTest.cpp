@@ -9,13 +9,13 @@ namespace {
 
 using TKind = TDbxField::TKind;
 
-std::vector<std::string> Subjects(const TMessageList& list) {
+std::vector<std::string> subjects(const TMessageList& list) {
     std::vector<std::string> out;
-    for (const auto& m : list) out.push_back(m.Subject);
+    for (const auto& m : list) out.push_back(m.subject);
     return out;
 }
 
-std::vector<std::string> ExpectedSubjects(int n) {
+std::vector<std::string> expectedSubjects(int n) {
     std::vector<std::string> out;
     for (int i = 0; i < n; ++i) out.push_back("Subject " + std::to_string(i));
     return out;
@@ -23,61 +23,61 @@ std::vector<std::string> ExpectedSubjects(int n) {
 
 TEST_F(StoreTest, MessageRecordsComeBackWithEveryField) {
     TDbxRecord r;
-    r.Fields = {TDbxField::Direct(0x80, 7),
-                TDbxField::Direct(0x81, 0xFFFFFF),
-                TDbxField::Raw8(0x02, {1, 2, 3, 4, 5, 6, 7, 8}),
-                TDbxField::DataOffset(),
-                TDbxField::Text(0x07, "e07"),
-                TDbxField::Text(0x08,
+    r.fields = {TDbxField::direct(0x80, 7),
+                TDbxField::direct(0x81, 0xFFFFFF),
+                TDbxField::raw8(0x02, {1, 2, 3, 4, 5, 6, 7, 8}),
+                TDbxField::dataOffset(),
+                TDbxField::text(0x07, "e07"),
+                TDbxField::text(0x08,
                                 "Gr\xFC\xDF"
                                 "e"),  // 8-bit bytes stay as they are
-                TDbxField::Text(0x09, "e09"),
-                TDbxField::Text(0x0A, "e0a"),
-                TDbxField::Text(0x0B, "e0b"),
-                TDbxField::Text(0x0D, "from"),
-                TDbxField::Text(0x0E, "e0e"),
-                TDbxField::FileTime(0x12, 0x01D7EF1328000000ULL),
-                TDbxField::Text(0x13, "to"),
-                TDbxField::Text(0x1A, "e1a"),
-                TDbxField::Text(0x1B, "e1b"),
-                TDbxField::Direct(0x91, 1234),
-                TDbxField::Text(0x05, "skipped"),
-                TDbxField::Direct(0x90, 3)};
-    r.Text = "raw";
-    TDbxImage image = Put("Inbox.dbx", {r});
+                TDbxField::text(0x09, "e09"),
+                TDbxField::text(0x0A, "e0a"),
+                TDbxField::text(0x0B, "e0b"),
+                TDbxField::text(0x0D, "from"),
+                TDbxField::text(0x0E, "e0e"),
+                TDbxField::fileTime(0x12, 0x01D7EF1328000000ULL),
+                TDbxField::text(0x13, "to"),
+                TDbxField::text(0x1A, "e1a"),
+                TDbxField::text(0x1B, "e1b"),
+                TDbxField::direct(0x91, 1234),
+                TDbxField::text(0x05, "skipped"),
+                TDbxField::direct(0x90, 3)};
+    r.text = "raw";
+    TDbxImage image = put("Inbox.dbx", {r});
 
-    TMessageList list = Messages("Inbox.dbx");
+    TMessageList list = messages("Inbox.dbx");
     ASSERT_EQ(list.size(), 1u);
     const Toe5_MessageInfo& m = list[0];
-    EXPECT_EQ(m.Entry80, 7);
-    EXPECT_EQ(m.Entry81, 0xFFFFFF);
-    EXPECT_EQ(m.Entry02, (std::array<std::uint8_t, 8>{1, 2, 3, 4, 5, 6, 7, 8}));
-    EXPECT_EQ(m.Entry07, "e07");
-    EXPECT_EQ(m.Subject,
+    EXPECT_EQ(m.entry80, 7);
+    EXPECT_EQ(m.entry81, 0xFFFFFF);
+    EXPECT_EQ(m.entry02, (std::array<std::uint8_t, 8>{1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(m.entry07, "e07");
+    EXPECT_EQ(m.subject,
               "Gr\xFC\xDF"
               "e");
-    EXPECT_EQ(m.Entry09, "e09");
-    EXPECT_EQ(m.Entry0A, "e0a");
-    EXPECT_EQ(m.Entry0B, "e0b");
-    EXPECT_EQ(m.From, "from");
-    EXPECT_EQ(m.Entry0E, "e0e");
-    EXPECT_EQ(m.Date, 0x01D7EF1328000000ULL);
-    EXPECT_EQ(m.To, "to");
-    EXPECT_EQ(m.Entry1A, "e1a");
-    EXPECT_EQ(m.Entry1B, "e1b");
-    EXPECT_EQ(m.Entry91, 1234);
-    EXPECT_EQ(m.DataOffset, image.Layout.Blocks[0][0]);
-    EXPECT_EQ(m.RecordOffset, image.Layout.Records[0]);
-    EXPECT_EQ(ReadMessageText("Inbox.dbx", m.DataOffset), "raw");
+    EXPECT_EQ(m.entry09, "e09");
+    EXPECT_EQ(m.entry0A, "e0a");
+    EXPECT_EQ(m.entry0B, "e0b");
+    EXPECT_EQ(m.from, "from");
+    EXPECT_EQ(m.entry0E, "e0e");
+    EXPECT_EQ(m.date, 0x01D7EF1328000000ULL);
+    EXPECT_EQ(m.to, "to");
+    EXPECT_EQ(m.entry1A, "e1a");
+    EXPECT_EQ(m.entry1B, "e1b");
+    EXPECT_EQ(m.entry91, 1234);
+    EXPECT_EQ(m.dataOffset, image.layout.blocks[0][0]);
+    EXPECT_EQ(m.recordOffset, image.layout.records[0]);
+    EXPECT_EQ(readMessageText("Inbox.dbx", m.dataOffset), "raw");
 
     // A record with no entries at all keeps every initial value.
-    Put("Empty.dbx", {TDbxRecord{}});
-    TMessageList bare = Messages("Empty.dbx");
+    put("Empty.dbx", {TDbxRecord{}});
+    TMessageList bare = messages("Empty.dbx");
     ASSERT_EQ(bare.size(), 1u);
-    EXPECT_EQ(bare[0].Subject, "");
-    EXPECT_EQ(bare[0].Date, 0u);
-    EXPECT_EQ(bare[0].DataOffset, 0);
-    EXPECT_EQ(bare[0].Entry02, (std::array<std::uint8_t, 8>{}));
+    EXPECT_EQ(bare[0].subject, "");
+    EXPECT_EQ(bare[0].date, 0u);
+    EXPECT_EQ(bare[0].dataOffset, 0);
+    EXPECT_EQ(bare[0].entry02, (std::array<std::uint8_t, 8>{}));
 }
 
 TEST_F(StoreTest, WalkOrderIsTheOrderOfTheTree) {
@@ -86,191 +86,191 @@ TEST_F(StoreTest, WalkOrderIsTheOrderOfTheTree) {
     for (std::size_t capacity : {1u, 2u, 3u, 51u}) {
         for (int n : {1, 2, 51, 52, 200}) {
             TDbxFileOptions options;
-            options.NodeCapacity = capacity;
-            TDbxImage image = Put("Inbox.dbx", SimpleMessages(n), options);
+            options.nodeCapacity = capacity;
+            TDbxImage image = put("Inbox.dbx", simpleMessages(n), options);
             SCOPED_TRACE("capacity " + std::to_string(capacity) + ", records " + std::to_string(n));
-            EXPECT_EQ(Subjects(Messages("Inbox.dbx")), ExpectedSubjects(n));
+            EXPECT_EQ(subjects(messages("Inbox.dbx")), expectedSubjects(n));
             if (n > int(capacity)) {
-                EXPECT_GT(image.Layout.Nodes.size(), 1u);
+                EXPECT_GT(image.layout.nodes.size(), 1u);
             }
         }
     }
     // 2,600 records in nodes of 51 entries: three levels, as in a big real folder.
-    Put("Big.dbx", SimpleMessages(2600));
-    EXPECT_EQ(Subjects(Messages("Big.dbx")), ExpectedSubjects(2600));
+    put("Big.dbx", simpleMessages(2600));
+    EXPECT_EQ(subjects(messages("Big.dbx")), expectedSubjects(2600));
 }
 
 TEST_F(StoreTest, EntryCountIsAllThreeBytes) {
     // 258 entries in one node: count bytes 0x02, 0x01, 0x00.
     TDbxFileOptions options;
-    options.NodeCapacity = 300;
-    TDbxImage image = Put("Inbox.dbx", SimpleMessages(258), options);
-    const std::size_t root = static_cast<std::size_t>(image.Layout.Nodes[0]);
-    ASSERT_EQ(image.Bytes[root + 17], 0x02);
-    ASSERT_EQ(image.Bytes[root + 18], 0x01);
-    EXPECT_EQ(Messages("Inbox.dbx").size(), 258u);
+    options.nodeCapacity = 300;
+    TDbxImage image = put("Inbox.dbx", simpleMessages(258), options);
+    const std::size_t root = static_cast<std::size_t>(image.layout.nodes[0]);
+    ASSERT_EQ(image.bytes[root + 17], 0x02);
+    ASSERT_EQ(image.bytes[root + 18], 0x01);
+    EXPECT_EQ(messages("Inbox.dbx").size(), 258u);
 
     // Byte 16 is not part of the count.
-    image.PutU8(root + 16, 0xFF);
-    Put("Inbox.dbx", image.Bytes);
-    EXPECT_EQ(Messages("Inbox.dbx").size(), 258u);
+    image.putU8(root + 16, 0xFF);
+    put("Inbox.dbx", image.bytes);
+    EXPECT_EQ(messages("Inbox.dbx").size(), 258u);
     // Only two of them: bytes 0x02, 0x00, 0x00.
-    image.PutU24(root + 17, 2);
-    Put("Inbox.dbx", image.Bytes);
-    EXPECT_EQ(Subjects(Messages("Inbox.dbx")), ExpectedSubjects(2));
+    image.putU24(root + 17, 2);
+    put("Inbox.dbx", image.bytes);
+    EXPECT_EQ(subjects(messages("Inbox.dbx")), expectedSubjects(2));
 }
 
 TEST_F(StoreTest, ItemCountDecidesWhetherTheFileIsEmpty) {
     for (std::int32_t count : {0, -1, static_cast<std::int32_t>(0x80000000)}) {
         TDbxFileOptions options;
-        options.ItemCount = count;
-        TDbxImage image = Put("Inbox.dbx", SimpleMessages(3), options);
-        EXPECT_TRUE(Messages("Inbox.dbx").empty()) << count;
-        EXPECT_EQ(ReadMessageText("Inbox.dbx", image.Layout.Blocks[0][0]), "") << count;
+        options.itemCount = count;
+        TDbxImage image = put("Inbox.dbx", simpleMessages(3), options);
+        EXPECT_TRUE(messages("Inbox.dbx").empty()) << count;
+        EXPECT_EQ(readMessageText("Inbox.dbx", image.layout.blocks[0][0]), "") << count;
     }
     // Any positive count reads the whole tree; the count is not a limit.
     TDbxFileOptions one;
-    one.ItemCount = 1;
-    Put("Inbox.dbx", SimpleMessages(3), one);
-    EXPECT_EQ(Messages("Inbox.dbx").size(), 3u);
+    one.itemCount = 1;
+    put("Inbox.dbx", simpleMessages(3), one);
+    EXPECT_EQ(messages("Inbox.dbx").size(), 3u);
 
     // Too short to hold the count: empty, however the rest looks.
     for (std::size_t size : {0u, 1u, 48u, 196u, 199u}) {
-        Put("Short.dbx", std::vector<std::uint8_t>(size, 0x11));
-        EXPECT_TRUE(Messages("Short.dbx").empty()) << size;
-        EXPECT_EQ(ReadMessageText("Short.dbx", 0x11111111), "") << size;
+        put("Short.dbx", std::vector<std::uint8_t>(size, 0x11));
+        EXPECT_TRUE(messages("Short.dbx").empty()) << size;
+        EXPECT_EQ(readMessageText("Short.dbx", 0x11111111), "") << size;
     }
 }
 
 TEST_F(StoreTest, NodeLinksAreAGraphWalkedOnce) {
     TDbxFileOptions options;
-    options.NodeCapacity = 2;
-    TDbxImage sound = BuildDbx(SimpleMessages(9), options);
-    ASSERT_GE(sound.Layout.Nodes.size(), 3u);
-    const auto& nodes = sound.Layout.Nodes;
+    options.nodeCapacity = 2;
+    TDbxImage sound = buildDbx(simpleMessages(9), options);
+    ASSERT_GE(sound.layout.nodes.size(), 3u);
+    const auto& nodes = sound.layout.nodes;
     struct TCase {
-        const char* Name;
-        std::function<void(TDbxImage&)> Damage;
+        const char* name;
+        std::function<void(TDbxImage&)> damage;
     };
     const std::vector<TCase> cases = {
         {"root's links lead back to the root",
-         [&](TDbxImage& im) { im.PutI32(nodes[0] + 8, nodes[0]); }},
+         [&](TDbxImage& im) { im.putI32(nodes[0] + 8, nodes[0]); }},
         {"two nodes link to each other",
          [&](TDbxImage& im) {
-             im.PutI32(nodes[0] + 8, nodes[1]);  // nodes[1] links back as its parent
+             im.putI32(nodes[0] + 8, nodes[1]);  // nodes[1] links back as its parent
          }},
         {"child entries of a leaf point at the root and at the leaf itself",
          [&](TDbxImage& im) {
              const std::int32_t leaf = nodes.back();
-             im.PutI32(leaf + 24 + 4, nodes[0]);
-             im.PutI32(leaf + 24 + 12 + 4, leaf);
+             im.putI32(leaf + 24 + 4, nodes[0]);
+             im.putI32(leaf + 24 + 12 + 4, leaf);
          }},
         {"every link of every node points at the root",
          [&](TDbxImage& im) {
              for (auto n : nodes) {
-                 im.PutI32(n + 12, im.GetI32(n + 12) ? im.GetI32(n + 12) : nodes[0]);
-                 im.PutI32(n + 8, nodes[0]);
+                 im.putI32(n + 12, im.getI32(n + 12) ? im.getI32(n + 12) : nodes[0]);
+                 im.putI32(n + 8, nodes[0]);
              }
          }},
     };
     for (const auto& c : cases) {
         TDbxImage image = sound;
-        c.Damage(image);
-        Put("Inbox.dbx", image.Bytes);
-        EXPECT_EQ(Subjects(Messages("Inbox.dbx")), ExpectedSubjects(9)) << c.Name;
+        c.damage(image);
+        put("Inbox.dbx", image.bytes);
+        EXPECT_EQ(subjects(messages("Inbox.dbx")), expectedSubjects(9)) << c.name;
     }
 
     // A second link to a node not reached otherwise is followed after the first link.
     TDbxImage image = sound;
-    const std::int32_t firstChild = image.GetI32(nodes[0] + 12);
-    image.PutI32(nodes[0] + 12, 0);
-    image.PutI32(nodes[0] + 8, firstChild);
-    Put("Inbox.dbx", image.Bytes);
-    EXPECT_EQ(Subjects(Messages("Inbox.dbx")), ExpectedSubjects(9));
+    const std::int32_t firstChild = image.getI32(nodes[0] + 12);
+    image.putI32(nodes[0] + 12, 0);
+    image.putI32(nodes[0] + 8, firstChild);
+    put("Inbox.dbx", image.bytes);
+    EXPECT_EQ(subjects(messages("Inbox.dbx")), expectedSubjects(9));
 
     // A record that two entries point at is listed twice.
-    image = BuildDbx(SimpleMessages(2));
-    image.PutI32(image.Layout.Nodes[0] + 24 + 12, image.Layout.Records[0]);
-    Put("Inbox.dbx", image.Bytes);
-    EXPECT_EQ(Subjects(Messages("Inbox.dbx")),
+    image = buildDbx(simpleMessages(2));
+    image.putI32(image.layout.nodes[0] + 24 + 12, image.layout.records[0]);
+    put("Inbox.dbx", image.bytes);
+    EXPECT_EQ(subjects(messages("Inbox.dbx")),
               (std::vector<std::string>{"Subject 0", "Subject 0"}));
 }
 
 TEST_F(StoreTest, SelfChecksSkipWhatFails) {
     TDbxFileOptions options;
-    options.NodeCapacity = 2;
-    TDbxImage sound = BuildDbx(SimpleMessages(9), options);
-    const auto& L = sound.Layout;
+    options.nodeCapacity = 2;
+    TDbxImage sound = buildDbx(simpleMessages(9), options);
+    const auto& l = sound.layout;
 
     // Start node that fails: nothing.
     TDbxImage image = sound;
-    image.PutI32(L.Nodes[0], L.Nodes[0] + 1);
-    Put("Inbox.dbx", image.Bytes);
-    EXPECT_TRUE(Messages("Inbox.dbx").empty());
+    image.putI32(l.nodes[0], l.nodes[0] + 1);
+    put("Inbox.dbx", image.bytes);
+    EXPECT_TRUE(messages("Inbox.dbx").empty());
 
     // Start node offset past the end, zero, negative: nothing.
-    for (std::int32_t start : {0, -24, static_cast<std::int32_t>(L.Size), 0x7FFFFFFF}) {
+    for (std::int32_t start : {0, -24, static_cast<std::int32_t>(l.size), 0x7FFFFFFF}) {
         image = sound;
-        image.PutI32(48, start);
-        Put("Inbox.dbx", image.Bytes);
-        EXPECT_TRUE(Messages("Inbox.dbx").empty()) << start;
+        image.putI32(48, start);
+        put("Inbox.dbx", image.bytes);
+        EXPECT_TRUE(messages("Inbox.dbx").empty()) << start;
     }
 
     // A record whose self offset fails is left out; the others stay.
     image = sound;
-    image.PutI32(L.Records[4], 0);
-    Put("Inbox.dbx", image.Bytes);
-    std::vector<std::string> expected = ExpectedSubjects(9);
+    image.putI32(l.records[4], 0);
+    put("Inbox.dbx", image.bytes);
+    std::vector<std::string> expected = expectedSubjects(9);
     expected.erase(expected.begin() + 4);
-    EXPECT_EQ(Subjects(Messages("Inbox.dbx")), expected);
+    EXPECT_EQ(subjects(messages("Inbox.dbx")), expected);
 
     // An entry pointing past the end of the file, or at the middle of a record.
-    for (std::int32_t bad : {static_cast<std::int32_t>(L.Size) - 4,
-                             static_cast<std::int32_t>(L.Size) + 100, L.Records[1] + 4}) {
+    for (std::int32_t bad : {static_cast<std::int32_t>(l.size) - 4,
+                             static_cast<std::int32_t>(l.size) + 100, l.records[1] + 4}) {
         image = sound;
-        for (auto node : L.Nodes) {
+        for (auto node : l.nodes) {
             for (std::size_t e = 0; e < 2; ++e) {
                 std::size_t at = node + 24 + 12 * e;
-                if (image.GetI32(at) == L.Records[4]) image.PutI32(at, bad);
+                if (image.getI32(at) == l.records[4]) image.putI32(at, bad);
             }
         }
-        Put("Inbox.dbx", image.Bytes);
-        EXPECT_EQ(Subjects(Messages("Inbox.dbx")), expected) << bad;
+        put("Inbox.dbx", image.bytes);
+        EXPECT_EQ(subjects(messages("Inbox.dbx")), expected) << bad;
     }
 
     // A child node that fails takes its whole subtree with it, nothing else.
     image = sound;
-    const std::int32_t child = image.GetI32(L.Nodes[0] + 24 + 4);
+    const std::int32_t child = image.getI32(l.nodes[0] + 24 + 4);
     ASSERT_GT(child, 0);
-    image.PutI32(child, 1);
-    Put("Inbox.dbx", image.Bytes);
-    TMessageList list = Messages("Inbox.dbx");
+    image.putI32(child, 1);
+    put("Inbox.dbx", image.bytes);
+    TMessageList list = messages("Inbox.dbx");
     EXPECT_LT(list.size(), 9u);
     EXPECT_GT(list.size(), 0u);
 }
 
 TEST_F(StoreTest, DamagedEntryTablesAndCounts) {
-    TDbxImage sound = BuildDbx(SimpleMessages(5));
-    const std::size_t root = sound.Layout.Nodes[0];
+    TDbxImage sound = buildDbx(simpleMessages(5));
+    const std::size_t root = sound.layout.nodes[0];
 
     // Count 0xFFFFFF: the table runs to the end of the file; the real entries are
     // read, the rest (zeros and whatever follows) points at nothing.
     TDbxImage image = sound;
-    image.PutU24(root + 17, 0xFFFFFF);
-    Put("Inbox.dbx", image.Bytes);
-    EXPECT_EQ(Subjects(Messages("Inbox.dbx")), ExpectedSubjects(5));
+    image.putU24(root + 17, 0xFFFFFF);
+    put("Inbox.dbx", image.bytes);
+    EXPECT_EQ(subjects(messages("Inbox.dbx")), expectedSubjects(5));
 
     // The table cut by the end of the file: the whole entries before it are used.
     image = sound;
-    image.Bytes.resize(root + 24 + 12 * 3 + 7);
-    Put("Inbox.dbx", image.Bytes);
-    EXPECT_EQ(Subjects(Messages("Inbox.dbx")), ExpectedSubjects(3));
+    image.bytes.resize(root + 24 + 12 * 3 + 7);
+    put("Inbox.dbx", image.bytes);
+    EXPECT_EQ(subjects(messages("Inbox.dbx")), expectedSubjects(3));
 
     // A node header cut short is no node.
     image = sound;
-    image.Bytes.resize(root + 20);
-    Put("Inbox.dbx", image.Bytes);
-    EXPECT_TRUE(Messages("Inbox.dbx").empty());
+    image.bytes.resize(root + 20);
+    put("Inbox.dbx", image.bytes);
+    EXPECT_TRUE(messages("Inbox.dbx").empty());
 }
 
 TEST_F(StoreTest, RecordBoundsNeverReachOutsideTheRecord) {
@@ -278,66 +278,66 @@ TEST_F(StoreTest, RecordBoundsNeverReachOutsideTheRecord) {
     // text without a zero byte before the end of the data area.
     TDbxRecord r;
     // Data area: "subject\0" at 0, "from\0" at 8, padding up to 16 bytes.
-    r.Fields = {TDbxField::Text(0x08, "subject"),    TDbxField::Text(0x0D, "from"),
-                TDbxField::Position(0x0D, 16),        // at the end of the data area
-                TDbxField::Position(0x13, 0xFFFFFF),  // far past it
-                TDbxField::Position(0x12, 9),         // 8 bytes that run over the end
-                TDbxField::Position(0x04, 13),        // 4 bytes that run over the end
-                TDbxField::Position(0x02, 12),        // 8 bytes that run over the end
-                TDbxField::Position(0x07, 8)};        // a text shared with From
-    TDbxRecord next = MessageRecord(SimpleMessage(1));
-    Put("Inbox.dbx", {r, next});
-    TMessageList list = Messages("Inbox.dbx");
+    r.fields = {TDbxField::text(0x08, "subject"),    TDbxField::text(0x0D, "from"),
+                TDbxField::position(0x0D, 16),        // at the end of the data area
+                TDbxField::position(0x13, 0xFFFFFF),  // far past it
+                TDbxField::position(0x12, 9),         // 8 bytes that run over the end
+                TDbxField::position(0x04, 13),        // 4 bytes that run over the end
+                TDbxField::position(0x02, 12),        // 8 bytes that run over the end
+                TDbxField::position(0x07, 8)};        // a text shared with From
+    TDbxRecord next = messageRecord(simpleMessage(1));
+    put("Inbox.dbx", {r, next});
+    TMessageList list = messages("Inbox.dbx");
     ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0].Subject, "subject");
-    EXPECT_EQ(list[0].From, "from");  // the entry that points nowhere changes nothing
-    EXPECT_EQ(list[0].To, "");
-    EXPECT_EQ(list[0].Date, 0u);
-    EXPECT_EQ(list[0].DataOffset, 0);
-    EXPECT_EQ(list[0].Entry02, (std::array<std::uint8_t, 8>{}));
-    EXPECT_EQ(list[0].Entry07, "from");
-    EXPECT_EQ(list[1].Subject, "Subject 1");
+    EXPECT_EQ(list[0].subject, "subject");
+    EXPECT_EQ(list[0].from, "from");  // the entry that points nowhere changes nothing
+    EXPECT_EQ(list[0].to, "");
+    EXPECT_EQ(list[0].date, 0u);
+    EXPECT_EQ(list[0].dataOffset, 0);
+    EXPECT_EQ(list[0].entry02, (std::array<std::uint8_t, 8>{}));
+    EXPECT_EQ(list[0].entry07, "from");
+    EXPECT_EQ(list[1].subject, "Subject 1");
 
     // A text without any zero byte ends at the end of the data area, even though
     // the next record follows directly in the file.
     TDbxRecord open;
-    TDbxField text = TDbxField::Text(0x08, "abcdefgh");
-    text.TextWithoutZero = true;
-    open.Fields = {text};
-    Put("Inbox.dbx", {open, next});
-    list = Messages("Inbox.dbx");
+    TDbxField text = TDbxField::text(0x08, "abcdefgh");
+    text.textWithoutZero = true;
+    open.fields = {text};
+    put("Inbox.dbx", {open, next});
+    list = messages("Inbox.dbx");
     ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0].Subject, "abcdefgh");
-    EXPECT_EQ(list[1].Subject, "Subject 1");
+    EXPECT_EQ(list[0].subject, "abcdefgh");
+    EXPECT_EQ(list[1].subject, "Subject 1");
 
     // A body length smaller than the entry table: direct values apply, entries
     // into the (now empty) data area find nothing.
     for (std::int32_t length : {0, -5, 4, static_cast<std::int32_t>(0x80000000)}) {
-        TDbxRecord shortBody = MessageRecord(SimpleMessage(2));
-        shortBody.BodyLength = length;
-        Put("Inbox.dbx", {shortBody, next});
-        list = Messages("Inbox.dbx");
+        TDbxRecord shortBody = messageRecord(simpleMessage(2));
+        shortBody.bodyLength = length;
+        put("Inbox.dbx", {shortBody, next});
+        list = messages("Inbox.dbx");
         ASSERT_EQ(list.size(), 2u) << length;
-        EXPECT_EQ(list[0].Entry80, 2) << length;
-        EXPECT_NE(list[0].DataOffset, 0) << length;  // 0x84 is direct
-        EXPECT_EQ(list[0].Subject, "") << length;
-        EXPECT_EQ(list[1].Subject, "Subject 1") << length;
+        EXPECT_EQ(list[0].entry80, 2) << length;
+        EXPECT_NE(list[0].dataOffset, 0) << length;  // 0x84 is direct
+        EXPECT_EQ(list[0].subject, "") << length;
+        EXPECT_EQ(list[1].subject, "Subject 1") << length;
     }
 
     // A body length beyond the end of the file: the part that is there is used.
-    TDbxRecord huge = MessageRecord(SimpleMessage(3));
-    huge.BodyLength = 0x7FFFFFFF;
-    Put("Inbox.dbx", {huge});
-    list = Messages("Inbox.dbx");
+    TDbxRecord huge = messageRecord(simpleMessage(3));
+    huge.bodyLength = 0x7FFFFFFF;
+    put("Inbox.dbx", {huge});
+    list = messages("Inbox.dbx");
     ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0].Subject, "Subject 3");
+    EXPECT_EQ(list[0].subject, "Subject 3");
 
     // A record cut by the end of the file: whole entry words apply.
-    TDbxImage cut = BuildDbx({MessageRecord(SimpleMessage(4))});
-    const std::size_t rec = cut.Layout.Records[0];
+    TDbxImage cut = buildDbx({messageRecord(simpleMessage(4))});
+    const std::size_t rec = cut.layout.records[0];
     // Nodes are written after the records, so the cut file gets a node of its own
     // in the unused part of the file header.
-    std::vector<std::uint8_t> bytes(cut.Bytes.begin(), cut.Bytes.begin() + rec + 12 + 4 + 2);
+    std::vector<std::uint8_t> bytes(cut.bytes.begin(), cut.bytes.begin() + rec + 12 + 4 + 2);
     const std::size_t node = 0x1000;
     auto put32 = [&](std::size_t at, std::uint32_t v) {
         for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
@@ -346,126 +346,126 @@ TEST_F(StoreTest, RecordBoundsNeverReachOutsideTheRecord) {
     put32(node, node);
     bytes[node + 17] = 1;
     put32(node + 24, static_cast<std::uint32_t>(rec));
-    Put("Inbox.dbx", bytes);
-    list = Messages("Inbox.dbx");
+    put("Inbox.dbx", bytes);
+    list = messages("Inbox.dbx");
     ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0].Entry80, 4);  // the first word was whole
-    EXPECT_EQ(list[0].RecordOffset, static_cast<std::int32_t>(rec));
+    EXPECT_EQ(list[0].entry80, 4);  // the first word was whole
+    EXPECT_EQ(list[0].recordOffset, static_cast<std::int32_t>(rec));
 }
 
 TEST_F(StoreTest, LaterEntriesWin) {
     auto withEntries = [](std::vector<TDbxField> fields) {
         TDbxRecord r;
-        r.Fields = std::move(fields);
+        r.fields = std::move(fields);
         return r;
     };
-    Put("Inbox.dbx",
-        {withEntries({TDbxField::Direct(0x84, 1000), TDbxField::Int32(0x04, 2000)}),
-         withEntries({TDbxField::Int32(0x04, 2000), TDbxField::Direct(0x84, 1000)}),
-         withEntries({TDbxField::Text(0x08, "first"), TDbxField::Text(0x08, "second")}),
-         withEntries({TDbxField::Direct(0x80, 1), TDbxField::Direct(0x80, 2)})});
-    TMessageList list = Messages("Inbox.dbx");
+    put("Inbox.dbx",
+        {withEntries({TDbxField::direct(0x84, 1000), TDbxField::int32(0x04, 2000)}),
+         withEntries({TDbxField::int32(0x04, 2000), TDbxField::direct(0x84, 1000)}),
+         withEntries({TDbxField::text(0x08, "first"), TDbxField::text(0x08, "second")}),
+         withEntries({TDbxField::direct(0x80, 1), TDbxField::direct(0x80, 2)})});
+    TMessageList list = messages("Inbox.dbx");
     ASSERT_EQ(list.size(), 4u);
-    EXPECT_EQ(list[0].DataOffset, 2000);
-    EXPECT_EQ(list[1].DataOffset, 1000);
-    EXPECT_EQ(list[2].Subject, "second");
-    EXPECT_EQ(list[3].Entry80, 2);
+    EXPECT_EQ(list[0].dataOffset, 2000);
+    EXPECT_EQ(list[1].dataOffset, 1000);
+    EXPECT_EQ(list[2].subject, "second");
+    EXPECT_EQ(list[3].entry80, 2);
 }
 
 TEST_F(StoreTest, FolderRecords) {
     TDbxRecord noFile;  // neither 0x03 nor 0x06: dropped
-    noFile.Fields = {TDbxField::Direct(0x80, 6), TDbxField::Direct(0x81, 1),
-                     TDbxField::Text(0x02, "Never created"), TDbxField::Direct(0x89, 3)};
+    noFile.fields = {TDbxField::direct(0x80, 6), TDbxField::direct(0x81, 1),
+                     TDbxField::text(0x02, "Never created"), TDbxField::direct(0x89, 3)};
     TDbxRecord noId;  // 0x06 only, no 0x80
-    noId.Fields = {TDbxField::Text(0x02, "Outlook Express"), TDbxField::Text(0x06, "x")};
-    Put("Folders.dbx",
-        {noId, FolderRecord({1, {}, "Local Folders", {}, false}),
-         FolderRecord({4, 1, "Inbox", "Inbox.dbx", true}), noFile,
-         FolderRecord({0xFFFFFF, 0xFFFFFF, "Gel\xF6scht", "Gel\xF6scht.dbx", false})},
-        FolderFileOptions());
+    noId.fields = {TDbxField::text(0x02, "Outlook Express"), TDbxField::text(0x06, "x")};
+    put("Folders.dbx",
+        {noId, folderRecord({1, {}, "Local Folders", {}, false}),
+         folderRecord({4, 1, "Inbox", "Inbox.dbx", true}), noFile,
+         folderRecord({0xFFFFFF, 0xFFFFFF, "Gel\xF6scht", "Gel\xF6scht.dbx", false})},
+        folderFileOptions());
 
     // Callers ask for "folders.dbx"; real stores hold "Folders.dbx".
-    TFolderList list = Folders();
+    TFolderList list = folders();
     ASSERT_EQ(list.size(), 4u);
-    EXPECT_EQ(list[0].FolderId, -1);
-    EXPECT_EQ(list[0].ParentId, -1);
-    EXPECT_EQ(list[0].Name, "Outlook Express");
-    EXPECT_EQ(list[0].FileName, "");
-    EXPECT_FALSE(list[0].IsSpecial);
-    EXPECT_EQ(list[1].FolderId, 1);
-    EXPECT_EQ(list[1].ParentId, -1);
-    EXPECT_EQ(list[1].FileName, "");
-    EXPECT_EQ(list[2].FolderId, 4);
-    EXPECT_EQ(list[2].ParentId, 1);
-    EXPECT_EQ(list[2].FileName, "Inbox.dbx");
-    EXPECT_TRUE(list[2].IsSpecial);
-    EXPECT_EQ(list[3].FolderId, 0xFFFFFF);
-    EXPECT_EQ(list[3].ParentId, 0xFFFFFF);
-    EXPECT_EQ(list[3].Name, "Gel\xF6scht");
+    EXPECT_EQ(list[0].folderId, -1);
+    EXPECT_EQ(list[0].parentId, -1);
+    EXPECT_EQ(list[0].name, "Outlook Express");
+    EXPECT_EQ(list[0].fileName, "");
+    EXPECT_FALSE(list[0].isSpecial);
+    EXPECT_EQ(list[1].folderId, 1);
+    EXPECT_EQ(list[1].parentId, -1);
+    EXPECT_EQ(list[1].fileName, "");
+    EXPECT_EQ(list[2].folderId, 4);
+    EXPECT_EQ(list[2].parentId, 1);
+    EXPECT_EQ(list[2].fileName, "Inbox.dbx");
+    EXPECT_TRUE(list[2].isSpecial);
+    EXPECT_EQ(list[3].folderId, 0xFFFFFF);
+    EXPECT_EQ(list[3].parentId, 0xFFFFFF);
+    EXPECT_EQ(list[3].name, "Gel\xF6scht");
 
     // The list is appended to, never cleared.
     TFolderList more = list;
-    ReadIndexFile("folders.dbx", more);
+    readIndexFile("folders.dbx", more);
     EXPECT_EQ(more.size(), 8u);
 }
 
 TEST_F(StoreTest, TheNameAskedForDecidesTheRecordKind) {
-    Put("Folders.dbx", {FolderRecord({4, 1, "Inbox", "Inbox.dbx", true})}, FolderFileOptions());
-    Put("Inbox.dbx", SimpleMessages(2));
+    put("Folders.dbx", {folderRecord({4, 1, "Inbox", "Inbox.dbx", true})}, folderFileOptions());
+    put("Inbox.dbx", simpleMessages(2));
 
     // "folders.dbx" exactly: folder records; a list of the other kind gets nothing.
     TMessageList messages;
-    ReadIndexFile("folders.dbx", messages);
+    readIndexFile("folders.dbx", messages);
     EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(Folders("folders.dbx").size(), 1u);
+    EXPECT_EQ(folders("folders.dbx").size(), 1u);
 
     // Any other spelling is a message file, even when it finds the same file.
-    EXPECT_TRUE(Folders("Folders.dbx").empty());
-    TMessageList asMessages = Messages("Folders.dbx");
+    EXPECT_TRUE(folders("Folders.dbx").empty());
+    TMessageList asMessages = messages("Folders.dbx");
     ASSERT_EQ(asMessages.size(), 1u);
-    EXPECT_EQ(asMessages[0].Entry80, 4);
+    EXPECT_EQ(asMessages[0].entry80, 4);
 
     // A message file read into a folder list: nothing, and the file is not even
     // opened (a missing one does not throw).
-    EXPECT_TRUE(Folders("Inbox.dbx").empty());
-    EXPECT_NO_THROW(Folders("Missing.dbx"));
+    EXPECT_TRUE(folders("Inbox.dbx").empty());
+    EXPECT_NO_THROW(folders("Missing.dbx"));
 
     // Message files are found without regard to case too.
-    EXPECT_EQ(Messages("INBOX.DBX").size(), 2u);
-    EXPECT_EQ(Messages("inbox.dbx").size(), 2u);
+    EXPECT_EQ(messages("INBOX.DBX").size(), 2u);
+    EXPECT_EQ(messages("inbox.dbx").size(), 2u);
 }
 
 TEST_F(StoreTest, ChainOfAMillionNodesIsWalked) {
     // Each node links to the next through its first link; the last one carries the
     // tree. Walked on an explicit stack, not the call stack.
     TDbxFileOptions options;
-    options.ChainNodes = 1'000'000;
-    Put("Inbox.dbx", SimpleMessages(3), options);
-    EXPECT_EQ(Subjects(Messages("Inbox.dbx")), ExpectedSubjects(3));
+    options.chainNodes = 1'000'000;
+    put("Inbox.dbx", simpleMessages(3), options);
+    EXPECT_EQ(subjects(messages("Inbox.dbx")), expectedSubjects(3));
 }
 
 TEST_F(StoreTest, RandomAndMutatedFilesNeverCrash) {
     std::mt19937 random(20240601);
     TDbxFileOptions options;
-    options.NodeCapacity = 3;
-    std::vector<TDbxRecord> records = SimpleMessages(12);
-    records.push_back(MessageRecord(SimpleMessage(99, std::string(3000, 'x'))));
-    const TDbxImage sound = BuildDbx(records, options);
+    options.nodeCapacity = 3;
+    std::vector<TDbxRecord> records = simpleMessages(12);
+    records.push_back(messageRecord(simpleMessage(99, std::string(3000, 'x'))));
+    const TDbxImage sound = buildDbx(records, options);
 
     auto readEverything = [&](const std::vector<std::uint8_t>& bytes) {
-        Put("Inbox.dbx", bytes);
-        Put("Folders.dbx", bytes);
+        put("Inbox.dbx", bytes);
+        put("Folders.dbx", bytes);
         TMessageList list;
-        ASSERT_NO_THROW(ReadIndexFile("Inbox.dbx", list));
-        for (const auto& m : list) ASSERT_NO_THROW(ReadMessageText("Inbox.dbx", m.DataOffset));
-        for (auto b : sound.Layout.Blocks)
-            for (auto off : b) ASSERT_NO_THROW(ReadMessageText("Inbox.dbx", off));
+        ASSERT_NO_THROW(readIndexFile("Inbox.dbx", list));
+        for (const auto& m : list) ASSERT_NO_THROW(readMessageText("Inbox.dbx", m.dataOffset));
+        for (auto b : sound.layout.blocks)
+            for (auto off : b) ASSERT_NO_THROW(readMessageText("Inbox.dbx", off));
         TFolderList folders;
-        ASSERT_NO_THROW(ReadIndexFile("folders.dbx", folders));
+        ASSERT_NO_THROW(readIndexFile("folders.dbx", folders));
     };
 
     for (int round = 0; round < 200; ++round) {
-        std::vector<std::uint8_t> bytes = sound.Bytes;
+        std::vector<std::uint8_t> bytes = sound.bytes;
         // Overwrite a few int32s with values likely to matter: offsets of the
         // file's own structures, small numbers, huge numbers, negatives.
         int changes = 1 + static_cast<int>(random() % 8);
@@ -475,11 +475,11 @@ TEST_F(StoreTest, RandomAndMutatedFilesNeverCrash) {
             switch (random() % 5) {
                 case 0:
                     v = static_cast<std::uint32_t>(
-                        sound.Layout.Nodes[random() % sound.Layout.Nodes.size()]);
+                        sound.layout.nodes[random() % sound.layout.nodes.size()]);
                     break;
                 case 1:
                     v = static_cast<std::uint32_t>(
-                        sound.Layout.Records[random() % sound.Layout.Records.size()]);
+                        sound.layout.records[random() % sound.layout.records.size()]);
                     break;
                 case 2:
                     v = random() % 1024;

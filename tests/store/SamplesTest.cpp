@@ -17,22 +17,22 @@ class SamplesTest : public ::testing::Test {
   protected:
     // False (and the test marked skipped) when the samples are absent; the
     // caller returns, since a skip in a helper does not end the test.
-    bool UseStore(const std::string& sub) {
+    bool useStore(const std::string& sub) {
         const std::string dir = SamplesDir + "/" + sub;
         if (!std::filesystem::is_directory(dir)) {
             [&] { GTEST_SKIP() << dir << " is absent"; }();
             return false;
         }
-        SetStoreRootOverride(dir);
+        setStoreRootOverride(dir);
         return true;
     }
-    void TearDown() override { SetStoreRootOverride(std::nullopt); }
+    void TearDown() override { setStoreRootOverride(std::nullopt); }
 };
 
 // An independent look at a raw text: header lines ("Name: value" or folded
 // continuations) up to an empty line, then a body; CR LF line ends throughout
 // the header; no zero bytes anywhere.
-::testing::AssertionResult LooksLikeAMessage(std::string_view text) {
+::testing::AssertionResult looksLikeAMessage(std::string_view text) {
     if (text.find('\0') != std::string_view::npos)
         return ::testing::AssertionFailure() << "zero byte in text";
     const std::size_t end = text.find("\r\n\r\n");
@@ -61,41 +61,41 @@ class SamplesTest : public ::testing::Test {
 }
 
 TEST_F(SamplesTest, IpedFolderOf28Messages) {
-    if (!UseStore("IPED")) return;
+    if (!useStore("IPED")) return;
     TMessageList list;
-    ReadIndexFile("test_OutlookDBX.dbx", list);
+    readIndexFile("test_OutlookDBX.dbx", list);
     ASSERT_EQ(list.size(), 28u);
-    EXPECT_EQ(list[1].Subject, "Mensagem teste");
-    EXPECT_EQ(list[3].Subject.rfind("Fw: (Reminder) Share your experience with Copilot", 0), 0u);
-    EXPECT_EQ(list[9].Subject,
+    EXPECT_EQ(list[1].subject, "Mensagem teste");
+    EXPECT_EQ(list[3].subject.rfind("Fw: (Reminder) Share your experience with Copilot", 0), 0u);
+    EXPECT_EQ(list[9].subject,
               "Fw: Cat\xF3lica EAD \x96 \x93Rematr\xED"
               "cula\x94 foi criada");
     for (std::size_t i = 0; i < list.size(); ++i) {
         const auto& m = list[i];
         SCOPED_TRACE("message " + std::to_string(i));
-        EXPECT_EQ(m.Entry80, static_cast<std::int32_t>(i) + 2);
-        EXPECT_NE(m.Date, 0u);
-        EXPECT_FALSE(m.From.empty());
-        std::string text = ReadMessageText("test_OutlookDBX.dbx", m.DataOffset);
+        EXPECT_EQ(m.entry80, static_cast<std::int32_t>(i) + 2);
+        EXPECT_NE(m.date, 0u);
+        EXPECT_FALSE(m.from.empty());
+        std::string text = readMessageText("test_OutlookDBX.dbx", m.dataOffset);
         // Outlook Express keeps the size of the message in entry 0x91.
-        EXPECT_EQ(text.size(), static_cast<std::size_t>(m.Entry91));
-        EXPECT_TRUE(LooksLikeAMessage(text));
+        EXPECT_EQ(text.size(), static_cast<std::size_t>(m.entry91));
+        EXPECT_TRUE(looksLikeAMessage(text));
     }
 }
 
 TEST_F(SamplesTest, FolderList) {
-    if (!UseStore("DbxOutlookExpress")) return;
+    if (!useStore("DbxOutlookExpress")) return;
     TFolderList list;
-    ReadIndexFile("folders.dbx", list);
+    readIndexFile("folders.dbx", list);
     // Eight records; three carry neither a file name (0x03) nor 0x06 and are
     // dropped by the acceptance test: the folders whose files were never created.
     // Whether a named file exists is not looked at.
     ASSERT_EQ(list.size(), 5u);
     struct TExpected {
-        std::int32_t FolderId, ParentId;
-        const char* Name;
-        const char* FileName;
-        bool IsSpecial;
+        std::int32_t folderId, parentId;
+        const char* name;
+        const char* fileName;
+        bool isSpecial;
     };
     const TExpected expected[] = {
         {-1, -1, "Outlook Express", "", false}, {1, -1, "Local Folders", "", false},
@@ -104,60 +104,60 @@ TEST_F(SamplesTest, FolderList) {
     };
     for (std::size_t i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(list[i].FolderId, expected[i].FolderId);
-        EXPECT_EQ(list[i].ParentId, expected[i].ParentId);
-        EXPECT_EQ(list[i].Name, expected[i].Name);
-        EXPECT_EQ(list[i].FileName, expected[i].FileName);
-        EXPECT_EQ(list[i].IsSpecial, expected[i].IsSpecial);
+        EXPECT_EQ(list[i].folderId, expected[i].folderId);
+        EXPECT_EQ(list[i].parentId, expected[i].parentId);
+        EXPECT_EQ(list[i].name, expected[i].name);
+        EXPECT_EQ(list[i].fileName, expected[i].fileName);
+        EXPECT_EQ(list[i].isSpecial, expected[i].isSpecial);
     }
 }
 
 TEST_F(SamplesTest, OtherFilesOfTheFirstStore) {
-    if (!UseStore("DbxOutlookExpress")) return;
+    if (!useStore("DbxOutlookExpress")) return;
     TMessageList inbox, outbox, offline;
-    ReadIndexFile("Inbox.dbx", inbox);
+    readIndexFile("Inbox.dbx", inbox);
     ASSERT_EQ(inbox.size(), 1u);
-    EXPECT_EQ(inbox[0].Subject, "Welcome to Outlook Express 6");
-    EXPECT_EQ(inbox[0].From, "Microsoft Outlook Express Team");
-    std::string text = ReadMessageText("Inbox.dbx", inbox[0].DataOffset);
-    EXPECT_EQ(text.size(), static_cast<std::size_t>(inbox[0].Entry91));
-    EXPECT_TRUE(LooksLikeAMessage(text));
+    EXPECT_EQ(inbox[0].subject, "Welcome to Outlook Express 6");
+    EXPECT_EQ(inbox[0].from, "Microsoft Outlook Express Team");
+    std::string text = readMessageText("Inbox.dbx", inbox[0].dataOffset);
+    EXPECT_EQ(text.size(), static_cast<std::size_t>(inbox[0].entry91));
+    EXPECT_TRUE(looksLikeAMessage(text));
 
-    ReadIndexFile("Outbox.dbx", outbox);
+    readIndexFile("Outbox.dbx", outbox);
     EXPECT_TRUE(outbox.empty());
     // Not a message file at all: whatever it yields, it yields without harm.
-    EXPECT_NO_THROW(ReadIndexFile("Offline.dbx", offline));
-    for (const auto& m : offline) EXPECT_NO_THROW(ReadMessageText("Offline.dbx", m.DataOffset));
+    EXPECT_NO_THROW(readIndexFile("Offline.dbx", offline));
+    for (const auto& m : offline) EXPECT_NO_THROW(readMessageText("Offline.dbx", m.dataOffset));
 }
 
 TEST_F(SamplesTest, SingleMessageFiles) {
     struct TCase {
-        const char* Dir;
-        const char* File;
-        std::size_t Count;
+        const char* dir;
+        const char* file;
+        std::size_t count;
     };
     const TCase cases[] = {{"Mail-Transport-Dbx", "test.dbx", 1},
                            {"Mail-Transport-Dbx", "test1.dbx", 1},
                            {"dbxconvert", "test.dbx", 2}};
     for (const auto& c : cases) {
-        if (!UseStore(c.Dir)) return;
-        SCOPED_TRACE(std::string(c.Dir) + "/" + c.File);
+        if (!useStore(c.dir)) return;
+        SCOPED_TRACE(std::string(c.dir) + "/" + c.file);
         TMessageList list;
-        ReadIndexFile(c.File, list);
-        ASSERT_EQ(list.size(), c.Count);
+        readIndexFile(c.file, list);
+        ASSERT_EQ(list.size(), c.count);
         for (const auto& m : list) {
-            std::string text = ReadMessageText(c.File, m.DataOffset);
-            EXPECT_EQ(text.size(), static_cast<std::size_t>(m.Entry91));
-            EXPECT_TRUE(LooksLikeAMessage(text));
+            std::string text = readMessageText(c.file, m.dataOffset);
+            EXPECT_EQ(text.size(), static_cast<std::size_t>(m.entry91));
+            EXPECT_TRUE(looksLikeAMessage(text));
         }
     }
-    if (!UseStore("dbxconvert")) return;
+    if (!useStore("dbxconvert")) return;
     TMessageList list;
-    ReadIndexFile("test.dbx", list);
+    readIndexFile("test.dbx", list);
     ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0].Subject, "Subject #1");
-    EXPECT_EQ(ReadMessageText("test.dbx", list[0].DataOffset).size(), 1195u);
-    EXPECT_EQ(ReadMessageText("test.dbx", list[1].DataOffset).size(), 18490u);
+    EXPECT_EQ(list[0].subject, "Subject #1");
+    EXPECT_EQ(readMessageText("test.dbx", list[0].dataOffset).size(), 1195u);
+    EXPECT_EQ(readMessageText("test.dbx", list[1].dataOffset).size(), 18490u);
 }
 
 }  // namespace

@@ -20,63 +20,63 @@ class StoreTest : public ::testing::Test {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "lumbrook-store-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        Dir = pattern;
-        SetStoreRootOverride(Dir);
+        dir = pattern;
+        setStoreRootOverride(dir);
     }
     void TearDown() override {
-        SetStoreRootOverride(std::nullopt);
+        setStoreRootOverride(std::nullopt);
         std::error_code ec;
-        std::filesystem::remove_all(Dir, ec);
+        std::filesystem::remove_all(dir, ec);
     }
 
-    std::string Put(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-        std::string path = Dir + "/" + name;
-        WriteBytes(path, bytes);
+    std::string put(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        std::string path = dir + "/" + name;
+        writeBytes(path, bytes);
         return path;
     }
-    TDbxImage Put(const std::string& name, const std::vector<TDbxRecord>& records,
+    TDbxImage put(const std::string& name, const std::vector<TDbxRecord>& records,
                   const TDbxFileOptions& options = {}) {
-        TDbxImage image = BuildDbx(records, options);
-        Put(name, image.Bytes);
+        TDbxImage image = buildDbx(records, options);
+        put(name, image.bytes);
         return image;
     }
 
-    TMessageList Messages(const std::string& name) {
+    TMessageList messages(const std::string& name) {
         TMessageList list;
-        ReadIndexFile(name, list);
+        readIndexFile(name, list);
         return list;
     }
-    TFolderList Folders(const std::string& name = "folders.dbx") {
+    TFolderList folders(const std::string& name = "folders.dbx") {
         TFolderList list;
-        ReadIndexFile(name, list);
+        readIndexFile(name, list);
         return list;
     }
 
-    std::string Dir;
+    std::string dir;
 };
 
-inline TDbxFileOptions FolderFileOptions() {
+inline TDbxFileOptions folderFileOptions() {
     TDbxFileOptions options;
-    options.Kind = TDbxFileKind::Folders;
+    options.kind = TDbxFileKind::Folders;
     return options;
 }
 
-inline TDbxMessage SimpleMessage(int i, std::string text = {}) {
+inline TDbxMessage simpleMessage(int i, std::string text = {}) {
     TDbxMessage m;
-    m.MessageId = i;
-    m.From = "from" + std::to_string(i) + "@example.org";
-    m.To = "to" + std::to_string(i) + "@example.org";
-    m.Subject = "Subject " + std::to_string(i);
-    m.Date = UnixTimeToFileTime(1'000'000'000 + i);
-    m.RawText = text.empty() ? "Subject: Subject " + std::to_string(i) + "\r\n\r\nBody " +
+    m.messageId = i;
+    m.from = "from" + std::to_string(i) + "@example.org";
+    m.to = "to" + std::to_string(i) + "@example.org";
+    m.subject = "Subject " + std::to_string(i);
+    m.date = unixTimeToFileTime(1'000'000'000 + i);
+    m.rawText = text.empty() ? "Subject: Subject " + std::to_string(i) + "\r\n\r\nBody " +
                                    std::to_string(i) + "\r\n"
                              : std::move(text);
     return m;
 }
 
-inline std::vector<TDbxRecord> SimpleMessages(int n) {
+inline std::vector<TDbxRecord> simpleMessages(int n) {
     std::vector<TDbxRecord> records;
-    for (int i = 0; i < n; ++i) records.push_back(MessageRecord(SimpleMessage(i)));
+    for (int i = 0; i < n; ++i) records.push_back(messageRecord(simpleMessage(i)));
     return records;
 }
 

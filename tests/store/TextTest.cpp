@@ -13,21 +13,21 @@
 namespace lumbrook {
 namespace {
 
-TDbxRecord WithBlocks(std::vector<TDbxBlock> blocks) {
+TDbxRecord withBlocks(std::vector<TDbxBlock> blocks) {
     TDbxRecord r;
-    r.Fields = {TDbxField::DataOffset()};
-    r.Blocks = std::move(blocks);
+    r.fields = {TDbxField::dataOffset()};
+    r.blocks = std::move(blocks);
     return r;
 }
 
-TDbxBlock Block(std::string text, std::optional<std::int32_t> used = {}) {
+TDbxBlock block(std::string text, std::optional<std::int32_t> used = {}) {
     TDbxBlock b;
-    b.Text = std::move(text);
-    b.Used = used;
+    b.text = std::move(text);
+    b.used = used;
     return b;
 }
 
-std::string Pattern(std::size_t n, char seed) {
+std::string pattern(std::size_t n, char seed) {
     std::string s;
     for (std::size_t i = 0; i < n; ++i) s += static_cast<char>('a' + (seed + i) % 26);
     return s;
@@ -36,130 +36,130 @@ std::string Pattern(std::size_t n, char seed) {
 TEST_F(StoreTest, TextsComeBackWhole) {
     // Sizes around the block size, and a text of many blocks.
     for (std::size_t size : {1u, 511u, 512u, 513u, 1300u, 1024u, 200'000u}) {
-        std::string text = Pattern(size, static_cast<char>(size % 26));
-        TDbxMessage m = SimpleMessage(1, text);
-        TDbxImage image = Put("Inbox.dbx", {MessageRecord(m)});
-        TMessageList list = Messages("Inbox.dbx");
+        std::string text = pattern(size, static_cast<char>(size % 26));
+        TDbxMessage m = simpleMessage(1, text);
+        TDbxImage image = put("Inbox.dbx", {messageRecord(m)});
+        TMessageList list = messages("Inbox.dbx");
         ASSERT_EQ(list.size(), 1u);
-        EXPECT_EQ(ReadMessageText("Inbox.dbx", list[0].DataOffset), text) << size;
+        EXPECT_EQ(readMessageText("Inbox.dbx", list[0].dataOffset), text) << size;
     }
     // 1,300 bytes in blocks of 512, 512 and 276.
-    std::string text = Pattern(1300, 3);
+    std::string text = pattern(1300, 3);
     TDbxImage image =
-        Put("Inbox.dbx", {WithBlocks({Block(text.substr(0, 512)), Block(text.substr(512, 512)),
-                                      Block(text.substr(1024))})});
-    ASSERT_EQ(image.Layout.Blocks[0].size(), 3u);
-    EXPECT_EQ(image.GetI32(image.Layout.Blocks[0][2] + 8), 276);
-    EXPECT_EQ(ReadMessageText("Inbox.dbx", image.Layout.Blocks[0][0]), text);
+        put("Inbox.dbx", {withBlocks({block(text.substr(0, 512)), block(text.substr(512, 512)),
+                                      block(text.substr(1024))})});
+    ASSERT_EQ(image.layout.blocks[0].size(), 3u);
+    EXPECT_EQ(image.getI32(image.layout.blocks[0][2] + 8), 276);
+    EXPECT_EQ(readMessageText("Inbox.dbx", image.layout.blocks[0][0]), text);
 
     // Blocks that do not follow each other in the file, in any order.
-    std::vector<TDbxBlock> scattered = {Block("one "), Block("three "), Block("two ")};
-    scattered[0].NextIndex = 2;
-    scattered[2].NextIndex = 1;
-    scattered[1].NextRaw = 0;
-    scattered[1].GapBefore = 5000;
-    scattered[2].GapBefore = 3;
-    image = Put("Inbox.dbx", {WithBlocks(scattered)});
-    EXPECT_EQ(ReadMessageText("Inbox.dbx", image.Layout.Blocks[0][0]), "one two three ");
+    std::vector<TDbxBlock> scattered = {block("one "), block("three "), block("two ")};
+    scattered[0].nextIndex = 2;
+    scattered[2].nextIndex = 1;
+    scattered[1].nextRaw = 0;
+    scattered[1].gapBefore = 5000;
+    scattered[2].gapBefore = 3;
+    image = put("Inbox.dbx", {withBlocks(scattered)});
+    EXPECT_EQ(readMessageText("Inbox.dbx", image.layout.blocks[0][0]), "one two three ");
 }
 
 TEST_F(StoreTest, BlockPiecesFollowUsedLengthAndZeroBytes) {
-    const std::string full = Pattern(512, 0);
+    const std::string full = pattern(512, 0);
     std::string zeroAt100 = full;
     zeroAt100[100] = '\0';
     std::string zeroAt40 = full;
     zeroAt40[40] = '\0';
     struct TCase {
-        const char* Name;
-        std::vector<TDbxBlock> Blocks;
-        std::string Expected;
+        const char* name;
+        std::vector<TDbxBlock> blocks;
+        std::string expected;
     };
     const std::vector<TCase> cases = {
-        {"used length above 512", {Block(full, 600), Block("next")}, full + "next"},
-        {"used length far above 512", {Block(full, 0x7FFFFFFF)}, full},
-        {"zero byte at 100", {Block(zeroAt100, 600)}, full.substr(0, 100)},
+        {"used length above 512", {block(full, 600), block("next")}, full + "next"},
+        {"used length far above 512", {block(full, 0x7FFFFFFF)}, full},
+        {"zero byte at 100", {block(zeroAt100, 600)}, full.substr(0, 100)},
         {"zero byte at 40, next block follows",
-         {Block(zeroAt40, 512), Block("tail")},
+         {block(zeroAt40, 512), block("tail")},
          full.substr(0, 40) + "tail"},
-        {"zero byte at 0", {Block(std::string(1, '\0') + "x", 2), Block("b")}, "b"},
+        {"zero byte at 0", {block(std::string(1, '\0') + "x", 2), block("b")}, "b"},
         {"used length shorter than the text",
-         {Block(full, 10), Block("b")},
+         {block(full, 10), block("b")},
          full.substr(0, 10) + "b"},
-        {"used length zero", {Block(full, 0), Block("b")}, "b"},
-        {"used length negative", {Block(full, -1), Block("b")}, "b"},
+        {"used length zero", {block(full, 0), block("b")}, "b"},
+        {"used length negative", {block(full, -1), block("b")}, "b"},
     };
     for (const auto& c : cases) {
-        TDbxImage image = Put("Inbox.dbx", {WithBlocks(c.Blocks)});
-        EXPECT_EQ(ReadMessageText("Inbox.dbx", image.Layout.Blocks[0][0]), c.Expected) << c.Name;
+        TDbxImage image = put("Inbox.dbx", {withBlocks(c.blocks)});
+        EXPECT_EQ(readMessageText("Inbox.dbx", image.layout.blocks[0][0]), c.expected) << c.name;
     }
 }
 
 TEST_F(StoreTest, ChainsEndAtBreaksAndCycles) {
     struct TCase {
-        const char* Name;
-        std::vector<TDbxBlock> Blocks;
-        std::string Expected;
+        const char* name;
+        std::vector<TDbxBlock> blocks;
+        std::string expected;
     };
     auto next = [](TDbxBlock b, std::int32_t raw) {
-        b.NextRaw = raw;
+        b.nextRaw = raw;
         return b;
     };
     auto nextIndex = [](TDbxBlock b, std::size_t i) {
-        b.NextIndex = i;
+        b.nextIndex = i;
         return b;
     };
     auto self = [](TDbxBlock b, std::int32_t s) {
-        b.Self = s;
+        b.self = s;
         return b;
     };
     const std::vector<TCase> cases = {
-        {"self check fails in the middle", {Block("a"), self(Block("b"), 4), Block("c")}, "a"},
-        {"cycle back to the first block", {Block("a"), nextIndex(Block("b"), 0)}, "ab"},
-        {"block pointing at itself", {nextIndex(Block("a"), 0)}, "a"},
-        {"next offset past the end of the file", {next(Block("a"), 0x7FFFFFF0)}, "a"},
-        {"next offset negative", {next(Block("a"), -528), Block("b")}, "a"},
-        {"next offset inside the same block", {next(Block("a"), 0x24BC + 16)}, "a"},
+        {"self check fails in the middle", {block("a"), self(block("b"), 4), block("c")}, "a"},
+        {"cycle back to the first block", {block("a"), nextIndex(block("b"), 0)}, "ab"},
+        {"block pointing at itself", {nextIndex(block("a"), 0)}, "a"},
+        {"next offset past the end of the file", {next(block("a"), 0x7FFFFFF0)}, "a"},
+        {"next offset negative", {next(block("a"), -528), block("b")}, "a"},
+        {"next offset inside the same block", {next(block("a"), 0x24BC + 16)}, "a"},
     };
     for (const auto& c : cases) {
-        TDbxImage image = Put("Inbox.dbx", {TDbxRecord{}, WithBlocks(c.Blocks)});
-        EXPECT_EQ(ReadMessageText("Inbox.dbx", image.Layout.Blocks[1][0]), c.Expected) << c.Name;
+        TDbxImage image = put("Inbox.dbx", {TDbxRecord{}, withBlocks(c.blocks)});
+        EXPECT_EQ(readMessageText("Inbox.dbx", image.layout.blocks[1][0]), c.expected) << c.name;
     }
 
     // A block that overlaps one already read ends the chain: here a block inside
     // the text of the first one, whose self check passes and which would add "yyyy".
-    TDbxImage image = Put("Inbox.dbx", {WithBlocks({Block(std::string(512, 'x'))})});
-    const std::int32_t first = image.Layout.Blocks[0][0];
+    TDbxImage image = put("Inbox.dbx", {withBlocks({block(std::string(512, 'x'))})});
+    const std::int32_t first = image.layout.blocks[0][0];
     const std::int32_t inner = first + 16 + 256;
-    image.PutI32(first + 12, inner);
-    image.PutI32(inner, inner);
-    image.PutI32(inner + 8, 4);
-    image.PutI32(inner + 12, 0);
-    for (int i = 0; i < 4; ++i) image.PutU8(inner + 16 + i, 'y');
-    Put("Inbox.dbx", image.Bytes);
+    image.putI32(first + 12, inner);
+    image.putI32(inner, inner);
+    image.putI32(inner + 8, 4);
+    image.putI32(inner + 12, 0);
+    for (int i = 0; i < 4; ++i) image.putU8(inner + 16 + i, 'y');
+    put("Inbox.dbx", image.bytes);
     std::string expected;
-    for (int i = 0; i < 512 && image.Bytes[first + 16 + i] != 0; ++i)
-        expected += static_cast<char>(image.Bytes[first + 16 + i]);
-    EXPECT_EQ(ReadMessageText("Inbox.dbx", first), expected);
+    for (int i = 0; i < 512 && image.bytes[first + 16 + i] != 0; ++i)
+        expected += static_cast<char>(image.bytes[first + 16 + i]);
+    EXPECT_EQ(readMessageText("Inbox.dbx", first), expected);
     EXPECT_EQ(expected.find('y'), std::string::npos);  // the inner block was not taken...
-    image.PutI32(first + 12, 0);
-    image.PutI32(first + 8, 0);
-    Put("Inbox.dbx", image.Bytes);
-    EXPECT_EQ(ReadMessageText("Inbox.dbx", inner), "yyyy");  // ...though it is a block
+    image.putI32(first + 12, 0);
+    image.putI32(first + 8, 0);
+    put("Inbox.dbx", image.bytes);
+    EXPECT_EQ(readMessageText("Inbox.dbx", inner), "yyyy");  // ...though it is a block
 
     // No data offset, or none that points at a block: empty, no file opened.
-    EXPECT_EQ(ReadMessageText("Missing.dbx", 0), "");
-    EXPECT_EQ(ReadMessageText("Missing.dbx", -1), "");
-    EXPECT_EQ(ReadMessageText("Inbox.dbx", 0x7FFFFFFF), "");
-    EXPECT_EQ(ReadMessageText("Inbox.dbx", 1), "");
+    EXPECT_EQ(readMessageText("Missing.dbx", 0), "");
+    EXPECT_EQ(readMessageText("Missing.dbx", -1), "");
+    EXPECT_EQ(readMessageText("Inbox.dbx", 0x7FFFFFFF), "");
+    EXPECT_EQ(readMessageText("Inbox.dbx", 1), "");
 }
 
 TEST_F(StoreTest, TruncatedFilesGiveWhatIsThere) {
-    const std::string text = Pattern(1300, 7);
-    TDbxImage sound = BuildDbx({MessageRecord(SimpleMessage(1, text))});
-    const auto& blocks = sound.Layout.Blocks[0];
+    const std::string text = pattern(1300, 7);
+    TDbxImage sound = buildDbx({messageRecord(simpleMessage(1, text))});
+    const auto& blocks = sound.layout.blocks[0];
     struct TCase {
-        std::size_t Size;
-        std::string Expected;
+        std::size_t size;
+        std::string expected;
     };
     const std::vector<TCase> cases = {
         {std::size_t(blocks[2]) + 16 + 100, text.substr(0, 1124)},  // third block's text cut
@@ -168,33 +168,33 @@ TEST_F(StoreTest, TruncatedFilesGiveWhatIsThere) {
         {std::size_t(blocks[0]), ""},
     };
     for (const auto& c : cases) {
-        std::vector<std::uint8_t> bytes(sound.Bytes.begin(), sound.Bytes.begin() + c.Size);
-        Put("Inbox.dbx", bytes);
-        EXPECT_EQ(ReadMessageText("Inbox.dbx", blocks[0]), c.Expected) << c.Size;
-        EXPECT_TRUE(Messages("Inbox.dbx").empty());  // the index nodes are gone
+        std::vector<std::uint8_t> bytes(sound.bytes.begin(), sound.bytes.begin() + c.size);
+        put("Inbox.dbx", bytes);
+        EXPECT_EQ(readMessageText("Inbox.dbx", blocks[0]), c.expected) << c.size;
+        EXPECT_TRUE(messages("Inbox.dbx").empty());  // the index nodes are gone
     }
 }
 
 TEST_F(StoreTest, LargeFilesUseTheInt32DataOffset) {
     // Blocks beyond 16 MB cannot be named by a 24-bit direct value: the writer
     // stores the offset as an int32 entry 0x04, as real big folders do.
-    TDbxRecord r = MessageRecord(SimpleMessage(1, "far away"));
-    r.Text.reset();
-    TDbxBlock far = Block("far away");
-    far.GapBefore = 17 * 1024 * 1024;
-    r.Blocks = {far};
-    TDbxImage image = Put("Inbox.dbx", {r});
-    TMessageList list = Messages("Inbox.dbx");
+    TDbxRecord r = messageRecord(simpleMessage(1, "far away"));
+    r.text.reset();
+    TDbxBlock far = block("far away");
+    far.gapBefore = 17 * 1024 * 1024;
+    r.blocks = {far};
+    TDbxImage image = put("Inbox.dbx", {r});
+    TMessageList list = messages("Inbox.dbx");
     ASSERT_EQ(list.size(), 1u);
-    EXPECT_GT(list[0].DataOffset, 0xFFFFFF);
-    EXPECT_EQ(ReadMessageText("Inbox.dbx", list[0].DataOffset), "far away");
+    EXPECT_GT(list[0].dataOffset, 0xFFFFFF);
+    EXPECT_EQ(readMessageText("Inbox.dbx", list[0].dataOffset), "far away");
 }
 
 TEST_F(StoreTest, FilesThatCannotBeOpened) {
     // The message of the EFOpenError that Read throws, or "" when it throws none.
-    auto openError = [](const std::function<void()>& Read) -> std::string {
+    auto openError = [](const std::function<void()>& read) -> std::string {
         try {
-            Read();
+            read();
         } catch (const EFOpenError& e) {
             return e.what();
         }
@@ -205,37 +205,37 @@ TEST_F(StoreTest, FilesThatCannotBeOpened) {
         TFolderList folders;
         TMessageList messages;
         if (name == "folders.dbx") {
-            EXPECT_EQ(openError([&] { ReadIndexFile(name, folders); }), message);
+            EXPECT_EQ(openError([&] { readIndexFile(name, folders); }), message);
             return;
         }
-        EXPECT_EQ(openError([&] { ReadIndexFile(name, messages); }), message);
-        EXPECT_EQ(openError([&] { ReadMessageText(name, 0x24BC); }), message);
+        EXPECT_EQ(openError([&] { readIndexFile(name, messages); }), message);
+        EXPECT_EQ(openError([&] { readMessageText(name, 0x24BC); }), message);
     };
-    expectOpenError("Missing.dbx", Dir + "/Missing.dbx");
-    std::filesystem::create_directory(Dir + "/Folder.dbx");
-    expectOpenError("Folder.dbx", Dir + "/Folder.dbx");
-    ASSERT_EQ(::mkfifo((Dir + "/Pipe.dbx").c_str(), 0600), 0);
-    expectOpenError("Pipe.dbx", Dir + "/Pipe.dbx");  // must not hang either
-    expectOpenError("folders.dbx", Dir + "/folders.dbx");
+    expectOpenError("Missing.dbx", dir + "/Missing.dbx");
+    std::filesystem::create_directory(dir + "/Folder.dbx");
+    expectOpenError("Folder.dbx", dir + "/Folder.dbx");
+    ASSERT_EQ(::mkfifo((dir + "/Pipe.dbx").c_str(), 0600), 0);
+    expectOpenError("Pipe.dbx", dir + "/Pipe.dbx");  // must not hang either
+    expectOpenError("folders.dbx", dir + "/folders.dbx");
 
     if (::geteuid() != 0) {  // root reads anything
-        Put("Locked.dbx", BuildDbx(SimpleMessages(1)).Bytes);
-        ASSERT_EQ(::chmod((Dir + "/Locked.dbx").c_str(), 0), 0);
-        expectOpenError("Locked.dbx", Dir + "/Locked.dbx");
+        put("Locked.dbx", buildDbx(simpleMessages(1)).bytes);
+        ASSERT_EQ(::chmod((dir + "/Locked.dbx").c_str(), 0), 0);
+        expectOpenError("Locked.dbx", dir + "/Locked.dbx");
     }
 
     // A read-only file reads fine.
-    Put("Inbox.dbx", BuildDbx(SimpleMessages(2)).Bytes);
-    ASSERT_EQ(::chmod((Dir + "/Inbox.dbx").c_str(), 0444), 0);
-    EXPECT_EQ(Messages("Inbox.dbx").size(), 2u);
+    put("Inbox.dbx", buildDbx(simpleMessages(2)).bytes);
+    ASSERT_EQ(::chmod((dir + "/Inbox.dbx").c_str(), 0444), 0);
+    EXPECT_EQ(messages("Inbox.dbx").size(), 2u);
 }
 
 TEST_F(StoreTest, StoreFilesAreNeverChanged) {
-    std::vector<TDbxRecord> records = SimpleMessages(60);
-    records.push_back(MessageRecord(SimpleMessage(60, Pattern(5000, 1))));
-    TDbxImage image = Put("Inbox.dbx", records);
-    Put("Folders.dbx", {FolderRecord({1, {}, "Inbox", "Inbox.dbx", true})}, FolderFileOptions());
-    const std::string paths[] = {Dir + "/Inbox.dbx", Dir + "/Folders.dbx"};
+    std::vector<TDbxRecord> records = simpleMessages(60);
+    records.push_back(messageRecord(simpleMessage(60, pattern(5000, 1))));
+    TDbxImage image = put("Inbox.dbx", records);
+    put("Folders.dbx", {folderRecord({1, {}, "Inbox", "Inbox.dbx", true})}, folderFileOptions());
+    const std::string paths[] = {dir + "/Inbox.dbx", dir + "/Folders.dbx"};
 
     // An old modification time, so that any write would show.
     struct timespec times[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
@@ -248,8 +248,8 @@ TEST_F(StoreTest, StoreFilesAreNeverChanged) {
         contents.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    for (const auto& m : Messages("Inbox.dbx")) ReadMessageText("Inbox.dbx", m.DataOffset);
-    Folders();
+    for (const auto& m : messages("Inbox.dbx")) readMessageText("Inbox.dbx", m.dataOffset);
+    folders();
 
     for (int i = 0; i < 2; ++i) {
         struct stat after;
@@ -264,32 +264,32 @@ TEST_F(StoreTest, StoreFilesAreNeverChanged) {
                   contents[i]);
     }
     // Nothing new in the store directory (no lock or journal files).
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir),
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir),
                             std::filesystem::directory_iterator()),
               2);
 }
 
 TEST_F(StoreTest, StoreFilePaths) {
-    Put("Folders.dbx", std::vector<std::uint8_t>{});
-    Put("Inbox.dbx", std::vector<std::uint8_t>{});
-    Put("inbox.dbx", std::vector<std::uint8_t>{});
-    EXPECT_EQ(StoreFilePath("folders.dbx"), Dir + "/Folders.dbx");
-    EXPECT_EQ(StoreFilePath("FOLDERS.DBX"), Dir + "/Folders.dbx");
-    EXPECT_EQ(StoreFilePath("inbox.dbx"), Dir + "/inbox.dbx");  // an exact match wins
-    EXPECT_EQ(StoreFilePath("Inbox.dbx"), Dir + "/Inbox.dbx");
-    EXPECT_EQ(StoreFilePath("Missing.dbx"), Dir + "/Missing.dbx");
+    put("Folders.dbx", std::vector<std::uint8_t>{});
+    put("Inbox.dbx", std::vector<std::uint8_t>{});
+    put("inbox.dbx", std::vector<std::uint8_t>{});
+    EXPECT_EQ(storeFilePath("folders.dbx"), dir + "/Folders.dbx");
+    EXPECT_EQ(storeFilePath("FOLDERS.DBX"), dir + "/Folders.dbx");
+    EXPECT_EQ(storeFilePath("inbox.dbx"), dir + "/inbox.dbx");  // an exact match wins
+    EXPECT_EQ(storeFilePath("Inbox.dbx"), dir + "/Inbox.dbx");
+    EXPECT_EQ(storeFilePath("Missing.dbx"), dir + "/Missing.dbx");
 
-    SetStoreRootOverride(Dir + "/");
-    EXPECT_EQ(StoreFilePath("folders.dbx"), Dir + "/Folders.dbx");
-    SetStoreRootOverride(std::string());
-    EXPECT_EQ(StoreFilePath("folders.dbx"), "/folders.dbx");
+    setStoreRootOverride(dir + "/");
+    EXPECT_EQ(storeFilePath("folders.dbx"), dir + "/Folders.dbx");
+    setStoreRootOverride(std::string());
+    EXPECT_EQ(storeFilePath("folders.dbx"), "/folders.dbx");
 }
 
 TEST_F(StoreTest, StoreRootOverrideWinsAndRegistryIsReadAfresh) {
-    EXPECT_EQ(GetStoreRoot(), Dir);
+    EXPECT_EQ(getStoreRoot(), dir);
 
     // Without an override the current user's registry decides, read anew each time.
-    const std::string reg = Dir + "/user.reg";
+    const std::string reg = dir + "/user.reg";
     auto writeRegistry = [&](const std::string& root) {
         std::ofstream out(reg);
         out << "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Outlook Express]\n"
@@ -298,15 +298,15 @@ TEST_F(StoreTest, StoreRootOverrideWinsAndRegistryIsReadAfresh) {
     const char* old = std::getenv("LUMBROOK_REGISTRY");
     std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
     ::setenv("LUMBROOK_REGISTRY", reg.c_str(), 1);
-    SetStoreRootOverride(std::nullopt);
+    setStoreRootOverride(std::nullopt);
     writeRegistry("/first/store");
-    EXPECT_EQ(GetStoreRoot(), "/first/store");
+    EXPECT_EQ(getStoreRoot(), "/first/store");
     writeRegistry("/second/store");
-    EXPECT_EQ(GetStoreRoot(), "/second/store");
-    EXPECT_EQ(StoreFilePath("folders.dbx"), "/second/store/folders.dbx");
+    EXPECT_EQ(getStoreRoot(), "/second/store");
+    EXPECT_EQ(storeFilePath("folders.dbx"), "/second/store/folders.dbx");
 
-    SetStoreRootOverride(Dir);
-    EXPECT_EQ(GetStoreRoot(), Dir);
+    setStoreRootOverride(dir);
+    EXPECT_EQ(getStoreRoot(), dir);
     if (saved)
         ::setenv("LUMBROOK_REGISTRY", saved->c_str(), 1);
     else

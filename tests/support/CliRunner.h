@@ -14,40 +14,40 @@
 
 namespace lumbrook::test {
 
-inline std::string ShellQuote(const std::string& s) {
+inline std::string shellQuote(const std::string& s) {
     std::string out = "'";
     for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
 struct TCliRun {
-    int Status = -1;
-    std::string Out;  // standard output
-    std::string Err;  // standard error
+    int status = -1;
+    std::string out;  // standard output
+    std::string err;  // standard error
 };
 
 // Runs Program with Args in Dir; Prelude is shell text placed before the program
 // (environment settings, for example). Standard input is empty.
-inline TCliRun RunProgram(const std::string& Program, const std::vector<std::string>& Args,
-                          const std::string& Dir = ".", const std::string& Prelude = "") {
+inline TCliRun runProgram(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& dir = ".", const std::string& prelude = "") {
     char errPath[] = "/tmp/lumbrook-cli-err-XXXXXX";
     const int errFd = ::mkstemp(errPath);
     if (errFd >= 0) ::close(errFd);
-    std::string command = "cd " + ShellQuote(Dir) + " && " + Prelude + " exec " + ShellQuote(Program);
-    for (const auto& a : Args) command += " " + ShellQuote(a);
-    command += " 2>" + ShellQuote(errPath) + " </dev/null";
+    std::string command = "cd " + shellQuote(dir) + " && " + prelude + " exec " + shellQuote(program);
+    for (const auto& a : args) command += " " + shellQuote(a);
+    command += " 2>" + shellQuote(errPath) + " </dev/null";
     TCliRun run;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char buffer[4096];
         for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            run.Out.append(buffer, n);
+            run.out.append(buffer, n);
         const int status = ::pclose(pipe);
-        run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     std::ifstream err(errPath, std::ios::binary);
     std::ostringstream text;
     text << err.rdbuf();
-    run.Err = text.str();
+    run.err = text.str();
     std::remove(errPath);
     return run;
 }
