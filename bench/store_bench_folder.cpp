@@ -289,15 +289,15 @@ void completeForOtherReaders(const std::string& path, const TDbxLayout& layout) 
     ok = ok && std::fseek(f, 0xE4, SEEK_SET) == 0 && std::fwrite(head, 1, 4, f) == 4;
     if (!layout.nodes.empty() && layout.chainNodes.empty()) {
         // The nodes lie together at the end of the file.
-        const std::uint64_t Start = static_cast<std::uint64_t>(layout.nodes.front());
-        std::vector<std::uint8_t> bytes(layout.size - Start);
-        ok = ok && std::fseek(f, static_cast<long>(Start), SEEK_SET) == 0 &&
+        const std::uint64_t nodesStart = static_cast<std::uint64_t>(layout.nodes.front());
+        std::vector<std::uint8_t> bytes(layout.size - nodesStart);
+        ok = ok && std::fseek(f, static_cast<long>(nodesStart), SEEK_SET) == 0 &&
              std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        const auto Node = [&](std::uint32_t offset) { return bytes.data() + (offset - Start); };
+        const auto nodeAt = [&](std::uint32_t offset) { return bytes.data() + (offset - nodesStart); };
         // Records below a link: the node's own, its first link's and its entries' children's.
         const std::function<std::uint32_t(std::uint32_t)> below = [&](std::uint32_t link) {
             if (link == 0) return 0u;
-            const std::uint8_t* p = Node(link);
+            const std::uint8_t* p = nodeAt(link);
             const std::uint32_t count = get32(p + 16) >> 8;
             std::uint32_t sum = count + below(get32(p + 12));
             for (std::uint32_t e = 0; e < count; ++e) sum += below(get32(p + 24 + e * 12 + 4));
@@ -305,15 +305,15 @@ void completeForOtherReaders(const std::string& path, const TDbxLayout& layout) 
         };
         std::vector<std::uint32_t> firstLinkRecords;
         for (std::int32_t offset : layout.nodes)
-            firstLinkRecords.push_back(below(get32(Node(static_cast<std::uint32_t>(offset)) + 12)));
+            firstLinkRecords.push_back(below(get32(nodeAt(static_cast<std::uint32_t>(offset)) + 12)));
         for (std::size_t k = 0; k < layout.nodes.size(); ++k) {
-            std::uint8_t* p = Node(static_cast<std::uint32_t>(layout.nodes[k]));
+            std::uint8_t* p = nodeAt(static_cast<std::uint32_t>(layout.nodes[k]));
             const std::uint32_t parent = get32(p + 8), child = get32(p + 12);
             put32(p + 8, child);
             put32(p + 12, parent);
             put32(p + 20, firstLinkRecords[k]);
         }
-        ok = ok && std::fseek(f, static_cast<long>(Start), SEEK_SET) == 0 &&
+        ok = ok && std::fseek(f, static_cast<long>(nodesStart), SEEK_SET) == 0 &&
              std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     }
     if (std::fclose(f) != 0 || !ok) throw std::runtime_error("cannot update " + path);
@@ -322,10 +322,10 @@ void completeForOtherReaders(const std::string& path, const TDbxLayout& layout) 
 }  // namespace
 
 std::string benchMessageText(std::uint64_t seed, std::size_t folder, std::size_t i,
-                             std::size_t Size, bool attachment) {
+                             std::size_t size, bool attachment) {
     TRandom r(seed, folder, i, ForBody);
     std::string text = messageHeader(seed, folder, i);
-    const auto room = [&] { return Size > text.size() ? Size - text.size() : 0; };
+    const auto room = [&] { return size > text.size() ? size - text.size() : 0; };
     const std::size_t kind = r.below(4);
     if (attachment) {
         text.append("Content-Type: multipart/mixed;\r\n\tboundary=\"").append(Boundary);
@@ -333,7 +333,7 @@ std::string benchMessageText(std::uint64_t seed, std::size_t folder, std::size_t
         text += partHead("text/plain;\r\n\tcharset=\"iso-8859-1\"", "8bit");
         text += prose(r, r.between(200, 1500));
         text += "\r\n";
-        const bool pdf = Size > 1'000'000 || r.below(2);
+        const bool pdf = size > 1'000'000 || r.below(2);
         const std::string name =
             (pdf ? "Bericht " : "Foto ") + std::to_string(i) + (pdf ? ".pdf" : ".jpg");
         text += partHead(pdf ? "application/pdf;\r\n\tname=\"" + name + "\""
@@ -379,10 +379,10 @@ std::string benchMessageText(std::uint64_t seed, std::size_t folder, std::size_t
             "Content-Transfer-Encoding: 8bit\r\n\r\n";
         text += prose(r, room());
     }
-    // Exactly Size bytes: plain lines after the body (or in the epilogue of a
+    // Exactly size bytes: plain lines after the body (or in the epilogue of a
     // multipart message), cut where the size is reached.
-    while (text.size() < Size) text += "\r\n-- \r\nGesendet mit Outlook Express\r\n";
-    if (Size) text.resize(Size);
+    while (text.size() < size) text += "\r\n-- \r\nGesendet mit Outlook Express\r\n";
+    if (size) text.resize(size);
     return text;
 }
 
@@ -419,19 +419,19 @@ TBenchFolderPlan parseBenchFolderPlan(const std::string& text) {
 }
 
 TBenchFolderStats writeBenchFolder(const std::string& path, const TBenchFolderPlan& plan,
-                                   std::uint64_t Seed, std::size_t folder) {
+                                   std::uint64_t seed, std::size_t folder) {
     TBenchFolderStats stats;
     stats.messages = plan.messages;
     std::vector<TDbxRecord> records;
     records.reserve(plan.messages);
-    std::vector<TShape> Shapes;
-    Shapes.reserve(plan.messages);
+    std::vector<TShape> shapes;
+    shapes.reserve(plan.messages);
     for (std::size_t i = 0; i < plan.messages; ++i) {
-        const TShape s = shape(plan, Seed, folder, i);
-        Shapes.push_back(s);
-        const TPerson from = sender(Seed, folder, i);
-        const std::string sub = subject(Seed, folder, i);
-        const std::uint64_t date = unixTimeToFileTime(dateSeconds(Seed, folder, i));
+        const TShape s = shape(plan, seed, folder, i);
+        shapes.push_back(s);
+        const TPerson from = sender(seed, folder, i);
+        const std::string sub = subject(seed, folder, i);
+        const std::uint64_t date = unixTimeToFileTime(dateSeconds(seed, folder, i));
         std::array<std::uint8_t, 8> received{};
         for (int k = 0; k < 8; ++k) received[k] = static_cast<std::uint8_t>(date >> (8 * k));
         // The entries Outlook Express writes, in its ascending id order.
@@ -441,7 +441,7 @@ TBenchFolderStats writeBenchFolder(const std::string& path, const TBenchFolderPl
         f.push_back(TDbxField::direct(0x81, 0x81));
         f.push_back(TDbxField::raw8(0x02, received));
         f.push_back(TDbxField::dataOffset());
-        f.push_back(TDbxField::text(0x07, messageId(Seed, folder, i)));
+        f.push_back(TDbxField::text(0x07, messageId(seed, folder, i)));
         f.push_back(TDbxField::text(0x08, sub));
         f.push_back(TDbxField::text(0x09, sub.starts_with("Re: ") ? sub.substr(4) : sub));
         f.push_back(TDbxField::text(0x0D, from.name));
@@ -459,7 +459,7 @@ TBenchFolderStats writeBenchFolder(const std::string& path, const TBenchFolderPl
     }
     TDbxFileOptions options;
     options.textSource = [&](std::size_t i) {
-        return benchMessageText(Seed, folder, i, Shapes[i].size, Shapes[i].attachment);
+        return benchMessageText(seed, folder, i, shapes[i].size, shapes[i].attachment);
     };
     const TDbxLayout layout = writeDbx(path, records, options);
     completeForOtherReaders(path, layout);

@@ -20,21 +20,21 @@ using namespace lumbrook;
 namespace {
 
 struct TScene {
-    std::string root;      // holds only Template and the path down to Out
+    std::string root;      // holds only the design and the path down to Out
     std::string out;       // the user's chosen directory
-    std::string Template;  // a design with every placeholder
+    std::string design;  // a design with every placeholder
     std::string expected;  // ListTree(Root) with Out empty
 };
 
-const TScene& scene() {
+const TScene& sharedScene() {
     static const TScene Scene = [] {
         TScene s;
         s.root = fuzz::scratchDir() + "render/";
         s.out = s.root + "a/b/out/";
-        s.Template = s.root + "design.htm";
+        s.design = s.root + "design.htm";
         forceDirectories(s.out);
         fuzz::writeScratchFile(
-            s.Template,
+            s.design,
             "<html><head><title>\r\n%%UEBERSCHRIFT%%\r\n</title></head><body>\r\n"
             "%%INHALT%%\r\n<p>\r\n%%UNTERSCHRIFT%%\r\n</body></html>\r\n");
         s.expected = fuzz::listTree(s.root);
@@ -74,7 +74,7 @@ void checkOnlyOut(const TScene& s) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 9) return 0;
-    const TScene& scene = scene();
+    const TScene& scene = sharedScene();
     Toe5_MessageInfo record;
     std::memcpy(&record.date, data, 8);
     const std::uint8_t switches = data[8];
@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TDesign design;
     design.fields = THeaderFields{(switches & 2) != 0, (switches & 4) != 0, (switches & 8) != 0,
                                   (switches & 16) != 0};
-    design.templatePath = (switches & 32) ? scene.Template : std::string();
+    design.templatePath = (switches & 32) ? scene.design : std::string();
 
     TTempFiles temp;
     for (bool apply : {false, true}) {

@@ -8,7 +8,7 @@
 namespace lumbrook {
 
 namespace {
-TErrorReporter& reporter() {
+TErrorReporter& currentReporter() {
     static TErrorReporter reporter;
     return reporter;
 }
@@ -21,14 +21,14 @@ void showErrorBox(QWidget* parent, const QString& text) {
 }  // namespace
 
 TErrorReporter setErrorReporter(TErrorReporter reporter) {
-    return std::exchange(reporter(), std::move(reporter));
+    return std::exchange(currentReporter(), std::move(reporter));
 }
 
 void reportError(QWidget* parent, const QString& text) {
     // A report must never throw itself: it runs where a failure is being handled.
     try {
-        if (reporter()) {
-            reporter()(parent, text);
+        if (currentReporter()) {
+            currentReporter()(parent, text);
         } else {
             showErrorBox(parent, text);
         }

@@ -7,22 +7,22 @@
 namespace lumbrook {
 
 TFolderTree::TFolderTree(const TFolderList& folders)
-    : folders(folders), nodes(folders.size()), size(folders.size(), 1) {
+    : folders(folders), allNodes(folders.size()), size(folders.size(), 1) {
     for (std::size_t i = 0; i < folders.size(); ++i) {
         const auto node = static_cast<std::int32_t>(i);
-        roots.insert(roots.begin() + static_cast<std::ptrdiff_t>(sortedIndex(roots, node)),
+        rootNodes.insert(rootNodes.begin() + static_cast<std::ptrdiff_t>(sortedIndex(rootNodes, node)),
                       node);
         byId[folders[i].folderId].push_back(node);
     }
-    order = roots;
+    order = rootNodes;
     position.resize(order.size());
     for (std::size_t p = 0; p < order.size(); ++p)
         position[order[p]] = static_cast<std::int32_t>(p);
 
     // With distinct folder ids every node moves at most once, so n + 1 passes
-    // always reach a quiet one. Duplicate ids could in theory keep nodes trading
+    // always reach a quiet one. Duplicate ids could in theory keep allNodes trading
     // places; the cap ends that too.
-    const std::size_t maxPasses = nodes.size() + 1;
+    const std::size_t maxPasses = allNodes.size() + 1;
     do {
         ++passes;
     } while (runPass() && static_cast<std::size_t>(passes) < maxPasses);
@@ -40,37 +40,37 @@ std::size_t TFolderTree::sortedIndex(const std::vector<std::int32_t>& siblings,
 
 bool TFolderTree::moveUnder(std::int32_t node, std::int32_t parent) {
     const std::int32_t from = position[node];
-    const std::int32_t size = size[node];
+    const std::int32_t subtreeSize = size[node];
     // A folder cannot live under itself or under one of its own descendants: parent
     // ids that form a cycle leave the folder where it is.
-    const bool inOwnSubtree = position[parent] >= from && position[parent] < from + size;
-    if (inOwnSubtree || nodes[node].parent == parent) return false;
+    const bool inOwnSubtree = position[parent] >= from && position[parent] < from + subtreeSize;
+    if (inOwnSubtree || allNodes[node].parent == parent) return false;
 
     // Where the subtree goes: right after the new parent when it becomes the first
     // child, else after the whole subtree of the sibling before it (sizes as they
     // are now, with the moving subtree still in its old place).
-    auto& children = nodes[parent].children;
+    auto& children = allNodes[parent].children;
     const std::size_t index = sortedIndex(children, node);
     const std::int32_t to = index == 0 ? position[parent] + 1
                                        : position[children[index - 1]] + size[children[index - 1]];
 
-    auto& oldSiblings = nodes[node].parent < 0 ? roots : nodes[nodes[node].parent].children;
+    auto& oldSiblings = allNodes[node].parent < 0 ? rootNodes : allNodes[allNodes[node].parent].children;
     oldSiblings.erase(std::find(oldSiblings.begin(), oldSiblings.end(), node));
-    for (std::int32_t a = nodes[node].parent; a >= 0; a = nodes[a].parent) size[a] -= size;
+    for (std::int32_t a = allNodes[node].parent; a >= 0; a = allNodes[a].parent) size[a] -= subtreeSize;
     children.insert(children.begin() + static_cast<std::ptrdiff_t>(index), node);
-    nodes[node].parent = parent;
-    for (std::int32_t a = parent; a >= 0; a = nodes[a].parent) size[a] += size;
-    nodes[parent].expanded = true;
+    allNodes[node].parent = parent;
+    for (std::int32_t a = parent; a >= 0; a = allNodes[a].parent) size[a] += subtreeSize;
+    allNodes[parent].expanded = true;
 
     // The subtree is one run of the positions; moving it rotates the stretch
     // between its old and its new place.
     std::int32_t first = 0, last = 0;
-    if (to > from + size) {
-        std::rotate(order.begin() + from, order.begin() + from + size, order.begin() + to);
+    if (to > from + subtreeSize) {
+        std::rotate(order.begin() + from, order.begin() + from + subtreeSize, order.begin() + to);
         first = from, last = to;
     } else if (to < from) {
-        std::rotate(order.begin() + to, order.begin() + from, order.begin() + from + size);
-        first = to, last = from + size;
+        std::rotate(order.begin() + to, order.begin() + from, order.begin() + from + subtreeSize);
+        first = to, last = from + subtreeSize;
     }
     for (std::int32_t p = first; p < last; ++p) position[order[p]] = p;
     return true;
@@ -83,7 +83,7 @@ bool TFolderTree::runPass() {
         const std::int32_t node = order[i];
         const auto found = byId.find(folders[node].parentId);
         if (found == byId.end()) continue;
-        // Of several nodes with that id the first by position is meant.
+        // Of several allNodes with that id the first by position is meant.
         std::int32_t parent = found->second.front();
         for (std::int32_t candidate : found->second) {
             if (position[candidate] < position[parent]) parent = candidate;

@@ -25,9 +25,9 @@ class TFolderTree {
     // the node's data value), then the re-parenting passes.
     explicit TFolderTree(const TFolderList& folders);
 
-    const std::vector<TFolderNode>& nodes() const { return nodes; }
-    const std::vector<std::int32_t>& roots() const { return roots; }
-    std::size_t count() const { return nodes.size(); }
+    const std::vector<TFolderNode>& nodes() const { return allNodes; }
+    const std::vector<std::int32_t>& roots() const { return rootNodes; }
+    std::size_t count() const { return allNodes.size(); }
 
     // Node indexes top to bottom, depth first, each node before its children: what
     // the passes and start-up call positions.
@@ -42,8 +42,8 @@ class TFolderTree {
     bool runPass();
 
     const TFolderList& folders;
-    std::vector<TFolderNode> nodes;
-    std::vector<std::int32_t> roots;
+    std::vector<TFolderNode> allNodes;
+    std::vector<std::int32_t> rootNodes;
     // The positions, kept up to date through every move: a node's subtree is the
     // run Order[Position[n]] .. Order[Position[n] + Size[n] - 1].
     std::vector<std::int32_t> order;

@@ -95,7 +95,7 @@ class TListUpdate {
 }  // namespace
 
 TMainForm::TMainForm(TAppPaths paths, QWidget* parent)
-    : QMainWindow(parent), paths(std::move(paths)), programDir(paths.programDir) {
+    : QMainWindow(parent), paths(std::move(paths)), programDir(this->paths.programDir) {
     setWindowTitle(QStringLiteral("Harlstone Lumbrook 1.0"));
     setWindowIcon(imageList1.icon(ImgEnvelope));
     createToolBar();

@@ -60,15 +60,15 @@ const std::vector<std::string>& TMessageListModel::textKeys(std::int32_t column)
 void TMessageListModel::reorder() {
     // Rows that compare equal are kept in record order, in both directions, so the
     // order never depends on earlier clicks.
-    const bool desc = sortDescending;
-    if (sortColumn == ColDate) {
+    const bool desc = currentSortDescending;
+    if (currentSortColumn == ColDate) {
         std::sort(order.begin(), order.end(), [this, desc](int a, int b) {
             const double x = dates[a], y = dates[b];
             if (x != y) return desc ? y < x : x < y;
             return a < b;
         });
-    } else if (sortColumn >= ColFrom && sortColumn <= ColSubject) {
-        const auto& keys = textKeys(sortColumn);
+    } else if (currentSortColumn >= ColFrom && currentSortColumn <= ColSubject) {
+        const auto& keys = textKeys(currentSortColumn);
         std::sort(order.begin(), order.end(), [&keys, desc](int a, int b) {
             const int c = desc ? compareFolded(keys[b], keys[a]) : compareFolded(keys[a], keys[b]);
             if (c != 0) return c < 0;
@@ -79,8 +79,8 @@ void TMessageListModel::reorder() {
 }
 
 void TMessageListModel::setSortOrder(std::int32_t column, bool descending) {
-    sortColumn = column;
-    sortDescending = descending;
+    currentSortColumn = column;
+    currentSortDescending = descending;
     // A vertical sort lets the selection follow its rows without listing every
     // selected cell.
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
@@ -100,8 +100,8 @@ void TMessageListModel::setSortOrder(std::int32_t column, bool descending) {
 }
 
 void TMessageListModel::columnClick(std::int32_t column) {
-    if (column == sortColumn) {
-        setSortOrder(column, !sortDescending);
+    if (column == currentSortColumn) {
+        setSortOrder(column, !currentSortDescending);
     } else {
         setSortOrder(column, false);
     }

@@ -35,8 +35,8 @@ class TMessageListModel : public QAbstractTableModel {
     void columnClick(std::int32_t column);
     // Sets both criteria and re-orders the rows.
     void setSortOrder(std::int32_t column, bool descending);
-    std::int32_t sortColumn() const { return sortColumn; }
-    bool sortDescending() const { return sortDescending; }
+    std::int32_t sortColumn() const { return currentSortColumn; }
+    bool sortDescending() const { return currentSortDescending; }
 
     // The row's data value, -1 for a row out of range.
     int recordIndex(int row) const;
@@ -57,8 +57,8 @@ class TMessageListModel : public QAbstractTableModel {
 
     QIcon envelope;
     const TMessageList* records = nullptr;
-    std::int32_t sortColumn = ColDate;
-    bool sortDescending = true;
+    std::int32_t currentSortColumn = ColDate;
+    bool currentSortDescending = true;
 
     std::vector<int> order;                  // row -> record index
     std::vector<int> rowOf;                  // record index -> row

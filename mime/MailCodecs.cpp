@@ -130,13 +130,13 @@ bool TLineScanner::next(std::size_t& start, std::size_t& length) {
         return false;
     }
     start = pos;
-    const std::size_t Break = findCrLf(text, pos);
-    if (Break == std::string_view::npos) {
+    const std::size_t lineEnd = findCrLf(text, pos);
+    if (lineEnd == std::string_view::npos) {
         length = text.size() - pos;
         pos = text.size();
     } else {
-        length = Break - pos;
-        pos = Break + 2;
+        length = lineEnd - pos;
+        pos = lineEnd + 2;
     }
     return true;
 }
@@ -157,8 +157,8 @@ std::string_view nextLineWithBreak(std::string_view text, std::ptrdiff_t& positi
         return {};
     }
     const std::size_t from = static_cast<std::size_t>(position) - 1;
-    const std::size_t Break = findCrLf(text, from);
-    const std::size_t end = Break == std::string_view::npos ? text.size() : Break + 2;
+    const std::size_t lineEnd = findCrLf(text, from);
+    const std::size_t end = lineEnd == std::string_view::npos ? text.size() : lineEnd + 2;
     position = end >= text.size() ? -1 : static_cast<std::ptrdiff_t>(end) + 1;
     return text.substr(from, end - from);
 }
@@ -309,10 +309,10 @@ void base64DecodeText(std::string_view text, std::string& out) {
     const auto* base = reinterpret_cast<const unsigned char*>(text.data());
     std::size_t from = 0;
     while (from < text.size()) {
-        const std::size_t Break = findCrLf(text, from);
-        const std::size_t end = Break == std::string_view::npos ? text.size() : Break;
+        const std::size_t lineEnd = findCrLf(text, from);
+        const std::size_t end = lineEnd == std::string_view::npos ? text.size() : lineEnd;
         dst += decodeBase64Line(base + from, base + end, dst);
-        from = Break == std::string_view::npos ? text.size() : Break + 2;
+        from = lineEnd == std::string_view::npos ? text.size() : lineEnd + 2;
     }
     out.resize(static_cast<std::size_t>(dst - out.data()));
 }

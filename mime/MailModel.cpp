@@ -51,12 +51,12 @@ TStringList splitLines(std::string_view bytes) {
     const std::size_t n = bytes.size();
     std::size_t i = 0;
     while (i < n) {
-        std::size_t Break = i;
-        while (Break < n && bytes[Break] != '\r' && bytes[Break] != '\n') ++Break;
-        lines.emplace_back(bytes.substr(i, Break - i));
-        if (Break == n) break;
-        i = Break + 1;
-        if (bytes[Break] == '\r' && i < n && bytes[i] == '\n') ++i;
+        std::size_t lineEnd = i;
+        while (lineEnd < n && bytes[lineEnd] != '\r' && bytes[lineEnd] != '\n') ++lineEnd;
+        lines.emplace_back(bytes.substr(i, lineEnd - i));
+        if (lineEnd == n) break;
+        i = lineEnd + 1;
+        if (bytes[lineEnd] == '\r' && i < n && bytes[i] == '\n') ++i;
     }
     return lines;
 }

@@ -44,7 +44,7 @@ class TRegistryFile {
     // Directory of the Wine prefix this registry belongs to (empty when the file did
     // not come from a Wine prefix). Windows paths read from it map onto its drives.
     const std::string& winePrefix() const { return prefix; }
-    void setWinePrefix(std::string prefix) { prefix = std::move(prefix); }
+    void setWinePrefix(std::string path) { prefix = std::move(path); }
 
   private:
     // folded key path -> (folded value name -> value)

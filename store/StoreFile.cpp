@@ -29,18 +29,18 @@ namespace {
 bool TStoreFile::open(const std::string& path) {
     // O_NONBLOCK only so that a named pipe put where a store file should be cannot
     // hang the open; it changes nothing for regular files, which are all we read.
-    int fd;
+    int opened;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return false;
+        opened = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    } while (opened < 0 && errno == EINTR);
+    if (opened < 0) return false;
 
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
-        ::close(fd);
+    if (::fstat(opened, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
+        ::close(opened);
         return false;
     }
-    fd = fd;
+    fd = opened;
     fileSize = static_cast<std::uint64_t>(st.st_size);
     return true;
 }

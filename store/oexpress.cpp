@@ -90,10 +90,10 @@ struct TWalkBudget {
         : entries(fileSize / EntrySize + 1), textBytes(4 * fileSize + 64 * 1024) {}
 };
 
-std::size_t TextSize(const Toe5_FolderInfo& f) {
+std::size_t textSize(const Toe5_FolderInfo& f) {
     return f.name.size() + f.fileName.size();
 }
-std::size_t TextSize(const Toe5_MessageInfo& m) {
+std::size_t textSize(const Toe5_MessageInfo& m) {
     return m.entry1B.size() + m.entry1A.size() + m.entry07.size() + m.subject.size() +
            m.from.size() + m.entry09.size() + m.to.size() + m.entry0E.size() + m.entry0A.size() +
            m.entry0B.size();
@@ -104,7 +104,7 @@ struct TFolderKind {
     using TRecord = Toe5_FolderInfo;
 
     // Only records that name a file (0x03) or carry 0x06 are folders of their own.
-    static bool Accept(const TByteReader& table, std::size_t words) {
+    static bool accept(const TByteReader& table, std::size_t words) {
         for (std::size_t i = 0; i < words; ++i) {
             std::uint8_t id = *table.u8At(i * 4);
             if (id == 0x03 || id == 0x06) return true;
@@ -112,7 +112,7 @@ struct TFolderKind {
         return false;
     }
 
-    static void Apply(TRecord& r, std::uint8_t id, std::uint32_t v, const TByteReader& data) {
+    static void apply(TRecord& r, std::uint8_t id, std::uint32_t v, const TByteReader& data) {
         switch (id) {
             case 0x02:
                 textAt(data, v, r.name);
@@ -139,9 +139,9 @@ struct TFolderKind {
 struct TMessageKind {
     using TRecord = Toe5_MessageInfo;
 
-    static bool Accept(const TByteReader&, std::size_t) { return true; }
+    static bool accept(const TByteReader&, std::size_t) { return true; }
 
-    static void Apply(TRecord& r, std::uint8_t id, std::uint32_t v, const TByteReader& data) {
+    static void apply(TRecord& r, std::uint8_t id, std::uint32_t v, const TByteReader& data) {
         switch (id) {
             case 0x02:
                 if (auto raw = data.spanAt(v, r.entry02.size()))
@@ -238,11 +238,11 @@ class TOe5Reader {
 
   private:
     template <typename TKind>
-    void walkIndexNode(std::int32_t Start, std::vector<typename TKind::TRecord>& List,
-                       TWalkBudget& Budget);
+    void walkIndexNode(std::int32_t start, std::vector<typename TKind::TRecord>& list,
+                       TWalkBudget& budget);
     template <typename TKind>
-    void decodeRecord(std::int32_t R, std::vector<typename TKind::TRecord>& List,
-                      TWalkBudget& Budget);
+    void decodeRecord(std::int32_t recordAt, std::vector<typename TKind::TRecord>& list,
+                      TWalkBudget& budget);
 
     TStoreFile file;
     TReadWindow nodeWindow;
@@ -259,8 +259,8 @@ class TOe5Reader {
 // not a stack overflow. A node counts as visited once its self check passes; a
 // link to a visited node is not followed, which ends every cycle.
 template <typename TKind>
-void TOe5Reader::walkIndexNode(std::int32_t Start, std::vector<typename TKind::TRecord>& List,
-                               TWalkBudget& Budget) {
+void TOe5Reader::walkIndexNode(std::int32_t start, std::vector<typename TKind::TRecord>& list,
+                               TWalkBudget& budget) {
     enum class TStep : std::uint8_t { FirstLink, SecondLink, Entries };
     struct TFrame {
         std::int32_t node;
@@ -283,7 +283,7 @@ void TOe5Reader::walkIndexNode(std::int32_t Start, std::vector<typename TKind::T
                          *head.u24At(NodeCountAt), 0, TStep::FirstLink});
     };
 
-    enter(Start);
+    enter(start);
     while (!stack.empty()) {
         TFrame& f = stack.back();
         if (f.step == TStep::FirstLink) {
@@ -296,7 +296,7 @@ void TOe5Reader::walkIndexNode(std::int32_t Start, std::vector<typename TKind::T
             enter(f.secondLink);
             continue;
         }
-        if (f.next >= f.count || Budget.entries == 0) {
+        if (f.next >= f.count || budget.entries == 0) {
             stack.pop_back();
             continue;
         }
@@ -313,23 +313,23 @@ void TOe5Reader::walkIndexNode(std::int32_t Start, std::vector<typename TKind::T
             continue;
         }
         ++f.next;
-        --Budget.entries;
+        --budget.entries;
         std::int32_t record = *entry.i32At(EntryRecordAt);
         std::int32_t child = *entry.i32At(EntryChildAt);
         if (record > 0) {
-            decodeRecord<TKind>(record, List, Budget);
-            if (Budget.textBytes == 0) return;
+            decodeRecord<TKind>(record, list, budget);
+            if (budget.textBytes == 0) return;
         }
         enter(child);
     }
 }
 
 template <typename TKind>
-void TOe5Reader::decodeRecord(std::int32_t R, std::vector<typename TKind::TRecord>& List,
-                              TWalkBudget& Budget) {
-    const std::uint64_t at = static_cast<std::uint64_t>(R);
+void TOe5Reader::decodeRecord(std::int32_t recordAt, std::vector<typename TKind::TRecord>& list,
+                              TWalkBudget& budget) {
+    const std::uint64_t at = static_cast<std::uint64_t>(recordAt);
     TByteReader head = recordWindow.read(at, RecordHeaderSize, RecordReadAhead);
-    if (!head.has(0, RecordHeaderSize) || *head.i32At(RecordSelfAt) != R) return;
+    if (!head.has(0, RecordHeaderSize) || *head.i32At(RecordSelfAt) != recordAt) return;
     const std::int32_t length = *head.i32At(RecordLengthAt);
     const std::size_t words = *head.u8At(RecordCountAt);
 
@@ -345,19 +345,19 @@ void TOe5Reader::decodeRecord(std::int32_t R, std::vector<typename TKind::TRecor
     // and the data area is the part of it that was read.
     const std::size_t wholeWords = std::min(words, body.size() / 4);
     TByteReader table = *body.subReader(0, wholeWords * 4);
-    if (!TKind::Accept(table, wholeWords)) return;
+    if (!TKind::accept(table, wholeWords)) return;
     TByteReader data;
     if (body.size() > tableSize) data = *body.subReader(tableSize, body.size() - tableSize);
 
     typename TKind::TRecord record;
-    if constexpr (std::is_same_v<TKind, TMessageKind>) record.recordOffset = R;
+    if constexpr (std::is_same_v<TKind, TMessageKind>) record.recordOffset = recordAt;
     for (std::size_t i = 0; i < wholeWords; ++i) {
         std::uint32_t word = *table.u32At(i * 4);
-        TKind::Apply(record, static_cast<std::uint8_t>(word & 0xFF), word >> 8, data);
+        TKind::apply(record, static_cast<std::uint8_t>(word & 0xFF), word >> 8, data);
     }
-    std::size_t text = TextSize(record);
-    Budget.textBytes -= std::min<std::uint64_t>(Budget.textBytes, text);
-    List.push_back(std::move(record));
+    std::size_t text = textSize(record);
+    budget.textBytes -= std::min<std::uint64_t>(budget.textBytes, text);
+    list.push_back(std::move(record));
 }
 
 // Remembers the bytes of the blocks a chain has read, as runs of adjacent blocks

@@ -14,14 +14,14 @@ namespace {
 // back to the decoder's setjmp instead of ending the process.
 struct TJumpingErrorManager {
     jpeg_error_mgr base;
-    std::jmp_buf Return;
+    std::jmp_buf jumpBack;
     char message[JMSG_LENGTH_MAX];
 };
 
 void errorExit(j_common_ptr info) {
     auto* manager = reinterpret_cast<TJumpingErrorManager*>(info->err);
     (*info->err->format_message)(info, manager->message);
-    std::longjmp(manager->Return, 1);
+    std::longjmp(manager->jumpBack, 1);
 }
 
 void noOutput(j_common_ptr) {}
@@ -55,7 +55,7 @@ bool decodeInto(const std::uint8_t* data, std::size_t size, TSink sink, int* wid
     error.base.error_exit = errorExit;
     error.base.output_message = noOutput;
     error.message[0] = '\0';
-    if (setjmp(error.Return)) {
+    if (setjmp(error.jumpBack)) {
         jpeg_destroy_decompress(&info);
         for (int i = 0; i < JMSG_LENGTH_MAX && (message[i] = error.message[i]) != '\0'; ++i) {
         }

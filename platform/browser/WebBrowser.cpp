@@ -177,8 +177,8 @@ void TWebBrowser::navigate(const QString& address) {
 void TWebBrowser::print(std::unique_ptr<QPrinter> printer) {
     if (printing) throw ELumbrookError("The printer is still busy with the previous page.");
     printing = true;
-    printer = std::move(printer);
-    view->print(printer.get());
+    this->printer = std::move(printer);
+    view->print(this->printer.get());
 }
 
 void TWebBrowser::printToPdf(const QString& file, const QPageLayout& layout) {

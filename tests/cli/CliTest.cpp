@@ -36,11 +36,11 @@ protected:
                              folderRecord({100, 0, "Z\xFCrich", "zurich.dbx", false})},
                             folders)
                        .bytes);
-        TDbxMessage plain{1, "Ann", "Bob", "Gr\xFC\xDF" "e", test::fileTimeUtc(2005, 1, 1),
+        TDbxMessage plainMessage{1, "Ann", "Bob", "Gr\xFC\xDF" "e", test::fileTimeUtc(2005, 1, 1),
                           "Subject: x\r\n\r\nHello \xE9\r\nno final break"};
         TDbxMessage related{2, "Cy", "Di", "pic", test::fileTimeUtc(2006, 2, 3, 4, 5, 6), RelatedMessage};
-        writeBytes(store / "Inbox.dbx", buildDbx({messageRecord(plain), messageRecord(related)}).bytes);
-        plain = plain.rawText;
+        writeBytes(store / "Inbox.dbx", buildDbx({messageRecord(plainMessage), messageRecord(related)}).bytes);
+        plain = plainMessage.rawText;
     }
 
     TCliRun cli(std::vector<std::string> args) {
@@ -69,14 +69,14 @@ TEST_F(CliTest, FoldersAndMessagesAsJsonLinesInUtf8) {
     EXPECT_EQ(lines[2]["Name"], "Z\xC3\xBCrich");  // Windows-1252 shown as UTF-8
     EXPECT_EQ(lines[1]["IsSpecial"], true);
 
-    const auto messages = messages();
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0]["Subject"], "Gr\xC3\xBC\xC3\x9F" "e");
-    EXPECT_EQ(messages[0]["DateText"], "01/01/05");  // midnight: no time
-    EXPECT_EQ(messages[1]["DateText"], "02/03/06 04:05:06");
-    EXPECT_EQ(messages[1]["Date"].get<std::uint64_t>(), test::fileTimeUtc(2006, 2, 3, 4, 5, 6));
-    EXPECT_GT(messages[1]["DataOffset"].get<std::int32_t>(), 0);
-    EXPECT_GT(messages[1]["RecordOffset"].get<std::int32_t>(), 0);
+    const auto listed = messages();
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0]["Subject"], "Gr\xC3\xBC\xC3\x9F" "e");
+    EXPECT_EQ(listed[0]["DateText"], "01/01/05");  // midnight: no time
+    EXPECT_EQ(listed[1]["DateText"], "02/03/06 04:05:06");
+    EXPECT_EQ(listed[1]["Date"].get<std::uint64_t>(), test::fileTimeUtc(2006, 2, 3, 4, 5, 6));
+    EXPECT_GT(listed[1]["DataOffset"].get<std::int32_t>(), 0);
+    EXPECT_GT(listed[1]["RecordOffset"].get<std::int32_t>(), 0);
 }
 
 TEST_F(CliTest, TextIsTheStoredBytesAndErrorsNameTheFile) {
@@ -117,8 +117,8 @@ TEST_F(CliTest, ParseDescribesTheTreeBodiesAndAttachments) {
 }
 
 TEST_F(CliTest, RenderSaveAndExportAsTheWindowDoes) {
-    const auto messages = messages();
-    const auto picAt = std::to_string(messages[1]["DataOffset"].get<std::int32_t>());
+    const auto listed = messages();
+    const auto picAt = std::to_string(listed[1]["DataOffset"].get<std::int32_t>());
     const TCliRun render = cli({"render", "Inbox.dbx", picAt, "--out", "page/mail.htm", "--head",
                                 "--fields", "Subject,From", "--design", "plain.htm"});
     ASSERT_EQ(render.status, 0) << render.err;

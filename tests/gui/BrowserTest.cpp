@@ -91,7 +91,7 @@ class TUrlCatcher : public QObject {
 
 TEST_F(BrowserTest, ClickedLinksGoToTheDesktopNotIntoTheView) {
     TUrlCatcher catcher;
-    QDesktopServices::setUrlHandler("https", &catcher, "Open");
+    QDesktopServices::setUrlHandler("https", &catcher, "open");
     const std::string path = dir.path() + "mail.htm";
     writeFile(path,
               "<html><body style=\"margin:0\"><a href=\"https://example.org/x\" "

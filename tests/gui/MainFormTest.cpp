@@ -99,7 +99,7 @@ class MainFormTest : public ::testing::Test {
         return form->messageList[form->listModel->recordIndex(row)].subject;
     }
 
-    std::string page() const { return readFile(program.mailPage()); }
+    std::string previewPage() const { return readFile(program.mailPage()); }
 
     TTempDir store;
     TTestProgram program;
@@ -122,7 +122,7 @@ TEST_F(MainFormTest, StartUpListsTheThirdNodeAndPreviewsTheNewestMessage) {
 
     // The last template is chosen and applied, with the header table.
     EXPECT_EQ(form->designBox->currentText(), QStringLiteral("sign.htm"));
-    const std::string page = page();
+    const std::string page = previewPage();
     EXPECT_NE(page.find("<p>MARK-NEWEST</p>"), std::string::npos);
     EXPECT_NE(page.find("<b>From:</b>"), std::string::npos);
     EXPECT_NE(page.find("Newest of bob@example.org to reader@example.org from "),
@@ -138,7 +138,7 @@ TEST_F(MainFormTest, RowClicksRenderOnlyAMessageNotOnShow) {
     clickRow(1);
     waitForPage();
     EXPECT_EQ(subjectOfRow(1), "Middle");
-    EXPECT_NE(page().find("MARK-MIDDLE<BR>"), std::string::npos);
+    EXPECT_NE(previewPage().find("MARK-MIDDLE<BR>"), std::string::npos);
     EXPECT_EQ(form->previewOffset, form->messageList[form->listModel->recordIndex(1)].dataOffset);
 
     // The message on show is not rendered again.
@@ -190,20 +190,20 @@ TEST_F(MainFormTest, OptionsStripRendersTheMessageAgain) {
     open();
     QTest::mouseClick(form->voncheck, Qt::LeftButton);
     waitForPage();
-    std::string page = page();
+    std::string page = previewPage();
     EXPECT_EQ(page.find("<b>From:</b>"), std::string::npos);
     EXPECT_NE(page.find("<b>To:</b>"), std::string::npos);
 
     QTest::mouseClick(form->showHead, Qt::LeftButton);
     waitForPage();
-    EXPECT_EQ(page(), "<p>MARK-NEWEST</p>\r\n");
+    EXPECT_EQ(previewPage(), "<p>MARK-NEWEST</p>\r\n");
 
     QTest::mouseClick(form->showHead, Qt::LeftButton);
     waitForPage();
     form->designBox->setCurrentIndex(0);  // plain.htm
     emit form->designBox->activated(0);
     waitForPage();
-    page = page();
+    page = previewPage();
     EXPECT_EQ(page.rfind("<html><body>\r\n", 0), 0u);
     EXPECT_EQ(page.find("Newest of "), std::string::npos);
 }
@@ -234,7 +234,7 @@ TEST_F(MainFormTest, OptionsFileSetsTheStripAtStartUp) {
     EXPECT_TRUE(form->ancheck->isChecked());
     EXPECT_FALSE(form->betreffcheck->isChecked());
     EXPECT_TRUE(form->datumcheck->isChecked());
-    EXPECT_EQ(page(), "<p>MARK-NEWEST</p>\r\n");
+    EXPECT_EQ(previewPage(), "<p>MARK-NEWEST</p>\r\n");
 }
 
 TEST_F(MainFormTest, FolderClicksRefillTheListAndKeepThePreview) {
@@ -242,7 +242,7 @@ TEST_F(MainFormTest, FolderClicksRefillTheListAndKeepThePreview) {
     clickFolder(QStringLiteral("Empty"));
     EXPECT_EQ(form->folderFile, "Empty.dbx");
     EXPECT_EQ(form->listModel->rowCount(), 0);
-    EXPECT_NE(page().find("MARK-NEWEST"), std::string::npos);
+    EXPECT_NE(previewPage().find("MARK-NEWEST"), std::string::npos);
     EXPECT_EQ(form->previewFolder, "Inbox.dbx");
 
     clickFolder(QStringLiteral("Gone"));
@@ -258,7 +258,7 @@ TEST_F(MainFormTest, FolderClicksRefillTheListAndKeepThePreview) {
     // Listing a folder selects nothing; a row click previews as before.
     clickRow(1);
     waitForPage();
-    EXPECT_NE(page().find("MARK-MIDDLE"), std::string::npos);
+    EXPECT_NE(previewPage().find("MARK-MIDDLE"), std::string::npos);
 }
 
 TEST_F(MainFormTest, HeadingClicksReorderAndKeepTheSelection) {
@@ -289,7 +289,7 @@ TEST_F(MainFormTest, FailuresAreReportedAndTheWindowGoesOn) {
 
     clickRow(2);
     waitForPage();
-    EXPECT_NE(page().find("MARK-OLDER"), std::string::npos);
+    EXPECT_NE(previewPage().find("MARK-OLDER"), std::string::npos);
 }
 
 TEST_F(MainFormTest, ClearingTheSelectionEmptiesThePreview) {

@@ -13,7 +13,7 @@ constexpr std::uint64_t Ms = 10'000;  // file-time ticks per millisecond
 constexpr std::uint64_t Day = 86'400'000 * Ms;
 constexpr std::uint64_t Base = 132'000'000'000'000'000ULL;
 
-Toe5_MessageInfo record(std::string from, std::string subject, std::uint64_t date) {
+Toe5_MessageInfo makeRecord(std::string from, std::string subject, std::uint64_t date) {
     Toe5_MessageInfo m;
     m.from = std::move(from);
     m.to = "to";
@@ -35,10 +35,10 @@ class MessageListModelTest : public ::testing::Test {
     TMessageListModel model{QIcon()};
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
     TMessageList list = {
-        record("carl", "beta", Base + 2 * Day),
-        record("Anna", "Alpha", Base + 5 * Ms),  // five milliseconds after "gamma"
-        record("bert", "gamma", Base),
-        record("anna", "Beta", Base + 2 * Day),
+        makeRecord("carl", "beta", Base + 2 * Day),
+        makeRecord("Anna", "Alpha", Base + 5 * Ms),  // five milliseconds after "gamma"
+        makeRecord("bert", "gamma", Base),
+        makeRecord("anna", "Beta", Base + 2 * Day),
     };
 
     void fill() {

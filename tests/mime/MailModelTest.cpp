@@ -391,26 +391,26 @@ TEST(MailModel, LineSplittingOfBodies) {
 }
 
 TEST(MailModel, Progress) {
-    TMailMessage M;
+    TMailMessage message;
     std::vector<int> currents;
-    int pumps = 0, Total = -1;
-    M.onProgress = [&](TMailMessage* sender, int t, int current) {
-        EXPECT_EQ(sender, &M);
-        Total = t;
+    int pumps = 0, total = -1;
+    message.onProgress = [&](TMailMessage* sender, int t, int current) {
+        EXPECT_EQ(sender, &message);
+        total = t;
         currents.push_back(current);
     };
-    M.onProcessMessages = [&] { ++pumps; };
+    message.onProcessMessages = [&] { ++pumps; };
     const std::string text =
         msg({"Content-Type: multipart/mixed; boundary=m", "", "--m", "", "x", "--m--"});
-    M.loadText(text);
-    EXPECT_EQ(Total, static_cast<int>(text.size()));
+    message.loadText(text);
+    EXPECT_EQ(total, static_cast<int>(text.size()));
     ASSERT_GE(currents.size(), 3u);
     EXPECT_EQ(currents.front(), 0);
     EXPECT_EQ(currents[1], 1);
-    EXPECT_EQ(currents.back(), Total);
+    EXPECT_EQ(currents.back(), total);
     EXPECT_EQ(pumps, static_cast<int>(currents.size()));
     for (std::size_t i = 1; i < currents.size(); ++i) EXPECT_GT(currents[i], currents[i - 1]);
-    EXPECT_EQ(M.subParts.count(), 1u);  // reporting changes nothing in the result
+    EXPECT_EQ(message.subParts.count(), 1u);  // reporting changes nothing in the result
 }
 
 TEST(MailModel, DeepNestingIsCapped) {

@@ -14,7 +14,7 @@ namespace lumbrook::test {
 class TEnvGuard {
   public:
     TEnvGuard(std::string name, std::optional<std::string> value) : name(std::move(name)) {
-        if (const char* old = std::getenv(name.c_str())) old = old;
+        if (const char* current = std::getenv(this->name.c_str())) old = current;
         set(value);
     }
     ~TEnvGuard() { set(old); }

@@ -14,7 +14,7 @@ namespace {
 
 using test::fileTimeUtc;
 using test::readFileBytes;
-using test::record;
+using test::makeRecord;
 using test::TTempDir;
 
 std::vector<std::string> dirEntries(const std::string& dir) {
@@ -30,8 +30,8 @@ TEST(OutputNaming, CleanFileNameMapsEveryByteToOneCharacter) {
     EXPECT_EQ(cleanFileName("a/b\\c?d*e\"f<g>h|i\x7F"), "a_b_c_d_e_f_g_h|i\x7F");
     EXPECT_EQ(cleanFileName("Gr\xFC\xDF" "e\t\x01"), "Gr__e__");
     EXPECT_EQ(cleanFileName(""), "");
-    EXPECT_EQ(messageFileStem(record("Hello"), true), "Hello 12_06_26 14_05_09");
-    EXPECT_EQ(messageFileStem(record("Hello", "", "", fileTimeUtc(2026, 12, 6)), true), "Hello 12_06_26");
+    EXPECT_EQ(messageFileStem(makeRecord("Hello"), true), "Hello 12_06_26 14_05_09");
+    EXPECT_EQ(messageFileStem(makeRecord("Hello", "", "", fileTimeUtc(2026, 12, 6)), true), "Hello 12_06_26");
 }
 
 TEST(Output, SavingNeverOverwritesAndWritesTheRawTextUnchanged) {
@@ -39,15 +39,15 @@ TEST(Output, SavingNeverOverwritesAndWritesTheRawTextUnchanged) {
     const std::string dir = prepareOutputDir(root / "new/sub");  // created, parents included
     EXPECT_EQ(dir, root / "new/sub/");
     const std::string raw = "Subject: x\r\n\r\nbody\x80\r\nno final break";
-    for (int i = 0; i < 3; ++i) saveMessageAsEml(dir, record("Hello"), raw, false);
-    saveMessageAsEml(dir, record(""), raw, false);
-    saveMessageAsEml(dir, record(""), raw, false);
+    for (int i = 0; i < 3; ++i) saveMessageAsEml(dir, makeRecord("Hello"), raw, false);
+    saveMessageAsEml(dir, makeRecord(""), raw, false);
+    saveMessageAsEml(dir, makeRecord(""), raw, false);
     EXPECT_EQ(dirEntries(dir),
               (std::vector<std::string>{".eml", "Hello.eml", "Hello_0.eml", "Hello_1.eml", "_0.eml"}));
     EXPECT_EQ(readFileBytes(dir + "Hello_1.eml"), raw);
 
     try {
-        saveMessageAsEml(root / "missing-dir/", record("Hi"), raw, false);
+        saveMessageAsEml(root / "missing-dir/", makeRecord("Hi"), raw, false);
         ADD_FAILURE() << "saved into a directory that does not exist";
     } catch (const ESaveFailed& e) {
         EXPECT_EQ(std::string(e.what()), "The file \"" + (root / "missing-dir/") + "Hi\" could not be created!");
@@ -63,8 +63,8 @@ TEST(Output, ExportFormatFollowsTheOptionAndTheMessage) {
         settings.dir = prepareOutputDir(root / sub);
         settings.dateInName = false;
         settings.format = format;
-        exportMessage(settings, record("html"), html);
-        exportMessage(settings, record("plain"), plain);
+        exportMessage(settings, makeRecord("html"), html);
+        exportMessage(settings, makeRecord("plain"), plain);
         return settings.dir;
     };
     const auto same = exportAll(TExportFormat::SameAsMail, "same");
@@ -91,8 +91,8 @@ TEST(Output, ExportWritesContentIdFilesBesideThePageAndNeverOverwritesPages) {
     settings.dir = prepareOutputDir(root.str());
     settings.design.apply = true;
     settings.design.fields = THeaderFields{false, false, false, true};
-    exportMessage(settings, record("Pic"), raw);
-    exportMessage(settings, record("Pic"), raw);
+    exportMessage(settings, makeRecord("Pic"), raw);
+    exportMessage(settings, makeRecord("Pic"), raw);
     EXPECT_EQ(dirEntries(root.str()),
               (std::vector<std::string>{"Pic 12_06_26 14_05_09.HTM", "Pic 12_06_26 14_05_09_0.HTM", "pic"}));
     EXPECT_EQ(readFileBytes(root / "pic"), "PNG\r\n");
@@ -138,9 +138,9 @@ TEST(MessageOrder, FoldedTextAndDateOrder) {
     EXPECT_GT(compareText("\xC4rger", "Zebra"), 0);  // bytes above 0x7F after A-Z
     EXPECT_LT(compareText("Zebra", "_x"), 0);      // "_" (0x5F) sorts after "Z" once folded
 
-    TMessageList list{record("b", "", "", fileTimeUtc(2020, 1, 1, 0, 0, 0, 2)),
-                      record("a", "", "", fileTimeUtc(2020, 1, 1, 0, 0, 0, 1)),
-                      record("C", "", "", fileTimeUtc(2021, 1, 1))};
+    TMessageList list{makeRecord("b", "", "", fileTimeUtc(2020, 1, 1, 0, 0, 0, 2)),
+                      makeRecord("a", "", "", fileTimeUtc(2020, 1, 1, 0, 0, 0, 1)),
+                      makeRecord("C", "", "", fileTimeUtc(2021, 1, 1))};
     EXPECT_EQ(sortedMessageOrder(list, ColDate, true), (std::vector<std::size_t>{2, 0, 1}));
     EXPECT_EQ(sortedMessageOrder(list, ColDate, false), (std::vector<std::size_t>{1, 0, 2}));
     EXPECT_EQ(sortedMessageOrder(list, ColSubject, false), (std::vector<std::size_t>{1, 0, 2}));

@@ -11,7 +11,7 @@ namespace lumbrook {
 namespace {
 
 using test::readFileBytes;
-using test::record;
+using test::makeRecord;
 using test::TTempDir;
 
 const std::string PlainHelloBye =
@@ -29,7 +29,7 @@ std::vector<std::string> pageLines(std::string_view raw, const Toe5_MessageInfo&
 TEST(Render, PlainTextPageWithoutDesignIsTheEscapedLinesWithBreaks) {
     TTempDir dir;
     TTempFiles temp;
-    const std::string page = renderMessagePage(PlainHelloBye, record("Hi"), TDesign{},
+    const std::string page = renderMessagePage(PlainHelloBye, makeRecord("Hi"), TDesign{},
                                                dir.str() + "/", "mail.htm", &temp);
     EXPECT_EQ(readFileBytes(page), "Hello<BR>\r\nBye<BR>\r\n");
     ASSERT_EQ(temp.paths().size(), 1u);
@@ -37,7 +37,7 @@ TEST(Render, PlainTextPageWithoutDesignIsTheEscapedLinesWithBreaks) {
 
     // An address in angle brackets shows as text instead of vanishing as a tag.
     const auto lines = pageLines(
-        "Content-Type: text/plain\r\n\r\nTo <a@b.example> & \"you\"\r\n", record("x"), TDesign{});
+        "Content-Type: text/plain\r\n\r\nTo <a@b.example> & \"you\"\r\n", makeRecord("x"), TDesign{});
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], "To &lt;a@b.example&gt; &amp; &quot;you&quot;<BR>");
 }
@@ -45,7 +45,7 @@ TEST(Render, PlainTextPageWithoutDesignIsTheEscapedLinesWithBreaks) {
 TEST(Render, HeaderTableRowsFollowTheFieldBoxesInTheirFixedOrder) {
     TDesign design;
     design.apply = true;
-    auto record = record("Re: <b>x</b>", "Ann & Co", "Bob");
+    auto record = makeRecord("Re: <b>x</b>", "Ann & Co", "Bob");
     const auto lines = pageLines(PlainHelloBye, record, design);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0],
@@ -82,7 +82,7 @@ TEST(Render, TemplatePlaceholdersAreWholeLinesOnly) {
         design.templatePath = dir / "t.htm";
         return pageLines(PlainHelloBye, record, design);
     };
-    const auto record = record("Sub", "F", "T", test::fileTimeUtc(2005, 1, 1));
+    const auto record = makeRecord("Sub", "F", "T", test::fileTimeUtc(2005, 1, 1));
 
     EXPECT_TRUE(render("", record).empty());
     EXPECT_EQ(render("<p>no content here</p>\r\n", record),
@@ -93,7 +93,7 @@ TEST(Render, TemplatePlaceholdersAreWholeLinesOnly) {
               (std::vector<std::string>{"Hello<BR>", "Bye<BR>", "", "Hello<BR>", "Bye<BR>", ""}));
     // Midnight: the date text has no time.
     EXPECT_EQ(render("%%UNTERSCHRIFT%%", record), (std::vector<std::string>{"Sub of F to T from 01/01/05"}));
-    const auto untitled = record("", "F", "T", test::fileTimeUtc(2005, 1, 1));
+    const auto untitled = makeRecord("", "F", "T", test::fileTimeUtc(2005, 1, 1));
     EXPECT_EQ(render("%%UEBERSCHRIFT%%\n%%UNTERSCHRIFT%%", untitled),
               (std::vector<std::string>{"eMail message", " of F to T from 01/01/05"}));
 
@@ -115,7 +115,7 @@ TEST(Render, ContentIdPartsAreWrittenBesideThePageAndReferencesMadeRelative) {
     TTempDir dir;
     TTempFiles temp;
     const std::string page =
-        renderMessagePage(raw, record("x"), TDesign{}, dir.str() + "/", "mail.htm", &temp);
+        renderMessagePage(raw, makeRecord("x"), TDesign{}, dir.str() + "/", "mail.htm", &temp);
     EXPECT_EQ(readFileBytes(dir / "logo"), "GIF89a");
     EXPECT_EQ(readFileBytes(dir / "second"), "raw bytes\r\n");
     EXPECT_EQ(readFileBytes(page), "<img src=\"logo\"><img src='cid:logo'><IMG SRC=\"second\">\r\n");
@@ -136,7 +136,7 @@ TEST(Render, ContentIdThatWouldLeaveTheDirectoryIsRefused) {
             "<p>hi</p>\r\n--b\r\nContent-Type: image/gif\r\nContent-ID: <" +
             id + ">\r\n\r\nEVIL\r\n--b--\r\n";
         try {
-            renderMessagePage(raw, record("x"), TDesign{}, dir / "work/", "mail.htm", nullptr);
+            renderMessagePage(raw, makeRecord("x"), TDesign{}, dir / "work/", "mail.htm", nullptr);
             ADD_FAILURE() << "accepted " << id;
         } catch (const EFCreateError& e) {
             EXPECT_EQ(std::string(e.what()),

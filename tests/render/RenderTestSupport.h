@@ -30,7 +30,7 @@ inline std::uint64_t fileTimeUtc(int y, int mo, int d, int h = 0, int mi = 0, in
     return static_cast<std::uint64_t>((unix + 11644473600LL) * 10000000LL + ms * 10000LL);
 }
 
-inline Toe5_MessageInfo record(std::string subject, std::string from = "Ann <ann@a.example>",
+inline Toe5_MessageInfo makeRecord(std::string subject, std::string from = "Ann <ann@a.example>",
                                std::string to = "Bob", std::uint64_t date = fileTimeUtc(2026, 12, 6, 14, 5, 9)) {
     Toe5_MessageInfo m;
     m.subject = std::move(subject);

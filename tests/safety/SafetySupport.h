@@ -80,14 +80,14 @@ inline std::vector<std::string> added(const TSnapshot& before, const TSnapshot& 
 inline std::vector<std::string> changesOutside(const TSnapshot& before, const TSnapshot& after,
                                                const std::string& allowed) {
     std::vector<std::string> changes;
-    auto allowed = [&](const std::string& name, const TEntry& e) {
+    auto isAllowed = [&](const std::string& name, const TEntry& e) {
         if (allowed.empty() || !name.starts_with(allowed + "/")) return false;
         return name.find('/', allowed.size() + 1) == std::string::npos && e.kind == 'f';
     };
     for (const auto& [name, entry] : after) {
         auto old = before.find(name);
         if (old != before.end() && old->second == entry) continue;
-        if (old == before.end() && allowed(name, entry)) continue;
+        if (old == before.end() && isAllowed(name, entry)) continue;
         // The chosen directory's own time changes when files appear in it.
         if (name == allowed && old != before.end() && old->second.kind == 'd' && entry.kind == 'd')
             continue;

@@ -414,9 +414,9 @@ TEST_F(StoreTest, TheNameAskedForDecidesTheRecordKind) {
     put("Inbox.dbx", simpleMessages(2));
 
     // "folders.dbx" exactly: folder records; a list of the other kind gets nothing.
-    TMessageList messages;
-    readIndexFile("folders.dbx", messages);
-    EXPECT_TRUE(messages.empty());
+    TMessageList none;
+    readIndexFile("folders.dbx", none);
+    EXPECT_TRUE(none.empty());
     EXPECT_EQ(folders("folders.dbx").size(), 1u);
 
     // Any other spelling is a message file, even when it finds the same file.
