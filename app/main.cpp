@@ -11,11 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "mainwindow/MainUnit.h"
-#include "store/oexpress.h"
-#include "windows/AboutBoxUnit.h"
-#include "windows/ExportFUnit.h"
-#include "windows/ShowMailFUnit.h"
+#include "mainwindow/MainWindow.h"
+#include "store/DbxReader.h"
+#include "windows/AboutDialog.h"
+#include "windows/SaveExportDialog.h"
+#include "windows/MessageWindow.h"
 
 namespace {
 
@@ -67,13 +67,13 @@ int main(int argc, char** argv) {
 
     // The main window first (closing it ends the program), then the secondary
     // windows, which stay hidden until shown and live until the end.
-    lumbrook::TMainForm mainForm;
-    lumbrook::TShowMailForm showMailForm;
-    lumbrook::TExportForm exportForm;
-    lumbrook::TAboutBox aboutBox;
-    mainForm.setShowMailForm(&showMailForm);
-    mainForm.setExportForm(&exportForm);
-    mainForm.setAboutBox(&aboutBox);
+    lumbrook::MainWindow mainForm;
+    lumbrook::MessageWindow messageWindow;
+    lumbrook::SaveExportDialog saveExportDialog;
+    lumbrook::AboutDialog aboutDialog;
+    mainForm.setMessageWindow(&messageWindow);
+    mainForm.setSaveExportDialog(&saveExportDialog);
+    mainForm.setAboutDialog(&aboutDialog);
     closeOnQuitSignals(mainForm);
     mainForm.show();
     return app.exec();

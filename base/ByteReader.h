@@ -12,11 +12,11 @@ namespace lumbrook {
 // The one way untrusted bytes are looked at. Every access names an offset and a
 // length and is checked against the span before a byte is touched; a read that
 // does not fit yields nothing instead of reading past the end.
-class TByteReader {
+class ByteReader {
 public:
-    TByteReader() = default;
-    explicit TByteReader(std::span<const std::uint8_t> bytes) : bytes(bytes) {}
-    TByteReader(const void* data, std::size_t size)
+    ByteReader() = default;
+    explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes(bytes) {}
+    ByteReader(const void* data, std::size_t size)
         : bytes(static_cast<const std::uint8_t*>(data), size) {}
 
     std::size_t size() const { return bytes.size(); }
@@ -53,10 +53,10 @@ public:
         if (!has(off, len)) return std::nullopt;
         return bytes.subspan(off, len);
     }
-    std::optional<TByteReader> subReader(std::size_t off, std::size_t len) const {
+    std::optional<ByteReader> subReader(std::size_t off, std::size_t len) const {
         auto s = spanAt(off, len);
         if (!s) return std::nullopt;
-        return TByteReader(*s);
+        return ByteReader(*s);
     }
     // Bytes from off up to the first zero byte, or to the end of the span when
     // there is none; empty when off lies outside.

@@ -8,19 +8,19 @@ namespace lumbrook {
 
 // Every failure the user may see travels as one of these; what() is the text shown,
 // in the program's own wording (German run-time texts included).
-class ELumbrookError : public std::runtime_error {
+class LumbrookError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
-class EFOpenError : public ELumbrookError {
+class FileOpenError : public LumbrookError {
 public:
-    using ELumbrookError::ELumbrookError;
+    using LumbrookError::LumbrookError;
 };
 
-class EFCreateError : public ELumbrookError {
+class FileCreateError : public LumbrookError {
 public:
-    using ELumbrookError::ELumbrookError;
+    using LumbrookError::LumbrookError;
 };
 
 // Replaces the first "%s" of a message template; the argument is inserted verbatim.
@@ -37,11 +37,11 @@ inline constexpr std::string_view SFOpenError = "Datei %s kann nicht geöffnet w
 inline constexpr std::string_view SFCreateError = "Datei %s kann nicht erstellt werden";
 inline constexpr std::string_view SInvalidRegType = "Ungültiger Datentyp für '%s'";
 
-inline EFOpenError makeOpenError(std::string_view path) {
-    return EFOpenError(formatMessage(SFOpenError, path));
+inline FileOpenError makeOpenError(std::string_view path) {
+    return FileOpenError(formatMessage(SFOpenError, path));
 }
-inline EFCreateError makeCreateError(std::string_view path) {
-    return EFCreateError(formatMessage(SFCreateError, path));
+inline FileCreateError makeCreateError(std::string_view path) {
+    return FileCreateError(formatMessage(SFCreateError, path));
 }
 
 }  // namespace lumbrook

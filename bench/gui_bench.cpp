@@ -23,10 +23,10 @@
 #include <memory>
 #include <vector>
 
-#include "mainwindow/MainUnit.h"
+#include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
-#include "platform/browser/WebBrowser.h"
-#include "store/oexpress.h"
+#include "platform/browser/PageView.h"
+#include "store/DbxReader.h"
 #include "store_bench_folder.h"
 
 namespace fs = std::filesystem;
@@ -43,9 +43,9 @@ double median(std::vector<double> v) {
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-QTreeWidgetItem* findFolder(TMainForm& form, const char* name) {
+QTreeWidgetItem* findFolder(MainWindow& form, const char* name) {
     const auto items =
-        form.treeView1->findItems(QString::fromLatin1(name), Qt::MatchExactly | Qt::MatchRecursive);
+        form.folderTree->findItems(QString::fromLatin1(name), Qt::MatchExactly | Qt::MatchRecursive);
     return items.isEmpty() ? nullptr : items.front();
 }
 
@@ -81,19 +81,19 @@ int main(int argc, char** argv) {
                           fs::copy_options::overwrite_existing);
     }
     fs::remove(fs::path(programDir) / "options.dat");
-    const TAppPaths paths = TAppPaths::forProgram(programDir);
+    const AppPaths paths = AppPaths::forProgram(programDir);
 
     // Start-up: the window with its first folder listed and first message rendered,
     // then until the view has loaded the page.
     QElapsedTimer t;
     t.start();
-    auto form = std::make_unique<TMainForm>(paths);
+    auto form = std::make_unique<MainWindow>(paths);
     const double created = ms(t);
-    QSignalSpy loaded(form->webBrowser1, &TWebBrowser::downloadComplete);
+    QSignalSpy loaded(form->pageView, &PageView::downloadComplete);
     form->show();
     if (loaded.isEmpty()) loaded.wait(30000);
     const double firstPage = ms(t);
-    const int rows = form->listModel->rowCount();
+    const int rows = form->messageModel->rowCount();
     std::printf("folder at start-up: %s, %d rows\n", form->folderFile.c_str(), rows);
     std::printf("start-up: window with list and rendered first message  %8.1f ms\n", created);
     std::printf("start-up: until the view has loaded the first page      %8.1f ms\n", firstPage);
@@ -104,38 +104,38 @@ int main(int argc, char** argv) {
     QTreeWidgetItem* small = findFolder(*form, "Small");
     std::vector<double> lists, paints;
     for (int i = 0; i < 5 && big && small; ++i) {
-        form->treeView1->setCurrentItem(small);
-        form->treeView1Click();
-        form->treeView1->setCurrentItem(big);
+        form->folderTree->setCurrentItem(small);
+        form->onFolderClicked();
+        form->folderTree->setCurrentItem(big);
         t.restart();
-        form->treeView1Click();
+        form->onFolderClicked();
         lists.push_back(ms(t));
         QApplication::processEvents();  // the list paints its first screen
         paints.push_back(ms(t));
     }
     std::printf("folder click: list and sort %d messages (median of 5)  %8.1f ms\n",
-                form->listModel->rowCount(), median(lists));
+                form->messageModel->rowCount(), median(lists));
     std::printf("folder click: ... and the first screen painted          %8.1f ms\n",
                 median(paints));
 
     // Heading clicks on the big list.
     for (int column : {ColSubject, ColFrom, ColDate}) {
         t.restart();
-        form->listView1ColumnClick(column);
+        form->onColumnClicked(column);
         std::printf("heading click on column %d                               %8.1f ms\n", column,
                     ms(t));
     }
-    form->listView1ColumnClick(ColDate);  // back to newest first
+    form->onColumnClicked(ColDate);  // back to newest first
 
     // Row clicks: the handler (read, parse, render, write, navigate) for rows spread
     // over the list, and the view's load after it.
     std::vector<double> renders, views;
-    QItemSelectionModel* selection = form->listView1->selectionModel();
+    QItemSelectionModel* selection = form->messageList->selectionModel();
     for (int i = 1; i <= 40; ++i) {
         const int row = static_cast<int>(static_cast<long long>(rows) * i / 41);
         loaded.clear();
         t.restart();
-        selection->select(form->listModel->index(row, 0),
+        selection->select(form->messageModel->index(row, 0),
                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         renders.push_back(ms(t));
         if (loaded.isEmpty()) loaded.wait(10000);
@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
                 median(views));
 
     t.restart();
-    form->quitBtnClick();
+    form->onSelectAllClicked();
     std::printf("select all %d rows                                  %8.1f ms\n", rows, ms(t));
     form.reset();
     return 0;

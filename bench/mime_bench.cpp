@@ -1,5 +1,5 @@
 // Parse, locate and decode of large messages, as the preview and export do them,
-// and the whole preview pipeline (RenderMessagePage) for typical messages.
+// and the whole preview pipeline (renderMessagePage) for typical messages.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -80,10 +80,10 @@ std::string manyPartsMessage() {
 void parseLocateDecode(benchmark::State& state, const std::string& text) {
     std::size_t decoded = 0;
     for (auto _ : state) {
-        TMailMessage message;
+        MailMessage message;
         message.loadText(text);
         message.locateBodies();
-        for (TMailPart* part : message.attachments) {
+        for (MailPart* part : message.attachments) {
             part->decodeBody();
             decoded += part->decodedBody.size();
         }
@@ -136,14 +136,14 @@ void bmRenderMessagePage(benchmark::State& state) {
     const std::string dir =
         (std::filesystem::temp_directory_path() / "lumbrook-render-bench").string() + "/";
     std::filesystem::create_directories(dir);
-    Toe5_MessageInfo record;
+    MessageInfo record;
     record.subject =
         "Gr\xFC\xDF"
         "e aus K\xF6ln";
     record.from = "J\xFCrgen M\xFCller";
     record.to = "Lumbrook Reader";
     record.date = 126'000'000'000'000'000ULL;
-    TDesign design;
+    Design design;
     design.apply = true;
     for (auto _ : state) renderMessagePage(text, record, design, dir, "mail.htm", nullptr);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));

@@ -1,5 +1,5 @@
 // The message model on one message file, timed the way gmime_bench times GMime:
-// LoadText, LocateBodies (which decodes the bodies it takes) and DecodeBody of
+// loadText, locateBodies (which decodes the bodies it takes) and decodeBody of
 // every attachment, so that every leaf part is decoded once.
 //   mime_bench_tool FILE [ROUNDS]   prints the median and best MB/s of the file's bytes
 
@@ -33,14 +33,14 @@ int main(int argc, char** argv) {
     for (int r = 0; r < rounds; ++r) {
         const auto start = std::chrono::steady_clock::now();
         {
-            TMailMessage message;
+            MailMessage message;
             message.loadText(text);
             message.locateBodies();
             decoded = 0;
             if (message.textPart) decoded += message.textPart->decodedBody.size();
             if (message.htmlPart && message.htmlPart != message.textPart)
                 decoded += message.htmlPart->decodedBody.size();
-            for (TMailPart* part : message.attachments) {
+            for (MailPart* part : message.attachments) {
                 part->decodeBody();
                 decoded += part->decodedBody.size();
             }

@@ -15,22 +15,22 @@
 #include <string>
 #include <vector>
 
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 #include "store_bench_folder.h"
 
 namespace {
 
 using namespace lumbrook;
 
-struct TBenchFolder {
+struct BenchFolder {
     std::string dir;
     std::string file;
     std::string path() const { return dir + "/" + file; }
 };
 
-const TBenchFolder& folder() {
-    static const TBenchFolder Folder = [] {
-        TBenchFolder f;
+const BenchFolder& folder() {
+    static const BenchFolder Folder = [] {
+        BenchFolder f;
         const char* dir = std::getenv("LUMBROOK_BENCH_STORE");
         const char* file = std::getenv("LUMBROOK_BENCH_FILE");
         f.dir = dir ? dir : "/tmp/lumbrook-bench";
@@ -38,7 +38,7 @@ const TBenchFolder& folder() {
         if (!std::filesystem::exists(f.path())) {
             const char* n = std::getenv("LUMBROOK_BENCH_MESSAGES");
             std::filesystem::create_directories(f.dir);
-            TBenchFolderPlan plan{"Bench", n ? std::strtoull(n, nullptr, 10) : 100'000, 0, 0, 0};
+            BenchFolderPlan plan{"Bench", n ? std::strtoull(n, nullptr, 10) : 100'000, 0, 0, 0};
             writeBenchStore(f.dir, {plan}, 1);
         }
         setStoreRootOverride(f.dir);
@@ -52,7 +52,7 @@ void bmFolderList(benchmark::State& state) {
     folder();
     std::size_t folders = 0;
     for (auto _ : state) {
-        TFolderList list;
+        FolderList list;
         readIndexFile("folders.dbx", list);
         folders = list.size();
         benchmark::DoNotOptimize(list.data());
@@ -62,10 +62,10 @@ void bmFolderList(benchmark::State& state) {
 BENCHMARK(bmFolderList)->Unit(benchmark::kMicrosecond);
 
 void bmListRecords(benchmark::State& state) {
-    const TBenchFolder& f = folder();
+    const BenchFolder& f = folder();
     std::size_t records = 0;
     for (auto _ : state) {
-        TMessageList list;
+        MessageList list;
         readIndexFile(f.file, list);
         records = list.size();
         benchmark::DoNotOptimize(list.data());
@@ -78,8 +78,8 @@ void bmListRecords(benchmark::State& state) {
 BENCHMARK(bmListRecords)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void bmExtractAllTexts(benchmark::State& state) {
-    const TBenchFolder& f = folder();
-    TMessageList list;
+    const BenchFolder& f = folder();
+    MessageList list;
     readIndexFile(f.file, list);
     std::uint64_t bytes = 0;
     for (auto _ : state) {
@@ -99,9 +99,9 @@ BENCHMARK(bmExtractAllTexts)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Eight messages of 32 MB: the block chains alone, the cost of opening the file
 // and looking up the store root spread over 32 MB each.
-const TBenchFolder& largeFolder() {
-    static const TBenchFolder Folder = [] {
-        TBenchFolder f{folder().dir, "Large.dbx"};
+const BenchFolder& largeFolder() {
+    static const BenchFolder Folder = [] {
+        BenchFolder f{folder().dir, "Large.dbx"};
         if (!std::filesystem::exists(f.path())) writeLargeBenchFolder(f.path(), 8, 32 << 20);
         return f;
     }();
@@ -109,8 +109,8 @@ const TBenchFolder& largeFolder() {
 }
 
 void bmExtractLargeTexts(benchmark::State& state) {
-    const TBenchFolder& f = largeFolder();
-    TMessageList list;
+    const BenchFolder& f = largeFolder();
+    MessageList list;
     readIndexFile(f.file, list);
     std::uint64_t bytes = 0;
     for (auto _ : state) {
@@ -127,7 +127,7 @@ BENCHMARK(bmExtractLargeTexts)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The whole file read in 128 KB pieces and thrown away: cat's loop.
 void bmCatFile(benchmark::State& state) {
-    const TBenchFolder& f = state.range(0) ? largeFolder() : folder();
+    const BenchFolder& f = state.range(0) ? largeFolder() : folder();
     std::vector<char> buffer(128 * 1024);
     std::uint64_t bytes = 0;
     for (auto _ : state) {

@@ -20,9 +20,9 @@ std::uint64_t mix(std::uint64_t x) {  // splitmix64
 
 // A stream of numbers for one message: everything about message I of folder F
 // follows from (Seed, F, I), whatever else is generated.
-class TRandom {
+class Random {
   public:
-    TRandom(std::uint64_t seed, std::size_t folder, std::size_t i, std::uint64_t purpose)
+    Random(std::uint64_t seed, std::size_t folder, std::size_t i, std::uint64_t purpose)
         : state(mix(mix(seed ^ mix(folder + 0x51ED)) ^ mix(i + (purpose << 40)))) {}
     std::uint64_t next() { return state = mix(state); }
     std::size_t below(std::size_t n) { return n ? static_cast<std::size_t>(next() % n) : 0; }
@@ -100,12 +100,12 @@ constexpr const char* Months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
 constexpr const char* Weekdays[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
 
 template <typename T, std::size_t N>
-const char* pick(TRandom& r, T (&list)[N]) {
+const char* pick(Random& r, T (&list)[N]) {
     return list[r.below(N)];
 }
 
 std::string baseSubject(std::uint64_t seed, std::size_t folder, std::size_t i) {
-    TRandom r(seed, folder, i, ForSubject);
+    Random r(seed, folder, i, ForSubject);
     std::string s = pick(r, SubjectWords);
     for (std::size_t w = r.between(1, 3); w > 0; --w) s.append(" ").append(pick(r, SubjectWords));
     s.append(" ").append(std::to_string(r.below(1000)));
@@ -115,19 +115,19 @@ std::string baseSubject(std::uint64_t seed, std::size_t folder, std::size_t i) {
 // Three in ten messages answer one of the 50 before them, as threads do; their
 // subjects repeat, and so do their file names when saved.
 std::string subject(std::uint64_t seed, std::size_t folder, std::size_t i) {
-    TRandom r(seed, folder, i, ForReply);
+    Random r(seed, folder, i, ForReply);
     if (i > 0 && r.below(10) < 3)
         return "Re: " + baseSubject(seed, folder, i - 1 - r.below(std::min<std::size_t>(i, 50)));
     return baseSubject(seed, folder, i);
 }
 
-struct TPerson {
+struct Person {
     std::string name;
     std::string address;
 };
 
-TPerson sender(std::uint64_t seed, std::size_t folder, std::size_t i) {
-    TRandom r(seed, folder, i, ForPeople);
+Person sender(std::uint64_t seed, std::size_t folder, std::size_t i) {
+    Random r(seed, folder, i, ForPeople);
     const std::size_t f = r.below(std::size(FirstNames)), l = r.below(std::size(LastNames));
     std::string address = "user" + std::to_string(f * 10 + l) + "@example.org";
     return {std::string(FirstNames[f]) + " " + LastNames[l], address};
@@ -135,7 +135,7 @@ TPerson sender(std::uint64_t seed, std::size_t folder, std::size_t i) {
 
 // Ten years from 1 January 1999, in seconds since 1970.
 std::int64_t dateSeconds(std::uint64_t seed, std::size_t folder, std::size_t i) {
-    TRandom r(seed, folder, i, ForDate);
+    Random r(seed, folder, i, ForDate);
     return 915'148'800 + static_cast<std::int64_t>(r.below(10ULL * 365 * 86'400));
 }
 
@@ -177,7 +177,7 @@ std::string headerText(std::string_view text) {
 }
 
 // Words in lines of at most 64 characters (room for escapes), about Size bytes.
-std::string prose(TRandom& r, std::size_t size) {
+std::string prose(Random& r, std::size_t size) {
     std::string text;
     text.reserve(size + 80);
     std::size_t column = 0;
@@ -197,7 +197,7 @@ std::string prose(TRandom& r, std::size_t size) {
     return text + "\r\n";
 }
 
-std::string randomBytes(TRandom& r, std::size_t size) {
+std::string randomBytes(Random& r, std::size_t size) {
     std::string bytes(size, '\0');
     std::size_t i = 0;
     for (; i + 8 <= size; i += 8) {
@@ -208,19 +208,19 @@ std::string randomBytes(TRandom& r, std::size_t size) {
     return bytes;
 }
 
-std::size_t largeSize(const TBenchFolderPlan& plan, TRandom& r) {
+std::size_t largeSize(const BenchFolderPlan& plan, Random& r) {
     return r.between(plan.largeMin, std::max(plan.largeMin, plan.largeMax));
 }
 
 // The shape of message I: its size and whether a base64 attachment fills it.
-struct TShape {
+struct Shape {
     std::size_t size;
     bool attachment;
     bool large;
 };
 
-TShape shape(const TBenchFolderPlan& plan, std::uint64_t seed, std::size_t folder, std::size_t i) {
-    TRandom r(seed, folder, i, ForShape);
+Shape shape(const BenchFolderPlan& plan, std::uint64_t seed, std::size_t folder, std::size_t i) {
+    Random r(seed, folder, i, ForShape);
     if (r.below(1000) < plan.largePerMille) return {largeSize(plan, r), true, true};
     // One in 40 carries a small picture or document.
     if (r.below(40) == 0) return {r.between(20'000, 150'000), true, false};
@@ -229,14 +229,14 @@ TShape shape(const TBenchFolderPlan& plan, std::uint64_t seed, std::size_t folde
 
 std::string messageId(std::uint64_t seed, std::size_t folder, std::size_t i) {
     std::string id = "<";
-    id.append(std::to_string(TRandom(seed, folder, i, ForPeople).next() ^ i));
+    id.append(std::to_string(Random(seed, folder, i, ForPeople).next() ^ i));
     return id.append("@example.org>");
 }
 
 constexpr std::string_view Boundary = "----=_NextPart_000_0012_01C3A1B2.4D5E6F70";
 
 std::string messageHeader(std::uint64_t seed, std::size_t folder, std::size_t i) {
-    const TPerson from = sender(seed, folder, i);
+    const Person from = sender(seed, folder, i);
     std::string h;
     h.append("Return-Path: <").append(from.address).append(">\r\n");
     h.append("Received: from mail.example.org ([192.0.2.25]) by mx.example.net with ESMTP id ")
@@ -279,7 +279,7 @@ void put32(std::uint8_t* p, std::uint32_t v) {
 // its parent at offset 12 and the number of records below the child at 20. Our
 // reader walks such a node in the same order (the parent is always visited
 // already), so the figures of both programs are for the same messages.
-void completeForOtherReaders(const std::string& path, const TDbxLayout& layout) {
+void completeForOtherReaders(const std::string& path, const DbxLayout& layout) {
     std::FILE* f = std::fopen(path.c_str(), "r+b");
     if (!f) throw std::runtime_error("cannot update " + path);
     std::uint8_t head[4];
@@ -323,7 +323,7 @@ void completeForOtherReaders(const std::string& path, const TDbxLayout& layout) 
 
 std::string benchMessageText(std::uint64_t seed, std::size_t folder, std::size_t i,
                              std::size_t size, bool attachment) {
-    TRandom r(seed, folder, i, ForBody);
+    Random r(seed, folder, i, ForBody);
     std::string text = messageHeader(seed, folder, i);
     const auto room = [&] { return size > text.size() ? size - text.size() : 0; };
     const std::size_t kind = r.below(4);
@@ -386,8 +386,8 @@ std::string benchMessageText(std::uint64_t seed, std::size_t folder, std::size_t
     return text;
 }
 
-TBenchFolderPlan parseBenchFolderPlan(const std::string& text) {
-    TBenchFolderPlan plan;
+BenchFolderPlan parseBenchFolderPlan(const std::string& text) {
+    BenchFolderPlan plan;
     std::vector<std::string> items;
     std::size_t from = 0;
     while (true) {
@@ -418,63 +418,63 @@ TBenchFolderPlan parseBenchFolderPlan(const std::string& text) {
     return plan;
 }
 
-TBenchFolderStats writeBenchFolder(const std::string& path, const TBenchFolderPlan& plan,
+BenchFolderStats writeBenchFolder(const std::string& path, const BenchFolderPlan& plan,
                                    std::uint64_t seed, std::size_t folder) {
-    TBenchFolderStats stats;
+    BenchFolderStats stats;
     stats.messages = plan.messages;
-    std::vector<TDbxRecord> records;
+    std::vector<DbxRecord> records;
     records.reserve(plan.messages);
-    std::vector<TShape> shapes;
+    std::vector<Shape> shapes;
     shapes.reserve(plan.messages);
     for (std::size_t i = 0; i < plan.messages; ++i) {
-        const TShape s = shape(plan, seed, folder, i);
+        const Shape s = shape(plan, seed, folder, i);
         shapes.push_back(s);
-        const TPerson from = sender(seed, folder, i);
+        const Person from = sender(seed, folder, i);
         const std::string sub = subject(seed, folder, i);
         const std::uint64_t date = unixTimeToFileTime(dateSeconds(seed, folder, i));
         std::array<std::uint8_t, 8> received{};
         for (int k = 0; k < 8; ++k) received[k] = static_cast<std::uint8_t>(date >> (8 * k));
         // The entries Outlook Express writes, in its ascending id order.
-        TDbxRecord record;
+        DbxRecord record;
         auto& f = record.fields;
-        f.push_back(TDbxField::direct(0x80, static_cast<std::uint32_t>(i + 1)));
-        f.push_back(TDbxField::direct(0x81, 0x81));
-        f.push_back(TDbxField::raw8(0x02, received));
-        f.push_back(TDbxField::dataOffset());
-        f.push_back(TDbxField::text(0x07, messageId(seed, folder, i)));
-        f.push_back(TDbxField::text(0x08, sub));
-        f.push_back(TDbxField::text(0x09, sub.starts_with("Re: ") ? sub.substr(4) : sub));
-        f.push_back(TDbxField::text(0x0D, from.name));
-        f.push_back(TDbxField::text(0x0E, from.address));
-        f.push_back(TDbxField::fileTime(0x12, date));
-        f.push_back(TDbxField::text(0x13, "Lumbrook Reader"));
-        f.push_back(TDbxField::text(0x1A, "mail.example.net"));
-        f.push_back(TDbxField::text(0x1B, "00000001"));
-        f.push_back(TDbxField::direct(
+        f.push_back(DbxField::direct(0x80, static_cast<std::uint32_t>(i + 1)));
+        f.push_back(DbxField::direct(0x81, 0x81));
+        f.push_back(DbxField::raw8(0x02, received));
+        f.push_back(DbxField::dataOffset());
+        f.push_back(DbxField::text(0x07, messageId(seed, folder, i)));
+        f.push_back(DbxField::text(0x08, sub));
+        f.push_back(DbxField::text(0x09, sub.starts_with("Re: ") ? sub.substr(4) : sub));
+        f.push_back(DbxField::text(0x0D, from.name));
+        f.push_back(DbxField::text(0x0E, from.address));
+        f.push_back(DbxField::fileTime(0x12, date));
+        f.push_back(DbxField::text(0x13, "Lumbrook Reader"));
+        f.push_back(DbxField::text(0x1A, "mail.example.net"));
+        f.push_back(DbxField::text(0x1B, "00000001"));
+        f.push_back(DbxField::direct(
             0x91, static_cast<std::uint32_t>(std::min<std::size_t>(s.size, 0xFFFFFF))));
         record.sourcedTextSize = s.size;
         stats.textBytes += s.size;
         stats.largeMessages += s.large;
         records.push_back(std::move(record));
     }
-    TDbxFileOptions options;
+    DbxFileOptions options;
     options.textSource = [&](std::size_t i) {
         return benchMessageText(seed, folder, i, shapes[i].size, shapes[i].attachment);
     };
-    const TDbxLayout layout = writeDbx(path, records, options);
+    const DbxLayout layout = writeDbx(path, records, options);
     completeForOtherReaders(path, layout);
     stats.fileBytes = layout.size;
     return stats;
 }
 
-std::vector<TBenchFolderStats> writeBenchStore(const std::string& dir,
-                                               const std::vector<TBenchFolderPlan>& folders,
+std::vector<BenchFolderStats> writeBenchStore(const std::string& dir,
+                                               const std::vector<BenchFolderPlan>& folders,
                                                std::uint64_t seed) {
     const std::string base = dir.empty() || dir.back() == '/' ? dir : dir + "/";
-    std::vector<TDbxRecord> records;
+    std::vector<DbxRecord> records;
     records.push_back(folderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false}));
     records.push_back(folderRecord({1, 0, "Local Folders", std::nullopt, false}));
-    std::vector<TBenchFolderStats> stats;
+    std::vector<BenchFolderStats> stats;
     for (std::size_t f = 0; f < folders.size(); ++f) {
         const std::string file = folders[f].name + ".dbx";
         records.push_back(
@@ -482,20 +482,20 @@ std::vector<TBenchFolderStats> writeBenchStore(const std::string& dir,
         stats.push_back(writeBenchFolder(base + file, folders[f], seed, f));
         stats.back().fileName = file;
     }
-    TDbxFileOptions options;
-    options.kind = TDbxFileKind::Folders;
+    DbxFileOptions options;
+    options.kind = DbxFileKind::Folders;
     completeForOtherReaders(base + "Folders.dbx", writeDbx(base + "Folders.dbx", records, options));
     return stats;
 }
 
 std::uint64_t writeBenchFolder(const std::string& path, std::size_t messages) {
-    TBenchFolderPlan plan{"Bench", messages, 0, 0, 0};
+    BenchFolderPlan plan{"Bench", messages, 0, 0, 0};
     return writeBenchFolder(path, plan, 1).textBytes;
 }
 
 std::uint64_t writeLargeBenchFolder(const std::string& path, std::size_t messages,
                                     std::size_t size) {
-    TBenchFolderPlan plan{"Large", messages, 1000, size, size};
+    BenchFolderPlan plan{"Large", messages, 1000, size, size};
     return writeBenchFolder(path, plan, 1).textBytes;
 }
 

@@ -19,7 +19,7 @@
 
 namespace lumbrook {
 
-struct TBenchFolderPlan {
+struct BenchFolderPlan {
     std::string name;  // display name; the file is Name + ".dbx"
     std::size_t messages = 0;
     // Messages per thousand that carry a large base64 attachment, and the size
@@ -29,7 +29,7 @@ struct TBenchFolderPlan {
     std::size_t largeMax = 10'000'000;
 };
 
-struct TBenchFolderStats {
+struct BenchFolderStats {
     std::string fileName;
     std::size_t messages = 0;
     std::size_t largeMessages = 0;
@@ -39,16 +39,16 @@ struct TBenchFolderStats {
 
 // "NAME:COUNT[:LARGE_PER_MILLE[:MIN_KB-MAX_KB]]", e.g. "Inbox:20000:100:200-1200".
 // Throws std::invalid_argument on anything else.
-TBenchFolderPlan parseBenchFolderPlan(const std::string& text);
+BenchFolderPlan parseBenchFolderPlan(const std::string& text);
 
 // Writes Dir/Folders.dbx (Outlook Express, Local Folders and one folder per plan)
 // and every folder file into Dir, which must exist.
-std::vector<TBenchFolderStats> writeBenchStore(const std::string& dir,
-                                               const std::vector<TBenchFolderPlan>& folders,
+std::vector<BenchFolderStats> writeBenchStore(const std::string& dir,
+                                               const std::vector<BenchFolderPlan>& folders,
                                                std::uint64_t seed);
 
 // One folder file alone (Folder is its number in the store, part of the seed).
-TBenchFolderStats writeBenchFolder(const std::string& path, const TBenchFolderPlan& plan,
+BenchFolderStats writeBenchFolder(const std::string& path, const BenchFolderPlan& plan,
                                    std::uint64_t seed, std::size_t folder = 0);
 
 // The folder of N messages that the store benchmarks default to (no large

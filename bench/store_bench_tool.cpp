@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 #include "store_bench_folder.h"
 
 using namespace lumbrook;
@@ -32,10 +32,10 @@ int usage() {
     return 2;
 }
 
-using TClock = std::chrono::steady_clock;
+using Clock = std::chrono::steady_clock;
 
-double since(TClock::time_point start) {
-    return std::chrono::duration<double>(TClock::now() - start).count();
+double since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 // Processor time of the process so far (user and system), steadier than the real
@@ -49,7 +49,7 @@ double cpuSeconds() {
 int run(const std::vector<std::string>& args) {
     const std::string& command = args[0];
     if (command == "store" && args.size() >= 4) {
-        std::vector<TBenchFolderPlan> plans;
+        std::vector<BenchFolderPlan> plans;
         for (std::size_t i = 3; i < args.size(); ++i)
             plans.push_back(parseBenchFolderPlan(args[i]));
         const auto stats = writeBenchStore(args[1], plans, std::stoull(args[2]));
@@ -74,8 +74,8 @@ int run(const std::vector<std::string>& args) {
     }
     if (command == "folders" && args.size() == 2) {
         setStoreRootOverride(args[1]);
-        const auto start = TClock::now();
-        TFolderList list;
+        const auto start = Clock::now();
+        FolderList list;
         readIndexFile("folders.dbx", list);
         std::printf("folders: %zu records in %.6f s\n", list.size(), since(start));
         return 0;
@@ -83,16 +83,16 @@ int run(const std::vector<std::string>& args) {
     if ((command == "list" || command == "extract") && args.size() == 3) {
         setStoreRootOverride(args[1]);
         const std::string& file = args[2];
-        auto start = TClock::now();
+        auto start = Clock::now();
         double cpu = cpuSeconds();
-        TMessageList list;
+        MessageList list;
         readIndexFile(file, list);
         const double listSeconds = since(start);
         std::printf("list: %zu records in %.3f s, %.3f s cpu (%.0f records/s)\n", list.size(),
                     listSeconds, cpuSeconds() - cpu,
                     static_cast<double>(list.size()) / listSeconds);
         if (command == "extract") {
-            start = TClock::now();
+            start = Clock::now();
             cpu = cpuSeconds();
             std::uint64_t bytes = 0;
             for (const auto& m : list) bytes += readMessageText(file, m.dataOffset).size();

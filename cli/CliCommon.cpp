@@ -8,7 +8,7 @@
 
 namespace lumbrook::cli {
 
-bool TArgs::takeFlag(std::string_view name) {
+bool Args::takeFlag(std::string_view name) {
     for (auto it = items.begin(); it != items.end(); ++it) {
         if (*it == name) {
             items.erase(it);
@@ -18,11 +18,11 @@ bool TArgs::takeFlag(std::string_view name) {
     return false;
 }
 
-std::optional<std::string> TArgs::takeOption(std::string_view name) {
+std::optional<std::string> Args::takeOption(std::string_view name) {
     const std::string prefix = std::string(name) + "=";
     for (auto it = items.begin(); it != items.end(); ++it) {
         if (*it == name) {
-            if (it + 1 == items.end()) throw EUsageError(std::string(name) + " needs a value");
+            if (it + 1 == items.end()) throw UsageError(std::string(name) + " needs a value");
             std::string value = *(it + 1);
             items.erase(it, it + 2);
             return value;
@@ -36,10 +36,10 @@ std::optional<std::string> TArgs::takeOption(std::string_view name) {
     return std::nullopt;
 }
 
-std::vector<std::string> TArgs::positionals() const {
+std::vector<std::string> Args::positionals() const {
     for (const auto& item : items) {
         if (item.size() > 1 && item[0] == '-' && item != "-")
-            throw EUsageError("unknown option " + item);
+            throw UsageError("unknown option " + item);
     }
     return items;
 }
@@ -60,7 +60,7 @@ std::int32_t parseOffset(std::string_view text) {
     }
     auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
     if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size())
-        throw EUsageError("not an offset: " + std::string(text));
+        throw UsageError("not an offset: " + std::string(text));
     return value;
 }
 

@@ -12,16 +12,16 @@
 namespace lumbrook::cli {
 
 // A mistake in how the tool was called; reported with the usage text and exit code 2.
-class EUsageError : public std::runtime_error {
+class UsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
 // The arguments after the command name, with the options the command understands
 // taken out by the helpers below.
-class TArgs {
+class Args {
 public:
-    explicit TArgs(std::vector<std::string> args) : items(std::move(args)) {}
+    explicit Args(std::vector<std::string> args) : items(std::move(args)) {}
 
     // Removes "--name" and reports whether it was there.
     bool takeFlag(std::string_view name);

@@ -16,12 +16,12 @@ namespace {
 
 // The messages a batch walks: the offsets asked for, in that order, or the whole
 // folder in the list's opening order (newest first).
-std::vector<Toe5_MessageInfo> selectMessages(const std::string& folderFile,
+std::vector<MessageInfo> selectMessages(const std::string& folderFile,
                                              const std::vector<std::string>& offsets,
                                              bool& missing) {
-    TMessageList all;
+    MessageList all;
     readIndexFile(folderFile, all);
-    std::vector<Toe5_MessageInfo> chosen;
+    std::vector<MessageInfo> chosen;
     if (offsets.empty()) {
         const auto order = sortedMessageOrder(all, ColDate, true);
         chosen.reserve(order.size());
@@ -47,10 +47,10 @@ std::vector<Toe5_MessageInfo> selectMessages(const std::string& folderFile,
 }
 
 // A bar on standard error, only when someone is watching it.
-class TProgress {
+class Progress {
 public:
-    explicit TProgress(std::size_t total) : total(total), shown(isatty(STDERR_FILENO) == 1) {}
-    ~TProgress() { clear(); }
+    explicit Progress(std::size_t total) : total(total), shown(isatty(STDERR_FILENO) == 1) {}
+    ~Progress() { clear(); }
     // Takes the bar off the line, so that a message can be written there.
     void clear() {
         if (shown && drawn) std::cerr << "\r\033[K" << std::flush;
@@ -71,31 +71,31 @@ private:
     bool drawn = false;
 };
 
-struct TBatchArgs {
+struct BatchArgs {
     std::string folderFile;
     std::string dir;
     bool dateInName;
     std::vector<std::string> offsets;
 };
 
-TBatchArgs takeBatchArgs(TArgs& args) {
+BatchArgs takeBatchArgs(Args& args) {
     auto to = args.takeOption("--to");
     const bool date = args.takeFlag("--date");
-    return TBatchArgs{"", to.value_or(""), date, {}};
+    return BatchArgs{"", to.value_or(""), date, {}};
 }
 
-void finishBatchArgs(TBatchArgs& batch, TArgs& args, const char* command) {
+void finishBatchArgs(BatchArgs& batch, Args& args, const char* command) {
     auto rest = args.positionals();
     if (rest.empty() || batch.dir.empty())
-        throw EUsageError(std::string(command) + " needs FILE and --to DIR");
+        throw UsageError(std::string(command) + " needs FILE and --to DIR");
     batch.folderFile = rest[0];
     batch.offsets.assign(rest.begin() + 1, rest.end());
 }
 
 }  // namespace
 
-int cmdSave(TArgs& args) {
-    TBatchArgs batch = takeBatchArgs(args);
+int cmdSave(Args& args) {
+    BatchArgs batch = takeBatchArgs(args);
     finishBatchArgs(batch, args, "save");
     bool failed = false;
     const auto messages = selectMessages(batch.folderFile, batch.offsets, failed);
@@ -103,13 +103,13 @@ int cmdSave(TArgs& args) {
 
     std::size_t done = 0;
     {
-        TProgress progress(messages.size());
+        Progress progress(messages.size());
         for (const auto& record : messages) {
             const std::string raw = readMessageText(batch.folderFile, record.dataOffset);
             try {
                 saveMessageAsEml(dir, record, raw, batch.dateInName);
                 ++done;
-            } catch (const ESaveFailed& e) {
+            } catch (const SaveFailedError& e) {
                 // As in the window: the message is reported and the batch goes on.
                 progress.clear();
                 std::cerr << e.what() << '\n';
@@ -122,14 +122,14 @@ int cmdSave(TArgs& args) {
     return failed ? 1 : 0;
 }
 
-int cmdExport(TArgs& args) {
-    TBatchArgs batch = takeBatchArgs(args);
-    TExportSettings settings;
+int cmdExport(Args& args) {
+    BatchArgs batch = takeBatchArgs(args);
+    ExportSettings settings;
     const std::string format = args.takeOption("--format").value_or("html");
-    if (format == "html") settings.format = TExportFormat::AlwaysHtml;
-    else if (format == "txt") settings.format = TExportFormat::AlwaysText;
-    else if (format == "same") settings.format = TExportFormat::SameAsMail;
-    else throw EUsageError("--format is html, txt or same");
+    if (format == "html") settings.format = ExportFormat::AlwaysHtml;
+    else if (format == "txt") settings.format = ExportFormat::AlwaysText;
+    else if (format == "same") settings.format = ExportFormat::SameAsMail;
+    else throw UsageError("--format is html, txt or same");
     settings.design = parseDesign(args);
     finishBatchArgs(batch, args, "export");
     settings.dateInName = batch.dateInName;
@@ -140,7 +140,7 @@ int cmdExport(TArgs& args) {
 
     std::size_t done = 0;
     {
-        TProgress progress(messages.size());
+        Progress progress(messages.size());
         for (const auto& record : messages) {
             // A file that cannot be created ends the export, as it ends the window's batch.
             exportMessage(settings, record, readMessageText(batch.folderFile, record.dataOffset));

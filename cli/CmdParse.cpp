@@ -37,7 +37,7 @@ std::string sha256Hex(std::string_view bytes) {
     return out;
 }
 
-nlohmann::ordered_json textArray(const TStringList& lines) {
+nlohmann::ordered_json textArray(const StringList& lines) {
     nlohmann::ordered_json out = nlohmann::ordered_json::array();
     for (const std::string& line : lines) out.push_back(jsonText(line));
     return out;
@@ -45,9 +45,9 @@ nlohmann::ordered_json textArray(const TStringList& lines) {
 
 }  // namespace
 
-int cmdParse(TArgs& args) {
+int cmdParse(Args& args) {
     const auto rest = args.positionals();
-    if (rest.size() > 1) throw EUsageError("parse takes at most one FILE");
+    if (rest.size() > 1) throw UsageError("parse takes at most one FILE");
     std::string raw;
     if (rest.empty() || rest[0] == "-") {
         raw = readAll(std::cin);
@@ -57,15 +57,15 @@ int cmdParse(TArgs& args) {
         raw = readAll(in);
     }
 
-    TMailMessage message;
+    MailMessage message;
     message.loadText(raw);
     message.locateBodies();
 
     // Parts in pre-order, before any attachment is decoded: decoding a uuencoded
     // part rewrites its raw body.
     nlohmann::ordered_json parts = nlohmann::ordered_json::array();
-    std::unordered_map<const TMailPart*, std::string> paths;
-    std::vector<std::pair<const TMailPart*, std::string>> pending{{&message, "0"}};
+    std::unordered_map<const MailPart*, std::string> paths;
+    std::vector<std::pair<const MailPart*, std::string>> pending{{&message, "0"}};
     while (!pending.empty()) {
         auto [Part, Path] = std::move(pending.back());
         pending.pop_back();
@@ -81,7 +81,7 @@ int cmdParse(TArgs& args) {
     }
 
     nlohmann::ordered_json attachments = nlohmann::ordered_json::array();
-    for (TMailPart* part : message.attachments) {
+    for (MailPart* part : message.attachments) {
         part->decodeBody();
         attachments.push_back({{"Path", paths.at(part)},
                                {"MediaType", jsonText(part->mediaType())},

@@ -7,33 +7,33 @@
 #include "platform/Files.h"
 #include "render/AppPaths.h"
 #include "render/Render.h"
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 
 namespace lumbrook::cli {
 
 namespace {
-THeaderFields parseFields(const std::optional<std::string>& list) {
-    if (!list) return THeaderFields{};
-    THeaderFields fields{false, false, false, false};
+HeaderFields parseFields(const std::optional<std::string>& list) {
+    if (!list) return HeaderFields{};
+    HeaderFields fields{false, false, false, false};
     std::stringstream in(*list);
     for (std::string name; std::getline(in, name, ',');) {
         if (name == "From") fields.from = true;
         else if (name == "To") fields.to = true;
         else if (name == "Date") fields.date = true;
         else if (name == "Subject") fields.subject = true;
-        else if (!name.empty()) throw EUsageError("unknown field " + name + " (From, To, Date, Subject)");
+        else if (!name.empty()) throw UsageError("unknown field " + name + " (From, To, Date, Subject)");
     }
     return fields;
 }
 
 }  // namespace
 
-TDesign parseDesign(TArgs& args) {
-    TDesign design;
+Design parseDesign(Args& args) {
+    Design design;
     design.apply = args.takeFlag("--head");
     design.fields = parseFields(args.takeOption("--fields"));
     if (auto name = args.takeOption("--design")) {
-        design.templatePath = designTemplatePath(TAppPaths::forThisProgram(), *name);
+        design.templatePath = designTemplatePath(AppPaths::forThisProgram(), *name);
         if (design.templatePath.empty())
             std::cerr << "lumbrook-cli: no design template " << *name
                       << "; the page is the content alone\n";
@@ -42,27 +42,27 @@ TDesign parseDesign(TArgs& args) {
 }
 
 namespace {
-Toe5_MessageInfo findRecord(const std::string& folderFile, std::int32_t dataOffset) {
-    TMessageList messages;
+MessageInfo findRecord(const std::string& folderFile, std::int32_t dataOffset) {
+    MessageList messages;
     readIndexFile(folderFile, messages);
     for (auto& m : messages) {
         if (m.dataOffset == dataOffset) return m;
     }
     // A message the index does not list still renders; its header rows stay empty.
-    Toe5_MessageInfo none;
+    MessageInfo none;
     none.dataOffset = dataOffset;
     return none;
 }
 }  // namespace
 
-int cmdRender(TArgs& args) {
+int cmdRender(Args& args) {
     auto out = args.takeOption("--out");
-    TDesign design = parseDesign(args);
+    Design design = parseDesign(args);
     auto rest = args.positionals();
-    if (rest.size() != 2 || !out) throw EUsageError("render needs FILE, OFFSET and --out PAGE");
+    if (rest.size() != 2 || !out) throw UsageError("render needs FILE, OFFSET and --out PAGE");
     const std::int32_t offset = parseOffset(rest[1]);
 
-    const Toe5_MessageInfo record = findRecord(rest[0], offset);
+    const MessageInfo record = findRecord(rest[0], offset);
     const std::string raw = readMessageText(rest[0], offset);
 
     std::filesystem::path page(*out);

@@ -4,13 +4,13 @@
 
 #include "cli/Commands.h"
 #include "platform/DateTime.h"
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 
 namespace lumbrook::cli {
 
-int cmdFolders(TArgs& args) {
-    if (!args.positionals().empty()) throw EUsageError("folders takes no arguments");
-    TFolderList folders;
+int cmdFolders(Args& args) {
+    if (!args.positionals().empty()) throw UsageError("folders takes no arguments");
+    FolderList folders;
     readIndexFile("folders.dbx", folders);
     for (const auto& f : folders) {
         printJsonLine({{"FolderId", f.folderId},
@@ -22,10 +22,10 @@ int cmdFolders(TArgs& args) {
     return 0;
 }
 
-int cmdMessages(TArgs& args) {
+int cmdMessages(Args& args) {
     auto rest = args.positionals();
-    if (rest.size() != 1) throw EUsageError("messages needs exactly one FILE");
-    TMessageList messages;
+    if (rest.size() != 1) throw UsageError("messages needs exactly one FILE");
+    MessageList messages;
     readIndexFile(rest[0], messages);
     for (const auto& m : messages) {
         printJsonLine({{"From", jsonText(m.from)},
@@ -39,9 +39,9 @@ int cmdMessages(TArgs& args) {
     return 0;
 }
 
-int cmdText(TArgs& args) {
+int cmdText(Args& args) {
     auto rest = args.positionals();
-    if (rest.size() != 2) throw EUsageError("text needs FILE and OFFSET");
+    if (rest.size() != 2) throw UsageError("text needs FILE and OFFSET");
     const std::string text = readMessageText(rest[0], parseOffset(rest[1]));
     std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
     return 0;

@@ -6,24 +6,24 @@
 namespace lumbrook::cli {
 
 // Each command takes the arguments after its name and returns the exit code.
-using TCommandFn = int (*)(TArgs& args);
+using CommandFn = int (*)(Args& args);
 
-struct TCommand {
+struct Command {
     const char* name;
-    TCommandFn run;
+    CommandFn run;
     const char* usage;  // arguments after the command name
     const char* summary;
 };
 
-int cmdFolders(TArgs& args);
-int cmdMessages(TArgs& args);
-int cmdText(TArgs& args);
-int cmdRender(TArgs& args);
-int cmdSave(TArgs& args);
-int cmdExport(TArgs& args);
-int cmdParse(TArgs& args);
+int cmdFolders(Args& args);
+int cmdMessages(Args& args);
+int cmdText(Args& args);
+int cmdRender(Args& args);
+int cmdSave(Args& args);
+int cmdExport(Args& args);
+int cmdParse(Args& args);
 
 // --head, --design NAME and --fields LIST, shared by render and export.
-TDesign parseDesign(TArgs& args);
+Design parseDesign(Args& args);
 
 }  // namespace lumbrook::cli

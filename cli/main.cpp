@@ -8,12 +8,12 @@
 
 #include "base/Errors.h"
 #include "cli/Commands.h"
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 
 namespace lumbrook::cli {
 namespace {
 
-const TCommand Commands[] = {
+const Command Commands[] = {
     {"folders", cmdFolders, "", "the folder list, one JSON object per line"},
     {"messages", cmdMessages, "FILE", "the message records of a folder file, one JSON object per line"},
     {"text", cmdText, "FILE OFFSET", "the raw text of the message at a data offset"},
@@ -59,17 +59,17 @@ int run(std::span<char*> argv) {
             setStoreRootOverride(items[i].substr(8));
             i += 1;
         } else {
-            throw EUsageError("unknown option " + items[i]);
+            throw UsageError("unknown option " + items[i]);
         }
     }
-    if (i == items.size()) throw EUsageError("no command given");
+    if (i == items.size()) throw UsageError("no command given");
     for (const auto& c : Commands) {
         if (items[i] == c.name) {
-            TArgs args(std::vector<std::string>(items.begin() + i + 1, items.end()));
+            Args args(std::vector<std::string>(items.begin() + i + 1, items.end()));
             return c.run(args);
         }
     }
-    throw EUsageError("unknown command " + items[i]);
+    throw UsageError("unknown command " + items[i]);
 }
 
 }  // namespace
@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         return rc;
-    } catch (const lumbrook::cli::EUsageError& e) {
+    } catch (const lumbrook::cli::UsageError& e) {
         std::cerr << "lumbrook-cli: " << e.what() << "\n\n";
         lumbrook::cli::printUsage(std::cerr);
         return 2;

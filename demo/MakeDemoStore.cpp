@@ -1,7 +1,7 @@
 // Writes the demo store from its readable sources:
 //   lumbrook-make-demo-store SOURCE_DIR OUTPUT_DIR
-// SOURCE_DIR holds folders.tsv (FolderId, ParentId, Special, FileName, Name; tab-
-// separated, '#' comments) and messages/<FileName without ".dbx">/*.eml. OUTPUT_DIR
+// SOURCE_DIR holds folders.tsv (folderId, parentId, Special, fileName, Name; tab-
+// separated, '#' comments) and messages/<fileName without ".dbx">/*.eml. OUTPUT_DIR
 // gets Folders.dbx and one message file per folder that names one.
 
 #include <algorithm>
@@ -159,8 +159,8 @@ std::optional<std::int64_t> parseRfc2822Date(std::string_view value) {
     return t - std::int64_t(offset) * 60;
 }
 
-std::vector<TDbxFolder> readFolders(const fs::path& tsv) {
-    std::vector<TDbxFolder> folders;
+std::vector<DbxFolder> readFolders(const fs::path& tsv) {
+    std::vector<DbxFolder> folders;
     std::istringstream in(readFile(tsv));
     std::string line;
     int number = 0;
@@ -172,7 +172,7 @@ std::vector<TDbxFolder> readFolders(const fs::path& tsv) {
         if (f.size() != 5)
             throw std::runtime_error(tsv.string() + ":" + std::to_string(number) +
                                      ": expected 5 tab-separated fields");
-        TDbxFolder folder;
+        DbxFolder folder;
         folder.folderId = std::stoi(f[0]);
         int parent = std::stoi(f[1]);
         if (parent != -1) folder.parentId = parent;
@@ -202,8 +202,8 @@ std::string displayName(const std::string& value) {
     return name.empty() ? (address.empty() ? value : address) : name;
 }
 
-std::vector<TDbxRecord> readMessages(const fs::path& dir, std::int32_t& nextId) {
-    std::vector<TDbxRecord> records;
+std::vector<DbxRecord> readMessages(const fs::path& dir, std::int32_t& nextId) {
+    std::vector<DbxRecord> records;
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) return records;  // a folder without messages yet
     std::vector<fs::path> files;
@@ -211,7 +211,7 @@ std::vector<TDbxRecord> readMessages(const fs::path& dir, std::int32_t& nextId) 
         if (e.is_regular_file() && e.path().extension() == ".eml") files.push_back(e.path());
     std::sort(files.begin(), files.end());
     for (const auto& file : files) {
-        TDbxMessage m;
+        DbxMessage m;
         m.messageId = nextId++;
         m.rawText = toCrLf(readFile(file));
         m.from = displayName(headerValue(m.rawText, "From").value_or(""));
@@ -243,18 +243,18 @@ int main(int argc, char** argv) {
         for (const auto& e : fs::directory_iterator(output))
             if (e.is_regular_file() && e.path().extension() == ".dbx") fs::remove(e.path());
 
-        std::vector<TDbxFolder> folders = readFolders(source / "folders.tsv");
-        std::vector<TDbxRecord> folderRecords;
+        std::vector<DbxFolder> folders = readFolders(source / "folders.tsv");
+        std::vector<DbxRecord> folderRecords;
         for (const auto& f : folders) folderRecords.push_back(folderRecord(f));
-        TDbxFileOptions folderOptions;
-        folderOptions.kind = TDbxFileKind::Folders;
+        DbxFileOptions folderOptions;
+        folderOptions.kind = DbxFileKind::Folders;
         writeDbx((output / "Folders.dbx").string(), folderRecords, folderOptions);
 
         std::int32_t nextId = 1;
         for (const auto& f : folders) {
             if (!f.fileName) continue;
             std::string stem = fs::path(*f.fileName).stem().string();
-            std::vector<TDbxRecord> records = readMessages(source / "messages" / stem, nextId);
+            std::vector<DbxRecord> records = readMessages(source / "messages" / stem, nextId);
             writeDbx((output / *f.fileName).string(), records);
         }
     } catch (const std::exception& e) {

@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    TLineScanner scanner(text);
+    LineScanner scanner(text);
     std::size_t start = 0, length = 0, covered = 0;
     while (scanner.next(start, length)) {
         if (start > text.size() || length > text.size() - start)

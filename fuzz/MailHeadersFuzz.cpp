@@ -33,12 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)encodeWordQ(value, name);
     (void)mimeTypeForFile(value);
 
-    TStringList lines{normal, replaced, withParam};
+    StringList lines{normal, replaced, withParam};
     (void)findHeaderLine(lines, name, 0);
     (void)findHeaderLine(lines, name, 2);
 
     // Only a part of a message can be parsed; the block is its header.
-    TMailMessage message;
+    MailMessage message;
     message.loadText(rest);
     (void)message.headerValue(name);
     (void)message.headerParam(name, value);

@@ -9,7 +9,7 @@ using namespace lumbrook;
 
 namespace {
 
-std::size_t decodeTree(TMailPart& part, int depth) {
+std::size_t decodeTree(MailPart& part, int depth) {
     if (depth > MaxPartDepth + 2) fuzz::broken("the part tree is nested deeper than the cap");
     std::size_t parts = 1;
     part.decodeBody();
@@ -19,7 +19,7 @@ std::size_t decodeTree(TMailPart& part, int depth) {
     (void)part.headerValue("Content-ID");
     (void)part.headerParam("Content-Disposition", "filename");
     for (std::size_t i = 0; i < part.subParts.count(); ++i) {
-        TMailPart* child = part.subParts.partAt(i);
+        MailPart* child = part.subParts.partAt(i);
         if (child->parentPart != &part) fuzz::broken("a child whose parent is another part");
         if (child->ownerMessage != part.ownerMessage) fuzz::broken("a child of another message");
         parts += decodeTree(*child, depth + 1);
@@ -31,10 +31,10 @@ std::size_t decodeTree(TMailPart& part, int depth) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text = fuzz::asText(data, size);
-    TMailMessage message;
+    MailMessage message;
     int lastReport = -1;
     bool ended = false;
-    message.onProgress = [&](TMailMessage*, int total, int current) {
+    message.onProgress = [&](MailMessage*, int total, int current) {
         if (current < lastReport || current > total)
             fuzz::broken("progress went back or past the end");
         lastReport = current;
@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t lines = 0;
     for (const auto& l : message.textLines) lines += l.size();
     for (const auto& l : message.htmlLines) lines += l.size();
-    for (TMailPart* part : message.attachments) {
+    for (MailPart* part : message.attachments) {
         if (!part->subParts.empty()) fuzz::broken("an attachment with sub-parts");
         (void)part->headerValue("Content-ID");
         part->decodeBody();

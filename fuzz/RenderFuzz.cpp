@@ -19,16 +19,16 @@ using namespace lumbrook;
 
 namespace {
 
-struct TScene {
+struct Scene {
     std::string root;      // holds only the design and the path down to Out
     std::string out;       // the user's chosen directory
     std::string design;  // a design with every placeholder
-    std::string expected;  // ListTree(Root) with Out empty
+    std::string expected;  // listTree(Root) with Out empty
 };
 
-const TScene& sharedScene() {
-    static const TScene Scene = [] {
-        TScene s;
+const Scene& sharedScene() {
+    static const Scene scene = [] {
+        Scene s;
         s.root = fuzz::scratchDir() + "render/";
         s.out = s.root + "a/b/out/";
         s.design = s.root + "design.htm";
@@ -40,7 +40,7 @@ const TScene& sharedScene() {
         s.expected = fuzz::listTree(s.root);
         return s;
     }();
-    return Scene;
+    return scene;
 }
 
 std::string_view takeLine(std::string_view& rest) {
@@ -51,7 +51,7 @@ std::string_view takeLine(std::string_view& rest) {
 }
 
 // Everything written must sit directly in Out, as a plain file.
-void checkOnlyOut(const TScene& s) {
+void checkOnlyOut(const Scene& s) {
     const std::string tree = fuzz::listTree(s.root);
     std::string_view rest = tree;
     std::string_view expected = s.expected;
@@ -74,8 +74,8 @@ void checkOnlyOut(const TScene& s) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 9) return 0;
-    const TScene& scene = sharedScene();
-    Toe5_MessageInfo record;
+    const Scene& scene = sharedScene();
+    MessageInfo record;
     std::memcpy(&record.date, data, 8);
     const std::uint8_t switches = data[8];
     std::string_view rest = fuzz::asText(data + 9, size - 9);
@@ -84,26 +84,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     record.to = takeLine(rest);
     record.dataOffset = 0x24BC;
 
-    TDesign design;
-    design.fields = THeaderFields{(switches & 2) != 0, (switches & 4) != 0, (switches & 8) != 0,
+    Design design;
+    design.fields = HeaderFields{(switches & 2) != 0, (switches & 4) != 0, (switches & 8) != 0,
                                   (switches & 16) != 0};
     design.templatePath = (switches & 32) ? scene.design : std::string();
 
-    TTempFiles temp;
+    TempFiles temp;
     for (bool apply : {false, true}) {
         design.apply = apply;
         try {
             renderMessagePage(rest, record, design, scene.out, "mail.htm", &temp);
-        } catch (const EFCreateError&) {
+        } catch (const FileCreateError&) {
             // A Content-ID that names no file of the directory is refused: expected.
         }
         checkOnlyOut(scene);
     }
 
-    TExportSettings settings;
+    ExportSettings settings;
     settings.dir = scene.out;
     settings.dateInName = (switches & 1) != 0;
-    settings.format = static_cast<TExportFormat>((switches >> 6) % 3);
+    settings.format = static_cast<ExportFormat>((switches >> 6) % 3);
     settings.design = design;
     // The same message twice: the second file must get a name of its own.
     std::string first;
@@ -114,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 fuzz::broken("export named a file outside its directory");
             if (path == first) fuzz::broken("export wrote over its own earlier file");
             first = path;
-        } catch (const EFCreateError&) {
+        } catch (const FileCreateError&) {
         }
     }
     first.clear();
@@ -123,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const std::string path = saveMessageAsEml(scene.out, record, rest, settings.dateInName);
             if (path == first) fuzz::broken("saving wrote over its own earlier file");
             first = path;
-        } catch (const ESaveFailed&) {
+        } catch (const SaveFailedError&) {
         }
     }
     checkOnlyOut(scene);

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 #include "tests/support/DbxWriter.h"
 
 using namespace lumbrook;
@@ -60,7 +60,7 @@ void put(const fs::path& dir, const std::string& name, const std::string& bytes)
     if (!out) throw std::runtime_error("cannot write " + (dir / name).string());
 }
 
-std::string bytes(const TDbxImage& image) {
+std::string bytes(const DbxImage& image) {
     return std::string(image.bytes.begin(), image.bytes.end());
 }
 
@@ -76,30 +76,30 @@ std::string readAll(const fs::path& p) {
 }
 
 void folderSeeds(const fs::path& out) {
-    std::vector<TDbxRecord> records;
+    std::vector<DbxRecord> records;
     records.push_back(folderRecord({0, std::nullopt, "Outlook Express", std::string(""), false}));
     records.push_back(folderRecord({1, 0, "Local Folders", std::nullopt, false}));
     records.push_back(folderRecord({2, 1, "Inbox", std::string("Inbox.dbx"), true}));
     records.push_back(folderRecord({3, 1, "Outbox", std::string("Outbox.dbx"), true}));
     records.push_back(folderRecord({4, 2, "Projekte/../x", std::string("../Projekte.dbx"), false}));
-    TDbxFileOptions options;
-    options.kind = TDbxFileKind::Folders;
+    DbxFileOptions options;
+    options.kind = DbxFileKind::Folders;
     put(out, "plain", bytes(buildDbx(records, options)));
     options.nodeCapacity = 2;
     put(out, "deep", bytes(buildDbx(records, options)));
     options.chainNodes = 3;
     put(out, "chain", bytes(buildDbx(records, options)));
     options = {};
-    options.kind = TDbxFileKind::Folders;
+    options.kind = DbxFileKind::Folders;
     options.itemCount = 0;
     put(out, "empty-count", bytes(buildDbx(records, options)));
 }
 
-std::vector<TDbxRecord> messageRecords(const std::vector<std::string>& texts) {
-    std::vector<TDbxRecord> records;
+std::vector<DbxRecord> messageRecords(const std::vector<std::string>& texts) {
+    std::vector<DbxRecord> records;
     std::int32_t id = 1;
     for (const auto& text : texts) {
-        TDbxMessage m;
+        DbxMessage m;
         m.messageId = id++;
         m.from = "Anna <anna@example.org>";
         m.to = "Ben";
@@ -118,9 +118,9 @@ void messageFileSeeds(const fs::path& out, const fs::path& textOut,
         std::vector<std::string> some(
             texts.begin() + static_cast<std::ptrdiff_t>(first),
             texts.begin() + static_cast<std::ptrdiff_t>(std::min(first + 3, texts.size())));
-        TDbxFileOptions options;
+        DbxFileOptions options;
         options.nodeCapacity = 1 + n % 3;
-        const TDbxImage image = buildDbx(messageRecords(some), options);
+        const DbxImage image = buildDbx(messageRecords(some), options);
         put(out, "file" + std::to_string(n), bytes(image));
         for (std::size_t i = 0; i < image.layout.blocks.size(); ++i) {
             if (image.layout.blocks[i].empty()) continue;
@@ -129,13 +129,13 @@ void messageFileSeeds(const fs::path& out, const fs::path& textOut,
         }
     }
     // Odd blocks: a cycle, a zero byte inside, a used length past 512, a wrong self offset.
-    TDbxRecord odd = messageRecords({""}).front();
-    odd.fields.push_back(TDbxField::dataOffset());
-    odd.blocks = {TDbxBlock{"first ", std::nullopt, std::nullopt, 1, std::nullopt, 0},
-                  TDbxBlock{std::string("zero\0byte", 9), 600, std::nullopt, 2, std::nullopt, 0},
-                  TDbxBlock{"back", std::nullopt, std::nullopt, 0, std::nullopt, 16},
-                  TDbxBlock{"never", std::nullopt, 12345, std::nullopt, std::nullopt, 0}};
-    const TDbxImage image = buildDbx({odd});
+    DbxRecord odd = messageRecords({""}).front();
+    odd.fields.push_back(DbxField::dataOffset());
+    odd.blocks = {DbxBlock{"first ", std::nullopt, std::nullopt, 1, std::nullopt, 0},
+                  DbxBlock{std::string("zero\0byte", 9), 600, std::nullopt, 2, std::nullopt, 0},
+                  DbxBlock{"back", std::nullopt, std::nullopt, 0, std::nullopt, 16},
+                  DbxBlock{"never", std::nullopt, 12345, std::nullopt, std::nullopt, 0}};
+    const DbxImage image = buildDbx({odd});
     put(out, "odd-blocks", bytes(image));
     if (!image.layout.blocks.empty() && !image.layout.blocks[0].empty())
         put(textOut, "odd-blocks", bytes(image) + lE32(image.layout.blocks[0].front()));
@@ -166,7 +166,7 @@ void sampleSeeds(const fs::path& samples, const fs::path& out, std::vector<std::
         }
         put(out / "fuzz_store_messages", tag, bytes);
         setStoreRootOverride(entry.path().parent_path().string());
-        TMessageList messages;
+        MessageList messages;
         try {
             readIndexFile(name, messages);
             for (const auto& m : messages) {

@@ -1,6 +1,6 @@
 // The folder list: index walk and folder record decoding of "folders.dbx".
 #include "fuzz/FuzzSupport.h"
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 
 using namespace lumbrook;
 
@@ -8,7 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& dir = fuzz::scratchDir();
     fuzz::writeScratchFile(dir + "folders.dbx", fuzz::asText(data, size));
     setStoreRootOverride(dir);
-    TFolderList folders;
+    FolderList folders;
     readIndexFile("folders.dbx", folders);
     // Every record comes from a 12-byte index entry of its own in a sound file; a
     // damaged one whose nodes share entries must still not yield more than that.

@@ -1,7 +1,7 @@
 // A folder file: index walk, message record decoding, and the text of every
 // message the index lists.
 #include "fuzz/FuzzSupport.h"
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 
 using namespace lumbrook;
 
@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& dir = fuzz::scratchDir();
     fuzz::writeScratchFile(dir + "Inbox.dbx", fuzz::asText(data, size));
     setStoreRootOverride(dir);
-    TMessageList messages;
+    MessageList messages;
     readIndexFile("inbox.dbx", messages);  // found without regard to case, as in real stores
     std::size_t textBytes = 0;
     for (const auto& m : messages) {

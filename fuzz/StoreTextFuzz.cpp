@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "fuzz/FuzzSupport.h"
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 
 using namespace lumbrook;
 

@@ -1,4 +1,4 @@
-// The three batch commands of TMainForm (printing, saving, export) and the
+// The three batch commands of MainWindow (printing, saving, export) and the
 // printer setup. The work for one message is render/'s; here it is joined to the
 // dialog, the printer and the batch frame.
 
@@ -11,13 +11,13 @@
 #include "base/Errors.h"
 #include "mainwindow/BatchFrame.h"
 #include "mainwindow/ErrorReport.h"
-#include "mainwindow/MainUnit.h"
+#include "mainwindow/MainWindow.h"
 #include "mainwindow/Modal.h"
 #include "platform/Files.h"
-#include "platform/browser/WebBrowser.h"
+#include "platform/browser/PageView.h"
 #include "render/Output.h"
 #include "render/OutputNaming.h"
-#include "windows/ExportFUnit.h"
+#include "windows/SaveExportDialog.h"
 
 namespace lumbrook {
 
@@ -39,8 +39,8 @@ const QString NoPrinterText = QStringLiteral(
 }  // namespace
 
 // What a print batch settles in its set-up.
-struct TPrintJob {
-    TPrinterSetup::TTarget target = TPrinterSetup::TTarget::None;
+struct PrintJob {
+    PrinterSetup::Target target = PrinterSetup::Target::None;
     std::string pdfDir;      // with PdfDirectory: ends with a separator
     bool dateInName = true;  // PDF files are named as export names its files
 };
@@ -48,106 +48,106 @@ struct TPrintJob {
 // ---------------------------------------------------------------------------------
 // Printing
 
-void TMainForm::printBtnClick() {
-    TPrintJob job;
-    TBatchCommand command;
+void MainWindow::onPrintClicked() {
+    PrintJob job;
+    BatchCommand command;
     command.suffix = QStringLiteral(" messages printed!");
     command.caption = QStringLiteral("Printing finished");
     command.setUp = [&] { return printSetUp(job); };
-    command.work = [&](const Toe5_MessageInfo& record) { return printMessage(record, job); };
+    command.work = [&](const MessageInfo& record) { return printMessage(record, job); };
     // The preview is never touched by printing: it shows what it showed before.
     // Nothing else loads into the print page, so no stale load can end a wait.
     runBatch(command);
 }
 
-bool TMainForm::printSetUp(TPrintJob& job) {
+bool MainWindow::printSetUp(PrintJob& job) {
     job.target = printerSettings.target();
-    if (job.target == TPrinterSetup::TTarget::None) {
+    if (job.target == PrinterSetup::Target::None) {
         showMessageBox(this, QMessageBox::Critical, QString(), NoPrinterText);
         return false;
     }
-    if (job.target == TPrinterSetup::TTarget::PdfDirectory) {
+    if (job.target == PrinterSetup::Target::PdfDirectory) {
         job.pdfDir = prepareOutputDir(pathBytes(printPdfDirectory()));
-        job.dateInName = !exportForm || exportForm->datecheck->isChecked();
+        job.dateInName = !saveExportDialog || saveExportDialog->dateInNames->isChecked();
     }
     forceDirectories(paths.workDir);
     return true;
 }
 
-bool TMainForm::printMessage(const Toe5_MessageInfo& record, const TPrintJob& job) {
+bool MainWindow::printMessage(const MessageInfo& record, const PrintJob& job) {
     const std::string raw = readMessageText(folderFile, record.dataOffset);
 
     // The page and its pictures join the working files once the page is done
     // with, printed or not: a preview rendered while printing waits deletes the
     // working files and must not take the page from under the print.
-    TTempFiles pageFiles;
-    struct TJoin {
-        TTempFiles& from;
-        TTempFiles& to;
-        ~TJoin() {
+    TempFiles pageFiles;
+    struct Join {
+        TempFiles& from;
+        TempFiles& to;
+        ~Join() {
             for (const std::string& path : from.paths()) to.add(path);
         }
     } join{pageFiles, tempFiles};
 
     // Printing always dresses the page; the field boxes and the template still count.
-    TDesign design = currentDesign();
+    Design design = currentDesign();
     design.apply = true;
     const std::string page =
         renderMessagePage(raw, record, design, paths.workDir, "print.htm", &pageFiles);
 
     pageLoaded = false;
-    printBrowser->navigate(pathText(page));
-    waitFor(printBrowser, &TWebBrowser::downloadComplete, [this] { return pageLoaded; });
-    if (!printBrowser->loadOk()) throw makeOpenError(page);
+    printView->navigate(pathText(page));
+    waitFor(printView, &PageView::downloadComplete, [this] { return pageLoaded; });
+    if (!printView->loadOk()) throw makeOpenError(page);
 
     bool printed = false;
-    const QMetaObject::Connection outcome = connect(printBrowser, &TWebBrowser::printFinished, this,
+    const QMetaObject::Connection outcome = connect(printView, &PageView::printFinished, this,
                                                     [&printed](bool ok) { printed = ok; });
-    struct TDisconnect {
+    struct Disconnect {
         const QMetaObject::Connection& connection;
-        ~TDisconnect() { QObject::disconnect(connection); }
+        ~Disconnect() { QObject::disconnect(connection); }
     } disconnect{outcome};
 
     std::string pdfFile;
     QString printerName;
-    if (job.target == TPrinterSetup::TTarget::PdfDirectory) {
+    if (job.target == PrinterSetup::Target::PdfDirectory) {
         const std::string stem = messageFileStem(record, job.dateInName);
         pdfFile = job.pdfDir + uniqueStem(job.pdfDir, stem, ".pdf") + ".pdf";
-        printBrowser->printToPdf(pathText(pdfFile), printerSettings.pageLayout());
+        printView->printToPdf(pathText(pdfFile), printerSettings.pageLayout());
     } else {
         std::unique_ptr<QPrinter> printer = printerSettings.makePrinter();
-        if (!printer) throw ELumbrookError(NoPrinterText.toStdString());
+        if (!printer) throw LumbrookError(NoPrinterText.toStdString());
         printerName = printer->printerName();
-        printBrowser->print(std::move(printer));
+        printView->print(std::move(printer));
     }
-    waitFor(printBrowser, &TWebBrowser::printFinished, [this] { return !printBrowser->busy(); });
+    waitFor(printView, &PageView::printFinished, [this] { return !printView->busy(); });
 
     // A page that did not reach the printer is an error, never a printed message.
     if (!printed) {
         if (!pdfFile.empty()) throw makeCreateError(pdfFile);
-        throw ELumbrookError("The page could not be printed on the printer \"" +
+        throw LumbrookError("The page could not be printed on the printer \"" +
                              printerName.toStdString() + "\".");
     }
     return true;
 }
 
-void TMainForm::printBrowserDownloadComplete() {
+void MainWindow::onPrintPageLoaded() {
     pageLoaded = true;
 }
 
-void TMainForm::printerSetupBtnClick() {
+void MainWindow::onPrinterSetupClicked() {
     switch (printerSettings.target()) {
-        case TPrinterSetup::TTarget::None:
+        case PrinterSetup::Target::None:
             showMessageBox(this, QMessageBox::Critical, QString(), NoPrinterText);
             return;
-        case TPrinterSetup::TTarget::PdfDirectory: {
+        case PrinterSetup::Target::PdfDirectory: {
             // The system's page-setup dialog works on installed printers only.
-            TPageLayoutDialog dialog(printerSettings.pageLayout(), this);
+            PageLayoutDialog dialog(printerSettings.pageLayout(), this);
             if (showModal(dialog) == QDialog::Accepted)
                 printerSettings.setPageLayout(dialog.layout());
             return;
         }
-        case TPrinterSetup::TTarget::Printer: {
+        case PrinterSetup::Target::Printer: {
             // On a printer of its own, so that a print being handed over keeps its settings.
             const std::unique_ptr<QPrinter> printer = printerSettings.makePrinter();
             if (!printer) return;
@@ -163,28 +163,28 @@ void TMainForm::printerSetupBtnClick() {
 // ---------------------------------------------------------------------------------
 // Saving and export
 
-void TMainForm::saveBtnClick() {
+void MainWindow::onSaveClicked() {
     std::string dir;
     bool dateInName = true;
-    TBatchCommand command;
+    BatchCommand command;
     command.suffix = QStringLiteral(" messages saved!");
     command.caption = QStringLiteral("Saving finished");
     command.letMessagesRun = true;
     command.setUp = [&] {
-        if (!exportForm) return false;
+        if (!saveExportDialog) return false;
         // None of the format options concerns saving; the text option is switched off.
-        exportForm->txtCheck->setEnabled(false);
-        if (showModal(*exportForm) != QDialog::Accepted) return false;
-        dir = prepareOutputDir(pathBytes(exportForm->directoryEdit1->text()));
-        dateInName = exportForm->datecheck->isChecked();
+        saveExportDialog->textFormat->setEnabled(false);
+        if (showModal(*saveExportDialog) != QDialog::Accepted) return false;
+        dir = prepareOutputDir(pathBytes(saveExportDialog->directoryEdit->text()));
+        dateInName = saveExportDialog->dateInNames->isChecked();
         return true;
     };
-    command.work = [&](const Toe5_MessageInfo& record) {
+    command.work = [&](const MessageInfo& record) {
         const std::string raw = readMessageText(folderFile, record.dataOffset);
         try {
             saveMessageAsEml(dir, record, raw, dateInName);
             return true;
-        } catch (const ESaveFailed& failure) {
+        } catch (const SaveFailedError& failure) {
             // Saving's own message; the batch goes on with the next message.
             showMessageBox(this, QMessageBox::Critical, QString(), errorText(failure));
             return false;
@@ -193,24 +193,24 @@ void TMainForm::saveBtnClick() {
     runBatch(command);
 }
 
-void TMainForm::exportBtnClick() {
-    TExportSettings settings;
-    TBatchCommand command;
+void MainWindow::onExportClicked() {
+    ExportSettings settings;
+    BatchCommand command;
     command.suffix = QStringLiteral(" messages exported!");
     command.caption = QStringLiteral("Export finished");
     command.letMessagesRun = true;
     command.setUp = [&] {
-        if (!exportForm) return false;
-        exportForm->txtCheck->setEnabled(true);
-        if (showModal(*exportForm) != QDialog::Accepted) return false;
-        settings.dir = prepareOutputDir(pathBytes(exportForm->directoryEdit1->text()));
-        settings.dateInName = exportForm->datecheck->isChecked();
-        settings.format = exportForm->allHtmlCheck->isChecked() ? TExportFormat::AlwaysHtml
-                          : exportForm->txtCheck->isChecked()   ? TExportFormat::AlwaysText
-                                                                : TExportFormat::SameAsMail;
+        if (!saveExportDialog) return false;
+        saveExportDialog->textFormat->setEnabled(true);
+        if (showModal(*saveExportDialog) != QDialog::Accepted) return false;
+        settings.dir = prepareOutputDir(pathBytes(saveExportDialog->directoryEdit->text()));
+        settings.dateInName = saveExportDialog->dateInNames->isChecked();
+        settings.format = saveExportDialog->htmlFormat->isChecked() ? ExportFormat::AlwaysHtml
+                          : saveExportDialog->textFormat->isChecked()   ? ExportFormat::AlwaysText
+                                                                : ExportFormat::SameAsMail;
         return true;
     };
-    command.work = [&](const Toe5_MessageInfo& record) {
+    command.work = [&](const MessageInfo& record) {
         const std::string raw = readMessageText(folderFile, record.dataOffset);
         // The options strip is read for each message, as the preview reads it.
         settings.design = currentDesign();

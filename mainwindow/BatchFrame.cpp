@@ -1,4 +1,4 @@
-// The batch frame of TMainForm: guard, walk over the selected rows, progress and
+// The batch frame of MainWindow: guard, walk over the selected rows, progress and
 // cancel, completion box.
 
 #include "mainwindow/BatchFrame.h"
@@ -12,7 +12,7 @@
 #include <algorithm>
 
 #include "mainwindow/Controls.h"
-#include "mainwindow/MainUnit.h"
+#include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/Modal.h"
 
@@ -23,12 +23,12 @@ const QColor Navy(0, 0, 128);
 
 // Runs its action when it goes out of scope, by an exception too.
 template <typename F>
-class TOnExit {
+class OnExit {
   public:
-    explicit TOnExit(F action) : action(std::move(action)) {}
-    ~TOnExit() { action(); }
-    TOnExit(const TOnExit&) = delete;
-    TOnExit& operator=(const TOnExit&) = delete;
+    explicit OnExit(F action) : action(std::move(action)) {}
+    ~OnExit() { action(); }
+    OnExit(const OnExit&) = delete;
+    OnExit& operator=(const OnExit&) = delete;
 
   private:
     F action;
@@ -43,36 +43,36 @@ void drawProgressBar(QPainter& canvas, const QRect& rect, std::int32_t percent) 
     canvas.fillRect(QRect(rect.left(), rect.top(), static_cast<int>(width), rect.height()), Navy);
 }
 
-void TMainForm::statusBar1DrawPanel(QPainter& canvas, const QRect& rect) {
-    drawProgressBar(canvas, rect, proStatus);
-    proRect = rect;
+void MainWindow::drawProgressPanel(QPainter& canvas, const QRect& rect) {
+    drawProgressBar(canvas, rect, progress);
+    progressRect = rect;
 }
 
-void TMainForm::sBarPaintMore() {
+void MainWindow::repaintProgress() {
     // Painting happens in paint events only: the panel paints its bar region now,
     // without waiting for the event loop, so that every step shows at once.
-    statusPanel2->repaint(proRect.isNull() ? statusPanel2->contentsRect() : proRect);
+    progressPanel->repaint(progressRect.isNull() ? progressPanel->contentsRect() : progressRect);
 }
 
-void TMainForm::setProStatus(std::int32_t value) {
-    if (value < proStatus) {
+void MainWindow::setProgress(std::int32_t value) {
+    if (value < progress) {
         // A shorter bar has to clear the longer one.
-        proStatus = value;
-        statusBar1->repaint();
+        progress = value;
+        statusLine->repaint();
     } else {
-        proStatus = value;
-        sBarPaintMore();
+        progress = value;
+        repaintProgress();
     }
-    emit proStatusSet(value);
+    emit progressSet(value);
 }
 
-void TMainForm::cancelBtnClick() {
+void MainWindow::onCancelClicked() {
     cancelled = true;
 }
 
-int TMainForm::selectedRowCount() const {
-    const QItemSelectionModel* selection = listView1->selectionModel();
-    const int count = listModel->rowCount();
+int MainWindow::selectedRowCount() const {
+    const QItemSelectionModel* selection = messageList->selectionModel();
+    const int count = messageModel->rowCount();
     int selected = 0;
     for (int i = 0; i < count; ++i) {
         if (selection->isRowSelected(i, QModelIndex())) ++selected;
@@ -80,16 +80,16 @@ int TMainForm::selectedRowCount() const {
     return selected;
 }
 
-void TMainForm::runBatch(const TBatchCommand& command) {
+void MainWindow::runBatch(const BatchCommand& command) {
     if (batchRunning) return;
     batchRunning = true;
     cancelled = false;
-    cancelBtn->setEnabled(true);
+    cancelButton->setEnabled(true);
     // However the batch ends, by an error too, the window is idle again before
     // anything is reported: bar empty, Cancel off, the next batch possible.
-    const TOnExit idle([this] {
-        if (proStatus != 0) setProStatus(0);
-        cancelBtn->setEnabled(false);
+    const OnExit idle([this] {
+        if (progress != 0) setProgress(0);
+        cancelButton->setEnabled(false);
         batchRunning = false;
     });
     try {
@@ -99,31 +99,31 @@ void TMainForm::runBatch(const TBatchCommand& command) {
         if (s == 0) return;
 
         std::int64_t n = 0;
-        const int c = listModel->rowCount();
-        const QItemSelectionModel* selection = listView1->selectionModel();
+        const int c = messageModel->rowCount();
+        const QItemSelectionModel* selection = messageList->selectionModel();
         for (int i = 0; i < c; ++i) {
-            // Folder changes wait for the batch (TreeView1Click), so the list keeps
+            // Folder changes wait for the batch (onFolderClicked), so the list keeps
             // its rows; the walk still never reads past the rows on show.
-            if (i >= listModel->rowCount()) break;
+            if (i >= messageModel->rowCount()) break;
             if (!selection->isRowSelected(i, QModelIndex())) continue;
             if (cancelled) break;
             if (command.letMessagesRun) QCoreApplication::processEvents();
-            const int index = listModel->recordIndex(i);
-            if (index >= 0 && static_cast<std::size_t>(index) < messageList.size()) {
+            const int index = messageModel->recordIndex(i);
+            if (index >= 0 && static_cast<std::size_t>(index) < messages.size()) {
                 // A copy: printing lets window messages run while it works.
-                const Toe5_MessageInfo record = messageList[static_cast<std::size_t>(index)];
+                const MessageInfo record = messages[static_cast<std::size_t>(index)];
                 if (command.work(record)) ++n;
             }
-            setProStatus(static_cast<std::int32_t>(n * 100 / s));
+            setProgress(static_cast<std::int32_t>(n * 100 / s));
         }
-        setProStatus(0);
+        setProgress(0);
         // A window closed under the batch (the quit button, the close box) ends
         // the program: no report after it.
         if (isVisible()) {
             showMessageBox(this, QMessageBox::Information, command.caption,
                            QStringLiteral("There became %1").arg(n) + command.suffix);
         }
-    } catch (const TBatchAbandoned&) {
+    } catch (const BatchAbandoned&) {
     }
 }
 

@@ -13,11 +13,11 @@ namespace lumbrook {
 
 // Shows its second picture while the mouse button is held down over it; the hand
 // pointer marks it as clickable.
-class TPictureButton : public QAbstractButton {
+class PictureButton : public QAbstractButton {
     Q_OBJECT
 
   public:
-    TPictureButton(QPixmap up, QPixmap down, QWidget* parent = nullptr);
+    PictureButton(QPixmap up, QPixmap down, QWidget* parent = nullptr);
     QSize sizeHint() const override;
 
   protected:
@@ -28,13 +28,13 @@ class TPictureButton : public QAbstractButton {
     QPixmap down;
 };
 
-// A status bar panel that its owner draws: OnDrawPanel gets the panel's painter and
+// A status bar panel that its owner draws: onDrawPanel gets the panel's painter and
 // rectangle after the panel has been erased.
-class TStatusPanel : public QFrame {
+class ProgressPanel : public QFrame {
     Q_OBJECT
 
   public:
-    explicit TStatusPanel(QWidget* parent = nullptr);
+    explicit ProgressPanel(QWidget* parent = nullptr);
     std::function<void(QPainter&, const QRect&)> onDrawPanel;
 
   protected:
@@ -42,7 +42,7 @@ class TStatusPanel : public QFrame {
 };
 
 // A splitter that says when its own size changed, after it laid out its parts.
-class TPanelSplitter : public QSplitter {
+class PanelSplitter : public QSplitter {
     Q_OBJECT
 
   public:

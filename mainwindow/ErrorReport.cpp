@@ -8,8 +8,8 @@
 namespace lumbrook {
 
 namespace {
-TErrorReporter& currentReporter() {
-    static TErrorReporter reporter;
+ErrorReporter& currentReporter() {
+    static ErrorReporter reporter;
     return reporter;
 }
 
@@ -20,7 +20,7 @@ void showErrorBox(QWidget* parent, const QString& text) {
 }
 }  // namespace
 
-TErrorReporter setErrorReporter(TErrorReporter reporter) {
+ErrorReporter setErrorReporter(ErrorReporter reporter) {
     return std::exchange(currentReporter(), std::move(reporter));
 }
 

@@ -2,7 +2,7 @@
 
 // The application's standard error report: a failure that ends an event handler is
 // shown in one message box (error icon, one OK, the application's title) with its
-// text, and the program goes on. Handlers run their bodies through RunReported, so
+// text, and the program goes on. Handlers run their bodies through runReported, so
 // no exception ever crosses Qt's event loop.
 
 #include <QString>
@@ -16,8 +16,8 @@ namespace lumbrook {
 
 // Where reports go; the message box unless a test installs its own. Returns the
 // reporter in place before.
-using TErrorReporter = std::function<void(QWidget* parent, const QString& text)>;
-TErrorReporter setErrorReporter(TErrorReporter reporter);
+using ErrorReporter = std::function<void(QWidget* parent, const QString& text)>;
+ErrorReporter setErrorReporter(ErrorReporter reporter);
 
 // Shows text as the standard error report.
 void reportError(QWidget* parent, const QString& text);
@@ -40,7 +40,7 @@ bool runReported(QWidget* parent, F&& body) noexcept {
     return false;
 }
 
-// A slot that runs body through RunReported, for connect(); the signal's
+// A slot that runs body through runReported, for connect(); the signal's
 // arguments are not passed on.
 template <typename F>
 auto reported(QWidget* parent, F body) {

@@ -6,7 +6,7 @@
 
 namespace lumbrook {
 
-TFolderTree::TFolderTree(const TFolderList& folders)
+FolderTree::FolderTree(const FolderList& folders)
     : folders(folders), allNodes(folders.size()), size(folders.size(), 1) {
     for (std::size_t i = 0; i < folders.size(); ++i) {
         const auto node = static_cast<std::int32_t>(i);
@@ -28,7 +28,7 @@ TFolderTree::TFolderTree(const TFolderList& folders)
     } while (runPass() && static_cast<std::size_t>(passes) < maxPasses);
 }
 
-std::size_t TFolderTree::sortedIndex(const std::vector<std::int32_t>& siblings,
+std::size_t FolderTree::sortedIndex(const std::vector<std::int32_t>& siblings,
                                      std::int32_t node) const {
     // After the siblings that do not sort behind it: equal names keep their arrival order.
     const auto at = std::upper_bound(siblings.begin(), siblings.end(), node,
@@ -38,7 +38,7 @@ std::size_t TFolderTree::sortedIndex(const std::vector<std::int32_t>& siblings,
     return static_cast<std::size_t>(at - siblings.begin());
 }
 
-bool TFolderTree::moveUnder(std::int32_t node, std::int32_t parent) {
+bool FolderTree::moveUnder(std::int32_t node, std::int32_t parent) {
     const std::int32_t from = position[node];
     const std::int32_t subtreeSize = size[node];
     // A folder cannot live under itself or under one of its own descendants: parent
@@ -76,7 +76,7 @@ bool TFolderTree::moveUnder(std::int32_t node, std::int32_t parent) {
     return true;
 }
 
-bool TFolderTree::runPass() {
+bool FolderTree::runPass() {
     bool moved = false;
     const std::size_t n = order.size();
     for (std::size_t i = 0; i < n; ++i) {

@@ -1,7 +1,7 @@
 #pragma once
 
 // The folder tree as plain data: one node per folder record, nested under the node
-// of its parent folder by repeated passes, siblings always in TreeView1Compare
+// of its parent folder by repeated passes, siblings always in treeView1Compare
 // order. The window mirrors the finished structure into its tree control.
 
 #include <cstddef>
@@ -9,23 +9,23 @@
 #include <unordered_map>
 #include <vector>
 
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 
 namespace lumbrook {
 
-struct TFolderNode {
+struct FolderNode {
     std::int32_t parent = -1;            // node index, -1 for a top-level node
     std::vector<std::int32_t> children;  // node indexes in sibling order
     bool expanded = false;               // set when the node received a child by a move
 };
 
-class TFolderTree {
+class FolderTree {
   public:
     // Builds the tree for Folders: a node per record (node index = record index =
     // the node's data value), then the re-parenting passes.
-    explicit TFolderTree(const TFolderList& folders);
+    explicit FolderTree(const FolderList& folders);
 
-    const std::vector<TFolderNode>& nodes() const { return allNodes; }
+    const std::vector<FolderNode>& nodes() const { return allNodes; }
     const std::vector<std::int32_t>& roots() const { return rootNodes; }
     std::size_t count() const { return allNodes.size(); }
 
@@ -41,8 +41,8 @@ class TFolderTree {
     bool moveUnder(std::int32_t node, std::int32_t parent);
     bool runPass();
 
-    const TFolderList& folders;
-    std::vector<TFolderNode> allNodes;
+    const FolderList& folders;
+    std::vector<FolderNode> allNodes;
     std::vector<std::int32_t> rootNodes;
     // The positions, kept up to date through every move: a node's subtree is the
     // run Order[Position[n]] .. Order[Position[n] + Size[n] - 1].

@@ -181,7 +181,7 @@ QPixmap buttonPicture(bool down, const QString& word, const QColor& tint,
 
 }  // namespace
 
-TImageList::TImageList() {
+IconSet::IconSet() {
     const std::function<void(QPainter&)> painters[ImageCount] = {
         envelope, openFolder,     closedFolder,  folderWithSheet, printer,
         redCross, sheetWithArrow, sheetOntoDisk, tools,           greenTick,
@@ -192,7 +192,7 @@ TImageList::TImageList() {
     }
 }
 
-TButtonPictures aboutButtonPictures() {
+ButtonPictures aboutButtonPictures() {
     auto symbol = [](QPainter& p, const QRectF& r) {
         pen(p, QColor(20, 50, 130));
         p.setBrush(QColor(40, 90, 200));
@@ -209,7 +209,7 @@ TButtonPictures aboutButtonPictures() {
     return {buttonPicture(false, "Info", tint, symbol), buttonPicture(true, "Info", tint, symbol)};
 }
 
-TButtonPictures exitButtonPictures() {
+ButtonPictures exitButtonPictures() {
     auto symbol = [](QPainter& p, const QRectF& r) {
         // A door standing open with an arrow leaving through it.
         pen(p, QColor(90, 50, 20));

@@ -1,6 +1,6 @@
 #pragma once
 
-// ImageList1: the main window's 16 x 16 pictures shared by the tool bar, the tree
+// IconSet: the main window's 16 x 16 pictures shared by the tool bar, the tree
 // and the list. Drawn once at start-up; only the indexes are fixed.
 
 #include <QIcon>
@@ -9,7 +9,7 @@
 
 namespace lumbrook {
 
-enum TImageIndex : int {
+enum ImageIndex : int {
     ImgEnvelope = 0,
     ImgFolderOpen = 1,
     ImgFolderClosed = 2,
@@ -23,9 +23,9 @@ enum TImageIndex : int {
     ImageCount = 10,
 };
 
-class TImageList {
+class IconSet {
   public:
-    TImageList();  // needs a QGuiApplication
+    IconSet();  // needs a QGuiApplication
     const QPixmap& picture(int index) const { return pictures.at(static_cast<std::size_t>(index)); }
     const QIcon& icon(int index) const { return icons.at(static_cast<std::size_t>(index)); }
 
@@ -35,12 +35,12 @@ class TImageList {
 };
 
 // The two pictures of a bottom-bar picture button: up, and while pressed.
-struct TButtonPictures {
+struct ButtonPictures {
     QPixmap up;
     QPixmap down;
 };
-TButtonPictures aboutButtonPictures();
-TButtonPictures exitButtonPictures();
+ButtonPictures aboutButtonPictures();
+ButtonPictures exitButtonPictures();
 // The little mark of the home-page button.
 QPixmap homePagePicture();
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// The share of the right-hand panel that the message list takes (ListRatio).
+// The share of the right-hand panel that the message list takes (listRatio).
 
 #include <cstdint>
 
@@ -9,12 +9,12 @@ namespace lumbrook {
 inline constexpr std::int32_t MinListRatio = 10;
 inline constexpr std::int32_t MaxListRatio = 90;
 
-// FormResize: the list's height for a panel height, truncating.
+// onResized: the list's height for a panel height, truncating.
 inline std::int32_t listHeightFor(std::int32_t panelHeight, std::int32_t listRatio) {
     return static_cast<std::int32_t>(std::int64_t{panelHeight} * listRatio / 100);
 }
 
-// Splitter2Moved: the ratio the user's drag gives, kept within 10 to 90. A panel
+// onListSplitterMoved: the ratio the user's drag gives, kept within 10 to 90. A panel
 // of no height says nothing about a ratio and leaves the old one.
 inline std::int32_t ratioAfterDrag(std::int32_t listHeight, std::int32_t panelHeight,
                                    std::int32_t oldRatio) {

@@ -11,7 +11,7 @@ namespace lumbrook {
 namespace {
 const char* const Headings[] = {"From:", "To:", "Subject", "Date"};
 
-const std::string& fieldOf(const Toe5_MessageInfo& record, std::int32_t column) {
+const std::string& fieldOf(const MessageInfo& record, std::int32_t column) {
     switch (column) {
         case ColFrom:
             return record.from;
@@ -23,10 +23,10 @@ const std::string& fieldOf(const Toe5_MessageInfo& record, std::int32_t column) 
 }
 }  // namespace
 
-TMessageListModel::TMessageListModel(QIcon envelope, QObject* parent)
+MessageListModel::MessageListModel(QIcon envelope, QObject* parent)
     : QAbstractTableModel(parent), envelope(std::move(envelope)) {}
 
-void TMessageListModel::beginUpdate() {
+void MessageListModel::beginUpdate() {
     beginResetModel();
     records = nullptr;
     order.clear();
@@ -35,7 +35,7 @@ void TMessageListModel::beginUpdate() {
     for (auto& keys : foldedKeys) keys.clear();
 }
 
-void TMessageListModel::endUpdate(const TMessageList* newRecords) {
+void MessageListModel::endUpdate(const MessageList* newRecords) {
     records = newRecords;
     const std::size_t n = records ? records->size() : 0;
     order.resize(n);
@@ -48,7 +48,7 @@ void TMessageListModel::endUpdate(const TMessageList* newRecords) {
     endResetModel();
 }
 
-const std::vector<std::string>& TMessageListModel::textKeys(std::int32_t column) {
+const std::vector<std::string>& MessageListModel::textKeys(std::int32_t column) {
     auto& keys = foldedKeys[column];
     if (keys.empty() && records && !records->empty()) {
         keys.reserve(records->size());
@@ -57,7 +57,7 @@ const std::vector<std::string>& TMessageListModel::textKeys(std::int32_t column)
     return keys;
 }
 
-void TMessageListModel::reorder() {
+void MessageListModel::reorder() {
     // Rows that compare equal are kept in record order, in both directions, so the
     // order never depends on earlier clicks.
     const bool desc = currentSortDescending;
@@ -78,7 +78,7 @@ void TMessageListModel::reorder() {
     for (std::size_t row = 0; row < order.size(); ++row) rowOf[order[row]] = static_cast<int>(row);
 }
 
-void TMessageListModel::setSortOrder(std::int32_t column, bool descending) {
+void MessageListModel::setSortOrder(std::int32_t column, bool descending) {
     currentSortColumn = column;
     currentSortDescending = descending;
     // A vertical sort lets the selection follow its rows without listing every
@@ -99,7 +99,7 @@ void TMessageListModel::setSortOrder(std::int32_t column, bool descending) {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void TMessageListModel::columnClick(std::int32_t column) {
+void MessageListModel::columnClick(std::int32_t column) {
     if (column == currentSortColumn) {
         setSortOrder(column, !currentSortDescending);
     } else {
@@ -107,29 +107,29 @@ void TMessageListModel::columnClick(std::int32_t column) {
     }
 }
 
-int TMessageListModel::recordIndex(int row) const {
+int MessageListModel::recordIndex(int row) const {
     return row >= 0 && static_cast<std::size_t>(row) < order.size() ? order[row] : -1;
 }
 
-int TMessageListModel::rowOfRecord(int record) const {
+int MessageListModel::rowOfRecord(int record) const {
     return record >= 0 && static_cast<std::size_t>(record) < rowOf.size() ? rowOf[record] : -1;
 }
 
-int TMessageListModel::rowCount(const QModelIndex& parent) const {
+int MessageListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(order.size());
 }
 
-int TMessageListModel::columnCount(const QModelIndex& parent) const {
+int MessageListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : 4;
 }
 
-QString TMessageListModel::cellText(const Toe5_MessageInfo& record, int column) const {
+QString MessageListModel::cellText(const MessageInfo& record, int column) const {
     // Dates come in the locale's UTF-8; the other texts in the store's code page.
     if (column == ColDate) return QString::fromStdString(messageDateText(record));
     return QString::fromStdString(ansiToUtf8(fieldOf(record, column)));
 }
 
-QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
+QVariant MessageListModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     const int record = order[static_cast<std::size_t>(index.row())];
@@ -146,13 +146,13 @@ QVariant TMessageListModel::data(const QModelIndex& index, int role) const {
     }
 }
 
-QVariant TMessageListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 4)
         return QString::fromLatin1(Headings[section]);
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-Qt::ItemFlags TMessageListModel::flags(const QModelIndex& index) const {
+Qt::ItemFlags MessageListModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// ListView1's rows: one per record of the listed folder, four columns, ordered by
-// ListView1Compare. The model holds no copies of the records, only the row order
+// messageList's rows: one per record of the listed folder, four columns, ordered by
+// listView1Compare. The model holds no copies of the records, only the row order
 // and the sort keys, computed once per fill and column so that a folder of
 // 100,000 messages lists and re-sorts quickly.
 
@@ -12,25 +12,25 @@
 #include <vector>
 
 #include "mainwindow/SortOrder.h"
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 
 namespace lumbrook {
 
-class TMessageListModel : public QAbstractTableModel {
+class MessageListModel : public QAbstractTableModel {
     Q_OBJECT
 
   public:
     // Each row's data value: the record's index in the message list.
     static constexpr int DataValueRole = Qt::UserRole;
 
-    explicit TMessageListModel(QIcon envelope, QObject* parent = nullptr);
+    explicit MessageListModel(QIcon envelope, QObject* parent = nullptr);
 
     // The update bracket of a refill: between the two calls the records may change;
-    // EndUpdate lists Records (nullptr: none) and orders the rows once.
+    // endUpdate lists Records (nullptr: none) and orders the rows once.
     void beginUpdate();
-    void endUpdate(const TMessageList* records);
+    void endUpdate(const MessageList* records);
 
-    // ListView1ColumnClick: the same column reverses the order, another one sorts
+    // onColumnClicked: the same column reverses the order, another one sorts
     // ascending by it.
     void columnClick(std::int32_t column);
     // Sets both criteria and re-orders the rows.
@@ -53,10 +53,10 @@ class TMessageListModel : public QAbstractTableModel {
   private:
     void reorder();
     const std::vector<std::string>& textKeys(std::int32_t column);
-    QString cellText(const Toe5_MessageInfo& record, int column) const;
+    QString cellText(const MessageInfo& record, int column) const;
 
     QIcon envelope;
-    const TMessageList* records = nullptr;
+    const MessageList* records = nullptr;
     std::int32_t currentSortColumn = ColDate;
     bool currentSortDescending = true;
 

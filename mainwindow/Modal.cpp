@@ -7,12 +7,12 @@
 namespace lumbrook {
 
 namespace {
-TMessageBoxHook& boxHook() {
-    static TMessageBoxHook hook;
+MessageBoxHook& boxHook() {
+    static MessageBoxHook hook;
     return hook;
 }
-TModalHook& dialogHook() {
-    static TModalHook hook;
+ModalHook& dialogHook() {
+    static ModalHook hook;
     return hook;
 }
 }  // namespace
@@ -33,11 +33,11 @@ int showModal(QDialog& dialog) {
     return dialog.exec();
 }
 
-TMessageBoxHook setMessageBoxHook(TMessageBoxHook hook) {
+MessageBoxHook setMessageBoxHook(MessageBoxHook hook) {
     return std::exchange(boxHook(), std::move(hook));
 }
 
-TModalHook setModalHook(TModalHook hook) {
+ModalHook setModalHook(ModalHook hook) {
     return std::exchange(dialogHook(), std::move(hook));
 }
 

@@ -23,10 +23,10 @@ int showModal(QDialog& dialog);
 
 // Test hooks; each returns the hook in place before. An empty hook restores the
 // real box or dialog.
-using TMessageBoxHook = std::function<void(QWidget* parent, QMessageBox::Icon icon,
+using MessageBoxHook = std::function<void(QWidget* parent, QMessageBox::Icon icon,
                                            const QString& caption, const QString& text)>;
-TMessageBoxHook setMessageBoxHook(TMessageBoxHook hook);
-using TModalHook = std::function<int(QDialog& dialog)>;
-TModalHook setModalHook(TModalHook hook);
+MessageBoxHook setMessageBoxHook(MessageBoxHook hook);
+using ModalHook = std::function<int(QDialog& dialog)>;
+ModalHook setModalHook(ModalHook hook);
 
 }  // namespace lumbrook

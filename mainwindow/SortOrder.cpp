@@ -4,7 +4,7 @@
 
 namespace lumbrook {
 
-int treeView1Compare(const Toe5_FolderInfo& a, const Toe5_FolderInfo& b) {
+int treeView1Compare(const FolderInfo& a, const FolderInfo& b) {
     if (!a.isSpecial && !b.isSpecial) return compareText(a.name, b.name);
     if (a.isSpecial && !b.isSpecial) return -1;
     if (!a.isSpecial && b.isSpecial) return 1;

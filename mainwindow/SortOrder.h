@@ -4,12 +4,12 @@
 // order it shares with lumbrook-cli come from render/MessageOrder.h.
 
 #include "render/MessageOrder.h"
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 
 namespace lumbrook {
 
-// Siblings of the folder tree: special folders first, by ascending FolderId, then
+// Siblings of the folder tree: special folders first, by ascending folderId, then
 // the others by name without regard to case. Negative puts A first.
-int treeView1Compare(const Toe5_FolderInfo& a, const Toe5_FolderInfo& b);
+int treeView1Compare(const FolderInfo& a, const FolderInfo& b);
 
 }  // namespace lumbrook

@@ -123,7 +123,7 @@ std::string_view trimBlanks(std::string_view text) {
     return text.substr(0, n);
 }
 
-bool TLineScanner::next(std::size_t& start, std::size_t& length) {
+bool LineScanner::next(std::size_t& start, std::size_t& length) {
     if (pos >= text.size()) {
         start = text.size();
         length = 0;
@@ -141,7 +141,7 @@ bool TLineScanner::next(std::size_t& start, std::size_t& length) {
     return true;
 }
 
-bool TLineScanner::next(std::string_view& line) {
+bool LineScanner::next(std::string_view& line) {
     std::size_t start, length;
     if (!next(start, length)) {
         line = {};
@@ -205,7 +205,7 @@ std::string qpEncode(std::string_view text, bool headerMode) {
 
     std::string result;
     result.reserve(out.size() + out.size() / 64 + 8);
-    TLineScanner lines(out);
+    LineScanner lines(out);
     std::string_view line;
     while (lines.next(line)) {
         while (line.size() >= 72) {
@@ -319,7 +319,7 @@ void base64DecodeText(std::string_view text, std::string& out) {
 
 int uuCharValue(char c) {
     const int v = uuValue(c);
-    if (v < 0) throw ELumbrookError(std::string(SUUFormatError));
+    if (v < 0) throw LumbrookError(std::string(SUUFormatError));
     return v;
 }
 
@@ -357,7 +357,7 @@ std::string uuDecodeLine(std::string_view line) {
 
 void uuDecodeText(std::string_view block, std::string& stream) {
     stream.clear();
-    TLineScanner lines(block);
+    LineScanner lines(block);
     std::string_view line;
     while (lines.next(line))
         if (!line.empty()) uuDecodeLine(line, stream);

@@ -12,7 +12,7 @@
 
 namespace lumbrook {
 
-// Blanks are tab and space. TrimBlanks keeps trailing tabs on purpose: header
+// Blanks are tab and space. trimBlanks keeps trailing tabs on purpose: header
 // values have always been trimmed that way and stored lines depend on it.
 // The results are views into the argument.
 std::string_view trimBlanks(std::string_view text);
@@ -22,9 +22,9 @@ std::string_view trimRightBlanks(std::string_view text);
 // Walks a text one line at a time. Only CR immediately followed by LF ends a
 // line; a lone CR or LF is an ordinary character. A last line without CR LF runs
 // to the end; a text ending in CR LF has no empty line after it.
-class TLineScanner {
+class LineScanner {
   public:
-    explicit TLineScanner(std::string_view text) : text(text) {}
+    explicit LineScanner(std::string_view text) : text(text) {}
 
     // The next line without its CR LF as (Start, Length) into the text; false
     // once the text is used up (then Start is the text's length), and ever after.
@@ -70,7 +70,7 @@ std::string base64DecodeLine(std::string_view line);
 void base64DecodeText(std::string_view text, std::string& out);
 
 // 0..63 for backquote and "!".."_", 0 for space; anything else throws
-// ELumbrookError "UUCODE message format error".
+// LumbrookError "UUCODE message format error".
 int uuCharValue(char c);
 // The first character gives the byte count n; the data are the next 60
 // characters when n is 45, else the rest of the line. Appends exactly n bytes

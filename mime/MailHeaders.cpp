@@ -18,7 +18,7 @@ std::string_view stripDoubleQuotes(std::string_view s) {
     return s;
 }
 
-// The scan shared by FindParam and ReplaceParam over a line that ends in ";".
+// The scan shared by findParam and replaceParam over a line that ends in ";".
 // Calls Take(char) for characters that belong to the value of the wanted
 // parameter; returns the offset of the first matching "=" (npos when none).
 template <typename TTake>
@@ -57,10 +57,10 @@ std::string withFinalSemicolon(std::string_view line) {
     return s;
 }
 
-using TMediaTable = std::unordered_map<std::string, std::string>;
+using MediaTable = std::unordered_map<std::string, std::string>;
 
 // Used only where /etc/mime.types is missing.
-TMediaTable builtInMediaTypes() {
+MediaTable builtInMediaTypes() {
     return {{"txt", "text/plain"},
             {"htm", "text/html"},
             {"html", "text/html"},
@@ -91,8 +91,8 @@ TMediaTable builtInMediaTypes() {
             {"eml", "message/rfc822"}};
 }
 
-TMediaTable loadMediaTypes() {
-    TMediaTable table;
+MediaTable loadMediaTypes() {
+    MediaTable table;
     std::ifstream in("/etc/mime.types");
     std::string line;
     while (in && std::getline(in, line)) {
@@ -150,7 +150,7 @@ std::string normalizeHeaderLine(std::string_view line) {
     return out;
 }
 
-int findHeaderLine(const TStringList& lines, std::string_view prefix, int occurrence) {
+int findHeaderLine(const StringList& lines, std::string_view prefix, int occurrence) {
     int seen = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& l = lines[i];
@@ -248,7 +248,7 @@ std::string encodeWordQ(std::string_view text, std::string_view charset) {
 }
 
 std::string mimeTypeForFile(std::string_view fileName) {
-    static const TMediaTable Table = loadMediaTypes();
+    static const MediaTable Table = loadMediaTypes();
     const std::size_t separator = fileName.find_last_of("\\:");
     const std::size_t dot = fileName.rfind('.');
     std::string ext;

@@ -11,7 +11,7 @@
 
 namespace lumbrook {
 
-using TStringList = std::vector<std::string>;
+using StringList = std::vector<std::string>;
 
 // Label capitalised word by word after each hyphen (a closing "-ID" keeps its
 // capital D), one space after the colon, runs of blanks in the value ending in a
@@ -21,7 +21,7 @@ std::string normalizeHeaderLine(std::string_view line);
 
 // Index of the Occurrence-th line (0 = first) whose start equals Prefix without
 // regard to ASCII case; -1 when there is none.
-int findHeaderLine(const TStringList& lines, std::string_view prefix, int occurrence);
+int findHeaderLine(const StringList& lines, std::string_view prefix, int occurrence);
 
 // The text between the first colon and the first semicolon outside double
 // quotes, trimmed, with one enclosing pair of double quotes removed.

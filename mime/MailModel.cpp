@@ -45,9 +45,9 @@ bool overlaps(std::string_view view, const std::string& owner) {
 
 // Lines split at CR LF, CR or LF up to the first zero byte; a final line break
 // adds no empty line.
-TStringList splitLines(std::string_view bytes) {
+StringList splitLines(std::string_view bytes) {
     if (auto zero = bytes.find('\0'); zero != std::string_view::npos) bytes = bytes.substr(0, zero);
-    TStringList lines;
+    StringList lines;
     const std::size_t n = bytes.size();
     std::size_t i = 0;
     while (i < n) {
@@ -64,16 +64,16 @@ TStringList splitLines(std::string_view bytes) {
 }  // namespace
 
 // The line walk of one parse, with the progress reports of the message's own parse.
-struct TMailPart::TParseCursor {
+struct MailPart::ParseCursor {
     std::string_view text;
     std::string_view tail;
-    TLineScanner lines;
-    TMailMessage* reporter;  // set only when the message parses itself and wants reports
+    LineScanner lines;
+    MailMessage* reporter;  // set only when the message parses itself and wants reports
     int total;
     std::size_t start = 0;
     std::size_t length = 0;
 
-    TParseCursor(std::string_view text, std::string_view tail, TMailMessage* reporter)
+    ParseCursor(std::string_view text, std::string_view tail, MailMessage* reporter)
         : text(text),
           tail(tail),
           lines(text),
@@ -94,20 +94,20 @@ struct TMailPart::TParseCursor {
     }
 };
 
-TMailPart* TMailSubParts::add(std::unique_ptr<TMailPart> part) {
+MailPart* MailSubParts::add(std::unique_ptr<MailPart> part) {
     items.push_back(std::move(part));
     return items.back().get();
 }
 
-void TMailSubParts::clear() {
+void MailSubParts::clear() {
     for (auto& part : items) part.reset();
     items.clear();
 }
 
-TMailPart::~TMailPart() = default;
+MailPart::~MailPart() = default;
 
-void TMailPart::parseText(std::string_view text, bool withHeader) {
-    if (!ownerMessage) throw ELumbrookError(formatMessage(SPartWithoutOwner, name));
+void MailPart::parseText(std::string_view text, bool withHeader) {
+    if (!ownerMessage) throw LumbrookError(formatMessage(SPartWithoutOwner, name));
     if (auto zero = text.find('\0'); zero != std::string_view::npos) text = text.substr(0, zero);
     // The bodies are rewritten below; a text that lies inside them is read from a copy.
     std::string copy;
@@ -118,22 +118,22 @@ void TMailPart::parseText(std::string_view text, bool withHeader) {
     parse(text, {}, withHeader);
 }
 
-int TMailPart::depth() const {
+int MailPart::depth() const {
     int d = 0;
-    for (const TMailPart* p = parentPart; p && d < MaxPartDepth; p = p->parentPart) ++d;
+    for (const MailPart* p = parentPart; p && d < MaxPartDepth; p = p->parentPart) ++d;
     return d;
 }
 
-std::unique_ptr<TMailPart> TMailPart::newChild() {
-    auto child = std::make_unique<TMailPart>(ownerMessage);
+std::unique_ptr<MailPart> MailPart::newChild() {
+    auto child = std::make_unique<MailPart>(ownerMessage);
     child->parentPart = this;
     return child;
 }
 
-void TMailPart::parse(std::string_view text, std::string_view tail, bool withHeader) {
+void MailPart::parse(std::string_view text, std::string_view tail, bool withHeader) {
     // The old tree lives on until the new one is built: the text may lie inside it.
-    TMailSubParts oldParts = std::move(subParts);
-    TStringList oldHeader = std::move(headerLines);
+    MailSubParts oldParts = std::move(subParts);
+    StringList oldHeader = std::move(headerLines);
     subParts.clear();
     headerLines.clear();
     rawBody.clear();
@@ -143,9 +143,9 @@ void TMailPart::parse(std::string_view text, std::string_view tail, bool withHea
     ownerMessage->needsLocate = true;
     ownerMessage->forgetParts();
 
-    TMailMessage* reporter =
+    MailMessage* reporter =
         this == ownerMessage && ownerMessage->onProgress ? ownerMessage : nullptr;
-    TParseCursor cursor(text, tail, reporter);
+    ParseCursor cursor(text, tail, reporter);
     if (reporter) cursor.report(0);
 
     if (withHeader) {
@@ -212,7 +212,7 @@ void TMailPart::parse(std::string_view text, std::string_view tail, bool withHea
     if (reporter) cursor.report(cursor.total);
 }
 
-void TMailPart::parseMultipart(TParseCursor& cursor, std::string_view boundary) {
+void MailPart::parseMultipart(ParseCursor& cursor, std::string_view boundary) {
     const std::string delimiter = "--" + std::string(boundary);
     const std::string closing = delimiter + "--";
     const std::string_view text = cursor.text;
@@ -248,7 +248,7 @@ void TMailPart::parseMultipart(TParseCursor& cursor, std::string_view boundary) 
     if (collecting) addChild(text.substr(first), cursor.tail);
 }
 
-void TMailPart::parseUuEncoded(TParseCursor& cursor) {
+void MailPart::parseUuEncoded(ParseCursor& cursor) {
     const std::string_view text = cursor.text;
     std::string boundary, fileName;
     bool havePending = false, atBegin = true, atEnd = false, armed = true;
@@ -285,7 +285,7 @@ void TMailPart::parseUuEncoded(TParseCursor& cursor) {
     }
 }
 
-void TMailPart::convertToMultipart(std::string& boundary) {
+void MailPart::convertToMultipart(std::string& boundary) {
     boundary = newBoundary();
     auto text = newChild();
     const std::string encoded = qpEncode(rawBody, false);
@@ -300,7 +300,7 @@ void TMailPart::convertToMultipart(std::string& boundary) {
     setHeaderParam("Content-Type", "boundary", quoted(boundary));
 }
 
-void TMailPart::addUuAttachment(std::string_view block, std::string_view fileName,
+void MailPart::addUuAttachment(std::string_view block, std::string_view fileName,
                                 std::string_view boundary) {
     auto part = newChild();
     uuDecodeText(block, part->decodedBody);
@@ -317,19 +317,19 @@ void TMailPart::addUuAttachment(std::string_view block, std::string_view fileNam
     subParts.add(std::move(part));
 }
 
-std::string TMailPart::headerValue(std::string_view fieldName) const {
+std::string MailPart::headerValue(std::string_view fieldName) const {
     const int index = findHeaderLine(headerLines, std::string(fieldName) + ":", 0);
     if (index < 0) return {};
     return stripValueQuotes(std::string(trimBlanks(valueBeforeParams(headerLines[index]))));
 }
 
-std::string TMailPart::headerParam(std::string_view fieldName, std::string_view paramName) const {
+std::string MailPart::headerParam(std::string_view fieldName, std::string_view paramName) const {
     const int index = findHeaderLine(headerLines, std::string(fieldName) + ":", 0);
     if (index < 0) return {};
     return stripValueQuotes(std::string(trimBlanks(findParam(headerLines[index], paramName))));
 }
 
-void TMailPart::setHeaderValue(std::string_view fieldName, std::string_view value) {
+void MailPart::setHeaderValue(std::string_view fieldName, std::string_view value) {
     int index = findHeaderLine(headerLines, std::string(fieldName) + ":", 0);
     if (value.empty()) {
         if (index >= 0) headerLines.erase(headerLines.begin() + index);
@@ -342,7 +342,7 @@ void TMailPart::setHeaderValue(std::string_view fieldName, std::string_view valu
     headerLines[index] = replaceValue(headerLines[index], value);
 }
 
-void TMailPart::setHeaderParam(std::string_view fieldName, std::string_view paramName,
+void MailPart::setHeaderParam(std::string_view fieldName, std::string_view paramName,
                                std::string_view value) {
     int index = findHeaderLine(headerLines, std::string(fieldName) + ":", 0);
     if (index < 0) {
@@ -352,19 +352,19 @@ void TMailPart::setHeaderParam(std::string_view fieldName, std::string_view para
     headerLines[index] = replaceParam(headerLines[index], paramName, value);
 }
 
-bool TMailPart::hasHeader(std::string_view fieldName) const {
+bool MailPart::hasHeader(std::string_view fieldName) const {
     return findHeaderLine(headerLines, std::string(fieldName) + ":", 0) >= 0;
 }
 
-std::string TMailPart::mediaType() const {
+std::string MailPart::mediaType() const {
     return lowerAscii(headerValue("Content-Type"));
 }
 
-std::string TMailPart::boundaryParam() const {
+std::string MailPart::boundaryParam() const {
     return headerParam("Content-Type", "boundary");
 }
 
-bool TMailPart::decodeBody() {
+bool MailPart::decodeBody() {
     if (isDecoded) return true;
     isDecoded = true;
     if (rawBody.empty()) return true;
@@ -375,7 +375,7 @@ bool TMailPart::decodeBody() {
     } else if (encoding == "base64") {
         base64DecodeText(rawBody, decodedBody);
     } else if (encoding == "uucode" || encoding == "x-uuencode") {
-        TLineScanner lines(rawBody);
+        LineScanner lines(rawBody);
         std::string_view line;
         while (lines.next(line)) uuDecodeLine(trimBlanks(line), decodedBody);
         encodeBodyBase64();
@@ -385,21 +385,21 @@ bool TMailPart::decodeBody() {
     return true;
 }
 
-void TMailPart::encodeBodyBase64() {
+void MailPart::encodeBodyBase64() {
     base64EncodeStream(decodedBody, rawBody);
     setHeaderValue("Content-Transfer-Encoding", "base64");
 }
 
-TMailMessage::TMailMessage() : TMailPart(this) {}
+MailMessage::MailMessage() : MailPart(this) {}
 
-TMailMessage::~TMailMessage() = default;
+MailMessage::~MailMessage() = default;
 
-void TMailMessage::forgetParts() {
+void MailMessage::forgetParts() {
     attachments.clear();
     textPart = htmlPart = mixedPart = relatedPart = alternativePart = nullptr;
 }
 
-bool TMailMessage::takeAsBody(TMailPart* part, std::string_view type) {
+bool MailMessage::takeAsBody(MailPart* part, std::string_view type) {
     bool taken = false;
     if (!textPart && (type == "text/plain" || type == "text")) {
         part->decodeBody();
@@ -420,7 +420,7 @@ bool TMailMessage::takeAsBody(TMailPart* part, std::string_view type) {
     return taken;
 }
 
-void TMailMessage::locateBodies() {
+void MailMessage::locateBodies() {
     if (!needsLocate) return;
     forgetParts();
     textLines.clear();
@@ -428,15 +428,15 @@ void TMailMessage::locateBodies() {
     needsLocate = false;
 
     // Pre-order walk with an explicit stack; the tree's depth is bounded anyway.
-    std::vector<TMailPart*> pending{this};
+    std::vector<MailPart*> pending{this};
     while (!pending.empty()) {
-        TMailPart* p = pending.back();
+        MailPart* p = pending.back();
         pending.pop_back();
         for (std::size_t i = p->subParts.count(); i-- > 0;)
             pending.push_back(p->subParts.partAt(i));
 
         const std::string t = p->mediaType();
-        TMailPart* parent = p->parentPart;
+        MailPart* parent = p->parentPart;
         const bool isMessage = p == this;
         const bool noSubParts = p->subParts.empty();
         if (!mixedPart && t == "multipart/mixed") {

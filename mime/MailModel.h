@@ -17,86 +17,86 @@
 
 namespace lumbrook {
 
-class TMailPart;
-class TMailMessage;
+class MailPart;
+class MailMessage;
 
 inline constexpr std::string_view SPartWithoutOwner =
-    "%s: TMailPart must be owned by a TMailMessage";
+    "%s: MailPart must be owned by a MailMessage";
 
 // Parts nested this deep hold their whole body instead of being split further,
 // so hostile nesting cannot exhaust the stack or the time of a parse.
 inline constexpr int MaxPartDepth = 64;
 
 // A list of parts that owns none of them.
-class TMailPartList {
+class MailPartList {
   public:
-    TMailPart* partAt(std::size_t index) const { return items.at(index); }
+    MailPart* partAt(std::size_t index) const { return items.at(index); }
     std::size_t count() const { return items.size(); }
     bool empty() const { return items.empty(); }
-    void add(TMailPart* part) { items.push_back(part); }
+    void add(MailPart* part) { items.push_back(part); }
     void clear() { items.clear(); }
     auto begin() const { return items.begin(); }
     auto end() const { return items.end(); }
 
   private:
-    std::vector<TMailPart*> items;
+    std::vector<MailPart*> items;
 };
 
 // The child parts of a part, owned by it.
-class TMailSubParts {
+class MailSubParts {
   public:
-    TMailSubParts() = default;
-    TMailSubParts(TMailSubParts&&) = default;
-    TMailSubParts& operator=(TMailSubParts&&) = default;
-    ~TMailSubParts() { clear(); }
+    MailSubParts() = default;
+    MailSubParts(MailSubParts&&) = default;
+    MailSubParts& operator=(MailSubParts&&) = default;
+    ~MailSubParts() { clear(); }
 
-    TMailPart* partAt(std::size_t index) const { return items.at(index).get(); }
+    MailPart* partAt(std::size_t index) const { return items.at(index).get(); }
     std::size_t count() const { return items.size(); }
     bool empty() const { return items.empty(); }
-    TMailPart* add(std::unique_ptr<TMailPart> part);
+    MailPart* add(std::unique_ptr<MailPart> part);
     // Destroys the parts in list order.
     void clear();
 
   private:
-    std::vector<std::unique_ptr<TMailPart>> items;
+    std::vector<std::unique_ptr<MailPart>> items;
 };
 
 // Kept for the message's recipient lists; addresses are not parsed here.
-class TMailRecipients {
+class MailRecipients {
   public:
-    TMailRecipients(TMailMessage* owner, std::string headerLabel)
+    MailRecipients(MailMessage* owner, std::string headerLabel)
         : owner(owner), headerLabel(std::move(headerLabel)) {}
 
-    TMailMessage* owner;
+    MailMessage* owner;
     std::string headerLabel;  // "To", "Cc" or "Bcc"
-    TStringList names;
-    TStringList addresses;
+    StringList names;
+    StringList addresses;
     int itemIndex = -1;
 };
 
-class TMailPart {
+class MailPart {
   public:
     // A part made for a message can parse on its own; one without refuses to.
-    explicit TMailPart(TMailMessage* owner = nullptr) : ownerMessage(owner) {}
-    TMailPart(const TMailPart&) = delete;
-    TMailPart& operator=(const TMailPart&) = delete;
-    virtual ~TMailPart();
+    explicit MailPart(MailMessage* owner = nullptr) : ownerMessage(owner) {}
+    MailPart(const MailPart&) = delete;
+    MailPart& operator=(const MailPart&) = delete;
+    virtual ~MailPart();
 
     // Shown in the error of a part that is not part of a message.
     std::string name;
-    TStringList headerLines;
+    StringList headerLines;
     std::string rawBody;      // still transfer-encoded
-    std::string decodedBody;  // filled by DecodeBody
+    std::string decodedBody;  // filled by decodeBody
     std::string parentBoundary;
-    TMailMessage* ownerMessage = nullptr;
-    TMailSubParts subParts;
-    TMailPart* parentPart = nullptr;
+    MailMessage* ownerMessage = nullptr;
+    MailSubParts subParts;
+    MailPart* parentPart = nullptr;
     bool isDecoded = false;
     bool isEmbedded = false;
 
     void loadText(std::string_view text) { parseText(text, true); }
     // Rebuilds header, raw body and sub-parts from Text (up to its first zero
-    // byte). Throws ELumbrookError when the part has no owner message.
+    // byte). Throws LumbrookError when the part has no owner message.
     void parseText(std::string_view text, bool withHeader);
 
     std::string headerValue(std::string_view fieldName) const;
@@ -108,7 +108,7 @@ class TMailPart {
     std::string mediaType() const;
     std::string boundaryParam() const;
 
-    // Fills DecodedBody from RawBody once per parse; always true.
+    // Fills decodedBody from rawBody once per parse; always true.
     bool decodeBody();
     void encodeBodyBase64();
 
@@ -117,54 +117,54 @@ class TMailPart {
     // the next delimiter line) that still belong to a body running to its end.
     void parse(std::string_view text, std::string_view tail, bool withHeader);
     int depth() const;
-    struct TParseCursor;
-    void parseMultipart(TParseCursor& cursor, std::string_view boundary);
-    void parseUuEncoded(TParseCursor& cursor);
+    struct ParseCursor;
+    void parseMultipart(ParseCursor& cursor, std::string_view boundary);
+    void parseUuEncoded(ParseCursor& cursor);
     void convertToMultipart(std::string& boundary);
     void addUuAttachment(std::string_view block, std::string_view fileName,
                          std::string_view boundary);
-    std::unique_ptr<TMailPart> newChild();
+    std::unique_ptr<MailPart> newChild();
 };
 
-enum TEncodingType : std::uint8_t { etBase64 = 0, etQuotedPrintable = 1, etNoEncoding = 2 };
-enum TEmbedMethod : std::uint8_t { emContentID = 0, emContentLocation = 1 };
+enum EncodingType : std::uint8_t { etBase64 = 0, etQuotedPrintable = 1, etNoEncoding = 2 };
+enum EmbedMethod : std::uint8_t { emContentID = 0, emContentLocation = 1 };
 
-using TProgressEvent = std::function<void(TMailMessage* sender, int total, int current)>;
+using ProgressEvent = std::function<void(MailMessage* sender, int total, int current)>;
 
-class TMailMessage : public TMailPart {
+class MailMessage : public MailPart {
   public:
-    TMailMessage();
-    ~TMailMessage() override;
+    MailMessage();
+    ~MailMessage() override;
 
-    TMailPartList attachments;
-    TStringList textLines;
-    TStringList htmlLines;
-    TMailPart* textPart = nullptr;
-    TMailPart* htmlPart = nullptr;
-    TMailPart* mixedPart = nullptr;
-    TMailPart* relatedPart = nullptr;
-    TMailPart* alternativePart = nullptr;
+    MailPartList attachments;
+    StringList textLines;
+    StringList htmlLines;
+    MailPart* textPart = nullptr;
+    MailPart* htmlPart = nullptr;
+    MailPart* mixedPart = nullptr;
+    MailPart* relatedPart = nullptr;
+    MailPart* alternativePart = nullptr;
     std::string charset = "iso-8859-1";
-    TProgressEvent onProgress;
+    ProgressEvent onProgress;
     // Run after each progress report; a user interface lets its pending events
     // run here. Unset, nothing happens.
     std::function<void()> onProcessMessages;
-    TMailRecipients toList{this, "To"};
-    TMailRecipients ccList{this, "Cc"};
-    TMailRecipients bccList{this, "Bcc"};
-    TEncodingType textEncoding = etQuotedPrintable;
-    TEncodingType attachEncoding = etBase64;
-    TEmbedMethod embedMethod = emContentLocation;
+    MailRecipients toList{this, "To"};
+    MailRecipients ccList{this, "Cc"};
+    MailRecipients bccList{this, "Bcc"};
+    EncodingType textEncoding = etQuotedPrintable;
+    EncodingType attachEncoding = etBase64;
+    EmbedMethod embedMethod = emContentLocation;
     std::string contentLocationBase = "http://localhost/";
     bool needsLocate = false;
 
     void locateBodies();
 
   private:
-    friend class TMailPart;
+    friend class MailPart;
     // Every parse in the tree drops the references into the old tree.
     void forgetParts();
-    bool takeAsBody(TMailPart* part, std::string_view type);
+    bool takeAsBody(MailPart* part, std::string_view type);
 };
 
 }  // namespace lumbrook

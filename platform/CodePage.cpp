@@ -121,9 +121,9 @@ bool isAscii(std::string_view s) {
 }
 
 // Output buffer for iconv that grows as needed.
-class TIconvOutput {
+class IconvOutput {
   public:
-    explicit TIconvOutput(std::size_t expected) { buffer.resize(expected + 16); }
+    explicit IconvOutput(std::size_t expected) { buffer.resize(expected + 16); }
 
     char** ptr() { return &cursor; }
     std::size_t* left() { return &remaining; }
@@ -154,7 +154,7 @@ class TIconvOutput {
 // onError(pos) appends the substitute to out and returns how many input bytes to skip.
 template <typename OnError>
 std::string runIconv(iconv_t cd, std::string_view text, OnError onError) {
-    TIconvOutput out(text.size() * 2);
+    IconvOutput out(text.size() * 2);
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     char* in = const_cast<char*>(text.data());
     std::size_t inLeft = text.size();
@@ -199,18 +199,18 @@ std::string utf8Of(char32_t cp) {
 // One code page with what is needed to convert both ways. Single-byte code pages
 // (all the Windows ANSI ones but the East Asian) go through a table built once;
 // the others through iconv.
-class TCodePage {
+class CodePage {
   public:
-    TCodePage(const TCodePage&) = delete;
-    TCodePage& operator=(const TCodePage&) = delete;
-    ~TCodePage() {
+    CodePage(const CodePage&) = delete;
+    CodePage& operator=(const CodePage&) = delete;
+    ~CodePage() {
         if (toUtf8Cd != NoIconv) iconv_close(toUtf8Cd);
         if (fromUtf8Cd != NoIconv) iconv_close(fromUtf8Cd);
     }
 
     // Nothing when iconv does not know the name.
-    static std::unique_ptr<TCodePage> open(const std::string& name) {
-        std::unique_ptr<TCodePage> cp(new TCodePage);
+    static std::unique_ptr<CodePage> open(const std::string& name) {
+        std::unique_ptr<CodePage> cp(new CodePage);
         if (isUtf8Name(name)) {
             cp->isUtf8 = true;
             return cp;
@@ -232,7 +232,7 @@ class TCodePage {
             for (char c : text) out += table[static_cast<unsigned char>(c)];
             return out;
         }
-        return runIconv(toUtf8Cd, text, [](TIconvOutput& out, std::size_t) {
+        return runIconv(toUtf8Cd, text, [](IconvOutput& out, std::size_t) {
             out.append(utf8Of(ReplacementChar));
             return std::size_t{1};
         });
@@ -263,15 +263,15 @@ class TCodePage {
             }
             return out;
         }
-        return runIconv(fromUtf8Cd, utf8, [utf8](TIconvOutput& out, std::size_t pos) {
+        return runIconv(fromUtf8Cd, utf8, [utf8](IconvOutput& out, std::size_t pos) {
             out.append("?");
             return utf8SequenceLength(utf8, pos);
         });
     }
 
     // Built without iconv, so that a code page is at hand in every case.
-    static std::unique_ptr<TCodePage> latin1() {
-        std::unique_ptr<TCodePage> cp(new TCodePage);
+    static std::unique_ptr<CodePage> latin1() {
+        std::unique_ptr<CodePage> cp(new CodePage);
         for (int b = 0; b < 256; ++b) {
             cp->table[b] = utf8Of(char32_t(b));
             cp->fromUnicode[char32_t(b)] = static_cast<std::uint8_t>(b);
@@ -280,7 +280,7 @@ class TCodePage {
     }
 
   private:
-    TCodePage() = default;
+    CodePage() = default;
 
     static std::string sanitizeUtf8(std::string_view text) {
         std::string out;
@@ -357,13 +357,13 @@ class TCodePage {
 
 // Descriptors and tables are built once per code page and thread (iconv
 // descriptors carry state and must not be shared between threads).
-const TCodePage& codePageFor(std::string_view name) {
-    thread_local std::map<std::string, std::unique_ptr<TCodePage>, std::less<>> opened;
-    thread_local std::map<std::string, const TCodePage*, std::less<>> byName;
+const CodePage& codePageFor(std::string_view name) {
+    thread_local std::map<std::string, std::unique_ptr<CodePage>, std::less<>> opened;
+    thread_local std::map<std::string, const CodePage*, std::less<>> byName;
     if (auto it = byName.find(name); it != byName.end()) return *it->second;
-    const TCodePage* found = nullptr;
+    const CodePage* found = nullptr;
     std::string key(name);
-    if (auto cp = TCodePage::open(key)) {
+    if (auto cp = CodePage::open(key)) {
         found = cp.get();
         opened.emplace(key, std::move(cp));
     } else if (name != DefaultCodePageName) {
@@ -371,7 +371,7 @@ const TCodePage& codePageFor(std::string_view name) {
     } else {
         // Without iconv's CP1252 (no conversion modules installed) nothing better
         // than Latin-1 is at hand.
-        auto latin1 = TCodePage::latin1();
+        auto latin1 = CodePage::latin1();
         found = latin1.get();
         opened.emplace(key, std::move(latin1));
     }

@@ -8,7 +8,7 @@ namespace lumbrook {
 // The "ANSI code page" the store's 8-bit texts are written in: Windows-1252 unless
 // LUMBROOK_CODEPAGE names another (a number such as 1251, or an iconv name).
 // A name iconv does not know falls back to Windows-1252. For an iconv name that is
-// not a Windows code page AnsiCodePage() gives 0.
+// not a Windows code page ansiCodePage() gives 0.
 int ansiCodePage();
 std::string ansiCodePageName();  // the iconv name, e.g. "CP1252"
 // The name web pages use for it ("windows-1252"), for telling a browser how to

@@ -65,7 +65,7 @@ std::string langInfoOr(nl_item item, const char* fallback) {
 
 }  // namespace
 
-TDateTime encodeDateTime(const TDateTimeFields& f) {
+DateTime encodeDateTime(const DateTimeFields& f) {
     // Fields out of their range carry over into the next larger one.
     std::int64_t monthIndex = std::int64_t{f.month} - 1;
     std::int64_t year = std::int64_t{f.year} + floorDiv(monthIndex, 12);
@@ -79,7 +79,7 @@ TDateTime encodeDateTime(const TDateTimeFields& f) {
     return days >= 0 ? static_cast<double>(days) + time : static_cast<double>(days) - time;
 }
 
-TDateTimeFields decodeDateTime(TDateTime value) {
+DateTimeFields decodeDateTime(DateTime value) {
     if (!std::isfinite(value)) value = 0;
     if (value > MaxSerial) value = MaxSerial;
     if (value < -MaxSerial) value = -MaxSerial;
@@ -91,7 +91,7 @@ TDateTimeFields decodeDateTime(TDateTime value) {
     std::int64_t ms = total % MSecsPerDay;
     if (ms < 0) ms = -ms;
 
-    TDateTimeFields f;
+    DateTimeFields f;
     std::int64_t year;
     civilFromDays(days - UnixEpochSerial, year, f.month, f.day);
     f.year = static_cast<int>(year);
@@ -117,13 +117,13 @@ std::string longTimeFormat() {
     return langInfoOr(T_FMT, "%H:%M:%S");
 }
 
-std::string formatDateText(TDateTime value) {
+std::string formatDateText(DateTime value) {
     return formatDateText(value, shortDateFormat(), longTimeFormat());
 }
 
-std::string formatDateText(TDateTime value, std::string_view dateFormat,
+std::string formatDateText(DateTime value, std::string_view dateFormat,
                            std::string_view timeFormat) {
-    const TDateTimeFields f = decodeDateTime(value);
+    const DateTimeFields f = decodeDateTime(value);
     std::tm t{};
     // The zone a format may name is the one the value was converted with: today's.
     std::time_t now = std::time(nullptr);

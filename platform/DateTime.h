@@ -8,18 +8,18 @@ namespace lumbrook {
 
 // A local date and time as days since 30 December 1899, the time of day as the
 // fraction (for dates before the epoch the fraction counts away from zero too).
-using TDateTime = double;
+using DateTime = double;
 
-struct TDateTimeFields {
+struct DateTimeFields {
     int year = 1899, month = 12, day = 30;
     int hour = 0, minute = 0, second = 0, millisecond = 0;
 };
 
-// As Delphi's EncodeDateTime and DecodeDateTime. Encoding takes any field values,
+// As Delphi's encodeDateTime and decodeDateTime. Encoding takes any field values,
 // carrying those out of range into the next larger field; decoding rounds to the
 // millisecond.
-TDateTime encodeDateTime(const TDateTimeFields& f);
-TDateTimeFields decodeDateTime(TDateTime value);
+DateTime encodeDateTime(const DateTimeFields& f);
+DateTimeFields decodeDateTime(DateTime value);
 
 // Offset of local time from UTC, in seconds, as in force at this moment (daylight
 // saving time of today included).
@@ -32,9 +32,9 @@ std::string longTimeFormat();
 
 // The one date text of the program: short date, a space and the long time; the
 // space and time are left out when hour, minute and second are all zero.
-std::string formatDateText(TDateTime value);
+std::string formatDateText(DateTime value);
 // The same with the two formats (strftime codes) given instead of the locale's.
-std::string formatDateText(TDateTime value, std::string_view dateFormat,
+std::string formatDateText(DateTime value, std::string_view dateFormat,
                            std::string_view timeFormat);
 
 }  // namespace lumbrook

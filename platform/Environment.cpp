@@ -30,7 +30,7 @@ std::string expandEnvironmentStrings(std::string_view text) {
     return expandEnvironmentStrings(text, getEnvironmentVariableNoCase);
 }
 
-std::string expandEnvironmentStrings(std::string_view text, const TVariableLookup& lookup) {
+std::string expandEnvironmentStrings(std::string_view text, const VariableLookup& lookup) {
     std::string out;
     out.reserve(text.size());
     std::size_t pos = 0;

@@ -16,7 +16,7 @@ namespace lumbrook {
 
 namespace {
 
-enum class TFormat { Unknown, Export5, Export4, Wine };
+enum class Format { Unknown, Export5, Export4, Wine };
 
 std::string foldCase(std::string_view s) { return lowerAscii(s); }
 
@@ -66,7 +66,7 @@ std::string decodeFileText(std::string_view raw) {
 
 // Collects a string's text, UTF-16 code units from Wine's \x escapes included:
 // a surrogate pair written as two escapes becomes one character.
-class TStringBuilder {
+class StringBuilder {
   public:
     void byte(char c) {
         flushPending();
@@ -103,8 +103,8 @@ class TStringBuilder {
 // A quoted text starting just after its opening character, up to the unescaped
 // terminator; pos ends after the terminator. Nothing when the terminator is missing.
 std::optional<std::string> parseQuoted(std::string_view line, std::size_t& pos, char terminator,
-                                       TFormat format) {
-    TStringBuilder text;
+                                       Format format) {
+    StringBuilder text;
     while (pos < line.size()) {
         char c = line[pos++];
         if (c == terminator) return text.take();
@@ -113,7 +113,7 @@ std::optional<std::string> parseQuoted(std::string_view line, std::size_t& pos, 
             continue;
         }
         char e = line[pos++];
-        if (format != TFormat::Wine) {
+        if (format != Format::Wine) {
             // regedit escapes only the backslash and the quote.
             if (e != '\\' && e != '"') text.byte('\\');
             text.byte(e);
@@ -204,11 +204,11 @@ std::optional<std::string> parseHexBytes(std::string_view data) {
     return bytes;
 }
 
-class TParser {
+class Parser {
   public:
-    using TKeyMap = std::map<std::string, std::map<std::string, TRegistryFile::TValue>>;
+    using KeyMap = std::map<std::string, std::map<std::string, RegistryFile::Value>>;
 
-    TParser(std::string_view text, TKeyMap& keys) : keys(keys) {
+    Parser(std::string_view text, KeyMap& keys) : keys(keys) {
         std::size_t pos = 0;
         while (pos <= text.size()) {
             std::size_t nl = text.find('\n', pos);
@@ -222,13 +222,13 @@ class TParser {
         while (next < lines.size()) {
             std::string_view line = trim(lines[next++]);
             if (line.empty()) continue;
-            if (format == TFormat::Unknown) {
+            if (format == Format::Unknown) {
                 if (line == "WINE REGISTRY Version 2") {
-                    format = TFormat::Wine;
+                    format = Format::Wine;
                 } else if (line == "Windows Registry Editor Version 5.00") {
-                    format = TFormat::Export5;
+                    format = Format::Export5;
                 } else if (line == "REGEDIT4") {
-                    format = TFormat::Export4;
+                    format = Format::Export4;
                 } else {
                     return;  // not a registry file
                 }
@@ -247,7 +247,7 @@ class TParser {
     void keyLine(std::string_view line) {
         current = nullptr;
         std::string path;
-        if (format == TFormat::Wine) {
+        if (format == Format::Wine) {
             std::size_t pos = 1;
             auto name = parseQuoted(line, pos, ']', format);
             if (!name) return;
@@ -266,7 +266,7 @@ class TParser {
         current = &addKey(foldCase(path));
     }
 
-    std::map<std::string, TRegistryFile::TValue>& addKey(const std::string& path) {
+    std::map<std::string, RegistryFile::Value>& addKey(const std::string& path) {
         // A key implies its parents, as in the registry itself.
         for (std::size_t slash = path.find('\\'); slash != std::string::npos;
              slash = path.find('\\', slash + 1)) {
@@ -290,12 +290,12 @@ class TParser {
         std::string_view data = line.substr(pos);
         std::string key = foldCase(name);
 
-        TRegistryFile::TValue value;
+        RegistryFile::Value value;
         if (!data.empty() && data[0] == '"') {
             std::size_t p = 1;
             auto text = parseQuoted(data, p, '"', format);
             if (!text) return;
-            value = {TRegistryFile::TValueKind::String, cutAtZero(std::move(*text))};
+            value = {RegistryFile::ValueKind::String, cutAtZero(std::move(*text))};
         } else if (startsWithNoCase(data, "str(")) {
             auto close = data.find("):\"");
             if (close == std::string_view::npos) return;
@@ -318,9 +318,9 @@ class TParser {
             auto bytes = parseHexBytes(joinContinuation(data.substr(colon + 1)));
             if (!bytes) return;
             value.kind = kindOf(type);
-            if (value.kind == TRegistryFile::TValueKind::Other) {
+            if (value.kind == RegistryFile::ValueKind::Other) {
                 value.data = std::move(*bytes);
-            } else if (format == TFormat::Export4) {
+            } else if (format == Format::Export4) {
                 value.data = ansiToUtf8(cutAtZero(std::move(*bytes)));
             } else {
                 value.data = cutAtZero(utf16LeToUtf8(*bytes));
@@ -334,7 +334,7 @@ class TParser {
                 if (d < 0) return;
                 v = v * 16 + static_cast<std::uint32_t>(d);
             }
-            value.kind = TRegistryFile::TValueKind::Other;
+            value.kind = RegistryFile::ValueKind::Other;
             for (int i = 0; i < 4; ++i) value.data += static_cast<char>((v >> (8 * i)) & 0xFF);
         } else if (trim(data) == "-") {
             current->erase(key);  // removal of a value in an export file
@@ -367,17 +367,17 @@ class TParser {
         return v;
     }
 
-    static TRegistryFile::TValueKind kindOf(std::uint32_t type) {
-        if (type == 1) return TRegistryFile::TValueKind::String;        // REG_SZ
-        if (type == 2) return TRegistryFile::TValueKind::ExpandString;  // REG_EXPAND_SZ
-        return TRegistryFile::TValueKind::Other;
+    static RegistryFile::ValueKind kindOf(std::uint32_t type) {
+        if (type == 1) return RegistryFile::ValueKind::String;        // REG_SZ
+        if (type == 2) return RegistryFile::ValueKind::ExpandString;  // REG_EXPAND_SZ
+        return RegistryFile::ValueKind::Other;
     }
 
-    TKeyMap& keys;
+    KeyMap& keys;
     std::vector<std::string_view> lines;
     std::size_t next = 0;
-    TFormat format = TFormat::Unknown;
-    std::map<std::string, TRegistryFile::TValue>* current = nullptr;
+    Format format = Format::Unknown;
+    std::map<std::string, RegistryFile::Value>* current = nullptr;
 };
 
 // A key path as looked up: one leading backslash (an absolute path) and one trailing
@@ -408,14 +408,14 @@ std::string withoutTrailingSlashes(std::string dir) {
     return dir;
 }
 
-struct TCurrentUserFile {
+struct CurrentUserFile {
     std::string path;
     std::string prefix;
 };
 
-TCurrentUserFile locateCurrentUserFile() {
+CurrentUserFile locateCurrentUserFile() {
     if (std::string named = nonEmptyEnv("LUMBROOK_REGISTRY"); !named.empty()) {
-        TCurrentUserFile f{named, {}};
+        CurrentUserFile f{named, {}};
         auto slash = named.rfind('/');
         std::string dir = slash == std::string::npos ? "." : named.substr(0, slash);
         if (dir.empty()) dir = "/";
@@ -455,35 +455,35 @@ std::optional<std::string> readRegularFile(const std::string& path) {
 
 }  // namespace
 
-TRegistryFile TRegistryFile::parse(std::string_view text) {
-    TRegistryFile reg;
+RegistryFile RegistryFile::parse(std::string_view text) {
+    RegistryFile reg;
     std::string decoded = decodeFileText(text);
-    TParser(decoded, reg.keys).run();
+    Parser(decoded, reg.keys).run();
     return reg;
 }
 
-std::string TRegistryFile::currentUserFilePath() {
+std::string RegistryFile::currentUserFilePath() {
     return locateCurrentUserFile().path;
 }
 
-TRegistryFile TRegistryFile::loadCurrentUser() {
-    TCurrentUserFile where = locateCurrentUserFile();
+RegistryFile RegistryFile::loadCurrentUser() {
+    CurrentUserFile where = locateCurrentUserFile();
     if (where.path.empty()) return {};
     auto raw = readRegularFile(where.path);
     if (!raw) return {};
-    TRegistryFile reg = parse(*raw);
+    RegistryFile reg = parse(*raw);
     reg.setWinePrefix(where.prefix);
     return reg;
 }
 
-bool TRegistryFile::keyExists(std::string_view keyPath) const {
+bool RegistryFile::keyExists(std::string_view keyPath) const {
     auto path = lookupPath(keyPath);
     if (!path) return false;
     if (path->empty()) return !keys.empty();
     return keys.count(*path) != 0;
 }
 
-std::optional<TRegistryFile::TValue> TRegistryFile::readValue(std::string_view keyPath,
+std::optional<RegistryFile::Value> RegistryFile::readValue(std::string_view keyPath,
                                                               std::string_view valueName) const {
     auto path = lookupPath(keyPath);
     if (!path) return std::nullopt;

@@ -15,31 +15,31 @@ namespace lumbrook {
 // its parents. Key paths are relative to HKEY_CURRENT_USER, with or without a
 // leading backslash; key and value names compare without regard to ASCII case;
 // a path with an empty component ("Identities\\Software") names no key.
-class TRegistryFile {
+class RegistryFile {
   public:
-    enum class TValueKind { String, ExpandString, Other };
-    struct TValue {
-        TValueKind kind = TValueKind::Other;
+    enum class ValueKind { String, ExpandString, Other };
+    struct Value {
+        ValueKind kind = ValueKind::Other;
         // UTF-8 for the two string kinds, up to the first zero character; the raw
         // bytes (a dword as four bytes, little-endian) for the others.
         std::string data;
     };
 
     // An empty registry: every key is missing.
-    TRegistryFile() = default;
+    RegistryFile() = default;
 
     // Parses the text of a registry file; lines it does not understand are skipped.
-    static TRegistryFile parse(std::string_view text);
+    static RegistryFile parse(std::string_view text);
 
     // The current user's registry: the file named by LUMBROOK_REGISTRY, else
     // $WINEPREFIX/user.reg, else ~/.wine/user.reg. A missing or unreadable file gives
     // an empty registry. The two Wine routes, and a LUMBROOK_REGISTRY file named
-    // user.reg beside a dosdevices directory, set WinePrefix.
-    static TRegistryFile loadCurrentUser();
+    // user.reg beside a dosdevices directory, set winePrefix.
+    static RegistryFile loadCurrentUser();
     static std::string currentUserFilePath();
 
     bool keyExists(std::string_view keyPath) const;
-    std::optional<TValue> readValue(std::string_view keyPath, std::string_view valueName) const;
+    std::optional<Value> readValue(std::string_view keyPath, std::string_view valueName) const;
 
     // Directory of the Wine prefix this registry belongs to (empty when the file did
     // not come from a Wine prefix). Windows paths read from it map onto its drives.
@@ -48,7 +48,7 @@ class TRegistryFile {
 
   private:
     // folded key path -> (folded value name -> value)
-    std::map<std::string, std::map<std::string, TValue>> keys;
+    std::map<std::string, std::map<std::string, Value>> keys;
     std::string prefix;
 };
 

@@ -24,12 +24,12 @@ constexpr std::string_view ShellFoldersKey =
 
 // A text value as the original's registry reader gives it: a missing value is
 // empty, a value of another type is an error naming the value.
-std::string readString(const TRegistryFile& registry, std::string_view key, std::string_view name) {
+std::string readString(const RegistryFile& registry, std::string_view key, std::string_view name) {
     auto value = registry.readValue(key, name);
     if (!value) return {};
-    if (value->kind != TRegistryFile::TValueKind::String &&
-        value->kind != TRegistryFile::TValueKind::ExpandString) {
-        throw ELumbrookError(formatMessage(SInvalidRegType, name));
+    if (value->kind != RegistryFile::ValueKind::String &&
+        value->kind != RegistryFile::ValueKind::ExpandString) {
+        throw LumbrookError(formatMessage(SInvalidRegType, name));
     }
     return value->data;
 }
@@ -42,9 +42,9 @@ std::size_t characterCount(std::string_view utf8) {
     return n;
 }
 
-std::optional<std::string> shellFolder(const TRegistryFile& registry, std::string_view name) {
+std::optional<std::string> shellFolder(const RegistryFile& registry, std::string_view name) {
     auto value = registry.readValue(ShellFoldersKey, name);
-    if (!value || value->kind == TRegistryFile::TValueKind::Other || value->data.empty()) {
+    if (!value || value->kind == RegistryFile::ValueKind::Other || value->data.empty()) {
         return std::nullopt;
     }
     return value->data;
@@ -60,7 +60,7 @@ std::string wineUserName() {
     return user ? user : "";
 }
 
-std::optional<std::string> wineDefaultVariable(std::string_view name, const TRegistryFile& registry,
+std::optional<std::string> wineDefaultVariable(std::string_view name, const RegistryFile& registry,
                                                std::string_view wineUserName) {
     const std::string user(wineUserName);
     const std::string profile = "C:\\users\\" + user;
@@ -95,15 +95,15 @@ std::optional<std::string> wineDefaultVariable(std::string_view name, const TReg
     return std::nullopt;
 }
 
-TVariableLookup storeRootVariables(const TRegistryFile& registry,
-                                   const TVariableLookup& environment,
+VariableLookup storeRootVariables(const RegistryFile& registry,
+                                   const VariableLookup& environment,
                                    std::string_view wineUserName) {
     const bool wine = !registry.winePrefix().empty();
     std::string user(wineUserName);
     // Values of the [Environment] key may refer to other variables themselves; they are
     // expanded against the process environment and Wine's own, never against the key
     // itself, so no chain of references can loop.
-    TVariableLookup base = [&registry, environment, wine,
+    VariableLookup base = [&registry, environment, wine,
                             user](std::string_view name) -> std::optional<std::string> {
         if (auto v = environment(name)) return v;
         if (wine) return wineDefaultVariable(name, registry, user);
@@ -113,8 +113,8 @@ TVariableLookup storeRootVariables(const TRegistryFile& registry,
             user](std::string_view name) -> std::optional<std::string> {
         if (auto v = environment(name)) return v;
         if (auto v = registry.readValue(EnvironmentKey, name)) {
-            if (v->kind == TRegistryFile::TValueKind::String) return v->data;
-            if (v->kind == TRegistryFile::TValueKind::ExpandString) {
+            if (v->kind == RegistryFile::ValueKind::String) return v->data;
+            if (v->kind == RegistryFile::ValueKind::ExpandString) {
                 return expandEnvironmentStrings(v->data, base);
             }
         }
@@ -123,11 +123,11 @@ TVariableLookup storeRootVariables(const TRegistryFile& registry,
     };
 }
 
-std::string lookupStoreRoot(const TRegistryFile& registry) {
+std::string lookupStoreRoot(const RegistryFile& registry) {
     return lookupStoreRoot(registry, getEnvironmentVariableNoCase, wineUserName());
 }
 
-std::string lookupStoreRoot(const TRegistryFile& registry, const TVariableLookup& environment,
+std::string lookupStoreRoot(const RegistryFile& registry, const VariableLookup& environment,
                             std::string_view wineUserName) {
     std::string root;
     if (registry.keyExists(MailClientKey))

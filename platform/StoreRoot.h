@@ -13,26 +13,26 @@ namespace lumbrook {
 // says: "Store Root" of the mail client's key, else of the default identity's key,
 // with environment references expanded and, for a Wine registry, the Windows path
 // mapped onto the prefix's drives. Empty when neither key holds a value. A value
-// that is not text throws ELumbrookError ("Ungültiger Datentyp für '%s'").
-std::string lookupStoreRoot(const TRegistryFile& registry);
+// that is not text throws LumbrookError ("Ungültiger Datentyp für '%s'").
+std::string lookupStoreRoot(const RegistryFile& registry);
 
 // The same with the process environment and the Wine user name given, so that the
 // lookup can be driven without touching the real environment.
-std::string lookupStoreRoot(const TRegistryFile& registry, const TVariableLookup& environment,
+std::string lookupStoreRoot(const RegistryFile& registry, const VariableLookup& environment,
                             std::string_view wineUserName);
 
 // The variables a store root may refer to: the process environment first, then the
 // registry's [Environment] key, then (for a Wine registry, one with a prefix) the
 // variables Wine defines for its processes. The lookup refers to registry, which
 // must outlive it.
-TVariableLookup storeRootVariables(const TRegistryFile& registry,
-                                   const TVariableLookup& environment,
+VariableLookup storeRootVariables(const RegistryFile& registry,
+                                   const VariableLookup& environment,
                                    std::string_view wineUserName);
 
 // A variable Wine sets in every process it starts (USERPROFILE, APPDATA, SystemRoot,
 // ...), for the user wineUserName; the registry supplies the shell folders where
 // the prefix has them.
-std::optional<std::string> wineDefaultVariable(std::string_view name, const TRegistryFile& registry,
+std::optional<std::string> wineDefaultVariable(std::string_view name, const RegistryFile& registry,
                                                std::string_view wineUserName);
 
 // The user name Wine runs under: the account's name, else $USER.

@@ -35,8 +35,8 @@ bool endsWithHtm(const std::string& name) {
 }
 }  // namespace
 
-TAppPaths TAppPaths::forProgram(const std::string& programDir) {
-    TAppPaths paths;
+AppPaths AppPaths::forProgram(const std::string& programDir) {
+    AppPaths paths;
     paths.programDir = includeTrailingPathDelimiter(programDir);
     paths.templateDirs.push_back(paths.programDir + "template/");
     // A copy in the install directory counts as installed even for root, who may
@@ -55,13 +55,13 @@ TAppPaths TAppPaths::forProgram(const std::string& programDir) {
     return paths;
 }
 
-TAppPaths TAppPaths::forThisProgram() {
+AppPaths AppPaths::forThisProgram() {
     std::error_code ec;
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     return forProgram(ec ? std::string(".") : exe.parent_path().string());
 }
 
-std::vector<std::string> listDesignTemplates(const TAppPaths& paths) {
+std::vector<std::string> listDesignTemplates(const AppPaths& paths) {
     std::vector<std::string> names;
     std::set<std::string> seen;
     for (const auto& dir : paths.templateDirs) {
@@ -80,7 +80,7 @@ std::vector<std::string> listDesignTemplates(const TAppPaths& paths) {
     return names;
 }
 
-std::string designTemplatePath(const TAppPaths& paths, const std::string& name) {
+std::string designTemplatePath(const AppPaths& paths, const std::string& name) {
     if (name.empty()) return {};
     for (const auto& dir : paths.templateDirs) {
         if (fileExists(dir + name)) return dir + name;

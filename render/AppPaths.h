@@ -11,22 +11,22 @@ namespace lumbrook {
 // working directory in the user's XDG config and cache directories instead, and
 // also finds templates in the installed data directory. A copy in the install
 // prefix's bin directory counts as installed, writable or not.
-struct TAppPaths {
+struct AppPaths {
     std::string programDir;    // ends with a separator
     std::string optionsFile;   // "options.dat"
     std::string workDir;       // "Message" + separator
     std::vector<std::string> templateDirs;  // each ends with a separator, searched in order
 
-    static TAppPaths forProgram(const std::string& programDir);
-    static TAppPaths forThisProgram();  // from /proc/self/exe
+    static AppPaths forProgram(const std::string& programDir);
+    static AppPaths forThisProgram();  // from /proc/self/exe
 };
 
 // Names of the "*.htm" files of the template directories, in the order the box
 // shows them (by name within each directory; a name found twice counts once).
-std::vector<std::string> listDesignTemplates(const TAppPaths& paths);
+std::vector<std::string> listDesignTemplates(const AppPaths& paths);
 
 // Full path of a template by its name: the first directory that holds it; empty
 // when no directory does or the name is empty.
-std::string designTemplatePath(const TAppPaths& paths, const std::string& name);
+std::string designTemplatePath(const AppPaths& paths, const std::string& name);
 
 }  // namespace lumbrook

@@ -8,7 +8,7 @@ namespace lumbrook {
 
 // Writers for every file the program produces. A file that cannot be created, or
 // whose bytes cannot all be written (a full disk, a lost mount), throws
-// EFCreateError naming the full path: a half-written file is never reported as done.
+// FileCreateError naming the full path: a half-written file is never reported as done.
 
 // Creates or replaces the file. A symbolic link in its place is not followed.
 void writeFileReplacing(const std::string& path, std::string_view bytes);

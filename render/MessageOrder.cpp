@@ -14,7 +14,7 @@ std::string_view upToZero(std::string_view text) {
 
 int sign(double value) { return value < 0 ? -1 : (value > 0 ? 1 : 0); }
 
-const std::string& fieldOf(const Toe5_MessageInfo& record, std::int32_t column) {
+const std::string& fieldOf(const MessageInfo& record, std::int32_t column) {
     return column == ColFrom ? record.from : (column == ColTo ? record.to : record.subject);
 }
 }  // namespace
@@ -46,10 +46,10 @@ int compareText(std::string_view a, std::string_view b) {
     return compareFolded(foldCase(a), foldCase(b));
 }
 
-int listView1Compare(const Toe5_MessageInfo& row1, const Toe5_MessageInfo& row2,
+int listView1Compare(const MessageInfo& row1, const MessageInfo& row2,
                      std::int32_t sortColumn, bool sortDescending) {
-    const Toe5_MessageInfo& a = sortDescending ? row2 : row1;
-    const Toe5_MessageInfo& b = sortDescending ? row1 : row2;
+    const MessageInfo& a = sortDescending ? row2 : row1;
+    const MessageInfo& b = sortDescending ? row1 : row2;
     switch (sortColumn) {
         case ColFrom:
         case ColTo:
@@ -62,7 +62,7 @@ int listView1Compare(const Toe5_MessageInfo& row1, const Toe5_MessageInfo& row2,
     }
 }
 
-std::vector<std::size_t> sortedMessageOrder(const TMessageList& list, std::int32_t sortColumn,
+std::vector<std::size_t> sortedMessageOrder(const MessageList& list, std::int32_t sortColumn,
                                             bool sortDescending) {
     std::vector<std::size_t> order(list.size());
     std::iota(order.begin(), order.end(), std::size_t{0});

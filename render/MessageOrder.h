@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 
 namespace lumbrook {
 
@@ -23,20 +23,20 @@ std::string foldCase(std::string_view text);
 // bytes, 0 when equal. A text that begins a longer one comes first.
 int compareFolded(std::string_view a, std::string_view b);
 
-// CompareFolded of the two texts case-folded.
+// compareFolded of the two texts case-folded.
 int compareText(std::string_view a, std::string_view b);
 
 // The message list's columns.
-enum TListColumn : std::int32_t { ColFrom = 0, ColTo = 1, ColSubject = 2, ColDate = 3 };
+enum ListColumn : std::int32_t { ColFrom = 0, ColTo = 1, ColSubject = 2, ColDate = 3 };
 
-// Two message rows by SortColumn; with SortDescending the rows change places
+// Two message rows by sortColumn; with sortDescending the rows change places
 // before comparing. Dates compare as converted date-time values, not as texts.
-int listView1Compare(const Toe5_MessageInfo& row1, const Toe5_MessageInfo& row2,
+int listView1Compare(const MessageInfo& row1, const MessageInfo& row2,
                      std::int32_t sortColumn, bool sortDescending);
 
 // Indexes into List in the list's order. Rows that compare equal keep their
 // record order in both directions, so the result is the same on every run.
-std::vector<std::size_t> sortedMessageOrder(const TMessageList& list, std::int32_t sortColumn,
+std::vector<std::size_t> sortedMessageOrder(const MessageList& list, std::int32_t sortColumn,
                                             bool sortDescending);
 
 }  // namespace lumbrook

@@ -9,16 +9,16 @@
 
 namespace lumbrook {
 
-bool openOptions(const std::string& path, TOptions& options) {
+bool openOptions(const std::string& path, Options& options) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     std::array<char, 24> buffer{};
     in.read(buffer.data(), buffer.size());
-    const TByteReader bytes(buffer.data(), static_cast<std::size_t>(in.gcount()));
+    const ByteReader bytes(buffer.data(), static_cast<std::size_t>(in.gcount()));
 
     // The file stores "Subject field" before "Date field".
     if (auto v = bytes.i32At(0)) options.designIndex = *v;
-    bool* const boxes[] = {&options.showHead, &options.fromField, &options.toField,
+    bool* const boxes[] = {&options.previewWithDesign, &options.fromField, &options.toField,
                            &options.subjectField, &options.dateField};
     for (std::size_t i = 0; i < std::size(boxes); ++i) {
         if (auto v = bytes.i32At(4 + 4 * i)) *boxes[i] = *v != 0;
@@ -26,8 +26,8 @@ bool openOptions(const std::string& path, TOptions& options) {
     return true;
 }
 
-void saveOptions(const std::string& path, const TOptions& options) {
-    const std::int32_t values[] = {options.designIndex,       options.showHead ? 1 : 0,
+void saveOptions(const std::string& path, const Options& options) {
+    const std::int32_t values[] = {options.designIndex,       options.previewWithDesign ? 1 : 0,
                                    options.fromField ? 1 : 0, options.toField ? 1 : 0,
                                    options.subjectField ? 1 : 0, options.dateField ? 1 : 0};
     std::vector<char> out;

@@ -12,36 +12,36 @@ std::string prepareOutputDir(const std::string& dirText) {
     return dir;
 }
 
-std::string saveMessageAsEml(const std::string& dir, const Toe5_MessageInfo& record,
+std::string saveMessageAsEml(const std::string& dir, const MessageInfo& record,
                              std::string_view rawText, bool dateInName) {
     const std::string stem = uniqueStem(dir, messageFileStem(record, dateInName), ".eml");
     const std::string path = dir + stem + ".eml";
     try {
         writeFileNew(path, rawText);
-    } catch (const EFCreateError&) {
-        throw ESaveFailed("The file \"" + dir + stem + "\" could not be created!");
+    } catch (const FileCreateError&) {
+        throw SaveFailedError("The file \"" + dir + stem + "\" could not be created!");
     }
     return path;
 }
 
-std::string exportMessage(const TExportSettings& settings, const Toe5_MessageInfo& record,
+std::string exportMessage(const ExportSettings& settings, const MessageInfo& record,
                           std::string_view rawText) {
-    TMailMessage message;
+    MailMessage message;
     message.loadText(rawText);
     message.locateBodies();
     const std::string stem = messageFileStem(record, settings.dateInName);
 
-    const bool asText = (message.htmlLines.empty() || settings.format == TExportFormat::AlwaysText) &&
-                        settings.format != TExportFormat::AlwaysHtml;
+    const bool asText = (message.htmlLines.empty() || settings.format == ExportFormat::AlwaysText) &&
+                        settings.format != ExportFormat::AlwaysHtml;
     if (asText) {
         const std::string path = settings.dir + uniqueStem(settings.dir, stem, ".txt") + ".txt";
         writeFileNew(path, joinLinesCrlf(message.textLines));
         return path;
     }
     buildPageLines(message, record, settings.design);
-    saveCidParts(message, settings.dir, nullptr);
+    saveContentIdParts(message, settings.dir, nullptr);
     const std::string path = settings.dir + uniqueStem(settings.dir, stem, ".HTM") + ".HTM";
-    writeFileNew(path, convertCidPage(message.htmlLines));
+    writeFileNew(path, pageFileBytes(message.htmlLines));
     return path;
 }
 

@@ -5,7 +5,7 @@
 
 #include "base/Errors.h"
 #include "render/Render.h"
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 
 namespace lumbrook {
 
@@ -19,29 +19,29 @@ namespace lumbrook {
 std::string prepareOutputDir(const std::string& dirText);
 
 // Saving reports a file it cannot create with its own text and goes on.
-class ESaveFailed : public ELumbrookError {
+class SaveFailedError : public LumbrookError {
 public:
-    using ELumbrookError::ELumbrookError;
+    using LumbrookError::LumbrookError;
 };
 
 // Writes the raw text unchanged to Dir + stem (+ "_k") + ".eml"; returns the path.
-// Throws ESaveFailed with "The file "<Dir><stem>" could not be created!".
-std::string saveMessageAsEml(const std::string& dir, const Toe5_MessageInfo& record,
+// Throws SaveFailedError with "The file "<Dir><stem>" could not be created!".
+std::string saveMessageAsEml(const std::string& dir, const MessageInfo& record,
                              std::string_view rawText, bool dateInName);
 
-enum class TExportFormat { AlwaysHtml, AlwaysText, SameAsMail };
+enum class ExportFormat { AlwaysHtml, AlwaysText, SameAsMail };
 
-struct TExportSettings {
+struct ExportSettings {
     std::string dir;  // ends with a separator
     bool dateInName = true;
-    TExportFormat format = TExportFormat::AlwaysHtml;
-    TDesign design;  // Apply: "Show preview with complete design "
+    ExportFormat format = ExportFormat::AlwaysHtml;
+    Design design;  // Apply: "Show preview with complete design "
 };
 
 // Writes the message as a ".HTM" page (Content-ID files beside it) or a ".txt"
-// file; returns the path. A file that cannot be created throws EFCreateError,
+// file; returns the path. A file that cannot be created throws FileCreateError,
 // which ends an export batch.
-std::string exportMessage(const TExportSettings& settings, const Toe5_MessageInfo& record,
+std::string exportMessage(const ExportSettings& settings, const MessageInfo& record,
                           std::string_view rawText);
 
 }  // namespace lumbrook

@@ -26,11 +26,11 @@ std::string cleanFileName(std::string_view text) {
     return out;
 }
 
-std::string messageDateText(const Toe5_MessageInfo& record) {
+std::string messageDateText(const MessageInfo& record) {
     return formatDateText(fileTimeToLocalDateTime(record.date));
 }
 
-std::string messageFileStem(const Toe5_MessageInfo& record, bool withDate) {
+std::string messageFileStem(const MessageInfo& record, bool withDate) {
     return cleanFileName(withDate ? record.subject + " " + messageDateText(record)
                                   : record.subject);
 }

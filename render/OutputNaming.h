@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 
 namespace lumbrook {
 
@@ -12,10 +12,10 @@ namespace lumbrook {
 std::string cleanFileName(std::string_view text);
 
 // The list's date text of a message: its date in local time, short date and long time.
-std::string messageDateText(const Toe5_MessageInfo& record);
+std::string messageDateText(const MessageInfo& record);
 
 // The file-name stem of a message: its subject, with the date text when asked for.
-std::string messageFileStem(const Toe5_MessageInfo& record, bool withDate);
+std::string messageFileStem(const MessageInfo& record, bool withDate);
 
 // The stem itself when dir + stem + ext does not exist, otherwise stem + "_" + k
 // with the smallest k that names no existing file. Never picks an existing name.

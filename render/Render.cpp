@@ -34,7 +34,7 @@ std::string htmlEscape(std::string_view text) {
     return out;
 }
 
-void txT2Html(TMailMessage& message) {
+void appendTextAsHtml(MailMessage& message) {
     message.htmlLines.reserve(message.htmlLines.size() + message.textLines.size());
     for (const auto& line : message.textLines) {
         std::string html;
@@ -57,7 +57,7 @@ std::vector<std::string> readDesignTemplate(const std::string& path) {
     return {std::string(ContentPlaceholder)};
 }
 
-std::string headerTable(const Toe5_MessageInfo& record, const THeaderFields& fields) {
+std::string headerTable(const MessageInfo& record, const HeaderFields& fields) {
     if (!fields.any()) return {};
     std::string table = "<table>";
     auto row = [&table](std::string_view label, std::string_view value) {
@@ -75,17 +75,17 @@ std::string headerTable(const Toe5_MessageInfo& record, const THeaderFields& fie
     return table;
 }
 
-std::string signatureLine(const Toe5_MessageInfo& record) {
+std::string signatureLine(const MessageInfo& record) {
     return htmlEscape(record.subject) + " of " + htmlEscape(record.from) + " to " +
            htmlEscape(record.to) + " from " + htmlEscape(messageDateText(record));
 }
 
-std::string heading(const Toe5_MessageInfo& record) {
+std::string heading(const MessageInfo& record) {
     return record.subject.empty() ? std::string("eMail message") : htmlEscape(record.subject);
 }
 
-void addHtmlHeader(TMailMessage& message, const Toe5_MessageInfo& record,
-                   const THeaderFields& fields, const std::string& templatePath) {
+void applyDesign(MailMessage& message, const MessageInfo& record,
+                   const HeaderFields& fields, const std::string& templatePath) {
     std::vector<std::string> design = readDesignTemplate(templatePath);
     if (fields.any())
         message.htmlLines.insert(message.htmlLines.begin(), headerTable(record, fields));
@@ -107,7 +107,7 @@ void addHtmlHeader(TMailMessage& message, const Toe5_MessageInfo& record,
     message.htmlLines = splitLines(joinLinesCrlf(design));
 }
 
-std::string contentIdFileName(const TMailPart& part) {
+std::string contentIdFileName(const MailPart& part) {
     std::string id = part.headerValue("Content-ID");
     if (!id.empty() && id.front() == '<') id.erase(0, 1);
     if (!id.empty() && id.back() == '>') id.pop_back();
@@ -123,8 +123,8 @@ bool staysInDirectory(const std::string& name) {
 }
 }  // namespace
 
-void saveCidParts(TMailMessage& message, const std::string& dir, TTempFiles* tempFiles) {
-    for (TMailPart* part : message.attachments) {
+void saveContentIdParts(MailMessage& message, const std::string& dir, TempFiles* tempFiles) {
+    for (MailPart* part : message.attachments) {
         const std::string id = contentIdFileName(*part);
         if (id.empty()) continue;
         const std::string path = dir + id;
@@ -181,14 +181,14 @@ void appendConvertedLine(std::string& out, std::string_view line) {
 }
 }  // namespace
 
-std::string convertCidLine(std::string line) {
+std::string rewritePageLine(std::string line) {
     std::string out;
     out.reserve(line.size());
     appendConvertedLine(out, line);
     return out;
 }
 
-std::string convertCidPage(const std::vector<std::string>& lines) {
+std::string pageFileBytes(const std::vector<std::string>& lines) {
     std::size_t size = 0;
     for (const auto& line : lines) size += line.size() + 2;
     std::string page;
@@ -200,29 +200,29 @@ std::string convertCidPage(const std::vector<std::string>& lines) {
     return page;
 }
 
-void convertCidSave(const std::vector<std::string>& lines, const std::string& fileName) {
-    writeFileReplacing(fileName, convertCidPage(lines));
+void writePageFile(const std::vector<std::string>& lines, const std::string& fileName) {
+    writeFileReplacing(fileName, pageFileBytes(lines));
 }
 
 }  // namespace lumbrook
 
 namespace lumbrook {
 
-void buildPageLines(TMailMessage& message, const Toe5_MessageInfo& record, const TDesign& design) {
-    if (message.htmlLines.empty()) txT2Html(message);
-    if (design.apply) addHtmlHeader(message, record, design.fields, design.templatePath);
+void buildPageLines(MailMessage& message, const MessageInfo& record, const Design& design) {
+    if (message.htmlLines.empty()) appendTextAsHtml(message);
+    if (design.apply) applyDesign(message, record, design.fields, design.templatePath);
 }
 
-std::string renderMessagePage(std::string_view rawText, const Toe5_MessageInfo& record,
-                              const TDesign& design, const std::string& dir,
-                              const std::string& pageName, TTempFiles* tempFiles) {
-    TMailMessage message;
+std::string renderMessagePage(std::string_view rawText, const MessageInfo& record,
+                              const Design& design, const std::string& dir,
+                              const std::string& pageName, TempFiles* tempFiles) {
+    MailMessage message;
     message.loadText(rawText);
     message.locateBodies();
     buildPageLines(message, record, design);
-    saveCidParts(message, dir, tempFiles);
+    saveContentIdParts(message, dir, tempFiles);
     const std::string page = dir + pageName;
-    convertCidSave(message.htmlLines, page);
+    writePageFile(message.htmlLines, page);
     if (tempFiles) tempFiles->add(page);
     return page;
 }

@@ -4,7 +4,7 @@
 
 namespace lumbrook {
 
-void TTempFiles::deleteTempFiles() {
+void TempFiles::deleteTempFiles() {
     for (const auto& path : files) std::remove(path.c_str());
     files.clear();
 }

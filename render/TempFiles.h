@@ -7,7 +7,7 @@ namespace lumbrook {
 
 // The working files the preview and printing leave in the working directory:
 // deleted before each new preview and at shutdown. The directory itself stays.
-class TTempFiles {
+class TempFiles {
 public:
     void add(const std::string& path) { files.push_back(path); }
     const std::vector<std::string>& paths() const { return files; }

@@ -15,18 +15,18 @@ namespace lumbrook {
 namespace {
 
 // The message is put together by appending: GCC 12 reports a false -Wrestrict on
-// the inlined std::string::replace that FormatMessage uses (GCC bug 105329).
+// the inlined std::string::replace that formatMessage uses (GCC bug 105329).
 [[noreturn]] void throwOpenError(const std::string& path) {
     const std::string_view pattern = SFOpenError;
     const std::size_t at = pattern.find("%s");
     std::string message(pattern.substr(0, at));
     message.append(path).append(pattern.substr(at + 2));
-    throw EFOpenError(message);
+    throw FileOpenError(message);
 }
 
 }  // namespace
 
-bool TStoreFile::open(const std::string& path) {
+bool StoreFile::open(const std::string& path) {
     // O_NONBLOCK only so that a named pipe put where a store file should be cannot
     // hang the open; it changes nothing for regular files, which are all we read.
     int opened;
@@ -45,24 +45,24 @@ bool TStoreFile::open(const std::string& path) {
     return true;
 }
 
-TStoreFile::TStoreFile(const std::string& path) {
+StoreFile::StoreFile(const std::string& path) {
     if (!open(path)) throwOpenError(path);
 }
 
-std::optional<TStoreFile> TStoreFile::tryOpen(const std::string& path) {
-    std::optional<TStoreFile> file(std::in_place, TUnopened{});
+std::optional<StoreFile> StoreFile::tryOpen(const std::string& path) {
+    std::optional<StoreFile> file(std::in_place, Unopened{});
     if (!file->open(path)) return std::nullopt;
     return file;
 }
 
-TStoreFile::TStoreFile(TStoreFile&& other) noexcept
+StoreFile::StoreFile(StoreFile&& other) noexcept
     : fd(std::exchange(other.fd, -1)), fileSize(other.fileSize) {}
 
-TStoreFile::~TStoreFile() {
+StoreFile::~StoreFile() {
     if (fd >= 0) ::close(fd);
 }
 
-std::size_t TStoreFile::readAt(std::uint64_t off, std::uint8_t* dest, std::size_t len) const {
+std::size_t StoreFile::readAt(std::uint64_t off, std::uint8_t* dest, std::size_t len) const {
     if (off >= fileSize) return 0;
     len = static_cast<std::size_t>(std::min<std::uint64_t>(len, fileSize - off));
     std::size_t done = 0;
@@ -77,18 +77,18 @@ std::size_t TStoreFile::readAt(std::uint64_t off, std::uint8_t* dest, std::size_
     return done;
 }
 
-bool TReadWindow::holds(std::uint64_t off, std::size_t len) const {
+bool ReadWindow::holds(std::uint64_t off, std::size_t len) const {
     if (off < start || off - start > count) return false;
     std::size_t inWindow = count - static_cast<std::size_t>(off - start);
     return len <= inWindow || reachesEnd;
 }
 
-std::size_t TReadWindow::heldFrom(std::uint64_t off) const {
+std::size_t ReadWindow::heldFrom(std::uint64_t off) const {
     if (off < start || off - start > count) return 0;
     return count - static_cast<std::size_t>(off - start);
 }
 
-TByteReader TReadWindow::read(std::uint64_t off, std::size_t len, std::size_t readAhead) {
+ByteReader ReadWindow::read(std::uint64_t off, std::size_t len, std::size_t readAhead) {
     if (!holds(off, len)) {
         // Never ask for (or allocate) more than the file can hold from Off on: a
         // bogus length in a damaged file costs at most the file's size.
@@ -105,7 +105,7 @@ TByteReader TReadWindow::read(std::uint64_t off, std::size_t len, std::size_t re
     }
     std::size_t from = static_cast<std::size_t>(off - start);
     std::size_t avail = count - from;
-    return TByteReader(buffer.get() + from, std::min(len, avail));
+    return ByteReader(buffer.get() + from, std::min(len, avail));
 }
 
 }  // namespace lumbrook

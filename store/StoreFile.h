@@ -2,7 +2,7 @@
 
 // The one way the store reader gets at the bytes of a store file: opened read-only
 // for the length of one operation, read with pread, every byte handed on only
-// through a TByteReader over what was actually read.
+// through a ByteReader over what was actually read.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,18 +14,18 @@
 
 namespace lumbrook {
 
-class TStoreFile {
+class StoreFile {
   public:
     // Opens Path for reading only: no lock, no write access, nothing that changes
     // the file. Anything that is not a regular file (a directory, a pipe) counts
-    // as a file that cannot be opened. Throws EFOpenError with the full path.
-    explicit TStoreFile(const std::string& path);
+    // as a file that cannot be opened. Throws FileOpenError with the full path.
+    explicit StoreFile(const std::string& path);
     // The same without the exception: nothing when the file cannot be opened.
-    static std::optional<TStoreFile> tryOpen(const std::string& path);
-    ~TStoreFile();
-    TStoreFile(TStoreFile&& other) noexcept;
-    TStoreFile(const TStoreFile&) = delete;
-    TStoreFile& operator=(const TStoreFile&) = delete;
+    static std::optional<StoreFile> tryOpen(const std::string& path);
+    ~StoreFile();
+    StoreFile(StoreFile&& other) noexcept;
+    StoreFile(const StoreFile&) = delete;
+    StoreFile& operator=(const StoreFile&) = delete;
 
     // The size when the file was opened. Bytes the mail client may append while we
     // read are not looked at: the operation sees the file as it was at opening.
@@ -36,8 +36,8 @@ class TStoreFile {
     // is taken as the end of the file too).
     std::size_t readAt(std::uint64_t off, std::uint8_t* dest, std::size_t len) const;
 
-    struct TUnopened {};
-    explicit TStoreFile(TUnopened) {}
+    struct Unopened {};
+    explicit StoreFile(Unopened) {}
 
   private:
     bool open(const std::string& path);
@@ -49,14 +49,14 @@ class TStoreFile {
 // A read-ahead window over a store file. Small structures that lie close together
 // (records in a row, the blocks of one message) come out of one pread instead of
 // one system call each. The returned reader stays valid until the next Read.
-class TReadWindow {
+class ReadWindow {
   public:
-    explicit TReadWindow(const TStoreFile& file) : file(file) {}
+    explicit ReadWindow(const StoreFile& file) : file(file) {}
 
     // The bytes [Off, Off + Len) as far as the file holds them: a shorter reader
     // means the file ends before Off + Len. When the bytes are not in the window
-    // yet, it is refilled from Off with max(Len, ReadAhead) bytes.
-    TByteReader read(std::uint64_t off, std::size_t len, std::size_t readAhead = 0);
+    // yet, it is refilled from Off with max(Len, readAhead) bytes.
+    ByteReader read(std::uint64_t off, std::size_t len, std::size_t readAhead = 0);
 
     // True when [Off, Off + Len) can be served without reading.
     bool holds(std::uint64_t off, std::size_t len) const;
@@ -65,7 +65,7 @@ class TReadWindow {
     std::size_t heldFrom(std::uint64_t off) const;
 
   private:
-    const TStoreFile& file;
+    const StoreFile& file;
     std::unique_ptr<std::uint8_t[]> buffer;
     std::size_t capacity = 0;
     std::uint64_t start = 0;

@@ -12,14 +12,14 @@ namespace {
 
 // libjpeg reports fatal errors through error_exit, which must not return: it jumps
 // back to the decoder's setjmp instead of ending the process.
-struct TJumpingErrorManager {
+struct JumpingErrorManager {
     jpeg_error_mgr base;
     std::jmp_buf jumpBack;
     char message[JMSG_LENGTH_MAX];
 };
 
 void errorExit(j_common_ptr info) {
-    auto* manager = reinterpret_cast<TJumpingErrorManager*>(info->err);
+    auto* manager = reinterpret_cast<JumpingErrorManager*>(info->err);
     (*info->err->format_message)(info, manager->message);
     std::longjmp(manager->jumpBack, 1);
 }
@@ -29,7 +29,7 @@ void noOutput(j_common_ptr) {}
 // The pixels go into a buffer that lives in the caller's frame: between setjmp and
 // a longjmp no object with a destructor may be created, so this side keeps only
 // plain data and does its allocations through the callback.
-struct TSink {
+struct Sink {
     std::vector<std::uint8_t>* rgb;
     std::uint8_t* (*resize)(std::vector<std::uint8_t>*, std::size_t) noexcept;
 };
@@ -47,10 +47,10 @@ std::uint8_t* resizeBuffer(std::vector<std::uint8_t>* buffer, std::size_t size) 
 // Decoration pictures are small; anything larger is not one of ours.
 constexpr JDIMENSION MaxSide = 4096;
 
-bool decodeInto(const std::uint8_t* data, std::size_t size, TSink sink, int* width, int* height,
+bool decodeInto(const std::uint8_t* data, std::size_t size, Sink sink, int* width, int* height,
                 char* message) {
     jpeg_decompress_struct info;
-    TJumpingErrorManager error;
+    JumpingErrorManager error;
     info.err = jpeg_std_error(&error.base);
     error.base.error_exit = errorExit;
     error.base.output_message = noOutput;
@@ -85,7 +85,7 @@ bool decodeInto(const std::uint8_t* data, std::size_t size, TSink sink, int* wid
 
 }  // namespace
 
-bool decodeJpeg(const std::uint8_t* data, std::size_t size, TJpegPicture& picture,
+bool decodeJpeg(const std::uint8_t* data, std::size_t size, JpegPicture& picture,
                 std::string& error) {
     picture = {};
     if (!data || size == 0) {
@@ -94,7 +94,7 @@ bool decodeJpeg(const std::uint8_t* data, std::size_t size, TJpegPicture& pictur
     }
     char message[JMSG_LENGTH_MAX] = {};
     int width = 0, height = 0;
-    const TSink sink{&picture.rgb, resizeBuffer};
+    const Sink sink{&picture.rgb, resizeBuffer};
     if (!decodeInto(data, size, sink, &width, &height, message)) {
         picture = {};
         error = message;

@@ -10,7 +10,7 @@
 
 namespace lumbrook {
 
-struct TJpegPicture {
+struct JpegPicture {
     int width = 0;
     int height = 0;
     std::vector<std::uint8_t> rgb;  // Width * Height * 3 bytes, rows top to bottom
@@ -18,7 +18,7 @@ struct TJpegPicture {
 
 // Decodes a JPEG held in memory. A damaged or foreign file gives false and the
 // library's message in Error; the process never ends over a bad picture.
-bool decodeJpeg(const std::uint8_t* data, std::size_t size, TJpegPicture& picture,
+bool decodeJpeg(const std::uint8_t* data, std::size_t size, JpegPicture& picture,
                 std::string& error);
 
 }  // namespace lumbrook

@@ -21,11 +21,11 @@ namespace {
 constexpr int Width = 136;
 constexpr int Height = 168;
 
-struct TColor {
+struct Color {
     double r, g, b;
 };
 
-TColor mix(TColor a, TColor b, double t) {
+Color mix(Color a, Color b, double t) {
     t = std::clamp(t, 0.0, 1.0);
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
 }
@@ -35,9 +35,9 @@ double inside(double d) {
     return std::clamp(0.5 - d, 0.0, 1.0);
 }
 
-TColor pixel(double x, double y) {
+Color pixel(double x, double y) {
     const double horizon = 92;
-    TColor c = mix({62, 118, 196}, {248, 206, 150}, y / horizon);
+    Color c = mix({62, 118, 196}, {248, 206, 150}, y / horizon);
 
     // The sun, low in the west, with a glow around it.
     const double sunDist = std::hypot(x - 100, y - 58);
@@ -59,7 +59,7 @@ TColor pixel(double x, double y) {
         const double centre = 64 + 22 * std::sin(t * 0.065 + 0.4) + t * 0.18;
         const double half = 1.0 + t * 0.14;
         const double d = std::abs(x - centre) - half;
-        TColor water = mix({80, 140, 210}, {40, 92, 170}, t / 68);
+        Color water = mix({80, 140, 210}, {40, 92, 170}, t / 68);
         // Ripples catch the light.
         const double ripple = std::sin(y * 0.9 + std::sin(x * 0.4) * 2.0);
         if (ripple > 0.85) water = mix(water, {225, 240, 255}, 0.6);
@@ -82,10 +82,10 @@ std::vector<std::uint8_t> draw() {
     for (int y = 0; y < Height; ++y) {
         for (int x = 0; x < Width; ++x) {
             // Four samples per pixel smooth the curves.
-            TColor sum{0, 0, 0};
+            Color sum{0, 0, 0};
             for (double dy : {0.25, 0.75}) {
                 for (double dx : {0.25, 0.75}) {
-                    const TColor s = pixel(x + dx, y + dy);
+                    const Color s = pixel(x + dx, y + dy);
                     sum = {sum.r + s.r / 4, sum.g + s.g / 4, sum.b + s.b / 4};
                 }
             }

@@ -27,22 +27,22 @@ QString currentPrinterName() {
     return name;
 }
 
-TPrinterSetup::TTarget TPrinterSetup::target() const {
-    if (!printPdfDirectory().isEmpty()) return TTarget::PdfDirectory;
-    if (!currentPrinterName().isEmpty()) return TTarget::Printer;
-    return TTarget::None;
+PrinterSetup::Target PrinterSetup::target() const {
+    if (!printPdfDirectory().isEmpty()) return Target::PdfDirectory;
+    if (!currentPrinterName().isEmpty()) return Target::Printer;
+    return Target::None;
 }
 
-QPageLayout TPrinterSetup::pageLayout() const {
+QPageLayout PrinterSetup::pageLayout() const {
     if (chosen) return *chosen;
-    if (target() == TTarget::Printer) {
+    if (target() == Target::Printer) {
         if (const auto printer = makePrinter()) return printer->pageLayout();
     }
     return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
                        QPageLayout::Millimeter);
 }
 
-std::unique_ptr<QPrinter> TPrinterSetup::makePrinter() const {
+std::unique_ptr<QPrinter> PrinterSetup::makePrinter() const {
     const QString name = currentPrinterName();
     if (name.isEmpty()) return nullptr;
     auto printer =
@@ -69,7 +69,7 @@ QDoubleSpinBox* marginSpinBox(double value, QWidget* parent) {
 
 }  // namespace
 
-TPageLayoutDialog::TPageLayoutDialog(const QPageLayout& initial, QWidget* parent) : QDialog(parent) {
+PageLayoutDialog::PageLayoutDialog(const QPageLayout& initial, QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Page setup"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
@@ -114,7 +114,7 @@ TPageLayoutDialog::TPageLayoutDialog(const QPageLayout& initial, QWidget* parent
     setFixedSize(sizeHint());
 }
 
-QPageLayout TPageLayoutDialog::layout() const {
+QPageLayout PageLayoutDialog::layout() const {
     const auto id = static_cast<QPageSize::PageSizeId>(paperBox->currentData().toInt());
     const QMarginsF margins(leftMargin->value(), topMargin->value(), rightMargin->value(),
                             bottomMargin->value());

@@ -29,13 +29,13 @@ QString printPdfDirectory();
 // one installed; empty when none is installed.
 QString currentPrinterName();
 
-class TPrinterSetup {
+class PrinterSetup {
   public:
-    enum class TTarget { None, Printer, PdfDirectory };
+    enum class Target { None, Printer, PdfDirectory };
 
     // Looked up at each use: a printer installed (or the variable set) while the
     // program runs counts from then on. The PDF directory wins over a printer.
-    TTarget target() const;
+    Target target() const;
 
     // The page setup: what was chosen last, else the printer's own default, else
     // A4 upright with 10 mm margins.
@@ -53,11 +53,11 @@ class TPrinterSetup {
 // The page setup without a printer driver behind it (the system's page-setup
 // dialog refuses to work on anything but an installed printer): paper size,
 // orientation and margins of the PDF pages.
-class TPageLayoutDialog : public QDialog {
+class PageLayoutDialog : public QDialog {
     Q_OBJECT
 
   public:
-    explicit TPageLayoutDialog(const QPageLayout& layout, QWidget* parent = nullptr);
+    explicit PageLayoutDialog(const QPageLayout& layout, QWidget* parent = nullptr);
     QPageLayout layout() const;
 
     QComboBox* paperBox = nullptr;

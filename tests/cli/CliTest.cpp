@@ -15,8 +15,8 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 using test::readFileBytes;
-using test::TCliRun;
-using test::TTempDir;
+using test::CliRun;
+using test::TempDir;
 
 const std::string RelatedMessage =
     "From: a@b.example\r\nSubject: pic\r\n"
@@ -28,22 +28,22 @@ const std::string RelatedMessage =
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        TDbxFileOptions folders;
-        folders.kind = TDbxFileKind::Folders;
+        DbxFileOptions folders;
+        folders.kind = DbxFileKind::Folders;
         writeBytes(store / "Folders.dbx",
                    buildDbx({folderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false}),
                              folderRecord({4, 0, "Inbox", "Inbox.dbx", true}),
                              folderRecord({100, 0, "Z\xFCrich", "zurich.dbx", false})},
                             folders)
                        .bytes);
-        TDbxMessage plainMessage{1, "Ann", "Bob", "Gr\xFC\xDF" "e", test::fileTimeUtc(2005, 1, 1),
+        DbxMessage plainMessage{1, "Ann", "Bob", "Gr\xFC\xDF" "e", test::fileTimeUtc(2005, 1, 1),
                           "Subject: x\r\n\r\nHello \xE9\r\nno final break"};
-        TDbxMessage related{2, "Cy", "Di", "pic", test::fileTimeUtc(2006, 2, 3, 4, 5, 6), RelatedMessage};
+        DbxMessage related{2, "Cy", "Di", "pic", test::fileTimeUtc(2006, 2, 3, 4, 5, 6), RelatedMessage};
         writeBytes(store / "Inbox.dbx", buildDbx({messageRecord(plainMessage), messageRecord(related)}).bytes);
         plain = plainMessage.rawText;
     }
 
-    TCliRun cli(std::vector<std::string> args) {
+    CliRun cli(std::vector<std::string> args) {
         args.insert(args.begin(), {"--store", store.str()});
         return test::runProgram(LUMBROOK_CLI, args, work.str());
     }
@@ -55,12 +55,12 @@ protected:
     }
     std::vector<json> messages() { return jsonLines(cli({"messages", "Inbox.dbx"}).out); }
 
-    TTempDir store, work;
+    TempDir store, work;
     std::string plain;
 };
 
 TEST_F(CliTest, FoldersAndMessagesAsJsonLinesInUtf8) {
-    const TCliRun folders = cli({"folders"});
+    const CliRun folders = cli({"folders"});
     ASSERT_EQ(folders.status, 0) << folders.err;
     const auto lines = jsonLines(folders.out);
     ASSERT_EQ(lines.size(), 3u);
@@ -81,11 +81,11 @@ TEST_F(CliTest, FoldersAndMessagesAsJsonLinesInUtf8) {
 
 TEST_F(CliTest, TextIsTheStoredBytesAndErrorsNameTheFile) {
     const auto offset = std::to_string(messages()[0]["DataOffset"].get<std::int32_t>());
-    const TCliRun text = cli({"text", "Inbox.dbx", offset});
+    const CliRun text = cli({"text", "Inbox.dbx", offset});
     EXPECT_EQ(text.status, 0);
     EXPECT_EQ(text.out, plain);  // 8-bit bytes and no added line break
 
-    const TCliRun missing = cli({"messages", "Nothing.dbx"});
+    const CliRun missing = cli({"messages", "Nothing.dbx"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "Datei " + (store / "Nothing.dbx") + " kann nicht ge\xC3\xB6" "ffnet werden\n");
     EXPECT_TRUE(missing.out.empty());
@@ -97,7 +97,7 @@ TEST_F(CliTest, TextIsTheStoredBytesAndErrorsNameTheFile) {
 
 TEST_F(CliTest, ParseDescribesTheTreeBodiesAndAttachments) {
     std::ofstream(work / "m.eml", std::ios::binary) << RelatedMessage;
-    const TCliRun run = test::runProgram(LUMBROOK_CLI, {"parse", "m.eml"}, work.str());
+    const CliRun run = test::runProgram(LUMBROOK_CLI, {"parse", "m.eml"}, work.str());
     ASSERT_EQ(run.status, 0) << run.err;
     const json doc = json::parse(run.out);
     ASSERT_EQ(doc["Parts"].size(), 3u);
@@ -119,7 +119,7 @@ TEST_F(CliTest, ParseDescribesTheTreeBodiesAndAttachments) {
 TEST_F(CliTest, RenderSaveAndExportAsTheWindowDoes) {
     const auto listed = messages();
     const auto picAt = std::to_string(listed[1]["DataOffset"].get<std::int32_t>());
-    const TCliRun render = cli({"render", "Inbox.dbx", picAt, "--out", "page/mail.htm", "--head",
+    const CliRun render = cli({"render", "Inbox.dbx", picAt, "--out", "page/mail.htm", "--head",
                                 "--fields", "Subject,From", "--design", "plain.htm"});
     ASSERT_EQ(render.status, 0) << render.err;
     EXPECT_EQ(readFileBytes(work / "page/pic@x"), "GIF89a");
@@ -130,13 +130,13 @@ TEST_F(CliTest, RenderSaveAndExportAsTheWindowDoes) {
               std::string::npos)
         << page;
 
-    const TCliRun save = cli({"save", "Inbox.dbx", "--to", "out/eml"});
+    const CliRun save = cli({"save", "Inbox.dbx", "--to", "out/eml"});
     EXPECT_EQ(save.status, 0);
     EXPECT_EQ(save.out, "There became 2 messages saved!\n");
     EXPECT_EQ(readFileBytes(work / "out/eml/Gr__e.eml"), plain);
     EXPECT_TRUE(fs::exists(work / "out/eml/pic.eml"));
 
-    const TCliRun exported = cli({"export", "Inbox.dbx", "--to", "out/x", "--format", "same", "--date"});
+    const CliRun exported = cli({"export", "Inbox.dbx", "--to", "out/x", "--format", "same", "--date"});
     EXPECT_EQ(exported.status, 0);
     EXPECT_EQ(exported.out, "There became 2 messages exported!\n");
     EXPECT_EQ(readFileBytes(work / "out/x/Gr__e 01_01_05.txt"), "Hello \xE9\r\nno final break\r\n");

@@ -15,12 +15,12 @@
 #include <filesystem>
 #include <string>
 
-#include "mainwindow/MainUnit.h"
+#include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/Modal.h"
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 #include "tests/support/DbxWriter.h"
-#include "windows/ExportFUnit.h"
+#include "windows/SaveExportDialog.h"
 
 namespace fs = std::filesystem;
 using namespace lumbrook;
@@ -29,8 +29,8 @@ namespace {
 
 // Mail of a few kilobytes: three in five plain text, the others HTML with a
 // quoted-printable body; subjects repeat, so that names collide as they do.
-TDbxMessage message(int i) {
-    TDbxMessage m;
+DbxMessage message(int i) {
+    DbxMessage m;
     m.messageId = i + 1;
     m.from = "Sender " + std::to_string(i % 97) + " <s" + std::to_string(i % 97) + "@example.org>";
     m.to = "reader@example.org";
@@ -71,36 +71,36 @@ int main(int argc, char** argv) {
     fs::create_directories(work / "store");
     fs::create_directories(work / "program");
 
-    TDbxFileOptions folders;
-    folders.kind = TDbxFileKind::Folders;
+    DbxFileOptions folders;
+    folders.kind = DbxFileKind::Folders;
     writeDbx((work / "store" / "Folders.dbx").string(),
              {folderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false}),
               folderRecord({1, 0, "Local Folders", std::nullopt, false}),
               folderRecord({4, 1, "Inbox", std::string("Inbox.dbx"), true})},
              folders);
-    std::vector<TDbxRecord> records;
+    std::vector<DbxRecord> records;
     records.reserve(count);
     for (int i = 0; i < count; ++i) records.push_back(messageRecord(message(i)));
     writeDbx((work / "store" / "Inbox.dbx").string(), records);
     records.clear();
     setStoreRootOverride((work / "store").string());
 
-    TMainForm form(TAppPaths::forProgram((work / "program").string()));
-    TExportForm exportForm;
-    form.setExportForm(&exportForm);
+    MainWindow form(AppPaths::forProgram((work / "program").string()));
+    SaveExportDialog saveExportDialog;
+    form.setSaveExportDialog(&saveExportDialog);
     form.show();
     QString target;
     setModalHook([&](QDialog&) {
-        exportForm.directoryEdit1->setText(target);
+        saveExportDialog.directoryEdit->setText(target);
         return int(QDialog::Accepted);
     });
     setMessageBoxHook([](QWidget*, QMessageBox::Icon, const QString&, const QString& text) {
         std::printf("  %s\n", qPrintable(text));
     });
-    std::printf("%d messages listed\n", form.listModel->rowCount());
-    form.quitBtnClick();
+    std::printf("%d messages listed\n", form.messageModel->rowCount());
+    form.onSelectAllClicked();
 
-    auto run = [&](const char* name, const fs::path& dir, void (TMainForm::*command)()) {
+    auto run = [&](const char* name, const fs::path& dir, void (MainWindow::*command)()) {
         target = QString::fromStdString(dir.string());
         QElapsedTimer timer;
         timer.start();
@@ -108,11 +108,11 @@ int main(int argc, char** argv) {
         const double seconds = timer.nsecsElapsed() / 1e9;
         std::printf("%s: %.2f s, %.0f messages/s\n", name, seconds, count / seconds);
     };
-    run("save", work / "save", &TMainForm::saveBtnClick);
-    exportForm.allHtmlCheck->setChecked(true);
-    run("export (HTML)", work / "export-html", &TMainForm::exportBtnClick);
-    exportForm.mixedCheck->setChecked(true);
-    run("export (same format as the mail)", work / "export-mixed", &TMainForm::exportBtnClick);
+    run("save", work / "save", &MainWindow::onSaveClicked);
+    saveExportDialog.htmlFormat->setChecked(true);
+    run("export (HTML)", work / "export-html", &MainWindow::onExportClicked);
+    saveExportDialog.sameFormat->setChecked(true);
+    run("export (same format as the mail)", work / "export-mixed", &MainWindow::onExportClicked);
     setModalHook({});
     setMessageBoxHook({});
     return 0;

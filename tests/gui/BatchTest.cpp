@@ -26,16 +26,16 @@
 #include "mainwindow/BatchFrame.h"
 #include "mainwindow/Controls.h"
 #include "mainwindow/ErrorReport.h"
-#include "mainwindow/MainUnit.h"
+#include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/Modal.h"
 #include "platform/browser/Printing.h"
-#include "platform/browser/WebBrowser.h"
+#include "platform/browser/PageView.h"
 #include "render/OutputNaming.h"
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 #include "tests/gui/GuiTestStore.h"
-#include "windows/ExportFUnit.h"
-#include "windows/ShowMailFUnit.h"
+#include "windows/SaveExportDialog.h"
+#include "windows/MessageWindow.h"
 
 namespace lumbrook {
 namespace {
@@ -44,7 +44,7 @@ namespace fs = std::filesystem;
 
 constexpr std::int64_t Jan2020 = 1'577'836'800;
 
-struct TBox {
+struct Box {
     QMessageBox::Icon icon;
     std::string caption;
     std::string text;
@@ -89,8 +89,8 @@ class BatchTest : public ::testing::Test {
         });
         // By default the dialog is answered with the output directory and OK.
         onDialog = [this](QDialog& dialog) {
-            if (&dialog != &exportForm) return int(QDialog::Rejected);
-            exportForm.directoryEdit1->setText(QString::fromStdString(out));
+            if (&dialog != &saveExportDialog) return int(QDialog::Rejected);
+            saveExportDialog.directoryEdit->setText(QString::fromStdString(out));
             return int(QDialog::Accepted);
         };
         writeFolders(store.path(), {
@@ -100,7 +100,7 @@ class BatchTest : public ::testing::Test {
                                        {20, 1, "Other", "Other.dbx", false},
                                    });
         // Newest first in the list: rows 0 to 4 are Five, Four, Three, Two, One.
-        std::vector<TDbxMessage> inbox;
+        std::vector<DbxMessage> inbox;
         const char* subjects[] = {"One", "Two", "Three", "Four", "Five"};
         for (int k = 0; k < 5; ++k) {
             const std::int64_t when = Jan2020 + k * 86400 + 3600 + k * 61;
@@ -125,30 +125,30 @@ class BatchTest : public ::testing::Test {
     }
 
     void open() {
-        form = std::make_unique<TMainForm>(program.paths);
-        form->setExportForm(&exportForm);
-        form->setShowMailForm(&showMailForm);
-        QSignalSpy loaded(form->webBrowser1, &TWebBrowser::downloadComplete);
+        form = std::make_unique<MainWindow>(program.paths);
+        form->setSaveExportDialog(&saveExportDialog);
+        form->setMessageWindow(&messageWindow);
+        QSignalSpy loaded(form->pageView, &PageView::downloadComplete);
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         if (loaded.isEmpty()) {
             ASSERT_TRUE(loaded.wait(15000));
         }
-        QObject::connect(form.get(), &TMainForm::proStatusSet,
+        QObject::connect(form.get(), &MainWindow::progressSet,
                          [this](std::int32_t value) { progress.push_back(value); });
     }
 
     void selectRows(std::initializer_list<int> rows) {
-        QItemSelectionModel* selection = form->listView1->selectionModel();
+        QItemSelectionModel* selection = form->messageList->selectionModel();
         selection->clearSelection();
         for (int row : rows) {
-            selection->select(form->listModel->index(row, 0),
+            selection->select(form->messageModel->index(row, 0),
                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
     }
 
-    const Toe5_MessageInfo& recordOfRow(int row) const {
-        return form->messageList[form->listModel->recordIndex(row)];
+    const MessageInfo& recordOfRow(int row) const {
+        return form->messages[form->messageModel->recordIndex(row)];
     }
     std::string rawOfRow(int row) const {
         return readMessageText(form->folderFile, recordOfRow(row).dataOffset);
@@ -159,33 +159,33 @@ class BatchTest : public ::testing::Test {
 
     void expectIdle() const {
         EXPECT_FALSE(form->batchRunning);
-        EXPECT_FALSE(form->cancelBtn->isEnabled());
-        EXPECT_EQ(form->proStatus, 0);
+        EXPECT_FALSE(form->cancelButton->isEnabled());
+        EXPECT_EQ(form->progress, 0);
     }
 
     // Presses Cancel as a user would: the click waits in the event queue until the
     // batch next lets window messages run.
     void queueCancelClick() const {
-        QMetaObject::invokeMethod(form->cancelBtn, "click", Qt::QueuedConnection);
+        QMetaObject::invokeMethod(form->cancelButton, "click", Qt::QueuedConnection);
     }
 
-    TTempDir store;
-    TTestProgram program;
-    TTempDir outRoot;
+    TempDir store;
+    TestProgram program;
+    TempDir outRoot;
     const std::string out = outRoot.path() + "out/";
-    TExportForm exportForm;
-    TShowMailForm showMailForm;
-    std::unique_ptr<TMainForm> form;
+    SaveExportDialog saveExportDialog;
+    MessageWindow messageWindow;
+    std::unique_ptr<MainWindow> form;
 
     std::vector<std::string> errors;
-    std::vector<TBox> boxes;
+    std::vector<Box> boxes;
     std::vector<std::int32_t> progress;
     int dialogs = 0;
     std::function<int(QDialog&)> onDialog;
 
-    TErrorReporter previousReporter;
-    TMessageBoxHook previousBoxHook;
-    TModalHook previousModalHook;
+    ErrorReporter previousReporter;
+    MessageBoxHook previousBoxHook;
+    ModalHook previousModalHook;
 };
 
 TEST_F(BatchTest, SavingWritesEachSelectedMessageUnchanged) {
@@ -193,14 +193,14 @@ TEST_F(BatchTest, SavingWritesEachSelectedMessageUnchanged) {
     selectRows({0, 2, 4});
     bool textOptionOff = false;
     onDialog = [&](QDialog& dialog) {
-        EXPECT_EQ(&dialog, &exportForm);
+        EXPECT_EQ(&dialog, &saveExportDialog);
         EXPECT_TRUE(form->batchRunning);
-        EXPECT_TRUE(form->cancelBtn->isEnabled());
-        textOptionOff = !exportForm.txtCheck->isEnabled();
-        exportForm.directoryEdit1->setText(QString::fromStdString(outRoot.path() + "out/new/sub"));
+        EXPECT_TRUE(form->cancelButton->isEnabled());
+        textOptionOff = !saveExportDialog.textFormat->isEnabled();
+        saveExportDialog.directoryEdit->setText(QString::fromStdString(outRoot.path() + "out/new/sub"));
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(form->saveBtn, Qt::LeftButton);
+    QTest::mouseClick(form->saveButton, Qt::LeftButton);
     EXPECT_TRUE(textOptionOff);
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(progress, (std::vector<std::int32_t>{33, 66, 100, 0}));
@@ -222,11 +222,11 @@ TEST_F(BatchTest, SavingWritesEachSelectedMessageUnchanged) {
     // Without the date, the same message twice: the second name gets the suffix.
     selectRows({1});
     onDialog = [&](QDialog&) {
-        exportForm.datecheck->setChecked(false);
+        saveExportDialog.dateInNames->setChecked(false);
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(form->saveBtn, Qt::LeftButton);
-    QTest::mouseClick(form->saveBtn, Qt::LeftButton);
+    QTest::mouseClick(form->saveButton, Qt::LeftButton);
+    QTest::mouseClick(form->saveButton, Qt::LeftButton);
     EXPECT_TRUE(exists(dir + "Four.eml"));
     EXPECT_TRUE(exists(dir + "Four_0.eml"));
     EXPECT_EQ(readFile(dir + "Four_0.eml"), rawOfRow(1));
@@ -241,11 +241,11 @@ TEST_F(BatchTest, AFileThatCannotBeCreatedIsReportedAndSavingGoesOn) {
     open();
     selectRows({0, 1, 2});
     onDialog = [&](QDialog&) {
-        exportForm.directoryEdit1->setText(QString::fromStdString(out));
-        exportForm.datecheck->setChecked(false);
+        saveExportDialog.directoryEdit->setText(QString::fromStdString(out));
+        saveExportDialog.dateInNames->setChecked(false);
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(form->saveBtn, Qt::LeftButton);
+    QTest::mouseClick(form->saveButton, Qt::LeftButton);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
     EXPECT_EQ(boxes[0].caption, "");  // the application's name stands as the title
@@ -264,13 +264,13 @@ TEST_F(BatchTest, ExportFollowsTheDialogAndTheOptionsStrip) {
     // Rows 0 (Five, plain) and 1 (Four, HTML).
     selectRows({0, 1});
     onDialog = [&](QDialog&) {
-        EXPECT_TRUE(exportForm.txtCheck->isEnabled());
-        exportForm.directoryEdit1->setText(QString::fromStdString(out));
-        exportForm.datecheck->setChecked(false);
-        exportForm.mixedCheck->setChecked(true);
+        EXPECT_TRUE(saveExportDialog.textFormat->isEnabled());
+        saveExportDialog.directoryEdit->setText(QString::fromStdString(out));
+        saveExportDialog.dateInNames->setChecked(false);
+        saveExportDialog.sameFormat->setChecked(true);
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(form->exportBtn, Qt::LeftButton);
+    QTest::mouseClick(form->exportButton, Qt::LeftButton);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "Export finished");
     EXPECT_EQ(boxes[0].text, "There became 2 messages exported!");
@@ -286,19 +286,19 @@ TEST_F(BatchTest, ExportFollowsTheDialogAndTheOptionsStrip) {
 
     // "Show preview with complete design " cleared: the bare page; the text option
     // makes a text file of an HTML message.
-    QTest::mouseClick(form->showHead, Qt::LeftButton);
+    QTest::mouseClick(form->previewWithDesign, Qt::LeftButton);
     onDialog = [&](QDialog&) {
-        exportForm.allHtmlCheck->setChecked(true);
+        saveExportDialog.htmlFormat->setChecked(true);
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(form->exportBtn, Qt::LeftButton);
+    QTest::mouseClick(form->exportButton, Qt::LeftButton);
     EXPECT_EQ(readFile(out + "Four_0.HTM"), "<p>HTML-4</p>\r\n");
     EXPECT_EQ(readFile(out + "Five.HTM"), "TEXT-5<BR>\r\n");
     onDialog = [&](QDialog&) {
-        exportForm.txtCheck->setChecked(true);
+        saveExportDialog.textFormat->setChecked(true);
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(form->exportBtn, Qt::LeftButton);
+    QTest::mouseClick(form->exportButton, Qt::LeftButton);
     EXPECT_EQ(readFile(out + "Four.txt"), "");
     EXPECT_EQ(boxes.back().text, "There became 2 messages exported!");
 
@@ -307,10 +307,10 @@ TEST_F(BatchTest, ExportFollowsTheDialogAndTheOptionsStrip) {
     boxes.clear();
     writeFile(outRoot.path() + "blocker", "a file, not a directory");
     onDialog = [&](QDialog&) {
-        exportForm.directoryEdit1->setText(QString::fromStdString(outRoot.path() + "blocker/x"));
+        saveExportDialog.directoryEdit->setText(QString::fromStdString(outRoot.path() + "blocker/x"));
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(form->exportBtn, Qt::LeftButton);
+    QTest::mouseClick(form->exportButton, Qt::LeftButton);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0],
               "Datei " + outRoot.path() + "blocker/x/Five.txt kann nicht erstellt werden");
@@ -322,12 +322,12 @@ TEST_F(BatchTest, CancelTakesEffectBeforeTheNextMessage) {
     open();
     // Saving and export: Cancel pressed while the first of five is written is
     // handled before the second is written, after the second's cancel test: two.
-    for (QToolButton* button : {form->saveBtn, form->exportBtn}) {
+    for (QToolButton* button : {form->saveButton, form->exportButton}) {
         fs::remove_all(out);
         selectRows({0, 1, 2, 3, 4});
         boxes.clear();
         bool pressed = false;
-        const auto connection = QObject::connect(form.get(), &TMainForm::proStatusSet, [&] {
+        const auto connection = QObject::connect(form.get(), &MainWindow::progressSet, [&] {
             if (!std::exchange(pressed, true)) queueCancelClick();
         });
         QTest::mouseClick(button, Qt::LeftButton);
@@ -345,10 +345,10 @@ TEST_F(BatchTest, CancelTakesEffectBeforeTheNextMessage) {
     boxes.clear();
     bool pressed = false;
     const auto connection =
-        QObject::connect(form->printBrowser, &TWebBrowser::downloadComplete, [&] {
+        QObject::connect(form->printView, &PageView::downloadComplete, [&] {
             if (!std::exchange(pressed, true)) queueCancelClick();
         });
-    QTest::mouseClick(form->printBtn, Qt::LeftButton);
+    QTest::mouseClick(form->printButton, Qt::LeftButton);
     QObject::disconnect(connection);
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(dirNames(outRoot.path() + "pdf"), std::vector<std::string>{stemOfRow(0) + ".pdf"});
@@ -360,7 +360,7 @@ TEST_F(BatchTest, CancelTakesEffectBeforeTheNextMessage) {
     // A new batch clears the request left over.
     boxes.clear();
     selectRows({4});
-    QTest::mouseClick(form->saveBtn, Qt::LeftButton);
+    QTest::mouseClick(form->saveButton, Qt::LeftButton);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "There became 1 messages saved!");
 }
@@ -369,12 +369,12 @@ TEST_F(BatchTest, QuittingStopsTheBatchWithoutAReport) {
     open();
     selectRows({0, 1, 2, 3, 4});
     bool pressed = false;
-    const auto connection = QObject::connect(form.get(), &TMainForm::proStatusSet, [&] {
+    const auto connection = QObject::connect(form.get(), &MainWindow::progressSet, [&] {
         if (!std::exchange(pressed, true)) {
-            QMetaObject::invokeMethod(form->endebtn, "click", Qt::QueuedConnection);
+            QMetaObject::invokeMethod(form->quitButton, "click", Qt::QueuedConnection);
         }
     });
-    QTest::mouseClick(form->saveBtn, Qt::LeftButton);
+    QTest::mouseClick(form->saveButton, Qt::LeftButton);
     QObject::disconnect(connection);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(dirNames(out).size(), 2u);
@@ -385,26 +385,26 @@ TEST_F(BatchTest, QuittingStopsTheBatchWithoutAReport) {
 TEST_F(BatchTest, ARunningBatchIgnoresOtherBatchesAndKeepsItsFolder) {
     open();
     selectRows({0, 1});
-    QTreeWidgetItem* inbox = form->treeView1->currentItem();
+    QTreeWidgetItem* inbox = form->folderTree->currentItem();
     ASSERT_NE(inbox, nullptr);
     onDialog = [&](QDialog&) {
         // While the dialog is open the batch runs: every batch button is ignored,
         // and another folder is not listed under it.
-        QTest::mouseClick(form->saveBtn, Qt::LeftButton);
-        QTest::mouseClick(form->exportBtn, Qt::LeftButton);
-        QTest::mouseClick(form->printBtn, Qt::LeftButton);
-        const auto other = form->treeView1->findItems(QStringLiteral("Other"),
+        QTest::mouseClick(form->saveButton, Qt::LeftButton);
+        QTest::mouseClick(form->exportButton, Qt::LeftButton);
+        QTest::mouseClick(form->printButton, Qt::LeftButton);
+        const auto other = form->folderTree->findItems(QStringLiteral("Other"),
                                                       Qt::MatchExactly | Qt::MatchRecursive);
         EXPECT_EQ(other.size(), 1);
-        const QRect rect = form->treeView1->visualItemRect(other.front());
-        QTest::mouseClick(form->treeView1->viewport(), Qt::LeftButton, {}, rect.center());
+        const QRect rect = form->folderTree->visualItemRect(other.front());
+        QTest::mouseClick(form->folderTree->viewport(), Qt::LeftButton, {}, rect.center());
         EXPECT_EQ(form->folderFile, "Inbox.dbx");
-        EXPECT_EQ(form->treeView1->currentItem(), inbox);
-        EXPECT_EQ(form->listModel->rowCount(), 5);
-        exportForm.directoryEdit1->setText(QString::fromStdString(out));
+        EXPECT_EQ(form->folderTree->currentItem(), inbox);
+        EXPECT_EQ(form->messageModel->rowCount(), 5);
+        saveExportDialog.directoryEdit->setText(QString::fromStdString(out));
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(form->saveBtn, Qt::LeftButton);
+    QTest::mouseClick(form->saveButton, Qt::LeftButton);
     EXPECT_EQ(dialogs, 1);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "There became 2 messages saved!");
@@ -412,9 +412,9 @@ TEST_F(BatchTest, ARunningBatchIgnoresOtherBatchesAndKeepsItsFolder) {
 
     // Idle again: the folder can be changed.
     const auto other =
-        form->treeView1->findItems(QStringLiteral("Other"), Qt::MatchExactly | Qt::MatchRecursive);
-    QTest::mouseClick(form->treeView1->viewport(), Qt::LeftButton, {},
-                      form->treeView1->visualItemRect(other.front()).center());
+        form->folderTree->findItems(QStringLiteral("Other"), Qt::MatchExactly | Qt::MatchRecursive);
+    QTest::mouseClick(form->folderTree->viewport(), Qt::LeftButton, {},
+                      form->folderTree->visualItemRect(other.front()).center());
     EXPECT_EQ(form->folderFile, "Other.dbx");
 }
 
@@ -423,7 +423,7 @@ TEST_F(BatchTest, ACancelledDialogOrNoSelectionEndsQuietly) {
     // The dialog closed with Cancel: nothing written, no completion box.
     selectRows({0});
     onDialog = [](QDialog&) { return int(QDialog::Rejected); };
-    for (QToolButton* button : {form->saveBtn, form->exportBtn}) {
+    for (QToolButton* button : {form->saveButton, form->exportButton}) {
         QTest::mouseClick(button, Qt::LeftButton);
         expectIdle();
     }
@@ -433,8 +433,8 @@ TEST_F(BatchTest, ACancelledDialogOrNoSelectionEndsQuietly) {
 
     // No selection: no dialog, no box, for every command.
     ::setenv("LUMBROOK_PRINT_PDF_DIR", (outRoot.path() + "pdf").c_str(), 1);
-    form->listView1->selectionModel()->clearSelection();
-    for (QToolButton* button : {form->saveBtn, form->exportBtn, form->printBtn}) {
+    form->messageList->selectionModel()->clearSelection();
+    for (QToolButton* button : {form->saveButton, form->exportButton, form->printButton}) {
         QTest::mouseClick(button, Qt::LeftButton);
         expectIdle();
     }
@@ -446,10 +446,10 @@ TEST_F(BatchTest, ACancelledDialogOrNoSelectionEndsQuietly) {
     // And the next command works normally.
     selectRows({0});
     onDialog = [&](QDialog&) {
-        exportForm.directoryEdit1->setText(QString::fromStdString(out));
+        saveExportDialog.directoryEdit->setText(QString::fromStdString(out));
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(form->saveBtn, Qt::LeftButton);
+    QTest::mouseClick(form->saveButton, Qt::LeftButton);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "There became 1 messages saved!");
 }
@@ -460,11 +460,11 @@ TEST_F(BatchTest, PrintingWritesOnePdfPerMessageWithTheDressedPage) {
     ::setenv("LUMBROOK_PRINT_PDF_DIR", pdf.c_str(), 1);
     open();
     // Printing dresses the page even with "Show preview with complete design " cleared.
-    QTest::mouseClick(form->showHead, Qt::LeftButton);
+    QTest::mouseClick(form->previewWithDesign, Qt::LeftButton);
     QTest::qWait(200);
-    const QString shown = form->webBrowser1->locationUrl();
+    const QString shown = form->pageView->locationUrl();
     selectRows({0, 1, 3});
-    QTest::mouseClick(form->printBtn, Qt::LeftButton);
+    QTest::mouseClick(form->printButton, Qt::LeftButton);
     EXPECT_TRUE(errors.empty());
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
@@ -485,14 +485,14 @@ TEST_F(BatchTest, PrintingWritesOnePdfPerMessageWithTheDressedPage) {
     EXPECT_NE(pdfText(pdf + stemOfRow(3) + ".pdf").find("HTML-2"), std::string::npos);
 
     // The preview was not touched; the print page is a working file.
-    EXPECT_EQ(form->webBrowser1->locationUrl(), shown);
+    EXPECT_EQ(form->pageView->locationUrl(), shown);
     const auto& files = form->tempFiles.paths();
     EXPECT_NE(std::find(files.begin(), files.end(), program.paths.workDir + "print.htm"),
               files.end());
 
     // The same messages again: the names get the collision suffix.
     selectRows({0});
-    QTest::mouseClick(form->printBtn, Qt::LeftButton);
+    QTest::mouseClick(form->printButton, Qt::LeftButton);
     EXPECT_TRUE(exists(pdf + stemOfRow(0) + "_0.pdf"));
 }
 
@@ -501,7 +501,7 @@ TEST_F(BatchTest, PageSetupWithoutAPrinterChoosesThePdfPages) {
     ::setenv("LUMBROOK_PRINT_PDF_DIR", pdf.c_str(), 1);
     open();
     onDialog = [&](QDialog& dialog) {
-        auto* setup = dynamic_cast<TPageLayoutDialog*>(&dialog);
+        auto* setup = dynamic_cast<PageLayoutDialog*>(&dialog);
         EXPECT_NE(setup, nullptr);
         if (!setup) return int(QDialog::Rejected);
         EXPECT_EQ(setup->paperBox->currentText(), QPageSize::name(QPageSize::A4));
@@ -511,8 +511,8 @@ TEST_F(BatchTest, PageSetupWithoutAPrinterChoosesThePdfPages) {
         return int(QDialog::Accepted);
     };
     // No message needs to be selected for it.
-    form->listView1->selectionModel()->clearSelection();
-    QTest::mouseClick(form->printerSetupBtn, Qt::LeftButton);
+    form->messageList->selectionModel()->clearSelection();
+    QTest::mouseClick(form->printerSetupButton, Qt::LeftButton);
     EXPECT_EQ(dialogs, 1);
     const QPageLayout layout = form->printerSettings.pageLayout();
     EXPECT_EQ(layout.orientation(), QPageLayout::Landscape);
@@ -521,7 +521,7 @@ TEST_F(BatchTest, PageSetupWithoutAPrinterChoosesThePdfPages) {
 
     // The next print follows it: an A5 page on its side (595 x 420 points).
     selectRows({0});
-    QTest::mouseClick(form->printBtn, Qt::LeftButton);
+    QTest::mouseClick(form->printButton, Qt::LeftButton);
     ASSERT_EQ(dirNames(pdf).size(), 1u);
     const std::string info = outRoot.path() + "info.txt";
     if (std::system(
@@ -541,7 +541,7 @@ TEST_F(BatchTest, WithoutAPrinterPrintingSaysSoAndPrintsNothing) {
     if (!QPrinterInfo::availablePrinterNames().isEmpty()) GTEST_SKIP() << "a printer is installed";
     open();
     selectRows({0, 1});
-    QTest::mouseClick(form->printBtn, Qt::LeftButton);
+    QTest::mouseClick(form->printButton, Qt::LeftButton);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
     EXPECT_NE(boxes[0].text.find("No printer is installed"), std::string::npos);
@@ -550,7 +550,7 @@ TEST_F(BatchTest, WithoutAPrinterPrintingSaysSoAndPrintsNothing) {
     EXPECT_FALSE(exists(program.paths.workDir + "print.htm"));
     expectIdle();
 
-    QTest::mouseClick(form->printerSetupBtn, Qt::LeftButton);
+    QTest::mouseClick(form->printerSetupButton, Qt::LeftButton);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].text, boxes[0].text);
     EXPECT_EQ(dialogs, 0);
@@ -562,7 +562,7 @@ TEST_F(BatchTest, APageThatCannotBePrintedEndsTheBatchUncounted) {
     ::setenv("LUMBROOK_PRINT_PDF_DIR", (outRoot.path() + "blocker/pdf").c_str(), 1);
     open();
     selectRows({0, 1, 2});
-    QTest::mouseClick(form->printBtn, Qt::LeftButton);
+    QTest::mouseClick(form->printButton, Qt::LeftButton);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "Datei " + outRoot.path() + "blocker/pdf/" + stemOfRow(0) +
                              ".pdf kann nicht erstellt werden");
@@ -574,21 +574,21 @@ TEST_F(BatchTest, APageThatCannotBePrintedEndsTheBatchUncounted) {
 TEST_F(BatchTest, TheProgressBarGrowsAtOnceAndFallsByARepaint) {
     open();
     const QColor navy(0, 0, 128);
-    auto bar = [&] { return form->statusPanel2->grab().toImage(); };
-    const QRect inner = form->statusPanel2->contentsRect();
-    form->setProStatus(66);
-    EXPECT_EQ(form->proRect, inner);
+    auto bar = [&] { return form->progressPanel->grab().toImage(); };
+    const QRect inner = form->progressPanel->contentsRect();
+    form->setProgress(66);
+    EXPECT_EQ(form->progressRect, inner);
     QImage image = bar();
     const int filled = inner.width() * 66 / 100;
     EXPECT_EQ(image.pixelColor(inner.left(), inner.center().y()), navy);
     EXPECT_EQ(image.pixelColor(inner.left() + filled - 1, inner.center().y()), navy);
     EXPECT_NE(image.pixelColor(inner.left() + filled, inner.center().y()), navy);
     // Past 100 the bar stays within its panel.
-    form->setProStatus(250);
+    form->setProgress(250);
     image = bar();
     EXPECT_EQ(image.pixelColor(inner.right(), inner.center().y()), navy);
     EXPECT_NE(image.pixelColor(inner.right() + 1, inner.center().y()), navy);
-    form->setProStatus(0);
+    form->setProgress(0);
     image = bar();
     EXPECT_NE(image.pixelColor(inner.left(), inner.center().y()), navy);
 
@@ -612,51 +612,51 @@ TEST_F(BatchTest, TheMessageWindowShowsThePreviewsPage) {
                   {plainMessage(9, "x@example.org", "", Jan2020 + 7200, "NO-SUBJECT")});
     std::vector<std::string> seen;
     onDialog = [&](QDialog& dialog) {
-        EXPECT_EQ(&dialog, &showMailForm);
-        QSignalSpy loaded(showMailForm.webBrowser1, &TWebBrowser::downloadComplete);
+        EXPECT_EQ(&dialog, &messageWindow);
+        QSignalSpy loaded(messageWindow.pageView, &PageView::downloadComplete);
         EXPECT_TRUE(loaded.wait(15000));
-        seen = {showMailForm.windowTitle().toStdString(),
-                showMailForm.edit1->text().toStdString(),
-                showMailForm.edit2->text().toStdString(),
-                showMailForm.edit3->text().toStdString(),
-                showMailForm.edit4->text().toStdString(),
-                showMailForm.webBrowser1->locationUrl().toStdString()};
+        seen = {messageWindow.windowTitle().toStdString(),
+                messageWindow.fromField->text().toStdString(),
+                messageWindow.dateField->text().toStdString(),
+                messageWindow.toField->text().toStdString(),
+                messageWindow.subjectField->text().toStdString(),
+                messageWindow.pageView->locationUrl().toStdString()};
         return int(QDialog::Rejected);
     };
     // With several rows selected, the first selected one in list order.
-    QSignalSpy preview(form->webBrowser1, &TWebBrowser::downloadComplete);
+    QSignalSpy preview(form->pageView, &PageView::downloadComplete);
     selectRows({3, 2});
     ASSERT_TRUE(preview.wait(15000));
-    form->listView1DblClick();
+    form->onMessageDoubleClicked();
     ASSERT_EQ(dialogs, 1);
     EXPECT_EQ(seen, (std::vector<std::string>{"Three", "sender@example.org",
                                               messageDateText(recordOfRow(2)), "reader@example.org",
                                               "Three", program.mailPage()}));
     EXPECT_NE(readFile(program.mailPage()).find("TEXT-3"), std::string::npos);
     // Closed: its browser goes blank.
-    QSignalSpy blank(showMailForm.webBrowser1, &TWebBrowser::downloadComplete);
+    QSignalSpy blank(messageWindow.pageView, &PageView::downloadComplete);
     ASSERT_TRUE(blank.wait(15000));
-    EXPECT_TRUE(showMailForm.webBrowser1->locationUrl().isEmpty());
+    EXPECT_TRUE(messageWindow.pageView->locationUrl().isEmpty());
 
     // An empty subject gives the caption "eMail message" and an empty field.
     const auto other =
-        form->treeView1->findItems(QStringLiteral("Other"), Qt::MatchExactly | Qt::MatchRecursive);
-    QTest::mouseClick(form->treeView1->viewport(), Qt::LeftButton, {},
-                      form->treeView1->visualItemRect(other.front()).center());
-    QTreeView* list = form->listView1;
+        form->folderTree->findItems(QStringLiteral("Other"), Qt::MatchExactly | Qt::MatchRecursive);
+    QTest::mouseClick(form->folderTree->viewport(), Qt::LeftButton, {},
+                      form->folderTree->visualItemRect(other.front()).center());
+    QTreeView* list = form->messageList;
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualRect(form->listModel->index(0, 1)).center());
+                      list->visualRect(form->messageModel->index(0, 1)).center());
     ASSERT_TRUE(preview.wait(15000));
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
-                       list->visualRect(form->listModel->index(0, 1)).center());
+                       list->visualRect(form->messageModel->index(0, 1)).center());
     ASSERT_EQ(dialogs, 2);
     EXPECT_EQ(seen[0], "eMail message");
     EXPECT_EQ(seen[4], "");
     EXPECT_NE(readFile(program.mailPage()).find("NO-SUBJECT"), std::string::npos);
 
     // A double click below the rows (no selection) opens nothing.
-    form->listView1->selectionModel()->clearSelection();
-    form->listView1DblClick();
+    form->messageList->selectionModel()->clearSelection();
+    form->onMessageDoubleClicked();
     EXPECT_EQ(dialogs, 2);
 }
 

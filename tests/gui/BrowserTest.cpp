@@ -10,7 +10,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-#include "platform/browser/WebBrowser.h"
+#include "platform/browser/PageView.h"
 #include "tests/gui/GuiTestStore.h"
 
 namespace lumbrook {
@@ -19,13 +19,13 @@ namespace {
 class BrowserTest : public ::testing::Test {
   protected:
     void load(const QString& address) {
-        QSignalSpy done(&browser, &TWebBrowser::downloadComplete);
+        QSignalSpy done(&browser, &PageView::downloadComplete);
         browser.navigate(address);
         ASSERT_TRUE(done.wait(15000));
     }
 
-    TTempDir dir;
-    TWebBrowser browser;
+    TempDir dir;
+    PageView browser;
 };
 
 TEST_F(BrowserTest, NavigatesToFilesAndBackToBlank) {
@@ -36,7 +36,7 @@ TEST_F(BrowserTest, NavigatesToFilesAndBackToBlank) {
     EXPECT_EQ(browser.page()->title(), QStringLiteral("T1"));
     EXPECT_FALSE(browser.busy());
 
-    // What LocationURL gives, Navigate takes again.
+    // What locationUrl gives, Navigate takes again.
     writeFile(path, "<html><head><title>T2</title></head><body>x</body></html>");
     load(browser.locationUrl());
     EXPECT_EQ(browser.page()->title(), QStringLiteral("T2"));
@@ -79,7 +79,7 @@ TEST_F(BrowserTest, RefusesRemoteLoadsScriptsAndRedirects) {
 }
 
 // Receives what the view hands to the desktop instead of starting a browser.
-class TUrlCatcher : public QObject {
+class UrlCatcher : public QObject {
     Q_OBJECT
 
   public:
@@ -90,7 +90,7 @@ class TUrlCatcher : public QObject {
 };
 
 TEST_F(BrowserTest, ClickedLinksGoToTheDesktopNotIntoTheView) {
-    TUrlCatcher catcher;
+    UrlCatcher catcher;
     QDesktopServices::setUrlHandler("https", &catcher, "open");
     const std::string path = dir.path() + "mail.htm";
     writeFile(path,
@@ -117,18 +117,18 @@ TEST_F(BrowserTest, ClickedLinksGoToTheDesktopNotIntoTheView) {
 }
 
 TEST(BrowserUrls, OnlyLocalContentAndOnlyWebAndMailLinksLeave) {
-    EXPECT_TRUE(TWebBrowser::isLocalUrl(QUrl("file:///tmp/x.htm")));
-    EXPECT_TRUE(TWebBrowser::isLocalUrl(QUrl("data:image/gif;base64,R0lG")));
-    EXPECT_TRUE(TWebBrowser::isLocalUrl(QUrl("about:blank")));
-    EXPECT_FALSE(TWebBrowser::isLocalUrl(QUrl("about:srcdoc2")));
-    EXPECT_FALSE(TWebBrowser::isLocalUrl(QUrl("http://example.org/")));
-    EXPECT_FALSE(TWebBrowser::isLocalUrl(QUrl("ftp://example.org/")));
-    EXPECT_FALSE(TWebBrowser::isLocalUrl(QUrl("blob:file:///x")));
-    EXPECT_TRUE(TWebBrowser::isExternalLink(QUrl("https://example.org/")));
-    EXPECT_TRUE(TWebBrowser::isExternalLink(QUrl("HTTP://example.org/")));
-    EXPECT_TRUE(TWebBrowser::isExternalLink(QUrl("mailto:a@example.org")));
-    EXPECT_FALSE(TWebBrowser::isExternalLink(QUrl("file:///etc/passwd")));
-    EXPECT_FALSE(TWebBrowser::isExternalLink(QUrl("javascript:alert(1)")));
+    EXPECT_TRUE(PageView::isLocalUrl(QUrl("file:///tmp/x.htm")));
+    EXPECT_TRUE(PageView::isLocalUrl(QUrl("data:image/gif;base64,R0lG")));
+    EXPECT_TRUE(PageView::isLocalUrl(QUrl("about:blank")));
+    EXPECT_FALSE(PageView::isLocalUrl(QUrl("about:srcdoc2")));
+    EXPECT_FALSE(PageView::isLocalUrl(QUrl("http://example.org/")));
+    EXPECT_FALSE(PageView::isLocalUrl(QUrl("ftp://example.org/")));
+    EXPECT_FALSE(PageView::isLocalUrl(QUrl("blob:file:///x")));
+    EXPECT_TRUE(PageView::isExternalLink(QUrl("https://example.org/")));
+    EXPECT_TRUE(PageView::isExternalLink(QUrl("HTTP://example.org/")));
+    EXPECT_TRUE(PageView::isExternalLink(QUrl("mailto:a@example.org")));
+    EXPECT_FALSE(PageView::isExternalLink(QUrl("file:///etc/passwd")));
+    EXPECT_FALSE(PageView::isExternalLink(QUrl("javascript:alert(1)")));
 }
 
 }  // namespace

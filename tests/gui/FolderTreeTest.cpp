@@ -9,9 +9,9 @@
 namespace lumbrook {
 namespace {
 
-Toe5_FolderInfo folder(std::int32_t id, std::int32_t parent, std::string name,
+FolderInfo folder(std::int32_t id, std::int32_t parent, std::string name,
                        bool special = false) {
-    Toe5_FolderInfo f;
+    FolderInfo f;
     f.folderId = id;
     f.parentId = parent;
     f.name = std::move(name);
@@ -21,7 +21,7 @@ Toe5_FolderInfo folder(std::int32_t id, std::int32_t parent, std::string name,
 
 // The tree walked from its roots through the children lists; the positions the
 // tree keeps while it moves nodes must agree with this walk.
-std::vector<std::int32_t> walk(const TFolderTree& tree) {
+std::vector<std::int32_t> walk(const FolderTree& tree) {
     std::vector<std::int32_t> order;
     std::vector<std::int32_t> stack(tree.roots().rbegin(), tree.roots().rend());
     while (!stack.empty()) {
@@ -35,8 +35,8 @@ std::vector<std::int32_t> walk(const TFolderTree& tree) {
 }
 
 // The tree as text: each node's name indented by its depth, top to bottom.
-std::string outline(const TFolderList& folders) {
-    const TFolderTree tree(folders);
+std::string outline(const FolderList& folders) {
+    const FolderTree tree(folders);
     EXPECT_EQ(tree.positions(), walk(tree));
     std::string out;
     for (const std::int32_t node : tree.positions()) {
@@ -53,12 +53,12 @@ std::string outline(const TFolderList& folders) {
 TEST(FolderTree, NestsEveryFolderUnderItsParentWhateverTheRecordOrder) {
     // R is its own parent and stays on top; A lies under R and B under A, also when
     // the children's records come before their parents'.
-    const TFolderList inOrder = {folder(0, 0, "R"), folder(1, 0, "A"), folder(2, 1, "B")};
-    const TFolderList reversed = {folder(2, 1, "B"), folder(1, 0, "A"), folder(0, 0, "R")};
+    const FolderList inOrder = {folder(0, 0, "R"), folder(1, 0, "A"), folder(2, 1, "B")};
+    const FolderList reversed = {folder(2, 1, "B"), folder(1, 0, "A"), folder(0, 0, "R")};
     EXPECT_EQ(outline(inOrder), "R\n  A\n    B\n");
     EXPECT_EQ(outline(reversed), "R\n  A\n    B\n");
 
-    const TFolderTree tree(inOrder);
+    const FolderTree tree(inOrder);
     EXPECT_EQ(tree.positions(), (std::vector<std::int32_t>{0, 1, 2}));  // position 2 is B
     EXPECT_TRUE(tree.nodes()[0].expanded);
     EXPECT_TRUE(tree.nodes()[1].expanded);
@@ -66,7 +66,7 @@ TEST(FolderTree, NestsEveryFolderUnderItsParentWhateverTheRecordOrder) {
 }
 
 TEST(FolderTree, FoldersWithoutAParentStayOnTop) {
-    const TFolderList folders = {folder(1, -1, "Outlook Express"), folder(2, 77, "Orphan"),
+    const FolderList folders = {folder(1, -1, "Outlook Express"), folder(2, 77, "Orphan"),
                                  folder(3, 1, "Local Folders")};
     EXPECT_EQ(outline(folders), "Orphan\nOutlook Express\n  Local Folders\n");
 }
@@ -74,7 +74,7 @@ TEST(FolderTree, FoldersWithoutAParentStayOnTop) {
 TEST(FolderTree, ParentCyclesEndThePassesAndKeepEveryFolder) {
     struct Case {
         const char* name;
-        TFolderList folders;
+        FolderList folders;
         std::string outline;
     };
     const std::vector<Case> cases = {
@@ -89,13 +89,13 @@ TEST(FolderTree, ParentCyclesEndThePassesAndKeepEveryFolder) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(outline(c.folders), c.outline);
-        const TFolderTree tree(c.folders);
+        const FolderTree tree(c.folders);
         EXPECT_LE(tree.passCount(), static_cast<int>(c.folders.size()) + 1);
     }
 }
 
 TEST(FolderTree, SiblingsSpecialFirstByIdThenByNameIgnoringCase) {
-    const TFolderList folders = {folder(0, -1, "Root"),      folder(9, 0, "zeta"),
+    const FolderList folders = {folder(0, -1, "Root"),      folder(9, 0, "zeta"),
                                  folder(5, 0, "Five", true), folder(7, 0, "Alpha"),
                                  folder(2, 0, "Two", true),  folder(8, 0, "b"),
                                  folder(10, 0, "\xC4pfel"),  folder(11, 0, "a")};
@@ -103,17 +103,17 @@ TEST(FolderTree, SiblingsSpecialFirstByIdThenByNameIgnoringCase) {
 }
 
 TEST(FolderTree, OfTwoFoldersWithOneIdTheFirstByPositionAdoptsTheChild) {
-    const TFolderList folders = {folder(3, -1, "Later"), folder(3, -1, "Earlier"),
+    const FolderList folders = {folder(3, -1, "Later"), folder(3, -1, "Earlier"),
                                  folder(4, 3, "Child")};
     EXPECT_EQ(outline(folders), "Earlier\n  Child\nLater\n");
 }
 
 TEST(FolderTree, DeepNestingNeedsNoDeepStack) {
     // Each folder's parent is the one after it: 3000 levels, built from the bottom.
-    TFolderList folders;
+    FolderList folders;
     const int n = 3000;
     for (int i = 0; i < n; ++i) folders.push_back(folder(i, i + 1 < n ? i + 1 : -1, "F"));
-    const TFolderTree tree(folders);
+    const FolderTree tree(folders);
     const auto positions = tree.positions();
     ASSERT_EQ(positions.size(), static_cast<std::size_t>(n));
     EXPECT_EQ(positions, walk(tree));
@@ -123,7 +123,7 @@ TEST(FolderTree, DeepNestingNeedsNoDeepStack) {
 }
 
 TEST(FolderTree, EmptyListGivesEmptyTree) {
-    const TFolderTree tree(TFolderList{});
+    const FolderTree tree(FolderList{});
     EXPECT_TRUE(tree.positions().empty());
     EXPECT_TRUE(tree.roots().empty());
 }

@@ -9,13 +9,13 @@
 
 namespace lumbrook {
 
-TTempDir::TTempDir() {
+TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "lumbrook-gui-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     dir = pattern + "/";
 }
 
-TTempDir::~TTempDir() {
+TempDir::~TempDir() {
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
 }
@@ -37,24 +37,24 @@ bool exists(const std::string& path) {
     return std::filesystem::exists(path);
 }
 
-void writeFolders(const std::string& storeDir, const std::vector<TDbxFolder>& folders) {
-    std::vector<TDbxRecord> records;
+void writeFolders(const std::string& storeDir, const std::vector<DbxFolder>& folders) {
+    std::vector<DbxRecord> records;
     for (const auto& f : folders) records.push_back(folderRecord(f));
-    TDbxFileOptions options;
-    options.kind = TDbxFileKind::Folders;
+    DbxFileOptions options;
+    options.kind = DbxFileKind::Folders;
     writeBytes(storeDir + "Folders.dbx", buildDbx(records, options).bytes);
 }
 
 void writeMessages(const std::string& storeDir, const std::string& fileName,
-                   const std::vector<TDbxMessage>& messages) {
-    std::vector<TDbxRecord> records;
+                   const std::vector<DbxMessage>& messages) {
+    std::vector<DbxRecord> records;
     for (const auto& m : messages) records.push_back(messageRecord(m));
     writeBytes(storeDir + fileName, buildDbx(records).bytes);
 }
 
-TDbxMessage plainMessage(std::int32_t id, const std::string& from, const std::string& subject,
+DbxMessage plainMessage(std::int32_t id, const std::string& from, const std::string& subject,
                          std::int64_t unixTime, const std::string& marker) {
-    TDbxMessage m;
+    DbxMessage m;
     m.messageId = id;
     m.from = from;
     m.to = "reader@example.org";
@@ -65,15 +65,15 @@ TDbxMessage plainMessage(std::int32_t id, const std::string& from, const std::st
     return m;
 }
 
-TDbxMessage htmlMessage(std::int32_t id, const std::string& from, const std::string& subject,
+DbxMessage htmlMessage(std::int32_t id, const std::string& from, const std::string& subject,
                         std::int64_t unixTime, const std::string& html) {
-    TDbxMessage m = plainMessage(id, from, subject, unixTime, "");
+    DbxMessage m = plainMessage(id, from, subject, unixTime, "");
     m.rawText = "From: " + from + "\r\nSubject: " + subject +
                 "\r\nContent-Type: text/html\r\n\r\n" + html + "\r\n";
     return m;
 }
 
-TTestProgram::TTestProgram() : paths(TAppPaths::forProgram(dir.path())) {
+TestProgram::TestProgram() : paths(AppPaths::forProgram(dir.path())) {
     std::filesystem::create_directories(dir.path() + "template");
     writeFile(dir.path() + "template/plain.htm",
               "<html><body>\r\n%%INHALT%%\r\n</body></html>\r\n");

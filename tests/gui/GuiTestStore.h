@@ -13,12 +13,12 @@
 
 namespace lumbrook {
 
-class TTempDir {
+class TempDir {
   public:
-    TTempDir();
-    ~TTempDir();
-    TTempDir(const TTempDir&) = delete;
-    TTempDir& operator=(const TTempDir&) = delete;
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return dir; }  // ends with a separator
 
   private:
@@ -29,23 +29,23 @@ void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
 bool exists(const std::string& path);
 
-void writeFolders(const std::string& storeDir, const std::vector<TDbxFolder>& folders);
+void writeFolders(const std::string& storeDir, const std::vector<DbxFolder>& folders);
 void writeMessages(const std::string& storeDir, const std::string& fileName,
-                   const std::vector<TDbxMessage>& messages);
+                   const std::vector<DbxMessage>& messages);
 
 // A message record with a plain-text body; Marker is its one body line.
-TDbxMessage plainMessage(std::int32_t id, const std::string& from, const std::string& subject,
+DbxMessage plainMessage(std::int32_t id, const std::string& from, const std::string& subject,
                          std::int64_t unixTime, const std::string& marker);
 // A message record with an HTML body.
-TDbxMessage htmlMessage(std::int32_t id, const std::string& from, const std::string& subject,
+DbxMessage htmlMessage(std::int32_t id, const std::string& from, const std::string& subject,
                         std::int64_t unixTime, const std::string& html);
 
 // A program directory with two design templates, "plain.htm" and "sign.htm" (the
 // last one, chosen at start), and its paths.
-struct TTestProgram {
-    TTestProgram();
-    TTempDir dir;
-    TAppPaths paths;
+struct TestProgram {
+    TestProgram();
+    TempDir dir;
+    AppPaths paths;
     std::string mailPage() const { return paths.workDir + "mail.htm"; }
 };
 

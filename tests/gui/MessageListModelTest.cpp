@@ -13,8 +13,8 @@ constexpr std::uint64_t Ms = 10'000;  // file-time ticks per millisecond
 constexpr std::uint64_t Day = 86'400'000 * Ms;
 constexpr std::uint64_t Base = 132'000'000'000'000'000ULL;
 
-Toe5_MessageInfo makeRecord(std::string from, std::string subject, std::uint64_t date) {
-    Toe5_MessageInfo m;
+MessageInfo makeRecord(std::string from, std::string subject, std::uint64_t date) {
+    MessageInfo m;
     m.from = std::move(from);
     m.to = "to";
     m.subject = std::move(subject);
@@ -23,7 +23,7 @@ Toe5_MessageInfo makeRecord(std::string from, std::string subject, std::uint64_t
 }
 
 // The rows' subjects top to bottom.
-std::vector<std::string> subjects(const TMessageListModel& model, const TMessageList& list) {
+std::vector<std::string> subjects(const MessageListModel& model, const MessageList& list) {
     std::vector<std::string> out;
     for (int row = 0; row < model.rowCount(); ++row)
         out.push_back(list[model.recordIndex(row)].subject);
@@ -32,9 +32,9 @@ std::vector<std::string> subjects(const TMessageListModel& model, const TMessage
 
 class MessageListModelTest : public ::testing::Test {
   protected:
-    TMessageListModel model{QIcon()};
+    MessageListModel model{QIcon()};
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
-    TMessageList list = {
+    MessageList list = {
         makeRecord("carl", "beta", Base + 2 * Day),
         makeRecord("Anna", "Alpha", Base + 5 * Ms),  // five milliseconds after "gamma"
         makeRecord("bert", "gamma", Base),
@@ -55,7 +55,7 @@ TEST_F(MessageListModelTest, ShowsTheRecordsAndTheirDataValues) {
     for (int c = 0; c < 4; ++c)
         EXPECT_EQ(model.headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(headings[c]));
     for (int row = 0; row < 4; ++row) {
-        const int record = model.index(row, 0).data(TMessageListModel::DataValueRole).toInt();
+        const int record = model.index(row, 0).data(MessageListModel::DataValueRole).toInt();
         EXPECT_EQ(record, model.recordIndex(row));
         EXPECT_EQ(model.rowOfRecord(record), row);
         EXPECT_EQ(model.index(row, ColFrom).data().toString().toStdString(), list[record].from);
@@ -117,7 +117,7 @@ TEST_F(MessageListModelTest, SelectionStaysWithItsMessagesWhenTheOrderChanges) {
 
 TEST_F(MessageListModelTest, RefillAndEmptyFolders) {
     fill();
-    TMessageList none;
+    MessageList none;
     model.beginUpdate();
     model.endUpdate(&none);
     EXPECT_EQ(model.rowCount(), 0);

@@ -9,7 +9,7 @@
 
 #include "base/Errors.h"
 #include "platform/browser/Printing.h"
-#include "platform/browser/WebBrowser.h"
+#include "platform/browser/PageView.h"
 #include "tests/gui/GuiTestStore.h"
 
 namespace lumbrook {
@@ -24,21 +24,21 @@ std::unique_ptr<QPrinter> pdfPrinter(const std::string& file) {
 }
 
 TEST(BrowserPrinting, PrintsThePageOnShowOnceAtATime) {
-    TTempDir dir;
+    TempDir dir;
     writeFile(dir.path() + "page.htm", "<html><body><p>PRINT ME</p></body></html>");
-    TWebBrowser browser;
-    QSignalSpy loaded(&browser, &TWebBrowser::downloadComplete);
+    PageView browser;
+    QSignalSpy loaded(&browser, &PageView::downloadComplete);
     browser.navigate(QString::fromStdString(dir.path() + "page.htm"));
     ASSERT_TRUE(loaded.wait(15000));
     ASSERT_TRUE(browser.loadOk());
 
-    QSignalSpy finished(&browser, &TWebBrowser::printFinished);
+    QSignalSpy finished(&browser, &PageView::printFinished);
     browser.print(pdfPrinter(dir.path() + "printed.pdf"));
     EXPECT_TRUE(browser.busy());
     // The engine would drop a second job without a word; the view refuses it.
     EXPECT_THROW(
         browser.printToPdf(QString::fromStdString(dir.path() + "second.pdf"), QPageLayout()),
-        ELumbrookError);
+        LumbrookError);
     ASSERT_TRUE(finished.wait(15000));
     EXPECT_TRUE(finished.front().front().toBool());
     EXPECT_FALSE(browser.busy());

@@ -18,9 +18,9 @@ namespace {
 
 // Sets LC_TIME for the life of the guard, building the locale into a private
 // directory when the system has its sources but not the compiled locale.
-class TGermanDates {
+class GermanDates {
   public:
-    TGermanDates() {
+    GermanDates() {
         const char* current = std::setlocale(LC_TIME, nullptr);
         saved = current ? current : "C";
         if (std::setlocale(LC_TIME, "de_DE.UTF-8")) return;
@@ -32,7 +32,7 @@ class TGermanDates {
         locPath.emplace("LOCPATH", generated->str());
         std::setlocale(LC_TIME, "de_DE.UTF-8");
     }
-    ~TGermanDates() { std::setlocale(LC_TIME, saved.c_str()); }
+    ~GermanDates() { std::setlocale(LC_TIME, saved.c_str()); }
     bool active() const {
         const char* current = std::setlocale(LC_TIME, nullptr);
         return current && std::string(current) == "de_DE.UTF-8";
@@ -40,20 +40,20 @@ class TGermanDates {
 
   private:
     std::string saved;
-    std::optional<test::TTempDir> generated;
-    std::optional<test::TEnvGuard> locPath;
+    std::optional<test::TempDir> generated;
+    std::optional<test::EnvGuard> locPath;
 };
 
 TEST(SaveName, GermanDateFormatInTheFileName) {
-    TGermanDates german;
+    GermanDates german;
     if (!german.active()) GTEST_SKIP() << "no de_DE locale and none can be built";
-    Toe5_MessageInfo record;
+    MessageInfo record;
     record.subject = "Hello";
     // 6 December 2026, 14:05:09 (the tests run in UTC).
     record.date = unixTimeToFileTime(1'796'565'909);
     EXPECT_EQ(messageDateText(record), "06.12.2026 14:05:09");
 
-    test::TTempDir dir;
+    test::TempDir dir;
     const std::string out = prepareOutputDir(dir.str());
     EXPECT_EQ(saveMessageAsEml(out, record, "raw", true), out + "Hello 06_12_2026 14_05_09.eml");
     EXPECT_EQ(saveMessageAsEml(out, record, "raw", true), out + "Hello 06_12_2026 14_05_09_0.eml");

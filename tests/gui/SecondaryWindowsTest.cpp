@@ -10,53 +10,53 @@
 #include <QTest>
 #include <QTimer>
 
-#include "windows/ExportFUnit.h"
-#include "windows/ShowMailFUnit.h"
+#include "windows/SaveExportDialog.h"
+#include "windows/MessageWindow.h"
 
 namespace lumbrook {
 namespace {
 
 TEST(ExportForm, LayoutDefaultsAndTheOkButton) {
-    TExportForm form;
+    SaveExportDialog form;
     EXPECT_EQ(form.size(), QSize(385, 187));
-    EXPECT_EQ(form.panel5->height(), 33);
-    EXPECT_EQ(form.panel5->palette().color(QPalette::Window), QColor(240, 202, 166));
-    EXPECT_TRUE(form.datecheck->isChecked());
-    EXPECT_TRUE(form.allHtmlCheck->isChecked());
-    EXPECT_TRUE(form.directoryEdit1->text().isEmpty());
+    EXPECT_EQ(form.titlePanel->height(), 33);
+    EXPECT_EQ(form.titlePanel->palette().color(QPalette::Window), QColor(240, 202, 166));
+    EXPECT_TRUE(form.dateInNames->isChecked());
+    EXPECT_TRUE(form.htmlFormat->isChecked());
+    EXPECT_TRUE(form.directoryEdit->text().isEmpty());
 
     // Shown, the directory field has the focus; OK follows its text.
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    EXPECT_TRUE(form.directoryEdit1->edit->hasFocus());
-    EXPECT_FALSE(form.okBtn->isEnabled());
-    QTest::keyClick(form.directoryEdit1->edit, Qt::Key_Slash);
-    EXPECT_TRUE(form.okBtn->isEnabled());
-    QTest::keyClick(form.directoryEdit1->edit, Qt::Key_Backspace);
-    EXPECT_FALSE(form.okBtn->isEnabled());
-    QTest::keyClicks(form.directoryEdit1->edit, QStringLiteral("/tmp/out"));
+    EXPECT_TRUE(form.directoryEdit->edit->hasFocus());
+    EXPECT_FALSE(form.okButton->isEnabled());
+    QTest::keyClick(form.directoryEdit->edit, Qt::Key_Slash);
+    EXPECT_TRUE(form.okButton->isEnabled());
+    QTest::keyClick(form.directoryEdit->edit, Qt::Key_Backspace);
+    EXPECT_FALSE(form.okButton->isEnabled());
+    QTest::keyClicks(form.directoryEdit->edit, QStringLiteral("/tmp/out"));
 
     // The radio buttons are one group; what was chosen stays for the next showing.
-    form.txtCheck->setChecked(true);
-    EXPECT_FALSE(form.allHtmlCheck->isChecked());
-    form.datecheck->setChecked(false);
-    QTimer::singleShot(0, form.okBtn, &QPushButton::click);
+    form.textFormat->setChecked(true);
+    EXPECT_FALSE(form.htmlFormat->isChecked());
+    form.dateInNames->setChecked(false);
+    QTimer::singleShot(0, form.okButton, &QPushButton::click);
     EXPECT_EQ(form.exec(), QDialog::Accepted);
-    QTimer::singleShot(0, form.cancelBtn, &QPushButton::click);
+    QTimer::singleShot(0, form.cancelButton, &QPushButton::click);
     EXPECT_EQ(form.exec(), QDialog::Rejected);
-    EXPECT_EQ(form.directoryEdit1->text(), QStringLiteral("/tmp/out"));
-    EXPECT_TRUE(form.txtCheck->isChecked());
-    EXPECT_FALSE(form.datecheck->isChecked());
+    EXPECT_EQ(form.directoryEdit->text(), QStringLiteral("/tmp/out"));
+    EXPECT_TRUE(form.textFormat->isChecked());
+    EXPECT_FALSE(form.dateInNames->isChecked());
 }
 
 TEST(ShowMailForm, LayoutAndClosingByEscOrTheButton) {
-    TShowMailForm form;
+    MessageWindow form;
     EXPECT_EQ(form.size(), QSize(697, 480));
-    EXPECT_EQ(form.panel1->height(), 81);
-    const std::pair<QLabel*, const char*> labels[] = {{form.label1, "From:"},
-                                                      {form.label2, "Date:"},
-                                                      {form.label3, "To:"},
-                                                      {form.label4, "Subject:"}};
+    EXPECT_EQ(form.headerPanel->height(), 81);
+    const std::pair<QLabel*, const char*> labels[] = {{form.fromLabel, "From:"},
+                                                      {form.dateLabel, "Date:"},
+                                                      {form.toLabel, "To:"},
+                                                      {form.subjectLabel, "Subject:"}};
     int top = 8;
     for (const auto& [label, text] : labels) {
         EXPECT_EQ(label->text(), QString::fromLatin1(text));
@@ -67,10 +67,10 @@ TEST(ShowMailForm, LayoutAndClosingByEscOrTheButton) {
     // Each field on its label's line, at 56 or, where the label is wider in this
     // font, right of it.
     top = 8;
-    for (const auto& [label, edit] : {std::pair{form.label1, form.edit1},
-                                      {form.label2, form.edit2},
-                                      {form.label3, form.edit3},
-                                      {form.label4, form.edit4}}) {
+    for (const auto& [label, edit] : {std::pair{form.fromLabel, form.fromField},
+                                      {form.dateLabel, form.dateField},
+                                      {form.toLabel, form.toField},
+                                      {form.subjectLabel, form.subjectField}}) {
         EXPECT_TRUE(edit->isReadOnly());
         EXPECT_FALSE(edit->hasFrame());
         EXPECT_EQ(edit->y(), top);
@@ -79,19 +79,19 @@ TEST(ShowMailForm, LayoutAndClosingByEscOrTheButton) {
         EXPECT_EQ(edit->width(), 121);
         top += 16;
     }
-    EXPECT_EQ(form.bitBtn1->text(), QStringLiteral("Go back..."));
+    EXPECT_EQ(form.backButton->text(), QStringLiteral("Go back..."));
 
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    EXPECT_EQ(form.bitBtn1->geometry(), QRect(569, 8, 113, 25));
+    EXPECT_EQ(form.backButton->geometry(), QRect(569, 8, 113, 25));
     form.resize(900, 600);
     QTest::qWait(20);
-    EXPECT_EQ(form.bitBtn1->geometry(), QRect(900 - 128, 8, 113, 25));
+    EXPECT_EQ(form.backButton->geometry(), QRect(900 - 128, 8, 113, 25));
     form.hide();
 
     QTimer::singleShot(0, &form, [&form] { QTest::keyClick(&form, Qt::Key_Escape); });
     EXPECT_EQ(form.exec(), QDialog::Rejected);
-    QTimer::singleShot(0, form.bitBtn1, &QPushButton::click);
+    QTimer::singleShot(0, form.backButton, &QPushButton::click);
     EXPECT_EQ(form.exec(), QDialog::Rejected);
 }
 

@@ -13,22 +13,22 @@
 #include <QTreeWidgetItemIterator>
 
 #include "mainwindow/ErrorReport.h"
-#include "mainwindow/MainUnit.h"
+#include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/Modal.h"
-#include "platform/browser/WebBrowser.h"
-#include "store/oexpress.h"
+#include "platform/browser/PageView.h"
+#include "store/DbxReader.h"
 #include "tests/safety/SafetySupport.h"
-#include "windows/ExportFUnit.h"
-#include "windows/ShowMailFUnit.h"
+#include "windows/SaveExportDialog.h"
+#include "windows/MessageWindow.h"
 
 namespace lumbrook::safety {
 namespace {
 
-class SessionSafetyTest : public TSafetyTest {
+class SessionSafetyTest : public SafetyTest {
   protected:
     void SetUp() override {
-        TSafetyTest::SetUp();
+        SafetyTest::SetUp();
         program = root / "program";
         fs::create_directories(program / "template");
         writeText(program / "template" / "sign.htm",
@@ -38,12 +38,12 @@ class SessionSafetyTest : public TSafetyTest {
         setMessageBoxHook(
             [this](QWidget*, QMessageBox::Icon, const QString&, const QString&) { ++boxes; });
         setModalHook([this](QDialog& dialog) {
-            if (&dialog == &exportForm) {
-                exportForm.directoryEdit1->setText(QString::fromStdString(out.string()));
+            if (&dialog == &saveExportDialog) {
+                saveExportDialog.directoryEdit->setText(QString::fromStdString(out.string()));
                 format = (format + 1) % 3;
-                (format == 0   ? exportForm.allHtmlCheck
-                 : format == 1 ? exportForm.txtCheck
-                               : exportForm.mixedCheck)
+                (format == 0   ? saveExportDialog.htmlFormat
+                 : format == 1 ? saveExportDialog.textFormat
+                               : saveExportDialog.sameFormat)
                     ->setChecked(true);
                 return int(QDialog::Accepted);
             }
@@ -57,12 +57,12 @@ class SessionSafetyTest : public TSafetyTest {
         setMessageBoxHook({});
         setErrorReporter({});
         setStoreRootOverride(std::nullopt);
-        TSafetyTest::TearDown();
+        SafetyTest::TearDown();
     }
 
     fs::path program;
-    TExportForm exportForm;
-    TShowMailForm showMailForm;
+    SaveExportDialog saveExportDialog;
+    MessageWindow messageWindow;
     int errors = 0;
     int boxes = 0;
     int format = 0;
@@ -85,38 +85,38 @@ std::vector<std::string> unexpected(const std::vector<std::string>& changes) {
 }
 
 TEST_F(SessionSafetyTest, AWholeSessionLeavesTheStoreAsItWas) {
-    std::vector<TCrafted> messages = craftedMessages();
+    std::vector<Crafted> messages = craftedMessages();
     messages.push_back({"plain", "Subject: plain\r\n\r\nHello\r\n"});
     writeStore(store, messages);
-    const TSnapshot storeBefore = snapshot(store);
-    const TSnapshot before = snapshot(root);
+    const Snapshot storeBefore = snapshot(store);
+    const Snapshot before = snapshot(root);
 
     {
-        TMainForm form(TAppPaths::forProgram(program.string()));
-        form.setExportForm(&exportForm);
-        form.setShowMailForm(&showMailForm);
+        MainWindow form(AppPaths::forProgram(program.string()));
+        form.setSaveExportDialog(&saveExportDialog);
+        form.setMessageWindow(&messageWindow);
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
         int previewed = 0;
-        for (QTreeWidgetItemIterator it(form.treeView1); *it; ++it) {
-            const QRect node = form.treeView1->visualItemRect(*it);
-            QTest::mouseClick(form.treeView1->viewport(), Qt::LeftButton, {}, node.center());
-            QTreeView* list = form.listView1;
-            for (int row = 0; row < form.listModel->rowCount(); ++row) {
-                list->scrollTo(form.listModel->index(row, 1));
+        for (QTreeWidgetItemIterator it(form.folderTree); *it; ++it) {
+            const QRect node = form.folderTree->visualItemRect(*it);
+            QTest::mouseClick(form.folderTree->viewport(), Qt::LeftButton, {}, node.center());
+            QTreeView* list = form.messageList;
+            for (int row = 0; row < form.messageModel->rowCount(); ++row) {
+                list->scrollTo(form.messageModel->index(row, 1));
                 QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                                  list->visualRect(form.listModel->index(row, 1)).center());
+                                  list->visualRect(form.messageModel->index(row, 1)).center());
                 ++previewed;
-                form.listView1DblClick();
-                for (QToolButton* button : {form.saveBtn, form.exportBtn, form.exportBtn,
-                                            form.exportBtn, form.printBtn}) {
+                form.onMessageDoubleClicked();
+                for (QToolButton* button : {form.saveButton, form.exportButton, form.exportButton,
+                                            form.exportButton, form.printButton}) {
                     QTest::mouseClick(button, Qt::LeftButton);
                     EXPECT_FALSE(form.batchRunning);
                 }
             }
             // And the whole folder at once.
-            form.quitBtnClick();
-            for (QToolButton* button : {form.saveBtn, form.exportBtn, form.printBtn}) {
+            form.onSelectAllClicked();
+            for (QToolButton* button : {form.saveButton, form.exportButton, form.printButton}) {
                 QTest::mouseClick(button, Qt::LeftButton);
             }
         }
@@ -127,7 +127,7 @@ TEST_F(SessionSafetyTest, AWholeSessionLeavesTheStoreAsItWas) {
     // The crafted Content-IDs were refused, each with a report.
     EXPECT_GT(errors, 0);
     EXPECT_GT(boxes, 0);
-    const TSnapshot storeAfter = snapshot(store);
+    const Snapshot storeAfter = snapshot(store);
     EXPECT_EQ(storeAfter, storeBefore);
     EXPECT_EQ(added(storeBefore, storeAfter), std::vector<std::string>{});
     EXPECT_EQ(unexpected(changesOutside(before, snapshot(root), outName)),

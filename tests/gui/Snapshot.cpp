@@ -17,15 +17,15 @@
 #include <clocale>
 #include <cstdio>
 
-#include "mainwindow/MainUnit.h"
+#include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/Modal.h"
 #include "platform/browser/Printing.h"
-#include "platform/browser/WebBrowser.h"
-#include "store/oexpress.h"
-#include "windows/AboutBoxUnit.h"
-#include "windows/ExportFUnit.h"
-#include "windows/ShowMailFUnit.h"
+#include "platform/browser/PageView.h"
+#include "store/DbxReader.h"
+#include "windows/AboutDialog.h"
+#include "windows/SaveExportDialog.h"
+#include "windows/MessageWindow.h"
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
@@ -40,18 +40,18 @@ int main(int argc, char** argv) {
     lumbrook::setStoreRootOverride(std::string(argv[1]));
     const QString out = QString::fromLocal8Bit(argv[2]);
 
-    lumbrook::TMainForm form;
-    lumbrook::TShowMailForm showMail;
-    lumbrook::TExportForm exportForm;
-    form.setShowMailForm(&showMail);
-    form.setExportForm(&exportForm);
-    QSignalSpy loaded(form.webBrowser1, &lumbrook::TWebBrowser::downloadComplete);
+    lumbrook::MainWindow form;
+    lumbrook::MessageWindow showMail;
+    lumbrook::SaveExportDialog saveExportDialog;
+    form.setMessageWindow(&showMail);
+    form.setSaveExportDialog(&saveExportDialog);
+    QSignalSpy loaded(form.pageView, &lumbrook::PageView::downloadComplete);
     form.show();
     if (loaded.isEmpty()) loaded.wait(10000);
     if (argc > 3) {
         const int row = std::atoi(argv[3]);
-        QTreeView* list = form.listView1;
-        const QRect rect = list->visualRect(form.listModel->index(row, 1));
+        QTreeView* list = form.messageList;
+        const QRect rect = list->visualRect(form.messageModel->index(row, 1));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
         loaded.wait(10000);
     }
@@ -64,11 +64,11 @@ int main(int argc, char** argv) {
     {
         QPainter p(&sheet);
         for (int i = 0; i < lumbrook::ImageCount; ++i)
-            p.drawPixmap(QRect(i * 72 + 4, 4, 64, 64), form.imageList1.picture(i));
+            p.drawPixmap(QRect(i * 72 + 4, 4, 64, 64), form.icons.picture(i));
     }
     sheet.save(out + "/icons.png");
 
-    lumbrook::TAboutBox about;
+    lumbrook::AboutDialog about;
     about.show();
     QTest::qWait(300);
     about.grab().save(out + "/about.png");
@@ -76,13 +76,13 @@ int main(int argc, char** argv) {
 
     // The dialogs are shown without their own event loop and pictured.
     lumbrook::setModalHook([&](QDialog& dialog) {
-        if (&dialog == &exportForm) {
-            exportForm.directoryEdit1->setText(out + "/export");
+        if (&dialog == &saveExportDialog) {
+            saveExportDialog.directoryEdit->setText(out + "/export");
             return int(QDialog::Accepted);
         }
         dialog.show();
         if (&dialog == &showMail) {
-            QSignalSpy page(showMail.webBrowser1, &lumbrook::TWebBrowser::downloadComplete);
+            QSignalSpy page(showMail.pageView, &lumbrook::PageView::downloadComplete);
             page.wait(10000);
         }
         QTest::qWait(500);
@@ -90,13 +90,13 @@ int main(int argc, char** argv) {
         dialog.hide();
         return int(QDialog::Rejected);
     });
-    exportForm.show();
-    exportForm.directoryEdit1->setText(QStringLiteral("/home/user/Mail export"));
+    saveExportDialog.show();
+    saveExportDialog.directoryEdit->setText(QStringLiteral("/home/user/Mail export"));
     QTest::qWait(300);
-    exportForm.grab().save(out + "/export.png");
-    exportForm.hide();
-    form.listView1DblClick();
-    lumbrook::TPageLayoutDialog pageSetup(form.printerSettings.pageLayout());
+    saveExportDialog.grab().save(out + "/export.png");
+    saveExportDialog.hide();
+    form.onMessageDoubleClicked();
+    lumbrook::PageLayoutDialog pageSetup(form.printerSettings.pageLayout());
     pageSetup.show();
     QTest::qWait(300);
     pageSetup.grab().save(out + "/pagesetup.png");
@@ -104,18 +104,18 @@ int main(int argc, char** argv) {
 
     // The whole window halfway through an export of every message.
     bool pictured = false;
-    QObject::connect(&form, &lumbrook::TMainForm::proStatusSet, [&](int value) {
+    QObject::connect(&form, &lumbrook::MainWindow::progressSet, [&](int value) {
         if (pictured || value < 40) return;
         pictured = true;
         form.grab().save(out + "/progress.png");
-        form.statusBar1->grab().save(out + "/progress-bar.png");
+        form.statusLine->grab().save(out + "/progress-bar.png");
     });
     lumbrook::setMessageBoxHook(
         [](QWidget*, QMessageBox::Icon, const QString& caption, const QString& text) {
             std::printf("%s: %s\n", qPrintable(caption), qPrintable(text));
         });
-    form.quitBtnClick();
-    form.exportBtnClick();
+    form.onSelectAllClicked();
+    form.onExportClicked();
     lumbrook::setModalHook({});
     return 0;
 }

@@ -37,7 +37,7 @@ TEST(SortOrder, TextComparisonFoldsOnlyAsciiLettersAndComparesUnsignedBytes) {
 }
 
 TEST(SortOrder, SpecialFoldersByIdWithoutWrapping) {
-    Toe5_FolderInfo a, b;
+    FolderInfo a, b;
     a.isSpecial = b.isSpecial = true;
     a.folderId = INT_MIN;
     b.folderId = 1;
@@ -50,7 +50,7 @@ TEST(SortOrder, SpecialFoldersByIdWithoutWrapping) {
 }
 
 TEST(SortOrder, ListRowsByColumnAndDirection) {
-    Toe5_MessageInfo x, y;
+    MessageInfo x, y;
     x.from = "anna";
     y.from = "Bert";
     x.to = "zed";

@@ -13,7 +13,7 @@ using namespace std::string_literals;
 namespace lumbrook {
 namespace {
 
-struct TCase {
+struct Case {
     std::string in;
     std::string out;
 };
@@ -44,7 +44,7 @@ TEST(MailCodecs, LineScanner) {
         {"\r\r\n\n", {"\r", "\n"}},
     };
     for (const auto& [Text, Expected] : cases) {
-        TLineScanner scanner(Text);
+        LineScanner scanner(Text);
         std::vector<std::string> got;
         std::string_view line;
         while (scanner.next(line)) got.emplace_back(line);
@@ -53,7 +53,7 @@ TEST(MailCodecs, LineScanner) {
         EXPECT_FALSE(scanner.next(start, length));  // and keeps reporting the end
         EXPECT_EQ(start, Text.size());
     }
-    TLineScanner scanner("ab\r\ncd");
+    LineScanner scanner("ab\r\ncd");
     std::size_t start, length;
     ASSERT_TRUE(scanner.next(start, length));
     EXPECT_EQ(start, 0u);
@@ -91,7 +91,7 @@ TEST(MailCodecs, PadLeft) {
 
 TEST(MailCodecs, QPEncodeBody) {
     const std::string a71(71, 'a'), a70(70, 'a'), a69(69, 'a');
-    const std::vector<TCase> cases = {
+    const std::vector<Case> cases = {
         {"", ""},
         {"abc", "abc\r\n"},
         {"abc\r\n", "abc\r\n"},
@@ -133,7 +133,7 @@ TEST(MailCodecs, QPOneByteAtATime) {
 }
 
 TEST(MailCodecs, QPEncodeHeader) {
-    const std::vector<TCase> cases = {
+    const std::vector<Case> cases = {
         {"abc.txt", "abc.txt"},
         {"a b", "a=20b"},
         {"a_b?", "a=5Fb=3F"},
@@ -146,7 +146,7 @@ TEST(MailCodecs, QPEncodeHeader) {
 }
 
 TEST(MailCodecs, QPDecode) {
-    const std::vector<TCase> cases = {
+    const std::vector<Case> cases = {
         {"abc", "abc"},
         {"a \r\nb\t\r\n", "a \r\nb\t\r\n"},
         {"a=", "a"},
@@ -184,7 +184,7 @@ TEST(MailCodecs, QPRoundTrip) {
         text += "\r\n";
         const std::string encoded = qpEncode(text, false);
         EXPECT_EQ(qpDecode(encoded), text);
-        TLineScanner lines(encoded);
+        LineScanner lines(encoded);
         std::string_view line;
         while (lines.next(line)) {
             EXPECT_LE(line.size(), 72u);
@@ -195,7 +195,7 @@ TEST(MailCodecs, QPRoundTrip) {
 }
 
 TEST(MailCodecs, Base64Encode) {
-    const std::vector<TCase> cases = {
+    const std::vector<Case> cases = {
         {"", ""},
         {"A", "QQ==\r\n"},
         {"AB", "QUI=\r\n"},
@@ -218,7 +218,7 @@ TEST(MailCodecs, Base64Encode) {
 }
 
 TEST(MailCodecs, Base64DecodeLine) {
-    const std::vector<TCase> cases = {
+    const std::vector<Case> cases = {
         {"", ""},
         {"QUJD", "ABC"},
         {"QUI=", "AB"},
@@ -289,7 +289,7 @@ TEST(MailCodecs, UUCharValue) {
         try {
             uuCharValue(bad);
             ADD_FAILURE() << "no error for " << int(bad);
-        } catch (const ELumbrookError& e) {
+        } catch (const LumbrookError& e) {
             EXPECT_STREQ(e.what(), "UUCODE message format error");
         }
     }
@@ -297,7 +297,7 @@ TEST(MailCodecs, UUCharValue) {
 
 TEST(MailCodecs, UUDecodeLine) {
     const std::string valid96(96, '!');
-    const std::vector<TCase> cases = {
+    const std::vector<Case> cases = {
         {"", ""},
         {"#0V%T", "Cat"},
         {"\"0V%T", "Ca"},

@@ -9,13 +9,13 @@
 namespace lumbrook {
 namespace {
 
-struct TCase {
+struct Case {
     std::string in;
     std::string out;
 };
 
 TEST(MailHeaders, NormalizeHeaderLine) {
-    const std::vector<TCase> cases = {
+    const std::vector<Case> cases = {
         {"content-type:text/plain", "Content-Type: text/plain"},
         {"content-type:   TEXT/Plain", "Content-Type: TEXT/Plain"},
         {"MIME-VERSION: 1.0", "Mime-Version: 1.0"},
@@ -41,7 +41,7 @@ TEST(MailHeaders, NormalizeHeaderLine) {
 }
 
 TEST(MailHeaders, FindHeaderLine) {
-    const TStringList lines = {"Subject: a", "X: 1", "subject: b", "Sub"};
+    const StringList lines = {"Subject: a", "X: 1", "subject: b", "Sub"};
     EXPECT_EQ(findHeaderLine(lines, "SUBJECT:", 0), 0);
     EXPECT_EQ(findHeaderLine(lines, "SUBJECT:", 1), 2);
     EXPECT_EQ(findHeaderLine(lines, "SUBJECT:", 2), -1);
@@ -51,7 +51,7 @@ TEST(MailHeaders, FindHeaderLine) {
 }
 
 TEST(MailHeaders, ValueBeforeParams) {
-    const std::vector<TCase> cases = {
+    const std::vector<Case> cases = {
         {"Content-Type: text/plain; charset=x", "text/plain"},
         {"X: \"a;b\"; c", "a;b"},
         {"X: \"quoted\"", "quoted"},
@@ -64,10 +64,10 @@ TEST(MailHeaders, ValueBeforeParams) {
 }
 
 TEST(MailHeaders, FindParam) {
-    struct TParamCase {
+    struct ParamCase {
         std::string line, name, value;
     };
-    const std::vector<TParamCase> cases = {
+    const std::vector<ParamCase> cases = {
         {"Content-Type: multipart/mixed; type=\"x\"; boundary=\"a;b=c\"", "boundary", "a;b=c"},
         {"Content-Type: multipart/mixed; boundary=abc=def", "boundary", "abc"},
         {"Content-Type: multipart/mixed;  BOUNDARY = x ", "boundary", "x"},
@@ -106,7 +106,7 @@ TEST(MailHeaders, EncodeWordQ) {
 }
 
 TEST(MailHeaders, MimeTypeForFile) {
-    const std::vector<TCase> cases = {
+    const std::vector<Case> cases = {
         {"a.txt", "text/plain"},
         {"A.TXT", "text/plain"},
         {"photo.Jpg", "image/jpeg"},
@@ -122,7 +122,7 @@ TEST(MailHeaders, MimeTypeForFile) {
 }
 
 TEST(MailHeaders, PartHeaderOperations) {
-    TMailMessage message;
+    MailMessage message;
     message.loadText(
         "content-type:   TEXT/Plain; charset=\"x\"\r\n"
         "Message-Id: <1@x>\r\n"

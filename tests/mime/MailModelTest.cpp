@@ -22,19 +22,19 @@ std::string msg(std::initializer_list<std::string_view> lines) {
     return out;
 }
 
-TMailPart* child(const TMailPart* p, std::size_t i) {
+MailPart* child(const MailPart* p, std::size_t i) {
     return p->subParts.partAt(i);
 }
 
 TEST(MailModel, HeaderReading) {
-    TMailMessage m;
+    MailMessage m;
     m.loadText(msg({"Subject: a", " \t  b", "X-A: 1", "   ", "X-B: 2", "", "body"}));
-    EXPECT_EQ(m.headerLines, (TStringList{"Subject: a b", "X-A: 1", "X-B: 2"}));
+    EXPECT_EQ(m.headerLines, (StringList{"Subject: a b", "X-A: 1", "X-B: 2"}));
     EXPECT_EQ(m.rawBody, "body\r\n");
 
     // A first line that starts with a blank is a field line of its own.
     m.loadText(msg({" foo:  x", "Subject: y", "", "b"}));
-    EXPECT_EQ(m.headerLines, (TStringList{"foo: x", "Subject: y"}));
+    EXPECT_EQ(m.headerLines, (StringList{"foo: x", "Subject: y"}));
 
     // No empty line after the header: no body.
     m.loadText("Subject: a\r\nX-B: b");
@@ -51,12 +51,12 @@ TEST(MailModel, HeaderReading) {
 }
 
 TEST(MailModel, SinglePartBodies) {
-    struct TCase {
+    struct Case {
         std::string text;
-        TStringList textLines, htmlLines;
+        StringList textLines, htmlLines;
         bool isAttachment;
     };
-    const std::vector<TCase> cases = {
+    const std::vector<Case> cases = {
         // No Content-Type and no begin line: the whole body, taken as plain text.
         {msg({"Subject: s", "", "line 1", "line 2"}), {"line 1", "line 2"}, {}, false},
         {msg({"Content-Type: text/html", "", "<p>x</p>"}), {}, {"<p>x</p>"}, false},
@@ -76,7 +76,7 @@ TEST(MailModel, SinglePartBodies) {
         {msg({"Content-Type: text/enriched", "", "x"}), {}, {}, true},
     };
     for (const auto& c : cases) {
-        TMailMessage m;
+        MailMessage m;
         m.loadText(c.text);
         m.locateBodies();
         EXPECT_EQ(m.textLines, c.textLines) << c.text;
@@ -90,7 +90,7 @@ TEST(MailModel, SinglePartBodies) {
 }
 
 TEST(MailModel, MultipartScan) {
-    TMailMessage m;
+    MailMessage m;
     m.loadText(msg({"Content-Type: multipart/mixed; boundary=\"b\"", "", "preamble", "--b",
                     "Content-Type: text/plain", "", "one", "", "--b2", "", "--b", "--b",
                     "Content-Type: text/plain", "", "three", "--b--x", "epilogue"}));
@@ -124,15 +124,15 @@ TEST(MailModel, MultipartScan) {
 }
 
 TEST(MailModel, MissingClosingDelimiterKeepsLastPart) {
-    TMailMessage m;
+    MailMessage m;
     m.loadText(msg({"Content-Type: multipart/alternative; boundary=b", "", "--b",
                     "Content-Type: text/plain", "", "plain", "--b", "Content-Type: text/html", "",
                     "<b>html</b>"}));
     ASSERT_EQ(m.subParts.count(), 2u);
     EXPECT_EQ(child(&m, 1)->rawBody, "<b>html</b>\r\n");
     m.locateBodies();
-    EXPECT_EQ(m.textLines, TStringList{"plain"});
-    EXPECT_EQ(m.htmlLines, TStringList{"<b>html</b>"});
+    EXPECT_EQ(m.textLines, StringList{"plain"});
+    EXPECT_EQ(m.htmlLines, StringList{"<b>html</b>"});
 
     // Also when the text stops without a final line break.
     m.loadText("Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\nlast");
@@ -143,7 +143,7 @@ TEST(MailModel, MissingClosingDelimiterKeepsLastPart) {
 TEST(MailModel, LocateShapes) {
     {
         // mixed -> alternative (plain + html) + pdf
-        TMailMessage m;
+        MailMessage m;
         m.loadText(msg({"Content-Type: multipart/mixed; boundary=outer",
                         "",
                         "--outer",
@@ -167,12 +167,12 @@ TEST(MailModel, LocateShapes) {
         m.locateBodies();
         EXPECT_EQ(m.mixedPart, &m);
         EXPECT_EQ(m.alternativePart, child(&m, 0));
-        EXPECT_EQ(m.textLines, TStringList{"plain text"});
-        EXPECT_EQ(m.htmlLines, TStringList{"<p>html</p>"});
+        EXPECT_EQ(m.textLines, StringList{"plain text"});
+        EXPECT_EQ(m.htmlLines, StringList{"<p>html</p>"});
         EXPECT_EQ(m.textPart, child(child(&m, 0), 0));
         EXPECT_EQ(m.htmlPart, child(child(&m, 0), 1));
         ASSERT_EQ(m.attachments.count(), 1u);
-        TMailPart* pdf = m.attachments.partAt(0);
+        MailPart* pdf = m.attachments.partAt(0);
         EXPECT_EQ(pdf, child(&m, 1));
         EXPECT_FALSE(pdf->isEmbedded);
         EXPECT_FALSE(pdf->isDecoded);  // attachments are decoded only on demand
@@ -181,13 +181,13 @@ TEST(MailModel, LocateShapes) {
     }
     {
         // related -> html + gif: the picture is embedded
-        TMailMessage m;
+        MailMessage m;
         m.loadText(msg({"Content-Type: multipart/related; boundary=r", "", "--r",
                         "Content-Type: text/html", "", "<img src=cid:p>", "--r",
                         "Content-Type: image/gif", "Content-ID: <p>", "", "GIF", "--r--"}));
         m.locateBodies();
         EXPECT_EQ(m.relatedPart, &m);
-        EXPECT_EQ(m.htmlLines, TStringList{"<img src=cid:p>"});
+        EXPECT_EQ(m.htmlLines, StringList{"<img src=cid:p>"});
         EXPECT_TRUE(m.textLines.empty());
         ASSERT_EQ(m.attachments.count(), 1u);
         EXPECT_TRUE(m.attachments.partAt(0)->isEmbedded);
@@ -195,33 +195,33 @@ TEST(MailModel, LocateShapes) {
     }
     {
         // mixed -> plain + plain: the second is an attachment
-        TMailMessage m;
+        MailMessage m;
         m.loadText(
             msg({"Content-Type: multipart/mixed; boundary=m", "", "--m", "Content-Type: text/plain",
                  "", "first", "--m", "Content-Type: text/plain", "", "second", "--m--"}));
         m.locateBodies();
-        EXPECT_EQ(m.textLines, TStringList{"first"});
+        EXPECT_EQ(m.textLines, StringList{"first"});
         ASSERT_EQ(m.attachments.count(), 1u);
         EXPECT_EQ(m.attachments.partAt(0), child(&m, 1));
     }
     {
         // mixed -> alternative first, then a plain part: once an alternative part has
         // been met, text in the mixed part no longer becomes a body.
-        TMailMessage m;
+        MailMessage m;
         m.loadText(msg({"Content-Type: multipart/mixed; boundary=m", "", "--m",
                         "Content-Type: multipart/alternative; boundary=a", "", "--a",
                         "Content-Type: text/html", "", "<i>h</i>", "--a--", "--m",
                         "Content-Type: text/plain", "", "note", "--m", "", "untyped", "--m--"}));
         m.locateBodies();
         EXPECT_TRUE(m.textLines.empty());
-        EXPECT_EQ(m.htmlLines, TStringList{"<i>h</i>"});
+        EXPECT_EQ(m.htmlLines, StringList{"<i>h</i>"});
         ASSERT_EQ(m.attachments.count(), 2u);
         EXPECT_EQ(m.attachments.partAt(0), child(&m, 1));
         EXPECT_EQ(m.attachments.partAt(1), child(&m, 2));
     }
     {
         // A second container of a kind already met is passed through.
-        TMailMessage m;
+        MailMessage m;
         m.loadText(msg({"Content-Type: multipart/mixed; boundary=m", "", "--m",
                         "Content-Type: multipart/mixed; boundary=n", "", "--n",
                         "Content-Type: text/plain", "", "deep", "--n--", "--m--"}));
@@ -234,7 +234,7 @@ TEST(MailModel, LocateShapes) {
 }
 
 TEST(MailModel, UUEncodedMessage) {
-    TMailMessage m;
+    MailMessage m;
     m.loadText(msg({"Subject: old style", "", "Hello", "begin 644 a b.txt", "#0V%T", "`", "end",
                     "dropped text", "begin 600 second.gif", "end", "after"}));
     ASSERT_EQ(m.headerLines.size(), 2u);
@@ -245,15 +245,15 @@ TEST(MailModel, UUEncodedMessage) {
     EXPECT_EQ(m.rawBody, "Hello\r\n");
 
     ASSERT_EQ(m.subParts.count(), 3u);
-    TMailPart* text = child(&m, 0);
-    EXPECT_EQ(text->headerLines, (TStringList{"Content-Type: text/plain; charset=\"iso-8859-1\"",
+    MailPart* text = child(&m, 0);
+    EXPECT_EQ(text->headerLines, (StringList{"Content-Type: text/plain; charset=\"iso-8859-1\"",
                                               "Content-Transfer-Encoding: quoted-printable"}));
     EXPECT_EQ(text->parentBoundary, boundary);
     EXPECT_EQ(text->rawBody, "Hello\r\n");
 
-    TMailPart* file = child(&m, 1);
+    MailPart* file = child(&m, 1);
     const std::string name = "\"=?iso-8859-1?Q?a=20b.txt?=\"";
-    EXPECT_EQ(file->headerLines, (TStringList{"Content-Type: text/plain; name=" + name,
+    EXPECT_EQ(file->headerLines, (StringList{"Content-Type: text/plain; name=" + name,
                                               "Content-Transfer-Encoding: base64",
                                               "Content-Disposition: attachment; filename=" + name,
                                               "X-Lumbrook-Attachment: " + name + "; embedded=no"}));
@@ -263,24 +263,24 @@ TEST(MailModel, UUEncodedMessage) {
     EXPECT_FALSE(file->isDecoded);
 
     // A begin line followed directly by its end line: an empty file.
-    TMailPart* empty = child(&m, 2);
+    MailPart* empty = child(&m, 2);
     EXPECT_EQ(empty->headerValue("Content-Type"), "image/gif");
     EXPECT_EQ(empty->decodedBody, "");
     EXPECT_EQ(empty->rawBody, "");
 
     m.locateBodies();
-    EXPECT_EQ(m.textLines, TStringList{"Hello"});
+    EXPECT_EQ(m.textLines, StringList{"Hello"});
     ASSERT_EQ(m.attachments.count(), 2u);
     EXPECT_EQ(m.attachments.partAt(0), file);
     file->decodeBody();
     EXPECT_EQ(file->decodedBody, "Cat");
     // Text after the last end line is kept nowhere.
-    for (const TMailPart* p : std::vector<const TMailPart*>{&m, text, file, empty})
+    for (const MailPart* p : std::vector<const MailPart*>{&m, text, file, empty})
         EXPECT_EQ(p->rawBody.find("after"), std::string::npos);
 }
 
 TEST(MailModel, UUEncodedWithoutLeadingText) {
-    TMailMessage m;
+    MailMessage m;
     m.loadText(msg({"Subject: x", "", "begin 644 cat.bin", "#0V%T", "end"}));
     ASSERT_EQ(m.subParts.count(), 2u);
     m.locateBodies();
@@ -296,7 +296,7 @@ TEST(MailModel, UUEncodedWithoutLeadingText) {
 }
 
 TEST(MailModel, DecodeBody) {
-    TMailMessage m;
+    MailMessage m;
     m.loadText(msg({"Content-Transfer-Encoding: Quoted-Printable", "", "caf=E9"}));
     EXPECT_TRUE(m.decodeBody());
     EXPECT_EQ(m.decodedBody, "caf\xE9\r\n");
@@ -326,19 +326,19 @@ TEST(MailModel, DecodeBody) {
 }
 
 TEST(MailModel, PartWithoutOwnerRefusesToParse) {
-    TMailPart part;
+    MailPart part;
     part.name = "Part7";
     part.headerLines = {"X: kept"};
     try {
         part.parseText("Subject: x\r\n\r\nbody", true);
         FAIL() << "no error";
-    } catch (const ELumbrookError& e) {
-        EXPECT_STREQ(e.what(), "Part7: TMailPart must be owned by a TMailMessage");
+    } catch (const LumbrookError& e) {
+        EXPECT_STREQ(e.what(), "Part7: MailPart must be owned by a MailMessage");
     }
-    EXPECT_EQ(part.headerLines, TStringList{"X: kept"});
+    EXPECT_EQ(part.headerLines, StringList{"X: kept"});
 
-    TMailMessage message;
-    TMailPart owned(&message);
+    MailMessage message;
+    MailPart owned(&message);
     owned.parseText("Subject: x\r\n\r\nbody", true);
     EXPECT_EQ(owned.rawBody, "body");
     EXPECT_TRUE(message.needsLocate);
@@ -348,7 +348,7 @@ TEST(MailModel, ReloadDropsReferencesIntoOldTree) {
     const std::string text =
         msg({"Content-Type: multipart/mixed; boundary=m", "", "--m", "Content-Type: text/plain", "",
              "body", "--m", "Content-Type: image/png", "", "PNG", "--m--"});
-    TMailMessage m;
+    MailMessage m;
     m.loadText(text);
     m.locateBodies();
     ASSERT_EQ(m.attachments.count(), 1u);
@@ -359,17 +359,17 @@ TEST(MailModel, ReloadDropsReferencesIntoOldTree) {
     EXPECT_EQ(m.mixedPart, nullptr);
     m.locateBodies();
     EXPECT_FALSE(m.needsLocate);
-    EXPECT_EQ(m.textLines, TStringList{"new body"});
+    EXPECT_EQ(m.textLines, StringList{"new body"});
 
     // A text that lies inside the tree being replaced.
     m.loadText(text);
     m.loadText(child(&m, 0)->rawBody);
-    EXPECT_EQ(m.headerLines, TStringList{"Body "});
+    EXPECT_EQ(m.headerLines, StringList{"Body "});
     m.loadText("Subject: x\r\n\r\nBody");
     m.loadText(m.rawBody);
-    ASSERT_EQ(m.headerLines, TStringList{"Body "});
+    ASSERT_EQ(m.headerLines, StringList{"Body "});
     m.loadText(m.headerLines[0]);
-    EXPECT_EQ(m.headerLines, TStringList{"Body "});
+    EXPECT_EQ(m.headerLines, StringList{"Body "});
 
     // Re-parsing one part drops the located references too.
     m.loadText(text);
@@ -378,23 +378,23 @@ TEST(MailModel, ReloadDropsReferencesIntoOldTree) {
     EXPECT_TRUE(m.needsLocate);
     EXPECT_EQ(m.textPart, nullptr);
     m.locateBodies();
-    EXPECT_EQ(m.textLines, TStringList{"other"});
+    EXPECT_EQ(m.textLines, StringList{"other"});
 }
 
 TEST(MailModel, LineSplittingOfBodies) {
-    TMailMessage m;
+    MailMessage m;
     m.loadText(
         "Content-Type: text/plain\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
         "a=0Db=0Ac=0D=0A=0D=0Ad=00e\r\n");
     m.locateBodies();
-    EXPECT_EQ(m.textLines, (TStringList{"a", "b", "c", "", "d"}));
+    EXPECT_EQ(m.textLines, (StringList{"a", "b", "c", "", "d"}));
 }
 
 TEST(MailModel, Progress) {
-    TMailMessage message;
+    MailMessage message;
     std::vector<int> currents;
     int pumps = 0, total = -1;
-    message.onProgress = [&](TMailMessage* sender, int t, int current) {
+    message.onProgress = [&](MailMessage* sender, int t, int current) {
         EXPECT_EQ(sender, &message);
         total = t;
         currents.push_back(current);
@@ -428,11 +428,11 @@ TEST(MailModel, DeepNestingIsCapped) {
     text += "Content-Type: text/plain\r\n\r\ninnermost\r\n";
     for (int i = Levels - 1; i >= 0; --i) text += "--" + boundary(i) + "--\r\n";
 
-    TMailMessage m;
+    MailMessage m;
     m.loadText(text);
     m.locateBodies();
     int depth = 0;
-    const TMailPart* p = &m;
+    const MailPart* p = &m;
     while (!p->subParts.empty()) {
         ASSERT_EQ(p->subParts.count(), 1u);
         p = p->subParts.partAt(0);

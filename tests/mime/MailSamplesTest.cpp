@@ -7,7 +7,7 @@
 #include <string>
 
 #include "mime/MailModel.h"
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 
 namespace lumbrook {
 namespace {
@@ -38,16 +38,16 @@ class MailSamples : public ::testing::Test {
     // Every message parses; a message that declares an HTML or plain-text part gets
     // that body, and every attachment is a leaf that decodes.
     void checkFolder(const std::string& fileName, std::size_t expectedCount) {
-        TMessageList list;
+        MessageList list;
         readIndexFile(fileName, list);
         ASSERT_EQ(list.size(), expectedCount);
         int withHtml = 0;
-        for (const Toe5_MessageInfo& info : list) {
+        for (const MessageInfo& info : list) {
             SCOPED_TRACE(info.subject);
             const std::string raw = readMessageText(fileName, info.dataOffset);
             ASSERT_FALSE(raw.empty());
             const std::string folded = lower(raw);
-            TMailMessage message;
+            MailMessage message;
             message.loadText(raw);
             message.locateBodies();
             EXPECT_FALSE(message.needsLocate);
@@ -63,7 +63,7 @@ class MailSamples : public ::testing::Test {
             if (folded.find("content-type: text/plain") != std::string::npos) {
                 EXPECT_FALSE(message.textLines.empty());
             }
-            for (TMailPart* part : message.attachments) {
+            for (MailPart* part : message.attachments) {
                 EXPECT_TRUE(part->subParts.empty());
                 part->decodeBody();
                 EXPECT_FALSE(part->decodedBody.empty());

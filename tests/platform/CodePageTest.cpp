@@ -13,7 +13,7 @@ std::string allBytes() {
 }
 
 TEST(CodePage, Windows1252ByDefault) {
-    test::TEnvGuard cp("LUMBROOK_CODEPAGE", std::nullopt);
+    test::EnvGuard cp("LUMBROOK_CODEPAGE", std::nullopt);
     EXPECT_EQ(ansiCodePage(), 1252);
     EXPECT_EQ(ansiCodePageName(), "CP1252");
     EXPECT_EQ(ansiCodePageLabel(), "windows-1252");
@@ -32,7 +32,7 @@ TEST(CodePage, Windows1252ByDefault) {
 
 TEST(CodePage, SettingChoosesTheCodePage) {
     {
-        test::TEnvGuard cp("LUMBROOK_CODEPAGE", "1251");
+        test::EnvGuard cp("LUMBROOK_CODEPAGE", "1251");
         EXPECT_EQ(ansiCodePage(), 1251);
         EXPECT_EQ(ansiCodePageName(), "CP1251");
         EXPECT_EQ(ansiCodePageLabel(), "windows-1251");
@@ -41,18 +41,18 @@ TEST(CodePage, SettingChoosesTheCodePage) {
         EXPECT_TRUE(isValidUtf8(ansiToUtf8(allBytes())));
     }
     {
-        test::TEnvGuard cp("LUMBROOK_CODEPAGE", " windows-1250 ");
+        test::EnvGuard cp("LUMBROOK_CODEPAGE", " windows-1250 ");
         EXPECT_EQ(ansiCodePage(), 1250);
         EXPECT_EQ(ansiToUtf8("\x8A"), "\xC5\xA0");
     }
     for (const char* unknown : {"NO-SUCH-CHARSET", "99999", "-5"}) {
-        test::TEnvGuard cp("LUMBROOK_CODEPAGE", unknown);
+        test::EnvGuard cp("LUMBROOK_CODEPAGE", unknown);
         EXPECT_EQ(ansiCodePage(), 1252) << unknown;
         EXPECT_EQ(ansiToUtf8("\x80"), "\xE2\x82\xAC") << unknown;
         EXPECT_EQ(utf8ToAnsi("\xE2\x82\xAC"), "\x80") << unknown;
     }
     {
-        test::TEnvGuard cp("LUMBROOK_CODEPAGE", "ISO-8859-15");
+        test::EnvGuard cp("LUMBROOK_CODEPAGE", "ISO-8859-15");
         EXPECT_EQ(ansiCodePage(), 0);
         EXPECT_EQ(ansiCodePageLabel(), "iso-8859-15");
         EXPECT_EQ(ansiToUtf8("\xA4"), "\xE2\x82\xAC");
@@ -60,7 +60,7 @@ TEST(CodePage, SettingChoosesTheCodePage) {
 }
 
 TEST(CodePage, Utf8CodePageRepairsInvalidBytes) {
-    test::TEnvGuard cp("LUMBROOK_CODEPAGE", "65001");
+    test::EnvGuard cp("LUMBROOK_CODEPAGE", "65001");
     EXPECT_EQ(ansiCodePage(), 65001);
     EXPECT_EQ(ansiToUtf8("ok \xC3\xA4 \xC3 \xE4x \xED\xA0\x80"),
               "ok \xC3\xA4 \xEF\xBF\xBD \xEF\xBF\xBDx \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
@@ -68,7 +68,7 @@ TEST(CodePage, Utf8CodePageRepairsInvalidBytes) {
 }
 
 TEST(CodePage, MultiByteCodePage) {
-    test::TEnvGuard cp("LUMBROOK_CODEPAGE", "932");
+    test::EnvGuard cp("LUMBROOK_CODEPAGE", "932");
     if (ansiCodePageName() != "CP932") GTEST_SKIP() << "iconv lacks CP932";
     // A lead byte at the very end, and one followed by a byte that cannot trail it.
     EXPECT_EQ(ansiToUtf8("a\x82\xA0"
@@ -103,7 +103,7 @@ TEST(CodePage, Utf8Validity) {
     };
     for (const auto& c : cases) EXPECT_EQ(isValidUtf8(c.text), c.valid) << c.text;
 
-    test::TEnvGuard cp("LUMBROOK_CODEPAGE", std::nullopt);
+    test::EnvGuard cp("LUMBROOK_CODEPAGE", std::nullopt);
     EXPECT_EQ(toUtf8("\xC3\xA4"), "\xC3\xA4");
     EXPECT_EQ(toUtf8("\xE4"), "\xC3\xA4");
     EXPECT_EQ(toUtf8("\xC3\xA4\xE4"), "\xC3\x83\xC2\xA4\xC3\xA4");

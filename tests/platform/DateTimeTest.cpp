@@ -11,14 +11,14 @@
 namespace lumbrook {
 namespace {
 
-TDateTimeFields fields(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
-    TDateTimeFields f;
+DateTimeFields fields(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
+    DateTimeFields f;
     f.year = y, f.month = mo, f.day = d, f.hour = h, f.minute = mi, f.second = s,
     f.millisecond = ms;
     return f;
 }
 
-void expectFields(const TDateTimeFields& got, const TDateTimeFields& want, double value) {
+void expectFields(const DateTimeFields& got, const DateTimeFields& want, double value) {
     EXPECT_EQ(got.year, want.year) << value;
     EXPECT_EQ(got.month, want.month) << value;
     EXPECT_EQ(got.day, want.day) << value;
@@ -30,7 +30,7 @@ void expectFields(const TDateTimeFields& got, const TDateTimeFields& want, doubl
 
 TEST(DateTime, EncodeAndDecodeLikeDelphi) {
     const struct {
-        TDateTimeFields f;
+        DateTimeFields f;
         double value;
     } cases[] = {
         {fields(1899, 12, 30), 0.0},
@@ -57,7 +57,7 @@ TEST(DateTime, EncodeAndDecodeLikeDelphi) {
 TEST(DateTime, DecodeRoundsToTheMillisecond) {
     const struct {
         double value;
-        TDateTimeFields f;
+        DateTimeFields f;
     } cases[] = {
         {0.999999, fields(1899, 12, 30, 23, 59, 59, 914)},
         // A hair below midnight is the next day, never 24:00.
@@ -81,7 +81,7 @@ TEST(DateTime, RoundTripKeepsEveryMillisecond) {
         std::int64_t days = ms / 86'400'000;
         std::int64_t rest = ms % 86'400'000;
         if (rest < 0) rest += 86'400'000;
-        TDateTimeFields f = decodeDateTime(static_cast<double>(days));
+        DateTimeFields f = decodeDateTime(static_cast<double>(days));
         f.hour = static_cast<int>(rest / 3'600'000);
         f.minute = static_cast<int>(rest / 60'000 % 60);
         f.second = static_cast<int>(rest / 1000 % 60);
@@ -102,17 +102,17 @@ TEST(DateTime, EncodeCarriesFieldsOutOfRange) {
 
 TEST(DateTime, LocalOffsetNow) {
     {
-        test::TEnvGuard tz("TZ", "UTC");
+        test::EnvGuard tz("TZ", "UTC");
         tzset();
         EXPECT_EQ(localOffsetNowSeconds(), 0);
     }
     {
-        test::TEnvGuard tz("TZ", "XST-5:30");
+        test::EnvGuard tz("TZ", "XST-5:30");
         tzset();
         EXPECT_EQ(localOffsetNowSeconds(), 5 * 3600 + 1800);
     }
     {
-        test::TEnvGuard tz("TZ", "EST5");
+        test::EnvGuard tz("TZ", "EST5");
         tzset();
         EXPECT_EQ(localOffsetNowSeconds(), -5 * 3600);
     }
@@ -139,13 +139,13 @@ TEST(DateTime, DateTextWithGivenFormats) {
 }
 
 // Sets LC_TIME for the test's life and puts it back.
-class TTimeLocale {
+class TimeLocale {
   public:
-    TTimeLocale() {
+    TimeLocale() {
         const char* current = std::setlocale(LC_TIME, nullptr);
         saved = current ? current : "C";
     }
-    ~TTimeLocale() { std::setlocale(LC_TIME, saved.c_str()); }
+    ~TimeLocale() { std::setlocale(LC_TIME, saved.c_str()); }
     bool set(const char* name) { return std::setlocale(LC_TIME, name) != nullptr; }
 
   private:
@@ -153,7 +153,7 @@ class TTimeLocale {
 };
 
 TEST(DateTime, DateTextInTheCLocale) {
-    TTimeLocale locale;
+    TimeLocale locale;
     ASSERT_TRUE(locale.set("C"));
     EXPECT_EQ(shortDateFormat(), "%m/%d/%y");
     EXPECT_EQ(longTimeFormat(), "%H:%M:%S");
@@ -162,9 +162,9 @@ TEST(DateTime, DateTextInTheCLocale) {
 }
 
 TEST(DateTime, DateTextInAGermanLocale) {
-    TTimeLocale locale;
-    std::optional<test::TTempDir> generated;
-    std::optional<test::TEnvGuard> locpath;
+    TimeLocale locale;
+    std::optional<test::TempDir> generated;
+    std::optional<test::EnvGuard> locpath;
     if (!locale.set("de_DE.UTF-8")) {
         // Not installed: build it into a private directory when the sources are there.
         if (!std::filesystem::exists("/usr/share/i18n/locales/de_DE")) {

@@ -7,7 +7,7 @@ namespace lumbrook {
 namespace {
 
 TEST(Environment, ExpandsAsWindowsDoes) {
-    const TVariableLookup lookup = [](std::string_view name) -> std::optional<std::string> {
+    const VariableLookup lookup = [](std::string_view name) -> std::optional<std::string> {
         std::string n(name);
         for (char& c : n) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         if (n == "A") return "a";
@@ -49,9 +49,9 @@ TEST(Environment, ExpandsAsWindowsDoes) {
 }
 
 TEST(Environment, ProcessEnvironmentIgnoresCase) {
-    test::TEnvGuard var("LumbrookTestVar", "value");
-    test::TEnvGuard upper("LUMBROOK_TWIN", "upper");
-    test::TEnvGuard lower("lumbrook_twin", "lower");
+    test::EnvGuard var("LumbrookTestVar", "value");
+    test::EnvGuard upper("LUMBROOK_TWIN", "upper");
+    test::EnvGuard lower("lumbrook_twin", "lower");
     EXPECT_EQ(getEnvironmentVariableNoCase("LUMBROOKTESTVAR"), "value");
     EXPECT_EQ(getEnvironmentVariableNoCase("lumbrook_twin"), "lower");
     EXPECT_EQ(getEnvironmentVariableNoCase("LUMBROOK_TWIN"), "upper");

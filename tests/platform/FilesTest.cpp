@@ -14,7 +14,7 @@ TEST(Files, IncludeTrailingPathDelimiter) {
 }
 
 TEST(Files, FindFileNoCase) {
-    test::TTempDir tmp;
+    test::TempDir tmp;
     tmp.write("Folders.DBX", "");
     tmp.write("folders.Dbx", "");
     tmp.write("Inbox.dbx", "");
@@ -34,7 +34,7 @@ TEST(Files, FindFileNoCase) {
 }
 
 TEST(Files, MapWindowsPathMatchesEachComponentWithoutCase) {
-    test::TTempDir prefix;
+    test::TempDir prefix;
     prefix.makeDirs("drive_c/Users/JOE/Local Settings/Outlook Express");
     prefix.makeDirs("dosdevices");
     std::filesystem::create_directory_symlink("../drive_c", prefix / "dosdevices/c:");
@@ -66,7 +66,7 @@ TEST(Files, MapWindowsPathMatchesEachComponentWithoutCase) {
 }
 
 TEST(Files, ExistenceAndForceDirectories) {
-    test::TTempDir tmp;
+    test::TempDir tmp;
     tmp.write("file", "x");
     EXPECT_TRUE(fileExists(tmp / "file"));
     EXPECT_FALSE(directoryExists(tmp / "file"));

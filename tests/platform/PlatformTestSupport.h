@@ -11,15 +11,15 @@
 namespace lumbrook::test {
 
 // Sets (or, with nullopt, removes) an environment variable for the life of the guard.
-class TEnvGuard {
+class EnvGuard {
   public:
-    TEnvGuard(std::string name, std::optional<std::string> value) : name(std::move(name)) {
+    EnvGuard(std::string name, std::optional<std::string> value) : name(std::move(name)) {
         if (const char* current = std::getenv(this->name.c_str())) old = current;
         set(value);
     }
-    ~TEnvGuard() { set(old); }
-    TEnvGuard(const TEnvGuard&) = delete;
-    TEnvGuard& operator=(const TEnvGuard&) = delete;
+    ~EnvGuard() { set(old); }
+    EnvGuard(const EnvGuard&) = delete;
+    EnvGuard& operator=(const EnvGuard&) = delete;
 
   private:
     void set(const std::optional<std::string>& value) {
@@ -34,19 +34,19 @@ class TEnvGuard {
 };
 
 // A fresh directory under the system's temporary directory, removed with its content.
-class TTempDir {
+class TempDir {
   public:
-    TTempDir() {
+    TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "lumbrook-XXXXXX").string();
         if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed";
         path = pattern;
     }
-    ~TTempDir() {
+    ~TempDir() {
         std::error_code ec;
         std::filesystem::remove_all(path, ec);
     }
-    TTempDir(const TTempDir&) = delete;
-    TTempDir& operator=(const TTempDir&) = delete;
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
 
     std::string operator/(const std::string& rel) const { return path + "/" + rel; }
     const std::string& str() const { return path; }

@@ -8,7 +8,7 @@
 namespace lumbrook {
 namespace {
 
-using TKind = TRegistryFile::TValueKind;
+using Kind = RegistryFile::ValueKind;
 
 // regedit writes its files as UTF-16LE with a byte order mark.
 std::string utf16Le(const std::u32string& text, bool bom) {
@@ -28,7 +28,7 @@ std::string utf16Le(const std::u32string& text, bool bom) {
     return out;
 }
 
-void expectValue(const TRegistryFile& reg, std::string_view key, std::string_view name, TKind kind,
+void expectValue(const RegistryFile& reg, std::string_view key, std::string_view name, Kind kind,
                  const std::string& data) {
     auto v = reg.readValue(key, name);
     ASSERT_TRUE(v) << key << " / " << name;
@@ -72,29 +72,29 @@ TEST(RegistryFile, ExportFormatInEveryFileEncoding) {
                                  "\xEF\xBB\xBF" + utf8, utf8};
     for (const std::string& file : files) {
         SCOPED_TRACE(file.size());
-        TRegistryFile reg = TRegistryFile::parse(file);
+        RegistryFile reg = RegistryFile::parse(file);
         const char* oe = "\\Software\\Microsoft\\Outlook Express";
         // hex(2) is UTF-16LE, continued over two lines, with a surrogate pair.
-        expectValue(reg, oe, "Store Root", TKind::ExpandString,
+        expectValue(reg, oe, "Store Root", Kind::ExpandString,
                     "%UserProfile%\\M\xC3\xBCll\xF0\x9F\x98\x80");
-        expectValue(reg, oe, "Plain", TKind::String,
+        expectValue(reg, oe, "Plain", Kind::String,
                     "C:\\Dir \"quoted\" Z\xC3\xBCrich \xF0\x9F\x98\x80");
-        expectValue(reg, oe, "Count", TKind::Other, std::string("\x10\0\0\0", 4));
-        expectValue(reg, oe, "Blob", TKind::Other, "\x01\x02\xFF");
-        expectValue(reg, oe, "", TKind::String, "default");
-        expectValue(reg, oe, "After", TKind::String, "still read");
+        expectValue(reg, oe, "Count", Kind::Other, std::string("\x10\0\0\0", 4));
+        expectValue(reg, oe, "Blob", Kind::Other, "\x01\x02\xFF");
+        expectValue(reg, oe, "", Kind::String, "default");
+        expectValue(reg, oe, "After", Kind::String, "still read");
         EXPECT_FALSE(reg.readValue(oe, "Broken"));
         EXPECT_FALSE(reg.readValue(oe, "Machine"));
         EXPECT_FALSE(reg.keyExists("HKEY_LOCAL_MACHINE\\Software"));
 
         // Names fold case; a key implies its parents; paths with or without the
         // leading backslash.
-        expectValue(reg, "software\\MICROSOFT\\outlook express", "STORE root", TKind::ExpandString,
+        expectValue(reg, "software\\MICROSOFT\\outlook express", "STORE root", Kind::ExpandString,
                     "%UserProfile%\\M\xC3\xBCll\xF0\x9F\x98\x80");
         EXPECT_TRUE(reg.keyExists("\\Software"));
         EXPECT_TRUE(reg.keyExists("SOFTWARE\\Microsoft"));
         EXPECT_FALSE(reg.keyExists("\\Software\\Micro"));
-        expectValue(reg, "\\identities", "default user id", TKind::String, "{1234}");
+        expectValue(reg, "\\identities", "default user id", Kind::String, "{1234}");
         // An empty component opens nothing.
         EXPECT_FALSE(reg.keyExists("\\Software\\\\Microsoft"));
         EXPECT_FALSE(reg.readValue("\\Software\\\\Microsoft\\Outlook Express", "Plain"));
@@ -102,29 +102,29 @@ TEST(RegistryFile, ExportFormatInEveryFileEncoding) {
 }
 
 TEST(RegistryFile, Regedit4IsInTheAnsiCodePage) {
-    test::TEnvGuard cp("LUMBROOK_CODEPAGE", std::nullopt);
-    TRegistryFile reg = TRegistryFile::parse(
+    test::EnvGuard cp("LUMBROOK_CODEPAGE", std::nullopt);
+    RegistryFile reg = RegistryFile::parse(
         "REGEDIT4\n\n"
         "[HKEY_CURRENT_USER\\Software\\Microsoft\\Outlook Express]\n"
         "\"Store Root\"=hex(2):25,54,45,4d,50,25,5c,fc,80,00\n"
         "\"Name\"=\"Z\xFCrich\"\n"
         "\"Odd\"=hex(1):41,00,42\n");
-    expectValue(reg, "\\Software\\Microsoft\\Outlook Express", "Store Root", TKind::ExpandString,
+    expectValue(reg, "\\Software\\Microsoft\\Outlook Express", "Store Root", Kind::ExpandString,
                 "%TEMP%\\\xC3\xBC\xE2\x82\xAC");
-    expectValue(reg, "\\Software\\Microsoft\\Outlook Express", "Name", TKind::String,
+    expectValue(reg, "\\Software\\Microsoft\\Outlook Express", "Name", Kind::String,
                 "Z\xC3\xBCrich");
-    expectValue(reg, "\\Software\\Microsoft\\Outlook Express", "Odd", TKind::String, "A");
+    expectValue(reg, "\\Software\\Microsoft\\Outlook Express", "Odd", Kind::String, "A");
 
     // One stray code page byte leaves the UTF-8 lines of a file alone.
-    TRegistryFile mixed = TRegistryFile::parse(
+    RegistryFile mixed = RegistryFile::parse(
         "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A]\n"
         "\"u\"=\"M\xC3\xBCll\"\n\"a\"=\"M\xFCll\"\n");
-    expectValue(mixed, "A", "u", TKind::String, "M\xC3\xBCll");
-    expectValue(mixed, "A", "a", TKind::String, "M\xC3\xBCll");
+    expectValue(mixed, "A", "u", Kind::String, "M\xC3\xBCll");
+    expectValue(mixed, "A", "a", Kind::String, "M\xC3\xBCll");
 }
 
 TEST(RegistryFile, WineFormatWithEscapes) {
-    TRegistryFile reg = TRegistryFile::parse(
+    RegistryFile reg = RegistryFile::parse(
         "WINE REGISTRY Version 2\n"
         ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n"
         "\n"
@@ -149,22 +149,22 @@ TEST(RegistryFile, WineFormatWithEscapes) {
         "[Key\\\\With\\]Bracket] 1\n"
         "\"v\"=\"1\"\n");
     const char* oe = "\\Software\\Microsoft\\Outlook Express";
-    expectValue(reg, oe, "Store Root", TKind::ExpandString,
+    expectValue(reg, oe, "Store Root", Kind::ExpandString,
                 "%USERPROFILE%\\Local Settings\\Outlook Express");
     // \xNNNN takes up to four digits; two escapes make a surrogate pair.
-    expectValue(reg, oe, "escapes", TKind::String,
+    expectValue(reg, oe, "escapes", Kind::String,
                 "a\\b\"c\nd\t|caf\xC3\xA9|\xC3\xA9"
                 "f|\xF0\x9F\x98\x80|\xE4\xB8\xADX");
     // A string ends at its first zero character.
-    expectValue(reg, oe, "Octal", TKind::String, "A");
-    expectValue(reg, oe, "Lone", TKind::String, "\xEF\xBF\xBDz");
-    expectValue(reg, oe, "Bin", TKind::Other, "\x01\x02\x03");
-    expectValue(reg, oe, "Multi", TKind::Other, "a");
-    expectValue(reg, oe, "Hex2", TKind::ExpandString, "AB");
-    expectValue(reg, oe, "Num", TKind::Other, std::string("\x2a\0\0\0", 4));
-    expectValue(reg, oe, "", TKind::String, "dflt");
-    expectValue(reg, "\\IDENTITIES", "Default User ID", TKind::String, "{ABC}");
-    expectValue(reg, "\\Key\\With]Bracket", "V", TKind::String, "1");
+    expectValue(reg, oe, "Octal", Kind::String, "A");
+    expectValue(reg, oe, "Lone", Kind::String, "\xEF\xBF\xBDz");
+    expectValue(reg, oe, "Bin", Kind::Other, "\x01\x02\x03");
+    expectValue(reg, oe, "Multi", Kind::Other, "a");
+    expectValue(reg, oe, "Hex2", Kind::ExpandString, "AB");
+    expectValue(reg, oe, "Num", Kind::Other, std::string("\x2a\0\0\0", 4));
+    expectValue(reg, oe, "", Kind::String, "dflt");
+    expectValue(reg, "\\IDENTITIES", "Default User ID", Kind::String, "{ABC}");
+    expectValue(reg, "\\Key\\With]Bracket", "V", Kind::String, "1");
     EXPECT_TRUE(reg.keyExists("\\Key"));
 }
 
@@ -172,27 +172,27 @@ TEST(RegistryFile, UnknownOrEmptyTextGivesEmptyRegistry) {
     for (std::string_view text :
          {std::string_view(""), std::string_view("[HKEY_CURRENT_USER\\Software]\n\"a\"=\"b\"\n"),
           std::string_view("\xFF\xFE"), std::string_view("REGEDIT5\n[Software]\n")}) {
-        TRegistryFile reg = TRegistryFile::parse(text);
+        RegistryFile reg = RegistryFile::parse(text);
         EXPECT_FALSE(reg.keyExists("\\Software")) << text;
         EXPECT_FALSE(reg.keyExists("\\")) << text;
     }
 }
 
 TEST(RegistryFile, LaterDefinitionsWinAndRemovalsApply) {
-    TRegistryFile reg = TRegistryFile::parse(
+    RegistryFile reg = RegistryFile::parse(
         "Windows Registry Editor Version 5.00\n"
         "[HKEY_CURRENT_USER\\A]\n\"x\"=\"1\"\n\"y\"=\"1\"\n"
         "[hkey_current_user\\a]\n\"X\"=\"2\"\n\"y\"=-\n"
         "[-HKEY_CURRENT_USER\\A]\n\"z\"=\"ignored\"\n"
         "[HKEY_CURRENT_USER_LOCAL_SETTINGS\\A]\n\"w\"=\"ignored\"\n");
-    expectValue(reg, "A", "x", TKind::String, "2");
+    expectValue(reg, "A", "x", Kind::String, "2");
     EXPECT_FALSE(reg.readValue("A", "y"));
     EXPECT_FALSE(reg.readValue("A", "z"));
     EXPECT_FALSE(reg.readValue("A", "w"));
 }
 
 TEST(RegistryFile, LoadCurrentUserFindsTheFileAndThePrefix) {
-    test::TTempDir tmp;
+    test::TempDir tmp;
     const std::string wine = "WINE REGISTRY Version 2\n[Software\\\\Test] 1\n\"Where\"=\"%s\"\n";
     auto regText = [&](const char* where) {
         std::string t = wine;
@@ -206,53 +206,53 @@ TEST(RegistryFile, LoadCurrentUserFindsTheFileAndThePrefix) {
     tmp.write("plain/user.reg", regText("plain"));
     tmp.write("exported.reg", regText("named"));
 
-    test::TEnvGuard home("HOME", tmp / "home");
-    auto where = [](const TRegistryFile& reg) {
+    test::EnvGuard home("HOME", tmp / "home");
+    auto where = [](const RegistryFile& reg) {
         auto v = reg.readValue("Software\\Test", "Where");
         return v ? v->data : std::string("<none>");
     };
     {
-        test::TEnvGuard named("LUMBROOK_REGISTRY", std::nullopt);
-        test::TEnvGuard prefix("WINEPREFIX", std::nullopt);
-        TRegistryFile reg = TRegistryFile::loadCurrentUser();
+        test::EnvGuard named("LUMBROOK_REGISTRY", std::nullopt);
+        test::EnvGuard prefix("WINEPREFIX", std::nullopt);
+        RegistryFile reg = RegistryFile::loadCurrentUser();
         EXPECT_EQ(where(reg), "home");
         EXPECT_EQ(reg.winePrefix(), tmp / "home/.wine");
-        EXPECT_EQ(TRegistryFile::currentUserFilePath(), tmp / "home/.wine/user.reg");
+        EXPECT_EQ(RegistryFile::currentUserFilePath(), tmp / "home/.wine/user.reg");
     }
     {
-        test::TEnvGuard named("LUMBROOK_REGISTRY", "");
-        test::TEnvGuard prefix("WINEPREFIX", tmp / "prefix/");
-        TRegistryFile reg = TRegistryFile::loadCurrentUser();
+        test::EnvGuard named("LUMBROOK_REGISTRY", "");
+        test::EnvGuard prefix("WINEPREFIX", tmp / "prefix/");
+        RegistryFile reg = RegistryFile::loadCurrentUser();
         EXPECT_EQ(where(reg), "prefix");
         EXPECT_EQ(reg.winePrefix(), tmp / "prefix");
     }
     {
-        test::TEnvGuard prefix("WINEPREFIX", tmp / "prefix");
+        test::EnvGuard prefix("WINEPREFIX", tmp / "prefix");
         {
-            test::TEnvGuard named("LUMBROOK_REGISTRY", tmp / "exported.reg");
-            TRegistryFile reg = TRegistryFile::loadCurrentUser();
+            test::EnvGuard named("LUMBROOK_REGISTRY", tmp / "exported.reg");
+            RegistryFile reg = RegistryFile::loadCurrentUser();
             EXPECT_EQ(where(reg), "named");
             EXPECT_EQ(reg.winePrefix(), "");
         }
         {
             // A user.reg beside dosdevices/ is a prefix's; without it, just a file.
-            test::TEnvGuard named("LUMBROOK_REGISTRY", tmp / "prefix/user.reg");
-            EXPECT_EQ(TRegistryFile::loadCurrentUser().winePrefix(), tmp / "prefix");
+            test::EnvGuard named("LUMBROOK_REGISTRY", tmp / "prefix/user.reg");
+            EXPECT_EQ(RegistryFile::loadCurrentUser().winePrefix(), tmp / "prefix");
         }
         {
-            test::TEnvGuard named("LUMBROOK_REGISTRY", tmp / "plain/user.reg");
-            TRegistryFile reg = TRegistryFile::loadCurrentUser();
+            test::EnvGuard named("LUMBROOK_REGISTRY", tmp / "plain/user.reg");
+            RegistryFile reg = RegistryFile::loadCurrentUser();
             EXPECT_EQ(where(reg), "plain");
             EXPECT_EQ(reg.winePrefix(), "");
         }
         {
-            test::TEnvGuard named("LUMBROOK_REGISTRY", tmp / "missing.reg");
-            TRegistryFile reg = TRegistryFile::loadCurrentUser();
+            test::EnvGuard named("LUMBROOK_REGISTRY", tmp / "missing.reg");
+            RegistryFile reg = RegistryFile::loadCurrentUser();
             EXPECT_FALSE(reg.keyExists("Software"));
         }
         {
-            test::TEnvGuard named("LUMBROOK_REGISTRY", tmp.str());  // a directory
-            EXPECT_FALSE(TRegistryFile::loadCurrentUser().keyExists("Software"));
+            test::EnvGuard named("LUMBROOK_REGISTRY", tmp.str());  // a directory
+            EXPECT_FALSE(RegistryFile::loadCurrentUser().keyExists("Software"));
         }
     }
 }

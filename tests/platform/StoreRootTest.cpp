@@ -10,7 +10,7 @@
 namespace lumbrook {
 namespace {
 
-TVariableLookup environmentOf(std::map<std::string, std::string> vars) {
+VariableLookup environmentOf(std::map<std::string, std::string> vars) {
     return [vars](std::string_view name) -> std::optional<std::string> {
         for (const auto& [k, v] : vars) {
             if (k.size() == name.size() &&
@@ -26,7 +26,7 @@ TVariableLookup environmentOf(std::map<std::string, std::string> vars) {
 }
 
 std::string lookup(const std::string& regText, std::map<std::string, std::string> env = {}) {
-    return lookupStoreRoot(TRegistryFile::parse("Windows Registry Editor Version 5.00\n" + regText),
+    return lookupStoreRoot(RegistryFile::parse("Windows Registry Editor Version 5.00\n" + regText),
                            environmentOf(std::move(env)), "joe");
 }
 
@@ -88,7 +88,7 @@ TEST(StoreRoot, ValueOfAnotherTypeIsAnError) {
         try {
             lookup(reg);
             ADD_FAILURE() << "no error for " << reg;
-        } catch (const ELumbrookError& e) {
+        } catch (const LumbrookError& e) {
             EXPECT_EQ(e.what(), message);
         }
     }
@@ -130,14 +130,14 @@ TEST(StoreRoot, OverlongExpansionKeepsTheTextAsRead) {
 }
 
 TEST(StoreRoot, WineRegistryExpandsWineVariablesAndMapsOntoThePrefix) {
-    test::TTempDir prefix;
+    test::TempDir prefix;
     prefix.makeDirs(
         "drive_c/users/joe/Local Settings/Application Data/Identities/{ABC}/"
         "Microsoft/Outlook Express");
     std::filesystem::create_directories(prefix / "dosdevices");
     std::filesystem::create_directory_symlink("../drive_c", prefix / "dosdevices/c:");
 
-    TRegistryFile reg = TRegistryFile::parse(
+    RegistryFile reg = RegistryFile::parse(
         "WINE REGISTRY Version 2\n"
         "[Identities] 1\n\"Default User ID\"=\"{ABC}\"\n"
         "[Identities\\\\{ABC}\\\\Software\\\\Microsoft\\\\Outlook Express\\\\5.0] 1\n"
@@ -153,7 +153,7 @@ TEST(StoreRoot, WineRegistryExpandsWineVariablesAndMapsOntoThePrefix) {
     EXPECT_EQ(lookupStoreRoot(reg, environmentOf({{"USERPROFILE", "C:\\users\\JOE"}}), "nobody"), expected);
 
     // Wine's own variables, with the prefix's shell folders where it has them.
-    TRegistryFile shell = TRegistryFile::parse(
+    RegistryFile shell = RegistryFile::parse(
         "WINE REGISTRY Version 2\n"
         "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 1\n"
         "\"AppData\"=\"C:\\\\users\\\\joe\\\\Application Data\"\n");

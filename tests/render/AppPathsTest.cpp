@@ -6,12 +6,12 @@
 namespace lumbrook {
 namespace {
 
-using test::TEnvGuard;
-using test::TTempDir;
+using test::EnvGuard;
+using test::TempDir;
 
 TEST(AppPaths, ABuildTreeKeepsEverythingBesideTheProgram) {
-    TTempDir dir;
-    const TAppPaths paths = TAppPaths::forProgram(dir.str());
+    TempDir dir;
+    const AppPaths paths = AppPaths::forProgram(dir.str());
     EXPECT_EQ(paths.programDir, dir.str() + "/");
     EXPECT_EQ(paths.optionsFile, dir / "options.dat");
     EXPECT_EQ(paths.workDir, dir / "Message/");
@@ -27,10 +27,10 @@ TEST(AppPaths, ABuildTreeKeepsEverythingBesideTheProgram) {
 }
 
 TEST(AppPaths, AnInstalledCopyUsesTheUsersDirectoriesAndTheDataDirectory) {
-    TTempDir home;
-    TEnvGuard config("XDG_CONFIG_HOME", home / "config");
-    TEnvGuard cache("XDG_CACHE_HOME", home / "cache");
-    const TAppPaths paths = TAppPaths::forProgram(LUMBROOK_INSTALL_BIN_DIR);
+    TempDir home;
+    EnvGuard config("XDG_CONFIG_HOME", home / "config");
+    EnvGuard cache("XDG_CACHE_HOME", home / "cache");
+    const AppPaths paths = AppPaths::forProgram(LUMBROOK_INSTALL_BIN_DIR);
     EXPECT_EQ(paths.optionsFile, home / "config/lumbrook/options.dat");
     EXPECT_EQ(paths.workDir, home / "cache/lumbrook/Message/");
     ASSERT_EQ(paths.templateDirs.size(), 2u);

@@ -15,7 +15,7 @@ namespace {
 using test::fileTimeUtc;
 using test::readFileBytes;
 using test::makeRecord;
-using test::TTempDir;
+using test::TempDir;
 
 std::vector<std::string> dirEntries(const std::string& dir) {
     std::vector<std::string> names;
@@ -35,7 +35,7 @@ TEST(OutputNaming, CleanFileNameMapsEveryByteToOneCharacter) {
 }
 
 TEST(Output, SavingNeverOverwritesAndWritesTheRawTextUnchanged) {
-    TTempDir root;
+    TempDir root;
     const std::string dir = prepareOutputDir(root / "new/sub");  // created, parents included
     EXPECT_EQ(dir, root / "new/sub/");
     const std::string raw = "Subject: x\r\n\r\nbody\x80\r\nno final break";
@@ -49,7 +49,7 @@ TEST(Output, SavingNeverOverwritesAndWritesTheRawTextUnchanged) {
     try {
         saveMessageAsEml(root / "missing-dir/", makeRecord("Hi"), raw, false);
         ADD_FAILURE() << "saved into a directory that does not exist";
-    } catch (const ESaveFailed& e) {
+    } catch (const SaveFailedError& e) {
         EXPECT_EQ(std::string(e.what()), "The file \"" + (root / "missing-dir/") + "Hi\" could not be created!");
     }
 }
@@ -57,9 +57,9 @@ TEST(Output, SavingNeverOverwritesAndWritesTheRawTextUnchanged) {
 TEST(Output, ExportFormatFollowsTheOptionAndTheMessage) {
     const std::string html = "Content-Type: text/html\r\n\r\n<p>page</p>\r\n";
     const std::string plain = "Content-Type: text/plain\r\n\r\nline 1\r\nline 2\r\n";
-    TTempDir root;
-    auto exportAll = [&](TExportFormat format, const std::string& sub) {
-        TExportSettings settings;
+    TempDir root;
+    auto exportAll = [&](ExportFormat format, const std::string& sub) {
+        ExportSettings settings;
         settings.dir = prepareOutputDir(root / sub);
         settings.dateInName = false;
         settings.format = format;
@@ -67,16 +67,16 @@ TEST(Output, ExportFormatFollowsTheOptionAndTheMessage) {
         exportMessage(settings, makeRecord("plain"), plain);
         return settings.dir;
     };
-    const auto same = exportAll(TExportFormat::SameAsMail, "same");
+    const auto same = exportAll(ExportFormat::SameAsMail, "same");
     EXPECT_EQ(dirEntries(same), (std::vector<std::string>{"html.HTM", "plain.txt"}));
     EXPECT_EQ(readFileBytes(same + "plain.txt"), "line 1\r\nline 2\r\n");
     EXPECT_EQ(readFileBytes(same + "html.HTM"), "<p>page</p>\r\n");
 
-    const auto text = exportAll(TExportFormat::AlwaysText, "text");
+    const auto text = exportAll(ExportFormat::AlwaysText, "text");
     EXPECT_EQ(dirEntries(text), (std::vector<std::string>{"html.txt", "plain.txt"}));
     EXPECT_EQ(readFileBytes(text + "html.txt"), "");
 
-    const auto pages = exportAll(TExportFormat::AlwaysHtml, "pages");
+    const auto pages = exportAll(ExportFormat::AlwaysHtml, "pages");
     EXPECT_EQ(dirEntries(pages), (std::vector<std::string>{"html.HTM", "plain.HTM"}));
     EXPECT_EQ(readFileBytes(pages + "plain.HTM"), "line 1<BR>\r\nline 2<BR>\r\n");
 }
@@ -86,11 +86,11 @@ TEST(Output, ExportWritesContentIdFilesBesideThePageAndNeverOverwritesPages) {
         "Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\nContent-Type: text/html\r\n\r\n"
         "<img src=\"cid:pic\">\r\n--b\r\nContent-Type: image/png\r\nContent-ID: <pic>\r\n\r\n"
         "PNG\r\n--b--\r\n";
-    TTempDir root;
-    TExportSettings settings;
+    TempDir root;
+    ExportSettings settings;
     settings.dir = prepareOutputDir(root.str());
     settings.design.apply = true;
-    settings.design.fields = THeaderFields{false, false, false, true};
+    settings.design.fields = HeaderFields{false, false, false, true};
     exportMessage(settings, makeRecord("Pic"), raw);
     exportMessage(settings, makeRecord("Pic"), raw);
     EXPECT_EQ(dirEntries(root.str()),
@@ -102,19 +102,19 @@ TEST(Output, ExportWritesContentIdFilesBesideThePageAndNeverOverwritesPages) {
 }
 
 TEST(Options, FileRoundTripAndItsOddValues) {
-    TTempDir dir;
+    TempDir dir;
     const std::string path = dir / "options.dat";
-    TOptions options;
+    Options options;
     EXPECT_FALSE(openOptions(path, options));  // missing: the defaults stand
     EXPECT_EQ(options.designIndex, -1);
-    EXPECT_TRUE(options.showHead && options.fromField && options.toField && options.subjectField &&
+    EXPECT_TRUE(options.previewWithDesign && options.fromField && options.toField && options.subjectField &&
                 options.dateField);
 
     // -1, 0, 1, 1, 0, 1: Subject before Date in the file.
     dir.write("options.dat", std::string("\xFF\xFF\xFF\xFF\0\0\0\0\1\0\0\0\1\0\0\0\0\0\0\0\1\0\0\0", 24));
     ASSERT_TRUE(openOptions(path, options));
     EXPECT_EQ(options.designIndex, -1);
-    EXPECT_FALSE(options.showHead);
+    EXPECT_FALSE(options.previewWithDesign);
     EXPECT_TRUE(options.fromField);
     EXPECT_TRUE(options.toField);
     EXPECT_FALSE(options.subjectField);
@@ -124,7 +124,7 @@ TEST(Options, FileRoundTripAndItsOddValues) {
     dir.write("options.dat", std::string("\2\0\0\0\2\0\0\0", 8));
     ASSERT_TRUE(openOptions(path, options));
     EXPECT_EQ(options.designIndex, 2);
-    EXPECT_TRUE(options.showHead);
+    EXPECT_TRUE(options.previewWithDesign);
     EXPECT_FALSE(options.subjectField);  // not in the short file: unchanged
     saveOptions(path, options);
     EXPECT_EQ(readFileBytes(path),
@@ -138,7 +138,7 @@ TEST(MessageOrder, FoldedTextAndDateOrder) {
     EXPECT_GT(compareText("\xC4rger", "Zebra"), 0);  // bytes above 0x7F after A-Z
     EXPECT_LT(compareText("Zebra", "_x"), 0);      // "_" (0x5F) sorts after "Z" once folded
 
-    TMessageList list{makeRecord("b", "", "", fileTimeUtc(2020, 1, 1, 0, 0, 0, 2)),
+    MessageList list{makeRecord("b", "", "", fileTimeUtc(2020, 1, 1, 0, 0, 0, 2)),
                       makeRecord("a", "", "", fileTimeUtc(2020, 1, 1, 0, 0, 0, 1)),
                       makeRecord("C", "", "", fileTimeUtc(2021, 1, 1))};
     EXPECT_EQ(sortedMessageOrder(list, ColDate, true), (std::vector<std::size_t>{2, 0, 1}));

@@ -12,14 +12,14 @@ namespace {
 
 using test::readFileBytes;
 using test::makeRecord;
-using test::TTempDir;
+using test::TempDir;
 
 const std::string PlainHelloBye =
     "From: a@b.example\r\nContent-Type: text/plain\r\n\r\nHello\r\nBye\r\n";
 
-std::vector<std::string> pageLines(std::string_view raw, const Toe5_MessageInfo& record,
-                                   const TDesign& design) {
-    TMailMessage message;
+std::vector<std::string> pageLines(std::string_view raw, const MessageInfo& record,
+                                   const Design& design) {
+    MailMessage message;
     message.loadText(raw);
     message.locateBodies();
     buildPageLines(message, record, design);
@@ -27,9 +27,9 @@ std::vector<std::string> pageLines(std::string_view raw, const Toe5_MessageInfo&
 }
 
 TEST(Render, PlainTextPageWithoutDesignIsTheEscapedLinesWithBreaks) {
-    TTempDir dir;
-    TTempFiles temp;
-    const std::string page = renderMessagePage(PlainHelloBye, makeRecord("Hi"), TDesign{},
+    TempDir dir;
+    TempFiles temp;
+    const std::string page = renderMessagePage(PlainHelloBye, makeRecord("Hi"), Design{},
                                                dir.str() + "/", "mail.htm", &temp);
     EXPECT_EQ(readFileBytes(page), "Hello<BR>\r\nBye<BR>\r\n");
     ASSERT_EQ(temp.paths().size(), 1u);
@@ -37,13 +37,13 @@ TEST(Render, PlainTextPageWithoutDesignIsTheEscapedLinesWithBreaks) {
 
     // An address in angle brackets shows as text instead of vanishing as a tag.
     const auto lines = pageLines(
-        "Content-Type: text/plain\r\n\r\nTo <a@b.example> & \"you\"\r\n", makeRecord("x"), TDesign{});
+        "Content-Type: text/plain\r\n\r\nTo <a@b.example> & \"you\"\r\n", makeRecord("x"), Design{});
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], "To &lt;a@b.example&gt; &amp; &quot;you&quot;<BR>");
 }
 
 TEST(Render, HeaderTableRowsFollowTheFieldBoxesInTheirFixedOrder) {
-    TDesign design;
+    Design design;
     design.apply = true;
     auto record = makeRecord("Re: <b>x</b>", "Ann & Co", "Bob");
     const auto lines = pageLines(PlainHelloBye, record, design);
@@ -57,15 +57,15 @@ TEST(Render, HeaderTableRowsFollowTheFieldBoxesInTheirFixedOrder) {
     EXPECT_EQ(lines[2], "Bye<BR>");
     EXPECT_EQ(lines[3], "");  // the content ends with a line break of its own
 
-    design.fields = THeaderFields{false, true, false, true};
+    design.fields = HeaderFields{false, true, false, true};
     EXPECT_EQ(pageLines(PlainHelloBye, record, design)[0],
               "<table><tr><td><b>To:</b></td><td>Bob</td></tr>"
               "<tr><td><b>Subject:</b></td><td>Re: &lt;b&gt;x&lt;/b&gt;</td></tr></table><hr><p>");
 
     // No box checked: no table at all, but the template still applies.
-    TTempDir dir;
+    TempDir dir;
     dir.write("t.htm", "<h1>\n%%UEBERSCHRIFT%%\n</h1>\n%%INHALT%%\n");
-    design.fields = THeaderFields{false, false, false, false};
+    design.fields = HeaderFields{false, false, false, false};
     design.templatePath = dir / "t.htm";
     EXPECT_EQ(pageLines(PlainHelloBye, record, design),
               (std::vector<std::string>{"<h1>", "Re: &lt;b&gt;x&lt;/b&gt;", "</h1>", "Hello<BR>",
@@ -73,11 +73,11 @@ TEST(Render, HeaderTableRowsFollowTheFieldBoxesInTheirFixedOrder) {
 }
 
 TEST(Render, TemplatePlaceholdersAreWholeLinesOnly) {
-    TTempDir dir;
-    TDesign design;
+    TempDir dir;
+    Design design;
     design.apply = true;
-    design.fields = THeaderFields{false, false, false, false};
-    auto render = [&](const std::string& templateText, const Toe5_MessageInfo& record) {
+    design.fields = HeaderFields{false, false, false, false};
+    auto render = [&](const std::string& templateText, const MessageInfo& record) {
         dir.write("t.htm", templateText);
         design.templatePath = dir / "t.htm";
         return pageLines(PlainHelloBye, record, design);
@@ -112,10 +112,10 @@ TEST(Render, ContentIdPartsAreWrittenBesideThePageAndReferencesMadeRelative) {
         "Content-ID: <logo>\r\n\r\nR0lGODlh\r\n"
         "--b\r\nContent-Type: image/gif\r\nContent-ID: \"<second>\"\r\n\r\nraw bytes\r\n"
         "--b--\r\n";
-    TTempDir dir;
-    TTempFiles temp;
+    TempDir dir;
+    TempFiles temp;
     const std::string page =
-        renderMessagePage(raw, makeRecord("x"), TDesign{}, dir.str() + "/", "mail.htm", &temp);
+        renderMessagePage(raw, makeRecord("x"), Design{}, dir.str() + "/", "mail.htm", &temp);
     EXPECT_EQ(readFileBytes(dir / "logo"), "GIF89a");
     EXPECT_EQ(readFileBytes(dir / "second"), "raw bytes\r\n");
     EXPECT_EQ(readFileBytes(page), "<img src=\"logo\"><img src='cid:logo'><IMG SRC=\"second\">\r\n");
@@ -128,7 +128,7 @@ TEST(Render, ContentIdPartsAreWrittenBesideThePageAndReferencesMadeRelative) {
 }
 
 TEST(Render, ContentIdThatWouldLeaveTheDirectoryIsRefused) {
-    TTempDir dir;
+    TempDir dir;
     dir.makeDirs("work");
     for (const std::string id : {"../escape", "a/b", "..", ".", "x\\y"}) {
         const std::string raw =
@@ -136,9 +136,9 @@ TEST(Render, ContentIdThatWouldLeaveTheDirectoryIsRefused) {
             "<p>hi</p>\r\n--b\r\nContent-Type: image/gif\r\nContent-ID: <" +
             id + ">\r\n\r\nEVIL\r\n--b--\r\n";
         try {
-            renderMessagePage(raw, makeRecord("x"), TDesign{}, dir / "work/", "mail.htm", nullptr);
+            renderMessagePage(raw, makeRecord("x"), Design{}, dir / "work/", "mail.htm", nullptr);
             ADD_FAILURE() << "accepted " << id;
-        } catch (const EFCreateError& e) {
+        } catch (const FileCreateError& e) {
             EXPECT_EQ(std::string(e.what()),
                       "Datei " + (dir / "work/") + id + " kann nicht erstellt werden");
         }
@@ -157,7 +157,7 @@ TEST(Render, ConvertCidLineRewritesQuotedReferencesAndBaseElements) {
         {"<base href=a><Base href=b>", "<bBse href=a><BBse href=b>"},
         {"no change", "no change"},
     };
-    for (const auto& [in, out] : cases) EXPECT_EQ(convertCidLine(in), out) << in;
+    for (const auto& [in, out] : cases) EXPECT_EQ(rewritePageLine(in), out) << in;
 }
 
 TEST(FileOutput, LinesSplitAtEveryBreakAndWriteFailuresAreReported) {
@@ -168,16 +168,16 @@ TEST(FileOutput, LinesSplitAtEveryBreakAndWriteFailuresAreReported) {
 
     // A full disk is an error, never a page reported as written.
     if (std::filesystem::exists("/dev/full")) {
-        EXPECT_THROW(writeFileReplacing("/dev/full", "bytes"), EFCreateError);
+        EXPECT_THROW(writeFileReplacing("/dev/full", "bytes"), FileCreateError);
     }
-    TTempDir dir;
+    TempDir dir;
     dir.write("taken", "mine");
-    EXPECT_THROW(writeFileNew(dir / "taken", "other"), EFCreateError);
+    EXPECT_THROW(writeFileNew(dir / "taken", "other"), FileCreateError);
     EXPECT_EQ(readFileBytes(dir / "taken"), "mine");
-    EXPECT_THROW(writeFileReplacing(dir / "no/such/dir/file", "x"), EFCreateError);
+    EXPECT_THROW(writeFileReplacing(dir / "no/such/dir/file", "x"), FileCreateError);
     // A link planted in the working directory is not followed.
     std::filesystem::create_symlink(dir / "taken", dir / "link");
-    EXPECT_THROW(writeFileReplacing(dir / "link", "x"), EFCreateError);
+    EXPECT_THROW(writeFileReplacing(dir / "link", "x"), FileCreateError);
     EXPECT_EQ(readFileBytes(dir / "taken"), "mine");
 }
 

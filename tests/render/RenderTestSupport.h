@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 #include "tests/platform/PlatformTestSupport.h"
 
 namespace lumbrook::test {
@@ -30,9 +30,9 @@ inline std::uint64_t fileTimeUtc(int y, int mo, int d, int h = 0, int mi = 0, in
     return static_cast<std::uint64_t>((unix + 11644473600LL) * 10000000LL + ms * 10000LL);
 }
 
-inline Toe5_MessageInfo makeRecord(std::string subject, std::string from = "Ann <ann@a.example>",
+inline MessageInfo makeRecord(std::string subject, std::string from = "Ann <ann@a.example>",
                                std::string to = "Bob", std::uint64_t date = fileTimeUtc(2026, 12, 6, 14, 5, 9)) {
-    Toe5_MessageInfo m;
+    MessageInfo m;
     m.subject = std::move(subject);
     m.from = std::move(from);
     m.to = std::move(to);

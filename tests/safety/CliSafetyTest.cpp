@@ -3,28 +3,28 @@
 // and reports a file it cannot write through its count and exit status.
 #include <gtest/gtest.h>
 
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 #include "tests/safety/SafetySupport.h"
 #include "tests/support/CliRunner.h"
 
 namespace lumbrook::safety {
 namespace {
 
-struct TRun {
+struct CliResult {
     int status = -1;
     std::string output;  // standard output and error together
 };
 
 // Runs lumbrook-cli in Dir with Prelude (shell commands) before it.
-TRun runCli(const fs::path& dir, const std::vector<std::string>& args,
+CliResult runCli(const fs::path& dir, const std::vector<std::string>& args,
             const std::string& prelude = "") {
-    const test::TCliRun run = test::runProgram(LUMBROOK_CLI, args, dir.string(), prelude);
+    const test::CliRun run = test::runProgram(LUMBROOK_CLI, args, dir.string(), prelude);
     return {run.status, run.out + run.err};
 }
 
 std::vector<std::int32_t> offsets(const fs::path& store) {
     setStoreRootOverride(store.string());
-    TMessageList messages;
+    MessageList messages;
     readIndexFile("Inbox.dbx", messages);
     setStoreRootOverride(std::nullopt);
     std::vector<std::int32_t> offsets;
@@ -32,9 +32,9 @@ std::vector<std::int32_t> offsets(const fs::path& store) {
     return offsets;
 }
 
-class TCliSafetyTest : public TSafetyTest {
+class CliSafetyTest : public SafetyTest {
   protected:
-    TRun cli(const std::vector<std::string>& args, const std::string& prelude = "") {
+    CliResult cli(const std::vector<std::string>& args, const std::string& prelude = "") {
         std::vector<std::string> all{"--store", store.string()};
         all.insert(all.end(), args.begin(), args.end());
         return runCli(cwd, all, prelude);
@@ -54,7 +54,7 @@ class TCliSafetyTest : public TSafetyTest {
                     "render", "Inbox.dbx", at, "--out",
                     (out / ("page" + std::to_string(page++) + ".htm")).string()};
                 args.insert(args.end(), extra.begin(), extra.end());
-                const TRun r = cli(args);
+                const CliResult r = cli(args);
                 // A page whose Content-ID would leave the directory is refused as a
                 // file that cannot be created.
                 if (r.status != 0) {
@@ -72,11 +72,11 @@ class TCliSafetyTest : public TSafetyTest {
     }
 };
 
-TEST_F(TCliSafetyTest, CraftedStoreWritesOnlyIntoTheChosenDirectory) {
+TEST_F(CliSafetyTest, CraftedStoreWritesOnlyIntoTheChosenDirectory) {
     writeStore(store, craftedMessages());
-    const TSnapshot before = snapshot(root);
+    const Snapshot before = snapshot(root);
     runEverything();
-    const TSnapshot after = snapshot(root);
+    const Snapshot after = snapshot(root);
     EXPECT_EQ(changesOutside(before, after, outName), std::vector<std::string>{});
     EXPECT_TRUE(after.contains(outName + "/logo.gif"));
     // Every message was saved: the ten of the whole folder plus one per message.
@@ -86,20 +86,20 @@ TEST_F(TCliSafetyTest, CraftedStoreWritesOnlyIntoTheChosenDirectory) {
     EXPECT_FALSE(fs::exists("/tmp/lumbrook-absolute-cid"));
 }
 
-TEST_F(TCliSafetyTest, TheStoreIsNeverChanged) {
-    std::vector<TCrafted> messages = craftedMessages();
+TEST_F(CliSafetyTest, TheStoreIsNeverChanged) {
+    std::vector<Crafted> messages = craftedMessages();
     messages.push_back({"long", "Subject: long\r\n\r\n" + std::string(5000, 'x') + "\r\n"});
     writeStore(store, messages);
     // Reading must not even refresh the times: a store written a while ago keeps them.
     for (const auto& entry : fs::directory_iterator(store))
         fs::last_write_time(entry.path(),
                             fs::last_write_time(entry.path()) - std::chrono::hours(24));
-    const TSnapshot before = snapshot(store);
+    const Snapshot before = snapshot(store);
     runEverything();
     EXPECT_EQ(snapshot(store), before);
 }
 
-TEST_F(TCliSafetyTest, SaveAndExportNeverReplaceAFileOfTheUsers) {
+TEST_F(CliSafetyTest, SaveAndExportNeverReplaceAFileOfTheUsers) {
     const std::string text = "Subject: Report\r\n\r\nnew text\r\n";
     writeStore(store, {{"Report", text}, {"Report", text}});
     for (const char* name : {"Report.eml", "Report.HTM", "Report.txt"})
@@ -107,7 +107,7 @@ TEST_F(TCliSafetyTest, SaveAndExportNeverReplaceAFileOfTheUsers) {
     // A link left where the first free name would be must not be followed.
     fs::create_symlink(root / "victim", out / "Report_0.eml");
 
-    TRun r = cli({"save", "Inbox.dbx", "--to", out.string()});
+    CliResult r = cli({"save", "Inbox.dbx", "--to", out.string()});
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("There became 2 messages saved!"), std::string::npos) << r.output;
     r = cli({"export", "Inbox.dbx", "--to", out.string(), "--format", "html"});
@@ -128,20 +128,20 @@ TEST_F(TCliSafetyTest, SaveAndExportNeverReplaceAFileOfTheUsers) {
     EXPECT_TRUE(fs::exists(out / "Report_1.HTM"));
 }
 
-TEST_F(TCliSafetyTest, AFileThatCannotBeWrittenIsReportedNotCounted) {
+TEST_F(CliSafetyTest, AFileThatCannotBeWrittenIsReportedNotCounted) {
     // Larger than the file size limit below, so that writing it runs out of room.
     const std::string big = "Subject: big\r\n\r\n" + std::string(64 * 1024, 'y') + "\r\n";
     writeStore(store, {{"big", big}, {"small", "Subject: small\r\n\r\nsmall\r\n"}});
     writeText(root / "plain-file", "x");
     const std::string offset = std::to_string(offsets(store).front());
 
-    struct TCase {
+    struct Case {
         std::string name;
         std::string dir;
         std::string prelude;
         int saved;  // how many of the two messages can be saved
     };
-    std::vector<TCase> cases = {
+    std::vector<Case> cases = {
         {"a file where the directory should be", (root / "plain-file" / "sub").string(), "", 0},
         {"a directory no one may create files in", "/proc/self", "", 0},
         // A file size limit works for root too: writes past it fail as on a full disk.
@@ -150,7 +150,7 @@ TEST_F(TCliSafetyTest, AFileThatCannotBeWrittenIsReportedNotCounted) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.dir == "/proc/self" && !fs::exists("/proc/self")) continue;
-        TRun r = cli({"save", "Inbox.dbx", "--to", c.dir}, c.prelude);
+        CliResult r = cli({"save", "Inbox.dbx", "--to", c.dir}, c.prelude);
         EXPECT_EQ(r.status, 1) << r.output;
         EXPECT_NE(r.output.find("There became " + std::to_string(c.saved) + " messages saved!"),
                   std::string::npos)
@@ -172,7 +172,7 @@ TEST_F(TCliSafetyTest, AFileThatCannotBeWrittenIsReportedNotCounted) {
         }
     }
     if (fs::exists("/dev/full")) {
-        const TRun r = cli({"render", "Inbox.dbx", offset, "--out", "/dev/full"});
+        const CliResult r = cli({"render", "Inbox.dbx", offset, "--out", "/dev/full"});
         EXPECT_EQ(r.status, 1) << r.output;
         EXPECT_NE(r.output.find("Datei /dev/full kann nicht erstellt werden"), std::string::npos)
             << r.output;

@@ -10,8 +10,8 @@
 namespace lumbrook::safety {
 namespace {
 
-Toe5_MessageInfo recordFor(const TCrafted& m) {
-    Toe5_MessageInfo r;
+MessageInfo recordFor(const Crafted& m) {
+    MessageInfo r;
     r.subject = m.subject;
     r.from = "../from";
     r.to = "/to";
@@ -20,23 +20,23 @@ Toe5_MessageInfo recordFor(const TCrafted& m) {
     return r;
 }
 
-TEST_F(TSafetyTest, RenderSaveAndExportWriteOnlyIntoTheChosenDirectory) {
+TEST_F(SafetyTest, RenderSaveAndExportWriteOnlyIntoTheChosenDirectory) {
     const std::string dir = out.string() + "/";
     const std::string design = (root / "design.htm").string();
     writeText(design, "%%UEBERSCHRIFT%%\r\n%%INHALT%%\r\n%%UNTERSCHRIFT%%\r\n");
-    const TSnapshot before = snapshot(root);
+    const Snapshot before = snapshot(root);
 
     int refused = 0;
     for (const auto& m : craftedMessages()) {
         SCOPED_TRACE("subject " + m.subject);
-        const Toe5_MessageInfo record = recordFor(m);
+        const MessageInfo record = recordFor(m);
         for (bool apply : {false, true}) {
-            TDesign d;
+            Design d;
             d.apply = apply;
             d.templatePath = apply ? design : std::string();
             try {
                 renderMessagePage(m.rawText, record, d, dir, "mail.htm", nullptr);
-            } catch (const EFCreateError& e) {
+            } catch (const FileCreateError& e) {
                 // A refused Content-ID names the path it would have had.
                 EXPECT_NE(std::string(e.what()).find(dir), std::string::npos) << e.what();
                 ++refused;
@@ -44,19 +44,19 @@ TEST_F(TSafetyTest, RenderSaveAndExportWriteOnlyIntoTheChosenDirectory) {
         }
         for (bool date : {false, true}) {
             saveMessageAsEml(dir, record, m.rawText, date);
-            for (auto format : {TExportFormat::AlwaysHtml, TExportFormat::AlwaysText,
-                                TExportFormat::SameAsMail}) {
-                TExportSettings s{dir, date, format, {}};
+            for (auto format : {ExportFormat::AlwaysHtml, ExportFormat::AlwaysText,
+                                ExportFormat::SameAsMail}) {
+                ExportSettings s{dir, date, format, {}};
                 try {
                     exportMessage(s, record, m.rawText);
-                } catch (const EFCreateError&) {
+                } catch (const FileCreateError&) {
                 }
             }
         }
     }
     // Seven messages carry a Content-ID that would leave the directory; each page is refused.
     EXPECT_EQ(refused, 14);
-    const TSnapshot after = snapshot(root);
+    const Snapshot after = snapshot(root);
     EXPECT_EQ(changesOutside(before, after, outName), std::vector<std::string>{});
     EXPECT_TRUE(after.contains(outName + "/logo.gif"));
     EXPECT_TRUE(after.contains(outName + "/mail.htm"));
@@ -70,27 +70,27 @@ TEST_F(TSafetyTest, RenderSaveAndExportWriteOnlyIntoTheChosenDirectory) {
 
 // As root, permission bits stop nothing; /proc refuses new files to everyone, a
 // regular file cannot hold files, and /dev/full fails every write as a full disk does.
-TEST_F(TSafetyTest, FilesThatCannotBeWrittenAreErrors) {
-    const TCrafted sound = craftedMessages()[7];
-    const Toe5_MessageInfo record = recordFor(sound);
+TEST_F(SafetyTest, FilesThatCannotBeWrittenAreErrors) {
+    const Crafted sound = craftedMessages()[7];
+    const MessageInfo record = recordFor(sound);
     writeText(root / "plain-file", "x");
     const std::string underFile = (root / "plain-file").string() + "/";
 
     for (const std::string& dir : {underFile, std::string("/proc/self/")}) {
         SCOPED_TRACE(dir);
         if (!fs::exists(dir.substr(0, dir.size() - 1))) continue;
-        EXPECT_THROW(saveMessageAsEml(dir, record, sound.rawText, false), ESaveFailed);
-        for (auto format : {TExportFormat::AlwaysHtml, TExportFormat::AlwaysText}) {
-            TExportSettings s{dir, false, format, {}};
-            EXPECT_THROW(exportMessage(s, record, sound.rawText), EFCreateError);
+        EXPECT_THROW(saveMessageAsEml(dir, record, sound.rawText, false), SaveFailedError);
+        for (auto format : {ExportFormat::AlwaysHtml, ExportFormat::AlwaysText}) {
+            ExportSettings s{dir, false, format, {}};
+            EXPECT_THROW(exportMessage(s, record, sound.rawText), FileCreateError);
         }
         EXPECT_THROW(renderMessagePage(sound.rawText, record, {}, dir, "mail.htm", nullptr),
-                     EFCreateError);
+                     FileCreateError);
     }
     if (fs::exists("/dev/full")) {
         EXPECT_THROW(
             renderMessagePage("Subject: x\r\n\r\nbody\r\n", record, {}, "/dev/", "full", nullptr),
-            EFCreateError);
+            FileCreateError);
     }
 }
 

@@ -37,24 +37,24 @@ inline void writeText(const fs::path& path, const std::string& bytes) {
 
 // One entry of a directory tree as seen by lstat: kind, size, modification time
 // and, for files, the bytes.
-struct TEntry {
+struct Entry {
     char kind = '?';  // f file, d directory, l link, o other
     std::uint64_t size = 0;
     std::int64_t mtimeNs = 0;
     std::string bytes;
-    bool operator==(const TEntry&) const = default;
+    bool operator==(const Entry&) const = default;
 };
-using TSnapshot = std::map<std::string, TEntry>;
+using Snapshot = std::map<std::string, Entry>;
 
 // Every entry below Dir by its path relative to Dir; links are not followed.
-inline TSnapshot snapshot(const fs::path& dir, bool withBytes = true) {
-    TSnapshot snap;
+inline Snapshot snapshot(const fs::path& dir, bool withBytes = true) {
+    Snapshot snap;
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(dir, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         struct stat st {};
         if (::lstat(it->path().c_str(), &st) != 0) continue;
-        TEntry e;
+        Entry e;
         e.kind = S_ISREG(st.st_mode)   ? 'f'
                  : S_ISDIR(st.st_mode) ? 'd'
                  : S_ISLNK(st.st_mode) ? 'l'
@@ -68,7 +68,7 @@ inline TSnapshot snapshot(const fs::path& dir, bool withBytes = true) {
 }
 
 // The names that After has and Before has not.
-inline std::vector<std::string> added(const TSnapshot& before, const TSnapshot& after) {
+inline std::vector<std::string> added(const Snapshot& before, const Snapshot& after) {
     std::vector<std::string> names;
     for (const auto& [name, entry] : after)
         if (!before.contains(name)) names.push_back(name);
@@ -77,10 +77,10 @@ inline std::vector<std::string> added(const TSnapshot& before, const TSnapshot& 
 
 // Whatever changed between two snapshots, outside the entries under Allowed/
 // (direct children only, plain files only).
-inline std::vector<std::string> changesOutside(const TSnapshot& before, const TSnapshot& after,
+inline std::vector<std::string> changesOutside(const Snapshot& before, const Snapshot& after,
                                                const std::string& allowed) {
     std::vector<std::string> changes;
-    auto isAllowed = [&](const std::string& name, const TEntry& e) {
+    auto isAllowed = [&](const std::string& name, const Entry& e) {
         if (allowed.empty() || !name.starts_with(allowed + "/")) return false;
         return name.find('/', allowed.size() + 1) == std::string::npos && e.kind == 'f';
     };
@@ -101,7 +101,7 @@ inline std::vector<std::string> changesOutside(const TSnapshot& before, const TS
 // A scratch tree per test: Root/store holds the store, Root/home/user/out is the directory
 // the user chose (deep enough that "../.." still lands inside Root), Root/cwd the
 // working directory the test runs in.
-class TSafetyTest : public ::testing::Test {
+class SafetyTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "lumbrook-safety-XXXXXX").string();
@@ -137,7 +137,7 @@ inline std::string messageWithContentId(const std::string& contentIdHeader) {
            contentIdHeader + "\r\n\r\nR0lGODlhAQABAAAAACw=\r\n--rel--\r\n";
 }
 
-struct TCrafted {
+struct Crafted {
     std::string subject;
     std::string rawText;
 };
@@ -145,7 +145,7 @@ struct TCrafted {
 // Messages that try to name files outside the chosen directory: Content-IDs and
 // subjects with separators, "." and "..", absolute paths, a uuencoded name
 // climbing up, and one sound message with a harmless Content-ID.
-inline std::vector<TCrafted> craftedMessages() {
+inline std::vector<Crafted> craftedMessages() {
     const std::string html = "Content-Type: text/html\r\n\r\n<p>hi</p>\r\n";
     return {
         {"../../escape", messageWithContentId("<../../cid-escape>")},
@@ -162,17 +162,17 @@ inline std::vector<TCrafted> craftedMessages() {
 }
 
 // Folders.dbx with one folder "Inbox" and Inbox.dbx with the given messages.
-inline void writeStore(const fs::path& dir, const std::vector<TCrafted>& messages) {
-    TDbxFileOptions folders;
-    folders.kind = TDbxFileKind::Folders;
+inline void writeStore(const fs::path& dir, const std::vector<Crafted>& messages) {
+    DbxFileOptions folders;
+    folders.kind = DbxFileKind::Folders;
     writeBytes((dir / "Folders.dbx").string(),
                buildDbx({folderRecord({1, std::nullopt, "Inbox", std::string("Inbox.dbx"), true})},
                         folders)
                    .bytes);
-    std::vector<TDbxRecord> records;
+    std::vector<DbxRecord> records;
     std::int32_t id = 1;
     for (const auto& m : messages) {
-        TDbxMessage message;
+        DbxMessage message;
         message.messageId = id;
         message.subject = m.subject;
         message.from = "../from";

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/DateTime.h"
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 #include "tests/support/DbxWriter.h"
 
 namespace lumbrook {
@@ -44,17 +44,17 @@ std::uint64_t fileTime(int y, int mo, int d, int h, int mi, int s, int ms = 0) {
     return unixTimeToFileTime(::timegm(&tm)) + std::uint64_t(ms) * 10'000;
 }
 
-TDateTime value(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
+DateTime value(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
     return encodeDateTime({y, mo, d, h, mi, s, ms});
 }
 
 TEST(FileTimeToLocalDateTime, UtcValuesToTheMillisecond) {
     TimeZone utc("UTC");
-    struct TCase {
+    struct Case {
         std::uint64_t in;
-        TDateTime expected;
+        DateTime expected;
     };
-    const TCase cases[] = {
+    const Case cases[] = {
         {fileTime(2002, 3, 4, 5, 6, 7, 890), value(2002, 3, 4, 5, 6, 7, 890)},
         {fileTime(1899, 12, 30, 0, 0, 0), 0.0},
         {fileTime(1899, 12, 30, 18, 0, 0), 0.75},
@@ -76,7 +76,7 @@ TEST(FileTimeToLocalDateTime, UtcValuesToTheMillisecond) {
     // Damaged dates beyond the calendar stay inside it.
     EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(~std::uint64_t(0)),
                      value(9999, 12, 31, 23, 59, 59, 999));
-    TDateTimeFields f = decodeDateTime(fileTimeToLocalDateTime(~std::uint64_t(0)));
+    DateTimeFields f = decodeDateTime(fileTimeToLocalDateTime(~std::uint64_t(0)));
     EXPECT_EQ(f.year, 9999);
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 
 namespace lumbrook {
 namespace {
@@ -48,7 +48,7 @@ TEST(DemoStore, MatchesItsSources) {
         for (std::string f; std::getline(split, f, '\t');) fields.push_back(f);
         lines.push_back(fields);
     }
-    TFolderList folders;
+    FolderList folders;
     readIndexFile("folders.dbx", folders);
     ASSERT_EQ(folders.size(), lines.size());
 
@@ -69,7 +69,7 @@ TEST(DemoStore, MatchesItsSources) {
             for (const auto& e : fs::directory_iterator(dir))
                 if (e.path().extension() == ".eml") emls.push_back(e.path());
         std::sort(emls.begin(), emls.end());
-        TMessageList messages;
+        MessageList messages;
         readIndexFile(f.fileName, messages);
         ASSERT_EQ(messages.size(), emls.size());
         for (std::size_t m = 0; m < messages.size(); ++m) {

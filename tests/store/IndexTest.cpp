@@ -7,9 +7,9 @@
 namespace lumbrook {
 namespace {
 
-using TKind = TDbxField::TKind;
+using Kind = DbxField::Kind;
 
-std::vector<std::string> subjects(const TMessageList& list) {
+std::vector<std::string> subjects(const MessageList& list) {
     std::vector<std::string> out;
     for (const auto& m : list) out.push_back(m.subject);
     return out;
@@ -22,33 +22,33 @@ std::vector<std::string> expectedSubjects(int n) {
 }
 
 TEST_F(StoreTest, MessageRecordsComeBackWithEveryField) {
-    TDbxRecord r;
-    r.fields = {TDbxField::direct(0x80, 7),
-                TDbxField::direct(0x81, 0xFFFFFF),
-                TDbxField::raw8(0x02, {1, 2, 3, 4, 5, 6, 7, 8}),
-                TDbxField::dataOffset(),
-                TDbxField::text(0x07, "e07"),
-                TDbxField::text(0x08,
+    DbxRecord r;
+    r.fields = {DbxField::direct(0x80, 7),
+                DbxField::direct(0x81, 0xFFFFFF),
+                DbxField::raw8(0x02, {1, 2, 3, 4, 5, 6, 7, 8}),
+                DbxField::dataOffset(),
+                DbxField::text(0x07, "e07"),
+                DbxField::text(0x08,
                                 "Gr\xFC\xDF"
                                 "e"),  // 8-bit bytes stay as they are
-                TDbxField::text(0x09, "e09"),
-                TDbxField::text(0x0A, "e0a"),
-                TDbxField::text(0x0B, "e0b"),
-                TDbxField::text(0x0D, "from"),
-                TDbxField::text(0x0E, "e0e"),
-                TDbxField::fileTime(0x12, 0x01D7EF1328000000ULL),
-                TDbxField::text(0x13, "to"),
-                TDbxField::text(0x1A, "e1a"),
-                TDbxField::text(0x1B, "e1b"),
-                TDbxField::direct(0x91, 1234),
-                TDbxField::text(0x05, "skipped"),
-                TDbxField::direct(0x90, 3)};
+                DbxField::text(0x09, "e09"),
+                DbxField::text(0x0A, "e0a"),
+                DbxField::text(0x0B, "e0b"),
+                DbxField::text(0x0D, "from"),
+                DbxField::text(0x0E, "e0e"),
+                DbxField::fileTime(0x12, 0x01D7EF1328000000ULL),
+                DbxField::text(0x13, "to"),
+                DbxField::text(0x1A, "e1a"),
+                DbxField::text(0x1B, "e1b"),
+                DbxField::direct(0x91, 1234),
+                DbxField::text(0x05, "skipped"),
+                DbxField::direct(0x90, 3)};
     r.text = "raw";
-    TDbxImage image = put("Inbox.dbx", {r});
+    DbxImage image = put("Inbox.dbx", {r});
 
-    TMessageList list = messages("Inbox.dbx");
+    MessageList list = messages("Inbox.dbx");
     ASSERT_EQ(list.size(), 1u);
-    const Toe5_MessageInfo& m = list[0];
+    const MessageInfo& m = list[0];
     EXPECT_EQ(m.entry80, 7);
     EXPECT_EQ(m.entry81, 0xFFFFFF);
     EXPECT_EQ(m.entry02, (std::array<std::uint8_t, 8>{1, 2, 3, 4, 5, 6, 7, 8}));
@@ -71,8 +71,8 @@ TEST_F(StoreTest, MessageRecordsComeBackWithEveryField) {
     EXPECT_EQ(readMessageText("Inbox.dbx", m.dataOffset), "raw");
 
     // A record with no entries at all keeps every initial value.
-    put("Empty.dbx", {TDbxRecord{}});
-    TMessageList bare = messages("Empty.dbx");
+    put("Empty.dbx", {DbxRecord{}});
+    MessageList bare = messages("Empty.dbx");
     ASSERT_EQ(bare.size(), 1u);
     EXPECT_EQ(bare[0].subject, "");
     EXPECT_EQ(bare[0].date, 0u);
@@ -85,9 +85,9 @@ TEST_F(StoreTest, WalkOrderIsTheOrderOfTheTree) {
     // link come before the node's own entries, each entry's child right after it.
     for (std::size_t capacity : {1u, 2u, 3u, 51u}) {
         for (int n : {1, 2, 51, 52, 200}) {
-            TDbxFileOptions options;
+            DbxFileOptions options;
             options.nodeCapacity = capacity;
-            TDbxImage image = put("Inbox.dbx", simpleMessages(n), options);
+            DbxImage image = put("Inbox.dbx", simpleMessages(n), options);
             SCOPED_TRACE("capacity " + std::to_string(capacity) + ", records " + std::to_string(n));
             EXPECT_EQ(subjects(messages("Inbox.dbx")), expectedSubjects(n));
             if (n > int(capacity)) {
@@ -102,9 +102,9 @@ TEST_F(StoreTest, WalkOrderIsTheOrderOfTheTree) {
 
 TEST_F(StoreTest, EntryCountIsAllThreeBytes) {
     // 258 entries in one node: count bytes 0x02, 0x01, 0x00.
-    TDbxFileOptions options;
+    DbxFileOptions options;
     options.nodeCapacity = 300;
-    TDbxImage image = put("Inbox.dbx", simpleMessages(258), options);
+    DbxImage image = put("Inbox.dbx", simpleMessages(258), options);
     const std::size_t root = static_cast<std::size_t>(image.layout.nodes[0]);
     ASSERT_EQ(image.bytes[root + 17], 0x02);
     ASSERT_EQ(image.bytes[root + 18], 0x01);
@@ -122,14 +122,14 @@ TEST_F(StoreTest, EntryCountIsAllThreeBytes) {
 
 TEST_F(StoreTest, ItemCountDecidesWhetherTheFileIsEmpty) {
     for (std::int32_t count : {0, -1, static_cast<std::int32_t>(0x80000000)}) {
-        TDbxFileOptions options;
+        DbxFileOptions options;
         options.itemCount = count;
-        TDbxImage image = put("Inbox.dbx", simpleMessages(3), options);
+        DbxImage image = put("Inbox.dbx", simpleMessages(3), options);
         EXPECT_TRUE(messages("Inbox.dbx").empty()) << count;
         EXPECT_EQ(readMessageText("Inbox.dbx", image.layout.blocks[0][0]), "") << count;
     }
     // Any positive count reads the whole tree; the count is not a limit.
-    TDbxFileOptions one;
+    DbxFileOptions one;
     one.itemCount = 1;
     put("Inbox.dbx", simpleMessages(3), one);
     EXPECT_EQ(messages("Inbox.dbx").size(), 3u);
@@ -143,30 +143,30 @@ TEST_F(StoreTest, ItemCountDecidesWhetherTheFileIsEmpty) {
 }
 
 TEST_F(StoreTest, NodeLinksAreAGraphWalkedOnce) {
-    TDbxFileOptions options;
+    DbxFileOptions options;
     options.nodeCapacity = 2;
-    TDbxImage sound = buildDbx(simpleMessages(9), options);
+    DbxImage sound = buildDbx(simpleMessages(9), options);
     ASSERT_GE(sound.layout.nodes.size(), 3u);
     const auto& nodes = sound.layout.nodes;
-    struct TCase {
+    struct Case {
         const char* name;
-        std::function<void(TDbxImage&)> damage;
+        std::function<void(DbxImage&)> damage;
     };
-    const std::vector<TCase> cases = {
+    const std::vector<Case> cases = {
         {"root's links lead back to the root",
-         [&](TDbxImage& im) { im.putI32(nodes[0] + 8, nodes[0]); }},
+         [&](DbxImage& im) { im.putI32(nodes[0] + 8, nodes[0]); }},
         {"two nodes link to each other",
-         [&](TDbxImage& im) {
+         [&](DbxImage& im) {
              im.putI32(nodes[0] + 8, nodes[1]);  // nodes[1] links back as its parent
          }},
         {"child entries of a leaf point at the root and at the leaf itself",
-         [&](TDbxImage& im) {
+         [&](DbxImage& im) {
              const std::int32_t leaf = nodes.back();
              im.putI32(leaf + 24 + 4, nodes[0]);
              im.putI32(leaf + 24 + 12 + 4, leaf);
          }},
         {"every link of every node points at the root",
-         [&](TDbxImage& im) {
+         [&](DbxImage& im) {
              for (auto n : nodes) {
                  im.putI32(n + 12, im.getI32(n + 12) ? im.getI32(n + 12) : nodes[0]);
                  im.putI32(n + 8, nodes[0]);
@@ -174,14 +174,14 @@ TEST_F(StoreTest, NodeLinksAreAGraphWalkedOnce) {
          }},
     };
     for (const auto& c : cases) {
-        TDbxImage image = sound;
+        DbxImage image = sound;
         c.damage(image);
         put("Inbox.dbx", image.bytes);
         EXPECT_EQ(subjects(messages("Inbox.dbx")), expectedSubjects(9)) << c.name;
     }
 
     // A second link to a node not reached otherwise is followed after the first link.
-    TDbxImage image = sound;
+    DbxImage image = sound;
     const std::int32_t firstChild = image.getI32(nodes[0] + 12);
     image.putI32(nodes[0] + 12, 0);
     image.putI32(nodes[0] + 8, firstChild);
@@ -197,13 +197,13 @@ TEST_F(StoreTest, NodeLinksAreAGraphWalkedOnce) {
 }
 
 TEST_F(StoreTest, SelfChecksSkipWhatFails) {
-    TDbxFileOptions options;
+    DbxFileOptions options;
     options.nodeCapacity = 2;
-    TDbxImage sound = buildDbx(simpleMessages(9), options);
+    DbxImage sound = buildDbx(simpleMessages(9), options);
     const auto& l = sound.layout;
 
     // Start node that fails: nothing.
-    TDbxImage image = sound;
+    DbxImage image = sound;
     image.putI32(l.nodes[0], l.nodes[0] + 1);
     put("Inbox.dbx", image.bytes);
     EXPECT_TRUE(messages("Inbox.dbx").empty());
@@ -244,18 +244,18 @@ TEST_F(StoreTest, SelfChecksSkipWhatFails) {
     ASSERT_GT(child, 0);
     image.putI32(child, 1);
     put("Inbox.dbx", image.bytes);
-    TMessageList list = messages("Inbox.dbx");
+    MessageList list = messages("Inbox.dbx");
     EXPECT_LT(list.size(), 9u);
     EXPECT_GT(list.size(), 0u);
 }
 
 TEST_F(StoreTest, DamagedEntryTablesAndCounts) {
-    TDbxImage sound = buildDbx(simpleMessages(5));
+    DbxImage sound = buildDbx(simpleMessages(5));
     const std::size_t root = sound.layout.nodes[0];
 
     // Count 0xFFFFFF: the table runs to the end of the file; the real entries are
     // read, the rest (zeros and whatever follows) points at nothing.
-    TDbxImage image = sound;
+    DbxImage image = sound;
     image.putU24(root + 17, 0xFFFFFF);
     put("Inbox.dbx", image.bytes);
     EXPECT_EQ(subjects(messages("Inbox.dbx")), expectedSubjects(5));
@@ -276,18 +276,18 @@ TEST_F(StoreTest, DamagedEntryTablesAndCounts) {
 TEST_F(StoreTest, RecordBoundsNeverReachOutsideTheRecord) {
     // A record whose entries point at and past the end of its data area, and a
     // text without a zero byte before the end of the data area.
-    TDbxRecord r;
+    DbxRecord r;
     // Data area: "subject\0" at 0, "from\0" at 8, padding up to 16 bytes.
-    r.fields = {TDbxField::text(0x08, "subject"),    TDbxField::text(0x0D, "from"),
-                TDbxField::position(0x0D, 16),        // at the end of the data area
-                TDbxField::position(0x13, 0xFFFFFF),  // far past it
-                TDbxField::position(0x12, 9),         // 8 bytes that run over the end
-                TDbxField::position(0x04, 13),        // 4 bytes that run over the end
-                TDbxField::position(0x02, 12),        // 8 bytes that run over the end
-                TDbxField::position(0x07, 8)};        // a text shared with From
-    TDbxRecord next = messageRecord(simpleMessage(1));
+    r.fields = {DbxField::text(0x08, "subject"),    DbxField::text(0x0D, "from"),
+                DbxField::position(0x0D, 16),        // at the end of the data area
+                DbxField::position(0x13, 0xFFFFFF),  // far past it
+                DbxField::position(0x12, 9),         // 8 bytes that run over the end
+                DbxField::position(0x04, 13),        // 4 bytes that run over the end
+                DbxField::position(0x02, 12),        // 8 bytes that run over the end
+                DbxField::position(0x07, 8)};        // a text shared with From
+    DbxRecord next = messageRecord(simpleMessage(1));
     put("Inbox.dbx", {r, next});
-    TMessageList list = messages("Inbox.dbx");
+    MessageList list = messages("Inbox.dbx");
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].subject, "subject");
     EXPECT_EQ(list[0].from, "from");  // the entry that points nowhere changes nothing
@@ -300,8 +300,8 @@ TEST_F(StoreTest, RecordBoundsNeverReachOutsideTheRecord) {
 
     // A text without any zero byte ends at the end of the data area, even though
     // the next record follows directly in the file.
-    TDbxRecord open;
-    TDbxField text = TDbxField::text(0x08, "abcdefgh");
+    DbxRecord open;
+    DbxField text = DbxField::text(0x08, "abcdefgh");
     text.textWithoutZero = true;
     open.fields = {text};
     put("Inbox.dbx", {open, next});
@@ -313,7 +313,7 @@ TEST_F(StoreTest, RecordBoundsNeverReachOutsideTheRecord) {
     // A body length smaller than the entry table: direct values apply, entries
     // into the (now empty) data area find nothing.
     for (std::int32_t length : {0, -5, 4, static_cast<std::int32_t>(0x80000000)}) {
-        TDbxRecord shortBody = messageRecord(simpleMessage(2));
+        DbxRecord shortBody = messageRecord(simpleMessage(2));
         shortBody.bodyLength = length;
         put("Inbox.dbx", {shortBody, next});
         list = messages("Inbox.dbx");
@@ -325,7 +325,7 @@ TEST_F(StoreTest, RecordBoundsNeverReachOutsideTheRecord) {
     }
 
     // A body length beyond the end of the file: the part that is there is used.
-    TDbxRecord huge = messageRecord(simpleMessage(3));
+    DbxRecord huge = messageRecord(simpleMessage(3));
     huge.bodyLength = 0x7FFFFFFF;
     put("Inbox.dbx", {huge});
     list = messages("Inbox.dbx");
@@ -333,7 +333,7 @@ TEST_F(StoreTest, RecordBoundsNeverReachOutsideTheRecord) {
     EXPECT_EQ(list[0].subject, "Subject 3");
 
     // A record cut by the end of the file: whole entry words apply.
-    TDbxImage cut = buildDbx({messageRecord(simpleMessage(4))});
+    DbxImage cut = buildDbx({messageRecord(simpleMessage(4))});
     const std::size_t rec = cut.layout.records[0];
     // Nodes are written after the records, so the cut file gets a node of its own
     // in the unused part of the file header.
@@ -354,17 +354,17 @@ TEST_F(StoreTest, RecordBoundsNeverReachOutsideTheRecord) {
 }
 
 TEST_F(StoreTest, LaterEntriesWin) {
-    auto withEntries = [](std::vector<TDbxField> fields) {
-        TDbxRecord r;
+    auto withEntries = [](std::vector<DbxField> fields) {
+        DbxRecord r;
         r.fields = std::move(fields);
         return r;
     };
     put("Inbox.dbx",
-        {withEntries({TDbxField::direct(0x84, 1000), TDbxField::int32(0x04, 2000)}),
-         withEntries({TDbxField::int32(0x04, 2000), TDbxField::direct(0x84, 1000)}),
-         withEntries({TDbxField::text(0x08, "first"), TDbxField::text(0x08, "second")}),
-         withEntries({TDbxField::direct(0x80, 1), TDbxField::direct(0x80, 2)})});
-    TMessageList list = messages("Inbox.dbx");
+        {withEntries({DbxField::direct(0x84, 1000), DbxField::int32(0x04, 2000)}),
+         withEntries({DbxField::int32(0x04, 2000), DbxField::direct(0x84, 1000)}),
+         withEntries({DbxField::text(0x08, "first"), DbxField::text(0x08, "second")}),
+         withEntries({DbxField::direct(0x80, 1), DbxField::direct(0x80, 2)})});
+    MessageList list = messages("Inbox.dbx");
     ASSERT_EQ(list.size(), 4u);
     EXPECT_EQ(list[0].dataOffset, 2000);
     EXPECT_EQ(list[1].dataOffset, 1000);
@@ -373,11 +373,11 @@ TEST_F(StoreTest, LaterEntriesWin) {
 }
 
 TEST_F(StoreTest, FolderRecords) {
-    TDbxRecord noFile;  // neither 0x03 nor 0x06: dropped
-    noFile.fields = {TDbxField::direct(0x80, 6), TDbxField::direct(0x81, 1),
-                     TDbxField::text(0x02, "Never created"), TDbxField::direct(0x89, 3)};
-    TDbxRecord noId;  // 0x06 only, no 0x80
-    noId.fields = {TDbxField::text(0x02, "Outlook Express"), TDbxField::text(0x06, "x")};
+    DbxRecord noFile;  // neither 0x03 nor 0x06: dropped
+    noFile.fields = {DbxField::direct(0x80, 6), DbxField::direct(0x81, 1),
+                     DbxField::text(0x02, "Never created"), DbxField::direct(0x89, 3)};
+    DbxRecord noId;  // 0x06 only, no 0x80
+    noId.fields = {DbxField::text(0x02, "Outlook Express"), DbxField::text(0x06, "x")};
     put("Folders.dbx",
         {noId, folderRecord({1, {}, "Local Folders", {}, false}),
          folderRecord({4, 1, "Inbox", "Inbox.dbx", true}), noFile,
@@ -385,7 +385,7 @@ TEST_F(StoreTest, FolderRecords) {
         folderFileOptions());
 
     // Callers ask for "folders.dbx"; real stores hold "Folders.dbx".
-    TFolderList list = folders();
+    FolderList list = folders();
     ASSERT_EQ(list.size(), 4u);
     EXPECT_EQ(list[0].folderId, -1);
     EXPECT_EQ(list[0].parentId, -1);
@@ -404,7 +404,7 @@ TEST_F(StoreTest, FolderRecords) {
     EXPECT_EQ(list[3].name, "Gel\xF6scht");
 
     // The list is appended to, never cleared.
-    TFolderList more = list;
+    FolderList more = list;
     readIndexFile("folders.dbx", more);
     EXPECT_EQ(more.size(), 8u);
 }
@@ -414,14 +414,14 @@ TEST_F(StoreTest, TheNameAskedForDecidesTheRecordKind) {
     put("Inbox.dbx", simpleMessages(2));
 
     // "folders.dbx" exactly: folder records; a list of the other kind gets nothing.
-    TMessageList none;
+    MessageList none;
     readIndexFile("folders.dbx", none);
     EXPECT_TRUE(none.empty());
     EXPECT_EQ(folders("folders.dbx").size(), 1u);
 
     // Any other spelling is a message file, even when it finds the same file.
     EXPECT_TRUE(folders("Folders.dbx").empty());
-    TMessageList asMessages = messages("Folders.dbx");
+    MessageList asMessages = messages("Folders.dbx");
     ASSERT_EQ(asMessages.size(), 1u);
     EXPECT_EQ(asMessages[0].entry80, 4);
 
@@ -438,7 +438,7 @@ TEST_F(StoreTest, TheNameAskedForDecidesTheRecordKind) {
 TEST_F(StoreTest, ChainOfAMillionNodesIsWalked) {
     // Each node links to the next through its first link; the last one carries the
     // tree. Walked on an explicit stack, not the call stack.
-    TDbxFileOptions options;
+    DbxFileOptions options;
     options.chainNodes = 1'000'000;
     put("Inbox.dbx", simpleMessages(3), options);
     EXPECT_EQ(subjects(messages("Inbox.dbx")), expectedSubjects(3));
@@ -446,21 +446,21 @@ TEST_F(StoreTest, ChainOfAMillionNodesIsWalked) {
 
 TEST_F(StoreTest, RandomAndMutatedFilesNeverCrash) {
     std::mt19937 random(20240601);
-    TDbxFileOptions options;
+    DbxFileOptions options;
     options.nodeCapacity = 3;
-    std::vector<TDbxRecord> records = simpleMessages(12);
+    std::vector<DbxRecord> records = simpleMessages(12);
     records.push_back(messageRecord(simpleMessage(99, std::string(3000, 'x'))));
-    const TDbxImage sound = buildDbx(records, options);
+    const DbxImage sound = buildDbx(records, options);
 
     auto readEverything = [&](const std::vector<std::uint8_t>& bytes) {
         put("Inbox.dbx", bytes);
         put("Folders.dbx", bytes);
-        TMessageList list;
+        MessageList list;
         ASSERT_NO_THROW(readIndexFile("Inbox.dbx", list));
         for (const auto& m : list) ASSERT_NO_THROW(readMessageText("Inbox.dbx", m.dataOffset));
         for (auto b : sound.layout.blocks)
             for (auto off : b) ASSERT_NO_THROW(readMessageText("Inbox.dbx", off));
-        TFolderList folders;
+        FolderList folders;
         ASSERT_NO_THROW(readIndexFile("folders.dbx", folders));
     };
 

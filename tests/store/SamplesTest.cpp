@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 
 namespace lumbrook {
 namespace {
@@ -62,7 +62,7 @@ class SamplesTest : public ::testing::Test {
 
 TEST_F(SamplesTest, IpedFolderOf28Messages) {
     if (!useStore("IPED")) return;
-    TMessageList list;
+    MessageList list;
     readIndexFile("test_OutlookDBX.dbx", list);
     ASSERT_EQ(list.size(), 28u);
     EXPECT_EQ(list[1].subject, "Mensagem teste");
@@ -85,19 +85,19 @@ TEST_F(SamplesTest, IpedFolderOf28Messages) {
 
 TEST_F(SamplesTest, FolderList) {
     if (!useStore("DbxOutlookExpress")) return;
-    TFolderList list;
+    FolderList list;
     readIndexFile("folders.dbx", list);
     // Eight records; three carry neither a file name (0x03) nor 0x06 and are
     // dropped by the acceptance test: the folders whose files were never created.
     // Whether a named file exists is not looked at.
     ASSERT_EQ(list.size(), 5u);
-    struct TExpected {
+    struct Expected {
         std::int32_t folderId, parentId;
         const char* name;
         const char* fileName;
         bool isSpecial;
     };
-    const TExpected expected[] = {
+    const Expected expected[] = {
         {-1, -1, "Outlook Express", "", false}, {1, -1, "Local Folders", "", false},
         {4, 1, "Inbox", "Inbox.dbx", true},     {5, 1, "Outbox", "Outbox.dbx", true},
         {9, -1, "Hotmail", "", false},
@@ -114,7 +114,7 @@ TEST_F(SamplesTest, FolderList) {
 
 TEST_F(SamplesTest, OtherFilesOfTheFirstStore) {
     if (!useStore("DbxOutlookExpress")) return;
-    TMessageList inbox, outbox, offline;
+    MessageList inbox, outbox, offline;
     readIndexFile("Inbox.dbx", inbox);
     ASSERT_EQ(inbox.size(), 1u);
     EXPECT_EQ(inbox[0].subject, "Welcome to Outlook Express 6");
@@ -131,18 +131,18 @@ TEST_F(SamplesTest, OtherFilesOfTheFirstStore) {
 }
 
 TEST_F(SamplesTest, SingleMessageFiles) {
-    struct TCase {
+    struct Case {
         const char* dir;
         const char* file;
         std::size_t count;
     };
-    const TCase cases[] = {{"Mail-Transport-Dbx", "test.dbx", 1},
+    const Case cases[] = {{"Mail-Transport-Dbx", "test.dbx", 1},
                            {"Mail-Transport-Dbx", "test1.dbx", 1},
                            {"dbxconvert", "test.dbx", 2}};
     for (const auto& c : cases) {
         if (!useStore(c.dir)) return;
         SCOPED_TRACE(std::string(c.dir) + "/" + c.file);
-        TMessageList list;
+        MessageList list;
         readIndexFile(c.file, list);
         ASSERT_EQ(list.size(), c.count);
         for (const auto& m : list) {
@@ -152,7 +152,7 @@ TEST_F(SamplesTest, SingleMessageFiles) {
         }
     }
     if (!useStore("dbxconvert")) return;
-    TMessageList list;
+    MessageList list;
     readIndexFile("test.dbx", list);
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].subject, "Subject #1");

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 #include "tests/support/DbxWriter.h"
 
 namespace lumbrook {
@@ -34,20 +34,20 @@ class StoreTest : public ::testing::Test {
         writeBytes(path, bytes);
         return path;
     }
-    TDbxImage put(const std::string& name, const std::vector<TDbxRecord>& records,
-                  const TDbxFileOptions& options = {}) {
-        TDbxImage image = buildDbx(records, options);
+    DbxImage put(const std::string& name, const std::vector<DbxRecord>& records,
+                  const DbxFileOptions& options = {}) {
+        DbxImage image = buildDbx(records, options);
         put(name, image.bytes);
         return image;
     }
 
-    TMessageList messages(const std::string& name) {
-        TMessageList list;
+    MessageList messages(const std::string& name) {
+        MessageList list;
         readIndexFile(name, list);
         return list;
     }
-    TFolderList folders(const std::string& name = "folders.dbx") {
-        TFolderList list;
+    FolderList folders(const std::string& name = "folders.dbx") {
+        FolderList list;
         readIndexFile(name, list);
         return list;
     }
@@ -55,14 +55,14 @@ class StoreTest : public ::testing::Test {
     std::string dir;
 };
 
-inline TDbxFileOptions folderFileOptions() {
-    TDbxFileOptions options;
-    options.kind = TDbxFileKind::Folders;
+inline DbxFileOptions folderFileOptions() {
+    DbxFileOptions options;
+    options.kind = DbxFileKind::Folders;
     return options;
 }
 
-inline TDbxMessage simpleMessage(int i, std::string text = {}) {
-    TDbxMessage m;
+inline DbxMessage simpleMessage(int i, std::string text = {}) {
+    DbxMessage m;
     m.messageId = i;
     m.from = "from" + std::to_string(i) + "@example.org";
     m.to = "to" + std::to_string(i) + "@example.org";
@@ -74,8 +74,8 @@ inline TDbxMessage simpleMessage(int i, std::string text = {}) {
     return m;
 }
 
-inline std::vector<TDbxRecord> simpleMessages(int n) {
-    std::vector<TDbxRecord> records;
+inline std::vector<DbxRecord> simpleMessages(int n) {
+    std::vector<DbxRecord> records;
     for (int i = 0; i < n; ++i) records.push_back(messageRecord(simpleMessage(i)));
     return records;
 }

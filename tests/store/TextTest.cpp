@@ -13,15 +13,15 @@
 namespace lumbrook {
 namespace {
 
-TDbxRecord withBlocks(std::vector<TDbxBlock> blocks) {
-    TDbxRecord r;
-    r.fields = {TDbxField::dataOffset()};
+DbxRecord withBlocks(std::vector<DbxBlock> blocks) {
+    DbxRecord r;
+    r.fields = {DbxField::dataOffset()};
     r.blocks = std::move(blocks);
     return r;
 }
 
-TDbxBlock block(std::string text, std::optional<std::int32_t> used = {}) {
-    TDbxBlock b;
+DbxBlock block(std::string text, std::optional<std::int32_t> used = {}) {
+    DbxBlock b;
     b.text = std::move(text);
     b.used = used;
     return b;
@@ -37,15 +37,15 @@ TEST_F(StoreTest, TextsComeBackWhole) {
     // Sizes around the block size, and a text of many blocks.
     for (std::size_t size : {1u, 511u, 512u, 513u, 1300u, 1024u, 200'000u}) {
         std::string text = pattern(size, static_cast<char>(size % 26));
-        TDbxMessage m = simpleMessage(1, text);
-        TDbxImage image = put("Inbox.dbx", {messageRecord(m)});
-        TMessageList list = messages("Inbox.dbx");
+        DbxMessage m = simpleMessage(1, text);
+        DbxImage image = put("Inbox.dbx", {messageRecord(m)});
+        MessageList list = messages("Inbox.dbx");
         ASSERT_EQ(list.size(), 1u);
         EXPECT_EQ(readMessageText("Inbox.dbx", list[0].dataOffset), text) << size;
     }
     // 1,300 bytes in blocks of 512, 512 and 276.
     std::string text = pattern(1300, 3);
-    TDbxImage image =
+    DbxImage image =
         put("Inbox.dbx", {withBlocks({block(text.substr(0, 512)), block(text.substr(512, 512)),
                                       block(text.substr(1024))})});
     ASSERT_EQ(image.layout.blocks[0].size(), 3u);
@@ -53,7 +53,7 @@ TEST_F(StoreTest, TextsComeBackWhole) {
     EXPECT_EQ(readMessageText("Inbox.dbx", image.layout.blocks[0][0]), text);
 
     // Blocks that do not follow each other in the file, in any order.
-    std::vector<TDbxBlock> scattered = {block("one "), block("three "), block("two ")};
+    std::vector<DbxBlock> scattered = {block("one "), block("three "), block("two ")};
     scattered[0].nextIndex = 2;
     scattered[2].nextIndex = 1;
     scattered[1].nextRaw = 0;
@@ -69,12 +69,12 @@ TEST_F(StoreTest, BlockPiecesFollowUsedLengthAndZeroBytes) {
     zeroAt100[100] = '\0';
     std::string zeroAt40 = full;
     zeroAt40[40] = '\0';
-    struct TCase {
+    struct Case {
         const char* name;
-        std::vector<TDbxBlock> blocks;
+        std::vector<DbxBlock> blocks;
         std::string expected;
     };
-    const std::vector<TCase> cases = {
+    const std::vector<Case> cases = {
         {"used length above 512", {block(full, 600), block("next")}, full + "next"},
         {"used length far above 512", {block(full, 0x7FFFFFFF)}, full},
         {"zero byte at 100", {block(zeroAt100, 600)}, full.substr(0, 100)},
@@ -89,30 +89,30 @@ TEST_F(StoreTest, BlockPiecesFollowUsedLengthAndZeroBytes) {
         {"used length negative", {block(full, -1), block("b")}, "b"},
     };
     for (const auto& c : cases) {
-        TDbxImage image = put("Inbox.dbx", {withBlocks(c.blocks)});
+        DbxImage image = put("Inbox.dbx", {withBlocks(c.blocks)});
         EXPECT_EQ(readMessageText("Inbox.dbx", image.layout.blocks[0][0]), c.expected) << c.name;
     }
 }
 
 TEST_F(StoreTest, ChainsEndAtBreaksAndCycles) {
-    struct TCase {
+    struct Case {
         const char* name;
-        std::vector<TDbxBlock> blocks;
+        std::vector<DbxBlock> blocks;
         std::string expected;
     };
-    auto next = [](TDbxBlock b, std::int32_t raw) {
+    auto next = [](DbxBlock b, std::int32_t raw) {
         b.nextRaw = raw;
         return b;
     };
-    auto nextIndex = [](TDbxBlock b, std::size_t i) {
+    auto nextIndex = [](DbxBlock b, std::size_t i) {
         b.nextIndex = i;
         return b;
     };
-    auto self = [](TDbxBlock b, std::int32_t s) {
+    auto self = [](DbxBlock b, std::int32_t s) {
         b.self = s;
         return b;
     };
-    const std::vector<TCase> cases = {
+    const std::vector<Case> cases = {
         {"self check fails in the middle", {block("a"), self(block("b"), 4), block("c")}, "a"},
         {"cycle back to the first block", {block("a"), nextIndex(block("b"), 0)}, "ab"},
         {"block pointing at itself", {nextIndex(block("a"), 0)}, "a"},
@@ -121,13 +121,13 @@ TEST_F(StoreTest, ChainsEndAtBreaksAndCycles) {
         {"next offset inside the same block", {next(block("a"), 0x24BC + 16)}, "a"},
     };
     for (const auto& c : cases) {
-        TDbxImage image = put("Inbox.dbx", {TDbxRecord{}, withBlocks(c.blocks)});
+        DbxImage image = put("Inbox.dbx", {DbxRecord{}, withBlocks(c.blocks)});
         EXPECT_EQ(readMessageText("Inbox.dbx", image.layout.blocks[1][0]), c.expected) << c.name;
     }
 
     // A block that overlaps one already read ends the chain: here a block inside
     // the text of the first one, whose self check passes and which would add "yyyy".
-    TDbxImage image = put("Inbox.dbx", {withBlocks({block(std::string(512, 'x'))})});
+    DbxImage image = put("Inbox.dbx", {withBlocks({block(std::string(512, 'x'))})});
     const std::int32_t first = image.layout.blocks[0][0];
     const std::int32_t inner = first + 16 + 256;
     image.putI32(first + 12, inner);
@@ -155,13 +155,13 @@ TEST_F(StoreTest, ChainsEndAtBreaksAndCycles) {
 
 TEST_F(StoreTest, TruncatedFilesGiveWhatIsThere) {
     const std::string text = pattern(1300, 7);
-    TDbxImage sound = buildDbx({messageRecord(simpleMessage(1, text))});
+    DbxImage sound = buildDbx({messageRecord(simpleMessage(1, text))});
     const auto& blocks = sound.layout.blocks[0];
-    struct TCase {
+    struct Case {
         std::size_t size;
         std::string expected;
     };
-    const std::vector<TCase> cases = {
+    const std::vector<Case> cases = {
         {std::size_t(blocks[2]) + 16 + 100, text.substr(0, 1124)},  // third block's text cut
         {std::size_t(blocks[2]) + 15, text.substr(0, 1024)},        // third block's header cut
         {std::size_t(blocks[1]) + 2, text.substr(0, 512)},
@@ -178,32 +178,32 @@ TEST_F(StoreTest, TruncatedFilesGiveWhatIsThere) {
 TEST_F(StoreTest, LargeFilesUseTheInt32DataOffset) {
     // Blocks beyond 16 MB cannot be named by a 24-bit direct value: the writer
     // stores the offset as an int32 entry 0x04, as real big folders do.
-    TDbxRecord r = messageRecord(simpleMessage(1, "far away"));
+    DbxRecord r = messageRecord(simpleMessage(1, "far away"));
     r.text.reset();
-    TDbxBlock far = block("far away");
+    DbxBlock far = block("far away");
     far.gapBefore = 17 * 1024 * 1024;
     r.blocks = {far};
-    TDbxImage image = put("Inbox.dbx", {r});
-    TMessageList list = messages("Inbox.dbx");
+    DbxImage image = put("Inbox.dbx", {r});
+    MessageList list = messages("Inbox.dbx");
     ASSERT_EQ(list.size(), 1u);
     EXPECT_GT(list[0].dataOffset, 0xFFFFFF);
     EXPECT_EQ(readMessageText("Inbox.dbx", list[0].dataOffset), "far away");
 }
 
 TEST_F(StoreTest, FilesThatCannotBeOpened) {
-    // The message of the EFOpenError that Read throws, or "" when it throws none.
+    // The message of the FileOpenError that Read throws, or "" when it throws none.
     auto openError = [](const std::function<void()>& read) -> std::string {
         try {
             read();
-        } catch (const EFOpenError& e) {
+        } catch (const FileOpenError& e) {
             return e.what();
         }
         return "";
     };
     auto expectOpenError = [&](const std::string& name, const std::string& path) {
         const std::string message = "Datei " + path + " kann nicht geöffnet werden";
-        TFolderList folders;
-        TMessageList messages;
+        FolderList folders;
+        MessageList messages;
         if (name == "folders.dbx") {
             EXPECT_EQ(openError([&] { readIndexFile(name, folders); }), message);
             return;
@@ -231,9 +231,9 @@ TEST_F(StoreTest, FilesThatCannotBeOpened) {
 }
 
 TEST_F(StoreTest, StoreFilesAreNeverChanged) {
-    std::vector<TDbxRecord> records = simpleMessages(60);
+    std::vector<DbxRecord> records = simpleMessages(60);
     records.push_back(messageRecord(simpleMessage(60, pattern(5000, 1))));
-    TDbxImage image = put("Inbox.dbx", records);
+    DbxImage image = put("Inbox.dbx", records);
     put("Folders.dbx", {folderRecord({1, {}, "Inbox", "Inbox.dbx", true})}, folderFileOptions());
     const std::string paths[] = {dir + "/Inbox.dbx", dir + "/Folders.dbx"};
 

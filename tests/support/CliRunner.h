@@ -20,7 +20,7 @@ inline std::string shellQuote(const std::string& s) {
     return out + "'";
 }
 
-struct TCliRun {
+struct CliRun {
     int status = -1;
     std::string out;  // standard output
     std::string err;  // standard error
@@ -28,7 +28,7 @@ struct TCliRun {
 
 // Runs Program with Args in Dir; Prelude is shell text placed before the program
 // (environment settings, for example). Standard input is empty.
-inline TCliRun runProgram(const std::string& program, const std::vector<std::string>& args,
+inline CliRun runProgram(const std::string& program, const std::vector<std::string>& args,
                           const std::string& dir = ".", const std::string& prelude = "") {
     char errPath[] = "/tmp/lumbrook-cli-err-XXXXXX";
     const int errFd = ::mkstemp(errPath);
@@ -36,7 +36,7 @@ inline TCliRun runProgram(const std::string& program, const std::vector<std::str
     std::string command = "cd " + shellQuote(dir) + " && " + prelude + " exec " + shellQuote(program);
     for (const auto& a : args) command += " " + shellQuote(a);
     command += " 2>" + shellQuote(errPath) + " </dev/null";
-    TCliRun run;
+    CliRun run;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char buffer[4096];
         for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)

@@ -39,39 +39,39 @@ std::int32_t offset32(std::uint64_t off) {
     return static_cast<std::int32_t>(off);
 }
 
-std::size_t fieldDataSize(const TDbxField& f) {
+std::size_t fieldDataSize(const DbxField& f) {
     switch (f.kind) {
-        case TDbxField::TKind::Text:
+        case DbxField::Kind::Text:
             return f.bytes.size() + (f.textWithoutZero ? 0 : 1);
-        case TDbxField::TKind::Int32:
-        case TDbxField::TKind::DataOffset:
+        case DbxField::Kind::Int32:
+        case DbxField::Kind::DataOffset:
             return 4;
-        case TDbxField::TKind::FileTime:
-        case TDbxField::TKind::Raw8:
+        case DbxField::Kind::FileTime:
+        case DbxField::Kind::Raw8:
             return 8;
         default:
             return 0;
     }
 }
 
-std::size_t dataAreaSize(const TDbxRecord& r) {
+std::size_t dataAreaSize(const DbxRecord& r) {
     std::size_t n = r.extraData.size();
     for (const auto& f : r.fields) n += fieldDataSize(f);
     return (n + 3) & ~std::size_t(3);
 }
 
-std::size_t recordSize(const TDbxRecord& r) {
+std::size_t recordSize(const DbxRecord& r) {
     return 12 + 4 * r.fields.size() + dataAreaSize(r);
 }
 
-std::vector<TDbxBlock> splitIntoBlocks(const std::string& text) {
-    std::vector<TDbxBlock> blocks;
+std::vector<DbxBlock> splitIntoBlocks(const std::string& text) {
+    std::vector<DbxBlock> blocks;
     for (std::size_t at = 0; at < text.size(); at += BlockTextSize)
         blocks.push_back({text.substr(at, BlockTextSize), {}, {}, {}, {}, 0});
     return blocks;
 }
 
-std::size_t blockCount(const TDbxRecord& r, const TDbxFileOptions& o) {
+std::size_t blockCount(const DbxRecord& r, const DbxFileOptions& o) {
     if (r.text) return (r.text->size() + BlockTextSize - 1) / BlockTextSize;
     if (!r.blocks.empty()) return r.blocks.size();
     if (o.textSource) return (r.sourcedTextSize + BlockTextSize - 1) / BlockTextSize;
@@ -80,7 +80,7 @@ std::size_t blockCount(const TDbxRecord& r, const TDbxFileOptions& o) {
 
 // A node of the index tree under construction: entries refer to records by
 // index, children and links to nodes by index (-1 for none).
-struct TNode {
+struct Node {
     int firstChild = -1;
     int parent = -1;
     std::vector<std::pair<std::size_t, int>> entries;  // record, child node
@@ -89,7 +89,7 @@ struct TNode {
 
 // Builds a tree whose walk (first link, then each entry followed by its child)
 // visits records [lo, hi) in order. Returns the node's index.
-int buildTree(std::vector<TNode>& nodes, std::size_t lo, std::size_t hi, std::size_t cap,
+int buildTree(std::vector<Node>& nodes, std::size_t lo, std::size_t hi, std::size_t cap,
               int parent) {
     int me = static_cast<int>(nodes.size());
     nodes.emplace_back();
@@ -120,9 +120,9 @@ int buildTree(std::vector<TNode>& nodes, std::size_t lo, std::size_t hi, std::si
     return me;
 }
 
-class TSink {
+class Sink {
   public:
-    virtual ~TSink() = default;
+    virtual ~Sink() = default;
     virtual void write(const void* data, std::size_t size) = 0;
     void zeros(std::size_t n) {
         static const char Zero[4096] = {};
@@ -134,9 +134,9 @@ class TSink {
     }
 };
 
-class TVectorSink : public TSink {
+class VectorSink : public Sink {
   public:
-    explicit TVectorSink(std::vector<std::uint8_t>& out) : out(out) {}
+    explicit VectorSink(std::vector<std::uint8_t>& out) : out(out) {}
     void write(const void* data, std::size_t size) override {
         auto p = static_cast<const std::uint8_t*>(data);
         out.insert(out.end(), p, p + size);
@@ -146,12 +146,12 @@ class TVectorSink : public TSink {
     std::vector<std::uint8_t>& out;
 };
 
-class TFileSink : public TSink {
+class FileSink : public Sink {
   public:
-    explicit TFileSink(const std::string& path) : path(path), f(std::fopen(path.c_str(), "wb")) {
+    explicit FileSink(const std::string& path) : path(path), f(std::fopen(path.c_str(), "wb")) {
         if (!f) throw std::runtime_error("cannot create " + path);
     }
-    ~TFileSink() override {
+    ~FileSink() override {
         if (f) std::fclose(f);
     }
     void write(const void* data, std::size_t size) override {
@@ -169,10 +169,10 @@ class TFileSink : public TSink {
     std::FILE* f;
 };
 
-TDbxLayout emit(TSink& sink, const std::vector<TDbxRecord>& records, const TDbxFileOptions& o) {
+DbxLayout emit(Sink& sink, const std::vector<DbxRecord>& records, const DbxFileOptions& o) {
     const std::size_t cap = std::max<std::size_t>(1, o.nodeCapacity);
     const std::size_t nodeSize = NodeHeaderSize + cap * EntrySize;
-    TDbxLayout layout;
+    DbxLayout layout;
 
     // Where everything goes.
     std::uint64_t off = FileHeaderSize;
@@ -191,7 +191,7 @@ TDbxLayout emit(TSink& sink, const std::vector<TDbxRecord>& records, const TDbxF
         }
         layout.blocks.push_back(std::move(blocks));
     }
-    std::vector<TNode> nodes;
+    std::vector<Node> nodes;
     if (!records.empty()) buildTree(nodes, 0, records.size(), cap, -1);
     std::vector<std::int32_t> nodeOffsets;
     for (std::size_t i = 0; i < nodes.size(); ++i) {
@@ -214,7 +214,7 @@ TDbxLayout emit(TSink& sink, const std::vector<TDbxRecord>& records, const TDbxF
         static const std::uint8_t Magic[16] = {0xCF, 0xAD, 0x12, 0xFE, 0xC5, 0xFD, 0x74, 0x6F,
                                                0x66, 0xE3, 0xD1, 0x11, 0x9A, 0x4E, 0x00, 0xC0};
         std::memcpy(h.data(), Magic, sizeof Magic);
-        if (o.kind == TDbxFileKind::Folders) h[4] = 0xC6;
+        if (o.kind == DbxFileKind::Folders) h[4] = 0xC6;
         put32(&h[HeaderStartNodeAt], static_cast<std::uint32_t>(layout.startNode));
         put32(&h[HeaderItemCountAt], static_cast<std::uint32_t>(o.itemCount.value_or(
                                          static_cast<std::int32_t>(records.size()))));
@@ -231,29 +231,29 @@ TDbxLayout emit(TSink& sink, const std::vector<TDbxRecord>& records, const TDbxF
             std::uint32_t v = 0;
             std::uint8_t id = f.id;
             switch (f.kind) {
-                case TDbxField::TKind::Direct:
-                case TDbxField::TKind::Position:
+                case DbxField::Kind::Direct:
+                case DbxField::Kind::Position:
                     v = f.value;
                     break;
-                case TDbxField::TKind::Text:
+                case DbxField::Kind::Text:
                     v = static_cast<std::uint32_t>(data.size());
                     data += f.bytes;
                     if (!f.textWithoutZero) data += '\0';
                     break;
-                case TDbxField::TKind::Int32:
+                case DbxField::Kind::Int32:
                     v = static_cast<std::uint32_t>(data.size());
                     append32(data, f.value);
                     break;
-                case TDbxField::TKind::FileTime:
+                case DbxField::Kind::FileTime:
                     v = static_cast<std::uint32_t>(data.size());
                     append64(data, f.wide);
                     break;
-                case TDbxField::TKind::Raw8:
+                case DbxField::Kind::Raw8:
                     v = static_cast<std::uint32_t>(data.size());
                     data += f.bytes.substr(0, 8);
                     data.append(8 - std::min<std::size_t>(8, f.bytes.size()), '\0');
                     break;
-                case TDbxField::TKind::DataOffset:
+                case DbxField::Kind::DataOffset:
                     if (static_cast<std::uint32_t>(first) < (1u << 24)) {
                         id = 0x84;
                         v = static_cast<std::uint32_t>(first);
@@ -285,7 +285,7 @@ TDbxLayout emit(TSink& sink, const std::vector<TDbxRecord>& records, const TDbxF
         const auto& r = records[i];
         const auto& offsets = layout.blocks[i];
         if (offsets.empty()) continue;
-        std::vector<TDbxBlock> blocks;
+        std::vector<DbxBlock> blocks;
         if (r.text)
             blocks = splitIntoBlocks(*r.text);
         else if (!r.blocks.empty())
@@ -314,7 +314,7 @@ TDbxLayout emit(TSink& sink, const std::vector<TDbxRecord>& records, const TDbxF
     // Outlook Express; the walk finds it visited already.
     std::vector<std::uint8_t> buf(nodeSize);
     for (std::size_t i = 0; i < nodes.size(); ++i) {
-        const TNode& n = nodes[i];
+        const Node& n = nodes[i];
         std::fill(buf.begin(), buf.end(), 0);
         put32(&buf[0], static_cast<std::uint32_t>(nodeOffsets[i]));
         put32(&buf[8], n.parent < 0 ? 0 : static_cast<std::uint32_t>(nodeOffsets[n.parent]));
@@ -346,114 +346,114 @@ TDbxLayout emit(TSink& sink, const std::vector<TDbxRecord>& records, const TDbxF
 
 }  // namespace
 
-TDbxField TDbxField::direct(std::uint8_t id, std::uint32_t v) {
-    TDbxField f;
+DbxField DbxField::direct(std::uint8_t id, std::uint32_t v) {
+    DbxField f;
     f.id = id;
-    f.kind = TKind::Direct;
+    f.kind = Kind::Direct;
     f.value = v;
     return f;
 }
-TDbxField TDbxField::text(std::uint8_t id, std::string bytes) {
-    TDbxField f;
+DbxField DbxField::text(std::uint8_t id, std::string bytes) {
+    DbxField f;
     f.id = id;
-    f.kind = TKind::Text;
+    f.kind = Kind::Text;
     f.bytes = std::move(bytes);
     return f;
 }
-TDbxField TDbxField::int32(std::uint8_t id, std::int32_t v) {
-    TDbxField f;
+DbxField DbxField::int32(std::uint8_t id, std::int32_t v) {
+    DbxField f;
     f.id = id;
-    f.kind = TKind::Int32;
+    f.kind = Kind::Int32;
     f.value = static_cast<std::uint32_t>(v);
     return f;
 }
-TDbxField TDbxField::fileTime(std::uint8_t id, std::uint64_t v) {
-    TDbxField f;
+DbxField DbxField::fileTime(std::uint8_t id, std::uint64_t v) {
+    DbxField f;
     f.id = id;
-    f.kind = TKind::FileTime;
+    f.kind = Kind::FileTime;
     f.wide = v;
     return f;
 }
-TDbxField TDbxField::raw8(std::uint8_t id, const std::array<std::uint8_t, 8>& bytes) {
-    TDbxField f;
+DbxField DbxField::raw8(std::uint8_t id, const std::array<std::uint8_t, 8>& bytes) {
+    DbxField f;
     f.id = id;
-    f.kind = TKind::Raw8;
+    f.kind = Kind::Raw8;
     f.bytes.assign(bytes.begin(), bytes.end());
     return f;
 }
-TDbxField TDbxField::position(std::uint8_t id, std::uint32_t v) {
-    TDbxField f;
+DbxField DbxField::position(std::uint8_t id, std::uint32_t v) {
+    DbxField f;
     f.id = id;
-    f.kind = TKind::Position;
+    f.kind = Kind::Position;
     f.value = v;
     return f;
 }
-TDbxField TDbxField::dataOffset() {
-    TDbxField f;
+DbxField DbxField::dataOffset() {
+    DbxField f;
     f.id = 0x84;
-    f.kind = TKind::DataOffset;
+    f.kind = Kind::DataOffset;
     return f;
 }
 
-void TDbxImage::putU8(std::size_t off, std::uint8_t v) {
+void DbxImage::putU8(std::size_t off, std::uint8_t v) {
     bytes.at(off) = v;
 }
-void TDbxImage::putU24(std::size_t off, std::uint32_t v) {
+void DbxImage::putU24(std::size_t off, std::uint32_t v) {
     for (int i = 0; i < 3; ++i) bytes.at(off + i) = static_cast<std::uint8_t>(v >> (8 * i));
 }
-void TDbxImage::putI32(std::size_t off, std::int32_t v) {
+void DbxImage::putI32(std::size_t off, std::int32_t v) {
     for (int i = 0; i < 4; ++i)
         bytes.at(off + i) = static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i));
 }
-std::int32_t TDbxImage::getI32(std::size_t off) const {
+std::int32_t DbxImage::getI32(std::size_t off) const {
     std::uint32_t v = 0;
     for (int i = 0; i < 4; ++i) v |= std::uint32_t(bytes.at(off + i)) << (8 * i);
     return static_cast<std::int32_t>(v);
 }
 
-TDbxImage buildDbx(const std::vector<TDbxRecord>& records, const TDbxFileOptions& options) {
-    TDbxImage image;
-    TVectorSink sink(image.bytes);
+DbxImage buildDbx(const std::vector<DbxRecord>& records, const DbxFileOptions& options) {
+    DbxImage image;
+    VectorSink sink(image.bytes);
     image.layout = emit(sink, records, options);
     return image;
 }
 
-TDbxLayout writeDbx(const std::string& path, const std::vector<TDbxRecord>& records,
-                    const TDbxFileOptions& options) {
-    TFileSink sink(path);
-    TDbxLayout layout = emit(sink, records, options);
+DbxLayout writeDbx(const std::string& path, const std::vector<DbxRecord>& records,
+                    const DbxFileOptions& options) {
+    FileSink sink(path);
+    DbxLayout layout = emit(sink, records, options);
     sink.close();
     return layout;
 }
 
 void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    TFileSink sink(path);
+    FileSink sink(path);
     sink.write(bytes.data(), bytes.size());
     sink.close();
 }
 
-TDbxRecord folderRecord(const TDbxFolder& folder) {
-    TDbxRecord r;
-    r.fields.push_back(TDbxField::direct(0x80, static_cast<std::uint32_t>(folder.folderId)));
+DbxRecord folderRecord(const DbxFolder& folder) {
+    DbxRecord r;
+    r.fields.push_back(DbxField::direct(0x80, static_cast<std::uint32_t>(folder.folderId)));
     if (folder.parentId)
-        r.fields.push_back(TDbxField::direct(0x81, static_cast<std::uint32_t>(*folder.parentId)));
-    r.fields.push_back(TDbxField::text(0x02, folder.name));
+        r.fields.push_back(DbxField::direct(0x81, static_cast<std::uint32_t>(*folder.parentId)));
+    r.fields.push_back(DbxField::text(0x02, folder.name));
     if (folder.fileName)
-        r.fields.push_back(TDbxField::text(0x03, *folder.fileName));
+        r.fields.push_back(DbxField::text(0x03, *folder.fileName));
     else
-        r.fields.push_back(TDbxField::text(0x06, ""));
-    if (folder.isSpecial) r.fields.push_back(TDbxField::direct(0x89, 1));
+        r.fields.push_back(DbxField::text(0x06, ""));
+    if (folder.isSpecial) r.fields.push_back(DbxField::direct(0x89, 1));
     return r;
 }
 
-TDbxRecord messageRecord(const TDbxMessage& message) {
-    TDbxRecord r;
-    r.fields.push_back(TDbxField::direct(0x80, static_cast<std::uint32_t>(message.messageId)));
-    if (!message.rawText.empty()) r.fields.push_back(TDbxField::dataOffset());
-    r.fields.push_back(TDbxField::text(0x08, message.subject));
-    r.fields.push_back(TDbxField::text(0x0D, message.from));
-    if (message.date) r.fields.push_back(TDbxField::fileTime(0x12, *message.date));
-    r.fields.push_back(TDbxField::text(0x13, message.to));
+DbxRecord messageRecord(const DbxMessage& message) {
+    DbxRecord r;
+    r.fields.push_back(DbxField::direct(0x80, static_cast<std::uint32_t>(message.messageId)));
+    if (!message.rawText.empty()) r.fields.push_back(DbxField::dataOffset());
+    r.fields.push_back(DbxField::text(0x08, message.subject));
+    r.fields.push_back(DbxField::text(0x0D, message.from));
+    if (message.date) r.fields.push_back(DbxField::fileTime(0x12, *message.date));
+    r.fields.push_back(DbxField::text(0x13, message.to));
     if (!message.rawText.empty()) r.text = message.rawText;
     return r;
 }

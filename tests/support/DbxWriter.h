@@ -9,7 +9,7 @@
 //   file header (0x24BC bytes; start node at 48, item count at 196)
 //   records (12-byte header, entry table, data area), one after the other
 //   the data blocks of each message (528 bytes each), a message's blocks in a row
-//   index nodes (24 + capacity * 12 bytes each), a tree of up to `NodeCapacity`
+//   index nodes (24 + capacity * 12 bytes each), a tree of up to `nodeCapacity`
 //   entries per node whose walk order is the order of the records given
 
 #include <array>
@@ -23,8 +23,8 @@
 namespace lumbrook {
 
 // One entry of a record's entry table.
-struct TDbxField {
-    enum class TKind : std::uint8_t {
+struct DbxField {
+    enum class Kind : std::uint8_t {
         Direct,      // V is the value itself
         Text,        // bytes stored in the data area, V their position
         Int32,       // four bytes in the data area
@@ -35,40 +35,40 @@ struct TDbxField {
                      // 24 bits, otherwise 0x04 pointing at an int32 (4 bytes reserved)
     };
     std::uint8_t id = 0;
-    TKind kind = TKind::Direct;
-    std::uint32_t value = 0;       // Direct and Position: V; Int32: the number
-    std::uint64_t wide = 0;        // FileTime
-    std::string bytes;             // Text (without its zero byte) and Raw8
+    Kind kind = Kind::Direct;
+    std::uint32_t value = 0;       // Direct and Position: V; int32: the number
+    std::uint64_t wide = 0;        // fileTime
+    std::string bytes;             // Text (without its zero byte) and raw8
     bool textWithoutZero = false;  // damaged variant: no zero byte after the text
 
-    static TDbxField direct(std::uint8_t id, std::uint32_t v);
-    static TDbxField text(std::uint8_t id, std::string bytes);
-    static TDbxField int32(std::uint8_t id, std::int32_t v);
-    static TDbxField fileTime(std::uint8_t id, std::uint64_t v);
-    static TDbxField raw8(std::uint8_t id, const std::array<std::uint8_t, 8>& bytes);
-    static TDbxField position(std::uint8_t id, std::uint32_t v);
-    static TDbxField dataOffset();
+    static DbxField direct(std::uint8_t id, std::uint32_t v);
+    static DbxField text(std::uint8_t id, std::string bytes);
+    static DbxField int32(std::uint8_t id, std::int32_t v);
+    static DbxField fileTime(std::uint8_t id, std::uint64_t v);
+    static DbxField raw8(std::uint8_t id, const std::array<std::uint8_t, 8>& bytes);
+    static DbxField position(std::uint8_t id, std::uint32_t v);
+    static DbxField dataOffset();
 };
 
 // One data block of a message's chain, for tests that need odd blocks.
-struct TDbxBlock {
+struct DbxBlock {
     std::string text;                      // up to 512 bytes; the rest is zero-filled
     std::optional<std::int32_t> used;      // default: Text.size()
     std::optional<std::int32_t> self;      // damaged variant: a wrong self offset
-    std::optional<std::size_t> nextIndex;  // next = this record's block NextIndex
+    std::optional<std::size_t> nextIndex;  // next = this record's block nextIndex
     std::optional<std::int32_t> nextRaw;   // next = this offset
     std::size_t gapBefore = 0;             // zero bytes between the previous block and this one
 };
 
-struct TDbxRecord {
-    std::vector<TDbxField> fields;
+struct DbxRecord {
+    std::vector<DbxField> fields;
     std::string extraData;  // appended to the data area after the fields' data
 
     // The message's raw text, split into full 512-byte blocks. Blocks is used when
     // Text is absent.
     std::optional<std::string> text;
-    std::vector<TDbxBlock> blocks;
-    // With TDbxFileOptions::TextSource: the size of the text the source will give.
+    std::vector<DbxBlock> blocks;
+    // With DbxFileOptions::textSource: the size of the text the source will give.
     std::size_t sourcedTextSize = 0;
 
     // Damaged variants.
@@ -77,15 +77,15 @@ struct TDbxRecord {
     std::optional<std::uint8_t> entryCount;  // N written instead of the real one
 };
 
-enum class TDbxFileKind { Folders, Messages };
+enum class DbxFileKind { Folders, Messages };
 
-struct TDbxFileOptions {
-    TDbxFileKind kind = TDbxFileKind::Messages;
+struct DbxFileOptions {
+    DbxFileKind kind = DbxFileKind::Messages;
     std::size_t nodeCapacity = 51;          // entries per index node, as Outlook Express writes
     std::optional<std::int32_t> itemCount;  // default: the number of records
     // Texts too large to hold in memory all at once: asked for record i's text
     // while the file is written (records whose Text and Blocks are empty and whose
-    // SourcedTextSize is set).
+    // sourcedTextSize is set).
     std::function<std::string(std::size_t)> textSource;
     // Damaged variant: the start node heads a chain of this many extra nodes
     // without entries, each linked to the next through its first link; the real
@@ -94,7 +94,7 @@ struct TDbxFileOptions {
 };
 
 // Where everything went, for tests that damage a written file on purpose.
-struct TDbxLayout {
+struct DbxLayout {
     std::int32_t startNode = 0;
     std::vector<std::int32_t> nodes;                // the tree's nodes, root first (pre-order)
     std::vector<std::int32_t> records;              // in the order given
@@ -103,9 +103,9 @@ struct TDbxLayout {
     std::uint64_t size = 0;
 };
 
-struct TDbxImage {
+struct DbxImage {
     std::vector<std::uint8_t> bytes;
-    TDbxLayout layout;
+    DbxLayout layout;
 
     void putU8(std::size_t off, std::uint8_t v);
     void putU24(std::size_t off, std::uint32_t v);
@@ -114,24 +114,24 @@ struct TDbxImage {
 };
 
 // The whole file in memory.
-TDbxImage buildDbx(const std::vector<TDbxRecord>& records, const TDbxFileOptions& options = {});
+DbxImage buildDbx(const std::vector<DbxRecord>& records, const DbxFileOptions& options = {});
 // Streams the file to Path (for files too big to hold); throws std::runtime_error
 // when it cannot be written.
-TDbxLayout writeDbx(const std::string& path, const std::vector<TDbxRecord>& records,
-                    const TDbxFileOptions& options = {});
+DbxLayout writeDbx(const std::string& path, const std::vector<DbxRecord>& records,
+                    const DbxFileOptions& options = {});
 void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 // Readable descriptions of the two record kinds, in the entry order real files use.
-struct TDbxFolder {
+struct DbxFolder {
     std::int32_t folderId = 0;
     std::optional<std::int32_t> parentId;  // absent: no 0x81 entry
     std::string name;
     std::optional<std::string> fileName;  // absent: 0x06 instead of 0x03
     bool isSpecial = false;
 };
-TDbxRecord folderRecord(const TDbxFolder& folder);
+DbxRecord folderRecord(const DbxFolder& folder);
 
-struct TDbxMessage {
+struct DbxMessage {
     std::int32_t messageId = 0;  // entry 0x80
     std::string from;
     std::string to;
@@ -139,7 +139,7 @@ struct TDbxMessage {
     std::optional<std::uint64_t> date;  // absent: no 0x12 entry
     std::string rawText;                // empty: no data offset entry
 };
-TDbxRecord messageRecord(const TDbxMessage& message);
+DbxRecord messageRecord(const DbxMessage& message);
 
 // Seconds since 1970 as a file time (100 ns intervals since 1601).
 std::uint64_t unixTimeToFileTime(std::int64_t seconds);

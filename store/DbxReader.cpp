@@ -1,4 +1,4 @@
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 
 #include <algorithm>
 #include <cstring>
@@ -71,7 +71,7 @@ std::optional<std::string>& storeRootOverride() {
 // wholly inside the data area that was read (V at or past its end, or a number
 // that runs over it) is skipped as if it were not there: the field keeps the
 // value it had. A text without a zero byte runs to the end of the data area.
-bool textAt(const TByteReader& data, std::uint32_t v, std::string& field) {
+bool textAt(const ByteReader& data, std::uint32_t v, std::string& field) {
     if (v >= data.size()) return false;
     std::string_view text = data.zeroTerminatedAt(v);
     field.assign(text.data(), text.size());
@@ -83,28 +83,28 @@ bool textAt(const TByteReader& data, std::uint32_t v, std::string& field) {
 // A damaged file whose nodes share entry tables, or whose entries point at the
 // same long text again and again, could otherwise make the list grow without
 // bound; when either budget runs out the walk ends with what it has.
-struct TWalkBudget {
+struct WalkBudget {
     std::uint64_t entries;
     std::uint64_t textBytes;
-    explicit TWalkBudget(std::uint64_t fileSize)
+    explicit WalkBudget(std::uint64_t fileSize)
         : entries(fileSize / EntrySize + 1), textBytes(4 * fileSize + 64 * 1024) {}
 };
 
-std::size_t textSize(const Toe5_FolderInfo& f) {
+std::size_t textSize(const FolderInfo& f) {
     return f.name.size() + f.fileName.size();
 }
-std::size_t textSize(const Toe5_MessageInfo& m) {
+std::size_t textSize(const MessageInfo& m) {
     return m.entry1B.size() + m.entry1A.size() + m.entry07.size() + m.subject.size() +
            m.from.size() + m.entry09.size() + m.to.size() + m.entry0E.size() + m.entry0A.size() +
            m.entry0B.size();
 }
 
 // Folder records of "folders.dbx".
-struct TFolderKind {
-    using TRecord = Toe5_FolderInfo;
+struct FolderKind {
+    using Record = FolderInfo;
 
     // Only records that name a file (0x03) or carry 0x06 are folders of their own.
-    static bool accept(const TByteReader& table, std::size_t words) {
+    static bool accept(const ByteReader& table, std::size_t words) {
         for (std::size_t i = 0; i < words; ++i) {
             std::uint8_t id = *table.u8At(i * 4);
             if (id == 0x03 || id == 0x06) return true;
@@ -112,7 +112,7 @@ struct TFolderKind {
         return false;
     }
 
-    static void apply(TRecord& r, std::uint8_t id, std::uint32_t v, const TByteReader& data) {
+    static void apply(Record& r, std::uint8_t id, std::uint32_t v, const ByteReader& data) {
         switch (id) {
             case 0x02:
                 textAt(data, v, r.name);
@@ -136,12 +136,12 @@ struct TFolderKind {
 };
 
 // Message records of every other file.
-struct TMessageKind {
-    using TRecord = Toe5_MessageInfo;
+struct MessageKind {
+    using Record = MessageInfo;
 
-    static bool accept(const TByteReader&, std::size_t) { return true; }
+    static bool accept(const ByteReader&, std::size_t) { return true; }
 
-    static void apply(TRecord& r, std::uint8_t id, std::uint32_t v, const TByteReader& data) {
+    static void apply(Record& r, std::uint8_t id, std::uint32_t v, const ByteReader& data) {
         switch (id) {
             case 0x02:
                 if (auto raw = data.spanAt(v, r.entry02.size()))
@@ -204,50 +204,50 @@ struct TMessageKind {
 // Opens a store file for one operation, with the store root looked up afresh.
 // The name as asked for is tried first; only when that fails is the directory
 // searched for a name that matches without regard to case (the same result as
-// opening StoreFilePath, one directory scan fewer in the usual case).
-TStoreFile openStoreFile(const std::string& fileName) {
+// opening storeFilePath, one directory scan fewer in the usual case).
+StoreFile openStoreFile(const std::string& fileName) {
     const std::string root = getStoreRoot();
     if (!root.empty()) {
-        if (auto file = TStoreFile::tryOpen(includeTrailingPathDelimiter(root) + fileName))
+        if (auto file = StoreFile::tryOpen(includeTrailingPathDelimiter(root) + fileName))
             return std::move(*file);
     }
-    return TStoreFile(storeFilePathIn(root, fileName));
+    return StoreFile(storeFilePathIn(root, fileName));
 }
 
 // One open store file with the state of one operation on it: the header record,
 // the visited nodes of the walk and the read-ahead windows. Lives only as long
 // as the operation.
-class TOe5Reader {
+class DbxReader {
   public:
-    explicit TOe5Reader(const std::string& fileName)
+    explicit DbxReader(const std::string& fileName)
         : file(openStoreFile(fileName)), nodeWindow(file), recordWindow(file) {
         // A file too short to hold the count is empty, like a count of zero.
-        TByteReader head = recordWindow.read(0, HeaderItemCountAt + 4);
+        ByteReader head = recordWindow.read(0, HeaderItemCountAt + 4);
         header.itemCount = head.i32At(HeaderItemCountAt).value_or(0);
         startNode = head.i32At(HeaderStartNodeAt).value_or(0);
     }
 
-    template <typename TKind>
-    void readIndex(std::vector<typename TKind::TRecord>& list) {
+    template <typename Kind>
+    void readIndex(std::vector<typename Kind::Record>& list) {
         if (header.itemCount <= 0) return;
-        TWalkBudget budget(file.size());
-        walkIndexNode<TKind>(startNode, list, budget);
+        WalkBudget budget(file.size());
+        walkIndexNode<Kind>(startNode, list, budget);
     }
 
     std::string readChain(std::int32_t dataOffset);
 
   private:
-    template <typename TKind>
-    void walkIndexNode(std::int32_t start, std::vector<typename TKind::TRecord>& list,
-                       TWalkBudget& budget);
-    template <typename TKind>
-    void decodeRecord(std::int32_t recordAt, std::vector<typename TKind::TRecord>& list,
-                      TWalkBudget& budget);
+    template <typename Kind>
+    void walkIndexNode(std::int32_t start, std::vector<typename Kind::Record>& list,
+                       WalkBudget& budget);
+    template <typename Kind>
+    void decodeRecord(std::int32_t recordAt, std::vector<typename Kind::Record>& list,
+                      WalkBudget& budget);
 
-    TStoreFile file;
-    TReadWindow nodeWindow;
-    TReadWindow recordWindow;
-    Toe5_FileHeader header;
+    StoreFile file;
+    ReadWindow nodeWindow;
+    ReadWindow recordWindow;
+    DbxFileHeader header;
     std::int32_t startNode = 0;
     std::unordered_set<std::int32_t> visited;
 };
@@ -258,41 +258,41 @@ class TOe5Reader {
 // describes is walked: a chain of a million nodes costs a million small frames,
 // not a stack overflow. A node counts as visited once its self check passes; a
 // link to a visited node is not followed, which ends every cycle.
-template <typename TKind>
-void TOe5Reader::walkIndexNode(std::int32_t start, std::vector<typename TKind::TRecord>& list,
-                               TWalkBudget& budget) {
-    enum class TStep : std::uint8_t { FirstLink, SecondLink, Entries };
-    struct TFrame {
+template <typename Kind>
+void DbxReader::walkIndexNode(std::int32_t start, std::vector<typename Kind::Record>& list,
+                               WalkBudget& budget) {
+    enum class Step : std::uint8_t { FirstLink, SecondLink, Entries };
+    struct Frame {
         std::int32_t node;
         std::int32_t firstLink;
         std::int32_t secondLink;
         std::uint32_t count;
         std::uint32_t next;
-        TStep step;
+        Step step;
     };
-    std::vector<TFrame> stack;
+    std::vector<Frame> stack;
 
     auto enter = [&](std::int32_t p) {
         if (p <= 0 || visited.contains(p)) return;
         // A node cut short by the end of the file fails its self check.
-        TByteReader head =
+        ByteReader head =
             nodeWindow.read(static_cast<std::uint64_t>(p), NodeHeaderSize, NodeReadAhead);
         if (!head.has(0, NodeHeaderSize) || *head.i32At(NodeSelfAt) != p) return;
         visited.insert(p);
         stack.push_back({p, *head.i32At(NodeFirstLinkAt), *head.i32At(NodeSecondLinkAt),
-                         *head.u24At(NodeCountAt), 0, TStep::FirstLink});
+                         *head.u24At(NodeCountAt), 0, Step::FirstLink});
     };
 
     enter(start);
     while (!stack.empty()) {
-        TFrame& f = stack.back();
-        if (f.step == TStep::FirstLink) {
-            f.step = TStep::SecondLink;
+        Frame& f = stack.back();
+        if (f.step == Step::FirstLink) {
+            f.step = Step::SecondLink;
             enter(f.firstLink);  // may push: f is not used past this point
             continue;
         }
-        if (f.step == TStep::SecondLink) {
-            f.step = TStep::Entries;
+        if (f.step == Step::SecondLink) {
+            f.step = Step::Entries;
             enter(f.secondLink);
             continue;
         }
@@ -307,7 +307,7 @@ void TOe5Reader::walkIndexNode(std::int32_t start, std::vector<typename TKind::T
         std::uint64_t at =
             static_cast<std::uint64_t>(f.node) + NodeHeaderSize + std::uint64_t(f.next) * EntrySize;
         std::size_t rest = std::size_t(f.count - f.next) * EntrySize;
-        TByteReader entry = nodeWindow.read(at, EntrySize, std::min(rest, TableReadAhead));
+        ByteReader entry = nodeWindow.read(at, EntrySize, std::min(rest, TableReadAhead));
         if (!entry.has(0, EntrySize)) {
             stack.pop_back();
             continue;
@@ -317,18 +317,18 @@ void TOe5Reader::walkIndexNode(std::int32_t start, std::vector<typename TKind::T
         std::int32_t record = *entry.i32At(EntryRecordAt);
         std::int32_t child = *entry.i32At(EntryChildAt);
         if (record > 0) {
-            decodeRecord<TKind>(record, list, budget);
+            decodeRecord<Kind>(record, list, budget);
             if (budget.textBytes == 0) return;
         }
         enter(child);
     }
 }
 
-template <typename TKind>
-void TOe5Reader::decodeRecord(std::int32_t recordAt, std::vector<typename TKind::TRecord>& list,
-                              TWalkBudget& budget) {
+template <typename Kind>
+void DbxReader::decodeRecord(std::int32_t recordAt, std::vector<typename Kind::Record>& list,
+                              WalkBudget& budget) {
     const std::uint64_t at = static_cast<std::uint64_t>(recordAt);
-    TByteReader head = recordWindow.read(at, RecordHeaderSize, RecordReadAhead);
+    ByteReader head = recordWindow.read(at, RecordHeaderSize, RecordReadAhead);
     if (!head.has(0, RecordHeaderSize) || *head.i32At(RecordSelfAt) != recordAt) return;
     const std::int32_t length = *head.i32At(RecordLengthAt);
     const std::size_t words = *head.u8At(RecordCountAt);
@@ -339,21 +339,21 @@ void TOe5Reader::decodeRecord(std::int32_t recordAt, std::vector<typename TKind:
     const std::size_t tableSize = words * 4;
     const std::size_t bodySize =
         std::max<std::size_t>(tableSize, length > 0 ? static_cast<std::size_t>(length) : 0);
-    TByteReader body = recordWindow.read(at + RecordHeaderSize, bodySize);
+    ByteReader body = recordWindow.read(at + RecordHeaderSize, bodySize);
 
     // Cut short by the end of the file: the whole entry words that were read apply,
     // and the data area is the part of it that was read.
     const std::size_t wholeWords = std::min(words, body.size() / 4);
-    TByteReader table = *body.subReader(0, wholeWords * 4);
-    if (!TKind::accept(table, wholeWords)) return;
-    TByteReader data;
+    ByteReader table = *body.subReader(0, wholeWords * 4);
+    if (!Kind::accept(table, wholeWords)) return;
+    ByteReader data;
     if (body.size() > tableSize) data = *body.subReader(tableSize, body.size() - tableSize);
 
-    typename TKind::TRecord record;
-    if constexpr (std::is_same_v<TKind, TMessageKind>) record.recordOffset = recordAt;
+    typename Kind::Record record;
+    if constexpr (std::is_same_v<Kind, MessageKind>) record.recordOffset = recordAt;
     for (std::size_t i = 0; i < wholeWords; ++i) {
         std::uint32_t word = *table.u32At(i * 4);
-        TKind::apply(record, static_cast<std::uint8_t>(word & 0xFF), word >> 8, data);
+        Kind::apply(record, static_cast<std::uint8_t>(word & 0xFF), word >> 8, data);
     }
     std::size_t text = textSize(record);
     budget.textBytes -= std::min<std::uint64_t>(budget.textBytes, text);
@@ -365,7 +365,7 @@ void TOe5Reader::decodeRecord(std::int32_t recordAt, std::vector<typename TKind:
 // overlaps bytes already read ends the chain: that ends every cycle, and keeps a
 // damaged chain of overlapping blocks from returning more text than the file
 // holds.
-class TBlockRuns {
+class BlockRuns {
   public:
     bool claim(std::uint64_t d) {
         const std::uint64_t e = d + BlockSize;
@@ -418,11 +418,11 @@ class TBlockRuns {
 // matters for the megabytes of an attachment. Runs start small (a typical
 // message has a few blocks) and double while the chain goes on block after
 // block, up to BlockReadAheadMax.
-std::string TOe5Reader::readChain(std::int32_t dataOffset) {
+std::string DbxReader::readChain(std::int32_t dataOffset) {
     std::string text;
     if (header.itemCount <= 0) return text;
 
-    TBlockRuns seen;
+    BlockRuns seen;
     std::size_t runSize = BlockReadAheadFirst;
     std::size_t kept = 0;  // text bytes taken so far: text[0, kept)
     std::int64_t d = dataOffset;
@@ -435,7 +435,7 @@ std::string TOe5Reader::readChain(std::int32_t dataOffset) {
         if (text.capacity() < kept + want) text.reserve(2 * (kept + want));
         text.resize(kept + want);
         auto* run = reinterpret_cast<std::uint8_t*>(text.data() + kept);
-        const TByteReader bytes(run, file.readAt(at, run, want));
+        const ByteReader bytes(run, file.readAt(at, run, want));
 
         std::size_t pos = 0;  // the current block's place in the run
         bool runOut = false;  // the chain goes on right after the bytes read
@@ -447,7 +447,7 @@ std::string TOe5Reader::readChain(std::int32_t dataOffset) {
             // A block whose header is cut off by the end of the file fails its
             // self check. One whose text is cut off gives the text bytes that
             // are there.
-            const TByteReader block =
+            const ByteReader block =
                 *bytes.subReader(pos, std::min(BlockSize, bytes.size() - pos));
             if (!block.has(0, BlockHeaderSize) || *block.i32At(BlockSelfAt) != d) {
                 d = 0;
@@ -485,25 +485,25 @@ std::string TOe5Reader::readChain(std::int32_t dataOffset) {
 
 }  // namespace
 
-void readIndexFile(const std::string& fileName, TFolderList& list) {
+void readIndexFile(const std::string& fileName, FolderList& list) {
     if (fileName != "folders.dbx") return;
-    TOe5Reader reader(fileName);
-    reader.readIndex<TFolderKind>(list);
+    DbxReader reader(fileName);
+    reader.readIndex<FolderKind>(list);
 }
 
-void readIndexFile(const std::string& fileName, TMessageList& list) {
+void readIndexFile(const std::string& fileName, MessageList& list) {
     if (fileName == "folders.dbx") return;
-    TOe5Reader reader(fileName);
-    reader.readIndex<TMessageKind>(list);
+    DbxReader reader(fileName);
+    reader.readIndex<MessageKind>(list);
 }
 
 std::string readMessageText(const std::string& fileName, std::int32_t dataOffset) {
     if (dataOffset <= 0) return {};
-    TOe5Reader reader(fileName);
+    DbxReader reader(fileName);
     return reader.readChain(dataOffset);
 }
 
-TDateTime fileTimeToLocalDateTime(std::uint64_t fileTime) {
+DateTime fileTimeToLocalDateTime(std::uint64_t fileTime) {
     constexpr std::int64_t TicksPerMs = 10'000;
     constexpr std::int64_t MsPerDay = 86'400'000;
     constexpr std::int64_t DaysTo1899 = 109'205;     // 1 Jan 1601 .. 30 Dec 1899
@@ -528,7 +528,7 @@ TDateTime fileTimeToLocalDateTime(std::uint64_t fileTime) {
 
 std::string getStoreRoot() {
     if (const auto& root = storeRootOverride()) return *root;
-    return lookupStoreRoot(TRegistryFile::loadCurrentUser());
+    return lookupStoreRoot(RegistryFile::loadCurrentUser());
 }
 
 void setStoreRootOverride(std::optional<std::string> dir) {

@@ -1,6 +1,6 @@
 #pragma once
 
-// TAboutBox: the "Info" dialog the bottom bar's about button shows. Created once at
+// AboutDialog: the "Info" dialog the bottom bar's about button shows. Created once at
 // program start and kept for the whole run.
 
 #include <QDialog>
@@ -12,11 +12,11 @@ class QPushButton;
 
 namespace lumbrook {
 
-class TAboutBox : public QDialog {
+class AboutDialog : public QDialog {
     Q_OBJECT
 
   public:
-    explicit TAboutBox(QWidget* parent = nullptr);
+    explicit AboutDialog(QWidget* parent = nullptr);
 
     // The first "XXXX" of Text replaced by Year in decimal.
     static QString withYear(QString text, int year);
@@ -27,7 +27,7 @@ class TAboutBox : public QDialog {
     QLabel* productName = nullptr;
     QLabel* description = nullptr;
     QLabel* copyright = nullptr;
-    QPushButton* wwwBtn = nullptr;
+    QPushButton* homePageButton = nullptr;
     QPushButton* okButton = nullptr;
 
   protected:

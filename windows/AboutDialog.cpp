@@ -1,4 +1,4 @@
-#include "windows/AboutBoxUnit.h"
+#include "windows/AboutDialog.h"
 
 #include <QDate>
 #include <QDesktopServices>
@@ -23,7 +23,7 @@ namespace {
 const char* const MakerHomePage = "https://harlstone.example/";
 }
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Info"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
@@ -49,12 +49,12 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
                    this);
     copyright->setWordWrap(true);
 
-    wwwBtn = new QPushButton(QStringLiteral("harlstone.example"), this);
-    wwwBtn->setToolTip(QStringLiteral("Go to the Harlstone homepage..."));
-    wwwBtn->setCursor(Qt::PointingHandCursor);
-    wwwBtn->setFlat(true);
-    wwwBtn->setAutoDefault(false);
-    connect(wwwBtn, &QPushButton::clicked, this,
+    homePageButton = new QPushButton(QStringLiteral("harlstone.example"), this);
+    homePageButton->setToolTip(QStringLiteral("Go to the Harlstone homepage..."));
+    homePageButton->setCursor(Qt::PointingHandCursor);
+    homePageButton->setFlat(true);
+    homePageButton->setAutoDefault(false);
+    connect(homePageButton, &QPushButton::clicked, this,
             [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(MakerHomePage))); });
 
     okButton = new QPushButton(QStringLiteral("OK"), this);
@@ -68,7 +68,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     texts->addSpacing(8);
     texts->addWidget(copyright);
     texts->addStretch(1);
-    texts->addWidget(wwwBtn, 0, Qt::AlignLeft);
+    texts->addWidget(homePageButton, 0, Qt::AlignLeft);
 
     auto* top = new QHBoxLayout;
     top->addWidget(picture, 0, Qt::AlignTop);
@@ -87,14 +87,14 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     copyright->setFixedWidth(250);
 }
 
-QString TAboutBox::withYear(QString text, int year) {
+QString AboutDialog::withYear(QString text, int year) {
     const qsizetype at = text.indexOf(QLatin1String("XXXX"));
     if (at >= 0) text.replace(at, 4, QString::number(year));
     return text;
 }
 
-QImage TAboutBox::loadPicture() {
-    TJpegPicture picture;
+QImage AboutDialog::loadPicture() {
+    JpegPicture picture;
     std::string error;
     if (!decodeJpeg(AboutPictureJpeg, AboutPictureJpegSize, picture, error)) return {};
     QImage image(picture.rgb.data(), picture.width, picture.height, picture.width * 3,
@@ -102,7 +102,7 @@ QImage TAboutBox::loadPicture() {
     return image.copy();  // the pixels go with the picture
 }
 
-void TAboutBox::showEvent(QShowEvent* event) {
+void AboutDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     centreOnScreen(*this);
 }

@@ -14,10 +14,10 @@
 
 #include "mainwindow/Controls.h"
 #include "mainwindow/ErrorReport.h"
-#include "mainwindow/MainUnit.h"
+#include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
-#include "platform/browser/WebBrowser.h"
-#include "store/oexpress.h"
+#include "platform/browser/PageView.h"
+#include "store/DbxReader.h"
 #include "tests/gui/GuiTestStore.h"
 
 namespace lumbrook {
@@ -25,7 +25,7 @@ namespace {
 
 constexpr std::int64_t Jan2020 = 1'577'836'800;
 
-class MainFormTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         setStoreRootOverride(store.path());
@@ -47,7 +47,7 @@ class MainFormTest : public ::testing::Test {
                 plainMessage(3, "carl@example.org", "Middle", Jan2020 + 100 * 86400, "MARK-MIDDLE"),
                 // A Content-ID that would write outside the working directory.
                 [] {
-                    TDbxMessage m =
+                    DbxMessage m =
                         plainMessage(4, "eve@example.org", "Sneaky", Jan2020 - 86400, "");
                     m.rawText =
                         "Subject: Sneaky\r\nContent-Type: multipart/related; "
@@ -68,8 +68,8 @@ class MainFormTest : public ::testing::Test {
 
     // Creates the window and waits for its first page.
     void open() {
-        form = std::make_unique<TMainForm>(program.paths);
-        loaded = std::make_unique<QSignalSpy>(form->webBrowser1, &TWebBrowser::downloadComplete);
+        form = std::make_unique<MainWindow>(program.paths);
+        loaded = std::make_unique<QSignalSpy>(form->pageView, &PageView::downloadComplete);
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         waitForPage();
@@ -83,40 +83,40 @@ class MainFormTest : public ::testing::Test {
     }
 
     void clickRow(int row) {
-        QTreeView* list = form->listView1;
-        const QRect rect = list->visualRect(form->listModel->index(row, 1));
+        QTreeView* list = form->messageList;
+        const QRect rect = list->visualRect(form->messageModel->index(row, 1));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
     }
 
     void clickFolder(const QString& name) {
-        const auto items = form->treeView1->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+        const auto items = form->folderTree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
         ASSERT_EQ(items.size(), 1);
-        const QRect rect = form->treeView1->visualItemRect(items.front());
-        QTest::mouseClick(form->treeView1->viewport(), Qt::LeftButton, {}, rect.center());
+        const QRect rect = form->folderTree->visualItemRect(items.front());
+        QTest::mouseClick(form->folderTree->viewport(), Qt::LeftButton, {}, rect.center());
     }
 
     std::string subjectOfRow(int row) const {
-        return form->messageList[form->listModel->recordIndex(row)].subject;
+        return form->messages[form->messageModel->recordIndex(row)].subject;
     }
 
     std::string previewPage() const { return readFile(program.mailPage()); }
 
-    TTempDir store;
-    TTestProgram program;
+    TempDir store;
+    TestProgram program;
     std::vector<std::string> errors;
-    TErrorReporter previous;
-    std::unique_ptr<TMainForm> form;
+    ErrorReporter previous;
+    std::unique_ptr<MainWindow> form;
     std::unique_ptr<QSignalSpy> loaded;
 };
 
-TEST_F(MainFormTest, StartUpListsTheThirdNodeAndPreviewsTheNewestMessage) {
+TEST_F(MainWindowTest, StartUpListsTheThirdNodeAndPreviewsTheNewestMessage) {
     open();
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Harlstone Lumbrook 1.0"));
-    ASSERT_NE(form->treeView1->currentItem(), nullptr);
-    EXPECT_EQ(form->treeView1->currentItem()->text(0), QStringLiteral("Inbox"));
+    ASSERT_NE(form->folderTree->currentItem(), nullptr);
+    EXPECT_EQ(form->folderTree->currentItem()->text(0), QStringLiteral("Inbox"));
     EXPECT_EQ(form->folderFile, "Inbox.dbx");
-    ASSERT_EQ(form->listModel->rowCount(), 4);
+    ASSERT_EQ(form->messageModel->rowCount(), 4);
     EXPECT_EQ(subjectOfRow(0), "Newest");
     EXPECT_EQ(form->firstSelectedRow(), 0);
 
@@ -128,40 +128,40 @@ TEST_F(MainFormTest, StartUpListsTheThirdNodeAndPreviewsTheNewestMessage) {
     EXPECT_NE(page.find("Newest of bob@example.org to reader@example.org from "),
               std::string::npos);
     EXPECT_EQ(form->previewFolder, "Inbox.dbx");
-    EXPECT_EQ(form->previewOffset, form->messageList[form->listModel->recordIndex(0)].dataOffset);
-    EXPECT_EQ(form->webBrowser1->locationUrl().toStdString(), program.mailPage());
+    EXPECT_EQ(form->previewOffset, form->messages[form->messageModel->recordIndex(0)].dataOffset);
+    EXPECT_EQ(form->pageView->locationUrl().toStdString(), program.mailPage());
     EXPECT_EQ(form->tempFiles.paths(), std::vector<std::string>{program.mailPage()});
 }
 
-TEST_F(MainFormTest, RowClicksRenderOnlyAMessageNotOnShow) {
+TEST_F(MainWindowTest, RowClicksRenderOnlyAMessageNotOnShow) {
     open();
     clickRow(1);
     waitForPage();
     EXPECT_EQ(subjectOfRow(1), "Middle");
     EXPECT_NE(previewPage().find("MARK-MIDDLE<BR>"), std::string::npos);
-    EXPECT_EQ(form->previewOffset, form->messageList[form->listModel->recordIndex(1)].dataOffset);
+    EXPECT_EQ(form->previewOffset, form->messages[form->messageModel->recordIndex(1)].dataOffset);
 
     // The message on show is not rendered again.
     std::remove(program.mailPage().c_str());
-    form->listView1Change();
+    form->onSelectionChanged();
     EXPECT_FALSE(exists(program.mailPage()));
 
     // Adding a row below the first selected one changes nothing either.
     clickRow(2);
     waitForPage();
-    QTreeView* list = form->listView1;
+    QTreeView* list = form->messageList;
     std::remove(program.mailPage().c_str());
-    const QRect below = list->visualRect(form->listModel->index(3, 1));
+    const QRect below = list->visualRect(form->messageModel->index(3, 1));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, below.center());
-    EXPECT_EQ(form->listView1->selectionModel()->selectedRows().size(), 2);
+    EXPECT_EQ(form->messageList->selectionModel()->selectedRows().size(), 2);
     EXPECT_FALSE(exists(program.mailPage()));
 }
 
-TEST_F(MainFormTest, SelectAllMarksEveryRowWithoutRendering) {
+TEST_F(MainWindowTest, SelectAllMarksEveryRowWithoutRendering) {
     open();
-    QItemSelectionModel* selection = form->listView1->selectionModel();
+    QItemSelectionModel* selection = form->messageList->selectionModel();
     // A alone is no Select all (it only searches the rows, as any letter does).
-    QTest::keyClick(form->listView1, Qt::Key_A);
+    QTest::keyClick(form->messageList, Qt::Key_A);
     EXPECT_LT(selection->selectedRows().size(), 4);
 
     const std::int32_t before = form->previewOffset;
@@ -172,33 +172,33 @@ TEST_F(MainFormTest, SelectAllMarksEveryRowWithoutRendering) {
     for (const Qt::KeyboardModifiers modifiers :
          {Qt::KeyboardModifiers(Qt::ControlModifier), Qt::ControlModifier | Qt::ShiftModifier,
           Qt::ControlModifier | Qt::AltModifier}) {
-        selection->select(form->listModel->index(0, 0),
+        selection->select(form->messageModel->index(0, 0),
                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        QTest::keyClick(form->listView1, Qt::Key_A, modifiers);
+        QTest::keyClick(form->messageList, Qt::Key_A, modifiers);
         EXPECT_EQ(selection->selectedRows().size(), 4) << modifiers.toInt();
     }
-    selection->select(form->listModel->index(0, 0),
+    selection->select(form->messageModel->index(0, 0),
                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    QTest::mouseClick(form->quitBtn, Qt::LeftButton);
+    QTest::mouseClick(form->selectAllButton, Qt::LeftButton);
     EXPECT_EQ(selection->selectedRows().size(), 4);
     EXPECT_FALSE(form->selectingAll);
     EXPECT_EQ(form->previewOffset, shown);
     EXPECT_FALSE(exists(program.mailPage()));
 }
 
-TEST_F(MainFormTest, OptionsStripRendersTheMessageAgain) {
+TEST_F(MainWindowTest, OptionsStripRendersTheMessageAgain) {
     open();
-    QTest::mouseClick(form->voncheck, Qt::LeftButton);
+    QTest::mouseClick(form->showFromField, Qt::LeftButton);
     waitForPage();
     std::string page = previewPage();
     EXPECT_EQ(page.find("<b>From:</b>"), std::string::npos);
     EXPECT_NE(page.find("<b>To:</b>"), std::string::npos);
 
-    QTest::mouseClick(form->showHead, Qt::LeftButton);
+    QTest::mouseClick(form->previewWithDesign, Qt::LeftButton);
     waitForPage();
     EXPECT_EQ(previewPage(), "<p>MARK-NEWEST</p>\r\n");
 
-    QTest::mouseClick(form->showHead, Qt::LeftButton);
+    QTest::mouseClick(form->previewWithDesign, Qt::LeftButton);
     waitForPage();
     form->designBox->setCurrentIndex(0);  // plain.htm
     emit form->designBox->activated(0);
@@ -208,40 +208,40 @@ TEST_F(MainFormTest, OptionsStripRendersTheMessageAgain) {
     EXPECT_EQ(page.find("Newest of "), std::string::npos);
 }
 
-TEST_F(MainFormTest, ClosingDeletesTheWorkingFilesAndSavesTheOptions) {
+TEST_F(MainWindowTest, ClosingDeletesTheWorkingFilesAndSavesTheOptions) {
     open();
-    QTest::mouseClick(form->showHead, Qt::LeftButton);
-    QTest::mouseClick(form->betreffcheck, Qt::LeftButton);
+    QTest::mouseClick(form->previewWithDesign, Qt::LeftButton);
+    QTest::mouseClick(form->showSubjectField, Qt::LeftButton);
     waitForPage();
     form->designBox->setCurrentIndex(0);
     ASSERT_TRUE(exists(program.mailPage()));
     form.reset();
     EXPECT_FALSE(exists(program.mailPage()));
     EXPECT_TRUE(exists(program.paths.workDir));
-    // Template 0; ShowHead off; From, To on; Subject off; Date on.
+    // Template 0; previewWithDesign off; From, To on; Subject off; Date on.
     const std::string expected("\0\0\0\0\0\0\0\0\1\0\0\0\1\0\0\0\0\0\0\0\1\0\0\0", 24);
     EXPECT_EQ(readFile(program.paths.optionsFile), expected);
 }
 
-TEST_F(MainFormTest, OptionsFileSetsTheStripAtStartUp) {
-    // -1, 0, 1, 1, 0, 1: no template; ShowHead off; From, To on; Subject off; Date on.
+TEST_F(MainWindowTest, OptionsFileSetsTheStripAtStartUp) {
+    // -1, 0, 1, 1, 0, 1: no template; previewWithDesign off; From, To on; Subject off; Date on.
     writeFile(program.paths.optionsFile,
               std::string("\xFF\xFF\xFF\xFF\0\0\0\0\1\0\0\0\1\0\0\0\0\0\0\0\1\0\0\0", 24));
     open();
     EXPECT_EQ(form->designBox->currentIndex(), -1);
-    EXPECT_FALSE(form->showHead->isChecked());
-    EXPECT_TRUE(form->voncheck->isChecked());
-    EXPECT_TRUE(form->ancheck->isChecked());
-    EXPECT_FALSE(form->betreffcheck->isChecked());
-    EXPECT_TRUE(form->datumcheck->isChecked());
+    EXPECT_FALSE(form->previewWithDesign->isChecked());
+    EXPECT_TRUE(form->showFromField->isChecked());
+    EXPECT_TRUE(form->showToField->isChecked());
+    EXPECT_FALSE(form->showSubjectField->isChecked());
+    EXPECT_TRUE(form->showDateField->isChecked());
     EXPECT_EQ(previewPage(), "<p>MARK-NEWEST</p>\r\n");
 }
 
-TEST_F(MainFormTest, FolderClicksRefillTheListAndKeepThePreview) {
+TEST_F(MainWindowTest, FolderClicksRefillTheListAndKeepThePreview) {
     open();
     clickFolder(QStringLiteral("Empty"));
     EXPECT_EQ(form->folderFile, "Empty.dbx");
-    EXPECT_EQ(form->listModel->rowCount(), 0);
+    EXPECT_EQ(form->messageModel->rowCount(), 0);
     EXPECT_NE(previewPage().find("MARK-NEWEST"), std::string::npos);
     EXPECT_EQ(form->previewFolder, "Inbox.dbx");
 
@@ -250,21 +250,21 @@ TEST_F(MainFormTest, FolderClicksRefillTheListAndKeepThePreview) {
     EXPECT_NE(errors[0].find("Gone.dbx kann nicht ge\xC3\xB6"
                              "ffnet werden"),
               std::string::npos);
-    EXPECT_EQ(form->listModel->rowCount(), 0);
+    EXPECT_EQ(form->messageModel->rowCount(), 0);
 
     clickFolder(QStringLiteral("Inbox"));
-    EXPECT_EQ(form->listModel->rowCount(), 4);
-    EXPECT_TRUE(form->listView1->selectionModel()->selectedRows().isEmpty());
+    EXPECT_EQ(form->messageModel->rowCount(), 4);
+    EXPECT_TRUE(form->messageList->selectionModel()->selectedRows().isEmpty());
     // Listing a folder selects nothing; a row click previews as before.
     clickRow(1);
     waitForPage();
     EXPECT_NE(previewPage().find("MARK-MIDDLE"), std::string::npos);
 }
 
-TEST_F(MainFormTest, HeadingClicksReorderAndKeepTheSelection) {
+TEST_F(MainWindowTest, HeadingClicksReorderAndKeepTheSelection) {
     open();
     const int date = ColDate;
-    const QHeaderView* header = form->listView1->header();
+    const QHeaderView* header = form->messageList->header();
     auto clickHeading = [&](int column) {
         const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
@@ -279,7 +279,7 @@ TEST_F(MainFormTest, HeadingClicksReorderAndKeepTheSelection) {
     EXPECT_EQ(subjectOfRow(0), "Sneaky");
 }
 
-TEST_F(MainFormTest, FailuresAreReportedAndTheWindowGoesOn) {
+TEST_F(MainWindowTest, FailuresAreReportedAndTheWindowGoesOn) {
     open();
     EXPECT_EQ(subjectOfRow(3), "Sneaky");
     clickRow(3);
@@ -292,13 +292,13 @@ TEST_F(MainFormTest, FailuresAreReportedAndTheWindowGoesOn) {
     EXPECT_NE(previewPage().find("MARK-OLDER"), std::string::npos);
 }
 
-TEST_F(MainFormTest, ClearingTheSelectionEmptiesThePreview) {
+TEST_F(MainWindowTest, ClearingTheSelectionEmptiesThePreview) {
     open();
-    form->listView1->selectionModel()->clearSelection();
+    form->messageList->selectionModel()->clearSelection();
     waitForPage();
     EXPECT_EQ(form->previewOffset, -1);
     EXPECT_EQ(form->previewFolder, "");
-    EXPECT_TRUE(form->webBrowser1->locationUrl().isEmpty());
+    EXPECT_TRUE(form->pageView->locationUrl().isEmpty());
     // The same message selected again is rendered anew.
     std::remove(program.mailPage().c_str());
     clickRow(0);
@@ -306,36 +306,36 @@ TEST_F(MainFormTest, ClearingTheSelectionEmptiesThePreview) {
     EXPECT_TRUE(exists(program.mailPage()));
 }
 
-TEST_F(MainFormTest, WithoutAFolderListTheWindowStartsEmpty) {
+TEST_F(MainWindowTest, WithoutAFolderListTheWindowStartsEmpty) {
     std::remove((store.path() + "Folders.dbx").c_str());
-    form = std::make_unique<TMainForm>(program.paths);
+    form = std::make_unique<MainWindow>(program.paths);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "Datei " + store.path() +
                              "folders.dbx kann nicht ge\xC3\xB6"
                              "ffnet werden");
-    EXPECT_EQ(form->treeView1->topLevelItemCount(), 0);
-    EXPECT_EQ(form->listModel->rowCount(), 0);
+    EXPECT_EQ(form->folderTree->topLevelItemCount(), 0);
+    EXPECT_EQ(form->messageModel->rowCount(), 0);
     EXPECT_EQ(form->folderFile, "folders.dbx");
     form.reset();
     EXPECT_TRUE(exists(program.paths.optionsFile));
 }
 
-TEST_F(MainFormTest, TheListKeepsItsShareOfThePanel) {
+TEST_F(MainWindowTest, TheListKeepsItsShareOfThePanel) {
     open();
     form->resize(800, 700);
     QTest::qWait(50);
-    const int panel = form->rightPanel->height();
-    EXPECT_EQ(form->listView1->height(), panel * 50 / 100);
+    const int panel = form->rightSplitter->height();
+    EXPECT_EQ(form->messageList->height(), panel * 50 / 100);
 
-    form->rightPanel->setSizes({panel * 95 / 100, panel - panel * 95 / 100});
-    form->splitter2Moved();
-    EXPECT_EQ(form->listRatio, form->listView1->height() * 100 / panel > 90
+    form->rightSplitter->setSizes({panel * 95 / 100, panel - panel * 95 / 100});
+    form->onListSplitterMoved();
+    EXPECT_EQ(form->listRatio, form->messageList->height() * 100 / panel > 90
                                    ? 90
-                                   : form->listView1->height() * 100 / panel);
+                                   : form->messageList->height() * 100 / panel);
     form->listRatio = 30;
     form->resize(800, 600);
     QTest::qWait(50);
-    EXPECT_EQ(form->listView1->height(), form->rightPanel->height() * 30 / 100);
+    EXPECT_EQ(form->messageList->height(), form->rightSplitter->height() * 30 / 100);
 }
 
 }  // namespace

@@ -16,14 +16,14 @@ namespace lumbrook {
 
 // The header values of the file being read. Only the item count is taken from the
 // file; the two texts exist for the record's shape and stay empty.
-struct Toe5_FileHeader {
+struct DbxFileHeader {
     std::int32_t itemCount = 0;
     std::string text1;
     std::string text2;
 };
 
 // One folder of "folders.dbx". Texts are the file's raw 8-bit bytes.
-struct Toe5_FolderInfo {
+struct FolderInfo {
     std::int32_t folderId = -1;  // entry 0x80
     std::int32_t parentId = -1;  // entry 0x81
     std::string name;            // entry 0x02
@@ -32,7 +32,7 @@ struct Toe5_FolderInfo {
 };
 
 // One message of a folder file. Texts are the file's raw 8-bit bytes.
-struct Toe5_MessageInfo {
+struct MessageInfo {
     std::int32_t entry80 = 0;
     std::int32_t entry81 = 0;
     std::string entry1B;
@@ -52,26 +52,26 @@ struct Toe5_MessageInfo {
     std::int32_t recordOffset = 0;  // where the record itself lies in the file
 };
 
-using TFolderList = std::vector<Toe5_FolderInfo>;
-using TMessageList = std::vector<Toe5_MessageInfo>;
+using FolderList = std::vector<FolderInfo>;
+using MessageList = std::vector<MessageInfo>;
 
-// Appends every record of the store file FileName (relative to the store root) in
+// Appends every record of the store file fileName (relative to the store root) in
 // walk order. Exactly "folders.dbx" (case-sensitive) holds folder records, any
 // other name message records; when that kind does not match the list passed in,
 // nothing is appended and the file is not opened. A file that cannot be opened
-// throws EFOpenError; a damaged file gives the records that could be read.
-void readIndexFile(const std::string& fileName, TFolderList& list);
-void readIndexFile(const std::string& fileName, TMessageList& list);
+// throws FileOpenError; a damaged file gives the records that could be read.
+void readIndexFile(const std::string& fileName, FolderList& list);
+void readIndexFile(const std::string& fileName, MessageList& list);
 
-// The raw Internet text of the message whose first data block lies at DataOffset,
-// as the 8-bit bytes stored (no conversion). Empty when DataOffset <= 0 (then no
-// file is opened). A file that cannot be opened throws EFOpenError.
+// The raw Internet text of the message whose first data block lies at dataOffset,
+// as the 8-bit bytes stored (no conversion). Empty when dataOffset <= 0 (then no
+// file is opened). A file that cannot be opened throws FileOpenError.
 std::string readMessageText(const std::string& fileName, std::int32_t dataOffset);
 
 // A message's UTC file time as a local date-time value, shifted by the offset in
 // force now (not the one in force at that date). A Date of 0 (record without a
 // date) gives 1 January 1601, 00:00.
-TDateTime fileTimeToLocalDateTime(std::uint64_t fileTime);
+DateTime fileTimeToLocalDateTime(std::uint64_t fileTime);
 
 // The store directory: the override when one is set, otherwise the current user's
 // registry. Empty when none is found. Looked up afresh on every call.
@@ -82,8 +82,8 @@ std::string getStoreRoot();
 void setStoreRootOverride(std::optional<std::string> dir);
 
 // Full path of a store file: the store root, a separator unless the root ends
-// with one, and the directory entry that matches FileName without regard to case.
-// An empty root gives "/" + FileName.
+// with one, and the directory entry that matches fileName without regard to case.
+// An empty root gives "/" + fileName.
 std::string storeFilePath(const std::string& fileName);
 
 }  // namespace lumbrook

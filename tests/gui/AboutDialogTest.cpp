@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QTest>
 
-#include "windows/AboutBoxUnit.h"
+#include "windows/AboutDialog.h"
 #include "windows/AboutPicture.h"
 #include "windows/JpegPicture.h"
 
@@ -12,10 +12,10 @@ namespace lumbrook {
 namespace {
 
 TEST(AboutBox, FixedInfoDialogWithTheYearFilledIn) {
-    EXPECT_EQ(TAboutBox::withYear("(c) XXXX-XXXX", 2031), QStringLiteral("(c) 2031-XXXX"));
-    EXPECT_EQ(TAboutBox::withYear("no year", 2031), QStringLiteral("no year"));
+    EXPECT_EQ(AboutDialog::withYear("(c) XXXX-XXXX", 2031), QStringLiteral("(c) 2031-XXXX"));
+    EXPECT_EQ(AboutDialog::withYear("no year", 2031), QStringLiteral("no year"));
 
-    TAboutBox box;
+    AboutDialog box;
     box.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
     EXPECT_EQ(box.windowTitle(), QStringLiteral("Info"));
@@ -26,7 +26,7 @@ TEST(AboutBox, FixedInfoDialogWithTheYearFilledIn) {
 }
 
 TEST(AboutBox, PictureDecodesAndDamageIsRefusedWithoutEndingTheProgram) {
-    TJpegPicture picture;
+    JpegPicture picture;
     std::string error;
     ASSERT_TRUE(decodeJpeg(AboutPictureJpeg, AboutPictureJpegSize, picture, error)) << error;
     EXPECT_EQ(picture.width, 136);

@@ -1,4 +1,4 @@
-#include "platform/browser/WebBrowser.h"
+#include "platform/browser/PageView.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -30,21 +30,21 @@ bool sameDocument(const QUrl& a, const QUrl& b) {
 }
 
 // Runs on the engine's IO thread: a pure test of the address, nothing shared.
-class TLocalOnlyInterceptor : public QWebEngineUrlRequestInterceptor {
+class LocalOnlyInterceptor : public QWebEngineUrlRequestInterceptor {
   public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
     void interceptRequest(QWebEngineUrlRequestInfo& info) override {
-        if (!TWebBrowser::isLocalUrl(info.requestUrl())) info.block(true);
+        if (!PageView::isLocalUrl(info.requestUrl())) info.block(true);
     }
 };
 
 void openExternally(const QUrl& url) {
-    if (TWebBrowser::isExternalLink(url)) QDesktopServices::openUrl(url);
+    if (PageView::isExternalLink(url)) QDesktopServices::openUrl(url);
 }
 
 // Stands in for the new window a link with a target asks for: it takes the link's
 // address, hands it to the desktop and goes away without loading anything.
-class TLinkCatcherPage : public QWebEnginePage {
+class LinkCatcherPage : public QWebEnginePage {
   public:
     using QWebEnginePage::QWebEnginePage;
 
@@ -58,7 +58,7 @@ class TLinkCatcherPage : public QWebEnginePage {
 
 }  // namespace
 
-class TViewerPage : public QWebEnginePage {
+class ViewerPage : public QWebEnginePage {
   public:
     using QWebEnginePage::QWebEnginePage;
     QUrl expected;  // the address Navigate asked for last
@@ -72,21 +72,21 @@ class TViewerPage : public QWebEnginePage {
         // The page itself may change only to what the program asked for (or be
         // reloaded); no redirects, forms or history steps. Frames inside it may
         // show local content only.
-        if (!isMainFrame) return TWebBrowser::isLocalUrl(url);
+        if (!isMainFrame) return PageView::isLocalUrl(url);
         if (type == NavigationTypeReload) return sameDocument(url, this->url());
         return type != NavigationTypeFormSubmitted && type != NavigationTypeBackForward &&
                type != NavigationTypeRedirect && sameDocument(url, expected);
     }
 
     QWebEnginePage* createWindow(WebWindowType) override {
-        return new TLinkCatcherPage(profile(), this);
+        return new LinkCatcherPage(profile(), this);
     }
 };
 
 namespace {
 
 // Copy and select-all only: no reload, save, source view or inspector.
-class TViewerView : public QWebEngineView {
+class ViewerView : public QWebEngineView {
   public:
     using QWebEngineView::QWebEngineView;
 
@@ -126,17 +126,17 @@ void lockDown(QWebEngineSettings* s) {
 
 }  // namespace
 
-TWebBrowser::TWebBrowser(QWidget* parent) : QWidget(parent) {
+PageView::PageView(QWidget* parent) : QWidget(parent) {
     // No storage name: off the record, nothing of it reaches the disk.
     profile = new QWebEngineProfile(this);
     profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     profile->setSpellCheckEnabled(false);
-    profile->setUrlRequestInterceptor(new TLocalOnlyInterceptor(profile));
+    profile->setUrlRequestInterceptor(new LocalOnlyInterceptor(profile));
     lockDown(profile->settings());
 
-    view = new TViewerView(this);
-    viewerPage = new TViewerPage(profile, view);
+    view = new ViewerView(this);
+    viewerPage = new ViewerPage(profile, view);
     lockDown(viewerPage->settings());
     view->setPage(viewerPage);
 
@@ -155,12 +155,12 @@ TWebBrowser::TWebBrowser(QWidget* parent) : QWidget(parent) {
             [this](const QString&, bool ok) { endPrint(ok); });
 }
 
-TWebBrowser::~TWebBrowser() {
+PageView::~PageView() {
     // The page must go before the profile it was made with.
     delete view;
 }
 
-void TWebBrowser::navigate(const QString& address) {
+void PageView::navigate(const QString& address) {
     QUrl url;
     if (address.isEmpty()) {
         url = BlankUrl;
@@ -174,43 +174,43 @@ void TWebBrowser::navigate(const QString& address) {
     view->load(url);
 }
 
-void TWebBrowser::print(std::unique_ptr<QPrinter> printer) {
-    if (printing) throw ELumbrookError("The printer is still busy with the previous page.");
+void PageView::print(std::unique_ptr<QPrinter> printer) {
+    if (printing) throw LumbrookError("The printer is still busy with the previous page.");
     printing = true;
     this->printer = std::move(printer);
     view->print(this->printer.get());
 }
 
-void TWebBrowser::printToPdf(const QString& file, const QPageLayout& layout) {
-    if (printing) throw ELumbrookError("The printer is still busy with the previous page.");
+void PageView::printToPdf(const QString& file, const QPageLayout& layout) {
+    if (printing) throw LumbrookError("The printer is still busy with the previous page.");
     printing = true;
     viewerPage->printToPdf(file, layout);
 }
 
-void TWebBrowser::endPrint(bool ok) {
+void PageView::endPrint(bool ok) {
     // The engine has rendered every page into the printer: it may go now.
     printing = false;
     printer.reset();
     emit printFinished(ok);
 }
 
-QString TWebBrowser::locationUrl() const {
+QString PageView::locationUrl() const {
     const QUrl url = viewerPage->url();
     if (url.isLocalFile()) return url.toLocalFile();
     return {};
 }
 
-QWebEnginePage* TWebBrowser::page() const {
+QWebEnginePage* PageView::page() const {
     return viewerPage;
 }
 
-bool TWebBrowser::isLocalUrl(const QUrl& url) {
+bool PageView::isLocalUrl(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
     if (scheme == QLatin1String("file") || scheme == QLatin1String("data")) return true;
     return scheme == QLatin1String("about") && url.path() == QLatin1String("blank");
 }
 
-bool TWebBrowser::isExternalLink(const QUrl& url) {
+bool PageView::isExternalLink(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
     return scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
            scheme == QLatin1String("mailto");

@@ -1,6 +1,6 @@
 #pragma once
 
-// WebBrowser1: the HTML view of the preview, of printing and of the message window,
+// pageView: the HTML view of the preview, of printing and of the message window,
 // a thin adapter over QWebEngineView with the operations the windows use.
 //
 // A mail viewer shows pages made from mail that anyone may have sent, so the view
@@ -23,16 +23,16 @@ class QWebEnginePage;
 
 namespace lumbrook {
 
-class TViewerPage;
+class ViewerPage;
 
-class TWebBrowser : public QWidget {
+class PageView : public QWidget {
     Q_OBJECT
 
   public:
-    explicit TWebBrowser(QWidget* parent = nullptr);
-    ~TWebBrowser() override;
+    explicit PageView(QWidget* parent = nullptr);
+    ~PageView() override;
 
-    // Returns at once; the view loads on its own and signals DownloadComplete. A
+    // Returns at once; the view loads on its own and signals downloadComplete. A
     // plain file path (relative references resolving beside the file) or a file:
     // URL loads that file; the empty address shows a blank page.
     void navigate(const QString& address);
@@ -46,11 +46,11 @@ class TWebBrowser : public QWidget {
 
     // Prints the page on show without a dialog, on Printer with its page setup,
     // and keeps the printer until the job is handed over. Returns at once;
-    // PrintFinished tells the outcome. The engine drops a second print while one
+    // printFinished tells the outcome. The engine drops a second print while one
     // runs without a word, so a print asked for while Busy() throws instead.
     void print(std::unique_ptr<QPrinter> printer);
     // The same into a PDF file on pages of Layout: vector pages whose text can be
-    // searched and copied. PrintFinished tells the outcome.
+    // searched and copied. printFinished tells the outcome.
     void printToPdf(const QString& file, const QPageLayout& layout);
 
     // True while a page loads or a print is being handed over.
@@ -66,7 +66,7 @@ class TWebBrowser : public QWidget {
   signals:
     // Raised each time a document finished loading (or failed to), whoever started it.
     void downloadComplete();
-    // A print started by Print or PrintToPdf has been handed over (Ok) or failed.
+    // A print started by Print or printToPdf has been handed over (Ok) or failed.
     void printFinished(bool ok);
 
   private:
@@ -74,7 +74,7 @@ class TWebBrowser : public QWidget {
 
     QWebEngineProfile* profile = nullptr;
     QWebEngineView* view = nullptr;
-    TViewerPage* viewerPage = nullptr;
+    ViewerPage* viewerPage = nullptr;
     bool loading = false;
     bool lastLoadOk = false;
     bool printing = false;

@@ -1,0 +1,639 @@
+#include "mainwindow/MainWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <filesystem>
+#include <utility>
+
+#include "windows/Centre.h"
+#include "mainwindow/Controls.h"
+#include "mainwindow/ErrorReport.h"
+#include "mainwindow/FolderTree.h"
+#include "mainwindow/ListRatio.h"
+#include "mainwindow/MessageListModel.h"
+#include "mainwindow/Modal.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+#include "platform/browser/PageView.h"
+#include "render/Options.h"
+#include "windows/MessageWindow.h"
+
+namespace lumbrook {
+
+namespace {
+
+constexpr int FolderDataRole = Qt::UserRole;
+constexpr int TemplateNameRole = Qt::UserRole;
+
+QString fromStore(const std::string& text) {
+    return QString::fromStdString(ansiToUtf8(text));
+}
+
+// Keeps the selection's colours when the control loses the focus.
+void keepSelectionVisible(QWidget* w) {
+    QPalette palette = w->palette();
+    for (auto role : {QPalette::Highlight, QPalette::HighlightedText}) {
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    }
+    w->setPalette(palette);
+}
+
+// The window's font made narrow enough for every caption to fit the tool bar's
+// 66-pixel buttons: condensed where the font has it, then smaller.
+QFont captionFont(QFont font, const QStringList& captions, int width) {
+    auto fits = [&](const QFont& f) {
+        const QFontMetrics metrics(f);
+        for (const QString& caption : captions) {
+            if (metrics.horizontalAdvance(caption) > width) return false;
+        }
+        return true;
+    };
+    if (fits(font)) return font;
+    font.setStretch(QFont::SemiCondensed);
+    if (fits(font)) return font;
+    font.setStretch(QFont::Condensed);
+    while (!fits(font) && font.pointSizeF() > 6.0) font.setPointSizeF(font.pointSizeF() - 0.5);
+    return font;
+}
+
+// Closes an update bracket on the list's rows whatever happens inside it.
+class ListUpdate {
+  public:
+    ListUpdate(MessageListModel& model, const MessageList& records)
+        : model(model), records(records) {
+        model.beginUpdate();
+    }
+    ~ListUpdate() { model.endUpdate(&records); }
+    ListUpdate(const ListUpdate&) = delete;
+    ListUpdate& operator=(const ListUpdate&) = delete;
+
+  private:
+    MessageListModel& model;
+    const MessageList& records;
+};
+
+}  // namespace
+
+MainWindow::MainWindow(AppPaths paths, QWidget* parent)
+    : QMainWindow(parent), paths(std::move(paths)), programDir(this->paths.programDir) {
+    setWindowTitle(QStringLiteral("Harlstone Lumbrook 1.0"));
+    setWindowIcon(icons.icon(ImgEnvelope));
+    createToolBar();
+    createPanels();
+    createStatusBar();
+    connectHandlers();
+
+    resize(696, 480);
+    centreOnScreen(*this);
+    startUp();
+}
+
+MainWindow::~MainWindow() {
+    shutDown();
+}
+
+// ---------------------------------------------------------------------------------
+// Building the window
+
+void MainWindow::createToolBar() {
+    mainToolBar = new QToolBar(this);
+    mainToolBar->setObjectName(QStringLiteral("ToolBar1"));
+    mainToolBar->setMovable(false);
+    mainToolBar->setFloatable(false);
+    mainToolBar->toggleViewAction()->setVisible(false);
+    mainToolBar->setIconSize(QSize(16, 16));
+    mainToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, mainToolBar);
+
+    const QFont font = captionFont(
+        mainToolBar->font(),
+        {"Print eMail", "Printer setup", "Save eMail", "Export eMail", "Cancel", "Select all"},
+        66 - 8);
+    auto button = [this, &font](const char* caption, const char* hint, int picture) {
+        auto* b = new QToolButton(mainToolBar);
+        b->setFont(font);
+        b->setText(QString::fromLatin1(caption));
+        b->setToolTip(QString::fromLatin1(hint));
+        b->setIcon(icons.icon(picture));
+        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        b->setAutoRaise(true);
+        b->setFixedSize(66, 36);
+        mainToolBar->addWidget(b);
+        return b;
+    };
+    printButton = button("Print eMail", "Print out the selected emails", ImgPrinter);
+    printerSetupButton = button("Printer setup", "Change the printer settings", ImgTools);
+    mainToolBar->addSeparator();
+    saveButton = button("Save eMail", "Save the selected emails as eml files", ImgSave);
+    exportButton = button("Export eMail", "Save the selected emails as html files", ImgExport);
+    mainToolBar->addSeparator();
+    cancelButton = button("Cancel", "Cancel the actual process", ImgCancel);
+    cancelButton->setEnabled(false);
+    mainToolBar->addSeparator();
+    selectAllButton = button("Select all", "Select all emails", ImgTick);
+}
+
+void MainWindow::createPanels() {
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    mainSplitter = new PanelSplitter(Qt::Horizontal, central);
+    mainSplitter->setHandleWidth(5);
+    mainSplitter->setChildrenCollapsible(false);
+
+    folderTree = new QTreeWidget(mainSplitter);
+    folderTree->setHeaderHidden(true);
+    folderTree->setColumnCount(1);
+    folderTree->setRootIsDecorated(false);
+    folderTree->setIndentation(19);
+    folderTree->setSelectionMode(QAbstractItemView::SingleSelection);
+    folderTree->setSelectionBehavior(QAbstractItemView::SelectRows);
+    folderTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    folderTree->setAllColumnsShowFocus(true);
+    folderTree->setIconSize(QSize(16, 16));
+    folderTree->setSortingEnabled(false);
+    keepSelectionVisible(folderTree);
+
+    rightSplitter = new PanelSplitter(Qt::Vertical, mainSplitter);
+    rightSplitter->setHandleWidth(5);
+    rightSplitter->setChildrenCollapsible(false);
+
+    messageModel = new MessageListModel(icons.icon(ImgEnvelope), this);
+    messageList = new QTreeView(rightSplitter);
+    messageList->setModel(messageModel);
+    messageList->setRootIsDecorated(false);
+    messageList->setItemsExpandable(false);
+    messageList->setUniformRowHeights(true);
+    messageList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    messageList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    messageList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    messageList->setAllColumnsShowFocus(true);
+    messageList->setSortingEnabled(false);
+    messageList->setIconSize(QSize(16, 16));
+    messageList->setMinimumHeight(1);
+    keepSelectionVisible(messageList);
+    QHeaderView* header = messageList->header();
+    header->setStretchLastSection(false);
+    header->setSectionsMovable(false);
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+    const int widths[] = {150, 150, 300, 150};
+    for (int c = 0; c < 4; ++c) header->resizeSection(c, widths[c]);
+
+    auto* lower = new QWidget(rightSplitter);
+    auto* lowerLayout = new QVBoxLayout(lower);
+    lowerLayout->setContentsMargins(0, 0, 0, 0);
+    lowerLayout->setSpacing(0);
+    createOptionsStrip(lower);
+    lowerLayout->addWidget(optionsStrip);
+    pageView = new PageView(lower);
+    pageView->setMinimumHeight(0);
+    lowerLayout->addWidget(pageView, 1);
+    printView = new PageView(central);
+    printView->hide();
+
+    rightSplitter->addWidget(messageList);
+    rightSplitter->addWidget(lower);
+    rightSplitter->setStretchFactor(0, 0);
+    rightSplitter->setStretchFactor(1, 1);
+
+    mainSplitter->addWidget(folderTree);
+    mainSplitter->addWidget(rightSplitter);
+    mainSplitter->setStretchFactor(0, 0);
+    mainSplitter->setStretchFactor(1, 1);
+    mainSplitter->setSizes({201, 490});
+
+    layout->addWidget(mainSplitter, 1);
+    createBottomBar(central);
+    layout->addWidget(bottomBar);
+    setCentralWidget(central);
+}
+
+void MainWindow::createOptionsStrip(QWidget* parent) {
+    optionsStrip = new QWidget(parent);
+    optionsStrip->setFixedHeight(59);
+    auto* rows = new QVBoxLayout(optionsStrip);
+    rows->setContentsMargins(4, 3, 4, 3);
+    rows->setSpacing(2);
+    auto* top = new QHBoxLayout;
+    auto* bottom = new QHBoxLayout;
+    top->setSpacing(6);
+    bottom->setSpacing(14);
+    rows->addLayout(top);
+    rows->addLayout(bottom);
+
+    auto box = [this](const char* caption) {
+        auto* b = new QCheckBox(QString::fromLatin1(caption), optionsStrip);
+        b->setChecked(true);
+        return b;
+    };
+    previewWithDesign = box("Show preview with complete design ");
+    showFromField = box("From field");
+    showToField = box("To field");
+    showDateField = box("Date field");
+    showSubjectField = box("Subject field");
+    designLabel = new QLabel(QStringLiteral("Design template:"), optionsStrip);
+    designBox = new QComboBox(optionsStrip);
+    designBox->setEditable(false);
+    designBox->setMinimumContentsLength(8);
+    designBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    designLabel->setBuddy(designBox);
+
+    top->addWidget(previewWithDesign);
+    top->addStretch(1);
+    top->addWidget(designLabel);
+    top->addWidget(designBox);
+    for (QCheckBox* field : {showFromField, showToField, showDateField, showSubjectField}) bottom->addWidget(field);
+    bottom->addStretch(1);
+}
+
+void MainWindow::createBottomBar(QWidget* parent) {
+    bottomBar = new QWidget(parent);
+    bottomBar->setFixedHeight(41);
+    auto* layout = new QHBoxLayout(bottomBar);
+    layout->setContentsMargins(6, 0, 6, 0);
+    layout->setSpacing(6);
+
+    homePageButton =
+        new QPushButton(QIcon(homePagePicture()), QStringLiteral("harlstone.example"), bottomBar);
+    homePageButton->setFlat(true);
+    homePageButton->setToolTip(QStringLiteral("Go to the Harlstone homepage..."));
+    homePageButton->setCursor(Qt::PointingHandCursor);
+    homePageButton->setFocusPolicy(Qt::NoFocus);
+
+    const ButtonPictures about = aboutButtonPictures();
+    aboutButton = new PictureButton(about.up, about.down, bottomBar);
+    aboutButton->setToolTip(QStringLiteral("Information about the program"));
+    const ButtonPictures exit = exitButtonPictures();
+    quitButton = new PictureButton(exit.up, exit.down, bottomBar);
+    quitButton->setToolTip(QStringLiteral("Hereby you leave the program"));
+
+    layout->addWidget(homePageButton);
+    layout->addStretch(1);
+    layout->addWidget(aboutButton);
+    layout->addWidget(quitButton);
+}
+
+void MainWindow::createStatusBar() {
+    statusLine = new QStatusBar(this);
+    statusLine->setFixedHeight(19);
+    statusText = new QLabel(statusLine);
+    statusText->setFixedWidth(250);
+    statusText->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    progressPanel = new ProgressPanel(statusLine);
+    progressPanel->setFixedWidth(50);
+    progressPanel->onDrawPanel = [this](QPainter& canvas, const QRect& rect) {
+        drawProgressPanel(canvas, rect);
+    };
+    statusLine->addWidget(statusText);
+    statusLine->addWidget(progressPanel);
+    setStatusBar(statusLine);
+}
+
+void MainWindow::connectHandlers() {
+    connect(selectAllButton, &QToolButton::clicked, this, reported(this, [this] { onSelectAllClicked(); }));
+    connect(cancelButton, &QToolButton::clicked, this, reported(this, [this] { onCancelClicked(); }));
+    connect(printButton, &QToolButton::clicked, this, reported(this, [this] { onPrintClicked(); }));
+    connect(printerSetupButton, &QToolButton::clicked, this,
+            reported(this, [this] { onPrinterSetupClicked(); }));
+    connect(saveButton, &QToolButton::clicked, this, reported(this, [this] { onSaveClicked(); }));
+    connect(exportButton, &QToolButton::clicked, this, reported(this, [this] { onExportClicked(); }));
+    connect(printView, &PageView::downloadComplete, this,
+            reported(this, [this] { onPrintPageLoaded(); }));
+    connect(messageList, &QTreeView::doubleClicked, this,
+            reported(this, [this] { onMessageDoubleClicked(); }));
+
+    // The tree lists a folder on a click only, not when its selection changes.
+    folderTree->viewport()->installEventFilter(this);
+    messageList->installEventFilter(this);
+    connect(messageList->header(), &QHeaderView::sectionClicked, this,
+            [this](int column) { runReported(this, [&] { onColumnClicked(column); }); });
+    connect(messageList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            reported(this, [this] { onSelectionChanged(); }));
+
+    for (QCheckBox* box : {previewWithDesign, showFromField, showToField, showDateField, showSubjectField}) {
+        connect(box, &QCheckBox::clicked, this, reported(this, [this] { onPreviewWithDesignClicked(); }));
+    }
+    connect(designBox, &QComboBox::activated, this, reported(this, [this] { onDesignChosen(); }));
+
+    connect(rightSplitter, &PanelSplitter::resized, this, reported(this, [this] { onResized(); }));
+    connect(rightSplitter, &QSplitter::splitterMoved, this,
+            reported(this, [this] { onListSplitterMoved(); }));
+
+    connect(homePageButton, &QPushButton::clicked, this, reported(this, [this] { onHomePageClicked(); }));
+    connect(aboutButton, &PictureButton::clicked, this, reported(this, [this] { onAboutClicked(); }));
+    connect(quitButton, &PictureButton::clicked, this, reported(this, [this] { onQuitClicked(); }));
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == folderTree->viewport() && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        runReported(this, [this] { onFolderClicked(); });
+    } else if (watched == messageList && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        bool handled = false;
+        runReported(this, [&] { handled = handleListKey(key->key(), key->modifiers()); });
+        if (handled) return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------
+// Start-up and shutdown
+
+void MainWindow::startUp() {
+    // The template box: every "*.htm" of the template directory, the last one chosen.
+    designBox->clear();
+    for (const std::string& name : listDesignTemplates(paths)) {
+        designBox->addItem(QString::fromStdString(toUtf8(name)), QByteArray::fromStdString(name));
+    }
+    designBox->setCurrentIndex(designBox->count() - 1);
+
+    openOptions();
+
+    previewOffset = -1;
+    previewFolder.clear();
+    listRatio = 50;
+    messageModel->setSortOrder(ColDate, true);
+
+    folderFile = "folders.dbx";
+    folders.clear();
+    messages.clear();
+    // Without a folder list the window still opens, empty.
+    if (!runReported(this, [this] { readIndexFile(folderFile, folders); })) folders.clear();
+
+    const std::vector<QTreeWidgetItem*> nodes = buildFolderTree();
+
+    // The third node from the top, children counted.
+    if (nodes.size() >= 3) {
+        folderTree->setCurrentItem(nodes[2]);
+        runReported(this, [this] { onFolderClicked(); });
+    }
+
+    if (messageModel->rowCount() > 0) {
+        // The selection change previews the message.
+        messageList->selectionModel()->setCurrentIndex(
+            messageModel->index(0, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+}
+
+std::vector<QTreeWidgetItem*> MainWindow::buildFolderTree() {
+    folderTree->setUpdatesEnabled(false);
+    const FolderTree tree(folders);
+    std::vector<QTreeWidgetItem*> items(tree.count(), nullptr);
+    std::vector<QTreeWidgetItem*> byPosition;
+    byPosition.reserve(tree.count());
+    for (const std::int32_t node : tree.positions()) {
+        const std::int32_t parent = tree.nodes()[node].parent;
+        auto* item =
+            parent < 0 ? new QTreeWidgetItem(folderTree) : new QTreeWidgetItem(items[parent]);
+        item->setText(0, fromStore(folders[node].name));
+        item->setIcon(0, icons.icon(ImgFolderSheet));
+        item->setData(0, FolderDataRole, node);
+        items[node] = item;
+        byPosition.push_back(item);
+    }
+    for (std::size_t node = 0; node < tree.count(); ++node) {
+        if (tree.nodes()[node].expanded) items[node]->setExpanded(true);
+    }
+    folderTree->setUpdatesEnabled(true);
+    return byPosition;
+}
+
+void MainWindow::shutDown() {
+    saveOptions();
+    deleteTempFiles();
+    closing = true;
+    // The rows go before the records they show.
+    messageModel->beginUpdate();
+    messages.clear();
+    messageModel->endUpdate(nullptr);
+    folders.clear();
+}
+
+Options MainWindow::currentOptions() const {
+    Options options;
+    options.designIndex = designBox->currentIndex();
+    options.previewWithDesign = previewWithDesign->isChecked();
+    options.fromField = showFromField->isChecked();
+    options.toField = showToField->isChecked();
+    options.subjectField = showSubjectField->isChecked();
+    options.dateField = showDateField->isChecked();
+    return options;
+}
+
+void MainWindow::openOptions() {
+    Options options = currentOptions();
+    if (!lumbrook::openOptions(paths.optionsFile, options)) return;
+    const bool inList = options.designIndex >= 0 && options.designIndex < designBox->count();
+    designBox->setCurrentIndex(inList ? options.designIndex : -1);
+    previewWithDesign->setChecked(options.previewWithDesign);
+    showFromField->setChecked(options.fromField);
+    showToField->setChecked(options.toField);
+    showSubjectField->setChecked(options.subjectField);
+    showDateField->setChecked(options.dateField);
+}
+
+void MainWindow::saveOptions() {
+    const Options options = currentOptions();
+    // An installed copy keeps its options in a configuration directory that may
+    // not exist yet.
+    forceDirectories(std::filesystem::path(paths.optionsFile).parent_path().string());
+    lumbrook::saveOptions(paths.optionsFile, options);
+}
+
+void MainWindow::deleteTempFiles() {
+    tempFiles.deleteTempFiles();
+}
+
+// ---------------------------------------------------------------------------------
+// Layout
+
+void MainWindow::onResized() {
+    const int panel = rightSplitter->height();
+    const int list = listHeightFor(panel, listRatio);
+    rightSplitter->setSizes({list, std::max(0, panel - list - rightSplitter->handleWidth())});
+}
+
+void MainWindow::onListSplitterMoved() {
+    listRatio = ratioAfterDrag(messageList->height(), rightSplitter->height(), listRatio);
+}
+
+// ---------------------------------------------------------------------------------
+// Folder tree and message list
+
+void MainWindow::onFolderClicked() {
+    if (batchRunning) {
+        // A running batch walks the rows of the folder listed: another folder
+        // waits until it ends, and the tree goes on marking the folder listed.
+        if (listedNode) {
+            folderTree->setCurrentItem(listedNode);
+        } else {
+            folderTree->clearSelection();
+        }
+        return;
+    }
+    const QList<QTreeWidgetItem*> selected = folderTree->selectedItems();
+    if (selected.isEmpty()) return;
+    const int folder = selected.front()->data(0, FolderDataRole).toInt();
+    if (folder < 0 || static_cast<std::size_t>(folder) >= folders.size()) return;
+    folderFile = folders[folder].fileName;
+    listedNode = selected.front();
+
+    // A folder file that cannot be read leaves the list empty; the bracket closes
+    // either way, so the list keeps painting.
+    ListUpdate update(*messageModel, messages);
+    messages.clear();
+    MessageList records;
+    if (!folderFile.empty()) readIndexFile(folderFile, records);
+    messages = std::move(records);
+}
+
+void MainWindow::onColumnClicked(int column) {
+    messageModel->columnClick(column);
+}
+
+bool MainWindow::handleListKey(int key, Qt::KeyboardModifiers shift) {
+    if (key == Qt::Key_A && shift.testFlag(Qt::ControlModifier)) {
+        onSelectAllClicked();
+        return true;
+    }
+    return false;
+}
+
+void MainWindow::onSelectAllClicked() {
+    // Marking every row renders nothing: the preview keeps its message.
+    selectingAll = true;
+    messageList->selectAll();
+    selectingAll = false;
+}
+
+int MainWindow::firstSelectedRow() const {
+    int first = -1;
+    for (const QItemSelectionRange& range : messageList->selectionModel()->selection()) {
+        if (range.isValid() && (first < 0 || range.top() < first)) first = range.top();
+    }
+    return first;
+}
+
+// ---------------------------------------------------------------------------------
+// Preview
+
+std::string MainWindow::designBoxName(int index) const {
+    if (index < 0 || index >= designBox->count()) return {};
+    return designBox->itemData(index, TemplateNameRole).toByteArray().toStdString();
+}
+
+Design MainWindow::currentDesign() const {
+    Design design;
+    design.apply = previewWithDesign->isChecked();
+    design.fields.from = showFromField->isChecked();
+    design.fields.to = showToField->isChecked();
+    design.fields.date = showDateField->isChecked();
+    design.fields.subject = showSubjectField->isChecked();
+    design.templatePath = designTemplatePath(paths, designBoxName(designBox->currentIndex()));
+    return design;
+}
+
+void MainWindow::onSelectionChanged() {
+    if (selectingAll) return;
+    const int row = firstSelectedRow();
+    if (row < 0) {
+        if (!closing) {
+            pageView->navigate(QString());
+            previewOffset = -1;
+            previewFolder.clear();
+        }
+        return;
+    }
+    const int index = messageModel->recordIndex(row);
+    if (index < 0 || static_cast<std::size_t>(index) >= messages.size()) return;
+    const MessageInfo& record = messages[static_cast<std::size_t>(index)];
+    const std::string raw = readMessageText(folderFile, record.dataOffset);
+    if (record.dataOffset == previewOffset && folderFile == previewFolder) return;
+    // The identity is recorded before the page is built: a message whose page
+    // fails is not tried again by clicking it again.
+    previewOffset = record.dataOffset;
+    previewFolder = folderFile;
+    deleteTempFiles();
+    forceDirectories(paths.workDir);
+    const std::string page =
+        renderMessagePage(raw, record, currentDesign(), paths.workDir, "mail.htm", &tempFiles);
+    pageView->navigate(QString::fromStdString(page));
+}
+
+void MainWindow::onMessageDoubleClicked() {
+    const int row = firstSelectedRow();
+    if (row < 0 || !messageWindow) return;
+    auto text = [&](int column) { return messageModel->index(row, column).data().toString(); };
+    const QString subject = text(ColSubject);
+    messageWindow->setWindowTitle(subject.isEmpty() ? QStringLiteral("eMail message") : subject);
+    const std::pair<QLineEdit*, int> fields[] = {{messageWindow->fromField, ColFrom},
+                                                 {messageWindow->dateField, ColDate},
+                                                 {messageWindow->toField, ColTo},
+                                                 {messageWindow->subjectField, ColSubject}};
+    for (const auto& [edit, column] : fields) {
+        edit->setText(text(column));
+        edit->setCursorPosition(0);
+    }
+    messageWindow->pageView->navigate(pageView->locationUrl());
+    showModal(*messageWindow);
+    // The next opening shows only its own page, never this one.
+    messageWindow->pageView->navigate(QString());
+}
+
+void MainWindow::onPreviewWithDesignClicked() {
+    previewOffset = -1;
+    onSelectionChanged();
+}
+
+void MainWindow::onDesignChosen() {
+    previewOffset = -1;
+    onSelectionChanged();
+}
+
+// ---------------------------------------------------------------------------------
+// Buttons and status bar
+
+void MainWindow::onHomePageClicked() {
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePageAddress)));
+}
+
+void MainWindow::onAboutClicked() {
+    if (aboutDialog) showModal(*aboutDialog);
+}
+
+void MainWindow::onQuitClicked() {
+    cancelled = true;
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    cancelled = true;
+    QMainWindow::closeEvent(event);
+}
+
+}  // namespace lumbrook
