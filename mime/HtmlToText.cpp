@@ -92,8 +92,11 @@ public:
             const char c = chars[i];
             if (c == '\xC2' && i + 1 < chars.size() && chars[i + 1] == '\xA0') {
                 // A no-break space never collapses; as a plain space it reads the same.
+                // Alone on a line it still makes the line (Outlook Express wrote
+                // <DIV>&nbsp;</DIV> for an empty line).
                 spaces_ += ' ';
                 collapsible_ = false;
+                if (!out_.empty() && breaks_ > 0) blankLine_ = true;
                 ++i;
             } else if (preformatted && (c == '\n' || c == '\r')) {
                 if (c == '\r' && i + 1 < chars.size() && chars[i + 1] == '\n') ++i;
@@ -127,6 +130,7 @@ public:
         }
         breaks_ = 0;
         separator_ = false;
+        blankLine_ = false;
         out_ += bullet_;
         bullet_.clear();
         out_ += spaces_;
@@ -139,15 +143,16 @@ public:
 
     // <br>, or a line end in preformatted text: each one counts.
     void lineBreak() {
-        if (out_.empty()) return;
-        breaks_ = std::min(breaks_ + 1, 2);
+        if (!out_.empty()) breaks_ = std::min(breaks_ + 1, 2);
         clearPending();
     }
 
     // The edge of a block: at least so many line ends (1, or 2 for an empty line).
     void block(int lines) {
-        if (out_.empty()) return;
-        breaks_ = std::max(breaks_, lines);
+        if (!out_.empty()) {
+            if (blankLine_) breaks_ = std::min(breaks_ + 1, 2);
+            breaks_ = std::max(breaks_, lines);
+        }
         clearPending();
     }
 
@@ -182,6 +187,7 @@ public:
 private:
     bool atBoundary() const { return out_.empty() || breaks_ > 0 || separator_ || !bullet_.empty(); }
     void clearPending() {
+        blankLine_ = false;
         spaces_.clear();
         collapsible_ = false;
         separator_ = false;
@@ -192,6 +198,7 @@ private:
     std::string spaces_;
     bool collapsible_ = false;  // spaces_ ends with a space that white space collapsed into
     bool separator_ = false;
+    bool blankLine_ = false;  // the line so far holds no-break spaces only
     std::string bullet_;
     bool capturing_ = false;
     std::string captured_;
@@ -316,9 +323,10 @@ private:
     // outside the page (anchors in the page, scripts).
     static std::string usableAddress(std::string_view href) {
         std::string address;
-        // Addresses wrapped in the source: browsers drop the line ends and tabs.
-        for (char c : trimmed(href))
-            if (c != '\n' && c != '\r' && c != '\t') address += c;
+        // Addresses wrapped in the source: an address holds no white space, and the
+        // parser has turned the line ends into spaces already.
+        for (char c : href)
+            if (!isHtmlSpace(c)) address += c;
         if (address.starts_with('#') || startsWithNoCase(address, "javascript:")) return {};
         return address;
     }
