@@ -158,9 +158,8 @@ public:
 
     // A table cell: separated from text before it on the same line.
     void cell() {
-        if (out_.empty() || breaks_ > 0) return;
         clearPending();
-        separator_ = true;
+        separator_ = !out_.empty() && breaks_ == 0;
     }
 
     void listItem(std::string prefix) {
