@@ -392,6 +392,9 @@ std::string htmlToText(std::string_view utf8Html) {
         utf8Html = input;
     }
     if (utf8Html.empty()) return {};
+    // libxml2's global set-up is not safe to race; the first call does it once.
+    static const bool parserReady = (xmlInitParser(), true);
+    (void)parserReady;
     const int size = static_cast<int>(std::min<std::size_t>(utf8Html.size(), INT_MAX));
 
     htmlParserCtxtPtr context = htmlCreateMemoryParserCtxt(utf8Html.data(), size);
