@@ -1,0 +1,37 @@
+#pragma once
+
+// Text in the charsets that mail headers, mail bodies and web pages name, turned
+// into UTF-8 through glibc's iconv. Every text the program shows or writes is UTF-8;
+// this is the one place where other charsets are read.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lumbrook {
+
+// The iconv name for a charset label as mail and web pages write it: case,
+// surrounding blanks and quotes do not matter, and the labels browsers read as
+// another charset are read the same way here ("iso-8859-1" and "us-ascii" are
+// windows-1252, "gb2312" is GBK, ...). Nothing when iconv does not know the charset.
+// Thread-safe; answers are cached.
+std::optional<std::string> iconvNameForLabel(std::string_view label);
+
+// The bytes as UTF-8. Never fails and never drops text: a byte sequence the charset
+// cannot decode becomes U+FFFD and the conversion goes on after it, and an unknown
+// name reads as windows-1252. The result is always valid UTF-8.
+std::string convertToUtf8(std::string_view bytes, std::string_view iconvName);
+
+// Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates, nothing
+// above U+10FFFF).
+bool isValidUtf8(std::string_view bytes);
+
+// The bytes with every ill-formed UTF-8 sequence replaced by U+FFFD, one for each
+// maximal ill-formed part, as browsers do; valid text is returned unchanged.
+std::string sanitizeUtf8(std::string_view bytes);
+
+// The number of bytes of the well-formed UTF-8 sequence at the start of the bytes,
+// or 0 when they do not start with one.
+std::size_t utf8SequenceLength(std::string_view bytes);
+
+}  // namespace lumbrook
