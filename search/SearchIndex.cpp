@@ -56,7 +56,9 @@ struct Unusable {
     std::string why;
 };
 
-class Statement {
+}  // namespace
+
+class SearchIndex::Statement {
 public:
     Statement() = default;
     Statement(sqlite3* db, const std::string& sql) {
@@ -105,6 +107,8 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
     int code_ = SQLITE_OK;
 };
+
+namespace {
 
 std::string hex64(std::uint64_t v) {
     static constexpr char Digits[] = "0123456789abcdef";
@@ -184,7 +188,7 @@ std::string defaultIndexPath(std::string_view storeAbsolutePath) {
 struct SearchIndex::Statements {
     Statement findFolder, upsertFolder, folderFileNames, deleteFolder, deleteFolderText,
         deleteFolderMessages, insertMessage, insertText, countFolders, countMessages, hitRow,
-        snippets;
+        bodySnippet, subjectSnippet;
 };
 
 SearchIndex::SearchIndex(const std::string& path) : path_(path) { open(true); }
@@ -340,9 +344,12 @@ void SearchIndex::open(bool allowRebuild) {
             "SELECT f.fileName, m.dataOffset, m.fileTime, m.flags, m.hasAttachment, t.folder, "
             "t.sender, t.subject FROM messages m JOIN folders f ON f.id = m.folderId "
             "JOIN messageText t ON t.rowid = m.id WHERE m.id = ?1");
-    prepare(st.snippets,
-            "SELECT snippet(messageText, 5, char(1), char(2), '…', 14), "
-            "snippet(messageText, 2, char(1), char(2), '…', 14) "
+    // Markers are control characters, made visible later (see cleanSnippet).
+    prepare(st.bodySnippet,
+            "SELECT snippet(messageText, 5, char(1), char(2), '…', 14) "
+            "FROM messageText WHERE messageText MATCH ?1 AND rowid = ?2");
+    prepare(st.subjectSnippet,
+            "SELECT snippet(messageText, 2, char(1), char(2), '…', 14) "
             "FROM messageText WHERE messageText MATCH ?1 AND rowid = ?2");
 }
 
@@ -432,6 +439,10 @@ void SearchIndex::commitFolder() {
         fail("written", rc);
     }
     inFolder_ = false;
+    // A large folder leaves its whole text in the write-ahead log; moving it into the
+    // index now keeps the log from staying as large as the index. A reader holding the
+    // log open only delays this to a later commit.
+    sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
 }
 
 void SearchIndex::cancelFolder() {
@@ -494,6 +505,17 @@ SearchIndexCounts SearchIndex::counts() {
     return c;
 }
 
+std::string SearchIndex::snippet(Statement& statement, const std::string& match, std::int64_t id) {
+    statement.reset();
+    statement.bind(1, std::string_view(match));
+    statement.bind(2, id);
+    const int rc = statement.step();
+    check(rc, "read");
+    std::string out = rc == SQLITE_ROW ? statement.text(0) : std::string();
+    statement.reset();
+    return out;
+}
+
 std::vector<SearchHit> SearchIndex::search(const SearchQuery& query, std::size_t limit) {
     std::vector<SearchHit> hits;
     if (limit == 0) return hits;
@@ -554,19 +576,15 @@ std::vector<SearchHit> SearchIndex::search(const SearchQuery& query, std::size_t
         h.subject = truncated(row.text(7));
         row.reset();
         if (hasWords) {
-            Statement& sn = st.snippets;
-            sn.reset();
-            sn.bind(1, std::string_view(match));
-            sn.bind(2, id);
-            rc = sn.step();
-            check(rc, "read");
-            if (rc == SQLITE_ROW) {
-                const std::string body = sn.text(0), subject = sn.text(1);
-                const bool bodyMatched = body.find('\x01') != std::string::npos;
-                const bool subjectMatched = subject.find('\x01') != std::string::npos;
-                h.snippet = cleanSnippet(!bodyMatched && subjectMatched ? subject : body);
+            // Making a snippet reads the column's whole text, so the subject's is made
+            // only when the body has no match to show.
+            const std::string body = snippet(st.bodySnippet, match, id);
+            if (body.find('\x01') == std::string::npos) {
+                const std::string subject = snippet(st.subjectSnippet, match, id);
+                h.snippet = cleanSnippet(subject.find('\x01') != std::string::npos ? subject : body);
+            } else {
+                h.snippet = cleanSnippet(body);
             }
-            sn.reset();
         } else {
             Statement body(db_, "SELECT body FROM messageText WHERE rowid = ?1");
             check(body.prepareCode(), "read");

@@ -98,6 +98,7 @@ public:
     std::vector<SearchHit> search(const SearchQuery& query, std::size_t limit);
 
 private:
+    class Statement;
     struct Statements;
 
     void open(bool allowRebuild);
@@ -108,6 +109,7 @@ private:
     void check(int code, const char* what);
     void exec(const char* sql);
     void removeFolderRows(std::int64_t folderId);
+    std::string snippet(Statement& statement, const std::string& match, std::int64_t id);
 
     std::string path_;
     sqlite3* db_ = nullptr;

@@ -66,6 +66,24 @@ bool hasWordCharacter(std::string_view s) {
     return false;
 }
 
+// User text inside an error message: control characters (a zero byte would end the
+// message early) shown as '?', and a long text cut.
+std::string shown(std::string_view s) {
+    constexpr std::size_t MaxShown = 40;
+    std::string out;
+    std::size_t pos = 0, characters = 0;
+    while (pos < s.size()) {
+        if (++characters > MaxShown) return out + "…";
+        const std::size_t start = pos;
+        const char32_t c = decodeAt(s, pos);
+        if (c < 0x20 || c == 0x7F)
+            out += '?';
+        else
+            out.append(s.substr(start, pos - start));
+    }
+    return out;
+}
+
 std::string quoted(std::string_view s) {
     std::string out = "\"";
     for (char c : s) {
@@ -147,14 +165,14 @@ Field Parser::readField() {
             const std::size_t fieldPos = pos_;
             pos_ = end + 1;
             if (atTermEnd())
-                fail("nothing after '" + std::string(text_.substr(fieldPos, end + 1 - fieldPos)) + "'",
+                fail("nothing after '" + shown(text_.substr(fieldPos, end + 1 - fieldPos)) + "'",
                      fieldPos);
             return f;
         }
     }
     // "Subject:" alone is a word that happens to end in a colon.
     if (nothingAfter) return Field::Any;
-    fail("unknown field '" + std::string(text_.substr(pos_, end + 1 - pos_)) + "'", pos_);
+    fail("unknown field '" + shown(text_.substr(pos_, end + 1 - pos_)) + "'", pos_);
 }
 
 Term Parser::readTerm(bool negated) {
@@ -188,7 +206,7 @@ Term Parser::readTerm(bool negated) {
 }
 
 std::uint64_t Parser::readDate(std::string_view value, std::size_t valuePos) const {
-    auto bad = [&]() { fail("bad date '" + std::string(value) + "' (use YYYY-MM-DD)", valuePos); };
+    auto bad = [&]() { fail("bad date '" + shown(value) + "' (use YYYY-MM-DD)", valuePos); };
     if (value.size() != 10 || value[4] != '-' || value[7] != '-') bad();
     int parts[3] = {0, 0, 0};
     const std::size_t starts[3] = {0, 5, 8}, lengths[3] = {4, 2, 2};
@@ -218,7 +236,7 @@ void Parser::applyFilter(const Term& t, bool negated, std::size_t valuePos) {
         std::string value;
         for (char c : t.text) value += asciiLower(c);
         if (value != "attachment" && value != "attachments")
-            fail("unknown value '" + t.text + "' for has: (only has:attachment)", valuePos);
+            fail("unknown value '" + shown(t.text) + "' for has: (only has:attachment)", valuePos);
         query_.hasAttachment = !negated;
         return;
     }

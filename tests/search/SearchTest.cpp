@@ -370,6 +370,13 @@ TEST(SearchQueryParser, ErrorsSayWhatAndWhere) {
             EXPECT_EQ(std::string(e.what()), c.message) << c.query;
         }
     }
+    try {
+        parseSearchQuery(std::string("before:2004-1\0x", 15));
+        ADD_FAILURE() << "no error for a zero byte in a date";
+    } catch (const SearchQueryError& e) {
+        EXPECT_EQ(std::string(e.what()), "bad date '2004-1?x' (use YYYY-MM-DD) at column 8");
+        EXPECT_EQ(e.column(), 8u);
+    }
     // Not errors: a link, a time, OR in lower case, and a leap day.
     for (const char* q : {"http://example.com/a", "10:30", "this or that", "after:2004-02-29"})
         EXPECT_NO_THROW(parseSearchQuery(q)) << q;
