@@ -1,5 +1,6 @@
 #include "search/SearchIndex.h"
 
+#include <pwd.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -179,7 +180,11 @@ std::string defaultIndexPath(std::string_view storeAbsolutePath) {
         base = cache;
     } else {
         const char* home = std::getenv("HOME");
-        base = std::string(home && home[0] ? home : "/tmp") + "/.cache";
+        if (!home || !home[0]) {
+            const passwd* user = ::getpwuid(::getuid());
+            home = user && user->pw_dir ? user->pw_dir : "";
+        }
+        base = std::string(home) + "/.cache";
     }
     if (base.back() != '/') base += '/';
     return base + "lumbrook/" + hex64(hash) + ".sqlite";
@@ -557,6 +562,11 @@ std::vector<SearchHit> SearchIndex::search(const SearchQuery& query, std::size_t
     check(rc, "searched");
 
     Statements& st = *statements_;
+    Statement bodyText;
+    if (!hasWords) {
+        bodyText = Statement(db_, "SELECT body FROM messageText WHERE rowid = ?1");
+        check(bodyText.prepareCode(), "read");
+    }
     hits.reserve(ids.size());
     for (std::int64_t id : ids) {
         Statement& row = st.hitRow;
@@ -586,16 +596,16 @@ std::vector<SearchHit> SearchIndex::search(const SearchQuery& query, std::size_t
                 h.snippet = cleanSnippet(body);
             }
         } else {
-            Statement body(db_, "SELECT body FROM messageText WHERE rowid = ?1");
-            check(body.prepareCode(), "read");
-            body.bind(1, id);
-            rc = body.step();
+            bodyText.reset();
+            bodyText.bind(1, id);
+            rc = bodyText.step();
             check(rc, "read");
             if (rc == SQLITE_ROW) {
-                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(body.get(), 0));
-                const auto n = static_cast<std::size_t>(sqlite3_column_bytes(body.get(), 0));
+                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(bodyText.get(), 0));
+                const auto n = static_cast<std::size_t>(sqlite3_column_bytes(bodyText.get(), 0));
                 if (p) h.snippet = leadingWords(std::string_view(p, n), SnippetWords);
             }
+            bodyText.reset();
         }
         hits.push_back(std::move(h));
     }

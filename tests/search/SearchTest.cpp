@@ -336,6 +336,25 @@ TEST(SearchIndexFile, AnUnusableFileIsReplacedByAnEmptyIndex) {
     EXPECT_EQ(fs::file_size(foreign), foreignSize);
 }
 
+TEST(SearchIndexFile, DefaultPathIsInTheCacheDirectoryAndNamedByTheStore) {
+    const char* oldXdg = std::getenv("XDG_CACHE_HOME");
+    const std::string savedXdg = oldXdg ? oldXdg : "";
+    setenv("XDG_CACHE_HOME", "/var/cache/someone", 1);
+    const std::string a = defaultIndexPath("/home/u/Mail/Store");
+    EXPECT_TRUE(a.starts_with("/var/cache/someone/lumbrook/")) << a;
+    EXPECT_TRUE(a.ends_with(".sqlite")) << a;
+    EXPECT_EQ(defaultIndexPath("/home/u/Mail/Store/"), a);
+    EXPECT_NE(defaultIndexPath("/home/u/Mail/Store2"), a);
+    setenv("XDG_CACHE_HOME", "relative/is/ignored", 1);
+    if (const char* home = std::getenv("HOME"); home && home[0])
+        EXPECT_EQ(defaultIndexPath("/home/u/Mail/Store"),
+                  std::string(home) + "/.cache/lumbrook/" + a.substr(a.rfind('/') + 1));
+    if (oldXdg)
+        setenv("XDG_CACHE_HOME", savedXdg.c_str(), 1);
+    else
+        unsetenv("XDG_CACHE_HOME");
+}
+
 TEST(SearchQueryParser, ErrorsSayWhatAndWhere) {
     const struct {
         const char* query;
