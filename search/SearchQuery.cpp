@@ -19,7 +19,9 @@ struct Term {
     bool prefix = false;
 };
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+// Control characters separate words as spaces do (the index never makes them part of
+// a word), and a zero byte must never reach the full-text expression, which it would end.
+bool isSpace(char c) { return static_cast<unsigned char>(c) <= 0x20 || c == '\x7F'; }
 bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -184,6 +186,8 @@ Term Parser::readTerm(bool negated) {
         const std::size_t close = text_.find('"', pos_ + 1);
         if (close == std::string_view::npos) fail("unclosed quote", pos_);
         t.text = text_.substr(pos_ + 1, close - pos_ - 1);
+        for (char& c : t.text)
+            if (isSpace(c)) c = ' ';
         pos_ = close + 1;
         if (!isFilter && !atEnd() && text_[pos_] == '*') {
             t.prefix = true;

@@ -346,9 +346,10 @@ TEST(SearchIndexFile, DefaultPathIsInTheCacheDirectoryAndNamedByTheStore) {
     EXPECT_EQ(defaultIndexPath("/home/u/Mail/Store/"), a);
     EXPECT_NE(defaultIndexPath("/home/u/Mail/Store2"), a);
     setenv("XDG_CACHE_HOME", "relative/is/ignored", 1);
-    if (const char* home = std::getenv("HOME"); home && home[0])
+    if (const char* home = std::getenv("HOME"); home && home[0]) {
         EXPECT_EQ(defaultIndexPath("/home/u/Mail/Store"),
                   std::string(home) + "/.cache/lumbrook/" + a.substr(a.rfind('/') + 1));
+    }
     if (oldXdg)
         setenv("XDG_CACHE_HOME", savedXdg.c_str(), 1);
     else
@@ -393,8 +394,16 @@ TEST(SearchQueryParser, ErrorsSayWhatAndWhere) {
         parseSearchQuery(std::string("before:2004-1\0x", 15));
         ADD_FAILURE() << "no error for a zero byte in a date";
     } catch (const SearchQueryError& e) {
-        EXPECT_EQ(std::string(e.what()), "bad date '2004-1?x' (use YYYY-MM-DD) at column 8");
+        // A zero byte ends the word, as a space would.
+        EXPECT_EQ(std::string(e.what()), "bad date '2004-1' (use YYYY-MM-DD) at column 8");
         EXPECT_EQ(e.column(), 8u);
+    }
+    try {
+        parseSearchQuery("x before:" + std::string(60, '9'));
+        ADD_FAILURE() << "no error for a long date";
+    } catch (const SearchQueryError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "bad date '" + std::string(40, '9') + "…' (use YYYY-MM-DD) at column 10");
     }
     // Not errors: a link, a time, OR in lower case, and a leap day.
     for (const char* q : {"http://example.com/a", "10:30", "this or that", "after:2004-02-29"})
