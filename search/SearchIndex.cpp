@@ -521,21 +521,26 @@ std::string SearchIndex::snippet(Statement& statement, const std::string& match,
     return out;
 }
 
-std::vector<SearchHit> SearchIndex::search(const SearchQuery& query, std::size_t limit) {
-    std::vector<SearchHit> hits;
-    if (limit == 0) return hits;
-    std::string match = query.match;
-    const bool hasWords = !match.empty();
-    if (hasWords && !query.exclude.empty()) match = "(" + match + ") NOT (" + query.exclude + ")";
+namespace {
 
+std::string fullMatch(const SearchQuery& query) {
+    if (query.match.empty() || query.exclude.empty()) return query.match;
+    return "(" + query.match + ") NOT (" + query.exclude + ")";
+}
+
+}  // namespace
+
+SearchIndex::Statement SearchIndex::prepareQuery(const SearchQuery& query, const std::string& match,
+                                                 bool countOnly) {
+    const bool hasWords = !match.empty();
     // User text reaches SQL only as bound values; the statement's shape depends only on
     // which filters are present.
-    std::string sql;
+    std::string sql = countOnly ? "SELECT count(*)" : "SELECT m.id";
     if (hasWords) {
-        sql = "SELECT m.id FROM messageText JOIN messages m ON m.id = messageText.rowid "
-              "WHERE messageText MATCH ?1";
+        sql += " FROM messageText JOIN messages m ON m.id = messageText.rowid "
+               "WHERE messageText MATCH ?1";
     } else {
-        sql = "SELECT m.id FROM messages m WHERE 1";
+        sql += " FROM messages m WHERE 1";
         if (!query.exclude.empty())
             sql += " AND m.id NOT IN (SELECT rowid FROM messageText WHERE messageText MATCH ?1)";
     }
@@ -543,18 +548,40 @@ std::vector<SearchHit> SearchIndex::search(const SearchQuery& query, std::size_t
     // Messages without a date pass no date filter.
     if (query.after) sql += " AND m.fileTime >= ?3 AND m.fileTime <> 0";
     if (query.before) sql += " AND m.fileTime < ?4 AND m.fileTime <> 0";
-    sql += hasWords ? std::string(" ORDER BY ") + RankSql + ", m.fileTime DESC, m.id DESC"
-                    : " ORDER BY m.fileTime DESC, m.id DESC";
-    sql += " LIMIT ?5";
-
+    if (!countOnly) {
+        sql += hasWords ? std::string(" ORDER BY ") + RankSql + ", m.fileTime DESC, m.id DESC"
+                        : " ORDER BY m.fileTime DESC, m.id DESC";
+        sql += " LIMIT ?5";
+    }
     Statement s(db_, sql);
     check(s.prepareCode(), "searched");
-    if (hasWords) s.bind(1, std::string_view(match));
-    else if (!query.exclude.empty()) s.bind(1, std::string_view(query.exclude));
+    if (hasWords)
+        s.bind(1, std::string_view(match));
+    else if (!query.exclude.empty())
+        s.bind(1, std::string_view(query.exclude));
     if (query.hasAttachment) s.bind(2, std::int64_t{*query.hasAttachment ? 1 : 0});
-    if (query.after) s.bind(3, static_cast<std::int64_t>(std::min<std::uint64_t>(*query.after, INT64_MAX)));
-    if (query.before) s.bind(4, static_cast<std::int64_t>(std::min<std::uint64_t>(*query.before, INT64_MAX)));
-    s.bind(5, static_cast<std::int64_t>(std::min<std::size_t>(limit, INT64_MAX)));
+    constexpr std::uint64_t MaxTime = std::numeric_limits<std::int64_t>::max();
+    if (query.after) s.bind(3, static_cast<std::int64_t>(std::min(*query.after, MaxTime)));
+    if (query.before) s.bind(4, static_cast<std::int64_t>(std::min(*query.before, MaxTime)));
+    return s;
+}
+
+std::size_t SearchIndex::countMatches(const SearchQuery& query) {
+    const std::string match = fullMatch(query);  // bound, not copied: it must outlive s
+    Statement s = prepareQuery(query, match, true);
+    const int rc = s.step();
+    check(rc, "searched");
+    return rc == SQLITE_ROW ? static_cast<std::size_t>(s.integer(0)) : 0;
+}
+
+std::vector<SearchHit> SearchIndex::search(const SearchQuery& query, std::size_t limit) {
+    std::vector<SearchHit> hits;
+    if (limit == 0) return hits;
+    const std::string match = fullMatch(query);
+    const bool hasWords = !match.empty();
+    Statement s = prepareQuery(query, match, false);
+    s.bind(5, static_cast<std::int64_t>(
+                  std::min<std::uint64_t>(limit, std::numeric_limits<std::int64_t>::max())));
 
     std::vector<std::int64_t> ids;
     int rc;

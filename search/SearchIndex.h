@@ -62,9 +62,13 @@ public:
 // $XDG_CACHE_HOME/lumbrook/ (else ~/.cache/lumbrook/) and a hash of the store's path.
 std::string defaultIndexPath(std::string_view storeAbsolutePath);
 
+// One object serves one thread at a time. Several programs may use the same file:
+// searching goes on while another indexes, and a second writer waits up to ten seconds
+// for the first one's folder before it gives up with a SearchIndexError.
 class SearchIndex {
 public:
-    // Opens the index at path or creates it, with its directories.
+    // Opens the index at path or creates it, with its directories. Throws
+    // SearchIndexError when the file cannot be had, or is another program's database.
     explicit SearchIndex(const std::string& path);
     ~SearchIndex();
     SearchIndex(const SearchIndex&) = delete;
@@ -95,7 +99,11 @@ public:
 
     // Best matches first (bm25, subject and sender weigh more than the body), then
     // newest; a query without words to match lists newest first.
+    // A snippet reads its message's whole text, about 0.1 to 0.3 ms for a 10 KB body:
+    // ask for a screenful, not for everything.
     std::vector<SearchHit> search(const SearchQuery& query, std::size_t limit);
+    // How many messages the query finds, all of them, without reading their texts.
+    std::size_t countMatches(const SearchQuery& query);
 
 private:
     class Statement;
@@ -109,6 +117,7 @@ private:
     void check(int code, const char* what);
     void exec(const char* sql);
     void removeFolderRows(std::int64_t folderId);
+    Statement prepareQuery(const SearchQuery& query, const std::string& match, bool countOnly);
     std::string snippet(Statement& statement, const std::string& match, std::int64_t id);
 
     std::string path_;

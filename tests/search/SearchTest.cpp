@@ -175,7 +175,10 @@ TEST_F(SearchIndexTest, EveryQueryFormFindsExactlyItsMessages) {
         {"-report", {3, 4, 5, 11}},
         {"-report -has:attachment", {3, 5, 11}},
     };
-    for (const auto& c : cases) EXPECT_EQ(find(c.query), c.expected) << c.query;
+    for (const auto& c : cases) {
+        EXPECT_EQ(find(c.query), c.expected) << c.query;
+        EXPECT_EQ(index_->countMatches(parseSearchQuery(c.query)), c.expected.size()) << c.query;
+    }
 }
 
 TEST_F(SearchIndexTest, DateFiltersCutAtLocalMidnight) {
