@@ -1,0 +1,642 @@
+#include "search/SearchIndex.h"
+
+#include <pwd.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+
+namespace lumbrook {
+namespace {
+
+// "LbIx": marks the file as ours, so that a database of another program handed to
+// us by mistake is refused instead of emptied.
+constexpr int ApplicationId = 0x4C624978;
+// Raised whenever the tables or the tokenizer change; an older file is rebuilt.
+constexpr int SchemaVersion = 1;
+constexpr int SnippetWords = 14;
+constexpr std::size_t MaxHitTextBytes = 1024;
+
+const char* const SchemaSql = R"sql(
+CREATE TABLE folders(
+    id INTEGER PRIMARY KEY,
+    fileName TEXT NOT NULL UNIQUE,
+    size INTEGER NOT NULL,
+    mtimeNs INTEGER NOT NULL);
+CREATE TABLE messages(
+    id INTEGER PRIMARY KEY,
+    folderId INTEGER NOT NULL,
+    dataOffset INTEGER NOT NULL,
+    fileTime INTEGER NOT NULL,
+    flags INTEGER NOT NULL,
+    hasAttachment INTEGER NOT NULL);
+CREATE INDEX messagesByFolder ON messages(folderId);
+CREATE INDEX messagesByTime ON messages(fileTime);
+CREATE VIRTUAL TABLE messageText USING fts5(
+    sender, recipients, subject, folder, attachments, body,
+    tokenize = 'unicode61 remove_diacritics 2', prefix = '2 3');
+)sql";
+
+// Column weights for bm25 in the order above: a word in the subject or the sender
+// says more about the message than the same word somewhere in a long body.
+const char* const RankSql = "bm25(messageText, 3.0, 1.5, 4.0, 1.0, 2.0, 1.0)";
+
+bool isDamage(int code) {
+    const int primary = code & 0xFF;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+// Thrown inside opening when the file cannot be used as our index.
+struct Unusable {
+    std::string why;
+};
+
+}  // namespace
+
+class SearchIndex::Statement {
+public:
+    Statement() = default;
+    Statement(sqlite3* db, const std::string& sql) {
+        const int rc = sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()),
+                                          SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
+        if (rc != SQLITE_OK) {
+            code_ = rc;
+            stmt_ = nullptr;
+        }
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    Statement(Statement&& o) noexcept : stmt_(o.stmt_), code_(o.code_) { o.stmt_ = nullptr; }
+    Statement& operator=(Statement&& o) noexcept {
+        if (this != &o) {
+            sqlite3_finalize(stmt_);
+            stmt_ = o.stmt_;
+            code_ = o.code_;
+            o.stmt_ = nullptr;
+        }
+        return *this;
+    }
+
+    int prepareCode() const { return code_; }
+    sqlite3_stmt* get() const { return stmt_; }
+
+    void reset() {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
+    void bind(int i, std::int64_t v) { sqlite3_bind_int64(stmt_, i, v); }
+    void bind(int i, std::string_view v) {
+        sqlite3_bind_text64(stmt_, i, v.data(), v.size(), SQLITE_STATIC, SQLITE_UTF8);
+    }
+    // SQLITE_ROW, SQLITE_DONE or an error code.
+    int step() { return sqlite3_step(stmt_); }
+    std::int64_t integer(int col) const { return sqlite3_column_int64(stmt_, col); }
+    std::string text(int col) const {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
+        return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col)))
+                 : std::string();
+    }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+    int code_ = SQLITE_OK;
+};
+
+namespace {
+
+std::string hex64(std::uint64_t v) {
+    static constexpr char Digits[] = "0123456789abcdef";
+    std::string out(16, '0');
+    for (int i = 15; i >= 0; --i, v >>= 4) out[static_cast<std::size_t>(i)] = Digits[v & 0xF];
+    return out;
+}
+
+// Snippet markers travel as control characters, which no mail text keeps, so that a
+// bracket in the mail is not taken for a match; here they become the visible ones,
+// and line breaks and tabs become single spaces.
+std::string cleanSnippet(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (char c : s) {
+        if (c == '\x01') {
+            out += '[';
+        } else if (c == '\x02') {
+            out += ']';
+        } else if (static_cast<unsigned char>(c) < 0x20 || c == '\x7F') {
+            if (!out.empty() && out.back() != ' ') out += ' ';
+        } else if (c == ' ') {
+            if (!out.empty() && out.back() != ' ') out += ' ';
+        } else {
+            out += c;
+        }
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
+// The first words of a text, for hits that matched no word (filters only).
+std::string leadingWords(std::string_view s, int words) {
+    std::size_t pos = 0;
+    auto space = [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == '\x7F'; };
+    for (int n = 0; n < words; ++n) {
+        while (pos < s.size() && space(s[pos])) ++pos;
+        if (pos == s.size()) return cleanSnippet(s);
+        while (pos < s.size() && !space(s[pos])) ++pos;
+    }
+    while (pos < s.size() && space(s[pos])) ++pos;
+    if (pos == s.size()) return cleanSnippet(s);
+    return cleanSnippet(s.substr(0, pos)) + "…";
+}
+
+std::string truncated(std::string s) {
+    if (s.size() <= MaxHitTextBytes) return s;
+    std::size_t cut = MaxHitTextBytes;
+    while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
+    s.resize(cut);
+    return s;
+}
+
+}  // namespace
+
+std::string defaultIndexPath(std::string_view storeAbsolutePath) {
+    std::string_view store = storeAbsolutePath;
+    while (store.size() > 1 && store.back() == '/') store.remove_suffix(1);
+    // FNV-1a: a stable name for the store's path; collisions would only share a cache.
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    for (char c : store) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001b3u;
+    }
+    std::string base;
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    if (cache && cache[0] == '/') {
+        base = cache;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || !home[0]) {
+            const passwd* user = ::getpwuid(::getuid());
+            home = user && user->pw_dir ? user->pw_dir : "";
+        }
+        base = std::string(home) + "/.cache";
+    }
+    if (base.back() != '/') base += '/';
+    return base + "lumbrook/" + hex64(hash) + ".sqlite";
+}
+
+struct SearchIndex::Statements {
+    Statement findFolder, upsertFolder, folderFileNames, deleteFolder, deleteFolderText,
+        deleteFolderMessages, insertMessage, insertText, countFolders, countMessages, hitRow,
+        bodySnippet, subjectSnippet;
+};
+
+SearchIndex::SearchIndex(const std::string& path) : path_(path) { open(true); }
+
+SearchIndex::~SearchIndex() {
+    if (inFolder_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    close();
+}
+
+void SearchIndex::close() {
+    statements_.reset();
+    // Statements still alive in a caller's frame keep the connection until they end.
+    if (db_) sqlite3_close_v2(db_);
+    db_ = nullptr;
+    inFolder_ = false;
+}
+
+void SearchIndex::fail(const std::string& what, int code) {
+    const std::string detail = db_ && sqlite3_errcode(db_) == code ? sqlite3_errmsg(db_)
+                                                                   : sqlite3_errstr(code);
+    if (isDamage(code)) {
+        // A cache that is damaged is started afresh at once, so the next indexing run
+        // puts everything back; the caller learns why nothing was found this time.
+        close();
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((path_ + suffix).c_str());
+        try {
+            open(false);
+            rebuilt_ = true;
+        } catch (const SearchIndexError&) {
+        }
+        throw SearchIndexError("The search index " + path_ +
+                               " was damaged; it has been emptied and the store needs indexing again.");
+    }
+    throw SearchIndexError("The search index " + path_ + " could not be " + what + ": " + detail +
+                           ".");
+}
+
+void SearchIndex::check(int code, const char* what) {
+    if (code != SQLITE_OK && code != SQLITE_DONE && code != SQLITE_ROW) fail(what, code);
+}
+
+void SearchIndex::exec(const char* sql) { check(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr), "written"); }
+
+bool SearchIndex::schemaIsCurrent() {
+    auto pragma = [&](const char* sql) -> std::int64_t {
+        Statement s(db_, sql);
+        if (s.prepareCode() != SQLITE_OK) throw Unusable{sqlite3_errmsg(db_)};
+        const int rc = s.step();
+        if (rc != SQLITE_ROW) throw Unusable{sqlite3_errmsg(db_)};
+        return s.integer(0);
+    };
+    const std::int64_t appId = pragma("PRAGMA application_id");
+    const std::int64_t tables = pragma("SELECT count(*) FROM sqlite_master");
+    if (appId == 0 && tables == 0) return false;  // new file
+    if (appId != ApplicationId) {
+        throw SearchIndexError("The file " + path_ +
+                               " is a database of another program; it is not used as the search "
+                               "index and stays as it is.");
+    }
+    if (pragma("PRAGMA user_version") != SchemaVersion) throw Unusable{"another layout"};
+    // A file cut short loses pages at its end, which the header still counts.
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) == 0) {
+        struct stat wal {};
+        const bool walHasPages = ::stat((path_ + "-wal").c_str(), &wal) == 0 && wal.st_size > 0;
+        const std::int64_t expected = pragma("PRAGMA page_count") * pragma("PRAGMA page_size");
+        if (!walHasPages && st.st_size < expected) throw Unusable{"the file is cut short"};
+    }
+    // Reading the small tables whole finds most other damage without reading every page
+    // of the text index, which can be large.
+    pragma("SELECT count(*) FROM folders");
+    pragma("SELECT count(*) FROM messages");
+    pragma("SELECT count(*) FROM messageText_idx");
+    return true;
+}
+
+void SearchIndex::createSchema() {
+    exec("BEGIN IMMEDIATE");
+    exec(SchemaSql);
+    exec(("PRAGMA application_id = " + std::to_string(ApplicationId)).c_str());
+    exec(("PRAGMA user_version = " + std::to_string(SchemaVersion)).c_str());
+    exec("COMMIT");
+}
+
+void SearchIndex::open(bool allowRebuild) {
+    std::error_code ec;
+    const std::filesystem::path dir = std::filesystem::path(path_).parent_path();
+    if (!dir.empty()) std::filesystem::create_directories(dir, ec);
+    if (ec) {
+        throw SearchIndexError("The directory " + dir.string() +
+                               " for the search index could not be made: " + ec.message() + ".");
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        if (rc != SQLITE_OK) {
+            const std::string detail = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+            close();
+            throw SearchIndexError("The search index " + path_ + " could not be opened: " + detail + ".");
+        }
+        sqlite3_extended_result_codes(db_, 1);
+        sqlite3_busy_timeout(db_, 10000);
+        try {
+            const char* setup =
+                "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL; "
+                "PRAGMA temp_store = MEMORY; PRAGMA cache_size = -32768;";
+            rc = sqlite3_exec(db_, setup, nullptr, nullptr, nullptr);
+            if (isDamage(rc)) throw Unusable{sqlite3_errmsg(db_)};
+            check(rc, "opened");
+            if (!schemaIsCurrent()) createSchema();
+            break;
+        } catch (const Unusable&) {
+            close();
+            if (!allowRebuild || attempt > 0) {
+                throw SearchIndexError("The search index " + path_ + " is damaged and could not be made again.");
+            }
+            for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+                if (std::remove((path_ + suffix).c_str()) != 0 && errno != ENOENT && suffix[0] == 0) {
+                    throw SearchIndexError("The damaged search index " + path_ +
+                                           " could not be removed: " + std::strerror(errno) + ".");
+                }
+            }
+            rebuilt_ = true;
+        } catch (...) {
+            close();
+            throw;
+        }
+    }
+
+    statements_ = std::make_unique<Statements>();
+    auto prepare = [&](Statement& s, const char* sql) {
+        s = Statement(db_, sql);
+        check(s.prepareCode(), "read");
+    };
+    Statements& st = *statements_;
+    prepare(st.findFolder, "SELECT id, size, mtimeNs FROM folders WHERE fileName = ?1");
+    prepare(st.upsertFolder,
+            "INSERT INTO folders(fileName, size, mtimeNs) VALUES(?1, ?2, ?3) "
+            "ON CONFLICT(fileName) DO UPDATE SET size = excluded.size, mtimeNs = excluded.mtimeNs");
+    prepare(st.folderFileNames, "SELECT id, fileName FROM folders");
+    prepare(st.deleteFolder, "DELETE FROM folders WHERE id = ?1");
+    prepare(st.deleteFolderText,
+            "DELETE FROM messageText WHERE rowid IN (SELECT id FROM messages WHERE folderId = ?1)");
+    prepare(st.deleteFolderMessages, "DELETE FROM messages WHERE folderId = ?1");
+    prepare(st.insertMessage,
+            "INSERT INTO messages(folderId, dataOffset, fileTime, flags, hasAttachment) "
+            "VALUES(?1, ?2, ?3, ?4, ?5)");
+    prepare(st.insertText,
+            "INSERT INTO messageText(rowid, sender, recipients, subject, folder, attachments, body) "
+            "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+    prepare(st.countFolders, "SELECT count(*) FROM folders");
+    prepare(st.countMessages, "SELECT count(*) FROM messages");
+    prepare(st.hitRow,
+            "SELECT f.fileName, m.dataOffset, m.fileTime, m.flags, m.hasAttachment, t.folder, "
+            "t.sender, t.subject FROM messages m JOIN folders f ON f.id = m.folderId "
+            "JOIN messageText t ON t.rowid = m.id WHERE m.id = ?1");
+    // Markers are control characters, made visible later (see cleanSnippet).
+    prepare(st.bodySnippet,
+            "SELECT snippet(messageText, 5, char(1), char(2), '…', 14) "
+            "FROM messageText WHERE messageText MATCH ?1 AND rowid = ?2");
+    prepare(st.subjectSnippet,
+            "SELECT snippet(messageText, 2, char(1), char(2), '…', 14) "
+            "FROM messageText WHERE messageText MATCH ?1 AND rowid = ?2");
+}
+
+bool SearchIndex::isFolderCurrent(const std::string& fileName, std::uint64_t size,
+                                  std::int64_t mtimeNs) {
+    Statement& s = statements_->findFolder;
+    s.reset();
+    s.bind(1, fileName);
+    const int rc = s.step();
+    check(rc, "read");
+    const bool current = rc == SQLITE_ROW && static_cast<std::uint64_t>(s.integer(1)) == size &&
+                         s.integer(2) == mtimeNs;
+    s.reset();
+    return current;
+}
+
+void SearchIndex::removeFolderRows(std::int64_t folderId) {
+    for (Statement* s : {&statements_->deleteFolderText, &statements_->deleteFolderMessages}) {
+        s->reset();
+        s->bind(1, folderId);
+        check(s->step(), "written");
+        s->reset();
+    }
+}
+
+void SearchIndex::beginFolder(const std::string& fileName, std::uint64_t size, std::int64_t mtimeNs) {
+    if (inFolder_) cancelFolder();
+    exec("BEGIN IMMEDIATE");
+    inFolder_ = true;
+    try {
+        Statements& st = *statements_;
+        st.upsertFolder.reset();
+        st.upsertFolder.bind(1, fileName);
+        st.upsertFolder.bind(2, static_cast<std::int64_t>(size));
+        st.upsertFolder.bind(3, mtimeNs);
+        check(st.upsertFolder.step(), "written");
+        st.upsertFolder.reset();
+        st.findFolder.reset();
+        st.findFolder.bind(1, fileName);
+        const int rc = st.findFolder.step();
+        check(rc, "read");
+        if (rc != SQLITE_ROW) fail("written", SQLITE_INTERNAL);
+        currentFolderId_ = st.findFolder.integer(0);
+        st.findFolder.reset();
+        removeFolderRows(currentFolderId_);
+    } catch (...) {
+        cancelFolder();
+        throw;
+    }
+}
+
+void SearchIndex::addDocument(const SearchDocument& d) {
+    if (!inFolder_) throw std::logic_error("SearchIndex::addDocument outside beginFolder/commitFolder");
+    try {
+        Statements& st = *statements_;
+        Statement& m = st.insertMessage;
+        m.reset();
+        m.bind(1, currentFolderId_);
+        m.bind(2, d.dataOffset);
+        m.bind(3, static_cast<std::int64_t>(d.fileTime));
+        m.bind(4, static_cast<std::int64_t>(d.flags));
+        m.bind(5, std::int64_t{d.hasAttachment ? 1 : 0});
+        check(m.step(), "written");
+        m.reset();
+        Statement& t = st.insertText;
+        t.reset();
+        t.bind(1, sqlite3_last_insert_rowid(db_));
+        t.bind(2, d.from);
+        t.bind(3, d.to);
+        t.bind(4, d.subject);
+        t.bind(5, d.folderPath);
+        t.bind(6, d.attachmentNames);
+        t.bind(7, d.body);
+        check(t.step(), "written");
+        t.reset();
+    } catch (...) {
+        cancelFolder();
+        throw;
+    }
+}
+
+void SearchIndex::commitFolder() {
+    if (!inFolder_) throw std::logic_error("SearchIndex::commitFolder without beginFolder");
+    const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        cancelFolder();
+        fail("written", rc);
+    }
+    inFolder_ = false;
+    // A large folder leaves its whole text in the write-ahead log; moving it into the
+    // index now keeps the log from staying as large as the index. A reader holding the
+    // log open only delays this to a later commit.
+    sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+}
+
+void SearchIndex::cancelFolder() {
+    if (!inFolder_) return;
+    inFolder_ = false;
+    if (db_ && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void SearchIndex::replaceFolder(const std::string& fileName, std::uint64_t size, std::int64_t mtimeNs,
+                                const std::vector<SearchDocument>& documents) {
+    beginFolder(fileName, size, mtimeNs);
+    for (const SearchDocument& d : documents) addDocument(d);
+    commitFolder();
+}
+
+void SearchIndex::removeFoldersExcept(const std::set<std::string>& fileNames) {
+    if (inFolder_) throw std::logic_error("SearchIndex::removeFoldersExcept inside a folder");
+    std::vector<std::int64_t> gone;
+    Statement& list = statements_->folderFileNames;
+    list.reset();
+    int rc;
+    while ((rc = list.step()) == SQLITE_ROW)
+        if (!fileNames.count(list.text(1))) gone.push_back(list.integer(0));
+    list.reset();
+    check(rc, "read");
+    if (gone.empty()) return;
+    exec("BEGIN IMMEDIATE");
+    inFolder_ = true;
+    try {
+        for (std::int64_t id : gone) {
+            removeFolderRows(id);
+            Statement& del = statements_->deleteFolder;
+            del.reset();
+            del.bind(1, id);
+            check(del.step(), "written");
+            del.reset();
+        }
+    } catch (...) {
+        cancelFolder();
+        throw;
+    }
+    inFolder_ = false;
+    const int commit = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    if (commit != SQLITE_OK) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        fail("written", commit);
+    }
+}
+
+SearchIndexCounts SearchIndex::counts() {
+    SearchIndexCounts c;
+    for (auto [s, out] : {std::pair{&statements_->countFolders, &c.folders},
+                          std::pair{&statements_->countMessages, &c.messages}}) {
+        s->reset();
+        const int rc = s->step();
+        check(rc, "read");
+        if (rc == SQLITE_ROW) *out = static_cast<std::size_t>(s->integer(0));
+        s->reset();
+    }
+    return c;
+}
+
+std::string SearchIndex::snippet(Statement& statement, const std::string& match, std::int64_t id) {
+    statement.reset();
+    statement.bind(1, std::string_view(match));
+    statement.bind(2, id);
+    const int rc = statement.step();
+    check(rc, "read");
+    std::string out = rc == SQLITE_ROW ? statement.text(0) : std::string();
+    statement.reset();
+    return out;
+}
+
+namespace {
+
+std::string fullMatch(const SearchQuery& query) {
+    if (query.match.empty() || query.exclude.empty()) return query.match;
+    return "(" + query.match + ") NOT (" + query.exclude + ")";
+}
+
+}  // namespace
+
+SearchIndex::Statement SearchIndex::prepareQuery(const SearchQuery& query, const std::string& match,
+                                                 bool countOnly) {
+    const bool hasWords = !match.empty();
+    // User text reaches SQL only as bound values; the statement's shape depends only on
+    // which filters are present.
+    std::string sql = countOnly ? "SELECT count(*)" : "SELECT m.id";
+    if (hasWords) {
+        sql += " FROM messageText JOIN messages m ON m.id = messageText.rowid "
+               "WHERE messageText MATCH ?1";
+    } else {
+        sql += " FROM messages m WHERE 1";
+        if (!query.exclude.empty())
+            sql += " AND m.id NOT IN (SELECT rowid FROM messageText WHERE messageText MATCH ?1)";
+    }
+    if (query.hasAttachment) sql += " AND m.hasAttachment = ?2";
+    // Messages without a date pass no date filter.
+    if (query.after) sql += " AND m.fileTime >= ?3 AND m.fileTime <> 0";
+    if (query.before) sql += " AND m.fileTime < ?4 AND m.fileTime <> 0";
+    if (!countOnly) {
+        sql += hasWords ? std::string(" ORDER BY ") + RankSql + ", m.fileTime DESC, m.id DESC"
+                        : " ORDER BY m.fileTime DESC, m.id DESC";
+        sql += " LIMIT ?5";
+    }
+    Statement s(db_, sql);
+    check(s.prepareCode(), "searched");
+    if (hasWords)
+        s.bind(1, std::string_view(match));
+    else if (!query.exclude.empty())
+        s.bind(1, std::string_view(query.exclude));
+    if (query.hasAttachment) s.bind(2, std::int64_t{*query.hasAttachment ? 1 : 0});
+    constexpr std::uint64_t MaxTime = std::numeric_limits<std::int64_t>::max();
+    if (query.after) s.bind(3, static_cast<std::int64_t>(std::min(*query.after, MaxTime)));
+    if (query.before) s.bind(4, static_cast<std::int64_t>(std::min(*query.before, MaxTime)));
+    return s;
+}
+
+std::size_t SearchIndex::countMatches(const SearchQuery& query) {
+    const std::string match = fullMatch(query);  // bound, not copied: it must outlive s
+    Statement s = prepareQuery(query, match, true);
+    const int rc = s.step();
+    check(rc, "searched");
+    return rc == SQLITE_ROW ? static_cast<std::size_t>(s.integer(0)) : 0;
+}
+
+std::vector<SearchHit> SearchIndex::search(const SearchQuery& query, std::size_t limit) {
+    std::vector<SearchHit> hits;
+    if (limit == 0) return hits;
+    const std::string match = fullMatch(query);
+    const bool hasWords = !match.empty();
+    Statement s = prepareQuery(query, match, false);
+    s.bind(5, static_cast<std::int64_t>(
+                  std::min<std::uint64_t>(limit, std::numeric_limits<std::int64_t>::max())));
+
+    std::vector<std::int64_t> ids;
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW) ids.push_back(s.integer(0));
+    check(rc, "searched");
+
+    Statements& st = *statements_;
+    Statement bodyText;
+    if (!hasWords) {
+        bodyText = Statement(db_, "SELECT body FROM messageText WHERE rowid = ?1");
+        check(bodyText.prepareCode(), "read");
+    }
+    hits.reserve(ids.size());
+    for (std::int64_t id : ids) {
+        Statement& row = st.hitRow;
+        row.reset();
+        row.bind(1, id);
+        rc = row.step();
+        check(rc, "read");
+        if (rc != SQLITE_ROW) continue;
+        SearchHit h;
+        h.fileName = row.text(0);
+        h.dataOffset = row.integer(1);
+        h.fileTime = static_cast<std::uint64_t>(row.integer(2));
+        h.flags = static_cast<std::uint32_t>(row.integer(3));
+        h.hasAttachment = row.integer(4) != 0;
+        h.folderPath = truncated(row.text(5));
+        h.from = truncated(row.text(6));
+        h.subject = truncated(row.text(7));
+        row.reset();
+        if (hasWords) {
+            // Making a snippet reads the column's whole text, so the subject's is made
+            // only when the body has no match to show.
+            const std::string body = snippet(st.bodySnippet, match, id);
+            if (body.find('\x01') == std::string::npos) {
+                const std::string subject = snippet(st.subjectSnippet, match, id);
+                h.snippet = cleanSnippet(subject.find('\x01') != std::string::npos ? subject : body);
+            } else {
+                h.snippet = cleanSnippet(body);
+            }
+        } else {
+            bodyText.reset();
+            bodyText.bind(1, id);
+            rc = bodyText.step();
+            check(rc, "read");
+            if (rc == SQLITE_ROW) {
+                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(bodyText.get(), 0));
+                const auto n = static_cast<std::size_t>(sqlite3_column_bytes(bodyText.get(), 0));
+                if (p) h.snippet = leadingWords(std::string_view(p, n), SnippetWords);
+            }
+            bodyText.reset();
+        }
+        hits.push_back(std::move(h));
+    }
+    return hits;
+}
+
+}  // namespace lumbrook

@@ -1,0 +1,346 @@
+#include "search/SearchQuery.h"
+
+#include <cstdint>
+#include <ctime>
+#include <vector>
+
+namespace lumbrook {
+namespace {
+
+// Far more than anyone types; keeps the expression the index must parse small.
+constexpr std::size_t MaxQueryBytes = 4096;
+constexpr std::size_t MaxTerms = 64;
+
+enum class Field { Any, From, To, Subject, Folder, Has, Before, After };
+
+struct Term {
+    Field field = Field::Any;
+    std::string text;
+    bool prefix = false;
+};
+
+// Control characters separate words as spaces do (the index never makes them part of
+// a word), and a zero byte must never reach the full-text expression, which it would end.
+bool isSpace(char c) { return static_cast<unsigned char>(c) <= 0x20 || c == '\x7F'; }
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Decodes one UTF-8 sequence at pos; a broken one counts as a single byte, which the
+// index's tokenizer also treats as a word character.
+char32_t decodeAt(std::string_view s, std::size_t& pos) {
+    const auto b0 = static_cast<unsigned char>(s[pos]);
+    std::size_t len = b0 < 0x80 ? 1 : b0 >= 0xF0 ? 4 : b0 >= 0xE0 ? 3 : b0 >= 0xC0 ? 2 : 1;
+    if (len > s.size() - pos) len = 1;
+    char32_t cp = len == 1 ? b0 : len == 2 ? (b0 & 0x1F) : len == 3 ? (b0 & 0x0F) : (b0 & 0x07);
+    for (std::size_t i = 1; i < len; ++i) {
+        const auto b = static_cast<unsigned char>(s[pos + i]);
+        if ((b & 0xC0) != 0x80) {
+            ++pos;
+            return b0;
+        }
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    pos += len;
+    return cp;
+}
+
+// Whether the tokenizer makes a word of this character. It splits at everything but
+// letters and digits; outside ASCII the common punctuation and symbol blocks are
+// enough here, since a text of separators only would otherwise ask for an empty
+// phrase, which matches nothing.
+bool isWordCharacter(char32_t c) {
+    if (c < 0x80) return (c >= '0' && c <= '9') || isAsciiLetter(static_cast<char>(c));
+    if (c < 0xC0) return c == 0xAA || c == 0xB2 || c == 0xB3 || c == 0xB5 || c == 0xB9 || c == 0xBA ||
+                         (c >= 0xBC && c <= 0xBE);
+    if (c == 0xD7 || c == 0xF7) return false;
+    if (c >= 0x2000 && c <= 0x206F) return false;  // general punctuation
+    if (c >= 0x20A0 && c <= 0x20CF) return false;  // currency
+    if (c >= 0x2190 && c <= 0x2BFF) return false;  // arrows, maths, boxes, shapes
+    if (c >= 0x3000 && c <= 0x3003) return false;  // CJK spaces and stops
+    if (c >= 0xFF01 && c <= 0xFF0F) return false;  // full-width punctuation
+    return true;
+}
+
+bool hasWordCharacter(std::string_view s) {
+    std::size_t pos = 0;
+    while (pos < s.size())
+        if (isWordCharacter(decodeAt(s, pos))) return true;
+    return false;
+}
+
+// User text inside an error message: control characters (a zero byte would end the
+// message early) shown as '?', and a long text cut.
+std::string shown(std::string_view s) {
+    constexpr std::size_t MaxShown = 40;
+    std::string out;
+    std::size_t pos = 0, characters = 0;
+    while (pos < s.size()) {
+        if (++characters > MaxShown) return out + "…";
+        const std::size_t start = pos;
+        const char32_t c = decodeAt(s, pos);
+        if (c < 0x20 || c == 0x7F)
+            out += '?';
+        else
+            out.append(s.substr(start, pos - start));
+    }
+    return out;
+}
+
+std::string quoted(std::string_view s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+std::string termExpression(const Term& t) {
+    std::string out;
+    switch (t.field) {
+        case Field::From: out = "sender : "; break;
+        case Field::To: out = "recipients : "; break;
+        case Field::Subject: out = "subject : "; break;
+        case Field::Folder: out = "folder : "; break;
+        default: break;
+    }
+    out += quoted(t.text);
+    if (t.prefix) out += " *";
+    return out;
+}
+
+bool validDate(int y, int m, int d) {
+    static constexpr int Days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (y < 1601 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return d <= Days[m - 1] + (m == 2 && leap ? 1 : 0);
+}
+
+class Parser {
+public:
+    explicit Parser(std::string_view text) : text_(text) {}
+
+    SearchQuery parse();
+
+private:
+    std::size_t column(std::size_t pos) const {
+        std::size_t col = 1;
+        for (std::size_t i = 0; i < pos && i < text_.size(); ++i)
+            if ((static_cast<unsigned char>(text_[i]) & 0xC0) != 0x80) ++col;
+        return col;
+    }
+    [[noreturn]] void fail(const std::string& what, std::size_t pos) const {
+        const std::size_t col = column(pos);
+        throw SearchQueryError(what + " at column " + std::to_string(col), col);
+    }
+    bool atEnd() const { return pos_ >= text_.size(); }
+    bool atTermEnd() const { return atEnd() || isSpace(text_[pos_]); }
+    bool atOr() const {
+        return text_.substr(pos_, 2) == "OR" && (pos_ + 2 == text_.size() || isSpace(text_[pos_ + 2]));
+    }
+    Field readField();
+    Term readTerm(bool negated);
+    std::uint64_t readDate(std::string_view value, std::size_t valuePos) const;
+    void applyFilter(const Term& t, bool negated, std::size_t valuePos);
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    SearchQuery query_;
+};
+
+Field Parser::readField() {
+    std::size_t end = pos_;
+    while (end < text_.size() && isAsciiLetter(text_[end])) ++end;
+    if (end == pos_ || end >= text_.size() || text_[end] != ':') return Field::Any;
+    // A link typed as a word is not a field.
+    if (text_.substr(end + 1, 2) == "//") return Field::Any;
+    const bool nothingAfter = end + 1 == text_.size() || isSpace(text_[end + 1]);
+    std::string name;
+    for (std::size_t i = pos_; i < end; ++i) name += asciiLower(text_[i]);
+    static constexpr std::pair<std::string_view, Field> Names[] = {
+        {"from", Field::From},     {"to", Field::To},   {"subject", Field::Subject},
+        {"folder", Field::Folder}, {"has", Field::Has}, {"before", Field::Before},
+        {"after", Field::After}};
+    for (const auto& [n, f] : Names) {
+        if (n == name) {
+            const std::size_t fieldPos = pos_;
+            pos_ = end + 1;
+            if (atTermEnd())
+                fail("nothing after '" + shown(text_.substr(fieldPos, end + 1 - fieldPos)) + "'",
+                     fieldPos);
+            return f;
+        }
+    }
+    // "Subject:" alone is a word that happens to end in a colon.
+    if (nothingAfter) return Field::Any;
+    fail("unknown field '" + shown(text_.substr(pos_, end + 1 - pos_)) + "'", pos_);
+}
+
+Term Parser::readTerm(bool negated) {
+    Term t;
+    t.field = readField();
+    const std::size_t valuePos = pos_;
+    const bool isFilter = t.field == Field::Has || t.field == Field::Before || t.field == Field::After;
+    if (text_[pos_] == '"') {
+        const std::size_t close = text_.find('"', pos_ + 1);
+        if (close == std::string_view::npos) fail("unclosed quote", pos_);
+        t.text = text_.substr(pos_ + 1, close - pos_ - 1);
+        for (char& c : t.text)
+            if (isSpace(c)) c = ' ';
+        pos_ = close + 1;
+        if (!isFilter && !atEnd() && text_[pos_] == '*') {
+            t.prefix = true;
+            ++pos_;
+        }
+        if (t.text.empty()) fail("empty phrase", valuePos);
+    } else {
+        const std::size_t start = pos_;
+        while (!atTermEnd()) ++pos_;
+        t.text = text_.substr(start, pos_ - start);
+        if (!isFilter && t.text.size() > 1 && t.text.back() == '*') {
+            t.text.pop_back();
+            t.prefix = true;
+        } else if (!isFilter && t.text == "*") {
+            fail("'*' needs letters before it", start);
+        }
+    }
+    if (isFilter) applyFilter(t, negated, valuePos);
+    return t;
+}
+
+std::uint64_t Parser::readDate(std::string_view value, std::size_t valuePos) const {
+    auto bad = [&]() { fail("bad date '" + shown(value) + "' (use YYYY-MM-DD)", valuePos); };
+    if (value.size() != 10 || value[4] != '-' || value[7] != '-') bad();
+    int parts[3] = {0, 0, 0};
+    const std::size_t starts[3] = {0, 5, 8}, lengths[3] = {4, 2, 2};
+    for (int i = 0; i < 3; ++i) {
+        for (std::size_t j = 0; j < lengths[i]; ++j) {
+            const char c = value[starts[i] + j];
+            if (c < '0' || c > '9') bad();
+            parts[i] = parts[i] * 10 + (c - '0');
+        }
+    }
+    if (!validDate(parts[0], parts[1], parts[2])) bad();
+    std::tm tm{};
+    tm.tm_year = parts[0] - 1900;
+    tm.tm_mon = parts[1] - 1;
+    tm.tm_mday = parts[2];
+    tm.tm_isdst = -1;
+    const std::time_t t = std::mktime(&tm);
+    // Seconds from 1601 to 1970, the two calendars' epochs.
+    constexpr std::int64_t EpochDifference = 11644473600;
+    const std::int64_t since1601 = static_cast<std::int64_t>(t) + EpochDifference;
+    if (since1601 < 0) bad();
+    return static_cast<std::uint64_t>(since1601) * 10000000u;
+}
+
+void Parser::applyFilter(const Term& t, bool negated, std::size_t valuePos) {
+    if (t.field == Field::Has) {
+        std::string value;
+        for (char c : t.text) value += asciiLower(c);
+        if (value != "attachment" && value != "attachments")
+            fail("unknown value '" + shown(t.text) + "' for has: (only has:attachment)", valuePos);
+        query_.hasAttachment = !negated;
+        return;
+    }
+    const std::uint64_t day = readDate(t.text, valuePos);
+    // Not before a day is from that day on, and not after it is before it.
+    const bool lower = (t.field == Field::After) != negated;
+    if (lower) {
+        if (!query_.after || *query_.after < day) query_.after = day;
+    } else {
+        if (!query_.before || *query_.before > day) query_.before = day;
+    }
+}
+
+SearchQuery Parser::parse() {
+    if (text_.size() > MaxQueryBytes)
+        throw SearchQueryError("the query is too long (at most " + std::to_string(MaxQueryBytes) +
+                                   " characters)",
+                               0);
+    std::vector<std::vector<Term>> groups;  // all must match; each one of its terms
+    std::vector<Term> excluded;
+    std::size_t terms = 0;
+    std::size_t orPos = std::string_view::npos;  // an OR waiting for its right side
+    enum class Last { Nothing, Word, Other } last = Last::Nothing;
+    std::size_t lastGroup = SIZE_MAX;  // the group the word before an OR went to
+    while (true) {
+        while (!atEnd() && isSpace(text_[pos_])) ++pos_;
+        if (atEnd()) break;
+        const std::size_t termPos = pos_;
+        if (atOr()) {
+            if (last != Last::Word || orPos != std::string_view::npos)
+                fail("OR needs a word on each side", termPos);
+            orPos = termPos;
+            pos_ += 2;
+            continue;
+        }
+        bool negated = false;
+        if (text_[pos_] == '-') {
+            negated = true;
+            ++pos_;
+            if (atTermEnd()) fail("nothing after '-'", termPos);
+        }
+        if (++terms > MaxTerms)
+            fail("too many terms (at most " + std::to_string(MaxTerms) + ")", termPos);
+        const Term t = readTerm(negated);
+        const bool isFilter =
+            t.field == Field::Has || t.field == Field::Before || t.field == Field::After;
+        if (orPos != std::string_view::npos && (negated || isFilter))
+            fail("OR joins words, not " + std::string(negated ? "exclusions" : "filters"), termPos);
+        if (isFilter || negated) {
+            // Punctuation alone makes no word to look for; leave it out, as the index does.
+            if (negated && !isFilter && hasWordCharacter(t.text)) excluded.push_back(t);
+            last = Last::Other;
+            continue;
+        }
+        const bool searchable = hasWordCharacter(t.text);
+        if (orPos != std::string_view::npos) {
+            orPos = std::string_view::npos;
+            if (searchable && lastGroup != SIZE_MAX) {
+                groups[lastGroup].push_back(t);
+            } else if (searchable) {
+                groups.push_back({t});
+                lastGroup = groups.size() - 1;
+            }
+        } else {
+            lastGroup = SIZE_MAX;
+            if (searchable) {
+                groups.push_back({t});
+                lastGroup = groups.size() - 1;
+            }
+        }
+        last = Last::Word;
+    }
+    if (orPos != std::string_view::npos) fail("OR needs a word on each side", orPos);
+    if (last == Last::Nothing) throw SearchQueryError("nothing to search for", 0);
+    if (groups.empty() && excluded.empty() && !query_.hasAttachment && !query_.after &&
+        !query_.before)
+        throw SearchQueryError("nothing to search for (only punctuation)", 0);
+
+    for (const auto& group : groups) {
+        if (!query_.match.empty()) query_.match += " AND ";
+        if (group.size() == 1) {
+            query_.match += termExpression(group.front());
+            continue;
+        }
+        query_.match += '(';
+        for (std::size_t i = 0; i < group.size(); ++i) {
+            if (i) query_.match += " OR ";
+            query_.match += termExpression(group[i]);
+        }
+        query_.match += ')';
+    }
+    for (std::size_t i = 0; i < excluded.size(); ++i) {
+        if (i) query_.exclude += " OR ";
+        query_.exclude += termExpression(excluded[i]);
+    }
+    return query_;
+}
+
+}  // namespace
+
+SearchQuery parseSearchQuery(std::string_view text) { return Parser(text).parse(); }
+
+}  // namespace lumbrook

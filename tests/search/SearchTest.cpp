@@ -1,0 +1,419 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "search/SearchIndex.h"
+#include "search/SearchQuery.h"
+
+namespace lumbrook {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "lumbrook-search-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data()) ? pattern : throw std::runtime_error("mkdtemp");
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// 100 ns units since 1601 of a UTC time (the tests run with TZ=UTC).
+std::uint64_t fileTime(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0) {
+    std::tm tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = m - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = hh;
+    tm.tm_min = mm;
+    tm.tm_sec = ss;
+    return (static_cast<std::uint64_t>(timegm(&tm)) + 11644473600u) * 10000000u;
+}
+
+SearchDocument doc(const std::string& file, std::int64_t offset, std::uint64_t time,
+                   const std::string& from, const std::string& to, const std::string& subject,
+                   const std::string& body, bool attachment = false, const std::string& names = "") {
+    SearchDocument d;
+    d.folderPath = file == "Inbox.dbx" ? "Local Folders/Inbox" : "Local Folders/Projects";
+    d.fileName = file;
+    d.dataOffset = offset;
+    d.fileTime = time;
+    d.from = from;
+    d.to = to;
+    d.subject = subject;
+    d.hasAttachment = attachment;
+    d.attachmentNames = names;
+    d.body = body;
+    return d;
+}
+
+// Each message is named by its data offset.
+std::vector<SearchDocument> inbox() {
+    return {
+        doc("Inbox.dbx", 1, fileTime(2004, 3, 14, 23, 59, 59), "Alice Smith <alice@example.com>",
+            "Bob <bob@example.com>", "Quarterly report",
+            "Here is the quarterly report you asked for. The numbers look good."),
+        doc("Inbox.dbx", 2, fileTime(2004, 3, 15), "Bob <bob@example.com>", "Alice <alice@example.com>",
+            "Re: Quarterly report", "Thanks, the report arrived. See you at the meeting on Friday.",
+            true, "numbers.xls"),
+        doc("Inbox.dbx", 3, fileTime(2004, 3, 16, 12), "Jürgen Müller <jm@example.de>",
+            "Alice <alice@example.com>", "Grüße aus Köln",
+            "Viele Grüße, MÜLLER. PS: the meeting moved to Monday."),
+        doc("Inbox.dbx", 4, 0, "Carol <carol@example.com>", "Bob <bob@example.com>",
+            "Holiday pictures", "Pictures from the beach, enjoy! Photography is my hobby.", true,
+            "beach.jpg"),
+        doc("Inbox.dbx", 5, fileTime(2005, 1, 1), "Dave <dave@example.com>", "Alice <alice@example.com>",
+            "Weird \"quoted\" NEAR(subject) AND stuff",
+            "Column: value OR other * star {braces} ^caret -minus \"quote\" NOT here"),
+    };
+}
+
+std::vector<SearchDocument> projects() {
+    return {
+        doc("Projects.dbx", 11, fileTime(2006, 6, 1), "Alice Smith <alice@example.com>",
+            "Team <team@example.com>", "Project plan", "The plan for the new bridge project."),
+        doc("Projects.dbx", 12, fileTime(2006, 6, 2), "Erin <erin@example.com>", "Team <team@example.com>",
+            "Budget", "Budget numbers for the bridge. Report follows."),
+    };
+}
+
+void setUserVersion(const std::string& path, int version) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, ("PRAGMA user_version = " + std::to_string(version)).c_str(), nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+}
+
+std::set<std::int64_t> offsets(const std::vector<SearchHit>& hits) {
+    std::set<std::int64_t> out;
+    for (const auto& h : hits) out.insert(h.dataOffset);
+    return out;
+}
+
+class SearchIndexTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        index_ = std::make_unique<SearchIndex>(dir_ / "index.sqlite");
+        index_->replaceFolder("Inbox.dbx", 1000, 1, inbox());
+        index_->replaceFolder("Projects.dbx", 2000, 2, projects());
+    }
+    std::set<std::int64_t> find(const std::string& q) {
+        return offsets(index_->search(parseSearchQuery(q), 100));
+    }
+
+    TempDir dir_;
+    std::unique_ptr<SearchIndex> index_;
+};
+
+TEST_F(SearchIndexTest, EveryQueryFormFindsExactlyItsMessages) {
+    const struct {
+        const char* query;
+        std::set<std::int64_t> expected;
+    } cases[] = {
+        {"report", {1, 2, 12}},
+        {"quarterly report", {1, 2}},
+        {"REPORT numbers", {1, 2, 12}},  // 2 by its attachment numbers.xls
+        {"\"report you asked\"", {1}},
+        {"\"you report\"", {}},
+        {"photo*", {4}},
+        {"pic*", {4}},
+        {"\"quarterly rep\"*", {1, 2}},
+        {"friday OR monday", {2, 3}},
+        {"meeting friday OR monday", {2, 3}},
+        {"bridge -budget", {11}},
+        {"report -\"numbers look\"", {2, 12}},
+        {"report -from:bob", {1, 12}},
+        {"from:alice", {1, 11}},
+        {"FROM:Alice", {1, 11}},
+        {"to:alice", {2, 3, 5}},
+        {"subject:report", {1, 2}},
+        {"subject:\"quarterly report\"", {1, 2}},
+        {"subject:quart*", {1, 2}},
+        {"folder:projects", {11, 12}},
+        {"folder:inbox report", {1, 2}},
+        {"has:attachment", {2, 4}},
+        {"-has:attachment report", {1, 12}},
+        {"has:attachment report", {2}},
+        {"beach.jpg", {4}},
+        {"alice@example.com", {1, 2, 3, 5, 11}},
+        // Accents and case fold both ways.
+        {"muller", {3}},
+        {"subject:koln", {3}},
+        {"from:müller", {3}},
+        {"GRUSSE", {}},  // ß is its own letter, not "ss"
+        {"grüße", {3}},
+        {"köln OR projekt", {3}},
+        // FTS syntax in words is only text.
+        {"NEAR(subject)", {5}},
+        {"\"quoted\"", {5}},
+        {"AND", {5}},
+        {"NOT here", {5}},
+        {"{braces}", {5}},
+        {"^caret", {5}},
+        {"column:", {5}},
+        {"a\"b", {}},
+        {"star *x", {}},
+        {"report !!!", {1, 2, 12}},
+        // Exclusions alone list everything else.
+        {"-report", {3, 4, 5, 11}},
+        {"-report -has:attachment", {3, 5, 11}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(find(c.query), c.expected) << c.query;
+        EXPECT_EQ(index_->countMatches(parseSearchQuery(c.query)), c.expected.size()) << c.query;
+    }
+}
+
+TEST_F(SearchIndexTest, DateFiltersCutAtLocalMidnight) {
+    const struct {
+        const char* query;
+        std::set<std::int64_t> expected;
+    } cases[] = {
+        // 1 is at 23:59:59 on the 14th, 2 at 00:00:00 on the 15th.
+        {"before:2004-03-15", {1}},
+        {"after:2004-03-15 before:2005-01-01", {2, 3}},
+        {"after:2004-03-14 before:2004-03-15", {1}},
+        {"after:2004-03-16", {3, 5, 11, 12}},  // 4 has no date and passes no date filter
+        {"report after:2004-03-15", {2, 12}},
+        {"-before:2006-06-02", {12}},
+        {"-after:2004-03-15", {1}},
+        {"after:2004-01-01 after:2004-03-16 before:2006-06-02 before:2007-01-01", {3, 5, 11}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(find(c.query), c.expected) << c.query;
+}
+
+TEST_F(SearchIndexTest, HitsCarryTheMessageAndAMarkedSnippet) {
+    auto hits = index_->search(parseSearchQuery("meeting"), 10);
+    ASSERT_EQ(hits.size(), 2u);
+    const SearchHit& h = hits[0].dataOffset == 2 ? hits[0] : hits[1];
+    EXPECT_EQ(h.fileName, "Inbox.dbx");
+    EXPECT_EQ(h.folderPath, "Local Folders/Inbox");
+    EXPECT_EQ(h.fileTime, fileTime(2004, 3, 15));
+    EXPECT_EQ(h.from, "Bob <bob@example.com>");
+    EXPECT_EQ(h.subject, "Re: Quarterly report");
+    EXPECT_TRUE(h.hasAttachment);
+    EXPECT_NE(h.snippet.find("at the [meeting] on Friday"), std::string::npos) << h.snippet;
+
+    // Only the subject matches: its snippet is shown; accents stay as written.
+    hits = index_->search(parseSearchQuery("koln"), 10);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].snippet, "Grüße aus [Köln]");
+
+    // Subject weighs more than body; equal rank goes newest first; the limit holds.
+    hits = index_->search(parseSearchQuery("report"), 10);
+    ASSERT_EQ(hits.size(), 3u);
+    EXPECT_NE(hits[2].dataOffset, 1);
+    EXPECT_EQ(index_->search(parseSearchQuery("report"), 1).size(), 1u);
+    hits = index_->search(parseSearchQuery("-zzz"), 3);
+    ASSERT_EQ(hits.size(), 3u);
+    EXPECT_EQ(hits[0].dataOffset, 12);
+    EXPECT_EQ(hits[1].dataOffset, 11);
+    EXPECT_EQ(hits[0].snippet, "Budget numbers for the bridge. Report follows.");
+}
+
+TEST_F(SearchIndexTest, FoldersAreReplacedAndRemovedWhole) {
+    EXPECT_TRUE(index_->isFolderCurrent("Inbox.dbx", 1000, 1));
+    EXPECT_FALSE(index_->isFolderCurrent("Inbox.dbx", 1000, 2));
+    EXPECT_FALSE(index_->isFolderCurrent("Inbox.dbx", 1001, 1));
+    EXPECT_FALSE(index_->isFolderCurrent("Sent.dbx", 1000, 1));
+    EXPECT_EQ(index_->counts().folders, 2u);
+    EXPECT_EQ(index_->counts().messages, 7u);
+
+    // A new version of the folder replaces all of the old one.
+    index_->replaceFolder("Inbox.dbx", 1500, 3,
+                          {doc("Inbox.dbx", 21, fileTime(2007, 1, 1), "Zed", "Alice", "Fresh",
+                               "Only the new report is here.")});
+    EXPECT_TRUE(index_->isFolderCurrent("Inbox.dbx", 1500, 3));
+    EXPECT_EQ(find("report"), (std::set<std::int64_t>{12, 21}));
+    EXPECT_EQ(index_->counts().messages, 3u);
+
+    // An update left unfinished leaves the previous one in place.
+    index_->beginFolder("Inbox.dbx", 1600, 4);
+    index_->addDocument(doc("Inbox.dbx", 31, 0, "", "", "Half", "report written halfway"));
+    index_->cancelFolder();
+    EXPECT_TRUE(index_->isFolderCurrent("Inbox.dbx", 1500, 3));
+    EXPECT_EQ(find("report"), (std::set<std::int64_t>{12, 21}));
+
+    // The same without cancelling, by closing the index in the middle.
+    index_->beginFolder("Inbox.dbx", 1600, 4);
+    index_->addDocument(doc("Inbox.dbx", 31, 0, "", "", "Half", "report written halfway"));
+    index_ = std::make_unique<SearchIndex>(dir_ / "index.sqlite");
+    EXPECT_FALSE(index_->wasRebuilt());
+    EXPECT_TRUE(index_->isFolderCurrent("Inbox.dbx", 1500, 3));
+    EXPECT_EQ(find("report"), (std::set<std::int64_t>{12, 21}));
+
+    index_->removeFoldersExcept({"Inbox.dbx", "Other.dbx"});
+    EXPECT_EQ(find("report"), (std::set<std::int64_t>{21}));
+    EXPECT_EQ(index_->counts().folders, 1u);
+    EXPECT_EQ(index_->counts().messages, 1u);
+    EXPECT_FALSE(index_->isFolderCurrent("Projects.dbx", 2000, 2));
+}
+
+TEST(SearchIndexFile, AnUnusableFileIsReplacedByAnEmptyIndex) {
+    TempDir dir;
+    const std::string path = dir / "deep/er/index.sqlite";  // directories are made
+    {
+        SearchIndex index(path);
+        EXPECT_FALSE(index.wasRebuilt());
+        std::vector<SearchDocument> many;
+        for (int i = 0; i < 400; ++i)
+            many.push_back(doc("Inbox.dbx", i, fileTime(2004, 1, 1), "x", "y", "subject",
+                               "report " + std::to_string(i) + std::string(2000, 'w')));
+        index.replaceFolder("Inbox.dbx", 1, 1, many);
+    }
+    const auto size = fs::file_size(path);
+    ASSERT_GT(size, 100000u);
+
+    const std::string garbage(5000, '\x5A');
+    const struct {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"garbage", garbage},
+        {"empty", ""},
+        {"header only", std::string("SQLite format 3\0", 16) + garbage},
+    };
+    for (const auto& c : cases) {
+        { std::ofstream(path, std::ios::binary | std::ios::trunc) << c.bytes; }
+        SearchIndex index(path);
+        EXPECT_EQ(index.wasRebuilt(), c.bytes.size() > 0) << c.what;
+        EXPECT_EQ(index.counts().messages, 0u) << c.what;
+        index.replaceFolder("Inbox.dbx", 1, 1, {doc("Inbox.dbx", 1, 0, "", "", "", "report")});
+        EXPECT_EQ(index.search(parseSearchQuery("report"), 10).size(), 1u) << c.what;
+    }
+
+    // A file cut short.
+    {
+        SearchIndex index(path);
+        std::vector<SearchDocument> many;
+        for (int i = 0; i < 400; ++i)
+            many.push_back(doc("Inbox.dbx", i, 0, "x", "y", "s", "report " + std::string(2000, 'w')));
+        index.replaceFolder("Inbox.dbx", 1, 1, many);
+    }
+    fs::resize_file(path, fs::file_size(path) / 2);
+    {
+        SearchIndex index(path);
+        EXPECT_TRUE(index.wasRebuilt());
+        EXPECT_EQ(index.counts().messages, 0u);
+        EXPECT_FALSE(index.isFolderCurrent("Inbox.dbx", 1, 1));
+    }
+
+    // Another layout of ours is rebuilt; another program's database is left alone.
+    {
+        SearchIndex index(path);
+        index.replaceFolder("Inbox.dbx", 1, 1, {doc("Inbox.dbx", 1, 0, "", "", "", "report")});
+    }
+    setUserVersion(path, 99);
+    {
+        SearchIndex index(path);
+        EXPECT_TRUE(index.wasRebuilt());
+        EXPECT_EQ(index.counts().messages, 0u);
+    }
+    const std::string foreign = dir / "someone-else.sqlite";
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(foreign.c_str(), &db), SQLITE_OK);
+        sqlite3_exec(db, "CREATE TABLE precious(x); INSERT INTO precious VALUES(1);", nullptr,
+                     nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    const auto foreignSize = fs::file_size(foreign);
+    EXPECT_THROW(SearchIndex{foreign}, SearchIndexError);
+    EXPECT_EQ(fs::file_size(foreign), foreignSize);
+}
+
+TEST(SearchIndexFile, DefaultPathIsInTheCacheDirectoryAndNamedByTheStore) {
+    const char* oldXdg = std::getenv("XDG_CACHE_HOME");
+    const std::string savedXdg = oldXdg ? oldXdg : "";
+    setenv("XDG_CACHE_HOME", "/var/cache/someone", 1);
+    const std::string a = defaultIndexPath("/home/u/Mail/Store");
+    EXPECT_TRUE(a.starts_with("/var/cache/someone/lumbrook/")) << a;
+    EXPECT_TRUE(a.ends_with(".sqlite")) << a;
+    EXPECT_EQ(defaultIndexPath("/home/u/Mail/Store/"), a);
+    EXPECT_NE(defaultIndexPath("/home/u/Mail/Store2"), a);
+    setenv("XDG_CACHE_HOME", "relative/is/ignored", 1);
+    if (const char* home = std::getenv("HOME"); home && home[0]) {
+        EXPECT_EQ(defaultIndexPath("/home/u/Mail/Store"),
+                  std::string(home) + "/.cache/lumbrook/" + a.substr(a.rfind('/') + 1));
+    }
+    if (oldXdg)
+        setenv("XDG_CACHE_HOME", savedXdg.c_str(), 1);
+    else
+        unsetenv("XDG_CACHE_HOME");
+}
+
+TEST(SearchQueryParser, ErrorsSayWhatAndWhere) {
+    const struct {
+        const char* query;
+        const char* message;
+    } cases[] = {
+        {"", "nothing to search for"},
+        {"   ", "nothing to search for"},
+        {"!!! ...", "nothing to search for (only punctuation)"},
+        {"hello \"world", "unclosed quote at column 7"},
+        {"foo:bar", "unknown field 'foo:' at column 1"},
+        {"a -Foo:bar", "unknown field 'Foo:' at column 4"},
+        {"before:2004-13-01", "bad date '2004-13-01' (use YYYY-MM-DD) at column 8"},
+        {"after:2004-02-30", "bad date '2004-02-30' (use YYYY-MM-DD) at column 7"},
+        {"after:2004-2-3", "bad date '2004-2-3' (use YYYY-MM-DD) at column 7"},
+        {"Grüße before:yesterday", "bad date 'yesterday' (use YYYY-MM-DD) at column 14"},
+        {"has:pictures", "unknown value 'pictures' for has: (only has:attachment) at column 5"},
+        {"a OR", "OR needs a word on each side at column 3"},
+        {"OR a", "OR needs a word on each side at column 1"},
+        {"a OR OR b", "OR needs a word on each side at column 6"},
+        {"a OR -b", "OR joins words, not exclusions at column 6"},
+        {"a OR has:attachment", "OR joins words, not filters at column 6"},
+        {"a - b", "nothing after '-' at column 3"},
+        {"from: x", "nothing after 'from:' at column 1"},
+        {"*", "'*' needs letters before it at column 1"},
+        {"\"\"", "empty phrase at column 1"},
+    };
+    for (const auto& c : cases) {
+        try {
+            parseSearchQuery(c.query);
+            ADD_FAILURE() << "no error for: " << c.query;
+        } catch (const SearchQueryError& e) {
+            EXPECT_EQ(std::string(e.what()), c.message) << c.query;
+        }
+    }
+    try {
+        parseSearchQuery(std::string("before:2004-1\0x", 15));
+        ADD_FAILURE() << "no error for a zero byte in a date";
+    } catch (const SearchQueryError& e) {
+        // A zero byte ends the word, as a space would.
+        EXPECT_EQ(std::string(e.what()), "bad date '2004-1' (use YYYY-MM-DD) at column 8");
+        EXPECT_EQ(e.column(), 8u);
+    }
+    try {
+        parseSearchQuery("x before:" + std::string(60, '9'));
+        ADD_FAILURE() << "no error for a long date";
+    } catch (const SearchQueryError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "bad date '" + std::string(40, '9') + "…' (use YYYY-MM-DD) at column 10");
+    }
+    // Not errors: a link, a time, OR in lower case, and a leap day.
+    for (const char* q : {"http://example.com/a", "10:30", "this or that", "after:2004-02-29"})
+        EXPECT_NO_THROW(parseSearchQuery(q)) << q;
+    EXPECT_EQ(parseSearchQuery("a\"b").match, "\"a\"\"b\"");
+    EXPECT_EQ(parseSearchQuery("x a OR b*").match, "\"x\" AND (\"a\" OR \"b\" *)");
+}
+
+}  // namespace
+}  // namespace lumbrook
