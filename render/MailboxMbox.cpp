@@ -16,7 +16,7 @@ namespace {
 constexpr std::string_view LineEndField = "X-Lumbrook-Line-End: ";
 
 std::size_t findBytes(std::string_view text, std::size_t from, std::string_view needle) {
-    if (from > text.size()) return std::string_view::npos;
+    if (from >= text.size()) return std::string_view::npos;  // memmem must not see a null text
     const void* hit = ::memmem(text.data() + from, text.size() - from, needle.data(), needle.size());
     return hit == nullptr ? std::string_view::npos
                           : static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());

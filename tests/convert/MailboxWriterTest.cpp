@@ -77,7 +77,8 @@ protected:
     }
     void TearDown() override { fs::remove_all(root); }
 
-    MailboxMessage message(const std::string& raw, std::uint64_t offset,
+    // raw must outlive the message: a literal or a named string.
+    MailboxMessage message(std::string_view raw, std::uint64_t offset,
                            std::string_view subject = "Hello") {
         MailboxMessage m;
         m.raw = raw;
