@@ -1,6 +1,7 @@
 #include "render/MailboxManifest.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -107,6 +108,12 @@ ConvertManifest::ConvertManifest(const std::string& outDir, bool syncEachLine)
     : filePath(outDir + "/" + std::string(FileName)), syncEachLine(syncEachLine) {
     fd = ::open(filePath.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0) throw ConvertError(systemErrorText("Cannot open the conversion record", filePath));
+    // Two runs into one directory would cut off each other's mbox appends as unfinished.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        fd = -1;
+        throw ConvertError("Another conversion is writing into " + outDir);
+    }
     std::string text;
     char chunk[65536];
     for (;;) {

@@ -33,8 +33,9 @@ class ConvertManifest {
 public:
     static constexpr std::string_view FileName = ".lumbrook-convert";
 
-    // Reads outDir/FileName when it is there and opens it for appending.
-    // Throws ConvertError when it can be neither read nor created.
+    // Reads outDir/FileName when it is there and opens it for appending, locked for
+    // this process. Throws ConvertError when it can be neither read nor created, or
+    // when another conversion holds it.
     ConvertManifest(const std::string& outDir, bool syncEachLine);
     ~ConvertManifest();
     ConvertManifest(const ConvertManifest&) = delete;

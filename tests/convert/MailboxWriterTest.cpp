@@ -242,6 +242,10 @@ TEST_F(MailboxWriter, DamagedRecordAndForeignChangesAreReported) {
     }
     EXPECT_EQ(readFile(out / "Inbox"), before);
 
+    {
+        MailboxConverter first(out.string(), {});
+        EXPECT_THROW(MailboxConverter(out.string(), {}), ConvertError);  // one run at a time
+    }
     writeFile(root / "file", "x");
     EXPECT_THROW(MailboxConverter((root / "file").string(), {}), ConvertError);
 }
