@@ -1,0 +1,104 @@
+#pragma once
+
+// Writes a whole store's messages into today's mailbox layouts, folder by folder:
+//   mbox     OUT/<Name> is the folder's mboxrd file, OUT/<Name>.sbd/ its subfolders
+//            (the layout Thunderbird and ImportExportTools NG read)
+//   maildir  OUT/<Name>/{cur,new,tmp} is the folder's Maildir, subfolders beside
+//            cur/new/tmp as OUT/<Name>/<Sub>/ (the "fs" layout of mutt, Dovecot,
+//            Evolution); a subfolder called cur, new or tmp gets " (2)"
+//   eml      OUT/<Name>/<Sub>/... directories, one "YYYY-MM-DD HH-MM Subject.eml" each
+// Nothing in OUT is ever replaced. The conversion record (MailboxManifest.h) makes
+// a second run add only what is new and lets an interrupted run be run again.
+//
+// Usage: make folders with addFolder in tree order (parents first), then hand each
+// message to addMessage; finish() at the end. Not thread-safe.
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "render/MailboxManifest.h"
+#include "render/MailboxMbox.h"
+#include "render/MailboxNaming.h"
+
+namespace lumbrook {
+
+struct MailboxOptions {
+    MailboxFormat format = MailboxFormat::Mbox;
+    bool mozillaStatus = true;  // mbox: X-Mozilla-Status lines after each "From " line
+    bool syncFiles = false;     // fsync every message file and record line (slow, crash-proof)
+};
+
+struct MailboxMessage {
+    std::string_view raw;          // the RFC 822 text exactly as stored
+    std::uint64_t fileTime = 0;    // 100 ns since 1601 UTC; 0 = none (the Date field is used)
+    std::string_view subject;      // UTF-8, for eml file names
+    MessageFlags flags;
+    std::string_view folderFile;   // with dataOffset and raw.size(): the record's key
+    std::uint64_t dataOffset = 0;
+};
+
+enum class ConvertOutcome { Written, AlreadyThere };
+
+class MailboxConverter {
+public:
+    using FolderId = std::size_t;
+    static constexpr FolderId Root = 0;
+
+    // Creates outDir when missing and reads its conversion record.
+    // Throws ConvertError when outDir cannot be made or the record not opened.
+    MailboxConverter(std::string outDir, MailboxOptions options);
+    ~MailboxConverter();
+
+    // A folder under parent (Root for the top), created on disk now so that empty
+    // folders show too. Throws ConvertError (and makes no id) when it cannot be made.
+    FolderId addFolder(FolderId parent, std::string_view utf8DisplayName);
+
+    // The folder's mbox file, Maildir or directory, relative to outDir.
+    const std::string& folderPath(FolderId folder) const;
+
+    // Writes the message unless the record says it is already there. Throws
+    // ConvertError when it cannot be written whole; nothing half-written remains.
+    ConvertOutcome addMessage(FolderId folder, const MailboxMessage& message);
+
+    // Hands everything to the disk (with syncFiles) and closes the open mbox file.
+    void finish();
+
+    // Lines of an earlier record that were cut off or damaged and so not believed.
+    std::size_t ignoredRecordLines() const { return manifest.ignoredLines(); }
+
+private:
+    struct Folder {
+        std::string path;
+        SiblingNames children;
+    };
+
+    std::string absolute(const std::string& relative) const;
+    void makeDirectory(const std::string& relative);
+    MboxFile& mboxFor(const Folder& folder);
+    ConvertOutcome addMbox(const Folder& folder, const MailboxMessage& message);
+    ConvertOutcome addMaildir(const Folder& folder, const MailboxMessage& message);
+    ConvertOutcome addEml(const Folder& folder, const MailboxMessage& message);
+    std::string writeTemporary(const std::string& relativeDir, const MailboxMessage& message);
+    // Moves the finished temporary file to each candidate name until one is free.
+    template <typename NameFor>
+    ConvertOutcome placeFile(const std::string& temporary, const std::string& relativeDir,
+                             const MailboxMessage& message, std::size_t firstCandidate,
+                             std::size_t& usedCandidate, NameFor nameFor);
+
+    std::string outDir;
+    MailboxOptions options;
+    ConvertManifest manifest;
+    std::vector<Folder> folders;
+    std::unique_ptr<MboxFile> openMbox;
+    std::uint64_t temporaryCounter = 0;
+    // eml: the next "_k" to try per directory and name, so that many messages with
+    // one subject and minute do not test every taken name again.
+    std::map<std::string, std::size_t> nextSuffix;
+};
+
+}  // namespace lumbrook

@@ -1,0 +1,71 @@
+#pragma once
+
+// The record of a conversion, kept in the output directory, so that a second run
+// writes only what is new and an interrupted run can simply be started again.
+//
+// One line per event, appended and handed to the system as soon as the event is
+// safely done; fields are separated by TAB (TAB, LF, CR and "\" escaped), and every
+// line ends with "#" and a checksum of its text, so that a cut-off or damaged line
+// is recognised and ignored:
+//   M <format> <folder file> <data offset> <text size> <path> <mbox end or ->
+//       a message is in place at path (relative to the output directory)
+//   S <path> <size>
+//       an mbox file had this size before this run appended to it
+// For an mbox file the last of these lines tells how far the file is known to be
+// whole; anything beyond it is an append that never finished.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace lumbrook {
+
+enum class MailboxFormat { Mbox, Maildir, Eml };
+
+std::string_view mailboxFormatName(MailboxFormat format);  // "mbox", "maildir", "eml"
+std::optional<MailboxFormat> parseMailboxFormat(std::string_view name);
+
+class ConvertManifest {
+public:
+    static constexpr std::string_view FileName = ".lumbrook-convert";
+
+    // Reads outDir/FileName when it is there and opens it for appending, locked for
+    // this process. Throws ConvertError when it can be neither read nor created, or
+    // when another conversion holds it.
+    ConvertManifest(const std::string& outDir, bool syncEachLine);
+    ~ConvertManifest();
+    ConvertManifest(const ConvertManifest&) = delete;
+    ConvertManifest& operator=(const ConvertManifest&) = delete;
+
+    bool contains(MailboxFormat format, std::string_view folderFile, std::uint64_t dataOffset,
+                  std::uint64_t textSize) const;
+    // Whether a message is recorded as being at this path.
+    bool isDestination(std::string_view path) const;
+    // How far the mbox file at path is known to be whole; none when never written.
+    std::optional<std::uint64_t> mboxSize(std::string_view path) const;
+
+    void recordMboxSize(std::string_view path, std::uint64_t size);
+    void recordMessage(MailboxFormat format, std::string_view folderFile, std::uint64_t dataOffset,
+                       std::uint64_t textSize, std::string_view path,
+                       std::optional<std::uint64_t> mboxEnd);
+
+    std::size_t ignoredLines() const { return ignored; }
+
+private:
+    void readExisting(const std::string& text);
+    void appendLine(std::string line);
+
+    std::string filePath;
+    int fd = -1;
+    bool syncEachLine = false;
+    std::size_t ignored = 0;
+    std::unordered_set<std::string> done;
+    std::unordered_set<std::string> destinations;
+    std::unordered_map<std::string, std::uint64_t> mboxSizes;
+};
+
+}  // namespace lumbrook

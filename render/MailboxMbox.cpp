@@ -1,0 +1,199 @@
+#include "render/MailboxMbox.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "render/MailboxHeaders.h"
+
+namespace lumbrook {
+
+namespace {
+
+constexpr std::string_view LineEndField = "X-Lumbrook-Line-End: ";
+
+std::size_t findBytes(std::string_view text, std::size_t from, std::string_view needle) {
+    if (from >= text.size()) return std::string_view::npos;  // memmem must not see a null text
+    const void* hit = ::memmem(text.data() + from, text.size() - from, needle.data(), needle.size());
+    return hit == nullptr ? std::string_view::npos
+                          : static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+}
+
+// Whether the line starting at pos reads ">*From ".
+bool isFromLine(std::string_view text, std::size_t pos) {
+    while (pos < text.size() && text[pos] == '>') ++pos;
+    return text.size() - pos >= 5 && std::memcmp(text.data() + pos, "From ", 5) == 0;
+}
+
+// Calls onLine(start) for every line start of text that reads ">*From ". Searches
+// for "\nFrom " and "\n>" only, so plain lines cost nothing but the search.
+template <typename OnLine>
+void forEachFromLine(std::string_view text, OnLine onLine) {
+    if (isFromLine(text, 0)) onLine(std::size_t{0});
+    std::size_t nextFrom = findBytes(text, 0, "\nFrom ");
+    std::size_t nextQuoted = findBytes(text, 0, "\n>");
+    while (nextFrom != std::string_view::npos || nextQuoted != std::string_view::npos) {
+        if (nextFrom < nextQuoted) {
+            onLine(nextFrom + 1);
+            nextFrom = findBytes(text, nextFrom + 1, "\nFrom ");
+        } else {
+            if (isFromLine(text, nextQuoted + 1)) onLine(nextQuoted + 1);
+            nextQuoted = findBytes(text, nextQuoted + 1, "\n>");
+        }
+    }
+}
+
+std::string_view lineEndOf(std::string_view message) {
+    const std::size_t lf = message.find('\n');
+    return lf != std::string_view::npos && lf > 0 && message[lf - 1] == '\r' ? "\r\n" : "\n";
+}
+
+// Takes one line (with its LF) off the front of text when it starts with prefix.
+bool takeLine(std::string_view& text, std::string_view prefix, std::string_view* line = nullptr) {
+    if (text.substr(0, prefix.size()) != prefix) return false;
+    const std::size_t lf = text.find('\n');
+    if (line != nullptr) *line = text.substr(0, lf);
+    text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
+    return true;
+}
+
+}  // namespace
+
+std::string mozillaStatusValue(const MessageFlags& flags) {
+    unsigned value = 0;
+    if (flags.read) value |= 0x0001;
+    if (flags.replied) value |= 0x0002;
+    if (flags.flagged) value |= 0x0004;
+    if (flags.forwarded) value |= 0x1000;
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%04x", value);
+    return hex;
+}
+
+void appendMboxrdMessage(std::string& out, std::string_view rawMessage,
+                         std::string_view envelopeAddress, std::int64_t unixTime,
+                         const std::optional<MessageFlags>& status) {
+    const std::string_view lineEnd = lineEndOf(rawMessage);
+    out.append("From ").append(envelopeAddress).append(" ").append(asctimeUtc(unixTime)).append("\n");
+    if (status) {
+        out.append("X-Mozilla-Status: ").append(mozillaStatusValue(*status)).append(lineEnd);
+        out.append("X-Mozilla-Status2: 00000000").append(lineEnd);
+    }
+    const bool unended = !rawMessage.empty() && rawMessage.back() != '\n';
+    if (unended)
+        out.append(LineEndField).append("added").append(lineEnd);
+    else if (rawMessage.substr(0, LineEndField.size()) == LineEndField)
+        out.append(LineEndField).append("kept").append(lineEnd);
+
+    std::size_t copied = 0;
+    forEachFromLine(rawMessage, [&](std::size_t lineStart) {
+        out.append(rawMessage.substr(copied, lineStart - copied)).append(">");
+        copied = lineStart;
+    });
+    out.append(rawMessage.substr(copied));
+    if (unended) out.append("\n");
+    out.append("\n");
+}
+
+std::vector<MboxrdEntry> readMboxrd(std::string_view mbox, bool withStatus) {
+    // Separators: every line that starts with "From " (quoting keeps all others away).
+    std::vector<std::size_t> starts;
+    if (mbox.substr(0, 5) == "From ") starts.push_back(0);
+    for (std::size_t hit = findBytes(mbox, 0, "\nFrom "); hit != std::string_view::npos;
+         hit = findBytes(mbox, hit + 1, "\nFrom "))
+        starts.push_back(hit + 1);
+
+    std::vector<MboxrdEntry> entries;
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : mbox.size();
+        std::string_view block = mbox.substr(starts[i], end - starts[i]);
+        MboxrdEntry entry;
+        std::string_view fromLine;
+        takeLine(block, "From ", &fromLine);
+        entry.fromLine = std::string(fromLine);
+        if (!block.empty() && block.back() == '\n') block.remove_suffix(1);  // the empty line
+        if (withStatus && takeLine(block, "X-Mozilla-Status: ")) takeLine(block, "X-Mozilla-Status2: ");
+        std::string_view marker;
+        const bool added = takeLine(block, LineEndField, &marker) &&
+                           marker.substr(LineEndField.size()).substr(0, 5) == "added";
+
+        std::size_t copied = 0;
+        forEachFromLine(block, [&](std::size_t lineStart) {
+            if (block[lineStart] != '>') return;  // only a foreign file has these
+            entry.message.append(block.substr(copied, lineStart - copied));
+            copied = lineStart + 1;  // drops one ">"
+        });
+        entry.message.append(block.substr(copied));
+        if (added && !entry.message.empty() && entry.message.back() == '\n') entry.message.pop_back();
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+std::string systemErrorText(std::string_view what, std::string_view path) {
+    const int error = errno;
+    std::string text(what);
+    text.append(" ").append(path).append(": ").append(std::strerror(error));
+    return text;
+}
+
+MboxFile::MboxFile(std::string path) : filePath(std::move(path)) {
+    fd = ::open(filePath.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) throw ConvertError(systemErrorText("Cannot open the mbox file", filePath));
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        fd = -1;
+        throw ConvertError("Not a regular file: " + filePath);
+    }
+    fileSize = static_cast<std::uint64_t>(st.st_size);
+    if (fileSize > 0) {
+        char last = '\n';
+        if (::pread(fd, &last, 1, static_cast<off_t>(fileSize - 1)) == 1) lastLineOpen = last != '\n';
+    }
+}
+
+MboxFile::~MboxFile() {
+    if (fd >= 0) ::close(fd);
+}
+
+void MboxFile::truncateTo(std::uint64_t size) {
+    if (size >= fileSize) return;
+    if (::ftruncate(fd, static_cast<off_t>(size)) != 0)
+        throw ConvertError(systemErrorText("Cannot cut back the mbox file", filePath));
+    fileSize = size;
+    lastLineOpen = false;
+}
+
+void MboxFile::append(std::string_view rawMessage, std::string_view envelopeAddress,
+                      std::int64_t unixTime, const std::optional<MessageFlags>& status) {
+    buffer.clear();
+    if (lastLineOpen) buffer.append("\n");
+    appendMboxrdMessage(buffer, rawMessage, envelopeAddress, unixTime, status);
+    std::size_t written = 0;
+    while (written < buffer.size()) {
+        const ssize_t n = ::write(fd, buffer.data() + written, buffer.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            std::string text = systemErrorText("Cannot write the mbox file", filePath);
+            // A cut-off message would glue onto the next one: take it out again.
+            if (::ftruncate(fd, static_cast<off_t>(fileSize)) != 0)
+                text += " (and the partly written message could not be removed)";
+            throw ConvertError(text);
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    fileSize += buffer.size();
+    lastLineOpen = false;
+    // A huge message should not keep its buffer for the rest of the run.
+    if (buffer.capacity() > (std::size_t{16} << 20)) std::string().swap(buffer);
+}
+
+void MboxFile::sync() {
+    if (::fdatasync(fd) != 0) throw ConvertError(systemErrorText("Cannot sync the mbox file", filePath));
+}
+
+}  // namespace lumbrook

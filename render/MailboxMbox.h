@@ -1,0 +1,91 @@
+#pragma once
+
+// mboxrd: the one-file-per-folder layout Thunderbird and ImportExportTools NG read.
+//
+// Each message is written as
+//   "From <envelope address> <asctime UTC>" LF
+//   [X-Mozilla-Status: XXXX, X-Mozilla-Status2: 00000000, each with the message's line end]
+//   [X-Lumbrook-Line-End: added|kept, with the message's line end]
+//   the message, every line matching ^>*From  with one more ">" in front
+//   [LF, when the message's last line had no line end]
+//   LF   (the empty line a reader splits at)
+// The X-Lumbrook-Line-End line is what keeps the round trip exact: "added" says that
+// the LF before the empty line was not in the message, so a message with and one
+// without a final line end read back differently. A message that itself begins with
+// that field gets "kept" in front, so the first such line is always ours. All other
+// messages (those that end with LF, and the empty one) carry no extra line, and any
+// mbox reader gets them back exactly.
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumbrook {
+
+// A file or directory of the output could not be made or written; what() names it.
+class ConvertError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct MessageFlags {
+    bool read = false;
+    bool replied = false;
+    bool forwarded = false;
+    bool flagged = false;
+};
+
+// The four hex digits of X-Mozilla-Status for these flags.
+std::string mozillaStatusValue(const MessageFlags& flags);
+
+// Appends one message in the form above to out. status: the X-Mozilla lines, or none.
+void appendMboxrdMessage(std::string& out, std::string_view rawMessage,
+                         std::string_view envelopeAddress, std::int64_t unixTime,
+                         const std::optional<MessageFlags>& status);
+
+struct MboxrdEntry {
+    std::string fromLine;  // without its LF
+    std::string message;   // the original bytes
+};
+
+// Reads back what appendMboxrdMessage wrote (withStatus: whether the X-Mozilla lines
+// were written). Text before the first "From " line is skipped.
+std::vector<MboxrdEntry> readMboxrd(std::string_view mbox, bool withStatus);
+
+// An mbox file opened for appending whole messages.
+class MboxFile {
+public:
+    // Creates the file when missing; never truncates it here.
+    explicit MboxFile(std::string path);
+    ~MboxFile();
+    MboxFile(const MboxFile&) = delete;
+    MboxFile& operator=(const MboxFile&) = delete;
+
+    std::uint64_t size() const { return fileSize; }
+    const std::string& path() const { return filePath; }
+
+    // Cuts off whatever follows size: the remains of an append that never finished.
+    void truncateTo(std::uint64_t size);
+
+    // Writes the message and hands it to the system (no fsync). On failure the file
+    // is cut back to where it was, and ConvertError is thrown.
+    void append(std::string_view rawMessage, std::string_view envelopeAddress,
+                std::int64_t unixTime, const std::optional<MessageFlags>& status);
+
+    void sync();
+
+private:
+    std::string filePath;
+    int fd = -1;
+    std::uint64_t fileSize = 0;
+    bool lastLineOpen = false;  // a file we did not write may end without LF
+    std::string buffer;
+};
+
+// "<what> <path>: <system error text>" for errno.
+std::string systemErrorText(std::string_view what, std::string_view path);
+
+}  // namespace lumbrook

@@ -1,0 +1,152 @@
+#include "render/MailboxNaming.h"
+
+#include <cstdio>
+#include <ctime>
+
+namespace lumbrook {
+
+namespace {
+
+// Length of the valid UTF-8 sequence at text[pos], or 0 when it is not one.
+std::size_t validSequenceLength(std::string_view text, std::size_t pos) {
+    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char b = at(pos);
+    if (b < 0x80) return 1;
+    std::size_t len;
+    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+    if (b >= 0xC2 && b <= 0xDF) {
+        len = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3;
+        if (b == 0xE0) lo = 0xA0;        // no overlong forms
+        if (b == 0xED) hi = 0x9F;        // no surrogates
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4;
+        if (b == 0xF0) lo = 0x90;
+        if (b == 0xF4) hi = 0x8F;        // nothing above U+10FFFF
+    } else {
+        return 0;
+    }
+    if (len > text.size() - pos) return 0;
+    if (at(pos + 1) < lo || at(pos + 1) > hi) return 0;
+    for (std::size_t i = 2; i < len; ++i)
+        if ((at(pos + i) & 0xC0) != 0x80) return 0;
+    return len;
+}
+
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string foldKey(std::string_view name) {
+    std::string key(name);
+    for (char& c : key) c = asciiLower(c);
+    return key;
+}
+
+}  // namespace
+
+std::string repairUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t len = validSequenceLength(text, pos);
+        if (len == 0) {
+            out += "\xEF\xBF\xBD";
+            ++pos;
+        } else {
+            out.append(text.substr(pos, len));
+            pos += len;
+        }
+    }
+    return out;
+}
+
+std::string cutUtf8(std::string_view utf8, std::size_t maxBytes) {
+    if (utf8.size() <= maxBytes) return std::string(utf8);
+    std::size_t cut = maxBytes;
+    while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80) --cut;
+    return std::string(utf8.substr(0, cut));
+}
+
+std::string cleanFolderName(std::string_view utf8DisplayName) {
+    std::string name = repairUtf8(utf8DisplayName);
+    for (char& c : name)
+        if (c == '/' || c == '\0') c = '_';
+    if (name.empty()) return "_";
+    if (name.front() == '.') name.insert(name.begin(), '_');
+    return name;
+}
+
+std::string cleanSubjectName(std::string_view utf8Subject) {
+    std::string name = repairUtf8(utf8Subject);
+    for (char& c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            c = '_';
+            continue;
+        }
+        switch (c) {
+            case ':': case '/': case '\\': case '?': case '*':
+            case '"': case '<': case '>': case '|':
+                c = '_';
+                break;
+            default:
+                break;
+        }
+    }
+    const std::size_t first = name.find_first_not_of(' ');
+    if (first == std::string::npos) return "(no subject)";
+    name.erase(0, first);
+    name.erase(name.find_last_not_of(' ') + 1);
+    return name;
+}
+
+std::string emlFileStem(std::int64_t unixTime, std::string_view utf8Subject,
+                        std::size_t reserveBytes) {
+    std::tm local{};
+    const auto t = static_cast<std::time_t>(unixTime);
+    if (::localtime_r(&t, &local) == nullptr) {
+        const std::time_t epoch = 0;
+        ::localtime_r(&epoch, &local);
+    }
+    char date[64];
+    std::snprintf(date, sizeof date, "%04d-%02d-%02d %02d-%02d ", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min);
+    const std::string stem = date + cleanSubjectName(utf8Subject);
+    return cutUtf8(stem, reserveBytes < MaxNameBytes ? MaxNameBytes - reserveBytes : 0);
+}
+
+SiblingNames::SiblingNames(std::string_view companionSuffix,
+                           const std::vector<std::string>& reserved)
+    : companionSuffix(companionSuffix) {
+    for (const auto& name : reserved) taken.insert(foldKey(name));
+}
+
+bool SiblingNames::isFree(const std::string& name) const {
+    const std::string key = foldKey(name);
+    if (taken.count(key) != 0) return false;
+    return companionSuffix.empty() || taken.count(key + foldKey(companionSuffix)) == 0;
+}
+
+void SiblingNames::claim(const std::string& name) {
+    taken.insert(foldKey(name));
+    if (!companionSuffix.empty()) taken.insert(foldKey(name + companionSuffix));
+}
+
+std::string SiblingNames::take(std::string_view utf8DisplayName) {
+    const std::string clean = cleanFolderName(utf8DisplayName);
+    const std::size_t room = MaxNameBytes - companionSuffix.size();
+    // Every refused candidate is blocked by a different claimed name, so this ends.
+    const std::size_t limit = taken.size() + 2;
+    for (std::size_t k = 1; k <= limit; ++k) {
+        const std::string suffix = k == 1 ? std::string() : " (" + std::to_string(k) + ")";
+        std::string candidate = cutUtf8(clean, room - suffix.size()) + suffix;
+        if (isFree(candidate)) {
+            claim(candidate);
+            return candidate;
+        }
+    }
+    return {};  // not reached
+}
+
+}  // namespace lumbrook

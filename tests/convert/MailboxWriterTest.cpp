@@ -1,0 +1,339 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "render/MailboxConverter.h"
+#include "render/MailboxHeaders.h"
+#include "render/MailboxMbox.h"
+
+using namespace lumbrook;
+namespace fs = std::filesystem;
+
+namespace {
+
+// 2003-09-14 16:02:05 UTC
+constexpr std::uint64_t SomeFileTime = 127080289250000000ull;
+constexpr std::int64_t SomeTime = 1063555325;
+
+const std::vector<std::string> NastyMessages = {
+    "From: Ann <ann@x.org>\r\nSubject: a\r\n\r\nFrom here\r\n>From there\r\n>>From x\r\nend\r\n",
+    "Subject: no final line end\n\nlast line",
+    "From: \"Doe, J\" <j@x>\n\nLF only\nFrom me\n",
+    "",
+    "\n",
+    "\n\n",
+    "Subject: \xE4\xF6\xFC\r\n\r\n\xFF\xFE\x00\x01 8-bit\r\n",
+    "From someone Sun Sep 14 16:02:05 2003\r\nX: y\r\n\r\nb\r\n",
+    "X-Lumbrook-Line-End: added\r\n\r\nlooks like ours\r\n",
+    "X-Lumbrook-Line-End: added\r\n\r\nlooks like ours, unended",
+    "X-Mozilla-Status: 0001\r\nX-Mozilla-Status2: 00000000\r\n\r\nx\r\n",
+    "ends in CR\r",
+    "body\nFrom",
+    "body\nFrom ",
+    ">From at the start\r\n",
+    "Subject: s\r\n\r\n>>>>>>>>>>>>>>>>>>>>\n>>>>>From \n> quoted\n\r\n",
+    "Subject: blank tail\r\n\r\nx\r\n\r\n\r\n",
+};
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::int64_t mtimeOf(const fs::path& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mtime : -1;
+}
+
+std::vector<std::string> filesIn(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class MailboxWriter : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/lumbrook-convert-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        root = pattern;
+        out = root / "out";
+    }
+    void TearDown() override { fs::remove_all(root); }
+
+    // raw must outlive the message: a literal or a named string.
+    MailboxMessage message(std::string_view raw, std::uint64_t offset,
+                           std::string_view subject = "Hello") {
+        MailboxMessage m;
+        m.raw = raw;
+        m.fileTime = SomeFileTime;
+        m.subject = subject;
+        m.folderFile = "Inbox.dbx";
+        m.dataOffset = offset;
+        return m;
+    }
+
+    fs::path root, out;
+};
+
+TEST_F(MailboxWriter, MboxReadsBackExactly) {
+    for (bool status : {true, false}) {
+        std::string mbox;
+        MessageFlags flags;
+        flags.read = flags.forwarded = true;
+        for (const auto& raw : NastyMessages)
+            appendMboxrdMessage(mbox, raw, "a@b", SomeTime,
+                                status ? std::optional<MessageFlags>(flags) : std::nullopt);
+        const auto entries = readMboxrd(mbox, status);
+        ASSERT_EQ(entries.size(), NastyMessages.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            EXPECT_EQ(entries[i].message, NastyMessages[i]) << i;
+            EXPECT_EQ(entries[i].fromLine, "From a@b Sun Sep 14 16:02:05 2003");
+        }
+    }
+    std::string one;
+    MessageFlags flags;
+    flags.read = flags.replied = flags.flagged = flags.forwarded = true;
+    appendMboxrdMessage(one, "A: b\r\n\r\nFrom x\r\n", "a@b", SomeTime, flags);
+    EXPECT_EQ(one,
+              "From a@b Sun Sep 14 16:02:05 2003\nX-Mozilla-Status: 1007\r\n"
+              "X-Mozilla-Status2: 00000000\r\nA: b\r\n\r\n>From x\r\n\n");
+}
+
+TEST_F(MailboxWriter, MboxReadsBackExactlyInPython) {
+    if (std::system("python3 -c 'import mailbox, re' >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "python3 with its mailbox module is not available";
+    MailboxOptions options;
+    {
+        MailboxConverter converter(out.string(), options);
+        const auto inbox = converter.addFolder(MailboxConverter::Root, "Inbox");
+        for (std::size_t i = 0; i < NastyMessages.size(); ++i)
+            converter.addMessage(inbox, message(NastyMessages[i], i));
+        converter.finish();
+    }
+    writeFile(root / "read.py", R"(import mailbox, re, sys
+box = mailbox.mbox(sys.argv[1], create=False)
+out = open(sys.argv[2], 'wb')
+def take(b, prefix):
+    if not b.startswith(prefix):
+        return b, None
+    i = b.find(b'\n')
+    return (b[i + 1:], b[:i]) if i >= 0 else (b'', b)
+for key in sorted(box.keys()):
+    b = box.get_bytes(key)
+    b, _ = take(b, b'X-Mozilla-Status: ')
+    b, _ = take(b, b'X-Mozilla-Status2: ')
+    b, marker = take(b, b'X-Lumbrook-Line-End: ')
+    b = re.sub(rb'(?m)^>(>*From )', rb'\1', b)
+    if marker is not None and marker[21:].startswith(b'added'):
+        assert b.endswith(b'\n')
+        b = b[:-1]
+    out.write(b'%d\n' % len(b) + b)
+)");
+    const std::string command = "python3 " + (root / "read.py").string() + " " +
+                                (out / "Inbox").string() + " " + (root / "back").string();
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string back = readFile(root / "back");
+    std::size_t pos = 0;
+    for (std::size_t i = 0; i < NastyMessages.size(); ++i) {
+        const std::size_t lf = back.find('\n', pos);
+        ASSERT_NE(lf, std::string::npos) << "message " << i << " missing";
+        const std::size_t size = std::stoul(back.substr(pos, lf - pos));
+        EXPECT_EQ(back.substr(lf + 1, size), NastyMessages[i]) << i;
+        pos = lf + 1 + size;
+    }
+    EXPECT_EQ(pos, back.size());
+}
+
+TEST_F(MailboxWriter, MboxLayoutSecondRunAndInterruptedRun) {
+    const std::vector<std::string> raws = {"From: a@b\r\n\r\none\r\n", "From: c@d\r\n\r\ntwo\r\n",
+                                           "three", "From: e@f\r\n\r\nfour\r\n"};
+    {
+        MailboxConverter converter(out.string(), {});
+        const auto inbox = converter.addFolder(MailboxConverter::Root, "Inbox");
+        const auto sub = converter.addFolder(inbox, "Sub/Folder");
+        EXPECT_EQ(converter.folderPath(sub), "Inbox.sbd/Sub_Folder");
+        EXPECT_EQ(converter.addMessage(inbox, message(raws[0], 0)), ConvertOutcome::Written);
+        EXPECT_EQ(converter.addMessage(inbox, message(raws[1], 100)), ConvertOutcome::Written);
+        EXPECT_EQ(converter.addMessage(inbox, message(raws[1], 100)), ConvertOutcome::AlreadyThere);
+        converter.finish();
+    }
+    EXPECT_TRUE(fs::is_regular_file(out / "Inbox.sbd" / "Sub_Folder"));
+    const std::string manifestAfterTwo = readFile(out / ".lumbrook-convert");
+    const std::string mboxAfterTwo = readFile(out / "Inbox");
+    EXPECT_EQ(mboxAfterTwo.substr(0, mboxAfterTwo.find('\n')), "From a@b Sun Sep 14 16:02:05 2003");
+
+    // A run that wrote the third message but died before its record line.
+    {
+        MailboxConverter converter(out.string(), {});
+        const auto inbox = converter.addFolder(MailboxConverter::Root, "Inbox");
+        converter.addMessage(inbox, message(raws[2], 200));
+        converter.finish();
+    }
+    writeFile(out / ".lumbrook-convert", manifestAfterTwo + "M\tmbox\tInbox.dbx\t2");  // cut off
+    // The run again, with one more message in the store.
+    {
+        MailboxConverter converter(out.string(), {});
+        EXPECT_EQ(converter.ignoredRecordLines(), 1u);
+        const auto inbox = converter.addFolder(MailboxConverter::Root, "Inbox");
+        EXPECT_EQ(converter.addMessage(inbox, message(raws[0], 0)), ConvertOutcome::AlreadyThere);
+        EXPECT_EQ(converter.addMessage(inbox, message(raws[1], 100)), ConvertOutcome::AlreadyThere);
+        EXPECT_EQ(converter.addMessage(inbox, message(raws[2], 200)), ConvertOutcome::Written);
+        EXPECT_EQ(converter.addMessage(inbox, message(raws[3], 300)), ConvertOutcome::Written);
+        converter.finish();
+    }
+    // And once more: nothing new.
+    {
+        MailboxConverter converter(out.string(), {});
+        EXPECT_EQ(converter.ignoredRecordLines(), 1u);
+        const auto inbox = converter.addFolder(MailboxConverter::Root, "Inbox");
+        for (std::size_t i = 0; i < raws.size(); ++i)
+            EXPECT_EQ(converter.addMessage(inbox, message(raws[i], i * 100)), ConvertOutcome::AlreadyThere);
+    }
+    const auto entries = readMboxrd(readFile(out / "Inbox"), true);
+    ASSERT_EQ(entries.size(), raws.size());
+    for (std::size_t i = 0; i < raws.size(); ++i) EXPECT_EQ(entries[i].message, raws[i]);
+}
+
+TEST_F(MailboxWriter, DamagedRecordAndForeignChangesAreReported) {
+    {
+        MailboxConverter converter(out.string(), {});
+        converter.addMessage(converter.addFolder(MailboxConverter::Root, "Inbox"), message("a\r\n", 0));
+    }
+    const std::string manifest = readFile(out / ".lumbrook-convert");
+    std::string damaged = manifest;
+    damaged[damaged.find("Inbox.dbx")] = 'J';  // checksum no longer matches
+    writeFile(out / ".lumbrook-convert", "garbage\n\t#\n\xFF\x00\n" + damaged);
+    {
+        MailboxConverter converter(out.string(), {});
+        EXPECT_EQ(converter.ignoredRecordLines(), 4u);
+        // The size line still holds, and the message line is gone: written again.
+        EXPECT_EQ(converter.addMessage(converter.addFolder(MailboxConverter::Root, "Inbox"),
+                                       message("a\r\n", 0)),
+                  ConvertOutcome::Written);
+    }
+    EXPECT_EQ(readMboxrd(readFile(out / "Inbox"), true).size(), 2u);
+
+    // Bytes past the record that are not our own append are left alone.
+    writeFile(out / ".lumbrook-convert", manifest);
+    const std::string mbox = readFile(out / "Inbox");
+    const std::string before = mbox.substr(0, mbox.find("\nFrom ") + 1) + "A line someone added\n";
+    writeFile(out / "Inbox", before);
+    {
+        MailboxConverter converter(out.string(), {});
+        const auto inbox = converter.addFolder(MailboxConverter::Root, "Inbox");
+        EXPECT_THROW(converter.addMessage(inbox, message("b\r\n", 1)), ConvertError);
+    }
+    EXPECT_EQ(readFile(out / "Inbox"), before);
+
+    {
+        MailboxConverter first(out.string(), {});
+        EXPECT_THROW(MailboxConverter(out.string(), {}), ConvertError);  // one run at a time
+    }
+    writeFile(root / "file", "x");
+    EXPECT_THROW(MailboxConverter((root / "file").string(), {}), ConvertError);
+}
+
+TEST_F(MailboxWriter, MaildirNamesFlagsAndTimes) {
+    MailboxOptions options;
+    options.format = MailboxFormat::Maildir;
+    const std::string raw = "From: a@b\r\n\r\nbody\r\n";
+    {
+        MailboxConverter converter(out.string(), options);
+        const auto inbox = converter.addFolder(MailboxConverter::Root, "Inbox");
+        const auto cur = converter.addFolder(inbox, "cur");
+        EXPECT_EQ(converter.folderPath(cur), "Inbox/cur (2)");
+        auto m = message(raw, 42);
+        m.flags.read = m.flags.flagged = m.flags.forwarded = true;
+        EXPECT_EQ(converter.addMessage(inbox, m), ConvertOutcome::Written);
+        auto undated = message("Subject: x\r\n\r\n", 43);
+        undated.fileTime = 0;
+        undated.flags.replied = true;
+        EXPECT_EQ(converter.addMessage(cur, undated), ConvertOutcome::Written);
+    }
+    for (const char* part : {"cur", "new", "tmp"}) {
+        EXPECT_TRUE(fs::is_directory(out / "Inbox" / part));
+        EXPECT_TRUE(fs::is_directory(out / "Inbox" / "cur (2)" / part));
+    }
+    const auto names = filesIn(out / "Inbox" / "cur");
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0].substr(0, 11), "1063555325.");
+    EXPECT_EQ(names[0].substr(names[0].size() - 15), ".lumbrook:2,FPS");
+    EXPECT_EQ(readFile(out / "Inbox" / "cur" / names[0]), raw);
+    EXPECT_EQ(mtimeOf(out / "Inbox" / "cur" / names[0]), SomeTime);
+    EXPECT_TRUE(filesIn(out / "Inbox" / "tmp").empty());
+    const auto sub = filesIn(out / "Inbox" / "cur (2)" / "cur");
+    ASSERT_EQ(sub.size(), 1u);
+    EXPECT_EQ(sub[0].substr(0, 2), "0.");
+    EXPECT_EQ(sub[0].substr(sub[0].size() - 13), ".lumbrook:2,R");
+
+    // Stopped between moving the file into place and recording it: found, not copied.
+    fs::remove(out / ".lumbrook-convert");
+    {
+        MailboxConverter converter(out.string(), options);
+        const auto inbox = converter.addFolder(MailboxConverter::Root, "Inbox");
+        auto m = message(raw, 42);
+        m.flags.read = m.flags.flagged = m.flags.forwarded = true;
+        EXPECT_EQ(converter.addMessage(inbox, m), ConvertOutcome::AlreadyThere);
+    }
+    EXPECT_EQ(filesIn(out / "Inbox" / "cur").size(), 1u);
+}
+
+TEST_F(MailboxWriter, EmlNamesTimesAndNoReplacing) {
+    MailboxOptions options;
+    options.format = MailboxFormat::Eml;
+    const std::string first = "Subject: x\r\n\r\n1\r\n", second = "Subject: x\r\n\r\n2\r\n";
+    fs::create_directories(out / "Inbox");
+    writeFile(out / "Inbox" / "2003-09-14 16-02 Re_ a_b_.eml_0", "not in the way");
+    writeFile(out / "Inbox" / "2003-09-14 16-02 Re_ a_b__0.eml", "someone else's");
+    {
+        MailboxConverter converter(out.string(), options);
+        const auto inbox = converter.addFolder(MailboxConverter::Root, "Inbox");
+        const auto sub = converter.addFolder(inbox, "Sub");
+        EXPECT_EQ(converter.addMessage(inbox, message(first, 1, "Re: a/b?")), ConvertOutcome::Written);
+        EXPECT_EQ(converter.addMessage(inbox, message(second, 2, "Re: a/b?")), ConvertOutcome::Written);
+        EXPECT_EQ(converter.addMessage(inbox, message(second, 3, "Re: a/b?")), ConvertOutcome::Written);
+        EXPECT_EQ(converter.addMessage(sub, message(first, 4, "")), ConvertOutcome::Written);
+    }
+    const fs::path inbox = out / "Inbox";
+    EXPECT_EQ(filesIn(inbox), (std::vector<std::string>{
+                                  "2003-09-14 16-02 Re_ a_b_.eml", "2003-09-14 16-02 Re_ a_b_.eml_0",
+                                  "2003-09-14 16-02 Re_ a_b__0.eml", "2003-09-14 16-02 Re_ a_b__1.eml",
+                                  "2003-09-14 16-02 Re_ a_b__2.eml"}));
+    EXPECT_EQ(readFile(inbox / "2003-09-14 16-02 Re_ a_b_.eml"), first);
+    EXPECT_EQ(readFile(inbox / "2003-09-14 16-02 Re_ a_b__0.eml"), "someone else's");
+    EXPECT_EQ(readFile(inbox / "2003-09-14 16-02 Re_ a_b__1.eml"), second);
+    EXPECT_EQ(readFile(inbox / "2003-09-14 16-02 Re_ a_b__2.eml"), second);
+    EXPECT_EQ(mtimeOf(inbox / "2003-09-14 16-02 Re_ a_b__1.eml"), SomeTime);
+    EXPECT_EQ(filesIn(inbox / "Sub"), std::vector<std::string>{"2003-09-14 16-02 (no subject).eml"});
+
+    // A second run writes nothing; a lost record finds each file again, and two
+    // equal messages still keep their own files.
+    for (bool lostRecord : {false, true}) {
+        if (lostRecord) fs::remove(out / ".lumbrook-convert");
+        MailboxConverter converter(out.string(), options);
+        const auto again = converter.addFolder(MailboxConverter::Root, "Inbox");
+        EXPECT_EQ(converter.addMessage(again, message(first, 1, "Re: a/b?")), ConvertOutcome::AlreadyThere);
+        EXPECT_EQ(converter.addMessage(again, message(second, 2, "Re: a/b?")), ConvertOutcome::AlreadyThere);
+        EXPECT_EQ(converter.addMessage(again, message(second, 3, "Re: a/b?")), ConvertOutcome::AlreadyThere);
+    }
+    EXPECT_EQ(filesIn(inbox).size(), 5u);
+}
+
+}  // namespace
