@@ -66,6 +66,7 @@ namespace {
 
 // ---- one block
 
+constexpr std::uint32_t FileSignature = 0xFE12ADCF;
 constexpr std::uint32_t LiveMark = 0x200;
 constexpr std::uint32_t DeletedMark = 0x1FC;
 constexpr std::uint32_t DeletedSizeField = 0x210;
@@ -330,10 +331,10 @@ RecoveryScan scanForMessages(const ByteSource& source, std::span<const std::uint
                              const ScanOptions& options) {
     RecoveryScan scan;
     std::uint64_t fileSize = source.size();
-    if (fileSize >= FreeListHeadOffset + 4) {
-        std::uint8_t field[4];
-        if (source.readAt(FreeListHeadOffset, field, 4) == 4) scan.freeListHead = load32(field);
-    }
+    // A file that has lost its start has no header to take a free list from.
+    std::uint8_t header[FreeListHeadOffset + 4];
+    if (source.readAt(0, header, sizeof header) == sizeof header && load32(header) == FileSignature)
+        scan.freeListHead = load32(header + FreeListHeadOffset);
 
     std::vector<Candidate> found;
     if (!findBlocks(source, fileSize, options, found)) {

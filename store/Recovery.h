@@ -127,7 +127,8 @@ struct RecoveryScan {
     // own to count (a file without its start keeps every block's offset shift).
     std::uint64_t ignoredBlocks = 0;
     std::uint64_t listedFound = 0;  // listed offsets where a live chain starts
-    // The header's free list: its first block, and whether a deleted block is there.
+    // The header's free list (0 without a header): its first block, and whether a
+    // deleted block is there.
     std::uint32_t freeListHead = 0;
     bool freeListHeadFound = false;
     bool cancelled = false;
