@@ -246,8 +246,11 @@ void recordCandidate(std::vector<Candidate>& found, const BlockHeader& header, s
 // fileSize comes back lowered when the source gives fewer bytes than it claimed.
 bool findBlocks(const ByteSource& source, std::uint64_t& fileSize, const ScanOptions& options,
                 std::vector<Candidate>& found) {
-    const std::size_t window = std::max<std::size_t>(options.windowSize, 4096) & ~std::size_t{3};
-    auto buf = std::make_unique<std::uint8_t[]>(window);
+    std::size_t window = std::max<std::size_t>(options.windowSize, 4096) & ~std::size_t{3};
+    // A small file gets a buffer of its size (and the decisions stay the same: a
+    // window holding the whole file is the last one).
+    if (fileSize < window) window = std::max<std::size_t>(4096, (fileSize + 3) & ~std::uint64_t{3});
+    auto buf = std::make_unique_for_overwrite<std::uint8_t[]>(window);
     std::uint64_t pos = 0;
     while (pos < fileSize && fileSize - pos >= DataBlockHeaderSize) {
         const std::size_t n = source.readAt(pos, buf.get(), window);
