@@ -112,7 +112,7 @@ struct RecoveredMessage {
 
 struct ScanOptions {
     // Bytes read at a time (at least 4096).
-    std::size_t windowSize = 4u << 20;
+    std::size_t windowSize = 1u << 20;
     // Called after each window with the bytes done and the file size; returning
     // false stops the scan (RecoveryScan::cancelled, no messages).
     std::function<bool(std::uint64_t done, std::uint64_t total)> progress;
