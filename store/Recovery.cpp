@@ -314,6 +314,7 @@ bool findBlocks(const ByteSource& source, std::uint64_t& fileSize, const ScanOpt
                     continue;
                 }
             }
+            // One block per 528 bytes: only a file of over 2 TB could get here.
             if (found.size() >= MaxCandidates) return false;
             recordCandidate(found, *header, at, b + i, std::min<std::uint64_t>(n - i, DataBlockSize));
             i += DataBlockSize;
