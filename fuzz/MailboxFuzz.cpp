@@ -19,15 +19,15 @@ bool validUtf8(const std::string& text) { return repairUtf8(text) == text; }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-    const std::string_view text = fuzz::AsText(Data, Size);
+    const std::string_view text = fuzz::asText(Data, Size);
 
     std::string address = "MAILER-DAEMON";
     if (const auto from = findHeaderField(text, "From")) address = envelopeAddress(*from);
     for (char c : address)
         if (static_cast<unsigned char>(c) <= 0x20 || static_cast<unsigned char>(c) >= 0x7F)
-            fuzz::Broken("envelope address with a blank or 8-bit byte");
+            fuzz::broken("envelope address with a blank or 8-bit byte");
     const std::int64_t time = messageUnixTime(0, text);
-    if (asctimeUtc(time).size() < 24) fuzz::Broken("short asctime text");
+    if (asctimeUtc(time).size() < 24) fuzz::broken("short asctime text");
 
     for (bool withStatus : {true, false}) {
         std::string mbox;
@@ -38,20 +38,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         appendMboxrdMessage(mbox, text, address, time, status);
         const auto entries = readMboxrd(mbox, withStatus);
         if (entries.size() != 2 || entries[0].message != text || entries[1].message != text)
-            fuzz::Broken("mboxrd round trip");
+            fuzz::broken("mboxrd round trip");
     }
 
     SiblingNames names(".sbd", {"cur"});
     const std::string one = names.take(text), two = names.take(text);
     if (one == two || one.empty() || one.size() + 4 > MaxNameBytes || two.size() + 4 > MaxNameBytes ||
         !validUtf8(one) || !validUtf8(two) || one.find('/') != std::string::npos || one[0] == '.')
-        fuzz::Broken("folder name");
+        fuzz::broken("folder name");
     const std::string stem = emlFileStem(time, text, 6);
     if (stem.size() + 6 > MaxNameBytes || !validUtf8(stem) || stem.find('/') != std::string::npos)
-        fuzz::Broken("eml name");
+        fuzz::broken("eml name");
 
-    fuzz::WriteScratchFile(fuzz::ScratchDir() + std::string(ConvertManifest::FileName), text);
-    ConvertManifest record(fuzz::ScratchDir(), false);
+    fuzz::writeScratchFile(fuzz::scratchDir() + std::string(ConvertManifest::FileName), text);
+    ConvertManifest record(fuzz::scratchDir(), false);
     (void)record.contains(MailboxFormat::Mbox, "Inbox.dbx", 0, 0);
     (void)record.mboxSize("Inbox");
     return 0;

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     ScanOptions narrow;
     narrow.windowSize = 4096;
     const RecoveryScan again = scanForMessages(source, {}, narrow);
-    if (again.messages.size() != scan.messages.size()) fuzz::Broken("the window changed what was found");
+    if (again.messages.size() != scan.messages.size()) fuzz::broken("the window changed what was found");
 
     std::uint64_t total = 0;
     for (std::size_t i = 0; i < scan.messages.size(); ++i) {
@@ -24,25 +24,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         const RecoveredMessage& n = again.messages[i];
         if (m.dataOffset != n.dataOffset || m.size != n.size || m.blockCount != n.blockCount ||
             m.end != n.end)
-            fuzz::Broken("the window changed a chain");
+            fuzz::broken("the window changed a chain");
         const std::string text = readRecoveredText(source, m);
-        if (text.size() != m.size) fuzz::Broken("a text not as long as counted");
-        if (m.lostBytes > m.size) fuzz::Broken("more bytes lost than the text holds");
+        if (text.size() != m.size) fuzz::broken("a text not as long as counted");
+        if (m.lostBytes > m.size) fuzz::broken("more bytes lost than the text holds");
         total += m.size;
         // Followed on its own the chain gives at least the same bytes.
         const auto alone = readTextAt(source, m.dataOffset);
         if (!alone || alone->compare(0, text.size(), text) != 0)
-            fuzz::Broken("the chain read by its offset does not start with the scan's text");
+            fuzz::broken("the chain read by its offset does not start with the scan's text");
         (void)readRecoveredHeaders(source, m);
     }
     // Blocks do not overlap: at most 512 text bytes per 528 file bytes.
-    if (total > Size) fuzz::Broken("more text than the file holds");
+    if (total > Size) fuzz::broken("more text than the file holds");
 
     if (!scan.messages.empty() && scan.messages[0].kind == RecoveredMessage::Kind::Orphaned) {
         const std::vector<std::uint64_t> listed{scan.messages[0].dataOffset};
         const RecoveryScan withIndex = scanForMessages(source, listed);
         for (const RecoveredMessage& m : withIndex.messages)
-            if (m.dataOffset == listed[0]) fuzz::Broken("a listed chain was reported");
+            if (m.dataOffset == listed[0]) fuzz::broken("a listed chain was reported");
     }
     return 0;
 }

@@ -14,7 +14,7 @@ namespace {
 
 SearchIndex& index() {
     static std::unique_ptr<SearchIndex> index = [] {
-        auto made = std::make_unique<SearchIndex>(fuzz::ScratchDir() + "search.sqlite");
+        auto made = std::make_unique<SearchIndex>(fuzz::scratchDir() + "search.sqlite");
         SearchDocument d;
         d.fileName = "Inbox.dbx";
         d.folderPath = "Local Folders/Inbox";
@@ -33,25 +33,25 @@ SearchIndex& index() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-    const std::string_view text = fuzz::AsText(Data, Size);
+    const std::string_view text = fuzz::asText(Data, Size);
     SearchQuery query;
     try {
         query = parseSearchQuery(text);
     } catch (const SearchQueryError& e) {
         const std::string message = e.what();
-        if (e.column() > text.size() + 1) fuzz::Broken("an error column past the end");
+        if (e.column() > text.size() + 1) fuzz::broken("an error column past the end");
         if (e.column() > 0 && message.find(" at column ") == std::string::npos)
-            fuzz::Broken("an error that does not say where");
+            fuzz::broken("an error that does not say where");
         return 0;
     }
     if (query.match.empty() && query.exclude.empty() && !query.hasAttachment && !query.after &&
         !query.before)
-        fuzz::Broken("a query of nothing");
+        fuzz::broken("a query of nothing");
     try {
         for (const SearchHit& hit : index().search(query, 5))
-            if (hit.fileName != "Inbox.dbx") fuzz::Broken("a hit from nowhere");
+            if (hit.fileName != "Inbox.dbx") fuzz::broken("a hit from nowhere");
     } catch (const std::exception& e) {
-        fuzz::Broken(std::string("the index refused a parsed query: ") + e.what());
+        fuzz::broken(std::string("the index refused a parsed query: ") + e.what());
     }
     return 0;
 }

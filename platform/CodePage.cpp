@@ -440,17 +440,6 @@ std::string utf8ToAnsi(std::string_view utf8) {
     return codePageFor(settingName()).fromUtf8(utf8);
 }
 
-bool isValidUtf8(std::string_view text) {
-    for (std::size_t pos = 0; pos < text.size();) {
-        if (static_cast<unsigned char>(text[pos]) < 0x80) {
-            ++pos;
-            continue;
-        }
-        if (!decodeUtf8(text, pos)) return false;
-    }
-    return true;
-}
-
 std::string toUtf8(std::string_view text) {
     if (isValidUtf8(text)) return std::string(text);
     return ansiToUtf8(text);

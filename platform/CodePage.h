@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/Charset.h"
+
 namespace lumbrook {
 
 // The "ANSI code page" the store's 8-bit texts are written in: Windows-1252 unless
@@ -27,7 +29,6 @@ std::string utf8ToAnsi(std::string_view utf8);
 std::string codePageToUtf8(std::string_view text, std::string_view codePageName);
 std::string utf8ToCodePage(std::string_view utf8, std::string_view codePageName);
 
-bool isValidUtf8(std::string_view text);
 // Valid UTF-8 stays as it is; anything else is taken as the store's code page.
 std::string toUtf8(std::string_view text);
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "store/Recovery.h"
-#include "store/oexpress.h"
+#include "store/DbxReader.h"
 #include "tests/support/DbxImageBuilder.h"
 
 namespace lumbrook {
@@ -324,12 +324,12 @@ TEST(Recovery, RealSamples) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
         if (entry.path().extension() != ".dbx" || entry.path().filename() == "Folders.dbx") continue;
         SCOPED_TRACE(entry.path().string());
-        SetStoreRootOverride(entry.path().parent_path().string());
-        TMessageList list;
-        ReadIndexFile(entry.path().filename().string(), list);
+        setStoreRootOverride(entry.path().parent_path().string());
+        MessageList list;
+        readIndexFile(entry.path().filename().string(), list);
         std::vector<std::uint64_t> listed;
         for (const auto& record : list)
-            if (record.DataOffset > 0) listed.push_back(std::uint64_t(record.DataOffset));
+            if (record.dataOffset > 0) listed.push_back(std::uint64_t(record.dataOffset));
         const FileByteSource file(entry.path().string());
         const RecoveryScan found = scanForMessages(file, listed);
         EXPECT_EQ(found.listedFound, listed.size());
@@ -344,7 +344,7 @@ TEST(Recovery, RealSamples) {
             }
         }
     }
-    SetStoreRootOverride(std::nullopt);
+    setStoreRootOverride(std::nullopt);
     if (std::filesystem::exists(root / "Mail-Transport-Dbx/test.dbx")) {
         EXPECT_TRUE(sawFreeSpaceMessage);
     }
