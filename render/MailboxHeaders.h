@@ -18,7 +18,7 @@ std::optional<std::int64_t> fileTimeToUnix(std::uint64_t fileTime);
 // first empty line (LF or CR LF) or the end of the text.
 std::optional<std::string> findHeaderField(std::string_view rawMessage, std::string_view name);
 
-// The addr-spec of a From field's value: the part inside <...> when there is one,
+// The bare address of a From field's value: the part inside <...> when there is one,
 // else the bare address (comments and a display list's further entries dropped).
 // "MAILER-DAEMON" when nothing usable remains: empty, or with blanks, control
 // characters or bytes outside ASCII, which would break the "From " line.
