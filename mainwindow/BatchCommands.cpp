@@ -103,15 +103,17 @@ void MainWindow::runBatch(const BatchCommand& command) {
         if (batch.total() == 0) return;
         if (cancelRequested) batch.cancel();
         currentBatch = &batch;
-        batch.run(command.work, [this](std::int32_t percent) { setProgress(percent); },
-                  command.letMessagesRun ? BatchRun::BeforeEach([] { QCoreApplication::processEvents(); })
-                                         : BatchRun::BeforeEach());
+        batch.run(
+            command.work, [this](std::int32_t percent) { setProgress(percent); },
+            command.letMessagesRun ? BatchRun::BeforeEach([] { QCoreApplication::processEvents(); })
+                                   : BatchRun::BeforeEach());
         setProgress(0);
         // A window closed under the batch (the quit button, the close box) ends
         // the program: no report after it.
         if (isVisible()) {
-            showMessageBox(this, QMessageBox::Information, command.caption,
-                           QString::fromStdString(batch.completionText(command.suffix.toStdString())));
+            showMessageBox(
+                this, QMessageBox::Information, command.caption,
+                QString::fromStdString(batch.completionText(command.suffix.toStdString())));
         }
     } catch (const BatchAbandoned&) {
     }

@@ -10,7 +10,6 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QTreeWidgetItemIterator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -21,12 +20,12 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <filesystem>
 #include <utility>
 
-#include "windows/Centre.h"
 #include "mainwindow/Controls.h"
 #include "mainwindow/ErrorReport.h"
 #include "mainwindow/FolderTree.h"
@@ -37,6 +36,7 @@
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/browser/PageView.h"
+#include "windows/Centre.h"
 #include "windows/MessageWindow.h"
 
 namespace lumbrook {
@@ -134,7 +134,8 @@ void MainWindow::createActions() {
     printAction = action("printAction", "Print eMail", "Print out the selected emails", ImgPrinter);
     printerSetupAction =
         action("printerSetupAction", "Printer setup", "Change the printer settings", ImgTools);
-    saveAction = action("saveAction", "Save eMail", "Save the selected emails as eml files", ImgSave);
+    saveAction =
+        action("saveAction", "Save eMail", "Save the selected emails as eml files", ImgSave);
     exportAction =
         action("exportAction", "Export eMail", "Save the selected emails as html files", ImgExport);
     cancelAction = action("cancelAction", "Cancel", "Cancel the actual process", ImgCancel);
@@ -294,7 +295,8 @@ void MainWindow::createOptionsStrip(QWidget* parent) {
     top->addStretch(1);
     top->addWidget(designLabel);
     top->addWidget(designBox);
-    for (QCheckBox* field : {showFromField, showToField, showDateField, showSubjectField}) bottom->addWidget(field);
+    for (QCheckBox* field : {showFromField, showToField, showDateField, showSubjectField})
+        bottom->addWidget(field);
     bottom->addStretch(1);
 }
 
@@ -316,7 +318,8 @@ void MainWindow::createBottomBar(QWidget* parent) {
     auto* aboutButton = new PictureButton(about.up, about.down, aboutAction, bottomBar);
     const ButtonPictures exit = exitButtonPictures();
     auto* quitButton = new PictureButton(exit.up, exit.down, quitAction, bottomBar);
-    connect(homePageButton, &QPushButton::clicked, this, reported(this, [this] { onHomePageClicked(); }));
+    connect(homePageButton, &QPushButton::clicked, this,
+            reported(this, [this] { onHomePageClicked(); }));
 
     layout->addWidget(homePageButton);
     layout->addStretch(1);
@@ -338,9 +341,9 @@ void MainWindow::createStatusBar() {
     progressBar->setRange(0, 100);
     progressBar->setValue(0);
     progressBar->setTextVisible(false);
-    progressBar->setStyleSheet(QStringLiteral(
-        "QProgressBar { border: none; background: transparent; }"
-        "QProgressBar::chunk { background-color: #000080; }"));
+    progressBar->setStyleSheet(
+        QStringLiteral("QProgressBar { border: none; background: transparent; }"
+                       "QProgressBar::chunk { background-color: #000080; }"));
     auto* panelLayout = new QHBoxLayout(progressPanel);
     panelLayout->setContentsMargins(0, 0, 0, 0);
     panelLayout->addWidget(progressBar);
@@ -351,10 +354,10 @@ void MainWindow::createStatusBar() {
 
 void MainWindow::connectHandlers() {
     const std::pair<QAction*, void (MainWindow::*)()> commands[] = {
-        {printAction, &MainWindow::onPrint},         {printerSetupAction, &MainWindow::onPrinterSetup},
-        {saveAction, &MainWindow::onSave},           {exportAction, &MainWindow::onExport},
-        {cancelAction, &MainWindow::onCancel},       {selectAllAction, &MainWindow::onSelectAll},
-        {aboutAction, &MainWindow::onAbout},         {quitAction, &MainWindow::onQuit}};
+        {printAction, &MainWindow::onPrint},   {printerSetupAction, &MainWindow::onPrinterSetup},
+        {saveAction, &MainWindow::onSave},     {exportAction, &MainWindow::onExport},
+        {cancelAction, &MainWindow::onCancel}, {selectAllAction, &MainWindow::onSelectAll},
+        {aboutAction, &MainWindow::onAbout},   {quitAction, &MainWindow::onQuit}};
     for (const auto& [action, handler] : commands) {
         connect(action, &QAction::triggered, this,
                 reported(this, [this, handler = handler] { (this->*handler)(); }));
@@ -369,10 +372,13 @@ void MainWindow::connectHandlers() {
     connect(messageList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             reported(this, [this] { onSelectionChanged(); }));
 
-    for (QCheckBox* box : {previewWithDesign, showFromField, showToField, showDateField, showSubjectField}) {
-        connect(box, &QCheckBox::clicked, this, reported(this, [this] { onPreviewOptionChanged(); }));
+    for (QCheckBox* box :
+         {previewWithDesign, showFromField, showToField, showDateField, showSubjectField}) {
+        connect(box, &QCheckBox::clicked, this,
+                reported(this, [this] { onPreviewOptionChanged(); }));
     }
-    connect(designBox, &QComboBox::activated, this, reported(this, [this] { onPreviewOptionChanged(); }));
+    connect(designBox, &QComboBox::activated, this,
+            reported(this, [this] { onPreviewOptionChanged(); }));
 
     connect(rightSplitter, &PanelSplitter::resized, this, reported(this, [this] { onResized(); }));
     connect(rightSplitter, &QSplitter::splitterMoved, this,

@@ -30,7 +30,8 @@ MessagePrinter::MessagePrinter(QWidget* parent) : printView(new PageView(parent)
     printView->setObjectName(QStringLiteral("printView"));
     printView->hide();
     // Nothing else loads into the print page, so no stale load can end a wait.
-    QObject::connect(printView, &PageView::downloadComplete, printView, [this] { pageLoaded = true; });
+    QObject::connect(printView, &PageView::downloadComplete, printView,
+                     [this] { pageLoaded = true; });
 }
 
 bool MessagePrinter::prepare(QWidget* parent, bool withDate) {
@@ -90,7 +91,8 @@ void MessagePrinter::changeSetup(QWidget* parent) {
         case PrinterSetup::Target::PdfDirectory: {
             // The system's page-setup dialog works on installed printers only.
             PageLayoutDialog dialog(printerSettings.pageLayout(), parent);
-            if (showModal(dialog) == QDialog::Accepted) printerSettings.setPageLayout(dialog.layout());
+            if (showModal(dialog) == QDialog::Accepted)
+                printerSettings.setPageLayout(dialog.layout());
             return;
         }
         case PrinterSetup::Target::Printer: {
@@ -98,7 +100,8 @@ void MessagePrinter::changeSetup(QWidget* parent) {
             const std::unique_ptr<QPrinter> printer = printerSettings.makePrinter();
             if (!printer) return;
             QPageSetupDialog dialog(printer.get(), parent);
-            if (showModal(dialog) == QDialog::Accepted) printerSettings.setPageLayout(printer->pageLayout());
+            if (showModal(dialog) == QDialog::Accepted)
+                printerSettings.setPageLayout(printer->pageLayout());
             return;
         }
     }

@@ -2,7 +2,8 @@
 
 namespace lumbrook {
 
-std::int64_t BatchRun::run(const Work& work, const Progress& progress, const BeforeEach& beforeEach) {
+std::int64_t BatchRun::run(const Work& work, const Progress& progress,
+                           const BeforeEach& beforeEach) {
     const auto total = static_cast<std::int64_t>(messages.size());
     for (const MessageInfo& record : messages) {
         if (cancelRequested) break;

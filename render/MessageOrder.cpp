@@ -45,7 +45,8 @@ std::vector<std::size_t> MessageOrder::sorted(std::int32_t column, bool descendi
         if (dates.size() != list.size()) {
             dates.clear();
             dates.reserve(list.size());
-            for (const MessageInfo& record : list) dates.push_back(fileTimeToLocalDateTime(record.date));
+            for (const MessageInfo& record : list)
+                dates.push_back(fileTimeToLocalDateTime(record.date));
         }
         std::sort(order.begin(), order.end(), [this, descending](std::size_t a, std::size_t b) {
             if (dates[a] != dates[b]) return descending ? dates[b] < dates[a] : dates[a] < dates[b];
@@ -56,10 +57,12 @@ std::vector<std::size_t> MessageOrder::sorted(std::int32_t column, bool descendi
         if (keys.size() != list.size()) {
             keys.clear();
             keys.reserve(list.size());
-            for (const MessageInfo& record : list) keys.push_back(upperAscii(fieldOf(record, column)));
+            for (const MessageInfo& record : list)
+                keys.push_back(upperAscii(fieldOf(record, column)));
         }
         std::sort(order.begin(), order.end(), [&keys, descending](std::size_t a, std::size_t b) {
-            const int c = descending ? compareFolded(keys[b], keys[a]) : compareFolded(keys[a], keys[b]);
+            const int c =
+                descending ? compareFolded(keys[b], keys[a]) : compareFolded(keys[a], keys[b]);
             return c != 0 ? c < 0 : a < b;
         });
     }
