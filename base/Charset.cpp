@@ -1,5 +1,6 @@
 #include "base/Charset.h"
 
+#include "base/AsciiCase.h"
 #include <iconv.h>
 
 #include <algorithm>
@@ -64,8 +65,6 @@ constexpr std::size_t MaxLabelLength = 64;
 constexpr std::size_t MaxCachedEntries = 512;
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 std::string normalizedLabel(std::string_view label) {
     // Quotes may sit inside or outside the padding ("  'utf-8' ", "\" utf-8\"").

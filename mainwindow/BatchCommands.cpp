@@ -1,22 +1,26 @@
-// The three batch commands of MainWindow (printing, saving, export) and the
-// printer setup. The work for one message is render/'s; here it is joined to the
-// dialog, the printer and the batch frame.
+// The batch commands of MainWindow (printing, saving, export) and the printer
+// setup: the walk is BatchRun's, the work for one message render/'s and the
+// printing MessagePrinter's; here they are joined to the dialog and the controls.
 
+#include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFile>
-#include <QPageSetupDialog>
-#include <QPrinter>
+#include <QItemSelectionModel>
+#include <QProgressBar>
 #include <QRadioButton>
+#include <QTreeView>
 
 #include "base/Errors.h"
-#include "mainwindow/BatchFrame.h"
 #include "mainwindow/ErrorReport.h"
+#include "mainwindow/EventWait.h"
 #include "mainwindow/MainWindow.h"
+#include "mainwindow/MessageListModel.h"
+#include "mainwindow/MessagePrinter.h"
 #include "mainwindow/Modal.h"
 #include "platform/Files.h"
-#include "platform/browser/PageView.h"
+#include "render/BatchRun.h"
 #include "render/Output.h"
-#include "render/OutputNaming.h"
 #include "windows/SaveExportDialog.h"
 
 namespace lumbrook {
@@ -27,55 +31,114 @@ std::string pathBytes(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-QString pathText(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
+// Runs its action when it goes out of scope, by an exception too.
+template <typename F>
+class OnExit {
+  public:
+    explicit OnExit(F action) : action(std::move(action)) {}
+    ~OnExit() { action(); }
+    OnExit(const OnExit&) = delete;
+    OnExit& operator=(const OnExit&) = delete;
 
-const QString NoPrinterText = QStringLiteral(
-    "No printer is installed, so nothing can be printed.\n\n"
-    "Install a printer, or name a directory for PDF files in the environment "
-    "variable LUMBROOK_PRINT_PDF_DIR: each printed message then becomes a PDF file there.");
+  private:
+    F action;
+};
 
 }  // namespace
 
-// What a print batch settles in its set-up.
-struct PrintJob {
-    PrinterSetup::Target target = PrinterSetup::Target::None;
-    std::string pdfDir;      // with PdfDirectory: ends with a separator
-    bool dateInName = true;  // PDF files are named as export names its files
+// One command's part of a batch.
+struct BatchCommand {
+    // The completion box: "There became N" + Suffix, under Caption.
+    QString suffix;
+    QString caption;
+    // Saving and export let pending window messages run before each message;
+    // printing lets them run while it waits for its page.
+    bool letMessagesRun = false;
+    // Before the walk; false ends the batch without a completion box.
+    std::function<bool()> setUp;
+    // The work for one message; true when it counts as done.
+    BatchRun::Work work;
 };
+
+void MainWindow::setProgress(std::int32_t percent) {
+    progressBar->setValue(percent);
+}
+
+void MainWindow::onCancel() {
+    if (currentBatch) currentBatch->cancel();
+    cancelRequested = true;
+}
+
+MessageList MainWindow::selectedRecords() const {
+    const QItemSelectionModel* selection = messageList->selectionModel();
+    MessageList chosen;
+    for (int row = 0; row < messageModel->rowCount(); ++row) {
+        if (!selection->isRowSelected(row, QModelIndex())) continue;
+        const int index = messageModel->recordIndex(row);
+        if (index >= 0 && static_cast<std::size_t>(index) < records.size())
+            chosen.push_back(records[static_cast<std::size_t>(index)]);
+    }
+    return chosen;
+}
+
+void MainWindow::runBatch(const BatchCommand& command) {
+    if (batchActive) return;
+    batchActive = true;
+    cancelRequested = false;
+    cancelAction->setEnabled(true);
+    // However the batch ends, by an error too, the window is idle again before
+    // anything is reported: bar empty, Cancel off, the next batch possible.
+    const OnExit idle([this] {
+        setProgress(0);
+        cancelAction->setEnabled(false);
+        currentBatch = nullptr;
+        batchActive = false;
+    });
+    try {
+        if (firstSelectedRow() < 0) return;
+        if (!command.setUp()) return;
+        // The selection as it is now; folder changes wait for the batch
+        // (onFolderClicked), so the records stay as they are.
+        BatchRun batch(selectedRecords());
+        if (batch.total() == 0) return;
+        if (cancelRequested) batch.cancel();
+        currentBatch = &batch;
+        batch.run(
+            command.work, [this](std::int32_t percent) { setProgress(percent); },
+            command.letMessagesRun ? BatchRun::BeforeEach([] { QCoreApplication::processEvents(); })
+                                   : BatchRun::BeforeEach());
+        setProgress(0);
+        // A window closed under the batch (the quit button, the close box) ends
+        // the program: no report after it.
+        if (isVisible()) {
+            showMessageBox(
+                this, QMessageBox::Information, command.caption,
+                QString::fromStdString(batch.completionText(command.suffix.toStdString())));
+        }
+    } catch (const BatchAbandoned&) {
+    }
+}
 
 // ---------------------------------------------------------------------------------
 // Printing
 
-void MainWindow::onPrintClicked() {
-    PrintJob job;
+void MainWindow::onPrint() {
     BatchCommand command;
     command.suffix = QStringLiteral(" messages printed!");
     command.caption = QStringLiteral("Printing finished");
-    command.setUp = [&] { return printSetUp(job); };
-    command.work = [&](const MessageInfo& record) { return printMessage(record, job); };
+    command.setUp = [this] {
+        const bool dateInName = !saveExportDialog || saveExportDialog->dateInNames->isChecked();
+        if (!messagePrinter->prepare(this, dateInName)) return false;
+        forceDirectories(paths.workDir);
+        return true;
+    };
+    command.work = [this](const MessageInfo& record) { return printOne(record); };
     // The preview is never touched by printing: it shows what it showed before.
-    // Nothing else loads into the print page, so no stale load can end a wait.
     runBatch(command);
 }
 
-bool MainWindow::printSetUp(PrintJob& job) {
-    job.target = printerSettings.target();
-    if (job.target == PrinterSetup::Target::None) {
-        showMessageBox(this, QMessageBox::Critical, QString(), NoPrinterText);
-        return false;
-    }
-    if (job.target == PrinterSetup::Target::PdfDirectory) {
-        job.pdfDir = prepareOutputDir(pathBytes(printPdfDirectory()));
-        job.dateInName = !saveExportDialog || saveExportDialog->dateInNames->isChecked();
-    }
-    forceDirectories(paths.workDir);
-    return true;
-}
-
-bool MainWindow::printMessage(const MessageInfo& record, const PrintJob& job) {
-    const std::string raw = readMessageText(folderFile, record.dataOffset);
+bool MainWindow::printOne(const MessageInfo& record) {
+    const std::string raw = readMessageText(listedFile, record.dataOffset);
 
     // The page and its pictures join the working files once the page is done
     // with, printed or not: a preview rendered while printing waits deletes the
@@ -94,76 +157,18 @@ bool MainWindow::printMessage(const MessageInfo& record, const PrintJob& job) {
     design.apply = true;
     const std::string page =
         renderMessagePage(raw, record, design, paths.workDir, "print.htm", &pageFiles);
-
-    pageLoaded = false;
-    printView->navigate(pathText(page));
-    waitFor(printView, &PageView::downloadComplete, [this] { return pageLoaded; });
-    if (!printView->loadOk()) throw makeOpenError(page);
-
-    bool printed = false;
-    const QMetaObject::Connection outcome = connect(printView, &PageView::printFinished, this,
-                                                    [&printed](bool ok) { printed = ok; });
-    struct Disconnect {
-        const QMetaObject::Connection& connection;
-        ~Disconnect() { QObject::disconnect(connection); }
-    } disconnect{outcome};
-
-    std::string pdfFile;
-    QString printerName;
-    if (job.target == PrinterSetup::Target::PdfDirectory) {
-        const std::string stem = messageFileStem(record, job.dateInName);
-        pdfFile = job.pdfDir + uniqueStem(job.pdfDir, stem, ".pdf") + ".pdf";
-        printView->printToPdf(pathText(pdfFile), printerSettings.pageLayout());
-    } else {
-        std::unique_ptr<QPrinter> printer = printerSettings.makePrinter();
-        if (!printer) throw LumbrookError(NoPrinterText.toStdString());
-        printerName = printer->printerName();
-        printView->print(std::move(printer));
-    }
-    waitFor(printView, &PageView::printFinished, [this] { return !printView->busy(); });
-
-    // A page that did not reach the printer is an error, never a printed message.
-    if (!printed) {
-        if (!pdfFile.empty()) throw makeCreateError(pdfFile);
-        throw LumbrookError("The page could not be printed on the printer \"" +
-                             printerName.toStdString() + "\".");
-    }
+    messagePrinter->print(page, record);
     return true;
 }
 
-void MainWindow::onPrintPageLoaded() {
-    pageLoaded = true;
-}
-
-void MainWindow::onPrinterSetupClicked() {
-    switch (printerSettings.target()) {
-        case PrinterSetup::Target::None:
-            showMessageBox(this, QMessageBox::Critical, QString(), NoPrinterText);
-            return;
-        case PrinterSetup::Target::PdfDirectory: {
-            // The system's page-setup dialog works on installed printers only.
-            PageLayoutDialog dialog(printerSettings.pageLayout(), this);
-            if (showModal(dialog) == QDialog::Accepted)
-                printerSettings.setPageLayout(dialog.layout());
-            return;
-        }
-        case PrinterSetup::Target::Printer: {
-            // On a printer of its own, so that a print being handed over keeps its settings.
-            const std::unique_ptr<QPrinter> printer = printerSettings.makePrinter();
-            if (!printer) return;
-            QPageSetupDialog dialog(printer.get(), this);
-            if (showModal(dialog) == QDialog::Accepted) {
-                printerSettings.setPageLayout(printer->pageLayout());
-            }
-            return;
-        }
-    }
+void MainWindow::onPrinterSetup() {
+    messagePrinter->changeSetup(this);
 }
 
 // ---------------------------------------------------------------------------------
 // Saving and export
 
-void MainWindow::onSaveClicked() {
+void MainWindow::onSave() {
     std::string dir;
     bool dateInName = true;
     BatchCommand command;
@@ -180,7 +185,7 @@ void MainWindow::onSaveClicked() {
         return true;
     };
     command.work = [&](const MessageInfo& record) {
-        const std::string raw = readMessageText(folderFile, record.dataOffset);
+        const std::string raw = readMessageText(listedFile, record.dataOffset);
         try {
             saveMessageAsEml(dir, record, raw, dateInName);
             return true;
@@ -193,7 +198,7 @@ void MainWindow::onSaveClicked() {
     runBatch(command);
 }
 
-void MainWindow::onExportClicked() {
+void MainWindow::onExport() {
     ExportSettings settings;
     BatchCommand command;
     command.suffix = QStringLiteral(" messages exported!");
@@ -205,13 +210,13 @@ void MainWindow::onExportClicked() {
         if (showModal(*saveExportDialog) != QDialog::Accepted) return false;
         settings.dir = prepareOutputDir(pathBytes(saveExportDialog->directoryEdit->text()));
         settings.dateInName = saveExportDialog->dateInNames->isChecked();
-        settings.format = saveExportDialog->htmlFormat->isChecked() ? ExportFormat::AlwaysHtml
-                          : saveExportDialog->textFormat->isChecked()   ? ExportFormat::AlwaysText
-                                                                : ExportFormat::SameAsMail;
+        settings.format = saveExportDialog->htmlFormat->isChecked()   ? ExportFormat::AlwaysHtml
+                          : saveExportDialog->textFormat->isChecked() ? ExportFormat::AlwaysText
+                                                                      : ExportFormat::SameAsMail;
         return true;
     };
     command.work = [&](const MessageInfo& record) {
-        const std::string raw = readMessageText(folderFile, record.dataOffset);
+        const std::string raw = readMessageText(listedFile, record.dataOffset);
         // The options strip is read for each message, as the preview reads it.
         settings.design = currentDesign();
         exportMessage(settings, record, raw);

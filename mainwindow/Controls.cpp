@@ -1,11 +1,14 @@
 #include "mainwindow/Controls.h"
 
+#include <QAction>
 #include <QPainter>
 
 namespace lumbrook {
 
-PictureButton::PictureButton(QPixmap up, QPixmap down, QWidget* parent)
+PictureButton::PictureButton(QPixmap up, QPixmap down, QAction* action, QWidget* parent)
     : QAbstractButton(parent), up(std::move(up)), down(std::move(down)) {
+    setToolTip(action->toolTip());
+    connect(this, &QAbstractButton::clicked, action, &QAction::trigger);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
     setFixedSize(sizeHint());
@@ -18,17 +21,6 @@ QSize PictureButton::sizeHint() const {
 void PictureButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.drawPixmap(0, 0, isDown() ? down : up);
-}
-
-ProgressPanel::ProgressPanel(QWidget* parent) : QFrame(parent) {
-    setFrameStyle(QFrame::Panel | QFrame::Sunken);
-}
-
-void ProgressPanel::paintEvent(QPaintEvent* event) {
-    QFrame::paintEvent(event);
-    if (!onDrawPanel) return;
-    QPainter painter(this);
-    onDrawPanel(painter, contentsRect());
 }
 
 void PanelSplitter::resizeEvent(QResizeEvent* event) {

@@ -1,7 +1,8 @@
 #pragma once
 
 // IconSet: the main window's 16 x 16 pictures shared by the tool bar, the tree
-// and the list. Drawn once at start-up; only the indexes are fixed.
+// and the list, and the bottom bar's pictures: small SVG drawings among the
+// program's resources (mainwindow/icons), drawn into pixmaps once at start-up.
 
 #include <QIcon>
 #include <QPixmap>
@@ -11,16 +12,14 @@ namespace lumbrook {
 
 enum ImageIndex : int {
     ImgEnvelope = 0,
-    ImgFolderOpen = 1,
-    ImgFolderClosed = 2,
-    ImgFolderSheet = 3,
-    ImgPrinter = 4,
-    ImgCancel = 5,
-    ImgExport = 6,
-    ImgSave = 7,
-    ImgTools = 8,
-    ImgTick = 9,
-    ImageCount = 10,
+    ImgFolderSheet = 1,
+    ImgPrinter = 2,
+    ImgCancel = 3,
+    ImgExport = 4,
+    ImgSave = 5,
+    ImgTools = 6,
+    ImgTick = 7,
+    ImageCount = 8,
 };
 
 class IconSet {

@@ -1,5 +1,6 @@
 #include "mainwindow/MainWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -9,33 +10,33 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <filesystem>
 #include <utility>
 
-#include "windows/Centre.h"
 #include "mainwindow/Controls.h"
 #include "mainwindow/ErrorReport.h"
 #include "mainwindow/FolderTree.h"
 #include "mainwindow/ListRatio.h"
 #include "mainwindow/MessageListModel.h"
+#include "mainwindow/MessagePrinter.h"
 #include "mainwindow/Modal.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/browser/PageView.h"
-#include "render/Options.h"
+#include "windows/Centre.h"
 #include "windows/MessageWindow.h"
 
 namespace lumbrook {
@@ -79,25 +80,32 @@ QFont captionFont(QFont font, const QStringList& captions, int width) {
 // Closes an update bracket on the list's rows whatever happens inside it.
 class ListUpdate {
   public:
-    ListUpdate(MessageListModel& model, const MessageList& records)
-        : model(model), records(records) {
+    ListUpdate(MessageListModel& model, const MessageList& list) : model(model), list(list) {
         model.beginUpdate();
     }
-    ~ListUpdate() { model.endUpdate(&records); }
+    ~ListUpdate() { model.endUpdate(&list); }
     ListUpdate(const ListUpdate&) = delete;
     ListUpdate& operator=(const ListUpdate&) = delete;
 
   private:
     MessageListModel& model;
-    const MessageList& records;
+    const MessageList& list;
 };
+
+// Names a control for findChild: tests and tools find it by its member's name.
+template <typename W>
+W* named(W* widget, const char* name) {
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
 
 }  // namespace
 
 MainWindow::MainWindow(AppPaths paths, QWidget* parent)
-    : QMainWindow(parent), paths(std::move(paths)), programDir(this->paths.programDir) {
+    : QMainWindow(parent), paths(std::move(paths)) {
     setWindowTitle(QStringLiteral("Harlstone Lumbrook 1.0"));
     setWindowIcon(icons.icon(ImgEnvelope));
+    createActions();
     createToolBar();
     createPanels();
     createStatusBar();
@@ -115,6 +123,34 @@ MainWindow::~MainWindow() {
 // ---------------------------------------------------------------------------------
 // Building the window
 
+void MainWindow::createActions() {
+    auto action = [this](const char* name, const char* caption, const char* hint, int picture) {
+        auto* a = new QAction(QString::fromLatin1(caption), this);
+        a->setObjectName(QLatin1String(name));
+        a->setToolTip(QString::fromLatin1(hint));
+        if (picture >= 0) a->setIcon(icons.icon(picture));
+        return a;
+    };
+    printAction = action("printAction", "Print eMail", "Print out the selected emails", ImgPrinter);
+    printerSetupAction =
+        action("printerSetupAction", "Printer setup", "Change the printer settings", ImgTools);
+    saveAction =
+        action("saveAction", "Save eMail", "Save the selected emails as eml files", ImgSave);
+    exportAction =
+        action("exportAction", "Export eMail", "Save the selected emails as html files", ImgExport);
+    cancelAction = action("cancelAction", "Cancel", "Cancel the actual process", ImgCancel);
+    cancelAction->setEnabled(false);
+    selectAllAction = action("selectAllAction", "Select all", "Select all emails", ImgTick);
+    // With Shift and Alt or without; only where the list (or the tool bar) has the focus.
+    selectAllAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_A),
+                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A),
+                                   QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_A),
+                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::ALT | Qt::Key_A)});
+    selectAllAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    aboutAction = action("aboutAction", "Info", "Information about the program", -1);
+    quitAction = action("quitAction", "Exit", "Hereby you leave the program", -1);
+}
+
 void MainWindow::createToolBar() {
     mainToolBar = new QToolBar(this);
     mainToolBar->setObjectName(QStringLiteral("ToolBar1"));
@@ -122,35 +158,29 @@ void MainWindow::createToolBar() {
     mainToolBar->setFloatable(false);
     mainToolBar->toggleViewAction()->setVisible(false);
     mainToolBar->setIconSize(QSize(16, 16));
+    mainToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     mainToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
     addToolBar(Qt::TopToolBarArea, mainToolBar);
 
-    const QFont font = captionFont(
-        mainToolBar->font(),
-        {"Print eMail", "Printer setup", "Save eMail", "Export eMail", "Cancel", "Select all"},
-        66 - 8);
-    auto button = [this, &font](const char* caption, const char* hint, int picture) {
-        auto* b = new QToolButton(mainToolBar);
-        b->setFont(font);
-        b->setText(QString::fromLatin1(caption));
-        b->setToolTip(QString::fromLatin1(hint));
-        b->setIcon(icons.icon(picture));
-        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        b->setAutoRaise(true);
-        b->setFixedSize(66, 36);
-        mainToolBar->addWidget(b);
-        return b;
-    };
-    printButton = button("Print eMail", "Print out the selected emails", ImgPrinter);
-    printerSetupButton = button("Printer setup", "Change the printer settings", ImgTools);
-    mainToolBar->addSeparator();
-    saveButton = button("Save eMail", "Save the selected emails as eml files", ImgSave);
-    exportButton = button("Export eMail", "Save the selected emails as html files", ImgExport);
-    mainToolBar->addSeparator();
-    cancelButton = button("Cancel", "Cancel the actual process", ImgCancel);
-    cancelButton->setEnabled(false);
-    mainToolBar->addSeparator();
-    selectAllButton = button("Select all", "Select all emails", ImgTick);
+    const QList<QAction*> groups[] = {{printAction, printerSetupAction},
+                                      {saveAction, exportAction},
+                                      {cancelAction},
+                                      {selectAllAction}};
+    QStringList captions;
+    for (const auto& group : groups) {
+        for (QAction* a : group) captions.push_back(a->text());
+    }
+    const QFont font = captionFont(mainToolBar->font(), captions, 66 - 8);
+    for (const auto& group : groups) {
+        if (&group != &groups[0]) mainToolBar->addSeparator();
+        for (QAction* a : group) {
+            mainToolBar->addAction(a);
+            auto* button = static_cast<QToolButton*>(mainToolBar->widgetForAction(a));
+            button->setFont(font);
+            button->setAutoRaise(true);
+            button->setFixedSize(66, 36);
+        }
+    }
 }
 
 void MainWindow::createPanels() {
@@ -159,11 +189,11 @@ void MainWindow::createPanels() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    mainSplitter = new PanelSplitter(Qt::Horizontal, central);
+    auto* mainSplitter = new PanelSplitter(Qt::Horizontal, central);
     mainSplitter->setHandleWidth(5);
     mainSplitter->setChildrenCollapsible(false);
 
-    folderTree = new QTreeWidget(mainSplitter);
+    folderTree = named(new QTreeWidget(mainSplitter), "folderTree");
     folderTree->setHeaderHidden(true);
     folderTree->setColumnCount(1);
     folderTree->setRootIsDecorated(false);
@@ -176,12 +206,13 @@ void MainWindow::createPanels() {
     folderTree->setSortingEnabled(false);
     keepSelectionVisible(folderTree);
 
-    rightSplitter = new PanelSplitter(Qt::Vertical, mainSplitter);
+    rightSplitter = named(new PanelSplitter(Qt::Vertical, mainSplitter), "rightSplitter");
     rightSplitter->setHandleWidth(5);
     rightSplitter->setChildrenCollapsible(false);
 
     messageModel = new MessageListModel(icons.icon(ImgEnvelope), this);
-    messageList = new QTreeView(rightSplitter);
+    messageList = named(new QTreeView(rightSplitter), "messageList");
+    messageList->addAction(selectAllAction);
     messageList->setModel(messageModel);
     messageList->setRootIsDecorated(false);
     messageList->setItemsExpandable(false);
@@ -208,11 +239,10 @@ void MainWindow::createPanels() {
     lowerLayout->setSpacing(0);
     createOptionsStrip(lower);
     lowerLayout->addWidget(optionsStrip);
-    pageView = new PageView(lower);
+    pageView = named(new PageView(lower), "pageView");
     pageView->setMinimumHeight(0);
     lowerLayout->addWidget(pageView, 1);
-    printView = new PageView(central);
-    printView->hide();
+    messagePrinter = std::make_unique<MessagePrinter>(central);
 
     rightSplitter->addWidget(messageList);
     rightSplitter->addWidget(lower);
@@ -244,18 +274,18 @@ void MainWindow::createOptionsStrip(QWidget* parent) {
     rows->addLayout(top);
     rows->addLayout(bottom);
 
-    auto box = [this](const char* caption) {
-        auto* b = new QCheckBox(QString::fromLatin1(caption), optionsStrip);
+    auto box = [this](const char* name, const char* caption) {
+        auto* b = named(new QCheckBox(QString::fromLatin1(caption), optionsStrip), name);
         b->setChecked(true);
         return b;
     };
-    previewWithDesign = box("Show preview with complete design ");
-    showFromField = box("From field");
-    showToField = box("To field");
-    showDateField = box("Date field");
-    showSubjectField = box("Subject field");
-    designLabel = new QLabel(QStringLiteral("Design template:"), optionsStrip);
-    designBox = new QComboBox(optionsStrip);
+    previewWithDesign = box("previewWithDesign", "Show preview with complete design ");
+    showFromField = box("showFromField", "From field");
+    showToField = box("showToField", "To field");
+    showDateField = box("showDateField", "Date field");
+    showSubjectField = box("showSubjectField", "Subject field");
+    auto* designLabel = new QLabel(QStringLiteral("Design template:"), optionsStrip);
+    designBox = named(new QComboBox(optionsStrip), "designBox");
     designBox->setEditable(false);
     designBox->setMinimumContentsLength(8);
     designBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -265,7 +295,8 @@ void MainWindow::createOptionsStrip(QWidget* parent) {
     top->addStretch(1);
     top->addWidget(designLabel);
     top->addWidget(designBox);
-    for (QCheckBox* field : {showFromField, showToField, showDateField, showSubjectField}) bottom->addWidget(field);
+    for (QCheckBox* field : {showFromField, showToField, showDateField, showSubjectField})
+        bottom->addWidget(field);
     bottom->addStretch(1);
 }
 
@@ -276,7 +307,7 @@ void MainWindow::createBottomBar(QWidget* parent) {
     layout->setContentsMargins(6, 0, 6, 0);
     layout->setSpacing(6);
 
-    homePageButton =
+    auto* homePageButton =
         new QPushButton(QIcon(homePagePicture()), QStringLiteral("harlstone.example"), bottomBar);
     homePageButton->setFlat(true);
     homePageButton->setToolTip(QStringLiteral("Go to the Harlstone homepage..."));
@@ -284,11 +315,11 @@ void MainWindow::createBottomBar(QWidget* parent) {
     homePageButton->setFocusPolicy(Qt::NoFocus);
 
     const ButtonPictures about = aboutButtonPictures();
-    aboutButton = new PictureButton(about.up, about.down, bottomBar);
-    aboutButton->setToolTip(QStringLiteral("Information about the program"));
+    auto* aboutButton = new PictureButton(about.up, about.down, aboutAction, bottomBar);
     const ButtonPictures exit = exitButtonPictures();
-    quitButton = new PictureButton(exit.up, exit.down, bottomBar);
-    quitButton->setToolTip(QStringLiteral("Hereby you leave the program"));
+    auto* quitButton = new PictureButton(exit.up, exit.down, quitAction, bottomBar);
+    connect(homePageButton, &QPushButton::clicked, this,
+            reported(this, [this] { onHomePageClicked(); }));
 
     layout->addWidget(homePageButton);
     layout->addStretch(1);
@@ -297,65 +328,67 @@ void MainWindow::createBottomBar(QWidget* parent) {
 }
 
 void MainWindow::createStatusBar() {
-    statusLine = new QStatusBar(this);
+    auto* statusLine = new QStatusBar(this);
     statusLine->setFixedHeight(19);
     statusText = new QLabel(statusLine);
     statusText->setFixedWidth(250);
     statusText->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    progressPanel = new ProgressPanel(statusLine);
+    // A sunken panel with the bar in navy from its left, no text.
+    auto* progressPanel = new QFrame(statusLine);
+    progressPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     progressPanel->setFixedWidth(50);
-    progressPanel->onDrawPanel = [this](QPainter& canvas, const QRect& rect) {
-        drawProgressPanel(canvas, rect);
-    };
+    progressBar = named(new QProgressBar(progressPanel), "progressBar");
+    progressBar->setRange(0, 100);
+    progressBar->setValue(0);
+    progressBar->setTextVisible(false);
+    progressBar->setStyleSheet(
+        QStringLiteral("QProgressBar { border: none; background: transparent; }"
+                       "QProgressBar::chunk { background-color: #000080; }"));
+    auto* panelLayout = new QHBoxLayout(progressPanel);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    panelLayout->addWidget(progressBar);
     statusLine->addWidget(statusText);
     statusLine->addWidget(progressPanel);
     setStatusBar(statusLine);
 }
 
 void MainWindow::connectHandlers() {
-    connect(selectAllButton, &QToolButton::clicked, this, reported(this, [this] { onSelectAllClicked(); }));
-    connect(cancelButton, &QToolButton::clicked, this, reported(this, [this] { onCancelClicked(); }));
-    connect(printButton, &QToolButton::clicked, this, reported(this, [this] { onPrintClicked(); }));
-    connect(printerSetupButton, &QToolButton::clicked, this,
-            reported(this, [this] { onPrinterSetupClicked(); }));
-    connect(saveButton, &QToolButton::clicked, this, reported(this, [this] { onSaveClicked(); }));
-    connect(exportButton, &QToolButton::clicked, this, reported(this, [this] { onExportClicked(); }));
-    connect(printView, &PageView::downloadComplete, this,
-            reported(this, [this] { onPrintPageLoaded(); }));
+    const std::pair<QAction*, void (MainWindow::*)()> commands[] = {
+        {printAction, &MainWindow::onPrint},   {printerSetupAction, &MainWindow::onPrinterSetup},
+        {saveAction, &MainWindow::onSave},     {exportAction, &MainWindow::onExport},
+        {cancelAction, &MainWindow::onCancel}, {selectAllAction, &MainWindow::onSelectAll},
+        {aboutAction, &MainWindow::onAbout},   {quitAction, &MainWindow::onQuit}};
+    for (const auto& [action, handler] : commands) {
+        connect(action, &QAction::triggered, this,
+                reported(this, [this, handler = handler] { (this->*handler)(); }));
+    }
     connect(messageList, &QTreeView::doubleClicked, this,
             reported(this, [this] { onMessageDoubleClicked(); }));
 
     // The tree lists a folder on a click only, not when its selection changes.
     folderTree->viewport()->installEventFilter(this);
-    messageList->installEventFilter(this);
     connect(messageList->header(), &QHeaderView::sectionClicked, this,
-            [this](int column) { runReported(this, [&] { onColumnClicked(column); }); });
+            [this](int column) { runReported(this, [&] { messageModel->columnClick(column); }); });
     connect(messageList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             reported(this, [this] { onSelectionChanged(); }));
 
-    for (QCheckBox* box : {previewWithDesign, showFromField, showToField, showDateField, showSubjectField}) {
-        connect(box, &QCheckBox::clicked, this, reported(this, [this] { onPreviewWithDesignClicked(); }));
+    for (QCheckBox* box :
+         {previewWithDesign, showFromField, showToField, showDateField, showSubjectField}) {
+        connect(box, &QCheckBox::clicked, this,
+                reported(this, [this] { onPreviewOptionChanged(); }));
     }
-    connect(designBox, &QComboBox::activated, this, reported(this, [this] { onDesignChosen(); }));
+    connect(designBox, &QComboBox::activated, this,
+            reported(this, [this] { onPreviewOptionChanged(); }));
 
     connect(rightSplitter, &PanelSplitter::resized, this, reported(this, [this] { onResized(); }));
     connect(rightSplitter, &QSplitter::splitterMoved, this,
             reported(this, [this] { onListSplitterMoved(); }));
-
-    connect(homePageButton, &QPushButton::clicked, this, reported(this, [this] { onHomePageClicked(); }));
-    connect(aboutButton, &PictureButton::clicked, this, reported(this, [this] { onAboutClicked(); }));
-    connect(quitButton, &PictureButton::clicked, this, reported(this, [this] { onQuitClicked(); }));
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == folderTree->viewport() && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         runReported(this, [this] { onFolderClicked(); });
-    } else if (watched == messageList && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        bool handled = false;
-        runReported(this, [&] { handled = handleListKey(key->key(), key->modifiers()); });
-        if (handled) return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -373,22 +406,24 @@ void MainWindow::startUp() {
 
     openOptions();
 
-    previewOffset = -1;
-    previewFolder.clear();
+    previewedOffset = -1;
+    previewedFile.clear();
     listRatio = 50;
     messageModel->setSortOrder(ColDate, true);
 
-    folderFile = "folders.dbx";
+    listedFile = "folders.dbx";
     folders.clear();
-    messages.clear();
+    records.clear();
     // Without a folder list the window still opens, empty.
-    if (!runReported(this, [this] { readIndexFile(folderFile, folders); })) folders.clear();
+    if (!runReported(this, [this] { readIndexFile(listedFile, folders); })) folders.clear();
 
-    const std::vector<QTreeWidgetItem*> nodes = buildFolderTree();
+    buildFolderTree();
 
     // The third node from the top, children counted.
-    if (nodes.size() >= 3) {
-        folderTree->setCurrentItem(nodes[2]);
+    QTreeWidgetItemIterator third(folderTree);
+    for (int n = 0; n < 2 && *third; ++n) ++third;
+    if (*third) {
+        folderTree->setCurrentItem(*third);
         runReported(this, [this] { onFolderClicked(); });
     }
 
@@ -400,12 +435,10 @@ void MainWindow::startUp() {
     }
 }
 
-std::vector<QTreeWidgetItem*> MainWindow::buildFolderTree() {
+void MainWindow::buildFolderTree() {
     folderTree->setUpdatesEnabled(false);
     const FolderTree tree(folders);
     std::vector<QTreeWidgetItem*> items(tree.count(), nullptr);
-    std::vector<QTreeWidgetItem*> byPosition;
-    byPosition.reserve(tree.count());
     for (const std::int32_t node : tree.positions()) {
         const std::int32_t parent = tree.nodes()[node].parent;
         auto* item =
@@ -414,22 +447,20 @@ std::vector<QTreeWidgetItem*> MainWindow::buildFolderTree() {
         item->setIcon(0, icons.icon(ImgFolderSheet));
         item->setData(0, FolderDataRole, node);
         items[node] = item;
-        byPosition.push_back(item);
     }
     for (std::size_t node = 0; node < tree.count(); ++node) {
         if (tree.nodes()[node].expanded) items[node]->setExpanded(true);
     }
     folderTree->setUpdatesEnabled(true);
-    return byPosition;
 }
 
 void MainWindow::shutDown() {
     saveOptions();
-    deleteTempFiles();
+    tempFiles.deleteTempFiles();
     closing = true;
     // The rows go before the records they show.
     messageModel->beginUpdate();
-    messages.clear();
+    records.clear();
     messageModel->endUpdate(nullptr);
     folders.clear();
 }
@@ -465,10 +496,6 @@ void MainWindow::saveOptions() {
     lumbrook::saveOptions(paths.optionsFile, options);
 }
 
-void MainWindow::deleteTempFiles() {
-    tempFiles.deleteTempFiles();
-}
-
 // ---------------------------------------------------------------------------------
 // Layout
 
@@ -486,7 +513,7 @@ void MainWindow::onListSplitterMoved() {
 // Folder tree and message list
 
 void MainWindow::onFolderClicked() {
-    if (batchRunning) {
+    if (batchActive) {
         // A running batch walks the rows of the folder listed: another folder
         // waits until it ends, and the tree goes on marking the folder listed.
         if (listedNode) {
@@ -500,31 +527,19 @@ void MainWindow::onFolderClicked() {
     if (selected.isEmpty()) return;
     const int folder = selected.front()->data(0, FolderDataRole).toInt();
     if (folder < 0 || static_cast<std::size_t>(folder) >= folders.size()) return;
-    folderFile = folders[folder].fileName;
+    listedFile = folders[folder].fileName;
     listedNode = selected.front();
 
     // A folder file that cannot be read leaves the list empty; the bracket closes
     // either way, so the list keeps painting.
-    ListUpdate update(*messageModel, messages);
-    messages.clear();
-    MessageList records;
-    if (!folderFile.empty()) readIndexFile(folderFile, records);
-    messages = std::move(records);
+    ListUpdate update(*messageModel, records);
+    records.clear();
+    MessageList read;
+    if (!listedFile.empty()) readIndexFile(listedFile, read);
+    records = std::move(read);
 }
 
-void MainWindow::onColumnClicked(int column) {
-    messageModel->columnClick(column);
-}
-
-bool MainWindow::handleListKey(int key, Qt::KeyboardModifiers shift) {
-    if (key == Qt::Key_A && shift.testFlag(Qt::ControlModifier)) {
-        onSelectAllClicked();
-        return true;
-    }
-    return false;
-}
-
-void MainWindow::onSelectAllClicked() {
+void MainWindow::onSelectAll() {
     // Marking every row renders nothing: the preview keeps its message.
     selectingAll = true;
     messageList->selectAll();
@@ -542,11 +557,6 @@ int MainWindow::firstSelectedRow() const {
 // ---------------------------------------------------------------------------------
 // Preview
 
-std::string MainWindow::designBoxName(int index) const {
-    if (index < 0 || index >= designBox->count()) return {};
-    return designBox->itemData(index, TemplateNameRole).toByteArray().toStdString();
-}
-
 Design MainWindow::currentDesign() const {
     Design design;
     design.apply = previewWithDesign->isChecked();
@@ -554,7 +564,12 @@ Design MainWindow::currentDesign() const {
     design.fields.to = showToField->isChecked();
     design.fields.date = showDateField->isChecked();
     design.fields.subject = showSubjectField->isChecked();
-    design.templatePath = designTemplatePath(paths, designBoxName(designBox->currentIndex()));
+    // The template box's entry as the file name it stands for; none for no entry.
+    const int index = designBox->currentIndex();
+    const std::string name =
+        index < 0 ? std::string()
+                  : designBox->itemData(index, TemplateNameRole).toByteArray().toStdString();
+    design.templatePath = designTemplatePath(paths, name);
     return design;
 }
 
@@ -564,21 +579,21 @@ void MainWindow::onSelectionChanged() {
     if (row < 0) {
         if (!closing) {
             pageView->navigate(QString());
-            previewOffset = -1;
-            previewFolder.clear();
+            previewedOffset = -1;
+            previewedFile.clear();
         }
         return;
     }
     const int index = messageModel->recordIndex(row);
-    if (index < 0 || static_cast<std::size_t>(index) >= messages.size()) return;
-    const MessageInfo& record = messages[static_cast<std::size_t>(index)];
-    const std::string raw = readMessageText(folderFile, record.dataOffset);
-    if (record.dataOffset == previewOffset && folderFile == previewFolder) return;
+    if (index < 0 || static_cast<std::size_t>(index) >= records.size()) return;
+    const MessageInfo& record = records[static_cast<std::size_t>(index)];
+    const std::string raw = readMessageText(listedFile, record.dataOffset);
+    if (record.dataOffset == previewedOffset && listedFile == previewedFile) return;
     // The identity is recorded before the page is built: a message whose page
     // fails is not tried again by clicking it again.
-    previewOffset = record.dataOffset;
-    previewFolder = folderFile;
-    deleteTempFiles();
+    previewedOffset = record.dataOffset;
+    previewedFile = listedFile;
+    tempFiles.deleteTempFiles();
     forceDirectories(paths.workDir);
     const std::string page =
         renderMessagePage(raw, record, currentDesign(), paths.workDir, "mail.htm", &tempFiles);
@@ -605,13 +620,8 @@ void MainWindow::onMessageDoubleClicked() {
     messageWindow->pageView->navigate(QString());
 }
 
-void MainWindow::onPreviewWithDesignClicked() {
-    previewOffset = -1;
-    onSelectionChanged();
-}
-
-void MainWindow::onDesignChosen() {
-    previewOffset = -1;
+void MainWindow::onPreviewOptionChanged() {
+    previewedOffset = -1;
     onSelectionChanged();
 }
 
@@ -622,17 +632,17 @@ void MainWindow::onHomePageClicked() {
     QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePageAddress)));
 }
 
-void MainWindow::onAboutClicked() {
+void MainWindow::onAbout() {
     if (aboutDialog) showModal(*aboutDialog);
 }
 
-void MainWindow::onQuitClicked() {
-    cancelled = true;
+void MainWindow::onQuit() {
+    onCancel();
     close();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    cancelled = true;
+    onCancel();
     QMainWindow::closeEvent(event);
 }
 

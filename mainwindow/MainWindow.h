@@ -2,47 +2,44 @@
 
 // MainWindow: the program's one main window. The folder tree on the left, on the
 // right the message list, the options strip and the preview; tool bar on top,
-// bottom bar and status bar below. Its fields and controls carry the names the
-// rest of the program uses; the logic lives in plain code (FolderTree, SortOrder,
-// the page pipeline of render/) and the handlers only join it to the controls.
+// bottom bar and status bar below. The logic lives in plain code (FolderTree, the
+// message order, BatchRun and the page pipeline of render/); the window only joins
+// it to its controls. Tests and tools reach the controls by their object names
+// (findChild) and the commands by their actions ("saveAction", ...).
 
 #include <QMainWindow>
-#include <QRect>
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "mainwindow/ImageList.h"
-#include "platform/browser/Printing.h"
 #include "render/AppPaths.h"
 #include "render/Options.h"
 #include "render/Render.h"
 #include "render/TempFiles.h"
 #include "store/DbxReader.h"
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QDialog;
 class QLabel;
-class QPushButton;
-class QStatusBar;
+class QProgressBar;
 class QToolBar;
-class QToolButton;
 class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace lumbrook {
 
-class SaveExportDialog;
+class BatchRun;
 class MessageListModel;
-class PanelSplitter;
-class PictureButton;
+class MessagePrinter;
 class MessageWindow;
-class ProgressPanel;
 class PageView;
+class PanelSplitter;
+class SaveExportDialog;
 struct BatchCommand;
-struct PrintJob;
 
 inline constexpr const char* HomePageAddress = "https://harlstone.example/";
 
@@ -50,121 +47,30 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 
   public:
-    // Builds the window and runs startUp: templates, options, folder list,
-    // tree, first folder and first message. Paths says where the program's own
-    // files are (tests give a directory of their own).
+    // Builds the window and starts it up: templates, options, folder list, tree,
+    // first folder and first message. Paths says where the program's own files
+    // are (tests give a directory of their own).
     explicit MainWindow(AppPaths paths = AppPaths::forThisProgram(), QWidget* parent = nullptr);
-    ~MainWindow() override;  // shutDown
+    // Saves the options and deletes the working files.
+    ~MainWindow() override;
 
-    // The secondary windows, created by the program after this window: the
-    // message window, the save/export dialog and the about box.
-    void setMessageWindow(MessageWindow* form) { messageWindow = form; }
-    void setSaveExportDialog(SaveExportDialog* form) { saveExportDialog = form; }
-    void setAboutDialog(QDialog* box) { aboutDialog = box; }
+    // The secondary windows, created by the program after this window.
+    void setMessageWindow(MessageWindow* window) { messageWindow = window; }
+    void setSaveExportDialog(SaveExportDialog* dialog) { saveExportDialog = dialog; }
+    void setAboutDialog(QDialog* dialog) { aboutDialog = dialog; }
 
-    // Handlers. Each is what the control's event runs; the connections run them
-    // through the standard error report.
-    void onResized();
-    void onListSplitterMoved();
-    // The template position and the five check boxes as the options file keeps them.
-    Options currentOptions() const;
-    void openOptions();
-    void saveOptions();
-    void deleteTempFiles();
-    void onFolderClicked();
-    void onColumnClicked(int column);
-    // True when the key was Select all's (Ctrl+A, with Shift and Alt or without).
-    bool handleListKey(int key, Qt::KeyboardModifiers shift);
-    void onSelectAllClicked();
-    void onSelectionChanged();
-    void onPreviewWithDesignClicked();
-    void onDesignChosen();
-    void onMessageDoubleClicked();
-    void onCancelClicked();
-    void onHomePageClicked();
-    void onAboutClicked();
-    void onQuitClicked();
-
-    // The batch commands (each a batch of runBatch) and what they use.
-    void onPrintClicked();
-    void onPrinterSetupClicked();
-    void onSaveClicked();
-    void onExportClicked();
-    void onPrintPageLoaded();
-    // The batch frame: guard, set-up, walk over the selected rows in list order,
-    // progress, completion box; the window is idle again however it ends.
-    void runBatch(const BatchCommand& command);
-
-    // Progress in the status bar's second panel.
-    void setProgress(std::int32_t value);
-    void repaintProgress();
-    void drawProgressPanel(QPainter& canvas, const QRect& rect);
-
+    // What the window shows and holds.
+    const MessageList& messages() const { return records; }
+    const std::string& folderFile() const { return listedFile; }
+    // The message on show in the preview: its folder file and data offset (-1 for none).
+    const std::string& previewFolder() const { return previewedFile; }
+    std::int32_t previewOffset() const { return previewedOffset; }
+    const TempFiles& workingFiles() const { return tempFiles; }
+    const IconSet& iconSet() const { return icons; }
     // The selected row that comes first in the list's current order; -1 for none.
     int firstSelectedRow() const;
-    // The design the options strip asks for: previewWithDesign, the four field boxes and
-    // the template chosen in designBox.
-    Design currentDesign() const;
-    // The template box's entry as the file name it stands for; empty for none.
-    std::string designBoxName(int index) const;
-
-    // Fields.
-    const AppPaths paths;
-    const std::string programDir;
-    FolderList folders;
-    MessageList messages;
-    std::string folderFile = "folders.dbx";
-    TempFiles tempFiles;
-    std::int32_t listRatio = 50;
-    std::int32_t previewOffset = -1;
-    std::string previewFolder;
-    bool cancelled = false;
-    bool closing = false;
-    bool selectingAll = false;
-    bool batchRunning = false;
-    std::int32_t progress = 0;
-    QRect progressRect;                  // the progress panel's rectangle, as last painted
-    bool pageLoaded = false;        // the print page has loaded
-    PrinterSetup printerSettings;  // the printer and its page setup
-
-    IconSet icons;
-
-    // Controls.
-    QToolBar* mainToolBar = nullptr;
-    QToolButton* printButton = nullptr;
-    QToolButton* printerSetupButton = nullptr;
-    QToolButton* saveButton = nullptr;
-    QToolButton* exportButton = nullptr;
-    QToolButton* cancelButton = nullptr;
-    QToolButton* selectAllButton = nullptr;       // "Select all"
-    PanelSplitter* mainSplitter = nullptr;  // tree | right-hand panel
-    QTreeWidget* folderTree = nullptr;
-    PanelSplitter* rightSplitter = nullptr;  // list over options and preview; its handle is the list splitter
-    QTreeView* messageList = nullptr;
-    MessageListModel* messageModel = nullptr;
-    QWidget* optionsStrip = nullptr;
-    QCheckBox* previewWithDesign = nullptr;
-    QCheckBox* showFromField = nullptr;
-    QCheckBox* showToField = nullptr;
-    QCheckBox* showDateField = nullptr;
-    QCheckBox* showSubjectField = nullptr;
-    QLabel* designLabel = nullptr;
-    QComboBox* designBox = nullptr;
-    PageView* pageView = nullptr;
-    // Printing's own page, never shown: whatever the preview loads meanwhile, the
-    // page printed is the message's print page.
-    PageView* printView = nullptr;
-    QWidget* bottomBar = nullptr;
-    QPushButton* homePageButton = nullptr;
-    PictureButton* aboutButton = nullptr;
-    PictureButton* quitButton = nullptr;
-    QStatusBar* statusLine = nullptr;
-    QLabel* statusText = nullptr;
-    ProgressPanel* progressPanel = nullptr;
-
-  signals:
-    // setProgress was called with Value.
-    void progressSet(std::int32_t value);
+    bool batchRunning() const { return batchActive; }
+    const MessagePrinter& printer() const { return *messagePrinter; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -172,6 +78,7 @@ class MainWindow : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    void createActions();
     void createToolBar();
     void createPanels();
     void createOptionsStrip(QWidget* parent);
@@ -180,16 +87,84 @@ class MainWindow : public QMainWindow {
     void connectHandlers();
     void startUp();
     void shutDown();
-    // The tree's items, top to bottom with children counted.
-    std::vector<QTreeWidgetItem*> buildFolderTree();
-    int selectedRowCount() const;
-    bool printSetUp(PrintJob& job);
-    bool printMessage(const MessageInfo& record, const PrintJob& job);
+    void buildFolderTree();
+    Options currentOptions() const;
+    void openOptions();
+    void saveOptions();
 
+    // Handlers; the connections run them through the standard error report.
+    void onResized();
+    void onListSplitterMoved();
+    void onFolderClicked();
+    void onSelectAll();
+    void onSelectionChanged();
+    void onPreviewOptionChanged();
+    void onMessageDoubleClicked();
+    void onCancel();
+    void onHomePageClicked();
+    void onAbout();
+    void onQuit();
+    void onPrint();
+    void onPrinterSetup();
+    void onSave();
+    void onExport();
+
+    // The design the options strip asks for.
+    Design currentDesign() const;
+    // The selected records in the list's order.
+    MessageList selectedRecords() const;
+    // The frame of every batch command: guard, set-up, the walk over the selection,
+    // progress, completion box; the window is idle again however it ends.
+    void runBatch(const BatchCommand& command);
+    bool printOne(const MessageInfo& record);
+    void setProgress(std::int32_t percent);
+
+    const AppPaths paths;
+    FolderList folders;
+    MessageList records;
+    std::string listedFile = "folders.dbx";
     QTreeWidgetItem* listedNode = nullptr;  // the tree node of the folder listed
+    TempFiles tempFiles;
+    std::int32_t listRatio = 50;
+    std::int32_t previewedOffset = -1;
+    std::string previewedFile;
+    bool closing = false;
+    bool selectingAll = false;
+    bool batchActive = false;          // from a batch command's set-up to its end
+    BatchRun* currentBatch = nullptr;  // the walk, once it has begun
+    bool cancelRequested = false;      // Cancel (or closing) before the walk began
+    IconSet icons;
+    std::unique_ptr<MessagePrinter> messagePrinter;
+
     MessageWindow* messageWindow = nullptr;
     SaveExportDialog* saveExportDialog = nullptr;
     QDialog* aboutDialog = nullptr;
+
+    QAction* printAction = nullptr;
+    QAction* printerSetupAction = nullptr;
+    QAction* saveAction = nullptr;
+    QAction* exportAction = nullptr;
+    QAction* cancelAction = nullptr;
+    QAction* selectAllAction = nullptr;
+    QAction* aboutAction = nullptr;
+    QAction* quitAction = nullptr;
+
+    QToolBar* mainToolBar = nullptr;
+    PanelSplitter* rightSplitter = nullptr;  // list over options and preview
+    QTreeWidget* folderTree = nullptr;
+    QTreeView* messageList = nullptr;
+    MessageListModel* messageModel = nullptr;
+    QWidget* optionsStrip = nullptr;
+    QCheckBox* previewWithDesign = nullptr;
+    QCheckBox* showFromField = nullptr;
+    QCheckBox* showToField = nullptr;
+    QCheckBox* showDateField = nullptr;
+    QCheckBox* showSubjectField = nullptr;
+    QComboBox* designBox = nullptr;
+    PageView* pageView = nullptr;
+    QWidget* bottomBar = nullptr;
+    QLabel* statusText = nullptr;
+    QProgressBar* progressBar = nullptr;
 };
 
 }  // namespace lumbrook

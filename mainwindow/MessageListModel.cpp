@@ -1,8 +1,5 @@
 #include "mainwindow/MessageListModel.h"
 
-#include <algorithm>
-#include <numeric>
-
 #include "platform/CodePage.h"
 #include "render/OutputNaming.h"
 
@@ -29,52 +26,22 @@ MessageListModel::MessageListModel(QIcon envelope, QObject* parent)
 void MessageListModel::beginUpdate() {
     beginResetModel();
     records = nullptr;
+    keys.reset();
     order.clear();
     rowOf.clear();
-    dates.clear();
-    for (auto& keys : foldedKeys) keys.clear();
 }
 
 void MessageListModel::endUpdate(const MessageList* newRecords) {
     records = newRecords;
-    const std::size_t n = records ? records->size() : 0;
-    order.resize(n);
-    std::iota(order.begin(), order.end(), 0);
-    rowOf = order;
-    dates.reserve(n);
-    for (std::size_t i = 0; i < n; ++i)
-        dates.push_back(fileTimeToLocalDateTime((*records)[i].date));
+    if (records) keys.emplace(*records);
+    rowOf.assign(records ? records->size() : 0, -1);
     reorder();
     endResetModel();
 }
 
-const std::vector<std::string>& MessageListModel::textKeys(std::int32_t column) {
-    auto& keys = foldedKeys[column];
-    if (keys.empty() && records && !records->empty()) {
-        keys.reserve(records->size());
-        for (const auto& record : *records) keys.push_back(foldCase(fieldOf(record, column)));
-    }
-    return keys;
-}
-
 void MessageListModel::reorder() {
-    // Rows that compare equal are kept in record order, in both directions, so the
-    // order never depends on earlier clicks.
-    const bool desc = currentSortDescending;
-    if (currentSortColumn == ColDate) {
-        std::sort(order.begin(), order.end(), [this, desc](int a, int b) {
-            const double x = dates[a], y = dates[b];
-            if (x != y) return desc ? y < x : x < y;
-            return a < b;
-        });
-    } else if (currentSortColumn >= ColFrom && currentSortColumn <= ColSubject) {
-        const auto& keys = textKeys(currentSortColumn);
-        std::sort(order.begin(), order.end(), [&keys, desc](int a, int b) {
-            const int c = desc ? compareFolded(keys[b], keys[a]) : compareFolded(keys[a], keys[b]);
-            if (c != 0) return c < 0;
-            return a < b;
-        });
-    }
+    if (!keys) return;
+    order = keys->sorted(currentSortColumn, currentSortDescending);
     for (std::size_t row = 0; row < order.size(); ++row) rowOf[order[row]] = static_cast<int>(row);
 }
 
@@ -108,7 +75,7 @@ void MessageListModel::columnClick(std::int32_t column) {
 }
 
 int MessageListModel::recordIndex(int row) const {
-    return row >= 0 && static_cast<std::size_t>(row) < order.size() ? order[row] : -1;
+    return row >= 0 && static_cast<std::size_t>(row) < order.size() ? static_cast<int>(order[row]) : -1;
 }
 
 int MessageListModel::rowOfRecord(int record) const {
@@ -132,7 +99,7 @@ QString MessageListModel::cellText(const MessageInfo& record, int column) const 
 QVariant MessageListModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const int record = order[static_cast<std::size_t>(index.row())];
+    const std::size_t record = order[static_cast<std::size_t>(index.row())];
     switch (role) {
         case Qt::DisplayRole:
         case Qt::ToolTipRole:
@@ -140,7 +107,7 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
         case Qt::DecorationRole:
             return index.column() == ColFrom ? QVariant(envelope) : QVariant();
         case DataValueRole:
-            return record;
+            return static_cast<int>(record);
         default:
             return {};
     }

@@ -1,17 +1,16 @@
 #pragma once
 
-// messageList's rows: one per record of the listed folder, four columns, ordered by
-// listView1Compare. The model holds no copies of the records, only the row order
-// and the sort keys, computed once per fill and column so that a folder of
-// 100,000 messages lists and re-sorts quickly.
+// messageList's rows: one per record of the listed folder, four columns, in the
+// list's order (render/MessageOrder.h). The model holds no copies of the records,
+// only the row order and the order's sort keys.
 
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <cstdint>
-#include <string>
+#include <optional>
 #include <vector>
 
-#include "mainwindow/SortOrder.h"
+#include "render/MessageOrder.h"
 #include "store/DbxReader.h"
 
 namespace lumbrook {
@@ -52,7 +51,6 @@ class MessageListModel : public QAbstractTableModel {
 
   private:
     void reorder();
-    const std::vector<std::string>& textKeys(std::int32_t column);
     QString cellText(const MessageInfo& record, int column) const;
 
     QIcon envelope;
@@ -60,10 +58,9 @@ class MessageListModel : public QAbstractTableModel {
     std::int32_t currentSortColumn = ColDate;
     bool currentSortDescending = true;
 
-    std::vector<int> order;                  // row -> record index
-    std::vector<int> rowOf;                  // record index -> row
-    std::vector<double> dates;               // converted dates, by record index
-    std::vector<std::string> foldedKeys[3];  // per text column, filled when first needed
+    std::optional<MessageOrder> keys;  // of the records listed
+    std::vector<std::size_t> order;    // row -> record index
+    std::vector<int> rowOf;            // record index -> row
 };
 
 }  // namespace lumbrook

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/Charset.h"
+#include "base/AsciiCase.h"
 
 namespace lumbrook {
 
@@ -21,13 +22,6 @@ constexpr int MaxSectionNumber = 9999;
 constexpr std::size_t MaxCharsetLength = 64;
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = lowerAscii(c);
-    return out;
-}
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
@@ -225,7 +219,7 @@ std::vector<Parameter> parameters(std::string_view headerValue) {
             while (at < headerValue.size() && headerValue[at] != ';') ++at;
             value = trimmed(headerValue.substr(valueStart, at - valueStart));
         }
-        if (!name.empty()) list.push_back({lowered(name), std::move(value)});
+        if (!name.empty()) list.push_back({lowerAscii(name), std::move(value)});
     }
     return list;
 }
@@ -281,7 +275,7 @@ std::unordered_map<std::string, std::string> readMimeTypes() {
         const std::string_view type = nextField();
         const std::string_view extension = nextField();
         if (type.empty() || extension.empty()) continue;
-        extensions.emplace(lowered(type), lowered(extension));
+        extensions.emplace(lowerAscii(type), lowerAscii(extension));
     }
     return extensions;
 }
@@ -325,8 +319,8 @@ std::string decodeEncodedWords(std::string_view value, std::string_view fallback
         flushBare();
         // Words of one charset are joined before decoding: clients split a
         // character's bytes across two words.
-        if (inWordRun && lowered(word->charset) != wordCharset) flushWords();
-        wordCharset = lowered(word->charset);
+        if (inWordRun && lowerAscii(word->charset) != wordCharset) flushWords();
+        wordCharset = lowerAscii(word->charset);
         wordBytes += word->bytes;
         inWordRun = true;
         at = word->end;
@@ -339,7 +333,7 @@ std::string decodeEncodedWords(std::string_view value, std::string_view fallback
 
 std::optional<std::string> headerParameter(std::string_view headerValue, std::string_view name,
                                            std::string_view fallbackIconvName) {
-    const std::string key = lowered(trimmed(name));
+    const std::string key = lowerAscii(trimmed(name));
     if (key.empty()) return std::nullopt;
     std::optional<std::string> plain, extended;
     struct Section {
@@ -395,7 +389,7 @@ std::optional<std::string> headerParameter(std::string_view headerValue, std::st
 std::string extensionForMediaType(std::string_view mediaType) {
     static const std::unordered_map<std::string, std::string> extensions = readMimeTypes();
     std::string_view type = mediaType.substr(0, mediaType.find(';'));
-    const auto it = extensions.find(lowered(trimmed(type)));
+    const auto it = extensions.find(lowerAscii(trimmed(type)));
     return it == extensions.end() ? std::string() : it->second;
 }
 

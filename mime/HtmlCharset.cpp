@@ -1,6 +1,7 @@
 #include "mime/HtmlCharset.h"
 
 #include "base/Charset.h"
+#include "base/AsciiCase.h"
 
 namespace lumbrook {
 
@@ -13,19 +14,12 @@ constexpr std::size_t PrescanLength = 4096;
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool startsWithNoCase(std::string_view text, std::size_t at, std::string_view prefix) {
     if (at > text.size() || prefix.size() > text.size() - at) return false;
     for (std::size_t i = 0; i < prefix.size(); ++i)
         if (lowerAscii(text[at + i]) != prefix[i]) return false;
     return true;
-}
-
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = lowerAscii(c);
-    return out;
 }
 
 struct Attribute {
@@ -70,7 +64,7 @@ bool nextAttribute(std::string_view text, std::size_t& at, Attribute& attribute)
 
 // The charset in a Content-Type value such as "text/html; charset=koi8-r".
 std::optional<std::string_view> charsetInContent(std::string_view content) {
-    const std::string lower = lowered(content);
+    const std::string lower = lowerAscii(content);
     std::size_t at = 0;
     while (at < content.size()) {
         const std::size_t found = lower.find("charset", at);
@@ -103,7 +97,7 @@ std::optional<std::string> metaCharset(std::string_view text, std::size_t& at) {
     while (nextAttribute(text, at, attribute)) {
         if (attribute.name == "http-equiv" && !seenHttpEquiv) {
             seenHttpEquiv = true;
-            gotPragma = lowered(attribute.value) == "content-type";
+            gotPragma = lowerAscii(attribute.value) == "content-type";
         } else if (attribute.name == "content" && !seenContent) {
             seenContent = true;
             if (!charset) {
@@ -119,7 +113,7 @@ std::optional<std::string> metaCharset(std::string_view text, std::size_t& at) {
     if (!charset || (needPragma && !gotPragma)) return std::nullopt;
     std::string label(*charset);
     if (!iconvNameForLabel(label)) return std::nullopt;
-    const std::string key = lowered(label);
+    const std::string key = lowerAscii(label);
     if (key.find("utf-16") != std::string::npos || key.find("utf16") != std::string::npos)
         return std::string("utf-8");
     return label;

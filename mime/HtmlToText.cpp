@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/Charset.h"
+#include "base/AsciiCase.h"
 
 namespace lumbrook {
 
@@ -66,7 +67,6 @@ Kind kindOf(std::string_view name) {
 }
 
 bool isHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     if (prefix.size() > text.size()) return false;

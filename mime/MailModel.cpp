@@ -5,6 +5,7 @@
 
 #include "base/AsciiCase.h"
 #include "base/Errors.h"
+#include "base/TextLines.h"
 
 namespace lumbrook {
 
@@ -43,22 +44,10 @@ bool overlaps(std::string_view view, const std::string& owner) {
     return before(view.data(), ownerEnd) && before(owner.data(), viewEnd);
 }
 
-// Lines split at CR LF, CR or LF up to the first zero byte; a final line break
-// adds no empty line.
-StringList splitLines(std::string_view bytes) {
+// The lines of a body up to its first zero byte, where a C text ends.
+StringList bodyLines(std::string_view bytes) {
     if (auto zero = bytes.find('\0'); zero != std::string_view::npos) bytes = bytes.substr(0, zero);
-    StringList lines;
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        std::size_t lineEnd = i;
-        while (lineEnd < n && bytes[lineEnd] != '\r' && bytes[lineEnd] != '\n') ++lineEnd;
-        lines.emplace_back(bytes.substr(i, lineEnd - i));
-        if (lineEnd == n) break;
-        i = lineEnd + 1;
-        if (bytes[lineEnd] == '\r' && i < n && bytes[i] == '\n') ++i;
-    }
-    return lines;
+    return splitLines(bytes);
 }
 
 }  // namespace
@@ -405,7 +394,7 @@ bool MailMessage::takeAsBody(MailPart* part, std::string_view type) {
         part->decodeBody();
         if (!part->decodedBody.empty()) {
             textPart = part;
-            textLines = splitLines(part->decodedBody);
+            textLines = bodyLines(part->decodedBody);
             taken = true;
         }
     }
@@ -413,7 +402,7 @@ bool MailMessage::takeAsBody(MailPart* part, std::string_view type) {
         part->decodeBody();
         if (!part->decodedBody.empty()) {
             htmlPart = part;
-            htmlLines = splitLines(part->decodedBody);
+            htmlLines = bodyLines(part->decodedBody);
             taken = true;
         }
     }

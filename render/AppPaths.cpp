@@ -8,6 +8,7 @@
 #include <set>
 
 #include "platform/Files.h"
+#include "base/AsciiCase.h"
 
 #ifndef LUMBROOK_DATA_DIR
 #define LUMBROOK_DATA_DIR "/usr/local/share/lumbrook"
@@ -28,10 +29,7 @@ std::string xdgDir(const char* variable, const char* fallbackUnderHome) {
 
 bool endsWithHtm(const std::string& name) {
     if (name.size() < 4) return false;
-    std::string ext = name.substr(name.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".htm";
+    return equalsNoCase(std::string_view(name).substr(name.size() - 4), ".htm");
 }
 }  // namespace
 

@@ -21,7 +21,4 @@ void writeFileNew(const std::string& path, std::string_view bytes);
 // A page or text file: every line followed by CR LF.
 std::string joinLinesCrlf(const std::vector<std::string>& lines);
 
-// Splits at CR LF, CR or LF; a final line break adds no empty line.
-std::vector<std::string> splitLines(std::string_view text);
-
 }  // namespace lumbrook

@@ -1,5 +1,6 @@
 #include "render/MailboxHeaders.h"
 
+#include "base/AsciiCase.h"
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -7,15 +8,6 @@
 namespace lumbrook {
 
 namespace {
-
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (asciiLower(a[i]) != asciiLower(b[i])) return false;
-    return true;
-}
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -87,7 +79,7 @@ int monthNumber(std::string_view token) {
                                                   "jul", "aug", "sep", "oct", "nov", "dec"};
     if (token.size() < 3) return 0;
     for (int i = 0; i < 12; ++i)
-        if (equalsIgnoringCase(token.substr(0, 3), Months[i])) return i + 1;
+        if (equalsNoCase(token.substr(0, 3), Months[i])) return i + 1;
     return 0;
 }
 
@@ -99,7 +91,7 @@ std::optional<int> namedZone(std::string_view token) {
                                      {"cst", -6 * 60}, {"cdt", -5 * 60}, {"mst", -7 * 60},
                                      {"mdt", -6 * 60}, {"pst", -8 * 60}, {"pdt", -7 * 60}};
     for (const auto& zone : Zones)
-        if (equalsIgnoringCase(token, zone.name)) return zone.minutes;
+        if (equalsNoCase(token, zone.name)) return zone.minutes;
     return std::nullopt;
 }
 
@@ -119,7 +111,7 @@ std::optional<std::string> findHeaderField(std::string_view rawMessage, std::str
         pos = next;
         const std::size_t colon = line.find(':');
         if (colon == std::string_view::npos ||
-            !equalsIgnoringCase(trim(line.substr(0, colon)), name) ||
+            !equalsNoCase(trim(line.substr(0, colon)), name) ||
             (colon > 0 && isBlank(line[0])))
             continue;
         std::string value(line.substr(colon + 1));

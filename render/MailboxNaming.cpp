@@ -1,5 +1,6 @@
 #include "render/MailboxNaming.h"
 
+#include "base/AsciiCase.h"
 #include <cstdio>
 #include <ctime>
 
@@ -34,13 +35,6 @@ std::size_t validSequenceLength(std::string_view text, std::size_t pos) {
     return len;
 }
 
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string foldKey(std::string_view name) {
-    std::string key(name);
-    for (char& c : key) c = asciiLower(c);
-    return key;
-}
 
 }  // namespace
 
@@ -119,18 +113,18 @@ std::string emlFileStem(std::int64_t unixTime, std::string_view utf8Subject,
 SiblingNames::SiblingNames(std::string_view companionSuffix,
                            const std::vector<std::string>& reserved)
     : companionSuffix(companionSuffix) {
-    for (const auto& name : reserved) taken.insert(foldKey(name));
+    for (const auto& name : reserved) taken.insert(lowerAscii(name));
 }
 
 bool SiblingNames::isFree(const std::string& name) const {
-    const std::string key = foldKey(name);
+    const std::string key = lowerAscii(name);
     if (taken.count(key) != 0) return false;
-    return companionSuffix.empty() || taken.count(key + foldKey(companionSuffix)) == 0;
+    return companionSuffix.empty() || taken.count(key + lowerAscii(companionSuffix)) == 0;
 }
 
 void SiblingNames::claim(const std::string& name) {
-    taken.insert(foldKey(name));
-    if (!companionSuffix.empty()) taken.insert(foldKey(name + companionSuffix));
+    taken.insert(lowerAscii(name));
+    if (!companionSuffix.empty()) taken.insert(lowerAscii(name + companionSuffix));
 }
 
 std::string SiblingNames::take(std::string_view utf8DisplayName) {

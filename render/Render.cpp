@@ -7,6 +7,7 @@
 
 #include "base/AsciiCase.h"
 #include "base/Errors.h"
+#include "base/TextLines.h"
 #include "render/FileOutput.h"
 #include "render/OutputNaming.h"
 

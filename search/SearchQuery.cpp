@@ -1,5 +1,6 @@
 #include "search/SearchQuery.h"
 
+#include "base/AsciiCase.h"
 #include <cstdint>
 #include <ctime>
 #include <vector>
@@ -23,7 +24,6 @@ struct Term {
 // a word), and a zero byte must never reach the full-text expression, which it would end.
 bool isSpace(char c) { return static_cast<unsigned char>(c) <= 0x20 || c == '\x7F'; }
 bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Decodes one UTF-8 sequence at pos; a broken one counts as a single byte, which the
 // index's tokenizer also treats as a word character.
@@ -157,7 +157,7 @@ Field Parser::readField() {
     if (text_.substr(end + 1, 2) == "//") return Field::Any;
     const bool nothingAfter = end + 1 == text_.size() || isSpace(text_[end + 1]);
     std::string name;
-    for (std::size_t i = pos_; i < end; ++i) name += asciiLower(text_[i]);
+    for (std::size_t i = pos_; i < end; ++i) name += lowerAscii(text_[i]);
     static constexpr std::pair<std::string_view, Field> Names[] = {
         {"from", Field::From},     {"to", Field::To},   {"subject", Field::Subject},
         {"folder", Field::Folder}, {"has", Field::Has}, {"before", Field::Before},
@@ -238,7 +238,7 @@ std::uint64_t Parser::readDate(std::string_view value, std::size_t valuePos) con
 void Parser::applyFilter(const Term& t, bool negated, std::size_t valuePos) {
     if (t.field == Field::Has) {
         std::string value;
-        for (char c : t.text) value += asciiLower(c);
+        for (char c : t.text) value += lowerAscii(c);
         if (value != "attachment" && value != "attachments")
             fail("unknown value '" + shown(t.text) + "' for has: (only has:attachment)", valuePos);
         query_.hasAttachment = !negated;

@@ -11,11 +11,8 @@
 #include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <string>
 
 #include "windows/Centre.h"
-#include "windows/AboutPicture.h"
-#include "windows/JpegPicture.h"
 
 namespace lumbrook {
 
@@ -28,7 +25,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     picture = new QLabel(this);
-    const QImage image = loadPicture();
+    const QImage image(QStringLiteral(":/windows/about.png"));
     if (!image.isNull()) picture->setPixmap(QPixmap::fromImage(image));
     picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     picture->setAlignment(Qt::AlignCenter);
@@ -91,15 +88,6 @@ QString AboutDialog::withYear(QString text, int year) {
     const qsizetype at = text.indexOf(QLatin1String("XXXX"));
     if (at >= 0) text.replace(at, 4, QString::number(year));
     return text;
-}
-
-QImage AboutDialog::loadPicture() {
-    JpegPicture picture;
-    std::string error;
-    if (!decodeJpeg(AboutPictureJpeg, AboutPictureJpegSize, picture, error)) return {};
-    QImage image(picture.rgb.data(), picture.width, picture.height, picture.width * 3,
-                 QImage::Format_RGB888);
-    return image.copy();  // the pixels go with the picture
 }
 
 void AboutDialog::showEvent(QShowEvent* event) {

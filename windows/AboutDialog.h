@@ -4,7 +4,6 @@
 // program start and kept for the whole run.
 
 #include <QDialog>
-#include <QImage>
 #include <QString>
 
 class QLabel;
@@ -20,8 +19,6 @@ class AboutDialog : public QDialog {
 
     // The first "XXXX" of Text replaced by Year in decimal.
     static QString withYear(QString text, int year);
-    // The embedded picture, decoded through libjpeg; a null image if it cannot be.
-    static QImage loadPicture();
 
     QLabel* picture = nullptr;
     QLabel* productName = nullptr;

@@ -1,20 +1,14 @@
 // Build tool: draws the about box's picture (a brook running through green hills
-// under an evening sun), compresses it with libjpeg and writes it both as a .jpg
-// file and as a C++ source that embeds its bytes.
+// under an evening sun) and writes it as a PNG file, which the program carries
+// among its resources.
 //
-// usage: lumbrook-make-about-picture OUT.jpg OUT.cpp
+// usage: lumbrook-make-about-picture OUT.png
 
+#include <QImage>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <string>
-#include <vector>
-// jpeglib.h needs size_t and FILE declared first.
-#include <jpeglib.h>
 
 namespace {
 
@@ -76,9 +70,8 @@ std::uint8_t channel(double v) {
     return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L));
 }
 
-std::vector<std::uint8_t> draw() {
-    std::vector<std::uint8_t> rgb;
-    rgb.reserve(Width * Height * 3);
+QImage draw() {
+    QImage image(Width, Height, QImage::Format_RGB32);
     for (int y = 0; y < Height; ++y) {
         for (int x = 0; x < Width; ++x) {
             // Four samples per pixel smooth the curves.
@@ -89,65 +82,20 @@ std::vector<std::uint8_t> draw() {
                     sum = {sum.r + s.r / 4, sum.g + s.g / 4, sum.b + s.b / 4};
                 }
             }
-            rgb.push_back(channel(sum.r));
-            rgb.push_back(channel(sum.g));
-            rgb.push_back(channel(sum.b));
+            image.setPixel(x, y, qRgb(channel(sum.r), channel(sum.g), channel(sum.b)));
         }
     }
-    return rgb;
-}
-
-std::vector<std::uint8_t> compress(std::vector<std::uint8_t>& rgb) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr error;
-    info.err = jpeg_std_error(&error);  // a broken build tool may stop the build
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = Width;
-    info.image_height = Height;
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 90, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = rgb.data() + std::size_t{info.next_scanline} * Width * 3;
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    std::vector<std::uint8_t> out(buffer, buffer + size);
-    jpeg_destroy_compress(&info);
-    std::free(buffer);
-    return out;
+    return image;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: " << argv[0] << " OUT.jpg OUT.cpp\n";
+    if (argc != 2) {
+        std::cerr << "usage: " << argv[0] << " OUT.png\n";
         return 2;
     }
-    std::vector<std::uint8_t> rgb = draw();
-    const std::vector<std::uint8_t> jpeg = compress(rgb);
-
-    std::ofstream jpg(argv[1], std::ios::binary | std::ios::trunc);
-    jpg.write(reinterpret_cast<const char*>(jpeg.data()),
-              static_cast<std::streamsize>(jpeg.size()));
-
-    std::ofstream cpp(argv[2], std::ios::trunc);
-    cpp << "// Written by lumbrook-make-about-picture; do not edit.\n"
-           "#include \"windows/AboutPicture.h\"\n\n"
-           "namespace lumbrook {\n"
-           "const unsigned char AboutPictureJpeg[] = {";
-    for (std::size_t i = 0; i < jpeg.size(); ++i) {
-        cpp << (i % 16 == 0 ? "\n    " : " ") << static_cast<unsigned>(jpeg[i]) << ',';
-    }
-    cpp << "\n};\nconst std::size_t AboutPictureJpegSize = sizeof AboutPictureJpeg;\n"
-           "}  // namespace lumbrook\n";
-    if (!jpg || !cpp) {
+    if (!draw().save(QString::fromLocal8Bit(argv[1]), "PNG")) {
         std::cerr << argv[0] << ": cannot write the picture\n";
         return 1;
     }

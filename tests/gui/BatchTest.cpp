@@ -8,11 +8,11 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
-#include <QPainter>
+#include <QAction>
 #include <QPrinterInfo>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QStatusBar>
+#include <QProgressBar>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
@@ -23,11 +23,10 @@
 #include <memory>
 #include <optional>
 
-#include "mainwindow/BatchFrame.h"
-#include "mainwindow/Controls.h"
 #include "mainwindow/ErrorReport.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
+#include "mainwindow/MessagePrinter.h"
 #include "mainwindow/Modal.h"
 #include "platform/browser/Printing.h"
 #include "platform/browser/PageView.h"
@@ -126,47 +125,50 @@ class BatchTest : public ::testing::Test {
 
     void open() {
         form = std::make_unique<MainWindow>(program.paths);
+        ui = std::make_unique<MainWindowControls>(*form);
         form->setSaveExportDialog(&saveExportDialog);
         form->setMessageWindow(&messageWindow);
-        QSignalSpy loaded(form->pageView, &PageView::downloadComplete);
+        QSignalSpy loaded(ui->view, &PageView::downloadComplete);
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         if (loaded.isEmpty()) {
             ASSERT_TRUE(loaded.wait(15000));
         }
-        QObject::connect(form.get(), &MainWindow::progressSet,
-                         [this](std::int32_t value) { progress.push_back(value); });
+        QObject::connect(progressBar(), &QProgressBar::valueChanged,
+                         [this](int value) { progress.push_back(value); });
     }
 
     void selectRows(std::initializer_list<int> rows) {
-        QItemSelectionModel* selection = form->messageList->selectionModel();
+        QItemSelectionModel* selection = ui->list->selectionModel();
         selection->clearSelection();
         for (int row : rows) {
-            selection->select(form->messageModel->index(row, 0),
+            selection->select(ui->model->index(row, 0),
                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
     }
 
     const MessageInfo& recordOfRow(int row) const {
-        return form->messages[form->messageModel->recordIndex(row)];
+        return form->messages()[ui->model->recordIndex(row)];
     }
     std::string rawOfRow(int row) const {
-        return readMessageText(form->folderFile, recordOfRow(row).dataOffset);
+        return readMessageText(form->folderFile(), recordOfRow(row).dataOffset);
     }
     std::string stemOfRow(int row, bool withDate = true) const {
         return messageFileStem(recordOfRow(row), withDate);
     }
 
+    QProgressBar* progressBar() const { return child<QProgressBar>(*form, "progressBar"); }
+
     void expectIdle() const {
-        EXPECT_FALSE(form->batchRunning);
-        EXPECT_FALSE(form->cancelButton->isEnabled());
-        EXPECT_EQ(form->progress, 0);
+        EXPECT_FALSE(form->batchRunning());
+        EXPECT_FALSE(toolButton(*form, "cancelAction")->isEnabled());
+        EXPECT_EQ(progressBar()->value(), 0);
     }
 
     // Presses Cancel as a user would: the click waits in the event queue until the
     // batch next lets window messages run.
     void queueCancelClick() const {
-        QMetaObject::invokeMethod(form->cancelButton, "click", Qt::QueuedConnection);
+        QMetaObject::invokeMethod(toolButton(*form, "cancelAction"), "click", Qt::QueuedConnection);
     }
 
     TempDir store;
@@ -176,6 +178,7 @@ class BatchTest : public ::testing::Test {
     SaveExportDialog saveExportDialog;
     MessageWindow messageWindow;
     std::unique_ptr<MainWindow> form;
+    std::unique_ptr<MainWindowControls> ui;
 
     std::vector<std::string> errors;
     std::vector<Box> boxes;
@@ -194,13 +197,13 @@ TEST_F(BatchTest, SavingWritesEachSelectedMessageUnchanged) {
     bool textOptionOff = false;
     onDialog = [&](QDialog& dialog) {
         EXPECT_EQ(&dialog, &saveExportDialog);
-        EXPECT_TRUE(form->batchRunning);
-        EXPECT_TRUE(form->cancelButton->isEnabled());
+        EXPECT_TRUE(form->batchRunning());
+        EXPECT_TRUE(toolButton(*form, "cancelAction")->isEnabled());
         textOptionOff = !saveExportDialog.textFormat->isEnabled();
         saveExportDialog.directoryEdit->setText(QString::fromStdString(outRoot.path() + "out/new/sub"));
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(form->saveButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "saveAction"), Qt::LeftButton);
     EXPECT_TRUE(textOptionOff);
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(progress, (std::vector<std::int32_t>{33, 66, 100, 0}));
@@ -225,8 +228,8 @@ TEST_F(BatchTest, SavingWritesEachSelectedMessageUnchanged) {
         saveExportDialog.dateInNames->setChecked(false);
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(form->saveButton, Qt::LeftButton);
-    QTest::mouseClick(form->saveButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "saveAction"), Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "saveAction"), Qt::LeftButton);
     EXPECT_TRUE(exists(dir + "Four.eml"));
     EXPECT_TRUE(exists(dir + "Four_0.eml"));
     EXPECT_EQ(readFile(dir + "Four_0.eml"), rawOfRow(1));
@@ -245,7 +248,7 @@ TEST_F(BatchTest, AFileThatCannotBeCreatedIsReportedAndSavingGoesOn) {
         saveExportDialog.dateInNames->setChecked(false);
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(form->saveButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "saveAction"), Qt::LeftButton);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
     EXPECT_EQ(boxes[0].caption, "");  // the application's name stands as the title
@@ -253,7 +256,7 @@ TEST_F(BatchTest, AFileThatCannotBeCreatedIsReportedAndSavingGoesOn) {
               "The file \"" + out + std::string(300, 'L') + "\" could not be created!");
     EXPECT_EQ(boxes[1].text, "There became 2 messages saved!");
     // The failed file is not counted, but the bar moves on after it as well.
-    EXPECT_EQ(progress, (std::vector<std::int32_t>{33, 33, 66, 0}));
+    EXPECT_EQ(progress, (std::vector<std::int32_t>{33, 66, 0}));
     EXPECT_EQ(dirNames(out), (std::vector<std::string>{"First.eml", "Third.eml"}));
     EXPECT_TRUE(errors.empty());
     expectIdle();
@@ -270,7 +273,7 @@ TEST_F(BatchTest, ExportFollowsTheDialogAndTheOptionsStrip) {
         saveExportDialog.sameFormat->setChecked(true);
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(form->exportButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "exportAction"), Qt::LeftButton);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "Export finished");
     EXPECT_EQ(boxes[0].text, "There became 2 messages exported!");
@@ -286,19 +289,19 @@ TEST_F(BatchTest, ExportFollowsTheDialogAndTheOptionsStrip) {
 
     // "Show preview with complete design " cleared: the bare page; the text option
     // makes a text file of an HTML message.
-    QTest::mouseClick(form->previewWithDesign, Qt::LeftButton);
+    QTest::mouseClick(child<QCheckBox>(*form, "previewWithDesign"), Qt::LeftButton);
     onDialog = [&](QDialog&) {
         saveExportDialog.htmlFormat->setChecked(true);
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(form->exportButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "exportAction"), Qt::LeftButton);
     EXPECT_EQ(readFile(out + "Four_0.HTM"), "<p>HTML-4</p>\r\n");
     EXPECT_EQ(readFile(out + "Five.HTM"), "TEXT-5<BR>\r\n");
     onDialog = [&](QDialog&) {
         saveExportDialog.textFormat->setChecked(true);
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(form->exportButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "exportAction"), Qt::LeftButton);
     EXPECT_EQ(readFile(out + "Four.txt"), "");
     EXPECT_EQ(boxes.back().text, "There became 2 messages exported!");
 
@@ -310,7 +313,7 @@ TEST_F(BatchTest, ExportFollowsTheDialogAndTheOptionsStrip) {
         saveExportDialog.directoryEdit->setText(QString::fromStdString(outRoot.path() + "blocker/x"));
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(form->exportButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "exportAction"), Qt::LeftButton);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0],
               "Datei " + outRoot.path() + "blocker/x/Five.txt kann nicht erstellt werden");
@@ -322,12 +325,12 @@ TEST_F(BatchTest, CancelTakesEffectBeforeTheNextMessage) {
     open();
     // Saving and export: Cancel pressed while the first of five is written is
     // handled before the second is written, after the second's cancel test: two.
-    for (QToolButton* button : {form->saveButton, form->exportButton}) {
+    for (QToolButton* button : {toolButton(*form, "saveAction"), toolButton(*form, "exportAction")}) {
         fs::remove_all(out);
         selectRows({0, 1, 2, 3, 4});
         boxes.clear();
         bool pressed = false;
-        const auto connection = QObject::connect(form.get(), &MainWindow::progressSet, [&] {
+        const auto connection = QObject::connect(progressBar(), &QProgressBar::valueChanged, [&] {
             if (!std::exchange(pressed, true)) queueCancelClick();
         });
         QTest::mouseClick(button, Qt::LeftButton);
@@ -345,10 +348,10 @@ TEST_F(BatchTest, CancelTakesEffectBeforeTheNextMessage) {
     boxes.clear();
     bool pressed = false;
     const auto connection =
-        QObject::connect(form->printView, &PageView::downloadComplete, [&] {
+        QObject::connect(child<PageView>(*form, "printView"), &PageView::downloadComplete, [&] {
             if (!std::exchange(pressed, true)) queueCancelClick();
         });
-    QTest::mouseClick(form->printButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "printAction"), Qt::LeftButton);
     QObject::disconnect(connection);
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(dirNames(outRoot.path() + "pdf"), std::vector<std::string>{stemOfRow(0) + ".pdf"});
@@ -360,7 +363,7 @@ TEST_F(BatchTest, CancelTakesEffectBeforeTheNextMessage) {
     // A new batch clears the request left over.
     boxes.clear();
     selectRows({4});
-    QTest::mouseClick(form->saveButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "saveAction"), Qt::LeftButton);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "There became 1 messages saved!");
 }
@@ -369,12 +372,13 @@ TEST_F(BatchTest, QuittingStopsTheBatchWithoutAReport) {
     open();
     selectRows({0, 1, 2, 3, 4});
     bool pressed = false;
-    const auto connection = QObject::connect(form.get(), &MainWindow::progressSet, [&] {
+    const auto connection = QObject::connect(progressBar(), &QProgressBar::valueChanged, [&] {
         if (!std::exchange(pressed, true)) {
-            QMetaObject::invokeMethod(form->quitButton, "click", Qt::QueuedConnection);
+            QMetaObject::invokeMethod(child<QAction>(*form, "quitAction"), "trigger",
+                                      Qt::QueuedConnection);
         }
     });
-    QTest::mouseClick(form->saveButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "saveAction"), Qt::LeftButton);
     QObject::disconnect(connection);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(dirNames(out).size(), 2u);
@@ -385,26 +389,26 @@ TEST_F(BatchTest, QuittingStopsTheBatchWithoutAReport) {
 TEST_F(BatchTest, ARunningBatchIgnoresOtherBatchesAndKeepsItsFolder) {
     open();
     selectRows({0, 1});
-    QTreeWidgetItem* inbox = form->folderTree->currentItem();
+    QTreeWidgetItem* inbox = ui->tree->currentItem();
     ASSERT_NE(inbox, nullptr);
     onDialog = [&](QDialog&) {
         // While the dialog is open the batch runs: every batch button is ignored,
         // and another folder is not listed under it.
-        QTest::mouseClick(form->saveButton, Qt::LeftButton);
-        QTest::mouseClick(form->exportButton, Qt::LeftButton);
-        QTest::mouseClick(form->printButton, Qt::LeftButton);
-        const auto other = form->folderTree->findItems(QStringLiteral("Other"),
+        QTest::mouseClick(toolButton(*form, "saveAction"), Qt::LeftButton);
+        QTest::mouseClick(toolButton(*form, "exportAction"), Qt::LeftButton);
+        QTest::mouseClick(toolButton(*form, "printAction"), Qt::LeftButton);
+        const auto other = ui->tree->findItems(QStringLiteral("Other"),
                                                       Qt::MatchExactly | Qt::MatchRecursive);
         EXPECT_EQ(other.size(), 1);
-        const QRect rect = form->folderTree->visualItemRect(other.front());
-        QTest::mouseClick(form->folderTree->viewport(), Qt::LeftButton, {}, rect.center());
-        EXPECT_EQ(form->folderFile, "Inbox.dbx");
-        EXPECT_EQ(form->folderTree->currentItem(), inbox);
-        EXPECT_EQ(form->messageModel->rowCount(), 5);
+        const QRect rect = ui->tree->visualItemRect(other.front());
+        QTest::mouseClick(ui->tree->viewport(), Qt::LeftButton, {}, rect.center());
+        EXPECT_EQ(form->folderFile(), "Inbox.dbx");
+        EXPECT_EQ(ui->tree->currentItem(), inbox);
+        EXPECT_EQ(ui->model->rowCount(), 5);
         saveExportDialog.directoryEdit->setText(QString::fromStdString(out));
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(form->saveButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "saveAction"), Qt::LeftButton);
     EXPECT_EQ(dialogs, 1);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "There became 2 messages saved!");
@@ -412,10 +416,10 @@ TEST_F(BatchTest, ARunningBatchIgnoresOtherBatchesAndKeepsItsFolder) {
 
     // Idle again: the folder can be changed.
     const auto other =
-        form->folderTree->findItems(QStringLiteral("Other"), Qt::MatchExactly | Qt::MatchRecursive);
-    QTest::mouseClick(form->folderTree->viewport(), Qt::LeftButton, {},
-                      form->folderTree->visualItemRect(other.front()).center());
-    EXPECT_EQ(form->folderFile, "Other.dbx");
+        ui->tree->findItems(QStringLiteral("Other"), Qt::MatchExactly | Qt::MatchRecursive);
+    QTest::mouseClick(ui->tree->viewport(), Qt::LeftButton, {},
+                      ui->tree->visualItemRect(other.front()).center());
+    EXPECT_EQ(form->folderFile(), "Other.dbx");
 }
 
 TEST_F(BatchTest, ACancelledDialogOrNoSelectionEndsQuietly) {
@@ -423,7 +427,7 @@ TEST_F(BatchTest, ACancelledDialogOrNoSelectionEndsQuietly) {
     // The dialog closed with Cancel: nothing written, no completion box.
     selectRows({0});
     onDialog = [](QDialog&) { return int(QDialog::Rejected); };
-    for (QToolButton* button : {form->saveButton, form->exportButton}) {
+    for (QToolButton* button : {toolButton(*form, "saveAction"), toolButton(*form, "exportAction")}) {
         QTest::mouseClick(button, Qt::LeftButton);
         expectIdle();
     }
@@ -433,8 +437,8 @@ TEST_F(BatchTest, ACancelledDialogOrNoSelectionEndsQuietly) {
 
     // No selection: no dialog, no box, for every command.
     ::setenv("LUMBROOK_PRINT_PDF_DIR", (outRoot.path() + "pdf").c_str(), 1);
-    form->messageList->selectionModel()->clearSelection();
-    for (QToolButton* button : {form->saveButton, form->exportButton, form->printButton}) {
+    ui->list->selectionModel()->clearSelection();
+    for (QToolButton* button : {toolButton(*form, "saveAction"), toolButton(*form, "exportAction"), toolButton(*form, "printAction")}) {
         QTest::mouseClick(button, Qt::LeftButton);
         expectIdle();
     }
@@ -449,7 +453,7 @@ TEST_F(BatchTest, ACancelledDialogOrNoSelectionEndsQuietly) {
         saveExportDialog.directoryEdit->setText(QString::fromStdString(out));
         return int(QDialog::Accepted);
     };
-    QTest::mouseClick(form->saveButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "saveAction"), Qt::LeftButton);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "There became 1 messages saved!");
 }
@@ -460,11 +464,11 @@ TEST_F(BatchTest, PrintingWritesOnePdfPerMessageWithTheDressedPage) {
     ::setenv("LUMBROOK_PRINT_PDF_DIR", pdf.c_str(), 1);
     open();
     // Printing dresses the page even with "Show preview with complete design " cleared.
-    QTest::mouseClick(form->previewWithDesign, Qt::LeftButton);
+    QTest::mouseClick(child<QCheckBox>(*form, "previewWithDesign"), Qt::LeftButton);
     QTest::qWait(200);
-    const QString shown = form->pageView->locationUrl();
+    const QString shown = ui->view->locationUrl();
     selectRows({0, 1, 3});
-    QTest::mouseClick(form->printButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "printAction"), Qt::LeftButton);
     EXPECT_TRUE(errors.empty());
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
@@ -485,14 +489,14 @@ TEST_F(BatchTest, PrintingWritesOnePdfPerMessageWithTheDressedPage) {
     EXPECT_NE(pdfText(pdf + stemOfRow(3) + ".pdf").find("HTML-2"), std::string::npos);
 
     // The preview was not touched; the print page is a working file.
-    EXPECT_EQ(form->pageView->locationUrl(), shown);
-    const auto& files = form->tempFiles.paths();
+    EXPECT_EQ(ui->view->locationUrl(), shown);
+    const auto& files = form->workingFiles().paths();
     EXPECT_NE(std::find(files.begin(), files.end(), program.paths.workDir + "print.htm"),
               files.end());
 
     // The same messages again: the names get the collision suffix.
     selectRows({0});
-    QTest::mouseClick(form->printButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "printAction"), Qt::LeftButton);
     EXPECT_TRUE(exists(pdf + stemOfRow(0) + "_0.pdf"));
 }
 
@@ -511,17 +515,17 @@ TEST_F(BatchTest, PageSetupWithoutAPrinterChoosesThePdfPages) {
         return int(QDialog::Accepted);
     };
     // No message needs to be selected for it.
-    form->messageList->selectionModel()->clearSelection();
-    QTest::mouseClick(form->printerSetupButton, Qt::LeftButton);
+    ui->list->selectionModel()->clearSelection();
+    QTest::mouseClick(toolButton(*form, "printerSetupAction"), Qt::LeftButton);
     EXPECT_EQ(dialogs, 1);
-    const QPageLayout layout = form->printerSettings.pageLayout();
+    const QPageLayout layout = form->printer().setup().pageLayout();
     EXPECT_EQ(layout.orientation(), QPageLayout::Landscape);
     EXPECT_EQ(layout.pageSize().id(), QPageSize::A5);
     EXPECT_DOUBLE_EQ(layout.margins(QPageLayout::Millimeter).left(), 25.0);
 
     // The next print follows it: an A5 page on its side (595 x 420 points).
     selectRows({0});
-    QTest::mouseClick(form->printButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "printAction"), Qt::LeftButton);
     ASSERT_EQ(dirNames(pdf).size(), 1u);
     const std::string info = outRoot.path() + "info.txt";
     if (std::system(
@@ -541,7 +545,7 @@ TEST_F(BatchTest, WithoutAPrinterPrintingSaysSoAndPrintsNothing) {
     if (!QPrinterInfo::availablePrinterNames().isEmpty()) GTEST_SKIP() << "a printer is installed";
     open();
     selectRows({0, 1});
-    QTest::mouseClick(form->printButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "printAction"), Qt::LeftButton);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
     EXPECT_NE(boxes[0].text.find("No printer is installed"), std::string::npos);
@@ -550,7 +554,7 @@ TEST_F(BatchTest, WithoutAPrinterPrintingSaysSoAndPrintsNothing) {
     EXPECT_FALSE(exists(program.paths.workDir + "print.htm"));
     expectIdle();
 
-    QTest::mouseClick(form->printerSetupButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "printerSetupAction"), Qt::LeftButton);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].text, boxes[0].text);
     EXPECT_EQ(dialogs, 0);
@@ -562,48 +566,13 @@ TEST_F(BatchTest, APageThatCannotBePrintedEndsTheBatchUncounted) {
     ::setenv("LUMBROOK_PRINT_PDF_DIR", (outRoot.path() + "blocker/pdf").c_str(), 1);
     open();
     selectRows({0, 1, 2});
-    QTest::mouseClick(form->printButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "printAction"), Qt::LeftButton);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "Datei " + outRoot.path() + "blocker/pdf/" + stemOfRow(0) +
                              ".pdf kann nicht erstellt werden");
     EXPECT_TRUE(boxes.empty());
     EXPECT_TRUE(progress.empty() || progress == std::vector<std::int32_t>{0});
     expectIdle();
-}
-
-TEST_F(BatchTest, TheProgressBarGrowsAtOnceAndFallsByARepaint) {
-    open();
-    const QColor navy(0, 0, 128);
-    auto bar = [&] { return form->progressPanel->grab().toImage(); };
-    const QRect inner = form->progressPanel->contentsRect();
-    form->setProgress(66);
-    EXPECT_EQ(form->progressRect, inner);
-    QImage image = bar();
-    const int filled = inner.width() * 66 / 100;
-    EXPECT_EQ(image.pixelColor(inner.left(), inner.center().y()), navy);
-    EXPECT_EQ(image.pixelColor(inner.left() + filled - 1, inner.center().y()), navy);
-    EXPECT_NE(image.pixelColor(inner.left() + filled, inner.center().y()), navy);
-    // Past 100 the bar stays within its panel.
-    form->setProgress(250);
-    image = bar();
-    EXPECT_EQ(image.pixelColor(inner.right(), inner.center().y()), navy);
-    EXPECT_NE(image.pixelColor(inner.right() + 1, inner.center().y()), navy);
-    form->setProgress(0);
-    image = bar();
-    EXPECT_NE(image.pixelColor(inner.left(), inner.center().y()), navy);
-
-    // The drawing itself, on a canvas of its own.
-    QImage canvas(100, 10, QImage::Format_RGB32);
-    for (const auto& [percent, width] : std::vector<std::pair<int, int>>{
-             {0, 0}, {-5, 0}, {1, 1}, {33, 33}, {100, 100}, {1000, 100}, {0x7FFFFFFF, 100}}) {
-        canvas.fill(Qt::white);
-        QPainter painter(&canvas);
-        drawProgressBar(painter, QRect(0, 0, 100, 10), percent);
-        painter.end();
-        int drawn = 0;
-        while (drawn < 100 && canvas.pixelColor(drawn, 5) == navy) ++drawn;
-        EXPECT_EQ(drawn, width) << percent;
-    }
 }
 
 TEST_F(BatchTest, TheMessageWindowShowsThePreviewsPage) {
@@ -624,10 +593,10 @@ TEST_F(BatchTest, TheMessageWindowShowsThePreviewsPage) {
         return int(QDialog::Rejected);
     };
     // With several rows selected, the first selected one in list order.
-    QSignalSpy preview(form->pageView, &PageView::downloadComplete);
+    QSignalSpy preview(ui->view, &PageView::downloadComplete);
     selectRows({3, 2});
     ASSERT_TRUE(preview.wait(15000));
-    form->onMessageDoubleClicked();
+    emit ui->list->doubleClicked(QModelIndex());
     ASSERT_EQ(dialogs, 1);
     EXPECT_EQ(seen, (std::vector<std::string>{"Three", "sender@example.org",
                                               messageDateText(recordOfRow(2)), "reader@example.org",
@@ -640,23 +609,23 @@ TEST_F(BatchTest, TheMessageWindowShowsThePreviewsPage) {
 
     // An empty subject gives the caption "eMail message" and an empty field.
     const auto other =
-        form->folderTree->findItems(QStringLiteral("Other"), Qt::MatchExactly | Qt::MatchRecursive);
-    QTest::mouseClick(form->folderTree->viewport(), Qt::LeftButton, {},
-                      form->folderTree->visualItemRect(other.front()).center());
-    QTreeView* list = form->messageList;
+        ui->tree->findItems(QStringLiteral("Other"), Qt::MatchExactly | Qt::MatchRecursive);
+    QTest::mouseClick(ui->tree->viewport(), Qt::LeftButton, {},
+                      ui->tree->visualItemRect(other.front()).center());
+    QTreeView* list = ui->list;
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualRect(form->messageModel->index(0, 1)).center());
+                      list->visualRect(ui->model->index(0, 1)).center());
     ASSERT_TRUE(preview.wait(15000));
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
-                       list->visualRect(form->messageModel->index(0, 1)).center());
+                       list->visualRect(ui->model->index(0, 1)).center());
     ASSERT_EQ(dialogs, 2);
     EXPECT_EQ(seen[0], "eMail message");
     EXPECT_EQ(seen[4], "");
     EXPECT_NE(readFile(program.mailPage()).find("NO-SUBJECT"), std::string::npos);
 
     // A double click below the rows (no selection) opens nothing.
-    form->messageList->selectionModel()->clearSelection();
-    form->onMessageDoubleClicked();
+    ui->list->selectionModel()->clearSelection();
+    emit ui->list->doubleClicked(QModelIndex());
     EXPECT_EQ(dialogs, 2);
 }
 

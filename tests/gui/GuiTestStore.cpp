@@ -3,11 +3,35 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <QAction>
+#include <QMainWindow>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "mainwindow/MainWindow.h"
+#include "mainwindow/MessageListModel.h"
+#include "platform/browser/PageView.h"
+
 namespace lumbrook {
+
+QToolButton* toolButton(const QMainWindow& window, const char* actionName) {
+    auto* action = child<QAction>(window, actionName);
+    for (QToolBar* bar : window.findChildren<QToolBar*>()) {
+        if (auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(action))) return button;
+    }
+    throw std::runtime_error(std::string("no tool bar button for ") + actionName);
+}
+
+MainWindowControls::MainWindowControls(const MainWindow& window)
+    : list(child<QTreeView>(window, "messageList")),
+      model(static_cast<MessageListModel*>(list->model())),
+      tree(child<QTreeWidget>(window, "folderTree")),
+      view(child<PageView>(window, "pageView")) {}
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "lumbrook-gui-XXXXXX").string();

@@ -3,15 +3,47 @@
 // A temporary program directory (templates, options, working directory) and a
 // store written with the project's .dbx writer, for the window tests.
 
+#include <QObject>
+
+class QTreeView;
+class QTreeWidget;
 #include <QString>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "render/AppPaths.h"
 #include "tests/support/DbxWriter.h"
 
+class QMainWindow;
+class QToolButton;
+
 namespace lumbrook {
+
+class MainWindow;
+class MessageListModel;
+class PageView;
+
+// A control of a window by its object name; throws when there is none.
+template <typename T>
+T* child(const QObject& window, const char* name) {
+    T* found = window.findChild<T*>(QLatin1String(name));
+    if (!found) throw std::runtime_error(std::string("no control named ") + name);
+    return found;
+}
+
+// The main window's tool bar button of an action ("saveAction", ...).
+QToolButton* toolButton(const QMainWindow& window, const char* actionName);
+
+// The main window's controls the tests use most.
+struct MainWindowControls {
+    explicit MainWindowControls(const MainWindow& window);
+    QTreeView* list;
+    MessageListModel* model;
+    QTreeWidget* tree;
+    PageView* view;
+};
 
 class TempDir {
   public:

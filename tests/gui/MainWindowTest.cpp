@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QSplitter>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -12,7 +13,6 @@
 #include <QTreeWidget>
 #include <memory>
 
-#include "mainwindow/Controls.h"
 #include "mainwindow/ErrorReport.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
@@ -69,7 +69,8 @@ class MainWindowTest : public ::testing::Test {
     // Creates the window and waits for its first page.
     void open() {
         form = std::make_unique<MainWindow>(program.paths);
-        loaded = std::make_unique<QSignalSpy>(form->pageView, &PageView::downloadComplete);
+        ui = std::make_unique<MainWindowControls>(*form);
+        loaded = std::make_unique<QSignalSpy>(ui->view, &PageView::downloadComplete);
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         waitForPage();
@@ -83,29 +84,35 @@ class MainWindowTest : public ::testing::Test {
     }
 
     void clickRow(int row) {
-        QTreeView* list = form->messageList;
-        const QRect rect = list->visualRect(form->messageModel->index(row, 1));
+        QTreeView* list = ui->list;
+        const QRect rect = list->visualRect(ui->model->index(row, 1));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
     }
 
     void clickFolder(const QString& name) {
-        const auto items = form->folderTree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+        const auto items = ui->tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
         ASSERT_EQ(items.size(), 1);
-        const QRect rect = form->folderTree->visualItemRect(items.front());
-        QTest::mouseClick(form->folderTree->viewport(), Qt::LeftButton, {}, rect.center());
+        const QRect rect = ui->tree->visualItemRect(items.front());
+        QTest::mouseClick(ui->tree->viewport(), Qt::LeftButton, {}, rect.center());
     }
 
     std::string subjectOfRow(int row) const {
-        return form->messages[form->messageModel->recordIndex(row)].subject;
+        return form->messages()[ui->model->recordIndex(row)].subject;
     }
 
     std::string previewPage() const { return readFile(program.mailPage()); }
+
+    template <typename T>
+    T* box(const char* name) const {
+        return child<T>(*form, name);
+    }
 
     TempDir store;
     TestProgram program;
     std::vector<std::string> errors;
     ErrorReporter previous;
     std::unique_ptr<MainWindow> form;
+    std::unique_ptr<MainWindowControls> ui;
     std::unique_ptr<QSignalSpy> loaded;
 };
 
@@ -113,24 +120,24 @@ TEST_F(MainWindowTest, StartUpListsTheThirdNodeAndPreviewsTheNewestMessage) {
     open();
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Harlstone Lumbrook 1.0"));
-    ASSERT_NE(form->folderTree->currentItem(), nullptr);
-    EXPECT_EQ(form->folderTree->currentItem()->text(0), QStringLiteral("Inbox"));
-    EXPECT_EQ(form->folderFile, "Inbox.dbx");
-    ASSERT_EQ(form->messageModel->rowCount(), 4);
+    ASSERT_NE(ui->tree->currentItem(), nullptr);
+    EXPECT_EQ(ui->tree->currentItem()->text(0), QStringLiteral("Inbox"));
+    EXPECT_EQ(form->folderFile(), "Inbox.dbx");
+    ASSERT_EQ(ui->model->rowCount(), 4);
     EXPECT_EQ(subjectOfRow(0), "Newest");
     EXPECT_EQ(form->firstSelectedRow(), 0);
 
     // The last template is chosen and applied, with the header table.
-    EXPECT_EQ(form->designBox->currentText(), QStringLiteral("sign.htm"));
+    EXPECT_EQ(box<QComboBox>("designBox")->currentText(), QStringLiteral("sign.htm"));
     const std::string page = previewPage();
     EXPECT_NE(page.find("<p>MARK-NEWEST</p>"), std::string::npos);
     EXPECT_NE(page.find("<b>From:</b>"), std::string::npos);
     EXPECT_NE(page.find("Newest of bob@example.org to reader@example.org from "),
               std::string::npos);
-    EXPECT_EQ(form->previewFolder, "Inbox.dbx");
-    EXPECT_EQ(form->previewOffset, form->messages[form->messageModel->recordIndex(0)].dataOffset);
-    EXPECT_EQ(form->pageView->locationUrl().toStdString(), program.mailPage());
-    EXPECT_EQ(form->tempFiles.paths(), std::vector<std::string>{program.mailPage()});
+    EXPECT_EQ(form->previewFolder(), "Inbox.dbx");
+    EXPECT_EQ(form->previewOffset(), form->messages()[ui->model->recordIndex(0)].dataOffset);
+    EXPECT_EQ(ui->view->locationUrl().toStdString(), program.mailPage());
+    EXPECT_EQ(form->workingFiles().paths(), std::vector<std::string>{program.mailPage()});
 }
 
 TEST_F(MainWindowTest, RowClicksRenderOnlyAMessageNotOnShow) {
@@ -139,69 +146,68 @@ TEST_F(MainWindowTest, RowClicksRenderOnlyAMessageNotOnShow) {
     waitForPage();
     EXPECT_EQ(subjectOfRow(1), "Middle");
     EXPECT_NE(previewPage().find("MARK-MIDDLE<BR>"), std::string::npos);
-    EXPECT_EQ(form->previewOffset, form->messages[form->messageModel->recordIndex(1)].dataOffset);
+    EXPECT_EQ(form->previewOffset(), form->messages()[ui->model->recordIndex(1)].dataOffset);
 
     // The message on show is not rendered again.
     std::remove(program.mailPage().c_str());
-    form->onSelectionChanged();
+    emit ui->list->selectionModel()->selectionChanged({}, {});
     EXPECT_FALSE(exists(program.mailPage()));
 
     // Adding a row below the first selected one changes nothing either.
     clickRow(2);
     waitForPage();
-    QTreeView* list = form->messageList;
+    QTreeView* list = ui->list;
     std::remove(program.mailPage().c_str());
-    const QRect below = list->visualRect(form->messageModel->index(3, 1));
+    const QRect below = list->visualRect(ui->model->index(3, 1));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, below.center());
-    EXPECT_EQ(form->messageList->selectionModel()->selectedRows().size(), 2);
+    EXPECT_EQ(ui->list->selectionModel()->selectedRows().size(), 2);
     EXPECT_FALSE(exists(program.mailPage()));
 }
 
 TEST_F(MainWindowTest, SelectAllMarksEveryRowWithoutRendering) {
     open();
-    QItemSelectionModel* selection = form->messageList->selectionModel();
+    QItemSelectionModel* selection = ui->list->selectionModel();
     // A alone is no Select all (it only searches the rows, as any letter does).
-    QTest::keyClick(form->messageList, Qt::Key_A);
+    QTest::keyClick(ui->list, Qt::Key_A);
     EXPECT_LT(selection->selectedRows().size(), 4);
 
-    const std::int32_t before = form->previewOffset;
+    const std::int32_t before = form->previewOffset();
     clickRow(0);
-    if (form->previewOffset != before) waitForPage();
-    const std::int32_t shown = form->previewOffset;
+    if (form->previewOffset() != before) waitForPage();
+    const std::int32_t shown = form->previewOffset();
     std::remove(program.mailPage().c_str());
     for (const Qt::KeyboardModifiers modifiers :
          {Qt::KeyboardModifiers(Qt::ControlModifier), Qt::ControlModifier | Qt::ShiftModifier,
           Qt::ControlModifier | Qt::AltModifier}) {
-        selection->select(form->messageModel->index(0, 0),
+        selection->select(ui->model->index(0, 0),
                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        QTest::keyClick(form->messageList, Qt::Key_A, modifiers);
+        QTest::keyClick(ui->list, Qt::Key_A, modifiers);
         EXPECT_EQ(selection->selectedRows().size(), 4) << modifiers.toInt();
     }
-    selection->select(form->messageModel->index(0, 0),
+    selection->select(ui->model->index(0, 0),
                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    QTest::mouseClick(form->selectAllButton, Qt::LeftButton);
+    QTest::mouseClick(toolButton(*form, "selectAllAction"), Qt::LeftButton);
     EXPECT_EQ(selection->selectedRows().size(), 4);
-    EXPECT_FALSE(form->selectingAll);
-    EXPECT_EQ(form->previewOffset, shown);
+    EXPECT_EQ(form->previewOffset(), shown);
     EXPECT_FALSE(exists(program.mailPage()));
 }
 
 TEST_F(MainWindowTest, OptionsStripRendersTheMessageAgain) {
     open();
-    QTest::mouseClick(form->showFromField, Qt::LeftButton);
+    QTest::mouseClick(box<QCheckBox>("showFromField"), Qt::LeftButton);
     waitForPage();
     std::string page = previewPage();
     EXPECT_EQ(page.find("<b>From:</b>"), std::string::npos);
     EXPECT_NE(page.find("<b>To:</b>"), std::string::npos);
 
-    QTest::mouseClick(form->previewWithDesign, Qt::LeftButton);
+    QTest::mouseClick(box<QCheckBox>("previewWithDesign"), Qt::LeftButton);
     waitForPage();
     EXPECT_EQ(previewPage(), "<p>MARK-NEWEST</p>\r\n");
 
-    QTest::mouseClick(form->previewWithDesign, Qt::LeftButton);
+    QTest::mouseClick(box<QCheckBox>("previewWithDesign"), Qt::LeftButton);
     waitForPage();
-    form->designBox->setCurrentIndex(0);  // plain.htm
-    emit form->designBox->activated(0);
+    box<QComboBox>("designBox")->setCurrentIndex(0);  // plain.htm
+    emit box<QComboBox>("designBox")->activated(0);
     waitForPage();
     page = previewPage();
     EXPECT_EQ(page.rfind("<html><body>\r\n", 0), 0u);
@@ -210,10 +216,10 @@ TEST_F(MainWindowTest, OptionsStripRendersTheMessageAgain) {
 
 TEST_F(MainWindowTest, ClosingDeletesTheWorkingFilesAndSavesTheOptions) {
     open();
-    QTest::mouseClick(form->previewWithDesign, Qt::LeftButton);
-    QTest::mouseClick(form->showSubjectField, Qt::LeftButton);
+    QTest::mouseClick(box<QCheckBox>("previewWithDesign"), Qt::LeftButton);
+    QTest::mouseClick(box<QCheckBox>("showSubjectField"), Qt::LeftButton);
     waitForPage();
-    form->designBox->setCurrentIndex(0);
+    box<QComboBox>("designBox")->setCurrentIndex(0);
     ASSERT_TRUE(exists(program.mailPage()));
     form.reset();
     EXPECT_FALSE(exists(program.mailPage()));
@@ -228,33 +234,33 @@ TEST_F(MainWindowTest, OptionsFileSetsTheStripAtStartUp) {
     writeFile(program.paths.optionsFile,
               std::string("\xFF\xFF\xFF\xFF\0\0\0\0\1\0\0\0\1\0\0\0\0\0\0\0\1\0\0\0", 24));
     open();
-    EXPECT_EQ(form->designBox->currentIndex(), -1);
-    EXPECT_FALSE(form->previewWithDesign->isChecked());
-    EXPECT_TRUE(form->showFromField->isChecked());
-    EXPECT_TRUE(form->showToField->isChecked());
-    EXPECT_FALSE(form->showSubjectField->isChecked());
-    EXPECT_TRUE(form->showDateField->isChecked());
+    EXPECT_EQ(box<QComboBox>("designBox")->currentIndex(), -1);
+    EXPECT_FALSE(box<QCheckBox>("previewWithDesign")->isChecked());
+    EXPECT_TRUE(box<QCheckBox>("showFromField")->isChecked());
+    EXPECT_TRUE(box<QCheckBox>("showToField")->isChecked());
+    EXPECT_FALSE(box<QCheckBox>("showSubjectField")->isChecked());
+    EXPECT_TRUE(box<QCheckBox>("showDateField")->isChecked());
     EXPECT_EQ(previewPage(), "<p>MARK-NEWEST</p>\r\n");
 }
 
 TEST_F(MainWindowTest, FolderClicksRefillTheListAndKeepThePreview) {
     open();
     clickFolder(QStringLiteral("Empty"));
-    EXPECT_EQ(form->folderFile, "Empty.dbx");
-    EXPECT_EQ(form->messageModel->rowCount(), 0);
+    EXPECT_EQ(form->folderFile(), "Empty.dbx");
+    EXPECT_EQ(ui->model->rowCount(), 0);
     EXPECT_NE(previewPage().find("MARK-NEWEST"), std::string::npos);
-    EXPECT_EQ(form->previewFolder, "Inbox.dbx");
+    EXPECT_EQ(form->previewFolder(), "Inbox.dbx");
 
     clickFolder(QStringLiteral("Gone"));
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("Gone.dbx kann nicht ge\xC3\xB6"
                              "ffnet werden"),
               std::string::npos);
-    EXPECT_EQ(form->messageModel->rowCount(), 0);
+    EXPECT_EQ(ui->model->rowCount(), 0);
 
     clickFolder(QStringLiteral("Inbox"));
-    EXPECT_EQ(form->messageModel->rowCount(), 4);
-    EXPECT_TRUE(form->messageList->selectionModel()->selectedRows().isEmpty());
+    EXPECT_EQ(ui->model->rowCount(), 4);
+    EXPECT_TRUE(ui->list->selectionModel()->selectedRows().isEmpty());
     // Listing a folder selects nothing; a row click previews as before.
     clickRow(1);
     waitForPage();
@@ -264,7 +270,7 @@ TEST_F(MainWindowTest, FolderClicksRefillTheListAndKeepThePreview) {
 TEST_F(MainWindowTest, HeadingClicksReorderAndKeepTheSelection) {
     open();
     const int date = ColDate;
-    const QHeaderView* header = form->messageList->header();
+    const QHeaderView* header = ui->list->header();
     auto clickHeading = [&](int column) {
         const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
@@ -294,11 +300,11 @@ TEST_F(MainWindowTest, FailuresAreReportedAndTheWindowGoesOn) {
 
 TEST_F(MainWindowTest, ClearingTheSelectionEmptiesThePreview) {
     open();
-    form->messageList->selectionModel()->clearSelection();
+    ui->list->selectionModel()->clearSelection();
     waitForPage();
-    EXPECT_EQ(form->previewOffset, -1);
-    EXPECT_EQ(form->previewFolder, "");
-    EXPECT_TRUE(form->pageView->locationUrl().isEmpty());
+    EXPECT_EQ(form->previewOffset(), -1);
+    EXPECT_EQ(form->previewFolder(), "");
+    EXPECT_TRUE(ui->view->locationUrl().isEmpty());
     // The same message selected again is rendered anew.
     std::remove(program.mailPage().c_str());
     clickRow(0);
@@ -309,33 +315,35 @@ TEST_F(MainWindowTest, ClearingTheSelectionEmptiesThePreview) {
 TEST_F(MainWindowTest, WithoutAFolderListTheWindowStartsEmpty) {
     std::remove((store.path() + "Folders.dbx").c_str());
     form = std::make_unique<MainWindow>(program.paths);
+    ui = std::make_unique<MainWindowControls>(*form);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "Datei " + store.path() +
                              "folders.dbx kann nicht ge\xC3\xB6"
                              "ffnet werden");
-    EXPECT_EQ(form->folderTree->topLevelItemCount(), 0);
-    EXPECT_EQ(form->messageModel->rowCount(), 0);
-    EXPECT_EQ(form->folderFile, "folders.dbx");
+    EXPECT_EQ(ui->tree->topLevelItemCount(), 0);
+    EXPECT_EQ(ui->model->rowCount(), 0);
+    EXPECT_EQ(form->folderFile(), "folders.dbx");
     form.reset();
     EXPECT_TRUE(exists(program.paths.optionsFile));
 }
 
 TEST_F(MainWindowTest, TheListKeepsItsShareOfThePanel) {
     open();
+    auto* splitter = child<QSplitter>(*form, "rightSplitter");
     form->resize(800, 700);
     QTest::qWait(50);
-    const int panel = form->rightSplitter->height();
-    EXPECT_EQ(form->messageList->height(), panel * 50 / 100);
+    const int panel = splitter->height();
+    EXPECT_EQ(ui->list->height(), panel * 50 / 100);
 
-    form->rightSplitter->setSizes({panel * 95 / 100, panel - panel * 95 / 100});
-    form->onListSplitterMoved();
-    EXPECT_EQ(form->listRatio, form->messageList->height() * 100 / panel > 90
-                                   ? 90
-                                   : form->messageList->height() * 100 / panel);
-    form->listRatio = 30;
-    form->resize(800, 600);
-    QTest::qWait(50);
-    EXPECT_EQ(form->messageList->height(), form->rightSplitter->height() * 30 / 100);
+    // A drag to 95 % is kept at 90 %, one to 30 % as it is, through resizes.
+    for (const int dragged : {95, 30}) {
+        splitter->setSizes({panel * dragged / 100, panel - panel * dragged / 100});
+        const int ratio = std::min(90, ui->list->height() * 100 / splitter->height());
+        emit splitter->splitterMoved(ui->list->height(), 1);
+        form->resize(800, 600 + dragged);
+        QTest::qWait(50);
+        EXPECT_EQ(ui->list->height(), splitter->height() * ratio / 100) << dragged;
+    }
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <QItemSelectionModel>
 
 #include "mainwindow/MessageListModel.h"
-#include "mainwindow/SortOrder.h"
+#include "render/MessageOrder.h"
 
 namespace lumbrook {
 namespace {
@@ -84,15 +84,14 @@ TEST_F(MessageListModelTest, OrdersNewestFirstThenFollowsHeadingClicks) {
     EXPECT_EQ(subjects(model, list), (std::vector<std::string>{"gamma", "beta", "Beta", "Alpha"}));
 }
 
-TEST_F(MessageListModelTest, EveryOrderAgreesWithListView1Compare) {
+TEST_F(MessageListModelTest, RowsFollowTheSharedMessageOrder) {
     fill();
     for (std::int32_t column = 0; column < 4; ++column) {
         for (bool descending : {false, true}) {
             model.setSortOrder(column, descending);
-            for (int row = 1; row < model.rowCount(); ++row) {
-                EXPECT_LE(listView1Compare(list[model.recordIndex(row - 1)],
-                                           list[model.recordIndex(row)], column, descending),
-                          0)
+            const std::vector<std::size_t> expected = sortedMessageOrder(list, column, descending);
+            for (int row = 0; row < model.rowCount(); ++row) {
+                EXPECT_EQ(model.recordIndex(row), static_cast<int>(expected[row]))
                     << "column " << column << " descending " << descending << " row " << row;
             }
         }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
@@ -18,6 +19,7 @@
 #include "mainwindow/Modal.h"
 #include "platform/browser/PageView.h"
 #include "store/DbxReader.h"
+#include "tests/gui/GuiTestStore.h"
 #include "tests/safety/SafetySupport.h"
 #include "windows/SaveExportDialog.h"
 #include "windows/MessageWindow.h"
@@ -93,30 +95,31 @@ TEST_F(SessionSafetyTest, AWholeSessionLeavesTheStoreAsItWas) {
 
     {
         MainWindow form(AppPaths::forProgram(program.string()));
+        const MainWindowControls ui(form);
         form.setSaveExportDialog(&saveExportDialog);
         form.setMessageWindow(&messageWindow);
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
         int previewed = 0;
-        for (QTreeWidgetItemIterator it(form.folderTree); *it; ++it) {
-            const QRect node = form.folderTree->visualItemRect(*it);
-            QTest::mouseClick(form.folderTree->viewport(), Qt::LeftButton, {}, node.center());
-            QTreeView* list = form.messageList;
-            for (int row = 0; row < form.messageModel->rowCount(); ++row) {
-                list->scrollTo(form.messageModel->index(row, 1));
+        for (QTreeWidgetItemIterator it(ui.tree); *it; ++it) {
+            const QRect node = ui.tree->visualItemRect(*it);
+            QTest::mouseClick(ui.tree->viewport(), Qt::LeftButton, {}, node.center());
+            QTreeView* list = ui.list;
+            for (int row = 0; row < ui.model->rowCount(); ++row) {
+                list->scrollTo(ui.model->index(row, 1));
                 QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                                  list->visualRect(form.messageModel->index(row, 1)).center());
+                                  list->visualRect(ui.model->index(row, 1)).center());
                 ++previewed;
-                form.onMessageDoubleClicked();
-                for (QToolButton* button : {form.saveButton, form.exportButton, form.exportButton,
-                                            form.exportButton, form.printButton}) {
+                emit ui.list->doubleClicked(QModelIndex());
+                for (QToolButton* button : {toolButton(form, "saveAction"), toolButton(form, "exportAction"), toolButton(form, "exportAction"),
+                                            toolButton(form, "exportAction"), toolButton(form, "printAction")}) {
                     QTest::mouseClick(button, Qt::LeftButton);
-                    EXPECT_FALSE(form.batchRunning);
+                    EXPECT_FALSE(form.batchRunning());
                 }
             }
             // And the whole folder at once.
-            form.onSelectAllClicked();
-            for (QToolButton* button : {form.saveButton, form.exportButton, form.printButton}) {
+            child<QAction>(form, "selectAllAction")->trigger();
+            for (QToolButton* button : {toolButton(form, "saveAction"), toolButton(form, "exportAction"), toolButton(form, "printAction")}) {
                 QTest::mouseClick(button, Qt::LeftButton);
             }
         }

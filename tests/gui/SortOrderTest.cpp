@@ -49,26 +49,6 @@ TEST(SortOrder, SpecialFoldersByIdWithoutWrapping) {
     EXPECT_GT(treeView1Compare(b, a), 0);
 }
 
-TEST(SortOrder, ListRowsByColumnAndDirection) {
-    MessageInfo x, y;
-    x.from = "anna";
-    y.from = "Bert";
-    x.to = "zed";
-    y.to = "amy";
-    x.subject = y.subject = "Same";
-    // Five milliseconds apart: the date texts are equal, the values are not.
-    x.date = 132'000'000'000'000'000ULL;
-    y.date = x.date + 5 * 10'000;
-    EXPECT_LT(listView1Compare(x, y, ColFrom, false), 0);
-    EXPECT_GT(listView1Compare(x, y, ColTo, false), 0);
-    EXPECT_EQ(listView1Compare(x, y, ColSubject, false), 0);
-    EXPECT_EQ(listView1Compare(x, y, ColDate, false), -1);
-    // Descending swaps the rows before comparing.
-    EXPECT_EQ(listView1Compare(x, y, ColDate, true), 1);
-    EXPECT_GT(listView1Compare(x, y, ColFrom, true), 0);
-    EXPECT_EQ(listView1Compare(x, x, ColDate, true), 0);
-}
-
 TEST(ListRatio, ResizeAndDragKeepTheListShare) {
     EXPECT_EQ(listHeightFor(301, 50), 150);
     EXPECT_EQ(listHeightFor(400, 90), 360);

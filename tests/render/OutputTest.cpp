@@ -142,11 +142,9 @@ TEST(MessageOrder, FoldedTextAndDateOrder) {
                       makeRecord("a", "", "", fileTimeUtc(2020, 1, 1, 0, 0, 0, 1)),
                       makeRecord("C", "", "", fileTimeUtc(2021, 1, 1))};
     EXPECT_EQ(sortedMessageOrder(list, ColDate, true), (std::vector<std::size_t>{2, 0, 1}));
-    EXPECT_EQ(sortedMessageOrder(list, ColDate, false), (std::vector<std::size_t>{1, 0, 2}));
+    EXPECT_EQ(sortedMessageOrder(list, ColDate, false), (std::vector<std::size_t>{1, 0, 2}));  // milliseconds count
     EXPECT_EQ(sortedMessageOrder(list, ColSubject, false), (std::vector<std::size_t>{1, 0, 2}));
     EXPECT_EQ(sortedMessageOrder(list, ColSubject, true), (std::vector<std::size_t>{2, 0, 1}));
-    EXPECT_LT(listView1Compare(list[1], list[0], ColDate, false), 0);  // milliseconds count
-    EXPECT_GT(listView1Compare(list[1], list[0], ColDate, true), 0);
 }
 
 }  // namespace

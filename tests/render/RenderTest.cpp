@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "base/Errors.h"
+#include "base/TextLines.h"
 #include "render/FileOutput.h"
 #include "render/Render.h"
 #include "tests/render/RenderTestSupport.h"

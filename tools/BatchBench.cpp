@@ -5,21 +5,18 @@
 //
 // usage: lumbrook-gui-batch-bench WORK_DIR [COUNT]   (WORK_DIR is emptied first)
 
-#include <unistd.h>
-
-#include <QApplication>
+#include <QAction>
 #include <QElapsedTimer>
 #include <QRadioButton>
-#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "mainwindow/MainWindow.h"
-#include "mainwindow/MessageListModel.h"
 #include "mainwindow/Modal.h"
 #include "store/DbxReader.h"
 #include "tests/support/DbxWriter.h"
+#include "tools/ToolStart.h"
 #include "windows/SaveExportDialog.h"
 
 namespace fs = std::filesystem;
@@ -56,15 +53,8 @@ DbxMessage message(int i) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::setlocale(LC_ALL, "");
-    if (::geteuid() == 0) ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Lumbrook"));
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s WORK_DIR [COUNT]\n", argv[0]);
-        return 2;
-    }
+    const auto app = startTool(argc, argv, 1, "WORK_DIR [COUNT]");
+    if (!app) return 2;
     const fs::path work = fs::absolute(argv[1]);
     const int count = argc > 2 ? std::atoi(argv[2]) : 10000;
     fs::remove_all(work);
@@ -97,22 +87,22 @@ int main(int argc, char** argv) {
     setMessageBoxHook([](QWidget*, QMessageBox::Icon, const QString&, const QString& text) {
         std::printf("  %s\n", qPrintable(text));
     });
-    std::printf("%d messages listed\n", form.messageModel->rowCount());
-    form.onSelectAllClicked();
+    std::printf("%zu messages listed\n", form.messages().size());
+    form.findChild<QAction*>(QStringLiteral("selectAllAction"))->trigger();
 
-    auto run = [&](const char* name, const fs::path& dir, void (MainWindow::*command)()) {
+    auto run = [&](const char* name, const fs::path& dir, const char* command) {
         target = QString::fromStdString(dir.string());
         QElapsedTimer timer;
         timer.start();
-        (form.*command)();
+        form.findChild<QAction*>(QLatin1String(command))->trigger();
         const double seconds = timer.nsecsElapsed() / 1e9;
         std::printf("%s: %.2f s, %.0f messages/s\n", name, seconds, count / seconds);
     };
-    run("save", work / "save", &MainWindow::onSaveClicked);
+    run("save", work / "save", "saveAction");
     saveExportDialog.htmlFormat->setChecked(true);
-    run("export (HTML)", work / "export-html", &MainWindow::onExportClicked);
+    run("export (HTML)", work / "export-html", "exportAction");
     saveExportDialog.sameFormat->setChecked(true);
-    run("export (same format as the mail)", work / "export-mixed", &MainWindow::onExportClicked);
+    run("export (same format as the mail)", work / "export-mixed", "exportAction");
     setModalHook({});
     setMessageBoxHook({});
     return 0;

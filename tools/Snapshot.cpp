@@ -5,20 +5,18 @@
 //
 // usage: lumbrook-gui-snapshot STORE_DIR OUT_DIR [ROW]   (ROW: a row to click first)
 
-#include <unistd.h>
-
-#include <QApplication>
-#include <QElapsedTimer>
+#include <QAction>
 #include <QPainter>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 #include <QTreeView>
-#include <clocale>
 #include <cstdio>
 
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
+#include "mainwindow/MessagePrinter.h"
 #include "mainwindow/Modal.h"
 #include "platform/browser/Printing.h"
 #include "platform/browser/PageView.h"
@@ -26,17 +24,18 @@
 #include "windows/AboutDialog.h"
 #include "windows/SaveExportDialog.h"
 #include "windows/MessageWindow.h"
+#include "tools/ToolStart.h"
+
+namespace {
+template <typename T>
+T* child(const QObject& window, const char* name) {
+    return window.findChild<T*>(QLatin1String(name));
+}
+}  // namespace
 
 int main(int argc, char** argv) {
-    std::setlocale(LC_ALL, "");
-    if (::geteuid() == 0) ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Lumbrook"));
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: %s STORE_DIR OUT_DIR [ROW]\n", argv[0]);
-        return 2;
-    }
+    const auto app = lumbrook::startTool(argc, argv, 2, "STORE_DIR OUT_DIR [ROW]");
+    if (!app) return 2;
     lumbrook::setStoreRootOverride(std::string(argv[1]));
     const QString out = QString::fromLocal8Bit(argv[2]);
 
@@ -45,13 +44,14 @@ int main(int argc, char** argv) {
     lumbrook::SaveExportDialog saveExportDialog;
     form.setMessageWindow(&showMail);
     form.setSaveExportDialog(&saveExportDialog);
-    QSignalSpy loaded(form.pageView, &lumbrook::PageView::downloadComplete);
+    auto* list = child<QTreeView>(form, "messageList");
+    QSignalSpy loaded(child<lumbrook::PageView>(form, "pageView"),
+                      &lumbrook::PageView::downloadComplete);
     form.show();
     if (loaded.isEmpty()) loaded.wait(10000);
     if (argc > 3) {
         const int row = std::atoi(argv[3]);
-        QTreeView* list = form.messageList;
-        const QRect rect = list->visualRect(form.messageModel->index(row, 1));
+        const QRect rect = list->visualRect(list->model()->index(row, 1));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
         loaded.wait(10000);
     }
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     {
         QPainter p(&sheet);
         for (int i = 0; i < lumbrook::ImageCount; ++i)
-            p.drawPixmap(QRect(i * 72 + 4, 4, 64, 64), form.icons.picture(i));
+            p.drawPixmap(QRect(i * 72 + 4, 4, 64, 64), form.iconSet().picture(i));
     }
     sheet.save(out + "/icons.png");
 
@@ -95,8 +95,8 @@ int main(int argc, char** argv) {
     QTest::qWait(300);
     saveExportDialog.grab().save(out + "/export.png");
     saveExportDialog.hide();
-    form.onMessageDoubleClicked();
-    lumbrook::PageLayoutDialog pageSetup(form.printerSettings.pageLayout());
+    emit list->doubleClicked(list->currentIndex());
+    lumbrook::PageLayoutDialog pageSetup(form.printer().setup().pageLayout());
     pageSetup.show();
     QTest::qWait(300);
     pageSetup.grab().save(out + "/pagesetup.png");
@@ -104,18 +104,19 @@ int main(int argc, char** argv) {
 
     // The whole window halfway through an export of every message.
     bool pictured = false;
-    QObject::connect(&form, &lumbrook::MainWindow::progressSet, [&](int value) {
-        if (pictured || value < 40) return;
-        pictured = true;
-        form.grab().save(out + "/progress.png");
-        form.statusLine->grab().save(out + "/progress-bar.png");
-    });
+    QObject::connect(child<QProgressBar>(form, "progressBar"), &QProgressBar::valueChanged,
+                     [&](int value) {
+                         if (pictured || value < 40) return;
+                         pictured = true;
+                         form.grab().save(out + "/progress.png");
+                         form.statusBar()->grab().save(out + "/progress-bar.png");
+                     });
     lumbrook::setMessageBoxHook(
         [](QWidget*, QMessageBox::Icon, const QString& caption, const QString& text) {
             std::printf("%s: %s\n", qPrintable(caption), qPrintable(text));
         });
-    form.onSelectAllClicked();
-    form.onExportClicked();
+    child<QAction>(form, "selectAllAction")->trigger();
+    child<QAction>(form, "exportAction")->trigger();
     lumbrook::setModalHook({});
     return 0;
 }

@@ -1,0 +1,110 @@
+#include "mainwindow/MessagePrinter.h"
+
+#include <QFile>
+#include <QPageSetupDialog>
+#include <QPrinter>
+
+#include "base/Errors.h"
+#include "mainwindow/EventWait.h"
+#include "mainwindow/Modal.h"
+#include "platform/browser/PageView.h"
+#include "render/Output.h"
+#include "render/OutputNaming.h"
+
+namespace lumbrook {
+
+namespace {
+
+const QString NoPrinterText = QStringLiteral(
+    "No printer is installed, so nothing can be printed.\n\n"
+    "Install a printer, or name a directory for PDF files in the environment "
+    "variable LUMBROOK_PRINT_PDF_DIR: each printed message then becomes a PDF file there.");
+
+QString pathText(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+}  // namespace
+
+MessagePrinter::MessagePrinter(QWidget* parent) : printView(new PageView(parent)) {
+    printView->setObjectName(QStringLiteral("printView"));
+    printView->hide();
+    // Nothing else loads into the print page, so no stale load can end a wait.
+    QObject::connect(printView, &PageView::downloadComplete, printView,
+                     [this] { pageLoaded = true; });
+}
+
+bool MessagePrinter::prepare(QWidget* parent, bool withDate) {
+    target = printerSettings.target();
+    if (target == PrinterSetup::Target::None) {
+        showMessageBox(parent, QMessageBox::Critical, QString(), NoPrinterText);
+        return false;
+    }
+    if (target == PrinterSetup::Target::PdfDirectory) {
+        pdfDir = prepareOutputDir(QFile::encodeName(printPdfDirectory()).toStdString());
+        dateInName = withDate;
+    }
+    return true;
+}
+
+void MessagePrinter::print(const std::string& page, const MessageInfo& record) {
+    pageLoaded = false;
+    printView->navigate(pathText(page));
+    waitFor(printView, &PageView::downloadComplete, [this] { return pageLoaded; });
+    if (!printView->loadOk()) throw makeOpenError(page);
+
+    bool printed = false;
+    const QMetaObject::Connection outcome = QObject::connect(
+        printView, &PageView::printFinished, printView, [&printed](bool ok) { printed = ok; });
+    struct Disconnect {
+        const QMetaObject::Connection& connection;
+        ~Disconnect() { QObject::disconnect(connection); }
+    } disconnect{outcome};
+
+    std::string pdfFile;
+    QString printerName;
+    if (target == PrinterSetup::Target::PdfDirectory) {
+        const std::string stem = messageFileStem(record, dateInName);
+        pdfFile = pdfDir + uniqueStem(pdfDir, stem, ".pdf") + ".pdf";
+        printView->printToPdf(pathText(pdfFile), printerSettings.pageLayout());
+    } else {
+        std::unique_ptr<QPrinter> printer = printerSettings.makePrinter();
+        if (!printer) throw LumbrookError(NoPrinterText.toStdString());
+        printerName = printer->printerName();
+        printView->print(std::move(printer));
+    }
+    waitFor(printView, &PageView::printFinished, [this] { return !printView->busy(); });
+
+    // A page that did not reach the printer is an error, never a printed message.
+    if (!printed) {
+        if (!pdfFile.empty()) throw makeCreateError(pdfFile);
+        throw LumbrookError("The page could not be printed on the printer \"" +
+                            printerName.toStdString() + "\".");
+    }
+}
+
+void MessagePrinter::changeSetup(QWidget* parent) {
+    switch (printerSettings.target()) {
+        case PrinterSetup::Target::None:
+            showMessageBox(parent, QMessageBox::Critical, QString(), NoPrinterText);
+            return;
+        case PrinterSetup::Target::PdfDirectory: {
+            // The system's page-setup dialog works on installed printers only.
+            PageLayoutDialog dialog(printerSettings.pageLayout(), parent);
+            if (showModal(dialog) == QDialog::Accepted)
+                printerSettings.setPageLayout(dialog.layout());
+            return;
+        }
+        case PrinterSetup::Target::Printer: {
+            // On a printer of its own, so that a print being handed over keeps its settings.
+            const std::unique_ptr<QPrinter> printer = printerSettings.makePrinter();
+            if (!printer) return;
+            QPageSetupDialog dialog(printer.get(), parent);
+            if (showModal(dialog) == QDialog::Accepted)
+                printerSettings.setPageLayout(printer->pageLayout());
+            return;
+        }
+    }
+}
+
+}  // namespace lumbrook
