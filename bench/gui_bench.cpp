@@ -26,7 +26,7 @@
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
 #include "platform/browser/PageView.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 #include "store_bench_folder.h"
 
 namespace fs = std::filesystem;
@@ -70,7 +70,6 @@ int main(int argc, char** argv) {
             store,
             {parseBenchFolderPlan("Inbox:100000:20:20-200"), parseBenchFolderPlan("Small:50")}, 1);
     }
-    setStoreRootOverride(store);
     const std::string programDir =
         (fs::temp_directory_path() / "lumbrook-gui-bench-program").string();
     fs::create_directories(programDir + "/template");
@@ -87,7 +86,7 @@ int main(int argc, char** argv) {
     // then until the view has loaded the page.
     QElapsedTimer t;
     t.start();
-    auto form = std::make_unique<MainWindow>(paths);
+    auto form = std::make_unique<MainWindow>(DbxStore(store), paths);
     const double created = ms(t);
     QSignalSpy loaded(form->pageView, &PageView::downloadComplete);
     form->show();

@@ -75,7 +75,7 @@ bool MainWindow::printSetUp(PrintJob& job) {
 }
 
 bool MainWindow::printMessage(const MessageInfo& record, const PrintJob& job) {
-    const std::string raw = readMessageText(folderFile, record.dataOffset);
+    const std::string raw = store.readMessageText(folderFile, record.dataOffset);
 
     // The page and its pictures join the working files once the page is done
     // with, printed or not: a preview rendered while printing waits deletes the
@@ -180,7 +180,7 @@ void MainWindow::onSaveClicked() {
         return true;
     };
     command.work = [&](const MessageInfo& record) {
-        const std::string raw = readMessageText(folderFile, record.dataOffset);
+        const std::string raw = store.readMessageText(folderFile, record.dataOffset);
         try {
             saveMessageAsEml(dir, record, raw, dateInName);
             return true;
@@ -211,7 +211,7 @@ void MainWindow::onExportClicked() {
         return true;
     };
     command.work = [&](const MessageInfo& record) {
-        const std::string raw = readMessageText(folderFile, record.dataOffset);
+        const std::string raw = store.readMessageText(folderFile, record.dataOffset);
         // The options strip is read for each message, as the preview reads it.
         settings.design = currentDesign();
         exportMessage(settings, record, raw);

@@ -45,10 +45,6 @@ namespace {
 constexpr int FolderDataRole = Qt::UserRole;
 constexpr int TemplateNameRole = Qt::UserRole;
 
-QString fromStore(const std::string& text) {
-    return QString::fromStdString(ansiToUtf8(text));
-}
-
 // Keeps the selection's colours when the control loses the focus.
 void keepSelectionVisible(QWidget* w) {
     QPalette palette = w->palette();
@@ -94,8 +90,11 @@ class ListUpdate {
 
 }  // namespace
 
-MainWindow::MainWindow(AppPaths paths, QWidget* parent)
-    : QMainWindow(parent), paths(std::move(paths)), programDir(this->paths.programDir) {
+MainWindow::MainWindow(DbxStore store, AppPaths paths, QWidget* parent)
+    : QMainWindow(parent),
+      store(std::move(store)),
+      paths(std::move(paths)),
+      programDir(this->paths.programDir) {
     setWindowTitle(QStringLiteral("Harlstone Lumbrook 1.0"));
     setWindowIcon(icons.icon(ImgEnvelope));
     createToolBar();
@@ -180,7 +179,7 @@ void MainWindow::createPanels() {
     rightSplitter->setHandleWidth(5);
     rightSplitter->setChildrenCollapsible(false);
 
-    messageModel = new MessageListModel(icons.icon(ImgEnvelope), this);
+    messageModel = new MessageListModel(icons.icon(ImgEnvelope), store.codePage(), this);
     messageList = new QTreeView(rightSplitter);
     messageList->setModel(messageModel);
     messageList->setRootIsDecorated(false);
@@ -208,10 +207,10 @@ void MainWindow::createPanels() {
     lowerLayout->setSpacing(0);
     createOptionsStrip(lower);
     lowerLayout->addWidget(optionsStrip);
-    pageView = new PageView(lower);
+    pageView = new PageView(lower, store.codePage().label());
     pageView->setMinimumHeight(0);
     lowerLayout->addWidget(pageView, 1);
-    printView = new PageView(central);
+    printView = new PageView(central, store.codePage().label());
     printView->hide();
 
     rightSplitter->addWidget(messageList);
@@ -367,7 +366,8 @@ void MainWindow::startUp() {
     // The template box: every "*.htm" of the template directory, the last one chosen.
     designBox->clear();
     for (const std::string& name : listDesignTemplates(paths)) {
-        designBox->addItem(QString::fromStdString(toUtf8(name)), QByteArray::fromStdString(name));
+        designBox->addItem(QString::fromStdString(store.codePage().asUtf8(name)),
+                           QByteArray::fromStdString(name));
     }
     designBox->setCurrentIndex(designBox->count() - 1);
 
@@ -382,7 +382,7 @@ void MainWindow::startUp() {
     folders.clear();
     messages.clear();
     // Without a folder list the window still opens, empty.
-    if (!runReported(this, [this] { readIndexFile(folderFile, folders); })) folders.clear();
+    if (!runReported(this, [this] { folders = store.readFolders(); })) folders.clear();
 
     const std::vector<QTreeWidgetItem*> nodes = buildFolderTree();
 
@@ -410,7 +410,7 @@ std::vector<QTreeWidgetItem*> MainWindow::buildFolderTree() {
         const std::int32_t parent = tree.nodes()[node].parent;
         auto* item =
             parent < 0 ? new QTreeWidgetItem(folderTree) : new QTreeWidgetItem(items[parent]);
-        item->setText(0, fromStore(folders[node].name));
+        item->setText(0, QString::fromStdString(store.toUtf8(folders[node].name)));
         item->setIcon(0, icons.icon(ImgFolderSheet));
         item->setData(0, FolderDataRole, node);
         items[node] = item;
@@ -507,9 +507,7 @@ void MainWindow::onFolderClicked() {
     // either way, so the list keeps painting.
     ListUpdate update(*messageModel, messages);
     messages.clear();
-    MessageList records;
-    if (!folderFile.empty()) readIndexFile(folderFile, records);
-    messages = std::move(records);
+    if (!folderFile.empty()) messages = store.readMessages(folderFile);
 }
 
 void MainWindow::onColumnClicked(int column) {
@@ -572,7 +570,7 @@ void MainWindow::onSelectionChanged() {
     const int index = messageModel->recordIndex(row);
     if (index < 0 || static_cast<std::size_t>(index) >= messages.size()) return;
     const MessageInfo& record = messages[static_cast<std::size_t>(index)];
-    const std::string raw = readMessageText(folderFile, record.dataOffset);
+    const std::string raw = store.readMessageText(folderFile, record.dataOffset);
     if (record.dataOffset == previewOffset && folderFile == previewFolder) return;
     // The identity is recorded before the page is built: a message whose page
     // fails is not tried again by clicking it again.

@@ -19,6 +19,7 @@
 #include "render/Render.h"
 #include "render/TempFiles.h"
 #include "store/DbxReader.h"
+#include "store/DbxStore.h"
 
 class QCheckBox;
 class QComboBox;
@@ -51,9 +52,10 @@ class MainWindow : public QMainWindow {
 
   public:
     // Builds the window and runs startUp: templates, options, folder list,
-    // tree, first folder and first message. Paths says where the program's own
-    // files are (tests give a directory of their own).
-    explicit MainWindow(AppPaths paths = AppPaths::forThisProgram(), QWidget* parent = nullptr);
+    // tree, first folder and first message, all of store. Paths says where the
+    // program's own files are (tests give a directory of their own).
+    explicit MainWindow(DbxStore store, AppPaths paths = AppPaths::forThisProgram(),
+                        QWidget* parent = nullptr);
     ~MainWindow() override;  // shutDown
 
     // The secondary windows, created by the program after this window: the
@@ -109,6 +111,7 @@ class MainWindow : public QMainWindow {
     std::string designBoxName(int index) const;
 
     // Fields.
+    const DbxStore store;
     const AppPaths paths;
     const std::string programDir;
     FolderList folders;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "mainwindow/SortOrder.h"
+#include "platform/CodePage.h"
 #include "store/DbxReader.h"
 
 namespace lumbrook {
@@ -23,7 +24,8 @@ class MessageListModel : public QAbstractTableModel {
     // Each row's data value: the record's index in the message list.
     static constexpr int DataValueRole = Qt::UserRole;
 
-    explicit MessageListModel(QIcon envelope, QObject* parent = nullptr);
+    // The records' texts are shown as codePage reads them.
+    MessageListModel(QIcon envelope, CodePage codePage, QObject* parent = nullptr);
 
     // The update bracket of a refill: between the two calls the records may change;
     // endUpdate lists Records (nullptr: none) and orders the rows once.
@@ -56,6 +58,7 @@ class MessageListModel : public QAbstractTableModel {
     QString cellText(const MessageInfo& record, int column) const;
 
     QIcon envelope;
+    CodePage codePage;
     const MessageList* records = nullptr;
     std::int32_t currentSortColumn = ColDate;
     bool currentSortDescending = true;

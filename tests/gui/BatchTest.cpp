@@ -32,7 +32,7 @@
 #include "platform/browser/Printing.h"
 #include "platform/browser/PageView.h"
 #include "render/OutputNaming.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 #include "tests/gui/GuiTestStore.h"
 #include "windows/SaveExportDialog.h"
 #include "windows/MessageWindow.h"
@@ -76,7 +76,6 @@ class BatchTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ::unsetenv("LUMBROOK_PRINT_PDF_DIR");
-        setStoreRootOverride(store.path());
         previousReporter = setErrorReporter(
             [this](QWidget*, const QString& text) { errors.push_back(text.toStdString()); });
         previousBoxHook = setMessageBoxHook(
@@ -120,12 +119,11 @@ class BatchTest : public ::testing::Test {
         setModalHook(previousModalHook);
         setMessageBoxHook(previousBoxHook);
         setErrorReporter(previousReporter);
-        setStoreRootOverride(std::nullopt);
         ::unsetenv("LUMBROOK_PRINT_PDF_DIR");
     }
 
     void open() {
-        form = std::make_unique<MainWindow>(program.paths);
+        form = std::make_unique<MainWindow>(DbxStore(store.path()), program.paths);
         form->setSaveExportDialog(&saveExportDialog);
         form->setMessageWindow(&messageWindow);
         QSignalSpy loaded(form->pageView, &PageView::downloadComplete);
@@ -151,7 +149,7 @@ class BatchTest : public ::testing::Test {
         return form->messages[form->messageModel->recordIndex(row)];
     }
     std::string rawOfRow(int row) const {
-        return readMessageText(form->folderFile, recordOfRow(row).dataOffset);
+        return form->store.readMessageText(form->folderFile, recordOfRow(row).dataOffset);
     }
     std::string stemOfRow(int row, bool withDate = true) const {
         return messageFileStem(recordOfRow(row), withDate);

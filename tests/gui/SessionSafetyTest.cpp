@@ -17,7 +17,7 @@
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/Modal.h"
 #include "platform/browser/PageView.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 #include "tests/safety/SafetySupport.h"
 #include "windows/SaveExportDialog.h"
 #include "windows/MessageWindow.h"
@@ -33,7 +33,6 @@ class SessionSafetyTest : public SafetyTest {
         fs::create_directories(program / "template");
         writeText(program / "template" / "sign.htm",
                   "%%UEBERSCHRIFT%%\r\n%%INHALT%%\r\n%%UNTERSCHRIFT%%\r\n");
-        setStoreRootOverride(store.string());
         setErrorReporter([this](QWidget*, const QString&) { ++errors; });
         setMessageBoxHook(
             [this](QWidget*, QMessageBox::Icon, const QString&, const QString&) { ++boxes; });
@@ -56,7 +55,6 @@ class SessionSafetyTest : public SafetyTest {
         setModalHook({});
         setMessageBoxHook({});
         setErrorReporter({});
-        setStoreRootOverride(std::nullopt);
         SafetyTest::TearDown();
     }
 
@@ -92,7 +90,7 @@ TEST_F(SessionSafetyTest, AWholeSessionLeavesTheStoreAsItWas) {
     const Snapshot before = snapshot(root);
 
     {
-        MainWindow form(AppPaths::forProgram(program.string()));
+        MainWindow form(DbxStore(store.string()), AppPaths::forProgram(program.string()));
         form.setSaveExportDialog(&saveExportDialog);
         form.setMessageWindow(&messageWindow);
         form.show();

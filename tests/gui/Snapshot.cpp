@@ -22,7 +22,7 @@
 #include "mainwindow/Modal.h"
 #include "platform/browser/Printing.h"
 #include "platform/browser/PageView.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 #include "windows/AboutDialog.h"
 #include "windows/SaveExportDialog.h"
 #include "windows/MessageWindow.h"
@@ -37,10 +37,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s STORE_DIR OUT_DIR [ROW]\n", argv[0]);
         return 2;
     }
-    lumbrook::setStoreRootOverride(std::string(argv[1]));
     const QString out = QString::fromLocal8Bit(argv[2]);
 
-    lumbrook::MainWindow form;
+    lumbrook::MainWindow form(lumbrook::DbxStore(argv[1]));
     lumbrook::MessageWindow showMail;
     lumbrook::SaveExportDialog saveExportDialog;
     form.setMessageWindow(&showMail);
