@@ -424,6 +424,20 @@ TEST_F(StoreTest, TheNameAskedForDecidesTheRecordKind) {
     EXPECT_EQ(messages("inbox.dbx").size(), 2u);
 }
 
+TEST_F(StoreTest, ImagesInMemoryReadAsTheirFilesDo) {
+    const DbxImage inbox = put("Inbox.dbx", simpleMessages(7));
+    const DbxImage list =
+        put("Folders.dbx", {folderRecord({4, 1, "Inbox", "Inbox.dbx", true})}, folderFileOptions());
+    const MemoryByteSource source(inbox.bytes);
+    const MessageList fromMemory = readMessageIndex(source);
+    EXPECT_EQ(subjects(fromMemory), subjects(messages("Inbox.dbx")));
+    ASSERT_EQ(fromMemory.size(), 7u);
+    for (const auto& m : fromMemory)
+        EXPECT_EQ(readMessageChain(source, m.dataOffset), readMessageText("Inbox.dbx", m.dataOffset));
+    EXPECT_EQ(readFolderIndex(MemoryByteSource(list.bytes)).size(), 1u);
+    EXPECT_TRUE(readMessageIndex(MemoryByteSource(std::string_view())).empty());
+}
+
 TEST_F(StoreTest, ChainOfAMillionNodesIsWalked) {
     // Each node links to the next through its first link; the last one carries the
     // tree. Walked on an explicit stack, not the call stack.
