@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     }
     const QString out = QString::fromLocal8Bit(argv[2]);
 
-    lumbrook::MainWindow form(lumbrook::DbxStore(argv[1]));
+    lumbrook::MainWindow form{lumbrook::DbxStore(argv[1])};
     lumbrook::MessageWindow showMail;
     lumbrook::SaveExportDialog saveExportDialog;
     form.setMessageWindow(&showMail);
