@@ -12,7 +12,7 @@
 #include <cstdlib>
 
 #include "mainwindow/MainWindow.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 #include "windows/AboutDialog.h"
 #include "windows/SaveExportDialog.h"
 #include "windows/MessageWindow.h"
@@ -63,11 +63,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: lumbrook [STORE_DIR]\n");
         return 2;
     }
-    if (args.size() == 2) lumbrook::setStoreRootOverride(args[1].toStdString());
+    std::optional<std::string> storeDir;
+    if (args.size() == 2) storeDir = args[1].toStdString();
 
     // The main window first (closing it ends the program), then the secondary
     // windows, which stay hidden until shown and live until the end.
-    lumbrook::MainWindow mainForm;
+    lumbrook::MainWindow mainForm(lumbrook::DbxStore::locate(storeDir));
     lumbrook::MessageWindow messageWindow;
     lumbrook::SaveExportDialog saveExportDialog;
     lumbrook::AboutDialog aboutDialog;

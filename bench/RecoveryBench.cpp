@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "store/DbxLayout.h"
 #include "store/Recovery.h"
+#include "store/StoreFile.h"
 
 using namespace lumbrook;
 
@@ -55,23 +57,24 @@ void putU32(std::string& out, std::size_t at, std::uint32_t v) {
 
 // The blocks of one message at pos, in a row.
 std::string chainBytes(std::uint64_t pos, std::string_view text, bool deleted) {
-    const std::size_t blocks = std::max<std::size_t>(1, (text.size() + 511) / 512);
-    std::string out(blocks * DataBlockSize, '\0');
+    using namespace dbx;
+    const std::size_t blocks = std::max<std::size_t>(1, (text.size() + BlockTextSize - 1) / BlockTextSize);
+    std::string out(blocks * BlockSize, '\0');
     for (std::size_t i = 0; i < blocks; ++i) {
-        const std::size_t at = i * DataBlockSize;
-        const std::string_view piece = text.substr(i * 512, 512);
+        const std::size_t at = i * BlockSize;
+        const std::string_view piece = text.substr(i * BlockTextSize, BlockTextSize);
         const auto self = static_cast<std::uint32_t>(pos + at);
-        const std::uint32_t next = i + 1 < blocks ? self + DataBlockSize : 0;
-        out.replace(at + 16, piece.size(), piece);
-        putU32(out, at, self);
-        putU32(out, at + 12, next);
+        const std::uint32_t next = i + 1 < blocks ? static_cast<std::uint32_t>(self + BlockSize) : 0;
+        out.replace(at + BlockHeaderSize, piece.size(), piece);
+        putU32(out, at + BlockSelfAt, self);
+        putU32(out, at + BlockNextAt, next);
         if (deleted) {
-            putU32(out, at + 4, 0x1FC);
-            putU32(out, at + 8, 0x210);
-            putU32(out, at + 16, i > 0 ? self - DataBlockSize : 0);
+            putU32(out, at + BlockMarkAt, DeletedMark);
+            putU32(out, at + BlockUsedAt, DeletedSizeField);
+            putU32(out, at + DeletedPreviousAt, i > 0 ? static_cast<std::uint32_t>(self - BlockSize) : 0);
         } else {
-            putU32(out, at + 4, 0x200);
-            putU32(out, at + 8, static_cast<std::uint32_t>(piece.size()));
+            putU32(out, at + BlockMarkAt, LiveMark);
+            putU32(out, at + BlockUsedAt, static_cast<std::uint32_t>(piece.size()));
         }
     }
     return out;
@@ -87,9 +90,9 @@ int generate(const std::string& path, std::uint64_t megabytes, std::uint64_t see
 
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     std::ofstream listed(path + ".listed", std::ios::binary | std::ios::trunc);
-    std::string header(FileHeaderSize, '\0');
-    putU32(header, 0, 0xFE12ADCF);
-    putU32(header, 4, 0x6F74FDC5);
+    std::string header(dbx::FileHeaderSize, '\0');
+    putU32(header, dbx::SignatureAt, dbx::Signature);
+    putU32(header, dbx::FileKindAt, dbx::MessageFileKind);
     out.write(header.data(), static_cast<std::streamsize>(header.size()));
     std::uint64_t pos = header.size();
     const std::uint64_t target = megabytes * 1000000;
@@ -132,7 +135,7 @@ int scan(const std::string& path, std::size_t windowKb) {
     for (std::uint64_t offset; in.read(reinterpret_cast<char*>(&offset), sizeof offset);)
         listed.push_back(offset);
 
-    const FileByteSource file(path);
+    const StoreFile file(path);
     ScanOptions options;
     if (windowKb > 0) options.windowSize = windowKb * 1024;
     const double cpu0 = cpuSeconds();

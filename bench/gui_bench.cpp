@@ -29,7 +29,7 @@
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
 #include "platform/browser/PageView.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 #include "store_bench_folder.h"
 
 namespace fs = std::filesystem;
@@ -84,7 +84,6 @@ int main(int argc, char** argv) {
             store,
             {parseBenchFolderPlan("Inbox:100000:20:20-200"), parseBenchFolderPlan("Small:50")}, 1);
     }
-    setStoreRootOverride(store);
     const std::string programDir =
         (fs::temp_directory_path() / "lumbrook-gui-bench-program").string();
     fs::create_directories(programDir + "/template");
@@ -101,7 +100,7 @@ int main(int argc, char** argv) {
     // then until the view has loaded the page.
     QElapsedTimer t;
     t.start();
-    auto form = std::make_unique<MainWindow>(paths);
+    auto form = std::make_unique<MainWindow>(DbxStore(store), paths);
     const double created = ms(t);
     auto* tree = child<QTreeWidget>(*form, "folderTree");
     auto* list = child<QTreeView>(*form, "messageList");

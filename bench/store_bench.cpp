@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 #include "store_bench_folder.h"
 
 namespace {
@@ -26,6 +26,7 @@ struct BenchFolder {
     std::string dir;
     std::string file;
     std::string path() const { return dir + "/" + file; }
+    DbxStore store() const { return DbxStore(dir); }
 };
 
 const BenchFolder& folder() {
@@ -41,7 +42,6 @@ const BenchFolder& folder() {
             BenchFolderPlan plan{"Bench", n ? std::strtoull(n, nullptr, 10) : 100'000, 0, 0, 0};
             writeBenchStore(f.dir, {plan}, 1);
         }
-        setStoreRootOverride(f.dir);
         return f;
     }();
     return Folder;
@@ -49,11 +49,10 @@ const BenchFolder& folder() {
 
 // The folder list of Folders.dbx, as the window reads it at start-up.
 void bmFolderList(benchmark::State& state) {
-    folder();
+    const DbxStore store = folder().store();
     std::size_t folders = 0;
     for (auto _ : state) {
-        FolderList list;
-        readIndexFile("folders.dbx", list);
+        const FolderList list = store.readFolders();
         folders = list.size();
         benchmark::DoNotOptimize(list.data());
     }
@@ -63,10 +62,10 @@ BENCHMARK(bmFolderList)->Unit(benchmark::kMicrosecond);
 
 void bmListRecords(benchmark::State& state) {
     const BenchFolder& f = folder();
+    const DbxStore store = f.store();
     std::size_t records = 0;
     for (auto _ : state) {
-        MessageList list;
-        readIndexFile(f.file, list);
+        const MessageList list = store.readMessages(f.file);
         records = list.size();
         benchmark::DoNotOptimize(list.data());
     }
@@ -79,13 +78,13 @@ BENCHMARK(bmListRecords)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void bmExtractAllTexts(benchmark::State& state) {
     const BenchFolder& f = folder();
-    MessageList list;
-    readIndexFile(f.file, list);
+    const DbxStore store = f.store();
+    const MessageList list = store.readMessages(f.file);
     std::uint64_t bytes = 0;
     for (auto _ : state) {
         bytes = 0;
         for (const auto& m : list) {
-            std::string text = readMessageText(f.file, m.dataOffset);
+            std::string text = store.readMessageText(f.file, m.dataOffset);
             bytes += text.size();
             benchmark::DoNotOptimize(text.data());
         }
@@ -98,7 +97,7 @@ void bmExtractAllTexts(benchmark::State& state) {
 BENCHMARK(bmExtractAllTexts)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Eight messages of 32 MB: the block chains alone, the cost of opening the file
-// and looking up the store root spread over 32 MB each.
+// spread over 32 MB each.
 const BenchFolder& largeFolder() {
     static const BenchFolder Folder = [] {
         BenchFolder f{folder().dir, "Large.dbx"};
@@ -110,13 +109,13 @@ const BenchFolder& largeFolder() {
 
 void bmExtractLargeTexts(benchmark::State& state) {
     const BenchFolder& f = largeFolder();
-    MessageList list;
-    readIndexFile(f.file, list);
+    const DbxStore store = f.store();
+    const MessageList list = store.readMessages(f.file);
     std::uint64_t bytes = 0;
     for (auto _ : state) {
         bytes = 0;
         for (const auto& m : list) {
-            std::string text = readMessageText(f.file, m.dataOffset);
+            std::string text = store.readMessageText(f.file, m.dataOffset);
             bytes += text.size();
             benchmark::DoNotOptimize(text.data());
         }

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 #include "store_bench_folder.h"
 
 using namespace lumbrook;
@@ -73,20 +73,18 @@ int run(const std::vector<std::string>& args) {
         return 0;
     }
     if (command == "folders" && args.size() == 2) {
-        setStoreRootOverride(args[1]);
+        const DbxStore store(args[1]);
         const auto start = Clock::now();
-        FolderList list;
-        readIndexFile("folders.dbx", list);
+        const FolderList list = store.readFolders();
         std::printf("folders: %zu records in %.6f s\n", list.size(), since(start));
         return 0;
     }
     if ((command == "list" || command == "extract") && args.size() == 3) {
-        setStoreRootOverride(args[1]);
+        const DbxStore store(args[1]);
         const std::string& file = args[2];
         auto start = Clock::now();
         double cpu = cpuSeconds();
-        MessageList list;
-        readIndexFile(file, list);
+        const MessageList list = store.readMessages(file);
         const double listSeconds = since(start);
         std::printf("list: %zu records in %.3f s, %.3f s cpu (%.0f records/s)\n", list.size(),
                     listSeconds, cpuSeconds() - cpu,
@@ -95,7 +93,7 @@ int run(const std::vector<std::string>& args) {
             start = Clock::now();
             cpu = cpuSeconds();
             std::uint64_t bytes = 0;
-            for (const auto& m : list) bytes += readMessageText(file, m.dataOffset).size();
+            for (const auto& m : list) bytes += store.readMessageText(file, m.dataOffset).size();
             const double seconds = since(start);
             std::printf("extract: %.1f MB in %.3f s, %.3f s cpu (%.0f MB/s)\n",
                         static_cast<double>(bytes) / 1e6, seconds, cpuSeconds() - cpu,

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <iostream>
 
-#include "platform/CodePage.h"
 
 namespace lumbrook::cli {
 
@@ -44,7 +43,9 @@ std::vector<std::string> Args::positionals() const {
     return items;
 }
 
-std::string jsonText(std::string_view bytes) { return toUtf8(bytes); }
+std::string jsonText(const DbxStore& store, std::string_view bytes) {
+    return store.codePage().asUtf8(bytes);
+}
 
 void printJsonLine(const nlohmann::ordered_json& value) {
     std::cout << value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';

@@ -9,6 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "store/DbxStore.h"
+
 namespace lumbrook::cli {
 
 // A mistake in how the tool was called; reported with the usage text and exit code 2.
@@ -34,8 +36,9 @@ private:
     std::vector<std::string> items;
 };
 
-// Store texts are 8-bit in the store's code page; JSON wants UTF-8.
-std::string jsonText(std::string_view bytes);
+// Store texts are 8-bit in the store's code page; JSON wants UTF-8. Text that
+// already is UTF-8 (a date text in the locale's) stays as it is.
+std::string jsonText(const DbxStore& store, std::string_view bytes);
 void printJsonLine(const nlohmann::ordered_json& value);
 
 std::int32_t parseOffset(std::string_view text);

@@ -16,11 +16,9 @@ namespace {
 
 // The messages a batch walks: the offsets asked for, in that order, or the whole
 // folder in the list's opening order (newest first).
-std::vector<MessageInfo> selectMessages(const std::string& folderFile,
-                                             const std::vector<std::string>& offsets,
-                                             bool& missing) {
-    MessageList all;
-    readIndexFile(folderFile, all);
+std::vector<MessageInfo> selectMessages(const DbxStore& store, const std::string& folderFile,
+                                        const std::vector<std::string>& offsets, bool& missing) {
+    MessageList all = store.readMessages(folderFile);
     std::vector<MessageInfo> chosen;
     if (offsets.empty()) {
         const auto order = sortedMessageOrder(all, ColDate, true);
@@ -94,18 +92,18 @@ void finishBatchArgs(BatchArgs& batch, Args& args, const char* command) {
 
 }  // namespace
 
-int cmdSave(Args& args) {
+int cmdSave(Args& args, const DbxStore& store) {
     BatchArgs batch = takeBatchArgs(args);
     finishBatchArgs(batch, args, "save");
     bool failed = false;
-    const auto messages = selectMessages(batch.folderFile, batch.offsets, failed);
+    const auto messages = selectMessages(store, batch.folderFile, batch.offsets, failed);
     const std::string dir = prepareOutputDir(batch.dir);
 
     std::size_t done = 0;
     {
         Progress progress(messages.size());
         for (const auto& record : messages) {
-            const std::string raw = readMessageText(batch.folderFile, record.dataOffset);
+            const std::string raw = store.readMessageText(batch.folderFile, record.dataOffset);
             try {
                 saveMessageAsEml(dir, record, raw, batch.dateInName);
                 ++done;
@@ -122,7 +120,7 @@ int cmdSave(Args& args) {
     return failed ? 1 : 0;
 }
 
-int cmdExport(Args& args) {
+int cmdExport(Args& args, const DbxStore& store) {
     BatchArgs batch = takeBatchArgs(args);
     ExportSettings settings;
     const std::string format = args.takeOption("--format").value_or("html");
@@ -135,7 +133,7 @@ int cmdExport(Args& args) {
     settings.dateInName = batch.dateInName;
 
     bool failed = false;
-    const auto messages = selectMessages(batch.folderFile, batch.offsets, failed);
+    const auto messages = selectMessages(store, batch.folderFile, batch.offsets, failed);
     settings.dir = prepareOutputDir(batch.dir);
 
     std::size_t done = 0;
@@ -143,7 +141,8 @@ int cmdExport(Args& args) {
         Progress progress(messages.size());
         for (const auto& record : messages) {
             // A file that cannot be created ends the export, as it ends the window's batch.
-            exportMessage(settings, record, readMessageText(batch.folderFile, record.dataOffset));
+            exportMessage(settings, record,
+                          store.readMessageText(batch.folderFile, record.dataOffset));
             progress.set(++done);
         }
     }

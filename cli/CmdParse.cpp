@@ -37,15 +37,17 @@ std::string sha256Hex(std::string_view bytes) {
     return out;
 }
 
-nlohmann::ordered_json textArray(const StringList& lines) {
+nlohmann::ordered_json textArray(const DbxStore& store, const StringList& lines) {
     nlohmann::ordered_json out = nlohmann::ordered_json::array();
-    for (const std::string& line : lines) out.push_back(jsonText(line));
+    for (const std::string& line : lines) out.push_back(jsonText(store, line));
     return out;
 }
 
 }  // namespace
 
-int cmdParse(Args& args) {
+// Texts of a message that are no UTF-8 are read in the store's code page, as the
+// store's own texts are.
+int cmdParse(Args& args, const DbxStore& store) {
     const auto rest = args.positionals();
     if (rest.size() > 1) throw UsageError("parse takes at most one FILE");
     std::string raw;
@@ -72,9 +74,9 @@ int cmdParse(Args& args) {
         for (std::size_t i = Part->subParts.count(); i-- > 0;)
             pending.emplace_back(Part->subParts.partAt(i), Path + "." + std::to_string(i));
         parts.push_back({{"Path", Path},
-                         {"HeaderLines", textArray(Part->headerLines)},
-                         {"MediaType", jsonText(Part->mediaType())},
-                         {"ParentBoundary", jsonText(Part->parentBoundary)},
+                         {"HeaderLines", textArray(store, Part->headerLines)},
+                         {"MediaType", jsonText(store, Part->mediaType())},
+                         {"ParentBoundary", jsonText(store, Part->parentBoundary)},
                          {"RawBodySize", Part->rawBody.size()},
                          {"IsEmbedded", Part->isEmbedded}});
         paths.emplace(Part, std::move(Path));
@@ -84,16 +86,16 @@ int cmdParse(Args& args) {
     for (MailPart* part : message.attachments) {
         part->decodeBody();
         attachments.push_back({{"Path", paths.at(part)},
-                               {"MediaType", jsonText(part->mediaType())},
-                               {"ContentID", jsonText(part->headerValue("Content-ID"))},
+                               {"MediaType", jsonText(store, part->mediaType())},
+                               {"ContentID", jsonText(store, part->headerValue("Content-ID"))},
                                {"IsEmbedded", part->isEmbedded},
                                {"DecodedBodySize", part->decodedBody.size()},
                                {"DecodedBodySHA256", sha256Hex(part->decodedBody)}});
     }
 
     printJsonLine({{"Parts", std::move(parts)},
-                   {"TextLines", textArray(message.textLines)},
-                   {"HtmlLines", textArray(message.htmlLines)},
+                   {"TextLines", textArray(store, message.textLines)},
+                   {"HtmlLines", textArray(store, message.htmlLines)},
                    {"Attachments", std::move(attachments)}});
     return 0;
 }

@@ -7,7 +7,7 @@
 #include "platform/Files.h"
 #include "render/AppPaths.h"
 #include "render/Render.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 
 namespace lumbrook::cli {
 
@@ -42,10 +42,9 @@ Design parseDesign(Args& args) {
 }
 
 namespace {
-MessageInfo findRecord(const std::string& folderFile, std::int32_t dataOffset) {
-    MessageList messages;
-    readIndexFile(folderFile, messages);
-    for (auto& m : messages) {
+MessageInfo findRecord(const DbxStore& store, const std::string& folderFile,
+                       std::int32_t dataOffset) {
+    for (auto& m : store.readMessages(folderFile)) {
         if (m.dataOffset == dataOffset) return m;
     }
     // A message the index does not list still renders; its header rows stay empty.
@@ -55,15 +54,15 @@ MessageInfo findRecord(const std::string& folderFile, std::int32_t dataOffset) {
 }
 }  // namespace
 
-int cmdRender(Args& args) {
+int cmdRender(Args& args, const DbxStore& store) {
     auto out = args.takeOption("--out");
     Design design = parseDesign(args);
     auto rest = args.positionals();
     if (rest.size() != 2 || !out) throw UsageError("render needs FILE, OFFSET and --out PAGE");
     const std::int32_t offset = parseOffset(rest[1]);
 
-    const MessageInfo record = findRecord(rest[0], offset);
-    const std::string raw = readMessageText(rest[0], offset);
+    const MessageInfo record = findRecord(store, rest[0], offset);
+    const std::string raw = store.readMessageText(rest[0], offset);
 
     std::filesystem::path page(*out);
     std::string dir = page.parent_path().string();

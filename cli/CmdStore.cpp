@@ -4,45 +4,43 @@
 
 #include "cli/Commands.h"
 #include "platform/DateTime.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 
 namespace lumbrook::cli {
 
-int cmdFolders(Args& args) {
+int cmdFolders(Args& args, const DbxStore& store) {
     if (!args.positionals().empty()) throw UsageError("folders takes no arguments");
-    FolderList folders;
-    readIndexFile("folders.dbx", folders);
+    const FolderList folders = store.readFolders();
     for (const auto& f : folders) {
         printJsonLine({{"FolderId", f.folderId},
                        {"ParentId", f.parentId},
-                       {"Name", jsonText(f.name)},
-                       {"FileName", jsonText(f.fileName)},
+                       {"Name", jsonText(store, f.name)},
+                       {"FileName", jsonText(store, f.fileName)},
                        {"IsSpecial", f.isSpecial}});
     }
     return 0;
 }
 
-int cmdMessages(Args& args) {
+int cmdMessages(Args& args, const DbxStore& store) {
     auto rest = args.positionals();
     if (rest.size() != 1) throw UsageError("messages needs exactly one FILE");
-    MessageList messages;
-    readIndexFile(rest[0], messages);
+    const MessageList messages = store.readMessages(rest[0]);
     for (const auto& m : messages) {
-        printJsonLine({{"From", jsonText(m.from)},
-                       {"To", jsonText(m.to)},
-                       {"Subject", jsonText(m.subject)},
+        printJsonLine({{"From", jsonText(store, m.from)},
+                       {"To", jsonText(store, m.to)},
+                       {"Subject", jsonText(store, m.subject)},
                        {"Date", m.date},
-                       {"DateText", jsonText(formatDateText(fileTimeToLocalDateTime(m.date)))},
+                       {"DateText", jsonText(store, formatDateText(fileTimeToLocalDateTime(m.date)))},
                        {"DataOffset", m.dataOffset},
                        {"RecordOffset", m.recordOffset}});
     }
     return 0;
 }
 
-int cmdText(Args& args) {
+int cmdText(Args& args, const DbxStore& store) {
     auto rest = args.positionals();
     if (rest.size() != 2) throw UsageError("text needs FILE and OFFSET");
-    const std::string text = readMessageText(rest[0], parseOffset(rest[1]));
+    const std::string text = store.readMessageText(rest[0], parseOffset(rest[1]));
     std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
     return 0;
 }

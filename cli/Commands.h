@@ -2,11 +2,13 @@
 
 #include "cli/CliCommon.h"
 #include "render/Render.h"
+#include "store/DbxStore.h"
 
 namespace lumbrook::cli {
 
-// Each command takes the arguments after its name and returns the exit code.
-using CommandFn = int (*)(Args& args);
+// Each command takes the arguments after its name and the store (located before the
+// command runs; parse uses only its code page) and returns the exit code.
+using CommandFn = int (*)(Args& args, const DbxStore& store);
 
 struct Command {
     const char* name;
@@ -15,13 +17,13 @@ struct Command {
     const char* summary;
 };
 
-int cmdFolders(Args& args);
-int cmdMessages(Args& args);
-int cmdText(Args& args);
-int cmdRender(Args& args);
-int cmdSave(Args& args);
-int cmdExport(Args& args);
-int cmdParse(Args& args);
+int cmdFolders(Args& args, const DbxStore& store);
+int cmdMessages(Args& args, const DbxStore& store);
+int cmdText(Args& args, const DbxStore& store);
+int cmdRender(Args& args, const DbxStore& store);
+int cmdSave(Args& args, const DbxStore& store);
+int cmdExport(Args& args, const DbxStore& store);
+int cmdParse(Args& args, const DbxStore& store);
 
 // --head, --design NAME and --fields LIST, shared by render and export.
 Design parseDesign(Args& args);

@@ -2,13 +2,14 @@
 #include <clocale>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "base/Errors.h"
 #include "cli/Commands.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 
 namespace lumbrook::cli {
 namespace {
@@ -42,6 +43,7 @@ void printUsage(std::ostream& out) {
 int run(std::span<char*> argv) {
     std::vector<std::string> items(argv.begin() + 1, argv.end());
     // Global options come before the command name.
+    std::optional<std::string> storeDir;
     std::size_t i = 0;
     while (i < items.size() && items[i].starts_with("--")) {
         if (items[i] == "--help") {
@@ -53,10 +55,10 @@ int run(std::span<char*> argv) {
             return 0;
         }
         if (items[i] == "--store" && i + 1 < items.size()) {
-            setStoreRootOverride(items[i + 1]);
+            storeDir = items[i + 1];
             i += 2;
         } else if (items[i].starts_with("--store=")) {
-            setStoreRootOverride(items[i].substr(8));
+            storeDir = items[i].substr(8);
             i += 1;
         } else {
             throw UsageError("unknown option " + items[i]);
@@ -66,7 +68,7 @@ int run(std::span<char*> argv) {
     for (const auto& c : Commands) {
         if (items[i] == c.name) {
             Args args(std::vector<std::string>(items.begin() + i + 1, items.end()));
-            return c.run(args);
+            return c.run(args, DbxStore::locate(storeDir));
         }
     }
     throw UsageError("unknown command " + items[i]);

@@ -1,7 +1,7 @@
 #pragma once
 
 // What the fuzz targets share: a private scratch directory for the files a target
-// must put on disk (the store reader opens files by name), and a way to stop on a
+// must put on disk (the page pipeline writes files), and a way to stop on a
 // broken promise that works with and without libFuzzer.
 
 #include <cstddef>

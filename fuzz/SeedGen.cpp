@@ -165,12 +165,10 @@ void sampleSeeds(const fs::path& samples, const fs::path& out, std::vector<std::
             continue;
         }
         put(out / "fuzz_store_messages", tag, bytes);
-        setStoreRootOverride(entry.path().parent_path().string());
-        MessageList messages;
+        const MemoryByteSource source(bytes);
         try {
-            readIndexFile(name, messages);
-            for (const auto& m : messages) {
-                texts.push_back(readMessageText(name, m.dataOffset));
+            for (const auto& m : readMessageIndex(source)) {
+                texts.push_back(readMessageChain(source, m.dataOffset));
                 if (m.dataOffset > 0)
                     put(out / "fuzz_store_text", tag + "-" + std::to_string(texts.size()),
                         bytes + lE32(m.dataOffset));

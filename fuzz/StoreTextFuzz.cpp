@@ -1,7 +1,5 @@
 // The data block chain of one message. The input is the folder file; its last
 // four bytes (little-endian) are the offset of the first data block.
-#include <cstring>
-
 #include "fuzz/FuzzSupport.h"
 #include "store/DbxReader.h"
 
@@ -13,10 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int32_t offset = static_cast<std::int32_t>(
         static_cast<std::uint32_t>(tail[0]) | static_cast<std::uint32_t>(tail[1]) << 8 |
         static_cast<std::uint32_t>(tail[2]) << 16 | static_cast<std::uint32_t>(tail[3]) << 24);
-    const std::string& dir = fuzz::scratchDir();
-    fuzz::writeScratchFile(dir + "Inbox.dbx", fuzz::asText(data, size - 4));
-    setStoreRootOverride(dir);
-    const std::string text = readMessageText("Inbox.dbx", offset);
+    const std::string text = readMessageChain(MemoryByteSource({data, size - 4}), offset);
     // A block gives at most 512 bytes and no block can be read twice, so the text
     // can never be longer than the file.
     if (text.size() > size) fuzz::broken("more text than the file holds");

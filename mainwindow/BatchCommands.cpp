@@ -138,7 +138,7 @@ void MainWindow::onPrint() {
 }
 
 bool MainWindow::printOne(const MessageInfo& record) {
-    const std::string raw = readMessageText(listedFile, record.dataOffset);
+    const std::string raw = store.readMessageText(listedFile, record.dataOffset);
 
     // The page and its pictures join the working files once the page is done
     // with, printed or not: a preview rendered while printing waits deletes the
@@ -185,7 +185,7 @@ void MainWindow::onSave() {
         return true;
     };
     command.work = [&](const MessageInfo& record) {
-        const std::string raw = readMessageText(listedFile, record.dataOffset);
+        const std::string raw = store.readMessageText(listedFile, record.dataOffset);
         try {
             saveMessageAsEml(dir, record, raw, dateInName);
             return true;
@@ -216,7 +216,7 @@ void MainWindow::onExport() {
         return true;
     };
     command.work = [&](const MessageInfo& record) {
-        const std::string raw = readMessageText(listedFile, record.dataOffset);
+        const std::string raw = store.readMessageText(listedFile, record.dataOffset);
         // The options strip is read for each message, as the preview reads it.
         settings.design = currentDesign();
         exportMessage(settings, record, raw);

@@ -37,7 +37,9 @@ void reportError(QWidget* parent, const QString& text) {
 }
 
 QString errorText(const std::exception& error) {
-    return QString::fromStdString(toUtf8(error.what()));
+    // Errors come from anywhere, not from one store: texts that are no UTF-8 (a
+    // path read from a store) are taken as the code page of the setting.
+    return QString::fromStdString(CodePage::fromEnvironment().asUtf8(error.what()));
 }
 
 }  // namespace lumbrook

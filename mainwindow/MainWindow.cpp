@@ -46,9 +46,6 @@ namespace {
 constexpr int FolderDataRole = Qt::UserRole;
 constexpr int TemplateNameRole = Qt::UserRole;
 
-QString fromStore(const std::string& text) {
-    return QString::fromStdString(ansiToUtf8(text));
-}
 
 // Keeps the selection's colours when the control loses the focus.
 void keepSelectionVisible(QWidget* w) {
@@ -101,8 +98,8 @@ W* named(W* widget, const char* name) {
 
 }  // namespace
 
-MainWindow::MainWindow(AppPaths paths, QWidget* parent)
-    : QMainWindow(parent), paths(std::move(paths)) {
+MainWindow::MainWindow(DbxStore store, AppPaths paths, QWidget* parent)
+    : QMainWindow(parent), store(std::move(store)), paths(std::move(paths)) {
     setWindowTitle(QStringLiteral("Harlstone Lumbrook 1.0"));
     setWindowIcon(icons.icon(ImgEnvelope));
     createActions();
@@ -210,7 +207,7 @@ void MainWindow::createPanels() {
     rightSplitter->setHandleWidth(5);
     rightSplitter->setChildrenCollapsible(false);
 
-    messageModel = new MessageListModel(icons.icon(ImgEnvelope), this);
+    messageModel = new MessageListModel(icons.icon(ImgEnvelope), store.codePage(), this);
     messageList = named(new QTreeView(rightSplitter), "messageList");
     messageList->addAction(selectAllAction);
     messageList->setModel(messageModel);
@@ -239,7 +236,7 @@ void MainWindow::createPanels() {
     lowerLayout->setSpacing(0);
     createOptionsStrip(lower);
     lowerLayout->addWidget(optionsStrip);
-    pageView = named(new PageView(lower), "pageView");
+    pageView = named(new PageView(lower, store.codePage().label()), "pageView");
     pageView->setMinimumHeight(0);
     lowerLayout->addWidget(pageView, 1);
     messagePrinter = std::make_unique<MessagePrinter>(central);
@@ -400,7 +397,8 @@ void MainWindow::startUp() {
     // The template box: every "*.htm" of the template directory, the last one chosen.
     designBox->clear();
     for (const std::string& name : listDesignTemplates(paths)) {
-        designBox->addItem(QString::fromStdString(toUtf8(name)), QByteArray::fromStdString(name));
+        designBox->addItem(QString::fromStdString(store.codePage().asUtf8(name)),
+                           QByteArray::fromStdString(name));
     }
     designBox->setCurrentIndex(designBox->count() - 1);
 
@@ -415,7 +413,7 @@ void MainWindow::startUp() {
     folders.clear();
     records.clear();
     // Without a folder list the window still opens, empty.
-    if (!runReported(this, [this] { readIndexFile(listedFile, folders); })) folders.clear();
+    if (!runReported(this, [this] { folders = store.readFolders(); })) folders.clear();
 
     buildFolderTree();
 
@@ -443,7 +441,7 @@ void MainWindow::buildFolderTree() {
         const std::int32_t parent = tree.nodes()[node].parent;
         auto* item =
             parent < 0 ? new QTreeWidgetItem(folderTree) : new QTreeWidgetItem(items[parent]);
-        item->setText(0, fromStore(folders[node].name));
+        item->setText(0, QString::fromStdString(store.toUtf8(folders[node].name)));
         item->setIcon(0, icons.icon(ImgFolderSheet));
         item->setData(0, FolderDataRole, node);
         items[node] = item;
@@ -534,9 +532,7 @@ void MainWindow::onFolderClicked() {
     // either way, so the list keeps painting.
     ListUpdate update(*messageModel, records);
     records.clear();
-    MessageList read;
-    if (!listedFile.empty()) readIndexFile(listedFile, read);
-    records = std::move(read);
+    if (!listedFile.empty()) records = store.readMessages(listedFile);
 }
 
 void MainWindow::onSelectAll() {
@@ -587,7 +583,7 @@ void MainWindow::onSelectionChanged() {
     const int index = messageModel->recordIndex(row);
     if (index < 0 || static_cast<std::size_t>(index) >= records.size()) return;
     const MessageInfo& record = records[static_cast<std::size_t>(index)];
-    const std::string raw = readMessageText(listedFile, record.dataOffset);
+    const std::string raw = store.readMessageText(listedFile, record.dataOffset);
     if (record.dataOffset == previewedOffset && listedFile == previewedFile) return;
     // The identity is recorded before the page is built: a message whose page
     // fails is not tried again by clicking it again.

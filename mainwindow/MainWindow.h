@@ -17,7 +17,7 @@
 #include "render/Options.h"
 #include "render/Render.h"
 #include "render/TempFiles.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 
 class QAction;
 class QCheckBox;
@@ -50,7 +50,8 @@ class MainWindow : public QMainWindow {
     // Builds the window and starts it up: templates, options, folder list, tree,
     // first folder and first message. Paths says where the program's own files
     // are (tests give a directory of their own).
-    explicit MainWindow(AppPaths paths = AppPaths::forThisProgram(), QWidget* parent = nullptr);
+    explicit MainWindow(DbxStore store, AppPaths paths = AppPaths::forThisProgram(),
+                        QWidget* parent = nullptr);
     // Saves the options and deletes the working files.
     ~MainWindow() override;
 
@@ -61,6 +62,7 @@ class MainWindow : public QMainWindow {
 
     // What the window shows and holds.
     const MessageList& messages() const { return records; }
+    const DbxStore& dbxStore() const { return store; }
     const std::string& folderFile() const { return listedFile; }
     // The message on show in the preview: its folder file and data offset (-1 for none).
     const std::string& previewFolder() const { return previewedFile; }
@@ -119,6 +121,7 @@ class MainWindow : public QMainWindow {
     bool printOne(const MessageInfo& record);
     void setProgress(std::int32_t percent);
 
+    const DbxStore store;
     const AppPaths paths;
     FolderList folders;
     MessageList records;

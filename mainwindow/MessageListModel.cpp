@@ -20,8 +20,8 @@ const std::string& fieldOf(const MessageInfo& record, std::int32_t column) {
 }
 }  // namespace
 
-MessageListModel::MessageListModel(QIcon envelope, QObject* parent)
-    : QAbstractTableModel(parent), envelope(std::move(envelope)) {}
+MessageListModel::MessageListModel(QIcon envelope, CodePage codePage, QObject* parent)
+    : QAbstractTableModel(parent), envelope(std::move(envelope)), codePage(std::move(codePage)) {}
 
 void MessageListModel::beginUpdate() {
     beginResetModel();
@@ -93,7 +93,7 @@ int MessageListModel::columnCount(const QModelIndex& parent) const {
 QString MessageListModel::cellText(const MessageInfo& record, int column) const {
     // Dates come in the locale's UTF-8; the other texts in the store's code page.
     if (column == ColDate) return QString::fromStdString(messageDateText(record));
-    return QString::fromStdString(ansiToUtf8(fieldOf(record, column)));
+    return QString::fromStdString(codePage.toUtf8(fieldOf(record, column)));
 }
 
 QVariant MessageListModel::data(const QModelIndex& index, int role) const {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "render/MessageOrder.h"
+#include "platform/CodePage.h"
 #include "store/DbxReader.h"
 
 namespace lumbrook {
@@ -22,7 +23,8 @@ class MessageListModel : public QAbstractTableModel {
     // Each row's data value: the record's index in the message list.
     static constexpr int DataValueRole = Qt::UserRole;
 
-    explicit MessageListModel(QIcon envelope, QObject* parent = nullptr);
+    // The records' texts are shown as codePage reads them.
+    MessageListModel(QIcon envelope, CodePage codePage, QObject* parent = nullptr);
 
     // The update bracket of a refill: between the two calls the records may change;
     // endUpdate lists Records (nullptr: none) and orders the rows once.
@@ -54,6 +56,8 @@ class MessageListModel : public QAbstractTableModel {
     QString cellText(const MessageInfo& record, int column) const;
 
     QIcon envelope;
+
+    CodePage codePage;
     const MessageList* records = nullptr;
     std::int32_t currentSortColumn = ColDate;
     bool currentSortDescending = true;

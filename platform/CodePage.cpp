@@ -6,10 +6,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
-#include <unordered_map>
 
 #include "base/AsciiCase.h"
 
@@ -106,13 +105,6 @@ std::optional<char32_t> decodeUtf8(std::string_view s, std::size_t& pos) {
     return cp;
 }
 
-// Length of the valid UTF-8 sequence at pos, or 1 when there is none.
-std::size_t utf8SequenceLength(std::string_view s, std::size_t pos) {
-    std::size_t p = pos;
-    decodeUtf8(s, p);
-    return p - pos;
-}
-
 bool isAscii(std::string_view s) {
     for (char c : s) {
         if (static_cast<unsigned char>(c) >= 0x80) return false;
@@ -150,10 +142,15 @@ class IconvOutput {
     std::size_t remaining = 0;
 };
 
-// Runs text through an iconv descriptor; at every input position iconv refuses,
-// onError(pos) appends the substitute to out and returns how many input bytes to skip.
-template <typename OnError>
-std::string runIconv(iconv_t cd, std::string_view text, OnError onError) {
+std::string utf8Of(char32_t cp) {
+    std::string s;
+    appendUtf8(s, cp);
+    return s;
+}
+
+// Runs text through an iconv descriptor towards UTF-8; every input byte iconv
+// refuses becomes U+FFFD.
+std::string runIconv(iconv_t cd, std::string_view text) {
     IconvOutput out(text.size() * 2);
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     char* in = const_cast<char*>(text.data());
@@ -169,11 +166,9 @@ std::string runIconv(iconv_t cd, std::string_view text, OnError onError) {
             continue;
         }
         // EILSEQ, or EINVAL for a sequence cut off by the end of the text.
-        std::size_t pos = text.size() - inLeft;
-        std::size_t skip = onError(out, pos);
-        if (skip > inLeft) skip = inLeft;
-        in += skip;
-        inLeft -= skip;
+        out.append(utf8Of(ReplacementChar));
+        ++in;
+        --inLeft;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
     for (;;) {
@@ -190,99 +185,65 @@ std::string runIconv(iconv_t cd, std::string_view text, OnError onError) {
     return out.take();
 }
 
-std::string utf8Of(char32_t cp) {
-    std::string s;
-    appendUtf8(s, cp);
-    return s;
+bool isKnownCodePage(const std::string& name) {
+    if (isUtf8Name(name)) return true;
+    iconv_t cd = iconv_open("UTF-8", name.c_str());
+    if (cd == NoIconv) return false;
+    iconv_close(cd);
+    return true;
 }
 
-// One code page with what is needed to convert both ways. Single-byte code pages
-// (all the Windows ANSI ones but the East Asian) go through a table built once;
-// the others through iconv.
-class CodePage {
+}  // namespace
+
+// What a code page needs to convert. Single-byte code pages (all the Windows ANSI
+// ones but the East Asian) go through a table built once; the others through an
+// iconv descriptor, which carries state and so is used by one caller at a time.
+class CodePage::Converter {
   public:
-    CodePage(const CodePage&) = delete;
-    CodePage& operator=(const CodePage&) = delete;
-    ~CodePage() {
-        if (toUtf8Cd != NoIconv) iconv_close(toUtf8Cd);
-        if (fromUtf8Cd != NoIconv) iconv_close(fromUtf8Cd);
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    ~Converter() {
+        if (cd != NoIconv) iconv_close(cd);
     }
 
     // Nothing when iconv does not know the name.
-    static std::unique_ptr<CodePage> open(const std::string& name) {
-        std::unique_ptr<CodePage> cp(new CodePage);
+    static std::unique_ptr<Converter> open(const std::string& name) {
+        std::unique_ptr<Converter> c(new Converter);
         if (isUtf8Name(name)) {
-            cp->isUtf8 = true;
-            return cp;
+            c->isUtf8 = true;
+            return c;
         }
-        cp->toUtf8Cd = iconv_open("UTF-8", name.c_str());
-        if (cp->toUtf8Cd == NoIconv) return nullptr;
-        cp->fromUtf8Cd = iconv_open(name.c_str(), "UTF-8");
-        if (cp->fromUtf8Cd == NoIconv) return nullptr;
-        cp->buildTable(codePageNumberOf(name) == 1252);
-        return cp;
+        c->cd = iconv_open("UTF-8", name.c_str());
+        if (c->cd == NoIconv) return nullptr;
+        c->buildTable(codePageNumberOf(name) == 1252);
+        return c;
+    }
+
+    // Built without iconv, so that a code page is at hand in every case.
+    static std::unique_ptr<Converter> latin1() {
+        std::unique_ptr<Converter> c(new Converter);
+        for (int b = 0; b < 256; ++b) c->table[b] = utf8Of(char32_t(b));
+        return c;
     }
 
     std::string toUtf8(std::string_view text) const {
         if (asciiIdentity && isAscii(text)) return std::string(text);
-        if (isUtf8) return sanitizeUtf8(text);
+        if (isUtf8) return sanitize(text);
         if (singleByte) {
             std::string out;
             out.reserve(text.size() + text.size() / 2);
             for (char c : text) out += table[static_cast<unsigned char>(c)];
             return out;
         }
-        return runIconv(toUtf8Cd, text, [](IconvOutput& out, std::size_t) {
-            out.append(utf8Of(ReplacementChar));
-            return std::size_t{1};
-        });
-    }
-
-    std::string fromUtf8(std::string_view utf8) const {
-        if (asciiIdentity && isAscii(utf8)) return std::string(utf8);
-        if (isUtf8) {
-            std::string out;
-            out.reserve(utf8.size());
-            for (std::size_t pos = 0; pos < utf8.size();) {
-                std::size_t start = pos;
-                if (decodeUtf8(utf8, pos)) {
-                    out.append(utf8.substr(start, pos - start));
-                } else {
-                    out += '?';
-                }
-            }
-            return out;
-        }
-        if (singleByte) {
-            std::string out;
-            out.reserve(utf8.size());
-            for (std::size_t pos = 0; pos < utf8.size();) {
-                auto cp = decodeUtf8(utf8, pos);
-                auto it = cp ? fromUnicode.find(*cp) : fromUnicode.end();
-                out += it != fromUnicode.end() ? static_cast<char>(it->second) : '?';
-            }
-            return out;
-        }
-        return runIconv(fromUtf8Cd, utf8, [utf8](IconvOutput& out, std::size_t pos) {
-            out.append("?");
-            return utf8SequenceLength(utf8, pos);
-        });
-    }
-
-    // Built without iconv, so that a code page is at hand in every case.
-    static std::unique_ptr<CodePage> latin1() {
-        std::unique_ptr<CodePage> cp(new CodePage);
-        for (int b = 0; b < 256; ++b) {
-            cp->table[b] = utf8Of(char32_t(b));
-            cp->fromUnicode[char32_t(b)] = static_cast<std::uint8_t>(b);
-        }
-        return cp;
+        std::lock_guard<std::mutex> lock(cdLock);
+        return runIconv(cd, text);
     }
 
   private:
-    CodePage() = default;
+    Converter() = default;
 
-    static std::string sanitizeUtf8(std::string_view text) {
+    // One U+FFFD for every byte that starts no valid sequence.
+    static std::string sanitize(std::string_view text) {
         std::string out;
         out.reserve(text.size());
         for (std::size_t pos = 0; pos < text.size();) {
@@ -306,8 +267,8 @@ class CodePage {
             char buf[32];
             char* outPtr = buf;
             std::size_t outLeft = sizeof buf;
-            iconv(toUtf8Cd, nullptr, nullptr, nullptr, nullptr);
-            std::size_t rc = iconv(toUtf8Cd, &inPtr, &inLeft, &outPtr, &outLeft);
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
             int err = errno;
             if (rc == static_cast<std::size_t>(-1) && err == EINVAL) {
                 singleByte = false;
@@ -322,7 +283,7 @@ class CodePage {
                 continue;
             }
             // Code pages that combine characters (1255, 1258) hold the last one back.
-            iconv(toUtf8Cd, nullptr, nullptr, &outPtr, &outLeft);
+            iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
             table[b].assign(buf, static_cast<std::size_t>(outPtr - buf));
             if (table[b].empty()) table[b] = utf8Of(ReplacementChar);
         }
@@ -330,19 +291,12 @@ class CodePage {
             // Probe whether plain ASCII passes unchanged, as the fast path assumes.
             std::string ascii;
             for (int b = 1; b < 0x80; ++b) ascii += static_cast<char>(b);
-            asciiIdentity = toUtf8(ascii) == ascii && fromUtf8(ascii) == ascii;
+            asciiIdentity = toUtf8(ascii) == ascii;
             return;
         }
         asciiIdentity = true;
-        for (int b = 0xFF; b >= 0; --b) {
-            if (b < 0x80 && table[b] != std::string(1, static_cast<char>(b))) asciiIdentity = false;
-            std::size_t pos = 0;
-            const std::string& u = table[b];
-            auto cp = decodeUtf8(u, pos);
-            // Going downwards lets the lowest byte win when two bytes share a character.
-            if (cp && pos == u.size() && *cp != ReplacementChar) {
-                fromUnicode[*cp] = static_cast<std::uint8_t>(b);
-            }
+        for (int b = 0; b < 0x80; ++b) {
+            if (table[b] != std::string(1, static_cast<char>(b))) asciiIdentity = false;
         }
     }
 
@@ -350,99 +304,48 @@ class CodePage {
     bool singleByte = true;
     bool asciiIdentity = true;
     std::array<std::string, 256> table;
-    std::unordered_map<char32_t, std::uint8_t> fromUnicode;
-    iconv_t toUtf8Cd = NoIconv;
-    iconv_t fromUtf8Cd = NoIconv;
+    iconv_t cd = NoIconv;
+    mutable std::mutex cdLock;
 };
 
-// Descriptors and tables are built once per code page and thread (iconv
-// descriptors carry state and must not be shared between threads).
-const CodePage& codePageFor(std::string_view name) {
-    thread_local std::map<std::string, std::unique_ptr<CodePage>, std::less<>> opened;
-    thread_local std::map<std::string, const CodePage*, std::less<>> byName;
-    if (auto it = byName.find(name); it != byName.end()) return *it->second;
-    const CodePage* found = nullptr;
-    std::string key(name);
-    if (auto cp = CodePage::open(key)) {
-        found = cp.get();
-        opened.emplace(key, std::move(cp));
-    } else if (name != DefaultCodePageName) {
-        found = &codePageFor(DefaultCodePageName);
-    } else {
-        // Without iconv's CP1252 (no conversion modules installed) nothing better
-        // than Latin-1 is at hand.
-        auto latin1 = CodePage::latin1();
-        found = latin1.get();
-        opened.emplace(key, std::move(latin1));
-    }
-    byName.emplace(key, found);
-    return *found;
+CodePage::CodePage() : CodePage(fromSetting({})) {}
+
+CodePage::CodePage(std::string iconvName, std::shared_ptr<const Converter> converter)
+    : iconvName(std::move(iconvName)), converter(std::move(converter)) {}
+
+CodePage CodePage::fromSetting(std::string_view setting) {
+    std::string name = codePageNameFromSetting(setting);
+    if (!isKnownCodePage(name)) name = std::string(DefaultCodePageName);
+    std::shared_ptr<const Converter> converter = Converter::open(name);
+    // Without iconv's CP1252 (no conversion modules installed) nothing better than
+    // Latin-1 is at hand.
+    if (!converter) converter = Converter::latin1();
+    return CodePage(std::move(name), std::move(converter));
 }
 
-std::string settingName() {
+CodePage CodePage::fromEnvironment() {
     const char* setting = std::getenv("LUMBROOK_CODEPAGE");
-    return codePageNameFromSetting(setting ? setting : "");
+    return fromSetting(setting ? setting : "");
 }
 
-bool isKnownCodePage(const std::string& name) {
-    thread_local std::map<std::string, bool, std::less<>> known;
-    if (auto it = known.find(name); it != known.end()) return it->second;
-    bool ok = isUtf8Name(name);
-    if (!ok) {
-        iconv_t cd = iconv_open("UTF-8", name.c_str());
-        ok = cd != NoIconv;
-        if (ok) iconv_close(cd);
-    }
-    known.emplace(name, ok);
-    return ok;
+int CodePage::number() const {
+    return codePageNumberOf(iconvName);
 }
 
-}  // namespace
-
-std::string ansiCodePageName() {
-    std::string name = settingName();
-    return isKnownCodePage(name) ? name : std::string(DefaultCodePageName);
+std::string CodePage::label() const {
+    const int n = number();
+    if (n == 65001) return "utf-8";
+    if (n == 874 || (n >= 1250 && n <= 1258)) return "windows-" + std::to_string(n);
+    return lowerAscii(iconvName);
 }
 
-int ansiCodePage() {
-    return codePageNumberOf(ansiCodePageName());
+std::string CodePage::toUtf8(std::string_view text) const {
+    return converter->toUtf8(text);
 }
 
-std::string ansiCodePageLabel() {
-    const int number = ansiCodePage();
-    if (number == 65001) return "utf-8";
-    if (number == 874 || (number >= 1250 && number <= 1258)) return "windows-" + std::to_string(number);
-    return lowerAscii(ansiCodePageName());
-}
-
-std::string codePageToUtf8(std::string_view text, std::string_view codePageName) {
-    return codePageFor(codePageName).toUtf8(text);
-}
-
-std::string utf8ToCodePage(std::string_view utf8, std::string_view codePageName) {
-    return codePageFor(codePageName).fromUtf8(utf8);
-}
-
-std::string ansiToUtf8(std::string_view ansi) {
-    if (isAscii(ansi)) {
-        // The Windows ANSI code pages all keep ASCII; only an exotic setting does not.
-        const char* setting = std::getenv("LUMBROOK_CODEPAGE");
-        if (!setting || !*setting) return std::string(ansi);
-    }
-    return codePageFor(settingName()).toUtf8(ansi);
-}
-
-std::string utf8ToAnsi(std::string_view utf8) {
-    if (isAscii(utf8)) {
-        const char* setting = std::getenv("LUMBROOK_CODEPAGE");
-        if (!setting || !*setting) return std::string(utf8);
-    }
-    return codePageFor(settingName()).fromUtf8(utf8);
-}
-
-std::string toUtf8(std::string_view text) {
+std::string CodePage::asUtf8(std::string_view text) const {
     if (isValidUtf8(text)) return std::string(text);
-    return ansiToUtf8(text);
+    return toUtf8(text);
 }
 
 void appendUtf8(std::string& out, char32_t cp) {

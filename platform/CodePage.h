@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -7,30 +8,44 @@
 
 namespace lumbrook {
 
-// The "ANSI code page" the store's 8-bit texts are written in: Windows-1252 unless
-// LUMBROOK_CODEPAGE names another (a number such as 1251, or an iconv name).
-// A name iconv does not know falls back to Windows-1252. For an iconv name that is
-// not a Windows code page ansiCodePage() gives 0.
-int ansiCodePage();
-std::string ansiCodePageName();  // the iconv name, e.g. "CP1252"
-// The name web pages use for it ("windows-1252"), for telling a browser how to
-// read pages that name no character set.
-std::string ansiCodePageLabel();
+// The "ANSI code page" a store's 8-bit texts are written in: Windows-1252 unless
+// LUMBROOK_CODEPAGE names another (a number such as 1251, or an iconv name). A
+// value: its converter is opened once and shared by its copies. Not thread-safe
+// beyond what the store needs: conversions through iconv take a lock.
+class CodePage {
+  public:
+    // Windows-1252.
+    CodePage();
 
-// Always valid UTF-8: bytes the code page does not define become U+FFFD, except
-// the five holes of Windows-1252 (0x81, 0x8D, 0x8F, 0x90, 0x9D), which Windows
-// itself turns into the control characters U+0081 etc.
-std::string ansiToUtf8(std::string_view ansi);
-// Characters the code page cannot hold become '?'.
-std::string utf8ToAnsi(std::string_view utf8);
+    // The code page a setting names: blank is Windows-1252, a number N is "CPN"
+    // (65001 is UTF-8), anything else an iconv name; a name iconv does not know
+    // falls back to Windows-1252.
+    static CodePage fromSetting(std::string_view setting);
+    // LUMBROOK_CODEPAGE as the environment holds it now.
+    static CodePage fromEnvironment();
 
-// The same two conversions for a code page named explicitly (an iconv name such
-// as "CP1251" or "UTF-8"); an unknown name is taken as Windows-1252.
-std::string codePageToUtf8(std::string_view text, std::string_view codePageName);
-std::string utf8ToCodePage(std::string_view utf8, std::string_view codePageName);
+    // The Windows code page number (1252), 0 for an iconv name that is none.
+    int number() const;
+    // The iconv name, e.g. "CP1252".
+    const std::string& name() const { return iconvName; }
+    // The name web pages use for it ("windows-1252"), for telling a browser how to
+    // read pages that name no character set.
+    std::string label() const;
 
-// Valid UTF-8 stays as it is; anything else is taken as the store's code page.
-std::string toUtf8(std::string_view text);
+    // Always valid UTF-8: bytes the code page does not define become U+FFFD, except
+    // the five holes of Windows-1252 (0x81, 0x8D, 0x8F, 0x90, 0x9D), which Windows
+    // itself turns into the control characters U+0081 etc.
+    std::string toUtf8(std::string_view text) const;
+    // Valid UTF-8 stays as it is; anything else is taken as this code page.
+    std::string asUtf8(std::string_view text) const;
+
+  private:
+    class Converter;
+    CodePage(std::string iconvName, std::shared_ptr<const Converter> converter);
+
+    std::string iconvName;
+    std::shared_ptr<const Converter> converter;
+};
 
 // Appends one code point; surrogates and values past U+10FFFF become U+FFFD.
 void appendUtf8(std::string& out, char32_t codePoint);

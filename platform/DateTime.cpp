@@ -2,6 +2,8 @@
 
 #include <langinfo.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <ctime>
 #include <vector>
@@ -13,36 +15,26 @@ namespace lumbrook {
 namespace {
 
 constexpr std::int64_t MSecsPerDay = 86'400'000;
-// Days from 1 January 1970 back to 30 December 1899.
-constexpr std::int64_t UnixEpochSerial = 25'569;
-// Far beyond any date a file time can hold; keeps every conversion in range.
-constexpr double MaxSerial = 1e9;
+constexpr std::chrono::sys_days Epoch{std::chrono::year{1899} / std::chrono::December / 30};
+// Keeps every conversion inside the years a civil date can hold (to 32767), far
+// beyond any date a file time can hold.
+constexpr double MaxSerial = 11e6;
 
-std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
-    std::int64_t q = a / b;
-    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
-}
+// The calendar day of a value and the milliseconds into it, rounded to the
+// millisecond first, so that a value a hair below midnight is the next day's 00:00
+// rather than 24:00. Before the epoch the fraction counts away from zero: -1.25 is
+// 29 December 1899, 06:00.
+struct SplitValue {
+    std::chrono::sys_days day;
+    std::int64_t ms;
+};
 
-// Days since 1 January 1970 in the proleptic Gregorian calendar.
-std::int64_t daysFromCivil(std::int64_t y, int m, int d) {
-    y -= m <= 2;
-    const std::int64_t era = floorDiv(y, 400);
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void civilFromDays(std::int64_t z, std::int64_t& y, int& m, int& d) {
-    z += 719468;
-    const std::int64_t era = floorDiv(z, 146097);
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    y = yoe + era * 400 + (m <= 2);
+SplitValue split(DateTime value) {
+    if (!std::isfinite(value)) value = 0;
+    value = std::clamp(value, -MaxSerial, MaxSerial);
+    const std::int64_t total = std::llround(value * MSecsPerDay);
+    const std::int64_t ms = total % MSecsPerDay;
+    return {Epoch + std::chrono::days{total / MSecsPerDay}, ms < 0 ? -ms : ms};
 }
 
 // strftime cannot tell an empty result from a buffer too small; a leading space
@@ -65,36 +57,13 @@ std::string langInfoOr(nl_item item, const char* fallback) {
 
 }  // namespace
 
-DateTime encodeDateTime(const DateTimeFields& f) {
-    // Fields out of their range carry over into the next larger one.
-    std::int64_t monthIndex = std::int64_t{f.month} - 1;
-    std::int64_t year = std::int64_t{f.year} + floorDiv(monthIndex, 12);
-    int month = static_cast<int>(monthIndex - floorDiv(monthIndex, 12) * 12) + 1;
-    std::int64_t ms =
-        ((std::int64_t{f.hour} * 60 + f.minute) * 60 + f.second) * 1000 + f.millisecond;
-    std::int64_t days = daysFromCivil(year, month, 1) + (std::int64_t{f.day} - 1) +
-                        UnixEpochSerial + floorDiv(ms, MSecsPerDay);
-    ms -= floorDiv(ms, MSecsPerDay) * MSecsPerDay;
-    double time = static_cast<double>(ms) / MSecsPerDay;
-    return days >= 0 ? static_cast<double>(days) + time : static_cast<double>(days) - time;
-}
-
 DateTimeFields decodeDateTime(DateTime value) {
-    if (!std::isfinite(value)) value = 0;
-    if (value > MaxSerial) value = MaxSerial;
-    if (value < -MaxSerial) value = -MaxSerial;
-    // Rounded to the millisecond first, so that a value a hair below midnight is
-    // the next day's 00:00 rather than 24:00. Before the epoch the fraction counts
-    // away from zero: -1.25 is 29 December 1899, 06:00.
-    const std::int64_t total = std::llround(value * MSecsPerDay);
-    const std::int64_t days = total / MSecsPerDay;
-    std::int64_t ms = total % MSecsPerDay;
-    if (ms < 0) ms = -ms;
-
+    const auto [day, ms] = split(value);
+    const std::chrono::year_month_day date{day};
     DateTimeFields f;
-    std::int64_t year;
-    civilFromDays(days - UnixEpochSerial, year, f.month, f.day);
-    f.year = static_cast<int>(year);
+    f.year = static_cast<int>(date.year());
+    f.month = static_cast<int>(static_cast<unsigned>(date.month()));
+    f.day = static_cast<int>(static_cast<unsigned>(date.day()));
     f.hour = static_cast<int>(ms / 3'600'000);
     f.minute = static_cast<int>(ms / 60'000 % 60);
     f.second = static_cast<int>(ms / 1000 % 60);
@@ -124,6 +93,7 @@ std::string formatDateText(DateTime value) {
 std::string formatDateText(DateTime value, std::string_view dateFormat,
                            std::string_view timeFormat) {
     const DateTimeFields f = decodeDateTime(value);
+    const std::chrono::sys_days day = split(value).day;
     std::tm t{};
     // The zone a format may name is the one the value was converted with: today's.
     std::time_t now = std::time(nullptr);
@@ -134,14 +104,14 @@ std::string formatDateText(DateTime value, std::string_view dateFormat,
     t.tm_hour = f.hour;
     t.tm_min = f.minute;
     t.tm_sec = f.second;
-    const std::int64_t day = daysFromCivil(f.year, f.month, f.day);
-    t.tm_wday = static_cast<int>(day + 4 - floorDiv(day + 4, 7) * 7);  // 1 January 1970: Thursday
-    t.tm_yday = static_cast<int>(day - daysFromCivil(f.year, 1, 1));
+    t.tm_wday = static_cast<int>(std::chrono::weekday{day}.c_encoding());
+    t.tm_yday = static_cast<int>(
+        (day - std::chrono::sys_days{std::chrono::year{f.year} / std::chrono::January / 1}).count());
 
     std::string text = formatTm(dateFormat, t);
     if (f.hour != 0 || f.minute != 0 || f.second != 0) text += " " + formatTm(timeFormat, t);
     // Month and day names come in the locale's character set.
-    if (!isValidUtf8(text)) text = codePageToUtf8(text, nl_langinfo(CODESET));
+    if (!isValidUtf8(text)) text = CodePage::fromSetting(nl_langinfo(CODESET)).toUtf8(text);
     return text;
 }
 

@@ -15,10 +15,7 @@ struct DateTimeFields {
     int hour = 0, minute = 0, second = 0, millisecond = 0;
 };
 
-// As Delphi's encodeDateTime and decodeDateTime. Encoding takes any field values,
-// carrying those out of range into the next larger field; decoding rounds to the
-// millisecond.
-DateTime encodeDateTime(const DateTimeFields& f);
+// As Delphi's decodeDateTime: rounded to the millisecond.
 DateTimeFields decodeDateTime(DateTime value);
 
 // Offset of local time from UTC, in seconds, as in force at this moment (daylight

@@ -6,10 +6,6 @@
 
 namespace lumbrook {
 
-namespace {
-
-}  // namespace
-
 std::optional<std::string> getEnvironmentVariableNoCase(std::string_view name) {
     // Windows names never hold '=', and an empty name names nothing.
     if (name.empty() || name.find('=') != std::string_view::npos) return std::nullopt;
@@ -24,10 +20,6 @@ std::optional<std::string> getEnvironmentVariableNoCase(std::string_view name) {
         if (!folded && equalsNoCase(n, name)) folded = std::string(e.substr(eq + 1));
     }
     return folded;
-}
-
-std::string expandEnvironmentStrings(std::string_view text) {
-    return expandEnvironmentStrings(text, getEnvironmentVariableNoCase);
 }
 
 std::string expandEnvironmentStrings(std::string_view text, const VariableLookup& lookup) {

@@ -11,7 +11,6 @@ using VariableLookup = std::function<std::optional<std::string>(std::string_view
 
 // Expands %NAME% references as Windows does: names compare without regard to case,
 // an unknown name or an unpaired percent sign stays as it stands.
-std::string expandEnvironmentStrings(std::string_view text);
 std::string expandEnvironmentStrings(std::string_view text, const VariableLookup& lookup);
 
 // The process environment, looked up without regard to case.

@@ -3,7 +3,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include <cerrno>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "base/AsciiCase.h"
@@ -115,15 +116,8 @@ bool directoryExists(const std::string& path) {
 
 bool forceDirectories(const std::string& dir) {
     if (dir.empty()) return false;
-    if (directoryExists(dir)) return true;
-    for (std::size_t i = 1; i <= dir.size(); ++i) {
-        if (i < dir.size() && dir[i] != PathDelim) continue;
-        if (dir[i - 1] == PathDelim) continue;
-        std::string prefix = dir.substr(0, i);
-        if (!directoryExists(prefix) && mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) {
-            return false;
-        }
-    }
+    std::error_code failed;  // shows in the answer below
+    std::filesystem::create_directories(dir, failed);
     return directoryExists(dir);
 }
 

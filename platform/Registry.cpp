@@ -45,7 +45,7 @@ int hexDigit(char c) {
 // REGEDIT4 files are in the ANSI code page, Wine writes ASCII with escapes. Lines
 // are taken one by one, so that one stray byte does not turn a whole UTF-8 file
 // into code page text.
-std::string decodeFileText(std::string_view raw) {
+std::string decodeFileText(std::string_view raw, const CodePage& codePage) {
     if (raw.size() >= 2 && raw[0] == '\xFF' && raw[1] == '\xFE') {
         return utf16LeToUtf8(raw.substr(2));
     }
@@ -58,7 +58,7 @@ std::string decodeFileText(std::string_view raw) {
     while (pos < raw.size()) {
         std::size_t nl = raw.find('\n', pos);
         std::size_t end = nl == std::string_view::npos ? raw.size() : nl + 1;
-        text += toUtf8(raw.substr(pos, end - pos));
+        text += codePage.asUtf8(raw.substr(pos, end - pos));
         pos = end;
     }
     return text;
@@ -208,7 +208,8 @@ class Parser {
   public:
     using KeyMap = std::map<std::string, std::map<std::string, RegistryFile::Value>>;
 
-    Parser(std::string_view text, KeyMap& keys) : keys(keys) {
+    Parser(std::string_view text, KeyMap& keys, const CodePage& codePage)
+        : keys(keys), codePage(codePage) {
         std::size_t pos = 0;
         while (pos <= text.size()) {
             std::size_t nl = text.find('\n', pos);
@@ -321,7 +322,7 @@ class Parser {
             if (value.kind == RegistryFile::ValueKind::Other) {
                 value.data = std::move(*bytes);
             } else if (format == Format::Export4) {
-                value.data = ansiToUtf8(cutAtZero(std::move(*bytes)));
+                value.data = codePage.toUtf8(cutAtZero(std::move(*bytes)));
             } else {
                 value.data = cutAtZero(utf16LeToUtf8(*bytes));
             }
@@ -374,6 +375,7 @@ class Parser {
     }
 
     KeyMap& keys;
+    const CodePage& codePage;
     std::vector<std::string_view> lines;
     std::size_t next = 0;
     Format format = Format::Unknown;
@@ -455,23 +457,19 @@ std::optional<std::string> readRegularFile(const std::string& path) {
 
 }  // namespace
 
-RegistryFile RegistryFile::parse(std::string_view text) {
+RegistryFile RegistryFile::parse(std::string_view text, const CodePage& codePage) {
     RegistryFile reg;
-    std::string decoded = decodeFileText(text);
-    Parser(decoded, reg.keys).run();
+    std::string decoded = decodeFileText(text, codePage);
+    Parser(decoded, reg.keys, codePage).run();
     return reg;
 }
 
-std::string RegistryFile::currentUserFilePath() {
-    return locateCurrentUserFile().path;
-}
-
-RegistryFile RegistryFile::loadCurrentUser() {
+RegistryFile RegistryFile::loadCurrentUser(const CodePage& codePage) {
     CurrentUserFile where = locateCurrentUserFile();
     if (where.path.empty()) return {};
     auto raw = readRegularFile(where.path);
     if (!raw) return {};
-    RegistryFile reg = parse(*raw);
+    RegistryFile reg = parse(*raw, codePage);
     reg.setWinePrefix(where.prefix);
     return reg;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/CodePage.h"
+
 namespace lumbrook {
 
 // Read-only stand-in for the current user's registry (HKEY_CURRENT_USER), loaded
@@ -29,14 +31,14 @@ class RegistryFile {
     RegistryFile() = default;
 
     // Parses the text of a registry file; lines it does not understand are skipped.
-    static RegistryFile parse(std::string_view text);
+    // REGEDIT4 files (and stray 8-bit lines) are read in codePage.
+    static RegistryFile parse(std::string_view text, const CodePage& codePage = CodePage());
 
     // The current user's registry: the file named by LUMBROOK_REGISTRY, else
     // $WINEPREFIX/user.reg, else ~/.wine/user.reg. A missing or unreadable file gives
     // an empty registry. The two Wine routes, and a LUMBROOK_REGISTRY file named
     // user.reg beside a dosdevices directory, set winePrefix.
-    static RegistryFile loadCurrentUser();
-    static std::string currentUserFilePath();
+    static RegistryFile loadCurrentUser(const CodePage& codePage);
 
     bool keyExists(std::string_view keyPath) const;
     std::optional<Value> readValue(std::string_view keyPath, std::string_view valueName) const;

@@ -1,52 +1,21 @@
 #include "store/DbxReader.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <map>
-#include <optional>
 #include <type_traits>
 #include <unordered_set>
 #include <utility>
 
-#include "platform/Files.h"
-#include "platform/Registry.h"
-#include "platform/StoreRoot.h"
+#include "store/DbxLayout.h"
 #include "store/StoreFile.h"
 
 namespace lumbrook {
 
 namespace {
 
-// ---- Layout of a .dbx file (all integers little-endian) ----
-
-// File header: only these two values are used.
-constexpr std::uint64_t HeaderStartNodeAt = 48;
-constexpr std::uint64_t HeaderItemCountAt = 196;
-
-// Index node: 24-byte header, then Count entries of 12 bytes.
-constexpr std::size_t NodeHeaderSize = 24;
-constexpr std::size_t NodeSelfAt = 0;
-constexpr std::size_t NodeSecondLinkAt = 8;
-constexpr std::size_t NodeFirstLinkAt = 12;
-constexpr std::size_t NodeCountAt = 17;  // 24 bits
-constexpr std::size_t EntrySize = 12;
-constexpr std::size_t EntryRecordAt = 0;
-constexpr std::size_t EntryChildAt = 4;
-
-// Record: 12-byte header, N entry words, then the data area; L counts both.
-constexpr std::size_t RecordHeaderSize = 12;
-constexpr std::size_t RecordSelfAt = 0;
-constexpr std::size_t RecordLengthAt = 4;
-constexpr std::size_t RecordCountAt = 10;
-
-// Data block: 16-byte header and 512 text bytes, read in one piece.
-constexpr std::size_t BlockHeaderSize = 16;
-constexpr std::size_t BlockTextSize = 512;
-constexpr std::size_t BlockSize = BlockHeaderSize + BlockTextSize;
-static_assert(BlockSize == 528);
-constexpr std::size_t BlockSelfAt = 0;
-constexpr std::size_t BlockUsedAt = 8;
-constexpr std::size_t BlockNextAt = 12;
+using namespace dbx;
 
 // Read-ahead sizes. A node header is followed by its entry table (at most 51
 // entries in files written by Outlook Express), so one read usually brings both.
@@ -56,16 +25,6 @@ constexpr std::size_t TableReadAhead = 8 * 1024;
 constexpr std::size_t RecordReadAhead = 4 * 1024;
 constexpr std::size_t BlockReadAheadFirst = 8 * BlockSize;
 constexpr std::size_t BlockReadAheadMax = 256 * 1024;
-
-std::string storeFilePathIn(const std::string& root, const std::string& fileName) {
-    if (root.empty()) return std::string(1, PathDelim) + fileName;
-    return findFileNoCase(root, fileName);
-}
-
-std::optional<std::string>& storeRootOverride() {
-    static std::optional<std::string> root;
-    return root;
-}
 
 // What a data-area entry finds at position V. An entry whose datum does not lie
 // wholly inside the data area that was read (V at or past its end, or a number
@@ -201,37 +160,26 @@ struct MessageKind {
     }
 };
 
-// Opens a store file for one operation, with the store root looked up afresh.
-// The name as asked for is tried first; only when that fails is the directory
-// searched for a name that matches without regard to case (the same result as
-// opening storeFilePath, one directory scan fewer in the usual case).
-StoreFile openStoreFile(const std::string& fileName) {
-    const std::string root = getStoreRoot();
-    if (!root.empty()) {
-        if (auto file = StoreFile::tryOpen(includeTrailingPathDelimiter(root) + fileName))
-            return std::move(*file);
-    }
-    return StoreFile(storeFilePathIn(root, fileName));
-}
-
-// One open store file with the state of one operation on it: the header record,
-// the visited nodes of the walk and the read-ahead windows. Lives only as long
-// as the operation.
+// The state of one operation on a .dbx source: the header values, the visited
+// nodes of the walk and the read-ahead windows. Lives only as long as the
+// operation.
 class DbxReader {
   public:
-    explicit DbxReader(const std::string& fileName)
-        : file(openStoreFile(fileName)), nodeWindow(file), recordWindow(file) {
+    explicit DbxReader(const ByteSource& source)
+        : source(source), nodeWindow(source), recordWindow(source) {
         // A file too short to hold the count is empty, like a count of zero.
         ByteReader head = recordWindow.read(0, HeaderItemCountAt + 4);
-        header.itemCount = head.i32At(HeaderItemCountAt).value_or(0);
+        itemCount = head.i32At(HeaderItemCountAt).value_or(0);
         startNode = head.i32At(HeaderStartNodeAt).value_or(0);
     }
 
     template <typename Kind>
-    void readIndex(std::vector<typename Kind::Record>& list) {
-        if (header.itemCount <= 0) return;
-        WalkBudget budget(file.size());
+    std::vector<typename Kind::Record> readIndex() {
+        std::vector<typename Kind::Record> list;
+        if (itemCount <= 0) return list;
+        WalkBudget budget(source.size());
         walkIndexNode<Kind>(startNode, list, budget);
+        return list;
     }
 
     std::string readChain(std::int32_t dataOffset);
@@ -244,10 +192,10 @@ class DbxReader {
     void decodeRecord(std::int32_t recordAt, std::vector<typename Kind::Record>& list,
                       WalkBudget& budget);
 
-    StoreFile file;
+    const ByteSource& source;
     ReadWindow nodeWindow;
     ReadWindow recordWindow;
-    DbxFileHeader header;
+    std::int32_t itemCount = 0;
     std::int32_t startNode = 0;
     std::unordered_set<std::int32_t> visited;
 };
@@ -420,7 +368,7 @@ class BlockRuns {
 // block, up to BlockReadAheadMax.
 std::string DbxReader::readChain(std::int32_t dataOffset) {
     std::string text;
-    if (header.itemCount <= 0) return text;
+    if (itemCount <= 0) return text;
 
     BlockRuns seen;
     std::size_t runSize = BlockReadAheadFirst;
@@ -428,14 +376,14 @@ std::string DbxReader::readChain(std::int32_t dataOffset) {
     std::int64_t d = dataOffset;
     while (d > 0) {
         const std::uint64_t at = static_cast<std::uint64_t>(d);
-        const std::uint64_t left = at < file.size() ? file.size() - at : 0;
+        const std::uint64_t left = at < source.size() ? source.size() - at : 0;
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(runSize, left));
         // Grown by more than this run when it has to grow, so that a long text
         // is not moved to a new place at every run.
         if (text.capacity() < kept + want) text.reserve(2 * (kept + want));
         text.resize(kept + want);
         auto* run = reinterpret_cast<std::uint8_t*>(text.data() + kept);
-        const ByteReader bytes(run, file.readAt(at, run, want));
+        const ByteReader bytes(run, source.readAt(at, run, want));
 
         std::size_t pos = 0;  // the current block's place in the run
         bool runOut = false;  // the chain goes on right after the bytes read
@@ -485,58 +433,42 @@ std::string DbxReader::readChain(std::int32_t dataOffset) {
 
 }  // namespace
 
-void readIndexFile(const std::string& fileName, FolderList& list) {
-    if (fileName != "folders.dbx") return;
-    DbxReader reader(fileName);
-    reader.readIndex<FolderKind>(list);
+FolderList readFolderIndex(const ByteSource& source) {
+    return DbxReader(source).readIndex<FolderKind>();
 }
 
-void readIndexFile(const std::string& fileName, MessageList& list) {
-    if (fileName == "folders.dbx") return;
-    DbxReader reader(fileName);
-    reader.readIndex<MessageKind>(list);
+MessageList readMessageIndex(const ByteSource& source) {
+    return DbxReader(source).readIndex<MessageKind>();
 }
 
-std::string readMessageText(const std::string& fileName, std::int32_t dataOffset) {
+std::string readMessageChain(const ByteSource& source, std::int32_t dataOffset) {
     if (dataOffset <= 0) return {};
-    DbxReader reader(fileName);
-    return reader.readChain(dataOffset);
+    return DbxReader(source).readChain(dataOffset);
 }
 
 DateTime fileTimeToLocalDateTime(std::uint64_t fileTime) {
-    constexpr std::int64_t TicksPerMs = 10'000;
-    constexpr std::int64_t MsPerDay = 86'400'000;
-    constexpr std::int64_t DaysTo1899 = 109'205;     // 1 Jan 1601 .. 30 Dec 1899
-    constexpr std::int64_t DaysTo10000 = 3'067'671;  // 1 Jan 1601 .. 1 Jan 10000
+    using namespace std::chrono;
+    constexpr sys_days FileTimeStart{year{1601} / January / 1};
+    constexpr sys_days DateTimeEpoch{year{1899} / December / 30};
+    constexpr sys_days CalendarEnd{year{10000} / January / 1};
 
     // A record without entry 0x12 has a Date of 0. It stands for "no date", not for
     // a moment, so it is not shifted: it gives 1 January 1601, 00:00 in every zone
     // (shown as a bare date), where shifting would give a time before the start of
     // the file-time scale west of UTC.
-    std::int64_t ms = static_cast<std::int64_t>(fileTime / TicksPerMs);
-    if (fileTime != 0) ms += localOffsetNowSeconds() * 1000;
+    milliseconds ms{static_cast<std::int64_t>(fileTime / 10'000)};  // 100 ns ticks
+    if (fileTime != 0) ms += seconds{localOffsetNowSeconds()};
     // Damaged dates are kept within the range of calendar dates (years 1601 to
     // 9999) so that every value the store yields can be split and shown.
-    ms = std::clamp<std::int64_t>(ms, 0, DaysTo10000 * MsPerDay - 1);
+    ms = std::clamp(ms, milliseconds{0}, milliseconds{CalendarEnd - FileTimeStart} - 1ms);
 
-    const std::int64_t day = ms / MsPerDay - DaysTo1899;
-    const double fraction = static_cast<double>(ms % MsPerDay) / static_cast<double>(MsPerDay);
+    const sys_time<milliseconds> moment = FileTimeStart + ms;
+    const sys_days day = floor<days>(moment);
+    const double count = static_cast<double>((day - DateTimeEpoch).count());
+    const double fraction = static_cast<double>((moment - day).count()) / 86'400'000.0;
     // Before 30 December 1899 the day count is negative and the time of day counts
     // away from zero as well.
-    return day >= 0 ? static_cast<double>(day) + fraction : static_cast<double>(day) - fraction;
-}
-
-std::string getStoreRoot() {
-    if (const auto& root = storeRootOverride()) return *root;
-    return lookupStoreRoot(RegistryFile::loadCurrentUser());
-}
-
-void setStoreRootOverride(std::optional<std::string> dir) {
-    storeRootOverride() = std::move(dir);
-}
-
-std::string storeFilePath(const std::string& fileName) {
-    return storeFilePathIn(getStoreRoot(), fileName);
+    return count >= 0 ? count + fraction : count - fraction;
 }
 
 }  // namespace lumbrook

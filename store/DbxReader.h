@@ -1,26 +1,19 @@
 #pragma once
 
-// Reader of the Outlook Express 5/6 mail store: where the store lives, the folder
-// list of "folders.dbx", the message index of a folder file and the raw text of a
-// message. Only reads: no store file is ever written, locked or repaired.
+// Reader of the Outlook Express 5/6 .dbx files: the folder list of "folders.dbx",
+// the message index of a folder file and the raw text of a message, read from any
+// byte source (a store file, or an image in memory). Only reads. DbxStore
+// (store/DbxStore.h) opens the files of a store directory for it.
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/DateTime.h"
+#include "store/ByteSource.h"
 
 namespace lumbrook {
-
-// The header values of the file being read. Only the item count is taken from the
-// file; the two texts exist for the record's shape and stay empty.
-struct DbxFileHeader {
-    std::int32_t itemCount = 0;
-    std::string text1;
-    std::string text2;
-};
 
 // One folder of "folders.dbx". Texts are the file's raw 8-bit bytes.
 struct FolderInfo {
@@ -55,35 +48,19 @@ struct MessageInfo {
 using FolderList = std::vector<FolderInfo>;
 using MessageList = std::vector<MessageInfo>;
 
-// Appends every record of the store file fileName (relative to the store root) in
-// walk order. Exactly "folders.dbx" (case-sensitive) holds folder records, any
-// other name message records; when that kind does not match the list passed in,
-// nothing is appended and the file is not opened. A file that cannot be opened
-// throws FileOpenError; a damaged file gives the records that could be read.
-void readIndexFile(const std::string& fileName, FolderList& list);
-void readIndexFile(const std::string& fileName, MessageList& list);
+// Every record of a folder list or a folder file, in walk order. A source too
+// short for the header holds no records; a damaged one gives the records that
+// could be read.
+FolderList readFolderIndex(const ByteSource& source);
+MessageList readMessageIndex(const ByteSource& source);
 
 // The raw Internet text of the message whose first data block lies at dataOffset,
-// as the 8-bit bytes stored (no conversion). Empty when dataOffset <= 0 (then no
-// file is opened). A file that cannot be opened throws FileOpenError.
-std::string readMessageText(const std::string& fileName, std::int32_t dataOffset);
+// as the 8-bit bytes stored (no conversion). Empty when dataOffset <= 0.
+std::string readMessageChain(const ByteSource& source, std::int32_t dataOffset);
 
 // A message's UTC file time as a local date-time value, shifted by the offset in
 // force now (not the one in force at that date). A Date of 0 (record without a
 // date) gives 1 January 1601, 00:00.
 DateTime fileTimeToLocalDateTime(std::uint64_t fileTime);
-
-// The store directory: the override when one is set, otherwise the current user's
-// registry. Empty when none is found. Looked up afresh on every call.
-std::string getStoreRoot();
-
-// An explicit store directory (the programs' optional argument / "--store DIR")
-// that wins over the registry; std::nullopt goes back to the registry.
-void setStoreRootOverride(std::optional<std::string> dir);
-
-// Full path of a store file: the store root, a separator unless the root ends
-// with one, and the directory entry that matches fileName without regard to case.
-// An empty root gives "/" + fileName.
-std::string storeFilePath(const std::string& fileName);
 
 }  // namespace lumbrook

@@ -1,16 +1,13 @@
 #include "store/Recovery.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
+
+#include "store/DbxLayout.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -18,63 +15,17 @@
 
 namespace lumbrook {
 
-// ---- byte sources
-
-std::size_t MemoryByteSource::readAt(std::uint64_t off, std::uint8_t* dst, std::size_t len) const {
-    if (off >= bytes.size()) return 0;
-    const std::size_t n = std::min<std::uint64_t>(len, bytes.size() - off);
-    if (n > 0) std::memcpy(dst, bytes.data() + off, n);
-    return n;
-}
-
-FileByteSource::FileByteSource(const std::string& path) {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        const int error = errno;
-        throw RecoveryError("cannot open " + path + ": " + std::strerror(error));
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        fd = -1;
-        throw RecoveryError("cannot open " + path + ": not a regular file");
-    }
-    fileSize = static_cast<std::uint64_t>(info.st_size);
-}
-
-FileByteSource::~FileByteSource() {
-    if (fd >= 0) ::close(fd);
-}
-
-FileByteSource::FileByteSource(FileByteSource&& other) noexcept
-    : fd(other.fd), fileSize(other.fileSize) {
-    other.fd = -1;
-    other.fileSize = 0;
-}
-
-std::size_t FileByteSource::readAt(std::uint64_t off, std::uint8_t* dst, std::size_t len) const {
-    if (fd < 0 || off >= fileSize) return 0;
-    len = static_cast<std::size_t>(std::min<std::uint64_t>(len, fileSize - off));
-    std::size_t done = 0;
-    while (done < len) {
-        const std::size_t chunk = std::min<std::size_t>(len - done, std::size_t{1} << 30);
-        const ssize_t got = ::pread(fd, dst + done, chunk, static_cast<off_t>(off + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    return done;
-}
-
 namespace {
 
 // ---- one block
 
-constexpr std::uint32_t FileSignature = 0xFE12ADCF;
-constexpr std::uint32_t LiveMark = 0x200;
-constexpr std::uint32_t DeletedMark = 0x1FC;
-constexpr std::uint32_t DeletedSizeField = 0x210;
-constexpr std::uint64_t DeletedHeaderSize = 20;
+using dbx::DeletedHeaderSize;
+using dbx::DeletedMark;
+using dbx::DeletedSizeField;
+using dbx::LiveMark;
+constexpr std::uint64_t DataBlockSize = dbx::BlockSize;
+constexpr std::uint64_t DataBlockHeaderSize = dbx::BlockHeaderSize;
+constexpr std::uint64_t DataBlockCapacity = dbx::BlockTextSize;
 constexpr std::uint64_t DeletedDataSize = DataBlockSize - DeletedHeaderSize;  // 508
 constexpr std::uint64_t LostPerBlock = LostBytesMark.size();
 
@@ -95,11 +46,11 @@ inline std::uint32_t load32(const std::uint8_t* p) {
 // The block header in the avail bytes at p, if they hold one.
 std::optional<BlockHeader> parseHeader(const std::uint8_t* p, std::uint64_t avail) {
     if (avail < DataBlockHeaderSize) return std::nullopt;
-    const std::uint32_t self = load32(p);
-    const std::uint32_t mark = load32(p + 4);
-    const std::uint32_t sizeField = load32(p + 8);
-    const std::uint32_t next = load32(p + 12);
-    if ((self & 3) != 0 || (next & 3) != 0 || self < FileHeaderSize) return std::nullopt;
+    const std::uint32_t self = load32(p + dbx::BlockSelfAt);
+    const std::uint32_t mark = load32(p + dbx::BlockMarkAt);
+    const std::uint32_t sizeField = load32(p + dbx::BlockUsedAt);
+    const std::uint32_t next = load32(p + dbx::BlockNextAt);
+    if ((self & 3) != 0 || (next & 3) != 0 || self < dbx::FileHeaderSize) return std::nullopt;
     if (mark == LiveMark && sizeField >= 1 && sizeField <= DataBlockCapacity)
         return BlockHeader{BlockKind::Live, self, next, sizeField};
     if (mark == DeletedMark && sizeField == DeletedSizeField && avail >= DeletedHeaderSize)
@@ -225,14 +176,14 @@ std::size_t skipPlainWords(const std::uint8_t* buf, std::size_t i, std::size_t e
     const __m128i live = _mm_set1_epi32(static_cast<int>(LiveMark));
     const __m128i deleted = _mm_set1_epi32(static_cast<int>(DeletedMark));
     while (i + 16 <= end) {
-        const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(buf + i + 4));
+        const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(buf + i + dbx::BlockMarkAt));
         const __m128i hits = _mm_or_si128(_mm_cmpeq_epi32(words, live), _mm_cmpeq_epi32(words, deleted));
         if (_mm_movemask_epi8(hits) != 0) break;
         i += 16;
     }
 #endif
     while (i < end) {
-        const std::uint32_t mark = load32(buf + i + 4);
+        const std::uint32_t mark = load32(buf + i + dbx::BlockMarkAt);
         if (mark == LiveMark || mark == DeletedMark) break;
         i += 4;
     }
@@ -294,7 +245,7 @@ bool findBlocks(const ByteSource& source, std::uint64_t& fileSize, const ScanOpt
                 i = n;
                 break;
             }
-            const std::uint32_t mark = load32(b + i + 4);
+            const std::uint32_t mark = load32(b + i + dbx::BlockMarkAt);
             if (mark != LiveMark && mark != DeletedMark) {
                 i += 4;
                 continue;
@@ -369,9 +320,9 @@ RecoveryScan scanForMessages(const ByteSource& source, std::span<const std::uint
     RecoveryScan scan;
     std::uint64_t fileSize = source.size();
     // A file that has lost its start has no header to take a free list from.
-    std::uint8_t header[FreeListHeadOffset + 4];
-    if (source.readAt(0, header, sizeof header) == sizeof header && load32(header) == FileSignature)
-        scan.freeListHead = load32(header + FreeListHeadOffset);
+    std::uint8_t header[dbx::FreeListHeadAt + 4];
+    if (source.readAt(0, header, sizeof header) == sizeof header && load32(header + dbx::SignatureAt) == dbx::Signature)
+        scan.freeListHead = load32(header + dbx::FreeListHeadAt);
 
     std::vector<Candidate> found;
     if (!findBlocks(source, fileSize, options, found)) {

@@ -6,10 +6,7 @@
 // space. Works on damaged files too: a file cut short, a file whose start was lost,
 // blocks copied to another offset. Only reads; a file is never written or locked.
 //
-// A data block is 16 header bytes and 512 data bytes:
-//   live:    [0] self offset, [4] 0x200, [8] used 1..0x200, [12] next, data from [16]
-//   deleted: [0] self offset, [4] 0x1FC, [8] 0x210, [12] next, [16] previous,
-//            data from [20]: the first four text bytes were overwritten by [16]
+// The two kinds of data block are described in store/DbxLayout.h.
 // Every text that comes out of here is counted and read by the same rules, so a
 // message's size is exactly the length of its text.
 
@@ -18,68 +15,14 @@
 #include <functional>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "store/ByteSource.h"
+
 namespace lumbrook {
 
-// Bytes to scan: a file on disk or bytes in memory.
-class ByteSource {
-public:
-    virtual ~ByteSource() = default;
-    virtual std::uint64_t size() const = 0;
-    // Copies up to len bytes at off into dst; returns how many arrived. Fewer than
-    // len only at the end of the source (a read the system refuses counts as the end).
-    virtual std::size_t readAt(std::uint64_t off, std::uint8_t* dst, std::size_t len) const = 0;
-};
-
-class MemoryByteSource final : public ByteSource {
-public:
-    explicit MemoryByteSource(std::span<const std::uint8_t> bytes) : bytes(bytes) {}
-    explicit MemoryByteSource(std::string_view text)
-        : bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) {}
-    std::uint64_t size() const override { return bytes.size(); }
-    std::size_t readAt(std::uint64_t off, std::uint8_t* dst, std::size_t len) const override;
-
-private:
-    std::span<const std::uint8_t> bytes;
-};
-
-class RecoveryError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// A file opened for reading only (no lock, nothing that could change it). Its size
-// is taken at opening: bytes appended later are not looked at.
-class FileByteSource final : public ByteSource {
-public:
-    // Throws RecoveryError naming the full path when the file cannot be opened or
-    // is not a regular file.
-    explicit FileByteSource(const std::string& path);
-    ~FileByteSource() override;
-    FileByteSource(FileByteSource&& other) noexcept;
-    FileByteSource& operator=(FileByteSource&&) = delete;
-    FileByteSource(const FileByteSource&) = delete;
-    FileByteSource& operator=(const FileByteSource&) = delete;
-
-    std::uint64_t size() const override { return fileSize; }
-    std::size_t readAt(std::uint64_t off, std::uint8_t* dst, std::size_t len) const override;
-
-private:
-    int fd = -1;
-    std::uint64_t fileSize = 0;
-};
-
-// Blocks lie after the file header; no block can have been stored below it.
-inline constexpr std::uint32_t FileHeaderSize = 0x24BC;
-inline constexpr std::uint64_t DataBlockSize = 528;
-inline constexpr std::uint64_t DataBlockHeaderSize = 16;
-inline constexpr std::uint64_t DataBlockCapacity = 512;
-// Where the file header keeps the first block of its free list (a hint only).
-inline constexpr std::uint64_t FreeListHeadOffset = 0x48;
 // Each run of text bytes a deleted block lost to its previous-block field.
 inline constexpr std::string_view LostBytesMark = "????";
 

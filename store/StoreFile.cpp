@@ -83,16 +83,11 @@ bool ReadWindow::holds(std::uint64_t off, std::size_t len) const {
     return len <= inWindow || reachesEnd;
 }
 
-std::size_t ReadWindow::heldFrom(std::uint64_t off) const {
-    if (off < start || off - start > count) return 0;
-    return count - static_cast<std::size_t>(off - start);
-}
-
 ByteReader ReadWindow::read(std::uint64_t off, std::size_t len, std::size_t readAhead) {
     if (!holds(off, len)) {
         // Never ask for (or allocate) more than the file can hold from Off on: a
         // bogus length in a damaged file costs at most the file's size.
-        std::uint64_t left = off < file.size() ? file.size() - off : 0;
+        std::uint64_t left = off < source.size() ? source.size() - off : 0;
         std::size_t want =
             static_cast<std::size_t>(std::min<std::uint64_t>(std::max(len, readAhead), left));
         if (capacity < want) {
@@ -100,7 +95,7 @@ ByteReader ReadWindow::read(std::uint64_t off, std::size_t len, std::size_t read
             capacity = want;
         }
         start = off;
-        count = file.readAt(off, buffer.get(), want);
+        count = source.readAt(off, buffer.get(), want);
         reachesEnd = count < want || count == left;
     }
     std::size_t from = static_cast<std::size_t>(off - start);

@@ -2,7 +2,8 @@
 
 // The one way the store reader gets at the bytes of a store file: opened read-only
 // for the length of one operation, read with pread, every byte handed on only
-// through a ByteReader over what was actually read.
+// through a ByteReader over what was actually read. The read-ahead window works
+// over any byte source, so that an image in memory reads the same way.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,10 +12,11 @@
 #include <string>
 
 #include "base/ByteReader.h"
+#include "store/ByteSource.h"
 
 namespace lumbrook {
 
-class StoreFile {
+class StoreFile final : public ByteSource {
   public:
     // Opens Path for reading only: no lock, no write access, nothing that changes
     // the file. Anything that is not a regular file (a directory, a pipe) counts
@@ -22,19 +24,19 @@ class StoreFile {
     explicit StoreFile(const std::string& path);
     // The same without the exception: nothing when the file cannot be opened.
     static std::optional<StoreFile> tryOpen(const std::string& path);
-    ~StoreFile();
+    ~StoreFile() override;
     StoreFile(StoreFile&& other) noexcept;
     StoreFile(const StoreFile&) = delete;
     StoreFile& operator=(const StoreFile&) = delete;
 
     // The size when the file was opened. Bytes the mail client may append while we
     // read are not looked at: the operation sees the file as it was at opening.
-    std::uint64_t size() const { return fileSize; }
+    std::uint64_t size() const override { return fileSize; }
 
     // Reads up to Len bytes at Off into Dest; returns how many arrived. Fewer than
     // Len only at the end of the file (or when the system refuses the read, which
     // is taken as the end of the file too).
-    std::size_t readAt(std::uint64_t off, std::uint8_t* dest, std::size_t len) const;
+    std::size_t readAt(std::uint64_t off, std::uint8_t* dest, std::size_t len) const override;
 
     struct Unopened {};
     explicit StoreFile(Unopened) {}
@@ -46,12 +48,12 @@ class StoreFile {
     std::uint64_t fileSize = 0;
 };
 
-// A read-ahead window over a store file. Small structures that lie close together
+// A read-ahead window over a store file (or any byte source). Small structures that lie close together
 // (records in a row, the blocks of one message) come out of one pread instead of
 // one system call each. The returned reader stays valid until the next Read.
 class ReadWindow {
   public:
-    explicit ReadWindow(const StoreFile& file) : file(file) {}
+    explicit ReadWindow(const ByteSource& source) : source(source) {}
 
     // The bytes [Off, Off + Len) as far as the file holds them: a shorter reader
     // means the file ends before Off + Len. When the bytes are not in the window
@@ -61,11 +63,8 @@ class ReadWindow {
     // True when [Off, Off + Len) can be served without reading.
     bool holds(std::uint64_t off, std::size_t len) const;
 
-    // How many bytes from Off on the window holds (0 when Off lies outside it).
-    std::size_t heldFrom(std::uint64_t off) const;
-
   private:
-    const StoreFile& file;
+    const ByteSource& source;
     std::unique_ptr<std::uint8_t[]> buffer;
     std::size_t capacity = 0;
     std::uint64_t start = 0;

@@ -14,7 +14,7 @@
 
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/Modal.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 #include "tests/support/DbxWriter.h"
 #include "tools/ToolStart.h"
 #include "windows/SaveExportDialog.h"
@@ -73,9 +73,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i) records.push_back(messageRecord(message(i)));
     writeDbx((work / "store" / "Inbox.dbx").string(), records);
     records.clear();
-    setStoreRootOverride((work / "store").string());
-
-    MainWindow form(AppPaths::forProgram((work / "program").string()));
+    MainWindow form(DbxStore((work / "store").string()),
+                    AppPaths::forProgram((work / "program").string()));
     SaveExportDialog saveExportDialog;
     form.setSaveExportDialog(&saveExportDialog);
     form.show();

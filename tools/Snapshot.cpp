@@ -20,7 +20,7 @@
 #include "mainwindow/Modal.h"
 #include "platform/browser/Printing.h"
 #include "platform/browser/PageView.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 #include "windows/AboutDialog.h"
 #include "windows/SaveExportDialog.h"
 #include "windows/MessageWindow.h"
@@ -36,10 +36,9 @@ T* child(const QObject& window, const char* name) {
 int main(int argc, char** argv) {
     const auto app = lumbrook::startTool(argc, argv, 2, "STORE_DIR OUT_DIR [ROW]");
     if (!app) return 2;
-    lumbrook::setStoreRootOverride(std::string(argv[1]));
     const QString out = QString::fromLocal8Bit(argv[2]);
 
-    lumbrook::MainWindow form;
+    lumbrook::MainWindow form{lumbrook::DbxStore(argv[1])};
     lumbrook::MessageWindow showMail;
     lumbrook::SaveExportDialog saveExportDialog;
     form.setMessageWindow(&showMail);

@@ -99,7 +99,7 @@ class ViewerView : public QWebEngineView {
     }
 };
 
-void lockDown(QWebEngineSettings* s) {
+void lockDown(QWebEngineSettings* s, const std::string& textEncoding) {
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
@@ -121,23 +121,23 @@ void lockDown(QWebEngineSettings* s) {
     s->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, true);
     // Pages that name no character set are read in the store's code page, as the
     // mail client's own viewer read them, rather than left to the engine's guess.
-    s->setDefaultTextEncoding(QString::fromStdString(ansiCodePageLabel()));
+    s->setDefaultTextEncoding(QString::fromStdString(textEncoding));
 }
 
 }  // namespace
 
-PageView::PageView(QWidget* parent) : QWidget(parent) {
+PageView::PageView(QWidget* parent, const std::string& textEncoding) : QWidget(parent) {
     // No storage name: off the record, nothing of it reaches the disk.
     profile = new QWebEngineProfile(this);
     profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     profile->setSpellCheckEnabled(false);
     profile->setUrlRequestInterceptor(new LocalOnlyInterceptor(profile));
-    lockDown(profile->settings());
+    lockDown(profile->settings(), textEncoding);
 
     view = new ViewerView(this);
     viewerPage = new ViewerPage(profile, view);
-    lockDown(viewerPage->settings());
+    lockDown(viewerPage->settings(), textEncoding);
     view->setPage(viewerPage);
 
     auto* layout = new QVBoxLayout(this);

@@ -14,6 +14,9 @@
 #include <QUrl>
 #include <QWidget>
 #include <memory>
+#include <string>
+
+#include "platform/CodePage.h"
 
 class QPageLayout;
 class QPrinter;
@@ -29,7 +32,10 @@ class PageView : public QWidget {
     Q_OBJECT
 
   public:
-    explicit PageView(QWidget* parent = nullptr);
+    // Pages that name no character set are read in the code page textEncoding
+    // names (a web label such as "windows-1252"); by default the setting's.
+    explicit PageView(QWidget* parent = nullptr,
+                      const std::string& textEncoding = CodePage::fromEnvironment().label());
     ~PageView() override;
 
     // Returns at once; the view loads on its own and signals downloadComplete. A

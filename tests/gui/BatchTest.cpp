@@ -31,7 +31,7 @@
 #include "platform/browser/Printing.h"
 #include "platform/browser/PageView.h"
 #include "render/OutputNaming.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 #include "tests/gui/GuiTestStore.h"
 #include "windows/SaveExportDialog.h"
 #include "windows/MessageWindow.h"
@@ -75,7 +75,6 @@ class BatchTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ::unsetenv("LUMBROOK_PRINT_PDF_DIR");
-        setStoreRootOverride(store.path());
         previousReporter = setErrorReporter(
             [this](QWidget*, const QString& text) { errors.push_back(text.toStdString()); });
         previousBoxHook = setMessageBoxHook(
@@ -119,12 +118,11 @@ class BatchTest : public ::testing::Test {
         setModalHook(previousModalHook);
         setMessageBoxHook(previousBoxHook);
         setErrorReporter(previousReporter);
-        setStoreRootOverride(std::nullopt);
         ::unsetenv("LUMBROOK_PRINT_PDF_DIR");
     }
 
     void open() {
-        form = std::make_unique<MainWindow>(program.paths);
+        form = std::make_unique<MainWindow>(DbxStore(store.path()), program.paths);
         ui = std::make_unique<MainWindowControls>(*form);
         form->setSaveExportDialog(&saveExportDialog);
         form->setMessageWindow(&messageWindow);
@@ -151,7 +149,7 @@ class BatchTest : public ::testing::Test {
         return form->messages()[ui->model->recordIndex(row)];
     }
     std::string rawOfRow(int row) const {
-        return readMessageText(form->folderFile(), recordOfRow(row).dataOffset);
+        return form->dbxStore().readMessageText(form->folderFile(), recordOfRow(row).dataOffset);
     }
     std::string stemOfRow(int row, bool withDate = true) const {
         return messageFileStem(recordOfRow(row), withDate);

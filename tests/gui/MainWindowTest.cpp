@@ -17,7 +17,7 @@
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
 #include "platform/browser/PageView.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 #include "tests/gui/GuiTestStore.h"
 
 namespace lumbrook {
@@ -28,7 +28,6 @@ constexpr std::int64_t Jan2020 = 1'577'836'800;
 class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        setStoreRootOverride(store.path());
         previous = setErrorReporter(
             [this](QWidget*, const QString& text) { errors.push_back(text.toStdString()); });
         writeFolders(store.path(), {
@@ -63,12 +62,11 @@ class MainWindowTest : public ::testing::Test {
     void TearDown() override {
         form.reset();
         setErrorReporter(previous);
-        setStoreRootOverride(std::nullopt);
     }
 
     // Creates the window and waits for its first page.
     void open() {
-        form = std::make_unique<MainWindow>(program.paths);
+        form = std::make_unique<MainWindow>(DbxStore(store.path()), program.paths);
         ui = std::make_unique<MainWindowControls>(*form);
         loaded = std::make_unique<QSignalSpy>(ui->view, &PageView::downloadComplete);
         form->show();
@@ -314,7 +312,7 @@ TEST_F(MainWindowTest, ClearingTheSelectionEmptiesThePreview) {
 
 TEST_F(MainWindowTest, WithoutAFolderListTheWindowStartsEmpty) {
     std::remove((store.path() + "Folders.dbx").c_str());
-    form = std::make_unique<MainWindow>(program.paths);
+    form = std::make_unique<MainWindow>(DbxStore(store.path()), program.paths);
     ui = std::make_unique<MainWindowControls>(*form);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "Datei " + store.path() +

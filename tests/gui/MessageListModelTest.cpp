@@ -32,7 +32,7 @@ std::vector<std::string> subjects(const MessageListModel& model, const MessageLi
 
 class MessageListModelTest : public ::testing::Test {
   protected:
-    MessageListModel model{QIcon()};
+    MessageListModel model{QIcon(), CodePage()};
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
     MessageList list = {
         makeRecord("carl", "beta", Base + 2 * Day),

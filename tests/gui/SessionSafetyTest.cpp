@@ -18,7 +18,7 @@
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/Modal.h"
 #include "platform/browser/PageView.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 #include "tests/gui/GuiTestStore.h"
 #include "tests/safety/SafetySupport.h"
 #include "windows/SaveExportDialog.h"
@@ -35,7 +35,6 @@ class SessionSafetyTest : public SafetyTest {
         fs::create_directories(program / "template");
         writeText(program / "template" / "sign.htm",
                   "%%UEBERSCHRIFT%%\r\n%%INHALT%%\r\n%%UNTERSCHRIFT%%\r\n");
-        setStoreRootOverride(store.string());
         setErrorReporter([this](QWidget*, const QString&) { ++errors; });
         setMessageBoxHook(
             [this](QWidget*, QMessageBox::Icon, const QString&, const QString&) { ++boxes; });
@@ -58,7 +57,6 @@ class SessionSafetyTest : public SafetyTest {
         setModalHook({});
         setMessageBoxHook({});
         setErrorReporter({});
-        setStoreRootOverride(std::nullopt);
         SafetyTest::TearDown();
     }
 
@@ -94,7 +92,7 @@ TEST_F(SessionSafetyTest, AWholeSessionLeavesTheStoreAsItWas) {
     const Snapshot before = snapshot(root);
 
     {
-        MainWindow form(AppPaths::forProgram(program.string()));
+        MainWindow form(DbxStore(store.string()), AppPaths::forProgram(program.string()));
         const MainWindowControls ui(form);
         form.setSaveExportDialog(&saveExportDialog);
         form.setMessageWindow(&messageWindow);

@@ -4,10 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "mime/MailModel.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 
 namespace lumbrook {
 namespace {
@@ -30,21 +31,19 @@ class MailSamples : public ::testing::Test {
             [&] { GTEST_SKIP() << dir << " is absent"; }();
             return false;
         }
-        setStoreRootOverride(dir);
+        store.emplace(dir, CodePage());
         return true;
     }
-    void TearDown() override { setStoreRootOverride(std::nullopt); }
 
     // Every message parses; a message that declares an HTML or plain-text part gets
     // that body, and every attachment is a leaf that decodes.
     void checkFolder(const std::string& fileName, std::size_t expectedCount) {
-        MessageList list;
-        readIndexFile(fileName, list);
+        const MessageList list = store->readMessages(fileName);
         ASSERT_EQ(list.size(), expectedCount);
         int withHtml = 0;
         for (const MessageInfo& info : list) {
             SCOPED_TRACE(info.subject);
-            const std::string raw = readMessageText(fileName, info.dataOffset);
+            const std::string raw = store->readMessageText(fileName, info.dataOffset);
             ASSERT_FALSE(raw.empty());
             const std::string folded = lower(raw);
             MailMessage message;
@@ -73,6 +72,8 @@ class MailSamples : public ::testing::Test {
             EXPECT_GT(withHtml, 20);
         }
     }
+
+    std::optional<DbxStore> store;
 };
 
 TEST_F(MailSamples, IpedFolder) {

@@ -13,74 +13,72 @@ std::string allBytes() {
 }
 
 TEST(CodePage, Windows1252ByDefault) {
-    test::EnvGuard cp("LUMBROOK_CODEPAGE", std::nullopt);
-    EXPECT_EQ(ansiCodePage(), 1252);
-    EXPECT_EQ(ansiCodePageName(), "CP1252");
-    EXPECT_EQ(ansiCodePageLabel(), "windows-1252");
-    EXPECT_EQ(ansiToUtf8("Gr\xFC\xDF \x80 \x84x\x93"),
-              "Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xE2\x80\x9Ex\xE2\x80\x9C");
-    // The five holes map as Windows maps them, onto U+0081 etc.
-    EXPECT_EQ(ansiToUtf8("\x81\x8D\x8F\x90\x9D"), "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
-    // Every byte survives the way there and back.
-    const std::string all = allBytes();
-    const std::string utf8 = ansiToUtf8(all);
-    EXPECT_TRUE(isValidUtf8(utf8));
-    EXPECT_EQ(utf8ToAnsi(utf8), all);
-    EXPECT_EQ(utf8ToAnsi("\xE2\x82\xAC \xC3\xA4 \xE4\xB8\xAD \xF0\x9F\x98\x80 \xFF"),
-              "\x80 \xE4 ? ? ?");
+    for (const CodePage& page : {CodePage(), CodePage::fromSetting(""), CodePage::fromSetting(" ")}) {
+        EXPECT_EQ(page.number(), 1252);
+        EXPECT_EQ(page.name(), "CP1252");
+        EXPECT_EQ(page.label(), "windows-1252");
+        EXPECT_EQ(page.toUtf8("Gr\xFC\xDF \x80 \x84x\x93"),
+                  "Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xE2\x80\x9Ex\xE2\x80\x9C");
+        // The five holes map as Windows maps them, onto U+0081 etc.
+        EXPECT_EQ(page.toUtf8("\x81\x8D\x8F\x90\x9D"), "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
+        EXPECT_TRUE(isValidUtf8(page.toUtf8(allBytes())));
+    }
 }
 
 TEST(CodePage, SettingChoosesTheCodePage) {
-    {
-        test::EnvGuard cp("LUMBROOK_CODEPAGE", "1251");
-        EXPECT_EQ(ansiCodePage(), 1251);
-        EXPECT_EQ(ansiCodePageName(), "CP1251");
-        EXPECT_EQ(ansiCodePageLabel(), "windows-1251");
-        EXPECT_EQ(ansiToUtf8("\xC0\xE1 \x98"), "\xD0\x90\xD0\xB1 \xEF\xBF\xBD");
-        EXPECT_EQ(utf8ToAnsi("\xD0\x90\xD0\xB1 \xC3\xA4"), "\xC0\xE1 ?");
-        EXPECT_TRUE(isValidUtf8(ansiToUtf8(allBytes())));
-    }
-    {
-        test::EnvGuard cp("LUMBROOK_CODEPAGE", " windows-1250 ");
-        EXPECT_EQ(ansiCodePage(), 1250);
-        EXPECT_EQ(ansiToUtf8("\x8A"), "\xC5\xA0");
-    }
+    const CodePage cyrillic = CodePage::fromSetting("1251");
+    EXPECT_EQ(cyrillic.number(), 1251);
+    EXPECT_EQ(cyrillic.name(), "CP1251");
+    EXPECT_EQ(cyrillic.label(), "windows-1251");
+    EXPECT_EQ(cyrillic.toUtf8("\xC0\xE1 \x98"), "\xD0\x90\xD0\xB1 \xEF\xBF\xBD");
+    EXPECT_TRUE(isValidUtf8(cyrillic.toUtf8(allBytes())));
+
+    const CodePage central = CodePage::fromSetting(" windows-1250 ");
+    EXPECT_EQ(central.number(), 1250);
+    EXPECT_EQ(central.toUtf8("\x8A"), "\xC5\xA0");
+
     for (const char* unknown : {"NO-SUCH-CHARSET", "99999", "-5"}) {
-        test::EnvGuard cp("LUMBROOK_CODEPAGE", unknown);
-        EXPECT_EQ(ansiCodePage(), 1252) << unknown;
-        EXPECT_EQ(ansiToUtf8("\x80"), "\xE2\x82\xAC") << unknown;
-        EXPECT_EQ(utf8ToAnsi("\xE2\x82\xAC"), "\x80") << unknown;
+        const CodePage page = CodePage::fromSetting(unknown);
+        EXPECT_EQ(page.number(), 1252) << unknown;
+        EXPECT_EQ(page.toUtf8("\x80"), "\xE2\x82\xAC") << unknown;
     }
-    {
-        test::EnvGuard cp("LUMBROOK_CODEPAGE", "ISO-8859-15");
-        EXPECT_EQ(ansiCodePage(), 0);
-        EXPECT_EQ(ansiCodePageLabel(), "iso-8859-15");
-        EXPECT_EQ(ansiToUtf8("\xA4"), "\xE2\x82\xAC");
-    }
+
+    const CodePage latin9 = CodePage::fromSetting("ISO-8859-15");
+    EXPECT_EQ(latin9.number(), 0);
+    EXPECT_EQ(latin9.label(), "iso-8859-15");
+    EXPECT_EQ(latin9.toUtf8("\xA4"), "\xE2\x82\xAC");
+
+    // The environment is read when the code page is made, and only then.
+    test::EnvGuard setting("LUMBROOK_CODEPAGE", "1251");
+    const CodePage fromEnvironment = CodePage::fromEnvironment();
+    ::setenv("LUMBROOK_CODEPAGE", "1252", 1);
+    EXPECT_EQ(fromEnvironment.number(), 1251);
+    EXPECT_EQ(fromEnvironment.toUtf8("\xC0"), "\xD0\x90");
+    // Copies share the converter and convert alike.
+    const CodePage copy = fromEnvironment;
+    EXPECT_EQ(copy.toUtf8("\xC0"), "\xD0\x90");
 }
 
 TEST(CodePage, Utf8CodePageRepairsInvalidBytes) {
-    test::EnvGuard cp("LUMBROOK_CODEPAGE", "65001");
-    EXPECT_EQ(ansiCodePage(), 65001);
-    EXPECT_EQ(ansiToUtf8("ok \xC3\xA4 \xC3 \xE4x \xED\xA0\x80"),
+    const CodePage page = CodePage::fromSetting("65001");
+    EXPECT_EQ(page.number(), 65001);
+    EXPECT_EQ(page.toUtf8("ok \xC3\xA4 \xC3 \xE4x \xED\xA0\x80"),
               "ok \xC3\xA4 \xEF\xBF\xBD \xEF\xBF\xBDx \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
-    EXPECT_EQ(utf8ToAnsi("\xC3\xA4\xFF"), "\xC3\xA4?");
 }
 
 TEST(CodePage, MultiByteCodePage) {
-    test::EnvGuard cp("LUMBROOK_CODEPAGE", "932");
-    if (ansiCodePageName() != "CP932") GTEST_SKIP() << "iconv lacks CP932";
+    const CodePage page = CodePage::fromSetting("932");
+    if (page.name() != "CP932") GTEST_SKIP() << "iconv lacks CP932";
     // A lead byte at the very end, and one followed by a byte that cannot trail it.
-    EXPECT_EQ(ansiToUtf8("a\x82\xA0"
-                         "b\x82"),
+    EXPECT_EQ(page.toUtf8("a\x82\xA0"
+                          "b\x82"),
               "a\xE3\x81\x82"
               "b\xEF\xBF\xBD");
-    std::string mixed = ansiToUtf8("\x82\xA0\x82\x7F\x82\xA0");
+    std::string mixed = page.toUtf8("\x82\xA0\x82\x7F\x82\xA0");
     EXPECT_TRUE(isValidUtf8(mixed));
     EXPECT_EQ(mixed.substr(0, 3), "\xE3\x81\x82");
     EXPECT_EQ(mixed.substr(mixed.size() - 3), "\xE3\x81\x82");
-    EXPECT_EQ(utf8ToAnsi("\xE3\x81\x82x\xC3\xA4\xFF"), "\x82\xA0x??");
-    EXPECT_TRUE(isValidUtf8(ansiToUtf8(allBytes())));
+    EXPECT_TRUE(isValidUtf8(page.toUtf8(allBytes())));
 }
 
 TEST(CodePage, Utf8Validity) {
@@ -103,10 +101,10 @@ TEST(CodePage, Utf8Validity) {
     };
     for (const auto& c : cases) EXPECT_EQ(isValidUtf8(c.text), c.valid) << c.text;
 
-    test::EnvGuard cp("LUMBROOK_CODEPAGE", std::nullopt);
-    EXPECT_EQ(toUtf8("\xC3\xA4"), "\xC3\xA4");
-    EXPECT_EQ(toUtf8("\xE4"), "\xC3\xA4");
-    EXPECT_EQ(toUtf8("\xC3\xA4\xE4"), "\xC3\x83\xC2\xA4\xC3\xA4");
+    const CodePage page;
+    EXPECT_EQ(page.asUtf8("\xC3\xA4"), "\xC3\xA4");
+    EXPECT_EQ(page.asUtf8("\xE4"), "\xC3\xA4");
+    EXPECT_EQ(page.asUtf8("\xC3\xA4\xE4"), "\xC3\x83\xC2\xA4\xC3\xA4");
 }
 
 TEST(CodePage, Utf16LeToUtf8) {

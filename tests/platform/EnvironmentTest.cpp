@@ -58,7 +58,7 @@ TEST(Environment, ProcessEnvironmentIgnoresCase) {
     EXPECT_FALSE(getEnvironmentVariableNoCase("LumbrookTestVa"));
     EXPECT_FALSE(getEnvironmentVariableNoCase(""));
     EXPECT_FALSE(getEnvironmentVariableNoCase("LumbrookTestVar=value"));
-    EXPECT_EQ(expandEnvironmentStrings("<%lumbrooktestvar%>"), "<value>");
+    EXPECT_EQ(expandEnvironmentStrings("<%lumbrooktestvar%>", getEnvironmentVariableNoCase), "<value>");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,16 @@
 #include <string>
 
 namespace lumbrook::test {
+
+// The date-time value (days since 30 December 1899, the time of day as the
+// fraction, counting away from zero before then) of a calendar date and time.
+inline double dateTimeOf(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
+    using namespace std::chrono;
+    const double days = static_cast<double>(
+        (sys_days{year{y} / mo / d} - sys_days{year{1899} / December / 30}).count());
+    const double time = (((h * 60.0 + mi) * 60 + s) * 1000 + ms) / 86'400'000.0;
+    return days >= 0 ? days + time : days - time;
+}
 
 // Sets (or, with nullopt, removes) an environment variable for the life of the guard.
 class EnvGuard {

@@ -102,7 +102,6 @@ TEST(RegistryFile, ExportFormatInEveryFileEncoding) {
 }
 
 TEST(RegistryFile, Regedit4IsInTheAnsiCodePage) {
-    test::EnvGuard cp("LUMBROOK_CODEPAGE", std::nullopt);
     RegistryFile reg = RegistryFile::parse(
         "REGEDIT4\n\n"
         "[HKEY_CURRENT_USER\\Software\\Microsoft\\Outlook Express]\n"
@@ -121,6 +120,13 @@ TEST(RegistryFile, Regedit4IsInTheAnsiCodePage) {
         "\"u\"=\"M\xC3\xBCll\"\n\"a\"=\"M\xFCll\"\n");
     expectValue(mixed, "A", "u", Kind::String, "M\xC3\xBCll");
     expectValue(mixed, "A", "a", Kind::String, "M\xC3\xBCll");
+
+    // In the code page asked for.
+    RegistryFile cyrillic = RegistryFile::parse(
+        "REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"t\"=\"\xC0\"\n\"h\"=hex(1):c0,00\n",
+        CodePage::fromSetting("1251"));
+    expectValue(cyrillic, "A", "t", Kind::String, "\xD0\x90");
+    expectValue(cyrillic, "A", "h", Kind::String, "\xD0\x90");
 }
 
 TEST(RegistryFile, WineFormatWithEscapes) {
@@ -214,15 +220,14 @@ TEST(RegistryFile, LoadCurrentUserFindsTheFileAndThePrefix) {
     {
         test::EnvGuard named("LUMBROOK_REGISTRY", std::nullopt);
         test::EnvGuard prefix("WINEPREFIX", std::nullopt);
-        RegistryFile reg = RegistryFile::loadCurrentUser();
+        RegistryFile reg = RegistryFile::loadCurrentUser(CodePage());
         EXPECT_EQ(where(reg), "home");
         EXPECT_EQ(reg.winePrefix(), tmp / "home/.wine");
-        EXPECT_EQ(RegistryFile::currentUserFilePath(), tmp / "home/.wine/user.reg");
     }
     {
         test::EnvGuard named("LUMBROOK_REGISTRY", "");
         test::EnvGuard prefix("WINEPREFIX", tmp / "prefix/");
-        RegistryFile reg = RegistryFile::loadCurrentUser();
+        RegistryFile reg = RegistryFile::loadCurrentUser(CodePage());
         EXPECT_EQ(where(reg), "prefix");
         EXPECT_EQ(reg.winePrefix(), tmp / "prefix");
     }
@@ -230,29 +235,29 @@ TEST(RegistryFile, LoadCurrentUserFindsTheFileAndThePrefix) {
         test::EnvGuard prefix("WINEPREFIX", tmp / "prefix");
         {
             test::EnvGuard named("LUMBROOK_REGISTRY", tmp / "exported.reg");
-            RegistryFile reg = RegistryFile::loadCurrentUser();
+            RegistryFile reg = RegistryFile::loadCurrentUser(CodePage());
             EXPECT_EQ(where(reg), "named");
             EXPECT_EQ(reg.winePrefix(), "");
         }
         {
             // A user.reg beside dosdevices/ is a prefix's; without it, just a file.
             test::EnvGuard named("LUMBROOK_REGISTRY", tmp / "prefix/user.reg");
-            EXPECT_EQ(RegistryFile::loadCurrentUser().winePrefix(), tmp / "prefix");
+            EXPECT_EQ(RegistryFile::loadCurrentUser(CodePage()).winePrefix(), tmp / "prefix");
         }
         {
             test::EnvGuard named("LUMBROOK_REGISTRY", tmp / "plain/user.reg");
-            RegistryFile reg = RegistryFile::loadCurrentUser();
+            RegistryFile reg = RegistryFile::loadCurrentUser(CodePage());
             EXPECT_EQ(where(reg), "plain");
             EXPECT_EQ(reg.winePrefix(), "");
         }
         {
             test::EnvGuard named("LUMBROOK_REGISTRY", tmp / "missing.reg");
-            RegistryFile reg = RegistryFile::loadCurrentUser();
+            RegistryFile reg = RegistryFile::loadCurrentUser(CodePage());
             EXPECT_FALSE(reg.keyExists("Software"));
         }
         {
             test::EnvGuard named("LUMBROOK_REGISTRY", tmp.str());  // a directory
-            EXPECT_FALSE(RegistryFile::loadCurrentUser().keyExists("Software"));
+            EXPECT_FALSE(RegistryFile::loadCurrentUser(CodePage()).keyExists("Software"));
         }
     }
 }

@@ -3,7 +3,7 @@
 // and reports a file it cannot write through its count and exit status.
 #include <gtest/gtest.h>
 
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 #include "tests/safety/SafetySupport.h"
 #include "tests/support/CliRunner.h"
 
@@ -23,12 +23,9 @@ CliResult runCli(const fs::path& dir, const std::vector<std::string>& args,
 }
 
 std::vector<std::int32_t> offsets(const fs::path& store) {
-    setStoreRootOverride(store.string());
-    MessageList messages;
-    readIndexFile("Inbox.dbx", messages);
-    setStoreRootOverride(std::nullopt);
     std::vector<std::int32_t> offsets;
-    for (const auto& m : messages) offsets.push_back(m.dataOffset);
+    for (const auto& m : DbxStore(store.string(), CodePage()).readMessages("Inbox.dbx"))
+        offsets.push_back(m.dataOffset);
     return offsets;
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/DateTime.h"
 #include "store/DbxReader.h"
+#include "tests/platform/PlatformTestSupport.h"
 #include "tests/support/DbxWriter.h"
 
 namespace lumbrook {
@@ -45,7 +46,7 @@ std::uint64_t fileTime(int y, int mo, int d, int h, int mi, int s, int ms = 0) {
 }
 
 DateTime value(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
-    return encodeDateTime({y, mo, d, h, mi, s, ms});
+    return test::dateTimeOf(y, mo, d, h, mi, s, ms);
 }
 
 TEST(FileTimeToLocalDateTime, UtcValuesToTheMillisecond) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 
 namespace lumbrook {
 namespace {
@@ -36,7 +36,7 @@ TEST(DemoStore, MatchesItsSources) {
     const fs::path sources = LUMBROOK_DEMO_SOURCES;
     const fs::path store = LUMBROOK_DEMO_STORE;
     if (!fs::exists(sources / "folders.tsv")) GTEST_SKIP() << "no demo sources";
-    setStoreRootOverride(store.string());
+    const DbxStore demo(store.string(), CodePage());
 
     // One folder record per line of folders.tsv, in that order.
     std::vector<std::vector<std::string>> lines;
@@ -48,8 +48,7 @@ TEST(DemoStore, MatchesItsSources) {
         for (std::string f; std::getline(split, f, '\t');) fields.push_back(f);
         lines.push_back(fields);
     }
-    FolderList folders;
-    readIndexFile("folders.dbx", folders);
+    const FolderList folders = demo.readFolders();
     ASSERT_EQ(folders.size(), lines.size());
 
     for (std::size_t i = 0; i < folders.size(); ++i) {
@@ -69,11 +68,10 @@ TEST(DemoStore, MatchesItsSources) {
             for (const auto& e : fs::directory_iterator(dir))
                 if (e.path().extension() == ".eml") emls.push_back(e.path());
         std::sort(emls.begin(), emls.end());
-        MessageList messages;
-        readIndexFile(f.fileName, messages);
+        const MessageList messages = demo.readMessages(f.fileName);
         ASSERT_EQ(messages.size(), emls.size());
         for (std::size_t m = 0; m < messages.size(); ++m) {
-            const std::string text = readMessageText(f.fileName, messages[m].dataOffset);
+            const std::string text = demo.readMessageText(f.fileName, messages[m].dataOffset);
             EXPECT_EQ(text, withCrLf(readAll(emls[m]))) << emls[m];
             std::string head = text.substr(0, text.find("\r\n\r\n"));
             for (std::size_t at; (at = head.find("\r\n ")) != std::string::npos ||
@@ -85,7 +83,6 @@ TEST(DemoStore, MatchesItsSources) {
             }
         }
     }
-    setStoreRootOverride(std::nullopt);
 }
 
 }  // namespace

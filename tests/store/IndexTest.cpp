@@ -402,37 +402,40 @@ TEST_F(StoreTest, FolderRecords) {
     EXPECT_EQ(list[3].folderId, 0xFFFFFF);
     EXPECT_EQ(list[3].parentId, 0xFFFFFF);
     EXPECT_EQ(list[3].name, "Gel\xF6scht");
-
-    // The list is appended to, never cleared.
-    FolderList more = list;
-    readIndexFile("folders.dbx", more);
-    EXPECT_EQ(more.size(), 8u);
 }
 
 TEST_F(StoreTest, TheNameAskedForDecidesTheRecordKind) {
     put("Folders.dbx", {folderRecord({4, 1, "Inbox", "Inbox.dbx", true})}, folderFileOptions());
     put("Inbox.dbx", simpleMessages(2));
 
-    // "folders.dbx" exactly: folder records; a list of the other kind gets nothing.
-    MessageList none;
-    readIndexFile("folders.dbx", none);
-    EXPECT_TRUE(none.empty());
-    EXPECT_EQ(folders("folders.dbx").size(), 1u);
+    // "folders.dbx" exactly holds folder records: as a message file it gives
+    // nothing, and is not even opened (a store without it does not throw).
+    EXPECT_EQ(folders().size(), 1u);
+    EXPECT_TRUE(messages("folders.dbx").empty());
+    EXPECT_NO_THROW(DbxStore(dir + "/none", CodePage()).readMessages("folders.dbx"));
 
     // Any other spelling is a message file, even when it finds the same file.
-    EXPECT_TRUE(folders("Folders.dbx").empty());
     MessageList asMessages = messages("Folders.dbx");
     ASSERT_EQ(asMessages.size(), 1u);
     EXPECT_EQ(asMessages[0].entry80, 4);
 
-    // A message file read into a folder list: nothing, and the file is not even
-    // opened (a missing one does not throw).
-    EXPECT_TRUE(folders("Inbox.dbx").empty());
-    EXPECT_NO_THROW(folders("Missing.dbx"));
-
     // Message files are found without regard to case too.
     EXPECT_EQ(messages("INBOX.DBX").size(), 2u);
     EXPECT_EQ(messages("inbox.dbx").size(), 2u);
+}
+
+TEST_F(StoreTest, ImagesInMemoryReadAsTheirFilesDo) {
+    const DbxImage inbox = put("Inbox.dbx", simpleMessages(7));
+    const DbxImage list =
+        put("Folders.dbx", {folderRecord({4, 1, "Inbox", "Inbox.dbx", true})}, folderFileOptions());
+    const MemoryByteSource source(inbox.bytes);
+    const MessageList fromMemory = readMessageIndex(source);
+    EXPECT_EQ(subjects(fromMemory), subjects(messages("Inbox.dbx")));
+    ASSERT_EQ(fromMemory.size(), 7u);
+    for (const auto& m : fromMemory)
+        EXPECT_EQ(readMessageChain(source, m.dataOffset), readMessageText("Inbox.dbx", m.dataOffset));
+    EXPECT_EQ(readFolderIndex(MemoryByteSource(list.bytes)).size(), 1u);
+    EXPECT_TRUE(readMessageIndex(MemoryByteSource(std::string_view())).empty());
 }
 
 TEST_F(StoreTest, ChainOfAMillionNodesIsWalked) {
@@ -456,12 +459,11 @@ TEST_F(StoreTest, RandomAndMutatedFilesNeverCrash) {
         put("Inbox.dbx", bytes);
         put("Folders.dbx", bytes);
         MessageList list;
-        ASSERT_NO_THROW(readIndexFile("Inbox.dbx", list));
+        ASSERT_NO_THROW(list = messages("Inbox.dbx"));
         for (const auto& m : list) ASSERT_NO_THROW(readMessageText("Inbox.dbx", m.dataOffset));
         for (auto b : sound.layout.blocks)
             for (auto off : b) ASSERT_NO_THROW(readMessageText("Inbox.dbx", off));
-        FolderList folders;
-        ASSERT_NO_THROW(readIndexFile("folders.dbx", folders));
+        ASSERT_NO_THROW(folders());
     };
 
     for (int round = 0; round < 200; ++round) {

@@ -9,6 +9,8 @@
 
 #include "store/Recovery.h"
 #include "store/DbxReader.h"
+#include "store/StoreFile.h"
+#include "base/Errors.h"
 #include "tests/support/DbxImageBuilder.h"
 
 namespace lumbrook {
@@ -298,7 +300,7 @@ TEST(Recovery, FileSourceReadsWithoutChangingTheFile) {
     const auto path = dir / "Inbox.dbx";
     std::ofstream(path, std::ios::binary) << bytes;
     {
-        const FileByteSource file(path.string());
+        const StoreFile file(path.string());
         const RecoveryScan found = scanForMessages(file, {});
         ASSERT_EQ(found.messages.size(), 1u);
         EXPECT_EQ(readRecoveredText(file, found.messages[0]), textOf(image, scan(image).messages[0]));
@@ -306,12 +308,12 @@ TEST(Recovery, FileSourceReadsWithoutChangingTheFile) {
     std::ifstream in(path, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
     try {
-        FileByteSource missing((dir / "Missing.dbx").string());
+        StoreFile missing((dir / "Missing.dbx").string());
         ADD_FAILURE() << "a missing file opened";
-    } catch (const RecoveryError& e) {
+    } catch (const FileOpenError& e) {
         EXPECT_NE(std::string(e.what()).find((dir / "Missing.dbx").string()), std::string::npos);
     }
-    EXPECT_THROW(FileByteSource{dir.string()}, RecoveryError);
+    EXPECT_THROW(StoreFile{dir.string()}, FileOpenError);
     std::filesystem::remove_all(dir);
 }
 
@@ -324,13 +326,10 @@ TEST(Recovery, RealSamples) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
         if (entry.path().extension() != ".dbx" || entry.path().filename() == "Folders.dbx") continue;
         SCOPED_TRACE(entry.path().string());
-        setStoreRootOverride(entry.path().parent_path().string());
-        MessageList list;
-        readIndexFile(entry.path().filename().string(), list);
+        const StoreFile file(entry.path().string());
         std::vector<std::uint64_t> listed;
-        for (const auto& record : list)
+        for (const auto& record : readMessageIndex(file))
             if (record.dataOffset > 0) listed.push_back(std::uint64_t(record.dataOffset));
-        const FileByteSource file(entry.path().string());
         const RecoveryScan found = scanForMessages(file, listed);
         EXPECT_EQ(found.listedFound, listed.size());
         for (const RecoveredMessage& m : found.messages) {
@@ -344,7 +343,6 @@ TEST(Recovery, RealSamples) {
             }
         }
     }
-    setStoreRootOverride(std::nullopt);
     if (std::filesystem::exists(root / "Mail-Transport-Dbx/test.dbx")) {
         EXPECT_TRUE(sawFreeSpaceMessage);
     }

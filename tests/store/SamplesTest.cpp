@@ -3,10 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 
 namespace lumbrook {
 namespace {
@@ -23,10 +24,15 @@ class SamplesTest : public ::testing::Test {
             [&] { GTEST_SKIP() << dir << " is absent"; }();
             return false;
         }
-        setStoreRootOverride(dir);
+        store.emplace(dir, CodePage());
         return true;
     }
-    void TearDown() override { setStoreRootOverride(std::nullopt); }
+    MessageList readMessages(const std::string& name) const { return store->readMessages(name); }
+    std::string readMessageText(const std::string& name, std::int32_t dataOffset) const {
+        return store->readMessageText(name, dataOffset);
+    }
+
+    std::optional<DbxStore> store;
 };
 
 // An independent look at a raw text: header lines ("Name: value" or folded
@@ -63,7 +69,7 @@ class SamplesTest : public ::testing::Test {
 TEST_F(SamplesTest, IpedFolderOf28Messages) {
     if (!useStore("IPED")) return;
     MessageList list;
-    readIndexFile("test_OutlookDBX.dbx", list);
+    list = readMessages("test_OutlookDBX.dbx");
     ASSERT_EQ(list.size(), 28u);
     EXPECT_EQ(list[1].subject, "Mensagem teste");
     EXPECT_EQ(list[3].subject.rfind("Fw: (Reminder) Share your experience with Copilot", 0), 0u);
@@ -86,7 +92,7 @@ TEST_F(SamplesTest, IpedFolderOf28Messages) {
 TEST_F(SamplesTest, FolderList) {
     if (!useStore("DbxOutlookExpress")) return;
     FolderList list;
-    readIndexFile("folders.dbx", list);
+    list = store->readFolders();
     // Eight records; three carry neither a file name (0x03) nor 0x06 and are
     // dropped by the acceptance test: the folders whose files were never created.
     // Whether a named file exists is not looked at.
@@ -115,7 +121,7 @@ TEST_F(SamplesTest, FolderList) {
 TEST_F(SamplesTest, OtherFilesOfTheFirstStore) {
     if (!useStore("DbxOutlookExpress")) return;
     MessageList inbox, outbox, offline;
-    readIndexFile("Inbox.dbx", inbox);
+    inbox = readMessages("Inbox.dbx");
     ASSERT_EQ(inbox.size(), 1u);
     EXPECT_EQ(inbox[0].subject, "Welcome to Outlook Express 6");
     EXPECT_EQ(inbox[0].from, "Microsoft Outlook Express Team");
@@ -123,10 +129,10 @@ TEST_F(SamplesTest, OtherFilesOfTheFirstStore) {
     EXPECT_EQ(text.size(), static_cast<std::size_t>(inbox[0].entry91));
     EXPECT_TRUE(looksLikeAMessage(text));
 
-    readIndexFile("Outbox.dbx", outbox);
+    outbox = readMessages("Outbox.dbx");
     EXPECT_TRUE(outbox.empty());
     // Not a message file at all: whatever it yields, it yields without harm.
-    EXPECT_NO_THROW(readIndexFile("Offline.dbx", offline));
+    EXPECT_NO_THROW(offline = readMessages("Offline.dbx"));
     for (const auto& m : offline) EXPECT_NO_THROW(readMessageText("Offline.dbx", m.dataOffset));
 }
 
@@ -143,7 +149,7 @@ TEST_F(SamplesTest, SingleMessageFiles) {
         if (!useStore(c.dir)) return;
         SCOPED_TRACE(std::string(c.dir) + "/" + c.file);
         MessageList list;
-        readIndexFile(c.file, list);
+        list = readMessages(c.file);
         ASSERT_EQ(list.size(), c.count);
         for (const auto& m : list) {
             std::string text = readMessageText(c.file, m.dataOffset);
@@ -153,7 +159,7 @@ TEST_F(SamplesTest, SingleMessageFiles) {
     }
     if (!useStore("dbxconvert")) return;
     MessageList list;
-    readIndexFile("test.dbx", list);
+    list = readMessages("test.dbx");
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].subject, "Subject #1");
     EXPECT_EQ(readMessageText("test.dbx", list[0].dataOffset).size(), 1195u);

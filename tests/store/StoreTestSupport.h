@@ -5,15 +5,16 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 #include "tests/support/DbxWriter.h"
 
 namespace lumbrook {
 
-// A fresh store directory per test, set as the store root.
+// A fresh store directory per test, and the store in it.
 class StoreTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -21,10 +22,9 @@ class StoreTest : public ::testing::Test {
             (std::filesystem::temp_directory_path() / "lumbrook-store-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         dir = pattern;
-        setStoreRootOverride(dir);
+        storeInDir.emplace(dir, CodePage());
     }
     void TearDown() override {
-        setStoreRootOverride(std::nullopt);
         std::error_code ec;
         std::filesystem::remove_all(dir, ec);
     }
@@ -41,18 +41,15 @@ class StoreTest : public ::testing::Test {
         return image;
     }
 
-    MessageList messages(const std::string& name) {
-        MessageList list;
-        readIndexFile(name, list);
-        return list;
-    }
-    FolderList folders(const std::string& name = "folders.dbx") {
-        FolderList list;
-        readIndexFile(name, list);
-        return list;
+    const DbxStore& store() const { return *storeInDir; }
+    MessageList messages(const std::string& name) const { return store().readMessages(name); }
+    FolderList folders() const { return store().readFolders(); }
+    std::string readMessageText(const std::string& name, std::int32_t dataOffset) const {
+        return store().readMessageText(name, dataOffset);
     }
 
     std::string dir;
+    std::optional<DbxStore> storeInDir;
 };
 
 inline DbxFileOptions folderFileOptions() {

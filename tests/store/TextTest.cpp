@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "StoreTestSupport.h"
+#include "tests/platform/PlatformTestSupport.h"
 #include "base/Errors.h"
 
 namespace lumbrook {
@@ -202,13 +203,11 @@ TEST_F(StoreTest, FilesThatCannotBeOpened) {
     };
     auto expectOpenError = [&](const std::string& name, const std::string& path) {
         const std::string message = "Datei " + path + " kann nicht geöffnet werden";
-        FolderList folders;
-        MessageList messages;
         if (name == "folders.dbx") {
-            EXPECT_EQ(openError([&] { readIndexFile(name, folders); }), message);
+            EXPECT_EQ(openError([&] { folders(); }), message);
             return;
         }
-        EXPECT_EQ(openError([&] { readIndexFile(name, messages); }), message);
+        EXPECT_EQ(openError([&] { messages(name); }), message);
         EXPECT_EQ(openError([&] { readMessageText(name, 0x24BC); }), message);
     };
     expectOpenError("Missing.dbx", dir + "/Missing.dbx");
@@ -273,44 +272,59 @@ TEST_F(StoreTest, StoreFilePaths) {
     put("Folders.dbx", std::vector<std::uint8_t>{});
     put("Inbox.dbx", std::vector<std::uint8_t>{});
     put("inbox.dbx", std::vector<std::uint8_t>{});
-    EXPECT_EQ(storeFilePath("folders.dbx"), dir + "/Folders.dbx");
-    EXPECT_EQ(storeFilePath("FOLDERS.DBX"), dir + "/Folders.dbx");
-    EXPECT_EQ(storeFilePath("inbox.dbx"), dir + "/inbox.dbx");  // an exact match wins
-    EXPECT_EQ(storeFilePath("Inbox.dbx"), dir + "/Inbox.dbx");
-    EXPECT_EQ(storeFilePath("Missing.dbx"), dir + "/Missing.dbx");
+    EXPECT_EQ(store().filePath("folders.dbx"), dir + "/Folders.dbx");
+    EXPECT_EQ(store().filePath("FOLDERS.DBX"), dir + "/Folders.dbx");
+    EXPECT_EQ(store().filePath("inbox.dbx"), dir + "/inbox.dbx");  // an exact match wins
+    EXPECT_EQ(store().filePath("Inbox.dbx"), dir + "/Inbox.dbx");
+    EXPECT_EQ(store().filePath("Missing.dbx"), dir + "/Missing.dbx");
 
-    setStoreRootOverride(dir + "/");
-    EXPECT_EQ(storeFilePath("folders.dbx"), dir + "/Folders.dbx");
-    setStoreRootOverride(std::string());
-    EXPECT_EQ(storeFilePath("folders.dbx"), "/folders.dbx");
+    EXPECT_EQ(DbxStore(dir + "/").filePath("folders.dbx"), dir + "/Folders.dbx");
+    EXPECT_EQ(DbxStore("").filePath("folders.dbx"), "/folders.dbx");
 }
 
-TEST_F(StoreTest, StoreRootOverrideWinsAndRegistryIsReadAfresh) {
-    EXPECT_EQ(getStoreRoot(), dir);
+TEST_F(StoreTest, LocateReadsTheArgumentOrTheRegistryOnce) {
+    EXPECT_EQ(DbxStore::locate(dir).directory(), dir);
 
-    // Without an override the current user's registry decides, read anew each time.
     const std::string reg = dir + "/user.reg";
-    auto writeRegistry = [&](const std::string& root) {
-        std::ofstream out(reg);
+    auto writeRegistry = [&](const std::string& value) {
+        std::ofstream out(reg, std::ios::binary);
         out << "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Outlook Express]\n"
-            << "\"Store Root\"=\"" << root << "\"\n";
+            << "\"Store Root\"=" << value << "\n";
     };
-    const char* old = std::getenv("LUMBROOK_REGISTRY");
-    std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
-    ::setenv("LUMBROOK_REGISTRY", reg.c_str(), 1);
-    setStoreRootOverride(std::nullopt);
-    writeRegistry("/first/store");
-    EXPECT_EQ(getStoreRoot(), "/first/store");
-    writeRegistry("/second/store");
-    EXPECT_EQ(getStoreRoot(), "/second/store");
-    EXPECT_EQ(storeFilePath("folders.dbx"), "/second/store/folders.dbx");
+    test::EnvGuard registry("LUMBROOK_REGISTRY", reg);
+    {
+        // The code page and the registry are read when the store is made, the
+        // registry in the store's code page; later changes reach only new stores.
+        test::EnvGuard codePage("LUMBROOK_CODEPAGE", "1251");
+        writeRegistry("\"/first/\xC0\"");
+        const DbxStore first = DbxStore::locate(std::nullopt);
+        EXPECT_EQ(first.directory(), "/first/\xD0\x90");
+        writeRegistry("\"/second/store\"");
+        ::setenv("LUMBROOK_CODEPAGE", "1252", 1);
+        EXPECT_EQ(first.directory(), "/first/\xD0\x90");
+        EXPECT_EQ(first.codePage().number(), 1251);
+        EXPECT_EQ(first.toUtf8("\xC0"), "\xD0\x90");
+        const DbxStore second = DbxStore::locate(std::nullopt);
+        EXPECT_EQ(second.filePath("folders.dbx"), "/second/store/folders.dbx");
+        EXPECT_EQ(second.toUtf8("\xC0"), "\xC3\x80");
+    }
 
-    setStoreRootOverride(dir);
-    EXPECT_EQ(getStoreRoot(), dir);
-    if (saved)
-        ::setenv("LUMBROOK_REGISTRY", saved->c_str(), 1);
-    else
-        ::unsetenv("LUMBROOK_REGISTRY");
+    // A registry the mail client could not read either: every read of the store
+    // says so, as it would have without a store directory; nothing throws before.
+    writeRegistry("dword:00000001");
+    const DbxStore broken = DbxStore::locate(std::nullopt);
+    for (const auto& read : std::vector<std::function<void()>>{
+             [&] { broken.readFolders(); }, [&] { broken.readMessages("Inbox.dbx"); },
+             [&] { broken.readMessageText("Inbox.dbx", 0x24BC); },
+             [&] { broken.filePath("Inbox.dbx"); }}) {
+        try {
+            read();
+            ADD_FAILURE() << "read a store the registry does not name";
+        } catch (const LumbrookError& e) {
+            EXPECT_STREQ(e.what(), "Ungültiger Datentyp für 'Store Root'");
+        }
+    }
+    EXPECT_EQ(broken.readMessageText("Inbox.dbx", 0), "");
 }
 
 }  // namespace

@@ -7,17 +7,21 @@ namespace lumbrook {
 
 namespace {
 
-std::size_t blocksFor(std::size_t textSize) { return std::max<std::size_t>(1, (textSize + 511) / 512); }
+using namespace dbx;
+
+std::size_t blocksFor(std::size_t textSize) {
+    return std::max<std::size_t>(1, (textSize + BlockTextSize - 1) / BlockTextSize);
+}
 
 std::string_view piece(std::string_view text, std::size_t block) {
-    return text.substr(std::min(text.size(), block * 512), 512);
+    return text.substr(std::min(text.size(), block * BlockTextSize), BlockTextSize);
 }
 
 }  // namespace
 
-DbxImageBuilder::DbxImageBuilder() : image(0x24BC, 0) {
-    putU32(0, 0xFE12ADCF);
-    putU32(4, 0x6F74FDC5);
+DbxImageBuilder::DbxImageBuilder() : image(FileHeaderSize, 0) {
+    putU32(SignatureAt, Signature);
+    putU32(FileKindAt, MessageFileKind);
 }
 
 void DbxImageBuilder::putU32(std::uint64_t pos, std::uint32_t value) {
@@ -36,18 +40,19 @@ std::vector<std::uint64_t> DbxImageBuilder::reserveBlocks(std::size_t count) {
 void DbxImageBuilder::putLiveBlock(std::uint64_t pos, std::uint32_t self, std::uint32_t used,
                                    std::uint32_t next, std::string_view data) {
     if (image.size() < pos + BlockSize) image.resize(pos + BlockSize, 0);
-    std::memcpy(image.data() + pos + 16, data.data(), std::min<std::size_t>(data.size(), 512));
-    putU32(pos, self);
-    putU32(pos + 4, 0x200);
-    putU32(pos + 8, used);
-    putU32(pos + 12, next);
+    std::memcpy(image.data() + pos + BlockHeaderSize, data.data(),
+                std::min<std::size_t>(data.size(), BlockTextSize));
+    putU32(pos + BlockSelfAt, self);
+    putU32(pos + BlockMarkAt, LiveMark);
+    putU32(pos + BlockUsedAt, used);
+    putU32(pos + BlockNextAt, next);
 }
 
 void DbxImageBuilder::putDeletedBlock(std::uint64_t pos, std::uint32_t self, std::uint32_t next,
                                       std::uint32_t previous, std::string_view data) {
-    putLiveBlock(pos, self, 0x210, next, data);
-    putU32(pos + 4, 0x1FC);
-    putU32(pos + 16, previous);  // over the first four text bytes
+    putLiveBlock(pos, self, DeletedSizeField, next, data);
+    putU32(pos + BlockMarkAt, DeletedMark);
+    putU32(pos + DeletedPreviousAt, previous);  // over the first four text bytes
 }
 
 std::vector<std::uint64_t> DbxImageBuilder::addChain(std::string_view text, bool deleted) {
@@ -71,7 +76,7 @@ std::uint64_t DbxImageBuilder::addLive(std::string_view text) { return addChain(
 
 std::uint64_t DbxImageBuilder::addDeleted(std::string_view text) {
     const auto slots = addChain(text, true);
-    if (lastDeletedBlock == 0) putU32(0x48, static_cast<std::uint32_t>(slots.front()));
+    if (lastDeletedBlock == 0) putU32(FreeListHeadAt, static_cast<std::uint32_t>(slots.front()));
     lastDeletedBlock = static_cast<std::uint32_t>(slots.back());
     return slots.front();
 }

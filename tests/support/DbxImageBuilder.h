@@ -10,11 +10,13 @@
 #include <string_view>
 #include <vector>
 
+#include "store/DbxLayout.h"
+
 namespace lumbrook {
 
 class DbxImageBuilder {
 public:
-    static constexpr std::size_t BlockSize = 528;
+    static constexpr std::size_t BlockSize = dbx::BlockSize;
 
     // A zeroed header of 0x24BC bytes with the message folder signature.
     DbxImageBuilder();

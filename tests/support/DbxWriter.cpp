@@ -6,17 +6,13 @@
 #include <memory>
 #include <stdexcept>
 
+#include "store/DbxLayout.h"
+
 namespace lumbrook {
 
 namespace {
 
-constexpr std::size_t FileHeaderSize = 0x24BC;
-constexpr std::size_t HeaderStartNodeAt = 48;
-constexpr std::size_t HeaderItemCountAt = 196;
-constexpr std::size_t NodeHeaderSize = 24;
-constexpr std::size_t EntrySize = 12;
-constexpr std::size_t BlockTextSize = 512;
-constexpr std::size_t BlockSize = 16 + BlockTextSize;
+using namespace dbx;
 
 void put32(std::uint8_t* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
@@ -61,7 +57,7 @@ std::size_t dataAreaSize(const DbxRecord& r) {
 }
 
 std::size_t recordSize(const DbxRecord& r) {
-    return 12 + 4 * r.fields.size() + dataAreaSize(r);
+    return RecordHeaderSize + EntryWordSize * r.fields.size() + dataAreaSize(r);
 }
 
 std::vector<DbxBlock> splitIntoBlocks(const std::string& text) {
@@ -211,10 +207,9 @@ DbxLayout emit(Sink& sink, const std::vector<DbxRecord>& records, const DbxFileO
     // File header.
     {
         std::vector<std::uint8_t> h(FileHeaderSize, 0);
-        static const std::uint8_t Magic[16] = {0xCF, 0xAD, 0x12, 0xFE, 0xC5, 0xFD, 0x74, 0x6F,
-                                               0x66, 0xE3, 0xD1, 0x11, 0x9A, 0x4E, 0x00, 0xC0};
-        std::memcpy(h.data(), Magic, sizeof Magic);
-        if (o.kind == DbxFileKind::Folders) h[4] = 0xC6;
+        put32(&h[SignatureAt], Signature);
+        put32(&h[FileKindAt], o.kind == DbxFileKind::Folders ? FolderFileKind : MessageFileKind);
+        std::copy(ClassIdTail.begin(), ClassIdTail.end(), h.begin() + ClassIdTailAt);
         put32(&h[HeaderStartNodeAt], static_cast<std::uint32_t>(layout.startNode));
         put32(&h[HeaderItemCountAt], static_cast<std::uint32_t>(o.itemCount.value_or(
                                          static_cast<std::int32_t>(records.size()))));
@@ -270,11 +265,11 @@ DbxLayout emit(Sink& sink, const std::vector<DbxRecord>& records, const DbxFileO
         data += r.extraData;
         data.append(dataAreaSize(r) - data.size(), '\0');
 
-        std::uint8_t head[12] = {};
-        put32(head, static_cast<std::uint32_t>(r.self.value_or(layout.records[i])));
-        put32(head + 4, static_cast<std::uint32_t>(r.bodyLength.value_or(
-                            static_cast<std::int32_t>(table.size() + data.size()))));
-        head[10] = r.entryCount.value_or(static_cast<std::uint8_t>(r.fields.size()));
+        std::uint8_t head[RecordHeaderSize] = {};
+        put32(head + RecordSelfAt, static_cast<std::uint32_t>(r.self.value_or(layout.records[i])));
+        put32(head + RecordLengthAt, static_cast<std::uint32_t>(r.bodyLength.value_or(
+                                         static_cast<std::int32_t>(table.size() + data.size()))));
+        head[RecordCountAt] = r.entryCount.value_or(static_cast<std::uint8_t>(r.fields.size()));
         sink.write(head, sizeof head);
         sink.write(table.data(), table.size());
         sink.write(data.data(), data.size());
@@ -300,12 +295,12 @@ DbxLayout emit(Sink& sink, const std::vector<DbxRecord>& records, const DbxFileO
             std::int32_t next = b + 1 < offsets.size() ? offsets[b + 1] : 0;
             if (blk.nextIndex) next = *blk.nextIndex < offsets.size() ? offsets[*blk.nextIndex] : 0;
             if (blk.nextRaw) next = *blk.nextRaw;
-            put32(buf, static_cast<std::uint32_t>(blk.self.value_or(offsets[b])));
-            put32(buf + 4, BlockTextSize);
-            put32(buf + 8, static_cast<std::uint32_t>(
-                               blk.used.value_or(static_cast<std::int32_t>(blk.text.size()))));
-            put32(buf + 12, static_cast<std::uint32_t>(next));
-            std::memcpy(buf + 16, blk.text.data(), std::min(blk.text.size(), BlockTextSize));
+            put32(buf + BlockSelfAt, static_cast<std::uint32_t>(blk.self.value_or(offsets[b])));
+            put32(buf + BlockMarkAt, LiveMark);
+            put32(buf + BlockUsedAt, static_cast<std::uint32_t>(blk.used.value_or(
+                                         static_cast<std::int32_t>(blk.text.size()))));
+            put32(buf + BlockNextAt, static_cast<std::uint32_t>(next));
+            std::memcpy(buf + BlockHeaderSize, blk.text.data(), std::min(blk.text.size(), BlockTextSize));
             sink.write(buf, sizeof buf);
         }
     }
@@ -316,29 +311,30 @@ DbxLayout emit(Sink& sink, const std::vector<DbxRecord>& records, const DbxFileO
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         const Node& n = nodes[i];
         std::fill(buf.begin(), buf.end(), 0);
-        put32(&buf[0], static_cast<std::uint32_t>(nodeOffsets[i]));
-        put32(&buf[8], n.parent < 0 ? 0 : static_cast<std::uint32_t>(nodeOffsets[n.parent]));
-        put32(&buf[12],
+        put32(&buf[NodeSelfAt], static_cast<std::uint32_t>(nodeOffsets[i]));
+        put32(&buf[NodeSecondLinkAt],
+              n.parent < 0 ? 0 : static_cast<std::uint32_t>(nodeOffsets[n.parent]));
+        put32(&buf[NodeFirstLinkAt],
               n.firstChild < 0 ? 0 : static_cast<std::uint32_t>(nodeOffsets[n.firstChild]));
-        buf[17] = static_cast<std::uint8_t>(n.entries.size());
-        buf[18] = static_cast<std::uint8_t>(n.entries.size() >> 8);
-        buf[19] = static_cast<std::uint8_t>(n.entries.size() >> 16);
+        for (int k = 0; k < 3; ++k)
+            buf[NodeCountAt + k] = static_cast<std::uint8_t>(n.entries.size() >> (8 * k));
         for (std::size_t e = 0; e < n.entries.size(); ++e) {
             std::uint8_t* p = &buf[NodeHeaderSize + e * EntrySize];
             auto [record, child] = n.entries[e];
-            put32(p, static_cast<std::uint32_t>(layout.records[record]));
-            put32(p + 4, child < 0 ? 0 : static_cast<std::uint32_t>(nodeOffsets[child]));
-            put32(p + 8, child < 0 ? 0 : static_cast<std::uint32_t>(nodes[child].subtreeRecords));
+            put32(p + EntryRecordAt, static_cast<std::uint32_t>(layout.records[record]));
+            put32(p + EntryChildAt, child < 0 ? 0 : static_cast<std::uint32_t>(nodeOffsets[child]));
+            put32(p + EntryChildCountAt,
+                  child < 0 ? 0 : static_cast<std::uint32_t>(nodes[child].subtreeRecords));
         }
         sink.write(buf.data(), buf.size());
     }
     for (std::size_t i = 0; i < layout.chainNodes.size(); ++i) {
         std::uint8_t head[NodeHeaderSize] = {};
-        put32(head, static_cast<std::uint32_t>(layout.chainNodes[i]));
+        put32(head + NodeSelfAt, static_cast<std::uint32_t>(layout.chainNodes[i]));
         std::int32_t next = i + 1 < layout.chainNodes.size() ? layout.chainNodes[i + 1]
                             : nodeOffsets.empty()            ? 0
                                                              : nodeOffsets[0];
-        put32(head + 12, static_cast<std::uint32_t>(next));
+        put32(head + NodeFirstLinkAt, static_cast<std::uint32_t>(next));
         sink.write(head, sizeof head);
     }
     return layout;

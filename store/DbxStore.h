@@ -1,0 +1,62 @@
+#pragma once
+
+// One Outlook Express store: the directory of its .dbx files and the code page its
+// texts are written in, both settled when the store is made. Only reads: no store
+// file is ever written, locked or repaired. A value; copies are cheap and share
+// the code page's converter.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/CodePage.h"
+#include "store/DbxReader.h"
+#include "store/StoreFile.h"
+
+namespace lumbrook {
+
+class DbxStore {
+  public:
+    // The store in dir (the programs' optional argument, "--store DIR"), else the
+    // one the current user's registry names, read once, here. The code page is
+    // LUMBROOK_CODEPAGE's. A registry that cannot be read as the mail client reads
+    // it (a Store Root that is no text) is not reported here but by every read
+    // of the store, with the registry's error.
+    static DbxStore locate(std::optional<std::string> dir);
+
+    // The store in dir, its texts in codePage. An empty dir is the root directory.
+    explicit DbxStore(std::string dir, CodePage codePage = CodePage::fromEnvironment());
+
+    const std::string& directory() const { return dir; }
+    const CodePage& codePage() const { return page; }
+
+    // Full path of a store file: the directory, a separator unless it ends with
+    // one, and the directory entry that matches fileName without regard to case.
+    // An empty directory gives "/" + fileName.
+    std::string filePath(const std::string& fileName) const;
+
+    // The folder list of "folders.dbx", and the message index of a folder file in
+    // walk order. readMessages gives nothing for exactly "folders.dbx" (then no file
+    // is opened). A file that cannot be opened throws FileOpenError; a damaged file
+    // gives the records that could be read.
+    FolderList readFolders() const;
+    MessageList readMessages(const std::string& fileName) const;
+
+    // The raw text of the message whose first data block lies at dataOffset, as
+    // stored. Empty when dataOffset <= 0 (then no file is opened). A file that
+    // cannot be opened throws FileOpenError.
+    std::string readMessageText(const std::string& fileName, std::int32_t dataOffset) const;
+
+    // One of the store's 8-bit texts (a name, a subject) as UTF-8.
+    std::string toUtf8(std::string_view text) const { return page.toUtf8(text); }
+
+  private:
+    StoreFile open(const std::string& fileName) const;
+
+    std::string dir;
+    CodePage page;
+    std::string locateError;  // why the registry could not be read, if it could not
+};
+
+}  // namespace lumbrook
