@@ -225,6 +225,7 @@ void MailPart::parseMultipart(ParseCursor& cursor, std::string_view boundary) {
     // The line that ended the preamble opens the first part, whatever it is.
     bool collecting = false;
     std::size_t first = 0;
+    std::size_t delimiterEnd = cursor.start + cursor.length;
     while (cursor.next()) {
         const std::string_view line = cursor.line();
         if (line.size() >= 2 && line[0] == '-' && line[1] == '-') {
@@ -236,6 +237,7 @@ void MailPart::parseMultipart(ParseCursor& cursor, std::string_view boundary) {
                              text.substr(cursor.start - 2, 2));
                 collecting = false;
                 if (isClosing) return;
+                delimiterEnd = cursor.start + cursor.length;
                 continue;
             }
         }
@@ -244,8 +246,21 @@ void MailPart::parseMultipart(ParseCursor& cursor, std::string_view boundary) {
             first = cursor.start;
         }
     }
-    // No closing delimiter: the last part still counts, as if one stood at the end.
-    if (collecting) addChild(text.substr(first), cursor.tail);
+    // No closing delimiter: the multipart reads as if one stood right after its text
+    // and tail, so the CR LF in front of that line ends the last part instead of
+    // belonging to its body. The scanner gives no empty line after a final CR LF,
+    // so an empty last part between a delimiter line and the tail is added here.
+    if (collecting) {
+        std::string_view partText = text.substr(first);
+        std::string_view partTail = cursor.tail;
+        if (partTail.empty() && partText.ends_with("\r\n")) {
+            partTail = partText.substr(partText.size() - 2);
+            partText.remove_suffix(2);
+        }
+        addChild(partText, partTail);
+    } else if (!cursor.tail.empty() && text.size() >= 2 && delimiterEnd == text.size() - 2) {
+        addChild(text.substr(text.size()), cursor.tail);
+    }
 }
 
 void MailPart::parseUuEncoded(ParseCursor& cursor) {
