@@ -43,6 +43,23 @@ nlohmann::ordered_json textArray(const StringList& lines) {
     return out;
 }
 
+std::string dumpJson(const nlohmann::ordered_json& value) {
+    return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+// The lines as a JSON array, written one at a time: a body of millions of short
+// lines never becomes a JSON value of millions of strings.
+void printTextArray(const LineList& lines) {
+    std::cout << '[';
+    bool first = true;
+    for (std::string_view line : lines) {
+        if (!first) std::cout << ',';
+        first = false;
+        std::cout << dumpJson(jsonText(line));
+    }
+    std::cout << ']';
+}
+
 }  // namespace
 
 int cmdParse(Args& args) {
@@ -59,6 +76,7 @@ int cmdParse(Args& args) {
 
     MailMessage message;
     message.loadText(raw);
+    std::string().swap(raw);  // the model holds what it needs
     message.locateBodies();
 
     // Parts in pre-order, before any attachment is decoded: decoding a uuencoded
@@ -91,10 +109,12 @@ int cmdParse(Args& args) {
                                {"DecodedBodySHA256", sha256Hex(part->decodedBody)}});
     }
 
-    printJsonLine({{"Parts", std::move(parts)},
-                   {"TextLines", textArray(message.textLines)},
-                   {"HtmlLines", textArray(message.htmlLines)},
-                   {"Attachments", std::move(attachments)}});
+    // The document printJsonLine would print, with the line arrays streamed.
+    std::cout << "{\"Parts\":" << dumpJson(parts) << ",\"TextLines\":";
+    printTextArray(message.textLines);
+    std::cout << ",\"HtmlLines\":";
+    printTextArray(message.htmlLines);
+    std::cout << ",\"Attachments\":" << dumpJson(attachments) << "}\n";
     return 0;
 }
 

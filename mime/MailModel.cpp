@@ -35,7 +35,7 @@ std::string stripValueQuotes(std::string value) {
 }
 
 // Whether View lies at least partly inside the bytes of Owner.
-bool overlaps(std::string_view view, const std::string& owner) {
+bool overlaps(std::string_view view, std::string_view owner) {
     if (view.empty() || owner.empty()) return false;
     const std::less<const char*> before;
     const char* ownerEnd = owner.data() + owner.size();
@@ -43,22 +43,11 @@ bool overlaps(std::string_view view, const std::string& owner) {
     return before(view.data(), ownerEnd) && before(owner.data(), viewEnd);
 }
 
-// Lines split at CR LF, CR or LF up to the first zero byte; a final line break
-// adds no empty line.
-StringList splitLines(std::string_view bytes) {
+// The lines of a body up to its first zero byte, viewed.
+LineList bodyLines(const std::string& body) {
+    std::string_view bytes = body;
     if (auto zero = bytes.find('\0'); zero != std::string_view::npos) bytes = bytes.substr(0, zero);
-    StringList lines;
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        std::size_t lineEnd = i;
-        while (lineEnd < n && bytes[lineEnd] != '\r' && bytes[lineEnd] != '\n') ++lineEnd;
-        lines.emplace_back(bytes.substr(i, lineEnd - i));
-        if (lineEnd == n) break;
-        i = lineEnd + 1;
-        if (bytes[lineEnd] == '\r' && i < n && bytes[i] == '\n') ++i;
-    }
-    return lines;
+    return LineList::viewOf(bytes);
 }
 
 }  // namespace
@@ -109,9 +98,12 @@ MailPart::~MailPart() = default;
 void MailPart::parseText(std::string_view text, bool withHeader) {
     if (!ownerMessage) throw LumbrookError(formatMessage(SPartWithoutOwner, name));
     if (auto zero = text.find('\0'); zero != std::string_view::npos) text = text.substr(0, zero);
-    // The bodies are rewritten below; a text that lies inside them is read from a copy.
+    // The bodies and line lists are rewritten below; a text that lies inside them is
+    // read from a copy.
     std::string copy;
-    if (overlaps(text, rawBody) || overlaps(text, decodedBody)) {
+    if (overlaps(text, rawBody) || overlaps(text, decodedBody) ||
+        overlaps(text, ownerMessage->textLines.text()) ||
+        overlaps(text, ownerMessage->htmlLines.text())) {
         copy.assign(text);
         text = copy;
     }
@@ -411,6 +403,8 @@ MailMessage::~MailMessage() = default;
 
 void MailMessage::forgetParts() {
     attachments.clear();
+    textLines.clear();
+    htmlLines.clear();
     textPart = htmlPart = mixedPart = relatedPart = alternativePart = nullptr;
 }
 
@@ -420,7 +414,7 @@ bool MailMessage::takeAsBody(MailPart* part, std::string_view type) {
         part->decodeBody();
         if (!part->decodedBody.empty()) {
             textPart = part;
-            textLines = splitLines(part->decodedBody);
+            textLines = bodyLines(part->decodedBody);
             taken = true;
         }
     }
@@ -428,7 +422,7 @@ bool MailMessage::takeAsBody(MailPart* part, std::string_view type) {
         part->decodeBody();
         if (!part->decodedBody.empty()) {
             htmlPart = part;
-            htmlLines = splitLines(part->decodedBody);
+            htmlLines = bodyLines(part->decodedBody);
             taken = true;
         }
     }
@@ -438,8 +432,6 @@ bool MailMessage::takeAsBody(MailPart* part, std::string_view type) {
 void MailMessage::locateBodies() {
     if (!needsLocate) return;
     forgetParts();
-    textLines.clear();
-    htmlLines.clear();
     needsLocate = false;
 
     // Pre-order walk with an explicit stack; the tree's depth is bounded anyway.

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mime/LineList.h"
 #include "mime/MailCodecs.h"
 #include "mime/MailHeaders.h"
 
@@ -137,8 +138,10 @@ class MailMessage : public MailPart {
     ~MailMessage() override;
 
     MailPartList attachments;
-    StringList textLines;
-    StringList htmlLines;
+    // The lines of the text and HTML bodies: views of textPart's and htmlPart's
+    // decoded bodies (up to a zero byte), dropped whenever the tree is parsed again.
+    LineList textLines;
+    LineList htmlLines;
     MailPart* textPart = nullptr;
     MailPart* htmlPart = nullptr;
     MailPart* mixedPart = nullptr;

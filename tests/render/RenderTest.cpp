@@ -23,7 +23,7 @@ std::vector<std::string> pageLines(std::string_view raw, const MessageInfo& reco
     message.loadText(raw);
     message.locateBodies();
     buildPageLines(message, record, design);
-    return message.htmlLines;
+    return message.htmlLines.toVector();
 }
 
 TEST(Render, PlainTextPageWithoutDesignIsTheEscapedLinesWithBreaks) {
