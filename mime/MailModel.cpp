@@ -130,6 +130,7 @@ void MailPart::parse(std::string_view text, std::string_view tail, bool withHead
     headerLines.clear();
     rawBody.clear();
     decodedBody.clear();
+    beginLineName.clear();
     isDecoded = false;
     isEmbedded = false;
     ownerMessage->needsLocate = true;
@@ -321,6 +322,7 @@ void MailPart::addUuAttachment(std::string_view block, std::string_view fileName
     part->setHeaderParam("Content-Disposition", "filename", name);
     part->setHeaderValue("X-Lumbrook-Attachment", name);
     part->setHeaderParam("X-Lumbrook-Attachment", "embedded", "no");
+    part->beginLineName = fileName;
     subParts.add(std::move(part));
 }
 

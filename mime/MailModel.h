@@ -89,6 +89,9 @@ class MailPart {
     std::string rawBody;      // still transfer-encoded
     std::string decodedBody;  // filled by decodeBody
     std::string parentBoundary;
+    // The file name on the begin line of a uuencoded block this part was made from,
+    // as written there; empty for every other part.
+    std::string beginLineName;
     MailMessage* ownerMessage = nullptr;
     MailSubParts subParts;
     MailPart* parentPart = nullptr;
