@@ -88,7 +88,7 @@ void parseLocateDecode(benchmark::State& state, const std::string& text) {
             decoded += part->decodedBody.size();
         }
         benchmark::DoNotOptimize(decoded);
-        benchmark::DoNotOptimize(message.textLines.data());
+        benchmark::DoNotOptimize(message.textLines.text().data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }

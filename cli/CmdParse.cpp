@@ -43,10 +43,25 @@ nlohmann::ordered_json textArray(const DbxStore& store, const StringList& lines)
     return out;
 }
 
+std::string dumpJson(const nlohmann::ordered_json& value) {
+    return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+// The lines as a JSON array, written one at a time: a body of millions of short
+// lines never becomes a JSON value of millions of strings.
+void printTextArray(const DbxStore& store, const LineList& lines) {
+    std::cout << '[';
+    bool first = true;
+    for (std::string_view line : lines) {
+        if (!first) std::cout << ',';
+        first = false;
+        std::cout << dumpJson(jsonText(store, line));
+    }
+    std::cout << ']';
+}
+
 }  // namespace
 
-// Texts of a message that are no UTF-8 are read in the store's code page, as the
-// store's own texts are.
 int cmdParse(Args& args, const DbxStore& store) {
     const auto rest = args.positionals();
     if (rest.size() > 1) throw UsageError("parse takes at most one FILE");
@@ -61,6 +76,7 @@ int cmdParse(Args& args, const DbxStore& store) {
 
     MailMessage message;
     message.loadText(raw);
+    std::string().swap(raw);  // the model holds what it needs
     message.locateBodies();
 
     // Parts in pre-order, before any attachment is decoded: decoding a uuencoded
@@ -93,10 +109,12 @@ int cmdParse(Args& args, const DbxStore& store) {
                                {"DecodedBodySHA256", sha256Hex(part->decodedBody)}});
     }
 
-    printJsonLine({{"Parts", std::move(parts)},
-                   {"TextLines", textArray(store, message.textLines)},
-                   {"HtmlLines", textArray(store, message.htmlLines)},
-                   {"Attachments", std::move(attachments)}});
+    // The document printJsonLine would print, with the line arrays streamed.
+    std::cout << "{\"Parts\":" << dumpJson(parts) << ",\"TextLines\":";
+    printTextArray(store, message.textLines);
+    std::cout << ",\"HtmlLines\":";
+    printTextArray(store, message.htmlLines);
+    std::cout << ",\"Attachments\":" << dumpJson(attachments) << "}\n";
     return 0;
 }
 

@@ -5,7 +5,6 @@
 
 #include "base/AsciiCase.h"
 #include "base/Errors.h"
-#include "base/TextLines.h"
 
 namespace lumbrook {
 
@@ -36,7 +35,7 @@ std::string stripValueQuotes(std::string value) {
 }
 
 // Whether View lies at least partly inside the bytes of Owner.
-bool overlaps(std::string_view view, const std::string& owner) {
+bool overlaps(std::string_view view, std::string_view owner) {
     if (view.empty() || owner.empty()) return false;
     const std::less<const char*> before;
     const char* ownerEnd = owner.data() + owner.size();
@@ -44,10 +43,11 @@ bool overlaps(std::string_view view, const std::string& owner) {
     return before(view.data(), ownerEnd) && before(owner.data(), viewEnd);
 }
 
-// The lines of a body up to its first zero byte, where a C text ends.
-StringList bodyLines(std::string_view bytes) {
+// The lines of a body up to its first zero byte, viewed.
+LineList bodyLines(const std::string& body) {
+    std::string_view bytes = body;
     if (auto zero = bytes.find('\0'); zero != std::string_view::npos) bytes = bytes.substr(0, zero);
-    return splitLines(bytes);
+    return LineList::viewOf(bytes);
 }
 
 }  // namespace
@@ -98,9 +98,12 @@ MailPart::~MailPart() = default;
 void MailPart::parseText(std::string_view text, bool withHeader) {
     if (!ownerMessage) throw LumbrookError(formatMessage(SPartWithoutOwner, name));
     if (auto zero = text.find('\0'); zero != std::string_view::npos) text = text.substr(0, zero);
-    // The bodies are rewritten below; a text that lies inside them is read from a copy.
+    // The bodies and line lists are rewritten below; a text that lies inside them is
+    // read from a copy.
     std::string copy;
-    if (overlaps(text, rawBody) || overlaps(text, decodedBody)) {
+    if (overlaps(text, rawBody) || overlaps(text, decodedBody) ||
+        overlaps(text, ownerMessage->textLines.text()) ||
+        overlaps(text, ownerMessage->htmlLines.text())) {
         copy.assign(text);
         text = copy;
     }
@@ -127,6 +130,7 @@ void MailPart::parse(std::string_view text, std::string_view tail, bool withHead
     headerLines.clear();
     rawBody.clear();
     decodedBody.clear();
+    beginLineName.clear();
     isDecoded = false;
     isEmbedded = false;
     ownerMessage->needsLocate = true;
@@ -214,6 +218,7 @@ void MailPart::parseMultipart(ParseCursor& cursor, std::string_view boundary) {
     // The line that ended the preamble opens the first part, whatever it is.
     bool collecting = false;
     std::size_t first = 0;
+    std::size_t delimiterEnd = cursor.start + cursor.length;
     while (cursor.next()) {
         const std::string_view line = cursor.line();
         if (line.size() >= 2 && line[0] == '-' && line[1] == '-') {
@@ -225,6 +230,7 @@ void MailPart::parseMultipart(ParseCursor& cursor, std::string_view boundary) {
                              text.substr(cursor.start - 2, 2));
                 collecting = false;
                 if (isClosing) return;
+                delimiterEnd = cursor.start + cursor.length;
                 continue;
             }
         }
@@ -233,8 +239,21 @@ void MailPart::parseMultipart(ParseCursor& cursor, std::string_view boundary) {
             first = cursor.start;
         }
     }
-    // No closing delimiter: the last part still counts, as if one stood at the end.
-    if (collecting) addChild(text.substr(first), cursor.tail);
+    // No closing delimiter: the multipart reads as if one stood right after its text
+    // and tail, so the CR LF in front of that line ends the last part instead of
+    // belonging to its body. The scanner gives no empty line after a final CR LF,
+    // so an empty last part between a delimiter line and the tail is added here.
+    if (collecting) {
+        std::string_view partText = text.substr(first);
+        std::string_view partTail = cursor.tail;
+        if (partTail.empty() && partText.ends_with("\r\n")) {
+            partTail = partText.substr(partText.size() - 2);
+            partText.remove_suffix(2);
+        }
+        addChild(partText, partTail);
+    } else if (!cursor.tail.empty() && text.size() >= 2 && delimiterEnd == text.size() - 2) {
+        addChild(text.substr(text.size()), cursor.tail);
+    }
 }
 
 void MailPart::parseUuEncoded(ParseCursor& cursor) {
@@ -303,6 +322,7 @@ void MailPart::addUuAttachment(std::string_view block, std::string_view fileName
     part->setHeaderParam("Content-Disposition", "filename", name);
     part->setHeaderValue("X-Lumbrook-Attachment", name);
     part->setHeaderParam("X-Lumbrook-Attachment", "embedded", "no");
+    part->beginLineName = fileName;
     subParts.add(std::move(part));
 }
 
@@ -385,6 +405,8 @@ MailMessage::~MailMessage() = default;
 
 void MailMessage::forgetParts() {
     attachments.clear();
+    textLines.clear();
+    htmlLines.clear();
     textPart = htmlPart = mixedPart = relatedPart = alternativePart = nullptr;
 }
 
@@ -412,8 +434,6 @@ bool MailMessage::takeAsBody(MailPart* part, std::string_view type) {
 void MailMessage::locateBodies() {
     if (!needsLocate) return;
     forgetParts();
-    textLines.clear();
-    htmlLines.clear();
     needsLocate = false;
 
     // Pre-order walk with an explicit stack; the tree's depth is bounded anyway.

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mime/LineList.h"
 #include "mime/MailCodecs.h"
 #include "mime/MailHeaders.h"
 
@@ -88,6 +89,9 @@ class MailPart {
     std::string rawBody;      // still transfer-encoded
     std::string decodedBody;  // filled by decodeBody
     std::string parentBoundary;
+    // The file name on the begin line of a uuencoded block this part was made from,
+    // as written there; empty for every other part.
+    std::string beginLineName;
     MailMessage* ownerMessage = nullptr;
     MailSubParts subParts;
     MailPart* parentPart = nullptr;
@@ -137,8 +141,10 @@ class MailMessage : public MailPart {
     ~MailMessage() override;
 
     MailPartList attachments;
-    StringList textLines;
-    StringList htmlLines;
+    // The lines of the text and HTML bodies: views of textPart's and htmlPart's
+    // decoded bodies (up to a zero byte), dropped whenever the tree is parsed again.
+    LineList textLines;
+    LineList htmlLines;
     MailPart* textPart = nullptr;
     MailPart* htmlPart = nullptr;
     MailPart* mixedPart = nullptr;

@@ -35,13 +35,19 @@ std::string exportMessage(const ExportSettings& settings, const MessageInfo& rec
                         settings.format != ExportFormat::AlwaysHtml;
     if (asText) {
         const std::string path = settings.dir + uniqueStem(settings.dir, stem, ".txt") + ".txt";
-        writeFileNew(path, joinLinesCrlf(message.textLines));
+        FileWriter out(path, FileWriter::Mode::New);
+        for (std::string_view line : message.textLines) {
+            out.write(line);
+            out.write("\r\n");
+        }
+        out.finish();
         return path;
     }
-    buildPageLines(message, record, settings.design);
     saveContentIdParts(message, settings.dir, nullptr);
     const std::string path = settings.dir + uniqueStem(settings.dir, stem, ".HTM") + ".HTM";
-    writeFileNew(path, pageFileBytes(message.htmlLines));
+    FileWriter out(path, FileWriter::Mode::New);
+    writePage(message, record, settings.design, out);
+    out.finish();
     return path;
 }
 

@@ -14,17 +14,63 @@
 namespace lumbrook {
 
 namespace {
-// Runs of ordinary characters are copied whole; only the four are replaced.
-void appendHtmlEscaped(std::string& out, std::string_view text) {
+// Runs of ordinary characters are passed on whole; only the four are replaced.
+template <class Emit>
+void emitHtmlEscaped(std::string_view text, Emit&& emit) {
     std::size_t from = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c != '&' && c != '<' && c != '>' && c != '"') continue;
-        out.append(text.data() + from, i - from);
-        out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : "&quot;";
+        emit(text.substr(from, i - from));
+        emit(std::string_view(c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : "&quot;"));
         from = i + 1;
     }
-    out.append(text.data() + from, text.size() - from);
+    emit(text.substr(from));
+}
+
+void appendHtmlEscaped(std::string& out, std::string_view text) {
+    emitHtmlEscaped(text, [&out](std::string_view piece) { out += piece; });
+}
+
+// Where the lines of a page go: HTML lines as they are, lines of plain text to be
+// escaped and ended by "<BR>".
+class PageLineSink {
+  public:
+    virtual ~PageLineSink() = default;
+    virtual void htmlLine(std::string_view line) = 0;
+    virtual void textLine(std::string_view line) = 0;
+};
+
+// The HTML lines, or the text lines when given instead.
+void produceBody(const LineList& html, const LineList* text, PageLineSink& sink) {
+    if (text) {
+        for (std::string_view line : *text) sink.textLine(line);
+    } else {
+        for (std::string_view line : html) sink.htmlLine(line);
+    }
+}
+
+// The lines of a page with its design: the template's lines, filled in and split
+// again at their line breaks. The content is the header table (when a field is
+// checked) and the body, followed by an empty line: it has always been joined with
+// a line break after each line and then joined once more with the template.
+void produceDesignedPage(const LineList& html, const LineList* text, const MessageInfo& record,
+                         const HeaderFields& fields, const std::string& templatePath,
+                         PageLineSink& sink) {
+    auto split = [&sink](const std::string& line) {
+        for (const std::string& piece : splitLines(line + "\r\n")) sink.htmlLine(piece);
+    };
+    for (std::string& line : readDesignTemplate(templatePath)) {
+        if (line == HeadingPlaceholder) line = heading(record);
+        if (line == SignaturePlaceholder) line = signatureLine(record);
+        if (line == ContentPlaceholder) {
+            if (fields.any()) split(headerTable(record, fields));
+            produceBody(html, text, sink);
+            sink.htmlLine({});
+        } else {
+            split(line);
+        }
+    }
 }
 }  // namespace
 
@@ -36,13 +82,12 @@ std::string htmlEscape(std::string_view text) {
 }
 
 void appendTextAsHtml(MailMessage& message) {
-    message.htmlLines.reserve(message.htmlLines.size() + message.textLines.size());
-    for (const auto& line : message.textLines) {
-        std::string html;
-        html.reserve(line.size() + 8);
+    std::string html;
+    for (std::string_view line : message.textLines) {
+        html.clear();
         appendHtmlEscaped(html, line);
         html += "<BR>";
-        message.htmlLines.push_back(std::move(html));
+        message.htmlLines.push_back(html);
     }
 }
 
@@ -87,25 +132,13 @@ std::string heading(const MessageInfo& record) {
 
 void applyDesign(MailMessage& message, const MessageInfo& record,
                    const HeaderFields& fields, const std::string& templatePath) {
-    std::vector<std::string> design = readDesignTemplate(templatePath);
-    if (fields.any())
-        message.htmlLines.insert(message.htmlLines.begin(), headerTable(record, fields));
-
-    // The content is joined once however often the template asks for it.
-    std::string content;
-    bool contentBuilt = false;
-    for (auto& line : design) {
-        if (line == HeadingPlaceholder) line = heading(record);
-        if (line == SignaturePlaceholder) line = signatureLine(record);
-        if (line == ContentPlaceholder) {
-            if (!contentBuilt) {
-                content = joinLinesCrlf(message.htmlLines);
-                contentBuilt = true;
-            }
-            line = content;
-        }
-    }
-    message.htmlLines = splitLines(joinLinesCrlf(design));
+    struct Collect : PageLineSink {
+        LineList lines;
+        void htmlLine(std::string_view line) override { lines.push_back(line); }
+        void textLine(std::string_view line) override { lines.push_back(line); }
+    } collect;
+    produceDesignedPage(message.htmlLines, nullptr, record, fields, templatePath, collect);
+    message.htmlLines = std::move(collect.lines);
 }
 
 std::string contentIdFileName(const MailPart& part) {
@@ -162,24 +195,55 @@ std::size_t findNoCase(std::string_view text, std::string_view upperNeedle, std:
 constexpr std::string_view CidReference = "\"CID:";
 constexpr std::string_view BaseElement = "<BASE";
 
-// Appends the line rewritten: every "cid:" right after a double quote dropped (again
-// and again, as long as another one follows the same quote), then every <BASE
-// element disarmed to <BBSE. Dropping "cid:" never makes or breaks a "<BASE",
-// since a quote stays in front of what follows, so both are done in one pass
-// over the line's pieces.
-void appendConvertedLine(std::string& out, std::string_view line) {
-    const std::size_t start = out.size();
+// A piece of a line with every <BASE element disarmed to <BBSE.
+template <class Emit>
+void emitDisarmed(std::string_view piece, Emit& emit) {
+    std::size_t from = 0;
+    for (std::size_t at; (at = findNoCase(piece, BaseElement, from)) != std::string::npos;) {
+        emit(piece.substr(from, at + 2 - from));
+        emit(std::string_view("B"));
+        from = at + 3;
+    }
+    emit(piece.substr(from));
+}
+
+// The line rewritten, in pieces: every "cid:" right after a double quote dropped
+// (again and again, as long as another one follows the same quote), and every
+// <BASE element disarmed. Dropping "cid:" never makes or breaks a "<BASE", since
+// a quote stays in front of what follows, so the pieces between the dropped ones
+// are disarmed each on its own.
+template <class Emit>
+void emitConvertedLine(std::string_view line, Emit&& emit) {
     std::size_t from = 0;
     for (std::size_t at; (at = findNoCase(line, CidReference, from)) != std::string::npos;) {
-        out.append(line.data() + from, at + 1 - from);
+        emitDisarmed(line.substr(from, at + 1 - from), emit);
         from = at + CidReference.size();
         while (matchesNoCase(line, from, CidReference.substr(1))) from += CidReference.size() - 1;
     }
-    out.append(line.data() + from, line.size() - from);
-    const std::string_view written(out.data() + start, out.size() - start);
-    for (std::size_t at = 0; (at = findNoCase(written, BaseElement, at)) != std::string::npos;)
-        out[start + at + 2] = 'B';
+    emitDisarmed(line.substr(from), emit);
 }
+
+void appendConvertedLine(std::string& out, std::string_view line) {
+    emitConvertedLine(line, [&out](std::string_view piece) { out += piece; });
+}
+
+// Page lines straight into the file. Escaped text has no quote and no "<" but the
+// one of "<BR>", so the rewriting would leave it as it is.
+class PageWriterSink : public PageLineSink {
+  public:
+    explicit PageWriterSink(FileWriter& out) : out(out) {}
+    void htmlLine(std::string_view line) override {
+        emitConvertedLine(line, [this](std::string_view piece) { out.write(piece); });
+        out.write("\r\n");
+    }
+    void textLine(std::string_view line) override {
+        emitHtmlEscaped(line, [this](std::string_view piece) { out.write(piece); });
+        out.write("<BR>\r\n");
+    }
+
+  private:
+    FileWriter& out;
+};
 }  // namespace
 
 std::string rewritePageLine(std::string line) {
@@ -189,20 +253,21 @@ std::string rewritePageLine(std::string line) {
     return out;
 }
 
-std::string pageFileBytes(const std::vector<std::string>& lines) {
-    std::size_t size = 0;
-    for (const auto& line : lines) size += line.size() + 2;
+std::string pageFileBytes(const LineList& lines) {
     std::string page;
-    page.reserve(size);
-    for (const auto& line : lines) {
+    page.reserve(lines.text().size() + 2 * lines.size());
+    for (std::string_view line : lines) {
         appendConvertedLine(page, line);
         page += "\r\n";
     }
     return page;
 }
 
-void writePageFile(const std::vector<std::string>& lines, const std::string& fileName) {
-    writeFileReplacing(fileName, pageFileBytes(lines));
+void writePageFile(const LineList& lines, const std::string& fileName) {
+    FileWriter out(fileName, FileWriter::Mode::Replace);
+    PageWriterSink sink(out);
+    for (std::string_view line : lines) sink.htmlLine(line);
+    out.finish();
 }
 
 }  // namespace lumbrook
@@ -214,16 +279,27 @@ void buildPageLines(MailMessage& message, const MessageInfo& record, const Desig
     if (design.apply) applyDesign(message, record, design.fields, design.templatePath);
 }
 
+void writePage(const MailMessage& message, const MessageInfo& record, const Design& design,
+               FileWriter& out) {
+    PageWriterSink sink(out);
+    const LineList* text = message.htmlLines.empty() ? &message.textLines : nullptr;
+    if (design.apply)
+        produceDesignedPage(message.htmlLines, text, record, design.fields, design.templatePath, sink);
+    else
+        produceBody(message.htmlLines, text, sink);
+}
+
 std::string renderMessagePage(std::string_view rawText, const MessageInfo& record,
                               const Design& design, const std::string& dir,
                               const std::string& pageName, TempFiles* tempFiles) {
     MailMessage message;
     message.loadText(rawText);
     message.locateBodies();
-    buildPageLines(message, record, design);
     saveContentIdParts(message, dir, tempFiles);
     const std::string page = dir + pageName;
-    writePageFile(message.htmlLines, page);
+    FileWriter out(page, FileWriter::Mode::Replace);
+    writePage(message, record, design, out);
+    out.finish();
     if (tempFiles) tempFiles->add(page);
     return page;
 }

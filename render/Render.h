@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mime/MailModel.h"
+#include "render/FileOutput.h"
 #include "render/TempFiles.h"
 #include "store/DbxReader.h"
 
@@ -61,12 +62,12 @@ void saveContentIdParts(MailMessage& message, const std::string& dir, TempFiles*
 // The lines as a page file (CR LF after each, replacing the file), with "cid:"
 // references in double quotes made relative and <BASE elements disarmed. The
 // lines themselves stay as they are.
-void writePageFile(const std::vector<std::string>& lines, const std::string& fileName);
+void writePageFile(const LineList& lines, const std::string& fileName);
 
 // Rewrites one line as writePageFile does.
 std::string rewritePageLine(std::string line);
 // The page file's bytes as writePageFile writes them.
-std::string pageFileBytes(const std::vector<std::string>& lines);
+std::string pageFileBytes(const LineList& lines);
 
 }  // namespace lumbrook
 
@@ -82,6 +83,12 @@ struct Design {
 // The HTML of the page in htmlLines: the plain text turned into HTML when there is
 // no HTML body, then header table and template when the design applies.
 void buildPageLines(MailMessage& message, const MessageInfo& record, const Design& design);
+
+// Writes the bytes that buildPageLines and writePageFile would give, a line at a
+// time, without holding the page or changing the message: a body of many short
+// lines or one huge line costs no more than its own text.
+void writePage(const MailMessage& message, const MessageInfo& record, const Design& design,
+               FileWriter& out);
 
 // The whole preview pipeline for one raw message: parse, page lines, Content-ID
 // files in Dir, the page file Dir + pageName. Files written go into tempFiles

@@ -140,6 +140,64 @@ TEST(MailModel, MissingClosingDelimiterKeepsLastPart) {
     EXPECT_EQ(child(&m, 0)->rawBody, "last");
 }
 
+// The shape of a part tree as text: headers, raw body and boundary of every part.
+std::string treeShape(const MailPart* p, int depth = 0) {
+    std::string out = std::string(static_cast<std::size_t>(depth) * 2, ' ') + "[" +
+                      p->parentBoundary + "] ";
+    for (const auto& h : p->headerLines) out += h + "|";
+    out += " body=\"" + p->rawBody + "\"\n";
+    for (std::size_t i = 0; i < p->subParts.count(); ++i) out += treeShape(child(p, i), depth + 1);
+    return out;
+}
+
+TEST(MailModel, OpenMultipartReadsAsItsClosedTwin) {
+    const std::string mixed = "Content-Type: multipart/mixed; boundary=b\r\n\r\n";
+    const std::string alt = "Content-Type: multipart/alternative; boundary=i\r\n\r\n";
+    struct Case {
+        const char* what;
+        std::string open, closed;
+    };
+    const std::vector<Case> cases = {
+        {"last part is a header and the empty line",
+         mixed + "--b\r\nContent-Type: text/plain\r\n\r\n\r\n",
+         mixed + "--b\r\nContent-Type: text/plain\r\n\r\n\r\n--b--\r\n"},
+        {"last part without header, message ends in CR LF CR LF",
+         mixed + "--b\r\nContent-Type: text/plain\r\n\r\nx\r\n--b\r\n\r\n\r\n",
+         mixed + "--b\r\nContent-Type: text/plain\r\n\r\nx\r\n--b\r\n\r\n\r\n--b--"},
+        {"body with a trailing empty line",
+         mixed + "--b\r\nContent-Type: text/plain\r\n\r\nhello\r\n\r\n",
+         mixed + "--b\r\nContent-Type: text/plain\r\n\r\nhello\r\n\r\n--b--"},
+        {"body ending in one CR LF", mixed + "--b\r\n\r\nhello\r\n",
+         mixed + "--b\r\n\r\nhello\r\n--b--\r\n"},
+        {"delimiter as the message's last line", mixed + "--b\r\n\r\nx\r\n--b\r\n",
+         mixed + "--b\r\n\r\nx\r\n--b\r\n--b--\r\n"},
+        {"nested: its only delimiter, then an empty line",
+         mixed + "--b\r\n" + alt + "--i\r\n\r\n--b--\r\n",
+         mixed + "--b\r\n" + alt + "--i\r\n\r\n--i--\r\n--b--\r\n"},
+        {"nested: its only delimiter as its last line", mixed + "--b\r\n" + alt + "--i\r\n--b--\r\n",
+         mixed + "--b\r\n" + alt + "--i\r\n--i--\r\n--b--\r\n"},
+        {"nested: last part with a body",
+         mixed + "--b\r\n" + alt + "--i\r\nContent-Type: text/html\r\n\r\n<p>x\r\n\r\n--b\r\n\r\nz\r\n--b--",
+         mixed + "--b\r\n" + alt +
+             "--i\r\nContent-Type: text/html\r\n\r\n<p>x\r\n\r\n--i--\r\n--b\r\n\r\nz\r\n--b--"},
+        {"nested and outer open, message ends in CR LF CR LF",
+         mixed + "--b\r\n" + alt + "--i\r\nContent-Type: text/plain\r\n\r\n\r\n",
+         mixed + "--b\r\n" + alt + "--i\r\nContent-Type: text/plain\r\n\r\n\r\n--i--\r\n--b--"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MailMessage open, closed;
+        open.loadText(c.open);
+        closed.loadText(c.closed);
+        EXPECT_EQ(treeShape(&open), treeShape(&closed));
+        open.locateBodies();
+        closed.locateBodies();
+        EXPECT_EQ(open.textLines, closed.textLines);
+        EXPECT_EQ(open.htmlLines, closed.htmlLines);
+        EXPECT_EQ(open.attachments.count(), closed.attachments.count());
+    }
+}
+
 TEST(MailModel, LocateShapes) {
     {
         // mixed -> alternative (plain + html) + pdf

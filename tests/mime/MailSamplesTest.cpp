@@ -55,7 +55,7 @@ class MailSamples : public ::testing::Test {
                 ++withHtml;
                 ASSERT_FALSE(message.htmlLines.empty());
                 std::string html;
-                for (const std::string& line : message.htmlLines) html += lower(line);
+                for (std::string_view line : message.htmlLines) html += lower(std::string(line));
                 EXPECT_NE(html.find("</html>"), std::string::npos);
                 EXPECT_EQ(message.htmlPart->mediaType(), "text/html");
             }

@@ -24,7 +24,7 @@ std::vector<std::string> pageLines(std::string_view raw, const MessageInfo& reco
     message.loadText(raw);
     message.locateBodies();
     buildPageLines(message, record, design);
-    return message.htmlLines;
+    return message.htmlLines.toVector();
 }
 
 TEST(Render, PlainTextPageWithoutDesignIsTheEscapedLinesWithBreaks) {
@@ -180,6 +180,77 @@ TEST(FileOutput, LinesSplitAtEveryBreakAndWriteFailuresAreReported) {
     std::filesystem::create_symlink(dir / "taken", dir / "link");
     EXPECT_THROW(writeFileReplacing(dir / "link", "x"), FileCreateError);
     EXPECT_EQ(readFileBytes(dir / "taken"), "mine");
+}
+
+}  // namespace
+}  // namespace lumbrook
+
+namespace lumbrook {
+namespace {
+
+// The page written a line at a time is the page built in memory, for every shape of
+// body and design.
+TEST(Render, StreamedPageIsThePageBuiltInMemory) {
+    TempDir dir;
+    dir.write("t.htm", "<h1>\n%%UEBERSCHRIFT%%\n%%INHALT%%\n<hr>\r%%UNTERSCHRIFT%%\n%%INHALT%%");
+    dir.write("subject.htm", "%%UEBERSCHRIFT%%\n");
+    const std::vector<std::string> messages = {
+        PlainHelloBye,
+        "Content-Type: text/plain\r\n\r\n<a href=\"cid:x\">&\r\n\r\n\r\n<BASE href=x>\r\n",
+        "Content-Type: text/html\r\n\r\n<img src=\"cid:cid:a\"><base href=\"cid:b\">\r\n"
+        "<BaSe><p>\"CID:\r\n",
+        "Content-Type: text/plain\r\n\r\n",
+        "Subject: no body\r\n",
+        "Content-Type: text/plain\r\n\r\n" + std::string(100000, 'x') + "\r\nend",
+    };
+    std::vector<Design> designs(5);
+    designs[1].apply = true;
+    designs[2].apply = true;
+    designs[2].templatePath = dir / "t.htm";
+    designs[3] = designs[2];
+    designs[3].fields = HeaderFields{false, false, false, false};
+    designs[4].apply = true;
+    designs[4].templatePath = dir / "subject.htm";
+    // Subjects that are placeholders, or hold line breaks, once filled in.
+    const std::vector<MessageInfo> records = {makeRecord("Hi"), makeRecord("%%INHALT%%"),
+                                              makeRecord("a\rb\r", "x\ny")};
+    int n = 0;
+    for (const std::string& raw : messages)
+        for (const Design& design : designs)
+            for (const MessageInfo& record : records) {
+                SCOPED_TRACE(testing::Message() << raw.substr(0, 40) << " / design " << n % 5);
+                MailMessage built;
+                built.loadText(raw);
+                built.locateBodies();
+                buildPageLines(built, record, design);
+
+                MailMessage streamed;
+                streamed.loadText(raw);
+                streamed.locateBodies();
+                const std::string path = dir / ("page" + std::to_string(n++));
+                FileWriter out(path, FileWriter::Mode::New);
+                writePage(streamed, record, design, out);
+                out.finish();
+                EXPECT_EQ(readFileBytes(path), pageFileBytes(built.htmlLines));
+            }
+}
+
+TEST(Render, UnfinishedNewFileIsRemoved) {
+    TempDir dir;
+    const std::string path = dir / "page.htm";
+    {
+        FileWriter out(path, FileWriter::Mode::New);
+        out.write("half a page");
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+    dir.write("page.htm", "old");
+    EXPECT_THROW(FileWriter(path, FileWriter::Mode::New), FileCreateError);
+    EXPECT_EQ(readFileBytes(path), "old");
+    FileWriter replacing(path, FileWriter::Mode::Replace);
+    replacing.write(std::string(3 << 20, 'p'));  // larger than what is gathered
+    replacing.write("!");
+    replacing.finish();
+    EXPECT_EQ(readFileBytes(path).size(), (3u << 20) + 1);
 }
 
 }  // namespace

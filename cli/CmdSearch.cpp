@@ -1,0 +1,103 @@
+// index and search: the store's full-text index in the user's cache directory.
+#include <unistd.h>
+
+#include <filesystem>
+#include <iostream>
+
+#include "cli/Commands.h"
+#include "platform/DateTime.h"
+#include "render/StoreIndexer.h"
+#include "search/SearchIndex.h"
+#include "search/SearchQuery.h"
+#include "store/DbxReader.h"
+
+namespace lumbrook::cli {
+namespace {
+
+std::string indexPathForStore() {
+    std::error_code ec;
+    const auto root = std::filesystem::absolute(getStoreRoot(), ec);
+    return defaultIndexPath(ec ? getStoreRoot() : root.lexically_normal().string());
+}
+
+// Brings the index up to date with a bar on a terminal; failures to read single
+// messages are reported and counted, the rest of the store is indexed.
+IndexReport bringUpToDate(SearchIndex& index) {
+    const bool shown = isatty(STDERR_FILENO) == 1;
+    bool drawn = false;
+    auto clear = [&] {
+        if (drawn) std::cerr << "\r\033[K" << std::flush;
+        drawn = false;
+    };
+    IndexReport report = updateSearchIndex(
+        index,
+        [&](const IndexProgress& p) {
+            if (!shown || p.messagesTotal == 0) return;
+            const std::size_t percent = p.messagesDone * 100 / p.messagesTotal;
+            std::cerr << "\rIndexing " << p.messagesDone << '/' << p.messagesTotal << " messages ("
+                      << percent << "%) " << p.folderPath << "\033[K" << std::flush;
+            drawn = true;
+        },
+        nullptr,
+        [&](const std::string& text) {
+            clear();
+            std::cerr << "lumbrook-cli: cannot index " << text << '\n';
+        });
+    clear();
+    return report;
+}
+
+}  // namespace
+
+int cmdIndex(Args& args) {
+    if (!args.positionals().empty()) throw UsageError("index takes no arguments");
+    SearchIndex index(indexPathForStore());
+    if (index.wasRebuilt()) std::cerr << "lumbrook-cli: the index was damaged and is made anew\n";
+    const IndexReport r = bringUpToDate(index);
+    const SearchIndexCounts counts = index.counts();
+    std::cout << "index        " << index.path() << '\n'
+              << "folders      " << r.foldersIndexed << " indexed, " << r.foldersCurrent
+              << " unchanged, " << r.foldersRemoved << " removed\n"
+              << "messages     " << r.messagesIndexed << " indexed (" << r.bytesRead / 1000000
+              << " MB read), " << counts.messages << " in the index\n"
+              << "failed       " << r.failures << '\n';
+    return r.failures > 0 ? 1 : 0;
+}
+
+int cmdSearch(Args& args) {
+    const auto limitText = args.takeOption("--limit");
+    auto rest = args.positionals();
+    if (rest.empty()) throw UsageError("search needs a QUERY");
+    std::string text;
+    for (const auto& word : rest) text += (text.empty() ? "" : " ") + word;
+    std::size_t limit = 50;
+    if (limitText) {
+        try {
+            limit = std::stoul(*limitText);
+        } catch (const std::exception&) {
+            throw UsageError("--limit needs a number, not " + *limitText);
+        }
+    }
+    SearchQuery query;
+    try {
+        query = parseSearchQuery(text);
+    } catch (const SearchQueryError& e) {
+        std::cerr << "lumbrook-cli: cannot read the query: " << e.what() << '\n';
+        return 2;
+    }
+    SearchIndex index(indexPathForStore());
+    bringUpToDate(index);
+    for (const SearchHit& hit : index.search(query, limit)) {
+        printJsonLine({{"FileName", hit.fileName},
+                       {"DataOffset", hit.dataOffset},
+                       {"Folder", hit.folderPath},
+                       {"Date", hit.fileTime},
+                       {"DateText", formatDateText(fileTimeToLocalDateTime(hit.fileTime))},
+                       {"From", hit.from},
+                       {"Subject", hit.subject},
+                       {"Snippet", hit.snippet}});
+    }
+    return 0;
+}
+
+}  // namespace lumbrook::cli
