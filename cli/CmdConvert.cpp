@@ -9,10 +9,9 @@
 #include <set>
 
 #include "cli/Commands.h"
-#include "platform/CodePage.h"
 #include "render/FolderTree.h"
 #include "render/MailboxConverter.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 
 namespace lumbrook::cli {
 namespace {
@@ -74,7 +73,7 @@ bool matches(const std::string& name, const std::string& path, const std::string
 
 }  // namespace
 
-int cmdConvert(Args& args) {
+int cmdConvert(Args& args, const DbxStore& store) {
     const auto to = args.takeOption("--to");
     const std::string formatName = args.takeOption("--format").value_or("mbox");
     std::vector<std::string> wanted;
@@ -87,8 +86,7 @@ int cmdConvert(Args& args) {
     if (!format) throw UsageError("unknown format " + formatName + " (mbox, maildir or eml)");
     options.format = *format;
 
-    FolderList folders;
-    readIndexFile("folders.dbx", folders);
+    const FolderList folders = store.readFolders();
     const FolderTree tree(folders);
     const auto& nodes = tree.nodes();
 
@@ -98,7 +96,7 @@ int cmdConvert(Args& args) {
     std::vector<std::string> names(nodes.size()), paths(nodes.size());
     std::vector<bool> included(nodes.size(), wanted.empty());
     for (std::int32_t n : tree.positions()) {
-        names[n] = ansiToUtf8(folders[n].name);
+        names[n] = store.toUtf8(folders[n].name);
         const std::int32_t parent = nodes[n].parent;
         paths[n] = parent < 0 ? names[n] : paths[parent] + "/" + names[n];
         if (!wanted.empty()) {
@@ -120,7 +118,7 @@ int cmdConvert(Args& args) {
     for (std::int32_t n : tree.positions()) {
         if (!included[n] || folders[n].fileName.empty()) continue;
         try {
-            readIndexFile(folders[n].fileName, lists[n]);
+            lists[n] = store.readMessages(folders[n].fileName);
         } catch (const std::exception& e) {
             std::cerr << "lumbrook-cli: folder " << paths[n] << ": " << e.what() << '\n';
             ++failures;
@@ -159,8 +157,8 @@ int cmdConvert(Args& args) {
         const std::string& file = folders[n].fileName;
         for (const MessageInfo& m : lists[n]) {
             try {
-                const std::string text = readMessageText(file, m.dataOffset);
-                const std::string subject = ansiToUtf8(m.subject);
+                const std::string text = store.readMessageText(file, m.dataOffset);
+                const std::string subject = store.toUtf8(m.subject);
                 MailboxMessage message{text, m.date, subject, flagsOf(m), file,
                                        static_cast<std::uint64_t>(std::max(0, m.dataOffset))};
                 if (converter.addMessage(ids[n], message) == ConvertOutcome::Written) {
@@ -173,7 +171,7 @@ int cmdConvert(Args& args) {
             } catch (const std::exception& e) {
                 progress.clear();
                 std::cerr << "lumbrook-cli: " << paths[n] << ", message at offset " << m.dataOffset
-                          << " (\"" << ansiToUtf8(m.subject) << "\"): " << e.what() << '\n';
+                          << " (\"" << store.toUtf8(m.subject) << "\"): " << e.what() << '\n';
                 ++failures;
             }
             progress.set(++doneMessages, doneBytes);

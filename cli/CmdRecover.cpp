@@ -10,10 +10,10 @@
 
 #include "cli/Commands.h"
 #include "mime/AttachmentName.h"
-#include "platform/CodePage.h"
 #include "render/MailboxHeaders.h"
 #include "render/MailboxNaming.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
+#include "store/StoreFile.h"
 #include "store/Recovery.h"
 
 namespace lumbrook::cli {
@@ -25,12 +25,10 @@ const char* kindName(RecoveredMessage::Kind kind) {
 
 // The data offsets the folder's index reaches; none when the index cannot be read
 // (a destroyed header or index is what recovery is for).
-std::vector<std::uint64_t> listedOffsets(const std::string& file) {
+std::vector<std::uint64_t> listedOffsets(const DbxStore& store, const std::string& file) {
     std::vector<std::uint64_t> offsets;
     try {
-        MessageList messages;
-        readIndexFile(file, messages);
-        for (const auto& m : messages)
+        for (const auto& m : store.readMessages(file))
             if (m.dataOffset > 0) offsets.push_back(static_cast<std::uint64_t>(m.dataOffset));
     } catch (const std::exception&) {
     }
@@ -70,15 +68,15 @@ std::string writeNew(const std::string& dir, const std::string& stem, const std:
 
 }  // namespace
 
-int cmdRecover(Args& args) {
+int cmdRecover(Args& args, const DbxStore& store) {
     const auto to = args.takeOption("--to");
     auto rest = args.positionals();
     if (rest.size() != 1) throw UsageError("recover needs exactly one FILE");
     const std::string& file = rest[0];
-    const FileByteSource source(storeFilePath(file));
-    const auto listed = listedOffsets(file);
+    const StoreFile source(store.filePath(file));
+    const auto listed = listedOffsets(store, file);
     const RecoveryScan scan = scanForMessages(source, listed);
-    const std::string codePage = ansiCodePageName();
+    const std::string codePage = store.codePage().name();
     const HeaderValueDecoder decode = [&](std::string_view raw) {
         return decodeEncodedWords(raw, codePage);
     };

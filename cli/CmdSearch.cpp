@@ -9,20 +9,20 @@
 #include "render/StoreIndexer.h"
 #include "search/SearchIndex.h"
 #include "search/SearchQuery.h"
-#include "store/DbxReader.h"
+#include "store/DbxStore.h"
 
 namespace lumbrook::cli {
 namespace {
 
-std::string indexPathForStore() {
+std::string indexPathForStore(const DbxStore& store) {
     std::error_code ec;
-    const auto root = std::filesystem::absolute(getStoreRoot(), ec);
-    return defaultIndexPath(ec ? getStoreRoot() : root.lexically_normal().string());
+    const auto root = std::filesystem::absolute(store.directory(), ec);
+    return defaultIndexPath(ec ? store.directory() : root.lexically_normal().string());
 }
 
 // Brings the index up to date with a bar on a terminal; failures to read single
 // messages are reported and counted, the rest of the store is indexed.
-IndexReport bringUpToDate(SearchIndex& index) {
+IndexReport bringUpToDate(const DbxStore& store, SearchIndex& index) {
     const bool shown = isatty(STDERR_FILENO) == 1;
     bool drawn = false;
     auto clear = [&] {
@@ -30,7 +30,7 @@ IndexReport bringUpToDate(SearchIndex& index) {
         drawn = false;
     };
     IndexReport report = updateSearchIndex(
-        index,
+        store, index,
         [&](const IndexProgress& p) {
             if (!shown || p.messagesTotal == 0) return;
             const std::size_t percent = p.messagesDone * 100 / p.messagesTotal;
@@ -49,11 +49,11 @@ IndexReport bringUpToDate(SearchIndex& index) {
 
 }  // namespace
 
-int cmdIndex(Args& args) {
+int cmdIndex(Args& args, const DbxStore& store) {
     if (!args.positionals().empty()) throw UsageError("index takes no arguments");
-    SearchIndex index(indexPathForStore());
+    SearchIndex index(indexPathForStore(store));
     if (index.wasRebuilt()) std::cerr << "lumbrook-cli: the index was damaged and is made anew\n";
-    const IndexReport r = bringUpToDate(index);
+    const IndexReport r = bringUpToDate(store, index);
     const SearchIndexCounts counts = index.counts();
     std::cout << "index        " << index.path() << '\n'
               << "folders      " << r.foldersIndexed << " indexed, " << r.foldersCurrent
@@ -64,7 +64,7 @@ int cmdIndex(Args& args) {
     return r.failures > 0 ? 1 : 0;
 }
 
-int cmdSearch(Args& args) {
+int cmdSearch(Args& args, const DbxStore& store) {
     const auto limitText = args.takeOption("--limit");
     auto rest = args.positionals();
     if (rest.empty()) throw UsageError("search needs a QUERY");
@@ -85,8 +85,8 @@ int cmdSearch(Args& args) {
         std::cerr << "lumbrook-cli: cannot read the query: " << e.what() << '\n';
         return 2;
     }
-    SearchIndex index(indexPathForStore());
-    bringUpToDate(index);
+    SearchIndex index(indexPathForStore(store));
+    bringUpToDate(store, index);
     for (const SearchHit& hit : index.search(query, limit)) {
         printJsonLine({{"FileName", hit.fileName},
                        {"DataOffset", hit.dataOffset},

@@ -32,7 +32,8 @@ int cmdMessages(Args& args, const DbxStore& store) {
                        {"Date", m.date},
                        {"DateText", jsonText(store, formatDateText(fileTimeToLocalDateTime(m.date)))},
                        {"DataOffset", m.dataOffset},
-                       {"RecordOffset", m.recordOffset}});
+                       {"RecordOffset", m.recordOffset},
+                       {"Flags", m.flags}});
     }
     return 0;
 }

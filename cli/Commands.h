@@ -24,6 +24,10 @@ int cmdRender(Args& args, const DbxStore& store);
 int cmdSave(Args& args, const DbxStore& store);
 int cmdExport(Args& args, const DbxStore& store);
 int cmdParse(Args& args, const DbxStore& store);
+int cmdConvert(Args& args, const DbxStore& store);
+int cmdIndex(Args& args, const DbxStore& store);
+int cmdSearch(Args& args, const DbxStore& store);
+int cmdRecover(Args& args, const DbxStore& store);
 
 // --head, --design NAME and --fields LIST, shared by render and export.
 Design parseDesign(Args& args);

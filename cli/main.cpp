@@ -26,6 +26,12 @@ const Command Commands[] = {
      "FILE --to DIR [--format html|txt|same] [--date] [--head] [--design NAME] [--fields LIST] [OFFSET...]",
      "the messages as .HTM pages or .txt files"},
     {"parse", cmdParse, "[FILE]", "the message model's parts, bodies and attachments of a raw message (stdin without FILE)"},
+    {"convert", cmdConvert, "--to OUT [--format mbox|maildir|eml] [--folder NAME]... [--no-status]",
+     "the whole store (or the named folders) as mbox, Maildir or .eml files, folder tree kept"},
+    {"index", cmdIndex, "", "builds or updates the store's search index and says what it did"},
+    {"search", cmdSearch, "QUERY [--limit N]", "messages matching QUERY, best first, one JSON object per line"},
+    {"recover", cmdRecover, "FILE [--to DIR]",
+     "messages the folder file holds but its index does not list (orphaned, deleted)"},
 };
 
 void printUsage(std::ostream& out) {

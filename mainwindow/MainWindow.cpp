@@ -28,7 +28,7 @@
 
 #include "mainwindow/Controls.h"
 #include "mainwindow/ErrorReport.h"
-#include "mainwindow/FolderTree.h"
+#include "render/FolderTree.h"
 #include "mainwindow/ListRatio.h"
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/MessagePrinter.h"

@@ -102,6 +102,15 @@ struct MessageKind {
 
     static void apply(Record& r, std::uint8_t id, std::uint32_t v, const ByteReader& data) {
         switch (id) {
+            case 0x01:
+                if (auto value = data.u32At(v)) r.flags = *value;
+                break;
+            case 0x10:
+                if (auto value = data.u32At(v)) r.priority = *value;
+                break;
+            case 0x90:
+                r.priority = v;
+                break;
             case 0x02:
                 if (auto raw = data.spanAt(v, r.entry02.size()))
                     std::copy(raw->begin(), raw->end(), r.entry02.begin());
@@ -147,6 +156,7 @@ struct MessageKind {
                 break;
             case 0x81:
                 r.entry81 = static_cast<std::int32_t>(v);
+                r.flags = v;
                 break;
             case 0x84:
                 r.dataOffset = static_cast<std::int32_t>(v);

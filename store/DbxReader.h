@@ -25,6 +25,15 @@ struct FolderInfo {
 };
 
 // One message of a folder file. Texts are the file's raw 8-bit bytes.
+// Bits of a message record's flags, as the mail client keeps them.
+namespace MessageFlag {
+inline constexpr std::uint32_t Flagged = 0x20;
+inline constexpr std::uint32_t Read = 0x80;
+inline constexpr std::uint32_t HasAttachment = 0x4000;
+inline constexpr std::uint32_t Replied = 0x80000;
+inline constexpr std::uint32_t Forwarded = 0x100000;
+}  // namespace MessageFlag
+
 struct MessageInfo {
     std::int32_t entry80 = 0;
     std::int32_t entry81 = 0;
@@ -43,6 +52,15 @@ struct MessageInfo {
     std::int32_t entry91 = 0;
     std::int32_t dataOffset = 0;    // entry 0x04 or 0x84: first data block of the raw text
     std::int32_t recordOffset = 0;  // where the record itself lies in the file
+    std::uint32_t flags = 0;        // entry 0x01 (or 0x81 stored directly): MessageFlag bits
+    std::uint32_t priority = 0;     // entry 0x10 (or 0x90): 1 high, 3 normal, 5 low; 0 none
+
+    bool isRead() const { return flags & MessageFlag::Read; }
+    bool isReplied() const { return flags & MessageFlag::Replied; }
+    bool isForwarded() const { return flags & MessageFlag::Forwarded; }
+    bool isFlagged() const { return flags & MessageFlag::Flagged; }
+    bool hasAttachment() const { return flags & MessageFlag::HasAttachment; }
+    bool isHighPriority() const { return priority != 0 && priority < 3; }
 };
 
 using FolderList = std::vector<FolderInfo>;

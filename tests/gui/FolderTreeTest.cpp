@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "mainwindow/FolderTree.h"
+#include "render/FolderTree.h"
 
 namespace lumbrook {
 namespace {

@@ -3,7 +3,8 @@
 #include <climits>
 
 #include "mainwindow/ListRatio.h"
-#include "mainwindow/SortOrder.h"
+#include "render/FolderTree.h"
+#include "render/MessageOrder.h"
 
 namespace lumbrook {
 namespace {
@@ -42,11 +43,11 @@ TEST(SortOrder, SpecialFoldersByIdWithoutWrapping) {
     a.folderId = INT_MIN;
     b.folderId = 1;
     // A 32-bit difference would wrap to a positive number here.
-    EXPECT_LT(treeView1Compare(a, b), 0);
-    EXPECT_GT(treeView1Compare(b, a), 0);
+    EXPECT_LT(compareSiblingFolders(a, b), 0);
+    EXPECT_GT(compareSiblingFolders(b, a), 0);
     b.isSpecial = false;
-    EXPECT_LT(treeView1Compare(a, b), 0);
-    EXPECT_GT(treeView1Compare(b, a), 0);
+    EXPECT_LT(compareSiblingFolders(a, b), 0);
+    EXPECT_GT(compareSiblingFolders(b, a), 0);
 }
 
 TEST(ListRatio, ResizeAndDragKeepTheListShare) {

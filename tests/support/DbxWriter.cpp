@@ -445,7 +445,9 @@ DbxRecord folderRecord(const DbxFolder& folder) {
 DbxRecord messageRecord(const DbxMessage& message) {
     DbxRecord r;
     r.fields.push_back(DbxField::direct(0x80, static_cast<std::uint32_t>(message.messageId)));
+    if (message.flags) r.fields.push_back(DbxField::direct(0x81, *message.flags));
     if (!message.rawText.empty()) r.fields.push_back(DbxField::dataOffset());
+    if (message.priority) r.fields.push_back(DbxField::direct(0x90, *message.priority));
     r.fields.push_back(DbxField::text(0x08, message.subject));
     r.fields.push_back(DbxField::text(0x0D, message.from));
     if (message.date) r.fields.push_back(DbxField::fileTime(0x12, *message.date));

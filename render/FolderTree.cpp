@@ -1,10 +1,21 @@
-#include "mainwindow/FolderTree.h"
+#include "render/FolderTree.h"
 
 #include <algorithm>
 
-#include "mainwindow/SortOrder.h"
+#include "render/MessageOrder.h"
 
 namespace lumbrook {
+
+int compareSiblingFolders(const FolderInfo& a, const FolderInfo& b) {
+    if (!a.isSpecial && !b.isSpecial) return compareText(a.name, b.name);
+    if (a.isSpecial && !b.isSpecial) return -1;
+    if (!a.isSpecial && b.isSpecial) return 1;
+    // The difference taken in 64 bits: a 32-bit one wraps for ids far apart and
+    // would make the order contradict itself.
+    const std::int64_t diff = std::int64_t{a.folderId} - std::int64_t{b.folderId};
+    return diff < 0 ? -1 : (diff > 0 ? 1 : 0);
+}
+
 
 FolderTree::FolderTree(const FolderList& folders)
     : folders(folders), allNodes(folders.size()), size(folders.size(), 1) {
@@ -33,7 +44,7 @@ std::size_t FolderTree::sortedIndex(const std::vector<std::int32_t>& siblings,
     // After the siblings that do not sort behind it: equal names keep their arrival order.
     const auto at = std::upper_bound(siblings.begin(), siblings.end(), node,
                                      [this](std::int32_t a, std::int32_t b) {
-                                         return treeView1Compare(folders[a], folders[b]) < 0;
+                                         return compareSiblingFolders(folders[a], folders[b]) < 0;
                                      });
     return static_cast<std::size_t>(at - siblings.begin());
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 // The folder tree as plain data: one node per folder record, nested under the node
-// of its parent folder by repeated passes, siblings always in treeView1Compare
-// order. The window mirrors the finished structure into its tree control.
+// of its parent folder by repeated passes, siblings always in
+// compareSiblingFolders order. The window mirrors the finished structure into its tree control.
 
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +12,10 @@
 #include "store/DbxReader.h"
 
 namespace lumbrook {
+
+// Siblings of the folder tree: special folders first, by ascending folderId, then
+// the others by name without regard to case. Negative puts A first.
+int compareSiblingFolders(const FolderInfo& a, const FolderInfo& b);
 
 struct FolderNode {
     std::int32_t parent = -1;            // node index, -1 for a top-level node

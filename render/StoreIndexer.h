@@ -1,0 +1,51 @@
+#pragma once
+
+// Brings a store's search index up to date: folder by folder, only the folders whose
+// file changed (size or modification time) since they were indexed, the message
+// texts read in their own charsets. Shared by lumbrook-cli and the window, which
+// runs it off its user interface thread.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "search/SearchIndex.h"
+#include "store/DbxStore.h"
+
+namespace lumbrook {
+
+struct IndexReport {
+    std::size_t foldersIndexed = 0;   // read again because they were new or had changed
+    std::size_t foldersCurrent = 0;   // left as they were
+    std::size_t foldersRemoved = 0;   // gone from the store
+    std::size_t messagesIndexed = 0;
+    std::uint64_t bytesRead = 0;
+    std::size_t failures = 0;         // folders or messages that could not be read
+    bool cancelled = false;
+};
+
+struct IndexProgress {
+    std::size_t messagesDone = 0;
+    std::size_t messagesTotal = 0;  // of the folders that need indexing
+    std::string folderPath;
+};
+
+// One search document per message of a folder file: index texts in UTF-8 from the
+// store's code page, the body text from the message itself.
+SearchDocument searchDocumentFor(const DbxStore& store, const MessageInfo& record,
+                                 std::string_view rawText, const std::string& folderPath,
+                                 const std::string& fileName);
+
+// Updates index for store. progress is called now and then (from the calling
+// thread); cancel, when set, stops after the message in hand and keeps the folders
+// finished so far. Failures to read a folder or message are counted and reported
+// through onError, never thrown; an index that cannot be written throws
+// SearchIndexError.
+IndexReport updateSearchIndex(const DbxStore& store, SearchIndex& index,
+                              const std::function<void(const IndexProgress&)>& progress = {},
+                              const std::atomic<bool>* cancel = nullptr,
+                              const std::function<void(const std::string&)>& onError = {});
+
+}  // namespace lumbrook
