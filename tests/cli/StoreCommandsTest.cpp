@@ -1,0 +1,168 @@
+// lumbrook-cli convert, index, search and recover on stores built with the writer.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <set>
+
+#include "tests/platform/PlatformTestSupport.h"
+#include "tests/render/RenderTestSupport.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/DbxWriter.h"
+
+namespace lumbrook {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using test::CliRun;
+using test::readFileBytes;
+using test::TempDir;
+
+const std::string FromLines =
+    "From: Ann <ann@a.example>\r\nSubject: lines\r\n\r\nFrom here on\r\n>From there\r\nend\r\n";
+const std::string Html =
+    "From: bob@b.example\r\nSubject: html\r\nContent-Type: text/html; charset=utf-8\r\n\r\n"
+    "<html><body><p>Gr\xC3\xBC\xC3\x9F" "e von Zoe M\xC3\xBCller</p><script>x()</script></body></html>\r\n";
+
+class StoreCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DbxFileOptions folders;
+        folders.kind = DbxFileKind::Folders;
+        writeBytes(store / "Folders.dbx",
+                   buildDbx({folderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false}),
+                             folderRecord({10, 0, "Familie", "Familie.dbx", false}),
+                             folderRecord({11, 10, "Urlaub 2003", "Urlaub.dbx", false}),
+                             folderRecord({12, 0, "Archiv", "Archiv1.dbx", false}),
+                             folderRecord({13, 0, "Archiv", "Archiv2.dbx", false})},
+                            folders)
+                       .bytes);
+        DbxMessage lines{1, "Ann", "Bob", "lines", test::fileTimeUtc(2003, 9, 14, 16, 2), FromLines};
+        lines.flags = 0x80 | 0x80000;  // read, replied
+        DbxMessage html{2, "Bob", "Ann", "M\xFCller", test::fileTimeUtc(2004, 1, 2), Html};
+        writeBytes(store / "Familie.dbx", buildDbx({messageRecord(lines)}).bytes);
+        writeBytes(store / "Urlaub.dbx", buildDbx({messageRecord(html)}).bytes);
+        writeBytes(store / "Archiv1.dbx", buildDbx({messageRecord(lines)}).bytes);
+        writeBytes(store / "Archiv2.dbx", buildDbx({messageRecord(html)}).bytes);
+    }
+
+    CliRun cli(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--store", store.str()});
+        return test::runProgram(LUMBROOK_CLI, args, work.str(),
+                                "XDG_CACHE_HOME=" + test::shellQuote(work / "cache"));
+    }
+    static std::vector<std::string> filesUnder(const fs::path& dir) {
+        std::vector<std::string> out;
+        for (const auto& e : fs::recursive_directory_iterator(dir))
+            if (e.is_regular_file() && e.path().filename().string()[0] != '.')
+                out.push_back(fs::relative(e.path(), dir).string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+    TempDir store, work;
+};
+
+TEST_F(StoreCommandsTest, ConvertKeepsTheTreeTheTextsAndTheStateAndAddsNothingTheSecondTime) {
+    const fs::path out = fs::path(work.str()) / "mbox";
+    CliRun run = cli({"convert", "--to", out.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const fs::path top = out / "Outlook Express.sbd";
+    EXPECT_TRUE(fs::is_regular_file(top / "Familie"));
+    EXPECT_TRUE(fs::is_regular_file(top / "Familie.sbd" / "Urlaub 2003"));
+    EXPECT_TRUE(fs::is_regular_file(top / "Archiv"));
+    EXPECT_TRUE(fs::is_regular_file(top / "Archiv (2)"));
+    const std::string mbox = readFileBytes(top / "Familie");
+    EXPECT_EQ(mbox.rfind("From ann@a.example Sun Sep 14 16:02:00 2003\n", 0), 0u) << mbox;
+    EXPECT_NE(mbox.find("X-Mozilla-Status: 0003"), std::string::npos);  // read and replied
+    EXPECT_NE(mbox.find("\n>From here on\r\n>>From there\r\n"), std::string::npos);
+
+    // A second run finds everything in place.
+    run = cli({"convert", "--to", out.string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("0 written, 4 already there"), std::string::npos) << run.out;
+    EXPECT_EQ(readFileBytes(top / "Familie"), mbox);
+
+    // Maildir and eml: each message file is the stored text byte for byte.
+    for (const std::string format : {"maildir", "eml"}) {
+        const fs::path dir = fs::path(work.str()) / format;
+        run = cli({"convert", "--to", dir.string(), "--format", format, "--folder", "Familie"});
+        ASSERT_EQ(run.status, 0) << run.err;
+        const auto files = filesUnder(dir);
+        ASSERT_EQ(files.size(), 2u) << format;  // Familie and Urlaub 2003 below it, no Archiv
+        std::multiset<std::string> texts;
+        for (const auto& f : files) texts.insert(readFileBytes(dir / f));
+        EXPECT_EQ(texts, (std::multiset<std::string>{FromLines, Html})) << format;
+        if (format == "maildir") {  // Familie's own message sorts after Familie/Urlaub 2003/
+            EXPECT_EQ(files[1].rfind("Outlook Express/Familie/cur/", 0), 0u) << files[1];
+            EXPECT_EQ(files[1].substr(files[1].size() - 5), ":2,RS") << files[1];
+        } else {
+            EXPECT_EQ(files[0].rfind("Outlook Express/Familie/2003-09-14 ", 0), 0u) << files[0];
+            EXPECT_EQ(files[0].substr(files[0].size() - 10), " lines.eml") << files[0];
+        }
+    }
+    EXPECT_EQ(cli({"convert", "--to", out.string(), "--format", "zip"}).status, 2);
+}
+
+TEST_F(StoreCommandsTest, SearchFindsWordsFieldsAndAccentsInEveryCharset) {
+    CliRun run = cli({"index"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("4 indexed"), std::string::npos) << run.out;
+    auto hits = [&](const std::string& query) {
+        std::multiset<std::string> found;
+        const CliRun r = cli({"search", query});
+        EXPECT_EQ(r.status, 0) << query << ": " << r.err;
+        std::istringstream in(r.out);
+        for (std::string line; std::getline(in, line);)
+            found.insert(json::parse(line)["Folder"].get<std::string>());
+        return found;
+    };
+    const std::string urlaub = "Outlook Express/Familie/Urlaub 2003";
+    const std::string archiv = "Outlook Express/Archiv";
+    // "muller" finds "Müller" in a Windows-1252 subject and in a UTF-8 HTML body.
+    EXPECT_EQ(hits("muller"), (std::multiset<std::string>{urlaub, archiv}));
+    EXPECT_EQ(hits("subject:grusse"), std::multiset<std::string>{});
+    EXPECT_EQ(hits("GRU\xC3\x9F" "E"), (std::multiset<std::string>{urlaub, archiv}));
+    EXPECT_EQ(hits("from:ann lines"), (std::multiset<std::string>{"Outlook Express/Familie", archiv}));
+    EXPECT_EQ(hits("lines folder:familie"), std::multiset<std::string>{"Outlook Express/Familie"});
+    EXPECT_EQ(hits("after:2004-01-01 -script"), (std::multiset<std::string>{urlaub, archiv}));
+    // Nothing of the page's script is text.
+    EXPECT_EQ(hits("x"), std::multiset<std::string>{});
+    const CliRun bad = cli({"search", "\"unclosed"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("column"), std::string::npos) << bad.err;
+
+    // A changed folder file is read again, the others are not.
+    DbxMessage more{3, "Cy", "Di", "Neu", test::fileTimeUtc(2005, 1, 1),
+                    "Subject: neu\r\n\r\nzebra\r\n"};
+    writeBytes(store / "Archiv1.dbx", buildDbx({messageRecord(more)}).bytes);
+    run = cli({"index"});
+    EXPECT_NE(run.out.find("1 indexed, 3 unchanged"), std::string::npos) << run.out;
+    EXPECT_EQ(hits("zebra"), std::multiset<std::string>{archiv});
+}
+
+TEST_F(StoreCommandsTest, RecoverFindsTheMessageTheIndexOfARealFileLostTrackOf) {
+    const fs::path sample = fs::path(LUMBROOK_SAMPLES_DIR) / "Mail-Transport-Dbx" / "test.dbx";
+    if (!fs::exists(sample)) GTEST_SKIP() << "no sample files";
+    const CliRun run = test::runProgram(
+        LUMBROOK_CLI, {"--store", sample.parent_path().string(), "recover", "test.dbx"}, work.str());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const json found = json::parse(run.out.substr(0, run.out.find('\n')));
+    EXPECT_EQ(found["Kind"], "orphaned");
+    EXPECT_EQ(found["Complete"], true);
+    EXPECT_EQ(found["Subject"], "[fmII] centericq 4.7.5 released (Default branch)");
+    const fs::path out = fs::path(work.str()) / "rescued";
+    const CliRun saved = test::runProgram(
+        LUMBROOK_CLI,
+        {"--store", sample.parent_path().string(), "recover", "test.dbx", "--to", out.string()},
+        work.str());
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    const auto files = filesUnder(out);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].rfind("orphaned/2002-06-17", 0), 0u) << files[0];
+    EXPECT_EQ(readFileBytes(out / files[0]).size(), found["Size"].get<std::size_t>());
+}
+
+}  // namespace
+}  // namespace lumbrook
