@@ -28,6 +28,7 @@ int cmdConvert(Args& args, const DbxStore& store);
 int cmdIndex(Args& args, const DbxStore& store);
 int cmdSearch(Args& args, const DbxStore& store);
 int cmdRecover(Args& args, const DbxStore& store);
+int cmdAttachments(Args& args, const DbxStore& store);
 
 // --head, --design NAME and --fields LIST, shared by render and export.
 Design parseDesign(Args& args);

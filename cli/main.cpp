@@ -30,6 +30,8 @@ const Command Commands[] = {
      "the whole store (or the named folders) as mbox, Maildir or .eml files, folder tree kept"},
     {"index", cmdIndex, "", "builds or updates the store's search index and says what it did"},
     {"search", cmdSearch, "QUERY [--limit N]", "messages matching QUERY, best first, one JSON object per line"},
+    {"attachments", cmdAttachments, "FILE OFFSET [--to DIR] [--index N]...",
+     "a message's attachments, one JSON object per line, or written into DIR"},
     {"recover", cmdRecover, "FILE [--to DIR]",
      "messages the folder file holds but its index does not list (orphaned, deleted)"},
 };

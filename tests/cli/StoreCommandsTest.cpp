@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <fstream>
 #include <set>
 
 #include "tests/platform/PlatformTestSupport.h"
@@ -140,6 +141,41 @@ TEST_F(StoreCommandsTest, SearchFindsWordsFieldsAndAccentsInEveryCharset) {
     run = cli({"index"});
     EXPECT_NE(run.out.find("1 indexed, 3 unchanged"), std::string::npos) << run.out;
     EXPECT_EQ(hits("zebra"), std::multiset<std::string>{archiv});
+}
+
+TEST_F(StoreCommandsTest, AttachmentsAreListedWithDecodedNamesAndWrittenByteExactNeverReplacing) {
+    const std::string withFiles =
+        "From: a@b.example\r\nSubject: files\r\n"
+        "Content-Type: multipart/mixed; boundary=\"m\"\r\n\r\n"
+        "--m\r\nContent-Type: text/plain\r\n\r\nsee attached\r\n"
+        "--m\r\nContent-Type: application/pdf\r\nContent-Transfer-Encoding: base64\r\n"
+        "Content-Disposition: attachment; filename*=UTF-8''%E2%82%AC%20Rechnung.pdf\r\n\r\n"
+        "JVBERi0xLjQK\r\n"
+        "--m\r\nContent-Type: image/gif\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+        "R0lGODlh\r\n--m--\r\n";
+    DbxMessage m{7, "A", "B", "files", test::fileTimeUtc(2005, 5, 5), withFiles};
+    writeBytes(store / "Familie.dbx", buildDbx({messageRecord(m)}).bytes);
+    const auto offset = json::parse(cli({"messages", "Familie.dbx"}).out)["DataOffset"].get<int>();
+    const CliRun list = cli({"attachments", "Familie.dbx", std::to_string(offset)});
+    ASSERT_EQ(list.status, 0) << list.err;
+    std::istringstream in(list.out);
+    std::vector<json> items;
+    for (std::string line; std::getline(in, line);) items.push_back(json::parse(line));
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0]["Name"], "\xE2\x82\xAC Rechnung.pdf");
+    EXPECT_EQ(items[0]["Size"], 9);
+    EXPECT_EQ(items[1]["FileName"], "attachment-2.gif");
+
+    const fs::path out = fs::path(work.str()) / "files";
+    fs::create_directories(out);
+    { std::ofstream(out / "\xE2\x82\xAC Rechnung.pdf", std::ios::binary) << "mine"; }
+    const CliRun saved = cli({"attachments", "Familie.dbx", std::to_string(offset), "--to",
+                              out.string(), "--index", "0"});
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    EXPECT_EQ(readFileBytes(out / "\xE2\x82\xAC Rechnung.pdf"), "mine");
+    EXPECT_EQ(readFileBytes(out / "\xE2\x82\xAC Rechnung_0.pdf"), "%PDF-1.4\n");
+    EXPECT_EQ(filesUnder(out).size(), 2u);
+    EXPECT_EQ(cli({"attachments", "Familie.dbx", std::to_string(offset), "--index", "5"}).status, 2);
 }
 
 TEST_F(StoreCommandsTest, RecoverFindsTheMessageTheIndexOfARealFileLostTrackOf) {
