@@ -1,0 +1,124 @@
+#include "render/StoreConversion.h"
+
+#include <algorithm>
+
+#include "base/AsciiCase.h"
+#include "render/FolderTree.h"
+
+namespace lumbrook {
+
+std::vector<StoreFolder> storeFolders(const DbxStore& store) {
+    const FolderList folders = store.readFolders();
+    const FolderTree tree(folders);
+    std::vector<StoreFolder> out;
+    std::vector<std::int32_t> positionOf(folders.size(), -1);
+    for (std::int32_t n : tree.positions()) {
+        StoreFolder f;
+        f.index = n;
+        const std::int32_t parentNode = tree.nodes()[n].parent;
+        f.parent = parentNode < 0 ? -1 : positionOf[parentNode];
+        f.name = store.toUtf8(folders[n].name);
+        f.path = f.parent < 0 ? f.name : out[f.parent].path + "/" + f.name;
+        f.fileName = folders[n].fileName;
+        positionOf[n] = static_cast<std::int32_t>(out.size());
+        out.push_back(std::move(f));
+    }
+    return out;
+}
+
+ConversionReport convertStore(const DbxStore& store, const ConversionOptions& options,
+                              const std::function<void(const ConversionProgress&)>& progress,
+                              const std::atomic<bool>* cancel) {
+    ConversionReport report;
+    const std::vector<StoreFolder> folders = storeFolders(store);
+    const std::size_t count = folders.size();
+
+    // What the run includes: every folder named (with its subfolders), and the
+    // folders above it, so that it keeps its place in the tree.
+    std::vector<bool> included(count, options.folders.empty());
+    for (std::size_t i = 0; i < count && !options.folders.empty(); ++i) {
+        const StoreFolder& f = folders[i];
+        const bool named = std::any_of(options.folders.begin(), options.folders.end(),
+                                       [&](const std::string& w) {
+                                           return equalsNoCase(f.name, w) || equalsNoCase(f.path, w);
+                                       });
+        if (named || (f.parent >= 0 && included[f.parent])) included[i] = true;
+    }
+    if (std::none_of(included.begin(), included.end(), [](bool b) { return b; })) {
+        report.nothingMatched = !options.folders.empty();
+        return report;
+    }
+
+    // Every included folder's index first: the totals drive the progress, and a
+    // folder that holds nothing and has nothing below it is left out.
+    std::vector<MessageList> lists(count);
+    ConversionProgress state;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!included[i] || folders[i].fileName.empty()) continue;
+        try {
+            lists[i] = store.readMessages(folders[i].fileName);
+        } catch (const std::exception& e) {
+            report.failures.push_back(folders[i].path + ": " + e.what());
+        }
+        // Oldest first, as mail programs append.
+        std::stable_sort(lists[i].begin(), lists[i].end(),
+                         [](const MessageInfo& a, const MessageInfo& b) { return a.date < b.date; });
+        state.messagesTotal += lists[i].size();
+        for (const auto& m : lists[i]) state.bytesTotal += static_cast<std::uint64_t>(std::max(0, m.entry91));
+    }
+    std::vector<bool> keep(count, false);
+    for (std::size_t i = count; i-- > 0;) {
+        if (!included[i]) continue;
+        if (!lists[i].empty()) keep[i] = true;
+        if (keep[i] && folders[i].parent >= 0) keep[folders[i].parent] = true;
+    }
+    if (state.bytesTotal == 0) state.bytesTotal = 1;
+
+    MailboxConverter converter(options.outDir, options.mailbox);
+    std::vector<MailboxConverter::FolderId> ids(count, MailboxConverter::Root);
+    std::vector<bool> made(count, false);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!keep[i]) continue;
+        if (cancel && cancel->load()) break;
+        const StoreFolder& f = folders[i];
+        if (f.parent >= 0 && !made[f.parent]) continue;  // its parent could not be made
+        try {
+            ids[i] = converter.addFolder(f.parent < 0 ? MailboxConverter::Root : ids[f.parent], f.name);
+            made[i] = true;
+            ++report.folders;
+        } catch (const std::exception& e) {
+            report.failures.push_back(f.path + ": " + e.what());
+            continue;
+        }
+        for (const MessageInfo& m : lists[i]) {
+            if (cancel && cancel->load()) break;
+            try {
+                const std::string text = store.readMessageText(f.fileName, m.dataOffset);
+                const std::string subject = store.toUtf8(m.subject);
+                const MailboxMessage message{
+                    text, m.date, subject,
+                    MessageFlags{m.isRead(), m.isReplied(), m.isForwarded(), m.isFlagged()},
+                    f.fileName, static_cast<std::uint64_t>(std::max(0, m.dataOffset))};
+                if (converter.addMessage(ids[i], message) == ConvertOutcome::Written) {
+                    ++report.written;
+                    report.bytesWritten += text.size();
+                } else {
+                    ++report.alreadyThere;
+                }
+                state.bytesDone += text.size();
+            } catch (const std::exception& e) {
+                report.failures.push_back(f.path + ", message at offset " +
+                                          std::to_string(m.dataOffset) + " (\"" +
+                                          store.toUtf8(m.subject) + "\"): " + e.what());
+            }
+            ++state.messagesDone;
+            if (progress) progress(state);
+        }
+    }
+    converter.finish();
+    report.ignoredRecordLines = converter.ignoredRecordLines();
+    report.cancelled = cancel && cancel->load();
+    return report;
+}
+
+}  // namespace lumbrook
