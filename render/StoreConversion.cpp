@@ -36,7 +36,8 @@ ConversionReport convertStore(const DbxStore& store, const ConversionOptions& op
     // What the run includes: every folder named (with its subfolders), and the
     // folders above it, so that it keeps its place in the tree.
     std::vector<bool> included(count, options.folders.empty());
-    for (std::size_t i = 0; i < count && !options.folders.empty(); ++i) {
+    for (std::size_t i = 0; i < count && options.include; ++i) included[i] = options.include(folders[i]);
+    for (std::size_t i = 0; i < count && !options.folders.empty() && !options.include; ++i) {
         const StoreFolder& f = folders[i];
         const bool named = std::any_of(options.folders.begin(), options.folders.end(),
                                        [&](const std::string& w) {

@@ -32,6 +32,8 @@ struct ConversionOptions {
     // Folders to convert, each with its subfolders: display names or paths (ASCII
     // case ignored). Empty: the whole store.
     std::vector<std::string> folders;
+    // When set, decides for each folder on its own instead (the window's check boxes).
+    std::function<bool(const StoreFolder&)> include;
 };
 
 struct ConversionProgress {

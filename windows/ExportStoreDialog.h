@@ -1,0 +1,43 @@
+#pragma once
+
+// "Export store...": the format, the destination and the folders to include (the
+// store's tree with check boxes, all checked), then the conversion with progress
+// and Cancel, off the window's thread. The walk is the command line's.
+
+#include <QDialog>
+
+#include "render/StoreConversion.h"
+#include "store/DbxStore.h"
+
+class QButtonGroup;
+class QTreeWidget;
+
+namespace lumbrook {
+
+class DirectoryEdit;
+
+class ExportStoreDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    ExportStoreDialog(const DbxStore& store, QWidget* parent = nullptr);
+
+    // What the user chose; the folders as a per-folder decision.
+    ConversionOptions options() const;
+
+  private:
+    void updateOk();
+
+    std::vector<StoreFolder> folders;
+    QButtonGroup* formats = nullptr;
+    DirectoryEdit* destination = nullptr;
+    QTreeWidget* tree = nullptr;
+    QPushButton* okButton = nullptr;
+};
+
+// Shows the dialog, runs the conversion with a progress dialog whose Cancel stops
+// after the message in hand, and reports what was done. The window stays
+// responsive meanwhile.
+void exportStore(const DbxStore& store, QWidget* parent);
+
+}  // namespace lumbrook
