@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QDate>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,7 +12,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QTreeWidget>
+#include <filesystem>
+
+#include "tests/gui/GuiTestStore.h"
 #include "windows/AboutDialog.h"
+#include "windows/ExportStoreDialog.h"
 #include "windows/MessageWindow.h"
 #include "windows/SaveExportDialog.h"
 
@@ -45,6 +51,32 @@ TEST(SaveExportDialog, OkFollowsTheDirectoryAndChoicesStay) {
     EXPECT_EQ(form.directoryEdit->text(), QStringLiteral("/tmp/out"));
     EXPECT_TRUE(form.textFormat->isChecked());
     EXPECT_FALSE(form.dateInNames->isChecked());
+}
+
+TEST(ExportStoreDialog, UncheckedFoldersStayOutAndTheTreeIsKept) {
+    TempDir store, out;
+    writeFolders(store.path(), {{0, std::nullopt, "Outlook Express", std::nullopt, false},
+                                      {10, 0, "Familie", "Familie.dbx", false},
+                                      {11, 10, "Urlaub", "Urlaub.dbx", false},
+                                      {12, 0, "Spam", "Spam.dbx", false}});
+    for (const char* file : {"Familie.dbx", "Urlaub.dbx", "Spam.dbx"})
+        writeMessages(store.path(), file, {plainMessage(1, "Ann", file, 1000000000, "hi")});
+    const DbxStore dbx(store.path());
+    ExportStoreDialog dialog(dbx);
+    auto* okButton = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+    EXPECT_FALSE(okButton->isEnabled());
+    dialog.findChild<QLineEdit*>()->setText(QString::fromStdString(out.path()));
+    EXPECT_TRUE(okButton->isEnabled());
+    auto* tree = dialog.findChild<QTreeWidget*>();
+    QTreeWidgetItem* top = tree->topLevelItem(0);
+    ASSERT_EQ(top->childCount(), 2);
+    top->child(1)->setCheckState(0, Qt::Unchecked);  // Spam (sorted after Familie)
+
+    const ConversionReport report = convertStore(dbx, dialog.options());
+    EXPECT_EQ(report.written, 2u);
+    namespace fs = std::filesystem;
+    EXPECT_TRUE(fs::exists(out.path() + "Outlook Express.sbd/Familie.sbd/Urlaub"));
+    EXPECT_FALSE(fs::exists(out.path() + "Outlook Express.sbd/Spam"));
 }
 
 TEST(MessageWindow, ClosesByEscOrTheButton) {
