@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace lumbrook {
 
@@ -16,6 +17,16 @@ public:
 class FileOpenError : public LumbrookError {
 public:
     using LumbrookError::LumbrookError;
+    // The full path tried and the system's error number (0 when the system gave
+    // none), for front ends that word the failure themselves.
+    FileOpenError(const std::string& message, std::string path, int errorNumber)
+        : LumbrookError(message), filePath(std::move(path)), error(errorNumber) {}
+    const std::string& path() const { return filePath; }
+    int errorNumber() const { return error; }
+
+private:
+    std::string filePath;
+    int error = 0;
 };
 
 class FileCreateError : public LumbrookError {

@@ -1,8 +1,11 @@
 #include "cli/CliCommon.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <cstdio>
 #include <iostream>
+
+#include "platform/Registry.h"
 
 
 namespace lumbrook::cli {
@@ -41,6 +44,42 @@ std::vector<std::string> Args::positionals() const {
             throw UsageError("unknown option " + item);
     }
     return items;
+}
+
+void requireStore(const DbxStore& store) {
+    if (store.found()) return;
+    std::string registry = RegistryFile::currentUserFilePath();
+    const char* homeSetting = std::getenv("HOME");
+    const std::string home = homeSetting ? homeSetting : "";
+    if (!home.empty() && registry.starts_with(home + "/")) registry = "~" + registry.substr(home.size());
+    throw CliError("no store given and none found in the Wine registry" +
+                   (registry.empty() ? std::string() : " (" + registry + ")") +
+                   "; name one with --store DIR");
+}
+
+StoreFileArg storeFileArg(const DbxStore& store, const std::string& arg) {
+    const auto slash = arg.rfind('/');
+    if (slash == std::string::npos) {
+        requireStore(store);
+        return {store, arg};
+    }
+    return {DbxStore(slash == 0 ? std::string("/") : arg.substr(0, slash), store.codePage()),
+            arg.substr(slash + 1)};
+}
+
+StoreFileArg folderFileArg(const DbxStore& store, const std::string& arg) {
+    StoreFileArg file = storeFileArg(store, arg);
+    switch (file.store.fileType(file.name)) {
+        case DbxStore::FileType::FolderFile:
+            return file;
+        case DbxStore::FileType::FolderList:
+            throw CliError(file.store.filePath(file.name) +
+                           " is the folder list (Folders.dbx), not a folder file");
+        case DbxStore::FileType::Other:
+            break;
+    }
+    throw CliError(file.store.filePath(file.name) +
+                   " is not an Outlook Express folder file (no .dbx signature)");
 }
 
 std::string jsonText(const DbxStore& store, std::string_view bytes) {

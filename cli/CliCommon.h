@@ -19,6 +19,28 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A failure of the command that is no misuse: reported as "lumbrook-cli: what()"
+// with exit code 1.
+class CliError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A store is needed for the command: an error when none was given or found.
+void requireStore(const DbxStore& store);
+
+// A FILE argument: a folder file of the store, or, when it holds a slash, a path of
+// its own (then the store is its directory, in the same code page, and no other
+// store is needed).
+struct StoreFileArg {
+    DbxStore store;
+    std::string name;
+};
+StoreFileArg storeFileArg(const DbxStore& store, const std::string& arg);
+// The same, and an error unless the file is a folder file (not the folder list,
+// not some other file).
+StoreFileArg folderFileArg(const DbxStore& store, const std::string& arg);
+
 // The arguments after the command name, with the options the command understands
 // taken out by the helpers below.
 class Args {

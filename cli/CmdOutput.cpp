@@ -96,14 +96,26 @@ int cmdSave(Args& args, const DbxStore& store) {
     BatchArgs batch = takeBatchArgs(args);
     finishBatchArgs(batch, args, "save");
     bool failed = false;
-    const auto messages = selectMessages(store, batch.folderFile, batch.offsets, failed);
+    const StoreFileArg file = folderFileArg(store, batch.folderFile);
+    const auto messages = selectMessages(file.store, file.name, batch.offsets, failed);
     const std::string dir = prepareOutputDir(batch.dir);
 
     std::size_t done = 0;
     {
         Progress progress(messages.size());
+        FolderReader reader(file.store, file.name);
         for (const auto& record : messages) {
-            const std::string raw = store.readMessageText(batch.folderFile, record.dataOffset);
+            const MessageText message = reader.read(record.dataOffset);
+            const std::string& raw = message.text;
+            if (!message.whole) {
+                // What is there is saved; a message with nothing left is not.
+                progress.clear();
+                std::cerr << "lumbrook-cli: " << file.store.filePath(file.name)
+                          << ": the message at offset " << record.dataOffset
+                          << " is damaged: " << message.problem << '\n';
+                failed = true;
+                if (raw.empty()) continue;
+            }
             try {
                 saveMessageAsEml(dir, record, raw, batch.dateInName);
                 ++done;
@@ -133,16 +145,26 @@ int cmdExport(Args& args, const DbxStore& store) {
     settings.dateInName = batch.dateInName;
 
     bool failed = false;
-    const auto messages = selectMessages(store, batch.folderFile, batch.offsets, failed);
+    const StoreFileArg file = folderFileArg(store, batch.folderFile);
+    const auto messages = selectMessages(file.store, file.name, batch.offsets, failed);
     settings.dir = prepareOutputDir(batch.dir);
 
     std::size_t done = 0;
     {
         Progress progress(messages.size());
+        FolderReader reader(file.store, file.name);
         for (const auto& record : messages) {
+            const MessageText message = reader.read(record.dataOffset);
+            if (!message.whole) {
+                progress.clear();
+                std::cerr << "lumbrook-cli: " << file.store.filePath(file.name)
+                          << ": the message at offset " << record.dataOffset
+                          << " is damaged: " << message.problem << '\n';
+                failed = true;
+                if (message.text.empty()) continue;
+            }
             // A file that cannot be created ends the export, as it ends the window's batch.
-            exportMessage(settings, record,
-                          store.readMessageText(batch.folderFile, record.dataOffset));
+            exportMessage(settings, record, message.text);
             progress.set(++done);
         }
     }

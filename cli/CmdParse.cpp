@@ -1,6 +1,7 @@
 // parse: what the message model makes of one raw message, as one JSON document.
 #include <openssl/evp.h>
 
+#include <cerrno>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -70,7 +71,7 @@ int cmdParse(Args& args, const DbxStore& store) {
         raw = readAll(std::cin);
     } else {
         std::ifstream in(rest[0], std::ios::binary);
-        if (!in) throw makeOpenError(rest[0]);
+        if (!in) throw FileOpenError(formatMessage(SFOpenError, rest[0]), rest[0], errno);
         raw = readAll(in);
     }
 

@@ -72,9 +72,10 @@ int cmdRecover(Args& args, const DbxStore& store) {
     const auto to = args.takeOption("--to");
     auto rest = args.positionals();
     if (rest.size() != 1) throw UsageError("recover needs exactly one FILE");
-    const std::string& file = rest[0];
-    const StoreFile source(store.filePath(file));
-    const auto listed = listedOffsets(store, file);
+    const StoreFileArg target = storeFileArg(store, rest[0]);
+    const std::string& file = target.name;
+    const StoreFile source(target.store.filePath(file));
+    const auto listed = listedOffsets(target.store, file);
     const RecoveryScan scan = scanForMessages(source, listed);
     const std::string codePage = store.codePage().name();
     const HeaderValueDecoder decode = [&](std::string_view raw) {

@@ -43,14 +43,11 @@ Design parseDesign(Args& args) {
 
 namespace {
 MessageInfo findRecord(const DbxStore& store, const std::string& folderFile,
-                       std::int32_t dataOffset) {
+                       std::int32_t dataOffset, const std::string& offsetText) {
     for (auto& m : store.readMessages(folderFile)) {
-        if (m.dataOffset == dataOffset) return m;
+        if (m.dataOffset == dataOffset && dataOffset > 0) return m;
     }
-    // A message the index does not list still renders; its header rows stay empty.
-    MessageInfo none;
-    none.dataOffset = dataOffset;
-    return none;
+    throw CliError(store.filePath(folderFile) + " lists no message at offset " + offsetText);
 }
 }  // namespace
 
@@ -61,8 +58,10 @@ int cmdRender(Args& args, const DbxStore& store) {
     if (rest.size() != 2 || !out) throw UsageError("render needs FILE, OFFSET and --out PAGE");
     const std::int32_t offset = parseOffset(rest[1]);
 
-    const MessageInfo record = findRecord(store, rest[0], offset);
-    const std::string raw = store.readMessageText(rest[0], offset);
+    const StoreFileArg file = folderFileArg(store, rest[0]);
+    const MessageInfo record = findRecord(file.store, file.name, offset, rest[1]);
+    const MessageText message = file.store.readMessage(file.name, offset);
+    const std::string& raw = message.text;
 
     std::filesystem::path page(*out);
     std::string dir = page.parent_path().string();
@@ -70,6 +69,10 @@ int cmdRender(Args& args, const DbxStore& store) {
     forceDirectories(dir);
     std::cout << renderMessagePage(raw, record, design, dir, page.filename().string(), nullptr)
               << '\n';
+    // The page shows what is there; the exit code says that it is not all.
+    if (!message.whole)
+        throw CliError(file.store.filePath(file.name) + ": the message at offset " + rest[1] +
+                       " is damaged: " + message.problem);
     return 0;
 }
 

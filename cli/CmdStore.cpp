@@ -5,11 +5,14 @@
 #include "cli/Commands.h"
 #include "platform/DateTime.h"
 #include "store/DbxStore.h"
+#include "store/Recovery.h"
+#include "store/StoreFile.h"
 
 namespace lumbrook::cli {
 
 int cmdFolders(Args& args, const DbxStore& store) {
     if (!args.positionals().empty()) throw UsageError("folders takes no arguments");
+    requireStore(store);
     const FolderList folders = store.readFolders();
     for (const auto& f : folders) {
         printJsonLine({{"FolderId", f.folderId},
@@ -24,7 +27,8 @@ int cmdFolders(Args& args, const DbxStore& store) {
 int cmdMessages(Args& args, const DbxStore& store) {
     auto rest = args.positionals();
     if (rest.size() != 1) throw UsageError("messages needs exactly one FILE");
-    const MessageList messages = store.readMessages(rest[0]);
+    const StoreFileArg file = folderFileArg(store, rest[0]);
+    const MessageList messages = file.store.readMessages(file.name);
     for (const auto& m : messages) {
         printJsonLine({{"From", jsonText(store, m.from)},
                        {"To", jsonText(store, m.to)},
@@ -38,12 +42,44 @@ int cmdMessages(Args& args, const DbxStore& store) {
     return 0;
 }
 
+namespace {
+
+void writeText(const std::string& text) {
+    std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+}  // namespace
+
+// A message the index lists, else one that recover finds there (a chain of blocks
+// nobody points to): what recover lists, text reads.
 int cmdText(Args& args, const DbxStore& store) {
     auto rest = args.positionals();
     if (rest.size() != 2) throw UsageError("text needs FILE and OFFSET");
-    const std::string text = store.readMessageText(rest[0], parseOffset(rest[1]));
-    std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
-    return 0;
+    const std::int32_t offset = parseOffset(rest[1]);
+    const StoreFileArg file = folderFileArg(store, rest[0]);
+    const std::string path = file.store.filePath(file.name);
+    const std::string where = path + ": the message at offset " + rest[1];
+
+    bool listed = false;
+    for (const auto& m : file.store.readMessages(file.name)) listed = listed || m.dataOffset == offset;
+    if (listed) {
+        const MessageText message = file.store.readMessage(file.name, offset);
+        writeText(message.text);
+        if (!message.whole) throw CliError(where + " is damaged: " + message.problem);
+        return 0;
+    }
+    if (offset > 0) {
+        const StoreFile source(path);
+        if (const auto chain = describeChainAt(source, static_cast<std::uint64_t>(offset))) {
+            if (const auto text = readTextAt(source, static_cast<std::uint64_t>(offset))) {
+                writeText(*text);
+                if (!chain->complete)
+                    throw CliError(where + " (not in the index) is not complete");
+                return 0;
+            }
+        }
+    }
+    throw CliError(path + " lists no message at offset " + rest[1]);
 }
 
 }  // namespace lumbrook::cli

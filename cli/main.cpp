@@ -1,4 +1,5 @@
 // lumbrook-cli: the store, the message model and the page pipeline from the command line.
+#include <algorithm>
 #include <clocale>
 #include <cstring>
 #include <iostream>
@@ -13,6 +14,13 @@
 
 namespace lumbrook::cli {
 namespace {
+
+// A setting that makes every command meaningless; reported without the usage text,
+// with exit code 2.
+class SetupError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 const Command Commands[] = {
     {"folders", cmdFolders, "", "the folder list, one JSON object per line"},
@@ -48,13 +56,28 @@ void printUsage(std::ostream& out) {
     }
 }
 
+void printCommandUsage(std::ostream& out, const Command& c) {
+    out << "Usage: lumbrook-cli [--store DIR] " << c.name << (*c.usage ? " " : "") << c.usage
+        << "\n\n" << c.summary
+        << ".\nFILE is a folder file of the store, or a path when it holds a slash.\n";
+}
+
+bool isHelp(const std::string& item) {
+    return item == "-h" || item == "--help";
+}
+
+// Commands that work on the store as a whole; the others name a file, or none.
+bool needsStore(std::string_view name) {
+    return name == "convert" || name == "index" || name == "search";
+}
+
 int run(std::span<char*> argv) {
     std::vector<std::string> items(argv.begin() + 1, argv.end());
     // Global options come before the command name.
     std::optional<std::string> storeDir;
     std::size_t i = 0;
-    while (i < items.size() && items[i].starts_with("--")) {
-        if (items[i] == "--help") {
+    while (i < items.size() && items[i].starts_with("-")) {
+        if (isHelp(items[i])) {
             printUsage(std::cout);
             return 0;
         }
@@ -75,8 +98,21 @@ int run(std::span<char*> argv) {
     if (i == items.size()) throw UsageError("no command given");
     for (const auto& c : Commands) {
         if (items[i] == c.name) {
-            Args args(std::vector<std::string>(items.begin() + i + 1, items.end()));
-            return c.run(args, DbxStore::locate(storeDir));
+            std::vector<std::string> rest(items.begin() + i + 1, items.end());
+            if (std::any_of(rest.begin(), rest.end(), isHelp)) {
+                printCommandUsage(std::cout, c);
+                return 0;
+            }
+            // A code page iconv does not know would turn every text into the wrong
+            // letters: the user hears of it before anything is read.
+            std::string problem;
+            CodePage codePage = CodePage::fromEnvironment(&problem);
+            if (!problem.empty()) throw SetupError(problem);
+            Args args(std::move(rest));
+            const DbxStore store =
+                storeDir ? DbxStore(*storeDir, std::move(codePage)) : DbxStore::locate(std::nullopt);
+            if (needsStore(c.name)) requireStore(store);
+            return c.run(args, store);
         }
     }
     throw UsageError("unknown command " + items[i]);
@@ -100,9 +136,20 @@ int main(int argc, char** argv) {
         std::cerr << "lumbrook-cli: " << e.what() << "\n\n";
         lumbrook::cli::printUsage(std::cerr);
         return 2;
+    } catch (const lumbrook::cli::SetupError& e) {
+        std::cerr << "lumbrook-cli: " << e.what() << '\n';
+        return 2;
+    } catch (const lumbrook::FileOpenError& e) {
+        // The window words this in German; here it is said as other tools say it.
+        std::cout.flush();
+        std::cerr << "lumbrook-cli: cannot open " << (e.path().empty() ? e.what() : e.path());
+        if (e.errorNumber() != 0) std::cerr << ": " << std::strerror(e.errorNumber());
+        std::cerr << '\n';
+        return 1;
     } catch (const std::exception& e) {
         std::cout.flush();
-        std::cerr << e.what() << '\n';
+        const std::string_view text = e.what();
+        std::cerr << (text.starts_with("lumbrook-cli: ") ? "" : "lumbrook-cli: ") << text << '\n';
         return 1;
     }
 }

@@ -1,5 +1,5 @@
 // A folder file: index walk, message record decoding, and the text of every
-// message the index lists.
+// message the index lists, alone and as one folder read in order.
 #include "fuzz/FuzzSupport.h"
 #include "store/DbxReader.h"
 
@@ -7,9 +7,16 @@ using namespace lumbrook;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const MemoryByteSource source({data, size});
+    BlockClaims claims;
+    std::uint64_t folderText = 0;
     for (const auto& m : readMessageIndex(source)) {
-        const std::string text = readMessageChain(source, m.dataOffset);
-        if (m.dataOffset <= 0 && !text.empty()) fuzz::broken("text without a data offset");
+        const MessageText alone = readMessage(source, m.dataOffset);
+        if (m.dataOffset <= 0 && !alone.text.empty()) fuzz::broken("text without a data offset");
+        if (alone.whole != alone.problem.empty()) fuzz::broken("whole and a problem disagree");
+        if (alone.text.size() > size) fuzz::broken("a text larger than the file");
+        const MessageText inFolder = readMessage(source, m.dataOffset, &claims);
+        folderText += inFolder.text.size();
+        if (folderText > size) fuzz::broken("a folder's texts larger than the file");
     }
     return 0;
 }

@@ -313,9 +313,12 @@ CodePage::CodePage() : CodePage(fromSetting({})) {}
 CodePage::CodePage(std::string iconvName, std::shared_ptr<const Converter> converter)
     : iconvName(std::move(iconvName)), converter(std::move(converter)) {}
 
-CodePage CodePage::fromSetting(std::string_view setting) {
+CodePage CodePage::fromSetting(std::string_view setting, std::string* unknown) {
     std::string name = codePageNameFromSetting(setting);
-    if (!isKnownCodePage(name)) name = std::string(DefaultCodePageName);
+    if (!isKnownCodePage(name)) {
+        if (unknown) *unknown = std::string(trim(setting));
+        name = std::string(DefaultCodePageName);
+    }
     std::shared_ptr<const Converter> converter = Converter::open(name);
     // Without iconv's CP1252 (no conversion modules installed) nothing better than
     // Latin-1 is at hand.
@@ -323,9 +326,13 @@ CodePage CodePage::fromSetting(std::string_view setting) {
     return CodePage(std::move(name), std::move(converter));
 }
 
-CodePage CodePage::fromEnvironment() {
+CodePage CodePage::fromEnvironment(std::string* problem) {
     const char* setting = std::getenv("LUMBROOK_CODEPAGE");
-    return fromSetting(setting ? setting : "");
+    std::string unknown;
+    CodePage page = fromSetting(setting ? setting : "", problem ? &unknown : nullptr);
+    if (problem && !unknown.empty())
+        *problem = "unknown code page '" + unknown + "' in LUMBROOK_CODEPAGE";
+    return page;
 }
 
 int CodePage::number() const {

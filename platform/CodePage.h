@@ -18,11 +18,14 @@ class CodePage {
     CodePage();
 
     // The code page a setting names: blank is Windows-1252, a number N is "CPN"
-    // (65001 is UTF-8), anything else an iconv name; a name iconv does not know
-    // falls back to Windows-1252.
-    static CodePage fromSetting(std::string_view setting);
-    // LUMBROOK_CODEPAGE as the environment holds it now.
-    static CodePage fromEnvironment();
+    // (65001 is UTF-8), anything else an iconv name. A name iconv does not know
+    // gives Windows-1252 and, with unknown given, is put there (trimmed), so that
+    // the caller can say so.
+    static CodePage fromSetting(std::string_view setting, std::string* unknown = nullptr);
+    // LUMBROOK_CODEPAGE as the environment holds it now. With problem given, a
+    // setting iconv does not know is described there ("unknown code page 'XYZ' in
+    // LUMBROOK_CODEPAGE") and Windows-1252 is used; problem is left alone otherwise.
+    static CodePage fromEnvironment(std::string* problem = nullptr);
 
     // The Windows code page number (1252), 0 for an iconv name that is none.
     int number() const;

@@ -1,6 +1,8 @@
 #include "platform/Files.h"
 
 #include <dirent.h>
+#include <locale.h>
+#include <wctype.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -8,6 +10,7 @@
 #include <vector>
 
 #include "base/AsciiCase.h"
+#include "base/Charset.h"
 
 namespace lumbrook {
 
@@ -31,6 +34,35 @@ std::optional<std::string> matchEntryNoCase(const std::string& dir, std::string_
     }
     closedir(d);
     return best;
+}
+
+// Every letter of a UTF-8 text in lower case, by the C.UTF-8 locale's tables
+// (the same on every machine, whatever the user's locale); nothing when the text
+// is not UTF-8 or the locale is missing.
+std::optional<std::u32string> foldUtf8(std::string_view text) {
+    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    if (!utf8 || !isValidUtf8(text)) return std::nullopt;
+    std::u32string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const std::size_t len = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        char32_t cp = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
+        for (std::size_t k = 1; k < len; ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        i += len;
+        out.push_back(static_cast<char32_t>(towlower_l(static_cast<wint_t>(cp), utf8)));
+    }
+    return out;
+}
+
+std::vector<std::string> readEntries(const std::string& dir) {
+    std::vector<std::string> entries;
+    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return entries;
+    while (dirent* e = readdir(d)) entries.emplace_back(e->d_name);
+    closedir(d);
+    return entries;
 }
 
 bool isDriveLetter(char c) {
@@ -59,6 +91,37 @@ std::string findFileNoCase(std::string_view dir, std::string_view name) {
         return base + *match;
     }
     return exact;
+}
+
+std::optional<std::string> findEntry(std::string_view dir, const std::vector<std::string>& names) {
+    const std::string base = includeTrailingPathDelimiter(dir);
+    for (const std::string& name : names) {
+        if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+            continue;
+        if (exists(base + name)) return name;
+    }
+    const std::vector<std::string> entries = readEntries(dir.empty() ? "/" : std::string(dir));
+    const auto smallest = [&](auto&& matches) -> std::optional<std::string> {
+        const std::string* best = nullptr;
+        for (const std::string& entry : entries)
+            if (matches(entry) && (!best || entry < *best)) best = &entry;
+        if (!best) return std::nullopt;
+        return *best;
+    };
+    for (const std::string& name : names) {
+        if (name.empty() || name == "." || name == "..") continue;
+        if (auto m = smallest([&](const std::string& e) { return equalsNoCase(e, name); }))
+            return m;
+        if (auto folded = foldUtf8(name)) {
+            auto m = smallest([&](const std::string& e) {
+                if (e.size() > 4 * name.size() || name.size() > 4 * e.size()) return false;
+                auto other = foldUtf8(e);
+                return other && *other == *folded;
+            });
+            if (m) return m;
+        }
+    }
+    return std::nullopt;
 }
 
 std::string mapWindowsPath(std::string_view windowsPath, std::string_view winePrefix) {

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lumbrook {
 
@@ -18,6 +19,13 @@ std::string includeTrailingPathDelimiter(std::string_view dir);
 // matching entry name, so the result never depends on directory order); when
 // nothing matches, dir/name unchanged.
 std::string findFileNoCase(std::string_view dir, std::string_view name);
+
+// The entry of dir that names (tried in the order given) stands for: an entry
+// equal to a name wins; then, for each name in turn, the smallest entry that
+// equals it without regard to ASCII case, or, for names in UTF-8, to the case of
+// any letter (Ä and ä, Д and д). Nothing when no name matches. The directory is
+// read once.
+std::optional<std::string> findEntry(std::string_view dir, const std::vector<std::string>& names);
 
 // A Windows path ("C:\\Documents and Settings\\x\\...") read from a Wine registry,
 // mapped onto the prefix's drives ($WINEPREFIX/dosdevices/c:/...), each component

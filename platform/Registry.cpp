@@ -474,6 +474,10 @@ RegistryFile RegistryFile::loadCurrentUser(const CodePage& codePage) {
     return reg;
 }
 
+std::string RegistryFile::currentUserFilePath() {
+    return locateCurrentUserFile().path;
+}
+
 bool RegistryFile::keyExists(std::string_view keyPath) const {
     auto path = lookupPath(keyPath);
     if (!path) return false;

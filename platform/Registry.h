@@ -39,6 +39,9 @@ class RegistryFile {
     // an empty registry. The two Wine routes, and a LUMBROOK_REGISTRY file named
     // user.reg beside a dosdevices directory, set winePrefix.
     static RegistryFile loadCurrentUser(const CodePage& codePage);
+    // The file loadCurrentUser reads ($LUMBROOK_REGISTRY, else $WINEPREFIX/user.reg,
+    // else ~/.wine/user.reg); empty when there is no home directory to look in.
+    static std::string currentUserFilePath();
 
     bool keyExists(std::string_view keyPath) const;
     std::optional<Value> readValue(std::string_view keyPath, std::string_view valueName) const;

@@ -42,11 +42,18 @@ bool textAt(const ByteReader& data, std::uint32_t v, std::string& field) {
 // A damaged file whose nodes share entry tables, or whose entries point at the
 // same long text again and again, could otherwise make the list grow without
 // bound; when either budget runs out the walk ends with what it has.
+// The bytes read are bounded as well: a sound file reads each node and record
+// once, with some read-ahead around it; a damaged one whose records overlap (a
+// record inside another's data area) could otherwise read the same megabytes for
+// every one of them.
 struct WalkBudget {
     std::uint64_t entries;
     std::uint64_t textBytes;
+    std::uint64_t readBytes;
     explicit WalkBudget(std::uint64_t fileSize)
-        : entries(fileSize / EntrySize + 1), textBytes(4 * fileSize + 64 * 1024) {}
+        : entries(fileSize / EntrySize + 1),
+          textBytes(4 * fileSize + 64 * 1024),
+          readBytes(16 * fileSize + 4 * 1024 * 1024) {}
 };
 
 std::size_t textSize(const FolderInfo& f) {
@@ -192,7 +199,7 @@ class DbxReader {
         return list;
     }
 
-    std::string readChain(std::int32_t dataOffset);
+    MessageText readChain(std::int32_t dataOffset, BlockClaims& claims);
 
   private:
     template <typename Kind>
@@ -208,6 +215,9 @@ class DbxReader {
     std::int32_t itemCount = 0;
     std::int32_t startNode = 0;
     std::unordered_set<std::int32_t> visited;
+    // Record offsets already decoded: an index that lists one record again and
+    // again yields it once, and reads it once.
+    std::unordered_set<std::int32_t> decoded;
 };
 
 // The walk visits a node's first link, then its second link, then its entries in
@@ -254,7 +264,8 @@ void DbxReader::walkIndexNode(std::int32_t start, std::vector<typename Kind::Rec
             enter(f.secondLink);
             continue;
         }
-        if (f.next >= f.count || budget.entries == 0) {
+        if (f.next >= f.count || budget.entries == 0 ||
+            nodeWindow.bytesRead() + recordWindow.bytesRead() > budget.readBytes) {
             stack.pop_back();
             continue;
         }
@@ -274,7 +285,7 @@ void DbxReader::walkIndexNode(std::int32_t start, std::vector<typename Kind::Rec
         --budget.entries;
         std::int32_t record = *entry.i32At(EntryRecordAt);
         std::int32_t child = *entry.i32At(EntryChildAt);
-        if (record > 0) {
+        if (record > 0 && decoded.insert(record).second) {
             decodeRecord<Kind>(record, list, budget);
             if (budget.textBytes == 0) return;
         }
@@ -297,13 +308,18 @@ void DbxReader::decodeRecord(std::int32_t recordAt, std::vector<typename Kind::R
     const std::size_t tableSize = words * 4;
     const std::size_t bodySize =
         std::max<std::size_t>(tableSize, length > 0 ? static_cast<std::size_t>(length) : 0);
-    ByteReader body = recordWindow.read(at + RecordHeaderSize, bodySize);
 
-    // Cut short by the end of the file: the whole entry words that were read apply,
-    // and the data area is the part of it that was read.
+    // The table alone decides whether the record is kept: the data area of one
+    // that is dropped is never read. Cut short by the end of the file, the whole
+    // entry words that were read apply.
+    {
+        ByteReader table = recordWindow.read(at + RecordHeaderSize, tableSize);
+        if (!Kind::accept(table, std::min(words, table.size() / 4))) return;
+    }
+    ByteReader body = recordWindow.read(at + RecordHeaderSize, bodySize);
     const std::size_t wholeWords = std::min(words, body.size() / 4);
     ByteReader table = *body.subReader(0, wholeWords * 4);
-    if (!Kind::accept(table, wholeWords)) return;
+    // The data area is the part of it that was read.
     ByteReader data;
     if (body.size() > tableSize) data = *body.subReader(tableSize, body.size() - tableSize);
 
@@ -318,57 +334,6 @@ void DbxReader::decodeRecord(std::int32_t recordAt, std::vector<typename Kind::R
     list.push_back(std::move(record));
 }
 
-// Remembers the bytes of the blocks a chain has read, as runs of adjacent blocks
-// (one run for the usual message whose blocks follow each other). A block that
-// overlaps bytes already read ends the chain: that ends every cycle, and keeps a
-// damaged chain of overlapping blocks from returning more text than the file
-// holds.
-class BlockRuns {
-  public:
-    bool claim(std::uint64_t d) {
-        const std::uint64_t e = d + BlockSize;
-        // The usual case, the block right after the last one claimed, without a
-        // search: it only has to stay clear of the run after it.
-        if (last != runs.end() && last->second == d) {
-            auto next = std::next(last);
-            if (next != runs.end() && next->first < e) return false;
-            last->second = e;
-            if (next != runs.end() && next->first == e) {
-                last->second = next->second;
-                runs.erase(next);
-            }
-            return true;
-        }
-        auto next = runs.upper_bound(d);
-        if (next != runs.end() && next->first < e) return false;
-        if (next != runs.begin()) {
-            auto prev = std::prev(next);
-            if (prev->second > d) return false;
-            if (prev->second == d) {
-                prev->second = e;
-                if (next != runs.end() && next->first == e) {
-                    prev->second = next->second;
-                    runs.erase(next);
-                }
-                last = prev;
-                return true;
-            }
-        }
-        if (next != runs.end() && next->first == e) {
-            std::uint64_t end = next->second;
-            runs.erase(next);
-            last = runs.emplace(d, end).first;
-            return true;
-        }
-        last = runs.emplace(d, e).first;
-        return true;
-    }
-
-  private:
-    std::map<std::uint64_t, std::uint64_t> runs;  // start -> end of each run
-    std::map<std::uint64_t, std::uint64_t>::iterator last = runs.end();
-};
-
 // The text is read in runs of blocks straight into the string that is returned:
 // each run lands behind the text gathered so far, and the text bytes of its
 // blocks are then moved down over the block headers while they are still in the
@@ -376,17 +341,47 @@ class BlockRuns {
 // matters for the megabytes of an attachment. Runs start small (a typical
 // message has a few blocks) and double while the chain goes on block after
 // block, up to BlockReadAheadMax.
-std::string DbxReader::readChain(std::int32_t dataOffset) {
-    std::string text;
-    if (itemCount <= 0) return text;
+//
+// A chain is whole when its last block says so (next = 0). Everything else that
+// ends it - a first block or a next block that is not there (outside the file,
+// failing its self check), the file ending inside a block, a block this chain
+// already holds, or one that another message of the folder holds - leaves the
+// text read so far and says why it is not whole.
+MessageText DbxReader::readChain(std::int32_t dataOffset, BlockClaims& claims) {
+    MessageText out;
+    std::string& text = out.text;
+    const auto damaged = [&](std::string problem) {
+        out.whole = false;
+        out.problem = std::move(problem);
+    };
+    if (itemCount <= 0) {
+        damaged("the file's header lists no messages");
+        return out;
+    }
+    const std::uint32_t owner = claims.newOwner();
 
-    BlockRuns seen;
     std::size_t runSize = BlockReadAheadFirst;
     std::size_t kept = 0;  // text bytes taken so far: text[0, kept)
     std::int64_t d = dataOffset;
-    while (d > 0) {
+    bool first = true;
+    while (d != 0) {
+        const std::string where = first ? "the message's first block" : "the next block";
+        if (d < 0 || static_cast<std::uint64_t>(d) >= source.size()) {
+            damaged(where + " (offset " + std::to_string(d) + ") lies " +
+                    (d < 0 ? "outside the file" : "past the end of the file"));
+            break;
+        }
         const std::uint64_t at = static_cast<std::uint64_t>(d);
-        const std::uint64_t left = at < source.size() ? source.size() - at : 0;
+        // Looked at before anything is read: a block another message holds costs
+        // no read, however many records point at it.
+        if (auto state = claims.probe(at, owner); state != BlockClaims::Free) {
+            damaged(state == BlockClaims::Own
+                        ? "the chain loops back to the block at offset " + std::to_string(at)
+                        : "the block at offset " + std::to_string(at) +
+                              " belongs to another message of the folder");
+            break;
+        }
+        const std::uint64_t left = source.size() - at;
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(runSize, left));
         // Grown by more than this run when it has to grow, so that a long text
         // is not moved to a new place at every run.
@@ -397,9 +392,15 @@ std::string DbxReader::readChain(std::int32_t dataOffset) {
 
         std::size_t pos = 0;  // the current block's place in the run
         bool runOut = false;  // the chain goes on right after the bytes read
+        bool stop = false;
         while (true) {
-            if (!seen.claim(static_cast<std::uint64_t>(d))) {
-                d = 0;
+            if (auto state = claims.claim(static_cast<std::uint64_t>(d), owner);
+                state != BlockClaims::Free) {
+                damaged(state == BlockClaims::Own
+                            ? "the chain loops back to the block at offset " + std::to_string(d)
+                            : "the block at offset " + std::to_string(d) +
+                                  " belongs to another message of the folder");
+                stop = true;
                 break;
             }
             // A block whose header is cut off by the end of the file fails its
@@ -407,16 +408,25 @@ std::string DbxReader::readChain(std::int32_t dataOffset) {
             // are there.
             const ByteReader block =
                 *bytes.subReader(pos, std::min(BlockSize, bytes.size() - pos));
-            if (!block.has(0, BlockHeaderSize) || *block.i32At(BlockSelfAt) != d) {
-                d = 0;
+            if (!block.has(0, BlockHeaderSize)) {
+                damaged("the file ends inside the block at offset " + std::to_string(d));
+                stop = true;
                 break;
             }
+            if (*block.i32At(BlockSelfAt) != d) {
+                damaged("there is no data block at offset " + std::to_string(d) +
+                        (first ? "" : ", where the chain goes on"));
+                stop = true;
+                break;
+            }
+            first = false;
             const std::int32_t used = *block.i32At(BlockUsedAt);
             const std::int32_t next = *block.i32At(BlockNextAt);
             if (used > 0) {
-                std::size_t take =
-                    std::min<std::size_t>({static_cast<std::size_t>(used), BlockTextSize,
-                                           block.size() - BlockHeaderSize});
+                const std::size_t wanted =
+                    std::min<std::size_t>(static_cast<std::size_t>(used), BlockTextSize);
+                std::size_t take = std::min<std::size_t>(wanted, block.size() - BlockHeaderSize);
+                const bool cut = take < wanted;
                 const auto piece = *block.spanAt(BlockHeaderSize, take);
                 if (const void* zero = std::memchr(piece.data(), 0, piece.size()))
                     take = static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) -
@@ -425,6 +435,11 @@ std::string DbxReader::readChain(std::int32_t dataOffset) {
                 // own bytes, so nothing still to be read is overwritten.
                 std::memmove(text.data() + kept, piece.data(), take);
                 kept += take;
+                if (cut) {
+                    damaged("the file ends inside the block at offset " + std::to_string(d));
+                    stop = true;
+                    break;
+                }
             }
             const bool follows = next == d + std::int64_t(BlockSize);
             d = next;
@@ -435,10 +450,11 @@ std::string DbxReader::readChain(std::int32_t dataOffset) {
             }
             pos += BlockSize;
         }
+        if (stop) break;
         runSize = runOut ? std::min(runSize * 2, BlockReadAheadMax) : BlockReadAheadFirst;
     }
     text.resize(kept);
-    return text;
+    return out;
 }
 
 }  // namespace
@@ -452,8 +468,54 @@ MessageList readMessageIndex(const ByteSource& source) {
 }
 
 std::string readMessageChain(const ByteSource& source, std::int32_t dataOffset) {
+    return readMessage(source, dataOffset).text;
+}
+
+MessageText readMessage(const ByteSource& source, std::int32_t dataOffset, BlockClaims* claims) {
     if (dataOffset <= 0) return {};
-    return DbxReader(source).readChain(dataOffset);
+    BlockClaims own;
+    return DbxReader(source).readChain(dataOffset, claims ? *claims : own);
+}
+
+// Runs of claimed bytes, one per stretch of adjacent blocks of one message (one
+// run for the usual message whose blocks follow each other). Overlap, not just
+// equal offsets, counts: blocks of a damaged chain that overlap would otherwise
+// give the same bytes twice.
+BlockClaims::State BlockClaims::probe(std::uint64_t d, std::uint32_t owner) const {
+    const std::uint64_t e = d + BlockSize;
+    auto next = runs.upper_bound(d);
+    if (next != runs.end() && next->first < e) return next->second.owner == owner ? Own : Other;
+    if (next != runs.begin()) {
+        auto prev = std::prev(next);
+        if (prev->second.end > d) return prev->second.owner == owner ? Own : Other;
+    }
+    return Free;
+}
+
+BlockClaims::State BlockClaims::claim(std::uint64_t d, std::uint32_t owner) {
+    const std::uint64_t e = d + BlockSize;
+    auto next = runs.upper_bound(d);
+    if (next != runs.end() && next->first < e) return next->second.owner == owner ? Own : Other;
+    if (next != runs.begin()) {
+        auto prev = std::prev(next);
+        if (prev->second.end > d) return prev->second.owner == owner ? Own : Other;
+        if (prev->second.end == d && prev->second.owner == owner) {
+            prev->second.end = e;
+            if (next != runs.end() && next->first == e && next->second.owner == owner) {
+                prev->second.end = next->second.end;
+                runs.erase(next);
+            }
+            return Free;
+        }
+    }
+    if (next != runs.end() && next->first == e && next->second.owner == owner) {
+        const Run run = next->second;
+        runs.erase(next);
+        runs.emplace(d, Run{run.end, owner});
+        return Free;
+    }
+    runs.emplace(d, Run{e, owner});
+    return Free;
 }
 
 DateTime fileTimeToLocalDateTime(std::uint64_t fileTime) {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -72,8 +73,44 @@ using MessageList = std::vector<MessageInfo>;
 FolderList readFolderIndex(const ByteSource& source);
 MessageList readMessageIndex(const ByteSource& source);
 
+// A message's raw text and whether it is all there. Whole when its chain of data
+// blocks ends as a chain should; otherwise the text holds what could be read and
+// problem says, in a plain sentence, why the rest is missing.
+struct MessageText {
+    std::string text;
+    bool whole = true;
+    std::string problem;
+};
+
+// The data blocks the messages of one folder have taken so far. A block is read
+// for one message only: a second message whose chain runs into it is damaged
+// there, so a folder's texts together never hold more bytes than its file.
+class BlockClaims {
+  public:
+    enum State { Free, Own, Other };
+    std::uint32_t newOwner() { return ++owners; }
+    // Whether the block at d overlaps bytes already taken, and by whom.
+    State probe(std::uint64_t d, std::uint32_t owner) const;
+    // The same, taking the block for owner when it is free.
+    State claim(std::uint64_t d, std::uint32_t owner);
+
+  private:
+    struct Run {
+        std::uint64_t end;
+        std::uint32_t owner;
+    };
+    std::map<std::uint64_t, Run> runs;  // start of each run of adjacent blocks
+    std::uint32_t owners = 0;
+};
+
 // The raw Internet text of the message whose first data block lies at dataOffset,
-// as the 8-bit bytes stored (no conversion). Empty when dataOffset <= 0.
+// as the 8-bit bytes stored (no conversion). Empty and whole when dataOffset <= 0
+// (a record without text). With claims, blocks that an earlier call with the same
+// claims read make this message damaged; the first reader of a block keeps it.
+MessageText readMessage(const ByteSource& source, std::int32_t dataOffset,
+                        BlockClaims* claims = nullptr);
+
+// Only the text of readMessage.
 std::string readMessageChain(const ByteSource& source, std::int32_t dataOffset);
 
 // A message's UTC file time as a local date-time value, shifted by the offset in

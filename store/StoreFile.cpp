@@ -16,12 +16,12 @@ namespace {
 
 // The message is put together by appending: GCC 12 reports a false -Wrestrict on
 // the inlined std::string::replace that formatMessage uses (GCC bug 105329).
-[[noreturn]] void throwOpenError(const std::string& path) {
+[[noreturn]] void throwOpenError(const std::string& path, int errorNumber) {
     const std::string_view pattern = SFOpenError;
     const std::size_t at = pattern.find("%s");
     std::string message(pattern.substr(0, at));
     message.append(path).append(pattern.substr(at + 2));
-    throw FileOpenError(message);
+    throw FileOpenError(message, path, errorNumber);
 }
 
 }  // namespace
@@ -33,10 +33,15 @@ bool StoreFile::open(const std::string& path) {
     do {
         opened = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     } while (opened < 0 && errno == EINTR);
-    if (opened < 0) return false;
+    if (opened < 0) {
+        openError = errno;
+        return false;
+    }
 
     struct stat st {};
     if (::fstat(opened, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
+        // What the system would say about reading such a thing as a file.
+        openError = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         ::close(opened);
         return false;
     }
@@ -46,7 +51,7 @@ bool StoreFile::open(const std::string& path) {
 }
 
 StoreFile::StoreFile(const std::string& path) {
-    if (!open(path)) throwOpenError(path);
+    if (!open(path)) throwOpenError(path, openError);
 }
 
 std::optional<StoreFile> StoreFile::tryOpen(const std::string& path) {
@@ -96,6 +101,7 @@ ByteReader ReadWindow::read(std::uint64_t off, std::size_t len, std::size_t read
         }
         start = off;
         count = source.readAt(off, buffer.get(), want);
+        fetched += count;
         reachesEnd = count < want || count == left;
     }
     std::size_t from = static_cast<std::size_t>(off - start);

@@ -46,6 +46,7 @@ class StoreFile final : public ByteSource {
 
     int fd = -1;
     std::uint64_t fileSize = 0;
+    int openError = 0;  // errno of a failed open
 };
 
 // A read-ahead window over a store file (or any byte source). Small structures that lie close together
@@ -63,6 +64,9 @@ class ReadWindow {
     // True when [Off, Off + Len) can be served without reading.
     bool holds(std::uint64_t off, std::size_t len) const;
 
+    // Bytes fetched from the source so far, for walks that bound their work.
+    std::uint64_t bytesRead() const { return fetched; }
+
   private:
     const ByteSource& source;
     std::unique_ptr<std::uint8_t[]> buffer;
@@ -70,6 +74,7 @@ class ReadWindow {
     std::uint64_t start = 0;
     std::size_t count = 0;    // bytes of Buffer that hold file bytes from Start on
     bool reachesEnd = false;  // the window's bytes run up to the end of the file
+    std::uint64_t fetched = 0;
 };
 
 }  // namespace lumbrook

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "tests/platform/PlatformTestSupport.h"
@@ -87,7 +88,8 @@ TEST_F(CliTest, TextIsTheStoredBytesAndErrorsNameTheFile) {
 
     const CliRun missing = cli({"messages", "Nothing.dbx"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "Datei " + (store / "Nothing.dbx") + " kann nicht ge\xC3\xB6" "ffnet werden\n");
+    EXPECT_EQ(missing.err, "lumbrook-cli: cannot open " + (store / "Nothing.dbx") +
+                               ": No such file or directory\n");
     EXPECT_TRUE(missing.out.empty());
 
     EXPECT_EQ(cli({"text", "Inbox.dbx", "12x"}).status, 2);
@@ -142,6 +144,169 @@ TEST_F(CliTest, RenderSaveAndExportAsTheWindowDoes) {
     EXPECT_EQ(readFileBytes(work / "out/x/Gr__e 01_01_05.txt"), "Hello \xE9\r\nno final break\r\n");
     EXPECT_EQ(readFileBytes(work / "out/x/pic 02_03_06 04_05_06.HTM"), "<img src=\"pic@x\">\r\n");
     EXPECT_EQ(readFileBytes(work / "out/x/pic@x"), "GIF89a");
+}
+
+TEST_F(CliTest, ErrorsHelpAndPaths) {
+    const auto offset = std::to_string(messages()[0]["DataOffset"].get<std::int32_t>());
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string err;  // the start of standard error
+    };
+    const std::string inbox = store / "Inbox.dbx";
+    const std::vector<Case> cases = {
+        {{"text", "Inbox.dbx", "12345"}, 1,
+         "lumbrook-cli: " + inbox + " lists no message at offset 12345\n"},
+        {{"render", "Inbox.dbx", "12345", "--out", "p.htm"}, 1,
+         "lumbrook-cli: " + inbox + " lists no message at offset 12345\n"},
+        {{"messages", "Folders.dbx"}, 1,
+         "lumbrook-cli: " + (store / "Folders.dbx") +
+             " is the folder list (Folders.dbx), not a folder file\n"},
+        {{"messages", "/etc/hostname"}, 1,
+         "lumbrook-cli: /etc/hostname is not an Outlook Express folder file"},
+        {{"messages", "/no/such/dir/x.dbx"}, 1,
+         "lumbrook-cli: cannot open /no/such/dir/x.dbx: No such file or directory\n"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = cli(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args[0];
+        EXPECT_TRUE(run.err.starts_with(c.err)) << run.err;
+    }
+
+    // A path needs no store; without one a store file name says where it looked.
+    const std::string prelude = "HOME=" + work.str() + " LUMBROOK_REGISTRY= WINEPREFIX=";
+    const CliRun byPath =
+        test::runProgram(LUMBROOK_CLI, {"text", inbox, offset}, work.str(), prelude);
+    EXPECT_EQ(byPath.status, 0) << byPath.err;
+    EXPECT_EQ(byPath.out, plain);
+    const CliRun none = test::runProgram(LUMBROOK_CLI, {"folders"}, work.str(), prelude);
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "lumbrook-cli: no store given and none found in the Wine registry "
+                        "(~/.wine/user.reg); name one with --store DIR\n");
+
+    const CliRun codePage = test::runProgram(LUMBROOK_CLI, {"--store", store.str(), "folders"},
+                                             work.str(), "LUMBROOK_CODEPAGE=XYZ");
+    EXPECT_EQ(codePage.status, 2);
+    EXPECT_EQ(codePage.err, "lumbrook-cli: unknown code page 'XYZ' in LUMBROOK_CODEPAGE\n");
+    EXPECT_TRUE(codePage.out.empty());
+
+    for (const auto& args : {std::vector<std::string>{"-h"}, {"--help"}, {"save", "--help"}}) {
+        const CliRun help = cli(args);
+        EXPECT_EQ(help.status, 0);
+        EXPECT_TRUE(help.out.starts_with("Usage: lumbrook-cli")) << help.out;
+    }
+    EXPECT_NE(cli({"save", "-h"}).out.find("save FILE --to DIR"), std::string::npos);
+    EXPECT_EQ(cli({"--version"}).status, 0);
+}
+
+// A store as it comes off a German and a Russian Windows disk: names and subjects
+// in the store's code page, bodies in their own charsets, file names in UTF-8.
+struct ForeignStore {
+    const char* codePage;
+    std::string folderName;  // in the code page
+    std::string fileName;    // in the code page, as Folders.dbx holds it
+    std::string diskName;    // in UTF-8
+    std::string subject;     // in the code page
+    std::string subjectUtf8;
+    std::string body;
+};
+
+TEST_F(CliTest, GermanAndCyrillicStoresThroughTheCommandLine) {
+    const std::vector<ForeignStore> stores = {
+        {"1252", "Gel\xF6schte Objekte", "Gel\xF6schte Objekte.dbx",
+         "Gel\xC3\xB6schte Objekte.dbx", "Gr\xFC\xDF" "e aus M\xFCnchen",
+         "Gr\xC3\xBC\xC3\x9F" "e aus M\xC3\xBCnchen",
+         "Subject: =?iso-8859-1?Q?Gr=FC=DFe?=\r\nContent-Type: text/plain; charset=iso-8859-1\r\n\r\n"
+         "M\xFCller & S\xF6hne GmbH\r\n"},
+        {"1251", "\xC2\xF5\xEE\xE4\xFF\xF9\xE8\xE5", "\xC2\xF5\xEE\xE4\xFF\xF9\xE8\xE5.dbx",
+         "\xD0\x92\xD1\x85\xD0\xBE\xD0\xB4\xD1\x8F\xD1\x89\xD0\xB8\xD0\xB5.dbx",
+         "\xCF\xF0\xE8\xE2\xE5\xF2", "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82",
+         "Subject: test\r\nContent-Type: text/plain; charset=koi8-r\r\n\r\n\xF0\xD2\xC9\xD7\xC5\xD4\r\n"},
+    };
+    for (const auto& s : stores) {
+        TempDir dir, out;
+        DbxFileOptions folders;
+        folders.kind = DbxFileKind::Folders;
+        writeBytes(dir / "Folders.dbx",
+                   buildDbx({folderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false}),
+                             folderRecord({5, 0, s.folderName, s.fileName, false})},
+                            folders)
+                       .bytes);
+        DbxMessage m{1, "Ann", "Bob", s.subject, test::fileTimeUtc(2005, 1, 1), s.body};
+        writeBytes(dir / s.diskName, buildDbx({messageRecord(m)}).bytes);
+        const std::string prelude = std::string("LUMBROOK_CODEPAGE=") + s.codePage;
+        auto run = [&](std::vector<std::string> args) {
+            args.insert(args.begin(), {"--store", dir.str()});
+            return test::runProgram(LUMBROOK_CLI, args, out.str(), prelude);
+        };
+
+        const CliRun listed = run({"folders"});
+        ASSERT_EQ(listed.status, 0) << listed.err;
+        const auto lines = jsonLines(listed.out);
+        ASSERT_EQ(lines.size(), 2u);
+        const std::string fileName = lines[1]["FileName"];
+        EXPECT_EQ(fileName, s.diskName) << s.codePage;
+
+        // The name the folder list gives (in UTF-8, as JSON holds it) finds the file.
+        const CliRun msgs = run({"messages", fileName});
+        ASSERT_EQ(msgs.status, 0) << msgs.err;
+        const auto records = jsonLines(msgs.out);
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0]["Subject"], s.subjectUtf8);
+
+        const auto offset = std::to_string(records[0]["DataOffset"].get<std::int32_t>());
+        const CliRun text = run({"text", fileName, offset});
+        EXPECT_EQ(text.status, 0) << text.err;
+        EXPECT_EQ(text.out, s.body);
+
+        const CliRun saved = run({"save", fileName, "--to", "eml"});
+        EXPECT_EQ(saved.status, 0) << saved.err;
+        EXPECT_EQ(saved.out, "There became 1 messages saved!\n");
+        std::size_t files = 0;
+        for (const auto& entry : fs::directory_iterator(out / "eml")) {
+            ++files;
+            EXPECT_EQ(readFileBytes(entry.path().string()), s.body);
+        }
+        EXPECT_EQ(files, 1u);
+    }
+}
+
+// A real folder file cut short: the messages past the cut are said to be damaged,
+// not saved as empty files.
+TEST_F(CliTest, TruncatedSampleSaysWhatIsMissing) {
+    const fs::path sample = fs::path(LUMBROOK_SAMPLES_DIR) / "IPED" / "test_OutlookDBX.dbx";
+    if (!fs::exists(sample)) GTEST_SKIP() << "no sample at " << sample;
+    std::string bytes = readFileBytes(sample.string());
+    bytes.resize(200000);
+    std::ofstream(work / "cut.dbx", std::ios::binary) << bytes;
+    const std::string cut = work / "cut.dbx";
+
+    const CliRun listed = test::runProgram(LUMBROOK_CLI, {"messages", cut}, work.str());
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    const auto records = jsonLines(listed.out);
+    ASSERT_EQ(records.size(), 28u);
+
+    std::size_t damaged = 0;
+    for (const auto& r : records) {
+        const auto offset = r["DataOffset"].get<std::int32_t>();
+        const CliRun text = test::runProgram(LUMBROOK_CLI, {"text", cut, std::to_string(offset)},
+                                             work.str());
+        if (text.status == 0) continue;
+        ++damaged;
+        EXPECT_EQ(text.status, 1);
+        EXPECT_NE(text.err.find("is damaged: "), std::string::npos) << text.err;
+    }
+    EXPECT_EQ(damaged, 18u);
+
+    const CliRun save = test::runProgram(LUMBROOK_CLI, {"save", cut, "--to", "out"}, work.str());
+    EXPECT_EQ(save.status, 1);
+    EXPECT_EQ(save.out, "There became 11 messages saved!\n");
+    std::size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(work / "out")) {
+        ++files;
+        EXPECT_GT(fs::file_size(entry.path()), 0u) << entry.path();
+    }
+    EXPECT_EQ(files, 11u);
 }
 
 }  // namespace

@@ -43,6 +43,20 @@ TEST(CodePage, SettingChoosesTheCodePage) {
         EXPECT_EQ(page.toUtf8("\x80"), "\xE2\x82\xAC") << unknown;
     }
 
+    // Asked, the environment's unknown name is named; a known one says nothing.
+    for (auto [setting, named] : {std::pair{"XYZ", "XYZ"}, std::pair{" 99999 ", "99999"}}) {
+        test::EnvGuard bad("LUMBROOK_CODEPAGE", setting);
+        std::string problem;
+        EXPECT_EQ(CodePage::fromEnvironment(&problem).number(), 1252);
+        EXPECT_EQ(problem, std::string("unknown code page '") + named + "' in LUMBROOK_CODEPAGE");
+    }
+    {
+        test::EnvGuard good("LUMBROOK_CODEPAGE", "1250");
+        std::string problem;
+        EXPECT_EQ(CodePage::fromEnvironment(&problem).number(), 1250);
+        EXPECT_EQ(problem, "");
+    }
+
     const CodePage latin9 = CodePage::fromSetting("ISO-8859-15");
     EXPECT_EQ(latin9.number(), 0);
     EXPECT_EQ(latin9.label(), "iso-8859-15");
