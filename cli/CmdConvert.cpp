@@ -85,12 +85,17 @@ int cmdConvert(Args& args, const DbxStore& store) {
               << "messages     " << report.written << " written, " << report.alreadyThere
               << " already there (skipped)\n"
               << "bytes        " << report.bytesWritten << '\n'
+              << "damaged      " << report.damaged.size() << " (converted as far as readable)\n"
               << "failed       " << report.failures.size() << '\n'
               << "written to   " << *to << " (" << formatName << ")\n";
     if (report.ignoredRecordLines > 0)
         std::cout << "note         " << report.ignoredRecordLines
                   << " damaged lines of the conversion record were ignored\n";
-    return report.failures.empty() ? 0 : 1;
+    if (!report.damaged.empty()) {
+        std::cout << report.damaged.size() << " messages could not be read whole:\n";
+        for (const auto& d : report.damaged) std::cout << "  " << d << '\n';
+    }
+    return report.failures.empty() && report.damaged.empty() ? 0 : 1;
 }
 
 }  // namespace lumbrook::cli

@@ -1,11 +1,24 @@
 #include "render/StoreConversion.h"
 
 #include <algorithm>
+#include <cstring>
+#include <optional>
 
 #include "base/AsciiCase.h"
+#include "base/Errors.h"
 #include "render/FolderTree.h"
 
 namespace lumbrook {
+
+namespace {
+// A failure in plain English: an open error with its path and the system's reason.
+std::string describe(const std::exception& e) {
+    if (const auto* open = dynamic_cast<const FileOpenError*>(&e); open && !open->path().empty())
+        return "cannot open " + open->path() +
+               (open->errorNumber() ? std::string(": ") + std::strerror(open->errorNumber()) : "");
+    return e.what();
+}
+}  // namespace
 
 std::vector<StoreFolder> storeFolders(const DbxStore& store) {
     const FolderList folders = store.readFolders();
@@ -59,7 +72,7 @@ ConversionReport convertStore(const DbxStore& store, const ConversionOptions& op
         try {
             lists[i] = store.readMessages(folders[i].fileName);
         } catch (const std::exception& e) {
-            report.failures.push_back(folders[i].path + ": " + e.what());
+            report.failures.push_back(folders[i].path + ": " + describe(e));
         }
         // Oldest first, as mail programs append.
         std::stable_sort(lists[i].begin(), lists[i].end(),
@@ -88,13 +101,33 @@ ConversionReport convertStore(const DbxStore& store, const ConversionOptions& op
             made[i] = true;
             ++report.folders;
         } catch (const std::exception& e) {
-            report.failures.push_back(f.path + ": " + e.what());
+            report.failures.push_back(f.path + ": " + describe(e));
+            continue;
+        }
+        std::optional<FolderReader> reader;
+        if (lists[i].empty()) continue;
+        try {
+            reader.emplace(store, f.fileName);
+        } catch (const std::exception& e) {
+            report.failures.push_back(f.path + ": " + describe(e));
             continue;
         }
         for (const MessageInfo& m : lists[i]) {
             if (cancel && cancel->load()) break;
             try {
-                const std::string text = store.readMessageText(f.fileName, m.dataOffset);
+                const MessageText read = reader->read(m.dataOffset);
+                const std::string& text = read.text;
+                if (!read.whole) {
+                    report.damaged.push_back(f.path + ", \"" + store.toUtf8(m.subject) +
+                                             "\" at offset " + std::to_string(m.dataOffset) + ": " +
+                                             read.problem);
+                    // Nothing readable is nothing to convert.
+                    if (text.empty()) {
+                        ++state.messagesDone;
+                        if (progress) progress(state);
+                        continue;
+                    }
+                }
                 const std::string subject = store.toUtf8(m.subject);
                 const MailboxMessage message{
                     text, m.date, subject,
@@ -110,7 +143,7 @@ ConversionReport convertStore(const DbxStore& store, const ConversionOptions& op
             } catch (const std::exception& e) {
                 report.failures.push_back(f.path + ", message at offset " +
                                           std::to_string(m.dataOffset) + " (\"" +
-                                          store.toUtf8(m.subject) + "\"): " + e.what());
+                                          store.toUtf8(m.subject) + "\"): " + describe(e));
             }
             ++state.messagesDone;
             if (progress) progress(state);

@@ -47,6 +47,9 @@ struct ConversionReport {
     std::size_t alreadyThere = 0;
     std::uint64_t bytesWritten = 0;
     std::vector<std::string> failures;  // each names the folder and message
+    // Messages that could not be read whole: converted as far as readable, listed
+    // with folder, subject, offset and what is wrong.
+    std::vector<std::string> damaged;
     std::size_t ignoredRecordLines = 0;
     bool cancelled = false;
     bool nothingMatched = false;  // folders were named and none of them exists
