@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
@@ -52,8 +53,10 @@ T* child(const QObject& window, const char* name) {
 }
 
 QTreeWidgetItem* findFolder(QTreeWidget& tree, const char* name) {
-    const auto items =
-        tree.findItems(QString::fromLatin1(name), Qt::MatchExactly | Qt::MatchRecursive);
+    // By its name, whatever count follows it.
+    const auto items = tree.findItems(
+        QRegularExpression(QStringLiteral("^%1( \\(.*\\))?$").arg(QLatin1String(name))),
+        Qt::MatchRegularExpression | Qt::MatchRecursive);
     return items.isEmpty() ? nullptr : items.front();
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
@@ -27,6 +28,10 @@ int main(int argc, char** argv) {
     ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
     ::tzset();
     std::setlocale(LC_ALL, "");
+    // The window keeps its layout and recent stores in the user's configuration:
+    // the tests keep theirs in a directory of their own.
+    QTemporaryDir config;
+    ::setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
     ::testing::InitGoogleTest(&argc, argv);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
