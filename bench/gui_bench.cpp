@@ -55,7 +55,7 @@ T* child(const QObject& window, const char* name) {
 QTreeWidgetItem* findFolder(QTreeWidget& tree, const char* name) {
     // By its name, whatever count follows it.
     const auto items = tree.findItems(
-        QRegularExpression(QStringLiteral("^%1( \\(.*\\))?$").arg(QLatin1String(name))),
+        QStringLiteral("^%1( \\(.*\\))?$").arg(QLatin1String(name)),
         Qt::MatchRegularExpression | Qt::MatchRecursive);
     return items.isEmpty() ? nullptr : items.front();
 }

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -254,8 +255,9 @@ QStringList MainWindow::recentStores() const {
 
 void MainWindow::rememberStore() {
     if (folders.empty()) return;
-    const QString dir = QFileInfo(QFile::decodeName(QByteArray::fromStdString(store.directory())))
-                            .absoluteFilePath();
+    const QString dir = QDir::cleanPath(
+        QFileInfo(QFile::decodeName(QByteArray::fromStdString(store.directory())))
+            .absoluteFilePath());
     QStringList recent = recentStores();
     recent.removeAll(dir);
     recent.prepend(dir);

@@ -91,8 +91,7 @@ class MainWindowTest : public ::testing::Test {
     void clickFolder(const QString& name) {
         // By its name, whatever count follows it.
         const auto items = ui->tree->findItems(
-            QRegularExpression(QStringLiteral("^%1( \\(.*\\))?$")
-                                   .arg(QRegularExpression::escape(name))),
+            QStringLiteral("^%1( \\(.*\\))?$").arg(QRegularExpression::escape(name)),
             Qt::MatchRegularExpression | Qt::MatchRecursive);
         ASSERT_EQ(items.size(), 1);
         const QRect rect = ui->tree->visualItemRect(items.front());
