@@ -172,7 +172,7 @@ void MainWindow::restoreLayout() {
     messageList->header()->restoreState(
         settings.value(QStringLiteral("listColumns")).toByteArray());
     const int ratio = settings.value(QStringLiteral("listRatio"), 50).toInt();
-    listRatio = std::clamp(ratio, 10, 90);
+    listRatio = std::clamp(ratio, MinListRatio, MaxListRatio);
 }
 
 void MainWindow::saveLayout() {
@@ -577,7 +577,6 @@ void MainWindow::startUp() {
 
     previewedOffset = -1;
     previewedFile.clear();
-    listRatio = 50;
     messageModel->setSortOrder(ColDate, true);
 
     listedFile = "folders.dbx";
@@ -620,10 +619,7 @@ void MainWindow::openStore(DbxStore newStore) {
     pageView->navigate(QString());
     tempFiles.deleteTempFiles();
     store = std::move(newStore);
-    const std::int32_t ratio = listRatio;
     startUp();
-    listRatio = ratio;
-    onResized();
 }
 
 std::string MainWindow::storeDirectoryOf(const QString& path) {

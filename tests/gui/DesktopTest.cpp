@@ -47,7 +47,6 @@ QString qpath(const std::string& path) {
 class DesktopTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        windowSettings().clear();
         previousErrors = setErrorReporter(
             [this](QWidget*, const QString& text) { errors.push_back(text.toStdString()); });
         previousBoxes = setMessageBoxHook(
@@ -63,7 +62,6 @@ class DesktopTest : public ::testing::Test {
         setModalHook({});
         setMessageBoxHook(previousBoxes);
         setErrorReporter(previousErrors);
-        windowSettings().clear();
     }
 
     static void writeStore(const std::string& dir, const std::string& tag) {

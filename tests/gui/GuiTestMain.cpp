@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
+
+#include "mainwindow/MainWindow.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // The web engine (Chromium) frees some objects through a base type of another size
@@ -20,6 +23,13 @@ extern "C" const char* __lsan_default_suppressions() {
     return "leak:libQt6WebEngineCore.so\nleak:libudev.so\nleak:libfontconfig.so\n";
 }
 #endif
+
+namespace {
+// Every test starts as a first start: no layout, no recent stores.
+class ForgetWindowSettings : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { lumbrook::windowSettings().clear(); }
+};
+}  // namespace
 
 int main(int argc, char** argv) {
     ::setenv("TZ", "UTC", 1);
@@ -36,5 +46,6 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumbrook"));
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ForgetWindowSettings);
     return RUN_ALL_TESTS();
 }
