@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "mainwindow/MainWindow.h"
 #include "store/DbxStore.h"
@@ -57,6 +58,15 @@ void closeOnQuitSignals(QWidget& window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before any window system is asked for: they work without a display.
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf("%s", Usage);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("lumbrook %s\n", LUMBROOK_VERSION);
+        return 0;
+    }
     // The list's date texts follow the user's locale.
     std::setlocale(LC_ALL, "");
     // The web engine refuses to start as root with its sandbox on; sessions in
@@ -69,14 +79,6 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(LUMBROOK_VERSION));
 
     const QStringList args = QApplication::arguments();
-    if (args.size() == 2 && (args[1] == QLatin1String("--help") || args[1] == QLatin1String("-h"))) {
-        std::printf("%s", Usage);
-        return 0;
-    }
-    if (args.size() == 2 && args[1] == QLatin1String("--version")) {
-        std::printf("lumbrook %s\n", LUMBROOK_VERSION);
-        return 0;
-    }
     if (args.size() > 2 || (args.size() == 2 && args[1].startsWith(QLatin1Char('-')))) {
         std::fprintf(stderr, "%s", Usage);
         return 2;
