@@ -370,7 +370,7 @@ void MainWindow::createPanels() {
     for (int c = 0; c < 4; ++c) header->resizeSection(c, widths[c]);
     // The state columns (priority, attachment, flag) stand before the texts.
     for (int c = ColPriority; c <= ColFlag; ++c) {
-        header->resizeSection(c, 22);
+        header->resizeSection(c, 26);
         header->setSectionResizeMode(c, QHeaderView::Fixed);
         header->moveSection(header->visualIndex(c), c - ColPriority);
     }

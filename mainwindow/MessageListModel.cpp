@@ -160,6 +160,7 @@ QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, 
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 4)
         return QString::fromLatin1(Headings[section]);
     if (orientation == Qt::Horizontal && section > ColDate && section < MessageColumnCount) {
+        if (role == Qt::DisplayRole) return QString();  // the picture alone, no number
         if (role == Qt::DecorationRole)
             return section == ColPriority ? priority : section == ColAttachment ? clip : flag;
         if (role == Qt::ToolTipRole)
