@@ -698,8 +698,8 @@ void MainWindow::setFolderCount(int folder, FolderCount count) {
 
 void MainWindow::startFolderCounts() {
     stopFolderCounts();
-    // Each folder's index is read once more, off the window's thread, largest
-    // last: the window is up and usable at once, the counts follow.
+    // Each folder's index is read once more, off the window's thread: the window
+    // is up and usable at once, the counts follow.
     std::vector<std::pair<int, std::string>> files;
     for (std::size_t i = 0; i < folders.size(); ++i) {
         if (folders[i].fileName.empty() || counts[i].total >= 0) continue;
