@@ -75,6 +75,10 @@ int main(int argc, char** argv) {
     if (::geteuid() == 0) ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // A first start each time, and the user's own recent stores left alone.
+    const std::string config = (fs::temp_directory_path() / "lumbrook-gui-bench-config").string();
+    fs::remove_all(config);
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumbrook"));
 
