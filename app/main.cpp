@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "mainwindow/MainWindow.h"
 #include "store/DbxStore.h"
@@ -18,6 +19,15 @@
 #include "windows/MessageWindow.h"
 
 namespace {
+
+const char* const Usage =
+    "usage: lumbrook [STORE_DIR | FILE.dbx]\n"
+    "       lumbrook --help | --version\n"
+    "\n"
+    "Shows the mail of an Outlook Express 5/6 store: the directory that holds\n"
+    "Folders.dbx and a .dbx file for each folder (any .dbx file in it names it too).\n"
+    "Without an argument the store the registry names is opened; File > Open store...\n"
+    "opens another one. The store is only read, never changed.\n";
 
 // Ctrl+C in the terminal, or a polite kill, closes the window as its close box does,
 // so the options are saved and the working files deleted. The handler only writes
@@ -48,6 +58,15 @@ void closeOnQuitSignals(QWidget& window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before any window system is asked for: they work without a display.
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf("%s", Usage);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("lumbrook %s\n", LUMBROOK_VERSION);
+        return 0;
+    }
     // The list's date texts follow the user's locale.
     std::setlocale(LC_ALL, "");
     // The web engine refuses to start as root with its sandbox on; sessions in
@@ -57,14 +76,19 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumbrook"));
+    QApplication::setApplicationVersion(QStringLiteral(LUMBROOK_VERSION));
 
     const QStringList args = QApplication::arguments();
     if (args.size() > 2 || (args.size() == 2 && args[1].startsWith(QLatin1Char('-')))) {
-        std::fprintf(stderr, "usage: lumbrook [STORE_DIR]\n");
+        std::fprintf(stderr, "%s", Usage);
         return 2;
     }
     std::optional<std::string> storeDir;
-    if (args.size() == 2) storeDir = args[1].toStdString();
+    if (args.size() == 2) {
+        const std::string dir = lumbrook::MainWindow::storeDirectoryOf(args[1]);
+        // A path that is neither is opened as given, and the window says why it cannot be read.
+        storeDir = dir.empty() ? args[1].toStdString() : dir;
+    }
 
     // The main window first (closing it ends the program), then the secondary
     // windows, which stay hidden until shown and live until the end.

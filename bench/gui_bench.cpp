@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
@@ -52,8 +53,10 @@ T* child(const QObject& window, const char* name) {
 }
 
 QTreeWidgetItem* findFolder(QTreeWidget& tree, const char* name) {
-    const auto items =
-        tree.findItems(QString::fromLatin1(name), Qt::MatchExactly | Qt::MatchRecursive);
+    // By its name, whatever count follows it.
+    const auto items = tree.findItems(
+        QStringLiteral("^%1( \\(.*\\))?$").arg(QLatin1String(name)),
+        Qt::MatchRegularExpression | Qt::MatchRecursive);
     return items.isEmpty() ? nullptr : items.front();
 }
 
@@ -72,6 +75,10 @@ int main(int argc, char** argv) {
     if (::geteuid() == 0) ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // A first start each time, and the user's own recent stores left alone.
+    const std::string config = (fs::temp_directory_path() / "lumbrook-gui-bench-config").string();
+    fs::remove_all(config);
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumbrook"));
 
@@ -114,6 +121,11 @@ int main(int argc, char** argv) {
     std::printf("start-up: window with list and rendered first message  %8.1f ms\n", created);
     std::printf("start-up: until the view has loaded the first page      %8.1f ms\n", firstPage);
     std::printf("process start to first page                             %8.1f ms\n", ms(process));
+    // The other folders' counts come from a background read of their indexes.
+    QTreeWidgetItem* smallFolder = findFolder(*tree, "Small");
+    while (smallFolder && !smallFolder->text(0).contains(QLatin1Char('(')) && ms(t) < 30000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::printf("start-up: until every folder shows its count            %8.1f ms\n", ms(t));
 
     // Folder clicks: list and sort the big folder (coming from a small one).
     QTreeWidgetItem* big = findFolder(*tree, "Inbox");

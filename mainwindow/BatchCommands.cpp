@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -21,6 +22,7 @@
 #include "platform/Files.h"
 #include "render/BatchRun.h"
 #include "render/Output.h"
+#include "render/OutputNaming.h"
 #include "windows/SaveExportDialog.h"
 
 namespace lumbrook {
@@ -122,18 +124,60 @@ void MainWindow::runBatch(const BatchCommand& command) {
 // ---------------------------------------------------------------------------------
 // Printing
 
-void MainWindow::onPrint() {
+BatchCommand MainWindow::printCommand() {
     BatchCommand command;
     command.suffix = QStringLiteral(" messages printed!");
     command.caption = QStringLiteral("Printing finished");
+    command.work = [this](const MessageInfo& record) { return printOne(record); };
+    return command;
+}
+
+void MainWindow::onPrint() {
+    BatchCommand command = printCommand();
     command.setUp = [this] {
         const bool dateInName = !saveExportDialog || saveExportDialog->dateInNames->isChecked();
         if (!messagePrinter->prepare(this, dateInName)) return false;
         forceDirectories(paths.workDir);
         return true;
     };
-    command.work = [this](const MessageInfo& record) { return printOne(record); };
     // The preview is never touched by printing: it shows what it showed before.
+    runBatch(command);
+}
+
+void MainWindow::onPrintToPdf() {
+    // The same pages as printing, into a file chosen for one message, into a
+    // directory chosen for several.
+    BatchCommand command = printCommand();
+    command.setUp = [this] {
+        const bool dateInName = !saveExportDialog || saveExportDialog->dateInNames->isChecked();
+        const MessageList chosen = selectedRecords();
+        if (chosen.empty()) return false;
+        QFileDialog dialog(this, QStringLiteral("Print to PDF"));
+        dialog.setObjectName(QStringLiteral("printPdfDialog"));
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        if (chosen.size() == 1) {
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            dialog.setFileMode(QFileDialog::AnyFile);
+            dialog.setNameFilter(QStringLiteral("PDF files (*.pdf)"));
+            dialog.setDefaultSuffix(QStringLiteral("pdf"));
+            dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(
+                                  messageFileStem(chosen.front(), dateInName))) +
+                              QStringLiteral(".pdf"));
+        } else {
+            dialog.setFileMode(QFileDialog::Directory);
+            dialog.setOption(QFileDialog::ShowDirsOnly, true);
+        }
+        if (showModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return false;
+        const std::string target = pathBytes(dialog.selectedFiles().front());
+        if (chosen.size() == 1) {
+            messagePrinter->preparePdf({}, target, dateInName);
+        } else {
+            messagePrinter->preparePdf(target, {}, dateInName);
+        }
+        forceDirectories(paths.workDir);
+        return true;
+    };
     runBatch(command);
 }
 

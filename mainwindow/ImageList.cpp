@@ -23,7 +23,8 @@ QPixmap drawing(const char* name) {
 IconSet::IconSet() {
     // In the order of ImageIndex.
     for (const char* name :
-         {"envelope", "folder", "printer", "cancel", "export", "save", "tools", "tick"}) {
+         {"envelope", "folder", "printer", "cancel", "export", "save", "tools", "tick", "replied",
+          "forwarded", "flag", "priority", "clip"}) {
         pictures.push_back(drawing(name));
         icons.emplace_back(pictures.back());
     }

@@ -19,7 +19,13 @@ enum ImageIndex : int {
     ImgSave = 5,
     ImgTools = 6,
     ImgTick = 7,
-    ImageCount = 8,
+    // The message list's state marks.
+    ImgReplied = 8,
+    ImgForwarded = 9,
+    ImgFlag = 10,
+    ImgPriority = 11,
+    ImgClip = 12,
+    ImageCount = 13,
 };
 
 class IconSet {

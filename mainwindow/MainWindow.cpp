@@ -6,15 +6,26 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -36,6 +47,8 @@
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/browser/PageView.h"
+#include "render/Output.h"
+#include "windows/SaveExportDialog.h"
 #include "windows/Centre.h"
 #include "windows/MessageWindow.h"
 
@@ -106,15 +119,68 @@ MainWindow::MainWindow(DbxStore store, AppPaths paths, QWidget* parent)
     createToolBar();
     createPanels();
     createStatusBar();
+    createMenuBar();
     connectHandlers();
+    setAcceptDrops(true);
 
-    resize(696, 480);
-    centreOnScreen(*this);
+    restoreLayout();
     startUp();
 }
 
 MainWindow::~MainWindow() {
+    stopFolderCounts();
+    saveLayout();
     shutDown();
+}
+
+QSettings windowSettings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Lumbrook"),
+                     QStringLiteral("window"));
+}
+
+FolderCount countMessages(const MessageList& messages) {
+    FolderCount count{0, 0};
+    for (const MessageInfo& message : messages) {
+        ++count.total;
+        if (!message.isRead()) ++count.unread;
+    }
+    return count;
+}
+
+QString folderCaption(const QString& name, FolderCount count) {
+    if (count.total < 0) return name;
+    if (count.unread > 0)
+        return QStringLiteral("%1 (%2/%3)").arg(name).arg(count.unread).arg(count.total);
+    return QStringLiteral("%1 (%2)").arg(name).arg(count.total);
+}
+
+// ---------------------------------------------------------------------------------
+// Layout kept between sessions
+
+void MainWindow::restoreLayout() {
+    QSettings settings = windowSettings();
+    const QByteArray geometry = settings.value(QStringLiteral("geometry")).toByteArray();
+    if (geometry.isEmpty() || !restoreGeometry(geometry)) {
+        // All four columns and the tree on a 1280 x 800 screen, less on a smaller one.
+        QSize size(1120, 720);
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            size = size.boundedTo(screen->availableGeometry().size() * 0.95);
+        resize(size);
+        centreOnScreen(*this);
+    }
+    mainSplitter->restoreState(settings.value(QStringLiteral("folderSplitter")).toByteArray());
+    messageList->header()->restoreState(
+        settings.value(QStringLiteral("listColumns")).toByteArray());
+    const int ratio = settings.value(QStringLiteral("listRatio"), 50).toInt();
+    listRatio = std::clamp(ratio, MinListRatio, MaxListRatio);
+}
+
+void MainWindow::saveLayout() {
+    QSettings settings = windowSettings();
+    settings.setValue(QStringLiteral("geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("folderSplitter"), mainSplitter->saveState());
+    settings.setValue(QStringLiteral("listColumns"), messageList->header()->saveState());
+    settings.setValue(QStringLiteral("listRatio"), listRatio);
 }
 
 // ---------------------------------------------------------------------------------
@@ -146,6 +212,70 @@ void MainWindow::createActions() {
     selectAllAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     aboutAction = action("aboutAction", "Info", "Information about the program", -1);
     quitAction = action("quitAction", "Exit", "Hereby you leave the program", -1);
+    quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    openStoreAction = action("openStoreAction", "Open store...",
+                             "Open the directory of an Outlook Express store", ImgFolderSheet);
+    openStoreAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    printPdfAction = action("printPdfAction", "Print to PDF...",
+                            "Print the selected emails into PDF files", -1);
+    printAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    saveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+}
+
+void MainWindow::createMenuBar() {
+    QMenuBar* bar = menuBar();
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("fileMenu"));
+    file->addAction(openStoreAction);
+    recentMenu = file->addMenu(QStringLiteral("Open &recent"));
+    recentMenu->setObjectName(QStringLiteral("recentMenu"));
+    file->addSeparator();
+    file->addAction(printAction);
+    file->addAction(printPdfAction);
+    file->addAction(printerSetupAction);
+    file->addSeparator();
+    file->addAction(saveAction);
+    file->addAction(exportAction);
+    file->addSeparator();
+    file->addAction(quitAction);
+    QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
+    // The tool bar's Select all works where the list has the focus; the menu's
+    // entry shows its key and works from the menu.
+    edit->addAction(selectAllAction);
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    auto* about = help->addAction(QStringLiteral("&About Lumbrook"));
+    connect(about, &QAction::triggered, aboutAction, &QAction::trigger);
+    updateRecentMenu();
+}
+
+QStringList MainWindow::recentStores() const {
+    return windowSettings().value(QStringLiteral("recentStores")).toStringList();
+}
+
+void MainWindow::rememberStore() {
+    if (folders.empty()) return;
+    const QString dir = QDir::cleanPath(
+        QFileInfo(QFile::decodeName(QByteArray::fromStdString(store.directory())))
+            .absoluteFilePath());
+    QStringList recent = recentStores();
+    recent.removeAll(dir);
+    recent.prepend(dir);
+    while (recent.size() > MaxRecentStores) recent.removeLast();
+    windowSettings().setValue(QStringLiteral("recentStores"), recent);
+    updateRecentMenu();
+}
+
+void MainWindow::updateRecentMenu() {
+    recentMenu->clear();
+    const QStringList recent = recentStores();
+    for (const QString& dir : recent) {
+        QAction* entry = recentMenu->addAction(dir);
+        connect(entry, &QAction::triggered, this, reported(this, [this, dir] {
+                    openStore(DbxStore(QFile::encodeName(dir).toStdString()));
+                }));
+    }
+    recentMenu->setEnabled(!recent.isEmpty());
 }
 
 void MainWindow::createToolBar() {
@@ -186,7 +316,7 @@ void MainWindow::createPanels() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    auto* mainSplitter = new PanelSplitter(Qt::Horizontal, central);
+    mainSplitter = named(new PanelSplitter(Qt::Horizontal, central), "mainSplitter");
     mainSplitter->setHandleWidth(5);
     mainSplitter->setChildrenCollapsible(false);
 
@@ -207,8 +337,17 @@ void MainWindow::createPanels() {
     rightSplitter->setHandleWidth(5);
     rightSplitter->setChildrenCollapsible(false);
 
-    messageModel = new MessageListModel(icons.icon(ImgEnvelope), store.codePage(), this);
-    messageList = named(new QTreeView(rightSplitter), "messageList");
+    messageModel = new MessageListModel(icons, store.codePage(), this);
+    messageModel->setDragSource([this](const std::vector<int>& indexes) {
+        QMimeData* data = nullptr;
+        runReported(this, [&] { data = dragData(indexes); });
+        return data;
+    });
+    listStack = named(new QStackedWidget(rightSplitter), "listStack");
+    messageList = named(new QTreeView(listStack), "messageList");
+    messageList->setDragEnabled(true);
+    messageList->setDragDropMode(QAbstractItemView::DragOnly);
+    messageList->setDefaultDropAction(Qt::CopyAction);
     messageList->addAction(selectAllAction);
     messageList->setModel(messageModel);
     messageList->setRootIsDecorated(false);
@@ -229,6 +368,34 @@ void MainWindow::createPanels() {
     header->setSortIndicatorShown(false);
     const int widths[] = {150, 150, 300, 150};
     for (int c = 0; c < 4; ++c) header->resizeSection(c, widths[c]);
+    // The state columns (priority, attachment, flag) stand before the texts.
+    for (int c = ColPriority; c <= ColFlag; ++c) {
+        header->resizeSection(c, 26);
+        header->setSectionResizeMode(c, QHeaderView::Fixed);
+        header->moveSection(header->visualIndex(c), c - ColPriority);
+    }
+
+    // Without a store, a word on what one is where the list would be.
+    auto* placeholder = named(new QWidget(listStack), "storePlaceholder");
+    auto* placeLayout = new QVBoxLayout(placeholder);
+    auto* explanation = new QLabel(
+        QStringLiteral("<p><b>No Outlook Express store is open.</b></p>"
+                       "<p>A store is the directory where Outlook Express 5 or 6 kept its "
+                       "mail: Folders.dbx, Inbox.dbx and one .dbx file for every other "
+                       "folder. Open that directory, or any .dbx file in it, or drop it onto "
+                       "this window. Lumbrook only reads it; nothing is ever changed.</p>"),
+        placeholder);
+    explanation->setWordWrap(true);
+    explanation->setAlignment(Qt::AlignCenter);
+    auto* openButton = named(new QPushButton(QStringLiteral("Open store..."), placeholder),
+                             "openStoreButton");
+    connect(openButton, &QPushButton::clicked, openStoreAction, &QAction::trigger);
+    placeLayout->addStretch(1);
+    placeLayout->addWidget(explanation);
+    placeLayout->addWidget(openButton, 0, Qt::AlignCenter);
+    placeLayout->addStretch(1);
+    listStack->addWidget(messageList);
+    listStack->addWidget(placeholder);
 
     auto* lower = new QWidget(rightSplitter);
     auto* lowerLayout = new QVBoxLayout(lower);
@@ -241,7 +408,7 @@ void MainWindow::createPanels() {
     lowerLayout->addWidget(pageView, 1);
     messagePrinter = std::make_unique<MessagePrinter>(central);
 
-    rightSplitter->addWidget(messageList);
+    rightSplitter->addWidget(listStack);
     rightSplitter->addWidget(lower);
     rightSplitter->setStretchFactor(0, 0);
     rightSplitter->setStretchFactor(1, 1);
@@ -354,7 +521,8 @@ void MainWindow::connectHandlers() {
         {printAction, &MainWindow::onPrint},   {printerSetupAction, &MainWindow::onPrinterSetup},
         {saveAction, &MainWindow::onSave},     {exportAction, &MainWindow::onExport},
         {cancelAction, &MainWindow::onCancel}, {selectAllAction, &MainWindow::onSelectAll},
-        {aboutAction, &MainWindow::onAbout},   {quitAction, &MainWindow::onQuit}};
+        {aboutAction, &MainWindow::onAbout},   {quitAction, &MainWindow::onQuit},
+        {openStoreAction, &MainWindow::onOpenStore}, {printPdfAction, &MainWindow::onPrintToPdf}};
     for (const auto& [action, handler] : commands) {
         connect(action, &QAction::triggered, this,
                 reported(this, [this, handler = handler] { (this->*handler)(); }));
@@ -365,7 +533,10 @@ void MainWindow::connectHandlers() {
     // The tree lists a folder on a click only, not when its selection changes.
     folderTree->viewport()->installEventFilter(this);
     connect(messageList->header(), &QHeaderView::sectionClicked, this,
-            [this](int column) { runReported(this, [&] { messageModel->columnClick(column); }); });
+            [this](int column) {
+                if (column > ColDate) return;
+                runReported(this, [&] { messageModel->columnClick(column); });
+            });
     connect(messageList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             reported(this, [this] { onSelectionChanged(); }));
 
@@ -406,14 +577,19 @@ void MainWindow::startUp() {
 
     previewedOffset = -1;
     previewedFile.clear();
-    listRatio = 50;
     messageModel->setSortOrder(ColDate, true);
 
     listedFile = "folders.dbx";
+    listedNode = nullptr;
+    {
+        ListUpdate update(*messageModel, records);
+        records.clear();
+    }
     folders.clear();
-    records.clear();
-    // Without a folder list the window still opens, empty.
+    // Without a folder list the window still opens, empty, and says how to open one.
     if (!runReported(this, [this] { folders = store.readFolders(); })) folders.clear();
+    showStorePlaceholder(folders.empty());
+    rememberStore();
 
     buildFolderTree();
 
@@ -431,10 +607,158 @@ void MainWindow::startUp() {
             messageModel->index(0, 0),
             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
+    startFolderCounts();
+}
+
+void MainWindow::openStore(DbxStore newStore) {
+    if (batchActive) return;
+    stopFolderCounts();
+    saveOptions();
+    previewedOffset = -1;
+    previewedFile.clear();
+    pageView->navigate(QString());
+    tempFiles.deleteTempFiles();
+    store = std::move(newStore);
+    startUp();
+}
+
+std::string MainWindow::storeDirectoryOf(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isDir()) return QFile::encodeName(info.absoluteFilePath()).toStdString();
+    if (info.isFile() && info.suffix().compare(QLatin1String("dbx"), Qt::CaseInsensitive) == 0)
+        return QFile::encodeName(info.absolutePath()).toStdString();
+    return {};
+}
+
+void MainWindow::onOpenStore() {
+    // Directories and .dbx files both: a store is chosen by its directory or by
+    // any of its files.
+    QFileDialog dialog(this, QStringLiteral("Open store"));
+    dialog.setObjectName(QStringLiteral("openStoreDialog"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setNameFilter(QStringLiteral("Outlook Express folders (*.dbx *.DBX)"));
+    const QString current = QFile::decodeName(QByteArray::fromStdString(store.directory()));
+    if (QFileInfo(current).isDir()) dialog.setDirectory(current);
+    if (showModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const QString chosen = dialog.selectedFiles().front();
+    const std::string dir = storeDirectoryOf(chosen);
+    if (dir.empty()) {
+        showMessageBox(this, QMessageBox::Warning, QStringLiteral("Open store"),
+                       QStringLiteral("%1 is neither a directory nor a .dbx file.").arg(chosen));
+        return;
+    }
+    openStore(DbxStore(dir));
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    // Only what comes from outside: the list's own rows are no store.
+    if (event->source() == nullptr && event->mimeData()->hasUrls()) {
+        for (const QUrl& url : event->mimeData()->urls()) {
+            if (url.isLocalFile() && !storeDirectoryOf(url.toLocalFile()).empty()) {
+                event->acceptProposedAction();
+                return;
+            }
+        }
+    }
+    QMainWindow::dragEnterEvent(event);
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    runReported(this, [&] {
+        for (const QUrl& url : event->mimeData()->urls()) {
+            if (!url.isLocalFile()) continue;
+            const std::string dir = storeDirectoryOf(url.toLocalFile());
+            if (dir.empty()) continue;
+            event->acceptProposedAction();
+            openStore(DbxStore(dir));
+            return;
+        }
+    });
+}
+
+void MainWindow::showStorePlaceholder(bool show) {
+    listStack->setCurrentIndex(show ? 1 : 0);
+}
+
+// ---------------------------------------------------------------------------------
+// Folder counts
+
+void MainWindow::setFolderCount(int folder, FolderCount count) {
+    if (folder < 0 || static_cast<std::size_t>(folder) >= counts.size()) return;
+    counts[static_cast<std::size_t>(folder)] = count;
+    QTreeWidgetItem* item = folderItems[static_cast<std::size_t>(folder)];
+    if (!item) return;
+    item->setText(0, folderCaption(
+                         QString::fromStdString(store.toUtf8(folders[folder].name)), count));
+    QFont font = folderTree->font();
+    font.setBold(count.unread > 0);
+    item->setFont(0, font);
+}
+
+void MainWindow::startFolderCounts() {
+    stopFolderCounts();
+    // Each folder's index is read once more, off the window's thread: the window
+    // is up and usable at once, the counts follow.
+    std::vector<std::pair<int, std::string>> files;
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        if (folders[i].fileName.empty() || counts[i].total >= 0) continue;
+        files.emplace_back(static_cast<int>(i), folders[i].fileName);
+    }
+    if (files.empty()) return;
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    countsStop = stop;
+    countThread = std::thread([this, stop, files = std::move(files), reader = store] {
+        for (const auto& [folder, file] : files) {
+            if (stop->load()) return;
+            FolderCount count;
+            try {
+                count = countMessages(reader.readMessages(file));
+            } catch (...) {
+                continue;  // a folder that cannot be read shows no count
+            }
+            QMetaObject::invokeMethod(
+                this,
+                [this, stop, folder = folder, count] {
+                    if (!stop->load()) setFolderCount(folder, count);
+                },
+                Qt::QueuedConnection);
+        }
+    });
+}
+
+void MainWindow::stopFolderCounts() {
+    if (countsStop) countsStop->store(true);
+    if (countThread.joinable()) countThread.join();
+    countsStop.reset();
+}
+
+// ---------------------------------------------------------------------------------
+// Dragging messages out
+
+QMimeData* MainWindow::dragData(const std::vector<int>& recordIndexes) {
+    // Each drag writes its files afresh; the previous drag's files are gone by then.
+    dragDir = std::make_unique<QTemporaryDir>();
+    if (!dragDir->isValid()) return nullptr;
+    const std::string dir = QFile::encodeName(dragDir->path()).toStdString() + "/";
+    const bool dateInName = !saveExportDialog || saveExportDialog->dateInNames->isChecked();
+    QList<QUrl> urls;
+    for (const int index : recordIndexes) {
+        if (index < 0 || static_cast<std::size_t>(index) >= records.size()) continue;
+        const MessageInfo& record = records[static_cast<std::size_t>(index)];
+        const std::string raw = store.readMessageText(listedFile, record.dataOffset);
+        const std::string path = saveMessageAsEml(dir, record, raw, dateInName);
+        urls.push_back(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))));
+    }
+    if (urls.isEmpty()) return nullptr;
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    return data;
 }
 
 void MainWindow::buildFolderTree() {
     folderTree->setUpdatesEnabled(false);
+    folderTree->clear();
     const FolderTree tree(folders);
     std::vector<QTreeWidgetItem*> items(tree.count(), nullptr);
     for (const std::int32_t node : tree.positions()) {
@@ -449,6 +773,9 @@ void MainWindow::buildFolderTree() {
     for (std::size_t node = 0; node < tree.count(); ++node) {
         if (tree.nodes()[node].expanded) items[node]->setExpanded(true);
     }
+    folderItems = items;
+    folderItems.resize(folders.size(), nullptr);
+    counts.assign(folders.size(), FolderCount{});
     folderTree->setUpdatesEnabled(true);
 }
 
@@ -533,6 +860,8 @@ void MainWindow::onFolderClicked() {
     ListUpdate update(*messageModel, records);
     records.clear();
     if (!listedFile.empty()) records = store.readMessages(listedFile);
+    // The walk just done counts the folder too; a count still running is told so.
+    setFolderCount(folder, countMessages(records));
 }
 
 void MainWindow::onSelectAll() {

@@ -8,9 +8,14 @@
 // (findChild) and the commands by their actions ("saveAction", ...).
 
 #include <QMainWindow>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "mainwindow/ImageList.h"
 #include "render/AppPaths.h"
@@ -24,7 +29,12 @@ class QCheckBox;
 class QComboBox;
 class QDialog;
 class QLabel;
+class QMenu;
+class QMimeData;
 class QProgressBar;
+class QSettings;
+class QSplitter;
+class QStackedWidget;
 class QToolBar;
 class QTreeView;
 class QTreeWidget;
@@ -42,6 +52,23 @@ class SaveExportDialog;
 struct BatchCommand;
 
 inline constexpr const char* HomePageAddress = "https://harlstone.example/";
+// How many stores "Open recent" offers.
+inline constexpr int MaxRecentStores = 8;
+
+// The settings the window keeps between sessions (size, position, splitters, column
+// widths, recent stores), in the user's configuration directory; options.dat keeps
+// the preview options as before.
+QSettings windowSettings();
+
+// A folder's message counts; -1 while not known.
+struct FolderCount {
+    std::int32_t total = -1;
+    std::int32_t unread = -1;
+};
+// Counts of a message list.
+FolderCount countMessages(const MessageList& messages);
+// The tree's caption of a folder: "Inbox", "Inbox (12)", "Inbox (3/12)".
+QString folderCaption(const QString& name, FolderCount count);
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -52,8 +79,19 @@ class MainWindow : public QMainWindow {
     // are (tests give a directory of their own).
     explicit MainWindow(DbxStore store, AppPaths paths = AppPaths::forThisProgram(),
                         QWidget* parent = nullptr);
-    // Saves the options and deletes the working files.
+    // Saves the options and the layout and deletes the working files.
     ~MainWindow() override;
+
+    // Shows another store: templates, options, folder list, tree, first folder and
+    // first message as at start-up. A running batch keeps the store it has.
+    void openStore(DbxStore newStore);
+    // The store directory a chosen or dropped path stands for: a directory itself,
+    // a .dbx file's directory; empty for anything else.
+    static std::string storeDirectoryOf(const QString& path);
+    // The stores opened last, most recent first.
+    QStringList recentStores() const;
+    // The folder tree's counts by folder index.
+    const std::vector<FolderCount>& folderCounts() const { return counts; }
 
     // The secondary windows, created by the program after this window.
     void setMessageWindow(MessageWindow* window) { messageWindow = window; }
@@ -76,6 +114,8 @@ class MainWindow : public QMainWindow {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     // Closing the window by any means cancels a running batch, as the quit button does.
     void closeEvent(QCloseEvent* event) override;
 
@@ -86,7 +126,19 @@ class MainWindow : public QMainWindow {
     void createOptionsStrip(QWidget* parent);
     void createBottomBar(QWidget* parent);
     void createStatusBar();
+    void createMenuBar();
     void connectHandlers();
+    void restoreLayout();
+    void saveLayout();
+    void rememberStore();
+    void updateRecentMenu();
+    void showStorePlaceholder(bool show);
+    // Folder counts: the listed folder's from its list, the others' read in the background.
+    void startFolderCounts();
+    void stopFolderCounts();
+    void setFolderCount(int folder, FolderCount count);
+    // The selected messages written as .eml files for a drag out of the list.
+    QMimeData* dragData(const std::vector<int>& recordIndexes);
     void startUp();
     void shutDown();
     void buildFolderTree();
@@ -106,7 +158,9 @@ class MainWindow : public QMainWindow {
     void onHomePageClicked();
     void onAbout();
     void onQuit();
+    void onOpenStore();
     void onPrint();
+    void onPrintToPdf();
     void onPrinterSetup();
     void onSave();
     void onExport();
@@ -118,10 +172,11 @@ class MainWindow : public QMainWindow {
     // The frame of every batch command: guard, set-up, the walk over the selection,
     // progress, completion box; the window is idle again however it ends.
     void runBatch(const BatchCommand& command);
+    BatchCommand printCommand();
     bool printOne(const MessageInfo& record);
     void setProgress(std::int32_t percent);
 
-    const DbxStore store;
+    DbxStore store;
     const AppPaths paths;
     FolderList folders;
     MessageList records;
@@ -138,6 +193,11 @@ class MainWindow : public QMainWindow {
     bool cancelRequested = false;      // Cancel (or closing) before the walk began
     IconSet icons;
     std::unique_ptr<MessagePrinter> messagePrinter;
+    std::vector<FolderCount> counts;                    // by folder index
+    std::vector<QTreeWidgetItem*> folderItems;          // by folder index
+    std::shared_ptr<std::atomic<bool>> countsStop;      // of the running count
+    std::thread countThread;
+    std::unique_ptr<QTemporaryDir> dragDir;             // files dragged out of the list
 
     MessageWindow* messageWindow = nullptr;
     SaveExportDialog* saveExportDialog = nullptr;
@@ -151,9 +211,14 @@ class MainWindow : public QMainWindow {
     QAction* selectAllAction = nullptr;
     QAction* aboutAction = nullptr;
     QAction* quitAction = nullptr;
+    QAction* openStoreAction = nullptr;
+    QAction* printPdfAction = nullptr;
+    QMenu* recentMenu = nullptr;
 
     QToolBar* mainToolBar = nullptr;
+    PanelSplitter* mainSplitter = nullptr;   // tree beside the right side
     PanelSplitter* rightSplitter = nullptr;  // list over options and preview
+    QStackedWidget* listStack = nullptr;     // the list, or the text without a store
     QTreeWidget* folderTree = nullptr;
     QTreeView* messageList = nullptr;
     MessageListModel* messageModel = nullptr;

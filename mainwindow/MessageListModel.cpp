@@ -1,5 +1,9 @@
 #include "mainwindow/MessageListModel.h"
 
+#include <QFont>
+#include <QMimeData>
+#include <set>
+
 #include "platform/CodePage.h"
 #include "render/OutputNaming.h"
 
@@ -20,8 +24,15 @@ const std::string& fieldOf(const MessageInfo& record, std::int32_t column) {
 }
 }  // namespace
 
-MessageListModel::MessageListModel(QIcon envelope, CodePage codePage, QObject* parent)
-    : QAbstractTableModel(parent), envelope(std::move(envelope)), codePage(std::move(codePage)) {}
+MessageListModel::MessageListModel(const IconSet& icons, CodePage codePage, QObject* parent)
+    : QAbstractTableModel(parent),
+      envelope(icons.icon(ImgEnvelope)),
+      replied(icons.icon(ImgReplied)),
+      forwarded(icons.icon(ImgForwarded)),
+      flag(icons.icon(ImgFlag)),
+      priority(icons.icon(ImgPriority)),
+      clip(icons.icon(ImgClip)),
+      codePage(std::move(codePage)) {}
 
 void MessageListModel::beginUpdate() {
     beginResetModel();
@@ -87,10 +98,11 @@ int MessageListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int MessageListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 4;
+    return parent.isValid() ? 0 : MessageColumnCount;
 }
 
 QString MessageListModel::cellText(const MessageInfo& record, int column) const {
+    if (column > ColDate) return {};
     // Dates come in the locale's UTF-8; the other texts in the store's code page.
     if (column == ColDate) return QString::fromStdString(messageDateText(record));
     return QString::fromStdString(codePage.toUtf8(fieldOf(record, column)));
@@ -100,12 +112,43 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     const std::size_t record = order[static_cast<std::size_t>(index.row())];
+    const MessageInfo& message = (*records)[record];
     switch (role) {
         case Qt::DisplayRole:
+            return cellText(message, index.column());
         case Qt::ToolTipRole:
-            return cellText((*records)[record], index.column());
+            switch (index.column()) {
+                case ColPriority:
+                    return message.isHighPriority() ? QStringLiteral("High priority") : QVariant();
+                case ColAttachment:
+                    return message.hasAttachment() ? QStringLiteral("Attachment") : QVariant();
+                case ColFlag:
+                    return message.isFlagged() ? QStringLiteral("Flagged") : QVariant();
+                default:
+                    return cellText(message, index.column());
+            }
         case Qt::DecorationRole:
-            return index.column() == ColFrom ? QVariant(envelope) : QVariant();
+            switch (index.column()) {
+                case ColFrom:
+                    return message.isReplied()     ? replied
+                           : message.isForwarded() ? forwarded
+                                                   : envelope;
+                case ColPriority:
+                    return message.isHighPriority() ? QVariant(priority) : QVariant();
+                case ColAttachment:
+                    return message.hasAttachment() ? QVariant(clip) : QVariant();
+                case ColFlag:
+                    return message.isFlagged() ? QVariant(flag) : QVariant();
+                default:
+                    return {};
+            }
+        case Qt::FontRole:
+            if (message.isRead()) return {};
+            {
+                QFont bold;
+                bold.setBold(true);
+                return bold;
+            }
         case DataValueRole:
             return static_cast<int>(record);
         default:
@@ -116,12 +159,45 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
 QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 4)
         return QString::fromLatin1(Headings[section]);
+    if (orientation == Qt::Horizontal && section > ColDate && section < MessageColumnCount) {
+        if (role == Qt::DisplayRole) return QString();  // the picture alone, no number
+        if (role == Qt::DecorationRole)
+            return section == ColPriority ? priority : section == ColAttachment ? clip : flag;
+        if (role == Qt::ToolTipRole)
+            return section == ColPriority     ? QStringLiteral("Priority")
+                   : section == ColAttachment ? QStringLiteral("Attachment")
+                                              : QStringLiteral("Flag");
+    }
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
 Qt::ItemFlags MessageListModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren |
+           Qt::ItemIsDragEnabled;
+}
+
+QStringList MessageListModel::mimeTypes() const {
+    return {QStringLiteral("text/uri-list")};
+}
+
+QMimeData* MessageListModel::mimeData(const QModelIndexList& indexes) const {
+    if (!dragSource) return nullptr;
+    // One entry per row, in the list's order, whatever cells were picked.
+    std::set<int> rows;
+    for (const QModelIndex& index : indexes) {
+        if (index.isValid()) rows.insert(index.row());
+    }
+    std::vector<int> recordIndexes;
+    for (const int row : rows) {
+        const int record = recordIndex(row);
+        if (record >= 0) recordIndexes.push_back(record);
+    }
+    return recordIndexes.empty() ? nullptr : dragSource(recordIndexes);
+}
+
+Qt::DropActions MessageListModel::supportedDragActions() const {
+    return Qt::CopyAction;
 }
 
 }  // namespace lumbrook

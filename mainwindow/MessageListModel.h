@@ -1,20 +1,28 @@
 #pragma once
 
-// messageList's rows: one per record of the listed folder, four columns, in the
-// list's order (render/MessageOrder.h). The model holds no copies of the records,
-// only the row order and the order's sort keys.
+// messageList's rows: one per record of the listed folder, in the list's order
+// (render/MessageOrder.h). Four text columns and, after them, three narrow state
+// columns (priority, attachment, flag) that the window shows first; unread rows in
+// bold. The model holds no copies of the records, only the row order and the
+// order's sort keys.
 
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
+#include "mainwindow/ImageList.h"
 #include "render/MessageOrder.h"
 #include "platform/CodePage.h"
 #include "store/DbxReader.h"
 
 namespace lumbrook {
+
+// The state columns, after the text columns of ListColumn.
+enum StateColumn : std::int32_t { ColPriority = 4, ColAttachment = 5, ColFlag = 6 };
+inline constexpr int MessageColumnCount = 7;
 
 class MessageListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -24,7 +32,12 @@ class MessageListModel : public QAbstractTableModel {
     static constexpr int DataValueRole = Qt::UserRole;
 
     // The records' texts are shown as codePage reads them.
-    MessageListModel(QIcon envelope, CodePage codePage, QObject* parent = nullptr);
+    MessageListModel(const IconSet& icons, CodePage codePage, QObject* parent = nullptr);
+
+    // What a drag of rows carries: made from the records' indexes when the drag
+    // begins; nullptr for no drag.
+    using DragSource = std::function<QMimeData*(const std::vector<int>& recordIndexes)>;
+    void setDragSource(DragSource source) { dragSource = std::move(source); }
 
     // The update bracket of a refill: between the two calls the records may change;
     // endUpdate lists Records (nullptr: none) and orders the rows once.
@@ -50,12 +63,16 @@ class MessageListModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
 
   private:
     void reorder();
     QString cellText(const MessageInfo& record, int column) const;
 
-    QIcon envelope;
+    QIcon envelope, replied, forwarded, flag, priority, clip;
+    DragSource dragSource;
 
     CodePage codePage;
     const MessageList* records = nullptr;

@@ -36,6 +36,7 @@ MessagePrinter::MessagePrinter(QWidget* parent) : printView(new PageView(parent)
 
 bool MessagePrinter::prepare(QWidget* parent, bool withDate) {
     target = printerSettings.target();
+    pdfFile.clear();
     if (target == PrinterSetup::Target::None) {
         showMessageBox(parent, QMessageBox::Critical, QString(), NoPrinterText);
         return false;
@@ -45,6 +46,14 @@ bool MessagePrinter::prepare(QWidget* parent, bool withDate) {
         dateInName = withDate;
     }
     return true;
+}
+
+void MessagePrinter::preparePdf(const std::string& dir, const std::string& file,
+                                bool withDate) {
+    target = PrinterSetup::Target::PdfDirectory;
+    pdfFile = file;
+    pdfDir = file.empty() ? prepareOutputDir(dir) : std::string();
+    dateInName = withDate;
 }
 
 void MessagePrinter::print(const std::string& page, const MessageInfo& record) {
@@ -61,12 +70,16 @@ void MessagePrinter::print(const std::string& page, const MessageInfo& record) {
         ~Disconnect() { QObject::disconnect(connection); }
     } disconnect{outcome};
 
-    std::string pdfFile;
+    std::string outFile;
     QString printerName;
     if (target == PrinterSetup::Target::PdfDirectory) {
-        const std::string stem = messageFileStem(record, dateInName);
-        pdfFile = pdfDir + uniqueStem(pdfDir, stem, ".pdf") + ".pdf";
-        printView->printToPdf(pathText(pdfFile), printerSettings.pageLayout());
+        if (pdfFile.empty()) {
+            const std::string stem = messageFileStem(record, dateInName);
+            outFile = pdfDir + uniqueStem(pdfDir, stem, ".pdf") + ".pdf";
+        } else {
+            outFile = pdfFile;
+        }
+        printView->printToPdf(pathText(outFile), printerSettings.pageLayout());
     } else {
         std::unique_ptr<QPrinter> printer = printerSettings.makePrinter();
         if (!printer) throw LumbrookError(NoPrinterText.toStdString());
@@ -77,7 +90,7 @@ void MessagePrinter::print(const std::string& page, const MessageInfo& record) {
 
     // A page that did not reach the printer is an error, never a printed message.
     if (!printed) {
-        if (!pdfFile.empty()) throw makeCreateError(pdfFile);
+        if (!outFile.empty()) throw makeCreateError(outFile);
         throw LumbrookError("The page could not be printed on the printer \"" +
                             printerName.toStdString() + "\".");
     }

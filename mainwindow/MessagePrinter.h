@@ -26,6 +26,9 @@ class MessagePrinter {
     // A print batch's set-up: where its pages go. False, after saying why, when
     // nothing can be printed. DateInName: PDF files are named as export names its files.
     bool prepare(QWidget* parent, bool dateInName);
+    // The set-up of "Print to PDF...": the pages go into PDF files in Dir, named as
+    // export names its files, or, with File given, the one page into File.
+    void preparePdf(const std::string& dir, const std::string& file, bool dateInName);
     // Prints Page, the print page of Record; window messages run while it waits.
     // Throws when the page did not reach the printer, BatchAbandoned when the
     // program quits under it.
@@ -39,7 +42,8 @@ class MessagePrinter {
     PageView* printView;
     bool pageLoaded = false;
     PrinterSetup::Target target = PrinterSetup::Target::None;
-    std::string pdfDir;  // with PdfDirectory: ends with a separator
+    std::string pdfDir;   // with PdfDirectory: ends with a separator
+    std::string pdfFile;  // the one file chosen for a single message, else empty
     bool dateInName = true;
 };
 

@@ -6,7 +6,10 @@
 // usage: lumbrook-gui-snapshot STORE_DIR OUT_DIR [ROW]   (ROW: a row to click first)
 
 #include <QAction>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -14,6 +17,7 @@
 #include <QTreeView>
 #include <cstdio>
 
+#include "mainwindow/ErrorReport.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/MessagePrinter.h"
@@ -37,6 +41,9 @@ int main(int argc, char** argv) {
     const auto app = lumbrook::startTool(argc, argv, 2, "STORE_DIR OUT_DIR [ROW]");
     if (!app) return 2;
     const QString out = QString::fromLocal8Bit(argv[2]);
+    // The window as a first start shows it: no layout or recent stores remembered.
+    QTemporaryDir config;
+    ::setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
 
     lumbrook::MainWindow form{lumbrook::DbxStore(argv[1])};
     lumbrook::MessageWindow showMail;
@@ -57,8 +64,29 @@ int main(int argc, char** argv) {
     QTest::qWait(700);
     form.grab().save(out + "/window.png");
 
+    // The File menu, open.
+    if (auto* file = child<QMenu>(form, "fileMenu")) {
+        file->popup(form.mapToGlobal(QPoint(0, form.menuBar()->height())));
+        QTest::qWait(300);
+        file->grab().save(out + "/menu.png");
+        file->hide();
+    }
+
+    // A start without a store: the error goes to the terminal, the window explains.
+    {
+        QTemporaryDir nothing;
+        const auto reporter = lumbrook::setErrorReporter([](QWidget*, const QString& text) {
+            std::printf("error: %s\n", qPrintable(text));
+        });
+        lumbrook::MainWindow empty{lumbrook::DbxStore(nothing.path().toStdString())};
+        empty.show();
+        QTest::qWait(500);
+        empty.grab().save(out + "/no-store.png");
+        lumbrook::setErrorReporter(reporter);
+    }
+
     // The picture list at four times its size, for a close look at the artwork.
-    QImage sheet(10 * 72, 72, QImage::Format_ARGB32);
+    QImage sheet(lumbrook::ImageCount * 72, 72, QImage::Format_ARGB32);
     sheet.fill(Qt::white);
     {
         QPainter p(&sheet);

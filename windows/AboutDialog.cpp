@@ -30,7 +30,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     picture->setAlignment(Qt::AlignCenter);
 
-    productName = new QLabel(QStringLiteral("Harlstone Lumbrook 1.0"), this);
+    productName = new QLabel(
+        QStringLiteral("Harlstone Lumbrook %1").arg(QStringLiteral(LUMBROOK_VERSION)), this);
     QFont big = productName->font();
     big.setBold(true);
     big.setPointSizeF(big.pointSizeF() * 1.4);
@@ -40,10 +41,13 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
                                             "The store itself is only ever read, never changed."),
                              this);
     description->setWordWrap(true);
-    copyright =
-        new QLabel(withYear(QStringLiteral("Copyright \u00A9 XXXX Harlstone. All rights reserved."),
-                            QDate::currentDate().year()),
-                   this);
+    copyright = new QLabel(
+        withYear(QStringLiteral("Version %1\nCopyright \u00A9 XXXX Harlstone.\n"
+                                "Free software under the MIT licence: use, copy, change and "
+                                "pass it on, with the licence text beside it.")
+                     .arg(QStringLiteral(LUMBROOK_VERSION)),
+                 QDate::currentDate().year()),
+        this);
     copyright->setWordWrap(true);
 
     homePageButton = new QPushButton(QStringLiteral("harlstone.example"), this);

@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <clocale>
 #include <cstdlib>
 #include <ctime>
+
+#include "mainwindow/MainWindow.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // The web engine (Chromium) frees some objects through a base type of another size
@@ -20,6 +24,13 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 #endif
 
+namespace {
+// Every test starts as a first start: no layout, no recent stores.
+class ForgetWindowSettings : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { lumbrook::windowSettings().clear(); }
+};
+}  // namespace
+
 int main(int argc, char** argv) {
     ::setenv("TZ", "UTC", 1);
     ::setenv("LC_ALL", "C.UTF-8", 1);
@@ -27,9 +38,14 @@ int main(int argc, char** argv) {
     ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
     ::tzset();
     std::setlocale(LC_ALL, "");
+    // The window keeps its layout and recent stores in the user's configuration:
+    // the tests keep theirs in a directory of their own.
+    QTemporaryDir config;
+    ::setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
     ::testing::InitGoogleTest(&argc, argv);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumbrook"));
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ForgetWindowSettings);
     return RUN_ALL_TESTS();
 }

@@ -32,7 +32,8 @@ std::vector<std::string> subjects(const MessageListModel& model, const MessageLi
 
 class MessageListModelTest : public ::testing::Test {
   protected:
-    MessageListModel model{QIcon(), CodePage()};
+    IconSet icons;
+    MessageListModel model{icons, CodePage()};
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
     MessageList list = {
         makeRecord("carl", "beta", Base + 2 * Day),
@@ -50,7 +51,7 @@ class MessageListModelTest : public ::testing::Test {
 TEST_F(MessageListModelTest, ShowsTheRecordsAndTheirDataValues) {
     fill();
     ASSERT_EQ(model.rowCount(), 4);
-    ASSERT_EQ(model.columnCount(), 4);
+    ASSERT_EQ(model.columnCount(), MessageColumnCount);
     const char* headings[] = {"From:", "To:", "Subject", "Date"};
     for (int c = 0; c < 4; ++c)
         EXPECT_EQ(model.headerData(c, Qt::Horizontal).toString(), QString::fromLatin1(headings[c]));
