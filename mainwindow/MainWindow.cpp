@@ -48,6 +48,7 @@
 #include "platform/Files.h"
 #include "platform/browser/PageView.h"
 #include "render/Output.h"
+#include "windows/ExportStoreDialog.h"
 #include "windows/SaveExportDialog.h"
 #include "windows/Centre.h"
 #include "windows/MessageWindow.h"
@@ -218,6 +219,8 @@ void MainWindow::createActions() {
     openStoreAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     printPdfAction = action("printPdfAction", "Print to PDF...",
                             "Print the selected emails into PDF files", -1);
+    exportStoreAction = action("exportStoreAction", "Export store...",
+                               "The whole store as mbox, Maildir or eml files", -1);
     printAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     saveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
@@ -230,6 +233,7 @@ void MainWindow::createMenuBar() {
     file->addAction(openStoreAction);
     recentMenu = file->addMenu(QStringLiteral("Open &recent"));
     recentMenu->setObjectName(QStringLiteral("recentMenu"));
+    file->addAction(exportStoreAction);
     file->addSeparator();
     file->addAction(printAction);
     file->addAction(printPdfAction);
@@ -522,7 +526,8 @@ void MainWindow::connectHandlers() {
         {saveAction, &MainWindow::onSave},     {exportAction, &MainWindow::onExport},
         {cancelAction, &MainWindow::onCancel}, {selectAllAction, &MainWindow::onSelectAll},
         {aboutAction, &MainWindow::onAbout},   {quitAction, &MainWindow::onQuit},
-        {openStoreAction, &MainWindow::onOpenStore}, {printPdfAction, &MainWindow::onPrintToPdf}};
+        {openStoreAction, &MainWindow::onOpenStore}, {printPdfAction, &MainWindow::onPrintToPdf},
+        {exportStoreAction, &MainWindow::onExportStore}};
     for (const auto& [action, handler] : commands) {
         connect(action, &QAction::triggered, this,
                 reported(this, [this, handler = handler] { (this->*handler)(); }));
@@ -628,6 +633,11 @@ std::string MainWindow::storeDirectoryOf(const QString& path) {
     if (info.isFile() && info.suffix().compare(QLatin1String("dbx"), Qt::CaseInsensitive) == 0)
         return QFile::encodeName(info.absolutePath()).toStdString();
     return {};
+}
+
+void MainWindow::onExportStore() {
+    if (batchActive) return;
+    exportStore(store, this);
 }
 
 void MainWindow::onOpenStore() {

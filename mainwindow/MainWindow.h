@@ -161,6 +161,7 @@ class MainWindow : public QMainWindow {
     void onOpenStore();
     void onPrint();
     void onPrintToPdf();
+    void onExportStore();
     void onPrinterSetup();
     void onSave();
     void onExport();
@@ -213,6 +214,7 @@ class MainWindow : public QMainWindow {
     QAction* quitAction = nullptr;
     QAction* openStoreAction = nullptr;
     QAction* printPdfAction = nullptr;
+    QAction* exportStoreAction = nullptr;
     QMenu* recentMenu = nullptr;
 
     QToolBar* mainToolBar = nullptr;
