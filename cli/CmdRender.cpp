@@ -69,9 +69,14 @@ int cmdRender(Args& args) {
     std::string dir = page.parent_path().string();
     dir = dir.empty() ? std::string("./") : includeTrailingPathDelimiter(dir);
     forceDirectories(dir);
-    std::cout << renderMessagePage(raw, record, design, dir, page.filename().string(), nullptr)
+    std::vector<std::string> problems;
+    std::cout << renderMessagePage(raw, record, design, dir, page.filename().string(), nullptr,
+                                   &problems)
               << '\n';
-    return 0;
+    // The page is written; a picture of it that could not be is still an error.
+    std::cout.flush();
+    for (const auto& problem : problems) std::cerr << problem << '\n';
+    return problems.empty() ? 0 : 1;
 }
 
 }  // namespace lumbrook::cli

@@ -1,5 +1,9 @@
 #include "render/Output.h"
 
+#include <cstdio>
+
+#include "base/Charset.h"
+#include "mime/HtmlToText.h"
 #include "platform/Files.h"
 #include "render/FileOutput.h"
 #include "render/OutputNaming.h"
@@ -13,18 +17,38 @@ std::string prepareOutputDir(const std::string& dirText) {
 }
 
 std::string saveMessageAsEml(const std::string& dir, const MessageInfo& record,
-                             std::string_view rawText, bool dateInName) {
-    const std::string stem = uniqueStem(dir, messageFileStem(record, dateInName), ".eml");
-    const std::string path = dir + stem + ".eml";
+                             std::string_view rawText, bool dateInName, OutputNames& names) {
+    std::string name;
     try {
-        writeFileNew(path, rawText);
+        name = writeFileUnique(dir, names, messageFileStem(record, dateInName), ".eml", rawText,
+                               &name);
     } catch (const FileCreateError&) {
+        const std::string stem = name.substr(0, name.size() - std::min<std::size_t>(4, name.size()));
         throw SaveFailedError("The file \"" + dir + stem + "\" could not be created!");
     }
-    return path;
+    return dir + name;
 }
 
-std::string exportMessage(const ExportSettings& settings, const MessageInfo& record,
+std::string saveMessageAsEml(const std::string& dir, const MessageInfo& record,
+                             std::string_view rawText, bool dateInName) {
+    OutputNames names;
+    return saveMessageAsEml(dir, record, rawText, dateInName, names);
+}
+
+namespace {
+// The text a reader of the HTML body sees, in UTF-8 (htmlToText's charset).
+std::string htmlBodyText(const MailMessage& message) {
+    if (!message.htmlPart) return {};
+    const auto charset = iconvNameForLabel(pageCharset(message));
+    std::string text =
+        htmlToText(convertToUtf8(message.htmlPart->decodedBody, charset.value_or("UTF-8")));
+    // Every line ends in CR LF, as in the text files of text bodies.
+    if (!text.empty()) text += "\r\n";
+    return text;
+}
+}  // namespace
+
+std::string exportMessage(ExportSettings& settings, const MessageInfo& record,
                           std::string_view rawText) {
     MailMessage message;
     message.loadText(rawText);
@@ -34,15 +58,23 @@ std::string exportMessage(const ExportSettings& settings, const MessageInfo& rec
     const bool asText = (message.htmlLines.empty() || settings.format == ExportFormat::AlwaysText) &&
                         settings.format != ExportFormat::AlwaysHtml;
     if (asText) {
-        const std::string path = settings.dir + uniqueStem(settings.dir, stem, ".txt") + ".txt";
-        writeFileNew(path, joinLinesCrlf(message.textLines));
-        return path;
+        const std::string text =
+            message.textLines.empty() ? htmlBodyText(message) : joinLinesCrlf(message.textLines);
+        return settings.dir + writeFileUnique(settings.dir, settings.names, stem, ".txt", text);
     }
     buildPageLines(message, record, settings.design);
-    saveContentIdParts(message, settings.dir, nullptr);
-    const std::string path = settings.dir + uniqueStem(settings.dir, stem, ".HTM") + ".HTM";
-    writeFileNew(path, pageFileBytes(message.htmlLines));
-    return path;
+    const PartFiles parts = saveContentIdParts(message, settings.dir, settings.names);
+    std::string name;
+    try {
+        name = writeFileUnique(settings.dir, settings.names, stem, ".HTM",
+                               pageFileBytes(message.htmlLines, parts, pageCharset(message)));
+    } catch (...) {
+        // Pictures without their page would only pass for part of an export.
+        for (const auto& path : parts.paths) std::remove(path.c_str());
+        throw;
+    }
+    settings.problems.insert(settings.problems.end(), parts.problems.begin(), parts.problems.end());
+    return settings.dir + name;
 }
 
 }  // namespace lumbrook
