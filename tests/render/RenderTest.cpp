@@ -175,6 +175,37 @@ TEST(Render, ConvertCidLineRewritesQuotedReferencesAndBaseElements) {
     for (const auto& [in, out] : cases) EXPECT_EQ(rewritePageLine(in), out) << in;
 }
 
+TEST(Render, PagesStartWithCharsetAndPolicyAndLoseMetaRefresh) {
+    const std::string h = pageHeadElements("koi8-r");
+    const std::pair<std::string, std::string> cases[] = {
+        {"<p>x</p>\r\n", h + "\r\n<p>x</p>\r\n"},
+        // The mail's own head, or several, come after ours.
+        {"<html><head><title>t</title></head><head></head>", h + "\r\n<html><head><title>t</title></head><head></head>"},
+        {"  <!DOCTYPE html>\r\n<html>", "  <!DOCTYPE html>" + h + "\r\n<html>"},
+        {"\xEF\xBB\xBFx", "\xEF\xBB\xBF" + pageHeadElements("utf-8") + "\r\nx"},
+        {"a<META HTTP-EQUIV=Refresh CONTENT=\"0;url=http://x/\">b", h + "\r\nab"},
+        {"a<meta content='0' http-equiv = ' refresh'\r\n/>b", h + "\r\nab"},
+        {"a<meta http-equiv=\"&#x72;efresh\" content=\"0\">b", h + "\r\nab"},
+        {"a<meta content=\"1;url=>\" http-equiv=refresh>b", h + "\r\nab"},
+        {"a<meta http-equiv=\"refresh\"", h + "\r\na"},
+        {"<meta charset=\"utf-8\"><metadata http-equiv=refresh>", h + "\r\n<meta charset=\"utf-8\"><metadata http-equiv=refresh>"},
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(finishPage(in, "koi8-r"), out) << in;
+
+    // The charset: the body part's, else the HTML's own, else the store's code page.
+    auto charsetOf = [](const std::string& raw) {
+        MailMessage message;
+        message.loadText(raw);
+        message.locateBodies();
+        return pageCharset(message);
+    };
+    EXPECT_EQ(charsetOf("Content-Type: text/html; charset=\"UTF-8\"\r\n\r\n<p>x\r\n"), "utf-8");
+    EXPECT_EQ(charsetOf("Content-Type: text/html\r\n\r\n<META content=\"text/html; charset=koi8-r\">\r\n"),
+              "koi8-r");
+    EXPECT_EQ(charsetOf("Content-Type: text/plain; charset=\"x\\\"><script>\"\r\n\r\nx\r\n"),
+              "windows-1252");
+}
+
 TEST(FileOutput, LinesSplitAtEveryBreakAndWriteFailuresAreReported) {
     EXPECT_EQ(splitLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
     EXPECT_EQ(splitLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
