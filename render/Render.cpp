@@ -192,6 +192,8 @@ std::size_t findNoCase(std::string_view text, std::string_view upperNeedle, std:
 
 constexpr std::string_view CidReference = "\"CID:";
 constexpr std::string_view BaseElement = "<BASE";
+constexpr std::string_view IframeElement = "<IFRAME";
+constexpr std::string_view FrameElement = "<FRAME";
 
 // Appends the line rewritten: every "cid:" right after a double quote dropped (again
 // and again, as long as another one follows the same quote), the id after it
@@ -222,6 +224,11 @@ void appendConvertedLine(std::string& out, std::string_view line, const PartFile
     const std::string_view written(out.data() + start, out.size() - start);
     for (std::size_t at = 0; (at = findNoCase(written, BaseElement, at)) != std::string::npos;)
         out[start + at + 2] = 'B';
+    // A browser opens a connection for a frame's address before its policy refuses
+    // the frame: enough to tell a sender that the mail was opened.
+    for (const std::string_view frame : {IframeElement, FrameElement})
+        for (std::size_t at = 0; (at = findNoCase(written, frame, at)) != std::string::npos;)
+            out[start + at + 2] = 'B';
 }
 
 bool isHtmlSpace(char c) {

@@ -100,8 +100,8 @@ std::string finishPage(std::string_view page, std::string_view charset);
 void writePageFile(const std::vector<std::string>& lines, const std::string& fileName,
                    const PartFiles& parts = {}, std::string_view charset = {});
 
-// One line with "cid:" references in double quotes made relative and <BASE
-// elements disarmed.
+// One line with "cid:" references in double quotes made relative and <BASE,
+// <IFRAME and <FRAME elements disarmed (their third character made "B").
 std::string rewritePageLine(std::string line);
 // The page file's bytes as writePageFile writes them.
 std::string pageFileBytes(const std::vector<std::string>& lines, const PartFiles& parts = {},

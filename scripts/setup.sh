@@ -10,6 +10,7 @@ packages=(
     qt6-base-dev qt6-webengine-dev libjpeg-dev
     media-types xvfb xauth
     poppler-utils
+    chromium
 )
 
 missing=()

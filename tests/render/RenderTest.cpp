@@ -170,6 +170,7 @@ TEST(Render, ConvertCidLineRewritesQuotedReferencesAndBaseElements) {
         {"src=cid:x src='cid:y'", "src=cid:x src='cid:y'"},
         {"<BASE href=\"http://x/\">", "<BBSE href=\"http://x/\">"},
         {"<base href=a><Base href=b>", "<bBse href=a><BBse href=b>"},
+        {"<iframe src=x></iframe><FRAMESET><frame src=y>", "<iBrame src=x></iframe><FBAMESET><fBame src=y>"},
         {"no change", "no change"},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(rewritePageLine(in), out) << in;
