@@ -24,6 +24,7 @@
 #include <optional>
 
 #include "mainwindow/BatchFrame.h"
+#include "render/Render.h"
 #include "mainwindow/Controls.h"
 #include "mainwindow/ErrorReport.h"
 #include "mainwindow/MainWindow.h"
@@ -292,14 +293,16 @@ TEST_F(BatchTest, ExportFollowsTheDialogAndTheOptionsStrip) {
         return int(QDialog::Accepted);
     };
     QTest::mouseClick(form->exportButton, Qt::LeftButton);
-    EXPECT_EQ(readFile(out + "Four_0.HTM"), "<p>HTML-4</p>\r\n");
-    EXPECT_EQ(readFile(out + "Five.HTM"), "TEXT-5<BR>\r\n");
+    // Every page starts with its charset and policy.
+    const std::string head = pageHeadElements({}) + "\r\n";
+    EXPECT_EQ(readFile(out + "Four_0.HTM"), head + "<p>HTML-4</p>\r\n");
+    EXPECT_EQ(readFile(out + "Five.HTM"), head + "TEXT-5<BR>\r\n");
     onDialog = [&](QDialog&) {
         saveExportDialog.textFormat->setChecked(true);
         return int(QDialog::Accepted);
     };
     QTest::mouseClick(form->exportButton, Qt::LeftButton);
-    EXPECT_EQ(readFile(out + "Four.txt"), "");
+    EXPECT_EQ(readFile(out + "Four.txt"), "HTML-4\r\n");
     EXPECT_EQ(boxes.back().text, "There became 2 messages exported!");
 
     // A file that cannot be created ends the export with the standard error box,
