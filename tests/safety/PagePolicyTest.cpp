@@ -105,7 +105,7 @@ struct Visit {
 Visit openInChromium(const fs::path& page, const fs::path& profile, CountingServer& server) {
     const test::CliRun run = test::runProgram(
         "/usr/bin/timeout",
-        {"-s", "KILL", "60", Chromium, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+        {"-s", "KILL", "180", Chromium, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
          "--disable-background-networking", "--user-data-dir=" + profile.string(),
          "--virtual-time-budget=3000", "--dump-dom", "file://" + page.string()},
         page.parent_path().string());
