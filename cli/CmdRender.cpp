@@ -57,6 +57,7 @@ MessageInfo findRecord(const DbxStore& store, const std::string& folderFile,
 int cmdRender(Args& args, const DbxStore& store) {
     auto out = args.takeOption("--out");
     Design design = parseDesign(args);
+    design.codePageLabel = store.codePage().label();
     auto rest = args.positionals();
     if (rest.size() != 2 || !out) throw UsageError("render needs FILE, OFFSET and --out PAGE");
     const std::int32_t offset = parseOffset(rest[1]);
@@ -68,9 +69,14 @@ int cmdRender(Args& args, const DbxStore& store) {
     std::string dir = page.parent_path().string();
     dir = dir.empty() ? std::string("./") : includeTrailingPathDelimiter(dir);
     forceDirectories(dir);
-    std::cout << renderMessagePage(raw, record, design, dir, page.filename().string(), nullptr)
+    std::vector<std::string> problems;
+    std::cout << renderMessagePage(raw, record, design, dir, page.filename().string(), nullptr,
+                                   &problems)
               << '\n';
-    return 0;
+    // The page is written; a picture of it that could not be is still an error.
+    std::cout.flush();
+    for (const auto& problem : problems) std::cerr << problem << '\n';
+    return problems.empty() ? 0 : 1;
 }
 
 }  // namespace lumbrook::cli
