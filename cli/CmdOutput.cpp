@@ -1,11 +1,13 @@
 // save and export: the window's two batch commands for a whole folder or chosen messages.
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <utility>
 
 #include "cli/Commands.h"
+#include "render/FileOutput.h"
 #include "render/MessageOrder.h"
 #include "render/Output.h"
 
@@ -69,6 +71,42 @@ private:
     bool drawn = false;
 };
 
+// Ctrl+C and SIGTERM end a batch between files, never inside one: the handler only
+// asks for the stop; the loop and the writers look at it. A second signal of the
+// same kind ends the program at once (the file in hand then stays under its
+// temporary name, never under its final one).
+void stopHandler(int signal) {
+    requestStop(signal);
+}
+
+class StopSignals {
+public:
+    StopSignals() {
+        struct sigaction action {};
+        action.sa_handler = stopHandler;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        sigaction(SIGINT, &action, &oldInt);
+        sigaction(SIGTERM, &action, &oldTerm);
+    }
+    ~StopSignals() {
+        sigaction(SIGINT, &oldInt, nullptr);
+        sigaction(SIGTERM, &oldTerm, nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+private:
+    struct sigaction oldInt {};
+    struct sigaction oldTerm {};
+};
+
+// The exit status of a batch stopped by a signal, as the shell reports one.
+int stoppedStatus() {
+    const int signal = stopRequested();
+    return 128 + (signal > 0 ? signal : SIGINT);
+}
+
 struct BatchArgs {
     std::string folderFile;
     std::string dir;
@@ -100,11 +138,14 @@ int cmdSave(Args& args, const DbxStore& store) {
     const auto messages = selectMessages(file.store, file.name, batch.offsets, failed);
     const std::string dir = prepareOutputDir(batch.dir);
 
+    StopSignals signals;
+    OutputNames names;
     std::size_t done = 0;
     {
         Progress progress(messages.size());
         FolderReader reader(file.store, file.name);
         for (const auto& record : messages) {
+            if (stopRequested()) break;
             const MessageText message = reader.read(record.dataOffset);
             const std::string& raw = message.text;
             if (!message.whole) {
@@ -117,18 +158,21 @@ int cmdSave(Args& args, const DbxStore& store) {
                 if (raw.empty()) continue;
             }
             try {
-                saveMessageAsEml(dir, record, raw, batch.dateInName);
+                saveMessageAsEml(dir, record, raw, batch.dateInName, names);
                 ++done;
             } catch (const SaveFailedError& e) {
                 // As in the window: the message is reported and the batch goes on.
                 progress.clear();
                 std::cerr << e.what() << '\n';
                 failed = true;
+            } catch (const StopRequestedError&) {
+                break;
             }
             progress.set(done);
         }
     }
     std::cout << "There became " << done << " messages saved!\n";
+    if (stopRequested()) return stoppedStatus();
     return failed ? 1 : 0;
 }
 
@@ -141,6 +185,7 @@ int cmdExport(Args& args, const DbxStore& store) {
     else if (format == "same") settings.format = ExportFormat::SameAsMail;
     else throw UsageError("--format is html, txt or same");
     settings.design = parseDesign(args);
+    settings.design.codePageLabel = store.codePage().label();
     finishBatchArgs(batch, args, "export");
     settings.dateInName = batch.dateInName;
 
@@ -149,11 +194,13 @@ int cmdExport(Args& args, const DbxStore& store) {
     const auto messages = selectMessages(file.store, file.name, batch.offsets, failed);
     settings.dir = prepareOutputDir(batch.dir);
 
+    StopSignals signals;
     std::size_t done = 0;
     {
         Progress progress(messages.size());
         FolderReader reader(file.store, file.name);
         for (const auto& record : messages) {
+            if (stopRequested()) break;
             const MessageText message = reader.read(record.dataOffset);
             if (!message.whole) {
                 progress.clear();
@@ -164,11 +211,23 @@ int cmdExport(Args& args, const DbxStore& store) {
                 if (message.text.empty()) continue;
             }
             // A file that cannot be created ends the export, as it ends the window's batch.
-            exportMessage(settings, record, message.text);
+            try {
+                exportMessage(settings, record, message.text);
+            } catch (const StopRequestedError&) {
+                break;
+            }
+            // A part that could not be written is reported; the export goes on.
+            if (!settings.problems.empty()) {
+                progress.clear();
+                for (const auto& problem : settings.problems) std::cerr << problem << '\n';
+                settings.problems.clear();
+                failed = true;
+            }
             progress.set(++done);
         }
     }
     std::cout << "There became " << done << " messages exported!\n";
+    if (stopRequested()) return stoppedStatus();
     return failed ? 1 : 0;
 }
 

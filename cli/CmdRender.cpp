@@ -54,6 +54,7 @@ MessageInfo findRecord(const DbxStore& store, const std::string& folderFile,
 int cmdRender(Args& args, const DbxStore& store) {
     auto out = args.takeOption("--out");
     Design design = parseDesign(args);
+    design.codePageLabel = store.codePage().label();
     auto rest = args.positionals();
     if (rest.size() != 2 || !out) throw UsageError("render needs FILE, OFFSET and --out PAGE");
     const std::int32_t offset = parseOffset(rest[1]);
@@ -67,13 +68,18 @@ int cmdRender(Args& args, const DbxStore& store) {
     std::string dir = page.parent_path().string();
     dir = dir.empty() ? std::string("./") : includeTrailingPathDelimiter(dir);
     forceDirectories(dir);
-    std::cout << renderMessagePage(raw, record, design, dir, page.filename().string(), nullptr)
+    std::vector<std::string> problems;
+    std::cout << renderMessagePage(raw, record, design, dir, page.filename().string(), nullptr,
+                                   &problems)
               << '\n';
+    // The page is written; a picture of it that could not be is still an error.
+    std::cout.flush();
+    for (const auto& problem : problems) std::cerr << problem << '\n';
     // The page shows what is there; the exit code says that it is not all.
     if (!message.whole)
         throw CliError(file.store.filePath(file.name) + ": the message at offset " + rest[1] +
                        " is damaged: " + message.problem);
-    return 0;
+    return problems.empty() ? 0 : 1;
 }
 
 }  // namespace lumbrook::cli

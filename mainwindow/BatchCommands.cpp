@@ -215,6 +215,7 @@ void MainWindow::onPrinterSetup() {
 void MainWindow::onSave() {
     std::string dir;
     bool dateInName = true;
+    OutputNames names;  // the batch's: each name's next suffix is remembered
     BatchCommand command;
     command.suffix = QStringLiteral(" messages saved!");
     command.caption = QStringLiteral("Saving finished");
@@ -231,7 +232,7 @@ void MainWindow::onSave() {
     command.work = [&](const MessageInfo& record) {
         const std::string raw = store.readMessageText(listedFile, record.dataOffset);
         try {
-            saveMessageAsEml(dir, record, raw, dateInName);
+            saveMessageAsEml(dir, record, raw, dateInName, names);
             return true;
         } catch (const SaveFailedError& failure) {
             // Saving's own message; the batch goes on with the next message.
@@ -264,6 +265,11 @@ void MainWindow::onExport() {
         // The options strip is read for each message, as the preview reads it.
         settings.design = currentDesign();
         exportMessage(settings, record, raw);
+        // Parts the page could not have (a Content-ID that is a path) are reported;
+        // the page is written and the export goes on.
+        for (const std::string& problem : settings.problems)
+            reportError(this, errorText(FileCreateError(problem)));
+        settings.problems.clear();
         return true;
     };
     runBatch(command);

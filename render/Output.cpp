@@ -1,5 +1,9 @@
 #include "render/Output.h"
 
+#include <cstdio>
+
+#include "base/Charset.h"
+#include "mime/HtmlToText.h"
 #include "platform/Files.h"
 #include "render/FileOutput.h"
 #include "render/OutputNaming.h"
@@ -13,18 +17,38 @@ std::string prepareOutputDir(const std::string& dirText) {
 }
 
 std::string saveMessageAsEml(const std::string& dir, const MessageInfo& record,
-                             std::string_view rawText, bool dateInName) {
-    const std::string stem = uniqueStem(dir, messageFileStem(record, dateInName), ".eml");
-    const std::string path = dir + stem + ".eml";
+                             std::string_view rawText, bool dateInName, OutputNames& names) {
+    std::string name;
     try {
-        writeFileNew(path, rawText);
+        name = writeFileUnique(dir, names, messageFileStem(record, dateInName), ".eml", rawText,
+                               &name);
     } catch (const FileCreateError&) {
+        const std::string stem = name.substr(0, name.size() - std::min<std::size_t>(4, name.size()));
         throw SaveFailedError("The file \"" + dir + stem + "\" could not be created!");
     }
-    return path;
+    return dir + name;
 }
 
-std::string exportMessage(const ExportSettings& settings, const MessageInfo& record,
+std::string saveMessageAsEml(const std::string& dir, const MessageInfo& record,
+                             std::string_view rawText, bool dateInName) {
+    OutputNames names;
+    return saveMessageAsEml(dir, record, rawText, dateInName, names);
+}
+
+namespace {
+// The text a reader of the HTML body sees, in UTF-8 (htmlToText's charset).
+std::string htmlBodyText(const MailMessage& message, std::string_view codePageLabel) {
+    if (!message.htmlPart) return {};
+    const auto charset = iconvNameForLabel(pageCharset(message, codePageLabel));
+    std::string text =
+        htmlToText(convertToUtf8(message.htmlPart->decodedBody, charset.value_or("UTF-8")));
+    // Every line ends in CR LF, as in the text files of text bodies.
+    if (!text.empty()) text += "\r\n";
+    return text;
+}
+}  // namespace
+
+std::string exportMessage(ExportSettings& settings, const MessageInfo& record,
                           std::string_view rawText) {
     MailMessage message;
     message.loadText(rawText);
@@ -34,20 +58,29 @@ std::string exportMessage(const ExportSettings& settings, const MessageInfo& rec
     const bool asText = (message.htmlLines.empty() || settings.format == ExportFormat::AlwaysText) &&
                         settings.format != ExportFormat::AlwaysHtml;
     if (asText) {
-        const std::string path = settings.dir + uniqueStem(settings.dir, stem, ".txt") + ".txt";
-        FileWriter out(path, FileWriter::Mode::New);
-        for (std::string_view line : message.textLines) {
-            out.write(line);
-            out.write("\r\n");
+        FileWriter out(settings.dir, settings.names, stem, ".txt");
+        if (message.textLines.empty()) {
+            out.write(htmlBodyText(message, settings.design.codePageLabel));
+        } else {
+            for (std::string_view line : message.textLines) {
+                out.write(line);
+                out.write("\r\n");
+            }
         }
-        out.finish();
-        return path;
+        return out.finish();
     }
-    saveContentIdParts(message, settings.dir, nullptr);
-    const std::string path = settings.dir + uniqueStem(settings.dir, stem, ".HTM") + ".HTM";
-    FileWriter out(path, FileWriter::Mode::New);
-    writePage(message, record, settings.design, out);
-    out.finish();
+    const PartFiles parts = saveContentIdParts(message, settings.dir, settings.names);
+    std::string path;
+    try {
+        FileWriter out(settings.dir, settings.names, stem, ".HTM");
+        writePage(message, record, settings.design, parts, out);
+        path = out.finish();
+    } catch (...) {
+        // Pictures without their page would only pass for part of an export.
+        for (const auto& part : parts.paths) std::remove(part.c_str());
+        throw;
+    }
+    settings.problems.insert(settings.problems.end(), parts.problems.begin(), parts.problems.end());
     return path;
 }
 

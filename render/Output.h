@@ -2,16 +2,20 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/Errors.h"
+#include "render/OutputNaming.h"
 #include "render/Render.h"
 #include "store/DbxReader.h"
 
 namespace lumbrook {
 
 // The work for one message of "Save eMail" and "Export eMail", shared by the
-// window's batches and lumbrook-cli. Neither ever overwrites a file of the user's
-// (Content-ID files aside, which export replaces by design).
+// window's batches and lumbrook-cli. Neither ever replaces a file: each file is
+// written whole under a temporary name and only then put in place under a free
+// name. A stop requested while a file is written (requestStop) removes what the
+// message had written so far and throws StopRequestedError.
 
 // The destination directory as the batch uses it: a separator appended when
 // missing, and created with its parents (a failure shows up as files that cannot
@@ -26,6 +30,11 @@ public:
 
 // Writes the raw text unchanged to Dir + stem (+ "_k") + ".eml"; returns the path.
 // Throws SaveFailedError with "The file "<Dir><stem>" could not be created!".
+// names is the batch's: it remembers the suffixes given.
+std::string saveMessageAsEml(const std::string& dir, const MessageInfo& record,
+                             std::string_view rawText, bool dateInName, OutputNames& names);
+// The same for a single message, or for a batch that keeps no memory of names
+// (each name is then looked for from "_0" on).
 std::string saveMessageAsEml(const std::string& dir, const MessageInfo& record,
                              std::string_view rawText, bool dateInName);
 
@@ -36,12 +45,18 @@ struct ExportSettings {
     bool dateInName = true;
     ExportFormat format = ExportFormat::AlwaysHtml;
     Design design;  // Apply: "Show preview with complete design "
+    OutputNames names;  // the names this batch gave, kept from message to message
+    // Content-ID parts skipped (an id that is a path, a file that could not be
+    // written): exportMessage adds their error texts and goes on; the caller shows
+    // them and clears the list.
+    std::vector<std::string> problems;
 };
 
 // Writes the message as a ".HTM" page (Content-ID files beside it) or a ".txt"
-// file; returns the path. A file that cannot be created throws FileCreateError,
-// which ends an export batch.
-std::string exportMessage(const ExportSettings& settings, const MessageInfo& record,
+// file (the text of the HTML body when the message has no text body); returns the
+// path. A page or text file that cannot be created throws FileCreateError, which
+// ends an export batch; the message's parts written before are removed again.
+std::string exportMessage(ExportSettings& settings, const MessageInfo& record,
                           std::string_view rawText);
 
 }  // namespace lumbrook

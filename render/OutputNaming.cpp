@@ -35,6 +35,21 @@ std::string messageFileStem(const MessageInfo& record, bool withDate) {
                                   : record.subject);
 }
 
+std::string fitName(std::string_view stem, std::string_view suffix, std::string_view ext) {
+    const std::size_t tail = suffix.size() + ext.size();
+    if (tail < MaxNameBytes && stem.size() > MaxNameBytes - tail) {
+        std::size_t cut = MaxNameBytes - tail;
+        // Back to the start of the character the cut falls in: continuation bytes
+        // are 10xxxxxx.
+        while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
+        stem = stem.substr(0, cut);
+    }
+    std::string name;
+    name.reserve(stem.size() + tail);
+    name.append(stem).append(suffix).append(ext);
+    return name;
+}
+
 namespace {
 // lstat, so that a dangling symbolic link also counts as taken.
 bool nameTaken(const std::string& path) {
@@ -43,12 +58,26 @@ bool nameTaken(const std::string& path) {
 }
 }  // namespace
 
-std::string uniqueStem(const std::string& dir, const std::string& stem, std::string_view ext) {
-    if (!nameTaken(dir + stem + std::string(ext))) return stem;
-    for (unsigned long k = 0;; ++k) {
-        std::string candidate = stem + "_" + std::to_string(k);
-        if (!nameTaken(dir + candidate + std::string(ext))) return candidate;
+std::string OutputNames::nextFree(const std::string& dir, const std::string& stem,
+                                  std::string_view ext) {
+    std::string key = stem;
+    key += '\0';
+    key += ext;
+    std::uint64_t& next = nextSuffix[key];
+    for (;; ++next) {
+        std::string name =
+            next == 0 ? fitName(stem, "", ext) : fitName(stem, "_" + std::to_string(next - 1), ext);
+        if (reserved.contains(name) || nameTaken(dir + name)) continue;
+        ++next;
+        return name;
     }
+}
+
+std::string uniqueStem(const std::string& dir, const std::string& stem, std::string_view ext) {
+    OutputNames names;
+    std::string name = names.nextFree(dir, stem, ext);
+    name.resize(name.size() - ext.size());
+    return name;
 }
 
 }  // namespace lumbrook

@@ -1,5 +1,7 @@
 #include "render/Render.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -7,7 +9,9 @@
 
 #include "base/AsciiCase.h"
 #include "base/Errors.h"
+#include "base/Charset.h"
 #include "base/TextLines.h"
+#include "mime/HtmlCharset.h"
 #include "render/FileOutput.h"
 #include "render/OutputNaming.h"
 
@@ -150,23 +154,51 @@ std::string contentIdFileName(const MailPart& part) {
 
 namespace {
 // A Content-ID is a name chosen by whoever sent the mail: it must name a file in
-// the directory itself, never a path out of it.
+// the directory itself, never a path out of it (nor, through a zero byte, another
+// name than the one shown).
 bool staysInDirectory(const std::string& name) {
     return name != "." && name != ".." && name.find('/') == std::string::npos &&
-           name.find('\\') == std::string::npos;
+           name.find('\\') == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+// A suffix goes before the extension, as with pages: "logo.gif" -> "logo_0.gif".
+std::size_t extensionStart(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos || dot == 0 ? name.size() : dot;
 }
 }  // namespace
 
-void saveContentIdParts(MailMessage& message, const std::string& dir, TempFiles* tempFiles) {
-    for (MailPart* part : message.attachments) {
-        const std::string id = contentIdFileName(*part);
-        if (id.empty()) continue;
-        const std::string path = dir + id;
-        if (!staysInDirectory(id)) throw makeCreateError(path);
-        part->decodeBody();
-        writeFileReplacing(path, part->decodedBody);
-        if (tempFiles) tempFiles->add(path);
+PartFiles saveContentIdParts(MailMessage& message, const std::string& dir, OutputNames& names) {
+    PartFiles files;
+    std::set<std::string, std::less<>> seen;
+    try {
+        for (MailPart* part : message.attachments) {
+            const std::string id = contentIdFileName(*part);
+            // A page can refer to one file per id: the first part that has it.
+            if (id.empty() || !seen.insert(id).second) continue;
+            if (!staysInDirectory(id)) {
+                files.refused.insert(id);
+                files.problems.push_back(makeCreateError(dir + id).what());
+                continue;
+            }
+            part->decodeBody();
+            const std::size_t ext = extensionStart(id);
+            try {
+                std::string name = writeFileUnique(dir, names, id.substr(0, ext),
+                                                   std::string_view(id).substr(ext),
+                                                   part->decodedBody);
+                files.paths.push_back(dir + name);
+                if (name != id) files.renamed.emplace(id, std::move(name));
+            } catch (const FileCreateError& e) {
+                files.refused.insert(id);
+                files.problems.push_back(e.what());
+            }
+        }
+    } catch (const StopRequestedError&) {
+        for (const auto& path : files.paths) std::remove(path.c_str());
+        throw;
     }
+    return files;
 }
 
 namespace {
@@ -194,12 +226,21 @@ std::size_t findNoCase(std::string_view text, std::string_view upperNeedle, std:
 
 constexpr std::string_view CidReference = "\"CID:";
 constexpr std::string_view BaseElement = "<BASE";
+constexpr std::string_view IframeElement = "<IFRAME";
+constexpr std::string_view FrameElement = "<FRAME";
+constexpr std::string_view MetaElement = "<META";
 
-// A piece of a line with every <BASE element disarmed to <BBSE.
+// A piece of a line with every <BASE, <IFRAME and <FRAME element disarmed (its
+// third character made "B": <BBSE, <IBRAME, <FBAME). A browser opens a connection
+// for a frame's address before its policy refuses the frame: enough to tell a
+// sender that the mail was opened.
 template <class Emit>
 void emitDisarmed(std::string_view piece, Emit& emit) {
     std::size_t from = 0;
-    for (std::size_t at; (at = findNoCase(piece, BaseElement, from)) != std::string::npos;) {
+    for (std::size_t at = 0; (at = piece.find('<', at)) != std::string_view::npos; ++at) {
+        if (!matchesNoCase(piece, at, BaseElement) && !matchesNoCase(piece, at, IframeElement) &&
+            !matchesNoCase(piece, at, FrameElement))
+            continue;
         emit(piece.substr(from, at + 2 - from));
         emit(std::string_view("B"));
         from = at + 3;
@@ -208,32 +249,298 @@ void emitDisarmed(std::string_view piece, Emit& emit) {
 }
 
 // The line rewritten, in pieces: every "cid:" right after a double quote dropped
-// (again and again, as long as another one follows the same quote), and every
-// <BASE element disarmed. Dropping "cid:" never makes or breaks a "<BASE", since
-// a quote stays in front of what follows, so the pieces between the dropped ones
+// (again and again, as long as another one follows the same quote), the id after it
+// replaced by the name its part got where that differs, and every <BASE, <IFRAME
+// and <FRAME element disarmed. A reference to a refused part keeps its "cid:", so
+// that it loads nothing. Dropping "cid:" or putting a name in never makes or breaks
+// an element, since a quote stays in front of what follows, so the pieces between
 // are disarmed each on its own.
 template <class Emit>
-void emitConvertedLine(std::string_view line, Emit&& emit) {
+void emitConvertedLine(std::string_view line, const PartFiles& parts, Emit&& emit) {
     std::size_t from = 0;
+    const bool mapIds = !parts.renamed.empty() || !parts.refused.empty();
     for (std::size_t at; (at = findNoCase(line, CidReference, from)) != std::string::npos;) {
         emitDisarmed(line.substr(from, at + 1 - from), emit);
         from = at + CidReference.size();
         while (matchesNoCase(line, from, CidReference.substr(1))) from += CidReference.size() - 1;
+        if (!mapIds) continue;
+        const std::size_t quote = line.find('"', from);
+        const std::string_view id =
+            line.substr(from, quote == std::string_view::npos ? line.size() - from : quote - from);
+        if (parts.refused.contains(id)) {
+            emit(line.substr(at + 1, from - at - 1));
+        } else if (auto renamed = parts.renamed.find(id); renamed != parts.renamed.end()) {
+            emitDisarmed(renamed->second, emit);
+            from += id.size();
+        }
     }
     emitDisarmed(line.substr(from), emit);
 }
 
-void appendConvertedLine(std::string& out, std::string_view line) {
-    emitConvertedLine(line, [&out](std::string_view piece) { out += piece; });
+void appendConvertedLine(std::string& out, std::string_view line, const PartFiles& parts) {
+    emitConvertedLine(line, parts, [&out](std::string_view piece) { out += piece; });
 }
 
-// Page lines straight into the file. Escaped text has no quote and no "<" but the
-// one of "<BR>", so the rewriting would leave it as it is.
+bool isHtmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+bool isLabelCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c == '-' || c == '_' || c == '.' || c == ':';
+}
+
+// A charset label fit to stand in the page: a known one, made of label characters.
+std::string usableLabel(std::string_view label) {
+    while (!label.empty() && (isHtmlSpace(label.front()) || label.front() == '"' || label.front() == '\''))
+        label.remove_prefix(1);
+    while (!label.empty() && (isHtmlSpace(label.back()) || label.back() == '"' || label.back() == '\''))
+        label.remove_suffix(1);
+    if (label.empty() || label.size() > 40) return {};
+    for (char c : label)
+        if (!isLabelCharacter(c)) return {};
+    if (!iconvNameForLabel(label)) return {};
+    return lowerAscii(label);
+}
+
+// Character references in an attribute value, as the browser reads them (numeric
+// ones; no named reference stands for a plain letter).
+std::string decodeNumericReferences(std::string_view value) {
+    std::string out;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '&' && i + 2 < value.size() && value[i + 1] == '#') {
+            std::size_t j = i + 2;
+            const bool hex = value[j] == 'x' || value[j] == 'X';
+            if (hex) ++j;
+            unsigned long code = 0;
+            std::size_t digits = 0;
+            for (; j < value.size() && digits < 8; ++j, ++digits) {
+                const char c = value[j];
+                int d = c >= '0' && c <= '9' ? c - '0'
+                        : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                        : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                      : -1;
+                if (d < 0) break;
+                code = code * (hex ? 16 : 10) + static_cast<unsigned long>(d);
+            }
+            if (digits > 0) {
+                out += code < 0x80 ? static_cast<char>(code) : '?';
+                i = j < value.size() && value[j] == ';' ? j : j - 1;
+                continue;
+            }
+        }
+        out += value[i];
+    }
+    return out;
+}
+
+bool isRefresh(std::string_view value) {
+    const std::string decoded = decodeNumericReferences(value);
+    std::string_view v = decoded;
+    while (!v.empty() && isHtmlSpace(v.front())) v.remove_prefix(1);
+    while (!v.empty() && isHtmlSpace(v.back())) v.remove_suffix(1);
+    return equalsNoCase(v, "refresh");
+}
+
+// Where the <meta> tag at the start of tag ends (past its ">", or the end of the
+// bytes given, when closed is false), and whether it is a refresh. Attributes are
+// read as the browser's tokenizer reads them: a ">" inside a quoted value does not
+// end the tag.
+std::size_t scanMetaTag(std::string_view tag, bool& refresh, bool& closed) {
+    std::size_t i = MetaElement.size();
+    refresh = false;
+    closed = false;
+    while (i < tag.size()) {
+        while (i < tag.size() && (isHtmlSpace(tag[i]) || tag[i] == '/')) ++i;
+        if (i >= tag.size()) break;
+        if (tag[i] == '>') {
+            closed = true;
+            return i + 1;
+        }
+        const std::size_t nameStart = i;
+        while (i < tag.size() && !isHtmlSpace(tag[i]) && tag[i] != '/' && tag[i] != '>' &&
+               (tag[i] != '=' || i == nameStart))
+            ++i;
+        const std::string_view name = tag.substr(nameStart, i - nameStart);
+        while (i < tag.size() && isHtmlSpace(tag[i])) ++i;
+        if (i >= tag.size() || tag[i] != '=') continue;
+        ++i;
+        while (i < tag.size() && isHtmlSpace(tag[i])) ++i;
+        std::string_view value;
+        if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) {
+            const std::size_t close = tag.find(tag[i], i + 1);
+            const std::size_t end = close == std::string_view::npos ? tag.size() : close;
+            value = tag.substr(i + 1, end - i - 1);
+            i = close == std::string_view::npos ? tag.size() : close + 1;
+        } else {
+            const std::size_t valueStart = i;
+            while (i < tag.size() && !isHtmlSpace(tag[i]) && tag[i] != '>') ++i;
+            value = tag.substr(valueStart, i - valueStart);
+        }
+        if (equalsNoCase(name, "http-equiv") && isRefresh(value)) refresh = true;
+    }
+    return tag.size();
+}
+
+// Where the head elements go: after a byte order mark and a document type, which
+// must come first (a document type after them would put the page in quirks mode).
+std::size_t headPosition(std::string_view page, bool& hasUtf8Mark) {
+    std::size_t i = 0;
+    hasUtf8Mark = page.starts_with("\xEF\xBB\xBF");
+    if (hasUtf8Mark) i = 3;
+    const std::size_t afterMark = i;
+    while (i < page.size() && isHtmlSpace(page[i])) ++i;
+    if (matchesNoCase(page, i, "<!DOCTYPE")) {
+        const std::size_t close = page.find('>', i);
+        // The charset must stand within the first 1024 bytes to count.
+        if (close != std::string_view::npos && close < 900) return close + 1;
+    }
+    return afterMark;
+}
+
+// Where a possible "<META" cut off at the end of bytes begins, else bytes.size().
+std::size_t cutOffMetaStart(std::string_view bytes) {
+    const std::size_t longest = MetaElement.size() - 1;
+    const std::size_t first = bytes.size() > longest ? bytes.size() - longest : 0;
+    for (std::size_t k = first; k < bytes.size(); ++k)
+        if (bytes[k] == '<' && matchesNoCase(bytes, k, MetaElement.substr(0, bytes.size() - k)))
+            return k;
+    return bytes.size();
+}
+
+// The page's bytes as they go to their file: every <meta http-equiv="refresh">
+// taken out, then the head elements put first (after a byte order mark or a
+// document type). Only what can still turn out to be a <meta> tag, and the page's
+// first bytes until the head's place is known, are held back, so that a page of any
+// size costs no more than that.
+class PageFinisher {
+  public:
+    PageFinisher(std::string_view charset, std::function<void(std::string_view)> emit)
+        : charset(charset), emit(std::move(emit)) {}
+
+    void write(std::string_view bytes) {
+        while (!bytes.empty()) {
+            if (pending.empty()) {
+                const std::size_t at = findNoCase(bytes, MetaElement, 0);
+                const std::size_t hold = at != std::string_view::npos ? at : cutOffMetaStart(bytes);
+                keep(bytes.substr(0, hold));
+                bytes.remove_prefix(hold);
+                if (bytes.empty()) return;
+            }
+            const std::size_t take = std::min(bytes.size(), HeldChunk);
+            pending.append(bytes.substr(0, take));
+            bytes.remove_prefix(take);
+            filterPending(false);
+        }
+    }
+
+    void finish() {
+        filterPending(true);
+        if (!headPlaced) placeHead();
+    }
+
+  private:
+    // Bytes taken into the held ones at a time, and the most a <meta> tag may hold
+    // back: real ones are far shorter. A longer one is disarmed as <BASE is
+    // (<MBTA) and passed on.
+    static constexpr std::size_t HeldChunk = 1 << 16;
+    static constexpr std::size_t MaxHeldTag = 1 << 16;
+    // The page's first bytes the head's place depends on (headPosition).
+    static constexpr std::size_t HeadLookahead = 1024;
+
+    void filterPending(bool atEnd) {
+        const std::string_view held = pending;
+        std::size_t pos = 0;
+        for (;;) {
+            const std::size_t at = findNoCase(held, MetaElement, pos);
+            if (at == std::string_view::npos) {
+                const std::size_t hold =
+                    atEnd ? held.size() : pos + cutOffMetaStart(held.substr(pos));
+                keep(held.substr(pos, hold - pos));
+                pos = hold;
+                break;
+            }
+            if (at > pos) {
+                keep(held.substr(pos, at - pos));
+                pos = at;
+                scannedTag = 0;
+            }
+            const std::string_view tag = held.substr(pos);
+            const std::size_t next = MetaElement.size();
+            if (tag.size() == next && !atEnd) break;
+            if (tag.size() > next && !isHtmlSpace(tag[next]) && tag[next] != '/' && tag[next] != '>') {
+                keep(tag.substr(0, next));  // another element, <METADATA for one
+                pos += next;
+                continue;
+            }
+            // A tag still open is read again only when it has grown to twice the
+            // size: a long one coming in small pieces costs linear time.
+            if (!atEnd && tag.size() < 2 * scannedTag && tag.size() <= MaxHeldTag) break;
+            bool refresh = false, closed = false;
+            const std::size_t end = scanMetaTag(tag, refresh, closed);
+            if (!closed && !atEnd) {
+                if (tag.size() <= MaxHeldTag) {
+                    scannedTag = tag.size();
+                    break;
+                }
+                pending[pos + 2] = 'B';
+                keep(std::string_view(pending).substr(pos, next));
+                pos += next;
+                scannedTag = 0;
+                continue;
+            }
+            if (!refresh) keep(tag.substr(0, end));
+            pos += end;
+            scannedTag = 0;
+        }
+        pending.erase(0, pos);
+    }
+
+    // After the <meta> filter: the head goes in once its place is known.
+    void keep(std::string_view bytes) {
+        if (headPlaced) {
+            if (!bytes.empty()) emit(bytes);
+            return;
+        }
+        const std::size_t need = HeadLookahead - start.size();
+        if (bytes.size() < need) {
+            start.append(bytes);
+            return;
+        }
+        start.append(bytes.substr(0, need));
+        placeHead();
+        if (bytes.size() > need) emit(bytes.substr(need));
+    }
+
+    void placeHead() {
+        bool utf8Mark = false;
+        const std::size_t at = headPosition(start, utf8Mark);
+        // A byte order mark decides the charset whatever a page says.
+        std::string head = pageHeadElements(utf8Mark ? std::string_view("utf-8") : charset);
+        if (at == 0 || (utf8Mark && at == 3)) head += "\r\n";
+        const std::string_view page = start;
+        if (at > 0) emit(page.substr(0, at));
+        emit(head);
+        if (at < page.size()) emit(page.substr(at));
+        start = std::string();
+        headPlaced = true;
+    }
+
+    std::string charset;
+    std::function<void(std::string_view)> emit;
+    std::string pending;        // from a possible <meta> tag on
+    std::size_t scannedTag = 0; // the size the tag in pending had when last read
+    std::string start;          // the page's first bytes, while the head waits
+    bool headPlaced = false;
+};
+
+// Page lines into a page. Escaped text has no quote and no "<" but the one of
+// "<BR>", so the rewriting would leave it as it is.
 class PageWriterSink : public PageLineSink {
   public:
-    explicit PageWriterSink(FileWriter& out) : out(out) {}
+    PageWriterSink(PageFinisher& out, const PartFiles& parts) : out(out), parts(parts) {}
     void htmlLine(std::string_view line) override {
-        emitConvertedLine(line, [this](std::string_view piece) { out.write(piece); });
+        emitConvertedLine(line, parts, [this](std::string_view piece) { out.write(piece); });
         out.write("\r\n");
     }
     void textLine(std::string_view line) override {
@@ -242,31 +549,67 @@ class PageWriterSink : public PageLineSink {
     }
 
   private:
-    FileWriter& out;
+    PageFinisher& out;
+    const PartFiles& parts;
 };
 }  // namespace
 
 std::string rewritePageLine(std::string line) {
     std::string out;
     out.reserve(line.size());
-    appendConvertedLine(out, line);
+    appendConvertedLine(out, line, PartFiles{});
     return out;
 }
 
-std::string pageFileBytes(const LineList& lines) {
-    std::string page;
-    page.reserve(lines.text().size() + 2 * lines.size());
-    for (std::string_view line : lines) {
-        appendConvertedLine(page, line);
-        page += "\r\n";
+std::string pageCharset(const MailMessage& message, std::string_view codePageLabel) {
+    const MailPart* body = !message.htmlLines.empty() ? message.htmlPart : message.textPart;
+    if (!body) body = &message;
+    if (std::string label = usableLabel(body->headerParam("Content-Type", "charset"));
+        !label.empty())
+        return label;
+    if (message.htmlPart) {
+        if (const auto declared = declaredHtmlCharset(message.htmlPart->decodedBody)) {
+            if (std::string label = usableLabel(*declared); !label.empty()) return label;
+        }
     }
+    return std::string(codePageLabel);
+}
+
+std::string pageHeadElements(std::string_view charset) {
+    std::string head = "<meta charset=\"";
+    head += charset.empty() ? DefaultPageCharset : charset;
+    head += "\"><meta http-equiv=\"Content-Security-Policy\" content=\"";
+    head += PagePolicy;
+    head += "\">";
+    return head;
+}
+
+std::string finishPage(std::string_view page, std::string_view charset) {
+    std::string kept;
+    kept.reserve(page.size() + 256);
+    PageFinisher finisher(charset, [&kept](std::string_view piece) { kept += piece; });
+    finisher.write(page);
+    finisher.finish();
+    return kept;
+}
+
+std::string pageFileBytes(const LineList& lines, const PartFiles& parts, std::string_view charset) {
+    std::string page;
+    page.reserve(lines.text().size() + 2 * lines.size() + 256);
+    PageFinisher finisher(charset, [&page](std::string_view piece) { page += piece; });
+    PageWriterSink sink(finisher, parts);
+    for (std::string_view line : lines) sink.htmlLine(line);
+    finisher.finish();
     return page;
 }
 
-void writePageFile(const LineList& lines, const std::string& fileName) {
+void writePageFile(const LineList& lines, const std::string& fileName, const PartFiles& parts,
+                   std::string_view charset) {
     FileWriter out(fileName, FileWriter::Mode::Replace);
-    PageWriterSink sink(out);
+    PageFinisher finisher(charset, [&out](std::string_view piece) { out.write(piece); });
+    PageWriterSink sink(finisher, parts);
     for (std::string_view line : lines) sink.htmlLine(line);
+    finisher.finish();
     out.finish();
 }
 
@@ -280,27 +623,40 @@ void buildPageLines(MailMessage& message, const MessageInfo& record, const Desig
 }
 
 void writePage(const MailMessage& message, const MessageInfo& record, const Design& design,
-               FileWriter& out) {
-    PageWriterSink sink(out);
+               const PartFiles& parts, FileWriter& out) {
+    PageFinisher finisher(pageCharset(message, design.codePageLabel),
+                          [&out](std::string_view piece) { out.write(piece); });
+    PageWriterSink sink(finisher, parts);
     const LineList* text = message.htmlLines.empty() ? &message.textLines : nullptr;
     if (design.apply)
         produceDesignedPage(message.htmlLines, text, record, design.fields, design.templatePath, sink);
     else
         produceBody(message.htmlLines, text, sink);
+    finisher.finish();
 }
 
 std::string renderMessagePage(std::string_view rawText, const MessageInfo& record,
                               const Design& design, const std::string& dir,
-                              const std::string& pageName, TempFiles* tempFiles) {
+                              const std::string& pageName, TempFiles* tempFiles,
+                              std::vector<std::string>* problems) {
     MailMessage message;
     message.loadText(rawText);
     message.locateBodies();
-    saveContentIdParts(message, dir, tempFiles);
+    OutputNames names;
+    names.reserve(pageName);
+    const PartFiles parts = saveContentIdParts(message, dir, names);
+    if (tempFiles)
+        for (const auto& path : parts.paths) tempFiles->add(path);
     const std::string page = dir + pageName;
     FileWriter out(page, FileWriter::Mode::Replace);
-    writePage(message, record, design, out);
+    writePage(message, record, design, parts, out);
     out.finish();
     if (tempFiles) tempFiles->add(page);
+    if (problems) {
+        problems->insert(problems->end(), parts.problems.begin(), parts.problems.end());
+    } else if (!parts.problems.empty()) {
+        throw FileCreateError(parts.problems.front());
+    }
     return page;
 }
 

@@ -1,11 +1,16 @@
 #pragma once
 
+#include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "mime/MailModel.h"
+#include "mime/LineList.h"
 #include "render/FileOutput.h"
+#include "render/OutputNaming.h"
 #include "render/TempFiles.h"
 #include "store/DbxReader.h"
 
@@ -53,21 +58,59 @@ void applyDesign(MailMessage& message, const MessageInfo& record,
 // A Content-ID without its angle brackets: the name its part is written under.
 std::string contentIdFileName(const MailPart& part);
 
-// Writes every attachment that has a Content-ID into Dir (ending with a separator)
-// under that id, replacing a file of that name, and records it in tempFiles when
-// given. An id that would leave Dir (a separator, "." or "..") is refused with the
-// file-creation error, like any other name that cannot be created.
-void saveContentIdParts(MailMessage& message, const std::string& dir, TempFiles* tempFiles);
+// What became of a page's Content-ID parts.
+struct PartFiles {
+    // Ids whose file got another name than the id (taken, or too long): the page
+    // refers to that name instead.
+    std::map<std::string, std::string, std::less<>> renamed;
+    // Ids that would leave the directory: no file, and the page's references to
+    // them stay "cid:" references, which load nothing.
+    std::set<std::string, std::less<>> refused;
+    std::vector<std::string> paths;     // the files written, full paths
+    std::vector<std::string> problems;  // one error text per part skipped
+};
 
-// The lines as a page file (CR LF after each, replacing the file), with "cid:"
-// references in double quotes made relative and <BASE elements disarmed. The
-// lines themselves stay as they are.
-void writePageFile(const LineList& lines, const std::string& fileName);
+// Writes every attachment that has a Content-ID into dir (ending with a separator)
+// as a new file named after the id, never replacing anything: a name that is taken
+// gets "_0", "_1", ... before its extension, as pages do, and a name too long is
+// shortened. An id that would leave dir (a separator, "." or "..") skips its part
+// with the file-creation error in problems; the other parts are still written.
+// A stop requested meanwhile removes the parts written and throws.
+PartFiles saveContentIdParts(MailMessage& message, const std::string& dir, OutputNames& names);
 
-// Rewrites one line as writePageFile does.
+// The charset a page's bytes are in: the one the body's part names, else the one
+// the mail's HTML declares, else the store's code page (its label, such as
+// "windows-1252"). Asked before the page lines are built.
+std::string pageCharset(const MailMessage& message, std::string_view codePageLabel);
+
+// What every written page starts with, before anything of the mail: its charset,
+// then a policy under which the page runs nothing, submits nothing, changes no base
+// and loads nothing from the network: pictures from files and data: URLs only,
+// styles inline only. An empty charset stands for the default code page.
+inline constexpr std::string_view PagePolicy =
+    "default-src 'none'; img-src 'self' data: file:; style-src 'unsafe-inline'; "
+    "form-action 'none'; base-uri 'none'";
+inline constexpr std::string_view DefaultPageCharset = "windows-1252";
+std::string pageHeadElements(std::string_view charset);
+
+// The page's bytes with the head elements put first (after a byte order mark or a
+// document type, which must stay first) and every <meta http-equiv="refresh">
+// taken out. A <meta tag longer than 64 KB is disarmed (<MBTA) instead.
+std::string finishPage(std::string_view page, std::string_view charset);
+
+// The page file (CR LF after each line, replacing the file): lines rewritten as
+// rewritePageLine does, references to parts renamed or refused as parts says, then
+// finished as finishPage does, a line at a time. An empty charset stands for the
+// default code page.
+void writePageFile(const LineList& lines, const std::string& fileName,
+                   const PartFiles& parts = {}, std::string_view charset = {});
+
+// One line with "cid:" references in double quotes made relative and <BASE,
+// <IFRAME and <FRAME elements disarmed (their third character made "B").
 std::string rewritePageLine(std::string line);
 // The page file's bytes as writePageFile writes them.
-std::string pageFileBytes(const LineList& lines);
+std::string pageFileBytes(const LineList& lines, const PartFiles& parts = {},
+                          std::string_view charset = {});
 
 }  // namespace lumbrook
 
@@ -78,23 +121,30 @@ struct Design {
     bool apply = false;  // "Show preview with complete design " (printing: always)
     HeaderFields fields;
     std::string templatePath;  // empty: no template selected
+    // The store's code page (CodePage::label()): the charset of a page whose mail
+    // names none.
+    std::string codePageLabel = std::string(DefaultPageCharset);
 };
 
 // The HTML of the page in htmlLines: the plain text turned into HTML when there is
 // no HTML body, then header table and template when the design applies.
 void buildPageLines(MailMessage& message, const MessageInfo& record, const Design& design);
 
-// Writes the bytes that buildPageLines and writePageFile would give, a line at a
-// time, without holding the page or changing the message: a body of many short
-// lines or one huge line costs no more than its own text.
+// Writes the bytes that buildPageLines and writePageFile would give (with parts
+// and the message's pageCharset), a line at a time, without holding the page or
+// changing the message: a body of many short lines or one huge line costs no more
+// than its own text.
 void writePage(const MailMessage& message, const MessageInfo& record, const Design& design,
-               FileWriter& out);
+               const PartFiles& parts, FileWriter& out);
 
 // The whole preview pipeline for one raw message: parse, page lines, Content-ID
-// files in Dir, the page file Dir + pageName. Files written go into tempFiles
-// when given. Returns the page's full path.
+// files in dir (new files only, never under pageName), the page file dir + pageName
+// (replacing it). Files written go into tempFiles when given. A part skipped is
+// added to problems when given; without, the first one is thrown as FileCreateError
+// once the page is written. Returns the page's full path.
 std::string renderMessagePage(std::string_view rawText, const MessageInfo& record,
                               const Design& design, const std::string& dir,
-                              const std::string& pageName, TempFiles* tempFiles);
+                              const std::string& pageName, TempFiles* tempFiles,
+                              std::vector<std::string>* problems = nullptr);
 
 }  // namespace lumbrook

@@ -10,6 +10,7 @@ packages=(
     qt6-base-dev qt6-svg-dev qt6-webengine-dev
     media-types xvfb xauth
     poppler-utils
+    chromium
 )
 
 missing=()

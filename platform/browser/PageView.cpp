@@ -3,6 +3,10 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QMenu>
 #include <QPageLayout>
 #include <QPrinter>
@@ -18,6 +22,21 @@
 
 namespace lumbrook {
 
+// The directories file: loads may come from. Written on the window's thread, read
+// on the engine's IO thread.
+struct FileScope {
+    QMutex mutex;
+    QString pageDir;         // the directory of the page navigate() asked for last
+    QStringList extraDirs;  // allowFilesIn
+
+    bool allows(const QUrl& url) {
+        QMutexLocker lock(&mutex);
+        QStringList dirs = extraDirs;
+        if (!pageDir.isEmpty()) dirs.push_back(pageDir);
+        return PageView::isInsideDirectories(url, dirs);
+    }
+};
+
 namespace {
 
 const QUrl BlankUrl(QStringLiteral("about:blank"));
@@ -32,10 +51,16 @@ bool sameDocument(const QUrl& a, const QUrl& b) {
 // Runs on the engine's IO thread: a pure test of the address, nothing shared.
 class LocalOnlyInterceptor : public QWebEngineUrlRequestInterceptor {
   public:
-    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+    LocalOnlyInterceptor(std::shared_ptr<FileScope> scope, QObject* parent)
+        : QWebEngineUrlRequestInterceptor(parent), scope(std::move(scope)) {}
     void interceptRequest(QWebEngineUrlRequestInfo& info) override {
-        if (!PageView::isLocalUrl(info.requestUrl())) info.block(true);
+        const QUrl url = info.requestUrl();
+        if (!PageView::isLocalUrl(url) || (url.isLocalFile() && !scope->allows(url)))
+            info.block(true);
     }
+
+  private:
+    std::shared_ptr<FileScope> scope;
 };
 
 void openExternally(const QUrl& url) {
@@ -132,7 +157,8 @@ PageView::PageView(QWidget* parent, const std::string& textEncoding) : QWidget(p
     profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     profile->setSpellCheckEnabled(false);
-    profile->setUrlRequestInterceptor(new LocalOnlyInterceptor(profile));
+    fileScope = std::make_shared<FileScope>();
+    profile->setUrlRequestInterceptor(new LocalOnlyInterceptor(fileScope, profile));
     lockDown(profile->settings(), textEncoding);
 
     view = new ViewerView(this);
@@ -171,6 +197,11 @@ void PageView::navigate(const QString& address) {
         url = QUrl::fromLocalFile(address);
     }
     viewerPage->expected = url;
+    {
+        QMutexLocker lock(&fileScope->mutex);
+        fileScope->pageDir =
+            url.isLocalFile() ? QFileInfo(url.toLocalFile()).absolutePath() : QString();
+    }
     view->load(url);
 }
 
@@ -208,6 +239,24 @@ bool PageView::isLocalUrl(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
     if (scheme == QLatin1String("file") || scheme == QLatin1String("data")) return true;
     return scheme == QLatin1String("about") && url.path() == QLatin1String("blank");
+}
+
+void PageView::allowFilesIn(const QString& dir) {
+    QMutexLocker lock(&fileScope->mutex);
+    fileScope->extraDirs.push_back(QFileInfo(dir).absoluteFilePath());
+}
+
+bool PageView::isInsideDirectories(const QUrl& url, const QStringList& dirs) {
+    if (!url.isLocalFile() || !url.host().isEmpty()) return false;
+    const QString path = QDir::cleanPath(url.toLocalFile());
+    if (!QDir::isAbsolutePath(path)) return false;
+    for (const QString& dir : dirs) {
+        QString inside = QDir::cleanPath(dir);
+        if (inside.isEmpty() || !QDir::isAbsolutePath(inside)) continue;
+        if (!inside.endsWith(QLatin1Char('/'))) inside += QLatin1Char('/');
+        if (path.startsWith(inside) || path + QLatin1Char('/') == inside) return true;
+    }
+    return false;
 }
 
 bool PageView::isExternalLink(const QUrl& url) {

@@ -6,11 +6,14 @@
 // A mail viewer shows pages made from mail that anyone may have sent, so the view
 // is locked down: no scripts, plugins or local storage; an off-the-record profile
 // of its own (no cookies, cache or history on disk); every request other than
-// file:, data: and about:blank refused; and no navigation away from the page the
+// file:, data: and about:blank refused, and file: ones too outside the directory
+// of the page on show and the directories allowed with allowFilesIn (a mail must
+// not show the user's other files); and no navigation away from the page the
 // program loaded. A link the user clicks opens in the desktop's browser (http,
 // https and mailto only), never inside the view.
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <QWidget>
 #include <memory>
@@ -27,6 +30,7 @@ class QWebEnginePage;
 namespace lumbrook {
 
 class ViewerPage;
+struct FileScope;
 
 class PageView : public QWidget {
     Q_OBJECT
@@ -64,10 +68,17 @@ class PageView : public QWidget {
 
     QWebEnginePage* page() const;
 
+    // Lets pages load files inside dir (the preview's working directory) besides
+    // those of their own directory.
+    void allowFilesIn(const QString& dir);
+
     // Schemes a page may load anything from: "file", "data" and "about" (blank only).
     static bool isLocalUrl(const QUrl& url);
     // Links that may be handed to the desktop: http, https and mailto.
     static bool isExternalLink(const QUrl& url);
+    // Whether a file: URL names a file inside one of the directories (absolute
+    // paths), judged on the path with "." and ".." resolved.
+    static bool isInsideDirectories(const QUrl& url, const QStringList& dirs);
 
   signals:
     // Raised each time a document finished loading (or failed to), whoever started it.
@@ -78,6 +89,7 @@ class PageView : public QWidget {
   private:
     void endPrint(bool ok);
 
+    std::shared_ptr<FileScope> fileScope;  // shared with the request interceptor
     QWebEngineProfile* profile = nullptr;
     QWebEngineView* view = nullptr;
     ViewerPage* viewerPage = nullptr;

@@ -17,6 +17,9 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -31,6 +34,7 @@
 #include "platform/browser/Printing.h"
 #include "platform/browser/PageView.h"
 #include "render/OutputNaming.h"
+#include "render/Render.h"
 #include "store/DbxStore.h"
 #include "tests/gui/GuiTestStore.h"
 #include "windows/SaveExportDialog.h"
@@ -234,10 +238,11 @@ TEST_F(BatchTest, SavingWritesEachSelectedMessageUnchanged) {
 }
 
 TEST_F(BatchTest, AFileThatCannotBeCreatedIsReportedAndSavingGoesOn) {
-    // A subject too long for a file name.
+    // A message larger than the file size limit set below: its file runs out of
+    // room as on a full disk.
     writeMessages(store.path(), "Inbox.dbx",
                   {plainMessage(1, "a@example.org", "First", Jan2020 + 300, "A"),
-                   plainMessage(2, "a@example.org", std::string(300, 'L'), Jan2020 + 200, "B"),
+                   plainMessage(2, "a@example.org", "Big", Jan2020 + 200, std::string(65536, 'B')),
                    plainMessage(3, "a@example.org", "Third", Jan2020 + 100, "C")});
     open();
     selectRows({0, 1, 2});
@@ -246,12 +251,19 @@ TEST_F(BatchTest, AFileThatCannotBeCreatedIsReportedAndSavingGoesOn) {
         saveExportDialog.dateInNames->setChecked(false);
         return int(QDialog::Accepted);
     };
+    rlimit oldLimit{};
+    ::getrlimit(RLIMIT_FSIZE, &oldLimit);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = oldLimit;
+    limit.rlim_cur = 16384;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
     QTest::mouseClick(toolButton(*form, "saveAction"), Qt::LeftButton);
+    ::setrlimit(RLIMIT_FSIZE, &oldLimit);
+    std::signal(SIGXFSZ, oldHandler);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
     EXPECT_EQ(boxes[0].caption, "");  // the application's name stands as the title
-    EXPECT_EQ(boxes[0].text,
-              "The file \"" + out + std::string(300, 'L') + "\" could not be created!");
+    EXPECT_EQ(boxes[0].text, "The file \"" + out + "Big\" could not be created!");
     EXPECT_EQ(boxes[1].text, "There became 2 messages saved!");
     // The failed file is not counted, but the bar moves on after it as well.
     EXPECT_EQ(progress, (std::vector<std::int32_t>{33, 66, 0}));
@@ -293,14 +305,16 @@ TEST_F(BatchTest, ExportFollowsTheDialogAndTheOptionsStrip) {
         return int(QDialog::Accepted);
     };
     QTest::mouseClick(toolButton(*form, "exportAction"), Qt::LeftButton);
-    EXPECT_EQ(readFile(out + "Four_0.HTM"), "<p>HTML-4</p>\r\n");
-    EXPECT_EQ(readFile(out + "Five.HTM"), "TEXT-5<BR>\r\n");
+    // Every page starts with its charset and policy.
+    const std::string head = pageHeadElements({}) + "\r\n";
+    EXPECT_EQ(readFile(out + "Four_0.HTM"), head + "<p>HTML-4</p>\r\n");
+    EXPECT_EQ(readFile(out + "Five.HTM"), head + "TEXT-5<BR>\r\n");
     onDialog = [&](QDialog&) {
         saveExportDialog.textFormat->setChecked(true);
         return int(QDialog::Accepted);
     };
     QTest::mouseClick(toolButton(*form, "exportAction"), Qt::LeftButton);
-    EXPECT_EQ(readFile(out + "Four.txt"), "");
+    EXPECT_EQ(readFile(out + "Four.txt"), "HTML-4\r\n");
     EXPECT_EQ(boxes.back().text, "There became 2 messages exported!");
 
     // A file that cannot be created ends the export with the standard error box,

@@ -7,7 +7,9 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
+#include <QDir>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include "platform/browser/PageView.h"
@@ -76,6 +78,45 @@ TEST_F(BrowserTest, RefusesRemoteLoadsScriptsAndRedirects) {
     EXPECT_EQ(connections, 0);
     EXPECT_EQ(browser.page()->title(), QStringLiteral("before"));
     EXPECT_EQ(browser.locationUrl().toStdString(), path);
+}
+
+// A mail may show pictures of its own directory, never other files of the user's.
+TEST_F(BrowserTest, FilesOutsideThePagesDirectoryAreRefused) {
+    const std::string png = QByteArray::fromBase64(
+        "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==")
+                                .toStdString();
+    QDir(QString::fromStdString(dir.path())).mkpath("page");
+    QDir(QString::fromStdString(dir.path())).mkpath("work");
+    writeFile(dir.path() + "page/inside.png", png);
+    writeFile(dir.path() + "work/allowed.png", png);
+    writeFile(dir.path() + "secret.png", png);
+    const std::string path = dir.path() + "page/mail.htm";
+    writeFile(path, "<img src=\"inside.png\"><img src=\"file://" + dir.path() +
+                        "secret.png\"><img src=\"../secret.png\"><img src=\"../work/allowed.png\">");
+    browser.allowFilesIn(QString::fromStdString(dir.path() + "work"));
+    load(QString::fromStdString(path));
+    // Page scripts are off; the program's own world still runs.
+    QString widths;
+    bool answered = false;
+    browser.page()->runJavaScript(
+        "Array.from(document.images).map(i => i.naturalWidth).join()",
+        QWebEngineScript::ApplicationWorld, [&](const QVariant& v) {
+            widths = v.toString();
+            answered = true;
+        });
+    QElapsedTimer waited;
+    waited.start();
+    while (!answered && waited.elapsed() < 10000) QTest::qWait(20);
+    EXPECT_EQ(widths, QStringLiteral("1,0,0,1"));
+
+    const QStringList dirs{QStringLiteral("/home/u/work")};
+    EXPECT_TRUE(PageView::isInsideDirectories(QUrl("file:///home/u/work/a.png"), dirs));
+    EXPECT_TRUE(PageView::isInsideDirectories(QUrl("file:///home/u/work/sub/../b.png"), dirs));
+    EXPECT_FALSE(PageView::isInsideDirectories(QUrl("file:///home/u/work/../x.png"), dirs));
+    EXPECT_FALSE(PageView::isInsideDirectories(QUrl("file:///home/u/workshop/x.png"), dirs));
+    EXPECT_FALSE(PageView::isInsideDirectories(QUrl("file:///home/u/work%2F..%2Fx.png"), dirs));
+    EXPECT_FALSE(PageView::isInsideDirectories(QUrl("file://server/home/u/work/a.png"), dirs));
+    EXPECT_FALSE(PageView::isInsideDirectories(QUrl("file:///etc/passwd"), dirs));
 }
 
 // Receives what the view hands to the desktop instead of starting a browser.

@@ -18,6 +18,7 @@
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
 #include "platform/browser/PageView.h"
+#include "render/Render.h"
 #include "store/DbxStore.h"
 #include "tests/gui/GuiTestStore.h"
 
@@ -102,7 +103,13 @@ class MainWindowTest : public ::testing::Test {
         return form->messages()[ui->model->recordIndex(row)].subject;
     }
 
-    std::string previewPage() const { return readFile(program.mailPage()); }
+    // The preview page after the charset and policy every page starts with.
+    std::string previewPage() const {
+        const std::string page = readFile(program.mailPage());
+        const std::string head = pageHeadElements({}) + "\r\n";
+        EXPECT_EQ(page.rfind(head, 0), 0u) << page;
+        return page.starts_with(head) ? page.substr(head.size()) : page;
+    }
 
     template <typename T>
     T* box(const char* name) const {

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <csignal>
 #include <filesystem>
+#include <thread>
+
+#include "base/Charset.h"
+#include "render/FileOutput.h"
 
 #include "render/MessageOrder.h"
 #include "render/Options.h"
@@ -70,15 +75,16 @@ TEST(Output, ExportFormatFollowsTheOptionAndTheMessage) {
     const auto same = exportAll(ExportFormat::SameAsMail, "same");
     EXPECT_EQ(dirEntries(same), (std::vector<std::string>{"html.HTM", "plain.txt"}));
     EXPECT_EQ(readFileBytes(same + "plain.txt"), "line 1\r\nline 2\r\n");
-    EXPECT_EQ(readFileBytes(same + "html.HTM"), "<p>page</p>\r\n");
+    EXPECT_EQ(readFileBytes(same + "html.HTM"), pageHeadElements("windows-1252") + "\r\n<p>page</p>\r\n");
 
     const auto text = exportAll(ExportFormat::AlwaysText, "text");
     EXPECT_EQ(dirEntries(text), (std::vector<std::string>{"html.txt", "plain.txt"}));
-    EXPECT_EQ(readFileBytes(text + "html.txt"), "");
+    EXPECT_EQ(readFileBytes(text + "html.txt"), "page\r\n");
 
     const auto pages = exportAll(ExportFormat::AlwaysHtml, "pages");
     EXPECT_EQ(dirEntries(pages), (std::vector<std::string>{"html.HTM", "plain.HTM"}));
-    EXPECT_EQ(readFileBytes(pages + "plain.HTM"), "line 1<BR>\r\nline 2<BR>\r\n");
+    EXPECT_EQ(readFileBytes(pages + "plain.HTM"),
+              pageHeadElements("windows-1252") + "\r\nline 1<BR>\r\nline 2<BR>\r\n");
 }
 
 TEST(Output, ExportWritesContentIdFilesBesideThePageAndNeverOverwritesPages) {
@@ -94,11 +100,134 @@ TEST(Output, ExportWritesContentIdFilesBesideThePageAndNeverOverwritesPages) {
     exportMessage(settings, makeRecord("Pic"), raw);
     exportMessage(settings, makeRecord("Pic"), raw);
     EXPECT_EQ(dirEntries(root.str()),
-              (std::vector<std::string>{"Pic 12_06_26 14_05_09.HTM", "Pic 12_06_26 14_05_09_0.HTM", "pic"}));
+              (std::vector<std::string>{"Pic 12_06_26 14_05_09.HTM", "Pic 12_06_26 14_05_09_0.HTM",
+                                        "pic", "pic_0"}));
     EXPECT_EQ(readFileBytes(root / "pic"), "PNG\r\n");
+    // The second message's picture got a name of its own, and its page says so.
+    EXPECT_EQ(readFileBytes(root / "pic_0"), "PNG\r\n");
+    EXPECT_NE(readFileBytes(root / "Pic 12_06_26 14_05_09_0.HTM").find("<img src=\"pic_0\">"),
+              std::string::npos);
     EXPECT_EQ(readFileBytes(root / "Pic 12_06_26 14_05_09.HTM"),
+              pageHeadElements("windows-1252") + "\r\n"
               "<table><tr><td><b>Subject:</b></td><td>Pic</td></tr></table><hr><p>\r\n"
               "<img src=\"pic\">\r\n\r\n");
+}
+
+TEST(Output, PartFilesNeverReplaceAFileAndRefusedPartsAreSkipped) {
+    // A picture whose Content-ID is the page name of another message, one whose id
+    // climbs out, and a sound one.
+    const std::string raw =
+        "Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\nContent-Type: text/html\r\n\r\n"
+        "<img src=\"cid:Report.HTM\"><img src=\"cid:../up\"><img src=\"cid:ok\">\r\n"
+        "--b\r\nContent-ID: <Report.HTM>\r\n\r\nPART\r\n"
+        "--b\r\nContent-ID: <../up>\r\n\r\nUP\r\n"
+        "--b\r\nContent-ID: <ok>\r\n\r\nOK\r\n--b--\r\n";
+    TempDir root;
+    root.write("Report.HTM", "the user's page");
+    ExportSettings settings;
+    settings.dir = prepareOutputDir(root.str());
+    settings.dateInName = false;
+    const std::string page = exportMessage(settings, makeRecord("Report"), raw);
+    EXPECT_EQ(readFileBytes(root / "Report.HTM"), "the user's page");
+    EXPECT_EQ(readFileBytes(root / "Report_0.HTM"), "PART\r\n");
+    EXPECT_EQ(page, root / "Report_1.HTM");
+    EXPECT_NE(readFileBytes(page).find("<img src=\"Report_0.HTM\"><img src=\"cid:../up\">"
+                                       "<img src=\"ok\">"),
+              std::string::npos);
+    EXPECT_EQ(settings.problems, std::vector<std::string>{"Datei " + root / "../up" +
+                                                          " kann nicht erstellt werden"});
+    EXPECT_FALSE(std::filesystem::exists(root / "../up"));
+    // The export goes on: the next message is written as usual.
+    settings.problems.clear();
+    EXPECT_EQ(exportMessage(settings, makeRecord("Next"), raw), root / "Next.HTM");
+    EXPECT_EQ(readFileBytes(root / "Report_2.HTM"), "PART\r\n");
+}
+
+TEST(OutputNaming, LongNamesAreShortenedAtACharacterBoundary) {
+    const std::string ascii(300, 'a');
+    const std::string umlauts = [] {
+        std::string s;
+        for (int i = 0; i < 150; ++i) s += "\xC3\xA4";
+        return s;
+    }();
+    struct Case {
+        std::string stem, suffix, ext;
+        std::size_t size;
+    } cases[] = {
+        {ascii, "", ".eml", 255}, {ascii, "_12", ".eml", 255}, {"short", "_0", ".txt", 11},
+        {umlauts, "", ".HTM", 254},  // 255 would split a character
+        {umlauts, "_0", ".HTM", 254},
+    };
+    for (const auto& c : cases) {
+        const std::string name = fitName(c.stem, c.suffix, c.ext);
+        EXPECT_EQ(name.size(), c.size) << c.suffix << c.ext;
+        EXPECT_TRUE(name.ends_with(c.suffix + c.ext));
+        EXPECT_TRUE(isValidUtf8(name));
+    }
+
+    // A subject of 300 bytes is saved, twice, under names the file system takes.
+    TempDir root;
+    const std::string dir = prepareOutputDir(root.str());
+    OutputNames names;
+    const std::string first = saveMessageAsEml(dir, makeRecord(ascii), "x", false, names);
+    const std::string second = saveMessageAsEml(dir, makeRecord(ascii), "y", false, names);
+    EXPECT_EQ(first, dir + std::string(251, 'a') + ".eml");
+    EXPECT_EQ(second, dir + std::string(249, 'a') + "_0.eml");
+    EXPECT_EQ(readFileBytes(second), "y");
+}
+
+TEST(Output, TwoRunsIntoOneDirectoryTakeTheNextNameInsteadOfFailing) {
+    TempDir root;
+    const std::string dir = prepareOutputDir(root.str());
+    constexpr int PerRun = 300;
+    std::atomic<int> failures{0};
+    auto run = [&](char tag) {
+        OutputNames names;  // each run remembers only its own names
+        for (int i = 0; i < PerRun; ++i) {
+            try {
+                saveMessageAsEml(dir, makeRecord("Same"), std::string(1000, tag), false, names);
+            } catch (const SaveFailedError&) {
+                ++failures;
+            }
+        }
+    };
+    std::thread a(run, 'a'), b(run, 'b');
+    a.join();
+    b.join();
+    EXPECT_EQ(failures, 0);
+    const auto names = dirEntries(dir);
+    EXPECT_EQ(names.size(), 2u * PerRun);
+    for (const auto& name : names) {
+        const std::string bytes = readFileBytes(dir + name);
+        EXPECT_TRUE(bytes == std::string(1000, 'a') || bytes == std::string(1000, 'b')) << name;
+    }
+}
+
+TEST(Output, AStopLeavesNoFileCutOffAndNoHalfOfAMessage) {
+    const std::string raw =
+        "Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\nContent-Type: text/html\r\n\r\n"
+        "<img src=\"cid:pic\">\r\n--b\r\nContent-ID: <pic>\r\n\r\nPNG\r\n--b--\r\n";
+    TempDir root;
+    const std::string dir = prepareOutputDir(root.str());
+    ExportSettings settings;
+    settings.dir = dir;
+    requestStop(SIGTERM);
+    EXPECT_THROW(saveMessageAsEml(dir, makeRecord("Saved"), "text", false), StopRequestedError);
+    EXPECT_THROW(exportMessage(settings, makeRecord("Page"), raw), StopRequestedError);
+    EXPECT_THROW(writeFileNew(dir + "new", std::string(3 << 20, 'x')), StopRequestedError);
+    EXPECT_EQ(stopRequested(), SIGTERM);
+    clearStopRequest();
+    EXPECT_EQ(dirEntries(dir), std::vector<std::string>{});
+
+    // Without a stop (a new batch), the same calls write whole files and nothing else.
+    settings.names = OutputNames();
+    saveMessageAsEml(dir, makeRecord("Saved"), "text", false);
+    exportMessage(settings, makeRecord("Page"), raw);
+    writeFileNew(dir + "new", std::string(3 << 20, 'x'));
+    EXPECT_THROW(writeFileNew(dir + "new", "other"), FileCreateError);
+    EXPECT_EQ(dirEntries(dir),
+              (std::vector<std::string>{"Page 12_06_26 14_05_09.HTM", "Saved.eml", "new", "pic"}));
+    EXPECT_EQ(std::filesystem::file_size(dir + "new"), 3u << 20);
 }
 
 TEST(Options, FileRoundTripAndItsOddValues) {

@@ -4,6 +4,7 @@
 
 #include "base/Errors.h"
 #include "base/TextLines.h"
+#include "mime/LineList.h"
 #include "render/FileOutput.h"
 #include "render/Render.h"
 #include "tests/render/RenderTestSupport.h"
@@ -14,6 +15,12 @@ namespace {
 using test::readFileBytes;
 using test::makeRecord;
 using test::TempDir;
+
+// What every page starts with when it names no charset of its own (tests run in
+// the default code page).
+std::string head(const std::string& page) {
+    return pageHeadElements("windows-1252") + "\r\n" + page;
+}
 
 const std::string PlainHelloBye =
     "From: a@b.example\r\nContent-Type: text/plain\r\n\r\nHello\r\nBye\r\n";
@@ -32,7 +39,7 @@ TEST(Render, PlainTextPageWithoutDesignIsTheEscapedLinesWithBreaks) {
     TempFiles temp;
     const std::string page = renderMessagePage(PlainHelloBye, makeRecord("Hi"), Design{},
                                                dir.str() + "/", "mail.htm", &temp);
-    EXPECT_EQ(readFileBytes(page), "Hello<BR>\r\nBye<BR>\r\n");
+    EXPECT_EQ(readFileBytes(page), head("Hello<BR>\r\nBye<BR>\r\n"));
     ASSERT_EQ(temp.paths().size(), 1u);
     EXPECT_EQ(temp.paths()[0], page);
 
@@ -119,7 +126,7 @@ TEST(Render, ContentIdPartsAreWrittenBesideThePageAndReferencesMadeRelative) {
         renderMessagePage(raw, makeRecord("x"), Design{}, dir.str() + "/", "mail.htm", &temp);
     EXPECT_EQ(readFileBytes(dir / "logo"), "GIF89a");
     EXPECT_EQ(readFileBytes(dir / "second"), "raw bytes\r\n");
-    EXPECT_EQ(readFileBytes(page), "<img src=\"logo\"><img src='cid:logo'><IMG SRC=\"second\">\r\n");
+    EXPECT_EQ(readFileBytes(page), head("<img src=\"logo\"><img src='cid:logo'><IMG SRC=\"second\">\r\n"));
     EXPECT_EQ(temp.paths(), (std::vector<std::string>{dir / "logo", dir / "second", page}));
 
     temp.deleteTempFiles();
@@ -128,24 +135,33 @@ TEST(Render, ContentIdPartsAreWrittenBesideThePageAndReferencesMadeRelative) {
     EXPECT_FALSE(std::filesystem::exists(dir / "logo"));
 }
 
-TEST(Render, ContentIdThatWouldLeaveTheDirectoryIsRefused) {
+TEST(Render, ContentIdThatWouldLeaveTheDirectoryIsRefusedAndTheRestWritten) {
     TempDir dir;
     dir.makeDirs("work");
     for (const std::string id : {"../escape", "a/b", "..", ".", "x\\y"}) {
         const std::string raw =
             "Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\nContent-Type: text/html\r\n\r\n"
-            "<p>hi</p>\r\n--b\r\nContent-Type: image/gif\r\nContent-ID: <" +
-            id + ">\r\n\r\nEVIL\r\n--b--\r\n";
-        try {
-            renderMessagePage(raw, makeRecord("x"), Design{}, dir / "work/", "mail.htm", nullptr);
-            ADD_FAILURE() << "accepted " << id;
-        } catch (const FileCreateError& e) {
-            EXPECT_EQ(std::string(e.what()),
-                      "Datei " + (dir / "work/") + id + " kann nicht erstellt werden");
-        }
+            "<img src=\"cid:" + id + "\"><img src=\"cid:fine\">\r\n"
+            "--b\r\nContent-Type: image/gif\r\nContent-ID: <" + id + ">\r\n\r\nEVIL\r\n"
+            "--b\r\nContent-Type: image/gif\r\nContent-ID: <fine>\r\n\r\nGOOD\r\n--b--\r\n";
+        std::vector<std::string> problems;
+        TempFiles temp;
+        const std::string page = renderMessagePage(raw, makeRecord("x"), Design{}, dir / "work/",
+                                                   "mail.htm", &temp, &problems);
+        EXPECT_EQ(problems, std::vector<std::string>{"Datei " + (dir / "work/") + id +
+                                                     " kann nicht erstellt werden"});
+        // The refused reference keeps its "cid:" and so loads nothing.
+        EXPECT_EQ(readFileBytes(page),
+                  head("<img src=\"cid:" + id + "\"><img src=\"fine\">\r\n"));
+        EXPECT_EQ(readFileBytes(dir / "work/fine"), "GOOD\r\n");
+        // Without a list to report to, the error still reaches the caller.
+        EXPECT_THROW(renderMessagePage(raw, makeRecord("x"), Design{}, dir / "work/", "mail.htm",
+                                       &temp),
+                     FileCreateError);
+        temp.deleteTempFiles();
+        EXPECT_TRUE(std::filesystem::is_empty(dir / "work")) << id;
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "escape"));
-    EXPECT_TRUE(std::filesystem::is_empty(dir / "work"));
 }
 
 TEST(Render, ConvertCidLineRewritesQuotedReferencesAndBaseElements) {
@@ -156,9 +172,61 @@ TEST(Render, ConvertCidLineRewritesQuotedReferencesAndBaseElements) {
         {"src=cid:x src='cid:y'", "src=cid:x src='cid:y'"},
         {"<BASE href=\"http://x/\">", "<BBSE href=\"http://x/\">"},
         {"<base href=a><Base href=b>", "<bBse href=a><BBse href=b>"},
+        {"<iframe src=x></iframe><FRAMESET><frame src=y>", "<iBrame src=x></iframe><FBAMESET><fBame src=y>"},
         {"no change", "no change"},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(rewritePageLine(in), out) << in;
+}
+
+TEST(Render, PagesStartWithCharsetAndPolicyAndLoseMetaRefresh) {
+    const std::string h = pageHeadElements("koi8-r");
+    const std::pair<std::string, std::string> cases[] = {
+        {"<p>x</p>\r\n", h + "\r\n<p>x</p>\r\n"},
+        // The mail's own head, or several, come after ours.
+        {"<html><head><title>t</title></head><head></head>", h + "\r\n<html><head><title>t</title></head><head></head>"},
+        {"  <!DOCTYPE html>\r\n<html>", "  <!DOCTYPE html>" + h + "\r\n<html>"},
+        {"\xEF\xBB\xBFx", "\xEF\xBB\xBF" + pageHeadElements("utf-8") + "\r\nx"},
+        {"a<META HTTP-EQUIV=Refresh CONTENT=\"0;url=http://x/\">b", h + "\r\nab"},
+        {"a<meta content='0' http-equiv = ' refresh'\r\n/>b", h + "\r\nab"},
+        {"a<meta http-equiv=\"&#x72;efresh\" content=\"0\">b", h + "\r\nab"},
+        {"a<meta content=\"1;url=>\" http-equiv=refresh>b", h + "\r\nab"},
+        {"a<meta http-equiv=\"refresh\"", h + "\r\na"},
+        {"<meta charset=\"utf-8\"><metadata http-equiv=refresh>", h + "\r\n<meta charset=\"utf-8\"><metadata http-equiv=refresh>"},
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(finishPage(in, "koi8-r"), out) << in;
+
+    // A page written a line at a time, or its lines in pieces, is finished as the
+    // whole page is: tags and document types that run over line breaks, a head
+    // that waits for the page's first kilobyte.
+    std::vector<std::string> pages;
+    for (const auto& [in, out] : cases) pages.push_back(in);
+    pages.push_back("<!DOCTYPE\r\nhtml>\r\n<META\r\nhttp-equiv=refresh\r\ncontent=0>x\r\n<meta\r\n");
+    pages.push_back(std::string(2000, ' ') + "<!DOCTYPE html><meta http-equiv=refresh>");
+    pages.push_back(std::string(800, ' ') + "<!DOCTYPE html " + std::string(200, 'x') + ">y");
+    pages.push_back("<me\r\nta http-equiv=refresh><meta\r\n>\r\n<meta http-equiv=\"re\r\nfresh\">z");
+    for (const std::string& page : pages) {
+        const LineList lines = LineList::copyOf(page);
+        EXPECT_EQ(pageFileBytes(lines, {}, "koi8-r"), finishPage(lines.joined(), "koi8-r")) << page;
+    }
+    // A <meta tag longer than any real one is disarmed instead of held back whole.
+    const std::string longTag = "<meta content=\"" + std::string(100000, 'x');
+    const LineList longLines = LineList::copyOf(longTag + "\r\nhttp-equiv=refresh\">b");
+    const std::string longPage = pageFileBytes(longLines, {}, "koi8-r");
+    EXPECT_EQ(longPage, h + "\r\n<mBta" + longLines.joined().substr(5)) << longPage.substr(0, 300);
+
+    // The charset: the body part's, else the HTML's own, else the store's code page.
+    auto charsetOf = [](const std::string& raw) {
+        MailMessage message;
+        message.loadText(raw);
+        message.locateBodies();
+        return pageCharset(message, "windows-1252");
+    };
+    EXPECT_EQ(charsetOf("Content-Type: text/html; charset=\"UTF-8\"\r\n\r\n<p>x\r\n"), "utf-8");
+    EXPECT_EQ(charsetOf("Content-Type: text/html\r\n\r\n<META http-equiv=Content-Type "
+                        "content=\"text/html; charset=koi8-r\">\r\n"),
+              "koi8-r");
+    EXPECT_EQ(charsetOf("Content-Type: text/plain; charset=\"x\\\"><script>\"\r\n\r\nx\r\n"),
+              "windows-1252");
 }
 
 TEST(FileOutput, LinesSplitAtEveryBreakAndWriteFailuresAreReported) {
@@ -229,9 +297,10 @@ TEST(Render, StreamedPageIsThePageBuiltInMemory) {
                 streamed.locateBodies();
                 const std::string path = dir / ("page" + std::to_string(n++));
                 FileWriter out(path, FileWriter::Mode::New);
-                writePage(streamed, record, design, out);
+                writePage(streamed, record, design, {}, out);
                 out.finish();
-                EXPECT_EQ(readFileBytes(path), pageFileBytes(built.htmlLines));
+                EXPECT_EQ(readFileBytes(path),
+                          pageFileBytes(built.htmlLines, {}, pageCharset(streamed, "windows-1252")));
             }
 }
 
@@ -244,8 +313,16 @@ TEST(Render, UnfinishedNewFileIsRemoved) {
     }
     EXPECT_FALSE(std::filesystem::exists(path));
     dir.write("page.htm", "old");
-    EXPECT_THROW(FileWriter(path, FileWriter::Mode::New), FileCreateError);
+    {
+        // The file is placed only when whole; a name taken by then is left alone.
+        FileWriter taken(path, FileWriter::Mode::New);
+        taken.write("new");
+        EXPECT_THROW(taken.finish(), FileCreateError);
+    }
     EXPECT_EQ(readFileBytes(path), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.str()),
+                            std::filesystem::directory_iterator()),
+              1);
     FileWriter replacing(path, FileWriter::Mode::Replace);
     replacing.write(std::string(3 << 20, 'p'));  // larger than what is gathered
     replacing.write("!");

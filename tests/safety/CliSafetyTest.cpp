@@ -1,7 +1,13 @@
 // lumbrook-cli end to end on stores written with the .dbx writer: it writes only
 // where it is told, never changes the store, never replaces a file of the user's,
 // and reports a file it cannot write through its count and exit status.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <thread>
 
 #include "store/DbxStore.h"
 #include "tests/safety/SafetySupport.h"
@@ -173,6 +179,53 @@ TEST_F(CliSafetyTest, AFileThatCannotBeWrittenIsReportedNotCounted) {
         EXPECT_EQ(r.status, 1) << r.output;
         EXPECT_NE(r.output.find("Datei /dev/full kann nicht erstellt werden"), std::string::npos)
             << r.output;
+    }
+}
+
+
+// Ctrl+C and SIGTERM in the middle of a long save: the run ends between files with
+// the count so far and the shell's status for the signal; every file there is whole.
+TEST_F(CliSafetyTest, ASignalEndsSavingBetweenFilesWithTheCountSoFar) {
+    constexpr int Messages = 4000;
+    std::vector<Crafted> messages;
+    for (int i = 0; i < Messages; ++i)
+        messages.push_back({"m" + std::to_string(i),
+                            "Subject: m" + std::to_string(i) + "\r\n\r\n" + std::string(2000, 'z') + "\r\n"});
+    writeStore(store, messages);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        const fs::path dir = out / std::to_string(signal);
+        const fs::path log = root / "log";
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(fd, 1);
+            ::dup2(fd, 2);
+            ::execl(LUMBROOK_CLI, LUMBROOK_CLI, "--store", store.c_str(), "save", "Inbox.dbx",
+                    "--to", dir.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // Once the first file is there, the handlers are in place.
+        for (int i = 0; i < 30000 && (!fs::exists(dir) || fs::is_empty(dir)); ++i)
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        ::kill(pid, signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status)) << "killed by the signal itself";
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+
+        std::size_t files = 0;
+        for (const auto& entry : fs::directory_iterator(dir)) {
+            ++files;
+            const std::string name = entry.path().filename().string();
+            ASSERT_TRUE(name.ends_with(".eml")) << name;
+            EXPECT_EQ(fs::file_size(entry.path()), 2000u + 4 + name.size() - 4 + 11) << name;
+        }
+        EXPECT_LT(files, static_cast<std::size_t>(Messages));
+        EXPECT_NE(readBytes(log).find("There became " + std::to_string(files) + " messages saved!"),
+                  std::string::npos)
+            << readBytes(log);
     }
 }
 

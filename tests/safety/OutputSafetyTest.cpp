@@ -46,7 +46,7 @@ TEST_F(SafetyTest, RenderSaveAndExportWriteOnlyIntoTheChosenDirectory) {
             saveMessageAsEml(dir, record, m.rawText, date);
             for (auto format : {ExportFormat::AlwaysHtml, ExportFormat::AlwaysText,
                                 ExportFormat::SameAsMail}) {
-                ExportSettings s{dir, date, format, {}};
+                ExportSettings s{dir, date, format, {}, {}, {}};
                 try {
                     exportMessage(s, record, m.rawText);
                 } catch (const FileCreateError&) {
@@ -81,7 +81,7 @@ TEST_F(SafetyTest, FilesThatCannotBeWrittenAreErrors) {
         if (!fs::exists(dir.substr(0, dir.size() - 1))) continue;
         EXPECT_THROW(saveMessageAsEml(dir, record, sound.rawText, false), SaveFailedError);
         for (auto format : {ExportFormat::AlwaysHtml, ExportFormat::AlwaysText}) {
-            ExportSettings s{dir, false, format, {}};
+            ExportSettings s{dir, false, format, {}, {}, {}};
             EXPECT_THROW(exportMessage(s, record, sound.rawText), FileCreateError);
         }
         EXPECT_THROW(renderMessagePage(sound.rawText, record, {}, dir, "mail.htm", nullptr),
