@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QSocketNotifier>
 #include <QStringList>
 #include <clocale>
@@ -13,6 +14,7 @@
 #include <cstring>
 
 #include "mainwindow/MainWindow.h"
+#include "platform/CodePage.h"
 #include "store/DbxStore.h"
 #include "windows/AboutDialog.h"
 #include "windows/SaveExportDialog.h"
@@ -88,6 +90,16 @@ int main(int argc, char** argv) {
         const std::string dir = lumbrook::MainWindow::storeDirectoryOf(args[1]);
         // A path that is neither is opened as given, and the window says why it cannot be read.
         storeDir = dir.empty() ? args[1].toStdString() : dir;
+    }
+
+    // A code page the system cannot convert is said once; the store is then read
+    // as Windows-1252, which is what the setting falls back to.
+    std::string codePageProblem;
+    lumbrook::CodePage::fromEnvironment(&codePageProblem);
+    if (!codePageProblem.empty()) {
+        QMessageBox::warning(nullptr, QStringLiteral("Lumbrook"),
+                             QString::fromStdString(codePageProblem) +
+                                 QStringLiteral(": the store is read as Windows-1252."));
     }
 
     // The main window first (closing it ends the program), then the secondary
