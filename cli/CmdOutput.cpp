@@ -46,6 +46,20 @@ std::vector<MessageInfo> selectMessages(const DbxStore& store, const std::string
     return chosen;
 }
 
+struct DamagedMessage {
+    MessageInfo record;
+    std::string problem;
+};
+
+// After the count: the messages that could not be read whole, by subject and offset.
+void reportDamaged(const DbxStore& store, const std::vector<DamagedMessage>& damaged) {
+    if (damaged.empty()) return;
+    std::cout << damaged.size() << " messages could not be read whole:\n";
+    for (const auto& d : damaged)
+        std::cout << "  \"" << store.toUtf8(d.record.subject) << "\" at offset "
+                  << d.record.dataOffset << ": " << d.problem << '\n';
+}
+
 // A bar on standard error, only when someone is watching it.
 class Progress {
 public:
@@ -140,6 +154,7 @@ int cmdSave(Args& args, const DbxStore& store) {
 
     StopSignals signals;
     OutputNames names;
+    std::vector<DamagedMessage> damaged;
     std::size_t done = 0;
     {
         Progress progress(messages.size());
@@ -149,17 +164,15 @@ int cmdSave(Args& args, const DbxStore& store) {
             const MessageText message = reader.read(record.dataOffset);
             const std::string& raw = message.text;
             if (!message.whole) {
-                // What is there is saved; a message with nothing left is not.
-                progress.clear();
-                std::cerr << "lumbrook-cli: " << file.store.filePath(file.name)
-                          << ": the message at offset " << record.dataOffset
-                          << " is damaged: " << message.problem << '\n';
+                // What is there is saved, marked incomplete and not counted; a message
+                // with nothing left is not saved at all.
+                damaged.push_back({record, message.problem});
                 failed = true;
                 if (raw.empty()) continue;
             }
             try {
-                saveMessageAsEml(dir, record, raw, batch.dateInName, names);
-                ++done;
+                saveMessageAsEml(dir, record, raw, batch.dateInName, names, !message.whole);
+                if (message.whole) ++done;
             } catch (const SaveFailedError& e) {
                 // As in the window: the message is reported and the batch goes on.
                 progress.clear();
@@ -172,6 +185,7 @@ int cmdSave(Args& args, const DbxStore& store) {
         }
     }
     std::cout << "There became " << done << " messages saved!\n";
+    reportDamaged(file.store, damaged);
     if (stopRequested()) return stoppedStatus();
     return failed ? 1 : 0;
 }
@@ -195,6 +209,7 @@ int cmdExport(Args& args, const DbxStore& store) {
     settings.dir = prepareOutputDir(batch.dir);
 
     StopSignals signals;
+    std::vector<DamagedMessage> damaged;
     std::size_t done = 0;
     {
         Progress progress(messages.size());
@@ -203,16 +218,13 @@ int cmdExport(Args& args, const DbxStore& store) {
             if (stopRequested()) break;
             const MessageText message = reader.read(record.dataOffset);
             if (!message.whole) {
-                progress.clear();
-                std::cerr << "lumbrook-cli: " << file.store.filePath(file.name)
-                          << ": the message at offset " << record.dataOffset
-                          << " is damaged: " << message.problem << '\n';
+                damaged.push_back({record, message.problem});
                 failed = true;
                 if (message.text.empty()) continue;
             }
             // A file that cannot be created ends the export, as it ends the window's batch.
             try {
-                exportMessage(settings, record, message.text);
+                exportMessage(settings, record, message.text, !message.whole);
             } catch (const StopRequestedError&) {
                 break;
             }
@@ -223,10 +235,12 @@ int cmdExport(Args& args, const DbxStore& store) {
                 settings.problems.clear();
                 failed = true;
             }
-            progress.set(++done);
+            if (message.whole) ++done;
+            progress.set(done);
         }
     }
     std::cout << "There became " << done << " messages exported!\n";
+    reportDamaged(file.store, damaged);
     if (stopRequested()) return stoppedStatus();
     return failed ? 1 : 0;
 }

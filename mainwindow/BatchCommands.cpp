@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTreeView>
+#include <optional>
 
 #include "base/Errors.h"
 #include "mainwindow/ErrorReport.h"
@@ -60,7 +61,18 @@ struct BatchCommand {
     std::function<bool()> setUp;
     // The work for one message; true when it counts as done.
     BatchRun::Work work;
+    // Messages the work found damaged ("subject" at offset N: why), for the
+    // completion box; they are never counted as done.
+    std::vector<std::string> damaged;
 };
+
+namespace {
+// A damaged message's line in the completion box.
+std::string damagedLine(const DbxStore& store, const MessageInfo& record, const MessageText& text) {
+    return "\"" + store.toUtf8(record.subject) + "\" at offset " + std::to_string(record.dataOffset) +
+           ": " + text.problem;
+}
+}  // namespace
 
 void MainWindow::setProgress(std::int32_t percent) {
     progressBar->setValue(percent);
@@ -113,9 +125,14 @@ void MainWindow::runBatch(const BatchCommand& command) {
         // A window closed under the batch (the quit button, the close box) ends
         // the program: no report after it.
         if (isVisible()) {
-            showMessageBox(
-                this, QMessageBox::Information, command.caption,
-                QString::fromStdString(batch.completionText(command.suffix.toStdString())));
+            std::string text = batch.completionText(command.suffix.toStdString());
+            if (!command.damaged.empty()) {
+                text += "\n\n" + std::to_string(command.damaged.size()) +
+                        " messages could not be read whole:";
+                for (const std::string& line : command.damaged) text += "\n" + line;
+            }
+            showMessageBox(this, QMessageBox::Information, command.caption,
+                           QString::fromStdString(text));
         }
     } catch (const BatchAbandoned&) {
     }
@@ -229,11 +246,17 @@ void MainWindow::onSave() {
         dateInName = saveExportDialog->dateInNames->isChecked();
         return true;
     };
+    std::optional<FolderReader> reader;
     command.work = [&](const MessageInfo& record) {
-        const std::string raw = store.readMessageText(listedFile, record.dataOffset);
+        // One reader for the batch: a block two messages claim is the later one's damage.
+        if (!reader) reader.emplace(store, listedFile);
+        const MessageText text = reader->read(record.dataOffset);
+        if (!text.whole) command.damaged.push_back(damagedLine(store, record, text));
+        // What is there of a damaged message is saved, marked and not counted.
+        if (text.text.empty()) return false;
         try {
-            saveMessageAsEml(dir, record, raw, dateInName, names);
-            return true;
+            saveMessageAsEml(dir, record, text.text, dateInName, names, !text.whole);
+            return text.whole;
         } catch (const SaveFailedError& failure) {
             // Saving's own message; the batch goes on with the next message.
             showMessageBox(this, QMessageBox::Critical, QString(), errorText(failure));
@@ -260,17 +283,21 @@ void MainWindow::onExport() {
                                                                       : ExportFormat::SameAsMail;
         return true;
     };
+    std::optional<FolderReader> reader;
     command.work = [&](const MessageInfo& record) {
-        const std::string raw = store.readMessageText(listedFile, record.dataOffset);
+        if (!reader) reader.emplace(store, listedFile);
+        const MessageText text = reader->read(record.dataOffset);
+        if (!text.whole) command.damaged.push_back(damagedLine(store, record, text));
+        if (text.text.empty()) return false;
         // The options strip is read for each message, as the preview reads it.
         settings.design = currentDesign();
-        exportMessage(settings, record, raw);
+        exportMessage(settings, record, text.text, !text.whole);
         // Parts the page could not have (a Content-ID that is a path) are reported;
         // the page is written and the export goes on.
         for (const std::string& problem : settings.problems)
             reportError(this, errorText(FileCreateError(problem)));
         settings.problems.clear();
-        return true;
+        return text.whole;
     };
     runBatch(command);
 }

@@ -17,13 +17,15 @@ std::string prepareOutputDir(const std::string& dirText) {
 }
 
 std::string saveMessageAsEml(const std::string& dir, const MessageInfo& record,
-                             std::string_view rawText, bool dateInName, OutputNames& names) {
+                             std::string_view rawText, bool dateInName, OutputNames& names,
+                             bool incomplete) {
     std::string name;
     try {
-        name = writeFileUnique(dir, names, messageFileStem(record, dateInName), ".eml", rawText,
-                               &name);
+        name = writeFileUnique(dir, names, messageFileStem(record, dateInName),
+                               incomplete ? " (incomplete).eml" : ".eml", rawText, &name);
     } catch (const FileCreateError&) {
-        const std::string stem = name.substr(0, name.size() - std::min<std::size_t>(4, name.size()));
+        const std::size_t ext = incomplete ? 17 : 4;  // " (incomplete).eml" or ".eml"
+        const std::string stem = name.substr(0, name.size() - std::min(ext, name.size()));
         throw SaveFailedError("The file \"" + dir + stem + "\" could not be created!");
     }
     return dir + name;
@@ -49,16 +51,18 @@ std::string htmlBodyText(const MailMessage& message, std::string_view codePageLa
 }  // namespace
 
 std::string exportMessage(ExportSettings& settings, const MessageInfo& record,
-                          std::string_view rawText) {
+                          std::string_view rawText, bool incomplete) {
     MailMessage message;
     message.loadText(rawText);
     message.locateBodies();
     const std::string stem = messageFileStem(record, settings.dateInName);
+    // A message not read whole keeps " (incomplete)" right before its extension.
+    const std::string mark = incomplete ? " (incomplete)" : "";
 
     const bool asText = (message.htmlLines.empty() || settings.format == ExportFormat::AlwaysText) &&
                         settings.format != ExportFormat::AlwaysHtml;
     if (asText) {
-        FileWriter out(settings.dir, settings.names, stem, ".txt");
+        FileWriter out(settings.dir, settings.names, stem, mark + ".txt");
         if (message.textLines.empty()) {
             out.write(htmlBodyText(message, settings.design.codePageLabel));
         } else {
@@ -72,7 +76,7 @@ std::string exportMessage(ExportSettings& settings, const MessageInfo& record,
     const PartFiles parts = saveContentIdParts(message, settings.dir, settings.names);
     std::string path;
     try {
-        FileWriter out(settings.dir, settings.names, stem, ".HTM");
+        FileWriter out(settings.dir, settings.names, stem, mark + ".HTM");
         writePage(message, record, settings.design, parts, out);
         path = out.finish();
     } catch (...) {

@@ -31,8 +31,12 @@ public:
 // Writes the raw text unchanged to Dir + stem (+ "_k") + ".eml"; returns the path.
 // Throws SaveFailedError with "The file "<Dir><stem>" could not be created!".
 // names is the batch's: it remembers the suffixes given.
+// A message that could not be read whole (incomplete) is saved with what is there,
+// under its usual name with " (incomplete)" before the extension, so that it never
+// passes for the whole message.
 std::string saveMessageAsEml(const std::string& dir, const MessageInfo& record,
-                             std::string_view rawText, bool dateInName, OutputNames& names);
+                             std::string_view rawText, bool dateInName, OutputNames& names,
+                             bool incomplete = false);
 // The same for a single message, or for a batch that keeps no memory of names
 // (each name is then looked for from "_0" on).
 std::string saveMessageAsEml(const std::string& dir, const MessageInfo& record,
@@ -57,6 +61,6 @@ struct ExportSettings {
 // path. A page or text file that cannot be created throws FileCreateError, which
 // ends an export batch; the message's parts written before are removed again.
 std::string exportMessage(ExportSettings& settings, const MessageInfo& record,
-                          std::string_view rawText);
+                          std::string_view rawText, bool incomplete = false);
 
 }  // namespace lumbrook

@@ -138,8 +138,8 @@ struct DbxMessage {
     std::string subject;
     std::optional<std::uint64_t> date;  // absent: no 0x12 entry
     std::string rawText;                // empty: no data offset entry
-    std::optional<std::uint32_t> flags;     // entry 0x81, stored directly
-    std::optional<std::uint32_t> priority;  // entry 0x90, stored directly
+    std::optional<std::uint32_t> flags = std::nullopt;     // entry 0x81, stored directly
+    std::optional<std::uint32_t> priority = std::nullopt;  // entry 0x90, stored directly
 };
 DbxRecord messageRecord(const DbxMessage& message);
 
