@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "base/AsciiCase.h"
-#include "base/Errors.h"
 #include "base/Charset.h"
+#include "base/Errors.h"
 #include "base/TextLines.h"
 #include "mime/HtmlCharset.h"
 #include "render/FileOutput.h"
