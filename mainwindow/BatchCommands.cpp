@@ -251,7 +251,10 @@ void MainWindow::onSave() {
         // One reader for the batch: a block two messages claim is the later one's damage.
         if (!reader) reader.emplace(store, listedFile);
         const MessageText text = reader->read(record.dataOffset);
-        if (!text.whole) command.damaged.push_back(damagedLine(store, record, text));
+        if (!text.whole) {
+            command.damaged.push_back(damagedLine(store, record, text));
+            messageModel->markDamaged(record.dataOffset);
+        }
         // What is there of a damaged message is saved, marked and not counted.
         if (text.text.empty()) return false;
         try {
@@ -287,7 +290,10 @@ void MainWindow::onExport() {
     command.work = [&](const MessageInfo& record) {
         if (!reader) reader.emplace(store, listedFile);
         const MessageText text = reader->read(record.dataOffset);
-        if (!text.whole) command.damaged.push_back(damagedLine(store, record, text));
+        if (!text.whole) {
+            command.damaged.push_back(damagedLine(store, record, text));
+            messageModel->markDamaged(record.dataOffset);
+        }
         if (text.text.empty()) return false;
         // The options strip is read for each message, as the preview reads it.
         settings.design = currentDesign();

@@ -25,7 +25,8 @@ enum ImageIndex : int {
     ImgFlag = 10,
     ImgPriority = 11,
     ImgClip = 12,
-    ImageCount = 13,
+    ImgDamaged = 13,  // a message that could not be read whole
+    ImageCount = 14,
 };
 
 class IconSet {

@@ -923,8 +923,10 @@ void MainWindow::onSelectionChanged() {
     const int index = messageModel->recordIndex(row);
     if (index < 0 || static_cast<std::size_t>(index) >= records.size()) return;
     const MessageInfo& record = records[static_cast<std::size_t>(index)];
-    const std::string raw = store.readMessageText(listedFile, record.dataOffset);
     if (record.dataOffset == previewedOffset && listedFile == previewedFile) return;
+    const MessageText text = store.readMessage(listedFile, record.dataOffset);
+    if (!text.whole) messageModel->markDamaged(record.dataOffset);
+    const std::string& raw = text.text;
     // The identity is recorded before the page is built: a message whose page
     // fails is not tried again by clicking it again.
     previewedOffset = record.dataOffset;

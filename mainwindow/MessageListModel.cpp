@@ -32,9 +32,21 @@ MessageListModel::MessageListModel(const IconSet& icons, CodePage codePage, QObj
       flag(icons.icon(ImgFlag)),
       priority(icons.icon(ImgPriority)),
       clip(icons.icon(ImgClip)),
+      warning(icons.icon(ImgDamaged)),
       codePage(std::move(codePage)) {}
 
+void MessageListModel::markDamaged(std::int32_t dataOffset) {
+    if (!damaged.insert(dataOffset).second || !records) return;
+    for (std::size_t row = 0; row < order.size(); ++row) {
+        if ((*records)[order[row]].dataOffset != dataOffset) continue;
+        const QModelIndex cell = index(static_cast<int>(row), ColFrom);
+        emit dataChanged(cell, cell, {Qt::DecorationRole, Qt::ToolTipRole});
+    }
+}
+
 void MessageListModel::beginUpdate() {
+    // Marks belong to the records they were found in; a refill lists others.
+    damaged.clear();
     beginResetModel();
     records = nullptr;
     keys.reset();
@@ -124,13 +136,19 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
                     return message.hasAttachment() ? QStringLiteral("Attachment") : QVariant();
                 case ColFlag:
                     return message.isFlagged() ? QStringLiteral("Flagged") : QVariant();
+                case ColFrom:
+                    if (damaged.contains(message.dataOffset))
+                        return QStringLiteral("Could not be read whole: ") +
+                               cellText(message, index.column());
+                    return cellText(message, index.column());
                 default:
                     return cellText(message, index.column());
             }
         case Qt::DecorationRole:
             switch (index.column()) {
                 case ColFrom:
-                    return message.isReplied()     ? replied
+                    return damaged.contains(message.dataOffset) ? warning
+                           : message.isReplied()               ? replied
                            : message.isForwarded() ? forwarded
                                                    : envelope;
                 case ColPriority:

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 #include "mainwindow/ImageList.h"
@@ -38,6 +39,11 @@ class MessageListModel : public QAbstractTableModel {
     // begins; nullptr for no drag.
     using DragSource = std::function<QMimeData*(const std::vector<int>& recordIndexes)>;
     void setDragSource(DragSource source) { dragSource = std::move(source); }
+
+    // A message found damaged (by the preview or a batch) keeps a warning mark in
+    // its row while its folder is listed.
+    void markDamaged(std::int32_t dataOffset);
+    bool isMarkedDamaged(std::int32_t dataOffset) const { return damaged.contains(dataOffset); }
 
     // The update bracket of a refill: between the two calls the records may change;
     // endUpdate lists Records (nullptr: none) and orders the rows once.
@@ -71,7 +77,8 @@ class MessageListModel : public QAbstractTableModel {
     void reorder();
     QString cellText(const MessageInfo& record, int column) const;
 
-    QIcon envelope, replied, forwarded, flag, priority, clip;
+    QIcon envelope, replied, forwarded, flag, priority, clip, warning;
+    std::unordered_set<std::int32_t> damaged;  // data offsets
     DragSource dragSource;
 
     CodePage codePage;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
+
 #include <QAbstractItemModelTester>
 #include <QItemSelectionModel>
 
@@ -64,6 +66,25 @@ TEST_F(MessageListModelTest, ShowsTheRecordsAndTheirDataValues) {
                   list[record].subject);
     }
     EXPECT_FALSE(model.flags(model.index(0, 0)).testFlag(Qt::ItemIsEditable));
+}
+
+TEST_F(MessageListModelTest, ADamagedMessageKeepsAWarningUntilTheFolderIsListedAgain) {
+    for (std::size_t i = 0; i < list.size(); ++i) list[i].dataOffset = 1000 + static_cast<int>(i);
+    fill();
+    const int row = model.rowOfRecord(1);
+    const QModelIndex from = model.index(row, ColFrom);
+    const qint64 envelope = from.data(Qt::DecorationRole).value<QIcon>().cacheKey();
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.markDamaged(1001);
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_NE(from.data(Qt::DecorationRole).value<QIcon>().cacheKey(), envelope);
+    EXPECT_TRUE(from.data(Qt::ToolTipRole).toString().startsWith(QStringLiteral("Could not be read whole")));
+    // Another row keeps its envelope; a refill (another folder) drops the mark.
+    EXPECT_EQ(model.index(model.rowOfRecord(0), ColFrom).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
+              envelope);
+    fill();
+    EXPECT_EQ(model.index(model.rowOfRecord(1), ColFrom).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
+              envelope);
 }
 
 TEST_F(MessageListModelTest, OrdersNewestFirstThenFollowsHeadingClicks) {
