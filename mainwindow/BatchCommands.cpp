@@ -61,18 +61,14 @@ struct BatchCommand {
     std::function<bool()> setUp;
     // The work for one message; true when it counts as done.
     BatchRun::Work work;
-    // Messages the work found damaged ("subject" at offset N: why), for the
-    // completion box; they are never counted as done.
-    std::vector<std::string> damaged;
 };
 
-namespace {
-// A damaged message's line in the completion box.
-std::string damagedLine(const DbxStore& store, const MessageInfo& record, const MessageText& text) {
-    return "\"" + store.toUtf8(record.subject) + "\" at offset " + std::to_string(record.dataOffset) +
-           ": " + text.problem;
+// A message a batch found damaged: marked in the list and named in the completion box.
+void MainWindow::noteDamaged(const MessageInfo& record, const MessageText& text) {
+    batchDamaged.push_back("\"" + store.toUtf8(record.subject) + "\" at offset " +
+                           std::to_string(record.dataOffset) + ": " + text.problem);
+    messageModel->markDamaged(record.dataOffset);
 }
-}  // namespace
 
 void MainWindow::setProgress(std::int32_t percent) {
     progressBar->setValue(percent);
@@ -106,6 +102,7 @@ void MainWindow::runBatch(const BatchCommand& command) {
         setProgress(0);
         cancelAction->setEnabled(false);
         currentBatch = nullptr;
+        batchReader.reset();  // no folder file held open between batches
         batchActive = false;
     });
     try {
@@ -114,6 +111,8 @@ void MainWindow::runBatch(const BatchCommand& command) {
         // The selection as it is now; folder changes wait for the batch
         // (onFolderClicked), so the records stay as they are.
         BatchRun batch(selectedRecords());
+        batchDamaged.clear();
+        batchReader.reset();
         if (batch.total() == 0) return;
         if (cancelRequested) batch.cancel();
         currentBatch = &batch;
@@ -126,10 +125,10 @@ void MainWindow::runBatch(const BatchCommand& command) {
         // the program: no report after it.
         if (isVisible()) {
             std::string text = batch.completionText(command.suffix.toStdString());
-            if (!command.damaged.empty()) {
-                text += "\n\n" + std::to_string(command.damaged.size()) +
+            if (!batchDamaged.empty()) {
+                text += "\n\n" + std::to_string(batchDamaged.size()) +
                         " messages could not be read whole:";
-                for (const std::string& line : command.damaged) text += "\n" + line;
+                for (const std::string& line : batchDamaged) text += "\n" + line;
             }
             showMessageBox(this, QMessageBox::Information, command.caption,
                            QString::fromStdString(text));
@@ -199,7 +198,12 @@ void MainWindow::onPrintToPdf() {
 }
 
 bool MainWindow::printOne(const MessageInfo& record) {
-    const std::string raw = store.readMessageText(listedFile, record.dataOffset);
+    if (!batchReader) batchReader.emplace(store, listedFile);
+    const MessageText text = batchReader->read(record.dataOffset);
+    if (!text.whole) noteDamaged(record, text);
+    // What is there of a damaged message is printed, and not counted.
+    if (text.text.empty()) return false;
+    const std::string& raw = text.text;
 
     // The page and its pictures join the working files once the page is done
     // with, printed or not: a preview rendered while printing waits deletes the
@@ -219,7 +223,7 @@ bool MainWindow::printOne(const MessageInfo& record) {
     const std::string page =
         renderMessagePage(raw, record, design, paths.workDir, "print.htm", &pageFiles);
     messagePrinter->print(page, record);
-    return true;
+    return text.whole;
 }
 
 void MainWindow::onPrinterSetup() {
@@ -252,8 +256,7 @@ void MainWindow::onSave() {
         if (!reader) reader.emplace(store, listedFile);
         const MessageText text = reader->read(record.dataOffset);
         if (!text.whole) {
-            command.damaged.push_back(damagedLine(store, record, text));
-            messageModel->markDamaged(record.dataOffset);
+            noteDamaged(record, text);
         }
         // What is there of a damaged message is saved, marked and not counted.
         if (text.text.empty()) return false;
@@ -291,8 +294,7 @@ void MainWindow::onExport() {
         if (!reader) reader.emplace(store, listedFile);
         const MessageText text = reader->read(record.dataOffset);
         if (!text.whole) {
-            command.damaged.push_back(damagedLine(store, record, text));
-            messageModel->markDamaged(record.dataOffset);
+            noteDamaged(record, text);
         }
         if (text.text.empty()) return false;
         // The options strip is read for each message, as the preview reads it.

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <optional>
 #include <vector>
 
 #include "mainwindow/ImageList.h"
@@ -175,6 +176,7 @@ class MainWindow : public QMainWindow {
     void runBatch(const BatchCommand& command);
     BatchCommand printCommand();
     bool printOne(const MessageInfo& record);
+    void noteDamaged(const MessageInfo& record, const MessageText& text);
     void setProgress(std::int32_t percent);
 
     DbxStore store;
@@ -189,6 +191,10 @@ class MainWindow : public QMainWindow {
     std::string previewedFile;
     bool closing = false;
     bool selectingAll = false;
+    // What the running batch found damaged, for its completion box; the folder
+    // reader printing shares across the batch.
+    std::vector<std::string> batchDamaged;
+    std::optional<FolderReader> batchReader;
     bool batchActive = false;          // from a batch command's set-up to its end
     BatchRun* currentBatch = nullptr;  // the walk, once it has begun
     bool cancelRequested = false;      // Cancel (or closing) before the walk began
