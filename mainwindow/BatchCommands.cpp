@@ -63,11 +63,18 @@ struct BatchCommand {
     BatchRun::Work work;
 };
 
-// A message a batch found damaged: marked in the list and named in the completion box.
-void MainWindow::noteDamaged(const MessageInfo& record, const MessageText& text) {
-    batchDamaged.push_back("\"" + store.toUtf8(record.subject) + "\" at offset " +
-                           std::to_string(record.dataOffset) + ": " + text.problem);
-    messageModel->markDamaged(record.dataOffset);
+// A message's text for a batch, through the batch's one folder reader (a block two
+// messages claim is the later one's damage). One found damaged is marked in the list
+// and named in the completion box.
+MessageText MainWindow::readBatchMessage(const MessageInfo& record) {
+    if (!batchReader) batchReader.emplace(store, listedFile);
+    MessageText text = batchReader->read(record.dataOffset);
+    if (!text.whole) {
+        batchDamaged.push_back("\"" + store.toUtf8(record.subject) + "\" at offset " +
+                               std::to_string(record.dataOffset) + ": " + text.problem);
+        messageModel->markDamaged(record.dataOffset);
+    }
+    return text;
 }
 
 void MainWindow::setProgress(std::int32_t percent) {
@@ -198,9 +205,7 @@ void MainWindow::onPrintToPdf() {
 }
 
 bool MainWindow::printOne(const MessageInfo& record) {
-    if (!batchReader) batchReader.emplace(store, listedFile);
-    const MessageText text = batchReader->read(record.dataOffset);
-    if (!text.whole) noteDamaged(record, text);
+    const MessageText text = readBatchMessage(record);
     // What is there of a damaged message is printed, and not counted.
     if (text.text.empty()) return false;
     const std::string& raw = text.text;
@@ -250,14 +255,8 @@ void MainWindow::onSave() {
         dateInName = saveExportDialog->dateInNames->isChecked();
         return true;
     };
-    std::optional<FolderReader> reader;
     command.work = [&](const MessageInfo& record) {
-        // One reader for the batch: a block two messages claim is the later one's damage.
-        if (!reader) reader.emplace(store, listedFile);
-        const MessageText text = reader->read(record.dataOffset);
-        if (!text.whole) {
-            noteDamaged(record, text);
-        }
+        const MessageText text = readBatchMessage(record);
         // What is there of a damaged message is saved, marked and not counted.
         if (text.text.empty()) return false;
         try {
@@ -289,13 +288,8 @@ void MainWindow::onExport() {
                                                                       : ExportFormat::SameAsMail;
         return true;
     };
-    std::optional<FolderReader> reader;
     command.work = [&](const MessageInfo& record) {
-        if (!reader) reader.emplace(store, listedFile);
-        const MessageText text = reader->read(record.dataOffset);
-        if (!text.whole) {
-            noteDamaged(record, text);
-        }
+        const MessageText text = readBatchMessage(record);
         if (text.text.empty()) return false;
         // The options strip is read for each message, as the preview reads it.
         settings.design = currentDesign();

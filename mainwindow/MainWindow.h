@@ -176,7 +176,7 @@ class MainWindow : public QMainWindow {
     void runBatch(const BatchCommand& command);
     BatchCommand printCommand();
     bool printOne(const MessageInfo& record);
-    void noteDamaged(const MessageInfo& record, const MessageText& text);
+    MessageText readBatchMessage(const MessageInfo& record);
     void setProgress(std::int32_t percent);
 
     DbxStore store;
@@ -191,8 +191,8 @@ class MainWindow : public QMainWindow {
     std::string previewedFile;
     bool closing = false;
     bool selectingAll = false;
-    // What the running batch found damaged, for its completion box; the folder
-    // reader printing shares across the batch.
+    // What the running batch found damaged, for its completion box, and the folder
+    // reader its messages are read through.
     std::vector<std::string> batchDamaged;
     std::optional<FolderReader> batchReader;
     bool batchActive = false;          // from a batch command's set-up to its end
