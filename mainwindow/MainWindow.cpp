@@ -933,9 +933,13 @@ void MainWindow::onSelectionChanged() {
     previewedFile = listedFile;
     tempFiles.deleteTempFiles();
     forceDirectories(paths.workDir);
-    const std::string page =
-        renderMessagePage(raw, record, currentDesign(), paths.workDir, "mail.htm", &tempFiles);
+    // A part refused its file is reported once the page is on its way: the rest
+    // of the message is still worth reading.
+    std::vector<std::string> problems;
+    const std::string page = renderMessagePage(raw, record, currentDesign(), paths.workDir,
+                                               "mail.htm", &tempFiles, &problems);
     pageView->navigate(QString::fromStdString(page));
+    for (const std::string& problem : problems) reportError(this, errorText(FileCreateError(problem)));
 }
 
 void MainWindow::onMessageDoubleClicked() {

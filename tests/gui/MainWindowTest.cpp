@@ -301,6 +301,9 @@ TEST_F(MainWindowTest, FailuresAreReportedAndTheWindowGoesOn) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("Message/../escaped kann nicht erstellt werden"), std::string::npos);
     EXPECT_FALSE(exists(program.dir.path() + "escaped"));
+    // The refused part is reported; the message itself is still shown.
+    waitForPage();
+    EXPECT_EQ(ui->view->locationUrl().toStdString(), program.mailPage());
 
     clickRow(2);
     waitForPage();
