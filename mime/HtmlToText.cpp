@@ -94,20 +94,20 @@ public:
                 // A no-break space never collapses; as a plain space it reads the same.
                 // Alone on a line it still makes the line (Outlook Express wrote
                 // <DIV>&nbsp;</DIV> for an empty line).
-                spaces_ += ' ';
-                collapsible_ = false;
-                if (!out_.empty() && breaks_ > 0) blankLine_ = true;
+                pendingSpaces += ' ';
+                collapsible = false;
+                if (!output.empty() && pendingBreaks > 0) blankLine = true;
                 ++i;
             } else if (preformatted && (c == '\n' || c == '\r')) {
                 if (c == '\r' && i + 1 < chars.size() && chars[i + 1] == '\n') ++i;
                 lineBreak();
             } else if (preformatted && (c == ' ' || c == '\t' || c == '\f')) {
-                spaces_ += c == '\f' ? ' ' : c;
-                collapsible_ = false;
+                pendingSpaces += c == '\f' ? ' ' : c;
+                collapsible = false;
             } else if (!preformatted && isHtmlSpace(c)) {
-                if (!atBoundary() && !collapsible_) {
-                    spaces_ += ' ';
-                    collapsible_ = true;
+                if (!atBoundary() && !collapsible) {
+                    pendingSpaces += ' ';
+                    collapsible = true;
                 }
             } else {
                 std::size_t end = i + 1;
@@ -121,37 +121,37 @@ public:
     // Characters shown as they are, white space included.
     void visible(std::string_view chars) {
         if (chars.empty()) return;
-        if (!out_.empty() && breaks_ > 0) {
-            for (int i = 0; i < breaks_; ++i) out_ += "\r\n";
-            if (capturing_ && !captured_.empty()) captured_ += ' ';
-        } else if (!out_.empty() && separator_) {
-            out_ += " | ";
-            if (capturing_ && !captured_.empty()) captured_ += ' ';
+        if (!output.empty() && pendingBreaks > 0) {
+            for (int i = 0; i < pendingBreaks; ++i) output += "\r\n";
+            if (capturing && !capturedText.empty()) capturedText += ' ';
+        } else if (!output.empty() && pendingSeparator) {
+            output += " | ";
+            if (capturing && !capturedText.empty()) capturedText += ' ';
         }
-        breaks_ = 0;
-        separator_ = false;
-        blankLine_ = false;
-        out_ += bullet_;
-        bullet_.clear();
-        out_ += spaces_;
-        if (capturing_) captured_ += spaces_;
-        spaces_.clear();
-        collapsible_ = false;
-        out_ += chars;
-        if (capturing_) captured_ += chars;
+        pendingBreaks = 0;
+        pendingSeparator = false;
+        blankLine = false;
+        output += pendingBullet;
+        pendingBullet.clear();
+        output += pendingSpaces;
+        if (capturing) capturedText += pendingSpaces;
+        pendingSpaces.clear();
+        collapsible = false;
+        output += chars;
+        if (capturing) capturedText += chars;
     }
 
     // <br>, or a line end in preformatted text: each one counts.
     void lineBreak() {
-        if (!out_.empty()) breaks_ = std::min(breaks_ + 1, 2);
+        if (!output.empty()) pendingBreaks = std::min(pendingBreaks + 1, 2);
         clearPending();
     }
 
     // The edge of a block: at least so many line ends (1, or 2 for an empty line).
     void block(int lines) {
-        if (!out_.empty()) {
-            if (blankLine_) breaks_ = std::min(breaks_ + 1, 2);
-            breaks_ = std::max(breaks_, lines);
+        if (!output.empty()) {
+            if (blankLine) pendingBreaks = std::min(pendingBreaks + 1, 2);
+            pendingBreaks = std::max(pendingBreaks, lines);
         }
         clearPending();
     }
@@ -159,120 +159,120 @@ public:
     // A table cell: separated from text before it on the same line.
     void cell() {
         clearPending();
-        separator_ = !out_.empty() && breaks_ == 0;
+        pendingSeparator = !output.empty() && pendingBreaks == 0;
     }
 
     void listItem(std::string prefix) {
         block(1);
-        bullet_ = std::move(prefix);
+        pendingBullet = std::move(prefix);
     }
 
     // Characters placed right after the text so far, on its line (the address after
     // a link's text).
-    void appendToLine(std::string_view chars) { out_ += chars; }
+    void appendToLine(std::string_view chars) { output += chars; }
 
     // Collects the visible text from here on, as one line.
     void startCapture() {
-        capturing_ = true;
-        captured_.clear();
+        capturing = true;
+        capturedText.clear();
     }
     std::string stopCapture() {
-        capturing_ = false;
-        return std::move(captured_);
+        capturing = false;
+        return std::move(capturedText);
     }
 
-    std::string finish() { return std::move(out_); }
+    std::string finish() { return std::move(output); }
 
 private:
-    bool atBoundary() const { return out_.empty() || breaks_ > 0 || separator_ || !bullet_.empty(); }
+    bool atBoundary() const { return output.empty() || pendingBreaks > 0 || pendingSeparator || !pendingBullet.empty(); }
     void clearPending() {
-        blankLine_ = false;
-        spaces_.clear();
-        collapsible_ = false;
-        separator_ = false;
+        blankLine = false;
+        pendingSpaces.clear();
+        collapsible = false;
+        pendingSeparator = false;
     }
 
-    std::string out_;
-    int breaks_ = 0;
-    std::string spaces_;
-    bool collapsible_ = false;  // spaces_ ends with a space that white space collapsed into
-    bool separator_ = false;
-    bool blankLine_ = false;  // the line so far holds no-break spaces only
-    std::string bullet_;
-    bool capturing_ = false;
-    std::string captured_;
+    std::string output;
+    int pendingBreaks = 0;
+    std::string pendingSpaces;
+    bool collapsible = false;  // pendingSpaces ends with a space that white space collapsed into
+    bool pendingSeparator = false;
+    bool blankLine = false;  // the line so far holds no-break spaces only
+    std::string pendingBullet;
+    bool capturing = false;
+    std::string capturedText;
 };
 
 class Converter {
 public:
     void start(std::string_view name, const xmlChar** attributes) {
         Kind kind = kindOf(name);
-        if (dropped_ > 0) {
-            if (kind == Kind::Dropped) ++dropped_;
-            open_.push_back({kind == Kind::Dropped ? Kind::Dropped : Kind::Inert, false});
+        if (droppedDepth > 0) {
+            if (kind == Kind::Dropped) ++droppedDepth;
+            openElements.push_back({kind == Kind::Dropped ? Kind::Dropped : Kind::Inert, false});
             return;
         }
         bool ownsLink = false;
         switch (kind) {
         case Kind::Line:
-        case Kind::Row: text_.block(1); break;
-        case Kind::Paragraph: text_.block(2); break;
+        case Kind::Row: builder.block(1); break;
+        case Kind::Paragraph: builder.block(2); break;
         case Kind::List:
-            text_.block(lists_ > 0 ? 1 : 2);
-            ++lists_;
+            builder.block(listDepth > 0 ? 1 : 2);
+            ++listDepth;
             break;
         case Kind::ListItem:
-            text_.listItem(std::string(2 * static_cast<std::size_t>(std::max(lists_, 1) - 1), ' ') + "- ");
+            builder.listItem(std::string(2 * static_cast<std::size_t>(std::max(listDepth, 1) - 1), ' ') + "- ");
             break;
-        case Kind::Cell: text_.cell(); break;
+        case Kind::Cell: builder.cell(); break;
         case Kind::Pre:
-            text_.block(2);
-            ++pre_;
-            preStart_ = true;
+            builder.block(2);
+            ++preDepth;
+            preStart = true;
             break;
-        case Kind::Rule: text_.block(2); break;
-        case Kind::Break: text_.lineBreak(); break;
+        case Kind::Rule: builder.block(2); break;
+        case Kind::Break: builder.lineBreak(); break;
         case Kind::Image:
-            if (const auto alt = attribute(attributes, "alt")) text_.text(*alt, false);
+            if (const auto alt = attribute(attributes, "alt")) builder.text(*alt, false);
             break;
         case Kind::Link:
-            if (!linkOpen_) {
+            if (!linkOpen) {
                 if (const auto href = attribute(attributes, "href")) {
-                    linkHref_ = usableAddress(*href);
-                    if (!linkHref_.empty()) {
-                        linkOpen_ = ownsLink = true;
-                        text_.startCapture();
+                    linkHref = usableAddress(*href);
+                    if (!linkHref.empty()) {
+                        linkOpen = ownsLink = true;
+                        builder.startCapture();
                     }
                 }
             }
             break;
-        case Kind::Dropped: ++dropped_; break;
+        case Kind::Dropped: ++droppedDepth; break;
         case Kind::Inline:
         case Kind::Inert: break;
         }
-        open_.push_back({kind, ownsLink});
+        openElements.push_back({kind, ownsLink});
     }
 
     void end() {
         // The parser closes elements in the reverse order of opening, every one it
         // opened (also those it closes for a missing or stray end tag).
-        if (open_.empty()) return;
-        const OpenElement element = open_.back();
-        open_.pop_back();
+        if (openElements.empty()) return;
+        const OpenElement element = openElements.back();
+        openElements.pop_back();
         switch (element.kind) {
-        case Kind::Dropped: --dropped_; break;
+        case Kind::Dropped: --droppedDepth; break;
         case Kind::Line:
         case Kind::Row:
-        case Kind::ListItem: text_.block(1); break;
+        case Kind::ListItem: builder.block(1); break;
         case Kind::Paragraph:
-        case Kind::Rule: text_.block(2); break;
+        case Kind::Rule: builder.block(2); break;
         case Kind::List:
-            --lists_;
-            text_.block(lists_ > 0 ? 1 : 2);
+            --listDepth;
+            builder.block(listDepth > 0 ? 1 : 2);
             break;
         case Kind::Pre:
-            --pre_;
-            text_.block(2);
+            --preDepth;
+            builder.block(2);
             break;
         case Kind::Link:
             if (element.ownsLink) endLink();
@@ -282,21 +282,21 @@ public:
     }
 
     void characters(std::string_view chars) {
-        if (dropped_ > 0) return;
-        if (pre_ > 0 && preStart_) {
+        if (droppedDepth > 0) return;
+        if (preDepth > 0 && preStart) {
             // A line end right after <pre> belongs to the markup, not the text.
             if (chars.starts_with("\r\n"))
                 chars.remove_prefix(2);
             else if (chars.starts_with("\n") || chars.starts_with("\r"))
                 chars.remove_prefix(1);
         }
-        preStart_ = false;
-        text_.text(chars, pre_ > 0);
+        preStart = false;
+        builder.text(chars, preDepth > 0);
     }
 
     std::string finish() {
-        if (linkOpen_) endLink();
-        std::string out = text_.finish();
+        if (linkOpen) endLink();
+        std::string out = builder.finish();
         if (!isValidUtf8(out)) out = sanitizeUtf8(out);
         return out;
     }
@@ -331,27 +331,27 @@ private:
     }
 
     void endLink() {
-        linkOpen_ = false;
-        const std::string captured = text_.stopCapture();
+        linkOpen = false;
+        const std::string captured = builder.stopCapture();
         const std::string_view label = trimmed(captured);
         if (label.empty()) {
-            text_.visible("<" + linkHref_ + ">");
+            builder.visible("<" + linkHref + ">");
             return;
         }
-        const std::string_view href = linkHref_;
+        const std::string_view href = linkHref;
         const bool sameAsLabel =
             href == label || (startsWithNoCase(href, "mailto:") && href.substr(7) == label);
-        if (!sameAsLabel) text_.appendToLine(" <" + linkHref_ + ">");
+        if (!sameAsLabel) builder.appendToLine(" <" + linkHref + ">");
     }
 
-    TextBuilder text_;
-    std::vector<OpenElement> open_;
-    int dropped_ = 0;
-    int lists_ = 0;
-    int pre_ = 0;
-    bool preStart_ = false;
-    bool linkOpen_ = false;
-    std::string linkHref_;
+    TextBuilder builder;
+    std::vector<OpenElement> openElements;
+    int droppedDepth = 0;
+    int listDepth = 0;
+    int preDepth = 0;
+    bool preStart = false;
+    bool linkOpen = false;
+    std::string linkHref;
 };
 
 Converter& converterOf(void* context) {

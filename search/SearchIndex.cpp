@@ -64,49 +64,49 @@ public:
     Statement() = default;
     Statement(sqlite3* db, const std::string& sql) {
         const int rc = sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()),
-                                          SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
+                                          SQLITE_PREPARE_PERSISTENT, &handle, nullptr);
         if (rc != SQLITE_OK) {
-            code_ = rc;
-            stmt_ = nullptr;
+            prepareResult = rc;
+            handle = nullptr;
         }
     }
-    ~Statement() { sqlite3_finalize(stmt_); }
+    ~Statement() { sqlite3_finalize(handle); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
-    Statement(Statement&& o) noexcept : stmt_(o.stmt_), code_(o.code_) { o.stmt_ = nullptr; }
+    Statement(Statement&& o) noexcept : handle(o.handle), prepareResult(o.prepareResult) { o.handle = nullptr; }
     Statement& operator=(Statement&& o) noexcept {
         if (this != &o) {
-            sqlite3_finalize(stmt_);
-            stmt_ = o.stmt_;
-            code_ = o.code_;
-            o.stmt_ = nullptr;
+            sqlite3_finalize(handle);
+            handle = o.handle;
+            prepareResult = o.prepareResult;
+            o.handle = nullptr;
         }
         return *this;
     }
 
-    int prepareCode() const { return code_; }
-    sqlite3_stmt* get() const { return stmt_; }
+    int prepareCode() const { return prepareResult; }
+    sqlite3_stmt* get() const { return handle; }
 
     void reset() {
-        sqlite3_reset(stmt_);
-        sqlite3_clear_bindings(stmt_);
+        sqlite3_reset(handle);
+        sqlite3_clear_bindings(handle);
     }
-    void bind(int i, std::int64_t v) { sqlite3_bind_int64(stmt_, i, v); }
+    void bind(int i, std::int64_t v) { sqlite3_bind_int64(handle, i, v); }
     void bind(int i, std::string_view v) {
-        sqlite3_bind_text64(stmt_, i, v.data(), v.size(), SQLITE_STATIC, SQLITE_UTF8);
+        sqlite3_bind_text64(handle, i, v.data(), v.size(), SQLITE_STATIC, SQLITE_UTF8);
     }
     // SQLITE_ROW, SQLITE_DONE or an error code.
-    int step() { return sqlite3_step(stmt_); }
-    std::int64_t integer(int col) const { return sqlite3_column_int64(stmt_, col); }
+    int step() { return sqlite3_step(handle); }
+    std::int64_t integer(int col) const { return sqlite3_column_int64(handle, col); }
     std::string text(int col) const {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
-        return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col)))
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(handle, col));
+        return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(handle, col)))
                  : std::string();
     }
 
 private:
-    sqlite3_stmt* stmt_ = nullptr;
-    int code_ = SQLITE_OK;
+    sqlite3_stmt* handle = nullptr;
+    int prepareResult = SQLITE_OK;
 };
 
 namespace {
@@ -196,38 +196,38 @@ struct SearchIndex::Statements {
         bodySnippet, subjectSnippet;
 };
 
-SearchIndex::SearchIndex(const std::string& path) : path_(path) { open(true); }
+SearchIndex::SearchIndex(const std::string& path) : indexPath(path) { open(true); }
 
 SearchIndex::~SearchIndex() {
-    if (inFolder_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (inFolder) sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
     close();
 }
 
 void SearchIndex::close() {
-    statements_.reset();
+    statements.reset();
     // Statements still alive in a caller's frame keep the connection until they end.
-    if (db_) sqlite3_close_v2(db_);
-    db_ = nullptr;
-    inFolder_ = false;
+    if (database) sqlite3_close_v2(database);
+    database = nullptr;
+    inFolder = false;
 }
 
 void SearchIndex::fail(const std::string& what, int code) {
-    const std::string detail = db_ && sqlite3_errcode(db_) == code ? sqlite3_errmsg(db_)
+    const std::string detail = database && sqlite3_errcode(database) == code ? sqlite3_errmsg(database)
                                                                    : sqlite3_errstr(code);
     if (isDamage(code)) {
         // A cache that is damaged is started afresh at once, so the next indexing run
         // puts everything back; the caller learns why nothing was found this time.
         close();
-        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((path_ + suffix).c_str());
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::remove((indexPath + suffix).c_str());
         try {
             open(false);
-            rebuilt_ = true;
+            rebuiltOnOpen = true;
         } catch (const SearchIndexError&) {
         }
-        throw SearchIndexError("The search index " + path_ +
+        throw SearchIndexError("The search index " + indexPath +
                                " was damaged; it has been emptied and the store needs indexing again.");
     }
-    throw SearchIndexError("The search index " + path_ + " could not be " + what + ": " + detail +
+    throw SearchIndexError("The search index " + indexPath + " could not be " + what + ": " + detail +
                            ".");
 }
 
@@ -235,30 +235,30 @@ void SearchIndex::check(int code, const char* what) {
     if (code != SQLITE_OK && code != SQLITE_DONE && code != SQLITE_ROW) fail(what, code);
 }
 
-void SearchIndex::exec(const char* sql) { check(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr), "written"); }
+void SearchIndex::exec(const char* sql) { check(sqlite3_exec(database, sql, nullptr, nullptr, nullptr), "written"); }
 
 bool SearchIndex::schemaIsCurrent() {
     auto pragma = [&](const char* sql) -> std::int64_t {
-        Statement s(db_, sql);
-        if (s.prepareCode() != SQLITE_OK) throw Unusable{sqlite3_errmsg(db_)};
+        Statement s(database, sql);
+        if (s.prepareCode() != SQLITE_OK) throw Unusable{sqlite3_errmsg(database)};
         const int rc = s.step();
-        if (rc != SQLITE_ROW) throw Unusable{sqlite3_errmsg(db_)};
+        if (rc != SQLITE_ROW) throw Unusable{sqlite3_errmsg(database)};
         return s.integer(0);
     };
     const std::int64_t appId = pragma("PRAGMA application_id");
     const std::int64_t tables = pragma("SELECT count(*) FROM sqlite_master");
     if (appId == 0 && tables == 0) return false;  // new file
     if (appId != ApplicationId) {
-        throw SearchIndexError("The file " + path_ +
+        throw SearchIndexError("The file " + indexPath +
                                " is a database of another program; it is not used as the search "
                                "index and stays as it is.");
     }
     if (pragma("PRAGMA user_version") != SchemaVersion) throw Unusable{"another layout"};
     // A file cut short loses pages at its end, which the header still counts.
     struct stat st {};
-    if (::stat(path_.c_str(), &st) == 0) {
+    if (::stat(indexPath.c_str(), &st) == 0) {
         struct stat wal {};
-        const bool walHasPages = ::stat((path_ + "-wal").c_str(), &wal) == 0 && wal.st_size > 0;
+        const bool walHasPages = ::stat((indexPath + "-wal").c_str(), &wal) == 0 && wal.st_size > 0;
         const std::int64_t expected = pragma("PRAGMA page_count") * pragma("PRAGMA page_size");
         if (!walHasPages && st.st_size < expected) throw Unusable{"the file is cut short"};
     }
@@ -280,54 +280,54 @@ void SearchIndex::createSchema() {
 
 void SearchIndex::open(bool allowRebuild) {
     std::error_code ec;
-    const std::filesystem::path dir = std::filesystem::path(path_).parent_path();
+    const std::filesystem::path dir = std::filesystem::path(indexPath).parent_path();
     if (!dir.empty()) std::filesystem::create_directories(dir, ec);
     if (ec) {
         throw SearchIndexError("The directory " + dir.string() +
                                " for the search index could not be made: " + ec.message() + ".");
     }
     for (int attempt = 0; attempt < 2; ++attempt) {
-        int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        int rc = sqlite3_open_v2(indexPath.c_str(), &database, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         if (rc != SQLITE_OK) {
-            const std::string detail = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+            const std::string detail = database ? sqlite3_errmsg(database) : sqlite3_errstr(rc);
             close();
-            throw SearchIndexError("The search index " + path_ + " could not be opened: " + detail + ".");
+            throw SearchIndexError("The search index " + indexPath + " could not be opened: " + detail + ".");
         }
-        sqlite3_extended_result_codes(db_, 1);
-        sqlite3_busy_timeout(db_, 10000);
+        sqlite3_extended_result_codes(database, 1);
+        sqlite3_busy_timeout(database, 10000);
         try {
             const char* setup =
                 "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL; "
                 "PRAGMA temp_store = MEMORY; PRAGMA cache_size = -32768;";
-            rc = sqlite3_exec(db_, setup, nullptr, nullptr, nullptr);
-            if (isDamage(rc)) throw Unusable{sqlite3_errmsg(db_)};
+            rc = sqlite3_exec(database, setup, nullptr, nullptr, nullptr);
+            if (isDamage(rc)) throw Unusable{sqlite3_errmsg(database)};
             check(rc, "opened");
             if (!schemaIsCurrent()) createSchema();
             break;
         } catch (const Unusable&) {
             close();
             if (!allowRebuild || attempt > 0) {
-                throw SearchIndexError("The search index " + path_ + " is damaged and could not be made again.");
+                throw SearchIndexError("The search index " + indexPath + " is damaged and could not be made again.");
             }
             for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-                if (std::remove((path_ + suffix).c_str()) != 0 && errno != ENOENT && suffix[0] == 0) {
-                    throw SearchIndexError("The damaged search index " + path_ +
+                if (std::remove((indexPath + suffix).c_str()) != 0 && errno != ENOENT && suffix[0] == 0) {
+                    throw SearchIndexError("The damaged search index " + indexPath +
                                            " could not be removed: " + std::strerror(errno) + ".");
                 }
             }
-            rebuilt_ = true;
+            rebuiltOnOpen = true;
         } catch (...) {
             close();
             throw;
         }
     }
 
-    statements_ = std::make_unique<Statements>();
+    statements = std::make_unique<Statements>();
     auto prepare = [&](Statement& s, const char* sql) {
-        s = Statement(db_, sql);
+        s = Statement(database, sql);
         check(s.prepareCode(), "read");
     };
-    Statements& st = *statements_;
+    Statements& st = *statements;
     prepare(st.findFolder, "SELECT id, size, mtimeNs FROM folders WHERE fileName = ?1");
     prepare(st.upsertFolder,
             "INSERT INTO folders(fileName, size, mtimeNs) VALUES(?1, ?2, ?3) "
@@ -360,7 +360,7 @@ void SearchIndex::open(bool allowRebuild) {
 
 bool SearchIndex::isFolderCurrent(const std::string& fileName, std::uint64_t size,
                                   std::int64_t mtimeNs) {
-    Statement& s = statements_->findFolder;
+    Statement& s = statements->findFolder;
     s.reset();
     s.bind(1, fileName);
     const int rc = s.step();
@@ -372,7 +372,7 @@ bool SearchIndex::isFolderCurrent(const std::string& fileName, std::uint64_t siz
 }
 
 void SearchIndex::removeFolderRows(std::int64_t folderId) {
-    for (Statement* s : {&statements_->deleteFolderText, &statements_->deleteFolderMessages}) {
+    for (Statement* s : {&statements->deleteFolderText, &statements->deleteFolderMessages}) {
         s->reset();
         s->bind(1, folderId);
         check(s->step(), "written");
@@ -381,11 +381,11 @@ void SearchIndex::removeFolderRows(std::int64_t folderId) {
 }
 
 void SearchIndex::beginFolder(const std::string& fileName, std::uint64_t size, std::int64_t mtimeNs) {
-    if (inFolder_) cancelFolder();
+    if (inFolder) cancelFolder();
     exec("BEGIN IMMEDIATE");
-    inFolder_ = true;
+    inFolder = true;
     try {
-        Statements& st = *statements_;
+        Statements& st = *statements;
         st.upsertFolder.reset();
         st.upsertFolder.bind(1, fileName);
         st.upsertFolder.bind(2, static_cast<std::int64_t>(size));
@@ -397,9 +397,9 @@ void SearchIndex::beginFolder(const std::string& fileName, std::uint64_t size, s
         const int rc = st.findFolder.step();
         check(rc, "read");
         if (rc != SQLITE_ROW) fail("written", SQLITE_INTERNAL);
-        currentFolderId_ = st.findFolder.integer(0);
+        currentFolderId = st.findFolder.integer(0);
         st.findFolder.reset();
-        removeFolderRows(currentFolderId_);
+        removeFolderRows(currentFolderId);
     } catch (...) {
         cancelFolder();
         throw;
@@ -407,12 +407,12 @@ void SearchIndex::beginFolder(const std::string& fileName, std::uint64_t size, s
 }
 
 void SearchIndex::addDocument(const SearchDocument& d) {
-    if (!inFolder_) throw std::logic_error("SearchIndex::addDocument outside beginFolder/commitFolder");
+    if (!inFolder) throw std::logic_error("SearchIndex::addDocument outside beginFolder/commitFolder");
     try {
-        Statements& st = *statements_;
+        Statements& st = *statements;
         Statement& m = st.insertMessage;
         m.reset();
-        m.bind(1, currentFolderId_);
+        m.bind(1, currentFolderId);
         m.bind(2, d.dataOffset);
         m.bind(3, static_cast<std::int64_t>(d.fileTime));
         m.bind(4, static_cast<std::int64_t>(d.flags));
@@ -421,7 +421,7 @@ void SearchIndex::addDocument(const SearchDocument& d) {
         m.reset();
         Statement& t = st.insertText;
         t.reset();
-        t.bind(1, sqlite3_last_insert_rowid(db_));
+        t.bind(1, sqlite3_last_insert_rowid(database));
         t.bind(2, d.from);
         t.bind(3, d.to);
         t.bind(4, d.subject);
@@ -437,23 +437,23 @@ void SearchIndex::addDocument(const SearchDocument& d) {
 }
 
 void SearchIndex::commitFolder() {
-    if (!inFolder_) throw std::logic_error("SearchIndex::commitFolder without beginFolder");
-    const int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    if (!inFolder) throw std::logic_error("SearchIndex::commitFolder without beginFolder");
+    const int rc = sqlite3_exec(database, "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         cancelFolder();
         fail("written", rc);
     }
-    inFolder_ = false;
+    inFolder = false;
     // A large folder leaves its whole text in the write-ahead log; moving it into the
     // index now keeps the log from staying as large as the index. A reader holding the
     // log open only delays this to a later commit.
-    sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    sqlite3_wal_checkpoint_v2(database, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
 }
 
 void SearchIndex::cancelFolder() {
-    if (!inFolder_) return;
-    inFolder_ = false;
-    if (db_ && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!inFolder) return;
+    inFolder = false;
+    if (database && !sqlite3_get_autocommit(database)) sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void SearchIndex::replaceFolder(const std::string& fileName, std::uint64_t size, std::int64_t mtimeNs,
@@ -464,9 +464,9 @@ void SearchIndex::replaceFolder(const std::string& fileName, std::uint64_t size,
 }
 
 void SearchIndex::removeFoldersExcept(const std::set<std::string>& fileNames) {
-    if (inFolder_) throw std::logic_error("SearchIndex::removeFoldersExcept inside a folder");
+    if (inFolder) throw std::logic_error("SearchIndex::removeFoldersExcept inside a folder");
     std::vector<std::int64_t> gone;
-    Statement& list = statements_->folderFileNames;
+    Statement& list = statements->folderFileNames;
     list.reset();
     int rc;
     while ((rc = list.step()) == SQLITE_ROW)
@@ -475,11 +475,11 @@ void SearchIndex::removeFoldersExcept(const std::set<std::string>& fileNames) {
     check(rc, "read");
     if (gone.empty()) return;
     exec("BEGIN IMMEDIATE");
-    inFolder_ = true;
+    inFolder = true;
     try {
         for (std::int64_t id : gone) {
             removeFolderRows(id);
-            Statement& del = statements_->deleteFolder;
+            Statement& del = statements->deleteFolder;
             del.reset();
             del.bind(1, id);
             check(del.step(), "written");
@@ -489,18 +489,18 @@ void SearchIndex::removeFoldersExcept(const std::set<std::string>& fileNames) {
         cancelFolder();
         throw;
     }
-    inFolder_ = false;
-    const int commit = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    inFolder = false;
+    const int commit = sqlite3_exec(database, "COMMIT", nullptr, nullptr, nullptr);
     if (commit != SQLITE_OK) {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
         fail("written", commit);
     }
 }
 
 SearchIndexCounts SearchIndex::counts() {
     SearchIndexCounts c;
-    for (auto [s, out] : {std::pair{&statements_->countFolders, &c.folders},
-                          std::pair{&statements_->countMessages, &c.messages}}) {
+    for (auto [s, out] : {std::pair{&statements->countFolders, &c.folders},
+                          std::pair{&statements->countMessages, &c.messages}}) {
         s->reset();
         const int rc = s->step();
         check(rc, "read");
@@ -553,7 +553,7 @@ SearchIndex::Statement SearchIndex::prepareQuery(const SearchQuery& query, const
                         : " ORDER BY m.fileTime DESC, m.id DESC";
         sql += " LIMIT ?5";
     }
-    Statement s(db_, sql);
+    Statement s(database, sql);
     check(s.prepareCode(), "searched");
     if (hasWords)
         s.bind(1, std::string_view(match));
@@ -588,10 +588,10 @@ std::vector<SearchHit> SearchIndex::search(const SearchQuery& query, std::size_t
     while ((rc = s.step()) == SQLITE_ROW) ids.push_back(s.integer(0));
     check(rc, "searched");
 
-    Statements& st = *statements_;
+    Statements& st = *statements;
     Statement bodyText;
     if (!hasWords) {
-        bodyText = Statement(db_, "SELECT body FROM messageText WHERE rowid = ?1");
+        bodyText = Statement(database, "SELECT body FROM messageText WHERE rowid = ?1");
         check(bodyText.prepareCode(), "read");
     }
     hits.reserve(ids.size());

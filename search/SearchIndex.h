@@ -74,9 +74,9 @@ public:
     SearchIndex(const SearchIndex&) = delete;
     SearchIndex& operator=(const SearchIndex&) = delete;
 
-    const std::string& path() const { return path_; }
+    const std::string& path() const { return indexPath; }
     // Whether opening found a file it could not use and started an empty index.
-    bool wasRebuilt() const { return rebuilt_; }
+    bool wasRebuilt() const { return rebuiltOnOpen; }
 
     // Whether the folder is indexed as the file is now.
     bool isFolderCurrent(const std::string& fileName, std::uint64_t size, std::int64_t mtimeNs);
@@ -120,12 +120,12 @@ private:
     Statement prepareQuery(const SearchQuery& query, const std::string& match, bool countOnly);
     std::string snippet(Statement& statement, const std::string& match, std::int64_t id);
 
-    std::string path_;
-    sqlite3* db_ = nullptr;
-    std::unique_ptr<Statements> statements_;
-    bool rebuilt_ = false;
-    bool inFolder_ = false;
-    std::int64_t currentFolderId_ = 0;
+    std::string indexPath;
+    sqlite3* database = nullptr;
+    std::unique_ptr<Statements> statements;
+    bool rebuiltOnOpen = false;
+    bool inFolder = false;
+    std::int64_t currentFolderId = 0;
 };
 
 }  // namespace lumbrook

@@ -119,85 +119,85 @@ bool validDate(int y, int m, int d) {
 
 class Parser {
 public:
-    explicit Parser(std::string_view text) : text_(text) {}
+    explicit Parser(std::string_view text) : input(text) {}
 
     SearchQuery parse();
 
 private:
     std::size_t column(std::size_t pos) const {
         std::size_t col = 1;
-        for (std::size_t i = 0; i < pos && i < text_.size(); ++i)
-            if ((static_cast<unsigned char>(text_[i]) & 0xC0) != 0x80) ++col;
+        for (std::size_t i = 0; i < pos && i < input.size(); ++i)
+            if ((static_cast<unsigned char>(input[i]) & 0xC0) != 0x80) ++col;
         return col;
     }
     [[noreturn]] void fail(const std::string& what, std::size_t pos) const {
         const std::size_t col = column(pos);
         throw SearchQueryError(what + " at column " + std::to_string(col), col);
     }
-    bool atEnd() const { return pos_ >= text_.size(); }
-    bool atTermEnd() const { return atEnd() || isSpace(text_[pos_]); }
+    bool atEnd() const { return position >= input.size(); }
+    bool atTermEnd() const { return atEnd() || isSpace(input[position]); }
     bool atOr() const {
-        return text_.substr(pos_, 2) == "OR" && (pos_ + 2 == text_.size() || isSpace(text_[pos_ + 2]));
+        return input.substr(position, 2) == "OR" && (position + 2 == input.size() || isSpace(input[position + 2]));
     }
     Field readField();
     Term readTerm(bool negated);
     std::uint64_t readDate(std::string_view value, std::size_t valuePos) const;
     void applyFilter(const Term& t, bool negated, std::size_t valuePos);
 
-    std::string_view text_;
-    std::size_t pos_ = 0;
-    SearchQuery query_;
+    std::string_view input;
+    std::size_t position = 0;
+    SearchQuery parsed;
 };
 
 Field Parser::readField() {
-    std::size_t end = pos_;
-    while (end < text_.size() && isAsciiLetter(text_[end])) ++end;
-    if (end == pos_ || end >= text_.size() || text_[end] != ':') return Field::Any;
+    std::size_t end = position;
+    while (end < input.size() && isAsciiLetter(input[end])) ++end;
+    if (end == position || end >= input.size() || input[end] != ':') return Field::Any;
     // A link typed as a word is not a field.
-    if (text_.substr(end + 1, 2) == "//") return Field::Any;
-    const bool nothingAfter = end + 1 == text_.size() || isSpace(text_[end + 1]);
+    if (input.substr(end + 1, 2) == "//") return Field::Any;
+    const bool nothingAfter = end + 1 == input.size() || isSpace(input[end + 1]);
     std::string name;
-    for (std::size_t i = pos_; i < end; ++i) name += lowerAscii(text_[i]);
+    for (std::size_t i = position; i < end; ++i) name += lowerAscii(input[i]);
     static constexpr std::pair<std::string_view, Field> Names[] = {
         {"from", Field::From},     {"to", Field::To},   {"subject", Field::Subject},
         {"folder", Field::Folder}, {"has", Field::Has}, {"before", Field::Before},
         {"after", Field::After}};
     for (const auto& [n, f] : Names) {
         if (n == name) {
-            const std::size_t fieldPos = pos_;
-            pos_ = end + 1;
+            const std::size_t fieldPos = position;
+            position = end + 1;
             if (atTermEnd())
-                fail("nothing after '" + shown(text_.substr(fieldPos, end + 1 - fieldPos)) + "'",
+                fail("nothing after '" + shown(input.substr(fieldPos, end + 1 - fieldPos)) + "'",
                      fieldPos);
             return f;
         }
     }
     // "Subject:" alone is a word that happens to end in a colon.
     if (nothingAfter) return Field::Any;
-    fail("unknown field '" + shown(text_.substr(pos_, end + 1 - pos_)) + "'", pos_);
+    fail("unknown field '" + shown(input.substr(position, end + 1 - position)) + "'", position);
 }
 
 Term Parser::readTerm(bool negated) {
     Term t;
     t.field = readField();
-    const std::size_t valuePos = pos_;
+    const std::size_t valuePos = position;
     const bool isFilter = t.field == Field::Has || t.field == Field::Before || t.field == Field::After;
-    if (text_[pos_] == '"') {
-        const std::size_t close = text_.find('"', pos_ + 1);
-        if (close == std::string_view::npos) fail("unclosed quote", pos_);
-        t.text = text_.substr(pos_ + 1, close - pos_ - 1);
+    if (input[position] == '"') {
+        const std::size_t close = input.find('"', position + 1);
+        if (close == std::string_view::npos) fail("unclosed quote", position);
+        t.text = input.substr(position + 1, close - position - 1);
         for (char& c : t.text)
             if (isSpace(c)) c = ' ';
-        pos_ = close + 1;
-        if (!isFilter && !atEnd() && text_[pos_] == '*') {
+        position = close + 1;
+        if (!isFilter && !atEnd() && input[position] == '*') {
             t.prefix = true;
-            ++pos_;
+            ++position;
         }
         if (t.text.empty()) fail("empty phrase", valuePos);
     } else {
-        const std::size_t start = pos_;
-        while (!atTermEnd()) ++pos_;
-        t.text = text_.substr(start, pos_ - start);
+        const std::size_t start = position;
+        while (!atTermEnd()) ++position;
+        t.text = input.substr(start, position - start);
         if (!isFilter && t.text.size() > 1 && t.text.back() == '*') {
             t.text.pop_back();
             t.prefix = true;
@@ -241,21 +241,21 @@ void Parser::applyFilter(const Term& t, bool negated, std::size_t valuePos) {
         for (char c : t.text) value += lowerAscii(c);
         if (value != "attachment" && value != "attachments")
             fail("unknown value '" + shown(t.text) + "' for has: (only has:attachment)", valuePos);
-        query_.hasAttachment = !negated;
+        parsed.hasAttachment = !negated;
         return;
     }
     const std::uint64_t day = readDate(t.text, valuePos);
     // Not before a day is from that day on, and not after it is before it.
     const bool lower = (t.field == Field::After) != negated;
     if (lower) {
-        if (!query_.after || *query_.after < day) query_.after = day;
+        if (!parsed.after || *parsed.after < day) parsed.after = day;
     } else {
-        if (!query_.before || *query_.before > day) query_.before = day;
+        if (!parsed.before || *parsed.before > day) parsed.before = day;
     }
 }
 
 SearchQuery Parser::parse() {
-    if (text_.size() > MaxQueryBytes)
+    if (input.size() > MaxQueryBytes)
         throw SearchQueryError("the query is too long (at most " + std::to_string(MaxQueryBytes) +
                                    " characters)",
                                0);
@@ -266,20 +266,20 @@ SearchQuery Parser::parse() {
     enum class Last { Nothing, Word, Other } last = Last::Nothing;
     std::size_t lastGroup = SIZE_MAX;  // the group the word before an OR went to
     while (true) {
-        while (!atEnd() && isSpace(text_[pos_])) ++pos_;
+        while (!atEnd() && isSpace(input[position])) ++position;
         if (atEnd()) break;
-        const std::size_t termPos = pos_;
+        const std::size_t termPos = position;
         if (atOr()) {
             if (last != Last::Word || orPos != std::string_view::npos)
                 fail("OR needs a word on each side", termPos);
             orPos = termPos;
-            pos_ += 2;
+            position += 2;
             continue;
         }
         bool negated = false;
-        if (text_[pos_] == '-') {
+        if (input[position] == '-') {
             negated = true;
-            ++pos_;
+            ++position;
             if (atTermEnd()) fail("nothing after '-'", termPos);
         }
         if (++terms > MaxTerms)
@@ -315,28 +315,28 @@ SearchQuery Parser::parse() {
     }
     if (orPos != std::string_view::npos) fail("OR needs a word on each side", orPos);
     if (last == Last::Nothing) throw SearchQueryError("nothing to search for", 0);
-    if (groups.empty() && excluded.empty() && !query_.hasAttachment && !query_.after &&
-        !query_.before)
+    if (groups.empty() && excluded.empty() && !parsed.hasAttachment && !parsed.after &&
+        !parsed.before)
         throw SearchQueryError("nothing to search for (only punctuation)", 0);
 
     for (const auto& group : groups) {
-        if (!query_.match.empty()) query_.match += " AND ";
+        if (!parsed.match.empty()) parsed.match += " AND ";
         if (group.size() == 1) {
-            query_.match += termExpression(group.front());
+            parsed.match += termExpression(group.front());
             continue;
         }
-        query_.match += '(';
+        parsed.match += '(';
         for (std::size_t i = 0; i < group.size(); ++i) {
-            if (i) query_.match += " OR ";
-            query_.match += termExpression(group[i]);
+            if (i) parsed.match += " OR ";
+            parsed.match += termExpression(group[i]);
         }
-        query_.match += ')';
+        parsed.match += ')';
     }
     for (std::size_t i = 0; i < excluded.size(); ++i) {
-        if (i) query_.exclude += " OR ";
-        query_.exclude += termExpression(excluded[i]);
+        if (i) parsed.exclude += " OR ";
+        parsed.exclude += termExpression(excluded[i]);
     }
-    return query_;
+    return parsed;
 }
 
 }  // namespace

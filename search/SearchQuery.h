@@ -32,12 +32,12 @@ namespace lumbrook {
 class SearchQueryError : public std::runtime_error {
 public:
     SearchQueryError(const std::string& message, std::size_t column)
-        : std::runtime_error(message), column_(column) {}
+        : std::runtime_error(message), errorColumn(column) {}
     // 0 when the error is about the query as a whole ("nothing to search for").
-    std::size_t column() const { return column_; }
+    std::size_t column() const { return errorColumn; }
 
 private:
-    std::size_t column_;
+    std::size_t errorColumn;
 };
 
 struct SearchQuery {
