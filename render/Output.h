@@ -50,13 +50,13 @@ struct ExportSettings {
     ExportFormat format = ExportFormat::AlwaysHtml;
     Design design;  // Apply: "Show preview with complete design "
     OutputNames names;  // the names this batch gave, kept from message to message
-    // The attachments written into "<page stem>_files/" beside each page or text
-    // file, which ends with a list of them ("Attachments beside the page").
-    bool attachments = false;
     // Content-ID parts skipped (an id that is a path, a file that could not be
     // written): exportMessage adds their error texts and goes on; the caller shows
     // them and clears the list.
     std::vector<std::string> problems;
+    // The attachments written into "<page stem>_files/" beside each page or text
+    // file, which ends with a list of them ("Attachments beside the page").
+    bool attachments = false;
 };
 
 // Writes the message as a ".HTM" page (Content-ID files beside it) or a ".txt"
