@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QListWidget>
+#include <QToolButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 #include <QUrl>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -46,6 +48,10 @@ class AttachmentBarTest : public ::testing::Test {
     void SetUp() override {
         previousReporter = setErrorReporter(
             [this](QWidget*, const QString& text) { errors.push_back(text.toStdString()); });
+        previousBoxHook = setMessageBoxHook(
+            [this](QWidget*, QMessageBox::Icon, const QString&, const QString& text) {
+                boxes.push_back(text.toStdString());
+            });
         previousModalHook = setModalHook([this](QDialog& dialog) {
             return onDialog ? onDialog(dialog) : int(QDialog::Rejected);
         });
@@ -60,6 +66,8 @@ class AttachmentBarTest : public ::testing::Test {
     }
     void TearDown() override {
         form.reset();
+        ::unsetenv("LUMBROOK_PRINT_PDF_DIR");
+        setMessageBoxHook(previousBoxHook);
         setModalHook(previousModalHook);
         setErrorReporter(previousReporter);
     }
@@ -69,12 +77,16 @@ class AttachmentBarTest : public ::testing::Test {
     MessageWindow messageWindow;
     std::unique_ptr<MainWindow> form;
     std::vector<std::string> errors;
+    std::vector<std::string> boxes;
     std::function<int(QDialog&)> onDialog;
     ErrorReporter previousReporter;
+    MessageBoxHook previousBoxHook;
     ModalHook previousModalHook;
 };
 
 TEST_F(AttachmentBarTest, ListsOpensAndSavesTheAttachmentsThePageDoesNotShow) {
+    TempDir pdfDir;
+    ::setenv("LUMBROOK_PRINT_PDF_DIR", pdfDir.path().c_str(), 1);
     form = std::make_unique<MainWindow>(DbxStore(store.path()), program.paths);
     form->setMessageWindow(&messageWindow);
     const MainWindowControls ui(*form);
@@ -149,6 +161,19 @@ TEST_F(AttachmentBarTest, ListsOpensAndSavesTheAttachmentsThePageDoesNotShow) {
     emit ui.list->doubleClicked(QModelIndex());
     EXPECT_EQ(shown, 2);
     EXPECT_EQ(messageWindow.attachmentBar->list->count(), 0);
+
+    // The printed page names them under its header table.
+    if (std::system("command -v pdftotext >/dev/null 2>&1") == 0) {
+        QTest::mouseClick(toolButton(*form, "printAction"), Qt::LeftButton);
+        ASSERT_EQ(boxes, std::vector<std::string>{"There became 1 messages printed!"});
+        const std::string pdf = pdfDir.path() + fs::directory_iterator(pdfDir.path())->path().filename().string();
+        ASSERT_EQ(std::system(("pdftotext '" + pdf + "' '" + pdf + ".txt'").c_str()), 0);
+        const std::string text = readFile(pdf + ".txt");
+        const std::size_t list = text.find("Attachments: report.pdf (27 bytes), tool.exe (2 bytes)");
+        EXPECT_NE(list, std::string::npos) << text;
+        EXPECT_LT(text.find("Subject:"), list);
+        EXPECT_LT(list, text.find("See"));
+    }
 
     // A message without attachments hides the bar.
     QSignalSpy next(ui.view, &PageView::downloadComplete);
