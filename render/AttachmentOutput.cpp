@@ -24,7 +24,13 @@ std::string formatByteSize(std::uint64_t size) {
         scale *= 1024;
         ++unit;
     }
-    const unsigned __int128 tenths = (static_cast<unsigned __int128>(size) * 10 + scale / 2) / scale;
+    unsigned __int128 tenths = (static_cast<unsigned __int128>(size) * 10 + scale / 2) / scale;
+    // Rounded up to a whole 1024: the next unit, "1.0 MB" rather than "1024 KB".
+    if (tenths >= 10235 && unit + 1 < std::size(units)) {
+        scale *= 1024;
+        ++unit;
+        tenths = (static_cast<unsigned __int128>(size) * 10 + scale / 2) / scale;
+    }
     std::string text;
     if (tenths < 100) {
         text = std::to_string(static_cast<std::uint64_t>(tenths / 10)) + "." +

@@ -202,7 +202,11 @@ bool AttachmentBar::openAttachment(int row) {
         report(QString::fromStdString(e.what()));
         return false;
     }
-    return opener(QUrl::fromLocalFile(pathText(path)));
+    if (opener(QUrl::fromLocalFile(pathText(path)))) return true;
+    report(QStringLiteral("No program on this computer opens \"%1\". Save it with the context "
+                          "menu and open it from there.")
+               .arg(QString::fromStdString(a.fileName)));
+    return false;
 }
 
 QString AttachmentBar::saveAttachment(int row, const QString& path) {
