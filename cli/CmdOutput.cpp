@@ -198,6 +198,7 @@ int cmdExport(Args& args, const DbxStore& store) {
     else if (format == "txt") settings.format = ExportFormat::AlwaysText;
     else if (format == "same") settings.format = ExportFormat::SameAsMail;
     else throw UsageError("--format is html, txt or same");
+    settings.attachments = args.takeFlag("--attachments");
     settings.design = parseDesign(args);
     settings.design.codePageLabel = store.codePage().label();
     finishBatchArgs(batch, args, "export");

@@ -31,8 +31,9 @@ const Command Commands[] = {
     {"save", cmdSave, "FILE --to DIR [--date] [OFFSET...]",
      "the raw messages as .eml files (all messages when no offset is given)"},
     {"export", cmdExport,
-     "FILE --to DIR [--format html|txt|same] [--date] [--head] [--design NAME] [--fields LIST] [OFFSET...]",
-     "the messages as .HTM pages or .txt files"},
+     "FILE --to DIR [--format html|txt|same] [--date] [--attachments] [--head] [--design NAME] [--fields LIST] "
+     "[OFFSET...]",
+     "the messages as .HTM pages or .txt files (attachments into <page>_files/ with --attachments)"},
     {"parse", cmdParse, "[FILE]", "the message model's parts, bodies and attachments of a raw message (stdin without FILE)"},
     {"convert", cmdConvert, "--to OUT [--format mbox|maildir|eml] [--folder NAME]... [--no-status]",
      "the whole store (or the named folders) as mbox, Maildir or .eml files, folder tree kept"},

@@ -1,7 +1,8 @@
 // The page pipeline fed with a parsed message: the preview page with and without
 // the design, and export, all into a scratch directory. Whatever the message says
 // (Content-IDs with separators or "..", subjects with "/"), nothing may appear
-// outside the output directory, and nothing below it but plain files.
+// outside the output directory, and nothing below it but plain files (and the
+// attachments' "<page>_files" directories of plain files).
 //
 // Input: 8 bytes of the record's date (little-endian file time), one byte of
 // switches, then the record's subject, from and to, each ended by a line feed,
@@ -65,6 +66,15 @@ void checkOnlyOut(const Scene& s) {
             line.substr(inOut.size()).find('/') == std::string_view::npos &&
             line.size() > inOut.size())
             continue;
+        // Export's attachments: a "<page>_files" directory of plain files.
+        if (line.starts_with(inOut)) {
+            const std::string_view inside = line.substr(inOut.size());
+            const std::size_t slash = inside.find('/');
+            if (slash != std::string_view::npos && inside.substr(0, slash).ends_with("_files") &&
+                inside.find('/', slash + 1) == std::string_view::npos &&
+                (slash + 1 == inside.size() || !inside.ends_with("/")))
+                continue;
+        }
         outside += std::string(line) + " ";
     }
     if (!outside.empty()) fuzz::broken("written outside the output directory: " + outside);
@@ -105,9 +115,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings.dateInName = (switches & 1) != 0;
     settings.format = static_cast<ExportFormat>((switches >> 6) % 3);
     settings.design = design;
-    // The same message twice: the second file must get a name of its own.
+    // The same message twice, the second time with its attachments beside it: the
+    // second file must get a name of its own.
     std::string first;
     for (int i = 0; i < 2; ++i) {
+        settings.attachments = i == 1;
         try {
             const std::string path = exportMessage(settings, record, rest);
             if (!path.starts_with(scene.out))

@@ -10,6 +10,7 @@
 #include <QItemSelectionModel>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTreeView>
 #include <optional>
 
@@ -21,6 +22,7 @@
 #include "mainwindow/MessagePrinter.h"
 #include "mainwindow/Modal.h"
 #include "platform/Files.h"
+#include "render/AttachmentOutput.h"
 #include "render/BatchRun.h"
 #include "render/Output.h"
 #include "render/OutputNaming.h"
@@ -30,8 +32,18 @@ namespace lumbrook {
 
 namespace {
 
+// The window's setting of the dialog's "Attachments beside the page".
+const QString ExportAttachmentsKey = QStringLiteral("exportAttachments");
+
 std::string pathBytes(const QString& path) {
     return QFile::encodeName(path).toStdString();
+}
+
+// The names and sizes of the attachments a printed page does not show; empty for none.
+std::string printedAttachmentList(std::string_view raw, std::string_view fallbackCharset) {
+    MailMessage message;
+    message.loadText(raw);
+    return attachmentListHtml(listedAttachments(message, fallbackCharset));
 }
 
 // Runs its action when it goes out of scope, by an exception too.
@@ -225,6 +237,7 @@ bool MainWindow::printOne(const MessageInfo& record) {
     // Printing always dresses the page; the field boxes and the template still count.
     Design design = currentDesign();
     design.apply = true;
+    design.underHeaderTable = printedAttachmentList(raw, store.codePage().name());
     const std::string page =
         renderMessagePage(raw, record, design, paths.workDir, "print.htm", &pageFiles);
     messagePrinter->print(page, record);
@@ -250,6 +263,7 @@ void MainWindow::onSave() {
         if (!saveExportDialog) return false;
         // None of the format options concerns saving; the text option is switched off.
         saveExportDialog->textFormat->setEnabled(false);
+        saveExportDialog->attachmentsBeside->setEnabled(false);
         if (showModal(*saveExportDialog) != QDialog::Accepted) return false;
         dir = prepareOutputDir(pathBytes(saveExportDialog->directoryEdit->text()));
         dateInName = saveExportDialog->dateInNames->isChecked();
@@ -280,7 +294,12 @@ void MainWindow::onExport() {
     command.setUp = [&] {
         if (!saveExportDialog) return false;
         saveExportDialog->textFormat->setEnabled(true);
+        QCheckBox* attachments = saveExportDialog->attachmentsBeside;
+        attachments->setEnabled(true);
+        attachments->setChecked(windowSettings().value(ExportAttachmentsKey, true).toBool());
         if (showModal(*saveExportDialog) != QDialog::Accepted) return false;
+        settings.attachments = attachments->isChecked();
+        windowSettings().setValue(ExportAttachmentsKey, settings.attachments);
         settings.dir = prepareOutputDir(pathBytes(saveExportDialog->directoryEdit->text()));
         settings.dateInName = saveExportDialog->dateInNames->isChecked();
         settings.format = saveExportDialog->htmlFormat->isChecked()   ? ExportFormat::AlwaysHtml

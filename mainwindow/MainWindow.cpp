@@ -51,6 +51,7 @@
 #include "windows/ExportStoreDialog.h"
 #include "windows/SaveExportDialog.h"
 #include "windows/Centre.h"
+#include "windows/AttachmentBar.h"
 #include "windows/MessageWindow.h"
 
 namespace lumbrook {
@@ -407,6 +408,8 @@ void MainWindow::createPanels() {
     lowerLayout->setSpacing(0);
     createOptionsStrip(lower);
     lowerLayout->addWidget(optionsStrip);
+    attachmentBar = new AttachmentBar(lower);
+    lowerLayout->addWidget(attachmentBar);
     pageView = named(new PageView(lower, store.codePage().label()), "pageView");
     pageView->setMinimumHeight(0);
     lowerLayout->addWidget(pageView, 1);
@@ -622,6 +625,7 @@ void MainWindow::openStore(DbxStore newStore) {
     previewedOffset = -1;
     previewedFile.clear();
     pageView->navigate(QString());
+    attachmentBar->clear();
     tempFiles.deleteTempFiles();
     store = std::move(newStore);
     startUp();
@@ -915,6 +919,7 @@ void MainWindow::onSelectionChanged() {
     if (row < 0) {
         if (!closing) {
             pageView->navigate(QString());
+            attachmentBar->clear();
             previewedOffset = -1;
             previewedFile.clear();
         }
@@ -933,12 +938,15 @@ void MainWindow::onSelectionChanged() {
     previewedFile = listedFile;
     tempFiles.deleteTempFiles();
     forceDirectories(paths.workDir);
+    attachmentBar->clear();
     // A part refused its file is reported once the page is on its way: the rest
     // of the message is still worth reading.
     std::vector<std::string> problems;
     const std::string page = renderMessagePage(raw, record, currentDesign(), paths.workDir,
                                                "mail.htm", &tempFiles, &problems);
     pageView->navigate(QString::fromStdString(page));
+    if (attachmentBar->setMessage(raw, store.codePage().name()) > 0)
+        messageModel->markHasAttachments(record.dataOffset);
     for (const std::string& problem : problems) reportError(this, errorText(FileCreateError(problem)));
 }
 
@@ -957,9 +965,11 @@ void MainWindow::onMessageDoubleClicked() {
         edit->setCursorPosition(0);
     }
     messageWindow->pageView->navigate(pageView->locationUrl());
+    messageWindow->attachmentBar->showSameAs(*attachmentBar);
     showModal(*messageWindow);
     // The next opening shows only its own page, never this one.
     messageWindow->pageView->navigate(QString());
+    messageWindow->attachmentBar->clear();
 }
 
 void MainWindow::onPreviewOptionChanged() {

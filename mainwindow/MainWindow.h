@@ -43,6 +43,7 @@ class QTreeWidgetItem;
 
 namespace lumbrook {
 
+class AttachmentBar;
 class BatchRun;
 class MessageListModel;
 class MessagePrinter;
@@ -237,6 +238,7 @@ class MainWindow : public QMainWindow {
     QCheckBox* showDateField = nullptr;
     QCheckBox* showSubjectField = nullptr;
     QComboBox* designBox = nullptr;
+    AttachmentBar* attachmentBar = nullptr;  // over the preview, hidden without attachments
     PageView* pageView = nullptr;
     QWidget* bottomBar = nullptr;
     QLabel* statusText = nullptr;

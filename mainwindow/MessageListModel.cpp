@@ -44,9 +44,23 @@ void MessageListModel::markDamaged(std::int32_t dataOffset) {
     }
 }
 
+void MessageListModel::markHasAttachments(std::int32_t dataOffset) {
+    if (!withAttachments.insert(dataOffset).second || !records) return;
+    for (std::size_t row = 0; row < order.size(); ++row) {
+        if ((*records)[order[row]].dataOffset != dataOffset) continue;
+        const QModelIndex cell = index(static_cast<int>(row), ColAttachment);
+        emit dataChanged(cell, cell, {Qt::DecorationRole, Qt::ToolTipRole});
+    }
+}
+
+bool MessageListModel::showsClip(const MessageInfo& message) const {
+    return message.hasAttachment() || withAttachments.contains(message.dataOffset);
+}
+
 void MessageListModel::beginUpdate() {
     // Marks belong to the records they were found in; a refill lists others.
     damaged.clear();
+    withAttachments.clear();
     beginResetModel();
     records = nullptr;
     keys.reset();
@@ -133,7 +147,7 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
                 case ColPriority:
                     return message.isHighPriority() ? QStringLiteral("High priority") : QVariant();
                 case ColAttachment:
-                    return message.hasAttachment() ? QStringLiteral("Attachment") : QVariant();
+                    return showsClip(message) ? QStringLiteral("Attachment") : QVariant();
                 case ColFlag:
                     return message.isFlagged() ? QStringLiteral("Flagged") : QVariant();
                 case ColFrom:
@@ -154,7 +168,7 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
                 case ColPriority:
                     return message.isHighPriority() ? QVariant(priority) : QVariant();
                 case ColAttachment:
-                    return message.hasAttachment() ? QVariant(clip) : QVariant();
+                    return showsClip(message) ? QVariant(clip) : QVariant();
                 case ColFlag:
                     return message.isFlagged() ? QVariant(flag) : QVariant();
                 default:

@@ -44,6 +44,9 @@ class MessageListModel : public QAbstractTableModel {
     // its row while its folder is listed.
     void markDamaged(std::int32_t dataOffset);
     bool isMarkedDamaged(std::int32_t dataOffset) const { return damaged.contains(dataOffset); }
+    // A message whose record does not say so but which the preview found to carry
+    // attachments shows the clip too, while its folder is listed.
+    void markHasAttachments(std::int32_t dataOffset);
 
     // The update bracket of a refill: between the two calls the records may change;
     // endUpdate lists Records (nullptr: none) and orders the rows once.
@@ -76,9 +79,11 @@ class MessageListModel : public QAbstractTableModel {
   private:
     void reorder();
     QString cellText(const MessageInfo& record, int column) const;
+    bool showsClip(const MessageInfo& record) const;
 
     QIcon envelope, replied, forwarded, flag, priority, clip, warning;
     std::unordered_set<std::int32_t> damaged;  // data offsets
+    std::unordered_set<std::int32_t> withAttachments;  // data offsets
     DragSource dragSource;
 
     CodePage codePage;

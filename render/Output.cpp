@@ -1,10 +1,12 @@
 #include "render/Output.h"
 
 #include <cstdio>
+#include <memory>
 
 #include "base/Charset.h"
 #include "mime/HtmlToText.h"
 #include "platform/Files.h"
+#include "render/AttachmentOutput.h"
 #include "render/FileOutput.h"
 #include "render/OutputNaming.h"
 
@@ -48,6 +50,81 @@ std::string htmlBodyText(const MailMessage& message, std::string_view codePageLa
     if (!text.empty()) text += "\r\n";
     return text;
 }
+
+// The page or text file, with its Content-ID parts for a page; path: where it goes
+// (empty: the next free name for stem + ext). After: what the file ends with.
+std::string writeExportFile(ExportSettings& settings, MailMessage& message, const MessageInfo& record,
+                            bool asText, const std::string& stem, const std::string& ext,
+                            const std::string& path, std::string_view after) {
+    auto writer = [&]() {
+        return path.empty() ? std::make_unique<FileWriter>(settings.dir, settings.names, stem, ext)
+                            : std::make_unique<FileWriter>(path, FileWriter::Mode::New);
+    };
+    if (asText) {
+        const auto out = writer();
+        if (message.textLines.empty()) {
+            out->write(htmlBodyText(message, settings.design.codePageLabel));
+        } else {
+            for (std::string_view line : message.textLines) {
+                out->write(line);
+                out->write("\r\n");
+            }
+        }
+        out->write(after);
+        return out->finish();
+    }
+    const PartFiles parts = saveContentIdParts(message, settings.dir, settings.names);
+    std::string written;
+    try {
+        const auto out = writer();
+        writePage(message, record, settings.design, parts, *out);
+        out->write(after);
+        written = out->finish();
+    } catch (...) {
+        // Pictures without their page would only pass for part of an export.
+        for (const auto& part : parts.paths) std::remove(part.c_str());
+        throw;
+    }
+    settings.problems.insert(settings.problems.end(), parts.problems.begin(), parts.problems.end());
+    return written;
+}
+
+std::string writeExport(ExportSettings& settings, MailMessage& message, const MessageInfo& record,
+                        bool asText, const std::string& stem, const std::string& ext) {
+    return writeExportFile(settings, message, record, asText, stem, ext, {}, {});
+}
+
+// The page's name is settled first: the attachments' directory is named after it
+// and the list links into it.
+std::string writeExportWithAttachments(ExportSettings& settings, MailMessage& message,
+                                       const MessageInfo& record, bool asText,
+                                       const std::string& stem, const std::string& ext) {
+    const std::string storeCharset =
+        iconvNameForLabel(settings.design.codePageLabel).value_or("WINDOWS-1252");
+    // A text file shows no pictures: it lists every attachment.
+    std::vector<AttachmentInfo> listed = asText ? listAttachments(message, storeCharset)
+                                                : listedAttachments(message, storeCharset);
+    if (listed.empty()) return writeExport(settings, message, record, asText, stem, ext);
+
+    const std::string name = settings.names.nextFree(settings.dir, stem, ext);
+    const std::string pageStem = name.substr(0, name.size() - 4);
+    const AttachmentFiles files = writeAttachmentFiles(message, std::move(listed), settings.dir, pageStem);
+    std::string after;
+    if (!asText) {
+        after = attachmentLinksHtml(files);
+    } else if (message.textLines.empty()) {
+        after = attachmentListText(files);  // the text of an HTML body is UTF-8
+    } else {
+        const auto charset = iconvNameForLabel(pageCharset(message, settings.design.codePageLabel));
+        after = fromUtf8(attachmentListText(files), charset.value_or(storeCharset));
+    }
+    try {
+        return writeExportFile(settings, message, record, asText, stem, ext, settings.dir + name, after);
+    } catch (...) {
+        files.remove();
+        throw;
+    }
+}
 }  // namespace
 
 std::string exportMessage(ExportSettings& settings, const MessageInfo& record,
@@ -61,31 +138,9 @@ std::string exportMessage(ExportSettings& settings, const MessageInfo& record,
 
     const bool asText = (message.htmlLines.empty() || settings.format == ExportFormat::AlwaysText) &&
                         settings.format != ExportFormat::AlwaysHtml;
-    if (asText) {
-        FileWriter out(settings.dir, settings.names, stem, mark + ".txt");
-        if (message.textLines.empty()) {
-            out.write(htmlBodyText(message, settings.design.codePageLabel));
-        } else {
-            for (std::string_view line : message.textLines) {
-                out.write(line);
-                out.write("\r\n");
-            }
-        }
-        return out.finish();
-    }
-    const PartFiles parts = saveContentIdParts(message, settings.dir, settings.names);
-    std::string path;
-    try {
-        FileWriter out(settings.dir, settings.names, stem, mark + ".HTM");
-        writePage(message, record, settings.design, parts, out);
-        path = out.finish();
-    } catch (...) {
-        // Pictures without their page would only pass for part of an export.
-        for (const auto& part : parts.paths) std::remove(part.c_str());
-        throw;
-    }
-    settings.problems.insert(settings.problems.end(), parts.problems.begin(), parts.problems.end());
-    return path;
+    const std::string ext = mark + (asText ? ".txt" : ".HTM");
+    if (!settings.attachments) return writeExport(settings, message, record, asText, stem, ext);
+    return writeExportWithAttachments(settings, message, record, asText, stem, ext);
 }
 
 }  // namespace lumbrook

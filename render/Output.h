@@ -54,12 +54,16 @@ struct ExportSettings {
     // written): exportMessage adds their error texts and goes on; the caller shows
     // them and clears the list.
     std::vector<std::string> problems;
+    // The attachments written into "<page stem>_files/" beside each page or text
+    // file, which ends with a list of them ("Attachments beside the page").
+    bool attachments = false;
 };
 
 // Writes the message as a ".HTM" page (Content-ID files beside it) or a ".txt"
 // file (the text of the HTML body when the message has no text body); returns the
 // path. A page or text file that cannot be created throws FileCreateError, which
-// ends an export batch; the message's parts written before are removed again.
+// ends an export batch; the message's parts (and attachments) written before are
+// removed again.
 std::string exportMessage(ExportSettings& settings, const MessageInfo& record,
                           std::string_view rawText, bool incomplete = false);
 

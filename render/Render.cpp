@@ -60,7 +60,7 @@ void produceBody(const LineList& html, const LineList* text, PageLineSink& sink)
 // a line break after each line and then joined once more with the template.
 void produceDesignedPage(const LineList& html, const LineList* text, const MessageInfo& record,
                          const HeaderFields& fields, const std::string& templatePath,
-                         PageLineSink& sink) {
+                         PageLineSink& sink, std::string_view underHeaderTable = {}) {
     auto split = [&sink](const std::string& line) {
         for (const std::string& piece : splitLines(line + "\r\n")) sink.htmlLine(piece);
     };
@@ -69,6 +69,7 @@ void produceDesignedPage(const LineList& html, const LineList* text, const Messa
         if (line == SignaturePlaceholder) line = signatureLine(record);
         if (line == ContentPlaceholder) {
             if (fields.any()) split(headerTable(record, fields));
+            if (!underHeaderTable.empty()) split(std::string(underHeaderTable));
             produceBody(html, text, sink);
             sink.htmlLine({});
         } else {
@@ -629,7 +630,8 @@ void writePage(const MailMessage& message, const MessageInfo& record, const Desi
     PageWriterSink sink(finisher, parts);
     const LineList* text = message.htmlLines.empty() ? &message.textLines : nullptr;
     if (design.apply)
-        produceDesignedPage(message.htmlLines, text, record, design.fields, design.templatePath, sink);
+        produceDesignedPage(message.htmlLines, text, record, design.fields, design.templatePath, sink,
+                            design.underHeaderTable);
     else
         produceBody(message.htmlLines, text, sink);
     finisher.finish();

@@ -124,6 +124,9 @@ struct Design {
     // The store's code page (CodePage::label()): the charset of a page whose mail
     // names none.
     std::string codePageLabel = std::string(DefaultPageCharset);
+    // HTML put right under the header table when the design applies (printing's
+    // list of attachments); empty for nothing.
+    std::string underHeaderTable;
 };
 
 // The HTML of the page in htmlLines: the plain text turned into HTML when there is

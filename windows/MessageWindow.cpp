@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "windows/AttachmentBar.h"
 #include "windows/Centre.h"
 #include "platform/browser/PageView.h"
 
@@ -71,6 +72,7 @@ MessageWindow::MessageWindow(QWidget* parent) : QDialog(parent) {
     // The cancel kind: it closes with the cancel result, as Esc and the close box do.
     connect(backButton, &QPushButton::clicked, this, &QDialog::reject);
 
+    attachmentBar = new AttachmentBar(this);
     pageView = new PageView(this);
     statusLine = new QStatusBar(this);
     statusLine->setSizeGripEnabled(true);
@@ -79,6 +81,7 @@ MessageWindow::MessageWindow(QWidget* parent) : QDialog(parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(headerPanel);
+    layout->addWidget(attachmentBar);
     layout->addWidget(pageView, 1);
     layout->addWidget(statusLine);
 }

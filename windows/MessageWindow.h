@@ -14,6 +14,7 @@ class QStatusBar;
 
 namespace lumbrook {
 
+class AttachmentBar;
 class PageView;
 
 class MessageWindow : public QDialog {
@@ -32,6 +33,7 @@ class MessageWindow : public QDialog {
     QLineEdit* toField = nullptr;
     QLineEdit* subjectField = nullptr;
     QPushButton* backButton = nullptr;  // "Go back..."
+    AttachmentBar* attachmentBar = nullptr;  // hidden when the message has none
     PageView* pageView = nullptr;
     QStatusBar* statusLine = nullptr;
 

@@ -19,7 +19,7 @@ namespace {
 // The title band's colour: red 240, green 202, blue 166.
 const QColor TitleColour(240, 202, 166);
 constexpr int ClientWidth = 385;
-constexpr int ClientHeight = 187;
+constexpr int ClientHeight = 197;
 }  // namespace
 
 DirectoryEdit::DirectoryEdit(QWidget* parent) : QWidget(parent) {
@@ -89,6 +89,9 @@ SaveExportDialog::SaveExportDialog(QWidget* parent) : QDialog(parent) {
     textFormat->setGeometry(8, 130, 250, 20);
     sameFormat = new QRadioButton(QStringLiteral("Save in same format as email"), this);
     sameFormat->setGeometry(8, 150, 250, 20);
+    attachmentsBeside = new QCheckBox(QStringLiteral("Attachments beside the page"), this);
+    attachmentsBeside->setGeometry(8, 172, 250, 20);
+    attachmentsBeside->setChecked(true);
 
     okButton = new QPushButton(QStringLiteral("OK"), this);
     okButton->setGeometry(ClientWidth - 8 - 75, 118, 75, 25);
@@ -105,7 +108,8 @@ SaveExportDialog::SaveExportDialog(QWidget* parent) : QDialog(parent) {
     setTabOrder(directoryEdit->edit, directoryEdit->browseButton);
     setTabOrder(directoryEdit->browseButton, dateInNames);
     setTabOrder(dateInNames, htmlFormat);
-    setTabOrder(htmlFormat, okButton);
+    setTabOrder(htmlFormat, attachmentsBeside);
+    setTabOrder(attachmentsBeside, okButton);
     setTabOrder(okButton, cancelButton);
 }
 

@@ -2,7 +2,8 @@
 
 // SaveExportDialog: the one save/export dialog, shared by "Save eMail" and "Export
 // eMail". Created once at program start; what the user entered stays for the
-// rest of the run and is never stored.
+// rest of the run and is never stored, but for "Attachments beside the page",
+// which the main window keeps in its settings.
 
 #include <QDialog>
 #include <QString>
@@ -55,6 +56,9 @@ class SaveExportDialog : public QDialog {
     QRadioButton* htmlFormat = nullptr;
     QRadioButton* textFormat = nullptr;
     QRadioButton* sameFormat = nullptr;
+    // Export only: the attachments written into "<page>_files/" and listed on the
+    // page. The window keeps the choice between runs.
+    QCheckBox* attachmentsBeside = nullptr;
     QPushButton* okButton = nullptr;
     QPushButton* cancelButton = nullptr;
 

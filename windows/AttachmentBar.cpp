@@ -1,0 +1,264 @@
+#include "windows/AttachmentBar.h"
+
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeDatabase>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QUrl>
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <set>
+#include <string_view>
+
+#include "base/Errors.h"
+#include "mime/MailModel.h"
+#include "platform/Files.h"
+#include "render/AttachmentOutput.h"
+#include "render/FileOutput.h"
+
+namespace lumbrook {
+
+namespace {
+
+// Extensions that Windows or a Linux desktop runs, or hands to an interpreter.
+constexpr std::array<std::string_view, 30> RunnableExtensions = {
+    "exe", "com", "bat", "cmd", "js",  "jse", "vbs", "vbe", "wsf", "wsh",
+    "scr", "pif", "lnk", "msi", "msp", "ps1", "jar", "hta", "reg", "cpl",
+    "desktop", "sh", "bash", "run", "bin", "appimage", "py", "pl", "url", "inf"};
+
+// Media types whose files run rather than show.
+constexpr std::array<const char*, 8> RunnableTypes = {
+    "application/x-executable",      "application/x-sharedlib",   "application/x-shellscript",
+    "application/x-desktop",         "application/x-ms-dos-executable", "application/x-msdownload",
+    "application/x-msi",             "application/java-archive"};
+
+QString pathText(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+std::string pathBytes(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QString extensionOf(const std::string& fileName) {
+    const std::size_t dot = fileName.rfind('.');
+    if (dot == std::string::npos || dot == 0) return {};
+    return QString::fromStdString(fileName.substr(dot + 1)).toLower();
+}
+
+// The extensions the user agreed to open in this run of the program.
+std::set<QString>& allowedExtensions() {
+    static std::set<QString> allowed;
+    return allowed;
+}
+
+}  // namespace
+
+bool canRunCode(const std::string& fileName, const std::string& mediaType) {
+    const QString ext = extensionOf(fileName);
+    const std::string lower = ext.toStdString();
+    if (std::find(RunnableExtensions.begin(), RunnableExtensions.end(), lower) != RunnableExtensions.end())
+        return true;
+    // The type the desktop will see in the file, by its name, and the one the mail gave.
+    const QMimeDatabase types;
+    for (const QMimeType& type : {types.mimeTypeForFile(QString::fromStdString(fileName),
+                                                        QMimeDatabase::MatchExtension),
+                                  types.mimeTypeForName(QString::fromStdString(mediaType))}) {
+        if (!type.isValid()) continue;
+        for (const char* runnable : RunnableTypes)
+            if (type.inherits(QLatin1String(runnable))) return true;
+    }
+    return false;
+}
+
+struct AttachmentBar::Content {
+    MailMessage message;
+    std::vector<AttachmentInfo> listed;
+};
+
+AttachmentBar::AttachmentBar(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("attachmentBar"));
+    list = new QListWidget(this);
+    list->setObjectName(QStringLiteral("attachmentList"));
+    list->setFlow(QListView::LeftToRight);
+    list->setWrapping(false);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    list->setSpacing(2);
+    list->setIconSize(QSize(16, 16));
+    list->setContextMenuPolicy(Qt::NoContextMenu);  // the bar's own menu
+    // One row of entries and room for the scroll bar a long list needs.
+    const int row = std::max(list->iconSize().height(), fontMetrics().height()) + 8;
+    list->setFixedHeight(row + list->horizontalScrollBar()->sizeHint().height() + 2 * list->frameWidth());
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(list);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+
+    opener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    confirmRunnable = [this](const QString& fileName) {
+        return QMessageBox::question(
+                   this, QStringLiteral("Open attachment"),
+                   QStringLiteral("\"%1\" is a program or script: opening it can run code on "
+                                  "this computer.\n\nOpen files of this type anyway?")
+                       .arg(fileName),
+                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    };
+    chooseFile = [this](const QString& suggested) {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Save attachment"), suggested,
+                                            QString(), nullptr, QFileDialog::DontConfirmOverwrite);
+    };
+    chooseDirectory = [this] {
+        return QFileDialog::getExistingDirectory(this, QStringLiteral("Save all attachments"));
+    };
+
+    connect(list, &QListWidget::activated, this, [this](const QModelIndex& index) {
+        openAttachment(index.row());
+    });
+    hide();
+}
+
+std::size_t AttachmentBar::setMessage(std::string_view rawText, std::string_view fallbackCharset) {
+    auto fresh = std::make_shared<Content>();
+    fresh->message.loadText(rawText);
+    fresh->listed = listedAttachments(fresh->message, fallbackCharset);
+    content = fresh->listed.empty() ? nullptr : std::move(fresh);
+    fill();
+    return content ? content->listed.size() : 0;
+}
+
+void AttachmentBar::showSameAs(const AttachmentBar& other) {
+    content = other.content;
+    fill();
+}
+
+void AttachmentBar::clear() {
+    content.reset();
+    fill();
+}
+
+const std::vector<AttachmentInfo>& AttachmentBar::attachments() const {
+    static const std::vector<AttachmentInfo> none;
+    return content ? content->listed : none;
+}
+
+void AttachmentBar::fill() {
+    list->clear();
+    if (!content) {
+        hide();
+        return;
+    }
+    const QMimeDatabase types;
+    const QIcon fallback = style()->standardIcon(QStyle::SP_FileIcon);
+    for (const AttachmentInfo& a : content->listed) {
+        QMimeType type = types.mimeTypeForName(QString::fromStdString(a.mediaType));
+        if (!type.isValid() || type.isDefault())
+            type = types.mimeTypeForFile(QString::fromStdString(a.fileName), QMimeDatabase::MatchExtension);
+        const QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName(), fallback));
+        auto* item = new QListWidgetItem(icon, QStringLiteral("%1 (%2)").arg(
+                                                   QString::fromStdString(a.fileName),
+                                                   QString::fromStdString(formatByteSize(a.size))));
+        item->setToolTip(QString::fromStdString(a.name.empty() ? a.fileName : a.name) +
+                         QStringLiteral("\n") + QString::fromStdString(a.mediaType));
+        list->addItem(item);
+    }
+    show();
+}
+
+bool AttachmentBar::openAttachment(int row) {
+    if (!content || row < 0 || static_cast<std::size_t>(row) >= content->listed.size()) return false;
+    const AttachmentInfo& a = content->listed[static_cast<std::size_t>(row)];
+    if (canRunCode(a.fileName, a.mediaType)) {
+        const QString ext = extensionOf(a.fileName);
+        if (!allowedExtensions().contains(ext)) {
+            if (!confirmRunnable(QString::fromStdString(a.fileName))) return false;
+            allowedExtensions().insert(ext);
+        }
+    }
+    // A directory of its own for each opening: the program opening it may keep the
+    // file, and another attachment of the same name must not take its place.
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    std::string dir = pathBytes(cache) + "/attachments/";
+    std::string path;
+    try {
+        if (cache.isEmpty() || !forceDirectories(dir)) throw makeCreateError(dir);
+        std::string pattern = dir + "XXXXXX";
+        if (!::mkdtemp(pattern.data())) throw makeCreateError(dir);
+        path = pattern + "/" + a.fileName;
+        writeFileNew(path, attachmentBytes(content->message, a.index));
+    } catch (const LumbrookError& e) {
+        report(QString::fromStdString(e.what()));
+        return false;
+    }
+    if (opener(QUrl::fromLocalFile(pathText(path)))) return true;
+    report(QStringLiteral("No program on this computer opens \"%1\". Save it with the context "
+                          "menu and open it from there.")
+               .arg(QString::fromStdString(a.fileName)));
+    return false;
+}
+
+QString AttachmentBar::saveAttachment(int row, const QString& path) {
+    if (!content || row < 0 || static_cast<std::size_t>(row) >= content->listed.size()) return {};
+    const AttachmentInfo& a = content->listed[static_cast<std::size_t>(row)];
+    const QFileInfo target(path);
+    const std::string dir = includeTrailingPathDelimiter(pathBytes(target.absolutePath()));
+    OutputNames names;
+    const std::string name = writeAttachmentFile(dir, names, pathBytes(target.fileName()),
+                                                 attachmentBytes(content->message, a.index));
+    return pathText(dir + name);
+}
+
+QStringList AttachmentBar::saveAllAttachments(const QString& dirText) {
+    QStringList written;
+    if (!content) return written;
+    const std::string dir = includeTrailingPathDelimiter(pathBytes(dirText));
+    OutputNames names;
+    for (const AttachmentInfo& a : content->listed) {
+        const std::string name =
+            writeAttachmentFile(dir, names, a.fileName, attachmentBytes(content->message, a.index));
+        written.push_back(pathText(dir + name));
+    }
+    return written;
+}
+
+void AttachmentBar::contextMenuEvent(QContextMenuEvent* event) {
+    if (!content) return;
+    QListWidgetItem* item = list->itemAt(list->viewport()->mapFromGlobal(event->globalPos()));
+    const int row = item ? list->row(item) : list->currentRow();
+    QMenu menu(this);
+    QAction* saveOne = menu.addAction(QStringLiteral("Save attachment..."));
+    saveOne->setEnabled(row >= 0);
+    QAction* saveAll = menu.addAction(QStringLiteral("Save all attachments..."));
+    QAction* chosen = menu.exec(event->globalPos());
+    try {
+        if (chosen == saveOne) {
+            const QString suggested =
+                QString::fromStdString(content->listed[static_cast<std::size_t>(row)].fileName);
+            const QString path = chooseFile(suggested);
+            if (!path.isEmpty()) saveAttachment(row, path);
+        } else if (chosen == saveAll) {
+            const QString dir = chooseDirectory();
+            if (!dir.isEmpty()) saveAllAttachments(dir);
+        }
+    } catch (const LumbrookError& e) {
+        report(QString::fromStdString(e.what()));
+    }
+}
+
+void AttachmentBar::report(const QString& text) {
+    QMessageBox::critical(this, QString(), text);
+}
+
+}  // namespace lumbrook

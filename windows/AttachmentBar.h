@@ -1,0 +1,71 @@
+#pragma once
+
+// AttachmentBar: the strip above a message's page that lists its attachments (icon,
+// name, size), outside the page so that the page stays exactly as rendered. Hidden
+// when the message has none; the pictures the page shows in place are not listed.
+// Double click or Enter opens one with the desktop's program from a private copy;
+// the context menu saves one or all, never over an existing file.
+
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mime/MailAttachments.h"
+
+class QListWidget;
+class QUrl;
+
+namespace lumbrook {
+
+class AttachmentBar : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit AttachmentBar(QWidget* parent = nullptr);
+
+    // Lists the attachments of the raw message (names read in fallbackCharset, an
+    // iconv name, when they do not say); returns how many are listed.
+    std::size_t setMessage(std::string_view rawText, std::string_view fallbackCharset);
+    // Lists what another bar lists (the message window shows the preview's message).
+    void showSameAs(const AttachmentBar& other);
+    void clear();
+
+    const std::vector<AttachmentInfo>& attachments() const;
+
+    // Opens attachment Row (of the list) from a fresh copy in the cache directory;
+    // returns false when nothing was opened (refused, or the copy failed).
+    bool openAttachment(int row);
+    // Writes attachment Row as a new file at path, or beside it with "_0", "_1", ...
+    // when the name is taken; returns the path written.
+    QString saveAttachment(int row, const QString& path);
+    // Writes every listed attachment into dir, never replacing a file; returns the
+    // paths written.
+    QStringList saveAllAttachments(const QString& dir);
+
+    // The desktop's handler for a file (QDesktopServices::openUrl by default).
+    std::function<bool(const QUrl&)> opener;
+    // Whether a file that can run code may be opened: asked once per extension.
+    std::function<bool(const QString& fileName)> confirmRunnable;
+    // The file choosers of the context menu; an empty answer is a cancel.
+    std::function<QString(const QString& suggestedPath)> chooseFile;
+    std::function<QString()> chooseDirectory;
+
+    QListWidget* list = nullptr;
+
+  protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    struct Content;
+    void fill();
+    void report(const QString& text);
+    std::shared_ptr<Content> content;
+};
+
+// Whether a file of this name and media type could run code when opened.
+bool canRunCode(const std::string& fileName, const std::string& mediaType);
+
+}  // namespace lumbrook
