@@ -391,6 +391,16 @@ bool MailPart::decodeBody() {
     } else {
         decodedBody = rawBody;
     }
+    // The line break before a delimiter line belongs to the delimiter, not to the
+    // part: an attachment "MZ" sent as 7bit or binary is two bytes, not four.
+    // Base64 and uuencode ignore line breaks anyway.
+    if (!parentBoundary.empty() && encoding != "base64" && encoding != "uucode" &&
+        encoding != "x-uuencode") {
+        if (decodedBody.ends_with("\r\n"))
+            decodedBody.resize(decodedBody.size() - 2);
+        else if (decodedBody.ends_with('\n'))
+            decodedBody.pop_back();
+    }
     return true;
 }
 

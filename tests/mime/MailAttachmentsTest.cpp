@@ -134,6 +134,7 @@ TEST(MailAttachments, UuencodedAndNamelessParts) {
                       {"Hallo Welt", "Hallo Welt", ""});
 
     // Parts without names count from 1; a part without Content-Type is plain text.
+    // The line break before a delimiter is the delimiter's: "xyz" is three bytes.
     const std::string nameless =
         "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
         "--b\r\nContent-Type: text/plain\r\n\r\nbody\r\n"
@@ -144,8 +145,8 @@ TEST(MailAttachments, UuencodedAndNamelessParts) {
         "Content-Disposition: attachment; filename=\"\"\r\nContent-ID: <>\r\n\r\nxyz\r\n"
         "--b--\r\n";
     expectAttachments(nameless, {{"", "attachment-1.pdf", "application/pdf", 13, "", false},
-                                 {"", "attachment-2.txt", "text/plain", 12, "", false},
-                                 {"", "attachment-3", "application/x-no-such-type", 5, "", false}});
+                                 {"", "attachment-2.txt", "text/plain", 10, "", false},
+                                 {"", "attachment-3", "application/x-no-such-type", 3, "", false}});
 }
 
 }  // namespace

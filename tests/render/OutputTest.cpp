@@ -102,9 +102,9 @@ TEST(Output, ExportWritesContentIdFilesBesideThePageAndNeverOverwritesPages) {
     EXPECT_EQ(dirEntries(root.str()),
               (std::vector<std::string>{"Pic 12_06_26 14_05_09.HTM", "Pic 12_06_26 14_05_09_0.HTM",
                                         "pic", "pic_0"}));
-    EXPECT_EQ(readFileBytes(root / "pic"), "PNG\r\n");
+    EXPECT_EQ(readFileBytes(root / "pic"), "PNG");
     // The second message's picture got a name of its own, and its page says so.
-    EXPECT_EQ(readFileBytes(root / "pic_0"), "PNG\r\n");
+    EXPECT_EQ(readFileBytes(root / "pic_0"), "PNG");
     EXPECT_NE(readFileBytes(root / "Pic 12_06_26 14_05_09_0.HTM").find("<img src=\"pic_0\">"),
               std::string::npos);
     EXPECT_EQ(readFileBytes(root / "Pic 12_06_26 14_05_09.HTM"),
@@ -129,7 +129,7 @@ TEST(Output, PartFilesNeverReplaceAFileAndRefusedPartsAreSkipped) {
     settings.dateInName = false;
     const std::string page = exportMessage(settings, makeRecord("Report"), raw);
     EXPECT_EQ(readFileBytes(root / "Report.HTM"), "the user's page");
-    EXPECT_EQ(readFileBytes(root / "Report_0.HTM"), "PART\r\n");
+    EXPECT_EQ(readFileBytes(root / "Report_0.HTM"), "PART");
     EXPECT_EQ(page, root / "Report_1.HTM");
     EXPECT_NE(readFileBytes(page).find("<img src=\"Report_0.HTM\"><img src=\"cid:../up\">"
                                        "<img src=\"ok\">"),
@@ -140,7 +140,7 @@ TEST(Output, PartFilesNeverReplaceAFileAndRefusedPartsAreSkipped) {
     // The export goes on: the next message is written as usual.
     settings.problems.clear();
     EXPECT_EQ(exportMessage(settings, makeRecord("Next"), raw), root / "Next.HTM");
-    EXPECT_EQ(readFileBytes(root / "Report_2.HTM"), "PART\r\n");
+    EXPECT_EQ(readFileBytes(root / "Report_2.HTM"), "PART");
 }
 
 TEST(OutputNaming, LongNamesAreShortenedAtACharacterBoundary) {

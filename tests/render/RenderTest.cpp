@@ -125,7 +125,7 @@ TEST(Render, ContentIdPartsAreWrittenBesideThePageAndReferencesMadeRelative) {
     const std::string page =
         renderMessagePage(raw, makeRecord("x"), Design{}, dir.str() + "/", "mail.htm", &temp);
     EXPECT_EQ(readFileBytes(dir / "logo"), "GIF89a");
-    EXPECT_EQ(readFileBytes(dir / "second"), "raw bytes\r\n");
+    EXPECT_EQ(readFileBytes(dir / "second"), "raw bytes");
     EXPECT_EQ(readFileBytes(page), head("<img src=\"logo\"><img src='cid:logo'><IMG SRC=\"second\">\r\n"));
     EXPECT_EQ(temp.paths(), (std::vector<std::string>{dir / "logo", dir / "second", page}));
 
@@ -153,7 +153,7 @@ TEST(Render, ContentIdThatWouldLeaveTheDirectoryIsRefusedAndTheRestWritten) {
         // The refused reference keeps its "cid:" and so loads nothing.
         EXPECT_EQ(readFileBytes(page),
                   head("<img src=\"cid:" + id + "\"><img src=\"fine\">\r\n"));
-        EXPECT_EQ(readFileBytes(dir / "work/fine"), "GOOD\r\n");
+        EXPECT_EQ(readFileBytes(dir / "work/fine"), "GOOD");
         // Without a list to report to, the error still reaches the caller.
         EXPECT_THROW(renderMessagePage(raw, makeRecord("x"), Design{}, dir / "work/", "mail.htm",
                                        &temp),
