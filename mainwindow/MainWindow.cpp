@@ -119,6 +119,7 @@ MainWindow::MainWindow(DbxStore store, AppPaths paths, QWidget* parent)
     createActions();
     createToolBar();
     createPanels();
+    createSearchField();
     createStatusBar();
     createMenuBar();
     connectHandlers();
@@ -129,6 +130,7 @@ MainWindow::MainWindow(DbxStore store, AppPaths paths, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    stopSearch();
     stopFolderCounts();
     saveLayout();
     shutDown();
@@ -247,6 +249,7 @@ void MainWindow::createMenuBar() {
     // The tool bar's Select all works where the list has the focus; the menu's
     // entry shows its key and works from the menu.
     edit->addAction(selectAllAction);
+    edit->addAction(findAction);
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     auto* about = help->addAction(QStringLiteral("&About Lumbrook"));
     connect(about, &QAction::triggered, aboutAction, &QAction::trigger);
@@ -372,6 +375,7 @@ void MainWindow::createPanels() {
     header->setSortIndicatorShown(false);
     const int widths[] = {150, 150, 300, 150};
     for (int c = 0; c < 4; ++c) header->resizeSection(c, widths[c]);
+    header->resizeSection(ColFolder, 150);
     // The state columns (priority, attachment, flag) stand before the texts.
     for (int c = ColPriority; c <= ColFlag; ++c) {
         header->resizeSection(c, 26);
@@ -582,6 +586,7 @@ void MainWindow::startUp() {
 
     previewedOffset = -1;
     previewedFile.clear();
+    endSearchView();
     messageModel->setSortOrder(ColDate, true);
 
     listedFile = "folders.dbx";
@@ -617,6 +622,7 @@ void MainWindow::startUp() {
 
 void MainWindow::openStore(DbxStore newStore) {
     if (batchActive) return;
+    stopSearch();
     stopFolderCounts();
     saveOptions();
     previewedOffset = -1;
@@ -756,7 +762,8 @@ QMimeData* MainWindow::dragData(const std::vector<int>& recordIndexes) {
     for (const int index : recordIndexes) {
         if (index < 0 || static_cast<std::size_t>(index) >= records.size()) continue;
         const MessageInfo& record = records[static_cast<std::size_t>(index)];
-        const std::string raw = store.readMessageText(listedFile, record.dataOffset);
+        const std::string raw =
+            store.readMessageText(fileOfRecord(static_cast<std::size_t>(index)), record.dataOffset);
         const std::string path = saveMessageAsEml(dir, record, raw, dateInName);
         urls.push_back(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))));
     }
@@ -862,6 +869,7 @@ void MainWindow::onFolderClicked() {
     if (selected.isEmpty()) return;
     const int folder = selected.front()->data(0, FolderDataRole).toInt();
     if (folder < 0 || static_cast<std::size_t>(folder) >= folders.size()) return;
+    if (searchView) endSearchView();
     listedFile = folders[folder].fileName;
     listedNode = selected.front();
 
@@ -923,14 +931,15 @@ void MainWindow::onSelectionChanged() {
     const int index = messageModel->recordIndex(row);
     if (index < 0 || static_cast<std::size_t>(index) >= records.size()) return;
     const MessageInfo& record = records[static_cast<std::size_t>(index)];
-    if (record.dataOffset == previewedOffset && listedFile == previewedFile) return;
-    const MessageText text = store.readMessage(listedFile, record.dataOffset);
+    const std::string& file = fileOfRecord(static_cast<std::size_t>(index));
+    if (record.dataOffset == previewedOffset && file == previewedFile) return;
+    const MessageText text = store.readMessage(file, record.dataOffset);
     if (!text.whole) messageModel->markDamaged(record.dataOffset);
     const std::string& raw = text.text;
     // The identity is recorded before the page is built: a message whose page
     // fails is not tried again by clicking it again.
     previewedOffset = record.dataOffset;
-    previewedFile = listedFile;
+    previewedFile = file;
     tempFiles.deleteTempFiles();
     forceDirectories(paths.workDir);
     const std::string page =

@@ -11,6 +11,7 @@ namespace lumbrook {
 
 namespace {
 const char* const Headings[] = {"From:", "To:", "Subject", "Date"};
+const char* const FolderHeading = "Folder";
 
 const std::string& fieldOf(const MessageInfo& record, std::int32_t column) {
     switch (column) {
@@ -47,6 +48,7 @@ void MessageListModel::markDamaged(std::int32_t dataOffset) {
 void MessageListModel::beginUpdate() {
     // Marks belong to the records they were found in; a refill lists others.
     damaged.clear();
+    folderTexts.clear();
     beginResetModel();
     records = nullptr;
     keys.reset();
@@ -127,6 +129,9 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
     const MessageInfo& message = (*records)[record];
     switch (role) {
         case Qt::DisplayRole:
+            if (index.column() == ColFolder)
+                return record < folderTexts.size() ? QString::fromStdString(folderTexts[record])
+                                                   : QString();
             return cellText(message, index.column());
         case Qt::ToolTipRole:
             switch (index.column()) {
@@ -177,7 +182,9 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
 QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 4)
         return QString::fromLatin1(Headings[section]);
-    if (orientation == Qt::Horizontal && section > ColDate && section < MessageColumnCount) {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section == ColFolder)
+        return QString::fromLatin1(FolderHeading);
+    if (orientation == Qt::Horizontal && section > ColDate && section < ColFolder) {
         if (role == Qt::DisplayRole) return QString();  // the picture alone, no number
         if (role == Qt::DecorationRole)
             return section == ColPriority ? priority : section == ColAttachment ? clip : flag;
