@@ -502,7 +502,7 @@ void MainWindow::createBottomBar(QWidget* parent) {
 void MainWindow::createStatusBar() {
     auto* statusLine = new QStatusBar(this);
     statusLine->setFixedHeight(19);
-    statusText = new QLabel(statusLine);
+    statusText = named(new QLabel(statusLine), "statusText");
     statusText->setFixedWidth(250);
     statusText->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     // A sunken panel with the bar in navy from its left, no text.
