@@ -543,7 +543,7 @@ void MainWindow::connectHandlers() {
     folderTree->viewport()->installEventFilter(this);
     connect(messageList->header(), &QHeaderView::sectionClicked, this,
             [this](int column) {
-                if (column > ColDate) return;
+                if (column > ColDate && column != ColFolder) return;
                 runReported(this, [&] { messageModel->columnClick(column); });
             });
     connect(messageList->selectionModel(), &QItemSelectionModel::selectionChanged, this,

@@ -2,6 +2,8 @@
 
 #include <QFont>
 #include <QMimeData>
+#include <algorithm>
+#include <numeric>
 #include <set>
 
 #include "platform/CodePage.h"
@@ -66,7 +68,20 @@ void MessageListModel::endUpdate(const MessageList* newRecords) {
 
 void MessageListModel::reorder() {
     if (!keys) return;
-    order = keys->sorted(currentSortColumn, currentSortDescending);
+    if (currentSortColumn == ColFolder) {
+        // Hits grouped by folder, in their order (best match first) within each.
+        order.resize(records->size());
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        auto folder = [&](std::size_t record) -> std::string_view {
+            return record < folderTexts.size() ? folderTexts[record] : std::string_view();
+        };
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            const int c = compareText(folder(a), folder(b));
+            return currentSortDescending ? c > 0 : c < 0;
+        });
+    } else {
+        order = keys->sorted(currentSortColumn, currentSortDescending);
+    }
     for (std::size_t row = 0; row < order.size(); ++row) rowOf[order[row]] = static_cast<int>(row);
 }
 

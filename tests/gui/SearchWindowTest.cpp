@@ -192,6 +192,14 @@ TEST_F(SearchWindowTest, HitsOfBothFoldersAreListedPreviewedAndSavedFromTheirOwn
     EXPECT_TRUE(form->windowTitle().startsWith(QStringLiteral("Search results (2)")))
         << form->windowTitle().toStdString();
     EXPECT_TRUE(ui->tree->selectedItems().isEmpty());
+    // Best match first (the subject weighs more than the body) until a column is
+    // clicked; the Folder column groups the hits by folder.
+    EXPECT_EQ(cell(0, ColSubject), "Treffen mit M\u00fcller");
+    QHeaderView* header = ui->list->header();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(ColFolder) + 10, header->height() / 2));
+    EXPECT_EQ(cell(0, ColFolder), "Outlook Express/Local Folders/Archive");
+    EXPECT_EQ(cell(1, ColFolder), "Outlook Express/Local Folders/Inbox");
 
     // The preview reads the Archive hit from Archive.dbx, not from the offset in Inbox.dbx.
     const int archiveRow = rowOfSubject("Notes");
