@@ -209,9 +209,9 @@ class MainWindow : public QMainWindow {
     bool closing = false;
     bool selectingAll = false;
     // What the running batch found damaged, for its completion box, and the folder
-    // reader its messages are read through.
+    // readers its messages are read through, one per folder file.
     std::vector<std::string> batchDamaged;
-    std::map<std::string, FolderReader> batchReaders;  // by folder file
+    std::map<std::string, FolderReader> batchReaders;
     std::string batchFile;  // of the message the batch is on
     bool batchActive = false;          // from a batch command's set-up to its end
     BatchRun* currentBatch = nullptr;  // the walk, once it has begun
