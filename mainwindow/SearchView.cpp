@@ -158,10 +158,11 @@ void MainWindow::onSearch() {
                 [this, stop, p] {
                     if (searchStop != stop || p.messagesTotal == 0) return;
                     setProgress(static_cast<std::int32_t>(p.messagesDone * 100 / p.messagesTotal));
-                    statusText->setText(QStringLiteral("Indexing %1/%2: %3")
-                                            .arg(p.messagesDone)
-                                            .arg(p.messagesTotal)
-                                            .arg(QString::fromStdString(p.folderPath)));
+                    QString text =
+                        QStringLiteral("Indexing %1/%2").arg(p.messagesDone).arg(p.messagesTotal);
+                    if (!p.folderPath.empty())
+                        text += QStringLiteral(": ") + QString::fromStdString(p.folderPath);
+                    statusText->setText(text);
                 },
                 Qt::QueuedConnection);
         };
@@ -237,7 +238,7 @@ void MainWindow::showSearchResults(SearchResults results) {
                               ? QStringLiteral("%1 of %2").arg(records.size()).arg(results.total)
                               : QString::number(records.size());
     setWindowTitle(QStringLiteral("Search results (%1) - %2").arg(count, folderViewTitle));
-    QString status = QStringLiteral("%1 found").arg(count);
+    QString status = QStringLiteral("%1 messages found").arg(count);
     if (results.report.failures > 0)
         status += QStringLiteral("; %1 could not be indexed").arg(results.report.failures);
     statusText->setText(status);
