@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QSettings>
@@ -75,12 +76,14 @@ struct BatchCommand {
     BatchRun::Work work;
 };
 
-// A message's text for a batch, through the batch's one folder reader (a block two
-// messages claim is the later one's damage). One found damaged is marked in the list
-// and named in the completion box.
+// A message's text for a batch, through the batch's one reader of its folder file (a
+// block two messages claim is the later one's damage). One found damaged is marked
+// in the list and named in the completion box.
 MessageText MainWindow::readBatchMessage(const MessageInfo& record) {
-    if (!batchReader) batchReader.emplace(store, listedFile);
-    MessageText text = batchReader->read(record.dataOffset);
+    auto reader = batchReaders.find(batchFile);
+    if (reader == batchReaders.end())
+        reader = batchReaders.try_emplace(batchFile, store, batchFile).first;
+    MessageText text = reader->second.read(record.dataOffset);
     if (!text.whole) {
         batchDamaged.push_back("\"" + store.toUtf8(record.subject) + "\" at offset " +
                                std::to_string(record.dataOffset) + ": " + text.problem);
@@ -94,24 +97,32 @@ void MainWindow::setProgress(std::int32_t percent) {
 }
 
 void MainWindow::onCancel() {
+    if (searchStop) searchStop->store(true);
     if (currentBatch) currentBatch->cancel();
     cancelRequested = true;
 }
 
-MessageList MainWindow::selectedRecords() const {
+MessageList MainWindow::selectedRecords(std::vector<std::string>* files) const {
     const QItemSelectionModel* selection = messageList->selectionModel();
     MessageList chosen;
     for (int row = 0; row < messageModel->rowCount(); ++row) {
         if (!selection->isRowSelected(row, QModelIndex())) continue;
         const int index = messageModel->recordIndex(row);
-        if (index >= 0 && static_cast<std::size_t>(index) < records.size())
+        if (index >= 0 && static_cast<std::size_t>(index) < records.size()) {
             chosen.push_back(records[static_cast<std::size_t>(index)]);
+            if (files) files->push_back(fileOfRecord(static_cast<std::size_t>(index)));
+        }
     }
     return chosen;
 }
 
 void MainWindow::runBatch(const BatchCommand& command) {
     if (batchActive) return;
+    // The list changes when a search ends: a batch walks no list that may go.
+    if (searchRunning) {
+        statusText->setText(QStringLiteral("Cancel the search or let it end first"));
+        return;
+    }
     batchActive = true;
     cancelRequested = false;
     cancelAction->setEnabled(true);
@@ -121,7 +132,7 @@ void MainWindow::runBatch(const BatchCommand& command) {
         setProgress(0);
         cancelAction->setEnabled(false);
         currentBatch = nullptr;
-        batchReader.reset();  // no folder file held open between batches
+        batchReaders.clear();  // no folder file held open between batches
         batchActive = false;
     });
     try {
@@ -129,14 +140,23 @@ void MainWindow::runBatch(const BatchCommand& command) {
         if (!command.setUp()) return;
         // The selection as it is now; folder changes wait for the batch
         // (onFolderClicked), so the records stay as they are.
-        BatchRun batch(selectedRecords());
+        std::vector<std::string> files;  // each message's folder file, in the same order
+        BatchRun batch(selectedRecords(&files));
         batchDamaged.clear();
-        batchReader.reset();
+        batchReaders.clear();
         if (batch.total() == 0) return;
         if (cancelRequested) batch.cancel();
         currentBatch = &batch;
+        // The walk takes the messages one by one in their order: the n-th call is
+        // the n-th message, whose folder file its reader is to read.
+        std::size_t position = 0;
         batch.run(
-            command.work, [this](std::int32_t percent) { setProgress(percent); },
+            [&](const MessageInfo& record) {
+                batchFile = position < files.size() ? files[position] : listedFile;
+                ++position;
+                return command.work(record);
+            },
+            [this](std::int32_t percent) { setProgress(percent); },
             command.letMessagesRun ? BatchRun::BeforeEach([] { QCoreApplication::processEvents(); })
                                    : BatchRun::BeforeEach());
         setProgress(0);

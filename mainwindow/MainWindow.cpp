@@ -120,6 +120,7 @@ MainWindow::MainWindow(DbxStore store, AppPaths paths, QWidget* parent)
     createActions();
     createToolBar();
     createPanels();
+    createSearchField();
     createStatusBar();
     createMenuBar();
     connectHandlers();
@@ -130,6 +131,7 @@ MainWindow::MainWindow(DbxStore store, AppPaths paths, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    stopSearch();
     stopFolderCounts();
     saveLayout();
     shutDown();
@@ -248,6 +250,7 @@ void MainWindow::createMenuBar() {
     // The tool bar's Select all works where the list has the focus; the menu's
     // entry shows its key and works from the menu.
     edit->addAction(selectAllAction);
+    edit->addAction(findAction);
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     auto* about = help->addAction(QStringLiteral("&About Lumbrook"));
     connect(about, &QAction::triggered, aboutAction, &QAction::trigger);
@@ -373,6 +376,7 @@ void MainWindow::createPanels() {
     header->setSortIndicatorShown(false);
     const int widths[] = {150, 150, 300, 150};
     for (int c = 0; c < 4; ++c) header->resizeSection(c, widths[c]);
+    header->resizeSection(ColFolder, 150);
     // The state columns (priority, attachment, flag) stand before the texts.
     for (int c = ColPriority; c <= ColFlag; ++c) {
         header->resizeSection(c, 26);
@@ -501,7 +505,7 @@ void MainWindow::createBottomBar(QWidget* parent) {
 void MainWindow::createStatusBar() {
     auto* statusLine = new QStatusBar(this);
     statusLine->setFixedHeight(19);
-    statusText = new QLabel(statusLine);
+    statusText = named(new QLabel(statusLine), "statusText");
     statusText->setFixedWidth(250);
     statusText->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     // A sunken panel with the bar in navy from its left, no text.
@@ -542,7 +546,7 @@ void MainWindow::connectHandlers() {
     folderTree->viewport()->installEventFilter(this);
     connect(messageList->header(), &QHeaderView::sectionClicked, this,
             [this](int column) {
-                if (column > ColDate) return;
+                if (column > ColDate && column != ColFolder) return;
                 runReported(this, [&] { messageModel->columnClick(column); });
             });
     connect(messageList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -585,6 +589,7 @@ void MainWindow::startUp() {
 
     previewedOffset = -1;
     previewedFile.clear();
+    endSearchView();
     messageModel->setSortOrder(ColDate, true);
 
     listedFile = "folders.dbx";
@@ -620,6 +625,7 @@ void MainWindow::startUp() {
 
 void MainWindow::openStore(DbxStore newStore) {
     if (batchActive) return;
+    stopSearch();
     stopFolderCounts();
     saveOptions();
     previewedOffset = -1;
@@ -760,7 +766,8 @@ QMimeData* MainWindow::dragData(const std::vector<int>& recordIndexes) {
     for (const int index : recordIndexes) {
         if (index < 0 || static_cast<std::size_t>(index) >= records.size()) continue;
         const MessageInfo& record = records[static_cast<std::size_t>(index)];
-        const std::string raw = store.readMessageText(listedFile, record.dataOffset);
+        const std::string raw =
+            store.readMessageText(fileOfRecord(static_cast<std::size_t>(index)), record.dataOffset);
         const std::string path = saveMessageAsEml(dir, record, raw, dateInName);
         urls.push_back(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))));
     }
@@ -866,6 +873,7 @@ void MainWindow::onFolderClicked() {
     if (selected.isEmpty()) return;
     const int folder = selected.front()->data(0, FolderDataRole).toInt();
     if (folder < 0 || static_cast<std::size_t>(folder) >= folders.size()) return;
+    if (searchView) endSearchView();
     listedFile = folders[folder].fileName;
     listedNode = selected.front();
 
@@ -928,14 +936,15 @@ void MainWindow::onSelectionChanged() {
     const int index = messageModel->recordIndex(row);
     if (index < 0 || static_cast<std::size_t>(index) >= records.size()) return;
     const MessageInfo& record = records[static_cast<std::size_t>(index)];
-    if (record.dataOffset == previewedOffset && listedFile == previewedFile) return;
-    const MessageText text = store.readMessage(listedFile, record.dataOffset);
+    const std::string& file = fileOfRecord(static_cast<std::size_t>(index));
+    if (record.dataOffset == previewedOffset && file == previewedFile) return;
+    const MessageText text = store.readMessage(file, record.dataOffset);
     if (!text.whole) messageModel->markDamaged(record.dataOffset);
     const std::string& raw = text.text;
     // The identity is recorded before the page is built: a message whose page
     // fails is not tried again by clicking it again.
     previewedOffset = record.dataOffset;
-    previewedFile = listedFile;
+    previewedFile = file;
     tempFiles.deleteTempFiles();
     forceDirectories(paths.workDir);
     attachmentBar->clear();

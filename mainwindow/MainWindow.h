@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -30,6 +31,7 @@ class QCheckBox;
 class QComboBox;
 class QDialog;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QMimeData;
 class QProgressBar;
@@ -52,6 +54,7 @@ class PageView;
 class PanelSplitter;
 class SaveExportDialog;
 struct BatchCommand;
+struct SearchResults;
 
 inline constexpr const char* HomePageAddress = "https://harlstone.example/";
 // How many stores "Open recent" offers.
@@ -113,6 +116,10 @@ class MainWindow : public QMainWindow {
     int firstSelectedRow() const;
     bool batchRunning() const { return batchActive; }
     const MessagePrinter& printer() const { return *messagePrinter; }
+    // Whether the list shows search results rather than a folder, and the folder
+    // file a listed record comes from (the listed folder's, or its hit's).
+    bool showingSearchResults() const { return searchView; }
+    const std::string& fileOfRecord(std::size_t recordIndex) const;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -170,8 +177,8 @@ class MainWindow : public QMainWindow {
 
     // The design the options strip asks for.
     Design currentDesign() const;
-    // The selected records in the list's order.
-    MessageList selectedRecords() const;
+    // The selected records in the list's order (and their folder files into files).
+    MessageList selectedRecords(std::vector<std::string>* files = nullptr) const;
     // The frame of every batch command: guard, set-up, the walk over the selection,
     // progress, completion box; the window is idle again however it ends.
     void runBatch(const BatchCommand& command);
@@ -179,6 +186,16 @@ class MainWindow : public QMainWindow {
     bool printOne(const MessageInfo& record);
     MessageText readBatchMessage(const MessageInfo& record);
     void setProgress(std::int32_t percent);
+
+    // The search (SearchView.cpp).
+    void createSearchField();
+    void onSearch();
+    void showSearchResults(SearchResults results);
+    void leaveSearchView();
+    // The folder view's state again (columns, order, title), the list left as it is.
+    void endSearchView();
+    // Stops a running search and forgets what it would find (a store change, closing).
+    void stopSearch();
 
     DbxStore store;
     const AppPaths paths;
@@ -193,9 +210,10 @@ class MainWindow : public QMainWindow {
     bool closing = false;
     bool selectingAll = false;
     // What the running batch found damaged, for its completion box, and the folder
-    // reader its messages are read through.
+    // readers its messages are read through, one per folder file.
     std::vector<std::string> batchDamaged;
-    std::optional<FolderReader> batchReader;
+    std::map<std::string, FolderReader> batchReaders;
+    std::string batchFile;  // of the message the batch is on
     bool batchActive = false;          // from a batch command's set-up to its end
     BatchRun* currentBatch = nullptr;  // the walk, once it has begun
     bool cancelRequested = false;      // Cancel (or closing) before the walk began
@@ -206,6 +224,17 @@ class MainWindow : public QMainWindow {
     std::shared_ptr<std::atomic<bool>> countsStop;      // of the running count
     std::thread countThread;
     std::unique_ptr<QTemporaryDir> dragDir;             // files dragged out of the list
+    // The search: the hits' folder files beside the records (empty in a folder's
+    // view), the folder and order to go back to, and the worker.
+    std::vector<std::string> recordFiles;
+    bool searchView = false;
+    int returnFolder = -1;
+    std::int32_t folderSortColumn = 0;
+    bool folderSortDescending = true;
+    QString folderViewTitle;
+    std::thread searchThread;
+    std::shared_ptr<std::atomic<bool>> searchStop;  // of the running search
+    bool searchRunning = false;
 
     MessageWindow* messageWindow = nullptr;
     SaveExportDialog* saveExportDialog = nullptr;
@@ -223,6 +252,9 @@ class MainWindow : public QMainWindow {
     QAction* printPdfAction = nullptr;
     QAction* exportStoreAction = nullptr;
     QMenu* recentMenu = nullptr;
+    QAction* findAction = nullptr;
+    QAction* folderViewAction = nullptr;  // Escape: back from the search results
+    QLineEdit* searchField = nullptr;
 
     QToolBar* mainToolBar = nullptr;
     PanelSplitter* mainSplitter = nullptr;   // tree beside the right side

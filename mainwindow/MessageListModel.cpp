@@ -2,6 +2,8 @@
 
 #include <QFont>
 #include <QMimeData>
+#include <algorithm>
+#include <numeric>
 #include <set>
 
 #include "platform/CodePage.h"
@@ -11,6 +13,7 @@ namespace lumbrook {
 
 namespace {
 const char* const Headings[] = {"From:", "To:", "Subject", "Date"};
+const char* const FolderHeading = "Folder";
 
 const std::string& fieldOf(const MessageInfo& record, std::int32_t column) {
     switch (column) {
@@ -61,6 +64,7 @@ void MessageListModel::beginUpdate() {
     // Marks belong to the records they were found in; a refill lists others.
     damaged.clear();
     withAttachments.clear();
+    folderTexts.clear();
     beginResetModel();
     records = nullptr;
     keys.reset();
@@ -78,7 +82,20 @@ void MessageListModel::endUpdate(const MessageList* newRecords) {
 
 void MessageListModel::reorder() {
     if (!keys) return;
-    order = keys->sorted(currentSortColumn, currentSortDescending);
+    if (currentSortColumn == ColFolder) {
+        // Hits grouped by folder, in their order (best match first) within each.
+        order.resize(records->size());
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        auto folder = [&](std::size_t record) -> std::string_view {
+            return record < folderTexts.size() ? folderTexts[record] : std::string_view();
+        };
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            const int c = compareText(folder(a), folder(b));
+            return currentSortDescending ? c > 0 : c < 0;
+        });
+    } else {
+        order = keys->sorted(currentSortColumn, currentSortDescending);
+    }
     for (std::size_t row = 0; row < order.size(); ++row) rowOf[order[row]] = static_cast<int>(row);
 }
 
@@ -141,6 +158,9 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
     const MessageInfo& message = (*records)[record];
     switch (role) {
         case Qt::DisplayRole:
+            if (index.column() == ColFolder)
+                return record < folderTexts.size() ? QString::fromStdString(folderTexts[record])
+                                                   : QString();
             return cellText(message, index.column());
         case Qt::ToolTipRole:
             switch (index.column()) {
@@ -191,7 +211,9 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
 QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 4)
         return QString::fromLatin1(Headings[section]);
-    if (orientation == Qt::Horizontal && section > ColDate && section < MessageColumnCount) {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section == ColFolder)
+        return QString::fromLatin1(FolderHeading);
+    if (orientation == Qt::Horizontal && section > ColDate && section < ColFolder) {
         if (role == Qt::DisplayRole) return QString();  // the picture alone, no number
         if (role == Qt::DecorationRole)
             return section == ColPriority ? priority : section == ColAttachment ? clip : flag;

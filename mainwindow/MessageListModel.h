@@ -21,9 +21,10 @@
 
 namespace lumbrook {
 
-// The state columns, after the text columns of ListColumn.
-enum StateColumn : std::int32_t { ColPriority = 4, ColAttachment = 5, ColFlag = 6 };
-inline constexpr int MessageColumnCount = 7;
+// The state columns, after the text columns of ListColumn, and the folder of a
+// search hit, shown only with search results.
+enum StateColumn : std::int32_t { ColPriority = 4, ColAttachment = 5, ColFlag = 6, ColFolder = 7 };
+inline constexpr int MessageColumnCount = 8;
 
 class MessageListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -52,6 +53,9 @@ class MessageListModel : public QAbstractTableModel {
     // endUpdate lists Records (nullptr: none) and orders the rows once.
     void beginUpdate();
     void endUpdate(const MessageList* records);
+    // Inside the bracket: the Folder column's text of each record (UTF-8); a
+    // refill without it leaves the column empty.
+    void setFolderTexts(std::vector<std::string> texts) { folderTexts = std::move(texts); }
 
     // onColumnClicked: the same column reverses the order, another one sorts
     // ascending by it.
@@ -84,6 +88,7 @@ class MessageListModel : public QAbstractTableModel {
     QIcon envelope, replied, forwarded, flag, priority, clip, warning;
     std::unordered_set<std::int32_t> damaged;  // data offsets
     std::unordered_set<std::int32_t> withAttachments;  // data offsets
+    std::vector<std::string> folderTexts;      // by record index
     DragSource dragSource;
 
     CodePage codePage;

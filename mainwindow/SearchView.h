@@ -1,0 +1,49 @@
+#pragma once
+
+// The window's search: the query in the tool bar's field is run off the user
+// interface thread (the index brought up to date first, then asked), and its hits
+// are listed as the folder list would list them, each row knowing the folder file
+// it comes from. The plain part lives here; MainWindow's handlers of the search are
+// in SearchView.cpp beside it.
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "render/StoreIndexer.h"
+#include "search/SearchQuery.h"
+#include "store/DbxStore.h"
+
+namespace lumbrook {
+
+// At most this many hits are listed: each costs its snippet in the index, and a
+// longer list helps nobody find a message.
+inline constexpr std::size_t MaxSearchHits = 1000;
+
+// What a search found, ready for the list: the hits' records as their folders' index
+// holds them (texts and flags as in the folder), best match first, and for each its
+// folder file and folder path (UTF-8).
+struct SearchResults {
+    MessageList records;
+    std::vector<std::string> files;
+    std::vector<std::string> folderPaths;
+    std::size_t total = 0;  // every match, of which records holds at most the limit
+    IndexReport report;     // of bringing the index up to date
+    std::string error;      // the index could not be had or written; nothing found then
+};
+
+// The index file the window and lumbrook-cli share for a store.
+std::string storeIndexPath(const DbxStore& store);
+
+// Brings the index at indexPath up to date with the store and runs the query on it.
+// Meant for a worker thread: progress comes from it, cancel stops the update after
+// the message in hand (report.cancelled, no records then). Never throws: an index
+// that cannot be used is told in error.
+SearchResults runStoreSearch(const DbxStore& store, const std::string& indexPath,
+                             const SearchQuery& query, std::size_t limit,
+                             const std::function<void(const IndexProgress&)>& progress = {},
+                             const std::atomic<bool>* cancel = nullptr);
+
+}  // namespace lumbrook
