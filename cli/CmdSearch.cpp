@@ -14,12 +14,6 @@
 namespace lumbrook::cli {
 namespace {
 
-std::string indexPathForStore(const DbxStore& store) {
-    std::error_code ec;
-    const auto root = std::filesystem::absolute(store.directory(), ec);
-    return defaultIndexPath(ec ? store.directory() : root.lexically_normal().string());
-}
-
 // Brings the index up to date with a bar on a terminal; failures to read single
 // messages are reported and counted, the rest of the store is indexed.
 IndexReport bringUpToDate(const DbxStore& store, SearchIndex& index) {
@@ -51,7 +45,7 @@ IndexReport bringUpToDate(const DbxStore& store, SearchIndex& index) {
 
 int cmdIndex(Args& args, const DbxStore& store) {
     if (!args.positionals().empty()) throw UsageError("index takes no arguments");
-    SearchIndex index(indexPathForStore(store));
+    SearchIndex index(storeIndexPath(store));
     if (index.wasRebuilt()) std::cerr << "lumbrook-cli: the index was damaged and is made anew\n";
     const IndexReport r = bringUpToDate(store, index);
     const SearchIndexCounts counts = index.counts();
@@ -85,7 +79,7 @@ int cmdSearch(Args& args, const DbxStore& store) {
         std::cerr << "lumbrook-cli: cannot read the query: " << e.what() << '\n';
         return 2;
     }
-    SearchIndex index(indexPathForStore(store));
+    SearchIndex index(storeIndexPath(store));
     bringUpToDate(store, index);
     for (const SearchHit& hit : index.search(query, limit)) {
         printJsonLine({{"FileName", hit.fileName},

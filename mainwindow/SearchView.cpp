@@ -26,13 +26,6 @@
 
 namespace lumbrook {
 
-std::string storeIndexPath(const DbxStore& store) {
-    // The same path lumbrook-cli takes, so that both keep one index of a store.
-    std::error_code ec;
-    const auto root = std::filesystem::absolute(store.directory(), ec);
-    return defaultIndexPath(ec ? store.directory() : root.lexically_normal().string());
-}
-
 SearchResults runStoreSearch(const DbxStore& store, const std::string& indexPath,
                              const SearchQuery& query, std::size_t limit,
                              const std::function<void(const IndexProgress&)>& progress,

@@ -34,9 +34,6 @@ struct SearchResults {
     std::string error;      // the index could not be had or written; nothing found then
 };
 
-// The index file the window and lumbrook-cli share for a store.
-std::string storeIndexPath(const DbxStore& store);
-
 // Brings the index at indexPath up to date with the store and runs the query on it.
 // Meant for a worker thread: progress comes from it, cancel stops the update after
 // the message in hand (report.cancelled, no records then). Never throws: an index

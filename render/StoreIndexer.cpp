@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <future>
 #include <set>
 #include <thread>
@@ -13,6 +14,12 @@
 #include "render/FolderTree.h"
 
 namespace lumbrook {
+
+std::string storeIndexPath(const DbxStore& store) {
+    std::error_code ec;
+    const auto root = std::filesystem::absolute(store.directory(), ec);
+    return defaultIndexPath(ec ? store.directory() : root.lexically_normal().string());
+}
 
 SearchDocument searchDocumentFor(const DbxStore& store, const MessageInfo& record,
                                  std::string_view rawText, const std::string& folderPath,

@@ -32,6 +32,10 @@ struct IndexProgress {
     std::string folderPath;
 };
 
+// The index file of a store, the one the window and lumbrook-cli share: in the
+// cache directory, named after the store directory's absolute path.
+std::string storeIndexPath(const DbxStore& store);
+
 // One search document per message of a folder file: index texts in UTF-8 from the
 // store's code page, the body text from the message itself.
 SearchDocument searchDocumentFor(const DbxStore& store, const MessageInfo& record,
