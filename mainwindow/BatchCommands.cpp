@@ -67,8 +67,10 @@ struct BatchCommand {
 // messages claim is the later one's damage). One found damaged is marked in the list
 // and named in the completion box.
 MessageText MainWindow::readBatchMessage(const MessageInfo& record) {
+    // Messages the scan found are read as it found them, not through the index's reader.
     if (!batchReader) batchReader.emplace(store, listedFile);
-    MessageText text = batchReader->read(record.dataOffset);
+    MessageText text = record.origin == MessageOrigin::Listed ? batchReader->read(record.dataOffset)
+                                                              : readListedMessage(record);
     if (!text.whole) {
         batchDamaged.push_back("\"" + store.toUtf8(record.subject) + "\" at offset " +
                                std::to_string(record.dataOffset) + ": " + text.problem);

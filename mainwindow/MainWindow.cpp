@@ -44,6 +44,7 @@
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/MessagePrinter.h"
 #include "mainwindow/Modal.h"
+#include "mainwindow/RecoveredMessages.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/browser/PageView.h"
@@ -247,6 +248,9 @@ void MainWindow::createMenuBar() {
     // The tool bar's Select all works where the list has the focus; the menu's
     // entry shows its key and works from the menu.
     edit->addAction(selectAllAction);
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("viewMenu"));
+    view->addAction(showRecoveredAction);
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     auto* about = help->addAction(QStringLiteral("&About Lumbrook"));
     connect(about, &QAction::triggered, aboutAction, &QAction::trigger);
@@ -517,6 +521,7 @@ void MainWindow::createStatusBar() {
     panelLayout->addWidget(progressBar);
     statusLine->addWidget(statusText);
     statusLine->addWidget(progressPanel);
+    createRecoveryControls(statusLine);
     setStatusBar(statusLine);
 }
 
@@ -756,7 +761,7 @@ QMimeData* MainWindow::dragData(const std::vector<int>& recordIndexes) {
     for (const int index : recordIndexes) {
         if (index < 0 || static_cast<std::size_t>(index) >= records.size()) continue;
         const MessageInfo& record = records[static_cast<std::size_t>(index)];
-        const std::string raw = store.readMessageText(listedFile, record.dataOffset);
+        const std::string raw = readListedMessage(record).text;
         const std::string path = saveMessageAsEml(dir, record, raw, dateInName);
         urls.push_back(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))));
     }
@@ -864,14 +869,18 @@ void MainWindow::onFolderClicked() {
     if (folder < 0 || static_cast<std::size_t>(folder) >= folders.size()) return;
     listedFile = folders[folder].fileName;
     listedNode = selected.front();
+    forgetRecovered();
 
-    // A folder file that cannot be read leaves the list empty; the bracket closes
-    // either way, so the list keeps painting.
-    ListUpdate update(*messageModel, records);
-    records.clear();
-    if (!listedFile.empty()) records = store.readMessages(listedFile);
-    // The walk just done counts the folder too; a count still running is told so.
-    setFolderCount(folder, countMessages(records));
+    {
+        // A folder file that cannot be read leaves the list empty; the bracket closes
+        // either way, so the list keeps painting.
+        ListUpdate update(*messageModel, records);
+        records.clear();
+        if (!listedFile.empty()) records = store.readMessages(listedFile);
+        // The walk just done counts the folder too; a count still running is told so.
+        setFolderCount(folder, countMessages(records));
+    }
+    listRecovered();
 }
 
 void MainWindow::onSelectAll() {
@@ -924,7 +933,7 @@ void MainWindow::onSelectionChanged() {
     if (index < 0 || static_cast<std::size_t>(index) >= records.size()) return;
     const MessageInfo& record = records[static_cast<std::size_t>(index)];
     if (record.dataOffset == previewedOffset && listedFile == previewedFile) return;
-    const MessageText text = store.readMessage(listedFile, record.dataOffset);
+    const MessageText text = readListedMessage(record);
     if (!text.whole) messageModel->markDamaged(record.dataOffset);
     const std::string& raw = text.text;
     // The identity is recorded before the page is built: a message whose page

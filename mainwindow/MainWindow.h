@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -35,8 +36,10 @@ class QMimeData;
 class QProgressBar;
 class QSettings;
 class QSplitter;
+class QStatusBar;
 class QStackedWidget;
 class QToolBar;
+class QToolButton;
 class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -49,8 +52,10 @@ class MessagePrinter;
 class MessageWindow;
 class PageView;
 class PanelSplitter;
+class RecoveryScanner;
 class SaveExportDialog;
 struct BatchCommand;
+struct RecoveredFolder;
 
 inline constexpr const char* HomePageAddress = "https://harlstone.example/";
 // How many stores "Open recent" offers.
@@ -112,6 +117,8 @@ class MainWindow : public QMainWindow {
     int firstSelectedRow() const;
     bool batchRunning() const { return batchActive; }
     const MessagePrinter& printer() const { return *messagePrinter; }
+    // What the scan of the folder listed found, once it is done; nullptr before.
+    const RecoveredFolder* recoveredMessages() const { return recovered.get(); }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -179,6 +186,18 @@ class MainWindow : public QMainWindow {
     MessageText readBatchMessage(const MessageInfo& record);
     void setProgress(std::int32_t percent);
 
+    // Deleted and orphaned messages (RecoveryCommands.cpp).
+    void createRecoveryControls(QStatusBar* bar);
+    void onShowRecovered(bool show);
+    // After a folder is listed: its scan, or the word on an index that cannot be read.
+    void listRecovered();
+    void forgetRecovered();
+    void addRecovered(std::shared_ptr<const RecoveredFolder> found);
+    // Changes the records between the list's update brackets, keeping the selection.
+    void changeRecords(const std::function<void()>& change);
+    // A row's text, listed or found by the scan, for the preview and a drag.
+    MessageText readListedMessage(const MessageInfo& record);
+
     DbxStore store;
     const AppPaths paths;
     FolderList folders;
@@ -205,6 +224,8 @@ class MainWindow : public QMainWindow {
     std::shared_ptr<std::atomic<bool>> countsStop;      // of the running count
     std::thread countThread;
     std::unique_ptr<QTemporaryDir> dragDir;             // files dragged out of the list
+    RecoveryScanner* recoveryScanner = nullptr;
+    std::shared_ptr<const RecoveredFolder> recovered;   // of the folder listed
 
     MessageWindow* messageWindow = nullptr;
     SaveExportDialog* saveExportDialog = nullptr;
@@ -222,6 +243,9 @@ class MainWindow : public QMainWindow {
     QAction* printPdfAction = nullptr;
     QAction* exportStoreAction = nullptr;
     QMenu* recentMenu = nullptr;
+    QAction* showRecoveredAction = nullptr;
+    QLabel* recoveryStatus = nullptr;
+    QToolButton* recoverButton = nullptr;
 
     QToolBar* mainToolBar = nullptr;
     PanelSplitter* mainSplitter = nullptr;   // tree beside the right side
