@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -33,7 +35,8 @@ constexpr std::int64_t Jan2020 = 1'577'836'800;
 
 std::string mailText(const std::string& subject, const std::string& date, const std::string& marker,
                      std::size_t size) {
-    std::string text = "From: " + subject + "@example.org\r\nTo: reader@example.org\r\nSubject: " +
+    std::string text = "Received: by mail.example.org\r\nFrom: " + subject +
+                       "@example.org\r\nTo: reader@example.org\r\nSubject: " +
                        subject + "\r\nDate: " + date + "\r\nContent-Type: text/plain\r\n\r\n" +
                        marker + "\r\n";
     for (int line = 0; text.size() < size; ++line)
