@@ -591,6 +591,7 @@ void MainWindow::startUp() {
 
     listedFile = "folders.dbx";
     listedNode = nullptr;
+    forgetRecovered();
     {
         ListUpdate update(*messageModel, records);
         records.clear();
@@ -932,13 +933,16 @@ void MainWindow::onSelectionChanged() {
     const int index = messageModel->recordIndex(row);
     if (index < 0 || static_cast<std::size_t>(index) >= records.size()) return;
     const MessageInfo& record = records[static_cast<std::size_t>(index)];
-    if (record.dataOffset == previewedOffset && listedFile == previewedFile) return;
+    if (record.dataOffset == previewedOffset && record.origin == previewedOrigin &&
+        listedFile == previewedFile)
+        return;
     const MessageText text = readListedMessage(record);
     if (!text.whole) messageModel->markDamaged(record.dataOffset);
     const std::string& raw = text.text;
     // The identity is recorded before the page is built: a message whose page
     // fails is not tried again by clicking it again.
     previewedOffset = record.dataOffset;
+    previewedOrigin = record.origin;
     previewedFile = listedFile;
     tempFiles.deleteTempFiles();
     forceDirectories(paths.workDir);

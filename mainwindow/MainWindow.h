@@ -207,6 +207,7 @@ class MainWindow : public QMainWindow {
     TempFiles tempFiles;
     std::int32_t listRatio = 50;
     std::int32_t previewedOffset = -1;
+    MessageOrigin previewedOrigin = MessageOrigin::Listed;  // a deleted chain may share an offset
     std::string previewedFile;
     bool closing = false;
     bool selectingAll = false;
