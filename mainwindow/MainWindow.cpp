@@ -872,16 +872,14 @@ void MainWindow::onFolderClicked() {
     listedNode = selected.front();
     forgetRecovered();
 
-    {
-        // A folder file that cannot be read leaves the list empty; the bracket closes
-        // either way, so the list keeps painting.
-        ListUpdate update(*messageModel, records);
-        records.clear();
-        if (!listedFile.empty()) records = store.readMessages(listedFile);
-        // The walk just done counts the folder too; a count still running is told so.
-        setFolderCount(folder, countMessages(records));
-    }
-    listRecovered();
+    // A folder file that cannot be read leaves the list empty; the bracket closes
+    // either way, so the list keeps painting.
+    ListUpdate update(*messageModel, records);
+    records.clear();
+    if (!listedFile.empty()) records = store.readMessages(listedFile);
+    // The walk just done counts the folder too; a count still running is told so.
+    setFolderCount(folder, countMessages(records));
+    listRecovered();  // leaves the rows alone: a scan's rows come later
 }
 
 void MainWindow::onSelectAll() {

@@ -108,7 +108,8 @@ std::optional<MessageInfo> recoveredRecord(const ByteSource& source, const Recov
 }
 
 RecoveredFolder findRecoveredMessages(const ByteSource& source, const MessageList& listed,
-                                      const CodePage& codePage, const ScanOptions& options) {
+                                      const CodePage& codePage, const ScanOptions& options,
+                                      const std::atomic<bool>* stop) {
     std::vector<std::uint64_t> offsets;
     offsets.reserve(listed.size());
     for (const MessageInfo& m : listed)
@@ -116,6 +117,8 @@ RecoveredFolder findRecoveredMessages(const ByteSource& source, const MessageLis
     const RecoveryScan scan = scanForMessages(source, offsets, options);
     RecoveredFolder folder;
     for (const RecoveredMessage& m : scan.messages) {
+        // Each message's header lines are read again: a big folder takes a while.
+        if (stop && stop->load()) break;
         auto record = recoveredRecord(source, m, codePage);
         if (!record) continue;
         folder.records.push_back(std::move(*record));
@@ -210,7 +213,7 @@ void RecoveryScanner::start(const DbxStore& store, const std::string& fileName,
                 return !stopNow->load();
             };
             auto result = std::make_shared<RecoveredFolder>(
-                findRecoveredMessages(file, listed, store.codePage(), options));
+                findRecoveredMessages(file, listed, store.codePage(), options, stopNow.get()));
             if (stopNow->load()) return;
             result->fileName = fileName;
             deliver([this, result] {

@@ -39,9 +39,11 @@ struct RecoveredFolder {
 std::optional<MessageInfo> recoveredRecord(const ByteSource& source, const RecoveredMessage& message,
                                            const CodePage& codePage);
 
-// Scans the source for the messages listed does not reach and makes their records.
+// Scans the source for the messages listed does not reach and makes their records;
+// stop set ends it early with what was made so far.
 RecoveredFolder findRecoveredMessages(const ByteSource& source, const MessageList& listed,
-                                      const CodePage& codePage, const ScanOptions& options = {});
+                                      const CodePage& codePage, const ScanOptions& options = {},
+                                      const std::atomic<bool>* stop = nullptr);
 
 // A found message's text ("????" for lost bytes); not whole when its chain was cut
 // short or starts in the middle of a message, with the reason. A file that cannot
