@@ -80,7 +80,8 @@ const RecoveredMessage* RecoveredFolder::find(const MessageInfo& record) const {
     return nullptr;
 }
 
-std::optional<MessageInfo> recoveredRecord(const ByteSource& source, const RecoveredMessage& message,
+std::optional<MessageInfo> recoveredRecord(const ByteSource& source,
+                                           const RecoveredMessage& message,
                                            const CodePage& codePage) {
     if (message.dataOffset == 0 ||
         message.dataOffset > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
@@ -100,7 +101,8 @@ std::optional<MessageInfo> recoveredRecord(const ByteSource& source, const Recov
     // Dates before 1601 or too far ahead for a file time are no date.
     if (const auto seconds = parseMailDate(headers.date);
         seconds && *seconds > -FileTimeOf1970 / 10'000'000 &&
-        *seconds < std::numeric_limits<std::int64_t>::max() / 10'000'000 - FileTimeOf1970 / 10'000'000)
+        *seconds <
+            std::numeric_limits<std::int64_t>::max() / 10'000'000 - FileTimeOf1970 / 10'000'000)
         record.date = static_cast<std::uint64_t>(*seconds * 10'000'000 + FileTimeOf1970);
     // Nobody has them to read any more: they do not count as unread.
     record.flags = MessageFlag::Read;
@@ -151,7 +153,8 @@ IndexState indexStateOf(const ByteSource& source, std::size_t recordCount) {
     std::uint8_t header[dbx::HeaderItemCountAt + 4];
     if (source.readAt(0, header, sizeof header) != sizeof header) return IndexState::Unreadable;
     auto word = [&](std::size_t at) {
-        return static_cast<std::uint32_t>(header[at]) | static_cast<std::uint32_t>(header[at + 1]) << 8 |
+        return static_cast<std::uint32_t>(header[at]) |
+               static_cast<std::uint32_t>(header[at + 1]) << 8 |
                static_cast<std::uint32_t>(header[at + 2]) << 16 |
                static_cast<std::uint32_t>(header[at + 3]) << 24;
     };

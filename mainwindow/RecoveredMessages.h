@@ -36,7 +36,8 @@ struct RecoveredFolder {
 // header lines (texts in the store's code page, as the index holds them), the
 // origin from its kind, counted as read. Nothing when its first block lies past
 // what a record's data offset can hold.
-std::optional<MessageInfo> recoveredRecord(const ByteSource& source, const RecoveredMessage& message,
+std::optional<MessageInfo> recoveredRecord(const ByteSource& source,
+                                           const RecoveredMessage& message,
                                            const CodePage& codePage);
 
 // Scans the source for the messages listed does not reach and makes their records;

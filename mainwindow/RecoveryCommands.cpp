@@ -25,8 +25,7 @@ const QString ShowRecoveredKey = QStringLiteral("showRecovered");
 }  // namespace
 
 void MainWindow::createRecoveryControls(QStatusBar* bar) {
-    showRecoveredAction =
-        new QAction(QStringLiteral("Show deleted and orphaned messages"), this);
+    showRecoveredAction = new QAction(QStringLiteral("Show deleted and orphaned messages"), this);
     showRecoveredAction->setObjectName(QStringLiteral("showRecoveredAction"));
     showRecoveredAction->setToolTip(
         QStringLiteral("Also list the messages the folder's file holds but its index does not"));
@@ -46,7 +45,8 @@ void MainWindow::createRecoveryControls(QStatusBar* bar) {
     recoveryScanner = new RecoveryScanner(this);
     connect(recoveryScanner, &RecoveryScanner::progressed, recoveryStatus, &QLabel::setText);
     connect(recoveryScanner, &RecoveryScanner::failed, this, [this](const QString& problem) {
-        recoveryStatus->setText(QStringLiteral("The search for deleted messages failed: ") + problem);
+        recoveryStatus->setText(QStringLiteral("The search for deleted messages failed: ") +
+                                problem);
     });
     connect(recoveryScanner, &RecoveryScanner::finished, this,
             [this](std::shared_ptr<const RecoveredFolder> found) {
@@ -116,9 +116,8 @@ void MainWindow::addRecovered(std::shared_ptr<const RecoveredFolder> found) {
     // A result for a folder listed before, or after the switch went off, is stale.
     if (!found || found->fileName != listedFile || !showRecoveredAction->isChecked()) return;
     recovered = found;
-    changeRecords([&] {
-        records.insert(records.end(), found->records.begin(), found->records.end());
-    });
+    changeRecords(
+        [&] { records.insert(records.end(), found->records.begin(), found->records.end()); });
     std::size_t deleted = 0;
     for (std::size_t i = 0; i < found->found.size(); ++i) {
         if (found->found[i].kind == RecoveredMessage::Kind::Deleted) ++deleted;
@@ -126,10 +125,11 @@ void MainWindow::addRecovered(std::shared_ptr<const RecoveredFolder> found) {
         if (!found->found[i].complete) messageModel->markDamaged(found->records[i].dataOffset);
     }
     const std::size_t orphaned = found->found.size() - deleted;
-    recoveryStatus->setText(
-        found->found.empty()
-            ? QStringLiteral("No deleted or orphaned messages found.")
-            : QStringLiteral("Found %1 deleted and %2 orphaned messages.").arg(deleted).arg(orphaned));
+    recoveryStatus->setText(found->found.empty()
+                                ? QStringLiteral("No deleted or orphaned messages found.")
+                                : QStringLiteral("Found %1 deleted and %2 orphaned messages.")
+                                      .arg(deleted)
+                                      .arg(orphaned));
 }
 
 void MainWindow::changeRecords(const std::function<void()>& change) {
@@ -167,7 +167,8 @@ void MainWindow::changeRecords(const std::function<void()>& change) {
 }
 
 MessageText MainWindow::readListedMessage(const MessageInfo& record) {
-    if (record.origin == MessageOrigin::Listed) return store.readMessage(listedFile, record.dataOffset);
+    if (record.origin == MessageOrigin::Listed)
+        return store.readMessage(listedFile, record.dataOffset);
     const RecoveredMessage* found = recovered ? recovered->find(record) : nullptr;
     if (!found) return {{}, false, "The message is no longer listed."};
     return readRecoveredMessage(store, listedFile, *found);

@@ -50,10 +50,9 @@ class RecoveryWindowTest : public ::testing::Test {
     void SetUp() override {
         previousReporter = setErrorReporter(
             [this](QWidget*, const QString& text) { errors.push_back(text.toStdString()); });
-        previousBoxHook = setMessageBoxHook(
-            [this](QWidget*, QMessageBox::Icon, const QString&, const QString& text) {
-                boxes.push_back(text.toStdString());
-            });
+        previousBoxHook =
+            setMessageBoxHook([this](QWidget*, QMessageBox::Icon, const QString&,
+                                     const QString& text) { boxes.push_back(text.toStdString()); });
         previousModalHook = setModalHook([this](QDialog& dialog) {
             if (&dialog != &saveExportDialog) return int(QDialog::Rejected);
             saveExportDialog.directoryEdit->setText(QString::fromStdString(out));
@@ -68,11 +67,12 @@ class RecoveryWindowTest : public ::testing::Test {
                                    });
         // Inbox: one listed message, a deleted one in the free list and an orphaned
         // chain the file ends inside of.
-        const DbxImage inbox =
-            buildDbx({messageRecord(plainMessage(1, "anna@example.org", "Listed", Jan2020, "LISTED"))});
+        const DbxImage inbox = buildDbx(
+            {messageRecord(plainMessage(1, "anna@example.org", "Listed", Jan2020, "LISTED"))});
         DbxImageBuilder image(inbox.bytes);
-        deletedText = mailText("Gone", "=?iso-8859-1?Q?Gone_f=FCr_good?=",
-                               "Fri, 3 Jan 2020 10:00:00 +0000", "DELETED-BODY", 900);
+        deletedText =
+            mailText("Gone", "=?iso-8859-1?Q?Gone_f=FCr_good?=", "Fri, 3 Jan 2020 10:00:00 +0000",
+                     "DELETED-BODY", 900);
         image.addDeleted(deletedText);
         const std::string orphanText =
             mailText("Lost", "Lost", "Sat, 4 Jan 2020 10:00:00 +0000", "ORPHAN-BODY", 1200);
@@ -164,7 +164,8 @@ TEST_F(RecoveryWindowTest, ListsPreviewsAndSavesTheMessagesTheIndexDoesNotList) 
     };
     const Expected expected[] = {
         {"Listed", "Listed", "anna@example.org", MessageOrigin::Listed, false},
-        {"Gone f\xFCr good", "Gone f\u00FCr good", "Gone@example.org", MessageOrigin::Deleted, false},
+        {"Gone f\xFCr good", "Gone f\u00FCr good", "Gone@example.org", MessageOrigin::Deleted,
+         false},
         {"Lost", "Lost", "Lost@example.org", MessageOrigin::Orphaned, true}};
     for (const Expected& e : expected) {
         SCOPED_TRACE(e.shown);
@@ -196,7 +197,8 @@ TEST_F(RecoveryWindowTest, ListsPreviewsAndSavesTheMessagesTheIndexDoesNotList) 
     ui->list->selectAll();
     QTest::mouseClick(toolButton(*form, "saveAction"), Qt::LeftButton);
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(out)) names.push_back(e.path().filename());
+    for (const auto& e : std::filesystem::directory_iterator(out))
+        names.push_back(e.path().filename());
     std::sort(names.begin(), names.end());
     ASSERT_EQ(names, (std::vector<std::string>{"Gone f_r good.eml", "Listed.eml",
                                                "Lost (incomplete).eml"}));
