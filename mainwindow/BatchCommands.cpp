@@ -80,10 +80,16 @@ struct BatchCommand {
 // block two messages claim is the later one's damage). One found damaged is marked
 // in the list and named in the completion box.
 MessageText MainWindow::readBatchMessage(const MessageInfo& record) {
-    auto reader = batchReaders.find(batchFile);
-    if (reader == batchReaders.end())
-        reader = batchReaders.try_emplace(batchFile, store, batchFile).first;
-    MessageText text = reader->second.read(record.dataOffset);
+    MessageText text;
+    if (record.origin == MessageOrigin::Listed) {
+        auto reader = batchReaders.find(batchFile);
+        if (reader == batchReaders.end())
+            reader = batchReaders.try_emplace(batchFile, store, batchFile).first;
+        text = reader->second.read(record.dataOffset);
+    } else {
+        // Messages the scan found are read as it found them, not through the index's reader.
+        text = readListedMessage(record, batchFile);
+    }
     if (!text.whole) {
         batchDamaged.push_back("\"" + store.toUtf8(record.subject) + "\" at offset " +
                                std::to_string(record.dataOffset) + ": " + text.problem);

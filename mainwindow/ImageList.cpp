@@ -24,7 +24,7 @@ IconSet::IconSet() {
     // In the order of ImageIndex.
     for (const char* name :
          {"envelope", "folder", "printer", "cancel", "export", "save", "tools", "tick", "replied",
-          "forwarded", "flag", "priority", "clip", "damaged"}) {
+          "forwarded", "flag", "priority", "clip", "damaged", "deleted", "orphaned"}) {
         pictures.push_back(drawing(name));
         icons.emplace_back(pictures.back());
     }

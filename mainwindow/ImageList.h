@@ -26,7 +26,10 @@ enum ImageIndex : int {
     ImgPriority = 11,
     ImgClip = 12,
     ImgDamaged = 13,  // a message that could not be read whole
-    ImageCount = 14,
+    // Messages the folder's index does not list, found by a scan of its file.
+    ImgDeleted = 14,
+    ImgOrphaned = 15,
+    ImageCount = 16,
 };
 
 class IconSet {

@@ -44,6 +44,7 @@
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/MessagePrinter.h"
 #include "mainwindow/Modal.h"
+#include "mainwindow/RecoveredMessages.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/browser/PageView.h"
@@ -251,6 +252,9 @@ void MainWindow::createMenuBar() {
     // entry shows its key and works from the menu.
     edit->addAction(selectAllAction);
     edit->addAction(findAction);
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("viewMenu"));
+    view->addAction(showRecoveredAction);
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     auto* about = help->addAction(QStringLiteral("&About Lumbrook"));
     connect(about, &QAction::triggered, aboutAction, &QAction::trigger);
@@ -524,6 +528,7 @@ void MainWindow::createStatusBar() {
     panelLayout->addWidget(progressBar);
     statusLine->addWidget(statusText);
     statusLine->addWidget(progressPanel);
+    createRecoveryControls(statusLine);
     setStatusBar(statusLine);
 }
 
@@ -594,6 +599,7 @@ void MainWindow::startUp() {
 
     listedFile = "folders.dbx";
     listedNode = nullptr;
+    forgetRecovered();
     {
         ListUpdate update(*messageModel, records);
         records.clear();
@@ -767,7 +773,7 @@ QMimeData* MainWindow::dragData(const std::vector<int>& recordIndexes) {
         if (index < 0 || static_cast<std::size_t>(index) >= records.size()) continue;
         const MessageInfo& record = records[static_cast<std::size_t>(index)];
         const std::string raw =
-            store.readMessageText(fileOfRecord(static_cast<std::size_t>(index)), record.dataOffset);
+            readListedMessage(record, fileOfRecord(static_cast<std::size_t>(index))).text;
         const std::string path = saveMessageAsEml(dir, record, raw, dateInName);
         urls.push_back(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))));
     }
@@ -876,6 +882,7 @@ void MainWindow::onFolderClicked() {
     if (searchView) endSearchView();
     listedFile = folders[folder].fileName;
     listedNode = selected.front();
+    forgetRecovered();
 
     // A folder file that cannot be read leaves the list empty; the bracket closes
     // either way, so the list keeps painting.
@@ -884,6 +891,7 @@ void MainWindow::onFolderClicked() {
     if (!listedFile.empty()) records = store.readMessages(listedFile);
     // The walk just done counts the folder too; a count still running is told so.
     setFolderCount(folder, countMessages(records));
+    listRecovered();  // leaves the rows alone: a scan's rows come later
 }
 
 void MainWindow::onSelectAll() {
@@ -937,13 +945,16 @@ void MainWindow::onSelectionChanged() {
     if (index < 0 || static_cast<std::size_t>(index) >= records.size()) return;
     const MessageInfo& record = records[static_cast<std::size_t>(index)];
     const std::string& file = fileOfRecord(static_cast<std::size_t>(index));
-    if (record.dataOffset == previewedOffset && file == previewedFile) return;
-    const MessageText text = store.readMessage(file, record.dataOffset);
+    if (record.dataOffset == previewedOffset && record.origin == previewedOrigin &&
+        file == previewedFile)
+        return;
+    const MessageText text = readListedMessage(record, file);
     if (!text.whole) messageModel->markDamaged(record.dataOffset);
     const std::string& raw = text.text;
     // The identity is recorded before the page is built: a message whose page
     // fails is not tried again by clicking it again.
     previewedOffset = record.dataOffset;
+    previewedOrigin = record.origin;
     previewedFile = file;
     tempFiles.deleteTempFiles();
     forceDirectories(paths.workDir);

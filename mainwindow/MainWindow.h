@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -37,8 +38,10 @@ class QMimeData;
 class QProgressBar;
 class QSettings;
 class QSplitter;
+class QStatusBar;
 class QStackedWidget;
 class QToolBar;
+class QToolButton;
 class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -52,9 +55,11 @@ class MessagePrinter;
 class MessageWindow;
 class PageView;
 class PanelSplitter;
+class RecoveryScanner;
 class SaveExportDialog;
 struct BatchCommand;
 struct SearchResults;
+struct RecoveredFolder;
 
 inline constexpr const char* HomePageAddress = "https://harlstone.example/";
 // How many stores "Open recent" offers.
@@ -120,6 +125,8 @@ class MainWindow : public QMainWindow {
     // file a listed record comes from (the listed folder's, or its hit's).
     bool showingSearchResults() const { return searchView; }
     const std::string& fileOfRecord(std::size_t recordIndex) const;
+    // What the scan of the folder listed found, once it is done; nullptr before.
+    const RecoveredFolder* recoveredMessages() const { return recovered.get(); }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -196,6 +203,18 @@ class MainWindow : public QMainWindow {
     void endSearchView();
     // Stops a running search and forgets what it would find (a store change, closing).
     void stopSearch();
+    // Deleted and orphaned messages (RecoveryCommands.cpp).
+    void createRecoveryControls(QStatusBar* bar);
+    void onShowRecovered(bool show);
+    // After a folder is listed: its scan, or the word on an index that cannot be read.
+    void listRecovered();
+    void forgetRecovered();
+    void addRecovered(std::shared_ptr<const RecoveredFolder> found);
+    // Changes the records between the list's update brackets, keeping the selection.
+    void changeRecords(const std::function<void()>& change);
+    // A row's text, listed (read from its folder file) or found by the scan of the
+    // listed folder, for the preview, a batch and a drag.
+    MessageText readListedMessage(const MessageInfo& record, const std::string& file);
 
     DbxStore store;
     const AppPaths paths;
@@ -206,6 +225,7 @@ class MainWindow : public QMainWindow {
     TempFiles tempFiles;
     std::int32_t listRatio = 50;
     std::int32_t previewedOffset = -1;
+    MessageOrigin previewedOrigin = MessageOrigin::Listed;  // a deleted chain may share an offset
     std::string previewedFile;
     bool closing = false;
     bool selectingAll = false;
@@ -235,6 +255,8 @@ class MainWindow : public QMainWindow {
     std::thread searchThread;
     std::shared_ptr<std::atomic<bool>> searchStop;  // of the running search
     bool searchRunning = false;
+    RecoveryScanner* recoveryScanner = nullptr;
+    std::shared_ptr<const RecoveredFolder> recovered;   // of the folder listed
 
     MessageWindow* messageWindow = nullptr;
     SaveExportDialog* saveExportDialog = nullptr;
@@ -255,6 +277,9 @@ class MainWindow : public QMainWindow {
     QAction* findAction = nullptr;
     QAction* folderViewAction = nullptr;  // Escape: back from the search results
     QLineEdit* searchField = nullptr;
+    QAction* showRecoveredAction = nullptr;
+    QLabel* recoveryStatus = nullptr;
+    QToolButton* recoverButton = nullptr;
 
     QToolBar* mainToolBar = nullptr;
     PanelSplitter* mainSplitter = nullptr;   // tree beside the right side

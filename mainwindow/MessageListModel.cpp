@@ -36,6 +36,8 @@ MessageListModel::MessageListModel(const IconSet& icons, CodePage codePage, QObj
       priority(icons.icon(ImgPriority)),
       clip(icons.icon(ImgClip)),
       warning(icons.icon(ImgDamaged)),
+      deletedMark(icons.icon(ImgDeleted)),
+      orphanedMark(icons.icon(ImgOrphaned)),
       codePage(std::move(codePage)) {}
 
 void MessageListModel::markDamaged(std::int32_t dataOffset) {
@@ -165,6 +167,10 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole:
             switch (index.column()) {
                 case ColPriority:
+                    if (message.origin == MessageOrigin::Deleted)
+                        return QStringLiteral("Deleted message, found in the folder's free space");
+                    if (message.origin == MessageOrigin::Orphaned)
+                        return QStringLiteral("Orphaned message, no longer in the folder's index");
                     return message.isHighPriority() ? QStringLiteral("High priority") : QVariant();
                 case ColAttachment:
                     return showsClip(message) ? QStringLiteral("Attachment") : QVariant();
@@ -186,6 +192,8 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
                            : message.isForwarded() ? forwarded
                                                    : envelope;
                 case ColPriority:
+                    if (message.origin == MessageOrigin::Deleted) return deletedMark;
+                    if (message.origin == MessageOrigin::Orphaned) return orphanedMark;
                     return message.isHighPriority() ? QVariant(priority) : QVariant();
                 case ColAttachment:
                     return showsClip(message) ? QVariant(clip) : QVariant();

@@ -3,7 +3,8 @@
 // messageList's rows: one per record of the listed folder, in the list's order
 // (render/MessageOrder.h). Four text columns and, after them, three narrow state
 // columns (priority, attachment, flag) that the window shows first; unread rows in
-// bold. The model holds no copies of the records, only the row order and the
+// bold. A message found outside the folder's index shows its origin in the first
+// state column. The model holds no copies of the records, only the row order and the
 // order's sort keys.
 
 #include <QAbstractTableModel>
@@ -85,7 +86,7 @@ class MessageListModel : public QAbstractTableModel {
     QString cellText(const MessageInfo& record, int column) const;
     bool showsClip(const MessageInfo& record) const;
 
-    QIcon envelope, replied, forwarded, flag, priority, clip, warning;
+    QIcon envelope, replied, forwarded, flag, priority, clip, warning, deletedMark, orphanedMark;
     std::unordered_set<std::int32_t> damaged;  // data offsets
     std::unordered_set<std::int32_t> withAttachments;  // data offsets
     std::vector<std::string> folderTexts;      // by record index

@@ -212,6 +212,8 @@ void MainWindow::showSearchResults(SearchResults results) {
         folderViewTitle = windowTitle();
     }
     searchView = true;
+    // The hits come from many folders: no scan of one folder adds to them.
+    forgetRecovered();
     // Best match first until a column is clicked: no column gives the hits' order.
     messageModel->setSortOrder(-1, false);
     previewedOffset = -1;

@@ -35,6 +35,10 @@ inline constexpr std::uint32_t Replied = 0x80000;
 inline constexpr std::uint32_t Forwarded = 0x100000;
 }  // namespace MessageFlag
 
+// Where a message of the list comes from: the folder's index, or a scan of the
+// file for the messages the index no longer reaches (store/Recovery.h).
+enum class MessageOrigin : std::uint8_t { Listed, Orphaned, Deleted };
+
 struct MessageInfo {
     std::int32_t entry80 = 0;
     std::int32_t entry81 = 0;
@@ -55,6 +59,8 @@ struct MessageInfo {
     std::int32_t recordOffset = 0;  // where the record itself lies in the file
     std::uint32_t flags = 0;        // entry 0x01 (or 0x81 stored directly): MessageFlag bits
     std::uint32_t priority = 0;     // entry 0x10 (or 0x90): 1 high, 3 normal, 5 low; 0 none
+    // Not Listed: found by a scan, dataOffset its first block, texts from its own header lines.
+    MessageOrigin origin = MessageOrigin::Listed;
 
     bool isRead() const { return flags & MessageFlag::Read; }
     bool isReplied() const { return flags & MessageFlag::Replied; }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace lumbrook {
 
@@ -23,6 +24,8 @@ DbxImageBuilder::DbxImageBuilder() : image(FileHeaderSize, 0) {
     putU32(SignatureAt, Signature);
     putU32(FileKindAt, MessageFileKind);
 }
+
+DbxImageBuilder::DbxImageBuilder(std::vector<std::uint8_t> start) : image(std::move(start)) {}
 
 void DbxImageBuilder::putU32(std::uint64_t pos, std::uint32_t value) {
     if (image.size() < pos + 4) image.resize(pos + 4, 0);

@@ -20,6 +20,9 @@ public:
 
     // A zeroed header of 0x24BC bytes with the message folder signature.
     DbxImageBuilder();
+    // Goes on after a file written elsewhere (by DbxWriter, say): blocks are appended
+    // after its last byte, a deleted chain's first block goes into its header.
+    explicit DbxImageBuilder(std::vector<std::uint8_t> start);
 
     // Appends a message's text as a chain of consecutive blocks; returns its first
     // block's offset. A deleted one joins the free list: the first one goes into
