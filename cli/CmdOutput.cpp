@@ -199,7 +199,7 @@ int cmdExport(Args& args, const DbxStore& store) {
     else if (format == "same") settings.format = ExportFormat::SameAsMail;
     else throw UsageError("--format is html, txt or same");
     settings.design = parseDesign(args);
-    settings.design.codePageLabel = store.codePage().label();
+    settings.design.codePage = store.codePage();
     finishBatchArgs(batch, args, "export");
     settings.dateInName = batch.dateInName;
 

@@ -39,11 +39,10 @@ std::string saveMessageAsEml(const std::string& dir, const MessageInfo& record,
 
 namespace {
 // The text a reader of the HTML body sees, in UTF-8 (htmlToText's charset).
-std::string htmlBodyText(const MailMessage& message, std::string_view codePageLabel) {
+std::string htmlBodyText(const MailMessage& message, const CodePage& codePage) {
     if (!message.htmlPart) return {};
-    const auto charset = iconvNameForLabel(pageCharset(message, codePageLabel));
-    std::string text =
-        htmlToText(convertToUtf8(message.htmlPart->decodedBody, charset.value_or("UTF-8")));
+    BodyDecoder decode(message.htmlPart, codePage);
+    std::string text = htmlToText(decode(message.htmlPart->decodedBody));
     // Every line ends in CR LF, as in the text files of text bodies.
     if (!text.empty()) text += "\r\n";
     return text;
@@ -64,10 +63,11 @@ std::string exportMessage(ExportSettings& settings, const MessageInfo& record,
     if (asText) {
         FileWriter out(settings.dir, settings.names, stem, mark + ".txt");
         if (message.textLines.empty()) {
-            out.write(htmlBodyText(message, settings.design.codePageLabel));
+            out.write(htmlBodyText(message, settings.design.codePage));
         } else {
+            BodyDecoder decode(message.textPart, settings.design.codePage);
             for (std::string_view line : message.textLines) {
-                out.write(line);
+                out.write(decode(line));
                 out.write("\r\n");
             }
         }

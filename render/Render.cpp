@@ -12,6 +12,7 @@
 #include "base/Errors.h"
 #include "base/TextLines.h"
 #include "mime/HtmlCharset.h"
+#include "mime/MessageText.h"
 #include "render/FileOutput.h"
 #include "render/OutputNaming.h"
 
@@ -45,12 +46,13 @@ class PageLineSink {
     virtual void textLine(std::string_view line) = 0;
 };
 
-// The HTML lines, or the text lines when given instead.
-void produceBody(const LineList& html, const LineList* text, PageLineSink& sink) {
+// The HTML lines, or the text lines when given instead, in UTF-8.
+void produceBody(const LineList& html, const LineList* text, BodyDecoder& decode,
+                 PageLineSink& sink) {
     if (text) {
-        for (std::string_view line : *text) sink.textLine(line);
+        for (std::string_view line : *text) sink.textLine(decode(line));
     } else {
-        for (std::string_view line : html) sink.htmlLine(line);
+        for (std::string_view line : html) sink.htmlLine(decode(line));
     }
 }
 
@@ -58,21 +60,29 @@ void produceBody(const LineList& html, const LineList* text, PageLineSink& sink)
 // again at their line breaks. The content is the header table (when a field is
 // checked) and the body, followed by an empty line: it has always been joined with
 // a line break after each line and then joined once more with the template.
-void produceDesignedPage(const LineList& html, const LineList* text, const MessageInfo& record,
-                         const HeaderFields& fields, const std::string& templatePath,
-                         PageLineSink& sink) {
+void produceDesignedPage(const LineList& html, const LineList* text, BodyDecoder& decode,
+                         const MessageInfo& record, const Design& design, PageLineSink& sink) {
     auto split = [&sink](const std::string& line) {
         for (const std::string& piece : splitLines(line + "\r\n")) sink.htmlLine(piece);
     };
-    for (std::string& line : readDesignTemplate(templatePath)) {
-        if (line == HeadingPlaceholder) line = heading(record);
-        if (line == SignaturePlaceholder) line = signatureLine(record);
+    const CodePage& codePage = design.codePage;
+    for (std::string& line : readDesignTemplate(design.templatePath)) {
+        // Lines filled in are UTF-8 already; the template's own are in the code page.
+        bool filled = false;
+        if (line == HeadingPlaceholder) {
+            line = heading(record, codePage);
+            filled = true;
+        }
+        if (line == SignaturePlaceholder) {
+            line = signatureLine(record, codePage);
+            filled = true;
+        }
         if (line == ContentPlaceholder) {
-            if (fields.any()) split(headerTable(record, fields));
-            produceBody(html, text, sink);
+            if (design.fields.any()) split(headerTable(record, design.fields, codePage));
+            produceBody(html, text, decode, sink);
             sink.htmlLine({});
         } else {
-            split(line);
+            split(filled ? line : codePage.toUtf8(line));
         }
     }
 }
@@ -83,16 +93,6 @@ std::string htmlEscape(std::string_view text) {
     out.reserve(text.size());
     appendHtmlEscaped(out, text);
     return out;
-}
-
-void appendTextAsHtml(MailMessage& message) {
-    std::string html;
-    for (std::string_view line : message.textLines) {
-        html.clear();
-        appendHtmlEscaped(html, line);
-        html += "<BR>";
-        message.htmlLines.push_back(html);
-    }
 }
 
 std::vector<std::string> readDesignTemplate(const std::string& path) {
@@ -107,14 +107,15 @@ std::vector<std::string> readDesignTemplate(const std::string& path) {
     return {std::string(ContentPlaceholder)};
 }
 
-std::string headerTable(const MessageInfo& record, const HeaderFields& fields) {
+std::string headerTable(const MessageInfo& record, const HeaderFields& fields,
+                        const CodePage& codePage) {
     if (!fields.any()) return {};
     std::string table = "<table>";
-    auto row = [&table](std::string_view label, std::string_view value) {
+    auto row = [&table, &codePage](std::string_view label, std::string_view value) {
         table += "<tr><td><b>";
         table += label;
         table += "</b></td><td>";
-        table += htmlEscape(value);
+        table += htmlEscape(codePage.toUtf8(value));
         table += "</td></tr>";
     };
     if (fields.from) row("From:", record.from);
@@ -125,24 +126,37 @@ std::string headerTable(const MessageInfo& record, const HeaderFields& fields) {
     return table;
 }
 
-std::string signatureLine(const MessageInfo& record) {
-    return htmlEscape(record.subject) + " of " + htmlEscape(record.from) + " to " +
-           htmlEscape(record.to) + " from " + htmlEscape(messageDateText(record));
+std::string signatureLine(const MessageInfo& record, const CodePage& codePage) {
+    auto text = [&codePage](std::string_view value) { return htmlEscape(codePage.toUtf8(value)); };
+    return text(record.subject) + " of " + text(record.from) + " to " + text(record.to) +
+           " from " + text(messageDateText(record));
 }
 
-std::string heading(const MessageInfo& record) {
-    return record.subject.empty() ? std::string("eMail message") : htmlEscape(record.subject);
+std::string heading(const MessageInfo& record, const CodePage& codePage) {
+    return record.subject.empty() ? std::string("eMail message")
+                                  : htmlEscape(codePage.toUtf8(record.subject));
 }
 
-void applyDesign(MailMessage& message, const MessageInfo& record,
-                   const HeaderFields& fields, const std::string& templatePath) {
-    struct Collect : PageLineSink {
-        LineList lines;
-        void htmlLine(std::string_view line) override { lines.push_back(line); }
-        void textLine(std::string_view line) override { lines.push_back(line); }
-    } collect;
-    produceDesignedPage(message.htmlLines, nullptr, record, fields, templatePath, collect);
-    message.htmlLines = std::move(collect.lines);
+std::optional<std::string> bodyCharset(const MailMessage& message) {
+    const MailPart* body = !message.htmlLines.empty() ? message.htmlPart : message.textPart;
+    return partCharset(body ? *body : message);
+}
+
+BodyDecoder::BodyDecoder(const std::optional<std::string>& charset, const CodePage& codePage)
+    : codePage(codePage) {
+    if (charset) converter = std::make_unique<Utf8Converter>(*charset);
+}
+
+BodyDecoder::BodyDecoder(const MailMessage& message, const CodePage& codePage)
+    : BodyDecoder(bodyCharset(message), codePage) {}
+
+BodyDecoder::BodyDecoder(const MailPart* part, const CodePage& codePage)
+    : BodyDecoder(part ? partCharset(*part) : std::nullopt, codePage) {}
+
+BodyDecoder::~BodyDecoder() = default;
+
+std::string BodyDecoder::operator()(std::string_view bytes) {
+    return converter ? converter->convert(bytes) : codePage.toUtf8(bytes);
 }
 
 std::string contentIdFileName(const MailPart& part) {
@@ -285,24 +299,6 @@ bool isHtmlSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
-bool isLabelCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '_' || c == '.' || c == ':';
-}
-
-// A charset label fit to stand in the page: a known one, made of label characters.
-std::string usableLabel(std::string_view label) {
-    while (!label.empty() && (isHtmlSpace(label.front()) || label.front() == '"' || label.front() == '\''))
-        label.remove_prefix(1);
-    while (!label.empty() && (isHtmlSpace(label.back()) || label.back() == '"' || label.back() == '\''))
-        label.remove_suffix(1);
-    if (label.empty() || label.size() > 40) return {};
-    for (char c : label)
-        if (!isLabelCharacter(c)) return {};
-    if (!iconvNameForLabel(label)) return {};
-    return lowerAscii(label);
-}
-
 // Character references in an attribute value, as the browser reads them (numeric
 // ones; no named reference stands for a plain letter).
 std::string decodeNumericReferences(std::string_view value) {
@@ -334,21 +330,23 @@ std::string decodeNumericReferences(std::string_view value) {
     return out;
 }
 
-bool isRefresh(std::string_view value) {
+// Whether an attribute value, as the browser reads it, is word (in any case).
+bool valueIs(std::string_view value, std::string_view word) {
     const std::string decoded = decodeNumericReferences(value);
     std::string_view v = decoded;
     while (!v.empty() && isHtmlSpace(v.front())) v.remove_prefix(1);
     while (!v.empty() && isHtmlSpace(v.back())) v.remove_suffix(1);
-    return equalsNoCase(v, "refresh");
+    return equalsNoCase(v, word);
 }
 
 // Where the <meta> tag at the start of tag ends (past its ">", or the end of the
-// bytes given, when closed is false), and whether it is a refresh. Attributes are
-// read as the browser's tokenizer reads them: a ">" inside a quoted value does not
-// end the tag.
-std::size_t scanMetaTag(std::string_view tag, bool& refresh, bool& closed) {
+// bytes given, when closed is false), and whether it must go: a refresh, or a
+// charset the page is not in (any charset attribute, any http-equiv Content-Type).
+// Attributes are read as the browser's tokenizer reads them: a ">" inside a quoted
+// value does not end the tag.
+std::size_t scanMetaTag(std::string_view tag, bool& drop, bool& closed) {
     std::size_t i = MetaElement.size();
-    refresh = false;
+    drop = false;
     closed = false;
     while (i < tag.size()) {
         while (i < tag.size() && (isHtmlSpace(tag[i]) || tag[i] == '/')) ++i;
@@ -363,6 +361,7 @@ std::size_t scanMetaTag(std::string_view tag, bool& refresh, bool& closed) {
             ++i;
         const std::string_view name = tag.substr(nameStart, i - nameStart);
         while (i < tag.size() && isHtmlSpace(tag[i])) ++i;
+        if (equalsNoCase(name, "charset")) drop = true;
         if (i >= tag.size() || tag[i] != '=') continue;
         ++i;
         while (i < tag.size() && isHtmlSpace(tag[i])) ++i;
@@ -377,7 +376,9 @@ std::size_t scanMetaTag(std::string_view tag, bool& refresh, bool& closed) {
             while (i < tag.size() && !isHtmlSpace(tag[i]) && tag[i] != '>') ++i;
             value = tag.substr(valueStart, i - valueStart);
         }
-        if (equalsNoCase(name, "http-equiv") && isRefresh(value)) refresh = true;
+        if (equalsNoCase(name, "http-equiv") &&
+            (valueIs(value, "refresh") || valueIs(value, "content-type")))
+            drop = true;
     }
     return tag.size();
 }
@@ -415,8 +416,7 @@ std::size_t cutOffMetaStart(std::string_view bytes) {
 // size costs no more than that.
 class PageFinisher {
   public:
-    PageFinisher(std::string_view charset, std::function<void(std::string_view)> emit)
-        : charset(charset), emit(std::move(emit)) {}
+    explicit PageFinisher(std::function<void(std::string_view)> emit) : emit(std::move(emit)) {}
 
     void write(std::string_view bytes) {
         while (!bytes.empty()) {
@@ -476,8 +476,8 @@ class PageFinisher {
             // A tag still open is read again only when it has grown to twice the
             // size: a long one coming in small pieces costs linear time.
             if (!atEnd && tag.size() < 2 * scannedTag && tag.size() <= MaxHeldTag) break;
-            bool refresh = false, closed = false;
-            const std::size_t end = scanMetaTag(tag, refresh, closed);
+            bool drop = false, closed = false;
+            const std::size_t end = scanMetaTag(tag, drop, closed);
             if (!closed && !atEnd) {
                 if (tag.size() <= MaxHeldTag) {
                     scannedTag = tag.size();
@@ -489,7 +489,7 @@ class PageFinisher {
                 scannedTag = 0;
                 continue;
             }
-            if (!refresh) keep(tag.substr(0, end));
+            if (!drop) keep(tag.substr(0, end));
             pos += end;
             scannedTag = 0;
         }
@@ -515,8 +515,7 @@ class PageFinisher {
     void placeHead() {
         bool utf8Mark = false;
         const std::size_t at = headPosition(start, utf8Mark);
-        // A byte order mark decides the charset whatever a page says.
-        std::string head = pageHeadElements(utf8Mark ? std::string_view("utf-8") : charset);
+        std::string head = pageHeadElements();
         if (at == 0 || (utf8Mark && at == 3)) head += "\r\n";
         const std::string_view page = start;
         if (at > 0) emit(page.substr(0, at));
@@ -526,7 +525,6 @@ class PageFinisher {
         headPlaced = true;
     }
 
-    std::string charset;
     std::function<void(std::string_view)> emit;
     std::string pending;        // from a possible <meta> tag on
     std::size_t scannedTag = 0; // the size the tag in pending had when last read
@@ -561,52 +559,35 @@ std::string rewritePageLine(std::string line) {
     return out;
 }
 
-std::string pageCharset(const MailMessage& message, std::string_view codePageLabel) {
-    const MailPart* body = !message.htmlLines.empty() ? message.htmlPart : message.textPart;
-    if (!body) body = &message;
-    if (std::string label = usableLabel(body->headerParam("Content-Type", "charset"));
-        !label.empty())
-        return label;
-    if (message.htmlPart) {
-        if (const auto declared = declaredHtmlCharset(message.htmlPart->decodedBody)) {
-            if (std::string label = usableLabel(*declared); !label.empty()) return label;
-        }
-    }
-    return std::string(codePageLabel);
-}
-
-std::string pageHeadElements(std::string_view charset) {
-    std::string head = "<meta charset=\"";
-    head += charset.empty() ? DefaultPageCharset : charset;
-    head += "\"><meta http-equiv=\"Content-Security-Policy\" content=\"";
+std::string pageHeadElements() {
+    std::string head = "<meta charset=\"utf-8\"><meta http-equiv=\"Content-Security-Policy\" content=\"";
     head += PagePolicy;
     head += "\">";
     return head;
 }
 
-std::string finishPage(std::string_view page, std::string_view charset) {
+std::string finishPage(std::string_view page) {
     std::string kept;
     kept.reserve(page.size() + 256);
-    PageFinisher finisher(charset, [&kept](std::string_view piece) { kept += piece; });
+    PageFinisher finisher([&kept](std::string_view piece) { kept += piece; });
     finisher.write(page);
     finisher.finish();
     return kept;
 }
 
-std::string pageFileBytes(const LineList& lines, const PartFiles& parts, std::string_view charset) {
+std::string pageFileBytes(const LineList& lines, const PartFiles& parts) {
     std::string page;
     page.reserve(lines.text().size() + 2 * lines.size() + 256);
-    PageFinisher finisher(charset, [&page](std::string_view piece) { page += piece; });
+    PageFinisher finisher([&page](std::string_view piece) { page += piece; });
     PageWriterSink sink(finisher, parts);
     for (std::string_view line : lines) sink.htmlLine(line);
     finisher.finish();
     return page;
 }
 
-void writePageFile(const LineList& lines, const std::string& fileName, const PartFiles& parts,
-                   std::string_view charset) {
+void writePageFile(const LineList& lines, const std::string& fileName, const PartFiles& parts) {
     FileWriter out(fileName, FileWriter::Mode::Replace);
-    PageFinisher finisher(charset, [&out](std::string_view piece) { out.write(piece); });
+    PageFinisher finisher([&out](std::string_view piece) { out.write(piece); });
     PageWriterSink sink(finisher, parts);
     for (std::string_view line : lines) sink.htmlLine(line);
     finisher.finish();
@@ -617,21 +598,40 @@ void writePageFile(const LineList& lines, const std::string& fileName, const Par
 
 namespace lumbrook {
 
+namespace {
+// The page's lines in UTF-8: the body, dressed when the design applies.
+void producePage(const MailMessage& message, const MessageInfo& record, const Design& design,
+                 PageLineSink& sink) {
+    BodyDecoder decode(message, design.codePage);
+    const LineList* text = message.htmlLines.empty() ? &message.textLines : nullptr;
+    if (design.apply)
+        produceDesignedPage(message.htmlLines, text, decode, record, design, sink);
+    else
+        produceBody(message.htmlLines, text, decode, sink);
+}
+}  // namespace
+
 void buildPageLines(MailMessage& message, const MessageInfo& record, const Design& design) {
-    if (message.htmlLines.empty()) appendTextAsHtml(message);
-    if (design.apply) applyDesign(message, record, design.fields, design.templatePath);
+    struct Collect : PageLineSink {
+        LineList lines;
+        std::string escaped;
+        void htmlLine(std::string_view line) override { lines.push_back(line); }
+        void textLine(std::string_view line) override {
+            escaped.clear();
+            appendHtmlEscaped(escaped, line);
+            escaped += "<BR>";
+            lines.push_back(escaped);
+        }
+    } collect;
+    producePage(message, record, design, collect);
+    message.htmlLines = std::move(collect.lines);
 }
 
 void writePage(const MailMessage& message, const MessageInfo& record, const Design& design,
                const PartFiles& parts, FileWriter& out) {
-    PageFinisher finisher(pageCharset(message, design.codePageLabel),
-                          [&out](std::string_view piece) { out.write(piece); });
+    PageFinisher finisher([&out](std::string_view piece) { out.write(piece); });
     PageWriterSink sink(finisher, parts);
-    const LineList* text = message.htmlLines.empty() ? &message.textLines : nullptr;
-    if (design.apply)
-        produceDesignedPage(message.htmlLines, text, record, design.fields, design.templatePath, sink);
-    else
-        produceBody(message.htmlLines, text, sink);
+    producePage(message, record, design, sink);
     finisher.finish();
 }
 
