@@ -137,6 +137,13 @@ std::string heading(const MessageInfo& record, const CodePage& codePage) {
                                   : htmlEscape(codePage.toUtf8(record.subject));
 }
 
+namespace {
+bool allAscii(std::string_view bytes) {
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+}  // namespace
+
 std::optional<std::string> bodyCharset(const MailMessage& message) {
     const MailPart* body = !message.htmlLines.empty() ? message.htmlPart : message.textPart;
     return partCharset(body ? *body : message);
@@ -145,6 +152,12 @@ std::optional<std::string> bodyCharset(const MailMessage& message) {
 BodyDecoder::BodyDecoder(const std::optional<std::string>& charset, const CodePage& codePage)
     : codePage(codePage) {
     if (charset) converter = std::make_unique<Utf8Converter>(*charset);
+    utf8 = charset ? equalsNoCase(*charset, "UTF-8") : codePage.number() == 65001;
+    // Most lines are plain ASCII: they need no copy when the charset reads ASCII as
+    // ASCII, which every one mail names but a few (UTF-16, UTF-7) does.
+    std::string ascii;
+    for (int c = 1; c < 0x80; ++c) ascii += static_cast<char>(c);
+    asciiAsItIs = convert(ascii) == ascii;
 }
 
 BodyDecoder::BodyDecoder(const MailMessage& message, const CodePage& codePage)
@@ -155,8 +168,14 @@ BodyDecoder::BodyDecoder(const MailPart* part, const CodePage& codePage)
 
 BodyDecoder::~BodyDecoder() = default;
 
-std::string BodyDecoder::operator()(std::string_view bytes) {
+std::string BodyDecoder::convert(std::string_view bytes) {
     return converter ? converter->convert(bytes) : codePage.toUtf8(bytes);
+}
+
+std::string_view BodyDecoder::operator()(std::string_view bytes) {
+    if (asciiAsItIs && (utf8 ? isValidUtf8(bytes) : allAscii(bytes))) return bytes;
+    converted = convert(bytes);
+    return converted;
 }
 
 std::string contentIdFileName(const MailPart& part) {

@@ -68,12 +68,18 @@ class BodyDecoder {
     // The body of part; none for the code page.
     BodyDecoder(const MailPart* part, const CodePage& codePage);
     ~BodyDecoder();
-    std::string operator()(std::string_view bytes);
+    // The bytes themselves when they read as they are (ASCII, valid UTF-8 in a UTF-8
+    // body), else their conversion, valid until the next call.
+    std::string_view operator()(std::string_view bytes);
 
   private:
     BodyDecoder(const std::optional<std::string>& charset, const CodePage& codePage);
+    std::string convert(std::string_view bytes);
     std::unique_ptr<Utf8Converter> converter;
     const CodePage& codePage;
+    bool utf8 = false;
+    bool asciiAsItIs = false;
+    std::string converted;
 };
 
 // A Content-ID without its angle brackets: the name its part is written under.
