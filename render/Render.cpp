@@ -37,23 +37,44 @@ void appendHtmlEscaped(std::string& out, std::string_view text) {
     emitHtmlEscaped(text, [&out](std::string_view piece) { out += piece; });
 }
 
-// Where the lines of a page go: HTML lines as they are, lines of plain text to be
-// escaped and ended by "<BR>".
+// Where the lines of a page go, whole or in pieces: HTML as it is, plain text to be
+// escaped, its lines ended by "<BR>".
 class PageLineSink {
   public:
     virtual ~PageLineSink() = default;
-    virtual void htmlLine(std::string_view line) = 0;
-    virtual void textLine(std::string_view line) = 0;
+    virtual void htmlPiece(std::string_view piece) = 0;
+    virtual void textPiece(std::string_view piece) = 0;
+    virtual void endLine(bool text) = 0;
+    void htmlLine(std::string_view line) {
+        htmlPiece(line);
+        endLine(false);
+    }
 };
+
+// Lines longer than this are converted a piece at a time: a body of one huge line
+// then costs no more than its own bytes.
+constexpr std::size_t LinePieceBytes = 1 << 20;
+std::size_t pieceEnd(std::string_view line, bool html);
+
+// One body line in UTF-8, a piece at a time when it is long and the charset leaves
+// ASCII as it is (so that cutting after an ASCII byte cuts no character).
+void produceLine(std::string_view line, bool text, BodyDecoder& decode, PageLineSink& sink) {
+    do {
+        const std::size_t end = decode.readsAsciiAsItIs() ? pieceEnd(line, !text) : line.size();
+        const std::string_view piece = decode(line.substr(0, end));
+        if (text)
+            sink.textPiece(piece);
+        else
+            sink.htmlPiece(piece);
+        line.remove_prefix(end);
+    } while (!line.empty());
+    sink.endLine(text);
+}
 
 // The HTML lines, or the text lines when given instead, in UTF-8.
 void produceBody(const LineList& html, const LineList* text, BodyDecoder& decode,
                  PageLineSink& sink) {
-    if (text) {
-        for (std::string_view line : *text) sink.textLine(decode(line));
-    } else {
-        for (std::string_view line : html) sink.htmlLine(decode(line));
-    }
+    for (std::string_view line : text ? *text : html) produceLine(line, text != nullptr, decode, sink);
 }
 
 // The lines of a page with its design: the template's lines, filled in and split
@@ -259,6 +280,40 @@ std::size_t findNoCase(std::string_view text, std::string_view upperNeedle, std:
 
 constexpr std::string_view CidReference = "\"CID:";
 constexpr std::string_view BaseElement = "<BASE";
+
+// Where the first piece of a long line ends: past the first byte below 0x40 from
+// LinePieceBytes on, which is no part of a multibyte character in the charsets
+// mail uses. In HTML only past a ">" outside any "cid: reference, so that no
+// element or reference the page rewriting looks for is cut in two. The whole line
+// when it is not long or has no such place.
+std::size_t pieceEnd(std::string_view line, bool html) {
+    if (line.size() <= 2 * LinePieceBytes) return line.size();
+    if (!html) {
+        for (std::size_t i = LinePieceBytes; i < line.size(); ++i)
+            if (static_cast<unsigned char>(line[i]) < 0x40) return i + 1;
+        return line.size();
+    }
+    std::size_t from = LinePieceBytes;
+    std::size_t scanned = 0;  // the references before it end before any cut from here on
+    for (;;) {
+        const std::size_t close = line.find('>', from);
+        if (close == std::string_view::npos) return line.size();
+        const std::size_t cut = close + 1;
+        bool open = false;
+        for (std::size_t at = findNoCase(line, CidReference, scanned); at < cut;
+             at = findNoCase(line, CidReference, scanned)) {
+            const std::size_t idEnd = line.find('"', at + 1);
+            if (idEnd == std::string_view::npos) return line.size();
+            if (idEnd >= cut) {
+                from = idEnd;
+                open = true;
+                break;
+            }
+            scanned = idEnd;
+        }
+        if (!open) return cut;
+    }
+}
 constexpr std::string_view IframeElement = "<IFRAME";
 constexpr std::string_view FrameElement = "<FRAME";
 constexpr std::string_view MetaElement = "<META";
@@ -556,14 +611,13 @@ class PageFinisher {
 class PageWriterSink : public PageLineSink {
   public:
     PageWriterSink(PageFinisher& out, const PartFiles& parts) : out(out), parts(parts) {}
-    void htmlLine(std::string_view line) override {
+    void htmlPiece(std::string_view line) override {
         emitConvertedLine(line, parts, [this](std::string_view piece) { out.write(piece); });
-        out.write("\r\n");
     }
-    void textLine(std::string_view line) override {
+    void textPiece(std::string_view line) override {
         emitHtmlEscaped(line, [this](std::string_view piece) { out.write(piece); });
-        out.write("<BR>\r\n");
     }
+    void endLine(bool text) override { out.write(text ? "<BR>\r\n" : "\r\n"); }
 
   private:
     PageFinisher& out;
@@ -633,13 +687,13 @@ void producePage(const MailMessage& message, const MessageInfo& record, const De
 void buildPageLines(MailMessage& message, const MessageInfo& record, const Design& design) {
     struct Collect : PageLineSink {
         LineList lines;
-        std::string escaped;
-        void htmlLine(std::string_view line) override { lines.push_back(line); }
-        void textLine(std::string_view line) override {
-            escaped.clear();
-            appendHtmlEscaped(escaped, line);
-            escaped += "<BR>";
-            lines.push_back(escaped);
+        std::string line;
+        void htmlPiece(std::string_view piece) override { line += piece; }
+        void textPiece(std::string_view piece) override { appendHtmlEscaped(line, piece); }
+        void endLine(bool text) override {
+            if (text) line += "<BR>";
+            lines.push_back(line);
+            line.clear();
         }
     } collect;
     producePage(message, record, design, collect);

@@ -71,6 +71,8 @@ class BodyDecoder {
     // The bytes themselves when they read as they are (ASCII, valid UTF-8 in a UTF-8
     // body), else their conversion, valid until the next call.
     std::string_view operator()(std::string_view bytes);
+    // Whether ASCII bytes read as themselves (not so in UTF-16, UTF-7, ...).
+    bool readsAsciiAsItIs() const { return asciiAsItIs; }
 
   private:
     BodyDecoder(const std::optional<std::string>& charset, const CodePage& codePage);

@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "base/Charset.h"
+#include "mime/MailModel.h"
+#include "render/FileOutput.h"
 #include "render/Output.h"
 #include "render/Render.h"
 #include "store/DbxStore.h"
@@ -105,6 +107,52 @@ TEST(PageCharset, HeaderTableTemplateAndBodyAreUtf8InEveryCharset) {
             for (std::size_t at; (at = expected.find(from)) != std::string::npos;)
                 expected.replace(at, from.size(), to);
         EXPECT_NE(text.find(expected), std::string::npos) << text;
+    }
+}
+
+}  // namespace
+}  // namespace lumbrook
+
+namespace lumbrook {
+namespace {
+
+// A body of one huge line is converted a piece at a time; the page is the same as
+// for the line converted whole: no character, element or reference cut in two.
+TEST(PageCharset, HugeLinesArePagedAsWholeLines) {
+    const std::size_t mb = 1 << 20;
+    // Text: two-byte letters with a blank now and then, past the piece size twice.
+    std::string text;
+    while (text.size() < 5 * mb) text += "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 ";
+    // HTML: a reference whose id holds a ">" and a <base> around each place a piece
+    // could end.
+    std::string html = "<p>" + std::string(mb - 10, 'x') + "<img src=\"cid:a>b\"><base href=x>";
+    html += std::string(2 * mb, 'y') + "<p>\xE2\x82\xAC</p>";
+    const std::pair<std::string, std::string> cases[] = {
+        {"Content-Type: text/plain; charset=utf-8\r\n\r\n" + text + "\r\n", text},
+        {"Content-Type: text/html; charset=utf-8\r\n\r\n" + html + "\r\n", html},
+    };
+    for (const auto& [raw, line] : cases) {
+        MailMessage message;
+        message.loadText(raw);
+        message.locateBodies();
+        const bool isText = message.htmlLines.empty();
+        TempDir dir;
+        PartFiles parts;
+        parts.renamed.emplace("a>b", "renamed");
+        FileWriter out(dir / "page.htm", FileWriter::Mode::New);
+        writePage(message, test::makeRecord("x"), Design{}, parts, out);
+        out.finish();
+        const std::string page = readFileBytes(dir / "page.htm");
+        std::string expected;
+        if (isText) {
+            expected = htmlEscape(line) + "<BR>";
+        } else {
+            expected = rewritePageLine(line);
+            const std::size_t id = expected.find("a>b");
+            ASSERT_NE(id, std::string::npos);
+            expected.replace(id, 3, "renamed");
+        }
+        EXPECT_TRUE(page == pageHeadElements() + "\r\n" + expected + "\r\n") << page.substr(0, 300);
     }
 }
 
