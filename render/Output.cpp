@@ -67,7 +67,7 @@ std::string exportMessage(ExportSettings& settings, const MessageInfo& record,
         } else {
             BodyDecoder decode(message.textPart, settings.design.codePage);
             for (std::string_view line : message.textLines) {
-                out.write(decode(line));
+                decode.convertLine(line, false, [&out](std::string_view piece) { out.write(piece); });
                 out.write("\r\n");
             }
         }

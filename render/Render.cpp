@@ -56,25 +56,16 @@ class PageLineSink {
 constexpr std::size_t LinePieceBytes = 1 << 20;
 std::size_t pieceEnd(std::string_view line, bool html);
 
-// One body line in UTF-8, a piece at a time when it is long and the charset leaves
-// ASCII as it is (so that cutting after an ASCII byte cuts no character).
-void produceLine(std::string_view line, bool text, BodyDecoder& decode, PageLineSink& sink) {
-    do {
-        const std::size_t end = decode.readsAsciiAsItIs() ? pieceEnd(line, !text) : line.size();
-        const std::string_view piece = decode(line.substr(0, end));
-        if (text)
-            sink.textPiece(piece);
-        else
-            sink.htmlPiece(piece);
-        line.remove_prefix(end);
-    } while (!line.empty());
-    sink.endLine(text);
-}
-
 // The HTML lines, or the text lines when given instead, in UTF-8.
 void produceBody(const LineList& html, const LineList* text, BodyDecoder& decode,
                  PageLineSink& sink) {
-    for (std::string_view line : text ? *text : html) produceLine(line, text != nullptr, decode, sink);
+    const std::function<void(std::string_view)> emit =
+        text ? std::function<void(std::string_view)>([&sink](std::string_view p) { sink.textPiece(p); })
+             : [&sink](std::string_view p) { sink.htmlPiece(p); };
+    for (std::string_view line : text ? *text : html) {
+        decode.convertLine(line, text == nullptr, emit);
+        sink.endLine(text != nullptr);
+    }
 }
 
 // The lines of a page with its design: the template's lines, filled in and split
@@ -193,6 +184,16 @@ std::string BodyDecoder::convert(std::string_view bytes) {
     return converter ? converter->convert(bytes) : codePage.toUtf8(bytes);
 }
 
+void BodyDecoder::convertLine(std::string_view line, bool html,
+                              const std::function<void(std::string_view)>& emit) {
+    // Cutting after an ASCII byte cuts no character only where ASCII is itself.
+    do {
+        const std::size_t end = asciiAsItIs ? pieceEnd(line, html) : line.size();
+        emit((*this)(line.substr(0, end)));
+        line.remove_prefix(end);
+    } while (!line.empty());
+}
+
 std::string_view BodyDecoder::operator()(std::string_view bytes) {
     if (asciiAsItIs && (utf8 ? isValidUtf8(bytes) : allAscii(bytes))) return bytes;
     converted = convert(bytes);
@@ -283,29 +284,28 @@ constexpr std::string_view BaseElement = "<BASE";
 
 // Where the first piece of a long line ends: past the first byte below 0x40 from
 // LinePieceBytes on, which is no part of a multibyte character in the charsets
-// mail uses. In HTML only past a ">" outside any "cid: reference, so that no
-// element or reference the page rewriting looks for is cut in two. The whole line
-// when it is not long or has no such place.
+// mail uses. In HTML not past a "<", a quote or a colon, nor inside a "cid:
+// reference, so that no element or reference the page rewriting looks for is cut
+// in two. The whole line when it is not long or has no such place.
 std::size_t pieceEnd(std::string_view line, bool html) {
     if (line.size() <= 2 * LinePieceBytes) return line.size();
-    if (!html) {
-        for (std::size_t i = LinePieceBytes; i < line.size(); ++i)
-            if (static_cast<unsigned char>(line[i]) < 0x40) return i + 1;
-        return line.size();
-    }
+    auto cutsAfter = [html](char c) {
+        return static_cast<unsigned char>(c) < 0x40 && (!html || (c != '<' && c != '"' && c != ':'));
+    };
     std::size_t from = LinePieceBytes;
     std::size_t scanned = 0;  // the references before it end before any cut from here on
     for (;;) {
-        const std::size_t close = line.find('>', from);
-        if (close == std::string_view::npos) return line.size();
-        const std::size_t cut = close + 1;
+        while (from < line.size() && !cutsAfter(line[from])) ++from;
+        if (from >= line.size()) return line.size();
+        const std::size_t cut = from + 1;
+        if (!html) return cut;
         bool open = false;
         for (std::size_t at = findNoCase(line, CidReference, scanned); at < cut;
              at = findNoCase(line, CidReference, scanned)) {
             const std::size_t idEnd = line.find('"', at + 1);
             if (idEnd == std::string_view::npos) return line.size();
             if (idEnd >= cut) {
-                from = idEnd;
+                from = idEnd + 1;
                 open = true;
                 break;
             }
@@ -314,6 +314,7 @@ std::size_t pieceEnd(std::string_view line, bool html) {
         if (!open) return cut;
     }
 }
+
 constexpr std::string_view IframeElement = "<IFRAME";
 constexpr std::string_view FrameElement = "<FRAME";
 constexpr std::string_view MetaElement = "<META";

@@ -71,8 +71,11 @@ class BodyDecoder {
     // The bytes themselves when they read as they are (ASCII, valid UTF-8 in a UTF-8
     // body), else their conversion, valid until the next call.
     std::string_view operator()(std::string_view bytes);
-    // Whether ASCII bytes read as themselves (not so in UTF-16, UTF-7, ...).
-    bool readsAsciiAsItIs() const { return asciiAsItIs; }
+    // One line in UTF-8, given to emit in pieces when it is long (each piece's text
+    // ending with a whole character, and in HTML with no element or "cid: reference
+    // cut in two), so that a line of any length costs little more than its bytes.
+    void convertLine(std::string_view line, bool html,
+                     const std::function<void(std::string_view)>& emit);
 
   private:
     BodyDecoder(const std::optional<std::string>& charset, const CodePage& codePage);

@@ -125,7 +125,7 @@ TEST(PageCharset, HugeLinesArePagedAsWholeLines) {
     while (text.size() < 5 * mb) text += "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 ";
     // HTML: a reference whose id holds a ">" and a <base> around each place a piece
     // could end.
-    std::string html = "<p>" + std::string(mb - 10, 'x') + "<img src=\"cid:a>b\"><base href=x>";
+    std::string html = "<p>" + std::string(mb - 13, 'x') + "<img src=\"cid:a>b\"><base href=x>";
     html += std::string(2 * mb, 'y') + "<p>\xE2\x82\xAC</p>";
     const std::pair<std::string, std::string> cases[] = {
         {"Content-Type: text/plain; charset=utf-8\r\n\r\n" + text + "\r\n", text},
