@@ -123,17 +123,18 @@ std::string headerTable(const MessageInfo& record, const HeaderFields& fields,
                         const CodePage& codePage) {
     if (!fields.any()) return {};
     std::string table = "<table>";
-    auto row = [&table, &codePage](std::string_view label, std::string_view value) {
+    auto row = [&table](std::string_view label, std::string_view utf8Value) {
         table += "<tr><td><b>";
         table += label;
         table += "</b></td><td>";
-        table += htmlEscape(codePage.toUtf8(value));
+        table += htmlEscape(utf8Value);
         table += "</td></tr>";
     };
-    if (fields.from) row("From:", record.from);
-    if (fields.to) row("To:", record.to);
+    // The date text is the program's own, in UTF-8 already.
+    if (fields.from) row("From:", codePage.toUtf8(record.from));
+    if (fields.to) row("To:", codePage.toUtf8(record.to));
     if (fields.date) row("Date:", messageDateText(record));
-    if (fields.subject) row("Subject:", record.subject);
+    if (fields.subject) row("Subject:", codePage.toUtf8(record.subject));
     table += "</table><hr><p>";
     return table;
 }
@@ -141,7 +142,7 @@ std::string headerTable(const MessageInfo& record, const HeaderFields& fields,
 std::string signatureLine(const MessageInfo& record, const CodePage& codePage) {
     auto text = [&codePage](std::string_view value) { return htmlEscape(codePage.toUtf8(value)); };
     return text(record.subject) + " of " + text(record.from) + " to " + text(record.to) +
-           " from " + text(messageDateText(record));
+           " from " + htmlEscape(messageDateText(record));
 }
 
 std::string heading(const MessageInfo& record, const CodePage& codePage) {
@@ -166,7 +167,7 @@ BodyDecoder::BodyDecoder(const std::optional<std::string>& charset, const CodePa
     if (charset) converter = std::make_unique<Utf8Converter>(*charset);
     utf8 = charset ? equalsNoCase(*charset, "UTF-8") : codePage.number() == 65001;
     // Most lines are plain ASCII: they need no copy when the charset reads ASCII as
-    // ASCII, which every one mail names but a few (UTF-16, UTF-7) does.
+    // ASCII, as all but a few (UTF-16, UTF-7, ...) do.
     std::string ascii;
     for (int c = 1; c < 0x80; ++c) ascii += static_cast<char>(c);
     asciiAsItIs = convert(ascii) == ascii;
