@@ -110,12 +110,6 @@ TEST(PageCharset, HeaderTableTemplateAndBodyAreUtf8InEveryCharset) {
     }
 }
 
-}  // namespace
-}  // namespace lumbrook
-
-namespace lumbrook {
-namespace {
-
 // A body of one huge line is converted a piece at a time; the page is the same as
 // for the line converted whole: no character, element or reference cut in two.
 TEST(PageCharset, HugeLinesArePagedAsWholeLines) {
