@@ -247,27 +247,54 @@ std::optional<std::string> iconvNameForLabel(std::string_view label) {
     return name;
 }
 
-std::string convertToUtf8(std::string_view bytes, std::string_view iconvName) {
-    if (bytes.empty()) return {};
-    if (isUtf8Name(iconvName)) return sanitizeUtf8(bytes);
+struct Utf8Converter::State {
+    bool utf8 = false;
+    bool asciiCompatible = false;
+    iconv_t cd = reinterpret_cast<iconv_t>(-1);  // none: every byte as Latin-1
+};
 
+Utf8Converter::Utf8Converter(std::string_view iconvName) : state(std::make_unique<State>()) {
+    if (isUtf8Name(iconvName)) {
+        state->utf8 = true;
+        return;
+    }
     std::string name(iconvName);
     CharsetTraits traits = charsetTraits(name);
     if (!traits.known) {
         name = "CP1252";
         traits = charsetTraits(name);
     }
-    if (!traits.known) return latin1ToUtf8(bytes);
-    if (traits.asciiCompatible && isAscii(bytes)) return std::string(bytes);
+    if (!traits.known) return;
+    state->asciiCompatible = traits.asciiCompatible;
+    state->cd = iconv_open("UTF-8", name.c_str());
+}
 
-    iconv_t cd = iconv_open("UTF-8", name.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return latin1ToUtf8(bytes);
-    std::string out = convertWith(cd, bytes);
-    iconv_close(cd);
+Utf8Converter::~Utf8Converter() {
+    if (state->cd != reinterpret_cast<iconv_t>(-1)) iconv_close(state->cd);
+}
+
+std::string Utf8Converter::convert(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    if (state->utf8) return sanitizeUtf8(bytes);
+    if (state->cd == reinterpret_cast<iconv_t>(-1)) return latin1ToUtf8(bytes);
+    if (state->asciiCompatible && isAscii(bytes)) return std::string(bytes);
+    std::string out = convertWith(state->cd, bytes);
     // iconv writes well-formed UTF-8; checking costs one pass and keeps the promise
     // whatever a converter module does.
     if (!isValidUtf8(out)) out = sanitizeUtf8(out);
     return out;
+}
+
+std::string convertToUtf8(std::string_view bytes, std::string_view iconvName) {
+    if (bytes.empty()) return {};
+    if (isUtf8Name(iconvName)) return sanitizeUtf8(bytes);
+    // Most texts are plain ASCII: no converter needs opening for them.
+    if (isAscii(bytes)) {
+        CharsetTraits traits = charsetTraits(std::string(iconvName));
+        if (!traits.known) traits = charsetTraits("CP1252");
+        if (traits.asciiCompatible) return std::string(bytes);
+    }
+    return Utf8Converter(iconvName).convert(bytes);
 }
 
 std::size_t utf8SequenceLength(std::string_view bytes) {

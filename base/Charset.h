@@ -4,6 +4,7 @@
 // into UTF-8 through glibc's iconv. Every text the program shows or writes is UTF-8;
 // this is the one place where other charsets are read.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,25 @@ std::optional<std::string> iconvNameForLabel(std::string_view label);
 // cannot decode becomes U+FFFD and the conversion goes on after it, and an unknown
 // name reads as windows-1252. The result is always valid UTF-8.
 std::string convertToUtf8(std::string_view bytes, std::string_view iconvName);
+
+// Text of one charset turned into UTF-8 a piece at a time (a page's lines, say)
+// through one converter, opened when the object is made. Each piece is converted
+// as convertToUtf8 does: never fails, drops nothing, gives valid UTF-8; a sequence
+// cut off at the end of a piece is one U+FFFD. Not thread-safe.
+class Utf8Converter {
+  public:
+    // An unknown name reads as windows-1252.
+    explicit Utf8Converter(std::string_view iconvName);
+    ~Utf8Converter();
+    Utf8Converter(const Utf8Converter&) = delete;
+    Utf8Converter& operator=(const Utf8Converter&) = delete;
+
+    std::string convert(std::string_view bytes);
+
+  private:
+    struct State;
+    std::unique_ptr<State> state;
+};
 
 // Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates, nothing
 // above U+10FFFF).

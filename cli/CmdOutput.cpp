@@ -200,7 +200,7 @@ int cmdExport(Args& args, const DbxStore& store) {
     else throw UsageError("--format is html, txt or same");
     settings.attachments = args.takeFlag("--attachments");
     settings.design = parseDesign(args);
-    settings.design.codePageLabel = store.codePage().label();
+    settings.design.codePage = store.codePage();
     finishBatchArgs(batch, args, "export");
     settings.dateInName = batch.dateInName;
 

@@ -54,7 +54,7 @@ MessageInfo findRecord(const DbxStore& store, const std::string& folderFile,
 int cmdRender(Args& args, const DbxStore& store) {
     auto out = args.takeOption("--out");
     Design design = parseDesign(args);
-    design.codePageLabel = store.codePage().label();
+    design.codePage = store.codePage();
     auto rest = args.positionals();
     if (rest.size() != 2 || !out) throw UsageError("render needs FILE, OFFSET and --out PAGE");
     const std::int32_t offset = parseOffset(rest[1]);

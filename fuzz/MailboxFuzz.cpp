@@ -4,6 +4,7 @@
 // it is a conversion record read from disk.
 #include <string>
 
+#include "base/Charset.h"
 #include "fuzz/FuzzSupport.h"
 #include "render/MailboxHeaders.h"
 #include "render/MailboxManifest.h"
@@ -14,7 +15,7 @@ using namespace lumbrook;
 
 namespace {
 
-bool validUtf8(const std::string& text) { return repairUtf8(text) == text; }
+bool validUtf8(const std::string& text) { return isValidUtf8(text); }
 
 }  // namespace
 

@@ -925,7 +925,7 @@ Design MainWindow::currentDesign() const {
         index < 0 ? std::string()
                   : designBox->itemData(index, TemplateNameRole).toByteArray().toStdString();
     design.templatePath = designTemplatePath(paths, name);
-    design.codePageLabel = store.codePage().label();
+    design.codePage = store.codePage();
     return design;
 }
 

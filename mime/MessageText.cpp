@@ -28,16 +28,20 @@ bool isAttachedFile(const MailPart& part) {
 
 }  // namespace
 
-std::string partTextUtf8(MailPart& part, std::string_view fallbackIconvName) {
-    part.decodeBody();
-    const std::string& body = part.decodedBody;
+std::optional<std::string> partCharset(const MailPart& part) {
     std::optional<std::string> name;
     const std::string label = part.headerParam("Content-Type", "charset");
     if (!label.empty()) name = iconvNameForLabel(label);
     if (!name && isHtml(part)) {
-        if (auto declared = declaredHtmlCharset(body)) name = iconvNameForLabel(*declared);
+        if (auto declared = declaredHtmlCharset(part.decodedBody)) name = iconvNameForLabel(*declared);
     }
-    return convertToUtf8(body, name ? std::string_view(*name) : fallbackIconvName);
+    return name;
+}
+
+std::string partTextUtf8(MailPart& part, std::string_view fallbackIconvName) {
+    part.decodeBody();
+    const std::optional<std::string> name = partCharset(part);
+    return convertToUtf8(part.decodedBody, name ? std::string_view(*name) : fallbackIconvName);
 }
 
 std::string messageBodyText(MailMessage& message, std::string_view fallbackIconvName,

@@ -3,6 +3,7 @@
 // The readable text of a message in UTF-8, for the search index: every text body
 // (plain text as it is, HTML through htmlToText), each read in its own charset.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,12 @@ namespace lumbrook {
 
 class MailPart;
 class MailMessage;
+
+// The iconv name of the charset a text part's decoded body is in: the one its
+// Content-Type names; for an HTML part without one, the one its decoded body
+// declares (read only once the body is decoded). Nothing when neither names a charset
+// iconv knows: the store's code page applies then.
+std::optional<std::string> partCharset(const MailPart& part);
 
 // A text part's decoded body in UTF-8, read in the charset its Content-Type names;
 // an HTML body without one in the charset its own meta element declares; else in

@@ -1,6 +1,5 @@
 #include "render/AttachmentOutput.h"
 
-#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -182,37 +181,6 @@ std::string attachmentListText(const AttachmentFiles& files) {
         text += "  " + files.dirName + "/" + files.names[i] + " (" +
                 formatByteSize(files.listed[i].size) + ")\r\n";
     return text;
-}
-
-std::string fromUtf8(std::string_view utf8, std::string_view iconvName) {
-    const std::string text = sanitizeUtf8(utf8);
-    iconv_t cd = ::iconv_open(std::string(iconvName).c_str(), "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return text;
-    std::string out;
-    char* in = const_cast<char*>(text.data());
-    std::size_t inLeft = text.size();
-    char buffer[256];
-    // Each round converts or skips at least one character: bounded by the input.
-    while (inLeft > 0) {
-        char* to = buffer;
-        std::size_t toLeft = sizeof buffer;
-        const std::size_t done = ::iconv(cd, &in, &inLeft, &to, &toLeft);
-        out.append(buffer, static_cast<std::size_t>(to - buffer));
-        if (done != static_cast<std::size_t>(-1)) break;
-        if (errno == E2BIG) continue;
-        // A character the charset lacks (or cut short): "?" and on to the next one.
-        std::size_t skip = utf8SequenceLength(std::string_view(in, inLeft));
-        if (skip == 0 || skip > inLeft) skip = 1;
-        in += skip;
-        inLeft -= skip;
-        out += '?';
-    }
-    char* to = buffer;
-    std::size_t toLeft = sizeof buffer;
-    ::iconv(cd, nullptr, nullptr, &to, &toLeft);
-    out.append(buffer, static_cast<std::size_t>(to - buffer));
-    ::iconv_close(cd);
-    return out;
 }
 
 }  // namespace lumbrook

@@ -62,7 +62,4 @@ std::string attachmentListHtml(const std::vector<AttachmentInfo>& listed);
 // relative path and size.
 std::string attachmentListText(const AttachmentFiles& files);
 
-// UTF-8 text in another charset (an iconv name); characters it cannot hold as "?".
-std::string fromUtf8(std::string_view utf8, std::string_view iconvName);
-
 }  // namespace lumbrook

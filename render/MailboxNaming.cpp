@@ -1,59 +1,11 @@
 #include "render/MailboxNaming.h"
 
 #include "base/AsciiCase.h"
+#include "base/Charset.h"
 #include <cstdio>
 #include <ctime>
 
 namespace lumbrook {
-
-namespace {
-
-// Length of the valid UTF-8 sequence at text[pos], or 0 when it is not one.
-std::size_t validSequenceLength(std::string_view text, std::size_t pos) {
-    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char b = at(pos);
-    if (b < 0x80) return 1;
-    std::size_t len;
-    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-    if (b >= 0xC2 && b <= 0xDF) {
-        len = 2;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        len = 3;
-        if (b == 0xE0) lo = 0xA0;        // no overlong forms
-        if (b == 0xED) hi = 0x9F;        // no surrogates
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        len = 4;
-        if (b == 0xF0) lo = 0x90;
-        if (b == 0xF4) hi = 0x8F;        // nothing above U+10FFFF
-    } else {
-        return 0;
-    }
-    if (len > text.size() - pos) return 0;
-    if (at(pos + 1) < lo || at(pos + 1) > hi) return 0;
-    for (std::size_t i = 2; i < len; ++i)
-        if ((at(pos + i) & 0xC0) != 0x80) return 0;
-    return len;
-}
-
-
-}  // namespace
-
-std::string repairUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::size_t len = validSequenceLength(text, pos);
-        if (len == 0) {
-            out += "\xEF\xBF\xBD";
-            ++pos;
-        } else {
-            out.append(text.substr(pos, len));
-            pos += len;
-        }
-    }
-    return out;
-}
 
 std::string cutUtf8(std::string_view utf8, std::size_t maxBytes) {
     if (utf8.size() <= maxBytes) return std::string(utf8);
@@ -63,7 +15,7 @@ std::string cutUtf8(std::string_view utf8, std::size_t maxBytes) {
 }
 
 std::string cleanFolderName(std::string_view utf8DisplayName) {
-    std::string name = repairUtf8(utf8DisplayName);
+    std::string name = sanitizeUtf8(utf8DisplayName);
     for (char& c : name)
         if (c == '/' || c == '\0') c = '_';
     if (name.empty()) return "_";
@@ -72,7 +24,7 @@ std::string cleanFolderName(std::string_view utf8DisplayName) {
 }
 
 std::string cleanSubjectName(std::string_view utf8Subject) {
-    std::string name = repairUtf8(utf8Subject);
+    std::string name = sanitizeUtf8(utf8Subject);
     for (char& c : name) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 0x20 || b == 0x7F) {

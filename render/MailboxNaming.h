@@ -15,9 +15,6 @@ namespace lumbrook {
 // The longest file name (one path component) Linux file systems take, in bytes.
 inline constexpr std::size_t MaxNameBytes = 255;
 
-// Invalid UTF-8 sequences become U+FFFD, one per bad byte; valid text is unchanged.
-std::string repairUtf8(std::string_view text);
-
 // At most maxBytes of valid UTF-8 text, cut before a character, never inside one.
 std::string cutUtf8(std::string_view utf8, std::size_t maxBytes);
 

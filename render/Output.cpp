@@ -41,11 +41,10 @@ std::string saveMessageAsEml(const std::string& dir, const MessageInfo& record,
 
 namespace {
 // The text a reader of the HTML body sees, in UTF-8 (htmlToText's charset).
-std::string htmlBodyText(const MailMessage& message, std::string_view codePageLabel) {
+std::string htmlBodyText(const MailMessage& message, const CodePage& codePage) {
     if (!message.htmlPart) return {};
-    const auto charset = iconvNameForLabel(pageCharset(message, codePageLabel));
-    std::string text =
-        htmlToText(convertToUtf8(message.htmlPart->decodedBody, charset.value_or("UTF-8")));
+    BodyDecoder decode(message.htmlPart, codePage);
+    std::string text = htmlToText(decode(message.htmlPart->decodedBody));
     // Every line ends in CR LF, as in the text files of text bodies.
     if (!text.empty()) text += "\r\n";
     return text;
@@ -63,10 +62,11 @@ std::string writeExportFile(ExportSettings& settings, MailMessage& message, cons
     if (asText) {
         const auto out = writer();
         if (message.textLines.empty()) {
-            out->write(htmlBodyText(message, settings.design.codePageLabel));
+            out->write(htmlBodyText(message, settings.design.codePage));
         } else {
+            BodyDecoder decode(message.textPart, settings.design.codePage);
             for (std::string_view line : message.textLines) {
-                out->write(line);
+                decode.convertLine(line, false, [&out](std::string_view piece) { out->write(piece); });
                 out->write("\r\n");
             }
         }
@@ -99,8 +99,7 @@ std::string writeExport(ExportSettings& settings, MailMessage& message, const Me
 std::string writeExportWithAttachments(ExportSettings& settings, MailMessage& message,
                                        const MessageInfo& record, bool asText,
                                        const std::string& stem, const std::string& ext) {
-    const std::string storeCharset =
-        iconvNameForLabel(settings.design.codePageLabel).value_or("WINDOWS-1252");
+    const std::string storeCharset = settings.design.codePage.name();
     // A text file shows no pictures: it lists every attachment.
     std::vector<AttachmentInfo> listed = asText ? listAttachments(message, storeCharset)
                                                 : listedAttachments(message, storeCharset);
@@ -110,14 +109,8 @@ std::string writeExportWithAttachments(ExportSettings& settings, MailMessage& me
     const std::string pageStem = name.substr(0, name.size() - 4);
     const AttachmentFiles files = writeAttachmentFiles(message, std::move(listed), settings.dir, pageStem);
     std::string after;
-    if (!asText) {
-        after = attachmentLinksHtml(files);
-    } else if (message.textLines.empty()) {
-        after = attachmentListText(files);  // the text of an HTML body is UTF-8
-    } else {
-        const auto charset = iconvNameForLabel(pageCharset(message, settings.design.codePageLabel));
-        after = fromUtf8(attachmentListText(files), charset.value_or(storeCharset));
-    }
+    // Pages and text files are UTF-8 alike.
+    after = asText ? attachmentListText(files) : attachmentLinksHtml(files);
     try {
         return writeExportFile(settings, message, record, asText, stem, ext, settings.dir + name, after);
     } catch (...) {

@@ -12,6 +12,7 @@
 #include "base/Errors.h"
 #include "base/TextLines.h"
 #include "mime/HtmlCharset.h"
+#include "mime/MessageText.h"
 #include "render/FileOutput.h"
 #include "render/OutputNaming.h"
 
@@ -36,21 +37,34 @@ void appendHtmlEscaped(std::string& out, std::string_view text) {
     emitHtmlEscaped(text, [&out](std::string_view piece) { out += piece; });
 }
 
-// Where the lines of a page go: HTML lines as they are, lines of plain text to be
-// escaped and ended by "<BR>".
+// Where the lines of a page go, whole or in pieces: HTML as it is, plain text to be
+// escaped, its lines ended by "<BR>".
 class PageLineSink {
   public:
     virtual ~PageLineSink() = default;
-    virtual void htmlLine(std::string_view line) = 0;
-    virtual void textLine(std::string_view line) = 0;
+    virtual void htmlPiece(std::string_view piece) = 0;
+    virtual void textPiece(std::string_view piece) = 0;
+    virtual void endLine(bool text) = 0;
+    void htmlLine(std::string_view line) {
+        htmlPiece(line);
+        endLine(false);
+    }
 };
 
-// The HTML lines, or the text lines when given instead.
-void produceBody(const LineList& html, const LineList* text, PageLineSink& sink) {
-    if (text) {
-        for (std::string_view line : *text) sink.textLine(line);
-    } else {
-        for (std::string_view line : html) sink.htmlLine(line);
+// Lines longer than this are converted a piece at a time: a body of one huge line
+// then costs no more than its own bytes.
+constexpr std::size_t LinePieceBytes = 1 << 20;
+std::size_t pieceEnd(std::string_view line, bool html);
+
+// The HTML lines, or the text lines when given instead, in UTF-8.
+void produceBody(const LineList& html, const LineList* text, BodyDecoder& decode,
+                 PageLineSink& sink) {
+    const std::function<void(std::string_view)> emit =
+        text ? std::function<void(std::string_view)>([&sink](std::string_view p) { sink.textPiece(p); })
+             : [&sink](std::string_view p) { sink.htmlPiece(p); };
+    for (std::string_view line : text ? *text : html) {
+        decode.convertLine(line, text == nullptr, emit);
+        sink.endLine(text != nullptr);
     }
 }
 
@@ -58,22 +72,30 @@ void produceBody(const LineList& html, const LineList* text, PageLineSink& sink)
 // again at their line breaks. The content is the header table (when a field is
 // checked) and the body, followed by an empty line: it has always been joined with
 // a line break after each line and then joined once more with the template.
-void produceDesignedPage(const LineList& html, const LineList* text, const MessageInfo& record,
-                         const HeaderFields& fields, const std::string& templatePath,
-                         PageLineSink& sink, std::string_view underHeaderTable = {}) {
+void produceDesignedPage(const LineList& html, const LineList* text, BodyDecoder& decode,
+                         const MessageInfo& record, const Design& design, PageLineSink& sink) {
     auto split = [&sink](const std::string& line) {
         for (const std::string& piece : splitLines(line + "\r\n")) sink.htmlLine(piece);
     };
-    for (std::string& line : readDesignTemplate(templatePath)) {
-        if (line == HeadingPlaceholder) line = heading(record);
-        if (line == SignaturePlaceholder) line = signatureLine(record);
+    const CodePage& codePage = design.codePage;
+    for (std::string& line : readDesignTemplate(design.templatePath)) {
+        // Lines filled in are UTF-8 already; the template's own are in the code page.
+        bool filled = false;
+        if (line == HeadingPlaceholder) {
+            line = heading(record, codePage);
+            filled = true;
+        }
+        if (line == SignaturePlaceholder) {
+            line = signatureLine(record, codePage);
+            filled = true;
+        }
         if (line == ContentPlaceholder) {
-            if (fields.any()) split(headerTable(record, fields));
-            if (!underHeaderTable.empty()) split(std::string(underHeaderTable));
-            produceBody(html, text, sink);
+            if (design.fields.any()) split(headerTable(record, design.fields, codePage));
+            if (!design.underHeaderTable.empty()) split(design.underHeaderTable);
+            produceBody(html, text, decode, sink);
             sink.htmlLine({});
         } else {
-            split(line);
+            split(filled ? line : codePage.toUtf8(line));
         }
     }
 }
@@ -84,16 +106,6 @@ std::string htmlEscape(std::string_view text) {
     out.reserve(text.size());
     appendHtmlEscaped(out, text);
     return out;
-}
-
-void appendTextAsHtml(MailMessage& message) {
-    std::string html;
-    for (std::string_view line : message.textLines) {
-        html.clear();
-        appendHtmlEscaped(html, line);
-        html += "<BR>";
-        message.htmlLines.push_back(html);
-    }
 }
 
 std::vector<std::string> readDesignTemplate(const std::string& path) {
@@ -108,42 +120,86 @@ std::vector<std::string> readDesignTemplate(const std::string& path) {
     return {std::string(ContentPlaceholder)};
 }
 
-std::string headerTable(const MessageInfo& record, const HeaderFields& fields) {
+std::string headerTable(const MessageInfo& record, const HeaderFields& fields,
+                        const CodePage& codePage) {
     if (!fields.any()) return {};
     std::string table = "<table>";
-    auto row = [&table](std::string_view label, std::string_view value) {
+    auto row = [&table](std::string_view label, std::string_view utf8Value) {
         table += "<tr><td><b>";
         table += label;
         table += "</b></td><td>";
-        table += htmlEscape(value);
+        table += htmlEscape(utf8Value);
         table += "</td></tr>";
     };
-    if (fields.from) row("From:", record.from);
-    if (fields.to) row("To:", record.to);
+    // The date text is the program's own, in UTF-8 already.
+    if (fields.from) row("From:", codePage.toUtf8(record.from));
+    if (fields.to) row("To:", codePage.toUtf8(record.to));
     if (fields.date) row("Date:", messageDateText(record));
-    if (fields.subject) row("Subject:", record.subject);
+    if (fields.subject) row("Subject:", codePage.toUtf8(record.subject));
     table += "</table><hr><p>";
     return table;
 }
 
-std::string signatureLine(const MessageInfo& record) {
-    return htmlEscape(record.subject) + " of " + htmlEscape(record.from) + " to " +
-           htmlEscape(record.to) + " from " + htmlEscape(messageDateText(record));
+std::string signatureLine(const MessageInfo& record, const CodePage& codePage) {
+    auto text = [&codePage](std::string_view value) { return htmlEscape(codePage.toUtf8(value)); };
+    return text(record.subject) + " of " + text(record.from) + " to " + text(record.to) +
+           " from " + htmlEscape(messageDateText(record));
 }
 
-std::string heading(const MessageInfo& record) {
-    return record.subject.empty() ? std::string("eMail message") : htmlEscape(record.subject);
+std::string heading(const MessageInfo& record, const CodePage& codePage) {
+    return record.subject.empty() ? std::string("eMail message")
+                                  : htmlEscape(codePage.toUtf8(record.subject));
 }
 
-void applyDesign(MailMessage& message, const MessageInfo& record,
-                   const HeaderFields& fields, const std::string& templatePath) {
-    struct Collect : PageLineSink {
-        LineList lines;
-        void htmlLine(std::string_view line) override { lines.push_back(line); }
-        void textLine(std::string_view line) override { lines.push_back(line); }
-    } collect;
-    produceDesignedPage(message.htmlLines, nullptr, record, fields, templatePath, collect);
-    message.htmlLines = std::move(collect.lines);
+namespace {
+bool allAscii(std::string_view bytes) {
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+}  // namespace
+
+std::optional<std::string> bodyCharset(const MailMessage& message) {
+    const MailPart* body = !message.htmlLines.empty() ? message.htmlPart : message.textPart;
+    return partCharset(body ? *body : message);
+}
+
+BodyDecoder::BodyDecoder(const std::optional<std::string>& charset, const CodePage& codePage)
+    : codePage(codePage) {
+    if (charset) converter = std::make_unique<Utf8Converter>(*charset);
+    utf8 = charset ? equalsNoCase(*charset, "UTF-8") : codePage.number() == 65001;
+    // Most lines are plain ASCII: they need no copy when the charset reads ASCII as
+    // ASCII, as all but a few (UTF-16, UTF-7, ...) do.
+    std::string ascii;
+    for (int c = 1; c < 0x80; ++c) ascii += static_cast<char>(c);
+    asciiAsItIs = convert(ascii) == ascii;
+}
+
+BodyDecoder::BodyDecoder(const MailMessage& message, const CodePage& codePage)
+    : BodyDecoder(bodyCharset(message), codePage) {}
+
+BodyDecoder::BodyDecoder(const MailPart* part, const CodePage& codePage)
+    : BodyDecoder(part ? partCharset(*part) : std::nullopt, codePage) {}
+
+BodyDecoder::~BodyDecoder() = default;
+
+std::string BodyDecoder::convert(std::string_view bytes) {
+    return converter ? converter->convert(bytes) : codePage.toUtf8(bytes);
+}
+
+void BodyDecoder::convertLine(std::string_view line, bool html,
+                              const std::function<void(std::string_view)>& emit) {
+    // Cutting after an ASCII byte cuts no character only where ASCII is itself.
+    do {
+        const std::size_t end = asciiAsItIs ? pieceEnd(line, html) : line.size();
+        emit((*this)(line.substr(0, end)));
+        line.remove_prefix(end);
+    } while (!line.empty());
+}
+
+std::string_view BodyDecoder::operator()(std::string_view bytes) {
+    if (asciiAsItIs && (utf8 ? isValidUtf8(bytes) : allAscii(bytes))) return bytes;
+    converted = convert(bytes);
+    return converted;
 }
 
 std::string contentIdFileName(const MailPart& part) {
@@ -227,6 +283,40 @@ std::size_t findNoCase(std::string_view text, std::string_view upperNeedle, std:
 
 constexpr std::string_view CidReference = "\"CID:";
 constexpr std::string_view BaseElement = "<BASE";
+
+// Where the first piece of a long line ends: past the first byte below 0x40 from
+// LinePieceBytes on, which is no part of a multibyte character in the charsets
+// mail uses. In HTML not past a "<", a quote or a colon, nor inside a "cid:
+// reference, so that no element or reference the page rewriting looks for is cut
+// in two. The whole line when it is not long or has no such place.
+std::size_t pieceEnd(std::string_view line, bool html) {
+    if (line.size() <= 2 * LinePieceBytes) return line.size();
+    auto cutsAfter = [html](char c) {
+        return static_cast<unsigned char>(c) < 0x40 && (!html || (c != '<' && c != '"' && c != ':'));
+    };
+    std::size_t from = LinePieceBytes;
+    std::size_t scanned = 0;  // the references before it end before any cut from here on
+    for (;;) {
+        while (from < line.size() && !cutsAfter(line[from])) ++from;
+        if (from >= line.size()) return line.size();
+        const std::size_t cut = from + 1;
+        if (!html) return cut;
+        bool open = false;
+        for (std::size_t at = findNoCase(line, CidReference, scanned); at < cut;
+             at = findNoCase(line, CidReference, scanned)) {
+            const std::size_t idEnd = line.find('"', at + 1);
+            if (idEnd == std::string_view::npos) return line.size();
+            if (idEnd >= cut) {
+                from = idEnd + 1;
+                open = true;
+                break;
+            }
+            scanned = idEnd;
+        }
+        if (!open) return cut;
+    }
+}
+
 constexpr std::string_view IframeElement = "<IFRAME";
 constexpr std::string_view FrameElement = "<FRAME";
 constexpr std::string_view MetaElement = "<META";
@@ -286,24 +376,6 @@ bool isHtmlSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
-bool isLabelCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '_' || c == '.' || c == ':';
-}
-
-// A charset label fit to stand in the page: a known one, made of label characters.
-std::string usableLabel(std::string_view label) {
-    while (!label.empty() && (isHtmlSpace(label.front()) || label.front() == '"' || label.front() == '\''))
-        label.remove_prefix(1);
-    while (!label.empty() && (isHtmlSpace(label.back()) || label.back() == '"' || label.back() == '\''))
-        label.remove_suffix(1);
-    if (label.empty() || label.size() > 40) return {};
-    for (char c : label)
-        if (!isLabelCharacter(c)) return {};
-    if (!iconvNameForLabel(label)) return {};
-    return lowerAscii(label);
-}
-
 // Character references in an attribute value, as the browser reads them (numeric
 // ones; no named reference stands for a plain letter).
 std::string decodeNumericReferences(std::string_view value) {
@@ -335,21 +407,23 @@ std::string decodeNumericReferences(std::string_view value) {
     return out;
 }
 
-bool isRefresh(std::string_view value) {
+// Whether an attribute value, as the browser reads it, is word (in any case).
+bool valueIs(std::string_view value, std::string_view word) {
     const std::string decoded = decodeNumericReferences(value);
     std::string_view v = decoded;
     while (!v.empty() && isHtmlSpace(v.front())) v.remove_prefix(1);
     while (!v.empty() && isHtmlSpace(v.back())) v.remove_suffix(1);
-    return equalsNoCase(v, "refresh");
+    return equalsNoCase(v, word);
 }
 
 // Where the <meta> tag at the start of tag ends (past its ">", or the end of the
-// bytes given, when closed is false), and whether it is a refresh. Attributes are
-// read as the browser's tokenizer reads them: a ">" inside a quoted value does not
-// end the tag.
-std::size_t scanMetaTag(std::string_view tag, bool& refresh, bool& closed) {
+// bytes given, when closed is false), and whether it must go: a refresh, or a
+// charset the page is not in (any charset attribute, any http-equiv Content-Type).
+// Attributes are read as the browser's tokenizer reads them: a ">" inside a quoted
+// value does not end the tag.
+std::size_t scanMetaTag(std::string_view tag, bool& drop, bool& closed) {
     std::size_t i = MetaElement.size();
-    refresh = false;
+    drop = false;
     closed = false;
     while (i < tag.size()) {
         while (i < tag.size() && (isHtmlSpace(tag[i]) || tag[i] == '/')) ++i;
@@ -364,6 +438,7 @@ std::size_t scanMetaTag(std::string_view tag, bool& refresh, bool& closed) {
             ++i;
         const std::string_view name = tag.substr(nameStart, i - nameStart);
         while (i < tag.size() && isHtmlSpace(tag[i])) ++i;
+        if (equalsNoCase(name, "charset")) drop = true;
         if (i >= tag.size() || tag[i] != '=') continue;
         ++i;
         while (i < tag.size() && isHtmlSpace(tag[i])) ++i;
@@ -378,7 +453,9 @@ std::size_t scanMetaTag(std::string_view tag, bool& refresh, bool& closed) {
             while (i < tag.size() && !isHtmlSpace(tag[i]) && tag[i] != '>') ++i;
             value = tag.substr(valueStart, i - valueStart);
         }
-        if (equalsNoCase(name, "http-equiv") && isRefresh(value)) refresh = true;
+        if (equalsNoCase(name, "http-equiv") &&
+            (valueIs(value, "refresh") || valueIs(value, "content-type")))
+            drop = true;
     }
     return tag.size();
 }
@@ -416,8 +493,7 @@ std::size_t cutOffMetaStart(std::string_view bytes) {
 // size costs no more than that.
 class PageFinisher {
   public:
-    PageFinisher(std::string_view charset, std::function<void(std::string_view)> emit)
-        : charset(charset), emit(std::move(emit)) {}
+    explicit PageFinisher(std::function<void(std::string_view)> emit) : emit(std::move(emit)) {}
 
     void write(std::string_view bytes) {
         while (!bytes.empty()) {
@@ -477,8 +553,8 @@ class PageFinisher {
             // A tag still open is read again only when it has grown to twice the
             // size: a long one coming in small pieces costs linear time.
             if (!atEnd && tag.size() < 2 * scannedTag && tag.size() <= MaxHeldTag) break;
-            bool refresh = false, closed = false;
-            const std::size_t end = scanMetaTag(tag, refresh, closed);
+            bool drop = false, closed = false;
+            const std::size_t end = scanMetaTag(tag, drop, closed);
             if (!closed && !atEnd) {
                 if (tag.size() <= MaxHeldTag) {
                     scannedTag = tag.size();
@@ -490,7 +566,7 @@ class PageFinisher {
                 scannedTag = 0;
                 continue;
             }
-            if (!refresh) keep(tag.substr(0, end));
+            if (!drop) keep(tag.substr(0, end));
             pos += end;
             scannedTag = 0;
         }
@@ -516,8 +592,7 @@ class PageFinisher {
     void placeHead() {
         bool utf8Mark = false;
         const std::size_t at = headPosition(start, utf8Mark);
-        // A byte order mark decides the charset whatever a page says.
-        std::string head = pageHeadElements(utf8Mark ? std::string_view("utf-8") : charset);
+        std::string head = pageHeadElements();
         if (at == 0 || (utf8Mark && at == 3)) head += "\r\n";
         const std::string_view page = start;
         if (at > 0) emit(page.substr(0, at));
@@ -527,7 +602,6 @@ class PageFinisher {
         headPlaced = true;
     }
 
-    std::string charset;
     std::function<void(std::string_view)> emit;
     std::string pending;        // from a possible <meta> tag on
     std::size_t scannedTag = 0; // the size the tag in pending had when last read
@@ -540,14 +614,13 @@ class PageFinisher {
 class PageWriterSink : public PageLineSink {
   public:
     PageWriterSink(PageFinisher& out, const PartFiles& parts) : out(out), parts(parts) {}
-    void htmlLine(std::string_view line) override {
+    void htmlPiece(std::string_view line) override {
         emitConvertedLine(line, parts, [this](std::string_view piece) { out.write(piece); });
-        out.write("\r\n");
     }
-    void textLine(std::string_view line) override {
+    void textPiece(std::string_view line) override {
         emitHtmlEscaped(line, [this](std::string_view piece) { out.write(piece); });
-        out.write("<BR>\r\n");
     }
+    void endLine(bool text) override { out.write(text ? "<BR>\r\n" : "\r\n"); }
 
   private:
     PageFinisher& out;
@@ -562,52 +635,35 @@ std::string rewritePageLine(std::string line) {
     return out;
 }
 
-std::string pageCharset(const MailMessage& message, std::string_view codePageLabel) {
-    const MailPart* body = !message.htmlLines.empty() ? message.htmlPart : message.textPart;
-    if (!body) body = &message;
-    if (std::string label = usableLabel(body->headerParam("Content-Type", "charset"));
-        !label.empty())
-        return label;
-    if (message.htmlPart) {
-        if (const auto declared = declaredHtmlCharset(message.htmlPart->decodedBody)) {
-            if (std::string label = usableLabel(*declared); !label.empty()) return label;
-        }
-    }
-    return std::string(codePageLabel);
-}
-
-std::string pageHeadElements(std::string_view charset) {
-    std::string head = "<meta charset=\"";
-    head += charset.empty() ? DefaultPageCharset : charset;
-    head += "\"><meta http-equiv=\"Content-Security-Policy\" content=\"";
+std::string pageHeadElements() {
+    std::string head = "<meta charset=\"utf-8\"><meta http-equiv=\"Content-Security-Policy\" content=\"";
     head += PagePolicy;
     head += "\">";
     return head;
 }
 
-std::string finishPage(std::string_view page, std::string_view charset) {
+std::string finishPage(std::string_view page) {
     std::string kept;
     kept.reserve(page.size() + 256);
-    PageFinisher finisher(charset, [&kept](std::string_view piece) { kept += piece; });
+    PageFinisher finisher([&kept](std::string_view piece) { kept += piece; });
     finisher.write(page);
     finisher.finish();
     return kept;
 }
 
-std::string pageFileBytes(const LineList& lines, const PartFiles& parts, std::string_view charset) {
+std::string pageFileBytes(const LineList& lines, const PartFiles& parts) {
     std::string page;
     page.reserve(lines.text().size() + 2 * lines.size() + 256);
-    PageFinisher finisher(charset, [&page](std::string_view piece) { page += piece; });
+    PageFinisher finisher([&page](std::string_view piece) { page += piece; });
     PageWriterSink sink(finisher, parts);
     for (std::string_view line : lines) sink.htmlLine(line);
     finisher.finish();
     return page;
 }
 
-void writePageFile(const LineList& lines, const std::string& fileName, const PartFiles& parts,
-                   std::string_view charset) {
+void writePageFile(const LineList& lines, const std::string& fileName, const PartFiles& parts) {
     FileWriter out(fileName, FileWriter::Mode::Replace);
-    PageFinisher finisher(charset, [&out](std::string_view piece) { out.write(piece); });
+    PageFinisher finisher([&out](std::string_view piece) { out.write(piece); });
     PageWriterSink sink(finisher, parts);
     for (std::string_view line : lines) sink.htmlLine(line);
     finisher.finish();
@@ -618,22 +674,40 @@ void writePageFile(const LineList& lines, const std::string& fileName, const Par
 
 namespace lumbrook {
 
+namespace {
+// The page's lines in UTF-8: the body, dressed when the design applies.
+void producePage(const MailMessage& message, const MessageInfo& record, const Design& design,
+                 PageLineSink& sink) {
+    BodyDecoder decode(message, design.codePage);
+    const LineList* text = message.htmlLines.empty() ? &message.textLines : nullptr;
+    if (design.apply)
+        produceDesignedPage(message.htmlLines, text, decode, record, design, sink);
+    else
+        produceBody(message.htmlLines, text, decode, sink);
+}
+}  // namespace
+
 void buildPageLines(MailMessage& message, const MessageInfo& record, const Design& design) {
-    if (message.htmlLines.empty()) appendTextAsHtml(message);
-    if (design.apply) applyDesign(message, record, design.fields, design.templatePath);
+    struct Collect : PageLineSink {
+        LineList lines;
+        std::string line;
+        void htmlPiece(std::string_view piece) override { line += piece; }
+        void textPiece(std::string_view piece) override { appendHtmlEscaped(line, piece); }
+        void endLine(bool text) override {
+            if (text) line += "<BR>";
+            lines.push_back(line);
+            line.clear();
+        }
+    } collect;
+    producePage(message, record, design, collect);
+    message.htmlLines = std::move(collect.lines);
 }
 
 void writePage(const MailMessage& message, const MessageInfo& record, const Design& design,
                const PartFiles& parts, FileWriter& out) {
-    PageFinisher finisher(pageCharset(message, design.codePageLabel),
-                          [&out](std::string_view piece) { out.write(piece); });
+    PageFinisher finisher([&out](std::string_view piece) { out.write(piece); });
     PageWriterSink sink(finisher, parts);
-    const LineList* text = message.htmlLines.empty() ? &message.textLines : nullptr;
-    if (design.apply)
-        produceDesignedPage(message.htmlLines, text, record, design.fields, design.templatePath, sink,
-                            design.underHeaderTable);
-    else
-        produceBody(message.htmlLines, text, sink);
+    producePage(message, record, design, sink);
     finisher.finish();
 }
 

@@ -2,6 +2,8 @@
 
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -9,6 +11,7 @@
 
 #include "mime/MailModel.h"
 #include "mime/LineList.h"
+#include "platform/CodePage.h"
 #include "render/FileOutput.h"
 #include "render/OutputNaming.h"
 #include "render/TempFiles.h"
@@ -18,7 +21,8 @@ namespace lumbrook {
 
 // The page pipeline shared by the preview, printing, export and lumbrook-cli:
 // plain text to HTML, header table and design template, Content-ID files beside
-// the page, and the page file itself.
+// the page, and the page file itself. Every page is UTF-8: the body is read in its
+// own charset, the record's texts and the design template in the store's code page.
 
 // The four field boxes: which rows the header table gets.
 struct HeaderFields {
@@ -36,24 +40,52 @@ inline constexpr std::string_view SignaturePlaceholder = "%%UNTERSCHRIFT%%";
 // &, <, > and " as entities: no text of a message may become markup.
 std::string htmlEscape(std::string_view text);
 
-// Appends the plain-text body to htmlLines, each line escaped and ended by "<BR>".
-void appendTextAsHtml(MailMessage& message);
-
-// The template's lines, or the single line "%%INHALT%%" when there is no template
-// or it cannot be read.
+// The template's lines as the file holds them (in the store's code page), or the
+// single line "%%INHALT%%" when there is no template or it cannot be read.
 std::vector<std::string> readDesignTemplate(const std::string& path);
 
+// The record's texts are in the store's code page; these lines are UTF-8.
 // The header table line: a row per checked field, or empty when none is checked.
-std::string headerTable(const MessageInfo& record, const HeaderFields& fields);
+std::string headerTable(const MessageInfo& record, const HeaderFields& fields,
+                        const CodePage& codePage);
 // "<subject> of <from> to <to> from <date text>"
-std::string signatureLine(const MessageInfo& record);
+std::string signatureLine(const MessageInfo& record, const CodePage& codePage);
 // The subject, or "eMail message" when it is empty.
-std::string heading(const MessageInfo& record);
+std::string heading(const MessageInfo& record, const CodePage& codePage);
 
-// Header table (when a field is checked) and design template (templatePath, empty
-// for none) applied to htmlLines.
-void applyDesign(MailMessage& message, const MessageInfo& record,
-                   const HeaderFields& fields, const std::string& templatePath);
+// The iconv name of the charset the page's body (the HTML body, else the text
+// body) is in: the one its part names, for an HTML body without one the one the
+// HTML declares. Nothing when neither names one: the store's code page applies.
+std::optional<std::string> bodyCharset(const MailMessage& message);
+
+// A body's bytes in UTF-8, a line or the whole body at a time, read in its part's
+// charset (partCharset) or else the code page, with one converter for all of them.
+// Bytes the charset cannot read become U+FFFD. Keeps a reference to codePage.
+class BodyDecoder {
+  public:
+    // The page's body, as bodyCharset picks it.
+    BodyDecoder(const MailMessage& message, const CodePage& codePage);
+    // The body of part; none for the code page.
+    BodyDecoder(const MailPart* part, const CodePage& codePage);
+    ~BodyDecoder();
+    // The bytes themselves when they read as they are (ASCII, valid UTF-8 in a UTF-8
+    // body), else their conversion, valid until the next call.
+    std::string_view operator()(std::string_view bytes);
+    // One line in UTF-8, given to emit in pieces when it is long (each piece's text
+    // ending with a whole character, and in HTML with no element or "cid: reference
+    // cut in two), so that a line of any length costs little more than its bytes.
+    void convertLine(std::string_view line, bool html,
+                     const std::function<void(std::string_view)>& emit);
+
+  private:
+    BodyDecoder(const std::optional<std::string>& charset, const CodePage& codePage);
+    std::string convert(std::string_view bytes);
+    std::unique_ptr<Utf8Converter> converter;
+    const CodePage& codePage;
+    bool utf8 = false;
+    bool asciiAsItIs = false;
+    std::string converted;
+};
 
 // A Content-ID without its angle brackets: the name its part is written under.
 std::string contentIdFileName(const MailPart& part);
@@ -78,39 +110,34 @@ struct PartFiles {
 // A stop requested meanwhile removes the parts written and throws.
 PartFiles saveContentIdParts(MailMessage& message, const std::string& dir, OutputNames& names);
 
-// The charset a page's bytes are in: the one the body's part names, else the one
-// the mail's HTML declares, else the store's code page (its label, such as
-// "windows-1252"). Asked before the page lines are built.
-std::string pageCharset(const MailMessage& message, std::string_view codePageLabel);
-
 // What every written page starts with, before anything of the mail: its charset,
-// then a policy under which the page runs nothing, submits nothing, changes no base
-// and loads nothing from the network: pictures from files and data: URLs only,
-// styles inline only. An empty charset stands for the default code page.
+// UTF-8, then a policy under which the page runs nothing, submits nothing, changes
+// no base and loads nothing from the network: pictures from files and data: URLs
+// only, styles inline only.
 inline constexpr std::string_view PagePolicy =
     "default-src 'none'; img-src 'self' data: file:; style-src 'unsafe-inline'; "
     "form-action 'none'; base-uri 'none'";
-inline constexpr std::string_view DefaultPageCharset = "windows-1252";
-std::string pageHeadElements(std::string_view charset);
+std::string pageHeadElements();
 
-// The page's bytes with the head elements put first (after a byte order mark or a
-// document type, which must stay first) and every <meta http-equiv="refresh">
-// taken out. A <meta tag longer than 64 KB is disarmed (<MBTA) instead.
-std::string finishPage(std::string_view page, std::string_view charset);
+// The page's bytes (UTF-8 already) with the head elements put first (after a byte
+// order mark or a document type, which must stay first) and every <meta
+// http-equiv="refresh"> taken out, as is every <meta> that names a charset (a
+// charset attribute, or http-equiv="Content-Type"): the mail's own would make the
+// browser read the page in another one. A <meta tag longer than 64 KB is disarmed
+// (<MBTA) instead.
+std::string finishPage(std::string_view page);
 
 // The page file (CR LF after each line, replacing the file): lines rewritten as
 // rewritePageLine does, references to parts renamed or refused as parts says, then
-// finished as finishPage does, a line at a time. An empty charset stands for the
-// default code page.
+// finished as finishPage does, a line at a time.
 void writePageFile(const LineList& lines, const std::string& fileName,
-                   const PartFiles& parts = {}, std::string_view charset = {});
+                   const PartFiles& parts = {});
 
 // One line with "cid:" references in double quotes made relative and <BASE,
 // <IFRAME and <FRAME elements disarmed (their third character made "B").
 std::string rewritePageLine(std::string line);
 // The page file's bytes as writePageFile writes them.
-std::string pageFileBytes(const LineList& lines, const PartFiles& parts = {},
-                          std::string_view charset = {});
+std::string pageFileBytes(const LineList& lines, const PartFiles& parts = {});
 
 }  // namespace lumbrook
 
@@ -121,22 +148,21 @@ struct Design {
     bool apply = false;  // "Show preview with complete design " (printing: always)
     HeaderFields fields;
     std::string templatePath;  // empty: no template selected
-    // The store's code page (CodePage::label()): the charset of a page whose mail
-    // names none.
-    std::string codePageLabel = std::string(DefaultPageCharset);
+    // The store's code page: the record's texts, the template file and a body whose
+    // mail names no charset are in it.
+    CodePage codePage;
     // HTML put right under the header table when the design applies (printing's
     // list of attachments); empty for nothing.
     std::string underHeaderTable;
 };
 
-// The HTML of the page in htmlLines: the plain text turned into HTML when there is
-// no HTML body, then header table and template when the design applies.
+// The HTML of the page in htmlLines, in UTF-8: the plain text turned into HTML when
+// there is no HTML body, then header table and template when the design applies.
 void buildPageLines(MailMessage& message, const MessageInfo& record, const Design& design);
 
-// Writes the bytes that buildPageLines and writePageFile would give (with parts
-// and the message's pageCharset), a line at a time, without holding the page or
-// changing the message: a body of many short lines or one huge line costs no more
-// than its own text.
+// Writes the bytes that buildPageLines and writePageFile would give (with parts),
+// a line at a time, without holding the page or changing the message: a body of
+// many short lines or one huge line costs no more than its own text.
 void writePage(const MailMessage& message, const MessageInfo& record, const Design& design,
                const PartFiles& parts, FileWriter& out);
 

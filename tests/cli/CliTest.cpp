@@ -141,9 +141,10 @@ TEST_F(CliTest, RenderSaveAndExportAsTheWindowDoes) {
     const CliRun exported = cli({"export", "Inbox.dbx", "--to", "out/x", "--format", "same", "--date"});
     EXPECT_EQ(exported.status, 0);
     EXPECT_EQ(exported.out, "There became 2 messages exported!\n");
-    EXPECT_EQ(readFileBytes(work / "out/x/Gr__e 01_01_05.txt"), "Hello \xE9\r\nno final break\r\n");
+    // Text and pages are UTF-8: a body that names no charset is in the store's code page.
+    EXPECT_EQ(readFileBytes(work / "out/x/Gr__e 01_01_05.txt"), "Hello \xC3\xA9\r\nno final break\r\n");
     EXPECT_EQ(readFileBytes(work / "out/x/pic 02_03_06 04_05_06.HTM"),
-              "<meta charset=\"windows-1252\"><meta http-equiv=\"Content-Security-Policy\" content=\""
+              "<meta charset=\"utf-8\"><meta http-equiv=\"Content-Security-Policy\" content=\""
               "default-src 'none'; img-src 'self' data: file:; style-src 'unsafe-inline'; "
               "form-action 'none'; base-uri 'none'\">\r\n<img src=\"pic@x\">\r\n");
     EXPECT_EQ(readFileBytes(work / "out/x/pic@x"), "GIF89a");

@@ -5,12 +5,13 @@
 
 #include "render/MailboxHeaders.h"
 #include "render/MailboxNaming.h"
+#include "base/Charset.h"
 
 using namespace lumbrook;
 
 namespace {
 
-bool validUtf8(const std::string& text) { return repairUtf8(text) == text; }
+bool validUtf8(const std::string& text) { return isValidUtf8(text); }
 
 const std::string Long300(300, 'a');
 // 2-byte letters, so that 255 falls inside one of them.
@@ -35,7 +36,7 @@ TEST(MailboxNaming, FolderNamesAreCleaned) {
         {"bad\xFFname", "bad\xEF\xBF\xBDname"},
         {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},           // overlong "/"
         {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // surrogate
-        {"cut\xE2\x82", "cut\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"cut\xE2\x82", "cut\xEF\xBF\xBD"},  // one character cut short: one U+FFFD
     };
     for (const auto& c : cases) EXPECT_EQ(cleanFolderName(c.in), c.out) << c.in;
 }

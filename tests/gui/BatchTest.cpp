@@ -306,7 +306,7 @@ TEST_F(BatchTest, ExportFollowsTheDialogAndTheOptionsStrip) {
     };
     QTest::mouseClick(toolButton(*form, "exportAction"), Qt::LeftButton);
     // Every page starts with its charset and policy.
-    const std::string head = pageHeadElements({}) + "\r\n";
+    const std::string head = pageHeadElements() + "\r\n";
     EXPECT_EQ(readFile(out + "Four_0.HTM"), head + "<p>HTML-4</p>\r\n");
     EXPECT_EQ(readFile(out + "Five.HTM"), head + "TEXT-5<BR>\r\n");
     onDialog = [&](QDialog&) {

@@ -106,7 +106,7 @@ class MainWindowTest : public ::testing::Test {
     // The preview page after the charset and policy every page starts with.
     std::string previewPage() const {
         const std::string page = readFile(program.mailPage());
-        const std::string head = pageHeadElements({}) + "\r\n";
+        const std::string head = pageHeadElements() + "\r\n";
         EXPECT_EQ(page.rfind(head, 0), 0u) << page;
         return page.starts_with(head) ? page.substr(head.size()) : page;
     }

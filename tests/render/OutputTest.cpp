@@ -75,7 +75,7 @@ TEST(Output, ExportFormatFollowsTheOptionAndTheMessage) {
     const auto same = exportAll(ExportFormat::SameAsMail, "same");
     EXPECT_EQ(dirEntries(same), (std::vector<std::string>{"html.HTM", "plain.txt"}));
     EXPECT_EQ(readFileBytes(same + "plain.txt"), "line 1\r\nline 2\r\n");
-    EXPECT_EQ(readFileBytes(same + "html.HTM"), pageHeadElements("windows-1252") + "\r\n<p>page</p>\r\n");
+    EXPECT_EQ(readFileBytes(same + "html.HTM"), pageHeadElements() + "\r\n<p>page</p>\r\n");
 
     const auto text = exportAll(ExportFormat::AlwaysText, "text");
     EXPECT_EQ(dirEntries(text), (std::vector<std::string>{"html.txt", "plain.txt"}));
@@ -84,7 +84,7 @@ TEST(Output, ExportFormatFollowsTheOptionAndTheMessage) {
     const auto pages = exportAll(ExportFormat::AlwaysHtml, "pages");
     EXPECT_EQ(dirEntries(pages), (std::vector<std::string>{"html.HTM", "plain.HTM"}));
     EXPECT_EQ(readFileBytes(pages + "plain.HTM"),
-              pageHeadElements("windows-1252") + "\r\nline 1<BR>\r\nline 2<BR>\r\n");
+              pageHeadElements() + "\r\nline 1<BR>\r\nline 2<BR>\r\n");
 }
 
 TEST(Output, ExportWritesContentIdFilesBesideThePageAndNeverOverwritesPages) {
@@ -108,7 +108,7 @@ TEST(Output, ExportWritesContentIdFilesBesideThePageAndNeverOverwritesPages) {
     EXPECT_NE(readFileBytes(root / "Pic 12_06_26 14_05_09_0.HTM").find("<img src=\"pic_0\">"),
               std::string::npos);
     EXPECT_EQ(readFileBytes(root / "Pic 12_06_26 14_05_09.HTM"),
-              pageHeadElements("windows-1252") + "\r\n"
+              pageHeadElements() + "\r\n"
               "<table><tr><td><b>Subject:</b></td><td>Pic</td></tr></table><hr><p>\r\n"
               "<img src=\"pic\">\r\n\r\n");
 }

@@ -16,10 +16,9 @@ using test::readFileBytes;
 using test::makeRecord;
 using test::TempDir;
 
-// What every page starts with when it names no charset of its own (tests run in
-// the default code page).
+// What every page starts with.
 std::string head(const std::string& page) {
-    return pageHeadElements("windows-1252") + "\r\n" + page;
+    return pageHeadElements() + "\r\n" + page;
 }
 
 const std::string PlainHelloBye =
@@ -179,21 +178,24 @@ TEST(Render, ConvertCidLineRewritesQuotedReferencesAndBaseElements) {
 }
 
 TEST(Render, PagesStartWithCharsetAndPolicyAndLoseMetaRefresh) {
-    const std::string h = pageHeadElements("koi8-r");
+    const std::string h = pageHeadElements();
     const std::pair<std::string, std::string> cases[] = {
         {"<p>x</p>\r\n", h + "\r\n<p>x</p>\r\n"},
         // The mail's own head, or several, come after ours.
         {"<html><head><title>t</title></head><head></head>", h + "\r\n<html><head><title>t</title></head><head></head>"},
         {"  <!DOCTYPE html>\r\n<html>", "  <!DOCTYPE html>" + h + "\r\n<html>"},
-        {"\xEF\xBB\xBFx", "\xEF\xBB\xBF" + pageHeadElements("utf-8") + "\r\nx"},
+        {"\xEF\xBB\xBFx", "\xEF\xBB\xBF" + h + "\r\nx"},
         {"a<META HTTP-EQUIV=Refresh CONTENT=\"0;url=http://x/\">b", h + "\r\nab"},
         {"a<meta content='0' http-equiv = ' refresh'\r\n/>b", h + "\r\nab"},
         {"a<meta http-equiv=\"&#x72;efresh\" content=\"0\">b", h + "\r\nab"},
         {"a<meta content=\"1;url=>\" http-equiv=refresh>b", h + "\r\nab"},
         {"a<meta http-equiv=\"refresh\"", h + "\r\na"},
-        {"<meta charset=\"utf-8\"><metadata http-equiv=refresh>", h + "\r\n<meta charset=\"utf-8\"><metadata http-equiv=refresh>"},
+        {"<meta charset=\"utf-8\"><metadata http-equiv=refresh>", h + "\r\n<metadata http-equiv=refresh>"},
+        // The mail's own charset is not the page's: it goes, whatever it names.
+        {"a<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=koi8-r\">b<meta charset=x>c"
+         "<meta name=charset content=x>", h + "\r\nabc<meta name=charset content=x>"},
     };
-    for (const auto& [in, out] : cases) EXPECT_EQ(finishPage(in, "koi8-r"), out) << in;
+    for (const auto& [in, out] : cases) EXPECT_EQ(finishPage(in), out) << in;
 
     // A page written a line at a time, or its lines in pieces, is finished as the
     // whole page is: tags and document types that run over line breaks, a head
@@ -206,12 +208,12 @@ TEST(Render, PagesStartWithCharsetAndPolicyAndLoseMetaRefresh) {
     pages.push_back("<me\r\nta http-equiv=refresh><meta\r\n>\r\n<meta http-equiv=\"re\r\nfresh\">z");
     for (const std::string& page : pages) {
         const LineList lines = LineList::copyOf(page);
-        EXPECT_EQ(pageFileBytes(lines, {}, "koi8-r"), finishPage(lines.joined(), "koi8-r")) << page;
+        EXPECT_EQ(pageFileBytes(lines, {}), finishPage(lines.joined())) << page;
     }
     // A <meta tag longer than any real one is disarmed instead of held back whole.
     const std::string longTag = "<meta content=\"" + std::string(100000, 'x');
     const LineList longLines = LineList::copyOf(longTag + "\r\nhttp-equiv=refresh\">b");
-    const std::string longPage = pageFileBytes(longLines, {}, "koi8-r");
+    const std::string longPage = pageFileBytes(longLines, {});
     EXPECT_EQ(longPage, h + "\r\n<mBta" + longLines.joined().substr(5)) << longPage.substr(0, 300);
 
     // The charset: the body part's, else the HTML's own, else the store's code page.
@@ -219,14 +221,14 @@ TEST(Render, PagesStartWithCharsetAndPolicyAndLoseMetaRefresh) {
         MailMessage message;
         message.loadText(raw);
         message.locateBodies();
-        return pageCharset(message, "windows-1252");
+        return bodyCharset(message).value_or("code page");
     };
-    EXPECT_EQ(charsetOf("Content-Type: text/html; charset=\"UTF-8\"\r\n\r\n<p>x\r\n"), "utf-8");
+    EXPECT_EQ(charsetOf("Content-Type: text/html; charset=\"UTF-8\"\r\n\r\n<p>x\r\n"), "UTF-8");
     EXPECT_EQ(charsetOf("Content-Type: text/html\r\n\r\n<META http-equiv=Content-Type "
                         "content=\"text/html; charset=koi8-r\">\r\n"),
-              "koi8-r");
+              "KOI8-R");
     EXPECT_EQ(charsetOf("Content-Type: text/plain; charset=\"x\\\"><script>\"\r\n\r\nx\r\n"),
-              "windows-1252");
+              "code page");
 }
 
 TEST(FileOutput, LinesSplitAtEveryBreakAndWriteFailuresAreReported) {
@@ -300,7 +302,7 @@ TEST(Render, StreamedPageIsThePageBuiltInMemory) {
                 writePage(streamed, record, design, {}, out);
                 out.finish();
                 EXPECT_EQ(readFileBytes(path),
-                          pageFileBytes(built.htmlLines, {}, pageCharset(streamed, "windows-1252")));
+                          pageFileBytes(built.htmlLines, {}));
             }
 }
 
