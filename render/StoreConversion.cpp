@@ -82,8 +82,7 @@ ConversionReport convertStore(const DbxStore& store, const ConversionOptions& op
     }
     std::vector<bool> keep(count, false);
     for (std::size_t i = count; i-- > 0;) {
-        if (!included[i]) continue;
-        if (!lists[i].empty()) keep[i] = true;
+        if (included[i] && !lists[i].empty()) keep[i] = true;
         if (keep[i] && folders[i].parent >= 0) keep[folders[i].parent] = true;
     }
     if (state.bytesTotal == 0) state.bytesTotal = 1;
