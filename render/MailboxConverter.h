@@ -65,7 +65,8 @@ public:
     // ConvertError when it cannot be written whole; nothing half-written remains.
     ConvertOutcome addMessage(FolderId folder, const MailboxMessage& message);
 
-    // Hands everything to the disk (with syncFiles) and closes the open mbox file.
+    // Hands everything to the disk (with syncFiles), closes the open mbox file and
+    // writes out the rest of the conversion record.
     void finish();
 
     // Lines of an earlier record that were cut off or damaged and so not believed.
@@ -83,10 +84,18 @@ private:
     ConvertOutcome addMbox(const Folder& folder, const MailboxMessage& message);
     ConvertOutcome addMaildir(const Folder& folder, const MailboxMessage& message);
     ConvertOutcome addEml(const Folder& folder, const MailboxMessage& message);
-    std::string writeTemporary(const std::string& relativeDir, const MailboxMessage& message);
-    // Moves the finished temporary file to each candidate name until one is free.
+    // A message file written whole and not yet under its name.
+    struct Staged {
+        int fd = -1;             // open while unnamed
+        bool unnamed = false;    // O_TMPFILE: named by linking
+        std::string temporary;   // else its temporary path
+    };
+    Staged writeTemporary(const std::string& relativeDir, const std::string& temporaryName,
+                          const MailboxMessage& message);
+    void discard(Staged& staged);
+    // Gives the finished file each candidate name until one is free.
     template <typename NameFor>
-    ConvertOutcome placeFile(const std::string& temporary, const std::string& relativeDir,
+    ConvertOutcome placeFile(Staged& staged, const std::string& relativeDir,
                              const MailboxMessage& message, std::size_t firstCandidate,
                              std::size_t& usedCandidate, NameFor nameFor);
 
@@ -95,6 +104,8 @@ private:
     ConvertManifest manifest;
     std::vector<Folder> folders;
     std::unique_ptr<MboxFile> openMbox;
+    std::string processId;
+    bool unnamedFiles = true;
     std::uint64_t temporaryCounter = 0;
     // eml: the next "_k" to try per directory and name, so that many messages with
     // one subject and minute do not test every taken name again.

@@ -87,6 +87,9 @@ std::string messageKey(MailboxFormat format, std::string_view folderFile, std::u
     return key;
 }
 
+// Record lines gathered before one write.
+constexpr std::size_t PendingLimit = 64 * 1024;
+
 }  // namespace
 
 std::string_view mailboxFormatName(MailboxFormat format) {
@@ -133,6 +136,11 @@ ConvertManifest::ConvertManifest(const std::string& outDir, bool syncEachLine)
 }
 
 ConvertManifest::~ConvertManifest() {
+    try {
+        flush();
+    } catch (const ConvertError&) {
+        // Lines lost here only make the next run look at their messages again.
+    }
     if (fd >= 0) ::close(fd);
 }
 
@@ -222,16 +230,32 @@ void ConvertManifest::appendLine(std::string line) {
         line += sum;
     }
     line += '\n';
-    // One write per line: with O_APPEND a line is never split by another writer.
+    if (!syncEachLine) {
+        pending += line;
+        if (pending.size() >= PendingLimit) flush();
+        return;
+    }
+    writeOut(line);
+    if (::fdatasync(fd) != 0)
+        throw ConvertError(systemErrorText("Cannot sync the conversion record", filePath));
+}
+
+void ConvertManifest::flush() {
+    if (pending.empty()) return;
+    std::string text;
+    text.swap(pending);
+    writeOut(text);
+}
+
+void ConvertManifest::writeOut(std::string_view text) {
+    // Whole lines in one write: with O_APPEND a line is never split by another writer.
     std::size_t written = 0;
-    while (written < line.size()) {
-        const ssize_t n = ::write(fd, line.data() + written, line.size() - written);
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) throw ConvertError(systemErrorText("Cannot write the conversion record", filePath));
         written += static_cast<std::size_t>(n);
     }
-    if (syncEachLine && ::fdatasync(fd) != 0)
-        throw ConvertError(systemErrorText("Cannot sync the conversion record", filePath));
 }
 
 }  // namespace lumbrook

@@ -55,13 +55,20 @@ public:
 
     std::size_t ignoredLines() const { return ignored; }
 
+    // Hands the lines recorded so far to the system. Without syncEachLine, lines are
+    // gathered and written in batches: a line always follows what it records, and a
+    // line lost with a crash only makes the next run look at that message again.
+    void flush();
+
 private:
     void readExisting(const std::string& text);
     void appendLine(std::string line);
+    void writeOut(std::string_view text);
 
     std::string filePath;
     int fd = -1;
     bool syncEachLine = false;
+    std::string pending;  // lines not yet written (without syncEachLine)
     std::size_t ignored = 0;
     std::unordered_set<std::string> done;
     std::unordered_set<std::string> destinations;

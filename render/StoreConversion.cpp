@@ -1,8 +1,12 @@
 #include "render/StoreConversion.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 #include "base/AsciiCase.h"
 #include "base/Errors.h"
@@ -18,6 +22,90 @@ std::string describe(const std::exception& e) {
                (open->errorNumber() ? std::string(": ") + std::strerror(open->errorNumber()) : "");
     return e.what();
 }
+// Text read ahead and not yet written: enough to keep the writer busy while the
+// reader waits on the disk, small beside a machine's memory. A message bigger than
+// this still goes through, alone.
+constexpr std::size_t ReadAheadBytes = std::size_t{32} << 20;
+constexpr std::size_t ReadAheadMessages = 1024;
+
+// One message as read, or why it could not be.
+struct ReadItem {
+    MessageText read;
+    std::string error;
+};
+
+// Reads a folder's messages on a thread of its own, in the list's order, while the
+// caller writes them: reading the store and writing the output then share the two
+// cores of a small machine. The order is the list's whatever the timing, so the
+// output, the record and the damaged list are the same as one thread's.
+class ReadAhead {
+public:
+    ReadAhead(FolderReader& reader, const MessageList& list, const std::atomic<bool>* cancel)
+        : reader(reader), list(list), cancel(cancel), thread([this] { run(); }) {}
+    ~ReadAhead() {
+        {
+            std::lock_guard lock(mutex);
+            stopped = true;
+        }
+        changed.notify_all();
+        thread.join();
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // The next message of the list; none once the reader has stopped early (cancel).
+    std::optional<ReadItem> next() {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return !queue.empty() || finished; });
+        if (queue.empty()) return std::nullopt;
+        ReadItem item = std::move(queue.front());
+        queue.pop_front();
+        queuedBytes -= item.read.text.size();
+        lock.unlock();
+        changed.notify_all();
+        return item;
+    }
+
+private:
+    void run() {
+        for (const MessageInfo& m : list) {
+            if (cancel && cancel->load()) break;
+            ReadItem item;
+            try {
+                item.read = reader.read(m.dataOffset);
+            } catch (const std::exception& e) {
+                item.error = describe(e);
+            }
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] {
+                return stopped || queue.empty() ||
+                       (queuedBytes < ReadAheadBytes && queue.size() < ReadAheadMessages);
+            });
+            if (stopped) break;
+            queuedBytes += item.read.text.size();
+            queue.push_back(std::move(item));
+            lock.unlock();
+            changed.notify_all();
+        }
+        {
+            std::lock_guard lock(mutex);
+            finished = true;
+        }
+        changed.notify_all();
+    }
+
+    FolderReader& reader;
+    const MessageList& list;
+    const std::atomic<bool>* cancel;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<ReadItem> queue;
+    std::size_t queuedBytes = 0;
+    bool finished = false;
+    bool stopped = false;
+    std::thread thread;  // last: starts once everything above is made
+};
+
 }  // namespace
 
 std::vector<StoreFolder> storeFolders(const DbxStore& store) {
@@ -111,10 +199,14 @@ ConversionReport convertStore(const DbxStore& store, const ConversionOptions& op
             report.failures.push_back(f.path + ": " + describe(e));
             continue;
         }
+        ReadAhead ahead(*reader, lists[i], cancel);
         for (const MessageInfo& m : lists[i]) {
             if (cancel && cancel->load()) break;
+            std::optional<ReadItem> item = ahead.next();
+            if (!item) break;  // the reader saw the cancel first
             try {
-                const MessageText read = reader->read(m.dataOffset);
+                if (!item->error.empty()) throw ConvertError(item->error);
+                const MessageText& read = item->read;
                 const std::string& text = read.text;
                 if (!read.whole) {
                     report.damaged.push_back(f.path + ", \"" + store.toUtf8(m.subject) +
