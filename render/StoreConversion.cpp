@@ -27,6 +27,8 @@ std::string describe(const std::exception& e) {
 // this still goes through, alone.
 constexpr std::size_t ReadAheadBytes = std::size_t{32} << 20;
 constexpr std::size_t ReadAheadMessages = 1024;
+constexpr std::size_t WakeMessages = 64;
+constexpr std::size_t WakeBytes = std::size_t{1} << 20;
 
 // One message as read, or why it could not be.
 struct ReadItem {
@@ -56,13 +58,21 @@ public:
     // The next message of the list; none once the reader has stopped early (cancel).
     std::optional<ReadItem> next() {
         std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return !queue.empty() || finished; });
+        if (queue.empty() && !finished) {
+            writerWaits = true;
+            changed.wait(lock, [&] { return !queue.empty() || finished; });
+            writerWaits = false;
+        }
         if (queue.empty()) return std::nullopt;
         ReadItem item = std::move(queue.front());
         queue.pop_front();
         queuedBytes -= item.read.text.size();
+        // Wake a waiting reader only once half the room is free again: one wake-up
+        // per batch of messages, not one system call per message.
+        const bool wake = readerWaits && (queue.empty() || (queuedBytes <= ReadAheadBytes / 2 &&
+                                                            queue.size() <= ReadAheadMessages / 2));
         lock.unlock();
-        changed.notify_all();
+        if (wake) changed.notify_all();
         return item;
     }
 
@@ -77,15 +87,22 @@ private:
                 item.error = describe(e);
             }
             std::unique_lock lock(mutex);
-            changed.wait(lock, [&] {
+            const auto room = [&] {
                 return stopped || queue.empty() ||
                        (queuedBytes < ReadAheadBytes && queue.size() < ReadAheadMessages);
-            });
+            };
+            if (!room()) {
+                readerWaits = true;
+                changed.wait(lock, room);
+                readerWaits = false;
+            }
             if (stopped) break;
             queuedBytes += item.read.text.size();
             queue.push_back(std::move(item));
+            // A waiting writer is woken for a batch, not for each message.
+            const bool wake = writerWaits && (queue.size() >= WakeMessages || queuedBytes >= WakeBytes);
             lock.unlock();
-            changed.notify_all();
+            if (wake) changed.notify_all();
         }
         {
             std::lock_guard lock(mutex);
@@ -103,6 +120,7 @@ private:
     std::size_t queuedBytes = 0;
     bool finished = false;
     bool stopped = false;
+    bool readerWaits = false, writerWaits = false;
     std::thread thread;  // last: starts once everything above is made
 };
 
