@@ -1,9 +1,12 @@
 #include "render/MailboxMbox.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -71,29 +74,45 @@ std::string mozillaStatusValue(const MessageFlags& flags) {
     return hex;
 }
 
-void appendMboxrdMessage(std::string& out, std::string_view rawMessage,
-                         std::string_view envelopeAddress, std::int64_t unixTime,
-                         const std::optional<MessageFlags>& status) {
+namespace {
+
+// The mboxrd form of one message in pieces: head gets the lines before the text
+// (all of them before the first piece), onPiece is called with the text's stretches, the quoting ">"s between them and
+// the closing line ends, in order. Pieces are views into rawMessage or constants,
+// so a writer can hand them to the system without copying the text.
+template <typename OnPiece>
+void mboxrdPieces(std::string& head, std::string_view rawMessage, std::string_view envelopeAddress,
+                  std::int64_t unixTime, const std::optional<MessageFlags>& status, OnPiece onPiece) {
     const std::string_view lineEnd = lineEndOf(rawMessage);
-    out.append("From ").append(envelopeAddress).append(" ").append(asctimeUtc(unixTime)).append("\n");
+    head.append("From ").append(envelopeAddress).append(" ").append(asctimeUtc(unixTime)).append("\n");
     if (status) {
-        out.append("X-Mozilla-Status: ").append(mozillaStatusValue(*status)).append(lineEnd);
-        out.append("X-Mozilla-Status2: 00000000").append(lineEnd);
+        head.append("X-Mozilla-Status: ").append(mozillaStatusValue(*status)).append(lineEnd);
+        head.append("X-Mozilla-Status2: 00000000").append(lineEnd);
     }
     const bool unended = !rawMessage.empty() && rawMessage.back() != '\n';
     if (unended)
-        out.append(LineEndField).append("added").append(lineEnd);
+        head.append(LineEndField).append("added").append(lineEnd);
     else if (rawMessage.substr(0, LineEndField.size()) == LineEndField)
-        out.append(LineEndField).append("kept").append(lineEnd);
+        head.append(LineEndField).append("kept").append(lineEnd);
 
     std::size_t copied = 0;
     forEachFromLine(rawMessage, [&](std::size_t lineStart) {
-        out.append(rawMessage.substr(copied, lineStart - copied)).append(">");
+        onPiece(rawMessage.substr(copied, lineStart - copied));
+        onPiece(std::string_view(">"));
         copied = lineStart;
     });
-    out.append(rawMessage.substr(copied));
-    if (unended) out.append("\n");
-    out.append("\n");
+    onPiece(rawMessage.substr(copied));
+    onPiece(unended ? std::string_view("\n\n") : std::string_view("\n"));
+}
+
+}  // namespace
+
+void appendMboxrdMessage(std::string& out, std::string_view rawMessage,
+                         std::string_view envelopeAddress, std::int64_t unixTime,
+                         const std::optional<MessageFlags>& status) {
+    // The head is complete before the first piece comes.
+    mboxrdPieces(out, rawMessage, envelopeAddress, unixTime, status,
+                 [&](std::string_view piece) { out.append(piece); });
 }
 
 std::vector<MboxrdEntry> readMboxrd(std::string_view mbox, bool withStatus) {
@@ -168,12 +187,23 @@ void MboxFile::truncateTo(std::uint64_t size) {
 
 void MboxFile::append(std::string_view rawMessage, std::string_view envelopeAddress,
                       std::int64_t unixTime, const std::optional<MessageFlags>& status) {
+    // The text goes to the system straight from where it was read (writev): for an
+    // mbox the copy into a buffer of its own would be a third of the work.
     buffer.clear();
     if (lastLineOpen) buffer.append("\n");
-    appendMboxrdMessage(buffer, rawMessage, envelopeAddress, unixTime, status);
-    std::size_t written = 0;
-    while (written < buffer.size()) {
-        const ssize_t n = ::write(fd, buffer.data() + written, buffer.size() - written);
+    pieces.clear();
+    pieces.push_back(iovec{nullptr, 0});  // the head, once it is complete
+    mboxrdPieces(buffer, rawMessage, envelopeAddress, unixTime, status, [&](std::string_view piece) {
+        if (!piece.empty()) pieces.push_back(iovec{const_cast<char*>(piece.data()), piece.size()});
+    });
+    pieces[0] = iovec{buffer.data(), buffer.size()};
+    std::uint64_t total = 0;
+    for (const iovec& piece : pieces) total += piece.iov_len;
+
+    std::size_t next = 0;
+    while (next < pieces.size()) {
+        const int count = static_cast<int>(std::min<std::size_t>(pieces.size() - next, IOV_MAX));
+        const ssize_t n = ::writev(fd, pieces.data() + next, count);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             std::string text = systemErrorText("Cannot write the mbox file", filePath);
@@ -182,12 +212,16 @@ void MboxFile::append(std::string_view rawMessage, std::string_view envelopeAddr
                 text += " (and the partly written message could not be removed)";
             throw ConvertError(text);
         }
-        written += static_cast<std::size_t>(n);
+        // Past what was written: whole pieces, then the rest of a partly written one.
+        auto done = static_cast<std::size_t>(n);
+        while (next < pieces.size() && done >= pieces[next].iov_len) done -= pieces[next++].iov_len;
+        if (done > 0) {
+            pieces[next].iov_base = static_cast<char*>(pieces[next].iov_base) + done;
+            pieces[next].iov_len -= done;
+        }
     }
-    fileSize += buffer.size();
+    fileSize += total;
     lastLineOpen = false;
-    // A huge message should not keep its buffer for the rest of the run.
-    if (buffer.capacity() > (std::size_t{16} << 20)) std::string().swap(buffer);
 }
 
 void MboxFile::sync() {
