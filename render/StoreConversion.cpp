@@ -23,12 +23,13 @@ std::string describe(const std::exception& e) {
     return e.what();
 }
 // Text read ahead and not yet written: enough to keep the writer busy while the
-// reader waits on the disk, small beside a machine's memory. A message bigger than
-// this still goes through, alone.
-constexpr std::size_t ReadAheadBytes = std::size_t{32} << 20;
-constexpr std::size_t ReadAheadMessages = 1024;
-constexpr std::size_t WakeMessages = 64;
-constexpr std::size_t WakeBytes = std::size_t{1} << 20;
+// reader waits on the disk, and little enough to stay in the processor's cache
+// between the read and the write. A message bigger than this still goes through,
+// alone.
+constexpr std::size_t ReadAheadBytes = std::size_t{8} << 20;
+constexpr std::size_t ReadAheadMessages = 512;
+constexpr std::size_t WakeMessages = 32;
+constexpr std::size_t WakeBytes = std::size_t{512} << 10;
 
 // One message as read, or why it could not be.
 struct ReadItem {
