@@ -40,14 +40,6 @@ int moveNoReplace(const std::string& from, const std::string& to) {
     return 0;
 }
 
-// Gives the unnamed file open at fd the name path, never replacing a file there.
-// Returns 0 or the errno value.
-int linkUnnamed(int fd, const std::string& path) {
-    char proc[64];
-    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
-    return ::linkat(AT_FDCWD, proc, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
-}
-
 // Whether the file at path holds exactly these bytes.
 bool holdsExactly(const std::string& path, std::string_view bytes) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
@@ -87,9 +79,7 @@ MailboxConverter::MailboxConverter(std::string outDir, MailboxOptions options)
       }()),
       options(options),
       manifest(this->outDir, options.syncFiles),
-      processId(std::to_string(::getpid())),
-      // An unnamed file is given its name by linking its /proc entry.
-      unnamedFiles(::access("/proc/self/fd", X_OK) == 0) {
+      processId(std::to_string(::getpid())) {
     folders.push_back(Folder{std::string(), SiblingNames(options.format == MailboxFormat::Mbox
                                                              ? std::string_view(".sbd")
                                                              : std::string_view())});
@@ -195,33 +185,11 @@ ConvertOutcome MailboxConverter::addMbox(const Folder& folder, const MailboxMess
     return ConvertOutcome::Written;
 }
 
-MailboxConverter::Staged MailboxConverter::writeTemporary(const std::string& relativeDir,
-                                                          const std::string& temporaryName,
-                                                          const MailboxMessage& message) {
-    // An unnamed file in the directory saves creating, renaming and so looking up
-    // a temporary name for each of many thousand messages, and a crash leaves
-    // nothing behind; where the file system has none, a temporary name it is.
-    Staged staged;
-    if (unnamedFiles) {
-        const std::string dir = absolute(relativeDir);
-        staged.fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
-        if (staged.fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
-            unnamedFiles = false;
-        else if (staged.fd < 0)
-            throw ConvertError(systemErrorText("Cannot create a file in", dir));
-        else
-            staged.unnamed = true;
-    }
-    std::string path;
-    if (!staged.unnamed) {
-        staged.temporary = absolute(relativeDir + "/" + temporaryName);
-        path = staged.temporary;
-        staged.fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (staged.fd < 0) throw ConvertError(systemErrorText("Cannot create", path));
-    } else {
-        path = absolute(relativeDir);
-    }
-    const int fd = staged.fd;
+std::string MailboxConverter::writeTemporary(const std::string& relativePath,
+                                             const MailboxMessage& message) {
+    const std::string path = absolute(relativePath);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) throw ConvertError(systemErrorText("Cannot create", path));
     std::size_t written = 0;
     bool ok = true;
     while (ok && written < message.raw.size()) {
@@ -239,15 +207,6 @@ MailboxConverter::Staged MailboxConverter::writeTemporary(const std::string& rel
         if (options.syncFiles) ok = ::fsync(fd) == 0;
     }
     std::string error = ok ? std::string() : systemErrorText("Cannot write", path);
-    if (staged.unnamed) {
-        // Open until it has its name; closing drops it on any failure.
-        if (!ok) {
-            ::close(fd);
-            throw ConvertError(error);
-        }
-        return staged;
-    }
-    staged.fd = -1;
     if (::close(fd) != 0 && ok) {
         ok = false;
         error = systemErrorText("Cannot write", path);
@@ -256,28 +215,22 @@ MailboxConverter::Staged MailboxConverter::writeTemporary(const std::string& rel
         ::unlink(path.c_str());
         throw ConvertError(error);
     }
-    return staged;
-}
-
-void MailboxConverter::discard(Staged& staged) {
-    if (staged.fd >= 0) ::close(staged.fd);
-    staged.fd = -1;
-    if (!staged.temporary.empty()) ::unlink(staged.temporary.c_str());
+    return path;
 }
 
 template <typename NameFor>
-ConvertOutcome MailboxConverter::placeFile(Staged& staged, const std::string& relativeDir,
+ConvertOutcome MailboxConverter::placeFile(const std::string& temporary, const std::string& relativeDir,
                                            const MailboxMessage& message, std::size_t firstCandidate,
                                            std::size_t& usedCandidate, NameFor nameFor) {
     for (std::size_t k = firstCandidate; k < firstCandidate + MaxCandidates; ++k) {
         const std::string relative = relativeDir + "/" + nameFor(k);
         const std::string path = absolute(relative);
-        const int error = staged.unnamed ? linkUnnamed(staged.fd, path) : moveNoReplace(staged.temporary, path);
+        const int error = moveNoReplace(temporary, path);
         if (error == EEXIST) {
             // The same bytes under our name, which the record gives to no message: a
             // run that stopped before its record line. Take it instead of a copy.
             if (!manifest.isDestination(relative) && holdsExactly(path, message.raw)) {
-                discard(staged);
+                ::unlink(temporary.c_str());
                 manifest.recordMessage(options.format, message.folderFile, message.dataOffset,
                                        message.raw.size(), relative, std::nullopt);
                 usedCandidate = k;
@@ -288,19 +241,15 @@ ConvertOutcome MailboxConverter::placeFile(Staged& staged, const std::string& re
         if (error != 0) {
             errno = error;
             const std::string text = systemErrorText("Cannot move the finished message to", path);
-            discard(staged);
+            ::unlink(temporary.c_str());
             throw ConvertError(text);
-        }
-        if (staged.unnamed) {
-            ::close(staged.fd);
-            staged.fd = -1;
         }
         manifest.recordMessage(options.format, message.folderFile, message.dataOffset,
                                message.raw.size(), relative, std::nullopt);
         usedCandidate = k;
         return ConvertOutcome::Written;
     }
-    discard(staged);
+    ::unlink(temporary.c_str());
     throw ConvertError("No free file name in " + absolute(relativeDir));
 }
 
@@ -313,12 +262,12 @@ ConvertOutcome MailboxConverter::addMaildir(const Folder& folder, const MailboxM
                   static_cast<unsigned long long>(hash64(message.folderFile)),
                   static_cast<unsigned long long>(message.dataOffset));
     const std::string flags = maildirFlags(message.flags);
-    Staged staged = writeTemporary(
-        folder.path + "/tmp",
-        std::string(unique) + ".P" + processId + "Q" + std::to_string(temporaryCounter++) + ".lumbrook",
+    const std::string temporary = writeTemporary(
+        folder.path + "/tmp/" + unique + ".P" + processId + "Q" +
+            std::to_string(temporaryCounter++) + ".lumbrook",
         message);
     std::size_t used = 0;
-    return placeFile(staged, folder.path + "/cur", message, 0, used, [&](std::size_t k) {
+    return placeFile(temporary, folder.path + "/cur", message, 0, used, [&](std::size_t k) {
         return std::string(unique) + (k == 0 ? "" : "-" + std::to_string(k)) + ".lumbrook:2," + flags;
     });
 }
@@ -326,13 +275,14 @@ ConvertOutcome MailboxConverter::addMaildir(const Folder& folder, const MailboxM
 ConvertOutcome MailboxConverter::addEml(const Folder& folder, const MailboxMessage& message) {
     const std::int64_t time = messageUnixTime(message.fileTime, message.raw);
     const std::string full = emlFileStem(time, message.subject, 4);
-    Staged staged = writeTemporary(
-        folder.path, ".lumbrook-P" + processId + "Q" + std::to_string(temporaryCounter++) + ".tmp",
+    const std::string temporary = writeTemporary(
+        folder.path + "/.lumbrook-P" + processId + "Q" +
+            std::to_string(temporaryCounter++) + ".tmp",
         message);
     // k = 0 is the plain name, k >= 1 the name with "_<k-1>".
     std::size_t& next = nextSuffix[folder.path + "/" + full];
     std::size_t used = 0;
-    const ConvertOutcome outcome = placeFile(staged, folder.path, message, next, used, [&](std::size_t k) {
+    const ConvertOutcome outcome = placeFile(temporary, folder.path, message, next, used, [&](std::size_t k) {
         if (k == 0) return full + ".eml";
         const std::string suffix = "_" + std::to_string(k - 1);
         return emlFileStem(time, message.subject, 4 + suffix.size()) + suffix + ".eml";

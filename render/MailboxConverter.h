@@ -84,18 +84,10 @@ private:
     ConvertOutcome addMbox(const Folder& folder, const MailboxMessage& message);
     ConvertOutcome addMaildir(const Folder& folder, const MailboxMessage& message);
     ConvertOutcome addEml(const Folder& folder, const MailboxMessage& message);
-    // A message file written whole and not yet under its name.
-    struct Staged {
-        int fd = -1;             // open while unnamed
-        bool unnamed = false;    // O_TMPFILE: named by linking
-        std::string temporary;   // else its temporary path
-    };
-    Staged writeTemporary(const std::string& relativeDir, const std::string& temporaryName,
-                          const MailboxMessage& message);
-    void discard(Staged& staged);
-    // Gives the finished file each candidate name until one is free.
+    std::string writeTemporary(const std::string& relativeDir, const MailboxMessage& message);
+    // Moves the finished temporary file to each candidate name until one is free.
     template <typename NameFor>
-    ConvertOutcome placeFile(Staged& staged, const std::string& relativeDir,
+    ConvertOutcome placeFile(const std::string& temporary, const std::string& relativeDir,
                              const MailboxMessage& message, std::size_t firstCandidate,
                              std::size_t& usedCandidate, NameFor nameFor);
 
@@ -104,8 +96,7 @@ private:
     ConvertManifest manifest;
     std::vector<Folder> folders;
     std::unique_ptr<MboxFile> openMbox;
-    std::string processId;
-    bool unnamedFiles = true;
+    std::string processId;  // in temporary names
     std::uint64_t temporaryCounter = 0;
     // eml: the next "_k" to try per directory and name, so that many messages with
     // one subject and minute do not test every taken name again.
