@@ -194,14 +194,18 @@ void ConvertManifest::readExisting(const std::string& text) {
 
 bool ConvertManifest::contains(MailboxFormat format, std::string_view folderFile,
                                std::uint64_t dataOffset, std::uint64_t textSize) const {
-    return done.count(messageKey(format, folderFile, dataOffset, textSize)) != 0;
+    const std::string key = messageKey(format, folderFile, dataOffset, textSize);
+    std::lock_guard lock(guard);
+    return done.count(key) != 0;
 }
 
 bool ConvertManifest::isDestination(std::string_view path) const {
+    std::lock_guard lock(guard);
     return destinations.count(std::string(path)) != 0;
 }
 
 std::optional<std::uint64_t> ConvertManifest::mboxSize(std::string_view path) const {
+    std::lock_guard lock(guard);
     const auto it = mboxSizes.find(std::string(path));
     if (it == mboxSizes.end()) return std::nullopt;
     return it->second;
@@ -209,6 +213,7 @@ std::optional<std::uint64_t> ConvertManifest::mboxSize(std::string_view path) co
 
 void ConvertManifest::recordMboxSize(std::string_view path, std::uint64_t size) {
     appendLine("S\t" + escapeField(path) + "\t" + std::to_string(size));
+    std::lock_guard lock(guard);
     mboxSizes[std::string(path)] = size;
 }
 
@@ -218,6 +223,7 @@ void ConvertManifest::recordMessage(MailboxFormat format, std::string_view folde
     std::string key = messageKey(format, folderFile, dataOffset, textSize);
     appendLine("M\t" + key + "\t" + escapeField(path) + "\t" +
                (mboxEnd ? std::to_string(*mboxEnd) : std::string("-")));
+    std::lock_guard lock(guard);
     done.insert(std::move(key));
     destinations.insert(std::string(path));
     if (mboxEnd) mboxSizes[std::string(path)] = *mboxEnd;

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "base/AsciiCase.h"
 #include "base/Errors.h"
@@ -31,10 +32,22 @@ constexpr std::size_t ReadAheadMessages = 512;
 constexpr std::size_t WakeMessages = 32;
 constexpr std::size_t WakeBytes = std::size_t{512} << 10;
 
-// One message as read, or why it could not be.
+// One message as read, or why it could not be; for eml and Maildir perhaps with
+// its file already written under a temporary name.
 struct ReadItem {
     MessageText read;
     std::string error;
+    std::string prepared;
+    std::string prepareError;
+};
+
+// Writing a message's file, for eml and Maildir, on the reading thread for every
+// other message: the reader then carries about as much of the work as the writer,
+// which still moves every file into place in the folder's order.
+struct FilePreparer {
+    MailboxConverter& converter;
+    MailboxConverter::FolderId folder;
+    const std::string& folderFile;
 };
 
 // Reads a folder's messages on a thread of its own, in the list's order, while the
@@ -43,8 +56,9 @@ struct ReadItem {
 // output, the record and the damaged list are the same as one thread's.
 class ReadAhead {
 public:
-    ReadAhead(FolderReader& reader, const MessageList& list, const std::atomic<bool>* cancel)
-        : reader(reader), list(list), cancel(cancel), thread([this] { run(); }) {}
+    ReadAhead(FolderReader& reader, const MessageList& list, const std::atomic<bool>* cancel,
+              std::optional<FilePreparer> preparer)
+        : reader(reader), list(list), cancel(cancel), preparer(preparer), thread([this] { run(); }) {}
     ~ReadAhead() {
         {
             std::lock_guard lock(mutex);
@@ -52,6 +66,7 @@ public:
         }
         changed.notify_all();
         thread.join();
+        for (const ReadItem& item : queue) MailboxConverter::dropPrepared(item.prepared);
     }
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -79,6 +94,7 @@ public:
 
 private:
     void run() {
+        std::size_t index = 0;
         for (const MessageInfo& m : list) {
             if (cancel && cancel->load()) break;
             ReadItem item;
@@ -86,6 +102,16 @@ private:
                 item.read = reader.read(m.dataOffset);
             } catch (const std::exception& e) {
                 item.error = describe(e);
+            }
+            if (preparer && index++ % 2 == 0 && item.error.empty() && !item.read.text.empty()) {
+                const MailboxMessage message{item.read.text, m.date, {}, {}, preparer->folderFile,
+                                             static_cast<std::uint64_t>(std::max(0, m.dataOffset))};
+                try {
+                    if (!preparer->converter.recorded(message))
+                        item.prepared = preparer->converter.prepareFile(preparer->folder, message);
+                } catch (const std::exception& e) {
+                    item.prepareError = describe(e);
+                }
             }
             std::unique_lock lock(mutex);
             const auto room = [&] {
@@ -97,7 +123,10 @@ private:
                 changed.wait(lock, room);
                 readerWaits = false;
             }
-            if (stopped) break;
+            if (stopped) {
+                MailboxConverter::dropPrepared(item.prepared);
+                break;
+            }
             queuedBytes += item.read.text.size();
             queue.push_back(std::move(item));
             // A waiting writer is woken for a batch, not for each message.
@@ -115,6 +144,7 @@ private:
     FolderReader& reader;
     const MessageList& list;
     const std::atomic<bool>* cancel;
+    std::optional<FilePreparer> preparer;
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<ReadItem> queue;
@@ -218,11 +248,18 @@ ConversionReport convertStore(const DbxStore& store, const ConversionOptions& op
             report.failures.push_back(f.path + ": " + describe(e));
             continue;
         }
-        ReadAhead ahead(*reader, lists[i], cancel);
+        std::optional<FilePreparer> preparer;
+        if (options.mailbox.format != MailboxFormat::Mbox) preparer.emplace(FilePreparer{converter, ids[i], f.fileName});
+        ReadAhead ahead(*reader, lists[i], cancel, preparer);
         for (const MessageInfo& m : lists[i]) {
             if (cancel && cancel->load()) break;
             std::optional<ReadItem> item = ahead.next();
             if (!item) break;  // the reader saw the cancel first
+            // Left behind when this message ends otherwise than in addMessage.
+            struct Leftover {
+                std::string& prepared;
+                ~Leftover() { MailboxConverter::dropPrepared(prepared); }
+            } leftover{item->prepared};
             try {
                 if (!item->error.empty()) throw ConvertError(item->error);
                 const MessageText& read = item->read;
@@ -243,7 +280,9 @@ ConversionReport convertStore(const DbxStore& store, const ConversionOptions& op
                     text, m.date, subject,
                     MessageFlags{m.isRead(), m.isReplied(), m.isForwarded(), m.isFlagged()},
                     f.fileName, static_cast<std::uint64_t>(std::max(0, m.dataOffset))};
-                if (converter.addMessage(ids[i], message) == ConvertOutcome::Written) {
+                if (!item->prepareError.empty()) throw ConvertError(item->prepareError);
+                const std::string prepared = std::exchange(item->prepared, std::string());
+                if (converter.addMessage(ids[i], message, prepared) == ConvertOutcome::Written) {
                     ++report.written;
                     report.bytesWritten += text.size();
                 } else {

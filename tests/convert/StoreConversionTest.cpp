@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <sstream>
+#include <utility>
 
 #include "render/MailboxMbox.h"
 #include "render/StoreConversion.h"
@@ -21,12 +23,15 @@ namespace fs = std::filesystem;
 using test::readFileBytes;
 using test::TempDir;
 
-// Every file below dir but the conversion record, by relative path.
-std::map<std::string, std::string> filesBelow(const fs::path& dir) {
-    std::map<std::string, std::string> files;
-    for (const auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file() && e.path().filename() != ConvertManifest::FileName)
-            files[fs::relative(e.path(), dir).string()] = readFileBytes(e.path().string());
+// Every file below dir but the conversion record, by relative path: its size and
+// a hash of its bytes (a failure then prints names, not megabytes).
+std::map<std::string, std::pair<std::size_t, std::size_t>> filesBelow(const fs::path& dir) {
+    std::map<std::string, std::pair<std::size_t, std::size_t>> files;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+        if (!e.is_regular_file() || e.path().filename() == ConvertManifest::FileName) continue;
+        const std::string bytes = readFileBytes(e.path().string());
+        files[fs::relative(e.path(), dir).string()] = {bytes.size(), std::hash<std::string>()(bytes)};
+    }
     return files;
 }
 
@@ -121,7 +126,9 @@ TEST(StoreConversion, ReadAheadKeepsTheOrderAndAStoppedRunGoesOnToTheSameResult)
         EXPECT_EQ(recordedMessages(whole).size(), total);
         if (format == MailboxFormat::Mbox) {
             std::vector<std::string> texts;
-            for (auto& entry : readMboxrd(files.at("Outlook Express.sbd/Local Folders.sbd/Inbox"), true))
+            const std::string mbox =
+                readFileBytes((whole / "Outlook Express.sbd/Local Folders.sbd/Inbox").string());
+            for (auto& entry : readMboxrd(mbox, true))
                 texts.push_back(std::move(entry.message));
             EXPECT_TRUE(texts == oldestFirst) << texts.size() << " messages";
         }
