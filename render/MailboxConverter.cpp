@@ -71,7 +71,8 @@ std::string maildirFlags(const MessageFlags& flags) {
 // The same message gets the same name on every run, so a run that stopped
 // between moving the file and recording it finds its own file again.
 std::string maildirUnique(const MailboxMessage& message) {
-    const std::int64_t time = std::max<std::int64_t>(0, messageUnixTime(message.fileTime, message.raw));
+    const std::int64_t time =
+        std::max<std::int64_t>(0, messageUnixTime(message.fileTime, message.raw));
     char unique[64];
     std::snprintf(unique, sizeof unique, "%lld.L%016llx_%llu", static_cast<long long>(time),
                   static_cast<unsigned long long>(hash64(message.folderFile)),
@@ -165,7 +166,8 @@ ConvertOutcome MailboxConverter::addMessage(FolderId folder, const MailboxMessag
 }
 
 bool MailboxConverter::recorded(const MailboxMessage& message) const {
-    return manifest.contains(options.format, message.folderFile, message.dataOffset, message.raw.size());
+    return manifest.contains(options.format, message.folderFile, message.dataOffset,
+                             message.raw.size());
 }
 
 std::string MailboxConverter::prepareFile(FolderId folder, const MailboxMessage& message) {
@@ -175,9 +177,9 @@ std::string MailboxConverter::prepareFile(FolderId folder, const MailboxMessage&
     const std::string counter = std::to_string(temporaryCounter++);
     if (options.format == MailboxFormat::Eml)
         return writeTemporary(path + "/.lumbrook-P" + processId + "Q" + counter + ".tmp", message);
-    return writeTemporary(path + "/tmp/" + maildirUnique(message) + ".P" + processId + "Q" + counter +
-                              ".lumbrook",
-                          message);
+    return writeTemporary(
+        path + "/tmp/" + maildirUnique(message) + ".P" + processId + "Q" + counter + ".lumbrook",
+        message);
 }
 
 void MailboxConverter::dropPrepared(const std::string& prepared) {

@@ -96,8 +96,10 @@ private:
     void makeDirectory(const std::string& relative);
     MboxFile& mboxFor(const Folder& folder);
     ConvertOutcome addMbox(const Folder& folder, const MailboxMessage& message);
-    ConvertOutcome addMaildir(const Folder& folder, const MailboxMessage& message, std::string temporary);
-    ConvertOutcome addEml(const Folder& folder, const MailboxMessage& message, std::string temporary);
+    ConvertOutcome addMaildir(const Folder& folder, const MailboxMessage& message,
+                              std::string temporary);
+    ConvertOutcome addEml(const Folder& folder, const MailboxMessage& message,
+                          std::string temporary);
     std::string writeTemporary(const std::string& relativeDir, const MailboxMessage& message);
     // Moves the finished temporary file to each candidate name until one is free.
     template <typename NameFor>

@@ -77,14 +77,17 @@ std::string mozillaStatusValue(const MessageFlags& flags) {
 namespace {
 
 // The mboxrd form of one message in pieces: head gets the lines before the text
-// (all of them before the first piece), onPiece is called with the text's stretches, the quoting ">"s between them and
-// the closing line ends, in order. Pieces are views into rawMessage or constants,
-// so a writer can hand them to the system without copying the text.
+// (all of them before the first piece), onPiece is called with the text's
+// stretches, the quoting ">"s between them and the closing line ends, in order.
+// Pieces are views into rawMessage or constants, so a writer can hand them to the
+// system without copying the text.
 template <typename OnPiece>
 void mboxrdPieces(std::string& head, std::string_view rawMessage, std::string_view envelopeAddress,
-                  std::int64_t unixTime, const std::optional<MessageFlags>& status, OnPiece onPiece) {
+                  std::int64_t unixTime, const std::optional<MessageFlags>& status,
+                  OnPiece onPiece) {
     const std::string_view lineEnd = lineEndOf(rawMessage);
-    head.append("From ").append(envelopeAddress).append(" ").append(asctimeUtc(unixTime)).append("\n");
+    head.append("From ").append(envelopeAddress).append(" ");
+    head.append(asctimeUtc(unixTime)).append("\n");
     if (status) {
         head.append("X-Mozilla-Status: ").append(mozillaStatusValue(*status)).append(lineEnd);
         head.append("X-Mozilla-Status2: 00000000").append(lineEnd);
@@ -193,9 +196,10 @@ void MboxFile::append(std::string_view rawMessage, std::string_view envelopeAddr
     if (lastLineOpen) buffer.append("\n");
     pieces.clear();
     pieces.push_back(iovec{nullptr, 0});  // the head, once it is complete
-    mboxrdPieces(buffer, rawMessage, envelopeAddress, unixTime, status, [&](std::string_view piece) {
+    const auto addPiece = [&](std::string_view piece) {
         if (!piece.empty()) pieces.push_back(iovec{const_cast<char*>(piece.data()), piece.size()});
-    });
+    };
+    mboxrdPieces(buffer, rawMessage, envelopeAddress, unixTime, status, addPiece);
     pieces[0] = iovec{buffer.data(), buffer.size()};
     std::uint64_t total = 0;
     for (const iovec& piece : pieces) total += piece.iov_len;

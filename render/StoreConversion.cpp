@@ -23,6 +23,7 @@ std::string describe(const std::exception& e) {
                (open->errorNumber() ? std::string(": ") + std::strerror(open->errorNumber()) : "");
     return e.what();
 }
+
 // Text read ahead and not yet written: enough to keep the writer busy while the
 // reader waits on the disk, and little enough to stay in the processor's cache
 // between the read and the write. A message bigger than this still goes through,
@@ -58,7 +59,8 @@ class ReadAhead {
 public:
     ReadAhead(FolderReader& reader, const MessageList& list, const std::atomic<bool>* cancel,
               std::optional<FilePreparer> preparer)
-        : reader(reader), list(list), cancel(cancel), preparer(preparer), thread([this] { run(); }) {}
+        : reader(reader), list(list), cancel(cancel), preparer(preparer),
+          thread([this] { run(); }) {}
     ~ReadAhead() {
         {
             std::lock_guard lock(mutex);
@@ -130,7 +132,8 @@ private:
             queuedBytes += item.read.text.size();
             queue.push_back(std::move(item));
             // A waiting writer is woken for a batch, not for each message.
-            const bool wake = writerWaits && (queue.size() >= WakeMessages || queuedBytes >= WakeBytes);
+            const bool wake =
+                writerWaits && (queue.size() >= WakeMessages || queuedBytes >= WakeBytes);
             lock.unlock();
             if (wake) changed.notify_all();
         }
@@ -249,7 +252,8 @@ ConversionReport convertStore(const DbxStore& store, const ConversionOptions& op
             continue;
         }
         std::optional<FilePreparer> preparer;
-        if (options.mailbox.format != MailboxFormat::Mbox) preparer.emplace(FilePreparer{converter, ids[i], f.fileName});
+        if (options.mailbox.format != MailboxFormat::Mbox)
+            preparer.emplace(FilePreparer{converter, ids[i], f.fileName});
         ReadAhead ahead(*reader, lists[i], cancel, preparer);
         for (const MessageInfo& m : lists[i]) {
             if (cancel && cancel->load()) break;

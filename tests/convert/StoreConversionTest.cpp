@@ -30,7 +30,8 @@ std::map<std::string, std::pair<std::size_t, std::size_t>> filesBelow(const fs::
     for (const auto& e : fs::recursive_directory_iterator(dir)) {
         if (!e.is_regular_file() || e.path().filename() == ConvertManifest::FileName) continue;
         const std::string bytes = readFileBytes(e.path().string());
-        files[fs::relative(e.path(), dir).string()] = {bytes.size(), std::hash<std::string>()(bytes)};
+        files[fs::relative(e.path(), dir).string()] = {bytes.size(),
+                                                       std::hash<std::string>()(bytes)};
     }
     return files;
 }
@@ -85,12 +86,13 @@ TEST(StoreConversion, ReadAheadKeepsTheOrderAndAStoppedRunGoesOnToTheSameResult)
     std::vector<std::string> oldestFirst;
     for (const auto& m : list) oldestFirst.push_back(reader.read(m.dataOffset).text);
 
-    for (const MailboxFormat format : {MailboxFormat::Mbox, MailboxFormat::Eml, MailboxFormat::Maildir}) {
-        SCOPED_TRACE(std::string(mailboxFormatName(format)));
+    for (const auto format : {MailboxFormat::Mbox, MailboxFormat::Eml, MailboxFormat::Maildir}) {
+        const std::string name(mailboxFormatName(format));
+        SCOPED_TRACE(name);
         ConversionOptions options;
         options.mailbox.format = format;
-        const fs::path whole = fs::path(work.str()) / ("whole-" + std::string(mailboxFormatName(format)));
-        const fs::path resumed = fs::path(work.str()) / ("resumed-" + std::string(mailboxFormatName(format)));
+        const fs::path whole = fs::path(work.str()) / ("whole-" + name);
+        const fs::path resumed = fs::path(work.str()) / ("resumed-" + name);
 
         options.outDir = whole.string();
         std::size_t calls = 0, lastDone = 0;
