@@ -137,5 +137,33 @@ TEST(StoreConversion, ReadAheadKeepsTheOrderAndAStoppedRunGoesOnToTheSameResult)
     }
 }
 
+// A folder named two levels down keeps its place in the tree, and only it is
+// converted (its parents hold no messages of their own).
+TEST(StoreConversion, ANestedFolderIsConvertedUnderItsParents) {
+    TempDir store, work;
+    DbxFileOptions folderFile;
+    folderFile.kind = DbxFileKind::Folders;
+    writeBytes(store / "Folders.dbx",
+               buildDbx({folderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false}),
+                         folderRecord({1, 0, "Local Folders", std::nullopt, false}),
+                         folderRecord({100, 1, "Inbox", "Inbox.dbx", false}),
+                         folderRecord({101, 1, "Sent", "Sent.dbx", false})},
+                        folderFile)
+                   .bytes);
+    const std::string text = "Subject: x\r\n\r\nx\r\n";
+    writeBytes(store / "Inbox.dbx",
+               buildDbx({messageRecord({1, "a", "b", "x", test::fileTimeUtc(2003, 1, 1), text})}).bytes);
+    writeBytes(store / "Sent.dbx",
+               buildDbx({messageRecord({1, "a", "b", "x", test::fileTimeUtc(2003, 1, 2), text})}).bytes);
+    ConversionOptions options;
+    options.outDir = work / "out";
+    options.folders = {"inbox"};
+    const ConversionReport report = convertStore(DbxStore(store.str()), options);
+    EXPECT_EQ(report.written, 1u);
+    EXPECT_GT(readFileBytes(work / "out/Outlook Express.sbd/Local Folders.sbd/Inbox").size(),
+              text.size());
+    EXPECT_FALSE(fs::exists(work / "out/Outlook Express.sbd/Local Folders.sbd/Sent"));
+}
+
 }  // namespace
 }  // namespace lumbrook
