@@ -1,7 +1,9 @@
 // convert: a whole store into today's mailbox layouts in one step, folder tree kept.
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -53,6 +55,36 @@ private:
     Clock::time_point lastDrawn;
 };
 
+// Ctrl+C and SIGTERM stop the conversion after the message in hand, with the
+// record written out, so that the same command goes on from there; a second
+// signal ends the program at once.
+std::atomic<bool> stopAsked{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+void stopHandler(int) { stopAsked = true; }
+
+class StopSignals {
+public:
+    StopSignals() {
+        stopAsked = false;
+        struct sigaction action {};
+        action.sa_handler = stopHandler;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        sigaction(SIGINT, &action, &oldInt);
+        sigaction(SIGTERM, &action, &oldTerm);
+    }
+    ~StopSignals() {
+        sigaction(SIGINT, &oldInt, nullptr);
+        sigaction(SIGTERM, &oldTerm, nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+private:
+    struct sigaction oldInt {};
+    struct sigaction oldTerm {};
+};
+
 }  // namespace
 
 int cmdConvert(Args& args, const DbxStore& store) {
@@ -73,10 +105,11 @@ int cmdConvert(Args& args, const DbxStore& store) {
     conversion.mailbox = options;
     conversion.folders = wanted;
     std::unique_ptr<ConvertProgress> bar;
+    StopSignals signals;
     const ConversionReport report = convertStore(store, conversion, [&](const ConversionProgress& p) {
         if (!bar) bar = std::make_unique<ConvertProgress>(p.messagesTotal, p.bytesTotal);
         bar->set(p.messagesDone, p.bytesDone);
-    });
+    }, &stopAsked);
     bar.reset();
     if (report.nothingMatched) throw UsageError("no folder matches --folder " + wanted.front());
     for (const auto& failure : report.failures) std::cerr << "lumbrook-cli: " << failure << '\n';
@@ -94,6 +127,10 @@ int cmdConvert(Args& args, const DbxStore& store) {
     if (!report.damaged.empty()) {
         std::cout << report.damaged.size() << " messages could not be read whole:\n";
         for (const auto& d : report.damaged) std::cout << "  " << d << '\n';
+    }
+    if (report.cancelled) {
+        std::cout << "stopped      run the same command again to go on\n";
+        return 130;
     }
     return report.failures.empty() && report.damaged.empty() ? 0 : 1;
 }

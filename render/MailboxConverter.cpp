@@ -68,6 +68,18 @@ std::string maildirFlags(const MessageFlags& flags) {
     return out;
 }
 
+// The same message gets the same name on every run, so a run that stopped
+// between moving the file and recording it finds its own file again.
+std::string maildirUnique(const MailboxMessage& message) {
+    const std::int64_t time =
+        std::max<std::int64_t>(0, messageUnixTime(message.fileTime, message.raw));
+    char unique[64];
+    std::snprintf(unique, sizeof unique, "%lld.L%016llx_%llu", static_cast<long long>(time),
+                  static_cast<unsigned long long>(hash64(message.folderFile)),
+                  static_cast<unsigned long long>(message.dataOffset));
+    return unique;
+}
+
 }  // namespace
 
 MailboxConverter::MailboxConverter(std::string outDir, MailboxOptions options)
@@ -78,7 +90,8 @@ MailboxConverter::MailboxConverter(std::string outDir, MailboxOptions options)
           return outDir;
       }()),
       options(options),
-      manifest(this->outDir, options.syncFiles) {
+      manifest(this->outDir, options.syncFiles),
+      processId(std::to_string(::getpid())) {
     folders.push_back(Folder{std::string(), SiblingNames(options.format == MailboxFormat::Mbox
                                                              ? std::string_view(".sbd")
                                                              : std::string_view())});
@@ -134,17 +147,43 @@ const std::string& MailboxConverter::folderPath(FolderId folder) const {
     return folders[folder].path;
 }
 
-ConvertOutcome MailboxConverter::addMessage(FolderId folder, const MailboxMessage& message) {
-    if (folder == Root || folder >= folders.size())
+ConvertOutcome MailboxConverter::addMessage(FolderId folder, const MailboxMessage& message,
+                                            const std::string& prepared) {
+    if (folder == Root || folder >= folders.size()) {
+        dropPrepared(prepared);
         throw ConvertError("A message needs an output folder");
-    if (manifest.contains(options.format, message.folderFile, message.dataOffset, message.raw.size()))
+    }
+    if (recorded(message)) {
+        dropPrepared(prepared);
         return ConvertOutcome::AlreadyThere;
+    }
     switch (options.format) {
         case MailboxFormat::Mbox: return addMbox(folders[folder], message);
-        case MailboxFormat::Maildir: return addMaildir(folders[folder], message);
-        case MailboxFormat::Eml: return addEml(folders[folder], message);
+        case MailboxFormat::Maildir: return addMaildir(folders[folder], message, prepared);
+        case MailboxFormat::Eml: return addEml(folders[folder], message, prepared);
     }
     return ConvertOutcome::AlreadyThere;
+}
+
+bool MailboxConverter::recorded(const MailboxMessage& message) const {
+    return manifest.contains(options.format, message.folderFile, message.dataOffset,
+                             message.raw.size());
+}
+
+std::string MailboxConverter::prepareFile(FolderId folder, const MailboxMessage& message) {
+    if (folder == Root || folder >= folders.size() || options.format == MailboxFormat::Mbox)
+        throw ConvertError("A message file needs an eml or Maildir folder");
+    const std::string& path = folders[folder].path;
+    const std::string counter = std::to_string(temporaryCounter++);
+    if (options.format == MailboxFormat::Eml)
+        return writeTemporary(path + "/.lumbrook-P" + processId + "Q" + counter + ".tmp", message);
+    return writeTemporary(
+        path + "/tmp/" + maildirUnique(message) + ".P" + processId + "Q" + counter + ".lumbrook",
+        message);
+}
+
+void MailboxConverter::dropPrepared(const std::string& prepared) {
+    if (!prepared.empty()) ::unlink(prepared.c_str());
 }
 
 MboxFile& MailboxConverter::mboxFor(const Folder& folder) {
@@ -252,32 +291,28 @@ ConvertOutcome MailboxConverter::placeFile(const std::string& temporary, const s
     throw ConvertError("No free file name in " + absolute(relativeDir));
 }
 
-ConvertOutcome MailboxConverter::addMaildir(const Folder& folder, const MailboxMessage& message) {
-    const std::int64_t time = std::max<std::int64_t>(0, messageUnixTime(message.fileTime, message.raw));
-    char unique[64];
-    // The same message gets the same name on every run, so a run that stopped
-    // between moving the file and recording it finds its own file again.
-    std::snprintf(unique, sizeof unique, "%lld.L%016llx_%llu", static_cast<long long>(time),
-                  static_cast<unsigned long long>(hash64(message.folderFile)),
-                  static_cast<unsigned long long>(message.dataOffset));
+ConvertOutcome MailboxConverter::addMaildir(const Folder& folder, const MailboxMessage& message,
+                                            std::string temporary) {
+    const std::string unique = maildirUnique(message);
     const std::string flags = maildirFlags(message.flags);
-    const std::string temporary = writeTemporary(
-        folder.path + "/tmp/" + unique + ".P" + std::to_string(::getpid()) + "Q" +
-            std::to_string(temporaryCounter++) + ".lumbrook",
-        message);
+    if (temporary.empty())
+        temporary = writeTemporary(folder.path + "/tmp/" + unique + ".P" + processId + "Q" +
+                                       std::to_string(temporaryCounter++) + ".lumbrook",
+                                   message);
     std::size_t used = 0;
     return placeFile(temporary, folder.path + "/cur", message, 0, used, [&](std::size_t k) {
-        return std::string(unique) + (k == 0 ? "" : "-" + std::to_string(k)) + ".lumbrook:2," + flags;
+        return unique + (k == 0 ? "" : "-" + std::to_string(k)) + ".lumbrook:2," + flags;
     });
 }
 
-ConvertOutcome MailboxConverter::addEml(const Folder& folder, const MailboxMessage& message) {
+ConvertOutcome MailboxConverter::addEml(const Folder& folder, const MailboxMessage& message,
+                                        std::string temporary) {
     const std::int64_t time = messageUnixTime(message.fileTime, message.raw);
     const std::string full = emlFileStem(time, message.subject, 4);
-    const std::string temporary = writeTemporary(
-        folder.path + "/.lumbrook-P" + std::to_string(::getpid()) + "Q" +
-            std::to_string(temporaryCounter++) + ".tmp",
-        message);
+    if (temporary.empty())
+        temporary = writeTemporary(folder.path + "/.lumbrook-P" + processId + "Q" +
+                                       std::to_string(temporaryCounter++) + ".tmp",
+                                   message);
     // k = 0 is the plain name, k >= 1 the name with "_<k-1>".
     std::size_t& next = nextSuffix[folder.path + "/" + full];
     std::size_t used = 0;
@@ -293,6 +328,7 @@ ConvertOutcome MailboxConverter::addEml(const Folder& folder, const MailboxMessa
 void MailboxConverter::finish() {
     if (openMbox && options.syncFiles) openMbox->sync();
     openMbox.reset();
+    manifest.flush();
 }
 
 }  // namespace lumbrook

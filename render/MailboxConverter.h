@@ -13,6 +13,7 @@
 // Usage: make folders with addFolder in tree order (parents first), then hand each
 // message to addMessage; finish() at the end. Not thread-safe.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -63,9 +64,23 @@ public:
 
     // Writes the message unless the record says it is already there. Throws
     // ConvertError when it cannot be written whole; nothing half-written remains.
-    ConvertOutcome addMessage(FolderId folder, const MailboxMessage& message);
+    // prepared: what prepareFile gave for this message, then only moved into place.
+    ConvertOutcome addMessage(FolderId folder, const MailboxMessage& message,
+                              const std::string& prepared = {});
 
-    // Hands everything to the disk (with syncFiles) and closes the open mbox file.
+    // eml and Maildir: writing a message's file is most of the work, and these two
+    // let another thread do it while messages before it are placed (addMessage
+    // keeps the order, and with it the names and the record). Both may run beside
+    // addMessage, not beside addFolder.
+    // Whether the record has the message (subject and flags do not matter here).
+    bool recorded(const MailboxMessage& message) const;
+    // Writes the file under a temporary name and returns that; throws ConvertError.
+    std::string prepareFile(FolderId folder, const MailboxMessage& message);
+    // A prepared file that is not going to be added.
+    static void dropPrepared(const std::string& prepared);
+
+    // Hands everything to the disk (with syncFiles), closes the open mbox file and
+    // writes out the rest of the conversion record.
     void finish();
 
     // Lines of an earlier record that were cut off or damaged and so not believed.
@@ -81,8 +96,10 @@ private:
     void makeDirectory(const std::string& relative);
     MboxFile& mboxFor(const Folder& folder);
     ConvertOutcome addMbox(const Folder& folder, const MailboxMessage& message);
-    ConvertOutcome addMaildir(const Folder& folder, const MailboxMessage& message);
-    ConvertOutcome addEml(const Folder& folder, const MailboxMessage& message);
+    ConvertOutcome addMaildir(const Folder& folder, const MailboxMessage& message,
+                              std::string temporary);
+    ConvertOutcome addEml(const Folder& folder, const MailboxMessage& message,
+                          std::string temporary);
     std::string writeTemporary(const std::string& relativeDir, const MailboxMessage& message);
     // Moves the finished temporary file to each candidate name until one is free.
     template <typename NameFor>
@@ -95,7 +112,8 @@ private:
     ConvertManifest manifest;
     std::vector<Folder> folders;
     std::unique_ptr<MboxFile> openMbox;
-    std::uint64_t temporaryCounter = 0;
+    std::string processId;  // in temporary names
+    std::atomic<std::uint64_t> temporaryCounter{0};
     // eml: the next "_k" to try per directory and name, so that many messages with
     // one subject and minute do not test every taken name again.
     std::map<std::string, std::size_t> nextSuffix;

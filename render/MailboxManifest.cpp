@@ -87,6 +87,9 @@ std::string messageKey(MailboxFormat format, std::string_view folderFile, std::u
     return key;
 }
 
+// Record lines gathered before one write.
+constexpr std::size_t PendingLimit = 64 * 1024;
+
 }  // namespace
 
 std::string_view mailboxFormatName(MailboxFormat format) {
@@ -133,6 +136,11 @@ ConvertManifest::ConvertManifest(const std::string& outDir, bool syncEachLine)
 }
 
 ConvertManifest::~ConvertManifest() {
+    try {
+        flush();
+    } catch (const ConvertError&) {
+        // Lines lost here only make the next run look at their messages again.
+    }
     if (fd >= 0) ::close(fd);
 }
 
@@ -186,14 +194,18 @@ void ConvertManifest::readExisting(const std::string& text) {
 
 bool ConvertManifest::contains(MailboxFormat format, std::string_view folderFile,
                                std::uint64_t dataOffset, std::uint64_t textSize) const {
-    return done.count(messageKey(format, folderFile, dataOffset, textSize)) != 0;
+    const std::string key = messageKey(format, folderFile, dataOffset, textSize);
+    std::lock_guard lock(guard);
+    return done.count(key) != 0;
 }
 
 bool ConvertManifest::isDestination(std::string_view path) const {
+    std::lock_guard lock(guard);
     return destinations.count(std::string(path)) != 0;
 }
 
 std::optional<std::uint64_t> ConvertManifest::mboxSize(std::string_view path) const {
+    std::lock_guard lock(guard);
     const auto it = mboxSizes.find(std::string(path));
     if (it == mboxSizes.end()) return std::nullopt;
     return it->second;
@@ -201,6 +213,7 @@ std::optional<std::uint64_t> ConvertManifest::mboxSize(std::string_view path) co
 
 void ConvertManifest::recordMboxSize(std::string_view path, std::uint64_t size) {
     appendLine("S\t" + escapeField(path) + "\t" + std::to_string(size));
+    std::lock_guard lock(guard);
     mboxSizes[std::string(path)] = size;
 }
 
@@ -210,6 +223,7 @@ void ConvertManifest::recordMessage(MailboxFormat format, std::string_view folde
     std::string key = messageKey(format, folderFile, dataOffset, textSize);
     appendLine("M\t" + key + "\t" + escapeField(path) + "\t" +
                (mboxEnd ? std::to_string(*mboxEnd) : std::string("-")));
+    std::lock_guard lock(guard);
     done.insert(std::move(key));
     destinations.insert(std::string(path));
     if (mboxEnd) mboxSizes[std::string(path)] = *mboxEnd;
@@ -222,16 +236,32 @@ void ConvertManifest::appendLine(std::string line) {
         line += sum;
     }
     line += '\n';
-    // One write per line: with O_APPEND a line is never split by another writer.
+    if (!syncEachLine) {
+        pending += line;
+        if (pending.size() >= PendingLimit) flush();
+        return;
+    }
+    writeOut(line);
+    if (::fdatasync(fd) != 0)
+        throw ConvertError(systemErrorText("Cannot sync the conversion record", filePath));
+}
+
+void ConvertManifest::flush() {
+    if (pending.empty()) return;
+    std::string text;
+    text.swap(pending);
+    writeOut(text);
+}
+
+void ConvertManifest::writeOut(std::string_view text) {
+    // Whole lines in one write: with O_APPEND a line is never split by another writer.
     std::size_t written = 0;
-    while (written < line.size()) {
-        const ssize_t n = ::write(fd, line.data() + written, line.size() - written);
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) throw ConvertError(systemErrorText("Cannot write the conversion record", filePath));
         written += static_cast<std::size_t>(n);
     }
-    if (syncEachLine && ::fdatasync(fd) != 0)
-        throw ConvertError(systemErrorText("Cannot sync the conversion record", filePath));
 }
 
 }  // namespace lumbrook

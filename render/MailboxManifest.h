@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,6 +42,8 @@ public:
     ConvertManifest(const ConvertManifest&) = delete;
     ConvertManifest& operator=(const ConvertManifest&) = delete;
 
+    // The lookups may run on another thread than the recording (a read-ahead
+    // thread asks whether to write a message at all).
     bool contains(MailboxFormat format, std::string_view folderFile, std::uint64_t dataOffset,
                   std::uint64_t textSize) const;
     // Whether a message is recorded as being at this path.
@@ -55,14 +58,22 @@ public:
 
     std::size_t ignoredLines() const { return ignored; }
 
+    // Hands the lines recorded so far to the system. Without syncEachLine, lines are
+    // gathered and written in batches: a line always follows what it records, and a
+    // line lost with a crash only makes the next run look at that message again.
+    void flush();
+
 private:
     void readExisting(const std::string& text);
     void appendLine(std::string line);
+    void writeOut(std::string_view text);
 
     std::string filePath;
     int fd = -1;
     bool syncEachLine = false;
+    std::string pending;  // lines not yet written (without syncEachLine)
     std::size_t ignored = 0;
+    mutable std::mutex guard;  // over the three sets below
     std::unordered_set<std::string> done;
     std::unordered_set<std::string> destinations;
     std::unordered_map<std::string, std::uint64_t> mboxSizes;

@@ -16,6 +16,8 @@
 // messages (those that end with LF, and the empty one) carry no extra line, and any
 // mbox reader gets them back exactly.
 
+#include <sys/uio.h>
+
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -82,7 +84,8 @@ private:
     int fd = -1;
     std::uint64_t fileSize = 0;
     bool lastLineOpen = false;  // a file we did not write may end without LF
-    std::string buffer;
+    std::string buffer;         // the lines before a message's text
+    std::vector<struct iovec> pieces;
 };
 
 // "<what> <path>: <system error text>" for errno.

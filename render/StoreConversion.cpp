@@ -1,8 +1,13 @@
 #include "render/StoreConversion.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <optional>
+#include <thread>
+#include <utility>
 
 #include "base/AsciiCase.h"
 #include "base/Errors.h"
@@ -18,6 +23,146 @@ std::string describe(const std::exception& e) {
                (open->errorNumber() ? std::string(": ") + std::strerror(open->errorNumber()) : "");
     return e.what();
 }
+
+// Text read ahead and not yet written: enough to keep the writer busy while the
+// reader waits on the disk, and little enough to stay in the processor's cache
+// between the read and the write. A message bigger than this still goes through,
+// alone.
+constexpr std::size_t ReadAheadBytes = std::size_t{8} << 20;
+constexpr std::size_t ReadAheadMessages = 512;
+constexpr std::size_t WakeMessages = 32;
+constexpr std::size_t WakeBytes = std::size_t{512} << 10;
+
+// One message as read, or why it could not be; for eml and Maildir perhaps with
+// its file already written under a temporary name.
+struct ReadItem {
+    MessageText read;
+    std::string error;
+    std::string prepared;
+    std::string prepareError;
+};
+
+// Writing a message's file, for eml and Maildir, on the reading thread for every
+// third message: reading a folder costs about half as much as writing its files,
+// so with this share both threads are about equally busy (measured per thread on
+// a generated store in tmpfs). The writer still moves every file into place, in
+// order.
+constexpr std::size_t PrepareEvery = 3;
+
+struct FilePreparer {
+    MailboxConverter& converter;
+    MailboxConverter::FolderId folder;
+    const std::string& folderFile;
+};
+
+// Reads a folder's messages on a thread of its own, in the list's order, while the
+// caller writes them: reading the store and writing the output then share the two
+// cores of a small machine. The order is the list's whatever the timing, so the
+// output, the record and the damaged list are the same as one thread's.
+class ReadAhead {
+public:
+    ReadAhead(FolderReader& reader, const MessageList& list, const std::atomic<bool>* cancel,
+              std::optional<FilePreparer> preparer)
+        : reader(reader), list(list), cancel(cancel), preparer(preparer),
+          thread([this] { run(); }) {}
+    ~ReadAhead() {
+        {
+            std::lock_guard lock(mutex);
+            stopped = true;
+        }
+        changed.notify_all();
+        thread.join();
+        for (const ReadItem& item : queue) MailboxConverter::dropPrepared(item.prepared);
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // The next message of the list; none once the reader has stopped early (cancel).
+    std::optional<ReadItem> next() {
+        std::unique_lock lock(mutex);
+        if (queue.empty() && !finished) {
+            writerWaits = true;
+            changed.wait(lock, [&] { return !queue.empty() || finished; });
+            writerWaits = false;
+        }
+        if (queue.empty()) return std::nullopt;
+        ReadItem item = std::move(queue.front());
+        queue.pop_front();
+        queuedBytes -= item.read.text.size();
+        // Wake a waiting reader only once half the room is free again: one wake-up
+        // per batch of messages, not one system call per message.
+        const bool wake = readerWaits && (queue.empty() || (queuedBytes <= ReadAheadBytes / 2 &&
+                                                            queue.size() <= ReadAheadMessages / 2));
+        lock.unlock();
+        if (wake) changed.notify_all();
+        return item;
+    }
+
+private:
+    void run() {
+        std::size_t index = 0;
+        for (const MessageInfo& m : list) {
+            if (cancel && cancel->load()) break;
+            ReadItem item;
+            try {
+                item.read = reader.read(m.dataOffset);
+            } catch (const std::exception& e) {
+                item.error = describe(e);
+            }
+            if (preparer && index++ % PrepareEvery == 0 && item.error.empty() &&
+                !item.read.text.empty()) {
+                const MailboxMessage message{item.read.text, m.date, {}, {}, preparer->folderFile,
+                                             static_cast<std::uint64_t>(std::max(0, m.dataOffset))};
+                try {
+                    if (!preparer->converter.recorded(message))
+                        item.prepared = preparer->converter.prepareFile(preparer->folder, message);
+                } catch (const std::exception& e) {
+                    item.prepareError = describe(e);
+                }
+            }
+            std::unique_lock lock(mutex);
+            const auto room = [&] {
+                return stopped || queue.empty() ||
+                       (queuedBytes < ReadAheadBytes && queue.size() < ReadAheadMessages);
+            };
+            if (!room()) {
+                readerWaits = true;
+                changed.wait(lock, room);
+                readerWaits = false;
+            }
+            if (stopped) {
+                MailboxConverter::dropPrepared(item.prepared);
+                break;
+            }
+            queuedBytes += item.read.text.size();
+            queue.push_back(std::move(item));
+            // A waiting writer is woken for a batch, not for each message.
+            const bool wake =
+                writerWaits && (queue.size() >= WakeMessages || queuedBytes >= WakeBytes);
+            lock.unlock();
+            if (wake) changed.notify_all();
+        }
+        {
+            std::lock_guard lock(mutex);
+            finished = true;
+        }
+        changed.notify_all();
+    }
+
+    FolderReader& reader;
+    const MessageList& list;
+    const std::atomic<bool>* cancel;
+    std::optional<FilePreparer> preparer;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<ReadItem> queue;
+    std::size_t queuedBytes = 0;
+    bool finished = false;
+    bool stopped = false;
+    bool readerWaits = false, writerWaits = false;
+    std::thread thread;  // last: starts once everything above is made
+};
+
 }  // namespace
 
 std::vector<StoreFolder> storeFolders(const DbxStore& store) {
@@ -82,8 +227,7 @@ ConversionReport convertStore(const DbxStore& store, const ConversionOptions& op
     }
     std::vector<bool> keep(count, false);
     for (std::size_t i = count; i-- > 0;) {
-        if (!included[i]) continue;
-        if (!lists[i].empty()) keep[i] = true;
+        if (included[i] && !lists[i].empty()) keep[i] = true;
         if (keep[i] && folders[i].parent >= 0) keep[folders[i].parent] = true;
     }
     if (state.bytesTotal == 0) state.bytesTotal = 1;
@@ -112,10 +256,22 @@ ConversionReport convertStore(const DbxStore& store, const ConversionOptions& op
             report.failures.push_back(f.path + ": " + describe(e));
             continue;
         }
+        std::optional<FilePreparer> preparer;
+        if (options.mailbox.format != MailboxFormat::Mbox)
+            preparer.emplace(FilePreparer{converter, ids[i], f.fileName});
+        ReadAhead ahead(*reader, lists[i], cancel, preparer);
         for (const MessageInfo& m : lists[i]) {
             if (cancel && cancel->load()) break;
+            std::optional<ReadItem> item = ahead.next();
+            if (!item) break;  // the reader saw the cancel first
+            // Left behind when this message ends otherwise than in addMessage.
+            struct Leftover {
+                std::string& prepared;
+                ~Leftover() { MailboxConverter::dropPrepared(prepared); }
+            } leftover{item->prepared};
             try {
-                const MessageText read = reader->read(m.dataOffset);
+                if (!item->error.empty()) throw ConvertError(item->error);
+                const MessageText& read = item->read;
                 const std::string& text = read.text;
                 if (!read.whole) {
                     report.damaged.push_back(f.path + ", \"" + store.toUtf8(m.subject) +
@@ -133,7 +289,9 @@ ConversionReport convertStore(const DbxStore& store, const ConversionOptions& op
                     text, m.date, subject,
                     MessageFlags{m.isRead(), m.isReplied(), m.isForwarded(), m.isFlagged()},
                     f.fileName, static_cast<std::uint64_t>(std::max(0, m.dataOffset))};
-                if (converter.addMessage(ids[i], message) == ConvertOutcome::Written) {
+                if (!item->prepareError.empty()) throw ConvertError(item->prepareError);
+                const std::string prepared = std::exchange(item->prepared, std::string());
+                if (converter.addMessage(ids[i], message, prepared) == ConvertOutcome::Written) {
                     ++report.written;
                     report.bytesWritten += text.size();
                 } else {
