@@ -13,19 +13,6 @@
 namespace lumbrook {
 namespace {
 
-DbxRecord withBlocks(std::vector<DbxBlock> blocks) {
-    DbxRecord r;
-    r.fields = {DbxField::dataOffset()};
-    r.blocks = std::move(blocks);
-    return r;
-}
-
-DbxBlock block(std::string text) {
-    DbxBlock b;
-    b.text = std::move(text);
-    return b;
-}
-
 TEST_F(StoreTest, MessagesTellWholeFromDamaged) {
     struct Case {
         const char* name;
@@ -33,18 +20,9 @@ TEST_F(StoreTest, MessagesTellWholeFromDamaged) {
         std::string text;
         std::string problem;  // empty: whole
     };
-    auto next = [](DbxBlock b, std::int32_t raw) {
-        b.nextRaw = raw;
-        return b;
-    };
-    auto nextIndex = [](DbxBlock b, std::size_t i) {
-        b.nextIndex = i;
-        return b;
-    };
-    auto self = [](DbxBlock b, std::int32_t s) {
-        b.self = s;
-        return b;
-    };
+    const auto next = withNext;
+    const auto nextIndex = withNextIndex;
+    const auto self = withSelf;
     const std::vector<Case> cases = {
         {"sound", {block("a"), block("b")}, "ab", ""},
         {"next block fails its self check", {block("a"), self(block("b"), 4)}, "a",

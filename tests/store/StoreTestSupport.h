@@ -71,6 +71,36 @@ inline DbxMessage simpleMessage(int i, std::string text = {}) {
     return m;
 }
 
+// A message record whose text lies in exactly these data blocks.
+inline DbxRecord withBlocks(std::vector<DbxBlock> blocks) {
+    DbxRecord r;
+    r.fields = {DbxField::dataOffset()};
+    r.blocks = std::move(blocks);
+    return r;
+}
+
+inline DbxBlock block(std::string text, std::optional<std::int32_t> used = {}) {
+    DbxBlock b;
+    b.text = std::move(text);
+    b.used = used;
+    return b;
+}
+
+// A block changed as damage changes it: its next offset a raw value or another
+// block of the chain, or its self offset wrong.
+inline DbxBlock withNext(DbxBlock b, std::int32_t raw) {
+    b.nextRaw = raw;
+    return b;
+}
+inline DbxBlock withNextIndex(DbxBlock b, std::size_t index) {
+    b.nextIndex = index;
+    return b;
+}
+inline DbxBlock withSelf(DbxBlock b, std::int32_t self) {
+    b.self = self;
+    return b;
+}
+
 inline std::vector<DbxRecord> simpleMessages(int n) {
     std::vector<DbxRecord> records;
     for (int i = 0; i < n; ++i) records.push_back(messageRecord(simpleMessage(i)));

@@ -14,20 +14,6 @@
 namespace lumbrook {
 namespace {
 
-DbxRecord withBlocks(std::vector<DbxBlock> blocks) {
-    DbxRecord r;
-    r.fields = {DbxField::dataOffset()};
-    r.blocks = std::move(blocks);
-    return r;
-}
-
-DbxBlock block(std::string text, std::optional<std::int32_t> used = {}) {
-    DbxBlock b;
-    b.text = std::move(text);
-    b.used = used;
-    return b;
-}
-
 std::string pattern(std::size_t n, char seed) {
     std::string s;
     for (std::size_t i = 0; i < n; ++i) s += static_cast<char>('a' + (seed + i) % 26);
@@ -101,18 +87,9 @@ TEST_F(StoreTest, ChainsEndAtBreaksAndCycles) {
         std::vector<DbxBlock> blocks;
         std::string expected;
     };
-    auto next = [](DbxBlock b, std::int32_t raw) {
-        b.nextRaw = raw;
-        return b;
-    };
-    auto nextIndex = [](DbxBlock b, std::size_t i) {
-        b.nextIndex = i;
-        return b;
-    };
-    auto self = [](DbxBlock b, std::int32_t s) {
-        b.self = s;
-        return b;
-    };
+    const auto next = withNext;
+    const auto nextIndex = withNextIndex;
+    const auto self = withSelf;
     const std::vector<Case> cases = {
         {"self check fails in the middle", {block("a"), self(block("b"), 4), block("c")}, "a"},
         {"cycle back to the first block", {block("a"), nextIndex(block("b"), 0)}, "ab"},
