@@ -144,6 +144,37 @@ void finishBatchArgs(BatchArgs& batch, Args& args, const char* command) {
 
 }  // namespace
 
+namespace {
+// The walk of save and export over the chosen messages, through one reader of
+// the folder: a damaged message is listed and what is there of it still written
+// (marked incomplete), never counted; one with nothing left is skipped; a stop
+// request ends the walk with the file in hand finished or removed. write tells
+// whether the message was written; the count of whole ones written is returned.
+template <typename Write>
+std::size_t walkBatch(const StoreFileArg& file, const MessageList& messages, bool& failed,
+                      std::vector<DamagedMessage>& damaged, Write write) {
+    std::size_t done = 0;
+    Progress progress(messages.size());
+    FolderReader reader(file.store, file.name);
+    for (const auto& record : messages) {
+        if (stopRequested()) break;
+        const MessageText message = reader.read(record.dataOffset);
+        if (!message.whole) {
+            damaged.push_back({record, message.problem});
+            failed = true;
+            if (message.text.empty()) continue;
+        }
+        try {
+            if (write(record, message, progress) && message.whole) ++done;
+        } catch (const StopRequestedError&) {
+            break;
+        }
+        progress.set(done);
+    }
+    return done;
+}
+}  // namespace
+
 int cmdSave(Args& args, const DbxStore& store) {
     BatchArgs batch = takeBatchArgs(args);
     finishBatchArgs(batch, args, "save");
@@ -155,35 +186,21 @@ int cmdSave(Args& args, const DbxStore& store) {
     StopSignals signals;
     OutputNames names;
     std::vector<DamagedMessage> damaged;
-    std::size_t done = 0;
-    {
-        Progress progress(messages.size());
-        FolderReader reader(file.store, file.name);
-        for (const auto& record : messages) {
-            if (stopRequested()) break;
-            const MessageText message = reader.read(record.dataOffset);
-            const std::string& raw = message.text;
-            if (!message.whole) {
-                // What is there is saved, marked incomplete and not counted; a message
-                // with nothing left is not saved at all.
-                damaged.push_back({record, message.problem});
-                failed = true;
-                if (raw.empty()) continue;
-            }
+    const std::size_t done = walkBatch(
+        file, messages, failed, damaged,
+        [&](const MessageInfo& record, const MessageText& message, Progress& progress) {
             try {
-                saveMessageAsEml(dir, record, raw, batch.dateInName, names, !message.whole);
-                if (message.whole) ++done;
+                saveMessageAsEml(dir, record, message.text, batch.dateInName, names,
+                                 !message.whole);
+                return true;
             } catch (const SaveFailedError& e) {
                 // As in the window: the message is reported and the batch goes on.
                 progress.clear();
                 std::cerr << e.what() << '\n';
                 failed = true;
-            } catch (const StopRequestedError&) {
-                break;
+                return false;
             }
-            progress.set(done);
-        }
-    }
+        });
     std::cout << "There became " << done << " messages saved!\n";
     reportDamaged(file.store, damaged);
     if (stopRequested()) return stoppedStatus();
@@ -211,24 +228,11 @@ int cmdExport(Args& args, const DbxStore& store) {
 
     StopSignals signals;
     std::vector<DamagedMessage> damaged;
-    std::size_t done = 0;
-    {
-        Progress progress(messages.size());
-        FolderReader reader(file.store, file.name);
-        for (const auto& record : messages) {
-            if (stopRequested()) break;
-            const MessageText message = reader.read(record.dataOffset);
-            if (!message.whole) {
-                damaged.push_back({record, message.problem});
-                failed = true;
-                if (message.text.empty()) continue;
-            }
+    const std::size_t done = walkBatch(
+        file, messages, failed, damaged,
+        [&](const MessageInfo& record, const MessageText& message, Progress& progress) {
             // A file that cannot be created ends the export, as it ends the window's batch.
-            try {
-                exportMessage(settings, record, message.text, !message.whole);
-            } catch (const StopRequestedError&) {
-                break;
-            }
+            exportMessage(settings, record, message.text, !message.whole);
             // A part that could not be written is reported; the export goes on.
             if (!settings.problems.empty()) {
                 progress.clear();
@@ -236,10 +240,8 @@ int cmdExport(Args& args, const DbxStore& store) {
                 settings.problems.clear();
                 failed = true;
             }
-            if (message.whole) ++done;
-            progress.set(done);
-        }
-    }
+            return true;
+        });
     std::cout << "There became " << done << " messages exported!\n";
     reportDamaged(file.store, damaged);
     if (stopRequested()) return stoppedStatus();
