@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <algorithm>
 #include <limits>
+#include <map>
 
 namespace lumbrook {
 namespace {
@@ -50,9 +51,6 @@ CREATE VIRTUAL TABLE messageText USING fts5(
 // says more about the message than the same word somewhere in a long body.
 const std::string RankWeights = "3.0, 1.5, 4.0, 1.0, 2.0, 1.0";
 const std::string RankSql = "bm25(messageText, " + RankWeights + ")";
-// The same ranking as the full-text table's own rank, which lets the table keep only the
-// best rows while it ranks and make snippets for those rows alone.
-const std::string RankFunction = "bm25(" + RankWeights + ")";
 
 bool isDamage(int code) {
     const int primary = code & 0xFF;
@@ -207,7 +205,7 @@ std::string defaultIndexPath(std::string_view storeAbsolutePath) {
 struct SearchIndex::Statements {
     Statement findFolder, upsertFolder, folderFileNames, deleteFolder, deleteFolderText,
         deleteFolderMessages, insertMessage, insertText, countFolders, countMessages, hitRow,
-        snippets, rankedWords, rankedWordsWithSnippets;
+        messageTime, snippets, snippetsAmongMatches, rankedWords;
 };
 
 SearchIndex::SearchIndex(const std::string& path) : indexPath(path) { open(true); }
@@ -373,11 +371,15 @@ void SearchIndex::open(bool allowRebuild) {
     prepare(st.rankedWords,
             ("SELECT rowid, " + RankSql +
              " AS r FROM messageText WHERE messageText MATCH ?1 ORDER BY r LIMIT ?3").c_str());
-    // ?2 is RankFunction.
-    prepare(st.rankedWordsWithSnippets,
-            "SELECT rowid, rank, snippet(messageText, 5, char(1), char(2), '…', 14), "
-            "snippet(messageText, 2, char(1), char(2), '…', 14) FROM messageText "
-            "WHERE messageText MATCH ?1 AND rank MATCH ?2 ORDER BY rank LIMIT ?3");
+    // The same snippets for the rows among ?2 (a JSON array) while the query goes through
+    // all of its matches between the first and the last of them once (see searchWords).
+    prepare(st.snippetsAmongMatches,
+            "SELECT rowid, CASE WHEN rowid IN (SELECT value FROM json_each(?2)) THEN "
+            "snippet(messageText, 5, char(1), char(2), '…', 14) END, "
+            "CASE WHEN rowid IN (SELECT value FROM json_each(?2)) THEN "
+            "snippet(messageText, 2, char(1), char(2), '…', 14) END "
+            "FROM messageText WHERE messageText MATCH ?1 AND rowid BETWEEN ?3 AND ?4");
+    prepare(st.messageTime, "SELECT fileTime FROM messages WHERE id = ?1");
 }
 
 bool SearchIndex::isFolderCurrent(const std::string& fileName, std::uint64_t size,
@@ -618,33 +620,27 @@ bool SearchIndex::readHit(std::int64_t id, SearchHit& h) {
 // ends. So the same messages come out as from the sort by rank, date and row.
 //
 // A snippet made on its own looks the query up for its one row, which is cheap for words
-// but expands a prefix to all its words each time; for a prefix the table's own ordering
-// by rank is used instead, which makes the snippets of the rows it returns as it goes.
+// but expands a prefix to all its words each time; for a prefix the snippets are made in
+// one pass through the matches instead.
 std::vector<SearchHit> SearchIndex::searchWords(const std::string& match, bool hasPrefixTerm,
                                                 std::size_t limit) {
     struct Ranked {
         std::int64_t id = 0;
         double rank = 0;
-        SearchHit hit;
+        std::uint64_t fileTime = 0;
     };
     constexpr std::uint64_t MaxRows = std::numeric_limits<std::int64_t>::max();
     std::uint64_t wanted = std::min<std::uint64_t>(limit, MaxRows / 4) * 2 + TieRows;
     std::vector<Ranked> rows;
-    Statement& s = hasPrefixTerm ? statements->rankedWordsWithSnippets : statements->rankedWords;
+    Statements& st = *statements;
     while (true) {
         rows.clear();
+        Statement& s = st.rankedWords;
         s.reset();
         s.bind(1, std::string_view(match));
-        if (hasPrefixTerm) s.bind(2, std::string_view(RankFunction));
         s.bind(3, static_cast<std::int64_t>(wanted));
         int rc;
-        while ((rc = s.step()) == SQLITE_ROW) {
-            Ranked r;
-            r.id = s.integer(0);
-            r.rank = sqlite3_column_double(s.get(), 1);
-            if (hasPrefixTerm) r.hit.snippet = pickSnippet(s.text(2), s.text(3));
-            rows.push_back(std::move(r));
-        }
+        while ((rc = s.step()) == SQLITE_ROW) rows.push_back({s.integer(0), sqlite3_column_double(s.get(), 1), 0});
         s.reset();
         check(rc, "searched");
         if (rows.size() < wanted || rows[limit - 1].rank != rows.back().rank || wanted == MaxRows) break;
@@ -653,19 +649,49 @@ std::vector<SearchHit> SearchIndex::searchWords(const std::string& match, bool h
 
     std::vector<Ranked> found;
     found.reserve(rows.size());
-    for (Ranked& r : rows)
-        if (readHit(r.id, r.hit)) found.push_back(std::move(r));
+    for (Ranked& r : rows) {
+        Statement& t = st.messageTime;
+        t.reset();
+        t.bind(1, r.id);
+        const int rc = t.step();
+        check(rc, "read");
+        if (rc == SQLITE_ROW) found.push_back({r.id, r.rank, static_cast<std::uint64_t>(t.integer(0))});
+        t.reset();
+    }
     std::sort(found.begin(), found.end(), [](const Ranked& a, const Ranked& b) {
         if (a.rank != b.rank) return a.rank < b.rank;
-        if (a.hit.fileTime != b.hit.fileTime) return a.hit.fileTime > b.hit.fileTime;
+        if (a.fileTime != b.fileTime) return a.fileTime > b.fileTime;
         return a.id > b.id;
     });
     if (found.size() > limit) found.resize(limit);
+
     std::vector<SearchHit> hits;
     hits.reserve(found.size());
-    for (Ranked& r : found) {
-        if (!hasPrefixTerm) r.hit.snippet = rowSnippet(match, r.id);
-        hits.push_back(std::move(r.hit));
+    std::vector<std::int64_t> ids;
+    for (const Ranked& r : found) {
+        SearchHit h;
+        if (!readHit(r.id, h)) continue;
+        if (!hasPrefixTerm) h.snippet = rowSnippet(match, r.id);
+        hits.push_back(std::move(h));
+        ids.push_back(r.id);
+    }
+    if (hasPrefixTerm && !ids.empty()) {
+        std::map<std::int64_t, std::string> snippets;
+        std::string list = "[";
+        for (std::int64_t id : ids) list += (list.size() > 1 ? "," : "") + std::to_string(id);
+        list += ']';
+        Statement& s = st.snippetsAmongMatches;
+        s.reset();
+        s.bind(1, std::string_view(match));
+        s.bind(2, std::string_view(list));
+        s.bind(3, *std::min_element(ids.begin(), ids.end()));
+        s.bind(4, *std::max_element(ids.begin(), ids.end()));
+        int rc;
+        while ((rc = s.step()) == SQLITE_ROW)
+            if (sqlite3_column_type(s.get(), 1) != SQLITE_NULL) snippets[s.integer(0)] = pickSnippet(s.text(1), s.text(2));
+        s.reset();
+        check(rc, "read");
+        for (std::size_t i = 0; i < hits.size(); ++i) hits[i].snippet = std::move(snippets[ids[i]]);
     }
     return hits;
 }
