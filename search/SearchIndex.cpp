@@ -5,12 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <algorithm>
 #include <limits>
 #include <map>
 
@@ -368,9 +368,10 @@ void SearchIndex::open(bool allowRebuild) {
             "SELECT snippet(messageText, 5, char(1), char(2), '…', 14), "
             "snippet(messageText, 2, char(1), char(2), '…', 14) "
             "FROM messageText WHERE messageText MATCH ?1 AND rowid = ?2");
-    prepare(st.rankedWords,
-            ("SELECT rowid, " + RankSql +
-             " AS r FROM messageText WHERE messageText MATCH ?1 ORDER BY r LIMIT ?3").c_str());
+    const std::string rankedWords = "SELECT rowid, " + RankSql +
+                                    " AS r FROM messageText WHERE messageText MATCH ?1 "
+                                    "ORDER BY r LIMIT ?2";
+    prepare(st.rankedWords, rankedWords.c_str());
     // The same snippets for the rows among ?2 (a JSON array) while the query goes through
     // all of its matches between the first and the last of them once (see searchWords).
     prepare(st.snippetsAmongMatches,
@@ -630,7 +631,8 @@ std::vector<SearchHit> SearchIndex::searchWords(const std::string& match, bool h
         std::uint64_t fileTime = 0;
     };
     constexpr std::uint64_t MaxRows = std::numeric_limits<std::int64_t>::max();
-    std::uint64_t wanted = std::min<std::uint64_t>(limit, MaxRows / 4) * 2 + TieRows;
+    limit = static_cast<std::size_t>(std::min<std::uint64_t>(limit, MaxRows / 4));  // all there are
+    std::uint64_t wanted = limit * std::uint64_t{2} + TieRows;
     std::vector<Ranked> rows;
     Statements& st = *statements;
     while (true) {
@@ -638,12 +640,14 @@ std::vector<SearchHit> SearchIndex::searchWords(const std::string& match, bool h
         Statement& s = st.rankedWords;
         s.reset();
         s.bind(1, std::string_view(match));
-        s.bind(3, static_cast<std::int64_t>(wanted));
+        s.bind(2, static_cast<std::int64_t>(wanted));
         int rc;
-        while ((rc = s.step()) == SQLITE_ROW) rows.push_back({s.integer(0), sqlite3_column_double(s.get(), 1), 0});
+        while ((rc = s.step()) == SQLITE_ROW)
+            rows.push_back({s.integer(0), sqlite3_column_double(s.get(), 1), 0});
         s.reset();
         check(rc, "searched");
-        if (rows.size() < wanted || rows[limit - 1].rank != rows.back().rank || wanted == MaxRows) break;
+        if (rows.size() < wanted || rows[limit - 1].rank != rows.back().rank || wanted == MaxRows)
+            break;
         wanted = wanted > MaxRows / 2 ? MaxRows : wanted * 2;
     }
 
@@ -655,7 +659,8 @@ std::vector<SearchHit> SearchIndex::searchWords(const std::string& match, bool h
         t.bind(1, r.id);
         const int rc = t.step();
         check(rc, "read");
-        if (rc == SQLITE_ROW) found.push_back({r.id, r.rank, static_cast<std::uint64_t>(t.integer(0))});
+        if (rc == SQLITE_ROW)
+            found.push_back({r.id, r.rank, static_cast<std::uint64_t>(t.integer(0))});
         t.reset();
     }
     std::sort(found.begin(), found.end(), [](const Ranked& a, const Ranked& b) {
@@ -687,8 +692,10 @@ std::vector<SearchHit> SearchIndex::searchWords(const std::string& match, bool h
         s.bind(3, *std::min_element(ids.begin(), ids.end()));
         s.bind(4, *std::max_element(ids.begin(), ids.end()));
         int rc;
-        while ((rc = s.step()) == SQLITE_ROW)
-            if (sqlite3_column_type(s.get(), 1) != SQLITE_NULL) snippets[s.integer(0)] = pickSnippet(s.text(1), s.text(2));
+        while ((rc = s.step()) == SQLITE_ROW) {
+            if (sqlite3_column_type(s.get(), 1) != SQLITE_NULL)
+                snippets[s.integer(0)] = pickSnippet(s.text(1), s.text(2));
+        }
         s.reset();
         check(rc, "read");
         for (std::size_t i = 0; i < hits.size(); ++i) hits[i].snippet = std::move(snippets[ids[i]]);

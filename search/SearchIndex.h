@@ -119,7 +119,8 @@ private:
     void removeFolderRows(std::int64_t folderId);
     Statement prepareQuery(const SearchQuery& query, const std::string& match, bool countOnly);
     bool readHit(std::int64_t id, SearchHit& hit);
-    std::vector<SearchHit> searchWords(const std::string& match, bool hasPrefixTerm, std::size_t limit);
+    std::vector<SearchHit> searchWords(const std::string& match, bool hasPrefixTerm,
+                                       std::size_t limit);
     std::string rowSnippet(const std::string& match, std::int64_t id);
 
     std::string indexPath;

@@ -243,7 +243,8 @@ TEST(SearchIndexRanking, TiesAtTheLimitKeepTheNewest) {
         docs.push_back(doc("Inbox.dbx", i + 1, fileTime(2000, 1, 1) + day * 864000000000ull, "Ann",
                            "Bob", "same", "tied words here"));
     }
-    docs.push_back(doc("Inbox.dbx", 1000, fileTime(1999, 1, 1), "Ann", "Bob", "tied", "tied words here"));
+    docs.push_back(
+        doc("Inbox.dbx", 1000, fileTime(1999, 1, 1), "Ann", "Bob", "tied", "tied words here"));
     index.replaceFolder("Inbox.dbx", 1, 1, docs);
     for (const char* query : {"tied", "tie*"}) {
         for (std::size_t limit : {2u, 70u, 500u}) {
@@ -251,7 +252,8 @@ TEST(SearchIndexRanking, TiesAtTheLimitKeepTheNewest) {
             for (std::size_t i = 0; expected.size() < std::min<std::size_t>(limit, Tied + 1); ++i)
                 expected.push_back(newestFirst[i]);
             std::vector<std::int64_t> got;
-            for (const SearchHit& h : index.search(parseSearchQuery(query), limit)) got.push_back(h.dataOffset);
+            for (const SearchHit& h : index.search(parseSearchQuery(query), limit))
+                got.push_back(h.dataOffset);
             EXPECT_EQ(got, expected) << query << " limit " << limit;
         }
     }
