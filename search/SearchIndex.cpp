@@ -5,12 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <map>
 
 namespace lumbrook {
 namespace {
@@ -22,6 +24,8 @@ constexpr int ApplicationId = 0x4C624978;
 constexpr int SchemaVersion = 1;
 constexpr int SnippetWords = 14;
 constexpr std::size_t MaxHitTextBytes = 1024;
+// Rows ranked beyond those wanted, for the ties at the last one (see searchWords).
+constexpr std::uint64_t TieRows = 32;
 
 const char* const SchemaSql = R"sql(
 CREATE TABLE folders(
@@ -45,7 +49,8 @@ CREATE VIRTUAL TABLE messageText USING fts5(
 
 // Column weights for bm25 in the order above: a word in the subject or the sender
 // says more about the message than the same word somewhere in a long body.
-const char* const RankSql = "bm25(messageText, 3.0, 1.5, 4.0, 1.0, 2.0, 1.0)";
+const std::string RankWeights = "3.0, 1.5, 4.0, 1.0, 2.0, 1.0";
+const std::string RankSql = "bm25(messageText, " + RankWeights + ")";
 
 bool isDamage(int code) {
     const int primary = code & 0xFF;
@@ -155,6 +160,13 @@ std::string leadingWords(std::string_view s, int words) {
     return cleanSnippet(s.substr(0, pos)) + "…";
 }
 
+// The body's snippet when it shows a match, else the subject's when that does, else the
+// body's (its first words).
+std::string pickSnippet(const std::string& body, const std::string& subject) {
+    const bool bodyMatches = body.find('\x01') != std::string::npos;
+    return cleanSnippet(!bodyMatches && subject.find('\x01') != std::string::npos ? subject : body);
+}
+
 std::string truncated(std::string s) {
     if (s.size() <= MaxHitTextBytes) return s;
     std::size_t cut = MaxHitTextBytes;
@@ -193,7 +205,7 @@ std::string defaultIndexPath(std::string_view storeAbsolutePath) {
 struct SearchIndex::Statements {
     Statement findFolder, upsertFolder, folderFileNames, deleteFolder, deleteFolderText,
         deleteFolderMessages, insertMessage, insertText, countFolders, countMessages, hitRow,
-        bodySnippet, subjectSnippet;
+        messageTime, snippets, snippetsAmongMatches, rankedWords;
 };
 
 SearchIndex::SearchIndex(const std::string& path) : indexPath(path) { open(true); }
@@ -349,13 +361,26 @@ void SearchIndex::open(bool allowRebuild) {
             "SELECT f.fileName, m.dataOffset, m.fileTime, m.flags, m.hasAttachment, t.folder, "
             "t.sender, t.subject FROM messages m JOIN folders f ON f.id = m.folderId "
             "JOIN messageText t ON t.rowid = m.id WHERE m.id = ?1");
-    // Markers are control characters, made visible later (see cleanSnippet).
-    prepare(st.bodySnippet,
-            "SELECT snippet(messageText, 5, char(1), char(2), '…', 14) "
+    // Markers are control characters, made visible later (see cleanSnippet). Most of a
+    // snippet's cost is finding its row's matches; the subject's, made beside the body's
+    // from the same ones, costs little more, as subjects are short.
+    prepare(st.snippets,
+            "SELECT snippet(messageText, 5, char(1), char(2), '…', 14), "
+            "snippet(messageText, 2, char(1), char(2), '…', 14) "
             "FROM messageText WHERE messageText MATCH ?1 AND rowid = ?2");
-    prepare(st.subjectSnippet,
-            "SELECT snippet(messageText, 2, char(1), char(2), '…', 14) "
-            "FROM messageText WHERE messageText MATCH ?1 AND rowid = ?2");
+    const std::string rankedWords = "SELECT rowid, " + RankSql +
+                                    " AS r FROM messageText WHERE messageText MATCH ?1 "
+                                    "ORDER BY r LIMIT ?2";
+    prepare(st.rankedWords, rankedWords.c_str());
+    // The same snippets for the rows among ?2 (a JSON array) while the query goes through
+    // all of its matches between the first and the last of them once (see searchWords).
+    prepare(st.snippetsAmongMatches,
+            "SELECT rowid, CASE WHEN rowid IN (SELECT value FROM json_each(?2)) THEN "
+            "snippet(messageText, 5, char(1), char(2), '…', 14) END, "
+            "CASE WHEN rowid IN (SELECT value FROM json_each(?2)) THEN "
+            "snippet(messageText, 2, char(1), char(2), '…', 14) END "
+            "FROM messageText WHERE messageText MATCH ?1 AND rowid BETWEEN ?3 AND ?4");
+    prepare(st.messageTime, "SELECT fileTime FROM messages WHERE id = ?1");
 }
 
 bool SearchIndex::isFolderCurrent(const std::string& fileName, std::uint64_t size,
@@ -510,17 +535,6 @@ SearchIndexCounts SearchIndex::counts() {
     return c;
 }
 
-std::string SearchIndex::snippet(Statement& statement, const std::string& match, std::int64_t id) {
-    statement.reset();
-    statement.bind(1, std::string_view(match));
-    statement.bind(2, id);
-    const int rc = statement.step();
-    check(rc, "read");
-    std::string out = rc == SQLITE_ROW ? statement.text(0) : std::string();
-    statement.reset();
-    return out;
-}
-
 namespace {
 
 std::string fullMatch(const SearchQuery& query) {
@@ -533,10 +547,14 @@ std::string fullMatch(const SearchQuery& query) {
 SearchIndex::Statement SearchIndex::prepareQuery(const SearchQuery& query, const std::string& match,
                                                  bool countOnly) {
     const bool hasWords = !match.empty();
+    const bool hasFilters = query.hasAttachment || query.after || query.before;
     // User text reaches SQL only as bound values; the statement's shape depends only on
     // which filters are present.
     std::string sql = countOnly ? "SELECT count(*)" : "SELECT m.id";
-    if (hasWords) {
+    if (hasWords && countOnly && !hasFilters) {
+        // Every text row has its message row, so counting needs no look-up of either.
+        sql += " FROM messageText WHERE messageText MATCH ?1";
+    } else if (hasWords) {
         sql += " FROM messageText JOIN messages m ON m.id = messageText.rowid "
                "WHERE messageText MATCH ?1";
     } else {
@@ -574,11 +592,136 @@ std::size_t SearchIndex::countMatches(const SearchQuery& query) {
     return rc == SQLITE_ROW ? static_cast<std::size_t>(s.integer(0)) : 0;
 }
 
+bool SearchIndex::readHit(std::int64_t id, SearchHit& h) {
+    Statement& row = statements->hitRow;
+    row.reset();
+    row.bind(1, id);
+    const int rc = row.step();
+    check(rc, "read");
+    if (rc != SQLITE_ROW) return false;
+    h.fileName = row.text(0);
+    h.dataOffset = row.integer(1);
+    h.fileTime = static_cast<std::uint64_t>(row.integer(2));
+    h.flags = static_cast<std::uint32_t>(row.integer(3));
+    h.hasAttachment = row.integer(4) != 0;
+    h.folderPath = truncated(row.text(5));
+    h.from = truncated(row.text(6));
+    h.subject = truncated(row.text(7));
+    row.reset();
+    return true;
+}
+
+// Ranking every match into a sort by rank, date and row costs most of a query that finds
+// tens of thousands of messages; ranked alone in the full-text table, with no look-up of
+// the message row per match, and cut to the best rows while they are ranked, it costs a
+// fraction of that. The rank alone leaves ties undecided, and they are common (messages
+// of the same length with the word as often), so more rows than wanted are asked for,
+// which costs next to nothing: only when the last of them ties with the last one wanted
+// may more of the same rank follow, and the query runs again for more rows until the tie
+// ends. So the same messages come out as from the sort by rank, date and row.
+//
+// A snippet made on its own looks the query up for its one row, which is cheap for words
+// but expands a prefix to all its words each time; for a prefix the snippets are made in
+// one pass through the matches instead.
+std::vector<SearchHit> SearchIndex::searchWords(const std::string& match, bool hasPrefixTerm,
+                                                std::size_t limit) {
+    struct Ranked {
+        std::int64_t id = 0;
+        double rank = 0;
+        std::uint64_t fileTime = 0;
+    };
+    constexpr std::uint64_t MaxRows = std::numeric_limits<std::int64_t>::max();
+    limit = static_cast<std::size_t>(std::min<std::uint64_t>(limit, MaxRows / 4));  // all there are
+    std::uint64_t wanted = limit * std::uint64_t{2} + TieRows;
+    std::vector<Ranked> rows;
+    Statements& st = *statements;
+    while (true) {
+        rows.clear();
+        Statement& s = st.rankedWords;
+        s.reset();
+        s.bind(1, std::string_view(match));
+        s.bind(2, static_cast<std::int64_t>(wanted));
+        int rc;
+        while ((rc = s.step()) == SQLITE_ROW)
+            rows.push_back({s.integer(0), sqlite3_column_double(s.get(), 1), 0});
+        s.reset();
+        check(rc, "searched");
+        if (rows.size() < wanted || rows[limit - 1].rank != rows.back().rank || wanted == MaxRows)
+            break;
+        wanted = wanted > MaxRows / 2 ? MaxRows : wanted * 2;
+    }
+
+    std::vector<Ranked> found;
+    found.reserve(rows.size());
+    for (Ranked& r : rows) {
+        Statement& t = st.messageTime;
+        t.reset();
+        t.bind(1, r.id);
+        const int rc = t.step();
+        check(rc, "read");
+        if (rc == SQLITE_ROW)
+            found.push_back({r.id, r.rank, static_cast<std::uint64_t>(t.integer(0))});
+        t.reset();
+    }
+    std::sort(found.begin(), found.end(), [](const Ranked& a, const Ranked& b) {
+        if (a.rank != b.rank) return a.rank < b.rank;
+        if (a.fileTime != b.fileTime) return a.fileTime > b.fileTime;
+        return a.id > b.id;
+    });
+    if (found.size() > limit) found.resize(limit);
+
+    std::vector<SearchHit> hits;
+    hits.reserve(found.size());
+    std::vector<std::int64_t> ids;
+    for (const Ranked& r : found) {
+        SearchHit h;
+        if (!readHit(r.id, h)) continue;
+        if (!hasPrefixTerm) h.snippet = rowSnippet(match, r.id);
+        hits.push_back(std::move(h));
+        ids.push_back(r.id);
+    }
+    if (hasPrefixTerm && !ids.empty()) {
+        std::map<std::int64_t, std::string> snippets;
+        std::string list = "[";
+        for (std::int64_t id : ids) list += (list.size() > 1 ? "," : "") + std::to_string(id);
+        list += ']';
+        Statement& s = st.snippetsAmongMatches;
+        s.reset();
+        s.bind(1, std::string_view(match));
+        s.bind(2, std::string_view(list));
+        s.bind(3, *std::min_element(ids.begin(), ids.end()));
+        s.bind(4, *std::max_element(ids.begin(), ids.end()));
+        int rc;
+        while ((rc = s.step()) == SQLITE_ROW) {
+            if (sqlite3_column_type(s.get(), 1) != SQLITE_NULL)
+                snippets[s.integer(0)] = pickSnippet(s.text(1), s.text(2));
+        }
+        s.reset();
+        check(rc, "read");
+        for (std::size_t i = 0; i < hits.size(); ++i) hits[i].snippet = std::move(snippets[ids[i]]);
+    }
+    return hits;
+}
+
+std::string SearchIndex::rowSnippet(const std::string& match, std::int64_t id) {
+    Statement& s = statements->snippets;
+    s.reset();
+    s.bind(1, std::string_view(match));
+    s.bind(2, id);
+    const int rc = s.step();
+    check(rc, "read");
+    std::string out = rc == SQLITE_ROW ? pickSnippet(s.text(0), s.text(1)) : std::string();
+    s.reset();
+    return out;
+}
+
 std::vector<SearchHit> SearchIndex::search(const SearchQuery& query, std::size_t limit) {
     std::vector<SearchHit> hits;
     if (limit == 0) return hits;
     const std::string match = fullMatch(query);
     const bool hasWords = !match.empty();
+    if (hasWords && !query.hasAttachment && !query.after && !query.before)
+        return searchWords(match, query.hasPrefixTerm, limit);
     Statement s = prepareQuery(query, match, false);
     s.bind(5, static_cast<std::int64_t>(
                   std::min<std::uint64_t>(limit, std::numeric_limits<std::int64_t>::max())));
@@ -588,7 +731,6 @@ std::vector<SearchHit> SearchIndex::search(const SearchQuery& query, std::size_t
     while ((rc = s.step()) == SQLITE_ROW) ids.push_back(s.integer(0));
     check(rc, "searched");
 
-    Statements& st = *statements;
     Statement bodyText;
     if (!hasWords) {
         bodyText = Statement(database, "SELECT body FROM messageText WHERE rowid = ?1");
@@ -596,32 +738,10 @@ std::vector<SearchHit> SearchIndex::search(const SearchQuery& query, std::size_t
     }
     hits.reserve(ids.size());
     for (std::int64_t id : ids) {
-        Statement& row = st.hitRow;
-        row.reset();
-        row.bind(1, id);
-        rc = row.step();
-        check(rc, "read");
-        if (rc != SQLITE_ROW) continue;
         SearchHit h;
-        h.fileName = row.text(0);
-        h.dataOffset = row.integer(1);
-        h.fileTime = static_cast<std::uint64_t>(row.integer(2));
-        h.flags = static_cast<std::uint32_t>(row.integer(3));
-        h.hasAttachment = row.integer(4) != 0;
-        h.folderPath = truncated(row.text(5));
-        h.from = truncated(row.text(6));
-        h.subject = truncated(row.text(7));
-        row.reset();
+        if (!readHit(id, h)) continue;
         if (hasWords) {
-            // Making a snippet reads the column's whole text, so the subject's is made
-            // only when the body has no match to show.
-            const std::string body = snippet(st.bodySnippet, match, id);
-            if (body.find('\x01') == std::string::npos) {
-                const std::string subject = snippet(st.subjectSnippet, match, id);
-                h.snippet = cleanSnippet(subject.find('\x01') != std::string::npos ? subject : body);
-            } else {
-                h.snippet = cleanSnippet(body);
-            }
+            h.snippet = rowSnippet(match, id);
         } else {
             bodyText.reset();
             bodyText.bind(1, id);

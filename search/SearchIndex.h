@@ -118,7 +118,10 @@ private:
     void exec(const char* sql);
     void removeFolderRows(std::int64_t folderId);
     Statement prepareQuery(const SearchQuery& query, const std::string& match, bool countOnly);
-    std::string snippet(Statement& statement, const std::string& match, std::int64_t id);
+    bool readHit(std::int64_t id, SearchHit& hit);
+    std::vector<SearchHit> searchWords(const std::string& match, bool hasPrefixTerm,
+                                       std::size_t limit);
+    std::string rowSnippet(const std::string& match, std::int64_t id);
 
     std::string indexPath;
     sqlite3* database = nullptr;

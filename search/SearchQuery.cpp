@@ -320,6 +320,7 @@ SearchQuery Parser::parse() {
         throw SearchQueryError("nothing to search for (only punctuation)", 0);
 
     for (const auto& group : groups) {
+        for (const Term& t : group) parsed.hasPrefixTerm = parsed.hasPrefixTerm || t.prefix;
         if (!parsed.match.empty()) parsed.match += " AND ";
         if (group.size() == 1) {
             parsed.match += termExpression(group.front());
@@ -333,6 +334,7 @@ SearchQuery Parser::parse() {
         parsed.match += ')';
     }
     for (std::size_t i = 0; i < excluded.size(); ++i) {
+        parsed.hasPrefixTerm = parsed.hasPrefixTerm || excluded[i].prefix;
         if (i) parsed.exclude += " OR ";
         parsed.exclude += termExpression(excluded[i]);
     }

@@ -50,6 +50,9 @@ struct SearchQuery {
     // File times (100 ns since 1601 UTC): a message passes when after <= time < before.
     std::optional<std::uint64_t> after;
     std::optional<std::uint64_t> before;
+    // Whether match or exclude has a term ending in '*', which the index must expand to
+    // every word it starts before it can look at a single message.
+    bool hasPrefixTerm = false;
 };
 
 SearchQuery parseSearchQuery(std::string_view text);

@@ -228,6 +228,37 @@ TEST_F(SearchIndexTest, HitsCarryTheMessageAndAMarkedSnippet) {
     EXPECT_EQ(hits[0].snippet, "Budget numbers for the bridge. Report follows.");
 }
 
+// Many messages of exactly the same rank, more than a search ranks beyond its limit:
+// the limit keeps the best one and then the newest of the tied, for words as for prefixes.
+TEST(SearchIndexRanking, TiesAtTheLimitKeepTheNewest) {
+    TempDir dir;
+    SearchIndex index(dir / "index.sqlite");
+    constexpr int Tied = 150;
+    std::vector<SearchDocument> docs;
+    std::vector<std::int64_t> newestFirst(Tied);
+    for (int i = 0; i < Tied; ++i) {
+        // Dates in another order than the rows, so that neither alone decides.
+        const int day = i * 37 % Tied;
+        newestFirst[static_cast<std::size_t>(Tied - 1 - day)] = i + 1;
+        docs.push_back(doc("Inbox.dbx", i + 1, fileTime(2000, 1, 1) + day * 864000000000ull, "Ann",
+                           "Bob", "same", "tied words here"));
+    }
+    docs.push_back(
+        doc("Inbox.dbx", 1000, fileTime(1999, 1, 1), "Ann", "Bob", "tied", "tied words here"));
+    index.replaceFolder("Inbox.dbx", 1, 1, docs);
+    for (const char* query : {"tied", "tie*"}) {
+        for (std::size_t limit : {2u, 70u, 500u}) {
+            std::vector<std::int64_t> expected{1000};
+            for (std::size_t i = 0; expected.size() < std::min<std::size_t>(limit, Tied + 1); ++i)
+                expected.push_back(newestFirst[i]);
+            std::vector<std::int64_t> got;
+            for (const SearchHit& h : index.search(parseSearchQuery(query), limit))
+                got.push_back(h.dataOffset);
+            EXPECT_EQ(got, expected) << query << " limit " << limit;
+        }
+    }
+}
+
 TEST_F(SearchIndexTest, FoldersAreReplacedAndRemovedWhole) {
     EXPECT_TRUE(index_->isFolderCurrent("Inbox.dbx", 1000, 1));
     EXPECT_FALSE(index_->isFolderCurrent("Inbox.dbx", 1000, 2));
