@@ -6,8 +6,10 @@
 // (store/DbxStore.h) opens the files of a store directory for it.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -109,12 +111,35 @@ class BlockClaims {
     std::uint32_t owners = 0;
 };
 
+// What reading one file's messages one after the other keeps between them: the
+// header's message count and the bytes last read, in a window that grows while
+// the reads go on where the last one ended (the messages of a folder mostly lie
+// in the file in the order they are read). One pread then serves many messages,
+// and no byte is read twice. Belongs to one source; not thread-safe.
+class ChainWindow {
+  public:
+    ChainWindow() = default;
+    ChainWindow(ChainWindow&&) noexcept = default;
+    ChainWindow& operator=(ChainWindow&&) noexcept = default;
+
+  private:
+    friend class ChainWalk;
+    std::unique_ptr<std::uint8_t[]> buffer;
+    std::size_t capacity = 0;
+    std::uint64_t start = 0;
+    std::size_t count = 0;  // bytes of buffer that hold the source's bytes from start on
+    std::size_t nextRun = 0;
+    bool headerRead = false;
+    std::int32_t itemCount = 0;
+};
+
 // The raw Internet text of the message whose first data block lies at dataOffset,
 // as the 8-bit bytes stored (no conversion). Empty and whole when dataOffset <= 0
 // (a record without text). With claims, blocks that an earlier call with the same
 // claims read make this message damaged; the first reader of a block keeps it.
+// With window, bytes read for earlier messages of the same source are used again.
 MessageText readMessage(const ByteSource& source, std::int32_t dataOffset,
-                        BlockClaims* claims = nullptr);
+                        BlockClaims* claims = nullptr, ChainWindow* window = nullptr);
 
 // Only the text of readMessage.
 std::string readMessageChain(const ByteSource& source, std::int32_t dataOffset);

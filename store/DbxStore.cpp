@@ -95,7 +95,7 @@ FolderReader::FolderReader(const DbxStore& store, const std::string& fileName)
     : file(store.open(fileName)) {}
 
 MessageText FolderReader::read(std::int32_t dataOffset) {
-    return readMessage(file, dataOffset, &claims);
+    return readMessage(file, dataOffset, &claims, &window);
 }
 
 }  // namespace lumbrook

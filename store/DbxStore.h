@@ -91,6 +91,7 @@ class FolderReader {
   private:
     StoreFile file;
     BlockClaims claims;
+    ChainWindow window;
 };
 
 }  // namespace lumbrook
