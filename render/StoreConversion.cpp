@@ -105,7 +105,7 @@ private:
             if (cancel && cancel->load()) break;
             ReadItem item;
             try {
-                item.read = reader.read(m.dataOffset);
+                item.read = reader.read(m.dataOffset, static_cast<std::uint32_t>(std::max(0, m.entry91)));
             } catch (const std::exception& e) {
                 item.error = describe(e);
             }

@@ -337,7 +337,8 @@ void DbxReader::decodeRecord(std::int32_t recordAt, std::vector<typename Kind::R
 // One message's walk along its chain of data blocks, through the window.
 class ChainWalk {
   public:
-    ChainWalk(const ByteSource& source, ChainWindow& window) : source(source), window(window) {}
+    ChainWalk(const ByteSource& source, ChainWindow& window, std::uint32_t expectedSize)
+        : source(source), window(window), expectedSize(expectedSize) {}
     MessageText read(std::int32_t dataOffset, BlockClaims& claims);
 
   private:
@@ -346,6 +347,7 @@ class ChainWalk {
 
     const ByteSource& source;
     ChainWindow& window;
+    std::uint32_t expectedSize;
 };
 
 FolderList readFolderIndex(const ByteSource& source) {
@@ -361,16 +363,17 @@ std::string readMessageChain(const ByteSource& source, std::int32_t dataOffset) 
 }
 
 MessageText readMessage(const ByteSource& source, std::int32_t dataOffset, BlockClaims* claims,
-                        ChainWindow* window) {
+                        ChainWindow* window, std::uint32_t expectedSize) {
     if (dataOffset <= 0) return {};
     BlockClaims ownClaims;
     ChainWindow ownWindow;
-    return ChainWalk(source, window ? *window : ownWindow).read(dataOffset, claims ? *claims : ownClaims);
+    return ChainWalk(source, window ? *window : ownWindow, expectedSize)
+        .read(dataOffset, claims ? *claims : ownClaims);
 }
 
 // The blocks of a chain come out of the window, which is refilled at the block
-// that is missing: with BlockReadAheadFirst bytes when the read jumps elsewhere in
-// the file, with twice the last read (up to BlockReadAheadMax) when it goes on
+// that is missing: with the message's expected size (at least BlockReadAheadFirst
+// bytes) when the read jumps elsewhere in the file, with twice the last read (up to BlockReadAheadMax) when it goes on
 // near where the last read ended, as it does within a message and from one message
 // to the next when they lie in order. The window is reused, so its bytes are
 // never zero-filled, and each message's text is appended block by block.
@@ -390,7 +393,14 @@ ByteReader ChainWalk::blockAt(std::uint64_t at) {
             return ByteReader(w.buffer.get() + from, std::min(avail, BlockSize));
     }
     const bool near = w.count > 0 && at >= w.start && at - w.start < w.count + w.nextRun;
-    w.nextRun = near ? std::min(2 * w.nextRun, BlockReadAheadMax) : BlockReadAheadFirst;
+    if (near) {
+        w.nextRun = std::min(2 * w.nextRun, BlockReadAheadMax);
+    } else {
+        // A message's blocks usually follow each other: the size its record gives
+        // brings all of them at once.
+        const std::size_t blocks = (std::size_t{expectedSize} + BlockTextSize - 1) / BlockTextSize;
+        w.nextRun = std::clamp(blocks * BlockSize, BlockReadAheadFirst, BlockReadAheadMax);
+    }
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(w.nextRun, size - at));
     if (w.capacity < want) {

@@ -138,8 +138,11 @@ class ChainWindow {
 // (a record without text). With claims, blocks that an earlier call with the same
 // claims read make this message damaged; the first reader of a block keeps it.
 // With window, bytes read for earlier messages of the same source are used again.
+// expectedSize, the size the message's record gives (0: not known), only sizes the
+// first read: a wrong one costs a read more or bytes read in vain, nothing else.
 MessageText readMessage(const ByteSource& source, std::int32_t dataOffset,
-                        BlockClaims* claims = nullptr, ChainWindow* window = nullptr);
+                        BlockClaims* claims = nullptr, ChainWindow* window = nullptr,
+                        std::uint32_t expectedSize = 0);
 
 // Only the text of readMessage.
 std::string readMessageChain(const ByteSource& source, std::int32_t dataOffset);
