@@ -507,7 +507,8 @@ BlockClaims::State BlockClaims::probe(std::uint64_t d, std::uint32_t owner) cons
 
 BlockClaims::State BlockClaims::claim(std::uint64_t d, std::uint32_t owner) {
     const std::uint64_t e = d + BlockSize;
-    auto next = runs.upper_bound(d);
+    // The run before d: the last one taken when d follows it, else a search.
+    auto next = last != runs.end() && last->second.end == d ? std::next(last) : runs.upper_bound(d);
     if (next != runs.end() && next->first < e) return next->second.owner == owner ? Own : Other;
     if (next != runs.begin()) {
         auto prev = std::prev(next);
@@ -518,16 +519,17 @@ BlockClaims::State BlockClaims::claim(std::uint64_t d, std::uint32_t owner) {
                 prev->second.end = next->second.end;
                 runs.erase(next);
             }
+            last = prev;
             return Free;
         }
     }
     if (next != runs.end() && next->first == e && next->second.owner == owner) {
         const Run run = next->second;
         runs.erase(next);
-        runs.emplace(d, Run{run.end, owner});
+        last = runs.emplace(d, Run{run.end, owner}).first;
         return Free;
     }
-    runs.emplace(d, Run{e, owner});
+    last = runs.emplace(d, Run{e, owner}).first;
     return Free;
 }
 
