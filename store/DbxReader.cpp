@@ -373,10 +373,11 @@ MessageText readMessage(const ByteSource& source, std::int32_t dataOffset, Block
 
 // The blocks of a chain come out of the window, which is refilled at the block
 // that is missing: with the message's expected size (at least BlockReadAheadFirst
-// bytes) when the read jumps elsewhere in the file, with twice the last read (up to BlockReadAheadMax) when it goes on
-// near where the last read ended, as it does within a message and from one message
-// to the next when they lie in order. The window is reused, so its bytes are
-// never zero-filled, and each message's text is appended block by block.
+// bytes) when the read jumps elsewhere in the file, with twice the last read (up
+// to BlockReadAheadMax) when it goes on near where the last read ended, as it
+// does within a message and from one message to the next when they lie in order.
+// The window is reused, so its bytes are never zero-filled, and each message's
+// text is appended to block by block.
 //
 // A chain is whole when its last block says so (next = 0). Everything else that
 // ends it - a first block or a next block that is not there (outside the file,
