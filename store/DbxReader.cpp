@@ -495,17 +495,6 @@ MessageText ChainWalk::read(std::int32_t dataOffset, BlockClaims& claims) {
 // run for the usual message whose blocks follow each other). Overlap, not just
 // equal offsets, counts: blocks of a damaged chain that overlap would otherwise
 // give the same bytes twice.
-BlockClaims::State BlockClaims::probe(std::uint64_t d, std::uint32_t owner) const {
-    const std::uint64_t e = d + BlockSize;
-    auto next = runs.upper_bound(d);
-    if (next != runs.end() && next->first < e) return next->second.owner == owner ? Own : Other;
-    if (next != runs.begin()) {
-        auto prev = std::prev(next);
-        if (prev->second.end > d) return prev->second.owner == owner ? Own : Other;
-    }
-    return Free;
-}
-
 BlockClaims::State BlockClaims::claim(std::uint64_t d, std::uint32_t owner) {
     const std::uint64_t e = d + BlockSize;
     // The run before d: the last one taken when d follows it, else a search.

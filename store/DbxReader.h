@@ -112,9 +112,8 @@ class BlockClaims {
         return *this;
     }
     std::uint32_t newOwner() { return ++owners; }
-    // Whether the block at d overlaps bytes already taken, and by whom.
-    State probe(std::uint64_t d, std::uint32_t owner) const;
-    // The same, taking the block for owner when it is free.
+    // Whether the block at d overlaps bytes already taken, and by whom; takes it
+    // for owner when it is free.
     State claim(std::uint64_t d, std::uint32_t owner);
 
   private:
