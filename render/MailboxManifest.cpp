@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -26,6 +27,10 @@ std::uint32_t checksum(std::string_view text) {
 }
 
 std::string escapeField(std::string_view text) {
+    // Names and paths rarely hold any of these: then the text is copied whole.
+    if (std::none_of(text.begin(), text.end(),
+                     [](char c) { return c == '\\' || c == '\t' || c == '\n' || c == '\r'; }))
+        return std::string(text);
     std::string out;
     out.reserve(text.size());
     for (char c : text) {

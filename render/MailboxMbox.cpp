@@ -6,6 +6,10 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -31,20 +35,36 @@ bool isFromLine(std::string_view text, std::size_t pos) {
     return text.size() - pos >= 5 && std::memcmp(text.data() + pos, "From ", 5) == 0;
 }
 
-// Calls onLine(start) for every line start of text that reads ">*From ". Steps
-// from line to line with memchr: a general substring search costs several times
-// more per byte, and this scan runs over every byte converted to mbox.
+// Calls onLine(start) for every line start of text that reads ">*From ", in order.
+// Only a line that starts with '>' or 'F' can be one; those are found 16 bytes at
+// a time (an LF followed by either), so that the scan, which runs over every byte
+// converted to mbox, costs far less than a step from line to line.
 template <typename OnLine>
 void forEachFromLine(std::string_view text, OnLine onLine) {
     const char* const begin = text.data();
     const std::size_t size = text.size();
-    std::size_t pos = 0;
-    while (pos < size) {
+    const auto candidate = [&](std::size_t pos) {
         if ((begin[pos] == '>' || begin[pos] == 'F') && isFromLine(text, pos)) onLine(pos);
-        const void* lf = std::memchr(begin + pos, '\n', size - pos);
-        if (lf == nullptr) break;
-        pos = static_cast<std::size_t>(static_cast<const char*>(lf) - begin) + 1;
+    };
+    if (size == 0) return;
+    candidate(0);
+    std::size_t pos = 1;  // every later line start follows an LF
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i f = _mm_set1_epi8('F');
+    const __m128i quote = _mm_set1_epi8('>');
+    for (; size - pos >= 16; pos += 16) {
+        const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin + pos - 1));
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin + pos));
+        const __m128i hit = _mm_and_si128(
+            _mm_cmpeq_epi8(before, lf),
+            _mm_or_si128(_mm_cmpeq_epi8(here, f), _mm_cmpeq_epi8(here, quote)));
+        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit)); mask != 0; mask &= mask - 1)
+            candidate(pos + static_cast<std::size_t>(__builtin_ctz(mask)));
     }
+#endif
+    for (; pos < size; ++pos)
+        if (begin[pos - 1] == '\n') candidate(pos);
 }
 
 std::string_view lineEndOf(std::string_view message) {

@@ -105,7 +105,7 @@ private:
             if (cancel && cancel->load()) break;
             ReadItem item;
             try {
-                item.read = reader.read(m.dataOffset);
+                item.read = reader.read(m.dataOffset, static_cast<std::uint32_t>(std::max(0, m.entry91)));
             } catch (const std::exception& e) {
                 item.error = describe(e);
             }
@@ -219,9 +219,17 @@ ConversionReport convertStore(const DbxStore& store, const ConversionOptions& op
         } catch (const std::exception& e) {
             report.failures.push_back(folders[i].path + ": " + describe(e));
         }
-        // Oldest first, as mail programs append.
-        std::stable_sort(lists[i].begin(), lists[i].end(),
-                         [](const MessageInfo& a, const MessageInfo& b) { return a.date < b.date; });
+        // Oldest first, as mail programs append. The dates are sorted with their
+        // places, and each record is then moved once: a record holds a dozen strings.
+        std::vector<std::pair<std::uint64_t, std::size_t>> order;
+        order.reserve(lists[i].size());
+        for (std::size_t k = 0; k < lists[i].size(); ++k) order.emplace_back(lists[i][k].date, k);
+        std::stable_sort(order.begin(), order.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        MessageList sorted;
+        sorted.reserve(order.size());
+        for (const auto& place : order) sorted.push_back(std::move(lists[i][place.second]));
+        lists[i] = std::move(sorted);
         state.messagesTotal += lists[i].size();
         for (const auto& m : lists[i]) state.bytesTotal += static_cast<std::uint64_t>(std::max(0, m.entry91));
     }

@@ -199,8 +199,6 @@ class DbxReader {
         return list;
     }
 
-    MessageText readChain(std::int32_t dataOffset, BlockClaims& claims);
-
   private:
     template <typename Kind>
     void walkIndexNode(std::int32_t start, std::vector<typename Kind::Record>& list,
@@ -334,130 +332,23 @@ void DbxReader::decodeRecord(std::int32_t recordAt, std::vector<typename Kind::R
     list.push_back(std::move(record));
 }
 
-// The text is read in runs of blocks straight into the string that is returned:
-// each run lands behind the text gathered so far, and the text bytes of its
-// blocks are then moved down over the block headers while they are still in the
-// cache. That is one copy out of the page cache and no second buffer, which
-// matters for the megabytes of an attachment. Runs start small (a typical
-// message has a few blocks) and double while the chain goes on block after
-// block, up to BlockReadAheadMax.
-//
-// A chain is whole when its last block says so (next = 0). Everything else that
-// ends it - a first block or a next block that is not there (outside the file,
-// failing its self check), the file ending inside a block, a block this chain
-// already holds, or one that another message of the folder holds - leaves the
-// text read so far and says why it is not whole.
-MessageText DbxReader::readChain(std::int32_t dataOffset, BlockClaims& claims) {
-    MessageText out;
-    std::string& text = out.text;
-    const auto damaged = [&](std::string problem) {
-        out.whole = false;
-        out.problem = std::move(problem);
-    };
-    if (itemCount <= 0) {
-        damaged("the file's header lists no messages");
-        return out;
-    }
-    const std::uint32_t owner = claims.newOwner();
-
-    std::size_t runSize = BlockReadAheadFirst;
-    std::size_t kept = 0;  // text bytes taken so far: text[0, kept)
-    std::int64_t d = dataOffset;
-    bool first = true;
-    while (d != 0) {
-        const std::string where = first ? "the message's first block" : "the next block";
-        if (d < 0 || static_cast<std::uint64_t>(d) >= source.size()) {
-            damaged(where + " (offset " + std::to_string(d) + ") lies " +
-                    (d < 0 ? "outside the file" : "past the end of the file"));
-            break;
-        }
-        const std::uint64_t at = static_cast<std::uint64_t>(d);
-        // Looked at before anything is read: a block another message holds costs
-        // no read, however many records point at it.
-        if (auto state = claims.probe(at, owner); state != BlockClaims::Free) {
-            damaged(state == BlockClaims::Own
-                        ? "the chain loops back to the block at offset " + std::to_string(at)
-                        : "the block at offset " + std::to_string(at) +
-                              " belongs to another message of the folder");
-            break;
-        }
-        const std::uint64_t left = source.size() - at;
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(runSize, left));
-        // Grown by more than this run when it has to grow, so that a long text
-        // is not moved to a new place at every run.
-        if (text.capacity() < kept + want) text.reserve(2 * (kept + want));
-        text.resize(kept + want);
-        auto* run = reinterpret_cast<std::uint8_t*>(text.data() + kept);
-        const ByteReader bytes(run, source.readAt(at, run, want));
-
-        std::size_t pos = 0;  // the current block's place in the run
-        bool runOut = false;  // the chain goes on right after the bytes read
-        bool stop = false;
-        while (true) {
-            if (auto state = claims.claim(static_cast<std::uint64_t>(d), owner);
-                state != BlockClaims::Free) {
-                damaged(state == BlockClaims::Own
-                            ? "the chain loops back to the block at offset " + std::to_string(d)
-                            : "the block at offset " + std::to_string(d) +
-                                  " belongs to another message of the folder");
-                stop = true;
-                break;
-            }
-            // A block whose header is cut off by the end of the file fails its
-            // self check. One whose text is cut off gives the text bytes that
-            // are there.
-            const ByteReader block =
-                *bytes.subReader(pos, std::min(BlockSize, bytes.size() - pos));
-            if (!block.has(0, BlockHeaderSize)) {
-                damaged("the file ends inside the block at offset " + std::to_string(d));
-                stop = true;
-                break;
-            }
-            if (*block.i32At(BlockSelfAt) != d) {
-                damaged("there is no data block at offset " + std::to_string(d) +
-                        (first ? "" : ", where the chain goes on"));
-                stop = true;
-                break;
-            }
-            first = false;
-            const std::int32_t used = *block.i32At(BlockUsedAt);
-            const std::int32_t next = *block.i32At(BlockNextAt);
-            if (used > 0) {
-                const std::size_t wanted =
-                    std::min<std::size_t>(static_cast<std::size_t>(used), BlockTextSize);
-                std::size_t take = std::min<std::size_t>(wanted, block.size() - BlockHeaderSize);
-                const bool cut = take < wanted;
-                const auto piece = *block.spanAt(BlockHeaderSize, take);
-                if (const void* zero = std::memchr(piece.data(), 0, piece.size()))
-                    take = static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) -
-                                                    piece.data());
-                // Down over the headers read before it: never past this block's
-                // own bytes, so nothing still to be read is overwritten.
-                std::memmove(text.data() + kept, piece.data(), take);
-                kept += take;
-                if (cut) {
-                    damaged("the file ends inside the block at offset " + std::to_string(d));
-                    stop = true;
-                    break;
-                }
-            }
-            const bool follows = next == d + std::int64_t(BlockSize);
-            d = next;
-            if (!follows) break;
-            if (pos + 2 * BlockSize > bytes.size()) {
-                runOut = bytes.size() == want;  // not the end of the file
-                break;
-            }
-            pos += BlockSize;
-        }
-        if (stop) break;
-        runSize = runOut ? std::min(runSize * 2, BlockReadAheadMax) : BlockReadAheadFirst;
-    }
-    text.resize(kept);
-    return out;
-}
-
 }  // namespace
+
+// One message's walk along its chain of data blocks, through the window.
+class ChainWalk {
+  public:
+    ChainWalk(const ByteSource& source, ChainWindow& window, std::uint32_t expectedSize)
+        : source(source), window(window), expectedSize(expectedSize) {}
+    MessageText read(std::int32_t dataOffset, BlockClaims& claims);
+
+  private:
+    // The block at at, as far as the source holds it (shorter only at its end).
+    ByteReader blockAt(std::uint64_t at);
+
+    const ByteSource& source;
+    ChainWindow& window;
+    std::uint32_t expectedSize;
+};
 
 FolderList readFolderIndex(const ByteSource& source) {
     return DbxReader(source).readIndex<FolderKind>();
@@ -471,30 +362,143 @@ std::string readMessageChain(const ByteSource& source, std::int32_t dataOffset) 
     return readMessage(source, dataOffset).text;
 }
 
-MessageText readMessage(const ByteSource& source, std::int32_t dataOffset, BlockClaims* claims) {
+MessageText readMessage(const ByteSource& source, std::int32_t dataOffset, BlockClaims* claims,
+                        ChainWindow* window, std::uint32_t expectedSize) {
     if (dataOffset <= 0) return {};
-    BlockClaims own;
-    return DbxReader(source).readChain(dataOffset, claims ? *claims : own);
+    BlockClaims ownClaims;
+    ChainWindow ownWindow;
+    return ChainWalk(source, window ? *window : ownWindow, expectedSize)
+        .read(dataOffset, claims ? *claims : ownClaims);
+}
+
+// The blocks of a chain come out of the window, which is refilled at the block
+// that is missing: with the message's expected size (at least BlockReadAheadFirst
+// bytes) when the read jumps elsewhere in the file, with twice the last read (up
+// to BlockReadAheadMax) when it goes on near where the last read ended, as it
+// does within a message and from one message to the next when they lie in order.
+// The window is reused, so its bytes are never zero-filled, and each message's
+// text is appended to block by block.
+//
+// A chain is whole when its last block says so (next = 0). Everything else that
+// ends it - a first block or a next block that is not there (outside the file,
+// failing its self check), the file ending inside a block, a block this chain
+// already holds, or one that another message of the folder holds - leaves the
+// text read so far and says why it is not whole.
+ByteReader ChainWalk::blockAt(std::uint64_t at) {
+    ChainWindow& w = window;
+    const std::uint64_t size = source.size();
+    if (at >= w.start && at - w.start < w.count) {
+        const std::size_t from = static_cast<std::size_t>(at - w.start);
+        const std::size_t avail = w.count - from;
+        if (avail >= BlockSize || w.start + w.count >= size)
+            return ByteReader(w.buffer.get() + from, std::min(avail, BlockSize));
+    }
+    const bool near = w.count > 0 && at >= w.start && at - w.start < w.count + w.nextRun;
+    if (near) {
+        w.nextRun = std::min(2 * w.nextRun, BlockReadAheadMax);
+    } else {
+        // A message's blocks usually follow each other: the size its record gives
+        // brings all of them at once.
+        const std::size_t blocks = (std::size_t{expectedSize} + BlockTextSize - 1) / BlockTextSize;
+        w.nextRun = std::clamp(blocks * BlockSize, BlockReadAheadFirst, BlockReadAheadMax);
+    }
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(w.nextRun, size - at));
+    if (w.capacity < want) {
+        // Sized for the largest run at once when the reads go on in order.
+        const std::size_t capacity = std::max(want, std::min(4 * want, BlockReadAheadMax));
+        w.buffer.reset(new std::uint8_t[capacity]);  // no zero fill: every byte used is read
+        w.capacity = capacity;
+    }
+    w.start = at;
+    w.count = source.readAt(at, w.buffer.get(), want);
+    return ByteReader(w.buffer.get(), std::min(w.count, BlockSize));
+}
+
+MessageText ChainWalk::read(std::int32_t dataOffset, BlockClaims& claims) {
+    MessageText out;
+    std::string& text = out.text;
+    const auto damaged = [&](std::string problem) {
+        out.whole = false;
+        out.problem = std::move(problem);
+    };
+    if (!window.headerRead) {
+        // A file too short to hold the count is empty, like a count of zero.
+        std::uint8_t head[HeaderItemCountAt + 4];
+        const std::size_t got = source.readAt(0, head, sizeof head);
+        window.itemCount = ByteReader(head, got).i32At(HeaderItemCountAt).value_or(0);
+        window.headerRead = true;
+    }
+    if (window.itemCount <= 0) {
+        damaged("the file's header lists no messages");
+        return out;
+    }
+    const std::uint32_t owner = claims.newOwner();
+    // Most messages are a few blocks: this spares the string's first regrowths.
+    text.reserve(BlockReadAheadFirst);
+
+    std::int64_t d = dataOffset;
+    bool first = true;
+    while (d != 0) {
+        if (d < 0 || static_cast<std::uint64_t>(d) >= source.size()) {
+            damaged(std::string(first ? "the message's first block" : "the next block") +
+                    " (offset " + std::to_string(d) + ") lies " +
+                    (d < 0 ? "outside the file" : "past the end of the file"));
+            break;
+        }
+        const std::uint64_t at = static_cast<std::uint64_t>(d);
+        // Taken before anything is read: a block another message holds costs no
+        // read, however many records point at it.
+        if (auto state = claims.claim(at, owner); state != BlockClaims::Free) {
+            damaged(state == BlockClaims::Own
+                        ? "the chain loops back to the block at offset " + std::to_string(at)
+                        : "the block at offset " + std::to_string(at) +
+                              " belongs to another message of the folder");
+            break;
+        }
+        // A block whose header is cut off by the end of the file fails its self
+        // check. One whose text is cut off gives the text bytes that are there.
+        const ByteReader block = blockAt(at);
+        if (!block.has(0, BlockHeaderSize)) {
+            damaged("the file ends inside the block at offset " + std::to_string(d));
+            break;
+        }
+        if (*block.i32At(BlockSelfAt) != d) {
+            damaged("there is no data block at offset " + std::to_string(d) +
+                    (first ? "" : ", where the chain goes on"));
+            break;
+        }
+        first = false;
+        const std::int32_t used = *block.i32At(BlockUsedAt);
+        const std::int32_t next = *block.i32At(BlockNextAt);
+        if (used > 0) {
+            const std::size_t wanted =
+                std::min<std::size_t>(static_cast<std::size_t>(used), BlockTextSize);
+            std::size_t take = std::min<std::size_t>(wanted, block.size() - BlockHeaderSize);
+            const bool cut = take < wanted;
+            const auto piece = *block.spanAt(BlockHeaderSize, take);
+            if (const void* zero = std::memchr(piece.data(), 0, piece.size()))
+                take = static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) -
+                                                piece.data());
+            text.append(reinterpret_cast<const char*>(piece.data()), take);
+            if (cut) {
+                damaged("the file ends inside the block at offset " + std::to_string(d));
+                break;
+            }
+        }
+        d = next;
+    }
+    return out;
 }
 
 // Runs of claimed bytes, one per stretch of adjacent blocks of one message (one
 // run for the usual message whose blocks follow each other). Overlap, not just
 // equal offsets, counts: blocks of a damaged chain that overlap would otherwise
 // give the same bytes twice.
-BlockClaims::State BlockClaims::probe(std::uint64_t d, std::uint32_t owner) const {
-    const std::uint64_t e = d + BlockSize;
-    auto next = runs.upper_bound(d);
-    if (next != runs.end() && next->first < e) return next->second.owner == owner ? Own : Other;
-    if (next != runs.begin()) {
-        auto prev = std::prev(next);
-        if (prev->second.end > d) return prev->second.owner == owner ? Own : Other;
-    }
-    return Free;
-}
-
 BlockClaims::State BlockClaims::claim(std::uint64_t d, std::uint32_t owner) {
     const std::uint64_t e = d + BlockSize;
-    auto next = runs.upper_bound(d);
+    // The run before d: the last one taken when d follows it, else a search.
+    auto next = last != runs.end() && last->second.end == d ? std::next(last) : runs.upper_bound(d);
     if (next != runs.end() && next->first < e) return next->second.owner == owner ? Own : Other;
     if (next != runs.begin()) {
         auto prev = std::prev(next);
@@ -505,16 +509,17 @@ BlockClaims::State BlockClaims::claim(std::uint64_t d, std::uint32_t owner) {
                 prev->second.end = next->second.end;
                 runs.erase(next);
             }
+            last = prev;
             return Free;
         }
     }
     if (next != runs.end() && next->first == e && next->second.owner == owner) {
         const Run run = next->second;
         runs.erase(next);
-        runs.emplace(d, Run{run.end, owner});
+        last = runs.emplace(d, Run{run.end, owner}).first;
         return Free;
     }
-    runs.emplace(d, Run{e, owner});
+    last = runs.emplace(d, Run{e, owner}).first;
     return Free;
 }
 

@@ -94,8 +94,8 @@ MessageText DbxStore::readMessage(const std::string& fileName, std::int32_t data
 FolderReader::FolderReader(const DbxStore& store, const std::string& fileName)
     : file(store.open(fileName)) {}
 
-MessageText FolderReader::read(std::int32_t dataOffset) {
-    return readMessage(file, dataOffset, &claims);
+MessageText FolderReader::read(std::int32_t dataOffset, std::uint32_t expectedSize) {
+    return readMessage(file, dataOffset, &claims, &window, expectedSize);
 }
 
 }  // namespace lumbrook

@@ -86,11 +86,14 @@ class FolderReader {
   public:
     // Opens the folder file; throws FileOpenError when it cannot be opened.
     FolderReader(const DbxStore& store, const std::string& fileName);
-    MessageText read(std::int32_t dataOffset);
+    // expectedSize: the record's size of the text (entry 0x91), when known; it only
+    // sizes the reads.
+    MessageText read(std::int32_t dataOffset, std::uint32_t expectedSize = 0);
 
   private:
     StoreFile file;
     BlockClaims claims;
+    ChainWindow window;
 };
 
 }  // namespace lumbrook

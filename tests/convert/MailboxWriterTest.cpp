@@ -116,6 +116,39 @@ TEST_F(MailboxWriter, MboxReadsBackExactly) {
               "X-Mozilla-Status2: 00000000\r\nA: b\r\n\r\n>From x\r\n\n");
 }
 
+TEST_F(MailboxWriter, MboxQuotesEveryFromLineWhereverItFalls) {
+    // Texts of lines that do and do not need quoting, at every position relative
+    // to the 16-byte steps of the scan, against quoting done line by line.
+    const std::vector<std::string> pieces = {"From ", ">", ">>From ", "F", "Fro", "x", "From",
+                                             "\n", "\r\n", " From ", "\nFrom x\n", "abcdefghij"};
+    std::uint32_t seed = 12345;
+    const auto random = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int round = 0; round < 400; ++round) {
+        std::string text(static_cast<std::size_t>(round % 23), 'y');
+        const int count = static_cast<int>(random() % 60);
+        for (int i = 0; i < count; ++i) text += pieces[random() % pieces.size()];
+        std::string quoted;
+        for (std::size_t pos = 0; pos < text.size();) {
+            const std::size_t lf = text.find('\n', pos);
+            const std::size_t end = lf == std::string::npos ? text.size() : lf + 1;
+            const std::string line = text.substr(pos, end - pos);
+            const std::size_t marks = line.find_first_not_of('>');
+            if (marks != std::string::npos && line.compare(marks, 5, "From ") == 0) quoted += '>';
+            quoted += line;
+            pos = end;
+        }
+        const bool unended = !text.empty() && text.back() != '\n';
+        std::string mbox;
+        appendMboxrdMessage(mbox, text, "a@b", SomeTime, std::nullopt);
+        const std::string tail = quoted + (unended ? "\n\n" : "\n");
+        ASSERT_GE(mbox.size(), tail.size()) << round;
+        EXPECT_EQ(mbox.substr(mbox.size() - tail.size()), tail) << round;
+        const auto entries = readMboxrd(mbox, false);
+        ASSERT_EQ(entries.size(), 1u) << round;
+        EXPECT_EQ(entries[0].message, text) << round;
+    }
+}
+
 TEST_F(MailboxWriter, MboxReadsBackExactlyInPython) {
     if (std::system("python3 -c 'import mailbox, re' >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "python3 with its mailbox module is not available";

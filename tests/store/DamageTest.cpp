@@ -3,7 +3,9 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <fstream>
 
 #include "StoreTestSupport.h"
@@ -174,6 +176,64 @@ TEST_F(StoreTest, HostileIndexesCostAboutTheFileSize) {
     BlockClaims claims;
     for (const auto& m : all) readMessage(source, m.dataOffset, &claims);
     EXPECT_LE(source.read, 4 * image.bytes.size());
+}
+
+TEST_F(StoreTest, FolderReadsThroughTheWindowGiveWhatSingleReadsGive) {
+    // Texts of every size around a block and past the largest read, a message
+    // whose chain runs into another's blocks, and one whose chain leaves the file.
+    std::vector<DbxRecord> records;
+    for (std::size_t size : {1u, 511u, 512u, 513u, 5000u, 300000u, 1100000u, 40u}) {
+        std::string text(size, 'x');
+        for (std::size_t k = 0; k < size; k += 97) text[k] = static_cast<char>('a' + k % 26);
+        records.push_back(messageRecord(simpleMessage(static_cast<int>(size), text)));
+    }
+    records.push_back(withBlocks({block("into another")}));  // next set below
+    records.push_back(withBlocks({block("away")}));
+    records.back().blocks[0].nextRaw = 0x7FFFFF00;
+    DbxImage image = buildDbx(records);
+    // The first of the two points at the third block of the 5000-byte text.
+    const std::uint64_t nextAt = image.layout.blocks[8][0] + dbx::BlockNextAt;
+    const auto target = static_cast<std::uint32_t>(image.layout.blocks[4][2]);
+    for (int k = 0; k < 4; ++k) image.bytes[nextAt + k] = static_cast<std::uint8_t>(target >> (8 * k));
+    const MemoryByteSource source(image.bytes);
+    std::vector<std::int32_t> offsets;
+    std::int64_t first = INT64_MAX, end = 0;  // where the blocks lie
+    for (const auto& chain : image.layout.blocks) {
+        offsets.push_back(chain.at(0));
+        for (std::int32_t b : chain) {
+            first = std::min<std::int64_t>(first, b);
+            end = std::max<std::int64_t>(end, b + std::int64_t(dbx::BlockSize));
+        }
+    }
+
+    // In file order, backwards, and the damaged ones first; sizes expected right,
+    // none, too small and absurd.
+    std::vector<std::vector<std::int32_t>> orders = {offsets, {offsets.rbegin(), offsets.rend()}};
+    orders.push_back({offsets[8], offsets[9], offsets[4], offsets[0], offsets[6], offsets[5]});
+    for (const std::uint32_t hint : {0u, 1u, 6000u, 0xFFFFFFFFu}) {
+        for (const auto& order : orders) {
+            BlockClaims alone, windowed;
+            ChainWindow window;
+            for (std::int32_t offset : order) {
+                const MessageText expected = readMessage(source, offset, &alone);
+                const MessageText got = readMessage(source, offset, &windowed, &window, hint);
+                EXPECT_EQ(got.text, expected.text) << offset << " " << hint;
+                EXPECT_EQ(got.whole, expected.whole) << offset << " " << hint;
+                EXPECT_EQ(got.problem, expected.problem) << offset << " " << hint;
+            }
+        }
+    }
+
+    // Read in file order, no byte of the blocks is fetched twice (but for a block
+    // cut at the end of a read, and the header).
+    const CountingSource counted(image.bytes);
+    BlockClaims claims;
+    ChainWindow window;
+    std::uint64_t textBytes = 0;
+    for (std::int32_t offset : offsets)
+        textBytes += readMessage(counted, offset, &claims, &window).text.size();
+    EXPECT_GT(textBytes, 1400000u);
+    EXPECT_LE(counted.read, static_cast<std::uint64_t>(end - first) + 16 * dbx::BlockSize);
 }
 
 TEST_F(StoreTest, FileNamesFromOtherCodePagesAreFoundInUtf8) {
