@@ -104,4 +104,18 @@ std::int32_t parseOffset(std::string_view text) {
     return value;
 }
 
+StopSignals::StopSignals(void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, &oldInt);
+    sigaction(SIGTERM, &action, &oldTerm);
+}
+
+StopSignals::~StopSignals() {
+    sigaction(SIGINT, &oldInt, nullptr);
+    sigaction(SIGTERM, &oldTerm, nullptr);
+}
+
 }  // namespace lumbrook::cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <signal.h>
+
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -64,5 +66,19 @@ std::string jsonText(const DbxStore& store, std::string_view bytes);
 void printJsonLine(const nlohmann::ordered_json& value);
 
 std::int32_t parseOffset(std::string_view text);
+
+// While it lives, SIGINT and SIGTERM go to handler, once: the handler only asks
+// for a stop, and a second signal of the same kind ends the program at once.
+class StopSignals {
+public:
+    explicit StopSignals(void (*handler)(int));
+    ~StopSignals();
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+private:
+    struct sigaction oldInt {};
+    struct sigaction oldTerm {};
+};
 
 }  // namespace lumbrook::cli

@@ -1,5 +1,4 @@
 // convert: a whole store into today's mailbox layouts in one step, folder tree kept.
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -59,31 +58,14 @@ private:
 // record written out, so that the same command goes on from there; a second
 // signal ends the program at once.
 std::atomic<bool> stopAsked{false};
+std::atomic<int> stopSignal{0};
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
-void stopHandler(int) { stopAsked = true; }
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
+void stopHandler(int signal) {
+    stopSignal = signal;
+    stopAsked = true;
+}
 
-class StopSignals {
-public:
-    StopSignals() {
-        stopAsked = false;
-        struct sigaction action {};
-        action.sa_handler = stopHandler;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND;
-        sigaction(SIGINT, &action, &oldInt);
-        sigaction(SIGTERM, &action, &oldTerm);
-    }
-    ~StopSignals() {
-        sigaction(SIGINT, &oldInt, nullptr);
-        sigaction(SIGTERM, &oldTerm, nullptr);
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-private:
-    struct sigaction oldInt {};
-    struct sigaction oldTerm {};
-};
 
 }  // namespace
 
@@ -105,7 +87,9 @@ int cmdConvert(Args& args, const DbxStore& store) {
     conversion.mailbox = options;
     conversion.folders = wanted;
     std::unique_ptr<ConvertProgress> bar;
-    StopSignals signals;
+    stopAsked = false;
+    stopSignal = 0;
+    StopSignals signals(stopHandler);
     const ConversionReport report = convertStore(store, conversion, [&](const ConversionProgress& p) {
         if (!bar) bar = std::make_unique<ConvertProgress>(p.messagesTotal, p.bytesTotal);
         bar->set(p.messagesDone, p.bytesDone);
@@ -130,7 +114,8 @@ int cmdConvert(Args& args, const DbxStore& store) {
     }
     if (report.cancelled) {
         std::cout << "stopped      run the same command again to go on\n";
-        return 130;
+        // As the shell reports a program ended by the signal.
+        return 128 + (stopSignal > 0 ? stopSignal.load() : SIGINT);
     }
     return report.failures.empty() && report.damaged.empty() ? 0 : 1;
 }

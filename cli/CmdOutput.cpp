@@ -93,27 +93,6 @@ void stopHandler(int signal) {
     requestStop(signal);
 }
 
-class StopSignals {
-public:
-    StopSignals() {
-        struct sigaction action {};
-        action.sa_handler = stopHandler;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND;
-        sigaction(SIGINT, &action, &oldInt);
-        sigaction(SIGTERM, &action, &oldTerm);
-    }
-    ~StopSignals() {
-        sigaction(SIGINT, &oldInt, nullptr);
-        sigaction(SIGTERM, &oldTerm, nullptr);
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-private:
-    struct sigaction oldInt {};
-    struct sigaction oldTerm {};
-};
 
 // The exit status of a batch stopped by a signal, as the shell reports one.
 int stoppedStatus() {
@@ -183,7 +162,7 @@ int cmdSave(Args& args, const DbxStore& store) {
     const auto messages = selectMessages(file.store, file.name, batch.offsets, failed);
     const std::string dir = prepareOutputDir(batch.dir);
 
-    StopSignals signals;
+    StopSignals signals(stopHandler);
     OutputNames names;
     std::vector<DamagedMessage> damaged;
     const std::size_t done = walkBatch(
@@ -226,7 +205,7 @@ int cmdExport(Args& args, const DbxStore& store) {
     const auto messages = selectMessages(file.store, file.name, batch.offsets, failed);
     settings.dir = prepareOutputDir(batch.dir);
 
-    StopSignals signals;
+    StopSignals signals(stopHandler);
     std::vector<DamagedMessage> damaged;
     const std::size_t done = walkBatch(
         file, messages, failed, damaged,

@@ -192,28 +192,35 @@ TEST_F(CliSafetyTest, ASignalEndsSavingBetweenFilesWithTheCountSoFar) {
         messages.push_back({"m" + std::to_string(i),
                             "Subject: m" + std::to_string(i) + "\r\n\r\n" + std::string(2000, 'z') + "\r\n"});
     writeStore(store, messages);
-    for (const int signal : {SIGINT, SIGTERM}) {
-        SCOPED_TRACE(signal);
-        const fs::path dir = out / std::to_string(signal);
-        const fs::path log = root / "log";
+    const fs::path log = root / "log";
+    // Runs the program with args, sends signal once dir holds something (the
+    // handlers are in place by then) and gives the exit status.
+    auto interrupted = [&](std::vector<std::string> args, const fs::path& dir, int signal) {
         const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
+        if (pid < 0) return -1;
         if (pid == 0) {
             const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             ::dup2(fd, 1);
             ::dup2(fd, 2);
-            ::execl(LUMBROOK_CLI, LUMBROOK_CLI, "--store", store.c_str(), "save", "Inbox.dbx",
-                    "--to", dir.c_str(), static_cast<char*>(nullptr));
+            std::vector<char*> argv{const_cast<char*>(LUMBROOK_CLI)};
+            for (std::string& arg : args) argv.push_back(arg.data());
+            argv.push_back(nullptr);
+            ::execv(LUMBROOK_CLI, argv.data());
             ::_exit(127);
         }
-        // Once the first file is there, the handlers are in place.
         for (int i = 0; i < 30000 && (!fs::exists(dir) || fs::is_empty(dir)); ++i)
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         ::kill(pid, signal);
         int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFEXITED(status)) << "killed by the signal itself";
-        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        if (::waitpid(pid, &status, 0) != pid) return -1;
+        EXPECT_TRUE(WIFEXITED(status)) << "killed by the signal itself";
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        const fs::path dir = out / std::to_string(signal);
+        EXPECT_EQ(interrupted({"--store", store.string(), "save", "Inbox.dbx", "--to", dir.string()}, dir, signal),
+                  128 + signal);
 
         std::size_t files = 0;
         for (const auto& entry : fs::directory_iterator(dir)) {
@@ -225,6 +232,16 @@ TEST_F(CliSafetyTest, ASignalEndsSavingBetweenFilesWithTheCountSoFar) {
         EXPECT_LT(files, static_cast<std::size_t>(Messages));
         EXPECT_NE(readBytes(log).find("There became " + std::to_string(files) + " messages saved!"),
                   std::string::npos)
+            << readBytes(log);
+
+        // A conversion stops after the message in hand, says how to go on, and
+        // reports the signal the same way.
+        const fs::path converted = out / ("convert-" + std::to_string(signal));
+        EXPECT_EQ(interrupted({"--store", store.string(), "convert", "--format", "eml",
+                               "--no-status", "--to", converted.string()},
+                              converted, signal),
+                  128 + signal);
+        EXPECT_NE(readBytes(log).find("run the same command again"), std::string::npos)
             << readBytes(log);
     }
 }
