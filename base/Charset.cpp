@@ -297,6 +297,30 @@ std::string convertToUtf8(std::string_view bytes, std::string_view iconvName) {
     return Utf8Converter(iconvName).convert(bytes);
 }
 
+std::string convertFromUtf8(std::string_view utf8, std::string_view iconvName) {
+    iconv_t cd = ::iconv_open(std::string(iconvName).c_str(), "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(utf8);
+    std::string out;
+    char buffer[256];
+    char* in = const_cast<char*>(utf8.data());
+    std::size_t inLeft = utf8.size();
+    // Bounded: every pass converts, skips a character or ends.
+    while (inLeft > 0) {
+        char* dst = buffer;
+        std::size_t dstLeft = sizeof buffer;
+        const std::size_t r = ::iconv(cd, &in, &inLeft, &dst, &dstLeft);
+        out.append(buffer, static_cast<std::size_t>(dst - buffer));
+        if (r != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
+        out.push_back('?');
+        std::size_t skip = utf8SequenceLength(std::string_view(in, inLeft));
+        if (skip == 0) skip = 1;
+        in += skip;
+        inLeft -= skip;
+    }
+    ::iconv_close(cd);
+    return out;
+}
+
 std::size_t utf8SequenceLength(std::string_view bytes) {
     if (bytes.empty()) return 0;
     if (static_cast<unsigned char>(bytes[0]) < 0x80) return 1;

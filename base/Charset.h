@@ -23,6 +23,11 @@ std::optional<std::string> iconvNameForLabel(std::string_view label);
 // name reads as windows-1252. The result is always valid UTF-8.
 std::string convertToUtf8(std::string_view bytes, std::string_view iconvName);
 
+// UTF-8 text in another charset (an iconv name), for the few places that must hand
+// text back in a store's code page: a character the charset cannot hold, or a
+// broken sequence, becomes "?". An unknown name gives the text as it is.
+std::string convertFromUtf8(std::string_view utf8, std::string_view iconvName);
+
 // Text of one charset turned into UTF-8 a piece at a time (a page's lines, say)
 // through one converter, opened when the object is made. Each piece is converted
 // as convertToUtf8 does: never fails, drops nothing, gives valid UTF-8; a sequence

@@ -1,10 +1,8 @@
 #include "mainwindow/RecoveredMessages.h"
 
-#include <iconv.h>
 
 #include <QMetaObject>
 #include <algorithm>
-#include <cerrno>
 #include <limits>
 #include <utility>
 
@@ -21,34 +19,12 @@ namespace {
 constexpr std::int64_t FileTimeOf1970 = 116'444'736'000'000'000;
 
 // UTF-8 as bytes of the store's code page, as the index keeps its texts; characters
-// the code page lacks become "?". Each call has its own converter: this runs on the
-// scan's thread.
+// the code page lacks become "?".
 std::string utf8ToCodePage(const std::string& text, const CodePage& codePage) {
     const bool ascii = std::all_of(text.begin(), text.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (ascii || codePage.number() == 65001) return text;
-    iconv_t cd = ::iconv_open(codePage.name().c_str(), "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return text;
-    std::string out;
-    char buffer[256];
-    char* in = const_cast<char*>(text.data());
-    std::size_t inLeft = text.size();
-    // Bounded: every pass converts, skips a character or ends.
-    while (inLeft > 0) {
-        char* dst = buffer;
-        std::size_t dstLeft = sizeof buffer;
-        const std::size_t r = ::iconv(cd, &in, &inLeft, &dst, &dstLeft);
-        out.append(buffer, static_cast<std::size_t>(dst - buffer));
-        if (r != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
-        // A character the code page cannot hold, or a broken sequence: one "?".
-        out.push_back('?');
-        std::size_t skip = utf8SequenceLength(std::string_view(in, inLeft));
-        if (skip == 0) skip = 1;
-        in += skip;
-        inLeft -= skip;
-    }
-    ::iconv_close(cd);
-    return out;
+    return convertFromUtf8(text, codePage.name());
 }
 
 const char* endProblem(ChainEnd end) {

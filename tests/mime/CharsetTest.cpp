@@ -58,6 +58,10 @@ TEST(Charset, ConvertsAndReplacesWhatCannotBeRead) {
         EXPECT_EQ(out, c.utf8) << c.charset << " " << c.bytes;
         EXPECT_TRUE(isValidUtf8(out));
     }
+    // Back into a code page: what it lacks, or a cut-off sequence, as "?".
+    EXPECT_EQ(convertFromUtf8("M\xC3\xA4rz \xE2\x82\xAC \xE2\x86\x92.", "CP1252"), "M\xE4rz \x80 ?.");
+    EXPECT_EQ(convertFromUtf8("a\xC3", "CP1252"), "a?");
+    EXPECT_EQ(convertFromUtf8("\xD0\x9F\xD1\x80", "WINDOWS-1251"), "\xCF\xF0");
 }
 
 TEST(Charset, Utf8Checks) {
