@@ -1,5 +1,6 @@
 #include "mime/LineList.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace lumbrook {
@@ -118,23 +119,11 @@ std::vector<std::string> LineList::toVector() const {
 }
 
 bool operator==(const LineList& a, const LineList& b) {
-    if (a.size() != b.size()) return false;
-    auto j = b.begin();
-    for (std::string_view line : a) {
-        if (line != *j) return false;
-        ++j;
-    }
-    return true;
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
 }
 
 bool operator==(const LineList& a, const std::vector<std::string>& b) {
-    if (a.size() != b.size()) return false;
-    auto j = b.begin();
-    for (std::string_view line : a) {
-        if (line != *j) return false;
-        ++j;
-    }
-    return true;
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
 }
 
 }  // namespace lumbrook
