@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "mime/MailCodecs.h"
-#include "tests/support/DbxWriter.h"
+#include "dbxwriter/DbxWriter.h"
 
 using namespace lumbrook;
 

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <string>
 
-#include "render/Output.h"
+#include "output/Output.h"
 
 using namespace lumbrook;
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "mime/MailModel.h"
-#include "render/Render.h"
+#include "page/Page.h"
 #include "store_bench_folder.h"
 
 namespace lumbrook {

@@ -6,8 +6,8 @@
 #include "cli/Commands.h"
 #include "mime/MailAttachments.h"
 #include "mime/MailModel.h"
-#include "render/FileOutput.h"
-#include "render/OutputNaming.h"
+#include "platform/FileWriter.h"
+#include "output/OutputNaming.h"
 
 namespace lumbrook::cli {
 

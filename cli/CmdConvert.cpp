@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "cli/Commands.h"
-#include "render/StoreConversion.h"
+#include "convert/StoreConversion.h"
 #include "store/DbxStore.h"
 
 namespace lumbrook::cli {

@@ -7,9 +7,9 @@
 #include <utility>
 
 #include "cli/Commands.h"
-#include "render/FileOutput.h"
-#include "render/MessageOrder.h"
-#include "render/Output.h"
+#include "platform/FileWriter.h"
+#include "listing/MessageOrder.h"
+#include "output/Output.h"
 
 namespace lumbrook::cli {
 

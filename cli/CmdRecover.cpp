@@ -10,8 +10,8 @@
 
 #include "cli/Commands.h"
 #include "mime/AttachmentName.h"
-#include "render/MailboxHeaders.h"
-#include "render/MailboxNaming.h"
+#include "convert/MailboxHeaders.h"
+#include "convert/MailboxNaming.h"
 #include "store/DbxStore.h"
 #include "store/StoreFile.h"
 #include "store/Recovery.h"

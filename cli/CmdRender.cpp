@@ -5,8 +5,8 @@
 
 #include "cli/Commands.h"
 #include "platform/Files.h"
-#include "render/AppPaths.h"
-#include "render/Render.h"
+#include "platform/AppPaths.h"
+#include "page/Page.h"
 #include "store/DbxStore.h"
 
 namespace lumbrook::cli {

@@ -6,7 +6,7 @@
 
 #include "cli/Commands.h"
 #include "platform/DateTime.h"
-#include "render/StoreIndexer.h"
+#include "search/StoreIndexer.h"
 #include "search/SearchIndex.h"
 #include "search/SearchQuery.h"
 #include "store/DbxStore.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/CliCommon.h"
-#include "render/Render.h"
+#include "page/Page.h"
 #include "store/DbxStore.h"
 
 namespace lumbrook::cli {

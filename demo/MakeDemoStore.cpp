@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/support/DbxWriter.h"
+#include "dbxwriter/DbxWriter.h"
 
 namespace fs = std::filesystem;
 using namespace lumbrook;

@@ -6,10 +6,10 @@
 
 #include "base/Charset.h"
 #include "fuzz/FuzzSupport.h"
-#include "render/MailboxHeaders.h"
-#include "render/MailboxManifest.h"
-#include "render/MailboxMbox.h"
-#include "render/MailboxNaming.h"
+#include "convert/MailboxHeaders.h"
+#include "convert/MailboxManifest.h"
+#include "convert/MailboxMbox.h"
+#include "convert/MailboxNaming.h"
 
 using namespace lumbrook;
 

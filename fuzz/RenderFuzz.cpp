@@ -13,8 +13,8 @@
 #include "base/Errors.h"
 #include "fuzz/FuzzSupport.h"
 #include "platform/Files.h"
-#include "render/Output.h"
-#include "render/Render.h"
+#include "output/Output.h"
+#include "page/Page.h"
 
 using namespace lumbrook;
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "store/DbxReader.h"
-#include "tests/support/DbxWriter.h"
+#include "dbxwriter/DbxWriter.h"
 
 using namespace lumbrook;
 namespace fs = std::filesystem;

@@ -23,10 +23,10 @@
 #include "mainwindow/MessagePrinter.h"
 #include "mainwindow/Modal.h"
 #include "platform/Files.h"
-#include "render/AttachmentOutput.h"
-#include "render/BatchRun.h"
-#include "render/Output.h"
-#include "render/OutputNaming.h"
+#include "output/AttachmentOutput.h"
+#include "output/BatchRun.h"
+#include "output/Output.h"
+#include "output/OutputNaming.h"
 #include "windows/SaveExportDialog.h"
 
 namespace lumbrook {

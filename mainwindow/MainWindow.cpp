@@ -39,7 +39,7 @@
 
 #include "mainwindow/Controls.h"
 #include "mainwindow/ErrorReport.h"
-#include "render/FolderTree.h"
+#include "listing/FolderTree.h"
 #include "mainwindow/ListRatio.h"
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/MessagePrinter.h"
@@ -48,7 +48,7 @@
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/browser/PageView.h"
-#include "render/Output.h"
+#include "output/Output.h"
 #include "windows/ExportStoreDialog.h"
 #include "windows/SaveExportDialog.h"
 #include "windows/Centre.h"

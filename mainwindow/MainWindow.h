@@ -21,10 +21,10 @@
 #include <vector>
 
 #include "mainwindow/ImageList.h"
-#include "render/AppPaths.h"
-#include "render/Options.h"
-#include "render/Render.h"
-#include "render/TempFiles.h"
+#include "platform/AppPaths.h"
+#include "platform/Options.h"
+#include "page/Page.h"
+#include "platform/TempFiles.h"
 #include "store/DbxStore.h"
 
 class QAction;

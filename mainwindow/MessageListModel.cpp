@@ -7,7 +7,7 @@
 #include <set>
 
 #include "platform/CodePage.h"
-#include "render/OutputNaming.h"
+#include "listing/MessageLabels.h"
 
 namespace lumbrook {
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "mainwindow/ImageList.h"
-#include "render/MessageOrder.h"
+#include "listing/MessageOrder.h"
 #include "platform/CodePage.h"
 #include "store/DbxReader.h"
 

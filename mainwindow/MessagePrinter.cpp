@@ -8,8 +8,8 @@
 #include "mainwindow/EventWait.h"
 #include "mainwindow/Modal.h"
 #include "platform/browser/PageView.h"
-#include "render/Output.h"
-#include "render/OutputNaming.h"
+#include "output/Output.h"
+#include "output/OutputNaming.h"
 
 namespace lumbrook {
 

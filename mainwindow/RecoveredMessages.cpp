@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "mime/AttachmentName.h"
-#include "render/MailboxHeaders.h"
+#include "convert/MailboxHeaders.h"
 #include "store/DbxLayout.h"
 #include "store/StoreFile.h"
 

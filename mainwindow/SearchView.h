@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "render/StoreIndexer.h"
+#include "search/StoreIndexer.h"
 #include "search/SearchQuery.h"
 #include "store/DbxStore.h"
 

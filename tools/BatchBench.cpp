@@ -15,7 +15,7 @@
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/Modal.h"
 #include "store/DbxStore.h"
-#include "tests/support/DbxWriter.h"
+#include "dbxwriter/DbxWriter.h"
 #include "tools/ToolStart.h"
 #include "windows/SaveExportDialog.h"
 

@@ -24,8 +24,8 @@
 #include "base/Errors.h"
 #include "mime/MailModel.h"
 #include "platform/Files.h"
-#include "render/AttachmentOutput.h"
-#include "render/FileOutput.h"
+#include "output/AttachmentOutput.h"
+#include "platform/FileWriter.h"
 
 namespace lumbrook {
 

@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-#include "render/StoreConversion.h"
+#include "convert/StoreConversion.h"
 #include "store/DbxStore.h"
 
 class QButtonGroup;

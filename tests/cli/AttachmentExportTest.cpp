@@ -7,9 +7,9 @@
 
 #include "mime/MailAttachments.h"
 #include "tests/platform/PlatformTestSupport.h"
-#include "tests/render/RenderTestSupport.h"
+#include "tests/support/RecordTestSupport.h"
 #include "tests/support/CliRunner.h"
-#include "tests/support/DbxWriter.h"
+#include "dbxwriter/DbxWriter.h"
 
 namespace lumbrook {
 namespace {

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "render/MailboxHeaders.h"
-#include "render/MailboxNaming.h"
+#include "convert/MailboxHeaders.h"
+#include "convert/MailboxNaming.h"
 #include "base/Charset.h"
 
 using namespace lumbrook;

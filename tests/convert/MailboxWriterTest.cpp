@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "render/MailboxConverter.h"
-#include "render/MailboxHeaders.h"
-#include "render/MailboxMbox.h"
+#include "convert/MailboxConverter.h"
+#include "convert/MailboxHeaders.h"
+#include "convert/MailboxMbox.h"
 
 using namespace lumbrook;
 namespace fs = std::filesystem;

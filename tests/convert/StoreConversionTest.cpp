@@ -10,11 +10,11 @@
 #include <sstream>
 #include <utility>
 
-#include "render/MailboxMbox.h"
-#include "render/StoreConversion.h"
+#include "convert/MailboxMbox.h"
+#include "convert/StoreConversion.h"
 #include "tests/platform/PlatformTestSupport.h"
-#include "tests/render/RenderTestSupport.h"
-#include "tests/support/DbxWriter.h"
+#include "tests/support/RecordTestSupport.h"
+#include "dbxwriter/DbxWriter.h"
 
 namespace lumbrook {
 namespace {

@@ -26,6 +26,7 @@
 #include <memory>
 #include <optional>
 
+#include "listing/MessageLabels.h"
 #include "mainwindow/ErrorReport.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
@@ -33,8 +34,8 @@
 #include "mainwindow/Modal.h"
 #include "platform/browser/Printing.h"
 #include "platform/browser/PageView.h"
-#include "render/OutputNaming.h"
-#include "render/Render.h"
+#include "output/OutputNaming.h"
+#include "page/Page.h"
 #include "store/DbxStore.h"
 #include "tests/gui/GuiTestStore.h"
 #include "windows/SaveExportDialog.h"

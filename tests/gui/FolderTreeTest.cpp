@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "render/FolderTree.h"
+#include "listing/FolderTree.h"
 
 namespace lumbrook {
 namespace {

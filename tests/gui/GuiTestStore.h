@@ -13,8 +13,8 @@ class QTreeWidget;
 #include <string>
 #include <vector>
 
-#include "render/AppPaths.h"
-#include "tests/support/DbxWriter.h"
+#include "platform/AppPaths.h"
+#include "dbxwriter/DbxWriter.h"
 
 class QMainWindow;
 class QToolButton;

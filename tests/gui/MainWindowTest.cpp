@@ -18,7 +18,7 @@
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
 #include "platform/browser/PageView.h"
-#include "render/Render.h"
+#include "page/Page.h"
 #include "store/DbxStore.h"
 #include "tests/gui/GuiTestStore.h"
 

@@ -6,7 +6,7 @@
 #include <QItemSelectionModel>
 
 #include "mainwindow/MessageListModel.h"
-#include "render/MessageOrder.h"
+#include "listing/MessageOrder.h"
 
 namespace lumbrook {
 namespace {

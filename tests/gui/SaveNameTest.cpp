@@ -8,10 +8,11 @@
 #include <optional>
 #include <string>
 
-#include "render/Output.h"
-#include "render/OutputNaming.h"
+#include "output/Output.h"
+#include "listing/MessageLabels.h"
+#include "output/OutputNaming.h"
 #include "tests/platform/PlatformTestSupport.h"
-#include "tests/support/DbxWriter.h"
+#include "dbxwriter/DbxWriter.h"
 
 namespace lumbrook {
 namespace {

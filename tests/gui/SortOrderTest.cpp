@@ -3,8 +3,8 @@
 #include <climits>
 
 #include "mainwindow/ListRatio.h"
-#include "render/FolderTree.h"
-#include "render/MessageOrder.h"
+#include "listing/FolderTree.h"
+#include "listing/MessageOrder.h"
 
 namespace lumbrook {
 namespace {

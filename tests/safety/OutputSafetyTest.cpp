@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "base/Errors.h"
-#include "render/Output.h"
-#include "render/Render.h"
+#include "output/Output.h"
+#include "page/Page.h"
 #include "tests/safety/SafetySupport.h"
 
 namespace lumbrook::safety {

@@ -19,7 +19,7 @@
 #include <mutex>
 #include <thread>
 
-#include "render/Output.h"
+#include "output/Output.h"
 #include "tests/safety/SafetySupport.h"
 #include "tests/support/CliRunner.h"
 

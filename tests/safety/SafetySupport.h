@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/DbxWriter.h"
+#include "dbxwriter/DbxWriter.h"
 
 namespace lumbrook::safety {
 

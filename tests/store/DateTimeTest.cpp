@@ -10,7 +10,7 @@
 #include "platform/DateTime.h"
 #include "store/DbxReader.h"
 #include "tests/platform/PlatformTestSupport.h"
-#include "tests/support/DbxWriter.h"
+#include "dbxwriter/DbxWriter.h"
 
 namespace lumbrook {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "store/DbxStore.h"
-#include "tests/support/DbxWriter.h"
+#include "dbxwriter/DbxWriter.h"
 
 namespace lumbrook {
 

@@ -1,0 +1,272 @@
+#include "convert/MailboxManifest.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <vector>
+
+#include "convert/MailboxMbox.h"
+
+namespace lumbrook {
+
+namespace {
+
+std::uint32_t checksum(std::string_view text) {
+    std::uint32_t hash = 2166136261u;
+    for (char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+std::string escapeField(std::string_view text) {
+    // Names and paths rarely hold any of these: then the text is copied whole.
+    if (std::none_of(text.begin(), text.end(),
+                     [](char c) { return c == '\\' || c == '\t' || c == '\n' || c == '\r'; }))
+        return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '\t': out += "\\t"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            default: out += c; break;
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> unescapeField(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        if (++i == text.size()) return std::nullopt;
+        switch (text[i]) {
+            case '\\': out += '\\'; break;
+            case 't': out += '\t'; break;
+            case 'n': out += '\n'; break;
+            case 'r': out += '\r'; break;
+            default: return std::nullopt;
+        }
+    }
+    return out;
+}
+
+std::optional<std::uint64_t> parseNumber(std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+    return value;
+}
+
+std::vector<std::string_view> splitTabs(std::string_view line) {
+    std::vector<std::string_view> fields;
+    std::size_t start = 0;
+    while (fields.size() < 16) {
+        const std::size_t tab = line.find('\t', start);
+        fields.push_back(line.substr(start, tab == std::string_view::npos ? tab : tab - start));
+        if (tab == std::string_view::npos) break;
+        start = tab + 1;
+    }
+    return fields;
+}
+
+std::string messageKey(MailboxFormat format, std::string_view folderFile, std::uint64_t dataOffset,
+                       std::uint64_t textSize) {
+    std::string key(mailboxFormatName(format));
+    key.append("\t").append(escapeField(folderFile));
+    key.append("\t").append(std::to_string(dataOffset));
+    key.append("\t").append(std::to_string(textSize));
+    return key;
+}
+
+// Record lines gathered before one write.
+constexpr std::size_t PendingLimit = 64 * 1024;
+
+}  // namespace
+
+std::string_view mailboxFormatName(MailboxFormat format) {
+    switch (format) {
+        case MailboxFormat::Mbox: return "mbox";
+        case MailboxFormat::Maildir: return "maildir";
+        case MailboxFormat::Eml: return "eml";
+    }
+    return "mbox";
+}
+
+std::optional<MailboxFormat> parseMailboxFormat(std::string_view name) {
+    for (auto format : {MailboxFormat::Mbox, MailboxFormat::Maildir, MailboxFormat::Eml})
+        if (mailboxFormatName(format) == name) return format;
+    return std::nullopt;
+}
+
+ConvertManifest::ConvertManifest(const std::string& outDir, bool syncEachLine)
+    : filePath(outDir + "/" + std::string(FileName)), syncEachLine(syncEachLine) {
+    fd = ::open(filePath.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) throw ConvertError(systemErrorText("Cannot open the conversion record", filePath));
+    // Two runs into one directory would cut off each other's mbox appends as unfinished.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        fd = -1;
+        throw ConvertError("Another conversion is writing into " + outDir);
+    }
+    std::string text;
+    char chunk[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            std::string error = systemErrorText("Cannot read the conversion record", filePath);
+            ::close(fd);
+            throw ConvertError(error);
+        }
+        if (n == 0) break;
+        text.append(chunk, static_cast<std::size_t>(n));
+    }
+    readExisting(text);
+    // A line cut off by a crash must not swallow the first line of this run.
+    if (!text.empty() && text.back() != '\n') appendLine(std::string());
+}
+
+ConvertManifest::~ConvertManifest() {
+    try {
+        flush();
+    } catch (const ConvertError&) {
+        // Lines lost here only make the next run look at their messages again.
+    }
+    if (fd >= 0) ::close(fd);
+}
+
+void ConvertManifest::readExisting(const std::string& text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t lf = text.find('\n', pos);
+        if (lf == std::string::npos) {
+            ++ignored;  // the last line never got its end
+            break;
+        }
+        const std::string_view line = std::string_view(text).substr(pos, lf - pos);
+        pos = lf + 1;
+        if (line.empty()) continue;
+        const std::size_t hash = line.rfind("\t#");
+        char expected[16];
+        if (hash != std::string_view::npos)
+            std::snprintf(expected, sizeof expected, "%08x", checksum(line.substr(0, hash)));
+        if (hash == std::string_view::npos || line.substr(hash + 2) != expected) {
+            ++ignored;
+            continue;
+        }
+        const auto fields = splitTabs(line.substr(0, hash));
+        if (fields[0] == "M" && fields.size() == 7) {
+            const auto format = parseMailboxFormat(fields[1]);
+            const auto folderFile = unescapeField(fields[2]);
+            const auto offset = parseNumber(fields[3]);
+            const auto size = parseNumber(fields[4]);
+            const auto path = unescapeField(fields[5]);
+            const auto end = fields[6] == "-" ? std::optional<std::uint64_t>() : parseNumber(fields[6]);
+            if (!format || !folderFile || !offset || !size || !path || (fields[6] != "-" && !end)) {
+                ++ignored;
+                continue;
+            }
+            done.insert(messageKey(*format, *folderFile, *offset, *size));
+            destinations.insert(*path);
+            if (end) mboxSizes[*path] = *end;
+        } else if (fields[0] == "S" && fields.size() == 3) {
+            const auto path = unescapeField(fields[1]);
+            const auto size = parseNumber(fields[2]);
+            if (!path || !size) {
+                ++ignored;
+                continue;
+            }
+            mboxSizes[*path] = *size;
+        } else {
+            ++ignored;
+        }
+    }
+}
+
+bool ConvertManifest::contains(MailboxFormat format, std::string_view folderFile,
+                               std::uint64_t dataOffset, std::uint64_t textSize) const {
+    const std::string key = messageKey(format, folderFile, dataOffset, textSize);
+    std::lock_guard lock(guard);
+    return done.count(key) != 0;
+}
+
+bool ConvertManifest::isDestination(std::string_view path) const {
+    std::lock_guard lock(guard);
+    return destinations.count(std::string(path)) != 0;
+}
+
+std::optional<std::uint64_t> ConvertManifest::mboxSize(std::string_view path) const {
+    std::lock_guard lock(guard);
+    const auto it = mboxSizes.find(std::string(path));
+    if (it == mboxSizes.end()) return std::nullopt;
+    return it->second;
+}
+
+void ConvertManifest::recordMboxSize(std::string_view path, std::uint64_t size) {
+    appendLine("S\t" + escapeField(path) + "\t" + std::to_string(size));
+    std::lock_guard lock(guard);
+    mboxSizes[std::string(path)] = size;
+}
+
+void ConvertManifest::recordMessage(MailboxFormat format, std::string_view folderFile,
+                                    std::uint64_t dataOffset, std::uint64_t textSize,
+                                    std::string_view path, std::optional<std::uint64_t> mboxEnd) {
+    std::string key = messageKey(format, folderFile, dataOffset, textSize);
+    appendLine("M\t" + key + "\t" + escapeField(path) + "\t" +
+               (mboxEnd ? std::to_string(*mboxEnd) : std::string("-")));
+    std::lock_guard lock(guard);
+    done.insert(std::move(key));
+    destinations.insert(std::string(path));
+    if (mboxEnd) mboxSizes[std::string(path)] = *mboxEnd;
+}
+
+void ConvertManifest::appendLine(std::string line) {
+    if (!line.empty()) {
+        char sum[16];
+        std::snprintf(sum, sizeof sum, "\t#%08x", checksum(line));
+        line += sum;
+    }
+    line += '\n';
+    if (!syncEachLine) {
+        pending += line;
+        if (pending.size() >= PendingLimit) flush();
+        return;
+    }
+    writeOut(line);
+    if (::fdatasync(fd) != 0)
+        throw ConvertError(systemErrorText("Cannot sync the conversion record", filePath));
+}
+
+void ConvertManifest::flush() {
+    if (pending.empty()) return;
+    std::string text;
+    text.swap(pending);
+    writeOut(text);
+}
+
+void ConvertManifest::writeOut(std::string_view text) {
+    // Whole lines in one write: with O_APPEND a line is never split by another writer.
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw ConvertError(systemErrorText("Cannot write the conversion record", filePath));
+        written += static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace lumbrook

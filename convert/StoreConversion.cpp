@@ -1,0 +1,324 @@
+#include "convert/StoreConversion.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
+
+#include "base/AsciiCase.h"
+#include "base/Errors.h"
+#include "listing/FolderTree.h"
+
+namespace lumbrook {
+
+namespace {
+// A failure in plain English: an open error with its path and the system's reason.
+std::string describe(const std::exception& e) {
+    if (const auto* open = dynamic_cast<const FileOpenError*>(&e); open && !open->path().empty())
+        return "cannot open " + open->path() +
+               (open->errorNumber() ? std::string(": ") + std::strerror(open->errorNumber()) : "");
+    return e.what();
+}
+
+// Text read ahead and not yet written: enough to keep the writer busy while the
+// reader waits on the disk, and little enough to stay in the processor's cache
+// between the read and the write. A message bigger than this still goes through,
+// alone.
+constexpr std::size_t ReadAheadBytes = std::size_t{8} << 20;
+constexpr std::size_t ReadAheadMessages = 512;
+constexpr std::size_t WakeMessages = 32;
+constexpr std::size_t WakeBytes = std::size_t{512} << 10;
+
+// One message as read, or why it could not be; for eml and Maildir perhaps with
+// its file already written under a temporary name.
+struct ReadItem {
+    MessageText read;
+    std::string error;
+    std::string prepared;
+    std::string prepareError;
+};
+
+// Writing a message's file, for eml and Maildir, on the reading thread for every
+// third message: reading a folder costs about half as much as writing its files,
+// so with this share both threads are about equally busy (measured per thread on
+// a generated store in tmpfs). The writer still moves every file into place, in
+// order.
+constexpr std::size_t PrepareEvery = 3;
+
+struct FilePreparer {
+    MailboxConverter& converter;
+    MailboxConverter::FolderId folder;
+    const std::string& folderFile;
+};
+
+// Reads a folder's messages on a thread of its own, in the list's order, while the
+// caller writes them: reading the store and writing the output then share the two
+// cores of a small machine. The order is the list's whatever the timing, so the
+// output, the record and the damaged list are the same as one thread's.
+class ReadAhead {
+public:
+    ReadAhead(FolderReader& reader, const MessageList& list, const std::atomic<bool>* cancel,
+              std::optional<FilePreparer> preparer)
+        : reader(reader), list(list), cancel(cancel), preparer(preparer),
+          thread([this] { run(); }) {}
+    ~ReadAhead() {
+        {
+            std::lock_guard lock(mutex);
+            stopped = true;
+        }
+        changed.notify_all();
+        thread.join();
+        for (const ReadItem& item : queue) MailboxConverter::dropPrepared(item.prepared);
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // The next message of the list; none once the reader has stopped early (cancel).
+    std::optional<ReadItem> next() {
+        std::unique_lock lock(mutex);
+        if (queue.empty() && !finished) {
+            writerWaits = true;
+            changed.wait(lock, [&] { return !queue.empty() || finished; });
+            writerWaits = false;
+        }
+        if (queue.empty()) return std::nullopt;
+        ReadItem item = std::move(queue.front());
+        queue.pop_front();
+        queuedBytes -= item.read.text.size();
+        // Wake a waiting reader only once half the room is free again: one wake-up
+        // per batch of messages, not one system call per message.
+        const bool wake = readerWaits && (queue.empty() || (queuedBytes <= ReadAheadBytes / 2 &&
+                                                            queue.size() <= ReadAheadMessages / 2));
+        lock.unlock();
+        if (wake) changed.notify_all();
+        return item;
+    }
+
+private:
+    void run() {
+        std::size_t index = 0;
+        for (const MessageInfo& m : list) {
+            if (cancel && cancel->load()) break;
+            ReadItem item;
+            try {
+                item.read = reader.read(m.dataOffset, static_cast<std::uint32_t>(std::max(0, m.entry91)));
+            } catch (const std::exception& e) {
+                item.error = describe(e);
+            }
+            if (preparer && index++ % PrepareEvery == 0 && item.error.empty() &&
+                !item.read.text.empty()) {
+                const MailboxMessage message{item.read.text, m.date, {}, {}, preparer->folderFile,
+                                             static_cast<std::uint64_t>(std::max(0, m.dataOffset))};
+                try {
+                    if (!preparer->converter.recorded(message))
+                        item.prepared = preparer->converter.prepareFile(preparer->folder, message);
+                } catch (const std::exception& e) {
+                    item.prepareError = describe(e);
+                }
+            }
+            std::unique_lock lock(mutex);
+            const auto room = [&] {
+                return stopped || queue.empty() ||
+                       (queuedBytes < ReadAheadBytes && queue.size() < ReadAheadMessages);
+            };
+            if (!room()) {
+                readerWaits = true;
+                changed.wait(lock, room);
+                readerWaits = false;
+            }
+            if (stopped) {
+                MailboxConverter::dropPrepared(item.prepared);
+                break;
+            }
+            queuedBytes += item.read.text.size();
+            queue.push_back(std::move(item));
+            // A waiting writer is woken for a batch, not for each message.
+            const bool wake =
+                writerWaits && (queue.size() >= WakeMessages || queuedBytes >= WakeBytes);
+            lock.unlock();
+            if (wake) changed.notify_all();
+        }
+        {
+            std::lock_guard lock(mutex);
+            finished = true;
+        }
+        changed.notify_all();
+    }
+
+    FolderReader& reader;
+    const MessageList& list;
+    const std::atomic<bool>* cancel;
+    std::optional<FilePreparer> preparer;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<ReadItem> queue;
+    std::size_t queuedBytes = 0;
+    bool finished = false;
+    bool stopped = false;
+    bool readerWaits = false, writerWaits = false;
+    std::thread thread;  // last: starts once everything above is made
+};
+
+}  // namespace
+
+std::vector<StoreFolder> storeFolders(const DbxStore& store) {
+    const FolderList folders = store.readFolders();
+    const FolderTree tree(folders);
+    std::vector<StoreFolder> out;
+    std::vector<std::int32_t> positionOf(folders.size(), -1);
+    for (std::int32_t n : tree.positions()) {
+        StoreFolder f;
+        f.index = n;
+        const std::int32_t parentNode = tree.nodes()[n].parent;
+        f.parent = parentNode < 0 ? -1 : positionOf[parentNode];
+        f.name = store.toUtf8(folders[n].name);
+        f.path = f.parent < 0 ? f.name : out[f.parent].path + "/" + f.name;
+        f.fileName = folders[n].fileName;
+        positionOf[n] = static_cast<std::int32_t>(out.size());
+        out.push_back(std::move(f));
+    }
+    return out;
+}
+
+ConversionReport convertStore(const DbxStore& store, const ConversionOptions& options,
+                              const std::function<void(const ConversionProgress&)>& progress,
+                              const std::atomic<bool>* cancel) {
+    ConversionReport report;
+    const std::vector<StoreFolder> folders = storeFolders(store);
+    const std::size_t count = folders.size();
+
+    // What the run includes: every folder named (with its subfolders), and the
+    // folders above it, so that it keeps its place in the tree.
+    std::vector<bool> included(count, options.folders.empty());
+    for (std::size_t i = 0; i < count && options.include; ++i) included[i] = options.include(folders[i]);
+    for (std::size_t i = 0; i < count && !options.folders.empty() && !options.include; ++i) {
+        const StoreFolder& f = folders[i];
+        const bool named = std::any_of(options.folders.begin(), options.folders.end(),
+                                       [&](const std::string& w) {
+                                           return equalsNoCase(f.name, w) || equalsNoCase(f.path, w);
+                                       });
+        if (named || (f.parent >= 0 && included[f.parent])) included[i] = true;
+    }
+    if (std::none_of(included.begin(), included.end(), [](bool b) { return b; })) {
+        report.nothingMatched = !options.folders.empty();
+        return report;
+    }
+
+    // Every included folder's index first: the totals drive the progress, and a
+    // folder that holds nothing and has nothing below it is left out.
+    std::vector<MessageList> lists(count);
+    ConversionProgress state;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!included[i] || folders[i].fileName.empty()) continue;
+        try {
+            lists[i] = store.readMessages(folders[i].fileName);
+        } catch (const std::exception& e) {
+            report.failures.push_back(folders[i].path + ": " + describe(e));
+        }
+        // Oldest first, as mail programs append. The dates are sorted with their
+        // places, and each record is then moved once: a record holds a dozen strings.
+        std::vector<std::pair<std::uint64_t, std::size_t>> order;
+        order.reserve(lists[i].size());
+        for (std::size_t k = 0; k < lists[i].size(); ++k) order.emplace_back(lists[i][k].date, k);
+        std::stable_sort(order.begin(), order.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        MessageList sorted;
+        sorted.reserve(order.size());
+        for (const auto& place : order) sorted.push_back(std::move(lists[i][place.second]));
+        lists[i] = std::move(sorted);
+        state.messagesTotal += lists[i].size();
+        for (const auto& m : lists[i]) state.bytesTotal += static_cast<std::uint64_t>(std::max(0, m.entry91));
+    }
+    std::vector<bool> keep(count, false);
+    for (std::size_t i = count; i-- > 0;) {
+        if (included[i] && !lists[i].empty()) keep[i] = true;
+        if (keep[i] && folders[i].parent >= 0) keep[folders[i].parent] = true;
+    }
+    if (state.bytesTotal == 0) state.bytesTotal = 1;
+
+    MailboxConverter converter(options.outDir, options.mailbox);
+    std::vector<MailboxConverter::FolderId> ids(count, MailboxConverter::Root);
+    std::vector<bool> made(count, false);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!keep[i]) continue;
+        if (cancel && cancel->load()) break;
+        const StoreFolder& f = folders[i];
+        if (f.parent >= 0 && !made[f.parent]) continue;  // its parent could not be made
+        try {
+            ids[i] = converter.addFolder(f.parent < 0 ? MailboxConverter::Root : ids[f.parent], f.name);
+            made[i] = true;
+            ++report.folders;
+        } catch (const std::exception& e) {
+            report.failures.push_back(f.path + ": " + describe(e));
+            continue;
+        }
+        std::optional<FolderReader> reader;
+        if (lists[i].empty()) continue;
+        try {
+            reader.emplace(store, f.fileName);
+        } catch (const std::exception& e) {
+            report.failures.push_back(f.path + ": " + describe(e));
+            continue;
+        }
+        std::optional<FilePreparer> preparer;
+        if (options.mailbox.format != MailboxFormat::Mbox)
+            preparer.emplace(FilePreparer{converter, ids[i], f.fileName});
+        ReadAhead ahead(*reader, lists[i], cancel, preparer);
+        for (const MessageInfo& m : lists[i]) {
+            if (cancel && cancel->load()) break;
+            std::optional<ReadItem> item = ahead.next();
+            if (!item) break;  // the reader saw the cancel first
+            // Left behind when this message ends otherwise than in addMessage.
+            struct Leftover {
+                std::string& prepared;
+                ~Leftover() { MailboxConverter::dropPrepared(prepared); }
+            } leftover{item->prepared};
+            try {
+                if (!item->error.empty()) throw ConvertError(item->error);
+                const MessageText& read = item->read;
+                const std::string& text = read.text;
+                if (!read.whole) {
+                    report.damaged.push_back(f.path + ", \"" + store.toUtf8(m.subject) +
+                                             "\" at offset " + std::to_string(m.dataOffset) + ": " +
+                                             read.problem);
+                    // Nothing readable is nothing to convert.
+                    if (text.empty()) {
+                        ++state.messagesDone;
+                        if (progress) progress(state);
+                        continue;
+                    }
+                }
+                const std::string subject = store.toUtf8(m.subject);
+                const MailboxMessage message{
+                    text, m.date, subject,
+                    MessageFlags{m.isRead(), m.isReplied(), m.isForwarded(), m.isFlagged()},
+                    f.fileName, static_cast<std::uint64_t>(std::max(0, m.dataOffset))};
+                if (!item->prepareError.empty()) throw ConvertError(item->prepareError);
+                const std::string prepared = std::exchange(item->prepared, std::string());
+                if (converter.addMessage(ids[i], message, prepared) == ConvertOutcome::Written) {
+                    ++report.written;
+                    report.bytesWritten += text.size();
+                } else {
+                    ++report.alreadyThere;
+                }
+                state.bytesDone += text.size();
+            } catch (const std::exception& e) {
+                report.failures.push_back(f.path + ", message at offset " +
+                                          std::to_string(m.dataOffset) + " (\"" +
+                                          store.toUtf8(m.subject) + "\"): " + describe(e));
+            }
+            ++state.messagesDone;
+            if (progress) progress(state);
+        }
+    }
+    converter.finish();
+    report.ignoredRecordLines = converter.ignoredRecordLines();
+    report.cancelled = cancel && cancel->load();
+    return report;
+}
+
+}  // namespace lumbrook

@@ -1,0 +1,179 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mime/MailModel.h"
+#include "mime/LineList.h"
+#include "platform/CodePage.h"
+#include "platform/FileWriter.h"
+#include "platform/FileNames.h"
+#include "platform/TempFiles.h"
+#include "store/DbxReader.h"
+
+namespace lumbrook {
+
+// The page pipeline shared by the preview, printing, export and lumbrook-cli:
+// plain text to HTML, header table and design template, Content-ID files beside
+// the page, and the page file itself. Every page is UTF-8: the body is read in its
+// own charset, the record's texts and the design template in the store's code page.
+
+// The four field boxes: which rows the header table gets.
+struct HeaderFields {
+    bool from = true;
+    bool to = true;
+    bool date = true;
+    bool subject = true;
+    bool any() const { return from || to || date || subject; }
+};
+
+inline constexpr std::string_view ContentPlaceholder = "%%INHALT%%";
+inline constexpr std::string_view HeadingPlaceholder = "%%UEBERSCHRIFT%%";
+inline constexpr std::string_view SignaturePlaceholder = "%%UNTERSCHRIFT%%";
+
+// &, <, > and " as entities: no text of a message may become markup.
+std::string htmlEscape(std::string_view text);
+
+// The template's lines as the file holds them (in the store's code page), or the
+// single line "%%INHALT%%" when there is no template or it cannot be read.
+std::vector<std::string> readDesignTemplate(const std::string& path);
+
+// The record's texts are in the store's code page; these lines are UTF-8.
+// The header table line: a row per checked field, or empty when none is checked.
+std::string headerTable(const MessageInfo& record, const HeaderFields& fields,
+                        const CodePage& codePage);
+// "<subject> of <from> to <to> from <date text>"
+std::string signatureLine(const MessageInfo& record, const CodePage& codePage);
+// The subject, or "eMail message" when it is empty.
+std::string heading(const MessageInfo& record, const CodePage& codePage);
+
+// The iconv name of the charset the page's body (the HTML body, else the text
+// body) is in: the one its part names, for an HTML body without one the one the
+// HTML declares. Nothing when neither names one: the store's code page applies.
+std::optional<std::string> bodyCharset(const MailMessage& message);
+
+// A body's bytes in UTF-8, a line or the whole body at a time, read in its part's
+// charset (partCharset) or else the code page, with one converter for all of them.
+// Bytes the charset cannot read become U+FFFD. Keeps a reference to codePage.
+class BodyDecoder {
+  public:
+    // The page's body, as bodyCharset picks it.
+    BodyDecoder(const MailMessage& message, const CodePage& codePage);
+    // The body of part; none for the code page.
+    BodyDecoder(const MailPart* part, const CodePage& codePage);
+    ~BodyDecoder();
+    // The bytes themselves when they read as they are (ASCII, valid UTF-8 in a UTF-8
+    // body), else their conversion, valid until the next call.
+    std::string_view operator()(std::string_view bytes);
+    // One line in UTF-8, given to emit in pieces when it is long (each piece's text
+    // ending with a whole character, and in HTML with no element or "cid: reference
+    // cut in two), so that a line of any length costs little more than its bytes.
+    void convertLine(std::string_view line, bool html,
+                     const std::function<void(std::string_view)>& emit);
+
+  private:
+    BodyDecoder(const std::optional<std::string>& charset, const CodePage& codePage);
+    std::string convert(std::string_view bytes);
+    std::unique_ptr<Utf8Converter> converter;
+    const CodePage& codePage;
+    bool utf8 = false;
+    bool asciiAsItIs = false;
+    std::string converted;
+};
+
+// A Content-ID without its angle brackets: the name its part is written under.
+std::string contentIdFileName(const MailPart& part);
+
+// What became of a page's Content-ID parts.
+struct PartFiles {
+    // Ids whose file got another name than the id (taken, or too long): the page
+    // refers to that name instead.
+    std::map<std::string, std::string, std::less<>> renamed;
+    // Ids that would leave the directory: no file, and the page's references to
+    // them stay "cid:" references, which load nothing.
+    std::set<std::string, std::less<>> refused;
+    std::vector<std::string> paths;     // the files written, full paths
+    std::vector<std::string> problems;  // one error text per part skipped
+};
+
+// Writes every attachment that has a Content-ID into dir (ending with a separator)
+// as a new file named after the id, never replacing anything: a name that is taken
+// gets "_0", "_1", ... before its extension, as pages do, and a name too long is
+// shortened. An id that would leave dir (a separator, "." or "..") skips its part
+// with the file-creation error in problems; the other parts are still written.
+// A stop requested meanwhile removes the parts written and throws.
+PartFiles saveContentIdParts(MailMessage& message, const std::string& dir, OutputNames& names);
+
+// What every written page starts with, before anything of the mail: its charset,
+// UTF-8, then a policy under which the page runs nothing, submits nothing, changes
+// no base and loads nothing from the network: pictures from files and data: URLs
+// only, styles inline only.
+inline constexpr std::string_view PagePolicy =
+    "default-src 'none'; img-src 'self' data: file:; style-src 'unsafe-inline'; "
+    "form-action 'none'; base-uri 'none'";
+std::string pageHeadElements();
+
+// The page's bytes (UTF-8 already) with the head elements put first (after a byte
+// order mark or a document type, which must stay first) and every <meta
+// http-equiv="refresh"> taken out, as is every <meta> that names a charset (a
+// charset attribute, or http-equiv="Content-Type"): the mail's own would make the
+// browser read the page in another one. A <meta tag longer than 64 KB is disarmed
+// (<MBTA) instead.
+std::string finishPage(std::string_view page);
+
+// The page file (CR LF after each line, replacing the file): lines rewritten as
+// rewritePageLine does, references to parts renamed or refused as parts says, then
+// finished as finishPage does, a line at a time.
+void writePageFile(const LineList& lines, const std::string& fileName,
+                   const PartFiles& parts = {});
+
+// One line with "cid:" references in double quotes made relative and <BASE,
+// <IFRAME and <FRAME elements disarmed (their third character made "B").
+std::string rewritePageLine(std::string line);
+// The page file's bytes as writePageFile writes them.
+std::string pageFileBytes(const LineList& lines, const PartFiles& parts = {});
+
+}  // namespace lumbrook
+
+namespace lumbrook {
+
+// How a page is dressed: the header table and design template, when applied.
+struct Design {
+    bool apply = false;  // "Show preview with complete design " (printing: always)
+    HeaderFields fields;
+    std::string templatePath;  // empty: no template selected
+    // The store's code page: the record's texts, the template file and a body whose
+    // mail names no charset are in it.
+    CodePage codePage;
+    // HTML put right under the header table when the design applies (printing's
+    // list of attachments); empty for nothing.
+    std::string underHeaderTable;
+};
+
+// The HTML of the page in htmlLines, in UTF-8: the plain text turned into HTML when
+// there is no HTML body, then header table and template when the design applies.
+void buildPageLines(MailMessage& message, const MessageInfo& record, const Design& design);
+
+// Writes the bytes that buildPageLines and writePageFile would give (with parts),
+// a line at a time, without holding the page or changing the message: a body of
+// many short lines or one huge line costs no more than its own text.
+void writePage(const MailMessage& message, const MessageInfo& record, const Design& design,
+               const PartFiles& parts, FileWriter& out);
+
+// The whole preview pipeline for one raw message: parse, page lines, Content-ID
+// files in dir (new files only, never under pageName), the page file dir + pageName
+// (replacing it). Files written go into tempFiles when given. A part skipped is
+// added to problems when given; without, the first one is thrown as FileCreateError
+// once the page is written. Returns the page's full path.
+std::string renderMessagePage(std::string_view rawText, const MessageInfo& record,
+                              const Design& design, const std::string& dir,
+                              const std::string& pageName, TempFiles* tempFiles,
+                              std::vector<std::string>* problems = nullptr);
+
+}  // namespace lumbrook

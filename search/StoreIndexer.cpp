@@ -1,0 +1,180 @@
+#include "search/StoreIndexer.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <future>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "mime/MailAttachments.h"
+#include "mime/MailModel.h"
+#include "mime/MessageText.h"
+#include "listing/FolderTree.h"
+
+namespace lumbrook {
+
+std::string storeIndexPath(const DbxStore& store) {
+    std::error_code ec;
+    const auto root = std::filesystem::absolute(store.directory(), ec);
+    return defaultIndexPath(ec ? store.directory() : root.lexically_normal().string());
+}
+
+SearchDocument searchDocumentFor(const DbxStore& store, const MessageInfo& record,
+                                 std::string_view rawText, const std::string& folderPath,
+                                 const std::string& fileName) {
+    SearchDocument doc;
+    doc.folderPath = folderPath;
+    doc.fileName = fileName;
+    doc.dataOffset = record.dataOffset;
+    doc.fileTime = record.date;
+    doc.from = store.toUtf8(record.from);
+    doc.to = store.toUtf8(record.to);
+    doc.subject = store.toUtf8(record.subject);
+    MailMessage message;
+    message.loadText(rawText);
+    message.locateBodies();
+    doc.body = messageBodyText(message, store.codePage().name());
+    for (const AttachmentInfo& a : listAttachments(message, store.codePage().name())) {
+        if (a.isInline) continue;  // pictures of the page are not what people look for
+        if (!doc.attachmentNames.empty()) doc.attachmentNames += ' ';
+        doc.attachmentNames += a.name;
+        doc.hasAttachment = true;
+    }
+    return doc;
+}
+
+namespace {
+
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t mtimeNs = 0;
+};
+
+bool stampOf(const std::string& path, FileStamp& stamp) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    stamp.size = static_cast<std::uint64_t>(st.st_size);
+    stamp.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    return true;
+}
+
+// Messages are parsed in batches on every core while the index takes the batch
+// before; a batch bounds the memory of texts held at once.
+constexpr std::size_t BatchMessages = 256;
+constexpr std::uint64_t BatchBytes = 64ull << 20;
+
+}  // namespace
+
+IndexReport updateSearchIndex(const DbxStore& store, SearchIndex& index,
+                              const std::function<void(const IndexProgress&)>& progress,
+                              const std::atomic<bool>* cancel,
+                              const std::function<void(const std::string&)>& onError) {
+    IndexReport report;
+    auto fail = [&](const std::string& text) {
+        ++report.failures;
+        if (onError) onError(text);
+    };
+    auto cancelled = [&] { return cancel && cancel->load(); };
+
+    const FolderList folders = store.readFolders();
+    const FolderTree tree(folders);
+    std::vector<std::string> paths(folders.size());
+    for (std::int32_t n : tree.positions()) {
+        const std::int32_t parent = tree.nodes()[n].parent;
+        const std::string name = store.toUtf8(folders[n].name);
+        paths[n] = parent < 0 ? name : paths[parent] + "/" + name;
+    }
+
+    // Which folders need reading, and how many messages they hold.
+    struct Work {
+        std::int32_t node;
+        FileStamp stamp;
+        MessageList messages;
+    };
+    std::vector<Work> work;
+    std::set<std::string> present;
+    IndexProgress state;
+    for (std::int32_t n : tree.positions()) {
+        const std::string& file = folders[n].fileName;
+        if (file.empty() || present.contains(file)) continue;
+        FileStamp stamp;
+        if (!stampOf(store.filePath(file), stamp)) continue;  // no file: nothing to search
+        present.insert(file);
+        if (index.isFolderCurrent(file, stamp.size, stamp.mtimeNs)) {
+            ++report.foldersCurrent;
+            continue;
+        }
+        Work w{n, stamp, {}};
+        try {
+            w.messages = store.readMessages(file);
+        } catch (const std::exception& e) {
+            fail(paths[n] + ": " + e.what());
+            continue;
+        }
+        state.messagesTotal += w.messages.size();
+        work.push_back(std::move(w));
+    }
+    const std::size_t before = index.counts().folders;
+    index.removeFoldersExcept(present);
+    report.foldersRemoved = before - std::min(before, index.counts().folders);
+    if (progress) progress(state);
+
+    const unsigned workers = std::max(1u, std::thread::hardware_concurrency());
+    for (Work& w : work) {
+        if (cancelled()) break;
+        const std::string& file = folders[w.node].fileName;
+        state.folderPath = paths[w.node];
+        index.beginFolder(file, w.stamp.size, w.stamp.mtimeNs);
+        bool stopped = false;
+        for (std::size_t first = 0; first < w.messages.size() && !stopped;) {
+            // Read a batch in file order, then parse it on every core.
+            std::vector<std::string> texts;
+            std::size_t last = first;
+            std::uint64_t bytes = 0;
+            for (; last < w.messages.size() && last - first < BatchMessages && bytes < BatchBytes;
+                 ++last) {
+                try {
+                    texts.push_back(store.readMessageText(file, w.messages[last].dataOffset));
+                } catch (const std::exception& e) {
+                    fail(paths[w.node] + ", message at offset " +
+                         std::to_string(w.messages[last].dataOffset) + ": " + e.what());
+                    texts.emplace_back();
+                }
+                bytes += texts.back().size();
+            }
+            std::vector<SearchDocument> docs(last - first);
+            auto parseRange = [&](std::size_t from, std::size_t to) {
+                for (std::size_t i = from; i < to; ++i)
+                    docs[i] = searchDocumentFor(store, w.messages[first + i], texts[i], paths[w.node], file);
+            };
+            std::vector<std::future<void>> tasks;
+            const std::size_t count = docs.size();
+            const std::size_t share = (count + workers - 1) / workers;
+            for (std::size_t from = share; from < count; from += share)
+                tasks.push_back(std::async(std::launch::async, parseRange, from,
+                                           std::min(count, from + share)));
+            parseRange(0, std::min(count, share));
+            for (auto& t : tasks) t.get();
+            for (const SearchDocument& doc : docs) index.addDocument(doc);
+            report.messagesIndexed += docs.size();
+            report.bytesRead += bytes;
+            state.messagesDone += docs.size();
+            if (progress) progress(state);
+            first = last;
+            if (cancelled()) stopped = true;
+        }
+        if (stopped) {
+            // A folder half read stays as it was in the index; the next run reads it.
+            index.cancelFolder();
+            break;
+        }
+        index.commitFolder();
+        ++report.foldersIndexed;
+    }
+    report.cancelled = cancelled();
+    return report;
+}
+
+}  // namespace lumbrook
