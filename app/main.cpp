@@ -15,7 +15,7 @@
 
 #include "mainwindow/MainWindow.h"
 #include "platform/CodePage.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 #include "windows/AboutDialog.h"
 #include "windows/SaveExportDialog.h"
 #include "windows/MessageWindow.h"
@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
 
     // The main window first (closing it ends the program), then the secondary
     // windows, which stay hidden until shown and live until the end.
-    lumbrook::MainWindow mainForm(lumbrook::DbxStore::locate(storeDir));
+    lumbrook::MainWindow mainForm(lumbrook::MailStore::locate(storeDir));
     lumbrook::MessageWindow messageWindow;
     lumbrook::SaveExportDialog saveExportDialog;
     lumbrook::AboutDialog aboutDialog;

@@ -30,7 +30,7 @@
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
 #include "platform/browser/PageView.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 #include "store_bench_folder.h"
 
 namespace fs = std::filesystem;
@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
     // then until the view has loaded the page.
     QElapsedTimer t;
     t.start();
-    auto form = std::make_unique<MainWindow>(DbxStore(store), paths);
+    auto form = std::make_unique<MainWindow>(MailStore(store), paths);
     const double created = ms(t);
     auto* tree = child<QTreeWidget>(*form, "folderTree");
     auto* list = child<QTreeView>(*form, "messageList");

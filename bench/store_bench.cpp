@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 #include "store_bench_folder.h"
 
 namespace {
@@ -26,7 +26,7 @@ struct BenchFolder {
     std::string dir;
     std::string file;
     std::string path() const { return dir + "/" + file; }
-    DbxStore store() const { return DbxStore(dir); }
+    MailStore store() const { return MailStore(dir); }
 };
 
 const BenchFolder& folder() {
@@ -49,7 +49,7 @@ const BenchFolder& folder() {
 
 // The folder list of Folders.dbx, as the window reads it at start-up.
 void bmFolderList(benchmark::State& state) {
-    const DbxStore store = folder().store();
+    const MailStore store = folder().store();
     std::size_t folders = 0;
     for (auto _ : state) {
         const FolderList list = store.readFolders();
@@ -62,7 +62,7 @@ BENCHMARK(bmFolderList)->Unit(benchmark::kMicrosecond);
 
 void bmListRecords(benchmark::State& state) {
     const BenchFolder& f = folder();
-    const DbxStore store = f.store();
+    const MailStore store = f.store();
     std::size_t records = 0;
     for (auto _ : state) {
         const MessageList list = store.readMessages(f.file);
@@ -78,7 +78,7 @@ BENCHMARK(bmListRecords)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void bmExtractAllTexts(benchmark::State& state) {
     const BenchFolder& f = folder();
-    const DbxStore store = f.store();
+    const MailStore store = f.store();
     const MessageList list = store.readMessages(f.file);
     std::uint64_t bytes = 0;
     for (auto _ : state) {
@@ -109,7 +109,7 @@ const BenchFolder& largeFolder() {
 
 void bmExtractLargeTexts(benchmark::State& state) {
     const BenchFolder& f = largeFolder();
-    const DbxStore store = f.store();
+    const MailStore store = f.store();
     const MessageList list = store.readMessages(f.file);
     std::uint64_t bytes = 0;
     for (auto _ : state) {

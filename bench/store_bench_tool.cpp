@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 #include "store_bench_folder.h"
 
 using namespace lumbrook;
@@ -73,14 +73,14 @@ int run(const std::vector<std::string>& args) {
         return 0;
     }
     if (command == "folders" && args.size() == 2) {
-        const DbxStore store(args[1]);
+        const MailStore store(args[1]);
         const auto start = Clock::now();
         const FolderList list = store.readFolders();
         std::printf("folders: %zu records in %.6f s\n", list.size(), since(start));
         return 0;
     }
     if ((command == "list" || command == "extract") && args.size() == 3) {
-        const DbxStore store(args[1]);
+        const MailStore store(args[1]);
         const std::string& file = args[2];
         auto start = Clock::now();
         double cpu = cpuSeconds();

@@ -46,7 +46,7 @@ std::vector<std::string> Args::positionals() const {
     return items;
 }
 
-void requireStore(const DbxStore& store) {
+void requireStore(const MailStore& store) {
     if (store.found()) return;
     std::string registry = RegistryFile::currentUserFilePath();
     const char* homeSetting = std::getenv("HOME");
@@ -57,32 +57,32 @@ void requireStore(const DbxStore& store) {
                    "; name one with --store DIR");
 }
 
-StoreFileArg storeFileArg(const DbxStore& store, const std::string& arg) {
+StoreFileArg storeFileArg(const MailStore& store, const std::string& arg) {
     const auto slash = arg.rfind('/');
     if (slash == std::string::npos) {
         requireStore(store);
         return {store, arg};
     }
-    return {DbxStore(slash == 0 ? std::string("/") : arg.substr(0, slash), store.codePage()),
+    return {MailStore(slash == 0 ? std::string("/") : arg.substr(0, slash), store.codePage()),
             arg.substr(slash + 1)};
 }
 
-StoreFileArg folderFileArg(const DbxStore& store, const std::string& arg) {
+StoreFileArg folderFileArg(const MailStore& store, const std::string& arg) {
     StoreFileArg file = storeFileArg(store, arg);
     switch (file.store.fileType(file.name)) {
-        case DbxStore::FileType::FolderFile:
+        case MailStore::FileType::FolderFile:
             return file;
-        case DbxStore::FileType::FolderList:
+        case MailStore::FileType::FolderList:
             throw CliError(file.store.filePath(file.name) +
                            " is the folder list (Folders.dbx), not a folder file");
-        case DbxStore::FileType::Other:
+        case MailStore::FileType::Other:
             break;
     }
     throw CliError(file.store.filePath(file.name) +
                    " is not an Outlook Express folder file (no .dbx signature)");
 }
 
-std::string jsonText(const DbxStore& store, std::string_view bytes) {
+std::string jsonText(const MailStore& store, std::string_view bytes) {
     return store.codePage().asUtf8(bytes);
 }
 

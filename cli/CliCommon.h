@@ -11,7 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 
 namespace lumbrook::cli {
 
@@ -29,19 +29,19 @@ public:
 };
 
 // A store is needed for the command: an error when none was given or found.
-void requireStore(const DbxStore& store);
+void requireStore(const MailStore& store);
 
 // A FILE argument: a folder file of the store, or, when it holds a slash, a path of
 // its own (then the store is its directory, in the same code page, and no other
 // store is needed).
 struct StoreFileArg {
-    DbxStore store;
+    MailStore store;
     std::string name;
 };
-StoreFileArg storeFileArg(const DbxStore& store, const std::string& arg);
+StoreFileArg storeFileArg(const MailStore& store, const std::string& arg);
 // The same, and an error unless the file is a folder file (not the folder list,
 // not some other file).
-StoreFileArg folderFileArg(const DbxStore& store, const std::string& arg);
+StoreFileArg folderFileArg(const MailStore& store, const std::string& arg);
 
 // The arguments after the command name, with the options the command understands
 // taken out by the helpers below.
@@ -62,7 +62,7 @@ private:
 
 // Store texts are 8-bit in the store's code page; JSON wants UTF-8. Text that
 // already is UTF-8 (a date text in the locale's) stays as it is.
-std::string jsonText(const DbxStore& store, std::string_view bytes);
+std::string jsonText(const MailStore& store, std::string_view bytes);
 void printJsonLine(const nlohmann::ordered_json& value);
 
 std::int32_t parseOffset(std::string_view text);

@@ -11,7 +11,7 @@
 
 namespace lumbrook::cli {
 
-int cmdAttachments(Args& args, const DbxStore& store) {
+int cmdAttachments(Args& args, const MailStore& store) {
     const auto to = args.takeOption("--to");
     std::set<std::size_t> wanted;
     while (auto index = args.takeOption("--index")) {

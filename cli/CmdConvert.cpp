@@ -10,7 +10,7 @@
 
 #include "cli/Commands.h"
 #include "convert/StoreConversion.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 
 namespace lumbrook::cli {
 namespace {
@@ -69,7 +69,7 @@ void stopHandler(int signal) {
 
 }  // namespace
 
-int cmdConvert(Args& args, const DbxStore& store) {
+int cmdConvert(Args& args, const MailStore& store) {
     const auto to = args.takeOption("--to");
     const std::string formatName = args.takeOption("--format").value_or("mbox");
     std::vector<std::string> wanted;

@@ -18,7 +18,7 @@ namespace {
 
 // The messages a batch walks: the offsets asked for, in that order, or the whole
 // folder in the list's opening order (newest first).
-std::vector<MessageInfo> selectMessages(const DbxStore& store, const std::string& folderFile,
+std::vector<MessageInfo> selectMessages(const MailStore& store, const std::string& folderFile,
                                         const std::vector<std::string>& offsets, bool& missing) {
     MessageList all = store.readMessages(folderFile);
     std::vector<MessageInfo> chosen;
@@ -52,7 +52,7 @@ struct DamagedMessage {
 };
 
 // After the count: the messages that could not be read whole, by subject and offset.
-void reportDamaged(const DbxStore& store, const std::vector<DamagedMessage>& damaged) {
+void reportDamaged(const MailStore& store, const std::vector<DamagedMessage>& damaged) {
     if (damaged.empty()) return;
     std::cout << damaged.size() << " messages could not be read whole:\n";
     for (const auto& d : damaged)
@@ -154,7 +154,7 @@ std::size_t walkBatch(const StoreFileArg& file, const MessageList& messages, boo
 }
 }  // namespace
 
-int cmdSave(Args& args, const DbxStore& store) {
+int cmdSave(Args& args, const MailStore& store) {
     BatchArgs batch = takeBatchArgs(args);
     finishBatchArgs(batch, args, "save");
     bool failed = false;
@@ -186,7 +186,7 @@ int cmdSave(Args& args, const DbxStore& store) {
     return failed ? 1 : 0;
 }
 
-int cmdExport(Args& args, const DbxStore& store) {
+int cmdExport(Args& args, const MailStore& store) {
     BatchArgs batch = takeBatchArgs(args);
     ExportSettings settings;
     const std::string format = args.takeOption("--format").value_or("html");

@@ -38,7 +38,7 @@ std::string sha256Hex(std::string_view bytes) {
     return out;
 }
 
-nlohmann::ordered_json textArray(const DbxStore& store, const StringList& lines) {
+nlohmann::ordered_json textArray(const MailStore& store, const StringList& lines) {
     nlohmann::ordered_json out = nlohmann::ordered_json::array();
     for (const std::string& line : lines) out.push_back(jsonText(store, line));
     return out;
@@ -50,7 +50,7 @@ std::string dumpJson(const nlohmann::ordered_json& value) {
 
 // The lines as a JSON array, written one at a time: a body of millions of short
 // lines never becomes a JSON value of millions of strings.
-void printTextArray(const DbxStore& store, const LineList& lines) {
+void printTextArray(const MailStore& store, const LineList& lines) {
     std::cout << '[';
     bool first = true;
     for (std::string_view line : lines) {
@@ -63,7 +63,7 @@ void printTextArray(const DbxStore& store, const LineList& lines) {
 
 }  // namespace
 
-int cmdParse(Args& args, const DbxStore& store) {
+int cmdParse(Args& args, const MailStore& store) {
     const auto rest = args.positionals();
     if (rest.size() > 1) throw UsageError("parse takes at most one FILE");
     std::string raw;

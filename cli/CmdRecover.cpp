@@ -12,7 +12,7 @@
 #include "mime/AttachmentName.h"
 #include "convert/MailboxHeaders.h"
 #include "convert/MailboxNaming.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 #include "store/StoreFile.h"
 #include "store/Recovery.h"
 
@@ -25,7 +25,7 @@ const char* kindName(RecoveredMessage::Kind kind) {
 
 // The data offsets the folder's index reaches; none when the index cannot be read
 // (a destroyed header or index is what recovery is for).
-std::vector<std::uint64_t> listedOffsets(const DbxStore& store, const std::string& file) {
+std::vector<std::uint64_t> listedOffsets(const MailStore& store, const std::string& file) {
     std::vector<std::uint64_t> offsets;
     try {
         for (const auto& m : store.readMessages(file))
@@ -68,7 +68,7 @@ std::string writeNew(const std::string& dir, const std::string& stem, const std:
 
 }  // namespace
 
-int cmdRecover(Args& args, const DbxStore& store) {
+int cmdRecover(Args& args, const MailStore& store) {
     const auto to = args.takeOption("--to");
     auto rest = args.positionals();
     if (rest.size() != 1) throw UsageError("recover needs exactly one FILE");

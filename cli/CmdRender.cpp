@@ -7,7 +7,7 @@
 #include "platform/Files.h"
 #include "platform/AppPaths.h"
 #include "page/Page.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 
 namespace lumbrook::cli {
 
@@ -42,7 +42,7 @@ Design parseDesign(Args& args) {
 }
 
 namespace {
-MessageInfo findRecord(const DbxStore& store, const std::string& folderFile,
+MessageInfo findRecord(const MailStore& store, const std::string& folderFile,
                        std::int32_t dataOffset, const std::string& offsetText) {
     for (auto& m : store.readMessages(folderFile)) {
         if (m.dataOffset == dataOffset && dataOffset > 0) return m;
@@ -51,7 +51,7 @@ MessageInfo findRecord(const DbxStore& store, const std::string& folderFile,
 }
 }  // namespace
 
-int cmdRender(Args& args, const DbxStore& store) {
+int cmdRender(Args& args, const MailStore& store) {
     auto out = args.takeOption("--out");
     Design design = parseDesign(args);
     design.codePage = store.codePage();

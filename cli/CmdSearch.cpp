@@ -9,14 +9,14 @@
 #include "search/StoreIndexer.h"
 #include "search/SearchIndex.h"
 #include "search/SearchQuery.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 
 namespace lumbrook::cli {
 namespace {
 
 // Brings the index up to date with a bar on a terminal; failures to read single
 // messages are reported and counted, the rest of the store is indexed.
-IndexReport bringUpToDate(const DbxStore& store, SearchIndex& index) {
+IndexReport bringUpToDate(const MailStore& store, SearchIndex& index) {
     const bool shown = isatty(STDERR_FILENO) == 1;
     bool drawn = false;
     auto clear = [&] {
@@ -43,7 +43,7 @@ IndexReport bringUpToDate(const DbxStore& store, SearchIndex& index) {
 
 }  // namespace
 
-int cmdIndex(Args& args, const DbxStore& store) {
+int cmdIndex(Args& args, const MailStore& store) {
     if (!args.positionals().empty()) throw UsageError("index takes no arguments");
     SearchIndex index(storeIndexPath(store));
     if (index.wasRebuilt()) std::cerr << "lumbrook-cli: the index was damaged and is made anew\n";
@@ -58,7 +58,7 @@ int cmdIndex(Args& args, const DbxStore& store) {
     return r.failures > 0 ? 1 : 0;
 }
 
-int cmdSearch(Args& args, const DbxStore& store) {
+int cmdSearch(Args& args, const MailStore& store) {
     const auto limitText = args.takeOption("--limit");
     auto rest = args.positionals();
     if (rest.empty()) throw UsageError("search needs a QUERY");

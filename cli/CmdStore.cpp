@@ -4,13 +4,13 @@
 
 #include "cli/Commands.h"
 #include "platform/DateTime.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 #include "store/Recovery.h"
 #include "store/StoreFile.h"
 
 namespace lumbrook::cli {
 
-int cmdFolders(Args& args, const DbxStore& store) {
+int cmdFolders(Args& args, const MailStore& store) {
     if (!args.positionals().empty()) throw UsageError("folders takes no arguments");
     requireStore(store);
     const FolderList folders = store.readFolders();
@@ -24,7 +24,7 @@ int cmdFolders(Args& args, const DbxStore& store) {
     return 0;
 }
 
-int cmdMessages(Args& args, const DbxStore& store) {
+int cmdMessages(Args& args, const MailStore& store) {
     auto rest = args.positionals();
     if (rest.size() != 1) throw UsageError("messages needs exactly one FILE");
     const StoreFileArg file = folderFileArg(store, rest[0]);
@@ -52,7 +52,7 @@ void writeText(const std::string& text) {
 
 // A message the index lists, else one that recover finds there (a chain of blocks
 // nobody points to): what recover lists, text reads.
-int cmdText(Args& args, const DbxStore& store) {
+int cmdText(Args& args, const MailStore& store) {
     auto rest = args.positionals();
     if (rest.size() != 2) throw UsageError("text needs FILE and OFFSET");
     const std::int32_t offset = parseOffset(rest[1]);

@@ -2,13 +2,13 @@
 
 #include "cli/CliCommon.h"
 #include "page/Page.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 
 namespace lumbrook::cli {
 
 // Each command takes the arguments after its name and the store (located before the
 // command runs; parse uses only its code page) and returns the exit code.
-using CommandFn = int (*)(Args& args, const DbxStore& store);
+using CommandFn = int (*)(Args& args, const MailStore& store);
 
 struct Command {
     const char* name;
@@ -17,18 +17,18 @@ struct Command {
     const char* summary;
 };
 
-int cmdFolders(Args& args, const DbxStore& store);
-int cmdMessages(Args& args, const DbxStore& store);
-int cmdText(Args& args, const DbxStore& store);
-int cmdRender(Args& args, const DbxStore& store);
-int cmdSave(Args& args, const DbxStore& store);
-int cmdExport(Args& args, const DbxStore& store);
-int cmdParse(Args& args, const DbxStore& store);
-int cmdConvert(Args& args, const DbxStore& store);
-int cmdIndex(Args& args, const DbxStore& store);
-int cmdSearch(Args& args, const DbxStore& store);
-int cmdRecover(Args& args, const DbxStore& store);
-int cmdAttachments(Args& args, const DbxStore& store);
+int cmdFolders(Args& args, const MailStore& store);
+int cmdMessages(Args& args, const MailStore& store);
+int cmdText(Args& args, const MailStore& store);
+int cmdRender(Args& args, const MailStore& store);
+int cmdSave(Args& args, const MailStore& store);
+int cmdExport(Args& args, const MailStore& store);
+int cmdParse(Args& args, const MailStore& store);
+int cmdConvert(Args& args, const MailStore& store);
+int cmdIndex(Args& args, const MailStore& store);
+int cmdSearch(Args& args, const MailStore& store);
+int cmdRecover(Args& args, const MailStore& store);
+int cmdAttachments(Args& args, const MailStore& store);
 
 // --head, --design NAME and --fields LIST, shared by render and export.
 Design parseDesign(Args& args);

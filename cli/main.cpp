@@ -10,7 +10,7 @@
 
 #include "base/Errors.h"
 #include "cli/Commands.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 
 namespace lumbrook::cli {
 namespace {
@@ -110,8 +110,8 @@ int run(std::span<char*> argv) {
             CodePage codePage = CodePage::fromEnvironment(&problem);
             if (!problem.empty()) throw SetupError(problem);
             Args args(std::move(rest));
-            const DbxStore store =
-                storeDir ? DbxStore(*storeDir, std::move(codePage)) : DbxStore::locate(std::nullopt);
+            const MailStore store =
+                storeDir ? MailStore(*storeDir, std::move(codePage)) : MailStore::locate(std::nullopt);
             if (needsStore(c.name)) requireStore(store);
             return c.run(args, store);
         }

@@ -165,7 +165,7 @@ private:
 
 }  // namespace
 
-std::vector<StoreFolder> storeFolders(const DbxStore& store) {
+std::vector<StoreFolder> storeFolders(const MailStore& store) {
     const FolderList folders = store.readFolders();
     const FolderTree tree(folders);
     std::vector<StoreFolder> out;
@@ -184,7 +184,7 @@ std::vector<StoreFolder> storeFolders(const DbxStore& store) {
     return out;
 }
 
-ConversionReport convertStore(const DbxStore& store, const ConversionOptions& options,
+ConversionReport convertStore(const MailStore& store, const ConversionOptions& options,
                               const std::function<void(const ConversionProgress&)>& progress,
                               const std::atomic<bool>* cancel) {
     ConversionReport report;

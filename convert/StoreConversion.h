@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "convert/MailboxConverter.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 
 namespace lumbrook {
 
@@ -24,7 +24,7 @@ struct StoreFolder {
     std::string path;         // "Outlook Express/Local Folders/Inbox"
     std::string fileName;     // empty for a folder without messages of its own
 };
-std::vector<StoreFolder> storeFolders(const DbxStore& store);
+std::vector<StoreFolder> storeFolders(const MailStore& store);
 
 struct ConversionOptions {
     std::string outDir;
@@ -59,7 +59,7 @@ struct ConversionReport {
 // stops after the message in hand (what is written stays, and a second run goes
 // on from there). Failures of single folders or messages are collected, the run
 // goes on; an output directory that cannot be made throws ConvertError.
-ConversionReport convertStore(const DbxStore& store, const ConversionOptions& options,
+ConversionReport convertStore(const MailStore& store, const ConversionOptions& options,
                               const std::function<void(const ConversionProgress&)>& progress = {},
                               const std::atomic<bool>* cancel = nullptr);
 

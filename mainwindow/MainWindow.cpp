@@ -114,7 +114,7 @@ W* named(W* widget, const char* name) {
 
 }  // namespace
 
-MainWindow::MainWindow(DbxStore store, AppPaths paths, QWidget* parent)
+MainWindow::MainWindow(MailStore store, AppPaths paths, QWidget* parent)
     : QMainWindow(parent), store(std::move(store)), paths(std::move(paths)) {
     setWindowTitle(QStringLiteral("Harlstone Lumbrook 1.0"));
     setWindowIcon(icons.icon(ImgEnvelope));
@@ -284,7 +284,7 @@ void MainWindow::updateRecentMenu() {
     for (const QString& dir : recent) {
         QAction* entry = recentMenu->addAction(dir);
         connect(entry, &QAction::triggered, this, reported(this, [this, dir] {
-                    openStore(DbxStore(QFile::encodeName(dir).toStdString()));
+                    openStore(MailStore(QFile::encodeName(dir).toStdString()));
                 }));
     }
     recentMenu->setEnabled(!recent.isEmpty());
@@ -629,7 +629,7 @@ void MainWindow::startUp() {
     startFolderCounts();
 }
 
-void MainWindow::openStore(DbxStore newStore) {
+void MainWindow::openStore(MailStore newStore) {
     if (batchActive) return;
     stopSearch();
     stopFolderCounts();
@@ -674,7 +674,7 @@ void MainWindow::onOpenStore() {
                        QStringLiteral("%1 is neither a directory nor a .dbx file.").arg(chosen));
         return;
     }
-    openStore(DbxStore(dir));
+    openStore(MailStore(dir));
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
@@ -697,7 +697,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
             const std::string dir = storeDirectoryOf(url.toLocalFile());
             if (dir.empty()) continue;
             event->acceptProposedAction();
-            openStore(DbxStore(dir));
+            openStore(MailStore(dir));
             return;
         }
     });

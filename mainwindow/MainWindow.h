@@ -25,7 +25,7 @@
 #include "platform/Options.h"
 #include "page/Page.h"
 #include "platform/TempFiles.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 
 class QAction;
 class QCheckBox;
@@ -87,14 +87,14 @@ class MainWindow : public QMainWindow {
     // Builds the window and starts it up: templates, options, folder list, tree,
     // first folder and first message. Paths says where the program's own files
     // are (tests give a directory of their own).
-    explicit MainWindow(DbxStore store, AppPaths paths = AppPaths::forThisProgram(),
+    explicit MainWindow(MailStore store, AppPaths paths = AppPaths::forThisProgram(),
                         QWidget* parent = nullptr);
     // Saves the options and the layout and deletes the working files.
     ~MainWindow() override;
 
     // Shows another store: templates, options, folder list, tree, first folder and
     // first message as at start-up. A running batch keeps the store it has.
-    void openStore(DbxStore newStore);
+    void openStore(MailStore newStore);
     // The store directory a chosen or dropped path stands for: a directory itself,
     // a .dbx file's directory; empty for anything else.
     static std::string storeDirectoryOf(const QString& path);
@@ -110,7 +110,7 @@ class MainWindow : public QMainWindow {
 
     // What the window shows and holds.
     const MessageList& messages() const { return records; }
-    const DbxStore& dbxStore() const { return store; }
+    const MailStore& dbxStore() const { return store; }
     const std::string& folderFile() const { return listedFile; }
     // The message on show in the preview: its folder file and data offset (-1 for none).
     const std::string& previewFolder() const { return previewedFile; }
@@ -216,7 +216,7 @@ class MainWindow : public QMainWindow {
     // listed folder, for the preview, a batch and a drag.
     MessageText readListedMessage(const MessageInfo& record, const std::string& file);
 
-    DbxStore store;
+    MailStore store;
     const AppPaths paths;
     FolderList folders;
     MessageList records;

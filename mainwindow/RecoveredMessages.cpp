@@ -118,7 +118,7 @@ MessageText readRecoveredMessage(const ByteSource& source, const RecoveredMessag
     return text;
 }
 
-MessageText readRecoveredMessage(const DbxStore& store, const std::string& fileName,
+MessageText readRecoveredMessage(const MailStore& store, const std::string& fileName,
                                  const RecoveredMessage& message) {
     const StoreFile file(store.filePath(fileName));
     return readRecoveredMessage(file, message);
@@ -157,7 +157,7 @@ void RecoveryScanner::stop() {
     stopFlag.reset();
 }
 
-void RecoveryScanner::start(const DbxStore& store, const std::string& fileName,
+void RecoveryScanner::start(const MailStore& store, const std::string& fileName,
                             const MessageList& listed) {
     stop();
     const std::uint64_t mine = ++generation;

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "store/ByteSource.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 #include "store/Recovery.h"
 
 namespace lumbrook {
@@ -50,7 +50,7 @@ RecoveredFolder findRecoveredMessages(const ByteSource& source, const MessageLis
 // short or starts in the middle of a message, with the reason. A file that cannot
 // be opened throws FileOpenError.
 MessageText readRecoveredMessage(const ByteSource& source, const RecoveredMessage& message);
-MessageText readRecoveredMessage(const DbxStore& store, const std::string& fileName,
+MessageText readRecoveredMessage(const MailStore& store, const std::string& fileName,
                                  const RecoveredMessage& message);
 
 // How far a folder's index can be trusted, from its header and the records read.
@@ -71,7 +71,7 @@ class RecoveryScanner : public QObject {
     explicit RecoveryScanner(QObject* parent = nullptr);
     ~RecoveryScanner() override;
 
-    void start(const DbxStore& store, const std::string& fileName, const MessageList& listed);
+    void start(const MailStore& store, const std::string& fileName, const MessageList& listed);
     void stop();
     bool running() const { return active; }
 

@@ -26,7 +26,7 @@
 
 namespace lumbrook {
 
-SearchResults runStoreSearch(const DbxStore& store, const std::string& indexPath,
+SearchResults runStoreSearch(const MailStore& store, const std::string& indexPath,
                              const SearchQuery& query, std::size_t limit,
                              const std::function<void(const IndexProgress&)>& progress,
                              const std::atomic<bool>* cancel) {

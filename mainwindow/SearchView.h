@@ -14,7 +14,7 @@
 
 #include "search/StoreIndexer.h"
 #include "search/SearchQuery.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 
 namespace lumbrook {
 
@@ -38,7 +38,7 @@ struct SearchResults {
 // Meant for a worker thread: progress comes from it, cancel stops the update after
 // the message in hand (report.cancelled, no records then). Never throws: an index
 // that cannot be used is told in error.
-SearchResults runStoreSearch(const DbxStore& store, const std::string& indexPath,
+SearchResults runStoreSearch(const MailStore& store, const std::string& indexPath,
                              const SearchQuery& query, std::size_t limit,
                              const std::function<void(const IndexProgress&)>& progress = {},
                              const std::atomic<bool>* cancel = nullptr);

@@ -15,13 +15,13 @@
 
 namespace lumbrook {
 
-std::string storeIndexPath(const DbxStore& store) {
+std::string storeIndexPath(const MailStore& store) {
     std::error_code ec;
     const auto root = std::filesystem::absolute(store.directory(), ec);
     return defaultIndexPath(ec ? store.directory() : root.lexically_normal().string());
 }
 
-SearchDocument searchDocumentFor(const DbxStore& store, const MessageInfo& record,
+SearchDocument searchDocumentFor(const MailStore& store, const MessageInfo& record,
                                  std::string_view rawText, const std::string& folderPath,
                                  const std::string& fileName) {
     SearchDocument doc;
@@ -67,7 +67,7 @@ constexpr std::uint64_t BatchBytes = 64ull << 20;
 
 }  // namespace
 
-IndexReport updateSearchIndex(const DbxStore& store, SearchIndex& index,
+IndexReport updateSearchIndex(const MailStore& store, SearchIndex& index,
                               const std::function<void(const IndexProgress&)>& progress,
                               const std::atomic<bool>* cancel,
                               const std::function<void(const std::string&)>& onError) {

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "search/SearchIndex.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 
 namespace lumbrook {
 
@@ -34,11 +34,11 @@ struct IndexProgress {
 
 // The index file of a store, the one the window and lumbrook-cli share: in the
 // cache directory, named after the store directory's absolute path.
-std::string storeIndexPath(const DbxStore& store);
+std::string storeIndexPath(const MailStore& store);
 
 // One search document per message of a folder file: index texts in UTF-8 from the
 // store's code page, the body text from the message itself.
-SearchDocument searchDocumentFor(const DbxStore& store, const MessageInfo& record,
+SearchDocument searchDocumentFor(const MailStore& store, const MessageInfo& record,
                                  std::string_view rawText, const std::string& folderPath,
                                  const std::string& fileName);
 
@@ -47,7 +47,7 @@ SearchDocument searchDocumentFor(const DbxStore& store, const MessageInfo& recor
 // finished so far. Failures to read a folder or message are counted and reported
 // through onError, never thrown; an index that cannot be written throws
 // SearchIndexError.
-IndexReport updateSearchIndex(const DbxStore& store, SearchIndex& index,
+IndexReport updateSearchIndex(const MailStore& store, SearchIndex& index,
                               const std::function<void(const IndexProgress&)>& progress = {},
                               const std::atomic<bool>* cancel = nullptr,
                               const std::function<void(const std::string&)>& onError = {});

@@ -14,7 +14,7 @@
 
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/Modal.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 #include "dbxwriter/DbxWriter.h"
 #include "tools/ToolStart.h"
 #include "windows/SaveExportDialog.h"
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i) records.push_back(messageRecord(message(i)));
     writeDbx((work / "store" / "Inbox.dbx").string(), records);
     records.clear();
-    MainWindow form(DbxStore((work / "store").string()),
+    MainWindow form(MailStore((work / "store").string()),
                     AppPaths::forProgram((work / "program").string()));
     SaveExportDialog saveExportDialog;
     form.setSaveExportDialog(&saveExportDialog);

@@ -24,7 +24,7 @@
 #include "mainwindow/Modal.h"
 #include "platform/browser/Printing.h"
 #include "platform/browser/PageView.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 #include "windows/AboutDialog.h"
 #include "windows/SaveExportDialog.h"
 #include "windows/MessageWindow.h"
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     QTemporaryDir config;
     ::setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
 
-    lumbrook::MainWindow form{lumbrook::DbxStore(argv[1])};
+    lumbrook::MainWindow form{lumbrook::MailStore(argv[1])};
     lumbrook::MessageWindow showMail;
     lumbrook::SaveExportDialog saveExportDialog;
     form.setMessageWindow(&showMail);
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
         const auto reporter = lumbrook::setErrorReporter([](QWidget*, const QString& text) {
             std::printf("error: %s\n", qPrintable(text));
         });
-        lumbrook::MainWindow empty{lumbrook::DbxStore(nothing.path().toStdString())};
+        lumbrook::MainWindow empty{lumbrook::MailStore(nothing.path().toStdString())};
         empty.show();
         QTest::qWait(500);
         empty.grab().save(out + "/no-store.png");

@@ -19,7 +19,7 @@
 
 namespace lumbrook {
 
-ExportStoreDialog::ExportStoreDialog(const DbxStore& store, QWidget* parent)
+ExportStoreDialog::ExportStoreDialog(const MailStore& store, QWidget* parent)
     : QDialog(parent), folders(storeFolders(store)) {
     setWindowTitle(QStringLiteral("Export store"));
     auto* column = new QVBoxLayout(this);
@@ -91,7 +91,7 @@ ConversionOptions ExportStoreDialog::options() const {
     return o;
 }
 
-void exportStore(const DbxStore& store, QWidget* parent) {
+void exportStore(const MailStore& store, QWidget* parent) {
     ExportStoreDialog dialog(store, parent);
     if (dialog.exec() != QDialog::Accepted) return;
     const ConversionOptions options = dialog.options();

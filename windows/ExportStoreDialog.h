@@ -7,7 +7,7 @@
 #include <QDialog>
 
 #include "convert/StoreConversion.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 
 class QButtonGroup;
 class QTreeWidget;
@@ -20,7 +20,7 @@ class ExportStoreDialog : public QDialog {
     Q_OBJECT
 
   public:
-    ExportStoreDialog(const DbxStore& store, QWidget* parent = nullptr);
+    ExportStoreDialog(const MailStore& store, QWidget* parent = nullptr);
 
     // What the user chose; the folders as a per-folder decision.
     ConversionOptions options() const;
@@ -38,6 +38,6 @@ class ExportStoreDialog : public QDialog {
 // Shows the dialog, runs the conversion with a progress dialog whose Cancel stops
 // after the message in hand, and reports what was done. The window stays
 // responsive meanwhile.
-void exportStore(const DbxStore& store, QWidget* parent);
+void exportStore(const MailStore& store, QWidget* parent);
 
 }  // namespace lumbrook

@@ -75,7 +75,7 @@ TEST(StoreConversion, ReadAheadKeepsTheOrderAndAStoppedRunGoesOnToTheSameResult)
                                      "Subject: sub\r\n\r\n" + std::to_string(i) + "\r\n"}));
     writeBytes(store / "Inbox.dbx", buildDbx(inbox).bytes);
     writeBytes(store / "Sub.dbx", buildDbx(sub).bytes);
-    const DbxStore dbx(store.str());
+    const MailStore dbx(store.str());
     const std::size_t total = inbox.size() + sub.size();
 
     // The Inbox's texts in the order a single reader takes them: oldest first.
@@ -158,7 +158,7 @@ TEST(StoreConversion, ANestedFolderIsConvertedUnderItsParents) {
     ConversionOptions options;
     options.outDir = work / "out";
     options.folders = {"inbox"};
-    const ConversionReport report = convertStore(DbxStore(store.str()), options);
+    const ConversionReport report = convertStore(MailStore(store.str()), options);
     EXPECT_EQ(report.written, 1u);
     EXPECT_GT(readFileBytes(work / "out/Outlook Express.sbd/Local Folders.sbd/Inbox").size(),
               text.size());

@@ -87,7 +87,7 @@ class AttachmentBarTest : public ::testing::Test {
 TEST_F(AttachmentBarTest, ListsOpensAndSavesTheAttachmentsThePageDoesNotShow) {
     TempDir pdfDir;
     ::setenv("LUMBROOK_PRINT_PDF_DIR", pdfDir.path().c_str(), 1);
-    form = std::make_unique<MainWindow>(DbxStore(store.path()), program.paths);
+    form = std::make_unique<MainWindow>(MailStore(store.path()), program.paths);
     form->setMessageWindow(&messageWindow);
     const MainWindowControls ui(*form);
     QSignalSpy loaded(ui.view, &PageView::downloadComplete);

@@ -36,7 +36,7 @@
 #include "platform/browser/PageView.h"
 #include "output/OutputNaming.h"
 #include "page/Page.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 #include "tests/gui/GuiTestStore.h"
 #include "windows/SaveExportDialog.h"
 #include "windows/MessageWindow.h"
@@ -127,7 +127,7 @@ class BatchTest : public ::testing::Test {
     }
 
     void open() {
-        form = std::make_unique<MainWindow>(DbxStore(store.path()), program.paths);
+        form = std::make_unique<MainWindow>(MailStore(store.path()), program.paths);
         ui = std::make_unique<MainWindowControls>(*form);
         form->setSaveExportDialog(&saveExportDialog);
         form->setMessageWindow(&messageWindow);

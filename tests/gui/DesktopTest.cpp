@@ -25,7 +25,7 @@
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/Modal.h"
 #include "platform/browser/PageView.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 #include "tests/gui/GuiTestStore.h"
 
 namespace lumbrook {
@@ -84,7 +84,7 @@ class DesktopTest : public ::testing::Test {
     }
 
     void open(const std::string& dir) {
-        form = std::make_unique<MainWindow>(DbxStore(dir), program.paths);
+        form = std::make_unique<MainWindow>(MailStore(dir), program.paths);
         ui = std::make_unique<MainWindowControls>(*form);
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -150,7 +150,7 @@ TEST_F(DesktopTest, OpensStoresThroughTheActionAndTheRecentList) {
     for (int i = 0; i < MaxRecentStores + 2; ++i) {
         TempDir other;
         writeStore(other.path(), "Other");
-        form->openStore(DbxStore(other.path()));
+        form->openStore(MailStore(other.path()));
     }
     EXPECT_EQ(form->recentStores().size(), MaxRecentStores);
 }

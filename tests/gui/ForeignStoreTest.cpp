@@ -16,7 +16,7 @@
 #include "mainwindow/MessageListModel.h"
 #include "platform/browser/PageView.h"
 #include "page/Page.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 #include "tests/gui/GuiTestStore.h"
 
 namespace lumbrook {
@@ -61,7 +61,7 @@ TEST(ForeignStoreTest, FolderNamesSubjectsAndBodiesShowTheirLetters) {
         message.rawText = s.rawText;
         writeMessages(store.path(), s.diskName, {message});
 
-        MainWindow window(DbxStore(store.path(), CodePage::fromSetting(s.codePage)), program.paths);
+        MainWindow window(MailStore(store.path(), CodePage::fromSetting(s.codePage)), program.paths);
         const MainWindowControls ui(window);
         QSignalSpy loaded(ui.view, &PageView::downloadComplete);
         window.show();

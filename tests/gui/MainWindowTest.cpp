@@ -19,7 +19,7 @@
 #include "mainwindow/MessageListModel.h"
 #include "platform/browser/PageView.h"
 #include "page/Page.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 #include "tests/gui/GuiTestStore.h"
 
 namespace lumbrook {
@@ -68,7 +68,7 @@ class MainWindowTest : public ::testing::Test {
 
     // Creates the window and waits for its first page.
     void open() {
-        form = std::make_unique<MainWindow>(DbxStore(store.path()), program.paths);
+        form = std::make_unique<MainWindow>(MailStore(store.path()), program.paths);
         ui = std::make_unique<MainWindowControls>(*form);
         loaded = std::make_unique<QSignalSpy>(ui->view, &PageView::downloadComplete);
         form->show();
@@ -326,7 +326,7 @@ TEST_F(MainWindowTest, ClearingTheSelectionEmptiesThePreview) {
 
 TEST_F(MainWindowTest, WithoutAFolderListTheWindowStartsEmpty) {
     std::remove((store.path() + "Folders.dbx").c_str());
-    form = std::make_unique<MainWindow>(DbxStore(store.path()), program.paths);
+    form = std::make_unique<MainWindow>(MailStore(store.path()), program.paths);
     ui = std::make_unique<MainWindowControls>(*form);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "Datei " + store.path() +

@@ -100,7 +100,7 @@ class RecoveryWindowTest : public ::testing::Test {
     }
 
     void open() {
-        form = std::make_unique<MainWindow>(DbxStore(store.path()), program.paths);
+        form = std::make_unique<MainWindow>(MailStore(store.path()), program.paths);
         ui = std::make_unique<MainWindowControls>(*form);
         form->setSaveExportDialog(&saveExportDialog);
         form->show();

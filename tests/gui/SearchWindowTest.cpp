@@ -24,7 +24,7 @@
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/Modal.h"
 #include "platform/browser/PageView.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 #include "tests/gui/GuiTestStore.h"
 #include "windows/SaveExportDialog.h"
 
@@ -102,7 +102,7 @@ class SearchWindowTest : public ::testing::Test {
     }
 
     void open() {
-        form = std::make_unique<MainWindow>(DbxStore(store.path(), CodePage::fromSetting("1252")),
+        form = std::make_unique<MainWindow>(MailStore(store.path(), CodePage::fromSetting("1252")),
                                             program.paths);
         ui = std::make_unique<MainWindowControls>(*form);
         form->setSaveExportDialog(&saveExportDialog);

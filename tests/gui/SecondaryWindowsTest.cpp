@@ -61,7 +61,7 @@ TEST(ExportStoreDialog, UncheckedFoldersStayOutAndTheTreeIsKept) {
                                       {12, 0, "Spam", "Spam.dbx", false}});
     for (const char* file : {"Familie.dbx", "Urlaub.dbx", "Spam.dbx"})
         writeMessages(store.path(), file, {plainMessage(1, "Ann", file, 1000000000, "hi")});
-    const DbxStore dbx(store.path());
+    const MailStore dbx(store.path());
     ExportStoreDialog dialog(dbx);
     auto* okButton = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
     EXPECT_FALSE(okButton->isEnabled());

@@ -18,7 +18,7 @@
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/Modal.h"
 #include "platform/browser/PageView.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 #include "tests/gui/GuiTestStore.h"
 #include "tests/safety/SafetySupport.h"
 #include "windows/SaveExportDialog.h"
@@ -103,7 +103,7 @@ TEST_F(SessionSafetyTest, AWholeSessionLeavesTheStoreAsItWas) {
     const Snapshot before = snapshot(root);
 
     {
-        MainWindow form(DbxStore(store.string()), AppPaths::forProgram(program.string()));
+        MainWindow form(MailStore(store.string()), AppPaths::forProgram(program.string()));
         const MainWindowControls ui(form);
         form.setSaveExportDialog(&saveExportDialog);
         form.setMessageWindow(&messageWindow);

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "mime/MailModel.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 
 namespace lumbrook {
 namespace {
@@ -73,7 +73,7 @@ class MailSamples : public ::testing::Test {
         }
     }
 
-    std::optional<DbxStore> store;
+    std::optional<MailStore> store;
 };
 
 TEST_F(MailSamples, IpedFolder) {

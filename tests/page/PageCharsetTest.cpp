@@ -8,7 +8,7 @@
 #include "platform/FileWriter.h"
 #include "output/Output.h"
 #include "page/Page.h"
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 #include "tests/support/RecordTestSupport.h"
 #include "dbxwriter/DbxWriter.h"
 
@@ -71,7 +71,7 @@ TEST(PageCharset, HeaderTableTemplateAndBodyAreUtf8InEveryCharset) {
         writeBytes(dir / "Inbox.dbx", buildDbx({messageRecord(message)}).bytes);
         // The template file is in the store's code page too: 0xA7 is "§" in both.
         dir.write("design.htm", "<title>\n%%UEBERSCHRIFT%%\n</title>\n<p>\xA7</p>\n%%INHALT%%\n");
-        const DbxStore store(dir.str(), CodePage::fromSetting(c.codePage));
+        const MailStore store(dir.str(), CodePage::fromSetting(c.codePage));
         const MessageList records = store.readMessages("Inbox.dbx");
         ASSERT_EQ(records.size(), 1u);
         const std::string raw = store.readMessageText("Inbox.dbx", records[0].dataOffset);

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <thread>
 
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 #include "tests/safety/SafetySupport.h"
 #include "tests/support/CliRunner.h"
 
@@ -30,7 +30,7 @@ CliResult runCli(const fs::path& dir, const std::vector<std::string>& args,
 
 std::vector<std::int32_t> offsets(const fs::path& store) {
     std::vector<std::int32_t> offsets;
-    for (const auto& m : DbxStore(store.string(), CodePage()).readMessages("Inbox.dbx"))
+    for (const auto& m : MailStore(store.string(), CodePage()).readMessages("Inbox.dbx"))
         offsets.push_back(m.dataOffset);
     return offsets;
 }

@@ -242,10 +242,10 @@ TEST_F(StoreTest, FileNamesFromOtherCodePagesAreFoundInUtf8) {
     put("M\xC3\xBCller & S\xC3\xB6hne GmbH.dbx", bytes);
     put("\xD0\x92\xD1\x85\xD0\xBE\xD0\xB4\xD1\x8F\xD1\x89\xD0\xB8\xD0\xB5.dbx", bytes);  // Входящие
     put("raw-\xFC.dbx", bytes);  // copied without conversion
-    const DbxStore german(dir, CodePage::fromSetting("1252"));
-    const DbxStore russian(dir, CodePage::fromSetting("1251"));
+    const MailStore german(dir, CodePage::fromSetting("1252"));
+    const MailStore russian(dir, CodePage::fromSetting("1251"));
     struct Case {
-        const DbxStore& store;
+        const MailStore& store;
         std::string name;
         std::string found;  // empty: not there
     };

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 
 namespace lumbrook {
 namespace {
@@ -36,7 +36,7 @@ TEST(DemoStore, MatchesItsSources) {
     const fs::path sources = LUMBROOK_DEMO_SOURCES;
     const fs::path store = LUMBROOK_DEMO_STORE;
     if (!fs::exists(sources / "folders.tsv")) GTEST_SKIP() << "no demo sources";
-    const DbxStore demo(store.string(), CodePage());
+    const MailStore demo(store.string(), CodePage());
 
     // One folder record per line of folders.tsv, in that order.
     std::vector<std::vector<std::string>> lines;

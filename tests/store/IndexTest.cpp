@@ -411,7 +411,7 @@ TEST_F(StoreTest, TheNameAskedForDecidesTheRecordKind) {
     // nothing, and is not even opened (a store without it does not throw).
     EXPECT_EQ(folders().size(), 1u);
     EXPECT_TRUE(messages("folders.dbx").empty());
-    EXPECT_NO_THROW(DbxStore(dir + "/none", CodePage()).readMessages("folders.dbx"));
+    EXPECT_NO_THROW(MailStore(dir + "/none", CodePage()).readMessages("folders.dbx"));
 
     // Any other spelling is a message file, even when it finds the same file.
     MessageList asMessages = messages("Folders.dbx");

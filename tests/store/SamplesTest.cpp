@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 
 namespace lumbrook {
 namespace {
@@ -32,7 +32,7 @@ class SamplesTest : public ::testing::Test {
         return store->readMessageText(name, dataOffset);
     }
 
-    std::optional<DbxStore> store;
+    std::optional<MailStore> store;
 };
 
 // An independent look at a raw text: header lines ("Name: value" or folded

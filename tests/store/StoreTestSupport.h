@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 #include "dbxwriter/DbxWriter.h"
 
 namespace lumbrook {
@@ -41,7 +41,7 @@ class StoreTest : public ::testing::Test {
         return image;
     }
 
-    const DbxStore& store() const { return *storeInDir; }
+    const MailStore& store() const { return *storeInDir; }
     MessageList messages(const std::string& name) const { return store().readMessages(name); }
     FolderList folders() const { return store().readFolders(); }
     std::string readMessageText(const std::string& name, std::int32_t dataOffset) const {
@@ -49,7 +49,7 @@ class StoreTest : public ::testing::Test {
     }
 
     std::string dir;
-    std::optional<DbxStore> storeInDir;
+    std::optional<MailStore> storeInDir;
 };
 
 inline DbxFileOptions folderFileOptions() {

@@ -255,12 +255,12 @@ TEST_F(StoreTest, StoreFilePaths) {
     EXPECT_EQ(store().filePath("Inbox.dbx"), dir + "/Inbox.dbx");
     EXPECT_EQ(store().filePath("Missing.dbx"), dir + "/Missing.dbx");
 
-    EXPECT_EQ(DbxStore(dir + "/").filePath("folders.dbx"), dir + "/Folders.dbx");
-    EXPECT_EQ(DbxStore("").filePath("folders.dbx"), "/folders.dbx");
+    EXPECT_EQ(MailStore(dir + "/").filePath("folders.dbx"), dir + "/Folders.dbx");
+    EXPECT_EQ(MailStore("").filePath("folders.dbx"), "/folders.dbx");
 }
 
 TEST_F(StoreTest, LocateReadsTheArgumentOrTheRegistryOnce) {
-    EXPECT_EQ(DbxStore::locate(dir).directory(), dir);
+    EXPECT_EQ(MailStore::locate(dir).directory(), dir);
 
     const std::string reg = dir + "/user.reg";
     auto writeRegistry = [&](const std::string& value) {
@@ -274,14 +274,14 @@ TEST_F(StoreTest, LocateReadsTheArgumentOrTheRegistryOnce) {
         // registry in the store's code page; later changes reach only new stores.
         test::EnvGuard codePage("LUMBROOK_CODEPAGE", "1251");
         writeRegistry("\"/first/\xC0\"");
-        const DbxStore first = DbxStore::locate(std::nullopt);
+        const MailStore first = MailStore::locate(std::nullopt);
         EXPECT_EQ(first.directory(), "/first/\xD0\x90");
         writeRegistry("\"/second/store\"");
         ::setenv("LUMBROOK_CODEPAGE", "1252", 1);
         EXPECT_EQ(first.directory(), "/first/\xD0\x90");
         EXPECT_EQ(first.codePage().number(), 1251);
         EXPECT_EQ(first.toUtf8("\xC0"), "\xD0\x90");
-        const DbxStore second = DbxStore::locate(std::nullopt);
+        const MailStore second = MailStore::locate(std::nullopt);
         EXPECT_EQ(second.filePath("folders.dbx"), "/second/store/folders.dbx");
         EXPECT_EQ(second.toUtf8("\xC0"), "\xC3\x80");
     }
@@ -289,7 +289,7 @@ TEST_F(StoreTest, LocateReadsTheArgumentOrTheRegistryOnce) {
     // A registry the mail client could not read either: every read of the store
     // says so, as it would have without a store directory; nothing throws before.
     writeRegistry("dword:00000001");
-    const DbxStore broken = DbxStore::locate(std::nullopt);
+    const MailStore broken = MailStore::locate(std::nullopt);
     for (const auto& read : std::vector<std::function<void()>>{
              [&] { broken.readFolders(); }, [&] { broken.readMessages("Inbox.dbx"); },
              [&] { broken.readMessageText("Inbox.dbx", 0x24BC); },

@@ -16,17 +16,17 @@
 
 namespace lumbrook {
 
-class DbxStore {
+class MailStore {
   public:
     // The store in dir (the programs' optional argument, "--store DIR"), else the
     // one the current user's registry names, read once, here. The code page is
     // LUMBROOK_CODEPAGE's. A registry that cannot be read as the mail client reads
     // it (a Store Root that is no text) is not reported here but by every read
     // of the store, with the registry's error.
-    static DbxStore locate(std::optional<std::string> dir);
+    static MailStore locate(std::optional<std::string> dir);
 
     // The store in dir, its texts in codePage. An empty dir is the root directory.
-    explicit DbxStore(std::string dir, CodePage codePage = CodePage::fromEnvironment());
+    explicit MailStore(std::string dir, CodePage codePage = CodePage::fromEnvironment());
 
     const std::string& directory() const { return dir; }
     const CodePage& codePage() const { return page; }
@@ -85,7 +85,7 @@ class DbxStore {
 class FolderReader {
   public:
     // Opens the folder file; throws FileOpenError when it cannot be opened.
-    FolderReader(const DbxStore& store, const std::string& fileName);
+    FolderReader(const MailStore& store, const std::string& fileName);
     // expectedSize: the record's size of the text (entry 0x91), when known; it only
     // sizes the reads.
     MessageText read(std::int32_t dataOffset, std::uint32_t expectedSize = 0);

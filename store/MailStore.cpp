@@ -1,4 +1,4 @@
-#include "store/DbxStore.h"
+#include "store/MailStore.h"
 
 #include <algorithm>
 #include <utility>
@@ -17,25 +17,25 @@ namespace {
 constexpr std::string_view FolderListName = "folders.dbx";
 }  // namespace
 
-DbxStore::DbxStore(std::string dir, CodePage codePage)
+MailStore::MailStore(std::string dir, CodePage codePage)
     : dir(std::move(dir)), page(std::move(codePage)) {}
 
-DbxStore DbxStore::locate(std::optional<std::string> dir) {
-    if (dir) return DbxStore(std::move(*dir));
+MailStore MailStore::locate(std::optional<std::string> dir) {
+    if (dir) return MailStore(std::move(*dir));
     CodePage codePage = CodePage::fromEnvironment();
     try {
         std::string root = lookupStoreRoot(RegistryFile::loadCurrentUser(codePage));
-        DbxStore store(std::move(root), std::move(codePage));
+        MailStore store(std::move(root), std::move(codePage));
         store.located = !store.dir.empty();
         return store;
     } catch (const LumbrookError& e) {
-        DbxStore store(std::string(), std::move(codePage));
+        MailStore store(std::string(), std::move(codePage));
         store.locateError = e.what();
         return store;
     }
 }
 
-std::string DbxStore::filePath(const std::string& fileName) const {
+std::string MailStore::filePath(const std::string& fileName) const {
     if (!locateError.empty()) throw LumbrookError(locateError);
     if (dir.empty()) return std::string(1, PathDelim) + fileName;
     std::string utf8 = page.toUtf8(fileName);
@@ -46,7 +46,7 @@ std::string DbxStore::filePath(const std::string& fileName) const {
     return base + utf8;
 }
 
-DbxStore::FileType DbxStore::fileType(const std::string& fileName) const {
+MailStore::FileType MailStore::fileType(const std::string& fileName) const {
     const StoreFile file = open(fileName);
     std::uint8_t head[8] = {};
     if (file.readAt(0, head, sizeof head) != sizeof head) return FileType::Other;
@@ -61,7 +61,7 @@ DbxStore::FileType DbxStore::fileType(const std::string& fileName) const {
 // The name as asked for is tried first; only when that fails is the directory
 // searched (the same result as opening filePath, one directory scan fewer in the
 // usual case of an ASCII name that is there as it is written).
-StoreFile DbxStore::open(const std::string& fileName) const {
+StoreFile MailStore::open(const std::string& fileName) const {
     if (!locateError.empty()) throw LumbrookError(locateError);
     const bool ascii = std::all_of(fileName.begin(), fileName.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -72,26 +72,26 @@ StoreFile DbxStore::open(const std::string& fileName) const {
     return StoreFile(filePath(fileName));
 }
 
-FolderList DbxStore::readFolders() const {
+FolderList MailStore::readFolders() const {
     return readFolderIndex(open(std::string(FolderListName)));
 }
 
-MessageList DbxStore::readMessages(const std::string& fileName) const {
+MessageList MailStore::readMessages(const std::string& fileName) const {
     if (fileName == FolderListName) return {};
     return readMessageIndex(open(fileName));
 }
 
-std::string DbxStore::readMessageText(const std::string& fileName, std::int32_t dataOffset) const {
+std::string MailStore::readMessageText(const std::string& fileName, std::int32_t dataOffset) const {
     if (dataOffset <= 0) return {};
     return readMessageChain(open(fileName), dataOffset);
 }
 
-MessageText DbxStore::readMessage(const std::string& fileName, std::int32_t dataOffset) const {
+MessageText MailStore::readMessage(const std::string& fileName, std::int32_t dataOffset) const {
     if (dataOffset <= 0) return {};
     return lumbrook::readMessage(open(fileName), dataOffset);
 }
 
-FolderReader::FolderReader(const DbxStore& store, const std::string& fileName)
+FolderReader::FolderReader(const MailStore& store, const std::string& fileName)
     : file(store.open(fileName)) {}
 
 MessageText FolderReader::read(std::int32_t dataOffset, std::uint32_t expectedSize) {
