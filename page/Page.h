@@ -11,6 +11,7 @@
 
 #include "mime/MailModel.h"
 #include "mime/LineList.h"
+#include "page/PageFilter.h"
 #include "platform/CodePage.h"
 #include "platform/FileWriter.h"
 #include "platform/FileNames.h"
@@ -87,45 +88,7 @@ class BodyDecoder {
     std::string converted;
 };
 
-// A Content-ID without its angle brackets: the name its part is written under.
-std::string contentIdFileName(const MailPart& part);
 
-// What became of a page's Content-ID parts.
-struct PartFiles {
-    // Ids whose file got another name than the id (taken, or too long): the page
-    // refers to that name instead.
-    std::map<std::string, std::string, std::less<>> renamed;
-    // Ids that would leave the directory: no file, and the page's references to
-    // them stay "cid:" references, which load nothing.
-    std::set<std::string, std::less<>> refused;
-    std::vector<std::string> paths;     // the files written, full paths
-    std::vector<std::string> problems;  // one error text per part skipped
-};
-
-// Writes every attachment that has a Content-ID into dir (ending with a separator)
-// as a new file named after the id, never replacing anything: a name that is taken
-// gets "_0", "_1", ... before its extension, as pages do, and a name too long is
-// shortened. An id that would leave dir (a separator, "." or "..") skips its part
-// with the file-creation error in problems; the other parts are still written.
-// A stop requested meanwhile removes the parts written and throws.
-PartFiles saveContentIdParts(MailMessage& message, const std::string& dir, OutputNames& names);
-
-// What every written page starts with, before anything of the mail: its charset,
-// UTF-8, then a policy under which the page runs nothing, submits nothing, changes
-// no base and loads nothing from the network: pictures from files and data: URLs
-// only, styles inline only.
-inline constexpr std::string_view PagePolicy =
-    "default-src 'none'; img-src 'self' data: file:; style-src 'unsafe-inline'; "
-    "form-action 'none'; base-uri 'none'";
-std::string pageHeadElements();
-
-// The page's bytes (UTF-8 already) with the head elements put first (after a byte
-// order mark or a document type, which must stay first) and every <meta
-// http-equiv="refresh"> taken out, as is every <meta> that names a charset (a
-// charset attribute, or http-equiv="Content-Type"): the mail's own would make the
-// browser read the page in another one. A <meta tag longer than 64 KB is disarmed
-// (<MBTA) instead.
-std::string finishPage(std::string_view page);
 
 // The page file (CR LF after each line, replacing the file): lines rewritten as
 // rewritePageLine does, references to parts renamed or refused as parts says, then
@@ -133,9 +96,6 @@ std::string finishPage(std::string_view page);
 void writePageFile(const LineList& lines, const std::string& fileName,
                    const PartFiles& parts = {});
 
-// One line with "cid:" references in double quotes made relative and <BASE,
-// <IFRAME and <FRAME elements disarmed (their third character made "B").
-std::string rewritePageLine(std::string line);
 // The page file's bytes as writePageFile writes them.
 std::string pageFileBytes(const LineList& lines, const PartFiles& parts = {});
 
