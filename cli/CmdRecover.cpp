@@ -1,9 +1,9 @@
 // recover: the messages a folder file still holds that its index does not list:
 // orphaned (whole live chains nobody points to) and deleted ones.
 #include <csignal>
-#include <optional>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 #include "cli/Commands.h"
 #include "mime/AttachmentName.h"
