@@ -1,17 +1,15 @@
 // recover: the messages a folder file still holds that its index does not list:
 // orphaned (whole live chains nobody points to) and deleted ones.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include <csignal>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 #include "cli/Commands.h"
 #include "mime/AttachmentName.h"
 #include "convert/MailboxHeaders.h"
 #include "convert/MailboxNaming.h"
+#include "platform/FileWriter.h"
 #include "store/MailStore.h"
 #include "store/StoreFile.h"
 #include "store/Recovery.h"
@@ -35,35 +33,18 @@ std::vector<std::uint64_t> listedOffsets(const MailStore& store, const std::stri
     return offsets;
 }
 
-// Writes text as DIR/stem.eml, or stem_0.eml ... when taken; never replaces a file.
-std::string writeNew(const std::string& dir, const std::string& stem, const std::string& text) {
+// Writes text as DIR/stem.eml, or stem_0.eml ... when taken: whole under a
+// temporary name first, so that a killed run leaves no cut-off message under its
+// final name; never replaces a file.
+std::string writeRecovered(const std::string& dir, const std::string& stem, const std::string& text) {
     std::filesystem::create_directories(dir);
-    for (long k = -1;; ++k) {
-        const std::string path =
-            dir + "/" + (k < 0 ? stem : stem + "_" + std::to_string(k)) + ".eml";
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
-        }
-        std::size_t done = 0;
-        while (done < text.size()) {
-            const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                const int error = errno;
-                ::close(fd);
-                ::unlink(path.c_str());
-                throw std::runtime_error("cannot write " + path + ": " + std::strerror(error));
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        if (::close(fd) != 0) {
-            ::unlink(path.c_str());
-            throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
-        }
-        return path;
-    }
+    OutputNames names;
+    return dir + "/" + writeFileUnique(dir + "/", names, stem, ".eml", text);
+}
+
+// Ctrl+C and SIGTERM end --to between messages, as they end save and export.
+void stopHandler(int signal) {
+    requestStop(signal);
 }
 
 }  // namespace
@@ -82,7 +63,10 @@ int cmdRecover(Args& args, const MailStore& store) {
         return decodeEncodedWords(raw, codePage);
     };
     int failures = 0;
+    std::optional<StopSignals> signals;
+    if (to) signals.emplace(stopHandler);
     for (const RecoveredMessage& m : scan.messages) {
+        if (stopRequested()) break;
         const RecoveredMessageHeaders h = readRecoveredHeaders(source, m, decode);
         if (!to) {
             printJsonLine({{"Kind", kindName(m.kind)},
@@ -101,12 +85,16 @@ int cmdRecover(Args& args, const MailStore& store) {
             const std::int64_t when = parseMailDate(h.date).value_or(0);
             std::string stem = emlFileStem(when, h.subject, 32) + " @" + std::to_string(m.dataOffset);
             if (!m.complete) stem += " (incomplete)";
-            std::cout << writeNew(*to + "/" + kindName(m.kind), stem, text) << '\n';
+            std::cout << writeRecovered(*to + "/" + kindName(m.kind), stem, text) << '\n';
+        } catch (const StopRequestedError&) {
+            break;
         } catch (const std::exception& e) {
             std::cerr << "lumbrook-cli: message at offset " << m.dataOffset << ": " << e.what() << '\n';
             ++failures;
         }
     }
+    // As the shell reports a program ended by the signal.
+    if (const int signal = stopRequested()) return 128 + (signal > 0 ? signal : SIGINT);
     return failures > 0 ? 1 : 0;
 }
 

@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "convert/MailboxMbox.h"
 
 namespace lumbrook {
 
@@ -96,21 +95,6 @@ std::string messageKey(MailboxFormat format, std::string_view folderFile, std::u
 constexpr std::size_t PendingLimit = 64 * 1024;
 
 }  // namespace
-
-std::string_view mailboxFormatName(MailboxFormat format) {
-    switch (format) {
-        case MailboxFormat::Mbox: return "mbox";
-        case MailboxFormat::Maildir: return "maildir";
-        case MailboxFormat::Eml: return "eml";
-    }
-    return "mbox";
-}
-
-std::optional<MailboxFormat> parseMailboxFormat(std::string_view name) {
-    for (auto format : {MailboxFormat::Mbox, MailboxFormat::Maildir, MailboxFormat::Eml})
-        if (mailboxFormatName(format) == name) return format;
-    return std::nullopt;
-}
 
 ConvertManifest::ConvertManifest(const std::string& outDir, bool syncEachLine)
     : filePath(outDir + "/" + std::string(FileName)), syncEachLine(syncEachLine) {

@@ -23,12 +23,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "convert/MailboxSink.h"
+
 namespace lumbrook {
-
-enum class MailboxFormat { Mbox, Maildir, Eml };
-
-std::string_view mailboxFormatName(MailboxFormat format);  // "mbox", "maildir", "eml"
-std::optional<MailboxFormat> parseMailboxFormat(std::string_view name);
 
 class ConvertManifest {
 public:

@@ -173,13 +173,6 @@ std::vector<MboxrdEntry> readMboxrd(std::string_view mbox, bool withStatus) {
     return entries;
 }
 
-std::string systemErrorText(std::string_view what, std::string_view path) {
-    const int error = errno;
-    std::string text(what);
-    text.append(" ").append(path).append(": ").append(std::strerror(error));
-    return text;
-}
-
 MboxFile::MboxFile(std::string path) : filePath(std::move(path)) {
     fd = ::open(filePath.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0) throw ConvertError(systemErrorText("Cannot open the mbox file", filePath));

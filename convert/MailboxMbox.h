@@ -20,25 +20,13 @@
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "convert/MailboxSink.h"
+
 namespace lumbrook {
-
-// A file or directory of the output could not be made or written; what() names it.
-class ConvertError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-struct MessageFlags {
-    bool read = false;
-    bool replied = false;
-    bool forwarded = false;
-    bool flagged = false;
-};
 
 // The four hex digits of X-Mozilla-Status for these flags.
 std::string mozillaStatusValue(const MessageFlags& flags);
@@ -87,8 +75,5 @@ private:
     std::string buffer;         // the lines before a message's text
     std::vector<struct iovec> pieces;
 };
-
-// "<what> <path>: <system error text>" for errno.
-std::string systemErrorText(std::string_view what, std::string_view path);
 
 }  // namespace lumbrook

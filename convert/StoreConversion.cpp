@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -33,8 +34,8 @@ constexpr std::size_t ReadAheadMessages = 512;
 constexpr std::size_t WakeMessages = 32;
 constexpr std::size_t WakeBytes = std::size_t{512} << 10;
 
-// One message as read, or why it could not be; for eml and Maildir perhaps with
-// its file already written under a temporary name.
+// One message as read, or why it could not be; for a sink that writes ahead perhaps
+// already prepared.
 struct ReadItem {
     MessageText read;
     std::string error;
@@ -42,16 +43,16 @@ struct ReadItem {
     std::string prepareError;
 };
 
-// Writing a message's file, for eml and Maildir, on the reading thread for every
-// third message: reading a folder costs about half as much as writing its files,
-// so with this share both threads are about equally busy (measured per thread on
-// a generated store in tmpfs). The writer still moves every file into place, in
-// order.
+// Preparing a message, for a sink that writes ahead (eml and Maildir write its
+// file), on the reading thread for every third message: reading a folder costs
+// about half as much as writing its files, so with this share both threads are
+// about equally busy (measured per thread on a generated store in tmpfs). The
+// writer still adds every message, in order.
 constexpr std::size_t PrepareEvery = 3;
 
 struct FilePreparer {
-    MailboxConverter& converter;
-    MailboxConverter::FolderId folder;
+    MailboxSink& sink;
+    MailboxSink::FolderId folder;
     const std::string& folderFile;
 };
 
@@ -72,7 +73,8 @@ public:
         }
         changed.notify_all();
         thread.join();
-        for (const ReadItem& item : queue) MailboxConverter::dropPrepared(item.prepared);
+        if (preparer)
+            for (const ReadItem& item : queue) preparer->sink.dropPrepared(item.prepared);
     }
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -114,8 +116,8 @@ private:
                 const MailboxMessage message{item.read.text, m.date, {}, {}, preparer->folderFile,
                                              static_cast<std::uint64_t>(std::max(0, m.dataOffset))};
                 try {
-                    if (!preparer->converter.recorded(message))
-                        item.prepared = preparer->converter.prepareFile(preparer->folder, message);
+                    if (!preparer->sink.recorded(message))
+                        item.prepared = preparer->sink.prepare(preparer->folder, message);
                 } catch (const std::exception& e) {
                     item.prepareError = describe(e);
                 }
@@ -131,7 +133,7 @@ private:
                 readerWaits = false;
             }
             if (stopped) {
-                MailboxConverter::dropPrepared(item.prepared);
+                if (preparer) preparer->sink.dropPrepared(item.prepared);
                 break;
             }
             queuedBytes += item.read.text.size();
@@ -240,8 +242,8 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
     }
     if (state.bytesTotal == 0) state.bytesTotal = 1;
 
-    MailboxConverter converter(options.outDir, options.mailbox);
-    std::vector<MailboxConverter::FolderId> ids(count, MailboxConverter::Root);
+    const std::unique_ptr<MailboxSink> sink = openMailboxSink(options.outDir, options.mailbox);
+    std::vector<MailboxSink::FolderId> ids(count, MailboxSink::Root);
     std::vector<bool> made(count, false);
     for (std::size_t i = 0; i < count; ++i) {
         if (!keep[i]) continue;
@@ -249,7 +251,7 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
         const StoreFolder& f = folders[i];
         if (f.parent >= 0 && !made[f.parent]) continue;  // its parent could not be made
         try {
-            ids[i] = converter.addFolder(f.parent < 0 ? MailboxConverter::Root : ids[f.parent], f.name);
+            ids[i] = sink->openFolder(f.parent < 0 ? MailboxSink::Root : ids[f.parent], f.name);
             made[i] = true;
             ++report.folders;
         } catch (const std::exception& e) {
@@ -265,8 +267,7 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
             continue;
         }
         std::optional<FilePreparer> preparer;
-        if (options.mailbox.format != MailboxFormat::Mbox)
-            preparer.emplace(FilePreparer{converter, ids[i], f.fileName});
+        if (sink->writesAhead()) preparer.emplace(FilePreparer{*sink, ids[i], f.fileName});
         ReadAhead ahead(*reader, lists[i], cancel, preparer);
         for (const MessageInfo& m : lists[i]) {
             if (cancel && cancel->load()) break;
@@ -274,9 +275,10 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
             if (!item) break;  // the reader saw the cancel first
             // Left behind when this message ends otherwise than in addMessage.
             struct Leftover {
+                MailboxSink& sink;
                 std::string& prepared;
-                ~Leftover() { MailboxConverter::dropPrepared(prepared); }
-            } leftover{item->prepared};
+                ~Leftover() { sink.dropPrepared(prepared); }
+            } leftover{*sink, item->prepared};
             try {
                 if (!item->error.empty()) throw ConvertError(item->error);
                 const MessageText& read = item->read;
@@ -299,7 +301,7 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
                     f.fileName, static_cast<std::uint64_t>(std::max(0, m.dataOffset))};
                 if (!item->prepareError.empty()) throw ConvertError(item->prepareError);
                 const std::string prepared = std::exchange(item->prepared, std::string());
-                if (converter.addMessage(ids[i], message, prepared) == ConvertOutcome::Written) {
+                if (sink->addMessage(ids[i], message, prepared) == ConvertOutcome::Written) {
                     ++report.written;
                     report.bytesWritten += text.size();
                 } else {
@@ -314,9 +316,14 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
             ++state.messagesDone;
             if (progress) progress(state);
         }
+        try {
+            sink->closeFolder(ids[i]);
+        } catch (const std::exception& e) {
+            report.failures.push_back(f.path + ": " + describe(e));
+        }
     }
-    converter.finish();
-    report.ignoredRecordLines = converter.ignoredRecordLines();
+    sink->finish();
+    report.ignoredRecordLines = sink->ignoredRecordLines();
     report.cancelled = cancel && cancel->load();
     return report;
 }

@@ -2,7 +2,7 @@
 
 // A whole store, or chosen folders of it, into mbox, Maildir or .eml files with its
 // folder tree: the walk that lumbrook-cli convert and the window's "Export store..."
-// share. The writers are MailboxConverter's.
+// share, written once against MailboxSink: the destination is the sink's business.
 
 #include <atomic>
 #include <cstddef>
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/MailboxConverter.h"
+#include "convert/MailboxSink.h"
 #include "store/MailStore.h"
 
 namespace lumbrook {

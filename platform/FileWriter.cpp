@@ -1,12 +1,14 @@
 #include "platform/FileWriter.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <string>
 #include <utility>
 
 namespace lumbrook {
@@ -85,29 +87,6 @@ bool lacksSupport(int error) {
            error == EPERM;
 }
 
-// Moves the temporary file to path unless something is there: 0, or the errno.
-int placeNoReplace(const std::string& temp, const std::string& path) {
-    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (!lacksSupport(errno)) return errno;
-    // File systems without that kind of rename: a hard link never replaces either.
-    if (::link(temp.c_str(), path.c_str()) == 0) {
-        ::unlink(temp.c_str());
-        return 0;
-    }
-    if (!lacksSupport(errno)) return errno;
-    // Nor hard links (FAT, some network mounts): the name is claimed with O_EXCL
-    // and the whole file moved onto the claim. Only here can a kill leave an
-    // empty file under the final name, never a cut-off one.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0) return errno;
-    ::close(fd);
-    if (::rename(temp.c_str(), path.c_str()) == 0) return 0;
-    const int error = errno;
-    ::unlink(path.c_str());
-    return error;
-}
-
 }  // namespace
 
 void requestStop(int reason) noexcept {
@@ -122,13 +101,75 @@ void clearStopRequest() noexcept {
     stopReason.store(0, std::memory_order_relaxed);
 }
 
+int placeNewFile(const std::string& temporary, const std::string& path) {
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (!lacksSupport(errno)) return errno;
+    // File systems without that kind of rename: a hard link never replaces either.
+    if (::link(temporary.c_str(), path.c_str()) == 0) {
+        ::unlink(temporary.c_str());
+        return 0;
+    }
+    if (!lacksSupport(errno)) return errno;
+    return copyIntoNewFile(temporary, path);
+}
+
+int copyIntoNewFile(const std::string& temporary, const std::string& path) {
+    const int from = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (from < 0) return errno;
+    struct stat source;
+    if (::fstat(from, &source) != 0) {
+        const int error = errno;
+        ::close(from);
+        return error;
+    }
+    // The name is claimed with O_EXCL and the bytes copied through that descriptor,
+    // never renamed onto the claim: a rename replaces whatever is under the name by
+    // then, and should the claim have been removed and the name taken again meanwhile,
+    // that file would be lost. The descriptor can only ever reach our own new file.
+    // The price, here and only here: a kill during the copy leaves a cut-off file
+    // under the final name.
+    const int to = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (to < 0) {
+        const int error = errno;
+        ::close(from);
+        return error;
+    }
+    int error = 0;
+    std::string chunk(1 << 16, '\0');
+    for (;;) {
+        const ssize_t n = ::read(from, chunk.data(), chunk.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) error = errno;
+        if (n <= 0) break;
+        bool stopped = false;
+        errno = 0;
+        if (!writeAll(to, std::string_view(chunk.data(), static_cast<std::size_t>(n)), false, stopped)) {
+            error = errno != 0 ? errno : EIO;
+            break;
+        }
+    }
+    // The times the writer gave the temporary file (a message's date) go with it; one
+    // the file system cannot hold leaves "now", as it would have on the temporary.
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    if (error == 0) ::futimens(to, times);
+    if (::close(to) != 0 && error == 0) error = errno;
+    ::close(from);
+    if (error != 0) {
+        ::unlink(path.c_str());  // the claim is ours, cut off: it goes
+        return error;
+    }
+    ::unlink(temporary.c_str());
+    return 0;
+}
+
 void writeFileReplacing(const std::string& path, std::string_view bytes) {
     writeWithFlags(path, bytes, O_TRUNC);
 }
 
 void writeFileNew(const std::string& path, std::string_view bytes) {
     const std::string temp = writeTemporary(directoryOf(path), bytes, path);
-    if (placeNoReplace(temp, path) != 0) {
+    if (placeNewFile(temp, path) != 0) {
         ::unlink(temp.c_str());
         throw makeCreateError(path);
     }
@@ -145,7 +186,7 @@ std::string placeUnique(const std::string& temp, std::string name, const std::st
     // filling up faster than this is given up on.
     for (int attempt = 0; attempt < 10000; ++attempt) {
         if (triedName) *triedName = name;
-        const int error = placeNoReplace(temp, dir + name);
+        const int error = placeNewFile(temp, dir + name);
         if (error == 0) return name;
         if (error != EEXIST) break;
         name = names.nextFree(dir, stem, ext);
@@ -227,7 +268,7 @@ std::string FileWriter::finish() {
     if (mode == Mode::Replace) return path;
     const std::string temp = std::exchange(temporary, std::string());
     if (names) return dir + placeUnique(temp, firstName, dir, *names, stem, ext, nullptr);
-    if (placeNoReplace(temp, path) != 0) {
+    if (placeNewFile(temp, path) != 0) {
         ::unlink(temp.c_str());
         throw makeCreateError(path);
     }

@@ -23,6 +23,19 @@ void writeFileReplacing(const std::string& path, std::string_view bytes);
 // interrupted run never leaves a cut-off file under the final name.
 void writeFileNew(const std::string& path, std::string_view bytes);
 
+// The one way a finished file gets its final name: the whole file, written under a
+// temporary name in the same directory (on the same file system), is put in place
+// as path unless something (a file, a directory, a link, even a dangling one) is
+// there. Returns 0, or the errno value: EEXIST when the name is taken. On success
+// the temporary name is gone; on failure the temporary file is left to the caller
+// (who may try the next name with it). The file keeps its bytes and its times.
+int placeNewFile(const std::string& temporary, const std::string& path);
+
+// placeNewFile's last resort, for file systems that can neither rename without
+// replacing nor make hard links (FAT, some network mounts); on its own for tests.
+// Same contract as placeNewFile.
+int copyIntoNewFile(const std::string& temporary, const std::string& path);
+
 // As writeFileNew, under the next free name names hands out for stem + ext in dir
 // (ending with a separator); a name taken by someone else meanwhile makes it take
 // the next one. Returns the name the file got (without dir); triedName, when given,

@@ -1,6 +1,7 @@
 // lumbrook-cli convert, index, search and recover on stores built with the writer.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include "tests/platform/PlatformTestSupport.h"
 #include "tests/support/RecordTestSupport.h"
 #include "tests/support/CliRunner.h"
+#include "tests/support/DbxImageBuilder.h"
 #include "dbxwriter/DbxWriter.h"
 
 namespace lumbrook {
@@ -198,6 +200,51 @@ TEST_F(StoreCommandsTest, RecoverFindsTheMessageTheIndexOfARealFileLostTrackOf) 
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].rfind("orphaned/2002-06-17", 0), 0u) << files[0];
     EXPECT_EQ(readFileBytes(out / files[0]).size(), found["Size"].get<std::size_t>());
+}
+
+// A recovered message is written whole under a temporary name and only then given
+// its name: a run killed half-way through a message (here by the file size limit's
+// signal) leaves no cut-off file under a final name, and a write that fails (the
+// same limit with the signal ignored, as a full disk) leaves nothing at all.
+TEST_F(StoreCommandsTest, RecoverWritesEachMessageWholeOrNotAtAll) {
+    DbxMessage listed{1, "Ann", "Bob", "lines", test::fileTimeUtc(2003, 9, 14, 16, 2), FromLines};
+    DbxImageBuilder image(buildDbx({messageRecord(listed)}).bytes);
+    std::string lost = "From: Ann <ann@a.example>\r\nSubject: lost\r\n"
+                       "Date: Sun, 14 Sep 2003 16:02:05 +0000\r\n\r\n";
+    while (lost.size() < 100000) lost += "a line of the message the index lost\r\n";
+    const std::uint64_t offset = image.addLive(lost);
+    writeBytes(store / "Lost.dbx", image.bytes());
+    const fs::path out = fs::path(work.str()) / "rescued";
+    const std::vector<std::string> args = {"--store", store.str(), "recover", "Lost.dbx",
+                                           "--to", out.string()};
+    const auto filesIn = [&](bool hiddenToo) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::recursive_directory_iterator(out))
+            if (!e.is_directory() && (hiddenToo || e.path().filename().string()[0] != '.'))
+                names.push_back(fs::relative(e.path(), out).string());
+        return names;
+    };
+
+    const CliRun killed =
+        test::runProgram(LUMBROOK_CLI, args, work.str(), "ulimit -c 0; ulimit -f 16;");
+    EXPECT_EQ(killed.status, 128 + SIGXFSZ) << killed.err;
+    EXPECT_EQ(filesIn(false), std::vector<std::string>{});
+    const auto leftOver = filesIn(true);  // the killed run's temporary file
+
+    const CliRun failed =
+        test::runProgram(LUMBROOK_CLI, args, work.str(), "trap '' XFSZ; ulimit -f 16;");
+    EXPECT_EQ(failed.status, 1) << failed.err;
+    EXPECT_NE(failed.err.find("message at offset " + std::to_string(offset)), std::string::npos)
+        << failed.err;
+    EXPECT_EQ(filesIn(true), leftOver);
+
+    const CliRun whole = test::runProgram(LUMBROOK_CLI, args, work.str());
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    const auto files = filesIn(false);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].rfind("orphaned/2003-09-14", 0), 0u) << files[0];
+    EXPECT_NE(files[0].find(" lost @" + std::to_string(offset) + ".eml"), std::string::npos) << files[0];
+    EXPECT_EQ(readFileBytes(out / files[0]), lost);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/MailboxConverter.h"
+#include "convert/MailboxSink.h"
 #include "convert/MailboxHeaders.h"
 #include "convert/MailboxMbox.h"
 
@@ -154,11 +154,11 @@ TEST_F(MailboxWriter, MboxReadsBackExactlyInPython) {
         GTEST_SKIP() << "python3 with its mailbox module is not available";
     MailboxOptions options;
     {
-        MailboxConverter converter(out.string(), options);
-        const auto inbox = converter.addFolder(MailboxConverter::Root, "Inbox");
+        const auto sink = openMailboxSink(out.string(), options);
+        const auto inbox = sink->openFolder(MailboxSink::Root, "Inbox");
         for (std::size_t i = 0; i < NastyMessages.size(); ++i)
-            converter.addMessage(inbox, message(NastyMessages[i], i));
-        converter.finish();
+            sink->addMessage(inbox, message(NastyMessages[i], i));
+        sink->finish();
     }
     writeFile(root / "read.py", R"(import mailbox, re, sys
 box = mailbox.mbox(sys.argv[1], create=False)
@@ -198,14 +198,14 @@ TEST_F(MailboxWriter, MboxLayoutSecondRunAndInterruptedRun) {
     const std::vector<std::string> raws = {"From: a@b\r\n\r\none\r\n", "From: c@d\r\n\r\ntwo\r\n",
                                            "three", "From: e@f\r\n\r\nfour\r\n"};
     {
-        MailboxConverter converter(out.string(), {});
-        const auto inbox = converter.addFolder(MailboxConverter::Root, "Inbox");
-        const auto sub = converter.addFolder(inbox, "Sub/Folder");
-        EXPECT_EQ(converter.folderPath(sub), "Inbox.sbd/Sub_Folder");
-        EXPECT_EQ(converter.addMessage(inbox, message(raws[0], 0)), ConvertOutcome::Written);
-        EXPECT_EQ(converter.addMessage(inbox, message(raws[1], 100)), ConvertOutcome::Written);
-        EXPECT_EQ(converter.addMessage(inbox, message(raws[1], 100)), ConvertOutcome::AlreadyThere);
-        converter.finish();
+        const auto sink = openMailboxSink(out.string(), {});
+        const auto inbox = sink->openFolder(MailboxSink::Root, "Inbox");
+        const auto sub = sink->openFolder(inbox, "Sub/Folder");
+        EXPECT_EQ(sink->folderPath(sub), "Inbox.sbd/Sub_Folder");
+        EXPECT_EQ(sink->addMessage(inbox, message(raws[0], 0)), ConvertOutcome::Written);
+        EXPECT_EQ(sink->addMessage(inbox, message(raws[1], 100)), ConvertOutcome::Written);
+        EXPECT_EQ(sink->addMessage(inbox, message(raws[1], 100)), ConvertOutcome::AlreadyThere);
+        sink->finish();
     }
     EXPECT_TRUE(fs::is_regular_file(out / "Inbox.sbd" / "Sub_Folder"));
     const std::string manifestAfterTwo = readFile(out / ".lumbrook-convert");
@@ -214,30 +214,30 @@ TEST_F(MailboxWriter, MboxLayoutSecondRunAndInterruptedRun) {
 
     // A run that wrote the third message but died before its record line.
     {
-        MailboxConverter converter(out.string(), {});
-        const auto inbox = converter.addFolder(MailboxConverter::Root, "Inbox");
-        converter.addMessage(inbox, message(raws[2], 200));
-        converter.finish();
+        const auto sink = openMailboxSink(out.string(), {});
+        const auto inbox = sink->openFolder(MailboxSink::Root, "Inbox");
+        sink->addMessage(inbox, message(raws[2], 200));
+        sink->finish();
     }
     writeFile(out / ".lumbrook-convert", manifestAfterTwo + "M\tmbox\tInbox.dbx\t2");  // cut off
     // The run again, with one more message in the store.
     {
-        MailboxConverter converter(out.string(), {});
-        EXPECT_EQ(converter.ignoredRecordLines(), 1u);
-        const auto inbox = converter.addFolder(MailboxConverter::Root, "Inbox");
-        EXPECT_EQ(converter.addMessage(inbox, message(raws[0], 0)), ConvertOutcome::AlreadyThere);
-        EXPECT_EQ(converter.addMessage(inbox, message(raws[1], 100)), ConvertOutcome::AlreadyThere);
-        EXPECT_EQ(converter.addMessage(inbox, message(raws[2], 200)), ConvertOutcome::Written);
-        EXPECT_EQ(converter.addMessage(inbox, message(raws[3], 300)), ConvertOutcome::Written);
-        converter.finish();
+        const auto sink = openMailboxSink(out.string(), {});
+        EXPECT_EQ(sink->ignoredRecordLines(), 1u);
+        const auto inbox = sink->openFolder(MailboxSink::Root, "Inbox");
+        EXPECT_EQ(sink->addMessage(inbox, message(raws[0], 0)), ConvertOutcome::AlreadyThere);
+        EXPECT_EQ(sink->addMessage(inbox, message(raws[1], 100)), ConvertOutcome::AlreadyThere);
+        EXPECT_EQ(sink->addMessage(inbox, message(raws[2], 200)), ConvertOutcome::Written);
+        EXPECT_EQ(sink->addMessage(inbox, message(raws[3], 300)), ConvertOutcome::Written);
+        sink->finish();
     }
     // And once more: nothing new.
     {
-        MailboxConverter converter(out.string(), {});
-        EXPECT_EQ(converter.ignoredRecordLines(), 1u);
-        const auto inbox = converter.addFolder(MailboxConverter::Root, "Inbox");
+        const auto sink = openMailboxSink(out.string(), {});
+        EXPECT_EQ(sink->ignoredRecordLines(), 1u);
+        const auto inbox = sink->openFolder(MailboxSink::Root, "Inbox");
         for (std::size_t i = 0; i < raws.size(); ++i)
-            EXPECT_EQ(converter.addMessage(inbox, message(raws[i], i * 100)), ConvertOutcome::AlreadyThere);
+            EXPECT_EQ(sink->addMessage(inbox, message(raws[i], i * 100)), ConvertOutcome::AlreadyThere);
     }
     const auto entries = readMboxrd(readFile(out / "Inbox"), true);
     ASSERT_EQ(entries.size(), raws.size());
@@ -246,18 +246,18 @@ TEST_F(MailboxWriter, MboxLayoutSecondRunAndInterruptedRun) {
 
 TEST_F(MailboxWriter, DamagedRecordAndForeignChangesAreReported) {
     {
-        MailboxConverter converter(out.string(), {});
-        converter.addMessage(converter.addFolder(MailboxConverter::Root, "Inbox"), message("a\r\n", 0));
+        const auto sink = openMailboxSink(out.string(), {});
+        sink->addMessage(sink->openFolder(MailboxSink::Root, "Inbox"), message("a\r\n", 0));
     }
     const std::string manifest = readFile(out / ".lumbrook-convert");
     std::string damaged = manifest;
     damaged[damaged.find("Inbox.dbx")] = 'J';  // checksum no longer matches
     writeFile(out / ".lumbrook-convert", "garbage\n\t#\n\xFF\x00\n" + damaged);
     {
-        MailboxConverter converter(out.string(), {});
-        EXPECT_EQ(converter.ignoredRecordLines(), 4u);
+        const auto sink = openMailboxSink(out.string(), {});
+        EXPECT_EQ(sink->ignoredRecordLines(), 4u);
         // The size line still holds, and the message line is gone: written again.
-        EXPECT_EQ(converter.addMessage(converter.addFolder(MailboxConverter::Root, "Inbox"),
+        EXPECT_EQ(sink->addMessage(sink->openFolder(MailboxSink::Root, "Inbox"),
                                        message("a\r\n", 0)),
                   ConvertOutcome::Written);
     }
@@ -269,18 +269,18 @@ TEST_F(MailboxWriter, DamagedRecordAndForeignChangesAreReported) {
     const std::string before = mbox.substr(0, mbox.find("\nFrom ") + 1) + "A line someone added\n";
     writeFile(out / "Inbox", before);
     {
-        MailboxConverter converter(out.string(), {});
-        const auto inbox = converter.addFolder(MailboxConverter::Root, "Inbox");
-        EXPECT_THROW(converter.addMessage(inbox, message("b\r\n", 1)), ConvertError);
+        const auto sink = openMailboxSink(out.string(), {});
+        const auto inbox = sink->openFolder(MailboxSink::Root, "Inbox");
+        EXPECT_THROW(sink->addMessage(inbox, message("b\r\n", 1)), ConvertError);
     }
     EXPECT_EQ(readFile(out / "Inbox"), before);
 
     {
-        MailboxConverter first(out.string(), {});
-        EXPECT_THROW(MailboxConverter(out.string(), {}), ConvertError);  // one run at a time
+        const auto first = openMailboxSink(out.string(), {});
+        EXPECT_THROW(openMailboxSink(out.string(), {}), ConvertError);  // one run at a time
     }
     writeFile(root / "file", "x");
-    EXPECT_THROW(MailboxConverter((root / "file").string(), {}), ConvertError);
+    EXPECT_THROW(openMailboxSink((root / "file").string(), {}), ConvertError);
 }
 
 TEST_F(MailboxWriter, MaildirNamesFlagsAndTimes) {
@@ -288,17 +288,17 @@ TEST_F(MailboxWriter, MaildirNamesFlagsAndTimes) {
     options.format = MailboxFormat::Maildir;
     const std::string raw = "From: a@b\r\n\r\nbody\r\n";
     {
-        MailboxConverter converter(out.string(), options);
-        const auto inbox = converter.addFolder(MailboxConverter::Root, "Inbox");
-        const auto cur = converter.addFolder(inbox, "cur");
-        EXPECT_EQ(converter.folderPath(cur), "Inbox/cur (2)");
+        const auto sink = openMailboxSink(out.string(), options);
+        const auto inbox = sink->openFolder(MailboxSink::Root, "Inbox");
+        const auto cur = sink->openFolder(inbox, "cur");
+        EXPECT_EQ(sink->folderPath(cur), "Inbox/cur (2)");
         auto m = message(raw, 42);
         m.flags.read = m.flags.flagged = m.flags.forwarded = true;
-        EXPECT_EQ(converter.addMessage(inbox, m), ConvertOutcome::Written);
+        EXPECT_EQ(sink->addMessage(inbox, m), ConvertOutcome::Written);
         auto undated = message("Subject: x\r\n\r\n", 43);
         undated.fileTime = 0;
         undated.flags.replied = true;
-        EXPECT_EQ(converter.addMessage(cur, undated), ConvertOutcome::Written);
+        EXPECT_EQ(sink->addMessage(cur, undated), ConvertOutcome::Written);
     }
     for (const char* part : {"cur", "new", "tmp"}) {
         EXPECT_TRUE(fs::is_directory(out / "Inbox" / part));
@@ -319,11 +319,11 @@ TEST_F(MailboxWriter, MaildirNamesFlagsAndTimes) {
     // Stopped between moving the file into place and recording it: found, not copied.
     fs::remove(out / ".lumbrook-convert");
     {
-        MailboxConverter converter(out.string(), options);
-        const auto inbox = converter.addFolder(MailboxConverter::Root, "Inbox");
+        const auto sink = openMailboxSink(out.string(), options);
+        const auto inbox = sink->openFolder(MailboxSink::Root, "Inbox");
         auto m = message(raw, 42);
         m.flags.read = m.flags.flagged = m.flags.forwarded = true;
-        EXPECT_EQ(converter.addMessage(inbox, m), ConvertOutcome::AlreadyThere);
+        EXPECT_EQ(sink->addMessage(inbox, m), ConvertOutcome::AlreadyThere);
     }
     EXPECT_EQ(filesIn(out / "Inbox" / "cur").size(), 1u);
 }
@@ -336,13 +336,13 @@ TEST_F(MailboxWriter, EmlNamesTimesAndNoReplacing) {
     writeFile(out / "Inbox" / "2003-09-14 16-02 Re_ a_b_.eml_0", "not in the way");
     writeFile(out / "Inbox" / "2003-09-14 16-02 Re_ a_b__0.eml", "someone else's");
     {
-        MailboxConverter converter(out.string(), options);
-        const auto inbox = converter.addFolder(MailboxConverter::Root, "Inbox");
-        const auto sub = converter.addFolder(inbox, "Sub");
-        EXPECT_EQ(converter.addMessage(inbox, message(first, 1, "Re: a/b?")), ConvertOutcome::Written);
-        EXPECT_EQ(converter.addMessage(inbox, message(second, 2, "Re: a/b?")), ConvertOutcome::Written);
-        EXPECT_EQ(converter.addMessage(inbox, message(second, 3, "Re: a/b?")), ConvertOutcome::Written);
-        EXPECT_EQ(converter.addMessage(sub, message(first, 4, "")), ConvertOutcome::Written);
+        const auto sink = openMailboxSink(out.string(), options);
+        const auto inbox = sink->openFolder(MailboxSink::Root, "Inbox");
+        const auto sub = sink->openFolder(inbox, "Sub");
+        EXPECT_EQ(sink->addMessage(inbox, message(first, 1, "Re: a/b?")), ConvertOutcome::Written);
+        EXPECT_EQ(sink->addMessage(inbox, message(second, 2, "Re: a/b?")), ConvertOutcome::Written);
+        EXPECT_EQ(sink->addMessage(inbox, message(second, 3, "Re: a/b?")), ConvertOutcome::Written);
+        EXPECT_EQ(sink->addMessage(sub, message(first, 4, "")), ConvertOutcome::Written);
     }
     const fs::path inbox = out / "Inbox";
     EXPECT_EQ(filesIn(inbox), (std::vector<std::string>{
@@ -360,11 +360,11 @@ TEST_F(MailboxWriter, EmlNamesTimesAndNoReplacing) {
     // equal messages still keep their own files.
     for (bool lostRecord : {false, true}) {
         if (lostRecord) fs::remove(out / ".lumbrook-convert");
-        MailboxConverter converter(out.string(), options);
-        const auto again = converter.addFolder(MailboxConverter::Root, "Inbox");
-        EXPECT_EQ(converter.addMessage(again, message(first, 1, "Re: a/b?")), ConvertOutcome::AlreadyThere);
-        EXPECT_EQ(converter.addMessage(again, message(second, 2, "Re: a/b?")), ConvertOutcome::AlreadyThere);
-        EXPECT_EQ(converter.addMessage(again, message(second, 3, "Re: a/b?")), ConvertOutcome::AlreadyThere);
+        const auto sink = openMailboxSink(out.string(), options);
+        const auto again = sink->openFolder(MailboxSink::Root, "Inbox");
+        EXPECT_EQ(sink->addMessage(again, message(first, 1, "Re: a/b?")), ConvertOutcome::AlreadyThere);
+        EXPECT_EQ(sink->addMessage(again, message(second, 2, "Re: a/b?")), ConvertOutcome::AlreadyThere);
+        EXPECT_EQ(sink->addMessage(again, message(second, 3, "Re: a/b?")), ConvertOutcome::AlreadyThere);
     }
     EXPECT_EQ(filesIn(inbox).size(), 5u);
 }

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <utility>
 
+#include "convert/MailboxManifest.h"
 #include "convert/MailboxMbox.h"
 #include "convert/StoreConversion.h"
 #include "tests/platform/PlatformTestSupport.h"

@@ -1,0 +1,239 @@
+#include "convert/MessageFileSinks.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "convert/MailboxHeaders.h"
+#include "platform/FileWriter.h"
+
+namespace lumbrook {
+
+namespace {
+
+// A subfolder with one of these names would be taken for the Maildir's own parts.
+const std::vector<std::string> MaildirParts = {"cur", "new", "tmp"};
+
+// Bounds the search for a free name; reaching it means something else is wrong.
+constexpr std::size_t MaxCandidates = 100000;
+
+std::uint64_t hash64(std::string_view text) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+// Whether the file at path holds exactly these bytes.
+bool holdsExactly(const std::string& path, std::string_view bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    struct stat st;
+    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                static_cast<std::uint64_t>(st.st_size) == bytes.size();
+    std::size_t pos = 0;
+    char chunk[65536];
+    while (same && pos < bytes.size()) {
+        const ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, bytes.size() - pos));
+        if (n < 0 && errno == EINTR) continue;
+        same = n > 0 && std::memcmp(chunk, bytes.data() + pos, static_cast<std::size_t>(n)) == 0;
+        pos += n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+    ::close(fd);
+    return same;
+}
+
+std::string maildirFlags(const MessageFlags& flags) {
+    std::string out;  // in ASCII order, as Maildir readers expect
+    if (flags.flagged) out += 'F';
+    if (flags.forwarded) out += 'P';
+    if (flags.replied) out += 'R';
+    if (flags.read) out += 'S';
+    return out;
+}
+
+// The same message gets the same name on every run, so a run that stopped
+// between moving the file and recording it finds its own file again.
+std::string maildirUnique(const MailboxMessage& message) {
+    const std::int64_t time =
+        std::max<std::int64_t>(0, messageUnixTime(message.fileTime, message.raw));
+    char unique[64];
+    std::snprintf(unique, sizeof unique, "%lld.L%016llx_%llu", static_cast<long long>(time),
+                  static_cast<unsigned long long>(hash64(message.folderFile)),
+                  static_cast<unsigned long long>(message.dataOffset));
+    return unique;
+}
+
+std::string childPath(const std::string& parentPath, const std::string& name) {
+    return parentPath.empty() ? name : parentPath + "/" + name;
+}
+
+}  // namespace
+
+MessageFileSink::MessageFileSink(std::string outDir, MailboxFormat format,
+                                 const MailboxOptions& options)
+    : DirectorySink(std::move(outDir), format, options, SiblingNames()),
+      processId(std::to_string(::getpid())) {}
+
+std::string MessageFileSink::prepare(FolderId folder, const MailboxMessage& message) {
+    const std::string* path = messageFolderPath(folder);
+    if (!path) throw ConvertError("A message file needs an eml or Maildir folder");
+    return temporaryFile(*path, message, {});
+}
+
+void MessageFileSink::dropPrepared(const std::string& prepared) {
+    if (!prepared.empty()) ::unlink(prepared.c_str());
+}
+
+std::string MessageFileSink::temporaryFile(const std::string& folderPath,
+                                           const MailboxMessage& message,
+                                           const std::string& prepared) {
+    if (!prepared.empty()) return prepared;
+    const std::string tag = "P" + processId + "Q" + std::to_string(temporaryCounter++);
+    return writeTemporary(temporaryName(folderPath, message, tag), message);
+}
+
+std::string MessageFileSink::writeTemporary(const std::string& relativePath,
+                                            const MailboxMessage& message) {
+    const std::string path = absolute(relativePath);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) throw ConvertError(systemErrorText("Cannot create", path));
+    std::size_t written = 0;
+    bool ok = true;
+    while (ok && written < message.raw.size()) {
+        const ssize_t n = ::write(fd, message.raw.data() + written, message.raw.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        written += ok ? static_cast<std::size_t>(n) : 0;
+    }
+    if (ok) {
+        if (const auto time = messageTime(message.fileTime, message.raw)) {
+            const struct timespec times[2] = {{static_cast<time_t>(*time), 0},
+                                              {static_cast<time_t>(*time), 0}};
+            ::futimens(fd, times);  // a date the file system cannot hold leaves "now"
+        }
+        if (options.syncFiles) ok = ::fsync(fd) == 0;
+    }
+    std::string error = ok ? std::string() : systemErrorText("Cannot write", path);
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = systemErrorText("Cannot write", path);
+    }
+    if (!ok) {
+        ::unlink(path.c_str());
+        throw ConvertError(error);
+    }
+    return path;
+}
+
+template <typename NameFor>
+ConvertOutcome MessageFileSink::placeFile(const std::string& temporary,
+                                          const std::string& relativeDir,
+                                          const MailboxMessage& message,
+                                          std::size_t firstCandidate, std::size_t& usedCandidate,
+                                          NameFor nameFor) {
+    for (std::size_t k = firstCandidate; k < firstCandidate + MaxCandidates; ++k) {
+        const std::string relative = relativeDir + "/" + nameFor(k);
+        const std::string path = absolute(relative);
+        const int error = placeNewFile(temporary, path);
+        if (error == EEXIST) {
+            // The same bytes under our name, which the record gives to no message: a
+            // run that stopped before its record line. Take it instead of a copy.
+            if (!manifest.isDestination(relative) && holdsExactly(path, message.raw)) {
+                ::unlink(temporary.c_str());
+                recordMessage(message, relative, std::nullopt);
+                usedCandidate = k;
+                return ConvertOutcome::AlreadyThere;
+            }
+            continue;
+        }
+        if (error != 0) {
+            errno = error;
+            const std::string text = systemErrorText("Cannot move the finished message to", path);
+            ::unlink(temporary.c_str());
+            throw ConvertError(text);
+        }
+        recordMessage(message, relative, std::nullopt);
+        usedCandidate = k;
+        return ConvertOutcome::Written;
+    }
+    ::unlink(temporary.c_str());
+    throw ConvertError("No free file name in " + absolute(relativeDir));
+}
+
+MaildirSink::MaildirSink(std::string outDir, const MailboxOptions& options)
+    : MessageFileSink(std::move(outDir), MailboxFormat::Maildir, options) {}
+
+SiblingNames MaildirSink::subfolderNames() const {
+    return SiblingNames({}, MaildirParts);
+}
+
+std::string MaildirSink::makeFolder(const std::string& parentPath, const std::string& name) {
+    const std::string path = childPath(parentPath, name);
+    makeDirectory(path);
+    for (const auto& part : MaildirParts) makeDirectory(path + "/" + part);
+    return path;
+}
+
+std::string MaildirSink::temporaryName(const std::string& folderPath,
+                                       const MailboxMessage& message,
+                                       const std::string& tag) const {
+    return folderPath + "/tmp/" + maildirUnique(message) + "." + tag + ".lumbrook";
+}
+
+ConvertOutcome MaildirSink::addNew(const std::string& folderPath, const MailboxMessage& message,
+                                   const std::string& prepared) {
+    const std::string unique = maildirUnique(message);
+    const std::string flags = maildirFlags(message.flags);
+    const std::string temporary = temporaryFile(folderPath, message, prepared);
+    std::size_t used = 0;
+    return placeFile(temporary, folderPath + "/cur", message, 0, used, [&](std::size_t k) {
+        return unique + (k == 0 ? "" : "-" + std::to_string(k)) + ".lumbrook:2," + flags;
+    });
+}
+
+EmlSink::EmlSink(std::string outDir, const MailboxOptions& options)
+    : MessageFileSink(std::move(outDir), MailboxFormat::Eml, options) {}
+
+SiblingNames EmlSink::subfolderNames() const {
+    return SiblingNames();
+}
+
+std::string EmlSink::makeFolder(const std::string& parentPath, const std::string& name) {
+    const std::string path = childPath(parentPath, name);
+    makeDirectory(path);
+    return path;
+}
+
+std::string EmlSink::temporaryName(const std::string& folderPath, const MailboxMessage&,
+                                   const std::string& tag) const {
+    return folderPath + "/.lumbrook-" + tag + ".tmp";
+}
+
+ConvertOutcome EmlSink::addNew(const std::string& folderPath, const MailboxMessage& message,
+                               const std::string& prepared) {
+    const std::int64_t time = messageUnixTime(message.fileTime, message.raw);
+    const std::string full = emlFileStem(time, message.subject, 4);
+    const std::string temporary = temporaryFile(folderPath, message, prepared);
+    // k = 0 is the plain name, k >= 1 the name with "_<k-1>".
+    std::size_t& next = nextSuffix[folderPath + "/" + full];
+    std::size_t used = 0;
+    const ConvertOutcome outcome =
+        placeFile(temporary, folderPath, message, next, used, [&](std::size_t k) {
+            if (k == 0) return full + ".eml";
+            const std::string suffix = "_" + std::to_string(k - 1);
+            return emlFileStem(time, message.subject, 4 + suffix.size()) + suffix + ".eml";
+        });
+    next = used + 1;
+    return outcome;
+}
+
+}  // namespace lumbrook
