@@ -2,8 +2,8 @@
 
 // Reader of the Outlook Express 5/6 .dbx files: the folder list of "folders.dbx",
 // the message index of a folder file and the raw text of a message, read from any
-// byte source (a store file, or an image in memory). Only reads. MailStore
-// (store/MailStore.h) opens the files of a store directory for it.
+// byte source (a store file, or an image in memory). Only reads. DbxDirectoryReader
+// (store/DbxDirectoryReader.h) opens the files of a store directory for it.
 
 #include <cstddef>
 #include <cstdint>

@@ -35,10 +35,10 @@ enum class MessageOrigin : std::uint8_t { Listed, Orphaned, Deleted };
 
 // One message of a folder.
 struct MessageInfo {
-    std::uint64_t date = 0;  // entry 0x12: 100 ns intervals since 1 January 1601 UTC
-    std::string subject;     // entry 0x08
-    std::string from;        // entry 0x0D
-    std::string to;          // entry 0x13
+    std::uint64_t date = 0;         // entry 0x12: 100 ns intervals since 1 January 1601 UTC
+    std::string subject;            // entry 0x08
+    std::string from;               // entry 0x0D
+    std::string to;                 // entry 0x13
     std::int32_t entry91 = 0;       // the size of the raw text as the record gives it
     std::int32_t dataOffset = 0;    // entry 0x04 or 0x84: first data block of the raw text
     std::int32_t recordOffset = 0;  // where the record itself lies in the file
