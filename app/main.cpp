@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
 
     // The main window first (closing it ends the program), then the secondary
     // windows, which stay hidden until shown and live until the end.
-    lumbrook::MainWindow mainForm(lumbrook::MailStore::locate(storeDir));
+    lumbrook::MainWindow mainForm(lumbrook::openStore(storeDir));
     lumbrook::MessageWindow messageWindow;
     lumbrook::SaveExportDialog saveExportDialog;
     lumbrook::AboutDialog aboutDialog;

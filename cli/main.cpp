@@ -110,8 +110,7 @@ int run(std::span<char*> argv) {
             CodePage codePage = CodePage::fromEnvironment(&problem);
             if (!problem.empty()) throw SetupError(problem);
             Args args(std::move(rest));
-            const MailStore store =
-                storeDir ? MailStore(*storeDir, std::move(codePage)) : MailStore::locate(std::nullopt);
+            const MailStore store = openStore(storeDir, std::move(codePage));
             if (needsStore(c.name)) requireStore(store);
             return c.run(args, store);
         }

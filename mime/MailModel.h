@@ -5,7 +5,6 @@
 // multipart shape, and the choice of text body, HTML body and attachments.
 
 #include <cstddef>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -60,19 +59,6 @@ class MailSubParts {
 
   private:
     std::vector<std::unique_ptr<MailPart>> items;
-};
-
-// Kept for the message's recipient lists; addresses are not parsed here.
-class MailRecipients {
-  public:
-    MailRecipients(MailMessage* owner, std::string headerLabel)
-        : owner(owner), headerLabel(std::move(headerLabel)) {}
-
-    MailMessage* owner;
-    std::string headerLabel;  // "To", "Cc" or "Bcc"
-    StringList names;
-    StringList addresses;
-    int itemIndex = -1;
 };
 
 class MailPart {
@@ -130,9 +116,6 @@ class MailPart {
     std::unique_ptr<MailPart> newChild();
 };
 
-enum EncodingType : std::uint8_t { etBase64 = 0, etQuotedPrintable = 1, etNoEncoding = 2 };
-enum EmbedMethod : std::uint8_t { emContentID = 0, emContentLocation = 1 };
-
 using ProgressEvent = std::function<void(MailMessage* sender, int total, int current)>;
 
 class MailMessage : public MailPart {
@@ -155,13 +138,6 @@ class MailMessage : public MailPart {
     // Run after each progress report; a user interface lets its pending events
     // run here. Unset, nothing happens.
     std::function<void()> onProcessMessages;
-    MailRecipients toList{this, "To"};
-    MailRecipients ccList{this, "Cc"};
-    MailRecipients bccList{this, "Bcc"};
-    EncodingType textEncoding = etQuotedPrintable;
-    EncodingType attachEncoding = etBase64;
-    EmbedMethod embedMethod = emContentLocation;
-    std::string contentLocationBase = "http://localhost/";
     bool needsLocate = false;
 
     void locateBodies();

@@ -1,6 +1,7 @@
 #include "store/DbxReader.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -56,18 +57,10 @@ struct WalkBudget {
           readBytes(16 * fileSize + 4 * 1024 * 1024) {}
 };
 
-std::size_t textSize(const FolderInfo& f) {
-    return f.name.size() + f.fileName.size();
-}
-std::size_t textSize(const MessageInfo& m) {
-    return m.entry1B.size() + m.entry1A.size() + m.entry07.size() + m.subject.size() +
-           m.from.size() + m.entry09.size() + m.to.size() + m.entry0E.size() + m.entry0A.size() +
-           m.entry0B.size();
-}
-
 // Folder records of "folders.dbx".
 struct FolderKind {
     using Record = FolderInfo;
+    static constexpr std::array<std::uint8_t, 2> TextIds = {0x02, 0x03};
 
     // Only records that name a file (0x03) or carry 0x06 are folders of their own.
     static bool accept(const ByteReader& table, std::size_t words) {
@@ -104,6 +97,11 @@ struct FolderKind {
 // Message records of every other file.
 struct MessageKind {
     using Record = MessageInfo;
+    // The texts a message record may hold, the ones not kept included: the walk's
+    // budget counts them all, so the records a damaged file gives do not depend on
+    // which fields the program keeps.
+    static constexpr std::array<std::uint8_t, 10> TextIds = {0x07, 0x08, 0x09, 0x0A, 0x0B,
+                                                             0x0D, 0x0E, 0x13, 0x1A, 0x1B};
 
     static bool accept(const ByteReader&, std::size_t) { return true; }
 
@@ -118,33 +116,14 @@ struct MessageKind {
             case 0x90:
                 r.priority = v;
                 break;
-            case 0x02:
-                if (auto raw = data.spanAt(v, r.entry02.size()))
-                    std::copy(raw->begin(), raw->end(), r.entry02.begin());
-                break;
             case 0x04:
                 if (auto value = data.i32At(v)) r.dataOffset = *value;
-                break;
-            case 0x07:
-                textAt(data, v, r.entry07);
                 break;
             case 0x08:
                 textAt(data, v, r.subject);
                 break;
-            case 0x09:
-                textAt(data, v, r.entry09);
-                break;
-            case 0x0A:
-                textAt(data, v, r.entry0A);
-                break;
-            case 0x0B:
-                textAt(data, v, r.entry0B);
-                break;
             case 0x0D:
                 textAt(data, v, r.from);
-                break;
-            case 0x0E:
-                textAt(data, v, r.entry0E);
                 break;
             case 0x12:
                 if (auto value = data.u64At(v)) r.date = *value;
@@ -152,17 +131,7 @@ struct MessageKind {
             case 0x13:
                 textAt(data, v, r.to);
                 break;
-            case 0x1A:
-                textAt(data, v, r.entry1A);
-                break;
-            case 0x1B:
-                textAt(data, v, r.entry1B);
-                break;
-            case 0x80:
-                r.entry80 = static_cast<std::int32_t>(v);
-                break;
             case 0x81:
-                r.entry81 = static_cast<std::int32_t>(v);
                 r.flags = v;
                 break;
             case 0x84:
@@ -323,11 +292,20 @@ void DbxReader::decodeRecord(std::int32_t recordAt, std::vector<typename Kind::R
 
     typename Kind::Record record;
     if constexpr (std::is_same_v<Kind, MessageKind>) record.recordOffset = recordAt;
+    // Of each text field, the last text found counts, as it is the one a field keeps.
+    std::array<std::size_t, Kind::TextIds.size()> textSizes{};
     for (std::size_t i = 0; i < wholeWords; ++i) {
-        std::uint32_t word = *table.u32At(i * 4);
-        Kind::apply(record, static_cast<std::uint8_t>(word & 0xFF), word >> 8, data);
+        const std::uint32_t word = *table.u32At(i * 4);
+        const auto id = static_cast<std::uint8_t>(word & 0xFF);
+        const std::uint32_t v = word >> 8;
+        Kind::apply(record, id, v, data);
+        for (std::size_t t = 0; t < Kind::TextIds.size(); ++t) {
+            if (Kind::TextIds[t] == id && v < data.size())
+                textSizes[t] = data.zeroTerminatedAt(v).size();
+        }
     }
-    std::size_t text = textSize(record);
+    std::size_t text = 0;
+    for (std::size_t size : textSizes) text += size;
     budget.textBytes -= std::min<std::uint64_t>(budget.textBytes, text);
     list.push_back(std::move(record));
 }

@@ -2,10 +2,9 @@
 
 // Reader of the Outlook Express 5/6 .dbx files: the folder list of "folders.dbx",
 // the message index of a folder file and the raw text of a message, read from any
-// byte source (a store file, or an image in memory). Only reads. MailStore
-// (store/MailStore.h) opens the files of a store directory for it.
+// byte source (a store file, or an image in memory). Only reads. DbxDirectoryReader
+// (store/DbxDirectoryReader.h) opens the files of a store directory for it.
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -16,80 +15,15 @@
 
 #include "platform/DateTime.h"
 #include "store/ByteSource.h"
+#include "store/StoreRecords.h"
 
 namespace lumbrook {
-
-// One folder of "folders.dbx". Texts are the file's raw 8-bit bytes.
-struct FolderInfo {
-    std::int32_t folderId = -1;  // entry 0x80
-    std::int32_t parentId = -1;  // entry 0x81
-    std::string name;            // entry 0x02
-    std::string fileName;        // entry 0x03, relative to the store root
-    bool isSpecial = false;      // entry 0x89 present
-};
-
-// One message of a folder file. Texts are the file's raw 8-bit bytes.
-// Bits of a message record's flags, as the mail client keeps them.
-namespace MessageFlag {
-inline constexpr std::uint32_t Flagged = 0x20;
-inline constexpr std::uint32_t Read = 0x80;
-inline constexpr std::uint32_t HasAttachment = 0x4000;
-inline constexpr std::uint32_t Replied = 0x80000;
-inline constexpr std::uint32_t Forwarded = 0x100000;
-}  // namespace MessageFlag
-
-// Where a message of the list comes from: the folder's index, or a scan of the
-// file for the messages the index no longer reaches (store/Recovery.h).
-enum class MessageOrigin : std::uint8_t { Listed, Orphaned, Deleted };
-
-struct MessageInfo {
-    std::int32_t entry80 = 0;
-    std::int32_t entry81 = 0;
-    std::string entry1B;
-    std::string entry1A;
-    std::string entry07;
-    std::array<std::uint8_t, 8> entry02{};
-    std::uint64_t date = 0;  // entry 0x12: 100 ns intervals since 1 January 1601 UTC
-    std::string subject;     // entry 0x08
-    std::string from;        // entry 0x0D
-    std::string entry09;
-    std::string to;  // entry 0x13
-    std::string entry0E;
-    std::string entry0A;
-    std::string entry0B;
-    std::int32_t entry91 = 0;
-    std::int32_t dataOffset = 0;    // entry 0x04 or 0x84: first data block of the raw text
-    std::int32_t recordOffset = 0;  // where the record itself lies in the file
-    std::uint32_t flags = 0;        // entry 0x01 (or 0x81 stored directly): MessageFlag bits
-    std::uint32_t priority = 0;     // entry 0x10 (or 0x90): 1 high, 3 normal, 5 low; 0 none
-    // Not Listed: found by a scan, dataOffset its first block, texts from its own header lines.
-    MessageOrigin origin = MessageOrigin::Listed;
-
-    bool isRead() const { return flags & MessageFlag::Read; }
-    bool isReplied() const { return flags & MessageFlag::Replied; }
-    bool isForwarded() const { return flags & MessageFlag::Forwarded; }
-    bool isFlagged() const { return flags & MessageFlag::Flagged; }
-    bool hasAttachment() const { return flags & MessageFlag::HasAttachment; }
-    bool isHighPriority() const { return priority != 0 && priority < 3; }
-};
-
-using FolderList = std::vector<FolderInfo>;
-using MessageList = std::vector<MessageInfo>;
 
 // Every record of a folder list or a folder file, in walk order. A source too
 // short for the header holds no records; a damaged one gives the records that
 // could be read.
 FolderList readFolderIndex(const ByteSource& source);
 MessageList readMessageIndex(const ByteSource& source);
-
-// A message's raw text and whether it is all there. Whole when its chain of data
-// blocks ends as a chain should; otherwise the text holds what could be read and
-// problem says, in a plain sentence, why the rest is missing.
-struct MessageText {
-    std::string text;
-    bool whole = true;
-    std::string problem;
-};
 
 // The data blocks the messages of one folder have taken so far. A block is read
 // for one message only: a second message whose chain runs into it is damaged

@@ -1,99 +1,109 @@
 #pragma once
 
-// One Outlook Express store: the directory of its .dbx files and the code page its
-// texts are written in, both settled when the store is made. Only reads: no store
-// file is ever written, locked or repaired. A value; copies are cheap and share
-// the code page's converter.
+// One mail store: what the user named, the code page its texts are written in and
+// the reader for its kind, all settled when the store is opened. Only reads: no
+// store file is ever written, locked or repaired. A value; copies are cheap and
+// share the reader and the code page's converter.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/CodePage.h"
+#include "store/StoreReader.h"
+
+// Not needed here: callers reach the file time conversion and StoreFile (what the
+// recovery scan reads) through this header.
 #include "store/DbxReader.h"
 #include "store/StoreFile.h"
 
 namespace lumbrook {
 
+class MailStore;
+
+// The store at path (the programs' optional argument, "--store DIR"), else the one
+// the current user's registry names, read once, here; its texts in codePage. The
+// one place that tells the kinds of store apart: today every path is read as a
+// directory of .dbx files, so a path that is no store opens and fails on its first
+// read, naming the file it missed. A registry that cannot be read as the mail
+// client reads it (a Store Root that is no text) is not reported here but by every
+// read of the store, with the registry's error.
+MailStore openStore(std::optional<std::string> path,
+                    CodePage codePage = CodePage::fromEnvironment());
+
 class MailStore {
   public:
-    // The store in dir (the programs' optional argument, "--store DIR"), else the
-    // one the current user's registry names, read once, here. The code page is
-    // LUMBROOK_CODEPAGE's. A registry that cannot be read as the mail client reads
-    // it (a Store Root that is no text) is not reported here but by every read
-    // of the store, with the registry's error.
-    static MailStore locate(std::optional<std::string> dir);
+    // The same as openStore(path, codePage). An empty path is the root directory.
+    explicit MailStore(std::string path, CodePage codePage = CodePage::fromEnvironment());
 
-    // The store in dir, its texts in codePage. An empty dir is the root directory.
-    explicit MailStore(std::string dir, CodePage codePage = CodePage::fromEnvironment());
-
+    // The path the store was opened with (the registry's, when none was given).
     const std::string& directory() const { return dir; }
     const CodePage& codePage() const { return page; }
 
-    // False when locate was given no directory and the registry named none: then
-    // the directory is empty and store files are looked for in the root directory.
+    // False when openStore was given no path and the registry named none: then the
+    // directory is empty and store files are looked for in the root directory.
     bool found() const { return located; }
 
-    // Full path of a store file. fileName is as the store holds it, in the store's
-    // code page; the disk it was copied to may have the name in UTF-8, and in any
-    // case. So the directory entry is, in this order: the name in UTF-8 as it is,
-    // the raw name as it is, then the UTF-8 name and the raw name without regard to
-    // case (see findEntry). When none is there: the directory and the UTF-8 name,
-    // the path an open then fails on and names. An empty directory gives "/" +
-    // fileName.
-    std::string filePath(const std::string& fileName) const;
+    // See StoreReader. Full path of a store file, fileName as the store holds it.
+    std::string filePath(const std::string& fileName) const { return reader->filePath(fileName); }
 
-    // What a store file is, by the words that open it.
-    enum class FileType { FolderFile, FolderList, Other };
-    FileType fileType(const std::string& fileName) const;
+    using FileType = StoreReader::FileType;
+    FileType fileType(const std::string& fileName) const { return reader->fileType(fileName); }
 
-    // The folder list of "folders.dbx", and the message index of a folder file in
-    // walk order. readMessages gives nothing for exactly "folders.dbx" (then no file
-    // is opened). A file that cannot be opened throws FileOpenError; a damaged file
-    // gives the records that could be read.
-    FolderList readFolders() const;
-    MessageList readMessages(const std::string& fileName) const;
+    // The folder list, and the messages of a folder in the store's order. A file
+    // that cannot be opened throws FileOpenError; a damaged file gives the records
+    // that could be read.
+    FolderList readFolders() const { return reader->readFolders(); }
+    MessageList readMessages(const std::string& fileName) const {
+        return reader->readMessages(fileName);
+    }
 
     // The raw text of the message whose first data block lies at dataOffset, as
     // stored. Empty when dataOffset <= 0 (then no file is opened). A file that
     // cannot be opened throws FileOpenError.
-    std::string readMessageText(const std::string& fileName, std::int32_t dataOffset) const;
-    // The same with whether the text is whole (see readMessage in DbxReader.h). One
-    // message on its own: blocks other messages hold are not known here (a
-    // FolderReader knows those).
-    MessageText readMessage(const std::string& fileName, std::int32_t dataOffset) const;
+    std::string readMessageText(const std::string& fileName, std::int32_t dataOffset) const {
+        return readMessage(fileName, dataOffset).text;
+    }
+    // The same with whether the text is whole. One message on its own: blocks other
+    // messages hold are not known here (a FolderReader knows those).
+    MessageText readMessage(const std::string& fileName, std::int32_t dataOffset) const {
+        return reader->readMessage(fileName, dataOffset);
+    }
 
     // One of the store's 8-bit texts (a name, a subject) as UTF-8.
     std::string toUtf8(std::string_view text) const { return page.toUtf8(text); }
 
   private:
-    StoreFile open(const std::string& fileName) const;
+    MailStore(std::string dir, CodePage codePage, std::shared_ptr<const StoreReader> reader,
+              bool located);
+    friend MailStore openStore(std::optional<std::string> path, CodePage codePage);
+    friend class FolderReader;
 
     std::string dir;
     CodePage page;
-    std::string locateError;  // why the registry could not be read, if it could not
+    std::shared_ptr<const StoreReader> reader;
     bool located = true;
-    friend class FolderReader;
 };
 
 // Reads the texts of one folder's messages, one after the other, from one open
-// file: the way to read a folder (save, export, print). A data block is read for
-// the first message whose chain reaches it; any later message that runs into it
-// is damaged, so the texts together never exceed the file however its records
-// point (read in the folder's order for the same result every time).
+// file: the way to read a folder (save, export, print). A block of the file goes to
+// the first message that reaches it, so the texts together never exceed the file
+// however its records point (read in the folder's order for the same result every
+// time).
 class FolderReader {
   public:
-    // Opens the folder file; throws FileOpenError when it cannot be opened.
+    // Opens the folder; throws FileOpenError when it cannot be opened.
     FolderReader(const MailStore& store, const std::string& fileName);
-    // expectedSize: the record's size of the text (entry 0x91), when known; it only
-    // sizes the reads.
-    MessageText read(std::int32_t dataOffset, std::uint32_t expectedSize = 0);
+    // expectedSize: the record's size of the text (MessageInfo::entry91), when
+    // known; it only sizes the reads.
+    MessageText read(std::int32_t dataOffset, std::uint32_t expectedSize = 0) {
+        return texts->read(dataOffset, expectedSize);
+    }
 
   private:
-    StoreFile file;
-    BlockClaims claims;
-    ChainWindow window;
+    std::unique_ptr<StoreReader::FolderTexts> texts;
 };
 
 }  // namespace lumbrook

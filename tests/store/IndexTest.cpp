@@ -21,7 +21,7 @@ std::vector<std::string> expectedSubjects(int n) {
     return out;
 }
 
-TEST_F(StoreTest, MessageRecordsComeBackWithEveryField) {
+TEST_F(StoreTest, MessageRecordsComeBackWithTheFieldsKept) {
     DbxRecord r;
     r.fields = {DbxField::direct(0x80, 7),
                 DbxField::direct(0x81, 0xFFFFFF),
@@ -49,23 +49,15 @@ TEST_F(StoreTest, MessageRecordsComeBackWithEveryField) {
     MessageList list = messages("Inbox.dbx");
     ASSERT_EQ(list.size(), 1u);
     const MessageInfo& m = list[0];
-    EXPECT_EQ(m.entry80, 7);
-    EXPECT_EQ(m.entry81, 0xFFFFFF);
-    EXPECT_EQ(m.entry02, (std::array<std::uint8_t, 8>{1, 2, 3, 4, 5, 6, 7, 8}));
-    EXPECT_EQ(m.entry07, "e07");
+    EXPECT_EQ(m.flags, 0xFFFFFFu);  // 0x81 stored directly
     EXPECT_EQ(m.subject,
               "Gr\xFC\xDF"
               "e");
-    EXPECT_EQ(m.entry09, "e09");
-    EXPECT_EQ(m.entry0A, "e0a");
-    EXPECT_EQ(m.entry0B, "e0b");
     EXPECT_EQ(m.from, "from");
-    EXPECT_EQ(m.entry0E, "e0e");
     EXPECT_EQ(m.date, 0x01D7EF1328000000ULL);
     EXPECT_EQ(m.to, "to");
-    EXPECT_EQ(m.entry1A, "e1a");
-    EXPECT_EQ(m.entry1B, "e1b");
     EXPECT_EQ(m.entry91, 1234);
+    EXPECT_EQ(m.priority, 3u);
     EXPECT_EQ(m.dataOffset, image.layout.blocks[0][0]);
     EXPECT_EQ(m.recordOffset, image.layout.records[0]);
     EXPECT_EQ(readMessageText("Inbox.dbx", m.dataOffset), "raw");
@@ -77,7 +69,7 @@ TEST_F(StoreTest, MessageRecordsComeBackWithEveryField) {
     EXPECT_EQ(bare[0].subject, "");
     EXPECT_EQ(bare[0].date, 0u);
     EXPECT_EQ(bare[0].dataOffset, 0);
-    EXPECT_EQ(bare[0].entry02, (std::array<std::uint8_t, 8>{}));
+    EXPECT_EQ(bare[0].flags, 0u);
 }
 
 TEST_F(StoreTest, WalkOrderIsTheOrderOfTheTree) {
@@ -282,8 +274,7 @@ TEST_F(StoreTest, RecordBoundsNeverReachOutsideTheRecord) {
                 DbxField::position(0x13, 0xFFFFFF),  // far past it
                 DbxField::position(0x12, 9),         // 8 bytes that run over the end
                 DbxField::position(0x04, 13),        // 4 bytes that run over the end
-                DbxField::position(0x02, 12),        // 8 bytes that run over the end
-                DbxField::position(0x07, 8)};        // a text shared with From
+                DbxField::position(0x01, 13)};       // 4 bytes that run over the end
     DbxRecord next = messageRecord(simpleMessage(1));
     put("Inbox.dbx", {r, next});
     MessageList list = messages("Inbox.dbx");
@@ -293,8 +284,7 @@ TEST_F(StoreTest, RecordBoundsNeverReachOutsideTheRecord) {
     EXPECT_EQ(list[0].to, "");
     EXPECT_EQ(list[0].date, 0u);
     EXPECT_EQ(list[0].dataOffset, 0);
-    EXPECT_EQ(list[0].entry02, (std::array<std::uint8_t, 8>{}));
-    EXPECT_EQ(list[0].entry07, "from");
+    EXPECT_EQ(list[0].flags, 0u);
     EXPECT_EQ(list[1].subject, "Subject 1");
 
     // A text without any zero byte ends at the end of the data area, even though
@@ -317,7 +307,6 @@ TEST_F(StoreTest, RecordBoundsNeverReachOutsideTheRecord) {
         put("Inbox.dbx", {shortBody, next});
         list = messages("Inbox.dbx");
         ASSERT_EQ(list.size(), 2u) << length;
-        EXPECT_EQ(list[0].entry80, 2) << length;
         EXPECT_NE(list[0].dataOffset, 0) << length;  // 0x84 is direct
         EXPECT_EQ(list[0].subject, "") << length;
         EXPECT_EQ(list[1].subject, "Subject 1") << length;
@@ -332,7 +321,9 @@ TEST_F(StoreTest, RecordBoundsNeverReachOutsideTheRecord) {
     EXPECT_EQ(list[0].subject, "Subject 3");
 
     // A record cut by the end of the file: whole entry words apply.
-    DbxImage cut = buildDbx({messageRecord(simpleMessage(4))});
+    DbxRecord twoWords;
+    twoWords.fields = {DbxField::direct(0x90, 5), DbxField::direct(0x81, MessageFlag::Read)};
+    DbxImage cut = buildDbx({twoWords});
     const std::size_t rec = cut.layout.records[0];
     // Nodes are written after the records, so the cut file gets a node of its own
     // in the unused part of the file header.
@@ -348,7 +339,8 @@ TEST_F(StoreTest, RecordBoundsNeverReachOutsideTheRecord) {
     put("Inbox.dbx", bytes);
     list = messages("Inbox.dbx");
     ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0].entry80, 4);  // the first word was whole
+    EXPECT_EQ(list[0].priority, 5u);  // the first word was whole
+    EXPECT_EQ(list[0].flags, 0u);     // the second was not
     EXPECT_EQ(list[0].recordOffset, static_cast<std::int32_t>(rec));
 }
 
@@ -362,13 +354,13 @@ TEST_F(StoreTest, LaterEntriesWin) {
         {withEntries({DbxField::direct(0x84, 1000), DbxField::int32(0x04, 2000)}),
          withEntries({DbxField::int32(0x04, 2000), DbxField::direct(0x84, 1000)}),
          withEntries({DbxField::text(0x08, "first"), DbxField::text(0x08, "second")}),
-         withEntries({DbxField::direct(0x80, 1), DbxField::direct(0x80, 2)})});
+         withEntries({DbxField::direct(0x90, 1), DbxField::direct(0x90, 5)})});
     MessageList list = messages("Inbox.dbx");
     ASSERT_EQ(list.size(), 4u);
     EXPECT_EQ(list[0].dataOffset, 2000);
     EXPECT_EQ(list[1].dataOffset, 1000);
     EXPECT_EQ(list[2].subject, "second");
-    EXPECT_EQ(list[3].entry80, 2);
+    EXPECT_EQ(list[3].priority, 5u);
 }
 
 TEST_F(StoreTest, FolderRecords) {
@@ -404,7 +396,8 @@ TEST_F(StoreTest, FolderRecords) {
 }
 
 TEST_F(StoreTest, TheNameAskedForDecidesTheRecordKind) {
-    put("Folders.dbx", {folderRecord({4, 1, "Inbox", "Inbox.dbx", true})}, folderFileOptions());
+    const DbxImage list =
+        put("Folders.dbx", {folderRecord({4, 1, "Inbox", "Inbox.dbx", true})}, folderFileOptions());
     put("Inbox.dbx", simpleMessages(2));
 
     // "folders.dbx" exactly holds folder records: as a message file it gives
@@ -416,7 +409,7 @@ TEST_F(StoreTest, TheNameAskedForDecidesTheRecordKind) {
     // Any other spelling is a message file, even when it finds the same file.
     MessageList asMessages = messages("Folders.dbx");
     ASSERT_EQ(asMessages.size(), 1u);
-    EXPECT_EQ(asMessages[0].entry80, 4);
+    EXPECT_EQ(asMessages[0].recordOffset, list.layout.records[0]);
 
     // Message files are found without regard to case too.
     EXPECT_EQ(messages("INBOX.DBX").size(), 2u);

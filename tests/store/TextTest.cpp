@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 #include <functional>
+#include <utility>
 
 #include "StoreTestSupport.h"
 #include "tests/platform/PlatformTestSupport.h"
@@ -259,8 +261,8 @@ TEST_F(StoreTest, StoreFilePaths) {
     EXPECT_EQ(MailStore("").filePath("folders.dbx"), "/folders.dbx");
 }
 
-TEST_F(StoreTest, LocateReadsTheArgumentOrTheRegistryOnce) {
-    EXPECT_EQ(MailStore::locate(dir).directory(), dir);
+TEST_F(StoreTest, OpenStoreReadsThePathOrTheRegistryOnce) {
+    EXPECT_EQ(openStore(dir).directory(), dir);
 
     const std::string reg = dir + "/user.reg";
     auto writeRegistry = [&](const std::string& value) {
@@ -270,18 +272,18 @@ TEST_F(StoreTest, LocateReadsTheArgumentOrTheRegistryOnce) {
     };
     test::EnvGuard registry("LUMBROOK_REGISTRY", reg);
     {
-        // The code page and the registry are read when the store is made, the
+        // The code page and the registry are read when the store is opened, the
         // registry in the store's code page; later changes reach only new stores.
         test::EnvGuard codePage("LUMBROOK_CODEPAGE", "1251");
         writeRegistry("\"/first/\xC0\"");
-        const MailStore first = MailStore::locate(std::nullopt);
+        const MailStore first = openStore(std::nullopt);
         EXPECT_EQ(first.directory(), "/first/\xD0\x90");
         writeRegistry("\"/second/store\"");
         ::setenv("LUMBROOK_CODEPAGE", "1252", 1);
         EXPECT_EQ(first.directory(), "/first/\xD0\x90");
         EXPECT_EQ(first.codePage().number(), 1251);
         EXPECT_EQ(first.toUtf8("\xC0"), "\xD0\x90");
-        const MailStore second = MailStore::locate(std::nullopt);
+        const MailStore second = openStore(std::nullopt);
         EXPECT_EQ(second.filePath("folders.dbx"), "/second/store/folders.dbx");
         EXPECT_EQ(second.toUtf8("\xC0"), "\xC3\x80");
     }
@@ -289,7 +291,7 @@ TEST_F(StoreTest, LocateReadsTheArgumentOrTheRegistryOnce) {
     // A registry the mail client could not read either: every read of the store
     // says so, as it would have without a store directory; nothing throws before.
     writeRegistry("dword:00000001");
-    const MailStore broken = MailStore::locate(std::nullopt);
+    const MailStore broken = openStore(std::nullopt);
     for (const auto& read : std::vector<std::function<void()>>{
              [&] { broken.readFolders(); }, [&] { broken.readMessages("Inbox.dbx"); },
              [&] { broken.readMessageText("Inbox.dbx", 0x24BC); },
@@ -302,6 +304,46 @@ TEST_F(StoreTest, LocateReadsTheArgumentOrTheRegistryOnce) {
         }
     }
     EXPECT_EQ(broken.readMessageText("Inbox.dbx", 0), "");
+    EXPECT_TRUE(broken.readMessages("folders.dbx").empty());
+}
+
+TEST_F(StoreTest, OpenStoreOpensAStoreDirectoryAndNamesWhatIsMissingElsewhere) {
+    put("Folders.dbx", {folderRecord({4, 1, "Inbox", "Inbox.dbx", true})}, folderFileOptions());
+    put("Inbox.dbx", simpleMessages(3));
+    const MailStore opened = openStore(dir, CodePage());
+    const MailStore copy = opened;  // shares the reader
+    ASSERT_EQ(copy.readFolders().size(), 1u);
+    EXPECT_EQ(copy.readFolders()[0].fileName, "Inbox.dbx");
+    const MessageList list = copy.readMessages("Inbox.dbx");
+    ASSERT_EQ(list.size(), 3u);
+    FolderReader folder(copy, "Inbox.dbx");
+    for (const auto& m : list) {
+        const MessageText text = folder.read(m.dataOffset);
+        EXPECT_TRUE(text.whole);
+        EXPECT_EQ(text.text, opened.readMessageText("Inbox.dbx", m.dataOffset));
+        EXPECT_EQ(text.text.substr(0, 9), "Subject: ");
+    }
+    EXPECT_EQ(opened.fileType("Inbox.dbx"), MailStore::FileType::FolderFile);
+    EXPECT_EQ(opened.fileType("folders.dbx"), MailStore::FileType::FolderList);
+
+    // What is no store opens all the same; its first read names the folder list it
+    // looked for, and why it is not there.
+    put("notes.txt", std::vector<std::uint8_t>{'n'});
+    std::filesystem::create_directory(dir + "/empty");
+    for (const auto& [path, error] : std::vector<std::pair<std::string, int>>{
+             {dir + "/notes.txt", ENOTDIR}, {dir + "/none", ENOENT}, {dir + "/empty", ENOENT}}) {
+        const MailStore none = openStore(path, CodePage());
+        EXPECT_TRUE(none.found());
+        EXPECT_EQ(none.directory(), path);
+        try {
+            none.readFolders();
+            ADD_FAILURE() << path << " read as a store";
+        } catch (const FileOpenError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "Datei " + path + "/folders.dbx kann nicht geöffnet werden");
+            EXPECT_EQ(e.errorNumber(), error) << path;
+        }
+    }
 }
 
 }  // namespace

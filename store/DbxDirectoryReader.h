@@ -1,0 +1,54 @@
+#pragma once
+
+// The store Outlook Express keeps: a directory of .dbx files, "folders.dbx" the
+// folder list and one file per folder. No store file is ever written, locked or
+// repaired.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/CodePage.h"
+#include "store/StoreFile.h"
+#include "store/StoreReader.h"
+
+namespace lumbrook {
+
+class DbxDirectoryReader final : public StoreReader {
+  public:
+    // The store in dir, its file names in codePage. An empty dir is the root
+    // directory. With unreadable (why the directory could not be found), every read
+    // that would open a file throws LumbrookError with it instead.
+    DbxDirectoryReader(std::string dir, CodePage codePage, std::string unreadable = {});
+
+    // fileName is as the store holds it, in the store's code page; the disk it was
+    // copied to may have the name in UTF-8, and in any case. So the directory entry
+    // is, in this order: the name in UTF-8 as it is, the raw name as it is, then the
+    // UTF-8 name and the raw name without regard to case (see findEntry). When none
+    // is there: the directory and the UTF-8 name, the path an open then fails on and
+    // names. An empty directory gives "/" + fileName.
+    std::string filePath(const std::string& fileName) const override;
+    FileType fileType(const std::string& fileName) const override;
+
+    // readMessages gives nothing for exactly "folders.dbx" (then no file is opened),
+    // and readMessage nothing for a dataOffset <= 0 (neither). A file that cannot be
+    // opened throws FileOpenError; a damaged file gives the records that could be
+    // read.
+    FolderList readFolders() const override;
+    MessageList readMessages(const std::string& fileName) const override;
+    MessageText readMessage(const std::string& fileName, std::int32_t dataOffset) const override;
+
+    // A data block is read for the first message whose chain reaches it; any later
+    // message that runs into it is damaged, so the texts together never exceed the
+    // file however its records point.
+    std::unique_ptr<FolderTexts> openFolder(const std::string& fileName) const override;
+
+  private:
+    StoreFile open(const std::string& fileName) const;
+
+    std::string dir;
+    CodePage page;
+    std::string unreadable;
+};
+
+}  // namespace lumbrook

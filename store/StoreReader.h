@@ -1,0 +1,48 @@
+#pragma once
+
+// What the program reads a mail store through, whatever kind of store it is: its
+// folders, a folder's messages and their texts. One implementation per kind of
+// store (DbxDirectoryReader: a directory of .dbx files); openStore
+// (store/MailStore.h) picks it, and nothing else knows which one it is. A folder is
+// named by its FolderInfo::fileName, a message by its MessageInfo::dataOffset.
+// Only reads; a reader is shared by the copies of a store, so every call is const
+// and keeps nothing between calls.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "store/StoreRecords.h"
+
+namespace lumbrook {
+
+class StoreReader {
+  public:
+    virtual ~StoreReader() = default;
+
+    // Full path of one of the store's files: the path the recovery scan reads and
+    // messages name.
+    virtual std::string filePath(const std::string& fileName) const = 0;
+
+    // What one of the store's files is, by the words that open it.
+    enum class FileType { FolderFile, FolderList, Other };
+    virtual FileType fileType(const std::string& fileName) const = 0;
+
+    virtual FolderList readFolders() const = 0;
+    virtual MessageList readMessages(const std::string& fileName) const = 0;
+    // One message on its own: what other messages of the folder hold is not known.
+    // A dataOffset <= 0 (a record without text) gives an empty text.
+    virtual MessageText readMessage(const std::string& fileName, std::int32_t dataOffset) const = 0;
+
+    // The texts of one folder's messages, read one after the other from one open
+    // folder; expectedSize (MessageInfo::entry91, 0 when not known) only sizes the
+    // reads.
+    class FolderTexts {
+      public:
+        virtual ~FolderTexts() = default;
+        virtual MessageText read(std::int32_t dataOffset, std::uint32_t expectedSize) = 0;
+    };
+    virtual std::unique_ptr<FolderTexts> openFolder(const std::string& fileName) const = 0;
+};
+
+}  // namespace lumbrook
