@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "cli/Commands.h"
+#include "cli/ErrorText.h"
 #include "mime/AttachmentName.h"
 #include "convert/MailboxHeaders.h"
 #include "convert/MailboxNaming.h"
@@ -103,7 +104,8 @@ int cmdRecover(Args& args, const MailStore& store) {
             if (!m.complete) stem += " (incomplete)";
             std::cout << writeNew(*to + "/" + kindName(m.kind), stem, text) << '\n';
         } catch (const std::exception& e) {
-            std::cerr << "lumbrook-cli: message at offset " << m.dataOffset << ": " << e.what() << '\n';
+            std::cerr << "lumbrook-cli: message at offset " << m.dataOffset << ": " << errorText(e)
+                      << '\n';
             ++failures;
         }
     }

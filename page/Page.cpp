@@ -235,7 +235,7 @@ PartFiles saveContentIdParts(MailMessage& message, const std::string& dir, Outpu
             if (id.empty() || !seen.insert(id).second) continue;
             if (!staysInDirectory(id)) {
                 files.refused.insert(id);
-                files.problems.push_back(makeCreateError(dir + id).what());
+                files.problems.push_back(FileCreateError(dir + id));
                 continue;
             }
             part->decodeBody();
@@ -248,7 +248,7 @@ PartFiles saveContentIdParts(MailMessage& message, const std::string& dir, Outpu
                 if (name != id) files.renamed.emplace(id, std::move(name));
             } catch (const FileCreateError& e) {
                 files.refused.insert(id);
-                files.problems.push_back(e.what());
+                files.problems.push_back(e);
             }
         }
     } catch (const StopRequestedError&) {
@@ -714,7 +714,7 @@ void writePage(const MailMessage& message, const MessageInfo& record, const Desi
 std::string renderMessagePage(std::string_view rawText, const MessageInfo& record,
                               const Design& design, const std::string& dir,
                               const std::string& pageName, TempFiles* tempFiles,
-                              std::vector<std::string>* problems) {
+                              std::vector<FileCreateError>* problems) {
     MailMessage message;
     message.loadText(rawText);
     message.locateBodies();
@@ -731,7 +731,7 @@ std::string renderMessagePage(std::string_view rawText, const MessageInfo& recor
     if (problems) {
         problems->insert(problems->end(), parts.problems.begin(), parts.problems.end());
     } else if (!parts.problems.empty()) {
-        throw FileCreateError(parts.problems.front());
+        throw parts.problems.front();
     }
     return page;
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Errors.h"
 #include "mime/MailModel.h"
 #include "mime/LineList.h"
 #include "platform/CodePage.h"
@@ -99,7 +100,7 @@ struct PartFiles {
     // them stay "cid:" references, which load nothing.
     std::set<std::string, std::less<>> refused;
     std::vector<std::string> paths;     // the files written, full paths
-    std::vector<std::string> problems;  // one error text per part skipped
+    std::vector<FileCreateError> problems;  // one per part skipped
 };
 
 // Writes every attachment that has a Content-ID into dir (ending with a separator)
@@ -174,6 +175,6 @@ void writePage(const MailMessage& message, const MessageInfo& record, const Desi
 std::string renderMessagePage(std::string_view rawText, const MessageInfo& record,
                               const Design& design, const std::string& dir,
                               const std::string& pageName, TempFiles* tempFiles,
-                              std::vector<std::string>* problems = nullptr);
+                              std::vector<FileCreateError>* problems = nullptr);
 
 }  // namespace lumbrook

@@ -30,13 +30,13 @@ MailStore MailStore::locate(std::optional<std::string> dir) {
         return store;
     } catch (const LumbrookError& e) {
         MailStore store(std::string(), std::move(codePage));
-        store.locateError = e.what();
+        store.locateError = e;
         return store;
     }
 }
 
 std::string MailStore::filePath(const std::string& fileName) const {
-    if (!locateError.empty()) throw LumbrookError(locateError);
+    if (locateError) throw *locateError;
     if (dir.empty()) return std::string(1, PathDelim) + fileName;
     std::string utf8 = page.toUtf8(fileName);
     std::vector<std::string> names{utf8};
@@ -62,7 +62,7 @@ MailStore::FileType MailStore::fileType(const std::string& fileName) const {
 // searched (the same result as opening filePath, one directory scan fewer in the
 // usual case of an ASCII name that is there as it is written).
 StoreFile MailStore::open(const std::string& fileName) const {
-    if (!locateError.empty()) throw LumbrookError(locateError);
+    if (locateError) throw *locateError;
     const bool ascii = std::all_of(fileName.begin(), fileName.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (!dir.empty() && ascii) {

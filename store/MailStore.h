@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/Errors.h"
 #include "platform/CodePage.h"
 #include "store/DbxReader.h"
 #include "store/StoreFile.h"
@@ -72,7 +73,7 @@ class MailStore {
 
     std::string dir;
     CodePage page;
-    std::string locateError;  // why the registry could not be read, if it could not
+    std::optional<LumbrookError> locateError;  // why the registry could not be read, if so
     bool located = true;
     friend class FolderReader;
 };
