@@ -15,7 +15,7 @@ enum class ErrorKind {
     FileOpen,               // path, the system's error number (0 when it gave none)
     FileCreate,             // path
     InvalidRegistryType,    // name of a registry value that should be text and is not
-    PartWithoutOwner,       // name of the call made on a part that has no message
+    PartWithoutOwner,       // name of a part used without the message that owns it
     UuencodeFormat,         // -
     StoppedBeforeComplete,  // -: a stop was asked for while a file was being written
     PrinterBusy,            // -
@@ -93,9 +93,6 @@ public:
     const std::string& path() const { return argument(); }
 };
 
-inline FileOpenError makeOpenError(std::string_view path) {
-    return FileOpenError(std::string(path));
-}
 inline FileCreateError makeCreateError(std::string_view path) {
     return FileCreateError(std::string(path));
 }

@@ -57,7 +57,7 @@ void MessagePrinter::print(const std::string& page, const MessageInfo& record) {
     pageLoaded = false;
     printView->navigate(pathText(page));
     waitFor(printView, &PageView::downloadComplete, [this] { return pageLoaded; });
-    if (!printView->loadOk()) throw makeOpenError(page);
+    if (!printView->loadOk()) throw FileOpenError(page);
 
     bool printed = false;
     const QMetaObject::Connection outcome = QObject::connect(
