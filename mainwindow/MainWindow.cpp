@@ -138,6 +138,12 @@ MainWindow::~MainWindow() {
     shutDown();
 }
 
+void MainWindow::setMessageWindow(MessageWindow* window) {
+    messageWindow = window;
+    // Its attachment bar's failures are worded as this window words its own.
+    window->attachmentBar->wordError = [](const std::exception& e) { return errorText(e); };
+}
+
 QSettings windowSettings() {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Lumbrook"),
                      QStringLiteral("window"));
@@ -161,11 +167,6 @@ QString folderCaption(const QString& name, FolderCount count) {
 
 // ---------------------------------------------------------------------------------
 // Layout kept between sessions
-
-void MainWindow::setMessageWindow(MessageWindow* window) {
-    messageWindow = window;
-    window->attachmentBar->wordError = [](const std::exception& e) { return errorText(e); };
-}
 
 void MainWindow::restoreLayout() {
     QSettings settings = windowSettings();
