@@ -1,5 +1,5 @@
 // The batch commands of MainWindow (printing, saving, export) and the printer
-// setup: the walk is BatchRun's, the work for one message render/'s and the
+// setup: the walk is BatchRun's, the work for one message output/'s and the
 // printing MessagePrinter's; here they are joined to the dialog and the controls.
 
 #include <QAction>
@@ -19,14 +19,16 @@
 #include "mainwindow/ErrorReport.h"
 #include "mainwindow/EventWait.h"
 #include "mainwindow/MainWindow.h"
+#include "mainwindow/MainWindowWidgets.h"
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/MessagePrinter.h"
 #include "mainwindow/Modal.h"
-#include "platform/Files.h"
+#include "mainwindow/SearchController.h"
 #include "output/AttachmentOutput.h"
 #include "output/BatchRun.h"
 #include "output/Output.h"
 #include "output/OutputNaming.h"
+#include "platform/Files.h"
 #include "windows/SaveExportDialog.h"
 
 namespace lumbrook {
@@ -82,40 +84,40 @@ struct BatchCommand {
 MessageText MainWindow::readBatchMessage(const MessageInfo& record) {
     MessageText text;
     if (record.origin == MessageOrigin::Listed) {
-        auto reader = batchReaders.find(batchFile);
-        if (reader == batchReaders.end())
-            reader = batchReaders.try_emplace(batchFile, store, batchFile).first;
+        auto reader = batch.readers.find(batch.file);
+        if (reader == batch.readers.end())
+            reader = batch.readers.try_emplace(batch.file, store, batch.file).first;
         text = reader->second.read(record.dataOffset);
     } else {
         // Messages the scan found are read as it found them, not through the index's reader.
-        text = readListedMessage(record, batchFile);
+        text = readListedMessage(record, batch.file);
     }
     if (!text.whole) {
-        batchDamaged.push_back("\"" + store.toUtf8(record.subject) + "\" at offset " +
-                               std::to_string(record.dataOffset) + ": " + text.problem);
-        messageModel->markDamaged(record.dataOffset);
+        batch.damaged.push_back("\"" + store.toUtf8(record.subject) + "\" at offset " +
+                                std::to_string(record.dataOffset) + ": " + text.problem);
+        ui->messageModel->markDamaged(record.dataOffset);
     }
     return text;
 }
 
 void MainWindow::setProgress(std::int32_t percent) {
-    progressBar->setValue(percent);
+    ui->progressBar->setValue(percent);
 }
 
 void MainWindow::onCancel() {
-    if (searchStop) searchStop->store(true);
-    if (currentBatch) currentBatch->cancel();
-    cancelRequested = true;
+    search->cancel();
+    if (batch.run) batch.run->cancel();
+    batch.cancelRequested = true;
 }
 
 MessageList MainWindow::selectedRecords(std::vector<std::string>* files) const {
-    const QItemSelectionModel* selection = messageList->selectionModel();
+    const QItemSelectionModel* selection = ui->messageList->selectionModel();
     MessageList chosen;
-    for (int row = 0; row < messageModel->rowCount(); ++row) {
+    for (int row = 0; row < ui->messageModel->rowCount(); ++row) {
         if (!selection->isRowSelected(row, QModelIndex())) continue;
-        const int index = messageModel->recordIndex(row);
-        if (index >= 0 && static_cast<std::size_t>(index) < records.size()) {
-            chosen.push_back(records[static_cast<std::size_t>(index)]);
+        const int index = ui->messageModel->recordIndex(row);
+        if (index >= 0 && static_cast<std::size_t>(index) < listed.records.size()) {
+            chosen.push_back(listed.records[static_cast<std::size_t>(index)]);
             if (files) files->push_back(fileOfRecord(static_cast<std::size_t>(index)));
         }
     }
@@ -123,23 +125,23 @@ MessageList MainWindow::selectedRecords(std::vector<std::string>* files) const {
 }
 
 void MainWindow::runBatch(const BatchCommand& command) {
-    if (batchActive) return;
+    if (batch.active) return;
     // The list changes when a search ends: a batch walks no list that may go.
-    if (searchRunning) {
-        statusText->setText(QStringLiteral("Cancel the search or let it end first"));
+    if (search->running()) {
+        ui->statusText->setText(tr("Cancel the search or let it end first"));
         return;
     }
-    batchActive = true;
-    cancelRequested = false;
-    cancelAction->setEnabled(true);
+    batch.active = true;
+    batch.cancelRequested = false;
+    ui->cancelAction->setEnabled(true);
     // However the batch ends, by an error too, the window is idle again before
     // anything is reported: bar empty, Cancel off, the next batch possible.
     const OnExit idle([this] {
         setProgress(0);
-        cancelAction->setEnabled(false);
-        currentBatch = nullptr;
-        batchReaders.clear();  // no folder file held open between batches
-        batchActive = false;
+        ui->cancelAction->setEnabled(false);
+        batch.run = nullptr;
+        batch.readers.clear();  // no folder file held open between batches
+        batch.active = false;
     });
     try {
         if (firstSelectedRow() < 0) return;
@@ -147,18 +149,18 @@ void MainWindow::runBatch(const BatchCommand& command) {
         // The selection as it is now; folder changes wait for the batch
         // (onFolderClicked), so the records stay as they are.
         std::vector<std::string> files;  // each message's folder file, in the same order
-        BatchRun batch(selectedRecords(&files));
-        batchDamaged.clear();
-        batchReaders.clear();
-        if (batch.total() == 0) return;
-        if (cancelRequested) batch.cancel();
-        currentBatch = &batch;
+        BatchRun walk(selectedRecords(&files));
+        batch.damaged.clear();
+        batch.readers.clear();
+        if (walk.total() == 0) return;
+        if (batch.cancelRequested) walk.cancel();
+        batch.run = &walk;
         // The walk takes the messages one by one in their order: the n-th call is
         // the n-th message, whose folder file its reader is to read.
         std::size_t position = 0;
-        batch.run(
+        walk.run(
             [&](const MessageInfo& record) {
-                batchFile = position < files.size() ? files[position] : listedFile;
+                batch.file = position < files.size() ? files[position] : listed.file;
                 ++position;
                 return command.work(record);
             },
@@ -169,14 +171,15 @@ void MainWindow::runBatch(const BatchCommand& command) {
         // A window closed under the batch (the quit button, the close box) ends
         // the program: no report after it.
         if (isVisible()) {
-            std::string text = batch.completionText(command.suffix.toStdString());
-            if (!batchDamaged.empty()) {
-                text += "\n\n" + std::to_string(batchDamaged.size()) +
-                        " messages could not be read whole:";
-                for (const std::string& line : batchDamaged) text += "\n" + line;
+            QString text =
+                QString::fromStdString(walk.completionText(command.suffix.toStdString()));
+            if (!batch.damaged.empty()) {
+                text += QStringLiteral("\n\n") +
+                        tr("%1 messages could not be read whole:").arg(batch.damaged.size());
+                for (const std::string& line : batch.damaged)
+                    text += QStringLiteral("\n") + QString::fromStdString(line);
             }
-            showMessageBox(this, QMessageBox::Information, command.caption,
-                           QString::fromStdString(text));
+            showMessageBox(this, QMessageBox::Information, command.caption, text);
         }
     } catch (const BatchAbandoned&) {
     }
@@ -187,8 +190,8 @@ void MainWindow::runBatch(const BatchCommand& command) {
 
 BatchCommand MainWindow::printCommand() {
     BatchCommand command;
-    command.suffix = QStringLiteral(" messages printed!");
-    command.caption = QStringLiteral("Printing finished");
+    command.suffix = tr(" messages printed!");
+    command.caption = tr("Printing finished");
     command.work = [this](const MessageInfo& record) { return printOne(record); };
     return command;
 }
@@ -197,7 +200,7 @@ void MainWindow::onPrint() {
     BatchCommand command = printCommand();
     command.setUp = [this] {
         const bool dateInName = !saveExportDialog || saveExportDialog->dateInNames->isChecked();
-        if (!messagePrinter->prepare(this, dateInName)) return false;
+        if (!ui->messagePrinter->prepare(this, dateInName)) return false;
         forceDirectories(paths.workDir);
         return true;
     };
@@ -213,13 +216,13 @@ void MainWindow::onPrintToPdf() {
         const bool dateInName = !saveExportDialog || saveExportDialog->dateInNames->isChecked();
         const MessageList chosen = selectedRecords();
         if (chosen.empty()) return false;
-        QFileDialog dialog(this, QStringLiteral("Print to PDF"));
+        QFileDialog dialog(this, tr("Print to PDF"));
         dialog.setObjectName(QStringLiteral("printPdfDialog"));
         dialog.setOption(QFileDialog::DontUseNativeDialog, true);
         if (chosen.size() == 1) {
             dialog.setAcceptMode(QFileDialog::AcceptSave);
             dialog.setFileMode(QFileDialog::AnyFile);
-            dialog.setNameFilter(QStringLiteral("PDF files (*.pdf)"));
+            dialog.setNameFilter(tr("PDF files (*.pdf)"));
             dialog.setDefaultSuffix(QStringLiteral("pdf"));
             dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(
                                   messageFileStem(chosen.front(), dateInName))) +
@@ -232,9 +235,9 @@ void MainWindow::onPrintToPdf() {
             return false;
         const std::string target = pathBytes(dialog.selectedFiles().front());
         if (chosen.size() == 1) {
-            messagePrinter->preparePdf({}, target, dateInName);
+            ui->messagePrinter->preparePdf({}, target, dateInName);
         } else {
-            messagePrinter->preparePdf(target, {}, dateInName);
+            ui->messagePrinter->preparePdf(target, {}, dateInName);
         }
         forceDirectories(paths.workDir);
         return true;
@@ -266,12 +269,12 @@ bool MainWindow::printOne(const MessageInfo& record) {
     design.underHeaderTable = printedAttachmentList(raw, store.codePage().name());
     const std::string page =
         renderMessagePage(raw, record, design, paths.workDir, "print.htm", &pageFiles);
-    messagePrinter->print(page, record);
+    ui->messagePrinter->print(page, record);
     return text.whole;
 }
 
 void MainWindow::onPrinterSetup() {
-    messagePrinter->changeSetup(this);
+    ui->messagePrinter->changeSetup(this);
 }
 
 // ---------------------------------------------------------------------------------
@@ -282,8 +285,8 @@ void MainWindow::onSave() {
     bool dateInName = true;
     OutputNames names;  // the batch's: each name's next suffix is remembered
     BatchCommand command;
-    command.suffix = QStringLiteral(" messages saved!");
-    command.caption = QStringLiteral("Saving finished");
+    command.suffix = tr(" messages saved!");
+    command.caption = tr("Saving finished");
     command.letMessagesRun = true;
     command.setUp = [&] {
         if (!saveExportDialog) return false;
@@ -314,8 +317,8 @@ void MainWindow::onSave() {
 void MainWindow::onExport() {
     ExportSettings settings;
     BatchCommand command;
-    command.suffix = QStringLiteral(" messages exported!");
-    command.caption = QStringLiteral("Export finished");
+    command.suffix = tr(" messages exported!");
+    command.caption = tr("Export finished");
     command.letMessagesRun = true;
     command.setUp = [&] {
         if (!saveExportDialog) return false;

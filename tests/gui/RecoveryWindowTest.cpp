@@ -22,7 +22,7 @@
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/Modal.h"
-#include "mainwindow/RecoveredMessages.h"
+#include "search/FoundMessages.h"
 #include "platform/browser/PageView.h"
 #include "store/DbxLayout.h"
 #include "tests/gui/GuiTestStore.h"

@@ -1,10 +1,8 @@
 #pragma once
 
-// The window's search: the query in the tool bar's field is run off the user
-// interface thread (the index brought up to date first, then asked), and its hits
-// are listed as the folder list would list them, each row knowing the folder file
-// it comes from. The plain part lives here; MainWindow's handlers of the search are
-// in SearchView.cpp beside it.
+// A search of a whole store as a list shows it: the index brought up to date first,
+// then asked, and each hit turned into its record as its folder lists it, knowing
+// the folder file it comes from. Plain code, meant for a worker thread.
 
 #include <atomic>
 #include <cstddef>
@@ -12,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "search/StoreIndexer.h"
 #include "search/SearchQuery.h"
+#include "search/StoreIndexer.h"
 #include "store/MailStore.h"
 
 namespace lumbrook {
@@ -35,9 +33,9 @@ struct SearchResults {
 };
 
 // Brings the index at indexPath up to date with the store and runs the query on it.
-// Meant for a worker thread: progress comes from it, cancel stops the update after
-// the message in hand (report.cancelled, no records then). Never throws: an index
-// that cannot be used is told in error.
+// Progress comes from the calling thread; cancel stops the update after the message
+// in hand (report.cancelled, no records then). Never throws: an index that cannot
+// be used is told in error.
 SearchResults runStoreSearch(const MailStore& store, const std::string& indexPath,
                              const SearchQuery& query, std::size_t limit,
                              const std::function<void(const IndexProgress&)>& progress = {},
