@@ -1,7 +1,6 @@
 #include "mainwindow/MainWindow.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -12,29 +11,17 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontMetrics>
-#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
-#include <QSettings>
 #include <QStackedWidget>
-#include <QStatusBar>
-#include <QToolBar>
-#include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QUrl>
-#include <QVBoxLayout>
-#include <filesystem>
 #include <utility>
 
 #include "listing/FolderTree.h"
@@ -45,6 +32,7 @@
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/MessagePrinter.h"
 #include "mainwindow/Modal.h"
+#include "mainwindow/PreviewOptions.h"
 #include "mainwindow/RecoveryController.h"
 #include "mainwindow/SearchController.h"
 #include "output/Output.h"
@@ -52,7 +40,6 @@
 #include "platform/Files.h"
 #include "platform/browser/PageView.h"
 #include "windows/AttachmentBar.h"
-#include "windows/Centre.h"
 #include "windows/ExportStoreDialog.h"
 #include "windows/MessageWindow.h"
 #include "windows/SaveExportDialog.h"
@@ -62,7 +49,6 @@ namespace lumbrook {
 namespace {
 
 constexpr int FolderDataRole = Qt::UserRole;
-constexpr int TemplateNameRole = Qt::UserRole;
 
 // Closes an update bracket on the list's rows whatever happens inside it.
 class ListUpdate {
@@ -86,6 +72,7 @@ MainWindow::MainWindow(MailStore store, AppPaths paths, QWidget* parent)
     setWindowTitle(tr("Harlstone Lumbrook 1.0"));
     setWindowIcon(icons.icon(ImgEnvelope));
     ui = std::make_unique<MainWindowWidgets>(*this, icons, this->store.codePage());
+    options = std::make_unique<PreviewOptions>(*ui, this->paths);
     ui->messageModel->setDragSource([this](const std::vector<int>& indexes) {
         QMimeData* data = nullptr;
         runReported(this, [&] { data = dragData(indexes); });
@@ -111,7 +98,7 @@ MainWindow::MainWindow(MailStore store, AppPaths paths, QWidget* parent)
     connectHandlers();
     setAcceptDrops(true);
 
-    restoreLayout();
+    listRatio = restoreWindowLayout(*this, *ui);
     startUp();
 }
 
@@ -119,58 +106,19 @@ MainWindow::~MainWindow() {
     search->stop();
     counts->stop();
     recovery->forgetRecovered();
-    saveLayout();
+    saveWindowLayout(*this, *ui, listRatio);
     shutDown();
-}
-
-QSettings windowSettings() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Lumbrook"),
-                     QStringLiteral("window"));
 }
 
 // ---------------------------------------------------------------------------------
 // Layout kept between sessions
-
-void MainWindow::restoreLayout() {
-    QSettings settings = windowSettings();
-    const QByteArray geometry = settings.value(QStringLiteral("geometry")).toByteArray();
-    if (geometry.isEmpty() || !restoreGeometry(geometry)) {
-        // All four columns and the tree on a 1280 x 800 screen, less on a smaller one.
-        QSize size(1120, 720);
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            size = size.boundedTo(screen->availableGeometry().size() * 0.95);
-        resize(size);
-        centreOnScreen(*this);
-    }
-    ui->mainSplitter->restoreState(settings.value(QStringLiteral("folderSplitter")).toByteArray());
-    ui->messageList->header()->restoreState(
-        settings.value(QStringLiteral("listColumns")).toByteArray());
-    const int ratio = settings.value(QStringLiteral("listRatio"), 50).toInt();
-    listRatio = std::clamp(ratio, MinListRatio, MaxListRatio);
-}
-
-void MainWindow::saveLayout() {
-    QSettings settings = windowSettings();
-    settings.setValue(QStringLiteral("geometry"), saveGeometry());
-    settings.setValue(QStringLiteral("folderSplitter"), ui->mainSplitter->saveState());
-    settings.setValue(QStringLiteral("listColumns"), ui->messageList->header()->saveState());
-    settings.setValue(QStringLiteral("listRatio"), listRatio);
-}
-
-QStringList MainWindow::recentStores() const {
-    return windowSettings().value(QStringLiteral("recentStores")).toStringList();
-}
 
 void MainWindow::rememberStore() {
     if (folders.empty()) return;
     const QString dir = QDir::cleanPath(
         QFileInfo(QFile::decodeName(QByteArray::fromStdString(store.directory())))
             .absoluteFilePath());
-    QStringList recent = recentStores();
-    recent.removeAll(dir);
-    recent.prepend(dir);
-    while (recent.size() > MaxRecentStores) recent.removeLast();
-    windowSettings().setValue(QStringLiteral("recentStores"), recent);
+    rememberRecentStore(dir);
     updateRecentMenu();
 }
 
@@ -243,15 +191,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 // Start-up and shutdown
 
 void MainWindow::startUp() {
-    // The template box: every "*.htm" of the template directory, the last one chosen.
-    ui->designBox->clear();
-    for (const std::string& name : listDesignTemplates(paths)) {
-        ui->designBox->addItem(QString::fromStdString(store.codePage().asUtf8(name)),
-                               QByteArray::fromStdString(name));
-    }
-    ui->designBox->setCurrentIndex(ui->designBox->count() - 1);
-
-    openOptions();
+    options->listTemplates(store.codePage());
+    options->open();
 
     previewed.offset = -1;
     previewed.file.clear();
@@ -294,7 +235,7 @@ void MainWindow::openStore(MailStore newStore) {
     if (batch.active) return;
     search->stop();
     counts->stop();
-    saveOptions();
+    options->save();
     previewed.offset = -1;
     previewed.file.clear();
     ui->pageView->navigate(QString());
@@ -434,7 +375,7 @@ void MainWindow::buildFolderTree() {
 }
 
 void MainWindow::shutDown() {
-    saveOptions();
+    options->save();
     tempFiles.deleteTempFiles();
     closing = true;
     // The rows go before the records they show.
@@ -442,37 +383,6 @@ void MainWindow::shutDown() {
     listed.records.clear();
     ui->messageModel->endUpdate(nullptr);
     folders.clear();
-}
-
-Options MainWindow::currentOptions() const {
-    Options options;
-    options.designIndex = ui->designBox->currentIndex();
-    options.previewWithDesign = ui->previewWithDesign->isChecked();
-    options.fromField = ui->showFromField->isChecked();
-    options.toField = ui->showToField->isChecked();
-    options.subjectField = ui->showSubjectField->isChecked();
-    options.dateField = ui->showDateField->isChecked();
-    return options;
-}
-
-void MainWindow::openOptions() {
-    Options options = currentOptions();
-    if (!lumbrook::openOptions(paths.optionsFile, options)) return;
-    const bool inList = options.designIndex >= 0 && options.designIndex < ui->designBox->count();
-    ui->designBox->setCurrentIndex(inList ? options.designIndex : -1);
-    ui->previewWithDesign->setChecked(options.previewWithDesign);
-    ui->showFromField->setChecked(options.fromField);
-    ui->showToField->setChecked(options.toField);
-    ui->showSubjectField->setChecked(options.subjectField);
-    ui->showDateField->setChecked(options.dateField);
-}
-
-void MainWindow::saveOptions() {
-    const Options options = currentOptions();
-    // An installed copy keeps its options in a configuration directory that may
-    // not exist yet.
-    forceDirectories(std::filesystem::path(paths.optionsFile).parent_path().string());
-    lumbrook::saveOptions(paths.optionsFile, options);
 }
 
 // ---------------------------------------------------------------------------------
@@ -556,20 +466,7 @@ int MainWindow::firstSelectedRow() const {
 // Preview
 
 Design MainWindow::currentDesign() const {
-    Design design;
-    design.apply = ui->previewWithDesign->isChecked();
-    design.fields.from = ui->showFromField->isChecked();
-    design.fields.to = ui->showToField->isChecked();
-    design.fields.date = ui->showDateField->isChecked();
-    design.fields.subject = ui->showSubjectField->isChecked();
-    // The template box's entry as the file name it stands for; none for no entry.
-    const int index = ui->designBox->currentIndex();
-    const std::string name =
-        index < 0 ? std::string()
-                  : ui->designBox->itemData(index, TemplateNameRole).toByteArray().toStdString();
-    design.templatePath = designTemplatePath(paths, name);
-    design.codePage = store.codePage();
-    return design;
+    return options->design(store.codePage());
 }
 
 void MainWindow::onSelectionChanged() {

@@ -24,7 +24,6 @@
 #include "mainwindow/WindowSettings.h"
 #include "page/Page.h"
 #include "platform/AppPaths.h"
-#include "platform/Options.h"
 #include "platform/TempFiles.h"
 #include "store/MailStore.h"
 
@@ -38,6 +37,7 @@ class BatchRun;
 class MainWindowWidgets;
 class MessagePrinter;
 class MessageWindow;
+class PreviewOptions;
 class RecoveryController;
 class SaveExportDialog;
 class SearchController;
@@ -45,9 +45,6 @@ struct BatchCommand;
 struct RecoveredFolder;
 
 inline constexpr const char* HomePageAddress = "https://harlstone.example/";
-// How many stores "Open recent" offers.
-inline constexpr int MaxRecentStores = 8;
-
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -67,7 +64,7 @@ class MainWindow : public QMainWindow {
     // a .dbx file's directory; empty for anything else.
     static std::string storeDirectoryOf(const QString& path);
     // The stores opened last, most recent first.
-    QStringList recentStores() const;
+    QStringList recentStores() const { return lumbrook::recentStores(); }
     // The folder tree's counts by folder index.
     const std::vector<FolderCount>& folderCounts() const;
 
@@ -107,8 +104,6 @@ class MainWindow : public QMainWindow {
 
   private:
     void connectHandlers();
-    void restoreLayout();
-    void saveLayout();
     void rememberStore();
     void updateRecentMenu();
     void showStorePlaceholder(bool show);
@@ -123,9 +118,6 @@ class MainWindow : public QMainWindow {
     int listedFolder() const;
     // Lists a folder as a click on it does; false when there is no such folder.
     bool listFolder(int folder);
-    Options currentOptions() const;
-    void openOptions();
-    void saveOptions();
 
     // Handlers; the connections run them through the standard error report.
     void onResized();
@@ -198,6 +190,7 @@ class MainWindow : public QMainWindow {
 
     // The controls, then the parts that work on them (gone before the controls).
     std::unique_ptr<MainWindowWidgets> ui;
+    std::unique_ptr<PreviewOptions> options;
     std::unique_ptr<FolderCounts> counts;
     std::unique_ptr<SearchController> search;
     std::unique_ptr<RecoveryController> recovery;
