@@ -1,5 +1,6 @@
 #include "mainwindow/MessagePrinter.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QPageSetupDialog>
 #include <QPrinter>
@@ -7,18 +8,23 @@
 #include "base/Errors.h"
 #include "mainwindow/EventWait.h"
 #include "mainwindow/Modal.h"
-#include "platform/browser/PageView.h"
 #include "output/Output.h"
 #include "output/OutputNaming.h"
+#include "platform/browser/PageView.h"
 
 namespace lumbrook {
 
 namespace {
 
-const QString NoPrinterText = QStringLiteral(
+const char* const NoPrinterText = QT_TRANSLATE_NOOP(
+    "lumbrook::MessagePrinter",
     "No printer is installed, so nothing can be printed.\n\n"
     "Install a printer, or name a directory for PDF files in the environment "
     "variable LUMBROOK_PRINT_PDF_DIR: each printed message then becomes a PDF file there.");
+
+QString noPrinterText() {
+    return QCoreApplication::translate("lumbrook::MessagePrinter", NoPrinterText);
+}
 
 QString pathText(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
@@ -38,7 +44,7 @@ bool MessagePrinter::prepare(QWidget* parent, bool withDate) {
     target = printerSettings.target();
     pdfFile.clear();
     if (target == PrinterSetup::Target::None) {
-        showMessageBox(parent, QMessageBox::Critical, QString(), NoPrinterText);
+        showMessageBox(parent, QMessageBox::Critical, QString(), noPrinterText());
         return false;
     }
     if (target == PrinterSetup::Target::PdfDirectory) {
@@ -82,7 +88,7 @@ void MessagePrinter::print(const std::string& page, const MessageInfo& record) {
         printView->printToPdf(pathText(outFile), printerSettings.pageLayout());
     } else {
         std::unique_ptr<QPrinter> printer = printerSettings.makePrinter();
-        if (!printer) throw LumbrookError(NoPrinterText.toStdString());
+        if (!printer) throw LumbrookError(noPrinterText().toStdString());
         printerName = printer->printerName();
         printView->print(std::move(printer));
     }
@@ -99,7 +105,7 @@ void MessagePrinter::print(const std::string& page, const MessageInfo& record) {
 void MessagePrinter::changeSetup(QWidget* parent) {
     switch (printerSettings.target()) {
         case PrinterSetup::Target::None:
-            showMessageBox(parent, QMessageBox::Critical, QString(), NoPrinterText);
+            showMessageBox(parent, QMessageBox::Critical, QString(), noPrinterText());
             return;
         case PrinterSetup::Target::PdfDirectory: {
             // The system's page-setup dialog works on installed printers only.
