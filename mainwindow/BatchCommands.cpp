@@ -93,8 +93,11 @@ MessageText MainWindow::readBatchMessage(const MessageInfo& record) {
         text = readListedMessage(record, batch.file);
     }
     if (!text.whole) {
-        batch.damaged.push_back("\"" + store.toUtf8(record.subject) + "\" at offset " +
-                                std::to_string(record.dataOffset) + ": " + text.problem);
+        batch.damaged.push_back(tr("\"%1\" at offset %2: %3")
+                                    .arg(QString::fromStdString(store.toUtf8(record.subject)),
+                                         QString::number(record.dataOffset),
+                                         QString::fromStdString(text.problem))
+                                    .toStdString());
         ui->messageModel->markDamaged(record.dataOffset);
     }
     return text;

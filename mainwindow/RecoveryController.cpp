@@ -187,7 +187,7 @@ MessageText RecoveryController::readMessage(const MessageInfo& record,
                                             const std::string& file) const {
     if (record.origin == MessageOrigin::Listed) return store.readMessage(file, record.dataOffset);
     const RecoveredMessage* message = recovered ? recovered->find(record) : nullptr;
-    if (!message) return {{}, false, "The message is no longer listed."};
+    if (!message) return {{}, false, tr("The message is no longer listed.").toStdString()};
     return readRecoveredMessage(store, listed.file, *message);
 }
 
