@@ -47,7 +47,9 @@ void BackgroundJob::start(Work work) {
 }
 
 void BackgroundJob::cancel() {
-    if (stopFlag) stopFlag->store(true);
+    if (!stopFlag) return;
+    stopFlag->store(true);
+    stopFlag->notify_all();  // for work that waits on the flag
 }
 
 void BackgroundJob::stop() {
