@@ -25,6 +25,7 @@
 #include <utility>
 
 #include "listing/FolderTree.h"
+#include "mainwindow/BatchCommands.h"
 #include "mainwindow/Controls.h"
 #include "mainwindow/ErrorReport.h"
 #include "mainwindow/ListRatio.h"
@@ -75,7 +76,7 @@ MainWindow::MainWindow(MailStore store, AppPaths paths, QWidget* parent)
     options = std::make_unique<PreviewOptions>(*ui, this->paths);
     ui->messageModel->setDragSource([this](const std::vector<int>& indexes) {
         QMimeData* data = nullptr;
-        runReported(this, [&] { data = dragData(indexes); });
+        runReported(this, [&] { data = batches->dragData(indexes); });
         return data;
     });
     counts = std::make_unique<FolderCounts>();
@@ -83,7 +84,7 @@ MainWindow::MainWindow(MailStore store, AppPaths paths, QWidget* parent)
     search = std::make_unique<SearchController>(
         *this, *ui, this->store, listed,
         SearchController::Window{
-            [this] { return batch.active; }, [this] { return folders.empty(); },
+            [this] { return batches->running(); }, [this] { return folders.empty(); },
             [this] { return listedFolder(); }, [this](int folder) { return listFolder(folder); },
             [this] {
                 recovery->forgetRecovered();
@@ -92,8 +93,16 @@ MainWindow::MainWindow(MailStore store, AppPaths paths, QWidget* parent)
             }});
     recovery = std::make_unique<RecoveryController>(
         *this, *ui, this->store, listed,
-        RecoveryController::Window{[this] { return batch.active; },
+        RecoveryController::Window{[this] { return batches->running(); },
                                    [this] { return search->showingResults(); }});
+    batches = std::make_unique<BatchCommands>(
+        *this, *ui, this->store, this->paths, listed, tempFiles,
+        BatchCommands::Window{
+            [this] { return firstSelectedRow(); }, [this] { return currentDesign(); },
+            [this](const MessageInfo& record, const std::string& file) {
+                return readListedMessage(record, file);
+            },
+            [this] { return search->running(); }, [this] { return saveExportDialog; }});
     updateRecentMenu();
     connectHandlers();
     setAcceptDrops(true);
@@ -136,20 +145,25 @@ void MainWindow::updateRecentMenu() {
 
 void MainWindow::connectHandlers() {
     const std::pair<QAction*, void (MainWindow::*)()> commands[] = {
-        {ui->printAction, &MainWindow::onPrint},
-        {ui->printerSetupAction, &MainWindow::onPrinterSetup},
-        {ui->saveAction, &MainWindow::onSave},
-        {ui->exportAction, &MainWindow::onExport},
         {ui->cancelAction, &MainWindow::onCancel},
         {ui->selectAllAction, &MainWindow::onSelectAll},
         {ui->aboutAction, &MainWindow::onAbout},
         {ui->quitAction, &MainWindow::onQuit},
         {ui->openStoreAction, &MainWindow::onOpenStore},
-        {ui->printPdfAction, &MainWindow::onPrintToPdf},
         {ui->exportStoreAction, &MainWindow::onExportStore}};
     for (const auto& [action, handler] : commands) {
         connect(action, &QAction::triggered, this,
                 reported(this, [this, handler = handler] { (this->*handler)(); }));
+    }
+    const std::pair<QAction*, void (BatchCommands::*)()> batchCommands[] = {
+        {ui->printAction, &BatchCommands::print},
+        {ui->printerSetupAction, &BatchCommands::printerSetup},
+        {ui->saveAction, &BatchCommands::save},
+        {ui->exportAction, &BatchCommands::exportSelected},
+        {ui->printPdfAction, &BatchCommands::printToPdf}};
+    for (const auto& [action, command] : batchCommands) {
+        connect(action, &QAction::triggered, this,
+                reported(this, [this, command = command] { (batches.get()->*command)(); }));
     }
     connect(ui->messageList, &QTreeView::doubleClicked, this,
             reported(this, [this] { onMessageDoubleClicked(); }));
@@ -232,7 +246,7 @@ void MainWindow::startUp() {
 }
 
 void MainWindow::openStore(MailStore newStore) {
-    if (batch.active) return;
+    if (batches->running()) return;
     search->stop();
     counts->stop();
     options->save();
@@ -254,7 +268,7 @@ std::string MainWindow::storeDirectoryOf(const QString& path) {
 }
 
 void MainWindow::onExportStore() {
-    if (batch.active) return;
+    if (batches->running()) return;
     exportStore(store, this);
 }
 
@@ -327,30 +341,6 @@ const std::vector<FolderCount>& MainWindow::folderCounts() const {
     return counts->all();
 }
 
-// ---------------------------------------------------------------------------------
-// Dragging messages out
-
-QMimeData* MainWindow::dragData(const std::vector<int>& recordIndexes) {
-    // Each drag writes its files afresh; the previous drag's files are gone by then.
-    dragDir = std::make_unique<QTemporaryDir>();
-    if (!dragDir->isValid()) return nullptr;
-    const std::string dir = QFile::encodeName(dragDir->path()).toStdString() + "/";
-    const bool dateInName = !saveExportDialog || saveExportDialog->dateInNames->isChecked();
-    QList<QUrl> urls;
-    for (const int index : recordIndexes) {
-        if (index < 0 || static_cast<std::size_t>(index) >= listed.records.size()) continue;
-        const MessageInfo& record = listed.records[static_cast<std::size_t>(index)];
-        const std::string raw =
-            readListedMessage(record, fileOfRecord(static_cast<std::size_t>(index))).text;
-        const std::string path = saveMessageAsEml(dir, record, raw, dateInName);
-        urls.push_back(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))));
-    }
-    if (urls.isEmpty()) return nullptr;
-    auto* data = new QMimeData;
-    data->setUrls(urls);
-    return data;
-}
-
 void MainWindow::buildFolderTree() {
     ui->folderTree->setUpdatesEnabled(false);
     ui->folderTree->clear();
@@ -403,7 +393,7 @@ void MainWindow::onListSplitterMoved() {
 // Folder tree and message list
 
 void MainWindow::onFolderClicked() {
-    if (batch.active) {
+    if (batches->running()) {
         // A running batch walks the rows of the folder listed: another folder
         // waits until it ends, and the tree goes on marking the folder listed.
         if (listed.node) {
@@ -548,6 +538,10 @@ void MainWindow::onHomePageClicked() {
     QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePageAddress)));
 }
 
+bool MainWindow::batchRunning() const {
+    return batches->running();
+}
+
 bool MainWindow::showingSearchResults() const {
     return search->showingResults();
 }
@@ -562,6 +556,11 @@ const MessagePrinter& MainWindow::printer() const {
 
 void MainWindow::onAbout() {
     if (aboutDialog) showModal(*aboutDialog);
+}
+
+void MainWindow::onCancel() {
+    search->cancel();
+    batches->cancel();
 }
 
 void MainWindow::onQuit() {

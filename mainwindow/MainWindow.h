@@ -11,9 +11,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,7 +31,7 @@ class QTreeWidgetItem;
 
 namespace lumbrook {
 
-class BatchRun;
+class BatchCommands;
 class MainWindowWidgets;
 class MessagePrinter;
 class MessageWindow;
@@ -41,7 +39,6 @@ class PreviewOptions;
 class RecoveryController;
 class SaveExportDialog;
 class SearchController;
-struct BatchCommand;
 struct RecoveredFolder;
 
 inline constexpr const char* HomePageAddress = "https://harlstone.example/";
@@ -84,7 +81,7 @@ class MainWindow : public QMainWindow {
     const IconSet& iconSet() const { return icons; }
     // The selected row that comes first in the list's current order; -1 for none.
     int firstSelectedRow() const;
-    bool batchRunning() const { return batch.active; }
+    bool batchRunning() const;
     const MessagePrinter& printer() const;
     // Whether the list shows search results rather than a folder, and the folder
     // file a listed record comes from (the listed folder's, or its hit's).
@@ -109,8 +106,6 @@ class MainWindow : public QMainWindow {
     void showStorePlaceholder(bool show);
     // A folder's count in the tree: its caption, bold with unread messages.
     void showFolderCount(int folder, FolderCount count);
-    // The selected messages written as .eml files for a drag out of the list.
-    QMimeData* dragData(const std::vector<int>& recordIndexes);
     void startUp();
     void shutDown();
     void buildFolderTree();
@@ -132,25 +127,10 @@ class MainWindow : public QMainWindow {
     void onAbout();
     void onQuit();
     void onOpenStore();
-    void onPrint();
-    void onPrintToPdf();
     void onExportStore();
-    void onPrinterSetup();
-    void onSave();
-    void onExport();
 
     // The design the options strip asks for.
     Design currentDesign() const;
-    // The selected records in the list's order (and their folder files into files).
-    MessageList selectedRecords(std::vector<std::string>* files = nullptr) const;
-    // The frame of every batch command (BatchCommands.cpp): guard, set-up, the walk
-    // over the selection, progress, completion box; the window is idle again however
-    // it ends.
-    void runBatch(const BatchCommand& command);
-    BatchCommand printCommand();
-    bool printOne(const MessageInfo& record);
-    MessageText readBatchMessage(const MessageInfo& record);
-    void setProgress(std::int32_t percent);
     // A row's text, listed (read from its folder file) or found by the scan of the
     // listed folder, for the preview, a batch and a drag.
     MessageText readListedMessage(const MessageInfo& record, const std::string& file);
@@ -170,19 +150,7 @@ class MainWindow : public QMainWindow {
     } previewed;
     bool closing = false;
     bool selectingAll = false;
-    // The running batch, from a batch command's set-up to its end: what it found
-    // damaged, for its completion box, and the folder readers its messages are read
-    // through, one per folder file.
-    struct Batch {
-        bool active = false;
-        BatchRun* run = nullptr;       // the walk, once it has begun
-        bool cancelRequested = false;  // Cancel (or closing) before the walk began
-        std::vector<std::string> damaged;
-        std::map<std::string, FolderReader> readers;
-        std::string file;  // of the message the batch is on
-    } batch;
     IconSet icons;
-    std::unique_ptr<QTemporaryDir> dragDir;  // files dragged out of the list
 
     MessageWindow* messageWindow = nullptr;
     SaveExportDialog* saveExportDialog = nullptr;
@@ -194,6 +162,7 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<FolderCounts> counts;
     std::unique_ptr<SearchController> search;
     std::unique_ptr<RecoveryController> recovery;
+    std::unique_ptr<BatchCommands> batches;
 };
 
 }  // namespace lumbrook
