@@ -129,8 +129,8 @@ void exportStore(const MailStore& store, QWidget* parent) {
         }
         return {};
     });
-    progress.setValue(0);
-    waiting.exec();
+    progress.setValue(0);  // a modal progress dialog lets events run: the walk may be over
+    if (job.running()) waiting.exec();
     // The program quitting ends the wait early: the walk stops after the message in hand.
     job.cancel();
     job.stop();
