@@ -1,6 +1,7 @@
 #include "convert/MailboxHeaders.h"
 
 #include "base/AsciiCase.h"
+#include "base/FileTime.h"
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -96,11 +97,6 @@ std::optional<int> namedZone(std::string_view token) {
 }
 
 }  // namespace
-
-std::optional<std::int64_t> fileTimeToUnix(std::uint64_t fileTime) {
-    if (fileTime == 0) return std::nullopt;
-    return static_cast<std::int64_t>(fileTime / 10'000'000) - 11'644'473'600LL;
-}
 
 std::optional<std::string> findHeaderField(std::string_view rawMessage, std::string_view name) {
     std::size_t pos = 0;

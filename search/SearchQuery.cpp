@@ -1,6 +1,7 @@
 #include "search/SearchQuery.h"
 
 #include "base/AsciiCase.h"
+#include "base/FileTime.h"
 #include <cstdint>
 #include <ctime>
 #include <vector>
@@ -228,11 +229,9 @@ std::uint64_t Parser::readDate(std::string_view value, std::size_t valuePos) con
     tm.tm_mday = parts[2];
     tm.tm_isdst = -1;
     const std::time_t t = std::mktime(&tm);
-    // Seconds from 1601 to 1970, the two calendars' epochs.
-    constexpr std::int64_t EpochDifference = 11644473600;
-    const std::int64_t since1601 = static_cast<std::int64_t>(t) + EpochDifference;
-    if (since1601 < 0) bad();
-    return static_cast<std::uint64_t>(since1601) * 10000000u;
+    const std::optional<std::uint64_t> fileTime = unixToFileTime(t);
+    if (!fileTime) bad();
+    return *fileTime;
 }
 
 void Parser::applyFilter(const Term& t, bool negated, std::size_t valuePos) {

@@ -1,4 +1,5 @@
-// Converting a message's file time into the local date-time value.
+// Converting a message's file time into seconds since 1970 and into the local
+// date-time value.
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "base/FileTime.h"
 #include "platform/DateTime.h"
 #include "store/DbxReader.h"
 #include "tests/platform/PlatformTestSupport.h"
@@ -47,6 +49,21 @@ std::uint64_t fileTime(int y, int mo, int d, int h, int mi, int s, int ms = 0) {
 
 DateTime value(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
     return test::dateTimeOf(y, mo, d, h, mi, s, ms);
+}
+
+TEST(FileTime, UnixSecondsBothWaysWithinTheirLimits) {
+    // Sun, 14 Sep 2003 16:02:05 UTC.
+    EXPECT_EQ(fileTimeToUnix(127080289250000000ull), 1063555325);
+    EXPECT_EQ(fileTimeToUnix(127080289259999999ull), 1063555325);
+    EXPECT_EQ(fileTimeToUnix(1), -11644473600);
+    EXPECT_EQ(fileTimeToUnix(~std::uint64_t(0)), 1833029933770);
+    EXPECT_FALSE(fileTimeToUnix(0));
+
+    EXPECT_EQ(unixToFileTime(1063555325), 127080289250000000ull);
+    EXPECT_EQ(unixToFileTime(-11644473600), 0u);
+    EXPECT_FALSE(unixToFileTime(-11644473601));
+    EXPECT_EQ(unixToFileTime(910692730084), 9223372036840000000ull);
+    EXPECT_FALSE(unixToFileTime(910692730085));
 }
 
 TEST(FileTimeToLocalDateTime, UtcValuesToTheMillisecond) {
