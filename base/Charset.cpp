@@ -1,6 +1,6 @@
 #include "base/Charset.h"
 
-#include "base/AsciiCase.h"
+#include "base/Ascii.h"
 #include <iconv.h>
 
 #include <algorithm>
@@ -64,15 +64,13 @@ constexpr std::size_t MaxLabelLength = 64;
 // caches without end.
 constexpr std::size_t MaxCachedEntries = 512;
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
-
 std::string normalizedLabel(std::string_view label) {
     // Quotes may sit inside or outside the padding ("  'utf-8' ", "\" utf-8\"").
     for (;;) {
         const std::size_t before = label.size();
-        while (!label.empty() && (isBlank(label.front()) || label.front() == '"' || label.front() == '\''))
+        while (!label.empty() && (isHtmlSpace(label.front()) || label.front() == '"' || label.front() == '\''))
             label.remove_prefix(1);
-        while (!label.empty() && (isBlank(label.back()) || label.back() == '"' || label.back() == '\''))
+        while (!label.empty() && (isHtmlSpace(label.back()) || label.back() == '"' || label.back() == '\''))
             label.remove_suffix(1);
         if (label.size() == before) break;
     }

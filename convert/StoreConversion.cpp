@@ -9,7 +9,7 @@
 #include <thread>
 #include <utility>
 
-#include "base/AsciiCase.h"
+#include "base/Ascii.h"
 #include "base/Errors.h"
 #include "listing/FolderTree.h"
 

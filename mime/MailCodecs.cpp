@@ -5,6 +5,7 @@
 #include <mutex>
 #include <random>
 
+#include "base/Ascii.h"
 #include "base/Errors.h"
 
 namespace lumbrook {
@@ -13,10 +14,6 @@ namespace {
 
 constexpr std::string_view SUUFormatError = "UUCODE message format error";
 constexpr char HexDigits[] = "0123456789ABCDEF";
-
-inline bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 inline bool isUpperHex(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
@@ -104,23 +101,8 @@ inline int uuValue(char c) {
 
 }  // namespace
 
-std::string_view trimLeftBlanks(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i])) ++i;
-    return text.substr(i);
-}
-
-std::string_view trimRightBlanks(std::string_view text) {
-    std::size_t n = text.size();
-    while (n > 0 && isBlank(text[n - 1])) --n;
-    return text.substr(0, n);
-}
-
 std::string_view trimBlanks(std::string_view text) {
-    text = trimLeftBlanks(text);
-    std::size_t n = text.size();
-    while (n > 0 && text[n - 1] == ' ') --n;
-    return text.substr(0, n);
+    return trimRight(trimLeft(text, isBlank), [](char c) { return c == ' '; });
 }
 
 bool LineScanner::next(std::size_t& start, std::size_t& length) {
@@ -164,7 +146,7 @@ std::string_view nextLineWithBreak(std::string_view text, std::ptrdiff_t& positi
 }
 
 std::string padLeft(std::string_view text, int width, std::string_view pad) {
-    std::string s(trimLeftBlanks(text));
+    std::string s(trimLeft(text, isBlank));
     const std::size_t w = width > 0 ? static_cast<std::size_t>(width) : 0;
     if (s.size() > w) return s.substr(s.size() - w);
     if (pad.empty()) return s;

@@ -12,12 +12,10 @@
 
 namespace lumbrook {
 
-// Blanks are tab and space. trimBlanks keeps trailing tabs on purpose: header
-// values have always been trimmed that way and stored lines depend on it.
-// The results are views into the argument.
+// Leading blanks (tab and space) and trailing spaces, as a view into the argument.
+// Trailing tabs stay on purpose: header values have always been trimmed that way
+// and stored lines depend on it.
 std::string_view trimBlanks(std::string_view text);
-std::string_view trimLeftBlanks(std::string_view text);
-std::string_view trimRightBlanks(std::string_view text);
 
 // Walks a text one line at a time. Only CR immediately followed by LF ends a
 // line; a lone CR or LF is an ordinary character. A last line without CR LF runs

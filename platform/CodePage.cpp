@@ -10,7 +10,7 @@
 #include <mutex>
 #include <optional>
 
-#include "base/AsciiCase.h"
+#include "base/Ascii.h"
 
 namespace lumbrook {
 
@@ -45,15 +45,9 @@ int codePageNumberOf(std::string_view name) {
     return 0;
 }
 
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
 // LUMBROOK_CODEPAGE as an iconv name: a number N is "CPN" (65001 is UTF-8).
 std::string codePageNameFromSetting(std::string_view setting) {
-    setting = trim(setting);
+    setting = trim(setting, isBlank);
     if (setting.empty()) return std::string(DefaultCodePageName);
     if (auto n = parseNumber(setting)) {
         if (*n == 65001) return "UTF-8";
@@ -316,7 +310,7 @@ CodePage::CodePage(std::string iconvName, std::shared_ptr<const Converter> conve
 CodePage CodePage::fromSetting(std::string_view setting, std::string* unknown) {
     std::string name = codePageNameFromSetting(setting);
     if (!isKnownCodePage(name)) {
-        if (unknown) *unknown = std::string(trim(setting));
+        if (unknown) *unknown = std::string(trim(setting, isBlank));
         name = std::string(DefaultCodePageName);
     }
     std::shared_ptr<const Converter> converter = Converter::open(name);

@@ -3,11 +3,35 @@
 #include <string>
 #include <vector>
 
+#include "base/Ascii.h"
 #include "base/Charset.h"
 #include "mime/HtmlCharset.h"
 
 namespace lumbrook {
 namespace {
+
+TEST(Ascii, EachWhiteSpaceSetTakesItsOwnCharacters) {
+    struct Case {
+        bool (*isIn)(char);
+        std::string taken;  // in byte order
+    };
+    const Case cases[] = {
+        {isBlank, "\t "},
+        {isBlankOrLineEnd, "\t\n\r "},
+        {isHtmlSpace, "\t\n\f\r "},
+        {isSpace, "\t\n\v\f\r "},
+    };
+    for (const Case& c : cases) {
+        std::string taken;
+        for (int b = 0; b < 256; ++b)
+            if (c.isIn(static_cast<char>(b))) taken += static_cast<char>(b);
+        EXPECT_EQ(taken, c.taken);
+    }
+    EXPECT_EQ(trim("\v\f a b\t\r\n ", isHtmlSpace), "\v\f a b");
+    EXPECT_EQ(trimLeft(" \ta \t", isBlank), "a \t");
+    EXPECT_EQ(trimRight(" \ta \t", isBlank), " \ta");
+    EXPECT_EQ(trim(" \t\n", isSpace), "");
+}
 
 TEST(Charset, LabelsAsMailAndPagesWriteThem) {
     const std::vector<std::pair<std::string, std::string>> cases = {
