@@ -93,6 +93,13 @@ TEST(CodePage, MultiByteCodePage) {
     EXPECT_EQ(mixed.substr(0, 3), "\xE3\x81\x82");
     EXPECT_EQ(mixed.substr(mixed.size() - 3), "\xE3\x81\x82");
     EXPECT_TRUE(isValidUtf8(page.toUtf8(allBytes())));
+
+    // A four-byte sequence cut off: each byte refused is one U+FFFD, where mail's
+    // conversion makes the whole end one.
+    const CodePage gb18030 = CodePage::fromSetting("GB18030");
+    if (gb18030.name() != "GB18030") GTEST_SKIP() << "iconv lacks GB18030";
+    EXPECT_EQ(gb18030.toUtf8("a\x81\x30\x81"), "a\xEF\xBF\xBD" "0\xEF\xBF\xBD");
+    EXPECT_EQ(convertToUtf8("a\x81\x30\x81", "GB18030"), "a\xEF\xBF\xBD");
 }
 
 TEST(CodePage, Utf8Validity) {
