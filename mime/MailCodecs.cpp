@@ -6,13 +6,11 @@
 #include <random>
 
 #include "base/Ascii.h"
-#include "base/Errors.h"
 
 namespace lumbrook {
 
 namespace {
 
-constexpr std::string_view SUUFormatError = "UUCODE message format error";
 constexpr char HexDigits[] = "0123456789ABCDEF";
 
 inline bool isUpperHex(char c) {
@@ -133,27 +131,6 @@ bool LineScanner::next(std::string_view& line) {
     return true;
 }
 
-std::string_view nextLineWithBreak(std::string_view text, std::ptrdiff_t& position) {
-    if (position < 1 || static_cast<std::size_t>(position) > text.size()) {
-        position = -1;
-        return {};
-    }
-    const std::size_t from = static_cast<std::size_t>(position) - 1;
-    const std::size_t lineEnd = findCrLf(text, from);
-    const std::size_t end = lineEnd == std::string_view::npos ? text.size() : lineEnd + 2;
-    position = end >= text.size() ? -1 : static_cast<std::ptrdiff_t>(end) + 1;
-    return text.substr(from, end - from);
-}
-
-std::string padLeft(std::string_view text, int width, std::string_view pad) {
-    std::string s(trimLeft(text, isBlank));
-    const std::size_t w = width > 0 ? static_cast<std::size_t>(width) : 0;
-    if (s.size() > w) return s.substr(s.size() - w);
-    if (pad.empty()) return s;
-    while (s.size() < w) s.insert(0, pad);
-    return s;
-}
-
 std::string qpEncode(std::string_view text, bool headerMode) {
     const std::size_t n = text.size();
     std::string out;
@@ -268,20 +245,6 @@ std::size_t base64EncodeStream(std::string_view src, std::string& dst) {
     return dst.size();
 }
 
-void base64DecodeLine(std::string_view line, std::string& out) {
-    const std::size_t old = out.size();
-    out.resize(old + line.size() / 4 * 3);
-    const auto* p = reinterpret_cast<const unsigned char*>(line.data());
-    const std::size_t written = decodeBase64Line(p, p + line.size(), out.data() + old);
-    out.resize(old + written);
-}
-
-std::string base64DecodeLine(std::string_view line) {
-    std::string out;
-    base64DecodeLine(line, out);
-    return out;
-}
-
 void base64DecodeText(std::string_view text, std::string& out) {
     const std::size_t old = out.size();
     // Every line yields at most three bytes per four characters, so the whole
@@ -297,12 +260,6 @@ void base64DecodeText(std::string_view text, std::string& out) {
         from = lineEnd == std::string_view::npos ? text.size() : lineEnd + 2;
     }
     out.resize(static_cast<std::size_t>(dst - out.data()));
-}
-
-int uuCharValue(char c) {
-    const int v = uuValue(c);
-    if (v < 0) throw LumbrookError(std::string(SUUFormatError));
-    return v;
 }
 
 void uuDecodeLine(std::string_view line, std::string& out) {
