@@ -236,20 +236,24 @@ TEST(FileOutput, LinesSplitAtEveryBreakAndWriteFailuresAreReported) {
     EXPECT_EQ(splitLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
     EXPECT_EQ(splitLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
     EXPECT_TRUE(splitLines("").empty());
-    EXPECT_EQ(joinLinesCrlf({"a", ""}), "a\r\n\r\n");
+    const auto writeReplacing = [](const std::string& path, std::string_view bytes) {
+        FileWriter out(path, FileWriter::Mode::Replace);
+        out.write(bytes);
+        out.finish();
+    };
 
     // A full disk is an error, never a page reported as written.
     if (std::filesystem::exists("/dev/full")) {
-        EXPECT_THROW(writeFileReplacing("/dev/full", "bytes"), FileCreateError);
+        EXPECT_THROW(writeReplacing("/dev/full", "bytes"), FileCreateError);
     }
     TempDir dir;
     dir.write("taken", "mine");
     EXPECT_THROW(writeFileNew(dir / "taken", "other"), FileCreateError);
     EXPECT_EQ(readFileBytes(dir / "taken"), "mine");
-    EXPECT_THROW(writeFileReplacing(dir / "no/such/dir/file", "x"), FileCreateError);
+    EXPECT_THROW(writeReplacing(dir / "no/such/dir/file", "x"), FileCreateError);
     // A link planted in the working directory is not followed.
     std::filesystem::create_symlink(dir / "taken", dir / "link");
-    EXPECT_THROW(writeFileReplacing(dir / "link", "x"), FileCreateError);
+    EXPECT_THROW(writeReplacing(dir / "link", "x"), FileCreateError);
     EXPECT_EQ(readFileBytes(dir / "taken"), "mine");
 }
 
