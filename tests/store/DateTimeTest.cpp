@@ -17,25 +17,6 @@
 namespace lumbrook {
 namespace {
 
-class TimeZone {
-  public:
-    explicit TimeZone(const char* tz) {
-        if (const char* old = std::getenv("TZ")) saved = old;
-        ::setenv("TZ", tz, 1);
-        ::tzset();
-    }
-    ~TimeZone() {
-        if (saved)
-            ::setenv("TZ", saved->c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-
-  private:
-    std::optional<std::string> saved;
-};
-
 std::uint64_t fileTime(int y, int mo, int d, int h, int mi, int s, int ms = 0) {
     std::tm tm{};
     tm.tm_year = y - 1900;
@@ -67,7 +48,7 @@ TEST(FileTime, UnixSecondsBothWaysWithinTheirLimits) {
 }
 
 TEST(FileTimeToLocalDateTime, UtcValuesToTheMillisecond) {
-    TimeZone utc("UTC");
+    test::EnvGuard utc("TZ", "UTC");
     struct Case {
         std::uint64_t in;
         DateTime expected;
@@ -88,7 +69,7 @@ TEST(FileTimeToLocalDateTime, UtcValuesToTheMillisecond) {
     // No date at all: 1 January 1601, the same in every zone.
     EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(0), value(1601, 1, 1));
     {
-        TimeZone west("UTC+5");
+        test::EnvGuard west("TZ", "UTC+5");
         EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(0), value(1601, 1, 1));
     }
     // Damaged dates beyond the calendar stay inside it.
@@ -101,7 +82,7 @@ TEST(FileTimeToLocalDateTime, UtcValuesToTheMillisecond) {
 TEST(FileTimeToLocalDateTime, OffsetInForceNowApplies) {
     // One hour east of UTC, no summer time.
     {
-        TimeZone east("UTC-1");
+        test::EnvGuard east("TZ", "UTC-1");
         EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(fileTime(2023, 7, 1, 12, 0, 0)),
                          value(2023, 7, 1, 13, 0, 0));
         EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(fileTime(2023, 12, 31, 23, 30, 0)),
@@ -109,7 +90,7 @@ TEST(FileTimeToLocalDateTime, OffsetInForceNowApplies) {
     }
     // A zone with summer time: a July date and a January date both move by the
     // offset in force today, whichever that is.
-    TimeZone cet("CET-1CEST,M3.5.0,M10.5.0/3");
+    test::EnvGuard cet("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
     std::time_t now = std::time(nullptr);
     std::tm local{};
     ::localtime_r(&now, &local);
