@@ -3,30 +3,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
-#include <optional>
 #include <string>
 
 #include "base/FileTime.h"
 #include "platform/DateTime.h"
 #include "store/DbxReader.h"
-#include "tests/platform/PlatformTestSupport.h"
-#include "dbxwriter/DbxWriter.h"
+#include "tests/support/RecordTestSupport.h"
 
 namespace lumbrook {
 namespace {
-
-std::uint64_t fileTime(int y, int mo, int d, int h, int mi, int s, int ms = 0) {
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = mi;
-    tm.tm_sec = s;
-    return unixTimeToFileTime(::timegm(&tm)) + std::uint64_t(ms) * 10'000;
-}
 
 DateTime value(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
     return test::dateTimeOf(y, mo, d, h, mi, s, ms);
@@ -54,15 +39,15 @@ TEST(FileTimeToLocalDateTime, UtcValuesToTheMillisecond) {
         DateTime expected;
     };
     const Case cases[] = {
-        {fileTime(2002, 3, 4, 5, 6, 7, 890), value(2002, 3, 4, 5, 6, 7, 890)},
-        {fileTime(1899, 12, 30, 0, 0, 0), 0.0},
-        {fileTime(1899, 12, 30, 18, 0, 0), 0.75},
+        {test::fileTimeUtc(2002, 3, 4, 5, 6, 7, 890), value(2002, 3, 4, 5, 6, 7, 890)},
+        {test::fileTimeUtc(1899, 12, 30, 0, 0, 0), 0.0},
+        {test::fileTimeUtc(1899, 12, 30, 18, 0, 0), 0.75},
         // Before the epoch the day count is negative and the time counts away from zero.
-        {fileTime(1899, 12, 29, 6, 0, 0), -1.25},
-        {fileTime(1601, 1, 1, 0, 0, 1), value(1601, 1, 1, 0, 0, 1)},
-        {fileTime(9999, 12, 31, 23, 59, 59, 999), value(9999, 12, 31, 23, 59, 59, 999)},
+        {test::fileTimeUtc(1899, 12, 29, 6, 0, 0), -1.25},
+        {test::fileTimeUtc(1601, 1, 1, 0, 0, 1), value(1601, 1, 1, 0, 0, 1)},
+        {test::fileTimeUtc(9999, 12, 31, 23, 59, 59, 999), value(9999, 12, 31, 23, 59, 59, 999)},
         // 100 ns ticks below a millisecond are dropped, not rounded.
-        {fileTime(2020, 1, 1, 0, 0, 0) + 9'999, value(2020, 1, 1)},
+        {test::fileTimeUtc(2020, 1, 1, 0, 0, 0) + 9'999, value(2020, 1, 1)},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(c.in), c.expected) << c.in;
 
@@ -83,9 +68,9 @@ TEST(FileTimeToLocalDateTime, OffsetInForceNowApplies) {
     // One hour east of UTC, no summer time.
     {
         test::EnvGuard east("TZ", "UTC-1");
-        EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(fileTime(2023, 7, 1, 12, 0, 0)),
+        EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(test::fileTimeUtc(2023, 7, 1, 12, 0, 0)),
                          value(2023, 7, 1, 13, 0, 0));
-        EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(fileTime(2023, 12, 31, 23, 30, 0)),
+        EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(test::fileTimeUtc(2023, 12, 31, 23, 30, 0)),
                          value(2024, 1, 1, 0, 30, 0));
     }
     // A zone with summer time: a July date and a January date both move by the
@@ -96,9 +81,9 @@ TEST(FileTimeToLocalDateTime, OffsetInForceNowApplies) {
     ::localtime_r(&now, &local);
     const int hours = static_cast<int>(local.tm_gmtoff / 3600);
     ASSERT_TRUE(hours == 1 || hours == 2);
-    EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(fileTime(2023, 7, 1, 12, 0, 0)),
+    EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(test::fileTimeUtc(2023, 7, 1, 12, 0, 0)),
                      value(2023, 7, 1, 12 + hours, 0, 0));
-    EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(fileTime(2023, 1, 15, 12, 0, 0)),
+    EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(test::fileTimeUtc(2023, 1, 15, 12, 0, 0)),
                      value(2023, 1, 15, 12 + hours, 0, 0));
 }
 
