@@ -214,7 +214,7 @@ std::string convertWith(iconv_t cd, std::string_view bytes, Utf8Converter::Unrea
     const auto makeRoom = [&](std::size_t needed) {
         if (out.size() - used < needed) out.resize(out.size() * 2 + needed);
     };
-    // iconv's answer and errno right after it.
+    // One call to iconv: the errno it left, 0 when it took all it could.
     const auto run = [&](char** in, std::size_t* inLeft) {
         char* next = out.data() + used;
         std::size_t left = out.size() - used;
@@ -242,8 +242,8 @@ std::string convertWith(iconv_t cd, std::string_view bytes, Utf8Converter::Unrea
         // An incomplete sequence can only stand at the end: as mail reads, it is
         // one unreadable character. Anything else unreadable is skipped a byte at a
         // time, so the reader picks up again at the next byte that starts a
-        // character. glibc's UHC (CP949) reports some pairs unreadable after taking
-        // both bytes: then nothing is left to skip.
+        // character. glibc's UHC (CP949) can call a pair unreadable after taking
+        // both its bytes: at the end of the text nothing is left to skip.
         const bool afresh = unreadable == Utf8Converter::Unreadable::EachByteAfresh;
         if (error == EINVAL && !afresh) break;
         if (inLeft > 0) {
