@@ -10,7 +10,9 @@
 
 namespace lumbrook {
 
-inline bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+inline bool isAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 // The value of a hexadecimal digit in either case; -1 for any other character.
 inline int hexDigitValue(char c) {
@@ -20,8 +22,12 @@ inline int hexDigitValue(char c) {
     return -1;
 }
 
-inline char upperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-inline char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+inline char upperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+inline char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 inline std::string upperAscii(std::string_view text) {
     std::string out(text);
@@ -48,16 +54,24 @@ inline bool startsWithNoCase(std::string_view text, std::string_view prefix) {
 
 // Space and tab: the blanks of mail header lines, of settings and of the text
 // lines in a store.
-inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
+inline bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // Blanks and the two line-end characters.
-inline bool isBlankOrLineEnd(char c) { return isBlank(c) || c == '\r' || c == '\n'; }
+inline bool isBlankOrLineEnd(char c) {
+    return isBlank(c) || c == '\r' || c == '\n';
+}
 
 // HTML's white space: blanks, line ends and form feed, not vertical tab.
-inline bool isHtmlSpace(char c) { return isBlankOrLineEnd(c) || c == '\f'; }
+inline bool isHtmlSpace(char c) {
+    return isBlankOrLineEnd(c) || c == '\f';
+}
 
 // What C's isspace takes in the "C" locale: HTML's white space and vertical tab.
-inline bool isSpace(char c) { return isHtmlSpace(c) || c == '\v'; }
+inline bool isSpace(char c) {
+    return isHtmlSpace(c) || c == '\v';
+}
 
 // The text without the leading, trailing or both characters of a set, as a view
 // into the argument.

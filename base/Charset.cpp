@@ -1,6 +1,5 @@
 #include "base/Charset.h"
 
-#include "base/Ascii.h"
 #include <iconv.h>
 
 #include <algorithm>
@@ -8,6 +7,8 @@
 #include <mutex>
 #include <unordered_map>
 #include <utility>
+
+#include "base/Ascii.h"
 
 namespace lumbrook {
 
@@ -69,9 +70,11 @@ std::string normalizedLabel(std::string_view label) {
     // Quotes may sit inside or outside the padding ("  'utf-8' ", "\" utf-8\"").
     for (;;) {
         const std::size_t before = label.size();
-        while (!label.empty() && (isHtmlSpace(label.front()) || label.front() == '"' || label.front() == '\''))
+        while (!label.empty() &&
+               (isHtmlSpace(label.front()) || label.front() == '"' || label.front() == '\''))
             label.remove_prefix(1);
-        while (!label.empty() && (isHtmlSpace(label.back()) || label.back() == '"' || label.back() == '\''))
+        while (!label.empty() &&
+               (isHtmlSpace(label.back()) || label.back() == '"' || label.back() == '\''))
             label.remove_suffix(1);
         if (label.size() == before) break;
     }
@@ -195,7 +198,9 @@ std::size_t wellFormedPrefix(std::string_view bytes) {
     const std::size_t length = leadLength(bytes[0]);
     if (length == 0) return 0;
     std::size_t n = 1;
-    while (n < length && n < bytes.size() && fitsSequence(lead, n, static_cast<unsigned char>(bytes[n]))) ++n;
+    while (n < length && n < bytes.size() &&
+           fitsSequence(lead, n, static_cast<unsigned char>(bytes[n])))
+        ++n;
     return n;
 }
 

@@ -6,8 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/Charset.h"
 #include "base/Ascii.h"
+#include "base/Charset.h"
 
 namespace lumbrook {
 
@@ -185,7 +185,8 @@ std::vector<Parameter> parameters(std::string_view headerValue) {
         else if (headerValue[at] == ';' && !quoted) break;
     }
     while (at < headerValue.size()) {
-        while (at < headerValue.size() && (headerValue[at] == ';' || isSpace(headerValue[at]))) ++at;
+        while (at < headerValue.size() && (headerValue[at] == ';' || isSpace(headerValue[at])))
+            ++at;
         if (at >= headerValue.size()) break;
         const std::size_t nameStart = at;
         while (at < headerValue.size() && headerValue[at] != '=' && headerValue[at] != ';') ++at;

@@ -1,7 +1,7 @@
 #include "mime/HtmlCharset.h"
 
-#include "base/Charset.h"
 #include "base/Ascii.h"
+#include "base/Charset.h"
 
 namespace lumbrook {
 
@@ -11,7 +11,6 @@ namespace {
 // long style sheets before its meta elements, and Internet Explorer, which showed
 // these messages first, looked further.
 constexpr std::size_t PrescanLength = 4096;
-
 
 struct Attribute {
     std::string name;   // lower case

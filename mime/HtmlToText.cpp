@@ -11,8 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/Charset.h"
 #include "base/Ascii.h"
+#include "base/Charset.h"
 
 namespace lumbrook {
 

@@ -130,7 +130,8 @@ class CodePage::Converter {
             c->useTable(std::move(*table), codePageNumberOf(name) == 1252);
             return c;
         }
-        c->multiByte = std::make_unique<Utf8Converter>(name, Utf8Converter::Unreadable::EachByteAfresh);
+        c->multiByte =
+            std::make_unique<Utf8Converter>(name, Utf8Converter::Unreadable::EachByteAfresh);
         // Probe whether plain ASCII passes unchanged, as the fast path assumes.
         std::string ascii;
         for (int b = 1; b < 0x80; ++b) ascii += static_cast<char>(b);

@@ -166,8 +166,10 @@ std::optional<std::string> parseHexBytes(std::string_view data) {
     std::size_t pos = 0;
     for (;;) {
         std::size_t comma = data.find(',', pos);
-        std::string_view token = trim(data.substr(
-            pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos), isSpace);
+        std::string_view token =
+            trim(data.substr(
+                     pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos),
+                 isSpace);
         if (token.empty() && comma == std::string_view::npos) break;  // trailing comma
         if (token.empty() || token.size() > 2) return std::nullopt;
         int value = 0;

@@ -1,10 +1,11 @@
 #include "search/SearchQuery.h"
 
-#include "base/Ascii.h"
-#include "base/FileTime.h"
 #include <cstdint>
 #include <ctime>
 #include <vector>
+
+#include "base/Ascii.h"
+#include "base/FileTime.h"
 
 namespace lumbrook {
 namespace {
@@ -23,7 +24,9 @@ struct Term {
 
 // Control characters separate words as spaces do (the index never makes them part of
 // a word), and a zero byte must never reach the full-text expression, which it would end.
-bool isSpaceOrControl(char c) { return static_cast<unsigned char>(c) <= 0x20 || c == '\x7F'; }
+bool isSpaceOrControl(char c) {
+    return static_cast<unsigned char>(c) <= 0x20 || c == '\x7F';
+}
 
 // Decodes one UTF-8 sequence at pos; a broken one counts as a single byte, which the
 // index's tokenizer also treats as a word character.
@@ -137,7 +140,8 @@ private:
     bool atEnd() const { return position >= input.size(); }
     bool atTermEnd() const { return atEnd() || isSpaceOrControl(input[position]); }
     bool atOr() const {
-        return input.substr(position, 2) == "OR" && (position + 2 == input.size() || isSpaceOrControl(input[position + 2]));
+        return input.substr(position, 2) == "OR" &&
+               (position + 2 == input.size() || isSpaceOrControl(input[position + 2]));
     }
     Field readField();
     Term readTerm(bool negated);
