@@ -1,12 +1,14 @@
 #include "base/Charset.h"
 
-#include "base/AsciiCase.h"
 #include <iconv.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
+
+#include "base/Ascii.h"
 
 namespace lumbrook {
 
@@ -64,15 +66,15 @@ constexpr std::size_t MaxLabelLength = 64;
 // caches without end.
 constexpr std::size_t MaxCachedEntries = 512;
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f'; }
-
 std::string normalizedLabel(std::string_view label) {
     // Quotes may sit inside or outside the padding ("  'utf-8' ", "\" utf-8\"").
     for (;;) {
         const std::size_t before = label.size();
-        while (!label.empty() && (isBlank(label.front()) || label.front() == '"' || label.front() == '\''))
+        while (!label.empty() &&
+               (isHtmlSpace(label.front()) || label.front() == '"' || label.front() == '\''))
             label.remove_prefix(1);
-        while (!label.empty() && (isBlank(label.back()) || label.back() == '"' || label.back() == '\''))
+        while (!label.empty() &&
+               (isHtmlSpace(label.back()) || label.back() == '"' || label.back() == '\''))
             label.remove_suffix(1);
         if (label.size() == before) break;
     }
@@ -174,52 +176,91 @@ std::size_t leadLength(char leadByte) {
     return 0;
 }
 
+// Whether a byte may stand at place n (1 to 3) of a sequence with this lead byte:
+// a continuation byte, and for the second one a narrower range after E0, ED, F0
+// and F4, which keeps out overlong forms, surrogates and code points above U+10FFFF.
+bool fitsSequence(unsigned char lead, std::size_t n, unsigned char b) {
+    unsigned char low = 0x80, high = 0xBF;
+    if (n == 1) {
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    }
+    return b >= low && b <= high;
+}
+
 // How many bytes at the start, lead byte first, follow the rules of one sequence
-// (at most its length): the second byte's range excludes overlong forms,
-// surrogates and code points above U+10FFFF.
+// (at most its length).
 std::size_t wellFormedPrefix(std::string_view bytes) {
     if (bytes.empty()) return 0;
     const auto lead = static_cast<unsigned char>(bytes[0]);
     const std::size_t length = leadLength(bytes[0]);
     if (length == 0) return 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
     std::size_t n = 1;
-    while (n < length && n < bytes.size()) {
-        const auto b = static_cast<unsigned char>(bytes[n]);
-        if (b < (n == 1 ? low : 0x80) || b > (n == 1 ? high : 0xBF)) break;
+    while (n < length && n < bytes.size() &&
+           fitsSequence(lead, n, static_cast<unsigned char>(bytes[n])))
         ++n;
-    }
     return n;
 }
 
-std::string convertWith(iconv_t cd, std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 8);
-    char buffer[16384];
+struct ConversionTrouble {
+    bool unreadable = false;
+    bool cutOff = false;  // the text ended inside a sequence
+};
+
+// The one loop over iconv: every conversion into UTF-8 runs through it.
+std::string convertWith(iconv_t cd, std::string_view bytes, Utf8Converter::Unreadable unreadable,
+                        ConversionTrouble* trouble = nullptr) {
+    // iconv writes straight into the result, which grows when iconv asks for room:
+    // most texts need no more than twice their size as UTF-8.
+    std::string out(bytes.size() * 2 + 16, '\0');
+    std::size_t used = 0;
+    const auto makeRoom = [&](std::size_t needed) {
+        if (out.size() - used < needed) out.resize(out.size() * 2 + needed);
+    };
+    // One call to iconv: the errno it left, 0 when it took all it could.
+    const auto run = [&](char** in, std::size_t* inLeft) {
+        char* next = out.data() + used;
+        std::size_t left = out.size() - used;
+        const std::size_t result = iconv(cd, in, inLeft, &next, &left);
+        const int error = result == static_cast<std::size_t>(-1) ? errno : 0;
+        used = static_cast<std::size_t>(next - out.data());
+        return error;
+    };
     char* in = const_cast<char*>(bytes.data());
     std::size_t inLeft = bytes.size();
     while (inLeft > 0) {
-        char* next = buffer;
-        std::size_t bufferLeft = sizeof buffer;
-        const std::size_t result = iconv(cd, &in, &inLeft, &next, &bufferLeft);
-        out.append(buffer, static_cast<std::size_t>(next - buffer));
-        if (result != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
-        out += ReplacementCharacter;
-        // An incomplete sequence can only stand at the end: it is one unreadable
-        // character. Anything else unreadable is skipped a byte at a time, so the
-        // reader picks up again at the next byte that starts a character.
-        if (errno == EINVAL) break;
-        ++in;
-        --inLeft;
+        const int error = run(&in, &inLeft);
+        if (error == 0) continue;
+        if (error == E2BIG) {
+            out.resize(out.size() * 2 + 64);
+            continue;
+        }
+        makeRoom(ReplacementCharacter.size());
+        out.replace(used, ReplacementCharacter.size(), ReplacementCharacter);
+        used += ReplacementCharacter.size();
+        if (trouble) {
+            trouble->unreadable = true;
+            if (error == EINVAL) trouble->cutOff = true;
+        }
+        // An incomplete sequence can only stand at the end: as mail reads, it is
+        // one unreadable character. Anything else unreadable is skipped a byte at a
+        // time, so the reader picks up again at the next byte that starts a
+        // character. glibc's UHC (CP949) can call a pair unreadable after taking
+        // both its bytes: at the end of the text nothing is left to skip.
+        const bool afresh = unreadable == Utf8Converter::Unreadable::EachByteAfresh;
+        if (error == EINVAL && !afresh) break;
+        if (inLeft > 0) {
+            ++in;
+            --inLeft;
+        }
+        if (afresh) iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
-    char* next = buffer;
-    std::size_t bufferLeft = sizeof buffer;
-    iconv(cd, nullptr, nullptr, &next, &bufferLeft);
-    out.append(buffer, static_cast<std::size_t>(next - buffer));
+    // The end of the text: what a stateful charset still holds, and back to its
+    // initial state for the next text.
+    while (run(nullptr, nullptr) == E2BIG) out.resize(out.size() * 2 + 64);
+    out.resize(used);
     return out;
 }
 
@@ -247,13 +288,43 @@ std::optional<std::string> iconvNameForLabel(std::string_view label) {
     return name;
 }
 
+bool isKnownCharset(std::string_view iconvName) {
+    return charsetTraits(std::string(iconvName)).known;
+}
+
+std::optional<std::array<std::string, 256>> singleByteCharsetTable(std::string_view iconvName) {
+    const iconv_t cd = iconv_open("UTF-8", std::string(iconvName).c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+    std::optional<std::array<std::string, 256>> table(std::in_place);
+    for (int b = 0; b < 256 && table; ++b) {
+        const char byte = static_cast<char>(b);
+        ConversionTrouble trouble;
+        std::string text = convertWith(cd, std::string_view(&byte, 1),
+                                       Utf8Converter::Unreadable::EachByteAfresh, &trouble);
+        if (trouble.cutOff) {
+            table.reset();  // a lead byte
+        } else if (trouble.unreadable) {
+            (*table)[b].clear();
+        } else {
+            // Code pages that combine characters (1255, 1258) hold a letter back
+            // until the flush; a byte that gives nothing even then stands for none.
+            (*table)[b] = text.empty() ? std::string(ReplacementCharacter) : std::move(text);
+        }
+    }
+    iconv_close(cd);
+    return table;
+}
+
 struct Utf8Converter::State {
+    Unreadable unreadable = Unreadable::AsMail;
     bool utf8 = false;
     bool asciiCompatible = false;
     iconv_t cd = reinterpret_cast<iconv_t>(-1);  // none: every byte as Latin-1
 };
 
-Utf8Converter::Utf8Converter(std::string_view iconvName) : state(std::make_unique<State>()) {
+Utf8Converter::Utf8Converter(std::string_view iconvName, Unreadable unreadable)
+    : state(std::make_unique<State>()) {
+    state->unreadable = unreadable;
     if (isUtf8Name(iconvName)) {
         state->utf8 = true;
         return;
@@ -278,7 +349,7 @@ std::string Utf8Converter::convert(std::string_view bytes) {
     if (state->utf8) return sanitizeUtf8(bytes);
     if (state->cd == reinterpret_cast<iconv_t>(-1)) return latin1ToUtf8(bytes);
     if (state->asciiCompatible && isAscii(bytes)) return std::string(bytes);
-    std::string out = convertWith(state->cd, bytes);
+    std::string out = convertWith(state->cd, bytes, state->unreadable);
     // iconv writes well-formed UTF-8; checking costs one pass and keeps the promise
     // whatever a converter module does.
     if (!isValidUtf8(out)) out = sanitizeUtf8(out);
@@ -336,8 +407,12 @@ bool isValidUtf8(std::string_view bytes) {
             ++at;
             continue;
         }
-        const std::size_t length = utf8SequenceLength(bytes.substr(at));
-        if (length == 0) return false;
+        // Every conversion's result passes here: one look at each byte.
+        const auto lead = static_cast<unsigned char>(bytes[at]);
+        const std::size_t length = leadLength(bytes[at]);
+        if (length == 0 || length > bytes.size() - at) return false;
+        for (std::size_t n = 1; n < length; ++n)
+            if (!fitsSequence(lead, n, static_cast<unsigned char>(bytes[at + n]))) return false;
         at += length;
     }
     return true;

@@ -1,6 +1,7 @@
 #include "convert/MailboxHeaders.h"
 
-#include "base/AsciiCase.h"
+#include "base/Ascii.h"
+#include "base/FileTime.h"
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -8,14 +9,6 @@
 namespace lumbrook {
 
 namespace {
-
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
 
 // The line at pos without its line end, and where the next one starts.
 std::string_view lineAt(std::string_view text, std::size_t pos, std::size_t& next) {
@@ -97,11 +90,6 @@ std::optional<int> namedZone(std::string_view token) {
 
 }  // namespace
 
-std::optional<std::int64_t> fileTimeToUnix(std::uint64_t fileTime) {
-    if (fileTime == 0) return std::nullopt;
-    return static_cast<std::int64_t>(fileTime / 10'000'000) - 11'644'473'600LL;
-}
-
 std::optional<std::string> findHeaderField(std::string_view rawMessage, std::string_view name) {
     std::size_t pos = 0;
     while (pos < rawMessage.size()) {
@@ -111,11 +99,11 @@ std::optional<std::string> findHeaderField(std::string_view rawMessage, std::str
         pos = next;
         const std::size_t colon = line.find(':');
         if (colon == std::string_view::npos ||
-            !equalsNoCase(trim(line.substr(0, colon)), name) ||
-            (colon > 0 && isBlank(line[0])))
+            !equalsNoCase(trim(line.substr(0, colon), isBlankOrLineEnd), name) ||
+            (colon > 0 && isBlankOrLineEnd(line[0])))
             continue;
         std::string value(line.substr(colon + 1));
-        while (pos < rawMessage.size() && (rawMessage[pos] == ' ' || rawMessage[pos] == '\t')) {
+        while (pos < rawMessage.size() && isBlank(rawMessage[pos])) {
             value.append(lineAt(rawMessage, pos, next));
             pos = next;
         }
@@ -140,7 +128,7 @@ std::string envelopeAddress(std::string_view fromValue) {
         address = std::string_view(plain).substr(
             open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
         // An obsolete source route "@relay,@relay:user@host" keeps only the address.
-        if (!trim(address).empty() && trim(address).front() == '@') {
+        if (!trim(address, isBlankOrLineEnd).empty() && trim(address, isBlankOrLineEnd).front() == '@') {
             const std::size_t colon = address.find(':');
             address = colon == std::string_view::npos ? std::string_view() : address.substr(colon + 1);
         }
@@ -156,7 +144,7 @@ std::string envelopeAddress(std::string_view fromValue) {
             }
         }
     }
-    address = trim(address);
+    address = trim(address, isBlankOrLineEnd);
     if (address.empty()) return "MAILER-DAEMON";
     for (char c : address) {
         const auto b = static_cast<unsigned char>(c);
@@ -172,9 +160,9 @@ std::optional<std::int64_t> parseMailDate(std::string_view dateValue) {
         std::size_t pos = 0;
         const std::string_view all(text);
         while (pos < all.size() && tokens.size() < 16) {
-            while (pos < all.size() && (isBlank(all[pos]) || all[pos] == ',')) ++pos;
+            while (pos < all.size() && (isBlankOrLineEnd(all[pos]) || all[pos] == ',')) ++pos;
             const std::size_t start = pos;
-            while (pos < all.size() && !isBlank(all[pos]) && all[pos] != ',') ++pos;
+            while (pos < all.size() && !isBlankOrLineEnd(all[pos]) && all[pos] != ',') ++pos;
             if (pos > start) tokens.push_back(all.substr(start, pos - start));
         }
     }

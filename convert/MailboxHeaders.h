@@ -10,9 +10,6 @@
 
 namespace lumbrook {
 
-// Seconds since 1970 of a FILETIME (100 ns since 1601-01-01 UTC); none for 0.
-std::optional<std::int64_t> fileTimeToUnix(std::uint64_t fileTime);
-
 // The first header field of this name (ASCII case ignored), unfolded, without the
 // line ends; none when the header block ends first. The header block ends at the
 // first empty line (LF or CR LF) or the end of the text.

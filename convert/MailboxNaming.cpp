@@ -1,6 +1,6 @@
 #include "convert/MailboxNaming.h"
 
-#include "base/AsciiCase.h"
+#include "base/Ascii.h"
 #include "base/Charset.h"
 #include <cstdio>
 #include <ctime>

@@ -10,7 +10,7 @@
 #include <thread>
 #include <utility>
 
-#include "base/AsciiCase.h"
+#include "base/Ascii.h"
 #include "base/Errors.h"
 #include "listing/FolderTree.h"
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "base/FileTime.h"
 #include "store/DbxLayout.h"
 
 namespace lumbrook {
@@ -457,7 +458,7 @@ DbxRecord messageRecord(const DbxMessage& message) {
 }
 
 std::uint64_t unixTimeToFileTime(std::int64_t seconds) {
-    return static_cast<std::uint64_t>(seconds + 11644473600LL) * 10'000'000ULL;
+    return unixToFileTime(seconds).value();
 }
 
 }  // namespace lumbrook

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Ascii.h"
 #include "dbxwriter/DbxWriter.h"
 
 namespace fs = std::filesystem;
@@ -42,20 +43,6 @@ std::vector<std::string> split(std::string_view line, char sep) {
         if (at == std::string_view::npos) return out;
         start = at + 1;
     }
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
-bool equalNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 // Every line end (LF, CR or CR LF) becomes CR LF, as stored texts have them.
@@ -86,7 +73,7 @@ std::optional<std::string> headerValue(std::string_view text, std::string_view n
         std::string_view line = text.substr(pos, eol == std::string_view::npos ? eol : eol - pos);
         pos = eol == std::string_view::npos ? text.size() : eol + 2;
         if (line.empty()) break;
-        if ((line[0] == ' ' || line[0] == '\t') && !fields.empty())
+        if (isBlank(line[0]) && !fields.empty())
             fields.back() += line;
         else
             fields.emplace_back(line);
@@ -94,8 +81,8 @@ std::optional<std::string> headerValue(std::string_view text, std::string_view n
     for (const auto& f : fields) {
         std::size_t colon = f.find(':');
         if (colon != std::string::npos &&
-            equalNoCase(trim(std::string_view(f).substr(0, colon)), name))
-            return std::string(trim(std::string_view(f).substr(colon + 1)));
+            equalsNoCase(trim(std::string_view(f).substr(0, colon), isBlank), name))
+            return std::string(trim(std::string_view(f).substr(colon + 1), isBlank));
     }
     return std::nullopt;
 }
@@ -123,7 +110,7 @@ std::optional<std::int64_t> parseRfc2822Date(std::string_view value) {
                                          "jul", "aug", "sep", "oct", "nov", "dec"};
     int mon = 0;
     for (int i = 0; i < 12; ++i)
-        if (equalNoCase(month.substr(0, 3), Months[i])) mon = i + 1;
+        if (equalsNoCase(month.substr(0, 3), Months[i])) mon = i + 1;
     if (!mon) return std::nullopt;
     int d = 0, y = 0, hh = 0, mm = 0, ss = 0;
     try {
@@ -151,7 +138,7 @@ std::optional<std::int64_t> parseRfc2822Date(std::string_view value) {
         } Zones[] = {{"UT", 0},   {"GMT", 0},  {"Z", 0},    {"EST", -5}, {"EDT", -4}, {"CST", -6},
                      {"CDT", -5}, {"MST", -7}, {"MDT", -6}, {"PST", -8}, {"PDT", -7}};
         for (const auto& z : Zones)
-            if (equalNoCase(zone, z.name)) offset = z.hours * 60;
+            if (equalsNoCase(zone, z.name)) offset = z.hours * 60;
     }
     std::int64_t t =
         daysFromCivil(y, static_cast<unsigned>(mon), static_cast<unsigned>(d)) * 86400 + hh * 3600 +
@@ -196,8 +183,7 @@ std::string displayName(const std::string& value) {
         name = value.substr(open + 2, value.size() - open - 3);
         address = value.substr(0, open);
     }
-    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
-    while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.erase(0, 1);
+    name = std::string(trim(name, isBlank));
     if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
     return name.empty() ? (address.empty() ? value : address) : name;
 }

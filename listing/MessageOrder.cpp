@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "base/AsciiCase.h"
+#include "base/Ascii.h"
 
 namespace lumbrook {
 

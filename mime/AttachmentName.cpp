@@ -6,8 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/Ascii.h"
 #include "base/Charset.h"
-#include "base/AsciiCase.h"
 
 namespace lumbrook {
 
@@ -20,21 +20,6 @@ constexpr std::size_t MaxExtensionBytes = 32;
 // Section numbers beyond this are damage, not a long name.
 constexpr int MaxSectionNumber = 9999;
 constexpr std::size_t MaxCharsetLength = 64;
-
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 bool isAscii(std::string_view bytes) {
     for (char c : bytes)
@@ -62,9 +47,9 @@ std::string decodeQ(std::string_view text) {
         const char c = text[i];
         if (c == '_') {
             out += ' ';
-        } else if (c == '=' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
-                   hexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+        } else if (c == '=' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 &&
+                   hexDigitValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
             i += 2;
         } else {
             out += c;
@@ -107,9 +92,9 @@ std::string percentDecoded(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
-            hexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+        if (text[i] == '%' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 &&
+            hexDigitValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
             i += 2;
         } else {
             out += text[i];
@@ -133,7 +118,7 @@ std::optional<EncodedWord> encodedWordAt(std::string_view value, std::size_t at)
         return std::nullopt;
     std::string_view charset = value.substr(charsetStart, charsetEnd - charsetStart);
     for (char c : charset)
-        if (isBlank(c)) return std::nullopt;
+        if (isSpace(c)) return std::nullopt;
     if (charsetEnd + 2 >= value.size() || value[charsetEnd + 2] != '?') return std::nullopt;
     const char encoding = lowerAscii(value[charsetEnd + 1]);
     if (encoding != 'b' && encoding != 'q') return std::nullopt;
@@ -157,7 +142,7 @@ std::string unfolded(std::string_view value) {
         if (value[i] == '\r' || value[i] == '\n') {
             std::size_t next = i;
             while (next < value.size() && (value[next] == '\r' || value[next] == '\n')) ++next;
-            if (next < value.size() && (value[next] == ' ' || value[next] == '\t')) {
+            if (next < value.size() && isBlank(value[next])) {
                 i = next - 1;
                 continue;
             }
@@ -200,14 +185,15 @@ std::vector<Parameter> parameters(std::string_view headerValue) {
         else if (headerValue[at] == ';' && !quoted) break;
     }
     while (at < headerValue.size()) {
-        while (at < headerValue.size() && (headerValue[at] == ';' || isBlank(headerValue[at]))) ++at;
+        while (at < headerValue.size() && (headerValue[at] == ';' || isSpace(headerValue[at])))
+            ++at;
         if (at >= headerValue.size()) break;
         const std::size_t nameStart = at;
         while (at < headerValue.size() && headerValue[at] != '=' && headerValue[at] != ';') ++at;
-        const std::string_view name = trimmed(headerValue.substr(nameStart, at - nameStart));
+        const std::string_view name = trim(headerValue.substr(nameStart, at - nameStart), isSpace);
         if (at >= headerValue.size() || headerValue[at] == ';') continue;  // a name without a value
         ++at;
-        while (at < headerValue.size() && isBlank(headerValue[at])) ++at;
+        while (at < headerValue.size() && isSpace(headerValue[at])) ++at;
         std::string value;
         if (at < headerValue.size() && headerValue[at] == '"') {
             ++at;
@@ -217,7 +203,7 @@ std::vector<Parameter> parameters(std::string_view headerValue) {
         } else {
             const std::size_t valueStart = at;
             while (at < headerValue.size() && headerValue[at] != ';') ++at;
-            value = trimmed(headerValue.substr(valueStart, at - valueStart));
+            value = trim(headerValue.substr(valueStart, at - valueStart), isSpace);
         }
         if (!name.empty()) list.push_back({lowerAscii(name), std::move(value)});
     }
@@ -238,7 +224,7 @@ ExtendedValue splitExtended(std::string_view value) {
 }
 
 std::string extendedToUtf8(std::string_view bytes, std::string_view charset, std::string_view fallbackIconvName) {
-    if (trimmed(charset).empty()) return unlabelledToUtf8(bytes, fallbackIconvName);
+    if (trim(charset, isSpace).empty()) return unlabelledToUtf8(bytes, fallbackIconvName);
     return labelledToUtf8(bytes, charset, fallbackIconvName);
 }
 
@@ -267,9 +253,9 @@ std::unordered_map<std::string, std::string> readMimeTypes() {
         if (const std::size_t hash = line.find('#'); hash != std::string::npos) line.erase(hash);
         std::size_t at = 0;
         auto nextField = [&]() {
-            while (at < line.size() && isBlank(line[at])) ++at;
+            while (at < line.size() && isSpace(line[at])) ++at;
             const std::size_t start = at;
-            while (at < line.size() && !isBlank(line[at])) ++at;
+            while (at < line.size() && !isSpace(line[at])) ++at;
             return std::string_view(line).substr(start, at - start);
         };
         const std::string_view type = nextField();
@@ -312,7 +298,7 @@ std::string decodeEncodedWords(std::string_view value, std::string_view fallback
             continue;
         }
         const std::string_view between = std::string_view(text).substr(at, start - at);
-        if (!(inWordRun && trimmed(between).empty() && bare.empty())) {
+        if (!(inWordRun && trim(between, isSpace).empty() && bare.empty())) {
             flushWords();
             bare += between;
         }
@@ -333,7 +319,7 @@ std::string decodeEncodedWords(std::string_view value, std::string_view fallback
 
 std::optional<std::string> headerParameter(std::string_view headerValue, std::string_view name,
                                            std::string_view fallbackIconvName) {
-    const std::string key = lowerAscii(trimmed(name));
+    const std::string key = lowerAscii(trim(name, isSpace));
     if (key.empty()) return std::nullopt;
     std::optional<std::string> plain, extended;
     struct Section {
@@ -389,13 +375,13 @@ std::optional<std::string> headerParameter(std::string_view headerValue, std::st
 std::string extensionForMediaType(std::string_view mediaType) {
     static const std::unordered_map<std::string, std::string> extensions = readMimeTypes();
     std::string_view type = mediaType.substr(0, mediaType.find(';'));
-    const auto it = extensions.find(lowerAscii(trimmed(type)));
+    const auto it = extensions.find(lowerAscii(trim(type, isSpace)));
     return it == extensions.end() ? std::string() : it->second;
 }
 
 std::string attachmentFileName(std::string_view utf8Name, std::size_t index, std::string_view mediaType) {
     const std::string repaired = sanitizeUtf8(utf8Name);
-    const std::string_view name = trimmed(repaired);
+    const std::string_view name = trim(repaired, isSpace);
     if (name.empty()) {
         const std::string extension = extensionForMediaType(mediaType);
         return "attachment-" + std::to_string(index) + (extension.empty() ? "" : "." + extension);

@@ -1,7 +1,7 @@
 #include "mime/HtmlCharset.h"
 
+#include "base/Ascii.h"
 #include "base/Charset.h"
-#include "base/AsciiCase.h"
 
 namespace lumbrook {
 
@@ -12,16 +12,6 @@ namespace {
 // these messages first, looked further.
 constexpr std::size_t PrescanLength = 4096;
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-bool startsWithNoCase(std::string_view text, std::size_t at, std::string_view prefix) {
-    if (at > text.size() || prefix.size() > text.size() - at) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (lowerAscii(text[at + i]) != prefix[i]) return false;
-    return true;
-}
-
 struct Attribute {
     std::string name;   // lower case
     std::string_view value;
@@ -30,19 +20,19 @@ struct Attribute {
 // Reads one attribute of a tag at `at`; false at the tag's end (or the text's).
 // Every call that returns true moves `at` forward.
 bool nextAttribute(std::string_view text, std::size_t& at, Attribute& attribute) {
-    while (at < text.size() && (isSpace(text[at]) || text[at] == '/')) ++at;
+    while (at < text.size() && (isHtmlSpace(text[at]) || text[at] == '/')) ++at;
     if (at >= text.size() || text[at] == '>') return false;
     attribute.name.clear();
     attribute.value = {};
     // The first character may be "=", which then is part of the name.
     attribute.name += lowerAscii(text[at++]);
-    while (at < text.size() && !isSpace(text[at]) && text[at] != '/' && text[at] != '>' &&
+    while (at < text.size() && !isHtmlSpace(text[at]) && text[at] != '/' && text[at] != '>' &&
            text[at] != '=')
         attribute.name += lowerAscii(text[at++]);
-    while (at < text.size() && isSpace(text[at])) ++at;
+    while (at < text.size() && isHtmlSpace(text[at])) ++at;
     if (at >= text.size() || text[at] != '=') return true;
     ++at;
-    while (at < text.size() && isSpace(text[at])) ++at;
+    while (at < text.size() && isHtmlSpace(text[at])) ++at;
     if (at >= text.size()) return true;
     if (text[at] == '"' || text[at] == '\'') {
         const char quote = text[at++];
@@ -57,7 +47,7 @@ bool nextAttribute(std::string_view text, std::size_t& at, Attribute& attribute)
         return true;
     }
     const std::size_t start = at;
-    while (at < text.size() && !isSpace(text[at]) && text[at] != '>') ++at;
+    while (at < text.size() && !isHtmlSpace(text[at]) && text[at] != '>') ++at;
     attribute.value = text.substr(start, at - start);
     return true;
 }
@@ -70,10 +60,10 @@ std::optional<std::string_view> charsetInContent(std::string_view content) {
         const std::size_t found = lower.find("charset", at);
         if (found == std::string::npos) return std::nullopt;
         at = found + 7;
-        while (at < content.size() && isSpace(content[at])) ++at;
+        while (at < content.size() && isHtmlSpace(content[at])) ++at;
         if (at >= content.size() || content[at] != '=') continue;
         ++at;
-        while (at < content.size() && isSpace(content[at])) ++at;
+        while (at < content.size() && isHtmlSpace(content[at])) ++at;
         if (at >= content.size()) return std::nullopt;
         if (content[at] == '"' || content[at] == '\'') {
             const char quote = content[at];
@@ -82,7 +72,7 @@ std::optional<std::string_view> charsetInContent(std::string_view content) {
             return content.substr(at + 1, end - at - 1);
         }
         const std::size_t start = at;
-        while (at < content.size() && !isSpace(content[at]) && content[at] != ';') ++at;
+        while (at < content.size() && !isHtmlSpace(content[at]) && content[at] != ';') ++at;
         return content.substr(start, at - start);
     }
     return std::nullopt;
@@ -139,8 +129,8 @@ std::optional<std::string> declaredHtmlCharset(std::string_view html) {
             const std::size_t end = text.find("-->", at + 2);
             if (end == std::string_view::npos) return std::nullopt;
             at = end + 3;
-        } else if (startsWithNoCase(text, at, "<meta") && at + 5 < text.size() &&
-                   (isSpace(text[at + 5]) || text[at + 5] == '/')) {
+        } else if (startsWithNoCase(text.substr(at), "<meta") && at + 5 < text.size() &&
+                   (isHtmlSpace(text[at + 5]) || text[at + 5] == '/')) {
             at += 5;
             if (auto charset = metaCharset(text, at)) return charset;
         } else if (at + 1 < text.size() &&
@@ -149,7 +139,7 @@ std::optional<std::string> declaredHtmlCharset(std::string_view html) {
             // Any other tag: skip its name and its attributes, whose quoted values
             // may hold a ">" or something that looks like a meta element.
             ++at;
-            while (at < text.size() && !isSpace(text[at]) && text[at] != '>') ++at;
+            while (at < text.size() && !isHtmlSpace(text[at]) && text[at] != '>') ++at;
             Attribute attribute;
             while (nextAttribute(text, at, attribute)) {
             }

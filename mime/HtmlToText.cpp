@@ -11,8 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/Ascii.h"
 #include "base/Charset.h"
-#include "base/AsciiCase.h"
 
 namespace lumbrook {
 
@@ -64,21 +64,6 @@ Kind kindOf(std::string_view name) {
     };
     const auto it = kinds.find(name);
     return it == kinds.end() ? Kind::Inline : it->second;
-}
-
-bool isHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (prefix.size() > text.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (lowerAscii(text[i]) != prefix[i]) return false;
-    return true;
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isHtmlSpace(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isHtmlSpace(text.back())) text.remove_suffix(1);
-    return text;
 }
 
 // The lines of text, built so that line breaks, spaces and cell separators wait
@@ -311,7 +296,7 @@ private:
         if (attributes == nullptr) return std::nullopt;
         for (std::size_t i = 0; attributes[i] != nullptr; i += 2) {
             const std::string_view attributeName(reinterpret_cast<const char*>(attributes[i]));
-            if (attributeName.size() != name.size() || !startsWithNoCase(attributeName, name)) continue;
+            if (!equalsNoCase(attributeName, name)) continue;
             if (attributes[i + 1] == nullptr) return std::string_view();
             return std::string_view(reinterpret_cast<const char*>(attributes[i + 1]));
         }
@@ -333,7 +318,7 @@ private:
     void endLink() {
         linkOpen = false;
         const std::string captured = builder.stopCapture();
-        const std::string_view label = trimmed(captured);
+        const std::string_view label = trim(captured, isHtmlSpace);
         if (label.empty()) {
             builder.visible("<" + linkHref + ">");
             return;

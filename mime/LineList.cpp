@@ -50,13 +50,6 @@ LineList LineList::viewOf(std::string_view text) {
     return list;
 }
 
-LineList LineList::copyOf(std::string_view text) {
-    LineList list;
-    list.owned.assign(text);
-    list.indexFrom(0);
-    return list;
-}
-
 void LineList::indexFrom(std::size_t offset) {
     const std::string_view bytes = text();
     for (std::size_t pos = offset; pos < bytes.size(); pos = afterBreak(bytes, breakAt(bytes, pos))) {
@@ -108,13 +101,6 @@ std::string LineList::joined() const {
         out += line;
         out += "\r\n";
     }
-    return out;
-}
-
-std::vector<std::string> LineList::toVector() const {
-    std::vector<std::string> out;
-    out.reserve(count);
-    for (std::string_view line : *this) out.emplace_back(line);
     return out;
 }
 

@@ -51,8 +51,6 @@ class LineList {
 
     // The lines of Text up to its first zero byte, without copying it.
     static LineList viewOf(std::string_view text);
-    // The lines of Text, copied.
-    static LineList copyOf(std::string_view text);
 
     bool empty() const { return count == 0; }
     std::size_t size() const { return count; }
@@ -71,7 +69,6 @@ class LineList {
     std::string_view text() const { return viewed ? std::string_view(viewData, viewSize) : owned; }
     // Every line followed by CR LF.
     std::string joined() const;
-    std::vector<std::string> toVector() const;
 
     friend bool operator==(const LineList& a, const LineList& b);
     friend bool operator==(const LineList& a, const std::vector<std::string>& b);

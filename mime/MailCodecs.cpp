@@ -5,17 +5,13 @@
 #include <mutex>
 #include <random>
 
-#include "base/Errors.h"
+#include "base/Ascii.h"
 
 namespace lumbrook {
 
 namespace {
 
 constexpr char HexDigits[] = "0123456789ABCDEF";
-
-inline bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 inline bool isUpperHex(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
@@ -103,23 +99,8 @@ inline int uuValue(char c) {
 
 }  // namespace
 
-std::string_view trimLeftBlanks(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i])) ++i;
-    return text.substr(i);
-}
-
-std::string_view trimRightBlanks(std::string_view text) {
-    std::size_t n = text.size();
-    while (n > 0 && isBlank(text[n - 1])) --n;
-    return text.substr(0, n);
-}
-
 std::string_view trimBlanks(std::string_view text) {
-    text = trimLeftBlanks(text);
-    std::size_t n = text.size();
-    while (n > 0 && text[n - 1] == ' ') --n;
-    return text.substr(0, n);
+    return trimRight(trimLeft(text, isBlank), [](char c) { return c == ' '; });
 }
 
 bool LineScanner::next(std::size_t& start, std::size_t& length) {
@@ -148,27 +129,6 @@ bool LineScanner::next(std::string_view& line) {
     }
     line = text.substr(start, length);
     return true;
-}
-
-std::string_view nextLineWithBreak(std::string_view text, std::ptrdiff_t& position) {
-    if (position < 1 || static_cast<std::size_t>(position) > text.size()) {
-        position = -1;
-        return {};
-    }
-    const std::size_t from = static_cast<std::size_t>(position) - 1;
-    const std::size_t lineEnd = findCrLf(text, from);
-    const std::size_t end = lineEnd == std::string_view::npos ? text.size() : lineEnd + 2;
-    position = end >= text.size() ? -1 : static_cast<std::ptrdiff_t>(end) + 1;
-    return text.substr(from, end - from);
-}
-
-std::string padLeft(std::string_view text, int width, std::string_view pad) {
-    std::string s(trimLeftBlanks(text));
-    const std::size_t w = width > 0 ? static_cast<std::size_t>(width) : 0;
-    if (s.size() > w) return s.substr(s.size() - w);
-    if (pad.empty()) return s;
-    while (s.size() < w) s.insert(0, pad);
-    return s;
 }
 
 std::string qpEncode(std::string_view text, bool headerMode) {
@@ -285,20 +245,6 @@ std::size_t base64EncodeStream(std::string_view src, std::string& dst) {
     return dst.size();
 }
 
-void base64DecodeLine(std::string_view line, std::string& out) {
-    const std::size_t old = out.size();
-    out.resize(old + line.size() / 4 * 3);
-    const auto* p = reinterpret_cast<const unsigned char*>(line.data());
-    const std::size_t written = decodeBase64Line(p, p + line.size(), out.data() + old);
-    out.resize(old + written);
-}
-
-std::string base64DecodeLine(std::string_view line) {
-    std::string out;
-    base64DecodeLine(line, out);
-    return out;
-}
-
 void base64DecodeText(std::string_view text, std::string& out) {
     const std::size_t old = out.size();
     // Every line yields at most three bytes per four characters, so the whole
@@ -314,12 +260,6 @@ void base64DecodeText(std::string_view text, std::string& out) {
         from = lineEnd == std::string_view::npos ? text.size() : lineEnd + 2;
     }
     out.resize(static_cast<std::size_t>(dst - out.data()));
-}
-
-int uuCharValue(char c) {
-    const int v = uuValue(c);
-    if (v < 0) throw LumbrookError(ErrorKind::UuencodeFormat);
-    return v;
 }
 
 void uuDecodeLine(std::string_view line, std::string& out) {

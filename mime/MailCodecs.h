@@ -12,12 +12,10 @@
 
 namespace lumbrook {
 
-// Blanks are tab and space. trimBlanks keeps trailing tabs on purpose: header
-// values have always been trimmed that way and stored lines depend on it.
-// The results are views into the argument.
+// Leading blanks (tab and space) and trailing spaces, as a view into the argument.
+// Trailing tabs stay on purpose: header values have always been trimmed that way
+// and stored lines depend on it.
 std::string_view trimBlanks(std::string_view text);
-std::string_view trimLeftBlanks(std::string_view text);
-std::string_view trimRightBlanks(std::string_view text);
 
 // Walks a text one line at a time. Only CR immediately followed by LF ends a
 // line; a lone CR or LF is an ordinary character. A last line without CR LF runs
@@ -38,15 +36,6 @@ class LineScanner {
     std::size_t pos = 0;
 };
 
-// Line including its CR LF, starting at the 1-based Position. Position moves
-// past the line, or becomes -1 once the line reached the end of the text (or
-// when Position was outside the text).
-std::string_view nextLineWithBreak(std::string_view text, std::ptrdiff_t& position);
-
-// Leading blanks removed, then cut to the last Width characters or prefixed with
-// Pad until at least Width characters. An empty Pad prefixes nothing.
-std::string padLeft(std::string_view text, int width, std::string_view pad);
-
 // Quoted-printable. Body mode escapes trailing blanks before CR LF and cuts lines
 // to at most 72 characters with soft breaks, never inside an escape, and always
 // ends in CR LF (empty in, empty out). Header mode also escapes blanks, CR, LF and
@@ -60,18 +49,13 @@ std::string qpDecode(std::string_view text);
 // Standard alphabet, "=" padding, lines of 76 characters each followed by CR LF
 // (the last, shorter one too). Dst is replaced; returns its size.
 std::size_t base64EncodeStream(std::string_view src, std::string& dst);
-// Decodes one line, appending to Out. Characters outside the alphabet and "=" are
-// skipped; the rest form groups of four that never continue past the line; a
-// trailing incomplete group is discarded. "=" counts as zero wherever it stands;
-// a group ending in "==" gives one byte, in "=" two, otherwise three.
-void base64DecodeLine(std::string_view line, std::string& out);
-std::string base64DecodeLine(std::string_view line);
-// The body rule: lines split after each CR LF, each decoded on its own.
+// Decodes the text, appending to Out: lines split after each CR LF, each decoded
+// on its own. Characters outside the alphabet and "=" are skipped; the rest form
+// groups of four that never continue past the line; a trailing incomplete group is
+// discarded. "=" counts as zero wherever it stands; a group ending in "==" gives
+// one byte, in "=" two, otherwise three.
 void base64DecodeText(std::string_view text, std::string& out);
 
-// 0..63 for backquote and "!".."_", 0 for space; anything else throws
-// LumbrookError "UUCODE message format error".
-int uuCharValue(char c);
 // The first character gives the byte count n; the data are the next 60
 // characters when n is 45, else the rest of the line. Appends exactly n bytes
 // (missing bits count as zero), or nothing when a character read is outside the

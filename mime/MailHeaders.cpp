@@ -4,7 +4,7 @@
 #include <sstream>
 #include <unordered_map>
 
-#include "base/AsciiCase.h"
+#include "base/Ascii.h"
 #include "mime/MailCodecs.h"
 
 namespace lumbrook {
@@ -138,7 +138,7 @@ std::string normalizeHeaderLine(std::string_view line) {
                 value.clear();
             }
         } else if (c == ' ') {
-            value.resize(trimRightBlanks(value).size());
+            value.resize(trimRight(value, isBlank).size());
             value += ' ';
         } else {
             value += c;

@@ -3,7 +3,7 @@
 #include <climits>
 #include <functional>
 
-#include "base/AsciiCase.h"
+#include "base/Ascii.h"
 #include "base/Errors.h"
 
 namespace lumbrook {
@@ -145,10 +145,10 @@ void MailPart::parse(std::string_view text, std::string_view tail, bool withHead
         while (cursor.next()) {
             const std::string_view line = cursor.line();
             if (line.empty()) break;
-            if ((line[0] == ' ' || line[0] == '\t') && !headerLines.empty()) {
+            if (isBlank(line[0]) && !headerLines.empty()) {
                 std::string& previous = headerLines.back();
                 previous += ' ';
-                previous += trimLeftBlanks(line.substr(1));
+                previous += trimLeft(line.substr(1), isBlank);
             } else {
                 headerLines.emplace_back(line);
             }

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "base/AsciiCase.h"
+#include "base/Ascii.h"
 #include "base/Charset.h"
 #include "mime/HtmlCharset.h"
 #include "mime/HtmlToText.h"

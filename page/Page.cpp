@@ -7,7 +7,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "base/AsciiCase.h"
+#include "base/Ascii.h"
 #include "base/Charset.h"
 #include "base/Errors.h"
 #include "base/TextLines.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "base/AsciiCase.h"
+#include "base/Ascii.h"
 #include "base/Errors.h"
 #include "platform/FileWriter.h"
 
@@ -185,10 +185,6 @@ void appendConvertedLine(std::string& out, std::string_view line, const PartFile
     emitConvertedLine(line, parts, [&out](std::string_view piece) { out += piece; });
 }
 
-bool isHtmlSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
 // Character references in an attribute value, as the browser reads them (numeric
 // ones; no named reference stands for a plain letter).
 std::string decodeNumericReferences(std::string_view value) {
@@ -223,10 +219,7 @@ std::string decodeNumericReferences(std::string_view value) {
 // Whether an attribute value, as the browser reads it, is word (in any case).
 bool valueIs(std::string_view value, std::string_view word) {
     const std::string decoded = decodeNumericReferences(value);
-    std::string_view v = decoded;
-    while (!v.empty() && isHtmlSpace(v.front())) v.remove_prefix(1);
-    while (!v.empty() && isHtmlSpace(v.back())) v.remove_suffix(1);
-    return equalsNoCase(v, word);
+    return equalsNoCase(trim(decoded, isHtmlSpace), word);
 }
 
 // Where the <meta> tag at the start of tag ends (past its ">", or the end of the

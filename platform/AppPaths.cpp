@@ -8,7 +8,7 @@
 #include <set>
 
 #include "platform/Files.h"
-#include "base/AsciiCase.h"
+#include "base/Ascii.h"
 
 #ifndef LUMBROOK_DATA_DIR
 #define LUMBROOK_DATA_DIR "/usr/local/share/lumbrook"

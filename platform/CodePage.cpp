@@ -1,16 +1,13 @@
 #include "platform/CodePage.h"
 
-#include <iconv.h>
-
 #include <array>
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <optional>
 
-#include "base/AsciiCase.h"
+#include "base/Ascii.h"
 
 namespace lumbrook {
 
@@ -18,7 +15,6 @@ namespace {
 
 constexpr char32_t ReplacementChar = 0xFFFD;
 constexpr std::string_view DefaultCodePageName = "CP1252";
-const iconv_t NoIconv = reinterpret_cast<iconv_t>(-1);
 
 bool isUtf8Name(std::string_view name) {
     return equalsNoCase(name, "UTF-8") || equalsNoCase(name, "UTF8");
@@ -45,15 +41,9 @@ int codePageNumberOf(std::string_view name) {
     return 0;
 }
 
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
 // LUMBROOK_CODEPAGE as an iconv name: a number N is "CPN" (65001 is UTF-8).
 std::string codePageNameFromSetting(std::string_view setting) {
-    setting = trim(setting);
+    setting = trim(setting, isBlank);
     if (setting.empty()) return std::string(DefaultCodePageName);
     if (auto n = parseNumber(setting)) {
         if (*n == 65001) return "UTF-8";
@@ -112,99 +102,21 @@ bool isAscii(std::string_view s) {
     return true;
 }
 
-// Output buffer for iconv that grows as needed.
-class IconvOutput {
-  public:
-    explicit IconvOutput(std::size_t expected) { buffer.resize(expected + 16); }
-
-    char** ptr() { return &cursor; }
-    std::size_t* left() { return &remaining; }
-    void begin() {
-        cursor = buffer.data() + used;
-        remaining = buffer.size() - used;
-    }
-    void end() { used = static_cast<std::size_t>(cursor - buffer.data()); }
-    void grow() { buffer.resize(buffer.size() * 2 + 16); }
-    void append(std::string_view bytes) {
-        if (bytes.size() > buffer.size() - used) buffer.resize(used + bytes.size() + buffer.size());
-        buffer.replace(used, bytes.size(), bytes);
-        used += bytes.size();
-    }
-    std::string take() {
-        buffer.resize(used);
-        return std::move(buffer);
-    }
-
-  private:
-    std::string buffer;
-    std::size_t used = 0;
-    char* cursor = nullptr;
-    std::size_t remaining = 0;
-};
-
 std::string utf8Of(char32_t cp) {
     std::string s;
     appendUtf8(s, cp);
     return s;
 }
 
-// Runs text through an iconv descriptor towards UTF-8; every input byte iconv
-// refuses becomes U+FFFD.
-std::string runIconv(iconv_t cd, std::string_view text) {
-    IconvOutput out(text.size() * 2);
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    char* in = const_cast<char*>(text.data());
-    std::size_t inLeft = text.size();
-    while (inLeft > 0) {
-        out.begin();
-        std::size_t rc = iconv(cd, &in, &inLeft, out.ptr(), out.left());
-        int err = errno;
-        out.end();
-        if (rc != static_cast<std::size_t>(-1)) break;
-        if (err == E2BIG) {
-            out.grow();
-            continue;
-        }
-        // EILSEQ, or EINVAL for a sequence cut off by the end of the text.
-        out.append(utf8Of(ReplacementChar));
-        ++in;
-        --inLeft;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-    for (;;) {
-        out.begin();
-        std::size_t rc = iconv(cd, nullptr, nullptr, out.ptr(), out.left());
-        int err = errno;
-        out.end();
-        if (rc == static_cast<std::size_t>(-1) && err == E2BIG) {
-            out.grow();
-            continue;
-        }
-        break;
-    }
-    return out.take();
-}
-
-bool isKnownCodePage(const std::string& name) {
-    if (isUtf8Name(name)) return true;
-    iconv_t cd = iconv_open("UTF-8", name.c_str());
-    if (cd == NoIconv) return false;
-    iconv_close(cd);
-    return true;
-}
-
 }  // namespace
 
 // What a code page needs to convert. Single-byte code pages (all the Windows ANSI
-// ones but the East Asian) go through a table built once; the others through an
-// iconv descriptor, which carries state and so is used by one caller at a time.
+// ones but the East Asian) go through a table built once; the others through
+// base's converter, which carries state and so is used by one caller at a time.
 class CodePage::Converter {
   public:
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
-    ~Converter() {
-        if (cd != NoIconv) iconv_close(cd);
-    }
 
     // Nothing when iconv does not know the name.
     static std::unique_ptr<Converter> open(const std::string& name) {
@@ -213,9 +125,17 @@ class CodePage::Converter {
             c->isUtf8 = true;
             return c;
         }
-        c->cd = iconv_open("UTF-8", name.c_str());
-        if (c->cd == NoIconv) return nullptr;
-        c->buildTable(codePageNumberOf(name) == 1252);
+        if (!isKnownCharset(name)) return nullptr;
+        if (auto table = singleByteCharsetTable(name)) {
+            c->useTable(std::move(*table), codePageNumberOf(name) == 1252);
+            return c;
+        }
+        c->multiByte =
+            std::make_unique<Utf8Converter>(name, Utf8Converter::Unreadable::EachByteAfresh);
+        // Probe whether plain ASCII passes unchanged, as the fast path assumes.
+        std::string ascii;
+        for (int b = 1; b < 0x80; ++b) ascii += static_cast<char>(b);
+        c->asciiIdentity = c->multiByte->convert(ascii) == ascii;
         return c;
     }
 
@@ -229,14 +149,14 @@ class CodePage::Converter {
     std::string toUtf8(std::string_view text) const {
         if (asciiIdentity && isAscii(text)) return std::string(text);
         if (isUtf8) return sanitize(text);
-        if (singleByte) {
+        if (!multiByte) {
             std::string out;
             out.reserve(text.size() + text.size() / 2);
             for (char c : text) out += table[static_cast<unsigned char>(c)];
             return out;
         }
-        std::lock_guard<std::mutex> lock(cdLock);
-        return runIconv(cd, text);
+        std::lock_guard<std::mutex> lock(multiByteLock);
+        return multiByte->convert(text);
     }
 
   private:
@@ -257,55 +177,25 @@ class CodePage::Converter {
         return out;
     }
 
-    // Converts each byte on its own. A byte iconv calls incomplete is a lead byte,
-    // so the code page is not single-byte and stays with iconv.
-    void buildTable(bool windowsHoles) {
+    void useTable(std::array<std::string, 256> bytes, bool windowsHoles) {
+        table = std::move(bytes);
+        asciiIdentity = true;
         for (int b = 0; b < 256; ++b) {
-            char in = static_cast<char>(b);
-            char* inPtr = &in;
-            std::size_t inLeft = 1;
-            char buf[32];
-            char* outPtr = buf;
-            std::size_t outLeft = sizeof buf;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-            std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-            int err = errno;
-            if (rc == static_cast<std::size_t>(-1) && err == EINVAL) {
-                singleByte = false;
-                asciiIdentity = false;
-                break;
-            }
-            if (rc == static_cast<std::size_t>(-1) || inLeft != 0) {
+            if (table[b].empty()) {
                 // Windows maps the holes of 1252 onto the C1 controls of the same value.
-                bool hole =
+                const bool hole =
                     windowsHoles && (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D);
                 table[b] = utf8Of(hole ? char32_t(b) : ReplacementChar);
-                continue;
             }
-            // Code pages that combine characters (1255, 1258) hold the last one back.
-            iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
-            table[b].assign(buf, static_cast<std::size_t>(outPtr - buf));
-            if (table[b].empty()) table[b] = utf8Of(ReplacementChar);
-        }
-        if (!singleByte) {
-            // Probe whether plain ASCII passes unchanged, as the fast path assumes.
-            std::string ascii;
-            for (int b = 1; b < 0x80; ++b) ascii += static_cast<char>(b);
-            asciiIdentity = toUtf8(ascii) == ascii;
-            return;
-        }
-        asciiIdentity = true;
-        for (int b = 0; b < 0x80; ++b) {
-            if (table[b] != std::string(1, static_cast<char>(b))) asciiIdentity = false;
+            if (b < 0x80 && table[b] != std::string(1, static_cast<char>(b))) asciiIdentity = false;
         }
     }
 
     bool isUtf8 = false;
-    bool singleByte = true;
     bool asciiIdentity = true;
     std::array<std::string, 256> table;
-    iconv_t cd = NoIconv;
-    mutable std::mutex cdLock;
+    std::unique_ptr<Utf8Converter> multiByte;  // none: the table
+    mutable std::mutex multiByteLock;
 };
 
 CodePage::CodePage() : CodePage(fromSetting({})) {}
@@ -315,8 +205,8 @@ CodePage::CodePage(std::string iconvName, std::shared_ptr<const Converter> conve
 
 CodePage CodePage::fromSetting(std::string_view setting, std::string* unknown) {
     std::string name = codePageNameFromSetting(setting);
-    if (!isKnownCodePage(name)) {
-        if (unknown) *unknown = std::string(trim(setting));
+    if (!isUtf8Name(name) && !isKnownCharset(name)) {
+        if (unknown) *unknown = std::string(trim(setting, isBlank));
         name = std::string(DefaultCodePageName);
     }
     std::shared_ptr<const Converter> converter = Converter::open(name);

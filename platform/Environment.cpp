@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "base/AsciiCase.h"
+#include "base/Ascii.h"
 
 namespace lumbrook {
 

@@ -37,16 +37,6 @@ bool writeAll(int fd, std::string_view bytes, bool watchStop, bool& stopped) {
     return true;
 }
 
-void writeWithFlags(const std::string& path, std::string_view bytes, int flags) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | flags, 0644);
-    if (fd < 0) throw makeCreateError(path);
-    bool stopped = false;
-    bool ok = writeAll(fd, bytes, false, stopped);
-    if (::close(fd) != 0) ok = false;
-    // A file that was there before (a device, a replaced page) stays as it is.
-    if (!ok) throw makeCreateError(path);
-}
-
 std::string directoryOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -163,10 +153,6 @@ int copyIntoNewFile(const std::string& temporary, const std::string& path) {
     return 0;
 }
 
-void writeFileReplacing(const std::string& path, std::string_view bytes) {
-    writeWithFlags(path, bytes, O_TRUNC);
-}
-
 void writeFileNew(const std::string& path, std::string_view bytes) {
     const std::string temp = writeTemporary(directoryOf(path), bytes, path);
     if (placeNewFile(temp, path) != 0) {
@@ -281,18 +267,6 @@ void FileWriter::fail(bool stopped) {
     if (!temporary.empty()) ::unlink(temporary.c_str());
     if (stopped) throw StopRequestedError(stopRequested());
     throw makeCreateError(path);
-}
-
-std::string joinLinesCrlf(const std::vector<std::string>& lines) {
-    std::size_t size = 0;
-    for (const auto& line : lines) size += line.size() + 2;
-    std::string out;
-    out.reserve(size);
-    for (const auto& line : lines) {
-        out += line;
-        out += "\r\n";
-    }
-    return out;
 }
 
 }  // namespace lumbrook

@@ -13,10 +13,6 @@ namespace lumbrook {
 // whose bytes cannot all be written (a full disk, a lost mount), throws
 // FileCreateError naming the full path: a half-written file is never reported as done.
 
-// Creates or replaces the file. A symbolic link in its place is not followed.
-// For the program's own working files and a page the user named to be replaced.
-void writeFileReplacing(const std::string& path, std::string_view bytes);
-
 // Creates a new file; an existing one (even one that appeared a moment ago) is
 // never touched and makes this throw. The bytes are written under a temporary name
 // in the same directory and the file is put in place only when whole, so that an
@@ -94,9 +90,6 @@ public:
         : LumbrookError(ErrorKind::StoppedBeforeComplete), reason(reason) {}
     int reason;
 };
-
-// A page or text file: every line followed by CR LF.
-std::string joinLinesCrlf(const std::vector<std::string>& lines);
 
 
 }  // namespace lumbrook

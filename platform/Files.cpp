@@ -9,7 +9,7 @@
 #include <system_error>
 #include <vector>
 
-#include "base/AsciiCase.h"
+#include "base/Ascii.h"
 #include "base/Charset.h"
 
 namespace lumbrook {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "base/AsciiCase.h"
+#include "base/Ascii.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 
@@ -19,27 +19,6 @@ namespace {
 enum class Format { Unknown, Export5, Export4, Wine };
 
 std::string foldCase(std::string_view s) { return lowerAscii(s); }
-
-bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && foldCase(s.substr(0, prefix.size())) == foldCase(prefix);
-}
-
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // The file's bytes as UTF-8: regedit writes UTF-16LE (with a byte order mark),
 // REGEDIT4 files are in the ANSI code page, Wine writes ASCII with escapes. Lines
@@ -147,8 +126,8 @@ std::optional<std::string> parseQuoted(std::string_view line, std::size_t& pos, 
             case 'x': {
                 char32_t u = 0;
                 int digits = 0;
-                while (digits < 4 && pos < line.size() && hexDigit(line[pos]) >= 0) {
-                    u = u * 16 + static_cast<char32_t>(hexDigit(line[pos++]));
+                while (digits < 4 && pos < line.size() && hexDigitValue(line[pos]) >= 0) {
+                    u = u * 16 + static_cast<char32_t>(hexDigitValue(line[pos++]));
                     ++digits;
                 }
                 if (digits == 0) {
@@ -182,18 +161,20 @@ std::string cutAtZero(std::string s) {
 
 std::optional<std::string> parseHexBytes(std::string_view data) {
     std::string bytes;
-    data = trim(data);
+    data = trim(data, isSpace);
     if (data.empty()) return bytes;
     std::size_t pos = 0;
     for (;;) {
         std::size_t comma = data.find(',', pos);
-        std::string_view token = trim(data.substr(
-            pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
+        std::string_view token =
+            trim(data.substr(
+                     pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos),
+                 isSpace);
         if (token.empty() && comma == std::string_view::npos) break;  // trailing comma
         if (token.empty() || token.size() > 2) return std::nullopt;
         int value = 0;
         for (char c : token) {
-            int d = hexDigit(c);
+            int d = hexDigitValue(c);
             if (d < 0) return std::nullopt;
             value = value * 16 + d;
         }
@@ -221,7 +202,7 @@ class Parser {
 
     void run() {
         while (next < lines.size()) {
-            std::string_view line = trim(lines[next++]);
+            std::string_view line = trim(lines[next++], isSpace);
             if (line.empty()) continue;
             if (format == Format::Unknown) {
                 if (line == "WINE REGISTRY Version 2") {
@@ -309,7 +290,7 @@ class Parser {
             std::uint32_t type = 3;  // REG_BINARY
             std::size_t colon = data.find(':');
             if (colon == std::string_view::npos) return;
-            std::string_view plan = trim(data.substr(3, colon - 3));
+            std::string_view plan = trim(data.substr(3, colon - 3), isSpace);
             if (!plan.empty()) {
                 if (plan.size() < 2 || plan.front() != '(' || plan.back() != ')') return;
                 auto t = parseType(plan.substr(1, plan.size() - 2));
@@ -327,17 +308,17 @@ class Parser {
                 value.data = cutAtZero(utf16LeToUtf8(*bytes));
             }
         } else if (startsWithNoCase(data, "dword:")) {
-            std::string_view digits = trim(data.substr(6));
+            std::string_view digits = trim(data.substr(6), isSpace);
             if (digits.empty() || digits.size() > 8) return;
             std::uint32_t v = 0;
             for (char c : digits) {
-                int d = hexDigit(c);
+                int d = hexDigitValue(c);
                 if (d < 0) return;
                 v = v * 16 + static_cast<std::uint32_t>(d);
             }
             value.kind = RegistryFile::ValueKind::Other;
             for (int i = 0; i < 4; ++i) value.data += static_cast<char>((v >> (8 * i)) & 0xFF);
-        } else if (trim(data) == "-") {
+        } else if (trim(data, isSpace) == "-") {
             current->erase(key);  // removal of a value in an export file
             return;
         } else {
@@ -348,10 +329,10 @@ class Parser {
 
     // Long hex data goes on over lines that end in a backslash.
     std::string joinContinuation(std::string_view first) {
-        std::string data(trim(first));
+        std::string data(trim(first, isSpace));
         while (!data.empty() && data.back() == '\\' && next < lines.size()) {
             data.pop_back();
-            data += trim(lines[next++]);
+            data += trim(lines[next++], isSpace);
         }
         if (!data.empty() && data.back() == '\\') data.pop_back();
         return data;
@@ -361,7 +342,7 @@ class Parser {
         if (hex.empty() || hex.size() > 8) return std::nullopt;
         std::uint32_t v = 0;
         for (char c : hex) {
-            int d = hexDigit(c);
+            int d = hexDigitValue(c);
             if (d < 0) return std::nullopt;
             v = v * 16 + static_cast<std::uint32_t>(d);
         }

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "base/AsciiCase.h"
+#include "base/Ascii.h"
 #include "base/Errors.h"
 #include "platform/Files.h"
 

@@ -4,6 +4,7 @@
 #include <limits>
 #include <utility>
 
+#include "base/FileTime.h"
 #include "convert/MailboxHeaders.h"
 #include "mime/AttachmentName.h"
 #include "store/DbxLayout.h"
@@ -12,9 +13,6 @@
 namespace lumbrook {
 
 namespace {
-
-// 100 ns intervals between 1601 and 1970.
-constexpr std::int64_t FileTimeOf1970 = 116'444'736'000'000'000;
 
 // UTF-8 as bytes of the store's code page, as the index keeps its texts; characters
 // the code page lacks become "?".
@@ -73,11 +71,8 @@ std::optional<MessageInfo> recoveredRecord(const ByteSource& source,
     record.from = headers.from;
     record.to = headers.to;
     // Dates before 1601 or too far ahead for a file time are no date.
-    if (const auto seconds = parseMailDate(headers.date);
-        seconds && *seconds > -FileTimeOf1970 / 10'000'000 &&
-        *seconds <
-            std::numeric_limits<std::int64_t>::max() / 10'000'000 - FileTimeOf1970 / 10'000'000)
-        record.date = static_cast<std::uint64_t>(*seconds * 10'000'000 + FileTimeOf1970);
+    if (const auto seconds = parseMailDate(headers.date))
+        record.date = unixToFileTime(*seconds).value_or(0);
     // Nobody has them to read any more: they do not count as unread.
     record.flags = MessageFlag::Read;
     return record;

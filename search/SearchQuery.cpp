@@ -1,9 +1,11 @@
 #include "search/SearchQuery.h"
 
-#include "base/AsciiCase.h"
 #include <cstdint>
 #include <ctime>
 #include <vector>
+
+#include "base/Ascii.h"
+#include "base/FileTime.h"
 
 namespace lumbrook {
 namespace {
@@ -22,8 +24,9 @@ struct Term {
 
 // Control characters separate words as spaces do (the index never makes them part of
 // a word), and a zero byte must never reach the full-text expression, which it would end.
-bool isSpace(char c) { return static_cast<unsigned char>(c) <= 0x20 || c == '\x7F'; }
-bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isSpaceOrControl(char c) {
+    return static_cast<unsigned char>(c) <= 0x20 || c == '\x7F';
+}
 
 // Decodes one UTF-8 sequence at pos; a broken one counts as a single byte, which the
 // index's tokenizer also treats as a word character.
@@ -135,9 +138,10 @@ private:
         throw SearchQueryError(what + " at column " + std::to_string(col), col);
     }
     bool atEnd() const { return position >= input.size(); }
-    bool atTermEnd() const { return atEnd() || isSpace(input[position]); }
+    bool atTermEnd() const { return atEnd() || isSpaceOrControl(input[position]); }
     bool atOr() const {
-        return input.substr(position, 2) == "OR" && (position + 2 == input.size() || isSpace(input[position + 2]));
+        return input.substr(position, 2) == "OR" &&
+               (position + 2 == input.size() || isSpaceOrControl(input[position + 2]));
     }
     Field readField();
     Term readTerm(bool negated);
@@ -155,7 +159,7 @@ Field Parser::readField() {
     if (end == position || end >= input.size() || input[end] != ':') return Field::Any;
     // A link typed as a word is not a field.
     if (input.substr(end + 1, 2) == "//") return Field::Any;
-    const bool nothingAfter = end + 1 == input.size() || isSpace(input[end + 1]);
+    const bool nothingAfter = end + 1 == input.size() || isSpaceOrControl(input[end + 1]);
     std::string name;
     for (std::size_t i = position; i < end; ++i) name += lowerAscii(input[i]);
     static constexpr std::pair<std::string_view, Field> Names[] = {
@@ -187,7 +191,7 @@ Term Parser::readTerm(bool negated) {
         if (close == std::string_view::npos) fail("unclosed quote", position);
         t.text = input.substr(position + 1, close - position - 1);
         for (char& c : t.text)
-            if (isSpace(c)) c = ' ';
+            if (isSpaceOrControl(c)) c = ' ';
         position = close + 1;
         if (!isFilter && !atEnd() && input[position] == '*') {
             t.prefix = true;
@@ -228,11 +232,9 @@ std::uint64_t Parser::readDate(std::string_view value, std::size_t valuePos) con
     tm.tm_mday = parts[2];
     tm.tm_isdst = -1;
     const std::time_t t = std::mktime(&tm);
-    // Seconds from 1601 to 1970, the two calendars' epochs.
-    constexpr std::int64_t EpochDifference = 11644473600;
-    const std::int64_t since1601 = static_cast<std::int64_t>(t) + EpochDifference;
-    if (since1601 < 0) bad();
-    return static_cast<std::uint64_t>(since1601) * 10000000u;
+    const std::optional<std::uint64_t> fileTime = unixToFileTime(t);
+    if (!fileTime) bad();
+    return *fileTime;
 }
 
 void Parser::applyFilter(const Term& t, bool negated, std::size_t valuePos) {
@@ -266,7 +268,7 @@ SearchQuery Parser::parse() {
     enum class Last { Nothing, Word, Other } last = Last::Nothing;
     std::size_t lastGroup = SIZE_MAX;  // the group the word before an OR went to
     while (true) {
-        while (!atEnd() && isSpace(input[position])) ++position;
+        while (!atEnd() && isSpaceOrControl(input[position])) ++position;
         if (atEnd()) break;
         const std::size_t termPos = position;
         if (atOr()) {

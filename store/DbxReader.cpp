@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "base/FileTime.h"
 #include "store/DbxLayout.h"
 #include "store/StoreFile.h"
 
@@ -503,7 +504,6 @@ BlockClaims::State BlockClaims::claim(std::uint64_t d, std::uint32_t owner) {
 
 DateTime fileTimeToLocalDateTime(std::uint64_t fileTime) {
     using namespace std::chrono;
-    constexpr sys_days FileTimeStart{year{1601} / January / 1};
     constexpr sys_days DateTimeEpoch{year{1899} / December / 30};
     constexpr sys_days CalendarEnd{year{10000} / January / 1};
 
@@ -511,7 +511,7 @@ DateTime fileTimeToLocalDateTime(std::uint64_t fileTime) {
     // a moment, so it is not shifted: it gives 1 January 1601, 00:00 in every zone
     // (shown as a bare date), where shifting would give a time before the start of
     // the file-time scale west of UTC.
-    milliseconds ms{static_cast<std::int64_t>(fileTime / 10'000)};  // 100 ns ticks
+    milliseconds ms{static_cast<std::int64_t>(fileTime / (FileTimeTicksPerSecond / 1000))};
     if (fileTime != 0) ms += seconds{localOffsetNowSeconds()};
     // Damaged dates are kept within the range of calendar dates (years 1601 to
     // 9999) so that every value the store yields can be split and shown.

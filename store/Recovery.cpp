@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base/Ascii.h"
 #include "store/DbxLayout.h"
 
 #if defined(__SSE2__)
@@ -543,24 +544,8 @@ std::optional<std::string> readTextAt(const ByteSource& source, std::uint64_t da
 
 namespace {
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-        if (x != y) return false;
-    }
-    return true;
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
+// Blanks before, and blanks and CRs after: the lines hold no LF.
+std::string_view trimmed(std::string_view s) { return trimRight(trimLeft(s, isBlank), isBlankOrLineEnd); }
 
 }  // namespace
 
@@ -578,7 +563,7 @@ RecoveredMessageHeaders parseRecoveredHeaders(std::string_view text, const Heade
         pos = end + 1;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty()) break;  // the end of the header lines
-        if (line.front() == ' ' || line.front() == '\t') {
+        if (isBlank(line.front())) {
             if (current != nullptr) current->append(line);
             continue;
         }
@@ -587,7 +572,7 @@ RecoveredMessageHeaders parseRecoveredHeaders(std::string_view text, const Heade
         if (colon == std::string_view::npos) continue;
         const std::string_view name = trimmed(line.substr(0, colon));
         for (std::size_t f = 0; f < 4; ++f) {
-            if (seen[f] || !equalsIgnoringCase(name, names[f])) continue;
+            if (seen[f] || !equalsNoCase(name, names[f])) continue;
             seen[f] = true;
             current = fields[f];
             current->assign(line.substr(colon + 1));

@@ -3,11 +3,29 @@
 #include <string>
 #include <vector>
 
+#include "base/Ascii.h"
 #include "base/Charset.h"
 #include "mime/HtmlCharset.h"
 
 namespace lumbrook {
 namespace {
+
+TEST(Ascii, EachWhiteSpaceSetTakesItsOwnCharacters) {
+    const auto taken = [](bool (*isIn)(char)) {
+        std::string bytes;
+        for (int b = 0; b < 256; ++b)
+            if (isIn(static_cast<char>(b))) bytes += static_cast<char>(b);
+        return bytes;
+    };
+    EXPECT_EQ(taken(isBlank), "\t ");
+    EXPECT_EQ(taken(isBlankOrLineEnd), "\t\n\r ");
+    EXPECT_EQ(taken(isHtmlSpace), "\t\n\f\r ");
+    EXPECT_EQ(taken(isSpace), "\t\n\v\f\r ");
+    EXPECT_EQ(trim("\v\f a b\t\r\n ", isHtmlSpace), "\v\f a b");
+    EXPECT_EQ(trimLeft(" \ta \t", isBlank), "a \t");
+    EXPECT_EQ(trimRight(" \ta \t", isBlank), " \ta");
+    EXPECT_EQ(trim(" \t\n", isSpace), "");
+}
 
 TEST(Charset, LabelsAsMailAndPagesWriteThem) {
     const std::vector<std::pair<std::string, std::string>> cases = {
@@ -48,6 +66,8 @@ TEST(Charset, ConvertsAndReplacesWhatCannotBeRead) {
         {"ok\xE2\x82", "UTF-8", "ok\xEF\xBF\xBD"},
         {"\x82\xA0", "CP932", "あ"},
         {"\x81", "CP932", "\xEF\xBF\xBD"},
+        // glibc's UHC takes both bytes of this unreadable pair: nothing is left to skip.
+        {"\xA2\xE8", "CP949", "\xEF\xBF\xBD"},
         // An unknown charset reads as windows-1252 rather than losing the text.
         {"\xE9t\xE9", "NO-SUCH-CHARSET", "été"},
         // Not ASCII-compatible: ASCII bytes alone are not the text.
@@ -72,12 +92,15 @@ TEST(Charset, Utf8Checks) {
     const std::vector<Case> cases = {
         {"", ""},
         {"\xE2\x82\xAC \xF0\x9F\x98\x80", "\xE2\x82\xAC \xF0\x9F\x98\x80"},
+        {"\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},     // U+10FFFF
         {"\xC0\xAF", fffd + fffd},                 // overlong
+        {"\xE0\x80\xAF", fffd + fffd + fffd},
         {"\xED\xA0\x80", fffd + fffd + fffd},      // surrogate
         {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd},  // above U+10FFFF
         {"\xE2\x82x", fffd + "x"},                 // one U+FFFD for the cut sequence
         {"\xF0\x9F\x98", fffd},
         {"a\x80\x80z", "a" + fffd + fffd + "z"},
+        {"\xC3\xFF", fffd + fffd},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(isValidUtf8(c.bytes), c.bytes == c.sanitized) << c.bytes;

@@ -30,7 +30,7 @@ std::vector<std::string> pageLines(std::string_view raw, const MessageInfo& reco
     message.loadText(raw);
     message.locateBodies();
     buildPageLines(message, record, design);
-    return message.htmlLines.toVector();
+    return std::vector<std::string>(message.htmlLines.begin(), message.htmlLines.end());
 }
 
 TEST(Render, PlainTextPageWithoutDesignIsTheEscapedLinesWithBreaks) {
@@ -207,12 +207,13 @@ TEST(Render, PagesStartWithCharsetAndPolicyAndLoseMetaRefresh) {
     pages.push_back(std::string(800, ' ') + "<!DOCTYPE html " + std::string(200, 'x') + ">y");
     pages.push_back("<me\r\nta http-equiv=refresh><meta\r\n>\r\n<meta http-equiv=\"re\r\nfresh\">z");
     for (const std::string& page : pages) {
-        const LineList lines = LineList::copyOf(page);
+        const LineList lines = LineList::viewOf(page);
         EXPECT_EQ(pageFileBytes(lines, {}), finishPage(lines.joined())) << page;
     }
     // A <meta tag longer than any real one is disarmed instead of held back whole.
     const std::string longTag = "<meta content=\"" + std::string(100000, 'x');
-    const LineList longLines = LineList::copyOf(longTag + "\r\nhttp-equiv=refresh\">b");
+    const std::string longText = longTag + "\r\nhttp-equiv=refresh\">b";
+    const LineList longLines = LineList::viewOf(longText);
     const std::string longPage = pageFileBytes(longLines, {});
     EXPECT_EQ(longPage, h + "\r\n<mBta" + longLines.joined().substr(5)) << longPage.substr(0, 300);
 
@@ -235,20 +236,24 @@ TEST(FileOutput, LinesSplitAtEveryBreakAndWriteFailuresAreReported) {
     EXPECT_EQ(splitLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
     EXPECT_EQ(splitLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
     EXPECT_TRUE(splitLines("").empty());
-    EXPECT_EQ(joinLinesCrlf({"a", ""}), "a\r\n\r\n");
+    const auto writeReplacing = [](const std::string& path, std::string_view bytes) {
+        FileWriter out(path, FileWriter::Mode::Replace);
+        out.write(bytes);
+        out.finish();
+    };
 
     // A full disk is an error, never a page reported as written.
     if (std::filesystem::exists("/dev/full")) {
-        EXPECT_THROW(writeFileReplacing("/dev/full", "bytes"), FileCreateError);
+        EXPECT_THROW(writeReplacing("/dev/full", "bytes"), FileCreateError);
     }
     TempDir dir;
     dir.write("taken", "mine");
     EXPECT_THROW(writeFileNew(dir / "taken", "other"), FileCreateError);
     EXPECT_EQ(readFileBytes(dir / "taken"), "mine");
-    EXPECT_THROW(writeFileReplacing(dir / "no/such/dir/file", "x"), FileCreateError);
+    EXPECT_THROW(writeReplacing(dir / "no/such/dir/file", "x"), FileCreateError);
     // A link planted in the working directory is not followed.
     std::filesystem::create_symlink(dir / "taken", dir / "link");
-    EXPECT_THROW(writeFileReplacing(dir / "link", "x"), FileCreateError);
+    EXPECT_THROW(writeReplacing(dir / "link", "x"), FileCreateError);
     EXPECT_EQ(readFileBytes(dir / "taken"), "mine");
 }
 

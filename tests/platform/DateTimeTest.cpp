@@ -99,20 +99,16 @@ TEST(DateTime, RoundTripKeepsEveryMillisecond) {
 TEST(DateTime, LocalOffsetNow) {
     {
         test::EnvGuard tz("TZ", "UTC");
-        tzset();
         EXPECT_EQ(localOffsetNowSeconds(), 0);
     }
     {
         test::EnvGuard tz("TZ", "XST-5:30");
-        tzset();
         EXPECT_EQ(localOffsetNowSeconds(), 5 * 3600 + 1800);
     }
     {
         test::EnvGuard tz("TZ", "EST5");
-        tzset();
         EXPECT_EQ(localOffsetNowSeconds(), -5 * 3600);
     }
-    tzset();
 }
 
 TEST(DateTime, DateTextWithGivenFormats) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -21,7 +22,8 @@ inline double dateTimeOf(int y, int mo, int d, int h = 0, int mi = 0, int s = 0,
     return days >= 0 ? days + time : days - time;
 }
 
-// Sets (or, with nullopt, removes) an environment variable for the life of the guard.
+// Sets (or, with nullopt, removes) an environment variable for the life of the guard;
+// TZ takes effect at once.
 class EnvGuard {
   public:
     EnvGuard(std::string name, std::optional<std::string> value) : name(std::move(name)) {
@@ -39,6 +41,7 @@ class EnvGuard {
         } else {
             unsetenv(name.c_str());
         }
+        if (name == "TZ") tzset();
     }
     std::string name;
     std::optional<std::string> old;

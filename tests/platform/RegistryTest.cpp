@@ -3,30 +3,13 @@
 #include <string>
 
 #include "PlatformTestSupport.h"
+#include "base/Charset.h"
 #include "platform/Registry.h"
 
 namespace lumbrook {
 namespace {
 
 using Kind = RegistryFile::ValueKind;
-
-// regedit writes its files as UTF-16LE with a byte order mark.
-std::string utf16Le(const std::u32string& text, bool bom) {
-    std::string out = bom ? "\xFF\xFE" : "";
-    auto unit = [&](char32_t u) {
-        out += static_cast<char>(u & 0xFF);
-        out += static_cast<char>(u >> 8);
-    };
-    for (char32_t c : text) {
-        if (c >= 0x10000) {
-            unit(0xD800 + ((c - 0x10000) >> 10));
-            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            unit(c);
-        }
-    }
-    return out;
-}
 
 void expectValue(const RegistryFile& reg, std::string_view key, std::string_view name, Kind kind,
                  const std::string& data) {
@@ -36,40 +19,30 @@ void expectValue(const RegistryFile& reg, std::string_view key, std::string_view
     EXPECT_EQ(v->data, data) << key << " / " << name;
 }
 
-const std::u32string Export5 =
-    U"Windows Registry Editor Version 5.00\r\n"
-    U"\r\n"
-    U"[HKEY_CURRENT_USER\\Software\\Microsoft\\Outlook Express]\r\n"
-    U"\"Store Root\"=hex(2):25,00,55,00,73,00,65,00,72,00,50,00,72,00,6f,00,66,00,69,00,\\\r\n"
-    U"  6c,00,65,00,25,00,5c,00,4d,00,fc,00,6c,00,6c,00,3d,d8,00,de,00,00\r\n"
-    U"\"Plain\"=\"C:\\\\Dir \\\"quoted\\\" Z\u00fcrich \U0001F600\"\r\n"
-    U"\"Count\"=dword:00000010\r\n"
-    U"\"Blob\"=hex:01,02,ff\r\n"
-    U"@=\"default\"\r\n"
-    U"; a comment line\r\n"
-    U"\"Broken=\"unterminated\r\n"
-    U"\"After\" = \"still read\"\r\n"
-    U"\r\n"
-    U"[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Outlook Express]\r\n"
-    U"\"Machine\"=\"not the user's\"\r\n"
-    U"\r\n"
-    U"[HKEY_CURRENT_USER\\Identities]\r\n"
-    U"\"Default User ID\"=\"{1234}\"\r\n";
+const std::string Export5 =
+    "Windows Registry Editor Version 5.00\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Microsoft\\Outlook Express]\r\n"
+    "\"Store Root\"=hex(2):25,00,55,00,73,00,65,00,72,00,50,00,72,00,6f,00,66,00,69,00,\\\r\n"
+    "  6c,00,65,00,25,00,5c,00,4d,00,fc,00,6c,00,6c,00,3d,d8,00,de,00,00\r\n"
+    "\"Plain\"=\"C:\\\\Dir \\\"quoted\\\" Z\u00fcrich \U0001F600\"\r\n"
+    "\"Count\"=dword:00000010\r\n"
+    "\"Blob\"=hex:01,02,ff\r\n"
+    "@=\"default\"\r\n"
+    "; a comment line\r\n"
+    "\"Broken=\"unterminated\r\n"
+    "\"After\" = \"still read\"\r\n"
+    "\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Outlook Express]\r\n"
+    "\"Machine\"=\"not the user's\"\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\Identities]\r\n"
+    "\"Default User ID\"=\"{1234}\"\r\n";
 
 TEST(RegistryFile, ExportFormatInEveryFileEncoding) {
-    std::string utf8;
-    for (char32_t c : Export5) {
-        // Only the test's own few non-ASCII characters need encoding here.
-        if (c < 0x80) {
-            utf8 += static_cast<char>(c);
-        } else if (c == U'\u00fc') {
-            utf8 += "\xC3\xBC";
-        } else {
-            utf8 += "\xF0\x9F\x98\x80";
-        }
-    }
-    const std::string files[] = {utf16Le(Export5, true), utf16Le(Export5, false),
-                                 "\xEF\xBB\xBF" + utf8, utf8};
+    // regedit writes its files as UTF-16LE with a byte order mark.
+    const std::string utf16 = convertFromUtf8(Export5, "UTF-16LE");
+    const std::string files[] = {"\xFF\xFE" + utf16, utf16, "\xEF\xBB\xBF" + Export5, Export5};
     for (const std::string& file : files) {
         SCOPED_TRACE(file.size());
         RegistryFile reg = RegistryFile::parse(file);

@@ -11,6 +11,7 @@
 
 #include "search/SearchIndex.h"
 #include "search/SearchQuery.h"
+#include "tests/support/RecordTestSupport.h"
 
 namespace lumbrook {
 namespace {
@@ -33,18 +34,6 @@ private:
     std::string path_;
 };
 
-// 100 ns units since 1601 of a UTC time (the tests run with TZ=UTC).
-std::uint64_t fileTime(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0) {
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = m - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = hh;
-    tm.tm_min = mm;
-    tm.tm_sec = ss;
-    return (static_cast<std::uint64_t>(timegm(&tm)) + 11644473600u) * 10000000u;
-}
-
 SearchDocument doc(const std::string& file, std::int64_t offset, std::uint64_t time,
                    const std::string& from, const std::string& to, const std::string& subject,
                    const std::string& body, bool attachment = false, const std::string& names = "") {
@@ -65,19 +54,19 @@ SearchDocument doc(const std::string& file, std::int64_t offset, std::uint64_t t
 // Each message is named by its data offset.
 std::vector<SearchDocument> inbox() {
     return {
-        doc("Inbox.dbx", 1, fileTime(2004, 3, 14, 23, 59, 59), "Alice Smith <alice@example.com>",
+        doc("Inbox.dbx", 1, test::fileTimeUtc(2004, 3, 14, 23, 59, 59), "Alice Smith <alice@example.com>",
             "Bob <bob@example.com>", "Quarterly report",
             "Here is the quarterly report you asked for. The numbers look good."),
-        doc("Inbox.dbx", 2, fileTime(2004, 3, 15), "Bob <bob@example.com>", "Alice <alice@example.com>",
+        doc("Inbox.dbx", 2, test::fileTimeUtc(2004, 3, 15), "Bob <bob@example.com>", "Alice <alice@example.com>",
             "Re: Quarterly report", "Thanks, the report arrived. See you at the meeting on Friday.",
             true, "numbers.xls"),
-        doc("Inbox.dbx", 3, fileTime(2004, 3, 16, 12), "Jürgen Müller <jm@example.de>",
+        doc("Inbox.dbx", 3, test::fileTimeUtc(2004, 3, 16, 12), "Jürgen Müller <jm@example.de>",
             "Alice <alice@example.com>", "Grüße aus Köln",
             "Viele Grüße, MÜLLER. PS: the meeting moved to Monday."),
         doc("Inbox.dbx", 4, 0, "Carol <carol@example.com>", "Bob <bob@example.com>",
             "Holiday pictures", "Pictures from the beach, enjoy! Photography is my hobby.", true,
             "beach.jpg"),
-        doc("Inbox.dbx", 5, fileTime(2005, 1, 1), "Dave <dave@example.com>", "Alice <alice@example.com>",
+        doc("Inbox.dbx", 5, test::fileTimeUtc(2005, 1, 1), "Dave <dave@example.com>", "Alice <alice@example.com>",
             "Weird \"quoted\" NEAR(subject) AND stuff",
             "Column: value OR other * star {braces} ^caret -minus \"quote\" NOT here"),
     };
@@ -85,9 +74,9 @@ std::vector<SearchDocument> inbox() {
 
 std::vector<SearchDocument> projects() {
     return {
-        doc("Projects.dbx", 11, fileTime(2006, 6, 1), "Alice Smith <alice@example.com>",
+        doc("Projects.dbx", 11, test::fileTimeUtc(2006, 6, 1), "Alice Smith <alice@example.com>",
             "Team <team@example.com>", "Project plan", "The plan for the new bridge project."),
-        doc("Projects.dbx", 12, fileTime(2006, 6, 2), "Erin <erin@example.com>", "Team <team@example.com>",
+        doc("Projects.dbx", 12, test::fileTimeUtc(2006, 6, 2), "Erin <erin@example.com>", "Team <team@example.com>",
             "Budget", "Budget numbers for the bridge. Report follows."),
     };
 }
@@ -205,7 +194,7 @@ TEST_F(SearchIndexTest, HitsCarryTheMessageAndAMarkedSnippet) {
     const SearchHit& h = hits[0].dataOffset == 2 ? hits[0] : hits[1];
     EXPECT_EQ(h.fileName, "Inbox.dbx");
     EXPECT_EQ(h.folderPath, "Local Folders/Inbox");
-    EXPECT_EQ(h.fileTime, fileTime(2004, 3, 15));
+    EXPECT_EQ(h.fileTime, test::fileTimeUtc(2004, 3, 15));
     EXPECT_EQ(h.from, "Bob <bob@example.com>");
     EXPECT_EQ(h.subject, "Re: Quarterly report");
     EXPECT_TRUE(h.hasAttachment);
@@ -240,11 +229,11 @@ TEST(SearchIndexRanking, TiesAtTheLimitKeepTheNewest) {
         // Dates in another order than the rows, so that neither alone decides.
         const int day = i * 37 % Tied;
         newestFirst[static_cast<std::size_t>(Tied - 1 - day)] = i + 1;
-        docs.push_back(doc("Inbox.dbx", i + 1, fileTime(2000, 1, 1) + day * 864000000000ull, "Ann",
+        docs.push_back(doc("Inbox.dbx", i + 1, test::fileTimeUtc(2000, 1, 1) + day * 864000000000ull, "Ann",
                            "Bob", "same", "tied words here"));
     }
     docs.push_back(
-        doc("Inbox.dbx", 1000, fileTime(1999, 1, 1), "Ann", "Bob", "tied", "tied words here"));
+        doc("Inbox.dbx", 1000, test::fileTimeUtc(1999, 1, 1), "Ann", "Bob", "tied", "tied words here"));
     index.replaceFolder("Inbox.dbx", 1, 1, docs);
     for (const char* query : {"tied", "tie*"}) {
         for (std::size_t limit : {2u, 70u, 500u}) {
@@ -269,7 +258,7 @@ TEST_F(SearchIndexTest, FoldersAreReplacedAndRemovedWhole) {
 
     // A new version of the folder replaces all of the old one.
     index_->replaceFolder("Inbox.dbx", 1500, 3,
-                          {doc("Inbox.dbx", 21, fileTime(2007, 1, 1), "Zed", "Alice", "Fresh",
+                          {doc("Inbox.dbx", 21, test::fileTimeUtc(2007, 1, 1), "Zed", "Alice", "Fresh",
                                "Only the new report is here.")});
     EXPECT_TRUE(index_->isFolderCurrent("Inbox.dbx", 1500, 3));
     EXPECT_EQ(find("report"), (std::set<std::int64_t>{12, 21}));
@@ -305,7 +294,7 @@ TEST(SearchIndexFile, AnUnusableFileIsReplacedByAnEmptyIndex) {
         EXPECT_FALSE(index.wasRebuilt());
         std::vector<SearchDocument> many;
         for (int i = 0; i < 400; ++i)
-            many.push_back(doc("Inbox.dbx", i, fileTime(2004, 1, 1), "x", "y", "subject",
+            many.push_back(doc("Inbox.dbx", i, test::fileTimeUtc(2004, 1, 1), "x", "y", "subject",
                                "report " + std::to_string(i) + std::string(2000, 'w')));
         index.replaceFolder("Inbox.dbx", 1, 1, many);
     }

@@ -1,107 +1,87 @@
-// Converting a message's file time into the local date-time value.
+// Converting a message's file time into seconds since 1970 and into the local
+// date-time value.
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <ctime>
-#include <optional>
 #include <string>
 
+#include "base/FileTime.h"
 #include "platform/DateTime.h"
 #include "store/DbxReader.h"
-#include "tests/platform/PlatformTestSupport.h"
-#include "dbxwriter/DbxWriter.h"
+#include "tests/support/RecordTestSupport.h"
 
 namespace lumbrook {
 namespace {
 
-class TimeZone {
-  public:
-    explicit TimeZone(const char* tz) {
-        if (const char* old = std::getenv("TZ")) saved = old;
-        ::setenv("TZ", tz, 1);
-        ::tzset();
-    }
-    ~TimeZone() {
-        if (saved)
-            ::setenv("TZ", saved->c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
+using test::dateTimeOf;
 
-  private:
-    std::optional<std::string> saved;
-};
+TEST(FileTime, UnixSecondsBothWaysWithinTheirLimits) {
+    // Sun, 14 Sep 2003 16:02:05 UTC.
+    EXPECT_EQ(fileTimeToUnix(127080289250000000ull), 1063555325);
+    EXPECT_EQ(fileTimeToUnix(127080289259999999ull), 1063555325);
+    EXPECT_EQ(fileTimeToUnix(1), -11644473600);
+    EXPECT_EQ(fileTimeToUnix(~std::uint64_t(0)), 1833029933770);
+    EXPECT_FALSE(fileTimeToUnix(0));
 
-std::uint64_t fileTime(int y, int mo, int d, int h, int mi, int s, int ms = 0) {
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = mi;
-    tm.tm_sec = s;
-    return unixTimeToFileTime(::timegm(&tm)) + std::uint64_t(ms) * 10'000;
-}
-
-DateTime value(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
-    return test::dateTimeOf(y, mo, d, h, mi, s, ms);
+    EXPECT_EQ(unixToFileTime(1063555325), 127080289250000000ull);
+    EXPECT_EQ(unixToFileTime(-11644473600), 0u);
+    EXPECT_FALSE(unixToFileTime(-11644473601));
+    EXPECT_EQ(unixToFileTime(910692730084), 9223372036840000000ull);
+    EXPECT_FALSE(unixToFileTime(910692730085));
 }
 
 TEST(FileTimeToLocalDateTime, UtcValuesToTheMillisecond) {
-    TimeZone utc("UTC");
+    test::EnvGuard utc("TZ", "UTC");
     struct Case {
         std::uint64_t in;
         DateTime expected;
     };
     const Case cases[] = {
-        {fileTime(2002, 3, 4, 5, 6, 7, 890), value(2002, 3, 4, 5, 6, 7, 890)},
-        {fileTime(1899, 12, 30, 0, 0, 0), 0.0},
-        {fileTime(1899, 12, 30, 18, 0, 0), 0.75},
+        {test::fileTimeUtc(2002, 3, 4, 5, 6, 7, 890), dateTimeOf(2002, 3, 4, 5, 6, 7, 890)},
+        {test::fileTimeUtc(1899, 12, 30, 0, 0, 0), 0.0},
+        {test::fileTimeUtc(1899, 12, 30, 18, 0, 0), 0.75},
         // Before the epoch the day count is negative and the time counts away from zero.
-        {fileTime(1899, 12, 29, 6, 0, 0), -1.25},
-        {fileTime(1601, 1, 1, 0, 0, 1), value(1601, 1, 1, 0, 0, 1)},
-        {fileTime(9999, 12, 31, 23, 59, 59, 999), value(9999, 12, 31, 23, 59, 59, 999)},
+        {test::fileTimeUtc(1899, 12, 29, 6, 0, 0), -1.25},
+        {test::fileTimeUtc(1601, 1, 1, 0, 0, 1), dateTimeOf(1601, 1, 1, 0, 0, 1)},
+        {test::fileTimeUtc(9999, 12, 31, 23, 59, 59, 999), dateTimeOf(9999, 12, 31, 23, 59, 59, 999)},
         // 100 ns ticks below a millisecond are dropped, not rounded.
-        {fileTime(2020, 1, 1, 0, 0, 0) + 9'999, value(2020, 1, 1)},
+        {test::fileTimeUtc(2020, 1, 1, 0, 0, 0) + 9'999, dateTimeOf(2020, 1, 1)},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(c.in), c.expected) << c.in;
 
     // No date at all: 1 January 1601, the same in every zone.
-    EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(0), value(1601, 1, 1));
+    EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(0), dateTimeOf(1601, 1, 1));
     {
-        TimeZone west("UTC+5");
-        EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(0), value(1601, 1, 1));
+        test::EnvGuard west("TZ", "UTC+5");
+        EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(0), dateTimeOf(1601, 1, 1));
     }
     // Damaged dates beyond the calendar stay inside it.
     EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(~std::uint64_t(0)),
-                     value(9999, 12, 31, 23, 59, 59, 999));
-    DateTimeFields f = decodeDateTime(fileTimeToLocalDateTime(~std::uint64_t(0)));
-    EXPECT_EQ(f.year, 9999);
+                     dateTimeOf(9999, 12, 31, 23, 59, 59, 999));
 }
 
 TEST(FileTimeToLocalDateTime, OffsetInForceNowApplies) {
     // One hour east of UTC, no summer time.
     {
-        TimeZone east("UTC-1");
-        EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(fileTime(2023, 7, 1, 12, 0, 0)),
-                         value(2023, 7, 1, 13, 0, 0));
-        EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(fileTime(2023, 12, 31, 23, 30, 0)),
-                         value(2024, 1, 1, 0, 30, 0));
+        test::EnvGuard east("TZ", "UTC-1");
+        EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(test::fileTimeUtc(2023, 7, 1, 12, 0, 0)),
+                         dateTimeOf(2023, 7, 1, 13, 0, 0));
+        EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(test::fileTimeUtc(2023, 12, 31, 23, 30, 0)),
+                         dateTimeOf(2024, 1, 1, 0, 30, 0));
     }
     // A zone with summer time: a July date and a January date both move by the
     // offset in force today, whichever that is.
-    TimeZone cet("CET-1CEST,M3.5.0,M10.5.0/3");
+    test::EnvGuard cet("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
     std::time_t now = std::time(nullptr);
     std::tm local{};
     ::localtime_r(&now, &local);
     const int hours = static_cast<int>(local.tm_gmtoff / 3600);
     ASSERT_TRUE(hours == 1 || hours == 2);
-    EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(fileTime(2023, 7, 1, 12, 0, 0)),
-                     value(2023, 7, 1, 12 + hours, 0, 0));
-    EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(fileTime(2023, 1, 15, 12, 0, 0)),
-                     value(2023, 1, 15, 12 + hours, 0, 0));
+    EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(test::fileTimeUtc(2023, 7, 1, 12, 0, 0)),
+                     dateTimeOf(2023, 7, 1, 12 + hours, 0, 0));
+    EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(test::fileTimeUtc(2023, 1, 15, 12, 0, 0)),
+                     dateTimeOf(2023, 1, 15, 12 + hours, 0, 0));
 }
 
 }  // namespace

@@ -4,24 +4,17 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "store/MailStore.h"
+#include "tests/support/RecordTestSupport.h"
 
 namespace lumbrook {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 std::string withCrLf(const std::string& text) {
     std::string out;
@@ -40,7 +33,7 @@ TEST(DemoStore, MatchesItsSources) {
 
     // One folder record per line of folders.tsv, in that order.
     std::vector<std::vector<std::string>> lines;
-    std::istringstream tsv(readAll(sources / "folders.tsv"));
+    std::istringstream tsv(test::readFileBytes(sources / "folders.tsv"));
     for (std::string line; std::getline(tsv, line);) {
         if (line.empty() || line[0] == '#') continue;
         std::vector<std::string> fields;
@@ -72,7 +65,7 @@ TEST(DemoStore, MatchesItsSources) {
         ASSERT_EQ(messages.size(), emls.size());
         for (std::size_t m = 0; m < messages.size(); ++m) {
             const std::string text = demo.readMessageText(f.fileName, messages[m].dataOffset);
-            EXPECT_EQ(text, withCrLf(readAll(emls[m]))) << emls[m];
+            EXPECT_EQ(text, withCrLf(test::readFileBytes(emls[m]))) << emls[m];
             std::string head = text.substr(0, text.find("\r\n\r\n"));
             for (std::size_t at; (at = head.find("\r\n ")) != std::string::npos ||
                                  (at = head.find("\r\n\t")) != std::string::npos;)
