@@ -16,7 +16,6 @@ enum class ErrorKind {
     FileCreate,             // path
     InvalidRegistryType,    // name of a registry value that should be text and is not
     PartWithoutOwner,       // name of a part used without the message that owns it
-    UuencodeFormat,         // -
     StoppedBeforeComplete,  // -: a stop was asked for while a file was being written
     PrinterBusy,            // -
     NoPrinter,              // -
@@ -35,8 +34,6 @@ constexpr std::string_view errorKindName(ErrorKind kind) {
             return "InvalidRegistryType";
         case ErrorKind::PartWithoutOwner:
             return "PartWithoutOwner";
-        case ErrorKind::UuencodeFormat:
-            return "UuencodeFormat";
         case ErrorKind::StoppedBeforeComplete:
             return "StoppedBeforeComplete";
         case ErrorKind::PrinterBusy:

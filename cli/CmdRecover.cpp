@@ -8,7 +8,7 @@
 #include "cli/Commands.h"
 #include "cli/ErrorText.h"
 #include "mime/AttachmentName.h"
-#include "convert/MailboxHeaders.h"
+#include "mime/HeaderFields.h"
 #include "convert/MailboxNaming.h"
 #include "platform/FileWriter.h"
 #include "store/MailStore.h"

@@ -17,8 +17,6 @@ std::string errorText(const LumbrookError& error) {
             return "Ungültiger Datentyp für '" + arg + "'";
         case ErrorKind::PartWithoutOwner:
             return arg + ": MailPart must be owned by a MailMessage";
-        case ErrorKind::UuencodeFormat:
-            return "UUCODE message format error";
         case ErrorKind::StoppedBeforeComplete:
             return "Stopped before the file was complete.";
         case ErrorKind::PrinterBusy:

@@ -14,7 +14,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "convert/MailboxHeaders.h"
+#include "mime/HeaderFields.h"
 
 namespace lumbrook {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <optional>
 
-#include "convert/MailboxHeaders.h"
+#include "mime/HeaderFields.h"
 
 namespace lumbrook {
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "convert/MailboxHeaders.h"
+#include "mime/HeaderFields.h"
 #include "platform/FileWriter.h"
 
 namespace lumbrook {

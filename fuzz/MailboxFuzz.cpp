@@ -6,7 +6,7 @@
 
 #include "base/Charset.h"
 #include "fuzz/FuzzSupport.h"
-#include "convert/MailboxHeaders.h"
+#include "mime/HeaderFields.h"
 #include "convert/MailboxManifest.h"
 #include "convert/MailboxMbox.h"
 #include "convert/MailboxNaming.h"

@@ -27,8 +27,6 @@ public:
                 return tr("Ungültiger Datentyp für '%1'");
             case ErrorKind::PartWithoutOwner:
                 return tr("%1: MailPart must be owned by a MailMessage");
-            case ErrorKind::UuencodeFormat:
-                return tr("UUCODE message format error");
             case ErrorKind::StoppedBeforeComplete:
                 return tr("Stopped before the file was complete.");
             case ErrorKind::PrinterBusy:

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "search/FoundMessages.h"
+#include "listing/FoundMessages.h"
 #include "windows/BackgroundJob.h"
 
 namespace lumbrook {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/MailboxHeaders.h"
+#include "mime/HeaderFields.h"
 #include "convert/MailboxNaming.h"
 #include "base/Charset.h"
 

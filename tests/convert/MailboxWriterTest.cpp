@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "convert/MailboxSink.h"
-#include "convert/MailboxHeaders.h"
+#include "mime/HeaderFields.h"
 #include "convert/MailboxMbox.h"
 
 using namespace lumbrook;

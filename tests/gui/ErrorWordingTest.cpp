@@ -42,8 +42,6 @@ TEST(ErrorWording, EveryKindIsWordedForTheCommandLineAndTheWindow) {
         {LumbrookError(ErrorKind::PartWithoutOwner, "Part7"),
          "Part7: MailPart must be owned by a MailMessage",
          "Part7: MailPart must be owned by a MailMessage"},
-        {LumbrookError(ErrorKind::UuencodeFormat), "UUCODE message format error",
-         "UUCODE message format error"},
         {LumbrookError(ErrorKind::StoppedBeforeComplete), "Stopped before the file was complete.",
          "Stopped before the file was complete."},
         {LumbrookError(ErrorKind::PrinterBusy), "The printer is still busy with the previous page.",

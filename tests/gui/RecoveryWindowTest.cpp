@@ -23,7 +23,7 @@
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/Modal.h"
 #include "platform/browser/PageView.h"
-#include "search/FoundMessages.h"
+#include "listing/FoundMessages.h"
 #include "store/DbxLayout.h"
 #include "tests/gui/WindowFixture.h"
 #include "tests/support/DbxImageBuilder.h"

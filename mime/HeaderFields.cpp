@@ -1,4 +1,4 @@
-#include "convert/MailboxHeaders.h"
+#include "mime/HeaderFields.h"
 
 #include "base/Ascii.h"
 #include "base/FileTime.h"

@@ -1,7 +1,8 @@
 #pragma once
 
-// What the mailbox writers read from a message's own header: the envelope sender
-// and date of an mbox "From " line, and the message time when the store has none.
+// What is read straight from a message's own header, without parsing it whole: a
+// field, the envelope sender and date of an mbox "From " line, and the message time
+// when the store has none (also the date of a message found by the recovery scan).
 
 #include <cstdint>
 #include <optional>

@@ -1,11 +1,11 @@
-#include "search/FoundMessages.h"
+#include "listing/FoundMessages.h"
 
 #include <algorithm>
 #include <limits>
 #include <utility>
 
 #include "base/FileTime.h"
-#include "convert/MailboxHeaders.h"
+#include "mime/HeaderFields.h"
 #include "mime/AttachmentName.h"
 #include "store/DbxLayout.h"
 #include "store/StoreFile.h"
