@@ -23,6 +23,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace lumbrook {
 
@@ -30,6 +32,13 @@ namespace lumbrook {
 class ConvertError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// No room left where the output goes (a full disk or quota): the run stops there,
+// as every later message would fail the same way.
+class DestinationFullError : public ConvertError {
+public:
+    using ConvertError::ConvertError;
 };
 
 // "<what> <path>: <system error text>" for errno.
@@ -106,6 +115,13 @@ public:
 
     // Hands everything to its destination and writes out the rest of the record.
     virtual void finish() = 0;
+
+    // What the user should know that is no failure (a folder that went under
+    // another name because its name was taken by a file not ours); taken once.
+    std::vector<std::string> takeNotices() { return std::exchange(notices, {}); }
+
+protected:
+    std::vector<std::string> notices;
 
 protected:
     MailboxSink() = default;
