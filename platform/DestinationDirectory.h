@@ -126,7 +126,10 @@ PlacedFile writeNewOrFindSame(const DestinationDirectory& dir, std::string_view 
             }
             continue;
         }
-        if (temporary.empty()) temporary = writeTemporaryFile(dir, bytes);
+        if (temporary.empty()) {
+            temporary = writeTemporaryFile(dir, bytes);
+            testKillPoint();
+        }
         const int error = dir.placeNew(temporary, name);
         if (error == 0) return {name, true};
         if (error != EEXIST) {
