@@ -97,7 +97,6 @@ std::string MessageFileSink::writeTemporary(const std::string& relativeDir,
     std::string name;
     const int fd = dir.createTemporary(name);
     if (fd < 0) throw ConvertError(systemErrorText("Cannot create a file in", dir.path()));
-    const std::string path = dir.pathOf(name);
     std::size_t written = 0;
     bool ok = true;
     while (ok && written < message.raw.size()) {
@@ -122,7 +121,7 @@ std::string MessageFileSink::writeTemporary(const std::string& relativeDir,
     if (!ok) {
         dir.remove(name);
         errno = error;
-        const std::string text = systemErrorText("Cannot write", path);
+        const std::string text = systemErrorText("Cannot write a message into", dir.path());
         if (error == ENOSPC || error == EDQUOT) throw DestinationFullError(text);
         throw ConvertError(text);
     }

@@ -131,6 +131,10 @@ TEST_F(DestinationTest, LinksPlantedInTheDestinationAreNamedAndNeverWrittenThrou
         EXPECT_EQ(readFileBytes(victim.string()), "mine");
         EXPECT_TRUE(fs::is_symlink(out / plant.links[0].first));
     }
+    // Missing parents of OUT are made, as mkdir -p does.
+    const fs::path deep = fs::path(work.str()) / "missing" / "parents" / "out";
+    EXPECT_EQ(cli({"convert", "--to", deep.string()}).status, 0);
+    EXPECT_EQ(messagesIn(deep, true), expected);
     // What the links did not touch was converted: the Inbox beside a link at its .sbd.
     EXPECT_EQ(readMboxrd(readFileBytes((fs::path(work.str()) / "out2/Outlook Express.sbd/Inbox").string()), true)
                   .size(),
