@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "cli/Commands.h"
+#include "cli/ErrorText.h"
 #include "mime/AttachmentName.h"
 #include "convert/MailboxHeaders.h"
 #include "convert/MailboxNaming.h"
@@ -121,7 +122,8 @@ int cmdRecover(Args& args, const MailStore& store) {
         } catch (const StopRequestedError&) {
             break;
         } catch (const std::exception& e) {
-            std::cerr << "lumbrook-cli: message at offset " << m.dataOffset << ": " << e.what() << '\n';
+            std::cerr << "lumbrook-cli: message at offset " << m.dataOffset << ": " << errorText(e)
+                      << '\n';
             ++failures;
         }
     }

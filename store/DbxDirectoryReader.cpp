@@ -31,11 +31,12 @@ class DbxFolderTexts final : public StoreReader::FolderTexts {
 
 }  // namespace
 
-DbxDirectoryReader::DbxDirectoryReader(std::string dir, CodePage codePage, std::string unreadable)
+DbxDirectoryReader::DbxDirectoryReader(std::string dir, CodePage codePage,
+                                       std::optional<LumbrookError> unreadable)
     : dir(std::move(dir)), page(std::move(codePage)), unreadable(std::move(unreadable)) {}
 
 std::string DbxDirectoryReader::filePath(const std::string& fileName) const {
-    if (!unreadable.empty()) throw LumbrookError(unreadable);
+    if (unreadable) throw *unreadable;
     if (dir.empty()) return std::string(1, PathDelim) + fileName;
     std::string utf8 = page.toUtf8(fileName);
     std::vector<std::string> names{utf8};
@@ -61,7 +62,7 @@ StoreReader::FileType DbxDirectoryReader::fileType(const std::string& fileName) 
 // searched (the same result as opening filePath, one directory scan fewer in the
 // usual case of an ASCII name that is there as it is written).
 StoreFile DbxDirectoryReader::open(const std::string& fileName) const {
-    if (!unreadable.empty()) throw LumbrookError(unreadable);
+    if (unreadable) throw *unreadable;
     const bool ascii = std::all_of(fileName.begin(), fileName.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (!dir.empty() && ascii) {
