@@ -119,6 +119,10 @@ int cmdRecover(Args& args, const MailStore& store) {
             if (!m.complete) stem += " (incomplete)";
             const auto [path, written] = destination->write(kindName(m.kind), stem, text);
             if (written) std::cout << path << '\n';
+        } catch (const LinkInDestinationError& e) {
+            std::cerr << "lumbrook-cli: message at offset " << m.dataOffset << ": "
+                      << linkInDestinationText(e) << '\n';
+            ++failures;
         } catch (const StopRequestedError&) {
             break;
         } catch (const std::exception& e) {

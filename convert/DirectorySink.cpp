@@ -1,6 +1,7 @@
 #include "convert/DirectorySink.h"
 
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
 namespace lumbrook {
@@ -16,7 +17,11 @@ DestinationDirectory openOutputDirectory(const std::string& outDir) {
     try {
         return DestinationDirectory::openRoot(outDir);
     } catch (const LumbrookError& e) {
-        throw ConvertError(std::string("Cannot create the output directory ") + outDir + ": " + e.what());
+        const int error = errno;
+        std::string text = "Cannot create the output directory " + outDir;
+        if (dynamic_cast<const LinkInDestinationError*>(&e)) text = destinationErrorText(e);
+        else if (error != 0) text.append(": ").append(std::strerror(error));
+        throw ConvertError(text);
     }
 }
 
@@ -55,7 +60,7 @@ const DestinationDirectory& DirectorySink::directory(const std::string& relative
                     current->subdirectory(relative.substr(start, end - start)));
             } catch (const LumbrookError& e) {
                 directories.erase(prefix);
-                throw ConvertError(e.what());
+                throw ConvertError(destinationErrorText(e));
             }
             // Temporary files of a run killed here are of no use to anyone.
             slot->removeStaleTemporaries();

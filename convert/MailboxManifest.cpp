@@ -128,7 +128,7 @@ ConvertManifest::ConvertManifest(const DestinationDirectory& outDir, bool syncEa
     try {
         fd = outDir.openFile(std::string(FileName), O_RDWR | O_CREAT | O_APPEND);
     } catch (const LinkInDestinationError& e) {
-        throw ConvertError(std::string("The conversion record ") + e.what());
+        throw ConvertError("The conversion record " + destinationErrorText(e));
     }
     if (fd < 0) throw ConvertError(systemErrorText("Cannot open the conversion record", filePath));
     // Two runs into one directory would cut off each other's mbox appends as unfinished.

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <exception>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -40,6 +41,10 @@ class DestinationFullError : public ConvertError {
 public:
     using ConvertError::ConvertError;
 };
+
+// A destination's failure (platform/DestinationDirectory.h) as a conversion says it:
+// a link is named as one.
+std::string destinationErrorText(const std::exception& error);
 
 // "<what> <path>: <system error text>" for errno.
 std::string systemErrorText(std::string_view what, std::string_view path);

@@ -131,7 +131,7 @@ std::optional<std::string> MboxSink::makeFolder(const std::string& parentPath, c
         }
     } catch (const LinkInDestinationError& e) {
         if (fd >= 0) ::close(fd);
-        throw ConvertError(e.what());
+        throw ConvertError(destinationErrorText(e));
     }
     ::close(fd);
     // The messages where the folder would have been, when it went to another name
@@ -202,7 +202,7 @@ MboxFile& MboxSink::fileFor(const std::string& folderPath) {
     try {
         fd = directory(dirPath).openFile(name, O_RDWR | O_APPEND);
     } catch (const LinkInDestinationError& e) {
-        throw ConvertError(e.what());
+        throw ConvertError(destinationErrorText(e));
     }
     if (fd < 0) throw ConvertError(systemErrorText("Cannot open the mbox file", path));
     auto file = std::make_unique<MboxFile>(fd, path);

@@ -110,12 +110,12 @@ DestinationDirectory DestinationDirectory::subdirectory(const std::string& name,
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
         throw makeCreateError(pathOf(name));
     if (create && ::mkdirat(descriptor, name.c_str(), 0755) != 0 && errno != EEXIST)
-        throw FileCreateError(formatMessage(SFCreateError, pathOf(name)) + ": " + std::strerror(errno));
+        throw makeCreateError(pathOf(name));
     const int fd = ::openat(descriptor, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ELOOP || errno == ENOTDIR || isLinkOrStrange(descriptor, name, true))
             throw LinkInDestinationError(pathOf(name));
-        throw FileCreateError(formatMessage(SFCreateError, pathOf(name)) + ": " + std::strerror(errno));
+        throw makeCreateError(pathOf(name));
     }
     return DestinationDirectory(fd, pathOf(name));
 }
@@ -215,7 +215,7 @@ void testKillPoint(const std::function<void()>& lastWords) {
 std::string writeTemporaryFile(const DestinationDirectory& dir, std::string_view bytes) {
     std::string name;
     const int fd = dir.createTemporary(name);
-    if (fd < 0) throw FileCreateError(formatMessage(SFCreateError, dir.path()) + ": " + std::strerror(errno));
+    if (fd < 0) throw makeCreateError(dir.path());
     std::size_t done = 0;
     bool ok = true;
     int error = 0;
@@ -237,7 +237,8 @@ std::string writeTemporaryFile(const DestinationDirectory& dir, std::string_view
     }
     if (!ok) {
         dir.remove(name);
-        throw FileCreateError(formatMessage(SFCreateError, dir.pathOf(name)) + ": " + std::strerror(error));
+        errno = error;
+        throw makeCreateError(dir.pathOf(name));
     }
     return name;
 }

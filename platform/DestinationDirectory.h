@@ -18,23 +18,24 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "base/Errors.h"
 
 namespace lumbrook {
 
 // A link (or something else not a directory or regular file) where the program was
-// to write; what() names it.
+// to write; path() names it. Front ends that know the kind say it is a link; the
+// others still name the file that could not be created.
 class LinkInDestinationError : public FileCreateError {
 public:
-    explicit LinkInDestinationError(const std::string& path)
-        : FileCreateError(path + " is a link or not a plain file or directory; nothing was written through it"),
-          linkPath(path) {}
-    const std::string& path() const { return linkPath; }
-
-private:
-    std::string linkPath;
+    explicit LinkInDestinationError(std::string path) : FileCreateError(std::move(path)) {}
 };
+
+// How the command line and the conversion's report say it.
+inline std::string linkInDestinationText(const LinkInDestinationError& error) {
+    return error.path() + " is a link or not a plain file or directory; nothing was written through it";
+}
 
 class DestinationDirectory {
 public:
