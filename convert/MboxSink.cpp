@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -174,6 +175,7 @@ bool MboxSink::resumeFile(int fd, const std::string& path, const MboxState& stat
                 throw ConvertError(systemErrorText("Cannot cut back the mbox file", absolute(path)));
         } else {
             collectPresent(fd, end, path);
+            cutFloors[path] = end;
             end = size;
         }
     }
@@ -181,6 +183,44 @@ bool MboxSink::resumeFile(int fd, const std::string& path, const MboxState& stat
     if (!now) throw ConvertError(systemErrorText("Cannot read the mbox file", absolute(path)));
     manifest.recordMboxState(path, end, *now);
     return true;
+}
+
+void MboxSink::cutOwnFragment(const std::string& folderPath, std::uint64_t floor,
+                              const std::string& form) {
+    if (openFile && openFile->path() == absolute(folderPath)) closeFile();
+    const auto [dirPath, name] = splitPath(folderPath);
+    int fd = -1;
+    try {
+        fd = directory(dirPath).openFile(name, O_RDWR);
+    } catch (const LinkInDestinationError& e) {
+        throw ConvertError(destinationErrorText(e));
+    }
+    if (fd < 0) throw ConvertError(systemErrorText("Cannot open the mbox file", absolute(folderPath)));
+    struct stat st;
+    const auto size = ::fstat(fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    // Only a proper prefix of the form counts, so at most form.size() - 1 bytes.
+    const std::uint64_t start = std::max<std::uint64_t>(floor, size > form.size() ? size - form.size() + 1 : 0);
+    std::string region;
+    // One byte more in front: whether the first candidate starts a line.
+    const std::uint64_t readFrom = start > 0 ? start - 1 : 0;
+    if (size > start && readAt(fd, region, readFrom, static_cast<std::size_t>(size - readFrom))) {
+        const std::size_t shift = static_cast<std::size_t>(start - readFrom);
+        for (std::size_t p = shift; p < region.size(); ++p) {
+            if (p > 0 && region[p - 1] != '\n') continue;
+            const std::string_view rest = std::string_view(region).substr(p);
+            if (form.compare(0, rest.size(), rest) != 0) continue;
+            const std::uint64_t cut = readFrom + p;
+            const auto hash = tailHashAt(fd, cut);
+            if (!hash) break;
+            manifest.recordMboxState(folderPath, cut, *hash);
+            if (::ftruncate(fd, static_cast<off_t>(cut)) != 0) {
+                ::close(fd);
+                throw ConvertError(systemErrorText("Cannot cut back the mbox file", absolute(folderPath)));
+            }
+            break;
+        }
+    }
+    ::close(fd);
 }
 
 void MboxSink::closeFile() {
@@ -224,11 +264,20 @@ ConvertOutcome MboxSink::addNew(const std::string& folderPath, const MailboxMess
             return ConvertOutcome::AlreadyThere;
         }
     }
-    MboxFile& file = fileFor(folderPath);
     const auto from = findHeaderField(message.raw, "From");
-    file.append(message.raw, from ? envelopeAddress(*from) : std::string("MAILER-DAEMON"),
-                messageUnixTime(message.fileTime, message.raw),
-                options.mozillaStatus ? std::optional<MessageFlags>(message.flags) : std::nullopt,
+    const std::string envelope = from ? envelopeAddress(*from) : std::string("MAILER-DAEMON");
+    const std::int64_t time = messageUnixTime(message.fileTime, message.raw);
+    const auto status = options.mozillaStatus ? std::optional<MessageFlags>(message.flags) : std::nullopt;
+    if (const auto floor = cutFloors.find(folderPath); floor != cutFloors.end()) {
+        // The first message appended after a resume is the one a kill may have cut.
+        std::string form;
+        appendMboxrdMessage(form, message.raw, envelope, time, status);
+        const std::uint64_t from = floor->second;
+        cutFloors.erase(floor);
+        cutOwnFragment(folderPath, from, form);
+    }
+    MboxFile& file = fileFor(folderPath);
+    file.append(message.raw, envelope, time, status,
                 [&](std::uint64_t start, std::uint64_t end, std::uint64_t hash) {
                     manifest.recordMboxAppend(MailboxFormat::Mbox, message.folderFile, message.dataOffset,
                                               message.raw.size(), folderPath, start, end, hash);

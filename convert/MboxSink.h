@@ -45,6 +45,11 @@ private:
     void collectPresent(int fd, std::uint64_t offset, const std::string& folderPath);
     void collectPresentAt(const std::string& relativePath, const std::string& folderPath);
 
+    // Takes off the end of the file at folderPath what is the first part of form,
+    // the message about to be appended, from a line start at or after floor: that
+    // message, cut off by a kill, past the end an older record knows.
+    void cutOwnFragment(const std::string& folderPath, std::uint64_t floor, const std::string& form);
+
     MboxFile& fileFor(const std::string& folderPath);
     void closeFile();
 
@@ -54,6 +59,9 @@ private:
     // been: the messages found there count as present.
     std::map<std::string, std::string> shadows;
     std::optional<std::string> divertedFrom;
+    // Files with bytes past the end the record knows, kept: from where a message of
+    // ours cut off by a kill may lie at their end.
+    std::map<std::string, std::uint64_t> cutFloors;
 };
 
 }  // namespace lumbrook
