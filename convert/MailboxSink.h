@@ -9,8 +9,11 @@
 //            cur/new/tmp as OUT/<Name>/<Sub>/ (the "fs" layout of mutt, Dovecot,
 //            Evolution); a subfolder called cur, new or tmp gets " (2)"
 //   eml      OUT/<Name>/<Sub>/... directories, one "YYYY-MM-DD HH-MM Subject.eml" each
-// Nothing in OUT is ever replaced. The conversion record (MailboxManifest.h) makes
-// a second run add only what is new and lets an interrupted run be run again.
+// Nothing in OUT is ever replaced, and nothing is written through a link found
+// below it (platform/DestinationDirectory.h): the folder meeting one fails, naming
+// it, and the others go on. The conversion record (MailboxManifest.h) makes a
+// second run add only what is new and lets an interrupted run, even a killed one,
+// be run again without a message twice.
 //
 // Usage: open folders in tree order (parents first), hand each message of a folder
 // to addMessage, close the folder; finish() at the end. Not thread-safe, except
