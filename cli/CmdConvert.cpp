@@ -96,6 +96,7 @@ int cmdConvert(Args& args, const MailStore& store) {
     }, &stopAsked);
     bar.reset();
     if (report.nothingMatched) throw UsageError("no folder matches --folder " + wanted.front());
+    for (const auto& notice : report.notices) std::cerr << "lumbrook-cli: " << notice << '\n';
     for (const auto& failure : report.failures) std::cerr << "lumbrook-cli: " << failure << '\n';
 
     std::cout << "folders      " << report.folders << '\n'

@@ -1,15 +1,19 @@
 // recover: the messages a folder file still holds that its index does not list:
 // orphaned (whole live chains nobody points to) and deleted ones.
 #include <csignal>
-#include <filesystem>
 #include <iostream>
+#include <map>
+#include <memory>
 #include <optional>
+#include <utility>
 
 #include "cli/Commands.h"
 #include "cli/ErrorText.h"
 #include "mime/AttachmentName.h"
 #include "mime/HeaderFields.h"
 #include "convert/MailboxNaming.h"
+#include "platform/DestinationDirectory.h"
+#include "platform/FileNames.h"
 #include "platform/FileWriter.h"
 #include "store/MailStore.h"
 #include "store/StoreFile.h"
@@ -34,14 +38,37 @@ std::vector<std::uint64_t> listedOffsets(const MailStore& store, const std::stri
     return offsets;
 }
 
-// Writes text as DIR/stem.eml, or stem_0.eml ... when taken: whole under a
-// temporary name first, so that a killed run leaves no cut-off message under its
-// final name; never replaces a file.
-std::string writeRecovered(const std::string& dir, const std::string& stem, const std::string& text) {
-    std::filesystem::create_directories(dir);
-    OutputNames names;
-    return dir + "/" + writeFileUnique(dir + "/", names, stem, ".eml", text);
-}
+// Where --to puts the messages: OUT/deleted and OUT/orphaned, each opened once
+// below OUT and never through a link.
+class RecoveryDestination {
+public:
+    explicit RecoveryDestination(const std::string& outDir) : root(DestinationDirectory::openRoot(outDir)) {}
+
+    // Writes text as kind/stem.eml, or stem_0.eml ... when taken: whole under a
+    // temporary name first, so that a killed run leaves no cut-off message under its
+    // final name; never replaces a file. A name that already holds exactly this
+    // text is the message itself from an earlier run: the file names carry the
+    // message's place in the folder file, so the files are their own record and a
+    // second run adds nothing, even into a directory copied or partly deleted since.
+    // Returns the path, and whether it was written now.
+    std::pair<std::string, bool> write(const std::string& kind, const std::string& stem,
+                                       const std::string& text) {
+        auto& dir = kinds[kind];
+        if (!dir) {
+            dir = std::make_unique<DestinationDirectory>(root.subdirectory(kind));
+            dir->removeStaleTemporaries();  // of a run killed here before
+        }
+        const PlacedFile placed = writeNewOrFindSame(*dir, text, [&](std::size_t k) {
+            return k == 0 ? fitName(stem, "", ".eml") : fitName(stem, "_" + std::to_string(k - 1), ".eml");
+        });
+        if (placed.written) testKillPoint();
+        return {dir->pathOf(placed.name), placed.written};
+    }
+
+private:
+    DestinationDirectory root;
+    std::map<std::string, std::unique_ptr<DestinationDirectory>> kinds;
+};
 
 // Ctrl+C and SIGTERM end --to between messages, as they end save and export.
 void stopHandler(int signal) {
@@ -65,7 +92,11 @@ int cmdRecover(Args& args, const MailStore& store) {
     };
     int failures = 0;
     std::optional<StopSignals> signals;
-    if (to) signals.emplace(stopHandler);
+    std::optional<RecoveryDestination> destination;
+    if (to) {
+        signals.emplace(stopHandler);
+        destination.emplace(*to);
+    }
     for (const RecoveredMessage& m : scan.messages) {
         if (stopRequested()) break;
         const RecoveredMessageHeaders h = readRecoveredHeaders(source, m, decode);
@@ -86,7 +117,12 @@ int cmdRecover(Args& args, const MailStore& store) {
             const std::int64_t when = parseMailDate(h.date).value_or(0);
             std::string stem = emlFileStem(when, h.subject, 32) + " @" + std::to_string(m.dataOffset);
             if (!m.complete) stem += " (incomplete)";
-            std::cout << writeRecovered(*to + "/" + kindName(m.kind), stem, text) << '\n';
+            const auto [path, written] = destination->write(kindName(m.kind), stem, text);
+            if (written) std::cout << path << '\n';
+        } catch (const LinkInDestinationError& e) {
+            std::cerr << "lumbrook-cli: message at offset " << m.dataOffset << ": "
+                      << linkInDestinationText(e) << '\n';
+            ++failures;
         } catch (const StopRequestedError&) {
             break;
         } catch (const std::exception& e) {

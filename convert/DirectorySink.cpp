@@ -1,51 +1,89 @@
 #include "convert/DirectorySink.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
 namespace lumbrook {
 
 namespace {
 
-std::string makeOutputDirectory(std::string outDir) {
+std::string withoutTrailingSlashes(std::string outDir) {
     while (outDir.size() > 1 && outDir.back() == '/') outDir.pop_back();
-    if (::mkdir(outDir.c_str(), 0755) != 0 && errno != EEXIST)
-        throw ConvertError(systemErrorText("Cannot create the output directory", outDir));
     return outDir;
+}
+
+DestinationDirectory openOutputDirectory(const std::string& outDir) {
+    try {
+        return DestinationDirectory::openRoot(outDir);
+    } catch (const LumbrookError& e) {
+        const int error = errno;
+        std::string text = "Cannot create the output directory " + outDir;
+        if (dynamic_cast<const LinkInDestinationError*>(&e)) text = destinationErrorText(e);
+        else if (error != 0) text.append(": ").append(std::strerror(error));
+        throw ConvertError(text);
+    }
 }
 
 }  // namespace
 
 DirectorySink::DirectorySink(std::string outDir, MailboxFormat format,
                              const MailboxOptions& options, SiblingNames topNames)
-    : outDir(makeOutputDirectory(std::move(outDir))),
+    : outDir(withoutTrailingSlashes(std::move(outDir))),
+      root(openOutputDirectory(this->outDir)),
       format(format),
       options(options),
-      manifest(this->outDir, options.syncFiles) {
+      manifest(root, options.syncFiles) {
     folders.push_back(Folder{std::string(), std::move(topNames)});
+    root.removeStaleTemporaries();
 }
 
 std::string DirectorySink::absolute(const std::string& relative) const {
     return outDir + "/" + relative;
 }
 
-void DirectorySink::makeDirectory(const std::string& relative) {
-    const std::string path = absolute(relative);
-    if (::mkdir(path.c_str(), 0755) == 0) return;
-    struct stat st;
-    if (errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
-    if (errno == EEXIST) throw ConvertError("Cannot create the directory " + path + ": a file is in the way");
-    throw ConvertError(systemErrorText("Cannot create the directory", path));
+const DestinationDirectory& DirectorySink::directory(const std::string& relative) {
+    if (relative.empty()) return root;
+    std::lock_guard lock(directoriesGuard);
+    // Walked from the output directory one name at a time, each opened relative to
+    // the one before, so that no link on the way is followed.
+    const DestinationDirectory* current = &root;
+    std::size_t start = 0;
+    while (start <= relative.size()) {
+        const std::size_t slash = relative.find('/', start);
+        const std::size_t end = slash == std::string::npos ? relative.size() : slash;
+        const std::string prefix = relative.substr(0, end);
+        auto& slot = directories[prefix];
+        if (!slot) {
+            try {
+                slot = std::make_unique<DestinationDirectory>(
+                    current->subdirectory(relative.substr(start, end - start)));
+            } catch (const LumbrookError& e) {
+                directories.erase(prefix);
+                throw ConvertError(destinationErrorText(e));
+            }
+            // Temporary files of a run killed here are of no use to anyone.
+            slot->removeStaleTemporaries();
+        }
+        current = slot.get();
+        if (slash == std::string::npos) break;
+        start = slash + 1;
+    }
+    return *current;
 }
 
 MailboxSink::FolderId DirectorySink::openFolder(FolderId parent, std::string_view utf8DisplayName) {
     if (parent >= folders.size()) throw ConvertError("No such output folder");
-    const std::string name = folders[parent].children.take(utf8DisplayName);
-    std::string path = makeFolder(folders[parent].path, name);
-    folders.push_back(Folder{std::move(path), subfolderNames()});
-    return folders.size() - 1;
+    // A name taken by a file not ours gives way to the next one, "Inbox (2)": the
+    // bound only stops a destination filled with such files on purpose.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const std::string name = folders[parent].children.take(utf8DisplayName);
+        std::optional<std::string> path = makeFolder(folders[parent].path, name);
+        if (!path) continue;
+        folders.push_back(Folder{std::move(*path), subfolderNames()});
+        return folders.size() - 1;
+    }
+    throw ConvertError("No free name for the folder " + std::string(utf8DisplayName));
 }
 
 const std::string& DirectorySink::folderPath(FolderId folder) const {

@@ -4,6 +4,9 @@
 // its conversion record, and the folder tree with names every file system takes.
 // A sink of this kind says how a folder is made and how a new message is added.
 
+#include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +15,7 @@
 #include "convert/MailboxManifest.h"
 #include "convert/MailboxNaming.h"
 #include "convert/MailboxSink.h"
+#include "platform/DestinationDirectory.h"
 
 namespace lumbrook {
 
@@ -27,14 +31,17 @@ public:
     void finish() override;
 
 protected:
-    // Creates outDir when missing and reads its record, whose lines name format.
+    // Creates outDir (and its missing parents) when missing and reads its record,
+    // whose lines name format.
     // topNames hands out the names of the top folders.
     DirectorySink(std::string outDir, MailboxFormat format, const MailboxOptions& options,
                   SiblingNames topNames);
 
     // Makes the folder called name under the one at parentPath ("" at the top) and
-    // returns its path, both relative to the output directory.
-    virtual std::string makeFolder(const std::string& parentPath, const std::string& name) = 0;
+    // returns its path, both relative to the output directory; none when the name
+    // is taken by something that is not ours to write into (the next name is tried).
+    virtual std::optional<std::string> makeFolder(const std::string& parentPath,
+                                                  const std::string& name) = 0;
     // The names of a folder's subfolders.
     virtual SiblingNames subfolderNames() const = 0;
     // Adds a message the record does not have to the folder at folderPath.
@@ -44,7 +51,11 @@ protected:
     // The path of a folder that takes messages; none for Root and unknown ids.
     const std::string* messageFolderPath(FolderId folder) const;
     std::string absolute(const std::string& relative) const;
-    void makeDirectory(const std::string& relative);
+    // The directory at relative ("" for the output directory), made when missing,
+    // never reached through a link (ConvertError naming it); held open for the run.
+    // May be called from the write-ahead thread.
+    const DestinationDirectory& directory(const std::string& relative);
+    void makeDirectory(const std::string& relative) { directory(relative); }
     // The record line for a message now in place at path (relative); mboxEnd: the
     // size of an mbox file that ends with it.
     void recordMessage(const MailboxMessage& message, std::string_view path,
@@ -57,7 +68,10 @@ private:
     };
     // Made before the record that lives in it.
     const std::string outDir;
+    DestinationDirectory root;
     const MailboxFormat format;
+    std::mutex directoriesGuard;
+    std::map<std::string, std::unique_ptr<DestinationDirectory>> directories;
 
 protected:
     const MailboxOptions options;

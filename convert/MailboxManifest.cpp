@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/DestinationDirectory.h"
 
 namespace lumbrook {
 
@@ -91,20 +92,50 @@ std::string messageKey(MailboxFormat format, std::string_view folderFile, std::u
     return key;
 }
 
+std::string hex64(std::uint64_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+std::optional<std::uint64_t> parseHex64(std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    if (error != std::errc() || end != text.data() + text.size() || text.size() != 16) return std::nullopt;
+    return value;
+}
+
 // Record lines gathered before one write.
 constexpr std::size_t PendingLimit = 64 * 1024;
 
 }  // namespace
 
+std::uint64_t tailHash(std::string_view lastBytes) {
+    if (lastBytes.size() > TailBytes) lastBytes.remove_prefix(lastBytes.size() - TailBytes);
+    std::uint64_t hash = 14695981039346656037ull;
+    for (char c : lastBytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
 ConvertManifest::ConvertManifest(const std::string& outDir, bool syncEachLine)
-    : filePath(outDir + "/" + std::string(FileName)), syncEachLine(syncEachLine) {
-    fd = ::open(filePath.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    : ConvertManifest(DestinationDirectory::openRoot(outDir), syncEachLine) {}
+
+ConvertManifest::ConvertManifest(const DestinationDirectory& outDir, bool syncEachLine)
+    : filePath(outDir.pathOf(FileName)), syncEachLine(syncEachLine) {
+    try {
+        fd = outDir.openFile(std::string(FileName), O_RDWR | O_CREAT | O_APPEND);
+    } catch (const LinkInDestinationError& e) {
+        throw ConvertError("The conversion record " + destinationErrorText(e));
+    }
     if (fd < 0) throw ConvertError(systemErrorText("Cannot open the conversion record", filePath));
     // Two runs into one directory would cut off each other's mbox appends as unfinished.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         fd = -1;
-        throw ConvertError("Another conversion is writing into " + outDir);
+        throw ConvertError("Another conversion is writing into " + outDir.path());
     }
     std::string text;
     char chunk[65536];
@@ -166,15 +197,42 @@ void ConvertManifest::readExisting(const std::string& text) {
             }
             done.insert(messageKey(*format, *folderFile, *offset, *size));
             destinations.insert(*path);
-            if (end) mboxSizes[*path] = *end;
-        } else if (fields[0] == "S" && fields.size() == 3) {
+            if (end) mboxStates[*path] = MboxState{*end, std::nullopt, std::nullopt};
+        } else if (fields[0] == "S" && (fields.size() == 3 || fields.size() == 4)) {
             const auto path = unescapeField(fields[1]);
             const auto size = parseNumber(fields[2]);
-            if (!path || !size) {
+            const auto hash = fields.size() == 4 ? parseHex64(fields[3]) : std::nullopt;
+            if (!path || !size || (fields.size() == 4 && !hash)) {
                 ++ignored;
                 continue;
             }
-            mboxSizes[*path] = *size;
+            mboxStates[*path] = MboxState{*size, hash, std::nullopt};
+        } else if (fields[0] == "A" && fields.size() == 9) {
+            const auto format = parseMailboxFormat(fields[1]);
+            const auto folderFile = unescapeField(fields[2]);
+            const auto offset = parseNumber(fields[3]);
+            const auto size = parseNumber(fields[4]);
+            const auto path = unescapeField(fields[5]);
+            const auto start = parseNumber(fields[6]);
+            const auto end = parseNumber(fields[7]);
+            const auto hash = parseHex64(fields[8]);
+            if (!format || !folderFile || !offset || !size || !path || !start || !end || !hash) {
+                ++ignored;
+                continue;
+            }
+            MboxState& state = mboxStates[*path];
+            // An append that begins where the one before would end proves that one
+            // finished; one that begins where it began means it failed and was undone.
+            if (state.pending && *start == state.pending->end) {
+                done.insert(state.pending->key);
+                destinations.insert(*path);
+                state.end = state.pending->end;
+                state.tailHash = state.pending->tailHash;
+            } else if (*start != state.end) {
+                state.end = *start;
+                state.tailHash.reset();
+            }
+            state.pending = MboxState::Append{messageKey(*format, *folderFile, *offset, *size), *end, *hash};
         } else {
             ++ignored;
         }
@@ -194,16 +252,56 @@ bool ConvertManifest::isDestination(std::string_view path) const {
 }
 
 std::optional<std::uint64_t> ConvertManifest::mboxSize(std::string_view path) const {
+    const auto state = mboxState(path);
+    if (!state) return std::nullopt;
+    return state->end;
+}
+
+std::optional<MboxState> ConvertManifest::mboxState(std::string_view path) const {
     std::lock_guard lock(guard);
-    const auto it = mboxSizes.find(std::string(path));
-    if (it == mboxSizes.end()) return std::nullopt;
+    const auto it = mboxStates.find(std::string(path));
+    if (it == mboxStates.end()) return std::nullopt;
     return it->second;
 }
 
-void ConvertManifest::recordMboxSize(std::string_view path, std::uint64_t size) {
-    appendLine("S\t" + escapeField(path) + "\t" + std::to_string(size));
+void ConvertManifest::recordMboxState(std::string_view path, std::uint64_t size,
+                                      std::uint64_t hash) {
+    appendLine("S\t" + escapeField(path) + "\t" + std::to_string(size) + "\t" + hex64(hash), true);
     std::lock_guard lock(guard);
-    mboxSizes[std::string(path)] = size;
+    mboxStates[std::string(path)] = MboxState{size, hash, std::nullopt};
+}
+
+void ConvertManifest::recordMboxAppend(MailboxFormat format, std::string_view folderFile,
+                                       std::uint64_t dataOffset, std::uint64_t textSize,
+                                       std::string_view path, std::uint64_t start,
+                                       std::uint64_t end, std::uint64_t hash) {
+    std::string key = messageKey(format, folderFile, dataOffset, textSize);
+    appendLine("A\t" + key + "\t" + escapeField(path) + "\t" + std::to_string(start) + "\t" +
+                   std::to_string(end) + "\t" + hex64(hash),
+               true);
+    std::lock_guard lock(guard);
+    MboxState& state = mboxStates[std::string(path)];
+    state.end = start;
+    state.pending = MboxState::Append{std::move(key), end, hash};
+}
+
+void ConvertManifest::appendDone(std::string_view path, bool found) {
+    if (found) {
+        // Known only from the file: said in the record, as a later state line
+        // would otherwise hide it.
+        const auto state = mboxState(path);
+        if (!state || !state->pending) return;
+        appendLine("M\t" + state->pending->key + "\t" + escapeField(path) + "\t" +
+                   std::to_string(state->pending->end));
+    }
+    std::lock_guard lock(guard);
+    MboxState& state = mboxStates[std::string(path)];
+    if (!state.pending) return;
+    done.insert(state.pending->key);
+    destinations.insert(std::string(path));
+    state.end = state.pending->end;
+    state.tailHash = state.pending->tailHash;
+    state.pending.reset();
 }
 
 void ConvertManifest::recordMessage(MailboxFormat format, std::string_view folderFile,
@@ -215,16 +313,21 @@ void ConvertManifest::recordMessage(MailboxFormat format, std::string_view folde
     std::lock_guard lock(guard);
     done.insert(std::move(key));
     destinations.insert(std::string(path));
-    if (mboxEnd) mboxSizes[std::string(path)] = *mboxEnd;
+    if (mboxEnd) mboxStates[std::string(path)] = MboxState{*mboxEnd, std::nullopt, std::nullopt};
 }
 
-void ConvertManifest::appendLine(std::string line) {
+void ConvertManifest::appendLine(std::string line, bool now) {
     if (!line.empty()) {
         char sum[16];
         std::snprintf(sum, sizeof sum, "\t#%08x", checksum(line));
         line += sum;
     }
     line += '\n';
+    if (now && !syncEachLine) {
+        pending += line;
+        flush();
+        return;
+    }
     if (!syncEachLine) {
         pending += line;
         if (pending.size() >= PendingLimit) flush();
@@ -248,7 +351,11 @@ void ConvertManifest::writeOut(std::string_view text) {
     while (written < text.size()) {
         const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw ConvertError(systemErrorText("Cannot write the conversion record", filePath));
+        if (n <= 0) {
+            if (n < 0 && (errno == ENOSPC || errno == EDQUOT))
+                throw DestinationFullError(systemErrorText("Cannot write the conversion record", filePath));
+            throw ConvertError(systemErrorText("Cannot write the conversion record", filePath));
+        }
         written += static_cast<std::size_t>(n);
     }
 }

@@ -9,10 +9,18 @@
 // is recognised and ignored:
 //   M <format> <folder file> <data offset> <text size> <path> <mbox end or ->
 //       a message is in place at path (relative to the output directory)
-//   S <path> <size>
-//       an mbox file had this size before this run appended to it
-// For an mbox file the last of these lines tells how far the file is known to be
-// whole; anything beyond it is an append that never finished.
+//   S <path> <size> <tail hash>
+//       an mbox file holds this many bytes, the last of them (up to TailBytes)
+//       with this hash: what the file is known to be; records of older versions
+//       have no hash
+//   A <format> <folder file> <data offset> <text size> <path> <start> <end> <tail hash>
+//       a message is about to be appended to the mbox file at path, which then
+//       ends at end with this tail hash. Written before the message's bytes: a
+//       resume never has to guess what they are. The append is done when the
+//       next A line for the file starts at its end, or when the file there ends
+//       with the hash (checked when the folder is opened again).
+// An mbox file the record does not know was not written by us: it is never
+// appended to, cut or replaced.
 
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +35,25 @@
 
 namespace lumbrook {
 
+class DestinationDirectory;
+
+// What an mbox file is known to hold.
+struct MboxState {
+    std::uint64_t end = 0;
+    std::optional<std::uint64_t> tailHash;  // none: a record of an older version
+    // The last append begun: whether it finished is read from the file itself.
+    struct Append {
+        std::string key;
+        std::uint64_t end = 0;
+        std::uint64_t tailHash = 0;
+    };
+    std::optional<Append> pending;
+};
+
+// The hash of an mbox file's last bytes before end, as the record keeps it.
+inline constexpr std::size_t TailBytes = 4096;
+std::uint64_t tailHash(std::string_view lastBytes);
+
 class ConvertManifest {
 public:
     static constexpr std::string_view FileName = ".lumbrook-convert";
@@ -34,6 +61,7 @@ public:
     // Reads outDir/FileName when it is there and opens it for appending, locked for
     // this process. Throws ConvertError when it can be neither read nor created, or
     // when another conversion holds it.
+    ConvertManifest(const DestinationDirectory& outDir, bool syncEachLine);
     ConvertManifest(const std::string& outDir, bool syncEachLine);
     ~ConvertManifest();
     ConvertManifest(const ConvertManifest&) = delete;
@@ -48,7 +76,17 @@ public:
     // How far the mbox file at path is known to be whole; none when never written.
     std::optional<std::uint64_t> mboxSize(std::string_view path) const;
 
-    void recordMboxSize(std::string_view path, std::uint64_t size);
+    std::optional<MboxState> mboxState(std::string_view path) const;
+
+    // Written out at once, before the file is made or changed.
+    void recordMboxState(std::string_view path, std::uint64_t size, std::uint64_t tailHash);
+    // Written out at once, before the message's bytes; appendDone once they are.
+    void recordMboxAppend(MailboxFormat format, std::string_view folderFile,
+                          std::uint64_t dataOffset, std::uint64_t textSize, std::string_view path,
+                          std::uint64_t start, std::uint64_t end, std::uint64_t tailHash);
+    // The append pending for path finished (it is now a message of the record);
+    // found: learnt from the file on resuming, which the record then says.
+    void appendDone(std::string_view path, bool found = false);
     void recordMessage(MailboxFormat format, std::string_view folderFile, std::uint64_t dataOffset,
                        std::uint64_t textSize, std::string_view path,
                        std::optional<std::uint64_t> mboxEnd);
@@ -62,7 +100,7 @@ public:
 
 private:
     void readExisting(const std::string& text);
-    void appendLine(std::string line);
+    void appendLine(std::string line, bool now = false);
     void writeOut(std::string_view text);
 
     std::string filePath;
@@ -73,7 +111,7 @@ private:
     mutable std::mutex guard;  // over the three sets below
     std::unordered_set<std::string> done;
     std::unordered_set<std::string> destinations;
-    std::unordered_map<std::string, std::uint64_t> mboxSizes;
+    std::unordered_map<std::string, MboxState> mboxStates;
 };
 
 }  // namespace lumbrook

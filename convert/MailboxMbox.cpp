@@ -14,7 +14,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "convert/MailboxManifest.h"
 #include "mime/HeaderFields.h"
+#include "platform/DestinationDirectory.h"
 
 namespace lumbrook {
 
@@ -173,9 +175,7 @@ std::vector<MboxrdEntry> readMboxrd(std::string_view mbox, bool withStatus) {
     return entries;
 }
 
-MboxFile::MboxFile(std::string path) : filePath(std::move(path)) {
-    fd = ::open(filePath.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) throw ConvertError(systemErrorText("Cannot open the mbox file", filePath));
+MboxFile::MboxFile(int descriptor, std::string path) : filePath(std::move(path)), fd(descriptor) {
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
@@ -183,10 +183,19 @@ MboxFile::MboxFile(std::string path) : filePath(std::move(path)) {
         throw ConvertError("Not a regular file: " + filePath);
     }
     fileSize = static_cast<std::uint64_t>(st.st_size);
-    if (fileSize > 0) {
-        char last = '\n';
-        if (::pread(fd, &last, 1, static_cast<off_t>(fileSize - 1)) == 1) lastLineOpen = last != '\n';
+    const std::uint64_t tailSize = std::min<std::uint64_t>(fileSize, TailBytes);
+    tail.resize(tailSize);
+    if (tailSize > 0 && ::pread(fd, tail.data(), tailSize, static_cast<off_t>(fileSize - tailSize)) !=
+                            static_cast<ssize_t>(tailSize)) {
+        ::close(fd);
+        fd = -1;
+        throw ConvertError(systemErrorText("Cannot read the mbox file", filePath));
     }
+    lastLineOpen = !tail.empty() && tail.back() != '\n';
+}
+
+std::uint64_t MboxFile::currentTailHash() const {
+    return tailHash(tail);
 }
 
 MboxFile::~MboxFile() {
@@ -198,11 +207,17 @@ void MboxFile::truncateTo(std::uint64_t size) {
     if (::ftruncate(fd, static_cast<off_t>(size)) != 0)
         throw ConvertError(systemErrorText("Cannot cut back the mbox file", filePath));
     fileSize = size;
-    lastLineOpen = false;
+    const std::uint64_t tailSize = std::min<std::uint64_t>(fileSize, TailBytes);
+    tail.resize(tailSize);
+    if (tailSize > 0 && ::pread(fd, tail.data(), tailSize, static_cast<off_t>(fileSize - tailSize)) !=
+                            static_cast<ssize_t>(tailSize))
+        throw ConvertError(systemErrorText("Cannot read the mbox file", filePath));
+    lastLineOpen = !tail.empty() && tail.back() != '\n';
 }
 
 void MboxFile::append(std::string_view rawMessage, std::string_view envelopeAddress,
-                      std::int64_t unixTime, const std::optional<MessageFlags>& status) {
+                      std::int64_t unixTime, const std::optional<MessageFlags>& status,
+                      const BeforeWrite& beforeWrite) {
     // The text goes to the system straight from where it was read (writev): for an
     // mbox the copy into a buffer of its own would be a third of the work.
     buffer.clear();
@@ -217,16 +232,39 @@ void MboxFile::append(std::string_view rawMessage, std::string_view envelopeAddr
     std::uint64_t total = 0;
     for (const iovec& piece : pieces) total += piece.iov_len;
 
+    // The file's last bytes once the message is in: from the pieces' end backwards.
+    std::string newTail;
+    {
+        std::vector<std::string_view> ends;
+        std::size_t need = TailBytes;
+        for (std::size_t i = pieces.size(); i-- > 0 && need > 0;) {
+            const std::string_view piece(static_cast<const char*>(pieces[i].iov_base), pieces[i].iov_len);
+            const std::size_t take = std::min(need, piece.size());
+            ends.push_back(piece.substr(piece.size() - take));
+            need -= take;
+        }
+        if (need > 0) ends.push_back(std::string_view(tail).substr(tail.size() - std::min(need, tail.size())));
+        newTail.reserve(TailBytes);
+        for (auto it = ends.rbegin(); it != ends.rend(); ++it) newTail.append(*it);
+    }
+    if (beforeWrite) beforeWrite(fileSize, fileSize + total, tailHash(newTail));
+    testKillPoint([&] {
+        // Dies half-way through the message's first lines, as a kill mid-write would.
+        (void)!::write(fd, buffer.data(), buffer.size() / 2);
+    });
+
     std::size_t next = 0;
     while (next < pieces.size()) {
         const int count = static_cast<int>(std::min<std::size_t>(pieces.size() - next, IOV_MAX));
         const ssize_t n = ::writev(fd, pieces.data() + next, count);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
+            const bool full = n < 0 && (errno == ENOSPC || errno == EDQUOT);
             std::string text = systemErrorText("Cannot write the mbox file", filePath);
             // A cut-off message would glue onto the next one: take it out again.
             if (::ftruncate(fd, static_cast<off_t>(fileSize)) != 0)
                 text += " (and the partly written message could not be removed)";
+            if (full) throw DestinationFullError(text);
             throw ConvertError(text);
         }
         // Past what was written: whole pieces, then the rest of a partly written one.
@@ -238,6 +276,7 @@ void MboxFile::append(std::string_view rawMessage, std::string_view envelopeAddr
         }
     }
     fileSize += total;
+    tail = std::move(newTail);
     lastLineOpen = false;
 }
 

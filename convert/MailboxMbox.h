@@ -19,6 +19,7 @@
 #include <sys/uio.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,8 +49,9 @@ std::vector<MboxrdEntry> readMboxrd(std::string_view mbox, bool withStatus);
 // An mbox file opened for appending whole messages.
 class MboxFile {
 public:
-    // Creates the file when missing; never truncates it here.
-    explicit MboxFile(std::string path);
+    // Takes fd, an mbox file opened for reading and appending; path names it in
+    // messages. Throws ConvertError for anything but a regular file.
+    MboxFile(int fd, std::string path);
     ~MboxFile();
     MboxFile(const MboxFile&) = delete;
     MboxFile& operator=(const MboxFile&) = delete;
@@ -60,10 +62,19 @@ public:
     // Cuts off whatever follows size: the remains of an append that never finished.
     void truncateTo(std::uint64_t size);
 
-    // Writes the message and hands it to the system (no fsync). On failure the file
-    // is cut back to where it was, and ConvertError is thrown.
+    // The hash of the file's last bytes (tailHash), as it is now.
+    std::uint64_t currentTailHash() const;
+
+    // Writes the message and hands it to the system (no fsync). beforeWrite, when
+    // set, learns where the message will lie and the file's tail hash after it,
+    // before any of its bytes is written (the record's line). On failure the file
+    // is cut back to where it was, and ConvertError is thrown (DestinationFullError
+    // when there is no room).
+    using BeforeWrite =
+        std::function<void(std::uint64_t start, std::uint64_t end, std::uint64_t tailHash)>;
     void append(std::string_view rawMessage, std::string_view envelopeAddress,
-                std::int64_t unixTime, const std::optional<MessageFlags>& status);
+                std::int64_t unixTime, const std::optional<MessageFlags>& status,
+                const BeforeWrite& beforeWrite = {});
 
     void sync();
 
@@ -72,6 +83,7 @@ private:
     int fd = -1;
     std::uint64_t fileSize = 0;
     bool lastLineOpen = false;  // a file we did not write may end without LF
+    std::string tail;           // the file's last bytes, up to TailBytes
     std::string buffer;         // the lines before a message's text
     std::vector<struct iovec> pieces;
 };

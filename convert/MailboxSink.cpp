@@ -6,6 +6,7 @@
 
 #include "convert/MboxSink.h"
 #include "convert/MessageFileSinks.h"
+#include "platform/DestinationDirectory.h"
 
 namespace lumbrook {
 
@@ -24,6 +25,17 @@ std::string systemErrorText(std::string_view what, std::string_view path) {
     std::string text(what);
     text.append(" ").append(path).append(": ").append(std::strerror(error));
     return text;
+}
+
+std::string destinationErrorText(const std::exception& error) {
+    if (const auto* link = dynamic_cast<const LinkInDestinationError*>(&error))
+        return linkInDestinationText(*link);
+    if (const auto* known = dynamic_cast<const LumbrookError*>(&error)) {
+        std::string text = "Cannot create " + known->argument();
+        if (known->errorNumber() != 0) text.append(": ").append(std::strerror(known->errorNumber()));
+        return text;
+    }
+    return error.what();
 }
 
 std::string_view mailboxFormatName(MailboxFormat format) {

@@ -9,8 +9,11 @@
 //            cur/new/tmp as OUT/<Name>/<Sub>/ (the "fs" layout of mutt, Dovecot,
 //            Evolution); a subfolder called cur, new or tmp gets " (2)"
 //   eml      OUT/<Name>/<Sub>/... directories, one "YYYY-MM-DD HH-MM Subject.eml" each
-// Nothing in OUT is ever replaced. The conversion record (MailboxManifest.h) makes
-// a second run add only what is new and lets an interrupted run be run again.
+// Nothing in OUT is ever replaced, and nothing is written through a link found
+// below it (platform/DestinationDirectory.h): the folder meeting one fails, naming
+// it, and the others go on. The conversion record (MailboxManifest.h) makes a
+// second run add only what is new and lets an interrupted run, even a killed one,
+// be run again without a message twice.
 //
 // Usage: open folders in tree order (parents first), hand each message of a folder
 // to addMessage, close the folder; finish() at the end. Not thread-safe, except
@@ -20,9 +23,12 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <exception>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace lumbrook {
 
@@ -31,6 +37,17 @@ class ConvertError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// No room left where the output goes (a full disk or quota): the run stops there,
+// as every later message would fail the same way.
+class DestinationFullError : public ConvertError {
+public:
+    using ConvertError::ConvertError;
+};
+
+// A destination's failure (platform/DestinationDirectory.h) as a conversion says it:
+// a link is named as one.
+std::string destinationErrorText(const std::exception& error);
 
 // "<what> <path>: <system error text>" for errno.
 std::string systemErrorText(std::string_view what, std::string_view path);
@@ -106,6 +123,13 @@ public:
 
     // Hands everything to its destination and writes out the rest of the record.
     virtual void finish() = 0;
+
+    // What the user should know that is no failure (a folder that went under
+    // another name because its name was taken by a file not ours); taken once.
+    std::vector<std::string> takeNotices() { return std::exchange(notices, {}); }
+
+protected:
+    std::vector<std::string> notices;
 
 protected:
     MailboxSink() = default;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "mime/HeaderFields.h"
+#include "platform/DestinationDirectory.h"
 #include "platform/FileWriter.h"
 
 namespace lumbrook {
@@ -30,25 +31,6 @@ std::uint64_t hash64(std::string_view text) {
         hash *= 1099511628211ull;
     }
     return hash;
-}
-
-// Whether the file at path holds exactly these bytes.
-bool holdsExactly(const std::string& path, std::string_view bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return false;
-    struct stat st;
-    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                static_cast<std::uint64_t>(st.st_size) == bytes.size();
-    std::size_t pos = 0;
-    char chunk[65536];
-    while (same && pos < bytes.size()) {
-        const ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, bytes.size() - pos));
-        if (n < 0 && errno == EINTR) continue;
-        same = n > 0 && std::memcmp(chunk, bytes.data() + pos, static_cast<std::size_t>(n)) == 0;
-        pos += n > 0 ? static_cast<std::size_t>(n) : 0;
-    }
-    ::close(fd);
-    return same;
 }
 
 std::string maildirFlags(const MessageFlags& flags) {
@@ -76,12 +58,17 @@ std::string childPath(const std::string& parentPath, const std::string& name) {
     return parentPath.empty() ? name : parentPath + "/" + name;
 }
 
+std::pair<std::string, std::string> splitPath(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return {std::string(), path};
+    return {path.substr(0, slash), path.substr(slash + 1)};
+}
+
 }  // namespace
 
 MessageFileSink::MessageFileSink(std::string outDir, MailboxFormat format,
                                  const MailboxOptions& options)
-    : DirectorySink(std::move(outDir), format, options, SiblingNames()),
-      processId(std::to_string(::getpid())) {}
+    : DirectorySink(std::move(outDir), format, options, SiblingNames()) {}
 
 std::string MessageFileSink::prepare(FolderId folder, const MailboxMessage& message) {
     const std::string* path = messageFolderPath(folder);
@@ -90,22 +77,27 @@ std::string MessageFileSink::prepare(FolderId folder, const MailboxMessage& mess
 }
 
 void MessageFileSink::dropPrepared(const std::string& prepared) {
-    if (!prepared.empty()) ::unlink(prepared.c_str());
+    if (prepared.empty()) return;
+    const auto [dir, name] = splitPath(prepared);
+    try {
+        directory(dir).remove(name);
+    } catch (const ConvertError&) {
+    }
 }
 
 std::string MessageFileSink::temporaryFile(const std::string& folderPath,
                                            const MailboxMessage& message,
                                            const std::string& prepared) {
     if (!prepared.empty()) return prepared;
-    const std::string tag = "P" + processId + "Q" + std::to_string(temporaryCounter++);
-    return writeTemporary(temporaryName(folderPath, message, tag), message);
+    return writeTemporary(temporaryDirectory(folderPath), message);
 }
 
-std::string MessageFileSink::writeTemporary(const std::string& relativePath,
+std::string MessageFileSink::writeTemporary(const std::string& relativeDir,
                                             const MailboxMessage& message) {
-    const std::string path = absolute(relativePath);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) throw ConvertError(systemErrorText("Cannot create", path));
+    const DestinationDirectory& dir = directory(relativeDir);
+    std::string name;
+    const int fd = dir.createTemporary(name);
+    if (fd < 0) throw ConvertError(systemErrorText("Cannot create a file in", dir.path()));
     std::size_t written = 0;
     bool ok = true;
     while (ok && written < message.raw.size()) {
@@ -122,16 +114,20 @@ std::string MessageFileSink::writeTemporary(const std::string& relativePath,
         }
         if (options.syncFiles) ok = ::fsync(fd) == 0;
     }
-    std::string error = ok ? std::string() : systemErrorText("Cannot write", path);
+    int error = ok ? 0 : errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
-        error = systemErrorText("Cannot write", path);
+        error = errno;
     }
     if (!ok) {
-        ::unlink(path.c_str());
-        throw ConvertError(error);
+        dir.remove(name);
+        errno = error;
+        const std::string text = systemErrorText("Cannot write a message into", dir.path());
+        if (error == ENOSPC || error == EDQUOT) throw DestinationFullError(text);
+        throw ConvertError(text);
     }
-    return path;
+    testKillPoint();
+    return relativeDir + "/" + name;
 }
 
 template <typename NameFor>
@@ -140,15 +136,22 @@ ConvertOutcome MessageFileSink::placeFile(const std::string& temporary,
                                           const MailboxMessage& message,
                                           std::size_t firstCandidate, std::size_t& usedCandidate,
                                           NameFor nameFor) {
+    // The data is its own record here: a message's name is found again from its
+    // date and subject (eml) or its place in the store (Maildir), and a file under
+    // it with exactly its bytes that the record gives to no message is one a run
+    // put in place before its record line was written (killed, or the record lost,
+    // cut or older). Taking it instead of a copy is what keeps a resume from
+    // doubling; the record's lines can then be gathered and written in batches.
+    const auto [temporaryDir, temporaryName] = splitPath(temporary);
+    const DestinationDirectory& from = directory(temporaryDir);
+    const DestinationDirectory& dir = directory(relativeDir);
     for (std::size_t k = firstCandidate; k < firstCandidate + MaxCandidates; ++k) {
-        const std::string relative = relativeDir + "/" + nameFor(k);
-        const std::string path = absolute(relative);
-        const int error = placeNewFile(temporary, path);
+        const std::string name = nameFor(k);
+        const std::string relative = relativeDir + "/" + name;
+        const int error = dir.placeNewFrom(from, temporaryName, name);
         if (error == EEXIST) {
-            // The same bytes under our name, which the record gives to no message: a
-            // run that stopped before its record line. Take it instead of a copy.
-            if (!manifest.isDestination(relative) && holdsExactly(path, message.raw)) {
-                ::unlink(temporary.c_str());
+            if (!manifest.isDestination(relative) && holdsExactly(dir, name, message.raw)) {
+                from.remove(temporaryName);
                 recordMessage(message, relative, std::nullopt);
                 usedCandidate = k;
                 return ConvertOutcome::AlreadyThere;
@@ -157,15 +160,16 @@ ConvertOutcome MessageFileSink::placeFile(const std::string& temporary,
         }
         if (error != 0) {
             errno = error;
-            const std::string text = systemErrorText("Cannot move the finished message to", path);
-            ::unlink(temporary.c_str());
+            const std::string text = systemErrorText("Cannot move the finished message to", dir.pathOf(name));
+            from.remove(temporaryName);
             throw ConvertError(text);
         }
+        testKillPoint();
         recordMessage(message, relative, std::nullopt);
         usedCandidate = k;
         return ConvertOutcome::Written;
     }
-    ::unlink(temporary.c_str());
+    from.remove(temporaryName);
     throw ConvertError("No free file name in " + absolute(relativeDir));
 }
 
@@ -176,17 +180,16 @@ SiblingNames MaildirSink::subfolderNames() const {
     return SiblingNames({}, MaildirParts);
 }
 
-std::string MaildirSink::makeFolder(const std::string& parentPath, const std::string& name) {
+std::optional<std::string> MaildirSink::makeFolder(const std::string& parentPath,
+                                                   const std::string& name) {
     const std::string path = childPath(parentPath, name);
     makeDirectory(path);
     for (const auto& part : MaildirParts) makeDirectory(path + "/" + part);
     return path;
 }
 
-std::string MaildirSink::temporaryName(const std::string& folderPath,
-                                       const MailboxMessage& message,
-                                       const std::string& tag) const {
-    return folderPath + "/tmp/" + maildirUnique(message) + "." + tag + ".lumbrook";
+std::string MaildirSink::temporaryDirectory(const std::string& folderPath) const {
+    return folderPath + "/tmp";
 }
 
 ConvertOutcome MaildirSink::addNew(const std::string& folderPath, const MailboxMessage& message,
@@ -207,15 +210,15 @@ SiblingNames EmlSink::subfolderNames() const {
     return SiblingNames();
 }
 
-std::string EmlSink::makeFolder(const std::string& parentPath, const std::string& name) {
+std::optional<std::string> EmlSink::makeFolder(const std::string& parentPath,
+                                               const std::string& name) {
     const std::string path = childPath(parentPath, name);
     makeDirectory(path);
     return path;
 }
 
-std::string EmlSink::temporaryName(const std::string& folderPath, const MailboxMessage&,
-                                   const std::string& tag) const {
-    return folderPath + "/.lumbrook-" + tag + ".tmp";
+std::string EmlSink::temporaryDirectory(const std::string& folderPath) const {
+    return folderPath;
 }
 
 ConvertOutcome EmlSink::addNew(const std::string& folderPath, const MailboxMessage& message,

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "convert/DirectorySink.h"
@@ -24,13 +25,12 @@ public:
 protected:
     MessageFileSink(std::string outDir, MailboxFormat format, const MailboxOptions& options);
 
-    // The temporary name, relative to the output directory, of a message for the
-    // folder at folderPath; tag makes it this run's own.
-    virtual std::string temporaryName(const std::string& folderPath, const MailboxMessage& message,
-                                      const std::string& tag) const = 0;
+    // The directory, relative to the output directory, where a message for the
+    // folder at folderPath is written before it gets its name.
+    virtual std::string temporaryDirectory(const std::string& folderPath) const = 0;
 
-    // The message written whole under a temporary name, returned as a full path;
-    // the one given when it was prepared.
+    // The message written whole under a temporary name, returned as a path
+    // relative to the output directory; the one given when it was prepared.
     std::string temporaryFile(const std::string& folderPath, const MailboxMessage& message,
                               const std::string& prepared);
     // Moves the finished temporary file to nameFor(k) in relativeDir for
@@ -41,10 +41,7 @@ protected:
                              std::size_t& usedCandidate, NameFor nameFor);
 
 private:
-    std::string writeTemporary(const std::string& relativePath, const MailboxMessage& message);
-
-    std::string processId;  // in temporary names
-    std::atomic<std::uint64_t> temporaryCounter{0};
+    std::string writeTemporary(const std::string& relativeDir, const MailboxMessage& message);
 };
 
 class MaildirSink final : public MessageFileSink {
@@ -52,12 +49,12 @@ public:
     MaildirSink(std::string outDir, const MailboxOptions& options);
 
 private:
-    std::string makeFolder(const std::string& parentPath, const std::string& name) override;
+    std::optional<std::string> makeFolder(const std::string& parentPath,
+                                          const std::string& name) override;
     SiblingNames subfolderNames() const override;
     ConvertOutcome addNew(const std::string& folderPath, const MailboxMessage& message,
                           const std::string& prepared) override;
-    std::string temporaryName(const std::string& folderPath, const MailboxMessage& message,
-                              const std::string& tag) const override;
+    std::string temporaryDirectory(const std::string& folderPath) const override;
 };
 
 class EmlSink final : public MessageFileSink {
@@ -65,12 +62,12 @@ public:
     EmlSink(std::string outDir, const MailboxOptions& options);
 
 private:
-    std::string makeFolder(const std::string& parentPath, const std::string& name) override;
+    std::optional<std::string> makeFolder(const std::string& parentPath,
+                                          const std::string& name) override;
     SiblingNames subfolderNames() const override;
     ConvertOutcome addNew(const std::string& folderPath, const MailboxMessage& message,
                           const std::string& prepared) override;
-    std::string temporaryName(const std::string& folderPath, const MailboxMessage& message,
-                              const std::string& tag) const override;
+    std::string temporaryDirectory(const std::string& folderPath) const override;
 
     // The next "_k" to try per directory and name, so that many messages with one
     // subject and minute do not test every taken name again.

@@ -41,6 +41,7 @@ struct ReadItem {
     std::string error;
     std::string prepared;
     std::string prepareError;
+    bool prepareFull = false;  // the prepare error was a full destination
 };
 
 // Preparing a message, for a sink that writes ahead (eml and Maildir write its
@@ -120,6 +121,7 @@ private:
                         item.prepared = preparer->sink.prepare(preparer->folder, message);
                 } catch (const std::exception& e) {
                     item.prepareError = describe(e);
+                    item.prepareFull = dynamic_cast<const DestinationFullError*>(&e) != nullptr;
                 }
             }
             std::unique_lock lock(mutex);
@@ -245,7 +247,16 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
     const std::unique_ptr<MailboxSink> sink = openMailboxSink(options.outDir, options.mailbox);
     std::vector<MailboxSink::FolderId> ids(count, MailboxSink::Root);
     std::vector<bool> made(count, false);
-    for (std::size_t i = 0; i < count; ++i) {
+    // A full destination fails every later message the same way: one error, the
+    // run stops, and the same command goes on from there once there is room.
+    const auto stopFull = [&](const std::exception& e) {
+        report.destinationFull = true;
+        report.failures.push_back(std::string(e.what()) + ": the destination is full; " +
+                                  std::to_string(report.written) + " messages were written to " +
+                                  options.outDir +
+                                  " in this run; make room and run the same command again");
+    };
+    for (std::size_t i = 0; i < count && !report.destinationFull; ++i) {
         if (!keep[i]) continue;
         if (cancel && cancel->load()) break;
         const StoreFolder& f = folders[i];
@@ -254,6 +265,9 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
             ids[i] = sink->openFolder(f.parent < 0 ? MailboxSink::Root : ids[f.parent], f.name);
             made[i] = true;
             ++report.folders;
+        } catch (const DestinationFullError& e) {
+            stopFull(e);
+            break;
         } catch (const std::exception& e) {
             report.failures.push_back(f.path + ": " + describe(e));
             continue;
@@ -299,6 +313,7 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
                     text, m.date, subject,
                     MessageFlags{m.isRead(), m.isReplied(), m.isForwarded(), m.isFlagged()},
                     f.fileName, static_cast<std::uint64_t>(std::max(0, m.dataOffset))};
+                if (item->prepareFull) throw DestinationFullError(item->prepareError);
                 if (!item->prepareError.empty()) throw ConvertError(item->prepareError);
                 const std::string prepared = std::exchange(item->prepared, std::string());
                 if (sink->addMessage(ids[i], message, prepared) == ConvertOutcome::Written) {
@@ -308,6 +323,9 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
                     ++report.alreadyThere;
                 }
                 state.bytesDone += text.size();
+            } catch (const DestinationFullError& e) {
+                stopFull(e);
+                break;
             } catch (const std::exception& e) {
                 report.failures.push_back(f.path + ", message at offset " +
                                           std::to_string(m.dataOffset) + " (\"" +
@@ -322,7 +340,14 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
             report.failures.push_back(f.path + ": " + describe(e));
         }
     }
-    sink->finish();
+    try {
+        sink->finish();
+    } catch (const DestinationFullError& e) {
+        if (!report.destinationFull) stopFull(e);
+    } catch (const std::exception& e) {
+        report.failures.push_back(describe(e));
+    }
+    report.notices = sink->takeNotices();
     report.ignoredRecordLines = sink->ignoredRecordLines();
     report.cancelled = cancel && cancel->load();
     return report;

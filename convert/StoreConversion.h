@@ -50,7 +50,10 @@ struct ConversionReport {
     // Messages that could not be read whole: converted as far as readable, listed
     // with folder, subject, offset and what is wrong.
     std::vector<std::string> damaged;
+    // What the user should know that is no failure (a folder under another name).
+    std::vector<std::string> notices;
     std::size_t ignoredRecordLines = 0;
+    bool destinationFull = false;  // the run stopped there: failures' last line says so
     bool cancelled = false;
     bool nothingMatched = false;  // folders were named and none of them exists
 };

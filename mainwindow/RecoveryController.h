@@ -1,7 +1,7 @@
 #pragma once
 
 // The deleted and orphaned messages in the window: the View menu's switch, the
-// scan of the folder listed (search/FoundMessages) run off the window's thread,
+// scan of the folder listed (listing/FoundMessages) run off the window's thread,
 // the rows it adds after the folder's own and the status bar's word on a folder
 // whose index cannot be read.
 

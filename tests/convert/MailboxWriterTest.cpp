@@ -212,7 +212,8 @@ TEST_F(MailboxWriter, MboxLayoutSecondRunAndInterruptedRun) {
     const std::string mboxAfterTwo = readFile(out / "Inbox");
     EXPECT_EQ(mboxAfterTwo.substr(0, mboxAfterTwo.find('\n')), "From a@b Sun Sep 14 16:02:05 2003");
 
-    // A run that wrote the third message but died before its record line.
+    // A run that wrote the third message, and then its record was replaced by an
+    // older copy whose last line was cut off.
     {
         const auto sink = openMailboxSink(out.string(), {});
         const auto inbox = sink->openFolder(MailboxSink::Root, "Inbox");
@@ -220,14 +221,15 @@ TEST_F(MailboxWriter, MboxLayoutSecondRunAndInterruptedRun) {
         sink->finish();
     }
     writeFile(out / ".lumbrook-convert", manifestAfterTwo + "M\tmbox\tInbox.dbx\t2");  // cut off
-    // The run again, with one more message in the store.
+    // The run again, with one more message in the store: the third is found in the
+    // file past the record's end, not written twice.
     {
         const auto sink = openMailboxSink(out.string(), {});
         EXPECT_EQ(sink->ignoredRecordLines(), 1u);
         const auto inbox = sink->openFolder(MailboxSink::Root, "Inbox");
         EXPECT_EQ(sink->addMessage(inbox, message(raws[0], 0)), ConvertOutcome::AlreadyThere);
         EXPECT_EQ(sink->addMessage(inbox, message(raws[1], 100)), ConvertOutcome::AlreadyThere);
-        EXPECT_EQ(sink->addMessage(inbox, message(raws[2], 200)), ConvertOutcome::Written);
+        EXPECT_EQ(sink->addMessage(inbox, message(raws[2], 200)), ConvertOutcome::AlreadyThere);
         EXPECT_EQ(sink->addMessage(inbox, message(raws[3], 300)), ConvertOutcome::Written);
         sink->finish();
     }
@@ -256,24 +258,42 @@ TEST_F(MailboxWriter, DamagedRecordAndForeignChangesAreReported) {
     {
         const auto sink = openMailboxSink(out.string(), {});
         EXPECT_EQ(sink->ignoredRecordLines(), 4u);
-        // The size line still holds, and the message line is gone: written again.
-        EXPECT_EQ(sink->addMessage(sink->openFolder(MailboxSink::Root, "Inbox"),
-                                       message("a\r\n", 0)),
-                  ConvertOutcome::Written);
+        // Both lines are gone (the garbage glued onto the first): the file is not
+        // known, so not appended to, and the message found in it is not written again.
+        const auto inbox = sink->openFolder(MailboxSink::Root, "Inbox");
+        EXPECT_EQ(sink->folderPath(inbox), "Inbox (2)");
+        EXPECT_EQ(sink->addMessage(inbox, message("a\r\n", 0)), ConvertOutcome::AlreadyThere);
     }
-    EXPECT_EQ(readMboxrd(readFile(out / "Inbox"), true).size(), 2u);
+    EXPECT_EQ(readMboxrd(readFile(out / "Inbox"), true).size(), 1u);
+    EXPECT_EQ(readFile(out / "Inbox (2)"), "");
+    fs::remove(out / "Inbox (2)");
 
-    // Bytes past the record that are not our own append are left alone.
+    // Mail the user added after ours is kept, and new messages go after it.
     writeFile(out / ".lumbrook-convert", manifest);
-    const std::string mbox = readFile(out / "Inbox");
-    const std::string before = mbox.substr(0, mbox.find("\nFrom ") + 1) + "A line someone added\n";
+    const std::string before = readFile(out / "Inbox") + "From someone\nSubject: added\n\nmine\n\n";
     writeFile(out / "Inbox", before);
     {
         const auto sink = openMailboxSink(out.string(), {});
         const auto inbox = sink->openFolder(MailboxSink::Root, "Inbox");
-        EXPECT_THROW(sink->addMessage(inbox, message("b\r\n", 1)), ConvertError);
+        EXPECT_EQ(sink->addMessage(inbox, message("b\r\n", 1)), ConvertOutcome::Written);
     }
-    EXPECT_EQ(readFile(out / "Inbox"), before);
+    EXPECT_EQ(readFile(out / "Inbox").rfind(before, 0), 0u);
+    EXPECT_EQ(readMboxrd(readFile(out / "Inbox"), true).size(), 3u);
+
+    // A file the record does not know is never appended to: the folder goes under
+    // the next name and the user is told.
+    writeFile(out / ".lumbrook-convert", "");
+    (void)!system(("ls -la '" + out.string() + "'").c_str());
+    {
+        const auto sink = openMailboxSink(out.string(), {});
+        const auto inbox = sink->openFolder(MailboxSink::Root, "Inbox");
+        EXPECT_EQ(sink->folderPath(inbox), "Inbox (2)");
+        EXPECT_EQ(sink->takeNotices().size(), 1u);
+        EXPECT_EQ(sink->addMessage(inbox, message("b\r\n", 1)), ConvertOutcome::AlreadyThere);
+        EXPECT_EQ(sink->addMessage(inbox, message("c\r\n", 2)), ConvertOutcome::Written);
+    }
+    EXPECT_EQ(readMboxrd(readFile(out / "Inbox"), true).size(), 3u);
+    EXPECT_EQ(readMboxrd(readFile(out / "Inbox (2)"), true).size(), 1u);
 
     {
         const auto first = openMailboxSink(out.string(), {});

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
 #include <sstream>
 #include <utility>
 
@@ -37,13 +38,20 @@ std::map<std::string, std::pair<std::size_t, std::size_t>> filesBelow(const fs::
     return files;
 }
 
-// The record's message lines in their order (a resumed mbox run adds size lines).
+// The messages of the record in their order, once each (a resumed mbox run adds
+// size lines, and confirms the append it finds finished in the file).
 std::vector<std::string> recordedMessages(const fs::path& dir) {
     std::istringstream in(readFileBytes((dir / std::string(ConvertManifest::FileName)).string()));
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind("M\t", 0) == 0) lines.push_back(line);
-    return lines;
+    std::vector<std::string> keys;
+    std::set<std::string> seen;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("M\t", 0) != 0 && line.rfind("A\t", 0) != 0) continue;
+        std::size_t end = 0;
+        for (int field = 0; field < 6 && end != std::string::npos; ++field) end = line.find('\t', end + 1);
+        std::string key = line.substr(2, end - 2);  // format, folder file, offset, size, path
+        if (seen.insert(key).second) keys.push_back(std::move(key));
+    }
+    return keys;
 }
 
 TEST(StoreConversion, ReadAheadKeepsTheOrderAndAStoppedRunGoesOnToTheSameResult) {
