@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <utility>
+#include <vector>
 
 #include "StoreTestSupport.h"
 #include "tests/platform/PlatformTestSupport.h"
@@ -259,6 +261,61 @@ TEST_F(StoreTest, StoreFilePaths) {
 
     EXPECT_EQ(MailStore(dir + "/").filePath("folders.dbx"), dir + "/Folders.dbx");
     EXPECT_EQ(MailStore("").filePath("folders.dbx"), "/folders.dbx");
+}
+
+// The folder list is data: whoever wrote it must not get a file outside the store
+// read, whether by its name or by a link planted in the store directory.
+TEST_F(StoreTest, FilesOutsideTheStoreDirectoryAreRefusedAndNeverRead) {
+    const std::string storeDir = dir + "/store";
+    const std::string secret = dir + "/private/Secret.dbx";
+    ASSERT_TRUE(std::filesystem::create_directories(storeDir + "/sub"));
+    ASSERT_TRUE(std::filesystem::create_directories(dir + "/private"));
+    const std::vector<DbxRecord> records = simpleMessages(2);
+    writeBytes(secret, buildDbx(records).bytes);
+    writeBytes(storeDir + "/Inbox.dbx", buildDbx(records).bytes);
+    writeBytes(storeDir + "/sub/Inside.dbx", buildDbx(records).bytes);
+    // Links that stay in the directory are read; chains are followed to their end.
+    const std::pair<const char*, std::string> links[] = {
+        {"Same.dbx", "Inbox.dbx"},
+        {"SameAbsolute.dbx", storeDir + "/Inbox.dbx"},
+        {"Out.dbx", "../private/Secret.dbx"},
+        {"OutAbsolute.dbx", secret},
+        {"Hop.dbx", "Out.dbx"},
+        {"Dangling.dbx", "../private/Missing.dbx"},
+        {"Up.dbx", ".."},
+    };
+    for (const auto& [name, target] : links)
+        ASSERT_EQ(::symlink(target.c_str(), (storeDir + "/" + name).c_str()), 0) << name;
+    const MailStore inside(storeDir, CodePage());
+    EXPECT_EQ(inside.readMessages("Same.dbx").size(), 2u);
+    EXPECT_EQ(inside.readMessages("SameAbsolute.dbx").size(), 2u);
+    EXPECT_EQ(inside.filePath("Same.dbx"), storeDir + "/Same.dbx");
+    // A trail byte 0x5C of a double-byte code page is part of a letter, no separator.
+    const MailStore japanese(storeDir, CodePage::fromSetting("932"));
+    writeBytes(storeDir + "/\xE8\xA1\xA8.dbx", buildDbx(records).bytes);
+    EXPECT_EQ(japanese.readMessages("\x95\x5C.dbx").size(), 2u);
+
+    for (const std::string& name : std::vector<std::string>{"../private/Secret.dbx", secret, "..\\private\\Secret.dbx", "sub/Inside.dbx", "..", ".",
+          "Out.dbx", "OutAbsolute.dbx", "Hop.dbx", "Dangling.dbx", "Up.dbx"}) {
+        const std::int32_t offset = 0x24BC + 12;
+        for (const auto& read : std::vector<std::function<void()>>{
+                 [&] { inside.readMessages(name); }, [&] { inside.readMessage(name, offset); },
+                 [&] { inside.filePath(name); }, [&] { inside.fileType(name); },
+                 [&] { FolderReader folder(inside, name); }}) {
+            try {
+                read();
+                ADD_FAILURE() << name << " was read";
+            } catch (const OutsideStoreError& e) {
+                EXPECT_EQ(e.fileName(), name);
+                EXPECT_NE(std::string(e.what()).find(name.substr(name.rfind('/') + 1)),
+                          std::string::npos)
+                    << e.what();
+            }
+        }
+    }
+    // The folder list is one of the store's files like any other.
+    ASSERT_EQ(::symlink(secret.c_str(), (storeDir + "/Folders.dbx").c_str()), 0);
+    EXPECT_THROW(inside.readFolders(), OutsideStoreError);
 }
 
 TEST_F(StoreTest, OpenStoreReadsThePathOrTheRegistryOnce) {
