@@ -1,16 +1,22 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <latch>
+#include <optional>
 #include <set>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "search/SearchIndex.h"
 #include "search/SearchQuery.h"
+#include "tests/support/RecordTestSupport.h"
 
 namespace lumbrook {
 namespace {
@@ -313,17 +319,30 @@ TEST(SearchIndexFile, AnUnusableFileIsReplacedByAnEmptyIndex) {
     ASSERT_GT(size, 100000u);
 
     const std::string garbage(5000, '\x5A');
+    std::string ourHeader(100, '\0');
+    std::ifstream(path, std::ios::binary).read(ourHeader.data(), 100);
+    // Only a file whose header names us is ours to empty; any other stays as it is.
     const struct {
         const char* what;
         std::string bytes;
+        bool ours;
     } cases[] = {
-        {"garbage", garbage},
-        {"empty", ""},
-        {"header only", std::string("SQLite format 3\0", 16) + garbage},
+        {"garbage", garbage, false},
+        {"another database's header", std::string("SQLite format 3\0", 16) + garbage, false},
+        {"ours, damaged", ourHeader + garbage, true},
+        {"empty", "", true},
     };
     for (const auto& c : cases) {
         { std::ofstream(path, std::ios::binary | std::ios::trunc) << c.bytes; }
-        SearchIndex index(path);
+        SCOPED_TRACE(c.what);
+        if (!c.ours) {
+            EXPECT_THROW(SearchIndex{path}, SearchIndexError) << c.what;
+            EXPECT_EQ(test::readFileBytes(path), c.bytes) << c.what;
+            continue;
+        }
+        std::optional<SearchIndex> opened;
+        ASSERT_NO_THROW(opened.emplace(path));
+        SearchIndex& index = *opened;
         EXPECT_EQ(index.wasRebuilt(), c.bytes.size() > 0) << c.what;
         EXPECT_EQ(index.counts().messages, 0u) << c.what;
         index.replaceFolder("Inbox.dbx", 1, 1, {doc("Inbox.dbx", 1, 0, "", "", "", "report")});
@@ -365,9 +384,77 @@ TEST(SearchIndexFile, AnUnusableFileIsReplacedByAnEmptyIndex) {
                      nullptr, nullptr);
         sqlite3_close(db);
     }
-    const auto foreignSize = fs::file_size(foreign);
+    const std::string foreignBytes = test::readFileBytes(foreign);
     EXPECT_THROW(SearchIndex{foreign}, SearchIndexError);
-    EXPECT_EQ(fs::file_size(foreign), foreignSize);
+    EXPECT_EQ(test::readFileBytes(foreign), foreignBytes);  // not switched to WAL either
+}
+
+// The index holds the text of all mail.
+TEST(SearchIndexFile, PrivateNeverThroughALinkAndTwoFirstRunsAtOnce) {
+    TempDir dir;
+    auto mode = [](const std::string& path) {
+        struct stat st {};
+        EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+        return st.st_mode & 07777;
+    };
+    {
+        SearchIndex index(dir / "made/for/it/index.sqlite");
+        index.replaceFolder("Inbox.dbx", 1, 1, {doc("Inbox.dbx", 1, 0, "", "", "", "report")});
+        for (const char* made : {"made", "made/for", "made/for/it"}) EXPECT_EQ(mode(dir / made), 0700u);
+        EXPECT_EQ(mode(dir / "made/for/it/index.sqlite"), 0600u);
+        EXPECT_EQ(mode(dir / "made/for/it/index.sqlite-wal"), 0600u);
+    }
+    // A directory that is there keeps its mode; an index an older version left
+    // readable by everyone becomes private.
+    fs::create_directory(dir / "shared");
+    fs::permissions(dir / "shared", fs::perms(0755));
+    { SearchIndex older(dir / "shared/index.sqlite"); }
+    fs::permissions(dir / "shared/index.sqlite", fs::perms(0644));
+    { SearchIndex index(dir / "shared/index.sqlite"); }
+    EXPECT_EQ(mode(dir / "shared"), 0755u);
+    EXPECT_EQ(mode(dir / "shared/index.sqlite"), 0600u);
+
+    // A link at the index path, or where SQLite puts its journals, is never
+    // followed: the user's file stays as it is, a dangling one leads nowhere.
+    { std::ofstream(dir / "letter.txt") << "Dear Ann"; }
+    for (const auto& [link, target] : std::vector<std::pair<std::string, std::string>>{
+             {"link.sqlite", dir / "letter.txt"},
+             {"dangling.sqlite", dir / "nowhere.sqlite"},
+             {"wal.sqlite-wal", dir / "letter.txt"},
+             {"journal.sqlite-journal", dir / "letter.txt"}}) {
+        ASSERT_EQ(::symlink(target.c_str(), (dir / link).c_str()), 0);
+        const std::string path = dir / link.substr(0, link.find(".sqlite") + 7);
+        try {
+            SearchIndex index(path);
+            ADD_FAILURE() << link << " was followed";
+        } catch (const SearchIndexError& e) {
+            EXPECT_NE(std::string(e.what()).find(link), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(test::readFileBytes(dir / "letter.txt"), "Dear Ann");
+        EXPECT_FALSE(fs::exists(dir / "nowhere.sqlite"));
+    }
+
+    // Two first runs at once: both get the index, neither fails.
+    for (int round = 0; round < 20; ++round) {
+        const std::string path = dir / ("race" + std::to_string(round) + "/index.sqlite");
+        std::latch start(2);
+        std::string errors[2];
+        auto run = [&](int n) {
+            start.arrive_and_wait();
+            try {
+                SearchIndex index(path);
+                index.replaceFolder(n == 0 ? "Inbox.dbx" : "Other.dbx", 1, 1,
+                                    {doc(n == 0 ? "Inbox.dbx" : "Other.dbx", n, 0, "", "", "", "report")});
+            } catch (const std::exception& e) {
+                errors[n] = e.what();
+            }
+        };
+        std::thread other(run, 1);
+        run(0);
+        other.join();
+        EXPECT_EQ(errors[0] + errors[1], "") << "round " << round;
+        EXPECT_EQ(SearchIndex(path).counts().messages, 2u) << "round " << round;
+    }
 }
 
 TEST(SearchIndexFile, DefaultPathIsInTheCacheDirectoryAndNamedByTheStore) {
