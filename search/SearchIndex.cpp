@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -99,6 +101,37 @@ FileAtPath lookAt(const std::string& path) {
     if (id == static_cast<std::uint32_t>(ApplicationId)) return FileAtPath::Ours;
     return id == 0 ? FileAtPath::Unnamed : FileAtPath::NotOurs;
 }
+
+// Indexes are opened one at a time per directory: a new index gets its journal
+// mode and its schema from the first run while any other waits here, since SQLite
+// refuses rather than waits when two connections switch a new file to WAL at once.
+// The lock is on the directory, so that closing it never drops the locks SQLite
+// holds on the index file (closing any descriptor of a file would).
+class OpeningLock {
+  public:
+    explicit OpeningLock(const std::filesystem::path& dir) {
+        // A damaged index found while opening is opened again from within: the
+        // lock this thread holds already covers that.
+        if (held) return;
+        fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return;  // then opening goes on unguarded, as it always could
+        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+        held = true;
+    }
+    ~OpeningLock() {
+        if (fd < 0) return;
+        ::close(fd);
+        held = false;
+    }
+    OpeningLock(const OpeningLock&) = delete;
+    OpeningLock& operator=(const OpeningLock&) = delete;
+
+  private:
+    static thread_local bool held;
+    int fd = -1;
+};
+thread_local bool OpeningLock::held = false;
 
 [[noreturn]] void refuseFile(const std::string& path, const char* what) {
     throw SearchIndexError("The file " + path + " is " + what +
@@ -416,8 +449,10 @@ void SearchIndex::claimFile() {
 }
 
 void SearchIndex::open(bool allowRebuild) {
+    std::optional<OpeningLock> lock;
     for (int attempt = 0; attempt < 2; ++attempt) {
         claimFile();
+        if (!lock) lock.emplace(std::filesystem::path(indexPath).parent_path());
         int rc = sqlite3_open_v2(indexPath.c_str(), &database,
                                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
         if (rc != SQLITE_OK) {
