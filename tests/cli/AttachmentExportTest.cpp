@@ -100,7 +100,8 @@ TEST(AttachmentExport, LongNamesTakenDirectoriesAndUnwritableFilesNeverStopTheEx
                            "--m\r\nContent-Type: text/html\r\n\r\n<p>Body</p>\r\n";
         for (const std::string& name : names)
             text += "--m\r\nContent-Type: application/octet-stream\r\n"
-                    "Content-Disposition: attachment; filename=\"" + name + "\"\r\n\r\n" + name.substr(0, 8) + "\r\n";
+                    "Content-Disposition: attachment; filename=\"" + name + "\"\r\n\r\n" +
+                    name.substr(0, 8) + "\r\n";
         return text + "--m--\r\n";
     };
     const std::string longSubject(300, 'S');
@@ -115,7 +116,8 @@ TEST(AttachmentExport, LongNamesTakenDirectoriesAndUnwritableFilesNeverStopTheEx
                         folders)
                    .bytes);
     writeBytes(store / "Inbox.dbx",
-               buildDbx({messageRecord({1, "a", "b", longSubject, 0, withFiles(longSubject, {longName, longName})}),
+               buildDbx({messageRecord({1, "a", "b", longSubject, 0,
+                                        withFiles(longSubject, {longName, longName})}),
                          messageRecord({2, "a", "b", "taken", 0, withFiles("taken", {"one.txt"})})})
                    .bytes);
     writeBytes(store / "Deep.dbx",
@@ -151,7 +153,8 @@ TEST(AttachmentExport, LongNamesTakenDirectoriesAndUnwritableFilesNeverStopTheEx
     // A directory so deep that the long attachment's path exceeds what the system
     // takes, while the page and the short one still fit.
     std::string deep = "deep";
-    while (deep.size() < 3950) deep += "/" + std::string(std::min<std::size_t>(200, 3950 - deep.size() - 1), 'd');
+    while (deep.size() < 3950)
+        deep += "/" + std::string(std::min<std::size_t>(200, 3950 - deep.size() - 1), 'd');
     fs::create_directories(work / deep);
     run = cli("Deep.dbx", deep);
     EXPECT_EQ(run.status, 1) << run.err;

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <fstream>
 #include <set>
+#include <thread>
 
 #include "tests/platform/PlatformTestSupport.h"
 #include "tests/support/RecordTestSupport.h"
@@ -143,6 +144,78 @@ TEST_F(StoreCommandsTest, SearchFindsWordsFieldsAndAccentsInEveryCharset) {
     run = cli({"index"});
     EXPECT_NE(run.out.find("1 indexed, 3 unchanged"), std::string::npos) << run.out;
     EXPECT_EQ(hits("zebra"), std::multiset<std::string>{archiv});
+}
+
+TEST_F(StoreCommandsTest, IndexRunsAtOnceFilesNotOursAndQueriesWithDashes) {
+    // Two first runs at once both build the index.
+    for (int round = 0; round < 5; ++round) {
+        fs::remove_all(work / "cache");
+        CliRun runs[2];
+        std::thread other([&] { runs[1] = cli({"index"}); });
+        runs[0] = cli({"index"});
+        other.join();
+        for (const CliRun& r : runs) EXPECT_EQ(r.status, 0) << "round " << round << ": " << r.err;
+    }
+
+    // Once the query has begun, "-word" belongs to it; --limit goes anywhere.
+    auto hitCount = [&](const std::vector<std::string>& args, int status = 0) {
+        const CliRun r = cli(args);
+        EXPECT_EQ(r.status, status) << r.err;
+        return std::count(r.out.begin(), r.out.end(), '\n');
+    };
+    EXPECT_EQ(hitCount({"search", "lines", "-muller"}), 2);
+    EXPECT_EQ(hitCount({"search", "lines", "-from"}), 0);  // "from" is in their bodies
+    EXPECT_EQ(hitCount({"search", "--limit", "1", "lines", "-muller"}), 1);
+    EXPECT_EQ(hitCount({"search", "lines", "-muller", "--limit=1"}), 1);
+    EXPECT_EQ(hitCount({"search", "-muller", "lines"}, 2), 0);
+
+    // Folders whose files lie outside the store are never read; search still
+    // prints what it found, names them and exits 1.
+    fs::create_directories(work / "private");
+    writeBytes(work / "private/Geheim.dbx",
+               buildDbx({messageRecord({9, "x", "y", "zebra", 0, "Subject: zebra\r\n\r\nlines\r\n"})})
+                   .bytes);
+    fs::create_symlink(work / "private/Geheim.dbx", store / "Link.dbx");
+    const std::string outsideName =
+        fs::relative(work / "private/Geheim.dbx", store.str()).string();  // "../lumbrook-…"
+    DbxFileOptions folders;
+    folders.kind = DbxFileKind::Folders;
+    writeBytes(store / "Folders.dbx",
+               buildDbx({folderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false}),
+                         folderRecord({10, 0, "Familie", "Familie.dbx", false}),
+                         folderRecord({14, 0, "Geheim", outsideName, false}),
+                         folderRecord({15, 0, "Verlinkt", "Link.dbx", false})},
+                        folders)
+                   .bytes);
+    CliRun run = cli({"search", "lines"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;  // Familie only
+    EXPECT_NE(run.err.find("Outlook Express/Geheim"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Link.dbx"), std::string::npos) << run.err;
+    EXPECT_EQ(hitCount({"search", "zebra"}, 1), 0);
+    const fs::path converted = fs::path(work.str()) / "converted";
+    run = cli({"convert", "--to", converted.string()});
+    EXPECT_EQ(run.status, 1) << run.err;
+    for (const auto& f : filesUnder(converted))
+        EXPECT_EQ(readFileBytes(converted / f).find("zebra"), std::string::npos) << f;
+
+    // A file at the index path that is not ours, or a link there, stays as it is.
+    const std::string out = cli({"index"}).out;
+    const std::string indexPath = out.substr(13, out.find('\n') - 13);
+    ASSERT_TRUE(indexPath.ends_with(".sqlite")) << out;
+    std::ofstream(work / "letter.txt") << "Dear Ann";
+    for (const bool link : {false, true}) {
+        for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(indexPath + suffix);
+        if (link)
+            fs::create_symlink(work / "letter.txt", indexPath);
+        else
+            std::ofstream(indexPath) << "Dear Bob";
+        run = cli({"index"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(indexPath), std::string::npos) << run.err;
+        EXPECT_EQ(readFileBytes(indexPath), link ? "Dear Ann" : "Dear Bob");
+        EXPECT_EQ(fs::is_symlink(indexPath), link);
+    }
 }
 
 TEST_F(StoreCommandsTest, AttachmentsAreListedWithDecodedNamesAndWrittenByteExactNeverReplacing) {

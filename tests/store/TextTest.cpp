@@ -295,8 +295,10 @@ TEST_F(StoreTest, FilesOutsideTheStoreDirectoryAreRefusedAndNeverRead) {
     writeBytes(storeDir + "/\xE8\xA1\xA8.dbx", buildDbx(records).bytes);
     EXPECT_EQ(japanese.readMessages("\x95\x5C.dbx").size(), 2u);
 
-    for (const std::string& name : std::vector<std::string>{"../private/Secret.dbx", secret, "..\\private\\Secret.dbx", "sub/Inside.dbx", "..", ".",
-          "Out.dbx", "OutAbsolute.dbx", "Hop.dbx", "Dangling.dbx", "Up.dbx"}) {
+    const std::vector<std::string> outside{
+        "../private/Secret.dbx", secret, "..\\private\\Secret.dbx", "sub/Inside.dbx", "..", ".",
+        "Out.dbx", "OutAbsolute.dbx", "Hop.dbx", "Dangling.dbx", "Up.dbx"};
+    for (const std::string& name : outside) {
         const std::int32_t offset = 0x24BC + 12;
         for (const auto& read : std::vector<std::function<void()>>{
                  [&] { inside.readMessages(name); }, [&] { inside.readMessage(name, offset); },
