@@ -198,7 +198,7 @@ void MainWindow::onPrint() {
     command.setUp = [this] {
         const bool dateInName = !saveExportDialog || saveExportDialog->dateInNames->isChecked();
         if (!messagePrinter->prepare(this, dateInName)) return false;
-        forceDirectories(paths.workDir);
+        forcePrivateDirectories(paths.workDir);
         return true;
     };
     // The preview is never touched by printing: it shows what it showed before.
@@ -236,7 +236,7 @@ void MainWindow::onPrintToPdf() {
         } else {
             messagePrinter->preparePdf(target, {}, dateInName);
         }
-        forceDirectories(paths.workDir);
+        forcePrivateDirectories(paths.workDir);
         return true;
     };
     runBatch(command);

@@ -957,7 +957,7 @@ void MainWindow::onSelectionChanged() {
     previewedOrigin = record.origin;
     previewedFile = file;
     tempFiles.deleteTempFiles();
-    forceDirectories(paths.workDir);
+    forcePrivateDirectories(paths.workDir);
     attachmentBar->clear();
     // A part refused its file is reported once the page is on its way: the rest
     // of the message is still worth reading.

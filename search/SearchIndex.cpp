@@ -19,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Files.h"
+
 namespace lumbrook {
 namespace {
 
@@ -138,24 +140,6 @@ thread_local bool OpeningLock::held = false;
                            "; it is not used as the search index and stays as it is.");
 }
 
-// The index holds the text of all mail: its directories are made for the user
-// alone. Directories that are there already are left as they are (the cache
-// directory may be shared on purpose); the file itself is 0600 in any case.
-std::string makePrivateDirectories(const std::filesystem::path& dir) {
-    std::vector<std::filesystem::path> missing;
-    for (std::filesystem::path p = dir; !p.empty(); p = p.parent_path()) {
-        struct stat st {};
-        if (::stat(p.c_str(), &st) == 0) break;
-        missing.push_back(p);
-        if (p == p.parent_path()) break;
-    }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        if (::mkdir(it->c_str(), 0700) != 0 && errno != EEXIST) return std::strerror(errno);
-    }
-    struct stat st {};
-    if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return "not a directory";
-    return {};
-}
 
 }  // namespace
 
@@ -403,10 +387,12 @@ void SearchIndex::createSchema() {
 
 void SearchIndex::claimFile() {
     const std::filesystem::path dir = std::filesystem::path(indexPath).parent_path();
-    if (!dir.empty()) {
-        if (const std::string why = makePrivateDirectories(dir); !why.empty())
-            throw SearchIndexError("The directory " + dir.string() +
-                                   " for the search index could not be made: " + why + ".");
+    // The index holds the text of all mail: the directories made for it are the
+    // user's alone, and the file itself is 0600 (below) wherever it lies.
+    if (!dir.empty() && !forcePrivateDirectories(dir.string())) {
+        throw SearchIndexError("The directory " + dir.string() +
+                               " for the search index could not be made: " + std::strerror(errno) +
+                               ".");
     }
     // SQLite writes beside the file too: a link planted under one of those names
     // would have it write into whatever the link leads to.

@@ -2,6 +2,9 @@
 
 #include "PlatformTestSupport.h"
 #include "platform/Files.h"
+#include "platform/TempFiles.h"
+
+#include <sys/stat.h>
 
 namespace lumbrook {
 namespace {
@@ -82,6 +85,25 @@ TEST(Files, ExistenceAndForceDirectories) {
     EXPECT_FALSE(forceDirectories(tmp / "file/sub"));
     EXPECT_FALSE(forceDirectories(tmp / "file"));
     EXPECT_FALSE(forceDirectories(""));
+
+    // Working files that hold mail: what is made for them is the user's alone,
+    // what was there keeps its mode.
+    auto mode = [](const std::string& path) {
+        struct stat st {};
+        EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+        return st.st_mode & 07777;
+    };
+    ::chmod((tmp / "a").c_str(), 0755);
+    EXPECT_TRUE(forcePrivateDirectories(tmp / "a/work//deep/"));
+    EXPECT_EQ(mode(tmp / "a"), 0755u);
+    EXPECT_EQ(mode(tmp / "a/work"), 0700u);
+    EXPECT_EQ(mode(tmp / "a/work/deep"), 0700u);
+    EXPECT_FALSE(forcePrivateDirectories(tmp / "file/sub"));
+    TempFiles working;
+    tmp.write("a/work/mail.htm", "text");
+    ::chmod((tmp / "a/work/mail.htm").c_str(), 0644);
+    working.add(tmp / "a/work/mail.htm");
+    EXPECT_EQ(mode(tmp / "a/work/mail.htm"), 0600u);
 }
 
 }  // namespace
