@@ -7,52 +7,97 @@
 
 namespace lumbrook {
 
-// Every failure the user may see travels as one of these; what() is the text shown,
-// in the program's own wording (German run-time texts included).
+// What went wrong, without words: the layer that talks to the person words it
+// (cli/ErrorText for the command line, mainwindow/ErrorReport for the window), so
+// that a front end can say it in the person's language. Each kind names the
+// argument it carries.
+enum class ErrorKind {
+    FileOpen,               // path, the system's error number (0 when it gave none)
+    FileCreate,             // path
+    InvalidRegistryType,    // name of a registry value that should be text and is not
+    PartWithoutOwner,       // name of a part used without the message that owns it
+    UuencodeFormat,         // -
+    StoppedBeforeComplete,  // -: a stop was asked for while a file was being written
+    PrinterBusy,            // -
+    NoPrinter,              // -
+    PrintFailed,            // name of the printer
+    SaveFailed,             // path of the message file, without its extension
+    OutsideStore,           // path of a store file named outside its store directory
+};
+
+// The kind as it is spelled in the code: for logs and test names, never for a person.
+constexpr std::string_view errorKindName(ErrorKind kind) {
+    switch (kind) {
+        case ErrorKind::FileOpen:
+            return "FileOpen";
+        case ErrorKind::FileCreate:
+            return "FileCreate";
+        case ErrorKind::InvalidRegistryType:
+            return "InvalidRegistryType";
+        case ErrorKind::PartWithoutOwner:
+            return "PartWithoutOwner";
+        case ErrorKind::UuencodeFormat:
+            return "UuencodeFormat";
+        case ErrorKind::StoppedBeforeComplete:
+            return "StoppedBeforeComplete";
+        case ErrorKind::PrinterBusy:
+            return "PrinterBusy";
+        case ErrorKind::NoPrinter:
+            return "NoPrinter";
+        case ErrorKind::PrintFailed:
+            return "PrintFailed";
+        case ErrorKind::SaveFailed:
+            return "SaveFailed";
+        case ErrorKind::OutsideStore:
+            return "OutsideStore";
+    }
+    return "Unknown";
+}
+
+// Every failure the user may see travels as one of these. what() is only the kind
+// and its arguments ("FileOpen: /x/Inbox.dbx (errno 2)"), for logs.
 class LumbrookError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit LumbrookError(ErrorKind kind, std::string argument = {}, int errorNumber = 0)
+        : std::runtime_error(logText(kind, argument, errorNumber)),
+          errorKind(kind),
+          arg(std::move(argument)),
+          error(errorNumber) {}
+    ErrorKind kind() const { return errorKind; }
+    // The path or name the kind names; empty for a kind without one.
+    const std::string& argument() const { return arg; }
+    // The system's error number behind the failure, 0 when there is none.
+    int errorNumber() const { return error; }
+
+private:
+    static std::string logText(ErrorKind kind, const std::string& argument, int errorNumber) {
+        std::string text(errorKindName(kind));
+        if (!argument.empty()) text.append(": ").append(argument);
+        if (errorNumber != 0) text.append(" (errno ").append(std::to_string(errorNumber)) += ')';
+        return text;
+    }
+
+    ErrorKind errorKind;
+    std::string arg;
+    int error = 0;
 };
 
 class FileOpenError : public LumbrookError {
 public:
-    using LumbrookError::LumbrookError;
-    // The full path tried and the system's error number (0 when the system gave
-    // none), for front ends that word the failure themselves.
-    FileOpenError(const std::string& message, std::string path, int errorNumber)
-        : LumbrookError(message), filePath(std::move(path)), error(errorNumber) {}
-    const std::string& path() const { return filePath; }
-    int errorNumber() const { return error; }
-
-private:
-    std::string filePath;
-    int error = 0;
+    explicit FileOpenError(std::string path, int errorNumber = 0)
+        : LumbrookError(ErrorKind::FileOpen, std::move(path), errorNumber) {}
+    const std::string& path() const { return argument(); }
 };
 
 class FileCreateError : public LumbrookError {
 public:
-    using LumbrookError::LumbrookError;
+    explicit FileCreateError(std::string path)
+        : LumbrookError(ErrorKind::FileCreate, std::move(path)) {}
+    const std::string& path() const { return argument(); }
 };
 
-// Replaces the first "%s" of a message template; the argument is inserted verbatim.
-inline std::string formatMessage(std::string_view pattern, std::string_view arg) {
-    const auto pos = pattern.find("%s");
-    if (pos == std::string_view::npos) return std::string(pattern);
-    std::string out;
-    out.reserve(pattern.size() + arg.size());
-    out.append(pattern.substr(0, pos)).append(arg).append(pattern.substr(pos + 2));
-    return out;
-}
-
-inline constexpr std::string_view SFOpenError = "Datei %s kann nicht geöffnet werden";
-inline constexpr std::string_view SFCreateError = "Datei %s kann nicht erstellt werden";
-inline constexpr std::string_view SInvalidRegType = "Ungültiger Datentyp für '%s'";
-
-inline FileOpenError makeOpenError(std::string_view path) {
-    return FileOpenError(formatMessage(SFOpenError, path));
-}
 inline FileCreateError makeCreateError(std::string_view path) {
-    return FileCreateError(formatMessage(SFCreateError, path));
+    return FileCreateError(std::string(path));
 }
 
 }  // namespace lumbrook

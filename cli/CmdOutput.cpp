@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "cli/Commands.h"
+#include "cli/ErrorText.h"
 #include "platform/FileWriter.h"
 #include "listing/MessageOrder.h"
 #include "output/Output.h"
@@ -175,7 +176,7 @@ int cmdSave(Args& args, const MailStore& store) {
             } catch (const SaveFailedError& e) {
                 // As in the window: the message is reported and the batch goes on.
                 progress.clear();
-                std::cerr << e.what() << '\n';
+                std::cerr << errorText(e) << '\n';
                 failed = true;
                 return false;
             }
@@ -215,7 +216,8 @@ int cmdExport(Args& args, const MailStore& store) {
             // A part that could not be written is reported; the export goes on.
             if (!settings.problems.empty()) {
                 progress.clear();
-                for (const auto& problem : settings.problems) std::cerr << problem << '\n';
+                for (const auto& problem : settings.problems)
+                    std::cerr << errorText(problem) << '\n';
                 settings.problems.clear();
                 failed = true;
             }

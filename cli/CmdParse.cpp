@@ -71,7 +71,7 @@ int cmdParse(Args& args, const MailStore& store) {
         raw = readAll(std::cin);
     } else {
         std::ifstream in(rest[0], std::ios::binary);
-        if (!in) throw FileOpenError(formatMessage(SFOpenError, rest[0]), rest[0], errno);
+        if (!in) throw FileOpenError(rest[0], errno);
         raw = readAll(in);
     }
 

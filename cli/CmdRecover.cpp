@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "cli/Commands.h"
+#include "cli/ErrorText.h"
 #include "mime/AttachmentName.h"
 #include "convert/MailboxHeaders.h"
 #include "convert/MailboxNaming.h"
@@ -89,7 +90,8 @@ int cmdRecover(Args& args, const MailStore& store) {
         } catch (const StopRequestedError&) {
             break;
         } catch (const std::exception& e) {
-            std::cerr << "lumbrook-cli: message at offset " << m.dataOffset << ": " << e.what() << '\n';
+            std::cerr << "lumbrook-cli: message at offset " << m.dataOffset << ": " << errorText(e)
+                      << '\n';
             ++failures;
         }
     }

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cli/Commands.h"
+#include "cli/ErrorText.h"
 #include "platform/Files.h"
 #include "platform/AppPaths.h"
 #include "page/Page.h"
@@ -68,13 +69,13 @@ int cmdRender(Args& args, const MailStore& store) {
     std::string dir = page.parent_path().string();
     dir = dir.empty() ? std::string("./") : includeTrailingPathDelimiter(dir);
     forceDirectories(dir);
-    std::vector<std::string> problems;
+    std::vector<FileCreateError> problems;
     std::cout << renderMessagePage(raw, record, design, dir, page.filename().string(), nullptr,
                                    &problems)
               << '\n';
     // The page is written; a picture of it that could not be is still an error.
     std::cout.flush();
-    for (const auto& problem : problems) std::cerr << problem << '\n';
+    for (const auto& problem : problems) std::cerr << errorText(problem) << '\n';
     // The page shows what is there; the exit code says that it is not all.
     if (!message.whole)
         throw CliError(file.store.filePath(file.name) + ": the message at offset " + rest[1] +

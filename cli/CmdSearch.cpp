@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "cli/Commands.h"
+#include "cli/ErrorText.h"
 #include "platform/DateTime.h"
 #include "search/StoreIndexer.h"
 #include "search/SearchIndex.h"
@@ -13,6 +14,14 @@
 
 namespace lumbrook::cli {
 namespace {
+
+// A folder file the index cannot open is named as the index has always named it,
+// in the window's words; any other failure as the command line words it.
+std::string indexErrorText(const std::exception& error) {
+    if (const auto* open = dynamic_cast<const FileOpenError*>(&error))
+        return "Datei " + open->path() + " kann nicht geöffnet werden";
+    return errorText(error);
+}
 
 // Brings the index up to date with a bar on a terminal; failures to read single
 // messages are reported and counted, the rest of the store is indexed.
@@ -33,9 +42,10 @@ IndexReport bringUpToDate(const MailStore& store, SearchIndex& index) {
             drawn = true;
         },
         nullptr,
-        [&](const std::string& text) {
+        [&](const std::string& where, const std::exception& error) {
             clear();
-            std::cerr << "lumbrook-cli: cannot index " << text << '\n';
+            std::cerr << "lumbrook-cli: cannot index " << where << ": " << indexErrorText(error)
+                      << '\n';
         });
     clear();
     return report;

@@ -1,7 +1,6 @@
 // lumbrook-cli: the store, the message model and the page pipeline from the command line.
 #include <algorithm>
 #include <clocale>
-#include <cstring>
 #include <iostream>
 #include <optional>
 #include <span>
@@ -10,6 +9,7 @@
 
 #include "base/Errors.h"
 #include "cli/Commands.h"
+#include "cli/ErrorText.h"
 #include "store/MailStore.h"
 
 namespace lumbrook::cli {
@@ -139,12 +139,9 @@ int main(int argc, char** argv) {
     } catch (const lumbrook::cli::SetupError& e) {
         std::cerr << "lumbrook-cli: " << e.what() << '\n';
         return 2;
-    } catch (const lumbrook::FileOpenError& e) {
-        // The window words this in German; here it is said as other tools say it.
+    } catch (const lumbrook::LumbrookError& e) {
         std::cout.flush();
-        std::cerr << "lumbrook-cli: cannot open " << (e.path().empty() ? e.what() : e.path());
-        if (e.errorNumber() != 0) std::cerr << ": " << std::strerror(e.errorNumber());
-        std::cerr << '\n';
+        std::cerr << "lumbrook-cli: " << lumbrook::cli::errorText(e) << '\n';
         return 1;
     } catch (const std::exception& e) {
         std::cout.flush();

@@ -341,8 +341,8 @@ void MainWindow::onExport() {
         exportMessage(settings, record, text.text, !text.whole);
         // Parts the page could not have (a Content-ID that is a path) are reported;
         // the page is written and the export goes on.
-        for (const std::string& problem : settings.problems)
-            reportError(this, errorText(FileCreateError(problem)));
+        for (const FileCreateError& problem : settings.problems)
+            reportError(this, errorText(problem));
         settings.problems.clear();
         return text.whole;
     };

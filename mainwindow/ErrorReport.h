@@ -21,9 +21,12 @@ ErrorReporter setErrorReporter(ErrorReporter reporter);
 
 // Shows text as the standard error report.
 void reportError(QWidget* parent, const QString& text);
-// The text of a failure: its message, taken as UTF-8 or else as the store's code
-// page (file names in it may come from a message).
+// The window's words for a failure: a LumbrookError by its kind, with its path or
+// name put in; any other failure by its what(). The text is taken as UTF-8 or else
+// as the store's code page (file names in it may come from a message).
 QString errorText(const std::exception& error);
+// The words for a failure that is not even an exception.
+QString unknownErrorText();
 
 // Runs body; a failure it throws is reported and swallowed. True when body ended
 // normally.
@@ -35,7 +38,7 @@ bool runReported(QWidget* parent, F&& body) noexcept {
     } catch (const std::exception& error) {
         reportError(parent, errorText(error));
     } catch (...) {
-        reportError(parent, QStringLiteral("Unknown error"));
+        reportError(parent, unknownErrorText());
     }
     return false;
 }

@@ -138,6 +138,12 @@ MainWindow::~MainWindow() {
     shutDown();
 }
 
+void MainWindow::setMessageWindow(MessageWindow* window) {
+    messageWindow = window;
+    // Its attachment bar's failures are worded as this window words its own.
+    window->attachmentBar->wordError = [](const std::exception& e) { return errorText(e); };
+}
+
 QSettings windowSettings() {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Lumbrook"),
                      QStringLiteral("window"));
@@ -417,6 +423,7 @@ void MainWindow::createPanels() {
     createOptionsStrip(lower);
     lowerLayout->addWidget(optionsStrip);
     attachmentBar = new AttachmentBar(lower);
+    attachmentBar->wordError = [](const std::exception& e) { return errorText(e); };
     lowerLayout->addWidget(attachmentBar);
     pageView = named(new PageView(lower, store.codePage().label()), "pageView");
     pageView->setMinimumHeight(0);
@@ -961,13 +968,13 @@ void MainWindow::onSelectionChanged() {
     attachmentBar->clear();
     // A part refused its file is reported once the page is on its way: the rest
     // of the message is still worth reading.
-    std::vector<std::string> problems;
+    std::vector<FileCreateError> problems;
     const std::string page = renderMessagePage(raw, record, currentDesign(), paths.workDir,
                                                "mail.htm", &tempFiles, &problems);
     pageView->navigate(QString::fromStdString(page));
     if (attachmentBar->setMessage(raw, store.codePage().name()) > 0)
         messageModel->markHasAttachments(record.dataOffset);
-    for (const std::string& problem : problems) reportError(this, errorText(FileCreateError(problem)));
+    for (const FileCreateError& problem : problems) reportError(this, errorText(problem));
 }
 
 void MainWindow::onMessageDoubleClicked() {

@@ -104,7 +104,7 @@ class MainWindow : public QMainWindow {
     const std::vector<FolderCount>& folderCounts() const { return counts; }
 
     // The secondary windows, created by the program after this window.
-    void setMessageWindow(MessageWindow* window) { messageWindow = window; }
+    void setMessageWindow(MessageWindow* window);
     void setSaveExportDialog(SaveExportDialog* dialog) { saveExportDialog = dialog; }
     void setAboutDialog(QDialog* dialog) { aboutDialog = dialog; }
 

@@ -5,6 +5,7 @@
 #include <QPrinter>
 
 #include "base/Errors.h"
+#include "mainwindow/ErrorReport.h"
 #include "mainwindow/EventWait.h"
 #include "mainwindow/Modal.h"
 #include "platform/browser/PageView.h"
@@ -14,11 +15,6 @@
 namespace lumbrook {
 
 namespace {
-
-const QString NoPrinterText = QStringLiteral(
-    "No printer is installed, so nothing can be printed.\n\n"
-    "Install a printer, or name a directory for PDF files in the environment "
-    "variable LUMBROOK_PRINT_PDF_DIR: each printed message then becomes a PDF file there.");
 
 QString pathText(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
@@ -38,7 +34,8 @@ bool MessagePrinter::prepare(QWidget* parent, bool withDate) {
     target = printerSettings.target();
     pdfFile.clear();
     if (target == PrinterSetup::Target::None) {
-        showMessageBox(parent, QMessageBox::Critical, QString(), NoPrinterText);
+        showMessageBox(parent, QMessageBox::Critical, QString(),
+                       errorText(LumbrookError(ErrorKind::NoPrinter)));
         return false;
     }
     if (target == PrinterSetup::Target::PdfDirectory) {
@@ -60,7 +57,7 @@ void MessagePrinter::print(const std::string& page, const MessageInfo& record) {
     pageLoaded = false;
     printView->navigate(pathText(page));
     waitFor(printView, &PageView::downloadComplete, [this] { return pageLoaded; });
-    if (!printView->loadOk()) throw makeOpenError(page);
+    if (!printView->loadOk()) throw FileOpenError(page);
 
     bool printed = false;
     const QMetaObject::Connection outcome = QObject::connect(
@@ -82,7 +79,7 @@ void MessagePrinter::print(const std::string& page, const MessageInfo& record) {
         printView->printToPdf(pathText(outFile), printerSettings.pageLayout());
     } else {
         std::unique_ptr<QPrinter> printer = printerSettings.makePrinter();
-        if (!printer) throw LumbrookError(NoPrinterText.toStdString());
+        if (!printer) throw LumbrookError(ErrorKind::NoPrinter);
         printerName = printer->printerName();
         printView->print(std::move(printer));
     }
@@ -91,15 +88,15 @@ void MessagePrinter::print(const std::string& page, const MessageInfo& record) {
     // A page that did not reach the printer is an error, never a printed message.
     if (!printed) {
         if (!outFile.empty()) throw makeCreateError(outFile);
-        throw LumbrookError("The page could not be printed on the printer \"" +
-                            printerName.toStdString() + "\".");
+        throw LumbrookError(ErrorKind::PrintFailed, printerName.toStdString());
     }
 }
 
 void MessagePrinter::changeSetup(QWidget* parent) {
     switch (printerSettings.target()) {
         case PrinterSetup::Target::None:
-            showMessageBox(parent, QMessageBox::Critical, QString(), NoPrinterText);
+            showMessageBox(parent, QMessageBox::Critical, QString(),
+                           errorText(LumbrookError(ErrorKind::NoPrinter)));
             return;
         case PrinterSetup::Target::PdfDirectory: {
             // The system's page-setup dialog works on installed printers only.

@@ -6,6 +6,7 @@
 #include <limits>
 #include <utility>
 
+#include "mainwindow/ErrorReport.h"
 #include "mime/AttachmentName.h"
 #include "convert/MailboxHeaders.h"
 #include "store/DbxLayout.h"
@@ -200,7 +201,7 @@ void RecoveryScanner::start(const MailStore& store, const std::string& fileName,
                 emit finished(result);
             });
         } catch (const std::exception& e) {
-            const QString problem = QString::fromStdString(e.what());
+            const QString problem = errorText(e);
             deliver([this, problem] {
                 active = false;
                 emit failed(problem);

@@ -65,7 +65,7 @@ SearchResults runStoreSearch(const MailStore& store, const std::string& indexPat
         results.records.clear();
         results.files.clear();
         results.folderPaths.clear();
-        results.error = e.what();
+        results.error = errorText(e).toStdString();
     }
     return results;
 }

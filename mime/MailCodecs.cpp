@@ -11,7 +11,6 @@ namespace lumbrook {
 
 namespace {
 
-constexpr std::string_view SUUFormatError = "UUCODE message format error";
 constexpr char HexDigits[] = "0123456789ABCDEF";
 
 inline bool isBlank(char c) {
@@ -319,7 +318,7 @@ void base64DecodeText(std::string_view text, std::string& out) {
 
 int uuCharValue(char c) {
     const int v = uuValue(c);
-    if (v < 0) throw LumbrookError(std::string(SUUFormatError));
+    if (v < 0) throw LumbrookError(ErrorKind::UuencodeFormat);
     return v;
 }
 

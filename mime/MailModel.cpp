@@ -96,7 +96,7 @@ void MailSubParts::clear() {
 MailPart::~MailPart() = default;
 
 void MailPart::parseText(std::string_view text, bool withHeader) {
-    if (!ownerMessage) throw LumbrookError(formatMessage(SPartWithoutOwner, name));
+    if (!ownerMessage) throw LumbrookError(ErrorKind::PartWithoutOwner, name);
     if (auto zero = text.find('\0'); zero != std::string_view::npos) text = text.substr(0, zero);
     // The bodies and line lists are rewritten below; a text that lies inside them is
     // read from a copy.

@@ -20,9 +20,6 @@ namespace lumbrook {
 class MailPart;
 class MailMessage;
 
-inline constexpr std::string_view SPartWithoutOwner =
-    "%s: MailPart must be owned by a MailMessage";
-
 // Parts nested this deep hold their whole body instead of being split further,
 // so hostile nesting cannot exhaust the stack or the time of a parse.
 inline constexpr int MaxPartDepth = 64;

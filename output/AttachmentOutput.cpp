@@ -136,7 +136,7 @@ AttachmentFiles writeAttachmentFiles(MailMessage& message, std::vector<Attachmen
         if (errno != EEXIST || ::lstat(filesDir.substr(0, filesDir.size() - 1).c_str(), &st) != 0 ||
             !S_ISDIR(st.st_mode)) {
             for (const AttachmentInfo& a : listed)
-                files.problems.push_back(makeCreateError(filesDir + a.fileName).what());
+                files.problems.push_back(FileCreateError(filesDir + a.fileName));
             return files;
         }
     }
@@ -150,7 +150,7 @@ AttachmentFiles writeAttachmentFiles(MailMessage& message, std::vector<Attachmen
                 files.paths.push_back(filesDir + name);
                 files.listed.push_back(std::move(a));
             } catch (const FileCreateError& e) {
-                files.problems.push_back(e.what());
+                files.problems.push_back(e);
             }
         }
     } catch (...) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Errors.h"
 #include "mime/MailAttachments.h"
 #include "output/OutputNaming.h"
 
@@ -43,7 +44,7 @@ struct AttachmentFiles {
     std::vector<AttachmentInfo> listed; // those written
     std::vector<std::string> names;     // the file names in dirName, by listed
     std::vector<std::string> paths;     // full paths of the files written
-    std::vector<std::string> problems;  // one text per attachment that could not be written
+    std::vector<FileCreateError> problems;  // one per attachment that could not be written
     bool createdDir = false;            // the directory was made for them
     // Removes what was written (and the directory, when made for them and empty).
     void remove() const;

@@ -28,7 +28,7 @@ std::string saveMessageAsEml(const std::string& dir, const MessageInfo& record,
     } catch (const FileCreateError&) {
         const std::size_t ext = incomplete ? 17 : 4;  // " (incomplete).eml" or ".eml"
         const std::string stem = name.substr(0, name.size() - std::min(ext, name.size()));
-        throw SaveFailedError("The file \"" + dir + stem + "\" could not be created!");
+        throw SaveFailedError(dir + stem);
     }
     return dir + name;
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/Errors.h"
@@ -22,14 +23,16 @@ namespace lumbrook {
 // be created).
 std::string prepareOutputDir(const std::string& dirText);
 
-// Saving reports a file it cannot create with its own text and goes on.
+// Saving reports a file it cannot create in its own words (SaveFailed, with the
+// path without its extension) and goes on.
 class SaveFailedError : public LumbrookError {
 public:
-    using LumbrookError::LumbrookError;
+    explicit SaveFailedError(std::string path)
+        : LumbrookError(ErrorKind::SaveFailed, std::move(path)) {}
 };
 
 // Writes the raw text unchanged to Dir + stem (+ "_k") + ".eml"; returns the path.
-// Throws SaveFailedError with "The file "<Dir><stem>" could not be created!".
+// Throws SaveFailedError with <Dir><stem>.
 // names is the batch's: it remembers the suffixes given.
 // A message that could not be read whole (incomplete) is saved with what is there,
 // under its usual name with " (incomplete)" before the extension, so that it never
@@ -51,9 +54,9 @@ struct ExportSettings {
     Design design;  // Apply: "Show preview with complete design "
     OutputNames names;  // the names this batch gave, kept from message to message
     // Content-ID parts skipped (an id that is a path, a file that could not be
-    // written): exportMessage adds their error texts and goes on; the caller shows
+    // written): exportMessage adds their errors and goes on; the caller shows
     // them and clears the list.
-    std::vector<std::string> problems;
+    std::vector<FileCreateError> problems;
     // The attachments written into "<page stem>_files/" beside each page or text
     // file, which ends with a list of them ("Attachments beside the page").
     bool attachments = false;

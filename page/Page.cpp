@@ -277,7 +277,7 @@ void writePage(const MailMessage& message, const MessageInfo& record, const Desi
 std::string renderMessagePage(std::string_view rawText, const MessageInfo& record,
                               const Design& design, const std::string& dir,
                               const std::string& pageName, TempFiles* tempFiles,
-                              std::vector<std::string>* problems) {
+                              std::vector<FileCreateError>* problems) {
     MailMessage message;
     message.loadText(rawText);
     message.locateBodies();
@@ -294,7 +294,7 @@ std::string renderMessagePage(std::string_view rawText, const MessageInfo& recor
     if (problems) {
         problems->insert(problems->end(), parts.problems.begin(), parts.problems.end());
     } else if (!parts.problems.empty()) {
-        throw FileCreateError(parts.problems.front());
+        throw parts.problems.front();
     }
     return page;
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Errors.h"
 #include "mime/MailModel.h"
 #include "mime/LineList.h"
 #include "page/PageFilter.h"
@@ -134,6 +135,6 @@ void writePage(const MailMessage& message, const MessageInfo& record, const Desi
 std::string renderMessagePage(std::string_view rawText, const MessageInfo& record,
                               const Design& design, const std::string& dir,
                               const std::string& pageName, TempFiles* tempFiles,
-                              std::vector<std::string>* problems = nullptr);
+                              std::vector<FileCreateError>* problems = nullptr);
 
 }  // namespace lumbrook

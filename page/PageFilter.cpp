@@ -48,7 +48,7 @@ PartFiles saveContentIdParts(MailMessage& message, const std::string& dir, Outpu
             if (id.empty() || !seen.insert(id).second) continue;
             if (!staysInDirectory(id)) {
                 files.refused.insert(id);
-                files.problems.push_back(makeCreateError(dir + id).what());
+                files.problems.push_back(FileCreateError(dir + id));
                 continue;
             }
             part->decodeBody();
@@ -61,7 +61,7 @@ PartFiles saveContentIdParts(MailMessage& message, const std::string& dir, Outpu
                 if (name != id) files.renamed.emplace(id, std::move(name));
             } catch (const FileCreateError& e) {
                 files.refused.insert(id);
-                files.problems.push_back(e.what());
+                files.problems.push_back(e);
             }
         }
     } catch (const StopRequestedError&) {

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Errors.h"
 #include "mime/MailModel.h"
 #include "platform/FileNames.h"
 
@@ -31,7 +32,7 @@ struct PartFiles {
     // them stay "cid:" references, which load nothing.
     std::set<std::string, std::less<>> refused;
     std::vector<std::string> paths;     // the files written, full paths
-    std::vector<std::string> problems;  // one error text per part skipped
+    std::vector<FileCreateError> problems;  // one per part skipped
 };
 
 // Writes every attachment that has a Content-ID into dir (ending with a separator)

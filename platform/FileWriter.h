@@ -91,7 +91,7 @@ void clearStopRequest() noexcept;
 class StopRequestedError : public LumbrookError {
 public:
     explicit StopRequestedError(int reason)
-        : LumbrookError("Stopped before the file was complete."), reason(reason) {}
+        : LumbrookError(ErrorKind::StoppedBeforeComplete), reason(reason) {}
     int reason;
 };
 

@@ -29,7 +29,7 @@ std::string readString(const RegistryFile& registry, std::string_view key, std::
     if (!value) return {};
     if (value->kind != RegistryFile::ValueKind::String &&
         value->kind != RegistryFile::ValueKind::ExpandString) {
-        throw LumbrookError(formatMessage(SInvalidRegType, name));
+        throw LumbrookError(ErrorKind::InvalidRegistryType, std::string(name));
     }
     return value->data;
 }

@@ -13,7 +13,7 @@ namespace lumbrook {
 // says: "Store Root" of the mail client's key, else of the default identity's key,
 // with environment references expanded and, for a Wine registry, the Windows path
 // mapped onto the prefix's drives. Empty when neither key holds a value. A value
-// that is not text throws LumbrookError ("Ungültiger Datentyp für '%s'").
+// that is not text throws LumbrookError (InvalidRegistryType, naming the value).
 std::string lookupStoreRoot(const RegistryFile& registry);
 
 // The same with the process environment and the Wine user name given, so that the

@@ -70,11 +70,11 @@ constexpr std::uint64_t BatchBytes = 64ull << 20;
 IndexReport updateSearchIndex(const MailStore& store, SearchIndex& index,
                               const std::function<void(const IndexProgress&)>& progress,
                               const std::atomic<bool>* cancel,
-                              const std::function<void(const std::string&)>& onError) {
+                              const IndexErrorHandler& onError) {
     IndexReport report;
-    auto fail = [&](const std::string& text) {
+    auto fail = [&](const std::string& where, const std::exception& error) {
         ++report.failures;
-        if (onError) onError(text);
+        if (onError) onError(where, error);
     };
     auto cancelled = [&] { return cancel && cancel->load(); };
 
@@ -103,7 +103,7 @@ IndexReport updateSearchIndex(const MailStore& store, SearchIndex& index,
         try {
             if (!stampOf(store.filePath(file), stamp)) continue;  // no file: nothing to search
         } catch (const std::exception& e) {
-            fail(paths[n] + ": " + e.what());
+            fail(paths[n], e);
             continue;
         }
         present.insert(file);
@@ -115,7 +115,7 @@ IndexReport updateSearchIndex(const MailStore& store, SearchIndex& index,
         try {
             w.messages = store.readMessages(file);
         } catch (const std::exception& e) {
-            fail(paths[n] + ": " + e.what());
+            fail(paths[n], e);
             continue;
         }
         state.messagesTotal += w.messages.size();
@@ -144,7 +144,8 @@ IndexReport updateSearchIndex(const MailStore& store, SearchIndex& index,
                     texts.push_back(store.readMessageText(file, w.messages[last].dataOffset));
                 } catch (const std::exception& e) {
                     fail(paths[w.node] + ", message at offset " +
-                         std::to_string(w.messages[last].dataOffset) + ": " + e.what());
+                             std::to_string(w.messages[last].dataOffset),
+                         e);
                     texts.emplace_back();
                 }
                 bytes += texts.back().size();

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -45,11 +46,14 @@ SearchDocument searchDocumentFor(const MailStore& store, const MessageInfo& reco
 // Updates index for store. progress is called now and then (from the calling
 // thread); cancel, when set, stops after the message in hand and keeps the folders
 // finished so far. Failures to read a folder or message are counted and reported
-// through onError, never thrown; an index that cannot be written throws
-// SearchIndexError.
+// through onError (where: the folder's path, with the message's offset when it is
+// one message; the error as thrown), never thrown; an index that cannot be written
+// throws SearchIndexError.
+using IndexErrorHandler =
+    std::function<void(const std::string& where, const std::exception& error)>;
 IndexReport updateSearchIndex(const MailStore& store, SearchIndex& index,
                               const std::function<void(const IndexProgress&)>& progress = {},
                               const std::atomic<bool>* cancel = nullptr,
-                              const std::function<void(const std::string&)>& onError = {});
+                              const IndexErrorHandler& onError = {});
 
 }  // namespace lumbrook

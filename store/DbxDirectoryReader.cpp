@@ -50,7 +50,8 @@ bool isWithin(const std::filesystem::path& path, const std::filesystem::path& ro
 
 }  // namespace
 
-DbxDirectoryReader::DbxDirectoryReader(std::string dir, CodePage codePage, std::string unreadable)
+DbxDirectoryReader::DbxDirectoryReader(std::string dir, CodePage codePage,
+                                       std::optional<LumbrookError> unreadable)
     : dir(std::move(dir)), page(std::move(codePage)), unreadable(std::move(unreadable)) {}
 
 // A backslash separates paths where the store was written; in a raw name of a
@@ -59,10 +60,7 @@ DbxDirectoryReader::DbxDirectoryReader(std::string dir, CodePage codePage, std::
 void DbxDirectoryReader::requirePlainName(const std::string& fileName) const {
     const std::string utf8 = page.toUtf8(fileName);
     if (namesAPath(fileName) || namesAPath(utf8) || utf8.find('\\') != std::string::npos) {
-        throw OutsideStoreError("The store file \"" + utf8 + "\" lies outside the store directory " +
-                                    (dir.empty() ? std::string(1, PathDelim) : dir) +
-                                    " and is not read",
-                                fileName);
+        throw OutsideStoreError(includeTrailingPathDelimiter(dir) + utf8, fileName);
     }
 }
 
@@ -83,10 +81,7 @@ std::string DbxDirectoryReader::pathToOpen(const std::string& path,
         if (!ec) target = fs::weakly_canonical(fs::path(path).parent_path() / link, ec);
     }
     if (!ec && !root.empty() && isWithin(target, root)) return target.string();
-    throw OutsideStoreError("The store file " + path + " is a link to " +
-                                (target.empty() ? std::string("a file") : target.string()) +
-                                " outside the store directory and is not read",
-                            fileName);
+    throw OutsideStoreError(path, fileName);
 }
 
 std::string DbxDirectoryReader::filePath(const std::string& fileName) const {
@@ -96,7 +91,7 @@ std::string DbxDirectoryReader::filePath(const std::string& fileName) const {
 }
 
 std::string DbxDirectoryReader::locate(const std::string& fileName) const {
-    if (!unreadable.empty()) throw LumbrookError(unreadable);
+    if (unreadable) throw *unreadable;
     requirePlainName(fileName);
     if (dir.empty()) return std::string(1, PathDelim) + fileName;
     std::string utf8 = page.toUtf8(fileName);
@@ -123,7 +118,7 @@ StoreReader::FileType DbxDirectoryReader::fileType(const std::string& fileName) 
 // searched (the same result as opening filePath, one directory scan fewer in the
 // usual case of an ASCII name that is there as it is written).
 StoreFile DbxDirectoryReader::open(const std::string& fileName) const {
-    if (!unreadable.empty()) throw LumbrookError(unreadable);
+    if (unreadable) throw *unreadable;
     requirePlainName(fileName);
     const bool ascii = std::all_of(fileName.begin(), fileName.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });

@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "base/Errors.h"
 #include "platform/CodePage.h"
 #include "store/StoreFile.h"
 #include "store/StoreReader.h"
@@ -18,8 +20,9 @@ class DbxDirectoryReader final : public StoreReader {
   public:
     // The store in dir, its file names in codePage. An empty dir is the root
     // directory. With unreadable (why the directory could not be found), every read
-    // that would open a file throws LumbrookError with it instead.
-    DbxDirectoryReader(std::string dir, CodePage codePage, std::string unreadable = {});
+    // that would open a file throws it instead.
+    DbxDirectoryReader(std::string dir, CodePage codePage,
+                       std::optional<LumbrookError> unreadable = std::nullopt);
 
     // fileName is as the store holds it, in the store's code page; the disk it was
     // copied to may have the name in UTF-8, and in any case. So the directory entry
@@ -55,7 +58,7 @@ class DbxDirectoryReader final : public StoreReader {
 
     std::string dir;
     CodePage page;
-    std::string unreadable;
+    std::optional<LumbrookError> unreadable;
 };
 
 }  // namespace lumbrook

@@ -32,7 +32,7 @@ MailStore openStore(std::optional<std::string> path, CodePage codePage) {
     } catch (const LumbrookError& e) {
         // The registry names a directory of .dbx files, or nothing the mail client
         // could read either.
-        auto reader = std::make_shared<DbxDirectoryReader>(std::string(), codePage, e.what());
+        auto reader = std::make_shared<DbxDirectoryReader>(std::string(), codePage, e);
         return MailStore(std::string(), std::move(codePage), std::move(reader), true);
     }
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/Errors.h"
 #include "platform/CodePage.h"
 #include "store/StoreReader.h"
 

@@ -12,20 +12,6 @@
 
 namespace lumbrook {
 
-namespace {
-
-// The message is put together by appending: GCC 12 reports a false -Wrestrict on
-// the inlined std::string::replace that formatMessage uses (GCC bug 105329).
-[[noreturn]] void throwOpenError(const std::string& path, int errorNumber) {
-    const std::string_view pattern = SFOpenError;
-    const std::size_t at = pattern.find("%s");
-    std::string message(pattern.substr(0, at));
-    message.append(path).append(pattern.substr(at + 2));
-    throw FileOpenError(message, path, errorNumber);
-}
-
-}  // namespace
-
 bool StoreFile::open(const std::string& path) {
     // O_NONBLOCK only so that a named pipe put where a store file should be cannot
     // hang the open; it changes nothing for regular files, which are all we read.
@@ -51,7 +37,7 @@ bool StoreFile::open(const std::string& path) {
 }
 
 StoreFile::StoreFile(const std::string& path) {
-    if (!open(path)) throwOpenError(path, openError);
+    if (!open(path)) throw FileOpenError(path, openError);
 }
 
 std::optional<StoreFile> StoreFile::tryOpen(const std::string& path) {

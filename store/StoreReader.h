@@ -25,8 +25,9 @@ namespace lumbrook {
 // a file the store does not hold. Nothing of such a file is read.
 class OutsideStoreError : public LumbrookError {
   public:
-    OutsideStoreError(const std::string& message, std::string fileName)
-        : LumbrookError(message), name(std::move(fileName)) {}
+    // path: the store directory and the name, or the link.
+    OutsideStoreError(std::string path, std::string fileName)
+        : LumbrookError(ErrorKind::OutsideStore, std::move(path)), name(std::move(fileName)) {}
     // The name as the store gave it.
     const std::string& fileName() const { return name; }
 

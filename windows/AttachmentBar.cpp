@@ -120,6 +120,7 @@ AttachmentBar::AttachmentBar(QWidget* parent) : QWidget(parent) {
         return QFileDialog::getSaveFileName(this, QStringLiteral("Save attachment"), suggested,
                                             QString(), nullptr, QFileDialog::DontConfirmOverwrite);
     };
+    wordError = [](const std::exception& error) { return QString::fromStdString(error.what()); };
     chooseDirectory = [this] {
         return QFileDialog::getExistingDirectory(this, QStringLiteral("Save all attachments"));
     };
@@ -199,7 +200,7 @@ bool AttachmentBar::openAttachment(int row) {
         path = pattern + "/" + a.fileName;
         writeFileNew(path, attachmentBytes(content->message, a.index));
     } catch (const LumbrookError& e) {
-        report(QString::fromStdString(e.what()));
+        report(wordError(e));
         return false;
     }
     if (opener(QUrl::fromLocalFile(pathText(path)))) return true;
@@ -253,7 +254,7 @@ void AttachmentBar::contextMenuEvent(QContextMenuEvent* event) {
             if (!dir.isEmpty()) saveAllAttachments(dir);
         }
     } catch (const LumbrookError& e) {
-        report(QString::fromStdString(e.what()));
+        report(wordError(e));
     }
 }
 

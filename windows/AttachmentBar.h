@@ -8,6 +8,7 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -52,6 +53,9 @@ class AttachmentBar : public QWidget {
     // The file choosers of the context menu; an empty answer is a cancel.
     std::function<QString(const QString& suggestedPath)> chooseFile;
     std::function<QString()> chooseDirectory;
+    // The words for a file that could not be written, as the window that shows the
+    // bar words its errors (the bare what() until it says).
+    std::function<QString(const std::exception& error)> wordError;
 
     QListWidget* list = nullptr;
 

@@ -206,14 +206,14 @@ void PageView::navigate(const QString& address) {
 }
 
 void PageView::print(std::unique_ptr<QPrinter> printer) {
-    if (printing) throw LumbrookError("The printer is still busy with the previous page.");
+    if (printing) throw LumbrookError(ErrorKind::PrinterBusy);
     printing = true;
     this->printer = std::move(printer);
     view->print(this->printer.get());
 }
 
 void PageView::printToPdf(const QString& file, const QPageLayout& layout) {
-    if (printing) throw LumbrookError("The printer is still busy with the previous page.");
+    if (printing) throw LumbrookError(ErrorKind::PrinterBusy);
     printing = true;
     viewerPage->printToPdf(file, layout);
 }

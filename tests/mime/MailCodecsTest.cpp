@@ -290,7 +290,7 @@ TEST(MailCodecs, UUCharValue) {
             uuCharValue(bad);
             ADD_FAILURE() << "no error for " << int(bad);
         } catch (const LumbrookError& e) {
-            EXPECT_STREQ(e.what(), "UUCODE message format error");
+            EXPECT_EQ(e.kind(), ErrorKind::UuencodeFormat);
         }
     }
 }

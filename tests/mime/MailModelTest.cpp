@@ -391,7 +391,8 @@ TEST(MailModel, PartWithoutOwnerRefusesToParse) {
         part.parseText("Subject: x\r\n\r\nbody", true);
         FAIL() << "no error";
     } catch (const LumbrookError& e) {
-        EXPECT_STREQ(e.what(), "Part7: MailPart must be owned by a MailMessage");
+        EXPECT_EQ(e.kind(), ErrorKind::PartWithoutOwner);
+        EXPECT_EQ(e.argument(), "Part7");
     }
     EXPECT_EQ(part.headerLines, StringList{"X: kept"});
 

@@ -143,12 +143,12 @@ TEST(Render, ContentIdThatWouldLeaveTheDirectoryIsRefusedAndTheRestWritten) {
             "<img src=\"cid:" + id + "\"><img src=\"cid:fine\">\r\n"
             "--b\r\nContent-Type: image/gif\r\nContent-ID: <" + id + ">\r\n\r\nEVIL\r\n"
             "--b\r\nContent-Type: image/gif\r\nContent-ID: <fine>\r\n\r\nGOOD\r\n--b--\r\n";
-        std::vector<std::string> problems;
+        std::vector<FileCreateError> problems;
         TempFiles temp;
         const std::string page = renderMessagePage(raw, makeRecord("x"), Design{}, dir / "work/",
                                                    "mail.htm", &temp, &problems);
-        EXPECT_EQ(problems, std::vector<std::string>{"Datei " + (dir / "work/") + id +
-                                                     " kann nicht erstellt werden"});
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_EQ(problems[0].path(), (dir / "work/") + id);
         // The refused reference keeps its "cid:" and so loads nothing.
         EXPECT_EQ(readFileBytes(page),
                   head("<img src=\"cid:" + id + "\"><img src=\"fine\">\r\n"));

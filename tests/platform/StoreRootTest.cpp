@@ -73,23 +73,24 @@ TEST(StoreRoot, ValueOfAnotherTypeIsAnError) {
     const std::pair<std::string, std::string> cases[] = {
         {"[HKEY_CURRENT_USER\\Software\\Microsoft\\Outlook Express]\n"
          "\"Store Root\"=dword:00000001\n",
-         "Ungültiger Datentyp für 'Store Root'"},
+         "Store Root"},
         {"[HKEY_CURRENT_USER\\Software\\Microsoft\\Outlook Express]\n"
          "\"Store Root\"=hex:43,3a\n",
-         "Ungültiger Datentyp für 'Store Root'"},
+         "Store Root"},
         {"[HKEY_CURRENT_USER\\Identities]\n\"Default User ID\"=hex(7):41,00,00,00,00,00\n",
-         "Ungültiger Datentyp für 'Default User ID'"},
+         "Default User ID"},
         {"[HKEY_CURRENT_USER\\Identities]\n\"Default User ID\"=\"{ABC}\"\n"
          "[HKEY_CURRENT_USER\\Identities\\{ABC}\\Software\\Microsoft\\Outlook Express\\5.0]\n"
          "\"Store Root\"=dword:00000000\n",
-         "Ungültiger Datentyp für 'Store Root'"},
+         "Store Root"},
     };
-    for (const auto& [reg, message] : cases) {
+    for (const auto& [reg, valueName] : cases) {
         try {
             lookup(reg);
             ADD_FAILURE() << "no error for " << reg;
         } catch (const LumbrookError& e) {
-            EXPECT_EQ(e.what(), message);
+            EXPECT_EQ(e.kind(), ErrorKind::InvalidRegistryType);
+            EXPECT_EQ(e.argument(), valueName);
         }
     }
 }

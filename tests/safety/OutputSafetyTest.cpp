@@ -38,7 +38,7 @@ TEST_F(SafetyTest, RenderSaveAndExportWriteOnlyIntoTheChosenDirectory) {
                 renderMessagePage(m.rawText, record, d, dir, "mail.htm", nullptr);
             } catch (const FileCreateError& e) {
                 // A refused Content-ID names the path it would have had.
-                EXPECT_NE(std::string(e.what()).find(dir), std::string::npos) << e.what();
+                EXPECT_NE(e.path().find(dir), std::string::npos) << e.path();
                 ++refused;
             }
         }

@@ -311,7 +311,7 @@ TEST(Recovery, FileSourceReadsWithoutChangingTheFile) {
         StoreFile missing((dir / "Missing.dbx").string());
         ADD_FAILURE() << "a missing file opened";
     } catch (const FileOpenError& e) {
-        EXPECT_NE(std::string(e.what()).find((dir / "Missing.dbx").string()), std::string::npos);
+        EXPECT_EQ(e.path(), (dir / "Missing.dbx").string());
     }
     EXPECT_THROW(StoreFile{dir.string()}, FileOpenError);
     std::filesystem::remove_all(dir);

@@ -173,23 +173,22 @@ TEST_F(StoreTest, LargeFilesUseTheInt32DataOffset) {
 }
 
 TEST_F(StoreTest, FilesThatCannotBeOpened) {
-    // The message of the FileOpenError that Read throws, or "" when it throws none.
+    // The path of the FileOpenError that read throws, or "" when it throws none.
     auto openError = [](const std::function<void()>& read) -> std::string {
         try {
             read();
         } catch (const FileOpenError& e) {
-            return e.what();
+            return e.path();
         }
         return "";
     };
     auto expectOpenError = [&](const std::string& name, const std::string& path) {
-        const std::string message = "Datei " + path + " kann nicht geöffnet werden";
         if (name == "folders.dbx") {
-            EXPECT_EQ(openError([&] { folders(); }), message);
+            EXPECT_EQ(openError([&] { folders(); }), path);
             return;
         }
-        EXPECT_EQ(openError([&] { messages(name); }), message);
-        EXPECT_EQ(openError([&] { readMessageText(name, 0x24BC); }), message);
+        EXPECT_EQ(openError([&] { messages(name); }), path);
+        EXPECT_EQ(openError([&] { readMessageText(name, 0x24BC); }), path);
     };
     expectOpenError("Missing.dbx", dir + "/Missing.dbx");
     std::filesystem::create_directory(dir + "/Folder.dbx");
@@ -359,7 +358,8 @@ TEST_F(StoreTest, OpenStoreReadsThePathOrTheRegistryOnce) {
             read();
             ADD_FAILURE() << "read a store the registry does not name";
         } catch (const LumbrookError& e) {
-            EXPECT_STREQ(e.what(), "Ungültiger Datentyp für 'Store Root'");
+            EXPECT_EQ(e.kind(), ErrorKind::InvalidRegistryType);
+            EXPECT_EQ(e.argument(), "Store Root");
         }
     }
     EXPECT_EQ(broken.readMessageText("Inbox.dbx", 0), "");
@@ -398,8 +398,8 @@ TEST_F(StoreTest, OpenStoreOpensAStoreDirectoryAndNamesWhatIsMissingElsewhere) {
             none.readFolders();
             ADD_FAILURE() << path << " read as a store";
         } catch (const FileOpenError& e) {
-            EXPECT_EQ(std::string(e.what()),
-                      "Datei " + path + "/folders.dbx kann nicht geöffnet werden");
+            EXPECT_EQ(e.kind(), ErrorKind::FileOpen);
+            EXPECT_EQ(e.argument(), path + "/folders.dbx");
             EXPECT_EQ(e.errorNumber(), error) << path;
         }
     }
