@@ -6,8 +6,6 @@
 #include <fstream>
 
 #include "mime/MailAttachments.h"
-#include "output/AttachmentOutput.h"
-#include "platform/FileNames.h"
 #include "tests/platform/PlatformTestSupport.h"
 #include "tests/support/RecordTestSupport.h"
 #include "tests/support/CliRunner.h"
@@ -17,7 +15,6 @@ namespace lumbrook {
 namespace {
 
 namespace fs = std::filesystem;
-using test::CliRun;
 using test::readFileBytes;
 
 // An HTML body showing one picture in place, and a PDF whose name needs encoding.
@@ -87,83 +84,6 @@ TEST(AttachmentExport, FilesBesideThePageLinkedFromItAndNothingElseChanged) {
                              " (27 bytes)\r\n";
     ASSERT_GE(text.size(), list.size());
     EXPECT_EQ(text.substr(text.size() - list.size()), list);
-}
-
-
-// Names that would not fit, names someone took and a file that cannot be written:
-// each costs at most its own attachment, never the export.
-TEST(AttachmentExport, LongNamesTakenDirectoriesAndUnwritableFilesNeverStopTheExport) {
-    test::TempDir store, work;
-    auto withFiles = [](const std::string& subject, const std::vector<std::string>& names) {
-        std::string text = "Subject: " + subject +
-                           "\r\nContent-Type: multipart/mixed; boundary=\"m\"\r\n\r\n"
-                           "--m\r\nContent-Type: text/html\r\n\r\n<p>Body</p>\r\n";
-        for (const std::string& name : names)
-            text += "--m\r\nContent-Type: application/octet-stream\r\n"
-                    "Content-Disposition: attachment; filename=\"" + name + "\"\r\n\r\n" +
-                    name.substr(0, 8) + "\r\n";
-        return text + "--m--\r\n";
-    };
-    const std::string longSubject(300, 'S');
-    const std::string longName = "a." + std::string(252, 'x');  // no room for a suffix
-    const std::string deepName = std::string(200, 'n') + ".pdf";
-    DbxFileOptions folders;
-    folders.kind = DbxFileKind::Folders;
-    writeBytes(store / "Folders.dbx",
-               buildDbx({folderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false}),
-                         folderRecord({4, 0, "Inbox", "Inbox.dbx", true}),
-                         folderRecord({5, 0, "Deep", "Deep.dbx", false})},
-                        folders)
-                   .bytes);
-    writeBytes(store / "Inbox.dbx",
-               buildDbx({messageRecord({1, "a", "b", longSubject, 0,
-                                        withFiles(longSubject, {longName, longName})}),
-                         messageRecord({2, "a", "b", "taken", 0, withFiles("taken", {"one.txt"})})})
-                   .bytes);
-    writeBytes(store / "Deep.dbx",
-               buildDbx({messageRecord({3, "a", "b", "deep", 0, withFiles("deep", {deepName, "ok.txt"})}),
-                         messageRecord({4, "a", "b", "after", 0, withFiles("after", {})})})
-                   .bytes);
-    auto cli = [&](const std::string& file, const std::string& to) {
-        return test::runProgram(LUMBROOK_CLI,
-                                {"--store", store.str(), "export", file, "--to", to, "--attachments"},
-                                work.str());
-    };
-
-    // "taken_files" is someone's file, "taken_0_files" a link: the page and its
-    // directory take the next suffix together; nothing is written through the link.
-    fs::create_directories(work / "out");
-    fs::create_directories(work / "elsewhere");
-    std::ofstream(work / "out/taken_files") << "theirs";
-    fs::create_directory_symlink(work / "elsewhere", work / "out/taken_0_files");
-    CliRun run = cli("Inbox.dbx", "out");
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("There became 2 messages exported!"), std::string::npos) << run.out;
-    const std::string stem(MaxNameBytes - AttachmentDirSuffix.size(), 'S');
-    EXPECT_TRUE(fs::is_regular_file(work / ("out/" + stem + ".HTM")));
-    EXPECT_EQ(readFileBytes(work / ("out/" + stem + "_files/" + longName)), longName.substr(0, 8));
-    EXPECT_EQ(readFileBytes(work / ("out/" + stem + "_files/" + longName.substr(0, 253) + "_0")),
-              longName.substr(0, 8));
-    EXPECT_EQ(readFileBytes(work / "out/taken_1_files/one.txt"), "one.txt");
-    EXPECT_NE(readFileBytes(work / "out/taken_1.HTM").find("taken_1_files/one.txt"), std::string::npos);
-    EXPECT_FALSE(fs::exists(work / "out/taken.HTM"));
-    EXPECT_EQ(readFileBytes(work / "out/taken_files"), "theirs");
-    EXPECT_TRUE(fs::is_empty(work / "elsewhere"));
-
-    // A directory so deep that the long attachment's path exceeds what the system
-    // takes, while the page and the short one still fit.
-    std::string deep = "deep";
-    while (deep.size() < 3950)
-        deep += "/" + std::string(std::min<std::size_t>(200, 3950 - deep.size() - 1), 'd');
-    fs::create_directories(work / deep);
-    run = cli("Deep.dbx", deep);
-    EXPECT_EQ(run.status, 1) << run.err;
-    EXPECT_NE(run.err.find(deepName), std::string::npos) << run.err;
-    EXPECT_NE(run.out.find("There became 2 messages exported!"), std::string::npos) << run.out;
-    const std::string page = readFileBytes(work / (deep + "/deep.HTM"));
-    EXPECT_NE(page.find("deep_files/ok.txt"), std::string::npos) << page;
-    EXPECT_EQ(page.find(deepName), std::string::npos);
-    EXPECT_TRUE(fs::is_regular_file(work / (deep + "/after.HTM")));
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <nlohmann/json.hpp>
 #include <fstream>
 #include <set>
-#include <thread>
 
 #include "tests/platform/PlatformTestSupport.h"
 #include "tests/support/RecordTestSupport.h"
@@ -146,17 +145,7 @@ TEST_F(StoreCommandsTest, SearchFindsWordsFieldsAndAccentsInEveryCharset) {
     EXPECT_EQ(hits("zebra"), std::multiset<std::string>{archiv});
 }
 
-TEST_F(StoreCommandsTest, IndexRunsAtOnceFilesNotOursAndQueriesWithDashes) {
-    // Two first runs at once both build the index.
-    for (int round = 0; round < 5; ++round) {
-        fs::remove_all(work / "cache");
-        CliRun runs[2];
-        std::thread other([&] { runs[1] = cli({"index"}); });
-        runs[0] = cli({"index"});
-        other.join();
-        for (const CliRun& r : runs) EXPECT_EQ(r.status, 0) << "round " << round << ": " << r.err;
-    }
-
+TEST_F(StoreCommandsTest, QueriesWithDashesAndFoldersOutsideTheStore) {
     // Once the query has begun, "-word" belongs to it; --limit goes anywhere.
     auto hitCount = [&](const std::vector<std::string>& args, int status = 0) {
         const CliRun r = cli(args);
@@ -198,24 +187,6 @@ TEST_F(StoreCommandsTest, IndexRunsAtOnceFilesNotOursAndQueriesWithDashes) {
     EXPECT_EQ(run.status, 1) << run.err;
     for (const auto& f : filesUnder(converted))
         EXPECT_EQ(readFileBytes(converted / f).find("zebra"), std::string::npos) << f;
-
-    // A file at the index path that is not ours, or a link there, stays as it is.
-    const std::string out = cli({"index"}).out;
-    const std::string indexPath = out.substr(13, out.find('\n') - 13);
-    ASSERT_TRUE(indexPath.ends_with(".sqlite")) << out;
-    std::ofstream(work / "letter.txt") << "Dear Ann";
-    for (const bool link : {false, true}) {
-        for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(indexPath + suffix);
-        if (link)
-            fs::create_symlink(work / "letter.txt", indexPath);
-        else
-            std::ofstream(indexPath) << "Dear Bob";
-        run = cli({"index"});
-        EXPECT_EQ(run.status, 1);
-        EXPECT_NE(run.err.find(indexPath), std::string::npos) << run.err;
-        EXPECT_EQ(readFileBytes(indexPath), link ? "Dear Ann" : "Dear Bob");
-        EXPECT_EQ(fs::is_symlink(indexPath), link);
-    }
 }
 
 TEST_F(StoreCommandsTest, AttachmentsAreListedWithDecodedNamesAndWrittenByteExactNeverReplacing) {
