@@ -97,9 +97,10 @@ int main(int argc, char** argv) {
     std::string codePageProblem;
     lumbrook::CodePage::fromEnvironment(&codePageProblem);
     if (!codePageProblem.empty()) {
-        QMessageBox::warning(nullptr, QStringLiteral("Lumbrook"),
-                             QString::fromStdString(codePageProblem) +
-                                 QStringLiteral(": the store is read as Windows-1252."));
+        QMessageBox::warning(
+            nullptr, QStringLiteral("Lumbrook"),
+            QCoreApplication::translate("main", "%1: the store is read as Windows-1252.")
+                .arg(QString::fromStdString(codePageProblem)));
     }
 
     // The main window first (closing it ends the program), then the secondary

@@ -12,7 +12,7 @@ using namespace lumbrook;
 
 namespace {
 
-SearchIndex& index() {
+SearchIndex& fuzzIndex() {
     static std::unique_ptr<SearchIndex> index = [] {
         auto made = std::make_unique<SearchIndex>(fuzz::scratchDir() + "search.sqlite");
         SearchDocument d;
@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         !query.before)
         fuzz::broken("a query of nothing");
     try {
-        for (const SearchHit& hit : index().search(query, 5))
+        for (const SearchHit& hit : fuzzIndex().search(query, 5))
             if (hit.fileName != "Inbox.dbx") fuzz::broken("a hit from nowhere");
     } catch (const std::exception& e) {
         fuzz::broken(std::string("the index refused a parsed query: ") + e.what());

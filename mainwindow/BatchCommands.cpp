@@ -1,6 +1,4 @@
-// The batch commands of MainWindow (printing, saving, export) and the printer
-// setup: the walk is BatchRun's, the work for one message render/'s and the
-// printing MessagePrinter's; here they are joined to the dialog and the controls.
+#include "mainwindow/BatchCommands.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -9,24 +7,30 @@
 #include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTreeView>
+#include <QUrl>
+#include <QWidget>
 #include <optional>
 
 #include "base/Errors.h"
 #include "mainwindow/ErrorReport.h"
 #include "mainwindow/EventWait.h"
-#include "mainwindow/MainWindow.h"
+#include "mainwindow/ListedMessages.h"
+#include "mainwindow/MainWindowWidgets.h"
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/MessagePrinter.h"
 #include "mainwindow/Modal.h"
-#include "platform/Files.h"
+#include "mainwindow/WindowSettings.h"
 #include "output/AttachmentOutput.h"
 #include "output/BatchRun.h"
 #include "output/Output.h"
 #include "output/OutputNaming.h"
+#include "platform/Files.h"
 #include "windows/SaveExportDialog.h"
 
 namespace lumbrook {
@@ -76,89 +80,104 @@ struct BatchCommand {
     BatchRun::Work work;
 };
 
+BatchCommands::BatchCommands(QWidget& window, MainWindowWidgets& ui, const MailStore& store,
+                             const AppPaths& paths, const ListedMessages& listed,
+                             TempFiles& tempFiles, Window hooks)
+    : window(window),
+      ui(ui),
+      store(store),
+      paths(paths),
+      listed(listed),
+      tempFiles(tempFiles),
+      hooks(std::move(hooks)) {}
+
+BatchCommands::~BatchCommands() = default;
+
 // A message's text for a batch, through the batch's one reader of its folder file (a
 // block two messages claim is the later one's damage). One found damaged is marked
 // in the list and named in the completion box.
-MessageText MainWindow::readBatchMessage(const MessageInfo& record) {
+MessageText BatchCommands::readMessage(const MessageInfo& record) {
     MessageText text;
     if (record.origin == MessageOrigin::Listed) {
-        auto reader = batchReaders.find(batchFile);
-        if (reader == batchReaders.end())
-            reader = batchReaders.try_emplace(batchFile, store, batchFile).first;
+        auto reader = batch.readers.find(batch.file);
+        if (reader == batch.readers.end())
+            reader = batch.readers.try_emplace(batch.file, store, batch.file).first;
         text = reader->second.read(record.dataOffset);
     } else {
         // Messages the scan found are read as it found them, not through the index's reader.
-        text = readListedMessage(record, batchFile);
+        text = hooks.readMessage(record, batch.file);
     }
     if (!text.whole) {
-        batchDamaged.push_back("\"" + store.toUtf8(record.subject) + "\" at offset " +
-                               std::to_string(record.dataOffset) + ": " + text.problem);
-        messageModel->markDamaged(record.dataOffset);
+        batch.damaged.push_back(tr("\"%1\" at offset %2: %3")
+                                    .arg(QString::fromStdString(store.toUtf8(record.subject)),
+                                         QString::number(record.dataOffset),
+                                         QString::fromStdString(text.problem))
+                                    .toStdString());
+        ui.messageModel->markDamaged(record.dataOffset);
     }
     return text;
 }
 
-void MainWindow::setProgress(std::int32_t percent) {
-    progressBar->setValue(percent);
+void BatchCommands::setProgress(std::int32_t percent) {
+    ui.progressBar->setValue(percent);
 }
 
-void MainWindow::onCancel() {
-    if (searchStop) searchStop->store(true);
-    if (currentBatch) currentBatch->cancel();
-    cancelRequested = true;
+void BatchCommands::cancel() {
+    if (batch.run) batch.run->cancel();
+    batch.cancelRequested = true;
 }
 
-MessageList MainWindow::selectedRecords(std::vector<std::string>* files) const {
-    const QItemSelectionModel* selection = messageList->selectionModel();
+MessageList BatchCommands::selectedRecords(std::vector<std::string>* files) const {
+    const QItemSelectionModel* selection = ui.messageList->selectionModel();
     MessageList chosen;
-    for (int row = 0; row < messageModel->rowCount(); ++row) {
+    for (int row = 0; row < ui.messageModel->rowCount(); ++row) {
         if (!selection->isRowSelected(row, QModelIndex())) continue;
-        const int index = messageModel->recordIndex(row);
-        if (index >= 0 && static_cast<std::size_t>(index) < records.size()) {
-            chosen.push_back(records[static_cast<std::size_t>(index)]);
-            if (files) files->push_back(fileOfRecord(static_cast<std::size_t>(index)));
+        const int index = ui.messageModel->recordIndex(row);
+        if (index >= 0 && static_cast<std::size_t>(index) < listed.records.size()) {
+            chosen.push_back(listed.records[static_cast<std::size_t>(index)]);
+            if (files) files->push_back(listed.fileOf(static_cast<std::size_t>(index)));
         }
     }
     return chosen;
 }
 
-void MainWindow::runBatch(const BatchCommand& command) {
-    if (batchActive) return;
+void BatchCommands::run(const BatchCommand& command) {
+    if (batch.active) return;
     // The list changes when a search ends: a batch walks no list that may go.
-    if (searchRunning) {
-        statusText->setText(QStringLiteral("Cancel the search or let it end first"));
+    if (hooks.searchRunning()) {
+        ui.statusText->setText(tr("Cancel the search or let it end first"));
         return;
     }
-    batchActive = true;
-    cancelRequested = false;
-    cancelAction->setEnabled(true);
+    batch.active = true;
+    batch.cancelRequested = false;
+    ui.cancelAction->setEnabled(true);
     // However the batch ends, by an error too, the window is idle again before
     // anything is reported: bar empty, Cancel off, the next batch possible.
     const OnExit idle([this] {
         setProgress(0);
-        cancelAction->setEnabled(false);
-        currentBatch = nullptr;
-        batchReaders.clear();  // no folder file held open between batches
-        batchActive = false;
+        ui.cancelAction->setEnabled(false);
+        batch.run = nullptr;
+        batch.readers.clear();  // no folder file held open between batches
+        batch.active = false;
     });
     try {
-        if (firstSelectedRow() < 0) return;
+        if (hooks.firstSelectedRow() < 0) return;
         if (!command.setUp()) return;
         // The selection as it is now; folder changes wait for the batch
         // (onFolderClicked), so the records stay as they are.
         std::vector<std::string> files;  // each message's folder file, in the same order
-        BatchRun batch(selectedRecords(&files));
-        batchDamaged.clear();
-        batchReaders.clear();
-        if (batch.total() == 0) return;
-        if (cancelRequested) batch.cancel();
-        currentBatch = &batch;
+        BatchRun walk(selectedRecords(&files));
+        batch.damaged.clear();
+        batch.readers.clear();
+        if (walk.total() == 0) return;
+        if (batch.cancelRequested) walk.cancel();
+        batch.run = &walk;
         // The walk takes the messages one by one in their order: the n-th call is
         // the n-th message, whose folder file its reader is to read.
         std::size_t position = 0;
-        batch.run(
+        walk.run(
             [&](const MessageInfo& record) {
-                batchFile = position < files.size() ? files[position] : listedFile;
+                batch.file = position < files.size() ? files[position] : listed.file;
                 ++position;
                 return command.work(record);
             },
@@ -168,15 +187,16 @@ void MainWindow::runBatch(const BatchCommand& command) {
         setProgress(0);
         // A window closed under the batch (the quit button, the close box) ends
         // the program: no report after it.
-        if (isVisible()) {
-            std::string text = batch.completionText(command.suffix.toStdString());
-            if (!batchDamaged.empty()) {
-                text += "\n\n" + std::to_string(batchDamaged.size()) +
-                        " messages could not be read whole:";
-                for (const std::string& line : batchDamaged) text += "\n" + line;
+        if (window.isVisible()) {
+            QString text =
+                QString::fromStdString(walk.completionText(command.suffix.toStdString()));
+            if (!batch.damaged.empty()) {
+                text += QStringLiteral("\n\n") +
+                        tr("%1 messages could not be read whole:").arg(batch.damaged.size());
+                for (const std::string& line : batch.damaged)
+                    text += QStringLiteral("\n") + QString::fromStdString(line);
             }
-            showMessageBox(this, QMessageBox::Information, command.caption,
-                           QString::fromStdString(text));
+            showMessageBox(&window, QMessageBox::Information, command.caption, text);
         }
     } catch (const BatchAbandoned&) {
     }
@@ -185,41 +205,41 @@ void MainWindow::runBatch(const BatchCommand& command) {
 // ---------------------------------------------------------------------------------
 // Printing
 
-BatchCommand MainWindow::printCommand() {
+BatchCommand BatchCommands::printCommand() {
     BatchCommand command;
-    command.suffix = QStringLiteral(" messages printed!");
-    command.caption = QStringLiteral("Printing finished");
+    command.suffix = tr(" messages printed!");
+    command.caption = tr("Printing finished");
     command.work = [this](const MessageInfo& record) { return printOne(record); };
     return command;
 }
 
-void MainWindow::onPrint() {
+void BatchCommands::print() {
     BatchCommand command = printCommand();
     command.setUp = [this] {
-        const bool dateInName = !saveExportDialog || saveExportDialog->dateInNames->isChecked();
-        if (!messagePrinter->prepare(this, dateInName)) return false;
+        const bool dateInName = !saveDialog() || saveDialog()->dateInNames->isChecked();
+        if (!ui.messagePrinter->prepare(&window, dateInName)) return false;
         forcePrivateDirectories(paths.workDir);
         return true;
     };
     // The preview is never touched by printing: it shows what it showed before.
-    runBatch(command);
+    run(command);
 }
 
-void MainWindow::onPrintToPdf() {
+void BatchCommands::printToPdf() {
     // The same pages as printing, into a file chosen for one message, into a
     // directory chosen for several.
     BatchCommand command = printCommand();
     command.setUp = [this] {
-        const bool dateInName = !saveExportDialog || saveExportDialog->dateInNames->isChecked();
+        const bool dateInName = !saveDialog() || saveDialog()->dateInNames->isChecked();
         const MessageList chosen = selectedRecords();
         if (chosen.empty()) return false;
-        QFileDialog dialog(this, QStringLiteral("Print to PDF"));
+        QFileDialog dialog(&window, tr("Print to PDF"));
         dialog.setObjectName(QStringLiteral("printPdfDialog"));
         dialog.setOption(QFileDialog::DontUseNativeDialog, true);
         if (chosen.size() == 1) {
             dialog.setAcceptMode(QFileDialog::AcceptSave);
             dialog.setFileMode(QFileDialog::AnyFile);
-            dialog.setNameFilter(QStringLiteral("PDF files (*.pdf)"));
+            dialog.setNameFilter(tr("PDF files (*.pdf)"));
             dialog.setDefaultSuffix(QStringLiteral("pdf"));
             dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(
                                   messageFileStem(chosen.front(), dateInName))) +
@@ -232,18 +252,18 @@ void MainWindow::onPrintToPdf() {
             return false;
         const std::string target = pathBytes(dialog.selectedFiles().front());
         if (chosen.size() == 1) {
-            messagePrinter->preparePdf({}, target, dateInName);
+            ui.messagePrinter->preparePdf({}, target, dateInName);
         } else {
-            messagePrinter->preparePdf(target, {}, dateInName);
+            ui.messagePrinter->preparePdf(target, {}, dateInName);
         }
         forcePrivateDirectories(paths.workDir);
         return true;
     };
-    runBatch(command);
+    run(command);
 }
 
-bool MainWindow::printOne(const MessageInfo& record) {
-    const MessageText text = readBatchMessage(record);
+bool BatchCommands::printOne(const MessageInfo& record) {
+    const MessageText text = readMessage(record);
     // What is there of a damaged message is printed, and not counted.
     if (text.text.empty()) return false;
     const std::string& raw = text.text;
@@ -261,42 +281,42 @@ bool MainWindow::printOne(const MessageInfo& record) {
     } join{pageFiles, tempFiles};
 
     // Printing always dresses the page; the field boxes and the template still count.
-    Design design = currentDesign();
+    Design design = hooks.design();
     design.apply = true;
     design.underHeaderTable = printedAttachmentList(raw, store.codePage().name());
     const std::string page =
         renderMessagePage(raw, record, design, paths.workDir, "print.htm", &pageFiles);
-    messagePrinter->print(page, record);
+    ui.messagePrinter->print(page, record);
     return text.whole;
 }
 
-void MainWindow::onPrinterSetup() {
-    messagePrinter->changeSetup(this);
+void BatchCommands::printerSetup() {
+    ui.messagePrinter->changeSetup(&window);
 }
 
 // ---------------------------------------------------------------------------------
 // Saving and export
 
-void MainWindow::onSave() {
+void BatchCommands::save() {
     std::string dir;
     bool dateInName = true;
     OutputNames names;  // the batch's: each name's next suffix is remembered
     BatchCommand command;
-    command.suffix = QStringLiteral(" messages saved!");
-    command.caption = QStringLiteral("Saving finished");
+    command.suffix = tr(" messages saved!");
+    command.caption = tr("Saving finished");
     command.letMessagesRun = true;
     command.setUp = [&] {
-        if (!saveExportDialog) return false;
+        if (!saveDialog()) return false;
         // None of the format options concerns saving; the text option is switched off.
-        saveExportDialog->textFormat->setEnabled(false);
-        saveExportDialog->attachmentsBeside->setEnabled(false);
-        if (showModal(*saveExportDialog) != QDialog::Accepted) return false;
-        dir = prepareOutputDir(pathBytes(saveExportDialog->directoryEdit->text()));
-        dateInName = saveExportDialog->dateInNames->isChecked();
+        saveDialog()->textFormat->setEnabled(false);
+        saveDialog()->attachmentsBeside->setEnabled(false);
+        if (showModal(*saveDialog()) != QDialog::Accepted) return false;
+        dir = prepareOutputDir(pathBytes(saveDialog()->directoryEdit->text()));
+        dateInName = saveDialog()->dateInNames->isChecked();
         return true;
     };
     command.work = [&](const MessageInfo& record) {
-        const MessageText text = readBatchMessage(record);
+        const MessageText text = readMessage(record);
         // What is there of a damaged message is saved, marked and not counted.
         if (text.text.empty()) return false;
         try {
@@ -304,49 +324,73 @@ void MainWindow::onSave() {
             return text.whole;
         } catch (const SaveFailedError& failure) {
             // Saving's own message; the batch goes on with the next message.
-            showMessageBox(this, QMessageBox::Critical, QString(), errorText(failure));
+            showMessageBox(&window, QMessageBox::Critical, QString(), errorText(failure));
             return false;
         }
     };
-    runBatch(command);
+    run(command);
 }
 
-void MainWindow::onExport() {
+void BatchCommands::exportSelected() {
     ExportSettings settings;
     BatchCommand command;
-    command.suffix = QStringLiteral(" messages exported!");
-    command.caption = QStringLiteral("Export finished");
+    command.suffix = tr(" messages exported!");
+    command.caption = tr("Export finished");
     command.letMessagesRun = true;
     command.setUp = [&] {
-        if (!saveExportDialog) return false;
-        saveExportDialog->textFormat->setEnabled(true);
-        QCheckBox* attachments = saveExportDialog->attachmentsBeside;
+        if (!saveDialog()) return false;
+        saveDialog()->textFormat->setEnabled(true);
+        QCheckBox* attachments = saveDialog()->attachmentsBeside;
         attachments->setEnabled(true);
         attachments->setChecked(windowSettings().value(ExportAttachmentsKey, true).toBool());
-        if (showModal(*saveExportDialog) != QDialog::Accepted) return false;
+        if (showModal(*saveDialog()) != QDialog::Accepted) return false;
         settings.attachments = attachments->isChecked();
         windowSettings().setValue(ExportAttachmentsKey, settings.attachments);
-        settings.dir = prepareOutputDir(pathBytes(saveExportDialog->directoryEdit->text()));
-        settings.dateInName = saveExportDialog->dateInNames->isChecked();
-        settings.format = saveExportDialog->htmlFormat->isChecked()   ? ExportFormat::AlwaysHtml
-                          : saveExportDialog->textFormat->isChecked() ? ExportFormat::AlwaysText
-                                                                      : ExportFormat::SameAsMail;
+        settings.dir = prepareOutputDir(pathBytes(saveDialog()->directoryEdit->text()));
+        settings.dateInName = saveDialog()->dateInNames->isChecked();
+        settings.format = saveDialog()->htmlFormat->isChecked()   ? ExportFormat::AlwaysHtml
+                          : saveDialog()->textFormat->isChecked() ? ExportFormat::AlwaysText
+                                                                  : ExportFormat::SameAsMail;
         return true;
     };
     command.work = [&](const MessageInfo& record) {
-        const MessageText text = readBatchMessage(record);
+        const MessageText text = readMessage(record);
         if (text.text.empty()) return false;
         // The options strip is read for each message, as the preview reads it.
-        settings.design = currentDesign();
+        settings.design = hooks.design();
         exportMessage(settings, record, text.text, !text.whole);
         // Parts the page could not have (a Content-ID that is a path) are reported;
         // the page is written and the export goes on.
         for (const FileCreateError& problem : settings.problems)
-            reportError(this, errorText(problem));
+            reportError(&window, errorText(problem));
         settings.problems.clear();
         return text.whole;
     };
-    runBatch(command);
+    run(command);
+}
+
+// ---------------------------------------------------------------------------------
+// Dragging messages out
+
+QMimeData* BatchCommands::dragData(const std::vector<int>& recordIndexes) {
+    // Each drag writes its files afresh; the previous drag's files are gone by then.
+    dragDir = std::make_unique<QTemporaryDir>();
+    if (!dragDir->isValid()) return nullptr;
+    const std::string dir = QFile::encodeName(dragDir->path()).toStdString() + "/";
+    const bool dateInName = !saveDialog() || saveDialog()->dateInNames->isChecked();
+    QList<QUrl> urls;
+    for (const int index : recordIndexes) {
+        if (index < 0 || static_cast<std::size_t>(index) >= listed.records.size()) continue;
+        const MessageInfo& record = listed.records[static_cast<std::size_t>(index)];
+        const std::string raw =
+            hooks.readMessage(record, listed.fileOf(static_cast<std::size_t>(index))).text;
+        const std::string path = saveMessageAsEml(dir, record, raw, dateInName);
+        urls.push_back(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))));
+    }
+    if (urls.isEmpty()) return nullptr;
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    return data;
 }
 
 }  // namespace lumbrook

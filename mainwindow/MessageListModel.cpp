@@ -12,8 +12,9 @@
 namespace lumbrook {
 
 namespace {
-const char* const Headings[] = {"From:", "To:", "Subject", "Date"};
-const char* const FolderHeading = "Folder";
+const char* const Headings[] = {QT_TR_NOOP("From:"), QT_TR_NOOP("To:"), QT_TR_NOOP("Subject"),
+                                QT_TR_NOOP("Date")};
+const char* const FolderHeading = QT_TR_NOOP("Folder");
 
 const std::string& fieldOf(const MessageInfo& record, std::int32_t column) {
     switch (column) {
@@ -168,18 +169,17 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
             switch (index.column()) {
                 case ColPriority:
                     if (message.origin == MessageOrigin::Deleted)
-                        return QStringLiteral("Deleted message, found in the folder's free space");
+                        return tr("Deleted message, found in the folder's free space");
                     if (message.origin == MessageOrigin::Orphaned)
-                        return QStringLiteral("Orphaned message, no longer in the folder's index");
-                    return message.isHighPriority() ? QStringLiteral("High priority") : QVariant();
+                        return tr("Orphaned message, no longer in the folder's index");
+                    return message.isHighPriority() ? tr("High priority") : QVariant();
                 case ColAttachment:
-                    return showsClip(message) ? QStringLiteral("Attachment") : QVariant();
+                    return showsClip(message) ? tr("Attachment") : QVariant();
                 case ColFlag:
-                    return message.isFlagged() ? QStringLiteral("Flagged") : QVariant();
+                    return message.isFlagged() ? tr("Flagged") : QVariant();
                 case ColFrom:
                     if (damaged.contains(message.dataOffset))
-                        return QStringLiteral("Could not be read whole: ") +
-                               cellText(message, index.column());
+                        return tr("Could not be read whole: ") + cellText(message, index.column());
                     return cellText(message, index.column());
                 default:
                     return cellText(message, index.column());
@@ -218,17 +218,17 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
 
 QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 4)
-        return QString::fromLatin1(Headings[section]);
+        return tr(Headings[section]);
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section == ColFolder)
-        return QString::fromLatin1(FolderHeading);
+        return tr(FolderHeading);
     if (orientation == Qt::Horizontal && section > ColDate && section < ColFolder) {
         if (role == Qt::DisplayRole) return QString();  // the picture alone, no number
         if (role == Qt::DecorationRole)
             return section == ColPriority ? priority : section == ColAttachment ? clip : flag;
         if (role == Qt::ToolTipRole)
-            return section == ColPriority     ? QStringLiteral("Priority")
-                   : section == ColAttachment ? QStringLiteral("Attachment")
-                                              : QStringLiteral("Flag");
+            return section == ColPriority     ? tr("Priority")
+                   : section == ColAttachment ? tr("Attachment")
+                                              : tr("Flag");
     }
     return QAbstractTableModel::headerData(section, orientation, role);
 }

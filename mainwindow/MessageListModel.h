@@ -1,7 +1,7 @@
 #pragma once
 
 // messageList's rows: one per record of the listed folder, in the list's order
-// (render/MessageOrder.h). Four text columns and, after them, three narrow state
+// (listing/MessageOrder.h). Four text columns and, after them, three narrow state
 // columns (priority, attachment, flag) that the window shows first; unread rows in
 // bold. A message found outside the folder's index shows its origin in the first
 // state column. The model holds no copies of the records, only the row order and the

@@ -8,13 +8,18 @@
 #include "mainwindow/ErrorReport.h"
 #include "mainwindow/EventWait.h"
 #include "mainwindow/Modal.h"
-#include "platform/browser/PageView.h"
 #include "output/Output.h"
 #include "output/OutputNaming.h"
+#include "platform/browser/PageView.h"
 
 namespace lumbrook {
 
 namespace {
+
+// The same words as any other report of the missing printer.
+QString noPrinterText() {
+    return errorText(LumbrookError(ErrorKind::NoPrinter));
+}
 
 QString pathText(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
@@ -34,8 +39,7 @@ bool MessagePrinter::prepare(QWidget* parent, bool withDate) {
     target = printerSettings.target();
     pdfFile.clear();
     if (target == PrinterSetup::Target::None) {
-        showMessageBox(parent, QMessageBox::Critical, QString(),
-                       errorText(LumbrookError(ErrorKind::NoPrinter)));
+        showMessageBox(parent, QMessageBox::Critical, QString(), noPrinterText());
         return false;
     }
     if (target == PrinterSetup::Target::PdfDirectory) {
@@ -95,8 +99,7 @@ void MessagePrinter::print(const std::string& page, const MessageInfo& record) {
 void MessagePrinter::changeSetup(QWidget* parent) {
     switch (printerSettings.target()) {
         case PrinterSetup::Target::None:
-            showMessageBox(parent, QMessageBox::Critical, QString(),
-                           errorText(LumbrookError(ErrorKind::NoPrinter)));
+            showMessageBox(parent, QMessageBox::Critical, QString(), noPrinterText());
             return;
         case PrinterSetup::Target::PdfDirectory: {
             // The system's page-setup dialog works on installed printers only.

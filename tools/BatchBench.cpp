@@ -26,7 +26,7 @@ namespace {
 
 // Mail of a few kilobytes: three in five plain text, the others HTML with a
 // quoted-printable body; subjects repeat, so that names collide as they do.
-DbxMessage message(int i) {
+DbxMessage benchMessage(int i) {
     DbxMessage m;
     m.messageId = i + 1;
     m.from = "Sender " + std::to_string(i % 97) + " <s" + std::to_string(i % 97) + "@example.org>";
@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
              folders);
     std::vector<DbxRecord> records;
     records.reserve(count);
-    for (int i = 0; i < count; ++i) records.push_back(messageRecord(message(i)));
+    for (int i = 0; i < count; ++i) records.push_back(messageRecord(benchMessage(i)));
     writeDbx((work / "store" / "Inbox.dbx").string(), records);
     records.clear();
     MainWindow form(MailStore((work / "store").string()),

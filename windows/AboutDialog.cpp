@@ -21,7 +21,7 @@ const char* const MakerHomePage = "https://harlstone.example/";
 }
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Info"));
+    setWindowTitle(tr("Info"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     picture = new QLabel(this);
@@ -30,35 +30,34 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     picture->setAlignment(Qt::AlignCenter);
 
-    productName = new QLabel(
-        QStringLiteral("Harlstone Lumbrook %1").arg(QStringLiteral(LUMBROOK_VERSION)), this);
+    productName =
+        new QLabel(tr("Harlstone Lumbrook %1").arg(QStringLiteral(LUMBROOK_VERSION)), this);
     QFont big = productName->font();
     big.setBold(true);
     big.setPointSizeF(big.pointSizeF() * 1.4);
     productName->setFont(big);
-    description = new QLabel(QStringLiteral("Reads, prints, saves and exports the mail of "
-                                            "Outlook Express 5 and 6 stores.\n"
-                                            "The store itself is only ever read, never changed."),
+    description = new QLabel(tr("Reads, prints, saves and exports the mail of "
+                                "Outlook Express 5 and 6 stores.\n"
+                                "The store itself is only ever read, never changed."),
                              this);
     description->setWordWrap(true);
-    copyright = new QLabel(
-        withYear(QStringLiteral("Version %1\nCopyright \u00A9 XXXX Harlstone.\n"
-                                "Free software under the MIT licence: use, copy, change and "
-                                "pass it on, with the licence text beside it.")
-                     .arg(QStringLiteral(LUMBROOK_VERSION)),
-                 QDate::currentDate().year()),
-        this);
+    copyright = new QLabel(withYear(tr("Version %1\nCopyright \u00A9 XXXX Harlstone.\n"
+                                       "Free software under the MIT licence: use, copy, change and "
+                                       "pass it on, with the licence text beside it.")
+                                        .arg(QStringLiteral(LUMBROOK_VERSION)),
+                                    QDate::currentDate().year()),
+                           this);
     copyright->setWordWrap(true);
 
     homePageButton = new QPushButton(QStringLiteral("harlstone.example"), this);
-    homePageButton->setToolTip(QStringLiteral("Go to the Harlstone homepage..."));
+    homePageButton->setToolTip(tr("Go to the Harlstone homepage..."));
     homePageButton->setCursor(Qt::PointingHandCursor);
     homePageButton->setFlat(true);
     homePageButton->setAutoDefault(false);
     connect(homePageButton, &QPushButton::clicked, this,
             [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(MakerHomePage))); });
 
-    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton = new QPushButton(tr("OK"), this);
     okButton->setDefault(true);
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
 

@@ -109,20 +109,20 @@ AttachmentBar::AttachmentBar(QWidget* parent) : QWidget(parent) {
 
     opener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     confirmRunnable = [this](const QString& fileName) {
-        return QMessageBox::question(
-                   this, QStringLiteral("Open attachment"),
-                   QStringLiteral("\"%1\" is a program or script: opening it can run code on "
-                                  "this computer.\n\nOpen files of this type anyway?")
-                       .arg(fileName),
-                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+        return QMessageBox::question(this, tr("Open attachment"),
+                                     tr("\"%1\" is a program or script: opening it can run code on "
+                                        "this computer.\n\nOpen files of this type anyway?")
+                                         .arg(fileName),
+                                     QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
     };
     chooseFile = [this](const QString& suggested) {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("Save attachment"), suggested,
-                                            QString(), nullptr, QFileDialog::DontConfirmOverwrite);
+        return QFileDialog::getSaveFileName(this, tr("Save attachment"), suggested, QString(),
+                                            nullptr, QFileDialog::DontConfirmOverwrite);
     };
     wordError = [](const std::exception& error) { return QString::fromStdString(error.what()); };
     chooseDirectory = [this] {
-        return QFileDialog::getExistingDirectory(this, QStringLiteral("Save all attachments"));
+        return QFileDialog::getExistingDirectory(this, tr("Save all attachments"));
     };
 
     connect(list, &QListWidget::activated, this, [this](const QModelIndex& index) {
@@ -204,8 +204,8 @@ bool AttachmentBar::openAttachment(int row) {
         return false;
     }
     if (opener(QUrl::fromLocalFile(pathText(path)))) return true;
-    report(QStringLiteral("No program on this computer opens \"%1\". Save it with the context "
-                          "menu and open it from there.")
+    report(tr("No program on this computer opens \"%1\". Save it with the context "
+              "menu and open it from there.")
                .arg(QString::fromStdString(a.fileName)));
     return false;
 }
@@ -239,9 +239,9 @@ void AttachmentBar::contextMenuEvent(QContextMenuEvent* event) {
     QListWidgetItem* item = list->itemAt(list->viewport()->mapFromGlobal(event->globalPos()));
     const int row = item ? list->row(item) : list->currentRow();
     QMenu menu(this);
-    QAction* saveOne = menu.addAction(QStringLiteral("Save attachment..."));
+    QAction* saveOne = menu.addAction(tr("Save attachment..."));
     saveOne->setEnabled(row >= 0);
-    QAction* saveAll = menu.addAction(QStringLiteral("Save all attachments..."));
+    QAction* saveAll = menu.addAction(tr("Save all attachments..."));
     QAction* chosen = menu.exec(event->globalPos());
     try {
         if (chosen == saveOne) {

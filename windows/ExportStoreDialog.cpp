@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,9 +13,9 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <atomic>
-#include <thread>
+#include <algorithm>
 
+#include "windows/BackgroundJob.h"
 #include "windows/SaveExportDialog.h"
 
 namespace lumbrook {
@@ -100,30 +101,39 @@ void exportStore(const MailStore& store, QWidget* parent) {
                              1000, parent);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(300);
-    std::atomic<bool> cancel{false};
-    std::atomic<int> permille{0};
-    std::atomic<bool> done{false};
     ConversionReport report;
     std::string error;
     // The walk reads and writes files for minutes on a big store: off the window's
-    // thread, which only shows the progress and takes the Cancel.
-    std::thread worker([&] {
+    // thread, which shows the progress and takes the Cancel meanwhile. The report
+    // and the error are read only once the thread has ended.
+    BackgroundJob job;
+    QEventLoop waiting;
+    QObject::connect(&job, &BackgroundJob::finished, &waiting, &QEventLoop::quit);
+    QObject::connect(&progress, &QProgressDialog::canceled, &job, &BackgroundJob::cancel);
+    job.start([&](const BackgroundJob::Context& context) -> std::function<void()> {
+        int shown = -1;
         try {
-            report = convertStore(store, options, [&](const ConversionProgress& p) {
-                permille = static_cast<int>(p.bytesDone * 1000 / std::max<std::uint64_t>(1, p.bytesTotal));
-            }, &cancel);
+            report = convertStore(
+                store, options,
+                [&](const ConversionProgress& p) {
+                    const int permille = static_cast<int>(p.bytesDone * 1000 /
+                                                          std::max<std::uint64_t>(1, p.bytesTotal));
+                    if (permille == shown) return;
+                    shown = permille;
+                    context.deliver(
+                        [&progress, permille] { progress.setValue(std::min(999, permille)); });
+                },
+                context.stop());
         } catch (const std::exception& e) {
             error = e.what();
         }
-        done = true;
+        return {};
     });
-    while (!done) {
-        progress.setValue(std::min(999, permille.load()));
-        if (progress.wasCanceled()) cancel = true;
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    worker.join();
+    progress.setValue(0);  // a modal progress dialog lets events run: the walk may be over
+    if (job.running()) waiting.exec();
+    // The program quitting ends the wait early: the walk stops after the message in hand.
+    job.cancel();
+    job.stop();
     progress.reset();
 
     QString text;

@@ -30,7 +30,7 @@ MessageWindow::MessageWindow(QWidget* parent) : QDialog(parent) {
     headerPanel->setFixedHeight(81);
 
     auto label = [this](const char* caption, int top) {
-        auto* l = new QLabel(QString::fromLatin1(caption), headerPanel);
+        auto* l = new QLabel(tr(caption), headerPanel);
         QFont bold = l->font();
         bold.setBold(true);
         l->setFont(bold);
@@ -38,10 +38,10 @@ MessageWindow::MessageWindow(QWidget* parent) : QDialog(parent) {
         l->adjustSize();
         return l;
     };
-    fromLabel = label("From:", 8);
-    dateLabel = label("Date:", 24);
-    toLabel = label("To:", 40);
-    subjectLabel = label("Subject:", 56);
+    fromLabel = label(QT_TR_NOOP("From:"), 8);
+    dateLabel = label(QT_TR_NOOP("Date:"), 24);
+    toLabel = label(QT_TR_NOOP("To:"), 40);
+    subjectLabel = label(QT_TR_NOOP("Subject:"), 56);
     // The fields begin at 56 as designed, or further right where this system's
     // bold font makes a label wider than the design's font did.
     int fieldLeft = 56;
@@ -66,7 +66,7 @@ MessageWindow::MessageWindow(QWidget* parent) : QDialog(parent) {
     subjectField = field(56);
 
     backButton = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
-                              QStringLiteral("Go back..."), headerPanel);
+                                 tr("Go back..."), headerPanel);
     backButton->setGeometry(569, 8, ButtonWidth, 25);
     backButton->setAutoDefault(false);
     // The cancel kind: it closes with the cancel result, as Esc and the close box do.

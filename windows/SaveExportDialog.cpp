@@ -25,8 +25,8 @@ constexpr int ClientHeight = 197;
 DirectoryEdit::DirectoryEdit(QWidget* parent) : QWidget(parent) {
     edit = new QLineEdit(this);
     browseButton = new QToolButton(this);
-    browseButton->setText(QStringLiteral("..."));
-    browseButton->setToolTip(QStringLiteral("Choose a directory"));
+    browseButton->setText(tr("..."));
+    browseButton->setToolTip(tr("Choose a directory"));
     browseButton->setFocusPolicy(Qt::TabFocus);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -48,12 +48,12 @@ void DirectoryEdit::setText(const QString& text) {
 
 void DirectoryEdit::browse() {
     const QString chosen = QFileDialog::getExistingDirectory(
-        this, QStringLiteral("Choose the destination directory"), edit->text());
+        this, tr("Choose the destination directory"), edit->text());
     if (!chosen.isEmpty()) edit->setText(chosen);
 }
 
 SaveExportDialog::SaveExportDialog(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Save/export eMail"));
+    setWindowTitle(tr("Save/export eMail"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(ClientWidth, ClientHeight);
 
@@ -64,40 +64,39 @@ SaveExportDialog::SaveExportDialog(QWidget* parent) : QDialog(parent) {
     band.setColor(QPalette::Window, TitleColour);
     band.setColor(QPalette::WindowText, Qt::black);
     titlePanel->setPalette(band);
-    titleLabel =
-        new QLabel(QStringLiteral("Save or export eMail - choose destination directory"), titlePanel);
+    titleLabel = new QLabel(tr("Save or export eMail - choose destination directory"), titlePanel);
     QFont bold = titleLabel->font();
     bold.setBold(true);
     titleLabel->setFont(bold);
     titleLabel->setGeometry(8, 0, ClientWidth - 16, 33);
     titleLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    directoryLabel = new QLabel(QStringLiteral("Destination directory:"), this);
+    directoryLabel = new QLabel(tr("Destination directory:"), this);
     directoryLabel->setGeometry(8, 41, 200, 16);
     directoryEdit = new DirectoryEdit(this);
     directoryEdit->setGeometry(8, 58, ClientWidth - 16, 24);
     directoryLabel->setBuddy(directoryEdit);
 
-    dateInNames = new QCheckBox(QStringLiteral("Date as part of the file name"), this);
+    dateInNames = new QCheckBox(tr("Date as part of the file name"), this);
     dateInNames->setGeometry(8, 88, 250, 20);
     dateInNames->setChecked(true);
 
-    htmlFormat = new QRadioButton(QStringLiteral("Always save as HTML file"), this);
+    htmlFormat = new QRadioButton(tr("Always save as HTML file"), this);
     htmlFormat->setGeometry(8, 110, 250, 20);
     htmlFormat->setChecked(true);
-    textFormat = new QRadioButton(QStringLiteral("Always save as TXT file"), this);
+    textFormat = new QRadioButton(tr("Always save as TXT file"), this);
     textFormat->setGeometry(8, 130, 250, 20);
-    sameFormat = new QRadioButton(QStringLiteral("Save in same format as email"), this);
+    sameFormat = new QRadioButton(tr("Save in same format as email"), this);
     sameFormat->setGeometry(8, 150, 250, 20);
-    attachmentsBeside = new QCheckBox(QStringLiteral("Attachments beside the page"), this);
+    attachmentsBeside = new QCheckBox(tr("Attachments beside the page"), this);
     attachmentsBeside->setGeometry(8, 172, 250, 20);
     attachmentsBeside->setChecked(true);
 
-    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton = new QPushButton(tr("OK"), this);
     okButton->setGeometry(ClientWidth - 8 - 75, 118, 75, 25);
     okButton->setDefault(true);
     okButton->setEnabled(false);
-    cancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancelButton = new QPushButton(tr("&Cancel"), this);
     cancelButton->setGeometry(ClientWidth - 8 - 75, 150, 75, 25);
     cancelButton->setAutoDefault(false);
 

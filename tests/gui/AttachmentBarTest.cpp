@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QListWidget>
-#include <QToolButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
 #include <cstdlib>
@@ -18,7 +18,7 @@
 #include "mainwindow/Modal.h"
 #include "mime/MailAttachments.h"
 #include "platform/browser/PageView.h"
-#include "tests/gui/GuiTestStore.h"
+#include "tests/gui/WindowFixture.h"
 #include "windows/AttachmentBar.h"
 #include "windows/MessageWindow.h"
 
@@ -26,8 +26,6 @@ namespace lumbrook {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::int64_t Jan2020 = 1'577'836'800;
 
 // A picture the page shows in place, a PDF and a program; the record's flags do
 // not say that the message has attachments.
@@ -43,18 +41,10 @@ const std::string MixedMessage =
     "--m\r\nContent-Type: application/octet-stream; name=\"tool.exe\"\r\n"
     "Content-Transfer-Encoding: base64\r\n\r\nTVo=\r\n--m--\r\n";
 
-class AttachmentBarTest : public ::testing::Test {
+class AttachmentBarTest : public WindowFixture {
   protected:
     void SetUp() override {
-        previousReporter = setErrorReporter(
-            [this](QWidget*, const QString& text) { errors.push_back(text.toStdString()); });
-        previousBoxHook = setMessageBoxHook(
-            [this](QWidget*, QMessageBox::Icon, const QString&, const QString& text) {
-                boxes.push_back(text.toStdString());
-            });
-        previousModalHook = setModalHook([this](QDialog& dialog) {
-            return onDialog ? onDialog(dialog) : int(QDialog::Rejected);
-        });
+        WindowFixture::SetUp();
         writeFolders(store.path(), {{0, std::nullopt, "Outlook Express", std::nullopt, false},
                                     {1, 0, "Local Folders", std::nullopt, false},
                                     {4, 1, "Inbox", "Inbox.dbx", true}});
@@ -65,37 +55,19 @@ class AttachmentBarTest : public ::testing::Test {
                       {mixed, plainMessage(2, "c@d.example", "Plain", Jan2020, "TEXT")});
     }
     void TearDown() override {
-        form.reset();
+        WindowFixture::TearDown();
         ::unsetenv("LUMBROOK_PRINT_PDF_DIR");
-        setMessageBoxHook(previousBoxHook);
-        setModalHook(previousModalHook);
-        setErrorReporter(previousReporter);
     }
 
-    TempDir store;
-    TestProgram program;
     MessageWindow messageWindow;
-    std::unique_ptr<MainWindow> form;
-    std::vector<std::string> errors;
-    std::vector<std::string> boxes;
-    std::function<int(QDialog&)> onDialog;
-    ErrorReporter previousReporter;
-    MessageBoxHook previousBoxHook;
-    ModalHook previousModalHook;
 };
 
 TEST_F(AttachmentBarTest, ListsOpensAndSavesTheAttachmentsThePageDoesNotShow) {
     TempDir pdfDir;
     ::setenv("LUMBROOK_PRINT_PDF_DIR", pdfDir.path().c_str(), 1);
-    form = std::make_unique<MainWindow>(MailStore(store.path()), program.paths);
+    open();
     form->setMessageWindow(&messageWindow);
-    const MainWindowControls ui(*form);
-    QSignalSpy loaded(ui.view, &PageView::downloadComplete);
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    if (loaded.isEmpty()) {
-        ASSERT_TRUE(loaded.wait(15000));
-    }
+    waitForPage();
 
     // The PDF and the program, not the picture; the list's clip follows.
     auto* bar = child<AttachmentBar>(*form, "attachmentBar");
@@ -103,8 +75,8 @@ TEST_F(AttachmentBarTest, ListsOpensAndSavesTheAttachmentsThePageDoesNotShow) {
     ASSERT_EQ(bar->list->count(), 2);
     EXPECT_EQ(bar->list->item(0)->text(), QStringLiteral("report.pdf (27 bytes)"));
     EXPECT_EQ(bar->list->item(1)->text(), QStringLiteral("tool.exe (2 bytes)"));
-    EXPECT_FALSE(ui.model->index(0, ColAttachment).data(Qt::DecorationRole).isNull());
-    EXPECT_TRUE(ui.model->index(1, ColAttachment).data(Qt::DecorationRole).isNull());
+    EXPECT_FALSE(ui->model->index(0, ColAttachment).data(Qt::DecorationRole).isNull());
+    EXPECT_TRUE(ui->model->index(1, ColAttachment).data(Qt::DecorationRole).isNull());
 
     MailMessage message;
     message.loadText(MixedMessage);
@@ -158,14 +130,15 @@ TEST_F(AttachmentBarTest, ListsOpensAndSavesTheAttachmentsThePageDoesNotShow) {
                     : 0;
         return int(QDialog::Rejected);
     };
-    emit ui.list->doubleClicked(QModelIndex());
+    emit ui->list->doubleClicked(QModelIndex());
     EXPECT_EQ(shown, 2);
     EXPECT_EQ(messageWindow.attachmentBar->list->count(), 0);
 
     // The printed page names them under its header table.
     if (std::system("command -v pdftotext >/dev/null 2>&1") == 0) {
         QTest::mouseClick(toolButton(*form, "printAction"), Qt::LeftButton);
-        ASSERT_EQ(boxes, std::vector<std::string>{"There became 1 messages printed!"});
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, "There became 1 messages printed!");
         const std::string pdf = pdfDir.path() + fs::directory_iterator(pdfDir.path())->path().filename().string();
         ASSERT_EQ(std::system(("pdftotext '" + pdf + "' '" + pdf + ".txt'").c_str()), 0);
         const std::string text = readFile(pdf + ".txt");
@@ -176,8 +149,8 @@ TEST_F(AttachmentBarTest, ListsOpensAndSavesTheAttachmentsThePageDoesNotShow) {
     }
 
     // A message without attachments hides the bar.
-    QSignalSpy next(ui.view, &PageView::downloadComplete);
-    ui.list->setCurrentIndex(ui.model->index(1, 0));
+    QSignalSpy next(ui->view, &PageView::downloadComplete);
+    ui->list->setCurrentIndex(ui->model->index(1, 0));
     ASSERT_TRUE(next.wait(15000));
     EXPECT_FALSE(bar->isVisibleTo(form.get()));
     EXPECT_TRUE(errors.empty());

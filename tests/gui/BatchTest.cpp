@@ -3,22 +3,21 @@
 // boxes answered by the test.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
-#include <QAction>
 #include <QPrinterInfo>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QProgressBar>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
-#include <sys/resource.h>
-
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -32,27 +31,19 @@
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/MessagePrinter.h"
 #include "mainwindow/Modal.h"
-#include "platform/browser/Printing.h"
-#include "platform/browser/PageView.h"
 #include "output/OutputNaming.h"
 #include "page/Page.h"
+#include "platform/browser/PageView.h"
+#include "platform/browser/Printing.h"
 #include "store/MailStore.h"
-#include "tests/gui/GuiTestStore.h"
-#include "windows/SaveExportDialog.h"
+#include "tests/gui/WindowFixture.h"
 #include "windows/MessageWindow.h"
+#include "windows/SaveExportDialog.h"
 
 namespace lumbrook {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::int64_t Jan2020 = 1'577'836'800;
-
-struct Box {
-    QMessageBox::Icon icon;
-    std::string caption;
-    std::string text;
-};
 
 std::vector<std::string> dirNames(const std::string& dir) {
     std::vector<std::string> names;
@@ -76,26 +67,11 @@ bool havePdfToText() {
     return std::system("command -v pdftotext >/dev/null 2>&1") == 0;
 }
 
-class BatchTest : public ::testing::Test {
+class BatchTest : public WindowFixture {
   protected:
     void SetUp() override {
         ::unsetenv("LUMBROOK_PRINT_PDF_DIR");
-        previousReporter = setErrorReporter(
-            [this](QWidget*, const QString& text) { errors.push_back(text.toStdString()); });
-        previousBoxHook = setMessageBoxHook(
-            [this](QWidget*, QMessageBox::Icon icon, const QString& caption, const QString& text) {
-                boxes.push_back({icon, caption.toStdString(), text.toStdString()});
-            });
-        previousModalHook = setModalHook([this](QDialog& dialog) {
-            ++dialogs;
-            return onDialog ? onDialog(dialog) : int(QDialog::Rejected);
-        });
-        // By default the dialog is answered with the output directory and OK.
-        onDialog = [this](QDialog& dialog) {
-            if (&dialog != &saveExportDialog) return int(QDialog::Rejected);
-            saveExportDialog.directoryEdit->setText(QString::fromStdString(out));
-            return int(QDialog::Accepted);
-        };
+        WindowFixture::SetUp();
         writeFolders(store.path(), {
                                        {0, std::nullopt, "Outlook Express", std::nullopt, false},
                                        {1, 0, "Local Folders", std::nullopt, false},
@@ -119,24 +95,14 @@ class BatchTest : public ::testing::Test {
     }
 
     void TearDown() override {
-        form.reset();
-        setModalHook(previousModalHook);
-        setMessageBoxHook(previousBoxHook);
-        setErrorReporter(previousReporter);
+        WindowFixture::TearDown();
         ::unsetenv("LUMBROOK_PRINT_PDF_DIR");
     }
 
     void open() {
-        form = std::make_unique<MainWindow>(MailStore(store.path()), program.paths);
-        ui = std::make_unique<MainWindowControls>(*form);
-        form->setSaveExportDialog(&saveExportDialog);
+        WindowFixture::open();
         form->setMessageWindow(&messageWindow);
-        QSignalSpy loaded(ui->view, &PageView::downloadComplete);
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        if (loaded.isEmpty()) {
-            ASSERT_TRUE(loaded.wait(15000));
-        }
+        waitForPage();
         QObject::connect(progressBar(), &QProgressBar::valueChanged,
                          [this](int value) { progress.push_back(value); });
     }
@@ -150,9 +116,6 @@ class BatchTest : public ::testing::Test {
         }
     }
 
-    const MessageInfo& recordOfRow(int row) const {
-        return form->messages()[ui->model->recordIndex(row)];
-    }
     std::string rawOfRow(int row) const {
         return form->dbxStore().readMessageText(form->folderFile(), recordOfRow(row).dataOffset);
     }
@@ -174,24 +137,8 @@ class BatchTest : public ::testing::Test {
         QMetaObject::invokeMethod(toolButton(*form, "cancelAction"), "click", Qt::QueuedConnection);
     }
 
-    TempDir store;
-    TestProgram program;
-    TempDir outRoot;
-    const std::string out = outRoot.path() + "out/";
-    SaveExportDialog saveExportDialog;
     MessageWindow messageWindow;
-    std::unique_ptr<MainWindow> form;
-    std::unique_ptr<MainWindowControls> ui;
-
-    std::vector<std::string> errors;
-    std::vector<Box> boxes;
     std::vector<std::int32_t> progress;
-    int dialogs = 0;
-    std::function<int(QDialog&)> onDialog;
-
-    ErrorReporter previousReporter;
-    MessageBoxHook previousBoxHook;
-    ModalHook previousModalHook;
 };
 
 TEST_F(BatchTest, SavingWritesEachSelectedMessageUnchanged) {

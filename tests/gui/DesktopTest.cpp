@@ -26,13 +26,12 @@
 #include "mainwindow/Modal.h"
 #include "platform/browser/PageView.h"
 #include "store/MailStore.h"
-#include "tests/gui/GuiTestStore.h"
+#include "tests/gui/WindowFixture.h"
 
 namespace lumbrook {
 namespace {
 
 namespace fs = std::filesystem;
-constexpr std::int64_t Jan2020 = 1'577'836'800;
 
 DbxMessage withState(DbxMessage m, std::uint32_t flags, std::uint32_t priority = 3) {
     m.flags = flags;
@@ -44,24 +43,12 @@ QString qpath(const std::string& path) {
     return QString::fromStdString(path);
 }
 
-class DesktopTest : public ::testing::Test {
+class DesktopTest : public WindowFixture {
   protected:
     void SetUp() override {
-        previousErrors = setErrorReporter(
-            [this](QWidget*, const QString& text) { errors.push_back(text.toStdString()); });
-        previousBoxes = setMessageBoxHook(
-            [this](QWidget*, QMessageBox::Icon, const QString&, const QString& text) {
-                boxes.push_back(text.toStdString());
-            });
+        WindowFixture::SetUp();
         writeStore(first.path(), "First");
         writeStore(second.path(), "Second");
-    }
-
-    void TearDown() override {
-        form.reset();
-        setModalHook({});
-        setMessageBoxHook(previousBoxes);
-        setErrorReporter(previousErrors);
     }
 
     static void writeStore(const std::string& dir, const std::string& tag) {
@@ -83,21 +70,16 @@ class DesktopTest : public ::testing::Test {
                        plainMessage(6, "eve@example.org", "new", Jan2020, "M6")});
     }
 
-    void open(const std::string& dir) {
-        form = std::make_unique<MainWindow>(MailStore(dir), program.paths);
-        ui = std::make_unique<MainWindowControls>(*form);
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    }
+    void open(const std::string& dir) { WindowFixture::open(MailStore(dir)); }
 
     // Answers the next file dialog with Path.
     void chooseInDialog(const std::string& path) {
-        setModalHook([path](QDialog& dialog) {
+        onDialog = [path](QDialog& dialog) {
             auto* files = qobject_cast<QFileDialog*>(&dialog);
             if (!files) return int(QDialog::Rejected);
             files->selectFile(QDir::cleanPath(qpath(path)));
             return int(QDialog::Accepted);
-        });
+        };
     }
 
     std::string firstSubject() const {
@@ -106,13 +88,6 @@ class DesktopTest : public ::testing::Test {
 
     TempDir first;
     TempDir second;
-    TestProgram program;
-    std::vector<std::string> errors;
-    std::vector<std::string> boxes;
-    ErrorReporter previousErrors;
-    MessageBoxHook previousBoxes;
-    std::unique_ptr<MainWindow> form;
-    std::unique_ptr<MainWindowControls> ui;
 };
 
 TEST_F(DesktopTest, OpensStoresThroughTheActionAndTheRecentList) {
@@ -143,7 +118,7 @@ TEST_F(DesktopTest, OpensStoresThroughTheActionAndTheRecentList) {
     chooseInDialog(second.path() + "note.txt");
     child<QAction>(*form, "openStoreAction")->trigger();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_NE(boxes[0].find("neither a directory nor a .dbx file"), std::string::npos);
+    EXPECT_NE(boxes[0].text.find("neither a directory nor a .dbx file"), std::string::npos);
     EXPECT_EQ(firstSubject(), "First unread");
 
     // The list keeps only the last ones.
@@ -279,7 +254,7 @@ TEST_F(DesktopTest, PrintsToPdfThroughTheAction) {
         pdfs += entry.path().extension() == ".pdf";
     EXPECT_EQ(pdfs, 3);
     ASSERT_FALSE(boxes.empty());
-    EXPECT_NE(boxes.back().find("3 messages printed"), std::string::npos);
+    EXPECT_NE(boxes.back().text.find("3 messages printed"), std::string::npos);
 }
 
 }  // namespace

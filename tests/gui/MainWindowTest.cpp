@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QRegularExpression>
 #include <QComboBox>
 #include <QHeaderView>
-#include <QSplitter>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
@@ -17,21 +17,18 @@
 #include "mainwindow/ErrorReport.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
-#include "platform/browser/PageView.h"
 #include "page/Page.h"
+#include "platform/browser/PageView.h"
 #include "store/MailStore.h"
-#include "tests/gui/GuiTestStore.h"
+#include "tests/gui/WindowFixture.h"
 
 namespace lumbrook {
 namespace {
 
-constexpr std::int64_t Jan2020 = 1'577'836'800;
-
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public WindowFixture {
   protected:
     void SetUp() override {
-        previous = setErrorReporter(
-            [this](QWidget*, const QString& text) { errors.push_back(text.toStdString()); });
+        WindowFixture::SetUp();
         writeFolders(store.path(), {
                                        {0, std::nullopt, "Outlook Express", std::nullopt, false},
                                        {1, 0, "Local Folders", std::nullopt, false},
@@ -61,42 +58,16 @@ class MainWindowTest : public ::testing::Test {
         writeMessages(store.path(), "Empty.dbx", {});
     }
 
-    void TearDown() override {
-        form.reset();
-        setErrorReporter(previous);
-    }
-
-    // Creates the window and waits for its first page.
+    // Opens the window and waits for its first page.
     void open() {
-        form = std::make_unique<MainWindow>(MailStore(store.path()), program.paths);
-        ui = std::make_unique<MainWindowControls>(*form);
-        loaded = std::make_unique<QSignalSpy>(ui->view, &PageView::downloadComplete);
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        WindowFixture::open();
         waitForPage();
-    }
-
-    void waitForPage() {
-        if (loaded->isEmpty()) {
-            ASSERT_TRUE(loaded->wait(15000));
-        }
-        loaded->clear();
     }
 
     void clickRow(int row) {
         QTreeView* list = ui->list;
         const QRect rect = list->visualRect(ui->model->index(row, 1));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-    }
-
-    void clickFolder(const QString& name) {
-        // By its name, whatever count follows it.
-        const auto items = ui->tree->findItems(
-            QStringLiteral("^%1( \\(.*\\))?$").arg(QRegularExpression::escape(name)),
-            Qt::MatchRegularExpression | Qt::MatchRecursive);
-        ASSERT_EQ(items.size(), 1);
-        const QRect rect = ui->tree->visualItemRect(items.front());
-        QTest::mouseClick(ui->tree->viewport(), Qt::LeftButton, {}, rect.center());
     }
 
     std::string subjectOfRow(int row) const {
@@ -115,14 +86,6 @@ class MainWindowTest : public ::testing::Test {
     T* box(const char* name) const {
         return child<T>(*form, name);
     }
-
-    TempDir store;
-    TestProgram program;
-    std::vector<std::string> errors;
-    ErrorReporter previous;
-    std::unique_ptr<MainWindow> form;
-    std::unique_ptr<MainWindowControls> ui;
-    std::unique_ptr<QSignalSpy> loaded;
 };
 
 TEST_F(MainWindowTest, StartUpListsTheThirdNodeAndPreviewsTheNewestMessage) {

@@ -22,17 +22,15 @@
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/Modal.h"
-#include "mainwindow/RecoveredMessages.h"
 #include "platform/browser/PageView.h"
+#include "search/FoundMessages.h"
 #include "store/DbxLayout.h"
-#include "tests/gui/GuiTestStore.h"
+#include "tests/gui/WindowFixture.h"
 #include "tests/support/DbxImageBuilder.h"
 #include "windows/SaveExportDialog.h"
 
 namespace lumbrook {
 namespace {
-
-constexpr std::int64_t Jan2020 = 1'577'836'800;
 
 // Opens with a line a deleted block may lose four bytes of.
 std::string mailText(const std::string& name, const std::string& subjectField,
@@ -46,20 +44,16 @@ std::string mailText(const std::string& name, const std::string& subjectField,
     return text;
 }
 
-class RecoveryWindowTest : public ::testing::Test {
+class RecoveryWindowTest : public WindowFixture {
   protected:
     void SetUp() override {
-        previousReporter = setErrorReporter(
-            [this](QWidget*, const QString& text) { errors.push_back(text.toStdString()); });
-        previousBoxHook =
-            setMessageBoxHook([this](QWidget*, QMessageBox::Icon, const QString&,
-                                     const QString& text) { boxes.push_back(text.toStdString()); });
-        previousModalHook = setModalHook([this](QDialog& dialog) {
+        WindowFixture::SetUp();
+        onDialog = [this](QDialog& dialog) {
             if (&dialog != &saveExportDialog) return int(QDialog::Rejected);
             saveExportDialog.directoryEdit->setText(QString::fromStdString(out));
             saveExportDialog.dateInNames->setChecked(false);
             return int(QDialog::Accepted);
-        });
+        };
         writeFolders(store.path(), {
                                        {0, std::nullopt, "Outlook Express", std::nullopt, false},
                                        {1, 0, "Local Folders", std::nullopt, false},
@@ -92,33 +86,6 @@ class RecoveryWindowTest : public ::testing::Test {
         writeBytes(store.path() + "Broken.dbx", broken.bytes);
     }
 
-    void TearDown() override {
-        form.reset();
-        setModalHook(previousModalHook);
-        setMessageBoxHook(previousBoxHook);
-        setErrorReporter(previousReporter);
-    }
-
-    void open() {
-        form = std::make_unique<MainWindow>(MailStore(store.path()), program.paths);
-        ui = std::make_unique<MainWindowControls>(*form);
-        form->setSaveExportDialog(&saveExportDialog);
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    }
-
-    void clickFolder(const QString& name) {
-        const auto items = ui->tree->findItems(
-            QStringLiteral("^%1( \\(.*\\))?$").arg(QRegularExpression::escape(name)),
-            Qt::MatchRegularExpression | Qt::MatchRecursive);
-        ASSERT_EQ(items.size(), 1);
-        QTest::mouseClick(ui->tree->viewport(), Qt::LeftButton, {},
-                          ui->tree->visualItemRect(items.front()).center());
-    }
-
-    const MessageInfo& recordOfRow(int row) const {
-        return form->messages()[static_cast<std::size_t>(ui->model->recordIndex(row))];
-    }
     int rowOf(const std::string& subject) const {
         for (int row = 0; row < ui->model->rowCount(); ++row)
             if (recordOfRow(row).subject == subject) return row;
@@ -126,19 +93,7 @@ class RecoveryWindowTest : public ::testing::Test {
     }
     QString status() const { return child<QLabel>(*form, "recoveryStatus")->text(); }
 
-    TempDir store;
-    TestProgram program;
-    TempDir outRoot;
-    const std::string out = outRoot.path() + "out/";
     std::string deletedText;
-    SaveExportDialog saveExportDialog;
-    std::unique_ptr<MainWindow> form;
-    std::unique_ptr<MainWindowControls> ui;
-    std::vector<std::string> errors;
-    std::vector<std::string> boxes;
-    ErrorReporter previousReporter;
-    MessageBoxHook previousBoxHook;
-    ModalHook previousModalHook;
 };
 
 TEST_F(RecoveryWindowTest, ListsPreviewsAndSavesTheMessagesTheIndexDoesNotList) {
@@ -207,8 +162,9 @@ TEST_F(RecoveryWindowTest, ListsPreviewsAndSavesTheMessagesTheIndexDoesNotList) 
                                                "Lost (incomplete).eml"}));
     EXPECT_EQ(readFile(out + names[0]), DbxImageBuilder::deletedTextOf(deletedText));
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_NE(boxes[0].find("There became 2 messages saved!"), std::string::npos) << boxes[0];
-    EXPECT_NE(boxes[0].find("\"Lost\" at offset"), std::string::npos) << boxes[0];
+    EXPECT_NE(boxes[0].text.find("There became 2 messages saved!"), std::string::npos)
+        << boxes[0].text;
+    EXPECT_NE(boxes[0].text.find("\"Lost\" at offset"), std::string::npos) << boxes[0].text;
 
     // Off again: the index's rows alone, and the choice is kept.
     action->setChecked(false);

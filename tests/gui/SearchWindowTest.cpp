@@ -25,15 +25,13 @@
 #include "mainwindow/Modal.h"
 #include "platform/browser/PageView.h"
 #include "store/MailStore.h"
-#include "tests/gui/GuiTestStore.h"
+#include "tests/gui/WindowFixture.h"
 #include "windows/SaveExportDialog.h"
 
 namespace lumbrook {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::int64_t Jan2020 = 1'577'836'800;
 
 // A message in Windows-1252, as the mail client wrote them.
 DbxMessage latin1Message(std::int32_t id, const std::string& subject, std::int64_t when,
@@ -55,25 +53,14 @@ bool waitFor(const std::function<bool()>& condition) {
     return true;
 }
 
-class SearchWindowTest : public ::testing::Test {
+class SearchWindowTest : public WindowFixture {
   protected:
     void SetUp() override {
         // The index goes into a cache of the test's own.
         const char* cache = std::getenv("XDG_CACHE_HOME");
         if (cache) previousCache = cache;
         ::setenv("XDG_CACHE_HOME", (cacheDir.path() + "cache").c_str(), 1);
-        previousReporter = setErrorReporter(
-            [this](QWidget*, const QString& text) { errors.push_back(text.toStdString()); });
-        previousBoxHook = setMessageBoxHook(
-            [this](QWidget*, QMessageBox::Icon, const QString&, const QString& text) {
-                boxes.push_back(text.toStdString());
-            });
-        previousModalHook = setModalHook([this](QDialog& dialog) {
-            if (&dialog != &saveExportDialog) return int(QDialog::Rejected);
-            saveExportDialog.directoryEdit->setText(QString::fromStdString(out));
-            return int(QDialog::Accepted);
-        });
-
+        WindowFixture::SetUp();
         writeFolders(store.path(), {
                                        {0, std::nullopt, "Outlook Express", std::nullopt, false},
                                        {1, 0, "Local Folders", std::nullopt, false},
@@ -90,10 +77,7 @@ class SearchWindowTest : public ::testing::Test {
     }
 
     void TearDown() override {
-        form.reset();
-        setModalHook(previousModalHook);
-        setMessageBoxHook(previousBoxHook);
-        setErrorReporter(previousReporter);
+        WindowFixture::TearDown();
         if (previousCache) {
             ::setenv("XDG_CACHE_HOME", previousCache->c_str(), 1);
         } else {
@@ -102,21 +86,8 @@ class SearchWindowTest : public ::testing::Test {
     }
 
     void open() {
-        form = std::make_unique<MainWindow>(MailStore(store.path(), CodePage::fromSetting("1252")),
-                                            program.paths);
-        ui = std::make_unique<MainWindowControls>(*form);
-        form->setSaveExportDialog(&saveExportDialog);
-        loaded = std::make_unique<QSignalSpy>(ui->view, &PageView::downloadComplete);
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        WindowFixture::open(MailStore(store.path(), CodePage::fromSetting("1252")));
         waitForPage();
-    }
-
-    void waitForPage() {
-        if (loaded->isEmpty()) {
-            ASSERT_TRUE(loaded->wait(15000));
-        }
-        loaded->clear();
     }
 
     QLineEdit* field() const { return child<QLineEdit>(*form, "searchField"); }
@@ -135,21 +106,8 @@ class SearchWindowTest : public ::testing::Test {
     const DbxMessage archiveHit =
         latin1Message(3, "Notes", Jan2020 + 2 * 86400, "Frau M\xFC" "ller kam. ARCHIVE-HIT");
 
-    TempDir store;
     TempDir cacheDir;
-    TestProgram program;
-    TempDir outRoot;
-    const std::string out = outRoot.path() + "out/";
-    SaveExportDialog saveExportDialog;
-    std::unique_ptr<MainWindow> form;
-    std::unique_ptr<MainWindowControls> ui;
-    std::unique_ptr<QSignalSpy> loaded;
-    std::vector<std::string> errors;
-    std::vector<std::string> boxes;
     std::optional<std::string> previousCache;
-    ErrorReporter previousReporter;
-    MessageBoxHook previousBoxHook;
-    ModalHook previousModalHook;
 };
 
 TEST_F(SearchWindowTest, HitsOfBothFoldersAreListedPreviewedAndSavedFromTheirOwnFiles) {
@@ -209,7 +167,7 @@ TEST_F(SearchWindowTest, HitsOfBothFoldersAreListedPreviewedAndSavedFromTheirOwn
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(written, expected);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_NE(boxes[0].find("There became 2"), std::string::npos) << boxes[0];
+    EXPECT_NE(boxes[0].text.find("There became 2"), std::string::npos) << boxes[0].text;
 
     // A query that cannot be read says where in the status bar; the hits stay.
     field()->selectAll();

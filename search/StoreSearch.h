@@ -1,19 +1,18 @@
 #pragma once
 
-// The window's search: the query in the tool bar's field is run off the user
-// interface thread (the index brought up to date first, then asked), and its hits
-// are listed as the folder list would list them, each row knowing the folder file
-// it comes from. The plain part lives here; MainWindow's handlers of the search are
-// in SearchView.cpp beside it.
+// A search of a whole store as a list shows it: the index brought up to date first,
+// then asked, and each hit turned into its record as its folder lists it, knowing
+// the folder file it comes from. Plain code, meant for a worker thread.
 
 #include <atomic>
+#include <exception>
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "search/StoreIndexer.h"
 #include "search/SearchQuery.h"
+#include "search/StoreIndexer.h"
 #include "store/MailStore.h"
 
 namespace lumbrook {
@@ -31,13 +30,15 @@ struct SearchResults {
     std::vector<std::string> folderPaths;
     std::size_t total = 0;  // every match, of which records holds at most the limit
     IndexReport report;     // of bringing the index up to date
-    std::string error;      // the index could not be had or written; nothing found then
+    // Why the index could not be had or written (nothing found then), for the
+    // front end to word; empty when it could.
+    std::exception_ptr failure;
 };
 
 // Brings the index at indexPath up to date with the store and runs the query on it.
-// Meant for a worker thread: progress comes from it, cancel stops the update after
-// the message in hand (report.cancelled, no records then). Never throws: an index
-// that cannot be used is told in error.
+// Progress comes from the calling thread; cancel stops the update after the message
+// in hand (report.cancelled, no records then). Never throws: an index that cannot
+// be used is told in failure.
 SearchResults runStoreSearch(const MailStore& store, const std::string& indexPath,
                              const SearchQuery& query, std::size_t limit,
                              const std::function<void(const IndexProgress&)>& progress = {},

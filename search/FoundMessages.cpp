@@ -1,14 +1,11 @@
-#include "mainwindow/RecoveredMessages.h"
+#include "search/FoundMessages.h"
 
-
-#include <QMetaObject>
 #include <algorithm>
 #include <limits>
 #include <utility>
 
-#include "mainwindow/ErrorReport.h"
-#include "mime/AttachmentName.h"
 #include "convert/MailboxHeaders.h"
+#include "mime/AttachmentName.h"
 #include "store/DbxLayout.h"
 #include "store/StoreFile.h"
 
@@ -142,72 +139,6 @@ IndexState indexStateOf(const ByteSource& source, std::size_t recordCount) {
     constexpr std::uint64_t EmptyNode = dbx::NodeHeaderSize + 51 * dbx::EntrySize;
     if (source.size() > dbx::FileHeaderSize + EmptyNode) return IndexState::EmptyWithData;
     return IndexState::Readable;
-}
-
-RecoveryScanner::RecoveryScanner(QObject* parent) : QObject(parent) {}
-
-RecoveryScanner::~RecoveryScanner() {
-    stop();
-}
-
-void RecoveryScanner::stop() {
-    ++generation;
-    active = false;
-    if (stopFlag) stopFlag->store(true);
-    if (worker.joinable()) worker.join();
-    stopFlag.reset();
-}
-
-void RecoveryScanner::start(const MailStore& store, const std::string& fileName,
-                            const MessageList& listed) {
-    stop();
-    const std::uint64_t mine = ++generation;
-    auto stopNow = std::make_shared<std::atomic<bool>>(false);
-    stopFlag = stopNow;
-    active = true;
-    // Results reach the window's thread only while this scan is the one awaited.
-    auto deliver = [this, mine](auto report) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, mine, report = std::move(report)] {
-                if (mine == generation) report();
-            },
-            Qt::QueuedConnection);
-    };
-    // The thread has copies of all it reads: the store's copy shares only the code
-    // page, and the scan's conversions have their own converters.
-    worker = std::thread([this, deliver, stopNow, store, fileName, listed] {
-        try {
-            const StoreFile file(store.filePath(fileName));
-            ScanOptions options;
-            int lastPercent = -1;
-            options.progress = [&](std::uint64_t done, std::uint64_t total) {
-                const int percent = total == 0 ? 100 : static_cast<int>(done * 100 / total);
-                if (percent != lastPercent) {
-                    lastPercent = percent;
-                    deliver([this, percent] {
-                        emit progressed(
-                            QStringLiteral("Looking for deleted messages: %1 %").arg(percent));
-                    });
-                }
-                return !stopNow->load();
-            };
-            auto result = std::make_shared<RecoveredFolder>(
-                findRecoveredMessages(file, listed, store.codePage(), options, stopNow.get()));
-            if (stopNow->load()) return;
-            result->fileName = fileName;
-            deliver([this, result] {
-                active = false;
-                emit finished(result);
-            });
-        } catch (const std::exception& e) {
-            const QString problem = errorText(e);
-            deliver([this, problem] {
-                active = false;
-                emit failed(problem);
-            });
-        }
-    });
 }
 
 }  // namespace lumbrook

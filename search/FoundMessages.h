@@ -1,18 +1,14 @@
 #pragma once
 
 // The messages of a folder file that its index does not list (deleted ones still
-// in the free space, orphaned chains nobody points to), as rows of the window's
-// list: the scan of store/Recovery.h turned into message records, read back the
-// way a scan found them, and run off the window's thread.
+// in the free space, orphaned chains nobody points to), as rows of a list: the
+// scan of store/Recovery.h turned into message records and read back the way the
+// scan found them. Plain code; the window runs it off its thread.
 
-#include <QObject>
-#include <QString>
 #include <atomic>
 #include <cstdint>
-#include <functional>
-#include <memory>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "store/ByteSource.h"
@@ -60,32 +56,5 @@ enum class IndexState {
     EmptyWithData,  // no records and no count, though the file holds more than its header
 };
 IndexState indexStateOf(const ByteSource& source, std::size_t recordCount);
-
-// Runs one scan at a time on a thread of its own. Its results come back on the
-// window's thread through the signals; starting another scan or stopping makes a
-// running one's results never arrive.
-class RecoveryScanner : public QObject {
-    Q_OBJECT
-
-  public:
-    explicit RecoveryScanner(QObject* parent = nullptr);
-    ~RecoveryScanner() override;
-
-    void start(const MailStore& store, const std::string& fileName, const MessageList& listed);
-    void stop();
-    bool running() const { return active; }
-
-  signals:
-    // "Looking for deleted messages: 40 %".
-    void progressed(const QString& text);
-    void finished(std::shared_ptr<const RecoveredFolder> result);
-    void failed(const QString& problem);
-
-  private:
-    std::thread worker;
-    std::shared_ptr<std::atomic<bool>> stopFlag;
-    std::uint64_t generation = 0;  // of the scan whose results are awaited
-    bool active = false;
-};
 
 }  // namespace lumbrook

@@ -1,0 +1,61 @@
+#include "mainwindow/WindowSettings.h"
+
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMainWindow>
+#include <QScreen>
+#include <QTreeView>
+#include <algorithm>
+
+#include "mainwindow/Controls.h"
+#include "mainwindow/ListRatio.h"
+#include "mainwindow/MainWindowWidgets.h"
+#include "windows/Centre.h"
+
+namespace lumbrook {
+
+QSettings windowSettings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Lumbrook"),
+                     QStringLiteral("window"));
+}
+
+std::int32_t restoreWindowLayout(QMainWindow& window, MainWindowWidgets& ui) {
+    QSettings settings = windowSettings();
+    const QByteArray geometry = settings.value(QStringLiteral("geometry")).toByteArray();
+    if (geometry.isEmpty() || !window.restoreGeometry(geometry)) {
+        // All four columns and the tree on a 1280 x 800 screen, less on a smaller one.
+        QSize size(1120, 720);
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            size = size.boundedTo(screen->availableGeometry().size() * 0.95);
+        window.resize(size);
+        centreOnScreen(window);
+    }
+    ui.mainSplitter->restoreState(settings.value(QStringLiteral("folderSplitter")).toByteArray());
+    ui.messageList->header()->restoreState(
+        settings.value(QStringLiteral("listColumns")).toByteArray());
+    const int ratio = settings.value(QStringLiteral("listRatio"), 50).toInt();
+    return std::clamp(ratio, MinListRatio, MaxListRatio);
+}
+
+void saveWindowLayout(const QMainWindow& window, const MainWindowWidgets& ui,
+                      std::int32_t listRatio) {
+    QSettings settings = windowSettings();
+    settings.setValue(QStringLiteral("geometry"), window.saveGeometry());
+    settings.setValue(QStringLiteral("folderSplitter"), ui.mainSplitter->saveState());
+    settings.setValue(QStringLiteral("listColumns"), ui.messageList->header()->saveState());
+    settings.setValue(QStringLiteral("listRatio"), listRatio);
+}
+
+QStringList recentStores() {
+    return windowSettings().value(QStringLiteral("recentStores")).toStringList();
+}
+
+void rememberRecentStore(const QString& dir) {
+    QStringList recent = recentStores();
+    recent.removeAll(dir);
+    recent.prepend(dir);
+    while (recent.size() > MaxRecentStores) recent.removeLast();
+    windowSettings().setValue(QStringLiteral("recentStores"), recent);
+}
+
+}  // namespace lumbrook

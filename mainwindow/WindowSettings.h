@@ -1,0 +1,35 @@
+#pragma once
+
+// What the window keeps between sessions (size, position, splitters, column
+// widths, the list's share of its panel, recent stores, the switches of its
+// menus), in the user's configuration directory; options.dat keeps the preview
+// options as before.
+
+#include <QSettings>
+#include <QStringList>
+#include <cstdint>
+
+class QMainWindow;
+
+namespace lumbrook {
+
+class MainWindowWidgets;
+
+// How many stores "Open recent" offers.
+inline constexpr int MaxRecentStores = 8;
+
+QSettings windowSettings();
+
+// The window's size and position, the splitter and the list's columns as they
+// were left, and the list's share of its panel; the window centred on the screen
+// the first time.
+std::int32_t restoreWindowLayout(QMainWindow& window, MainWindowWidgets& ui);
+void saveWindowLayout(const QMainWindow& window, const MainWindowWidgets& ui,
+                      std::int32_t listRatio);
+
+// The stores opened last, most recent first.
+QStringList recentStores();
+// Puts a store directory first among the recent ones.
+void rememberRecentStore(const QString& dir);
+
+}  // namespace lumbrook
