@@ -21,6 +21,7 @@ enum class ErrorKind {
     NoPrinter,              // -
     PrintFailed,            // name of the printer
     SaveFailed,             // path of the message file, without its extension
+    OutsideStore,           // path of a store file named outside its store directory
 };
 
 // The kind as it is spelled in the code: for logs and test names, never for a person.
@@ -44,6 +45,8 @@ constexpr std::string_view errorKindName(ErrorKind kind) {
             return "PrintFailed";
         case ErrorKind::SaveFailed:
             return "SaveFailed";
+        case ErrorKind::OutsideStore:
+            return "OutsideStore";
     }
     return "Unknown";
 }

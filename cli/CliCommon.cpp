@@ -46,6 +46,14 @@ std::vector<std::string> Args::positionals() const {
     return items;
 }
 
+std::vector<std::string> Args::textWords() const {
+    for (const auto& item : items) {
+        if (!(item.size() > 1 && item[0] == '-')) break;
+        throw UsageError("unknown option " + item);
+    }
+    return items;
+}
+
 void requireStore(const MailStore& store) {
     if (store.found()) return;
     std::string registry = RegistryFile::currentUserFilePath();

@@ -55,6 +55,10 @@ public:
     std::optional<std::string> takeOption(std::string_view name);
     // The remaining arguments; any left-over "--option" is a usage error.
     std::vector<std::string> positionals() const;
+    // The same for a command whose arguments are text (a query): once a word that
+    // is no option has come, words starting with "-" belong to the text ("invoice
+    // -report"); before it they are still options this command does not know.
+    std::vector<std::string> textWords() const;
 
 private:
     std::vector<std::string> items;

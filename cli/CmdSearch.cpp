@@ -70,7 +70,7 @@ int cmdIndex(Args& args, const MailStore& store) {
 
 int cmdSearch(Args& args, const MailStore& store) {
     const auto limitText = args.takeOption("--limit");
-    auto rest = args.positionals();
+    auto rest = args.textWords();
     if (rest.empty()) throw UsageError("search needs a QUERY");
     std::string text;
     for (const auto& word : rest) text += (text.empty() ? "" : " ") + word;
@@ -90,7 +90,7 @@ int cmdSearch(Args& args, const MailStore& store) {
         return 2;
     }
     SearchIndex index(storeIndexPath(store));
-    bringUpToDate(store, index);
+    const IndexReport report = bringUpToDate(store, index);
     for (const SearchHit& hit : index.search(query, limit)) {
         printJsonLine({{"FileName", hit.fileName},
                        {"DataOffset", hit.dataOffset},
@@ -101,7 +101,8 @@ int cmdSearch(Args& args, const MailStore& store) {
                        {"Subject", hit.subject},
                        {"Snippet", hit.snippet}});
     }
-    return 0;
+    // The hits may lack what the folders named on standard error hold.
+    return report.failures > 0 ? 1 : 0;
 }
 
 }  // namespace lumbrook::cli

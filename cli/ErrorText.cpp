@@ -27,6 +27,8 @@ std::string errorText(const LumbrookError& error) {
             return "The page could not be printed on the printer \"" + arg + "\".";
         case ErrorKind::SaveFailed:
             return "The file \"" + arg + "\" could not be created!";
+        case ErrorKind::OutsideStore:
+            return arg + " lies outside the store directory and is not read";
     }
     return error.what();
 }

@@ -218,7 +218,7 @@ void BatchCommands::print() {
     command.setUp = [this] {
         const bool dateInName = !saveDialog() || saveDialog()->dateInNames->isChecked();
         if (!ui.messagePrinter->prepare(&window, dateInName)) return false;
-        forceDirectories(paths.workDir);
+        forcePrivateDirectories(paths.workDir);
         return true;
     };
     // The preview is never touched by printing: it shows what it showed before.
@@ -256,7 +256,7 @@ void BatchCommands::printToPdf() {
         } else {
             ui.messagePrinter->preparePdf(target, {}, dateInName);
         }
-        forceDirectories(paths.workDir);
+        forcePrivateDirectories(paths.workDir);
         return true;
     };
     run(command);

@@ -41,6 +41,8 @@ public:
                 return tr("The page could not be printed on the printer \"%1\".");
             case ErrorKind::SaveFailed:
                 return tr("The file \"%1\" could not be created!");
+            case ErrorKind::OutsideStore:
+                return tr("%1 lies outside the store directory and is not read.");
         }
         return unknown();
     }

@@ -493,7 +493,7 @@ void MainWindow::onSelectionChanged() {
     previewed.origin = record.origin;
     previewed.file = file;
     tempFiles.deleteTempFiles();
-    forceDirectories(paths.workDir);
+    forcePrivateDirectories(paths.workDir);
     ui->attachmentBar->clear();
     // A part refused its file is reported once the page is on its way: the rest
     // of the message is still worth reading.

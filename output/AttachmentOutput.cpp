@@ -101,9 +101,12 @@ std::string percentEncodePath(std::string_view utf8Path) {
 
 std::string writeAttachmentFile(const std::string& dir, OutputNames& names,
                                 const std::string& fileName, std::string_view bytes) {
-    // The extension stays at the end when the name is taken.
+    // The extension stays at the end when the name is taken; one so long that no
+    // suffix would fit beside it counts as part of the stem, which is cut.
+    constexpr std::size_t SuffixRoom = 24;  // "_" and any count of names
     const std::size_t dot = fileName.rfind('.');
-    const bool hasExt = dot != std::string::npos && dot > 0;
+    const bool hasExt = dot != std::string::npos && dot > 0 &&
+                        fileName.size() - dot + SuffixRoom < MaxNameBytes;
     const std::string stem = hasExt ? fileName.substr(0, dot) : fileName;
     const std::string_view ext = hasExt ? std::string_view(fileName).substr(dot) : std::string_view();
     return writeFileUnique(dir, names, stem, ext, bytes);
@@ -122,7 +125,7 @@ AttachmentFiles writeAttachmentFiles(MailMessage& message, std::vector<Attachmen
                                      const std::string& dir, const std::string& pageStem) {
     AttachmentFiles files;
     if (listed.empty()) return files;
-    files.dirName = pageStem + "_files";
+    files.dirName = pageStem + std::string(AttachmentDirSuffix);
     const std::string filesDir = dir + files.dirName + "/";
     if (::mkdir(filesDir.c_str(), 0755) == 0) {
         files.createdDir = true;
@@ -131,23 +134,30 @@ AttachmentFiles writeAttachmentFiles(MailMessage& message, std::vector<Attachmen
         // replaced); a link is not followed to somewhere else.
         struct stat st;
         if (errno != EEXIST || ::lstat(filesDir.substr(0, filesDir.size() - 1).c_str(), &st) != 0 ||
-            !S_ISDIR(st.st_mode))
-            throw makeCreateError(filesDir);
+            !S_ISDIR(st.st_mode)) {
+            for (const AttachmentInfo& a : listed)
+                files.problems.push_back(FileCreateError(filesDir + a.fileName));
+            return files;
+        }
     }
     OutputNames names;
-    files.listed = std::move(listed);
     try {
-        for (const AttachmentInfo& a : files.listed) {
-            const std::string name =
-                writeAttachmentFile(filesDir, names, a.fileName, attachmentBytes(message, a.index));
-            files.names.push_back(name);
-            files.paths.push_back(filesDir + name);
+        for (AttachmentInfo& a : listed) {
+            try {
+                const std::string name =
+                    writeAttachmentFile(filesDir, names, a.fileName, attachmentBytes(message, a.index));
+                files.names.push_back(name);
+                files.paths.push_back(filesDir + name);
+                files.listed.push_back(std::move(a));
+            } catch (const FileCreateError& e) {
+                files.problems.push_back(e);
+            }
         }
     } catch (...) {
         files.remove();
-        if (files.createdDir && files.paths.empty()) ::rmdir(filesDir.c_str());
         throw;
     }
+    if (files.createdDir && files.paths.empty()) ::rmdir(filesDir.c_str());
     return files;
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Errors.h"
 #include "mime/MailAttachments.h"
 #include "output/OutputNaming.h"
 
@@ -34,12 +35,16 @@ std::string percentEncodePath(std::string_view utf8Path);
 std::string writeAttachmentFile(const std::string& dir, OutputNames& names,
                                 const std::string& fileName, std::string_view bytes);
 
+// What the directory of a page's attachments is named: the page's stem and this.
+inline constexpr std::string_view AttachmentDirSuffix = "_files";
+
 // The attachments written beside a page, in the order listed.
 struct AttachmentFiles {
     std::string dirName;                // "<page stem>_files"
-    std::vector<AttachmentInfo> listed;
+    std::vector<AttachmentInfo> listed; // those written
     std::vector<std::string> names;     // the file names in dirName, by listed
     std::vector<std::string> paths;     // full paths of the files written
+    std::vector<FileCreateError> problems;  // one per attachment that could not be written
     bool createdDir = false;            // the directory was made for them
     // Removes what was written (and the directory, when made for them and empty).
     void remove() const;
@@ -47,8 +52,9 @@ struct AttachmentFiles {
 
 // Writes the attachments into dir + pageStem + "_files/", making the directory when
 // it is not there; a directory of that name that is a link or not a directory is
-// refused. Nothing listed: nothing written, no directory. On a failure what was
-// written is removed again and FileCreateError (or StopRequestedError) is thrown.
+// refused. Nothing listed: nothing written, no directory. An attachment that cannot
+// be written is left out and named in problems, the others are written; a stop
+// removes what was written and throws StopRequestedError.
 AttachmentFiles writeAttachmentFiles(MailMessage& message, std::vector<AttachmentInfo> listed,
                                      const std::string& dir, const std::string& pageStem);
 

@@ -105,9 +105,14 @@ std::string writeExportWithAttachments(ExportSettings& settings, MailMessage& me
                                                 : listedAttachments(message, storeCharset);
     if (listed.empty()) return writeExport(settings, message, record, asText, stem, ext);
 
-    const std::string name = settings.names.nextFree(settings.dir, stem, ext);
+    // The directory is named after the page without its last four bytes (".HTM",
+    // ".txt"), " (incomplete)" kept.
+    const std::string dirEnding = ext.substr(0, ext.size() - 4) + std::string(AttachmentDirSuffix);
+    const std::string name = settings.names.nextFree(settings.dir, stem, ext, dirEnding);
     const std::string pageStem = name.substr(0, name.size() - 4);
     const AttachmentFiles files = writeAttachmentFiles(message, std::move(listed), settings.dir, pageStem);
+    // An attachment that could not be written is named; the page and the export go on.
+    settings.problems.insert(settings.problems.end(), files.problems.begin(), files.problems.end());
     std::string after;
     // Pages and text files are UTF-8 alike.
     after = asText ? attachmentListText(files) : attachmentLinksHtml(files);

@@ -48,15 +48,22 @@ bool nameTaken(const std::string& path) {
 }  // namespace
 
 std::string OutputNames::nextFree(const std::string& dir, const std::string& stem,
-                                  std::string_view ext) {
+                                  std::string_view ext, std::string_view companion) {
     std::string key = stem;
     key += '\0';
     key += ext;
+    key += '\0';
+    key += companion;
+    // The stem is fitted for the longer of the two endings.
+    const std::string_view longer = companion.size() > ext.size() ? companion : ext;
     std::uint64_t& next = nextSuffix[key];
     for (;; ++next) {
-        std::string name =
-            next == 0 ? fitName(stem, "", ext) : fitName(stem, "_" + std::to_string(next - 1), ext);
+        const std::string suffix = next == 0 ? std::string() : "_" + std::to_string(next - 1);
+        std::string base = fitName(stem, suffix, longer);
+        base.resize(base.size() - longer.size());
+        std::string name = base + std::string(ext);
         if (reserved.contains(name) || nameTaken(dir + name)) continue;
+        if (!companion.empty() && nameTaken(dir + base + std::string(companion))) continue;
         ++next;
         return name;
     }

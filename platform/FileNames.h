@@ -34,7 +34,11 @@ public:
 
     // The next free name for stem + ext in dir (ending with a separator): the stem
     // itself when free, else stem_0, stem_1, ..., each fitted to MaxNameBytes.
-    std::string nextFree(const std::string& dir, const std::string& stem, std::string_view ext);
+    // With a companion (a page's "_files" directory): the name that goes with it,
+    // the suffixed stem + companion, must be free too and fit as well, so that the
+    // two keep one suffix.
+    std::string nextFree(const std::string& dir, const std::string& stem, std::string_view ext,
+                         std::string_view companion = {});
 
 private:
     // Per stem and extension: the suffix number to try next (0 is the bare stem).

@@ -5,6 +5,7 @@
 #include <wctype.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -175,6 +176,27 @@ bool fileExists(const std::string& path) {
 bool directoryExists(const std::string& path) {
     struct stat st;
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool forcePrivateDirectories(const std::string& dir) {
+    if (dir.empty()) {
+        errno = ENOENT;
+        return false;
+    }
+    std::vector<std::filesystem::path> missing;
+    for (std::filesystem::path p = std::filesystem::path(dir).lexically_normal(); !p.empty();
+         p = p.parent_path()) {
+        struct stat st;
+        if (::stat(p.c_str(), &st) == 0) break;
+        if (p.has_filename()) missing.push_back(p);  // "a/b/" names "a/b" once
+        if (p == p.parent_path()) break;
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (::mkdir(it->c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    if (directoryExists(dir)) return true;
+    errno = ENOTDIR;
+    return false;
 }
 
 bool forceDirectories(const std::string& dir) {

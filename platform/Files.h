@@ -38,5 +38,10 @@ bool fileExists(const std::string& path);
 bool directoryExists(const std::string& path);
 // Creates dir with every missing parent; true when the directory exists afterwards.
 bool forceDirectories(const std::string& dir);
+// The same for the program's own files that hold mail (the search index, the
+// preview's working files): the directories made are the user's alone (0700).
+// Directories that are there keep their mode, the user may share them on purpose.
+// On false, errno says why.
+bool forcePrivateDirectories(const std::string& dir);
 
 }  // namespace lumbrook

@@ -9,7 +9,9 @@ namespace lumbrook {
 // deleted before each new preview and at shutdown. The directory itself stays.
 class TempFiles {
 public:
-    void add(const std::string& path) { files.push_back(path); }
+    // They hold the text of a mail: each is made the user's alone (0600) as it is
+    // added, in a working directory made 0700.
+    void add(const std::string& path);
     const std::vector<std::string>& paths() const { return files; }
     // Deletes each listed file that exists, ignoring failures, then forgets them all.
     void deleteTempFiles();

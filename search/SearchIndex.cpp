@@ -1,7 +1,9 @@
 #include "search/SearchIndex.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +15,11 @@
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "platform/Files.h"
 
 namespace lumbrook {
 namespace {
@@ -61,6 +68,78 @@ bool isDamage(int code) {
 struct Unusable {
     std::string why;
 };
+
+// The first bytes of every SQLite database, and where its header keeps the
+// application id (big-endian).
+constexpr std::string_view SqliteMagic{"SQLite format 3\0", 16};
+constexpr std::size_t ApplicationIdAt = 68;
+
+// Unnamed: a SQLite database whose header names no program. A fresh index of ours
+// whose schema still waits in its write-ahead log is one; SQLite then tells (see
+// schemaIsCurrent), but only a file that is Ours is ever removed as damaged.
+enum class FileAtPath { Missing, Ours, Unnamed, NotOurs, Link };
+
+// What lies at path, told by its first bytes alone: a file is ours when it is empty
+// (made by us a moment ago, or by a run killed before it wrote) or a SQLite database
+// whose header names us.
+FileAtPath lookAt(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return FileAtPath::Missing;
+    if (S_ISLNK(st.st_mode)) return FileAtPath::Link;
+    if (!S_ISREG(st.st_mode)) return FileAtPath::NotOurs;
+    if (st.st_size == 0) return FileAtPath::Ours;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return FileAtPath::NotOurs;
+    unsigned char head[ApplicationIdAt + 4] = {};
+    const ssize_t got = ::pread(fd, head, sizeof head, 0);
+    ::close(fd);
+    if (got != static_cast<ssize_t>(sizeof head) ||
+        std::string_view(reinterpret_cast<const char*>(head), SqliteMagic.size()) != SqliteMagic)
+        return FileAtPath::NotOurs;
+    const std::uint32_t id = (std::uint32_t{head[ApplicationIdAt]} << 24) |
+                             (std::uint32_t{head[ApplicationIdAt + 1]} << 16) |
+                             (std::uint32_t{head[ApplicationIdAt + 2]} << 8) |
+                             std::uint32_t{head[ApplicationIdAt + 3]};
+    if (id == static_cast<std::uint32_t>(ApplicationId)) return FileAtPath::Ours;
+    return id == 0 ? FileAtPath::Unnamed : FileAtPath::NotOurs;
+}
+
+// Indexes are opened one at a time per directory: a new index gets its journal
+// mode and its schema from the first run while any other waits here, since SQLite
+// refuses rather than waits when two connections switch a new file to WAL at once.
+// The lock is on the directory, so that closing it never drops the locks SQLite
+// holds on the index file (closing any descriptor of a file would).
+class OpeningLock {
+  public:
+    explicit OpeningLock(const std::filesystem::path& dir) {
+        // A damaged index found while opening is opened again from within: the
+        // lock this thread holds already covers that.
+        if (held) return;
+        fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return;  // then opening goes on unguarded, as it always could
+        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+        held = true;
+    }
+    ~OpeningLock() {
+        if (fd < 0) return;
+        ::close(fd);
+        held = false;
+    }
+    OpeningLock(const OpeningLock&) = delete;
+    OpeningLock& operator=(const OpeningLock&) = delete;
+
+  private:
+    static thread_local bool held;
+    int fd = -1;
+};
+thread_local bool OpeningLock::held = false;
+
+[[noreturn]] void refuseFile(const std::string& path, const char* what) {
+    throw SearchIndexError("The file " + path + " is " + what +
+                           "; it is not used as the search index and stays as it is.");
+}
+
 
 }  // namespace
 
@@ -257,8 +336,15 @@ bool SearchIndex::schemaIsCurrent() {
         if (rc != SQLITE_ROW) throw Unusable{sqlite3_errmsg(database)};
         return s.integer(0);
     };
-    const std::int64_t appId = pragma("PRAGMA application_id");
-    const std::int64_t tables = pragma("SELECT count(*) FROM sqlite_master");
+    // One statement, one snapshot: another first run may commit the schema between two.
+    Statement both(database,
+                   "SELECT (SELECT application_id FROM pragma_application_id), "
+                   "(SELECT count(*) FROM sqlite_master)");
+    if (both.prepareCode() != SQLITE_OK || both.step() != SQLITE_ROW)
+        throw Unusable{sqlite3_errmsg(database)};
+    const std::int64_t appId = both.integer(0);
+    const std::int64_t tables = both.integer(1);
+    both = Statement();
     if (appId == 0 && tables == 0) return false;  // new file
     if (appId != ApplicationId) {
         throw SearchIndexError("The file " + indexPath +
@@ -284,22 +370,77 @@ bool SearchIndex::schemaIsCurrent() {
 
 void SearchIndex::createSchema() {
     exec("BEGIN IMMEDIATE");
+    // Another first run may have made it while this one waited for the lock.
+    {
+        Statement s(database, "PRAGMA application_id");
+        if (s.prepareCode() == SQLITE_OK && s.step() == SQLITE_ROW && s.integer(0) == ApplicationId) {
+            s = Statement();
+            exec("COMMIT");
+            return;
+        }
+    }
     exec(SchemaSql);
     exec(("PRAGMA application_id = " + std::to_string(ApplicationId)).c_str());
     exec(("PRAGMA user_version = " + std::to_string(SchemaVersion)).c_str());
     exec("COMMIT");
 }
 
-void SearchIndex::open(bool allowRebuild) {
-    std::error_code ec;
+void SearchIndex::claimFile() {
     const std::filesystem::path dir = std::filesystem::path(indexPath).parent_path();
-    if (!dir.empty()) std::filesystem::create_directories(dir, ec);
-    if (ec) {
+    // The index holds the text of all mail: the directories made for it are the
+    // user's alone, and the file itself is 0600 (below) wherever it lies.
+    if (!dir.empty() && !forcePrivateDirectories(dir.string())) {
         throw SearchIndexError("The directory " + dir.string() +
-                               " for the search index could not be made: " + ec.message() + ".");
+                               " for the search index could not be made: " + std::strerror(errno) +
+                               ".");
     }
+    // SQLite writes beside the file too: a link planted under one of those names
+    // would have it write into whatever the link leads to.
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+        if (lookAt(indexPath + suffix) == FileAtPath::Link) refuseFile(indexPath + suffix, "a link");
+    }
+    switch (lookAt(indexPath)) {
+        case FileAtPath::Link:
+            refuseFile(indexPath, "a link");
+        case FileAtPath::NotOurs:
+            refuseFile(indexPath, "not a search index of this program");
+        case FileAtPath::Missing: {
+            // Made here, for the user alone, before SQLite makes it with the default
+            // mode; the files SQLite puts beside it take the same mode. Two first
+            // runs at once: one makes it, both go on.
+            const int fd = ::open(indexPath.c_str(),
+                                  O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+            if (fd >= 0) {
+                ::close(fd);
+            } else if (errno != EEXIST) {
+                throw SearchIndexError("The search index " + indexPath +
+                                       " could not be created: " + std::strerror(errno) + ".");
+            }
+            const FileAtPath made = lookAt(indexPath);
+            if (made != FileAtPath::Ours && made != FileAtPath::Unnamed)
+                refuseFile(indexPath, "not a search index of this program");
+            break;
+        }
+        case FileAtPath::Ours:
+        case FileAtPath::Unnamed:
+            break;
+    }
+    // An index made by an older version, readable by everyone, is made private.
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        const std::string path = indexPath + suffix;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0)
+            ::chmod(path.c_str(), st.st_mode & 0700);
+    }
+}
+
+void SearchIndex::open(bool allowRebuild) {
+    std::optional<OpeningLock> lock;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        int rc = sqlite3_open_v2(indexPath.c_str(), &database, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        claimFile();
+        if (!lock) lock.emplace(std::filesystem::path(indexPath).parent_path());
+        int rc = sqlite3_open_v2(indexPath.c_str(), &database,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
         if (rc != SQLITE_OK) {
             const std::string detail = database ? sqlite3_errmsg(database) : sqlite3_errstr(rc);
             close();
@@ -308,16 +449,21 @@ void SearchIndex::open(bool allowRebuild) {
         sqlite3_extended_result_codes(database, 1);
         sqlite3_busy_timeout(database, 10000);
         try {
+            // Whose the file is is settled before anything is changed in it: the
+            // journal mode of another program's database stays as it is.
+            const bool current = schemaIsCurrent();
             const char* setup =
                 "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL; "
                 "PRAGMA temp_store = MEMORY; PRAGMA cache_size = -32768;";
             rc = sqlite3_exec(database, setup, nullptr, nullptr, nullptr);
             if (isDamage(rc)) throw Unusable{sqlite3_errmsg(database)};
             check(rc, "opened");
-            if (!schemaIsCurrent()) createSchema();
+            if (!current) createSchema();
             break;
         } catch (const Unusable&) {
             close();
+            if (lookAt(indexPath) != FileAtPath::Ours)
+                refuseFile(indexPath, "not a search index of this program");
             if (!allowRebuild || attempt > 0) {
                 throw SearchIndexError("The search index " + indexPath + " is damaged and could not be made again.");
             }

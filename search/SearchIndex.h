@@ -3,8 +3,10 @@
 // The full-text index of a store: one SQLite file in the user's cache directory,
 // never beside the store. Folders are indexed whole, one transaction each, and
 // remembered with the size and modification time their file had, so that only
-// changed folders are read again. The index is a cache: a file that is not one of
-// ours, damaged or of another layout is deleted and started afresh.
+// changed folders are read again. The index is a cache: one of ours that is damaged
+// or of another layout is deleted and started afresh; a file that is not ours (or
+// a link) is never touched. It holds the text of all mail, so it is the user's
+// alone: the file 0600, the directories made for it 0700.
 
 #include <cstddef>
 #include <cstdint>
@@ -68,7 +70,7 @@ std::string defaultIndexPath(std::string_view storeAbsolutePath);
 class SearchIndex {
 public:
     // Opens the index at path or creates it, with its directories. Throws
-    // SearchIndexError when the file cannot be had, or is another program's database.
+    // SearchIndexError when the file cannot be had, is a link or is not ours.
     explicit SearchIndex(const std::string& path);
     ~SearchIndex();
     SearchIndex(const SearchIndex&) = delete;
@@ -110,6 +112,9 @@ private:
     struct Statements;
 
     void open(bool allowRebuild);
+    // Makes the directories and the file when missing, for the user alone; throws
+    // SearchIndexError, touching nothing, for a link or a file that is not ours.
+    void claimFile();
     void close();
     void createSchema();
     bool schemaIsCurrent();

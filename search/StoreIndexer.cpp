@@ -100,7 +100,12 @@ IndexReport updateSearchIndex(const MailStore& store, SearchIndex& index,
         const std::string& file = folders[n].fileName;
         if (file.empty() || present.contains(file)) continue;
         FileStamp stamp;
-        if (!stampOf(store.filePath(file), stamp)) continue;  // no file: nothing to search
+        try {
+            if (!stampOf(store.filePath(file), stamp)) continue;  // no file: nothing to search
+        } catch (const std::exception& e) {
+            fail(paths[n], e);
+            continue;
+        }
         present.insert(file);
         if (index.isFolderCurrent(file, stamp.size, stamp.mtimeNs)) {
             ++report.foldersCurrent;

@@ -1,6 +1,10 @@
 #include "store/DbxDirectoryReader.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <filesystem>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -29,14 +33,66 @@ class DbxFolderTexts final : public StoreReader::FolderTexts {
     ChainWindow window;
 };
 
+// True when name is no plain entry of a directory: a path, or one that climbs out.
+bool namesAPath(std::string_view name) {
+    return name == "." || name == ".." || name.find('/') != std::string_view::npos;
+}
+
+// Whether path is root or lies below it; both absolute and without "." or "..".
+bool isWithin(const std::filesystem::path& path, const std::filesystem::path& root) {
+    auto p = path.begin();
+    for (auto r = root.begin(); r != root.end(); ++r, ++p) {
+        if (r->empty() && std::next(r) == root.end()) break;  // root's trailing separator
+        if (p == path.end() || *p != *r) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 DbxDirectoryReader::DbxDirectoryReader(std::string dir, CodePage codePage,
                                        std::optional<LumbrookError> unreadable)
     : dir(std::move(dir)), page(std::move(codePage)), unreadable(std::move(unreadable)) {}
 
+// A backslash separates paths where the store was written; in a raw name of a
+// double-byte code page it can be the second byte of a letter, so only the UTF-8
+// name is looked at for it.
+void DbxDirectoryReader::requirePlainName(const std::string& fileName) const {
+    const std::string utf8 = page.toUtf8(fileName);
+    if (namesAPath(fileName) || namesAPath(utf8) || utf8.find('\\') != std::string::npos) {
+        throw OutsideStoreError(includeTrailingPathDelimiter(dir) + utf8, fileName);
+    }
+}
+
+// Links that stay in the directory are kept (a store put together from copies);
+// one that leads out, dangling or not, is refused.
+std::string DbxDirectoryReader::pathToOpen(const std::string& path,
+                                           const std::string& fileName) const {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path root = fs::canonical(dir.empty() ? fs::path("/") : fs::path(dir), ec);
+    fs::path target;
+    if (!ec) target = fs::canonical(path, ec);
+    if (ec) {
+        ec.clear();
+        const fs::path link = fs::read_symlink(path, ec);
+        if (!ec) target = fs::weakly_canonical(fs::path(path).parent_path() / link, ec);
+    }
+    if (!ec && !root.empty() && isWithin(target, root)) return target.string();
+    throw OutsideStoreError(path, fileName);
+}
+
 std::string DbxDirectoryReader::filePath(const std::string& fileName) const {
+    const std::string path = locate(fileName);
+    pathToOpen(path, fileName);
+    return path;
+}
+
+std::string DbxDirectoryReader::locate(const std::string& fileName) const {
     if (unreadable) throw *unreadable;
+    requirePlainName(fileName);
     if (dir.empty()) return std::string(1, PathDelim) + fileName;
     std::string utf8 = page.toUtf8(fileName);
     std::vector<std::string> names{utf8};
@@ -63,13 +119,15 @@ StoreReader::FileType DbxDirectoryReader::fileType(const std::string& fileName) 
 // usual case of an ASCII name that is there as it is written).
 StoreFile DbxDirectoryReader::open(const std::string& fileName) const {
     if (unreadable) throw *unreadable;
+    requirePlainName(fileName);
     const bool ascii = std::all_of(fileName.begin(), fileName.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (!dir.empty() && ascii) {
-        if (auto file = StoreFile::tryOpen(includeTrailingPathDelimiter(dir) + fileName))
-            return std::move(*file);
+        const std::string path = includeTrailingPathDelimiter(dir) + fileName;
+        if (auto file = StoreFile::tryOpen(pathToOpen(path, fileName))) return std::move(*file);
     }
-    return StoreFile(filePath(fileName));
+    const std::string path = locate(fileName);
+    return StoreFile(pathToOpen(path, fileName));
 }
 
 FolderList DbxDirectoryReader::readFolders() const {

@@ -29,7 +29,9 @@ class DbxDirectoryReader final : public StoreReader {
     // is, in this order: the name in UTF-8 as it is, the raw name as it is, then the
     // UTF-8 name and the raw name without regard to case (see findEntry). When none
     // is there: the directory and the UTF-8 name, the path an open then fails on and
-    // names. An empty directory gives "/" + fileName.
+    // names. An empty directory gives "/" + fileName. A name with a path in it, or
+    // an entry that is a link out of the directory, throws OutsideStoreError here
+    // and in every read.
     std::string filePath(const std::string& fileName) const override;
     FileType fileType(const std::string& fileName) const override;
 
@@ -48,6 +50,11 @@ class DbxDirectoryReader final : public StoreReader {
 
   private:
     StoreFile open(const std::string& fileName) const;
+    std::string locate(const std::string& fileName) const;
+    void requirePlainName(const std::string& fileName) const;
+    // The file to open for path, an entry of the directory: path itself, or for a
+    // link the file it leads to.
+    std::string pathToOpen(const std::string& path, const std::string& fileName) const;
 
     std::string dir;
     CodePage page;

@@ -11,17 +11,37 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
+#include "base/Errors.h"
 #include "store/StoreRecords.h"
 
 namespace lumbrook {
+
+// A store file whose name leads outside the store's directory: a name with a path
+// in it ("../private/Inbox.dbx", "/etc/passwd", "a\\b.dbx") or a link in the
+// directory whose target lies elsewhere. The folder list is data like any other, so
+// whoever could write it must not get the program to read (convert, index, show)
+// a file the store does not hold. Nothing of such a file is read.
+class OutsideStoreError : public LumbrookError {
+  public:
+    // path: the store directory and the name, or the link.
+    OutsideStoreError(std::string path, std::string fileName)
+        : LumbrookError(ErrorKind::OutsideStore, std::move(path)), name(std::move(fileName)) {}
+    // The name as the store gave it.
+    const std::string& fileName() const { return name; }
+
+  private:
+    std::string name;
+};
 
 class StoreReader {
   public:
     virtual ~StoreReader() = default;
 
     // Full path of one of the store's files: the path the recovery scan reads and
-    // messages name.
+    // messages name. Every call that names a file throws OutsideStoreError for a
+    // name that leads outside the store.
     virtual std::string filePath(const std::string& fileName) const = 0;
 
     // What one of the store's files is, by the words that open it.

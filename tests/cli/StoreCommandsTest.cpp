@@ -145,6 +145,50 @@ TEST_F(StoreCommandsTest, SearchFindsWordsFieldsAndAccentsInEveryCharset) {
     EXPECT_EQ(hits("zebra"), std::multiset<std::string>{archiv});
 }
 
+TEST_F(StoreCommandsTest, QueriesWithDashesAndFoldersOutsideTheStore) {
+    // Once the query has begun, "-word" belongs to it; --limit goes anywhere.
+    auto hitCount = [&](const std::vector<std::string>& args, int status = 0) {
+        const CliRun r = cli(args);
+        EXPECT_EQ(r.status, status) << r.err;
+        return std::count(r.out.begin(), r.out.end(), '\n');
+    };
+    EXPECT_EQ(hitCount({"search", "lines", "-muller"}), 2);
+    EXPECT_EQ(hitCount({"search", "lines", "-from"}), 0);  // "from" is in their bodies
+    EXPECT_EQ(hitCount({"search", "--limit", "1", "lines", "-muller"}), 1);
+    EXPECT_EQ(hitCount({"search", "lines", "-muller", "--limit=1"}), 1);
+    EXPECT_EQ(hitCount({"search", "-muller", "lines"}, 2), 0);
+
+    // Folders whose files lie outside the store are never read; search still
+    // prints what it found, names them and exits 1.
+    fs::create_directories(work / "private");
+    writeBytes(work / "private/Geheim.dbx",
+               buildDbx({messageRecord({9, "x", "y", "zebra", 0, "Subject: zebra\r\n\r\nlines\r\n"})})
+                   .bytes);
+    fs::create_symlink(work / "private/Geheim.dbx", store / "Link.dbx");
+    const std::string outsideName =
+        fs::relative(work / "private/Geheim.dbx", store.str()).string();  // "../lumbrook-…"
+    DbxFileOptions folders;
+    folders.kind = DbxFileKind::Folders;
+    writeBytes(store / "Folders.dbx",
+               buildDbx({folderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false}),
+                         folderRecord({10, 0, "Familie", "Familie.dbx", false}),
+                         folderRecord({14, 0, "Geheim", outsideName, false}),
+                         folderRecord({15, 0, "Verlinkt", "Link.dbx", false})},
+                        folders)
+                   .bytes);
+    CliRun run = cli({"search", "lines"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;  // Familie only
+    EXPECT_NE(run.err.find("Outlook Express/Geheim"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Link.dbx"), std::string::npos) << run.err;
+    EXPECT_EQ(hitCount({"search", "zebra"}, 1), 0);
+    const fs::path converted = fs::path(work.str()) / "converted";
+    run = cli({"convert", "--to", converted.string()});
+    EXPECT_EQ(run.status, 1) << run.err;
+    for (const auto& f : filesUnder(converted))
+        EXPECT_EQ(readFileBytes(converted / f).find("zebra"), std::string::npos) << f;
+}
+
 TEST_F(StoreCommandsTest, AttachmentsAreListedWithDecodedNamesAndWrittenByteExactNeverReplacing) {
     const std::string withFiles =
         "From: a@b.example\r\nSubject: files\r\n"

@@ -54,6 +54,9 @@ TEST(ErrorWording, EveryKindIsWordedForTheCommandLineAndTheWindow) {
         {LumbrookError(ErrorKind::SaveFailed, "/out/Hi"),
          "The file \"/out/Hi\" could not be created!",
          "The file \"/out/Hi\" could not be created!"},
+        {LumbrookError(ErrorKind::OutsideStore, "/s/../private/Inbox.dbx"),
+         "/s/../private/Inbox.dbx lies outside the store directory and is not read",
+         "/s/../private/Inbox.dbx lies outside the store directory and is not read."},
     };
     std::set<ErrorKind> worded;
     for (const Case& c : cases) {
@@ -69,7 +72,7 @@ TEST(ErrorWording, EveryKindIsWordedForTheCommandLineAndTheWindow) {
             EXPECT_EQ(errorText(e).toStdString(), c.window);
         }
     }
-    EXPECT_EQ(worded.size(), static_cast<std::size_t>(ErrorKind::SaveFailed) + 1);
+    EXPECT_EQ(worded.size(), static_cast<std::size_t>(ErrorKind::OutsideStore) + 1);
 
     // A failure from outside the program is said as it says itself.
     const std::runtime_error other("disk on fire");

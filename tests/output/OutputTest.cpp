@@ -3,6 +3,7 @@
 #include <clocale>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "base/Charset.h"
@@ -112,6 +113,53 @@ TEST(Output, ExportWritesContentIdFilesBesideThePageAndNeverOverwritesPages) {
               pageHeadElements() + "\r\n"
               "<table><tr><td><b>Subject:</b></td><td>Pic</td></tr></table><hr><p>\r\n"
               "<img src=\"pic\">\r\n\r\n");
+}
+
+// Names that would not fit, names someone took and a file that cannot be written
+// each cost at most their own attachment, never the export.
+TEST(Output, AttachmentsBesideLongPagesTakenNamesAndUnwritableFilesNeverStopTheExport) {
+    auto withFiles = [](const std::vector<std::string>& names) {
+        std::string text = "Content-Type: multipart/mixed; boundary=m\r\n\r\n"
+                           "--m\r\nContent-Type: text/html\r\n\r\n<p>Body</p>\r\n";
+        for (const std::string& name : names)
+            text += "--m\r\nContent-Disposition: attachment; filename=\"" + name + "\"\r\n\r\n" +
+                    name.substr(0, 8) + "\r\n";
+        return text + "--m--\r\n";
+    };
+    TempDir root;
+    ExportSettings settings;
+    settings.dir = prepareOutputDir(root / "out");
+    settings.dateInName = false;
+    settings.attachments = true;
+    // "taken_files" is someone's file, "taken_0_files" a link: the page and its
+    // directory take the next suffix together, nothing goes through the link.
+    std::ofstream(root / "out/taken_files") << "theirs";
+    std::filesystem::create_directory_symlink(root.str(), root / "out/taken_0_files");
+    const std::string longName = "a." + std::string(252, 'x');  // no room for a suffix
+    exportMessage(settings, makeRecord(std::string(300, 'S')), withFiles({longName, longName}));
+    exportMessage(settings, makeRecord("taken"), withFiles({"one.txt"}));
+    const std::string stem = settings.dir + std::string(MaxNameBytes - 6, 'S');
+    EXPECT_TRUE(std::filesystem::is_regular_file(stem + ".HTM"));
+    EXPECT_EQ(readFileBytes(stem + "_files/" + longName), "a.xxxxxx");
+    EXPECT_EQ(readFileBytes(stem + "_files/" + longName.substr(0, 253) + "_0"), "a.xxxxxx");
+    EXPECT_EQ(readFileBytes(settings.dir + "taken_1_files/one.txt"), "one.txt");
+    EXPECT_EQ(readFileBytes(settings.dir + "taken_files"), "theirs");
+    EXPECT_FALSE(std::filesystem::exists(root / "one.txt"));
+    EXPECT_TRUE(settings.problems.empty());
+
+    // So deep that the long attachment's path is more than the system takes, while
+    // the page and the short one fit.
+    std::string deep = "deep";
+    while (deep.size() < 3950)
+        deep += "/" + std::string(std::min<std::size_t>(200, 3950 - deep.size() - 1), 'd');
+    settings.dir = prepareOutputDir(root / deep);
+    const std::string tooLong = std::string(300, 'n') + ".pdf";
+    exportMessage(settings, makeRecord("deep"), withFiles({tooLong, "ok.txt"}));
+    ASSERT_EQ(settings.problems.size(), 1u);
+    EXPECT_NE(settings.problems[0].path().find(tooLong.substr(0, 200)), std::string::npos);
+    const std::string page = readFileBytes(settings.dir + "deep.HTM");
+    EXPECT_NE(page.find("deep_files/ok.txt"), std::string::npos) << page;
+    EXPECT_EQ(page.find("nnnn"), std::string::npos);
 }
 
 TEST(Output, PartFilesNeverReplaceAFileAndRefusedPartsAreSkipped) {

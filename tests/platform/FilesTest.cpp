@@ -2,6 +2,9 @@
 
 #include "PlatformTestSupport.h"
 #include "platform/Files.h"
+#include "platform/TempFiles.h"
+
+#include <sys/stat.h>
 
 namespace lumbrook {
 namespace {
@@ -82,6 +85,14 @@ TEST(Files, ExistenceAndForceDirectories) {
     EXPECT_FALSE(forceDirectories(tmp / "file/sub"));
     EXPECT_FALSE(forceDirectories(tmp / "file"));
     EXPECT_FALSE(forceDirectories(""));
+
+    // A working file holds a mail: it is the user's alone (the directories made
+    // for it are, see the search index's test).
+    tmp.write("mail.htm", "text");
+    ::chmod((tmp / "mail.htm").c_str(), 0644);
+    TempFiles().add(tmp / "mail.htm");
+    struct stat st {};
+    EXPECT_EQ(::stat((tmp / "mail.htm").c_str(), &st) == 0 ? st.st_mode & 0777 : 0, 0600u);
 }
 
 }  // namespace

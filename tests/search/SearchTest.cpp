@@ -5,8 +5,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <latch>
 #include <set>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "search/SearchIndex.h"
@@ -302,16 +305,26 @@ TEST(SearchIndexFile, AnUnusableFileIsReplacedByAnEmptyIndex) {
     ASSERT_GT(size, 100000u);
 
     const std::string garbage(5000, '\x5A');
+    std::string ourHeader(100, '\0');
+    std::ifstream(path, std::ios::binary).read(ourHeader.data(), 100);
+    // Only a file whose header names us is ours to empty; any other stays as it is.
     const struct {
         const char* what;
         std::string bytes;
+        bool ours;
     } cases[] = {
-        {"garbage", garbage},
-        {"empty", ""},
-        {"header only", std::string("SQLite format 3\0", 16) + garbage},
+        {"garbage", garbage, false},
+        {"another database's header", std::string("SQLite format 3\0", 16) + garbage, false},
+        {"ours, damaged", ourHeader + garbage, true},
+        {"empty", "", true},
     };
     for (const auto& c : cases) {
         { std::ofstream(path, std::ios::binary | std::ios::trunc) << c.bytes; }
+        if (!c.ours) {
+            EXPECT_THROW(SearchIndex{path}, SearchIndexError) << c.what;
+            EXPECT_EQ(test::readFileBytes(path), c.bytes) << c.what;
+            continue;
+        }
         SearchIndex index(path);
         EXPECT_EQ(index.wasRebuilt(), c.bytes.size() > 0) << c.what;
         EXPECT_EQ(index.counts().messages, 0u) << c.what;
@@ -354,9 +367,54 @@ TEST(SearchIndexFile, AnUnusableFileIsReplacedByAnEmptyIndex) {
                      nullptr, nullptr);
         sqlite3_close(db);
     }
-    const auto foreignSize = fs::file_size(foreign);
+    const std::string foreignBytes = test::readFileBytes(foreign);
     EXPECT_THROW(SearchIndex{foreign}, SearchIndexError);
-    EXPECT_EQ(fs::file_size(foreign), foreignSize);
+    EXPECT_EQ(test::readFileBytes(foreign), foreignBytes);  // not switched to WAL either
+}
+
+// The index holds the text of all mail.
+TEST(SearchIndexFile, PrivateNeverThroughALinkAndTwoFirstRunsAtOnce) {
+    TempDir dir;
+    auto mode = [](const std::string& path) { return fs::symlink_status(path).permissions(); };
+    // The directories made for it are private; one that is there (the temporary
+    // directory, 0700 itself) keeps its mode.
+    fs::permissions(dir / "", fs::perms(0755));
+    {
+        SearchIndex index(dir / "made/for/index.sqlite");
+        index.replaceFolder("Inbox.dbx", 1, 1, {doc("Inbox.dbx", 1, 0, "", "", "", "report")});
+        for (const char* made : {"made", "made/for"}) EXPECT_EQ(mode(dir / made), fs::perms(0700));
+        for (const char* file : {"index.sqlite", "index.sqlite-wal"})
+            EXPECT_EQ(mode(dir / "made/for/" + file), fs::perms(0600));
+    }
+    EXPECT_EQ(mode(dir / ""), fs::perms(0755));
+
+    // A link at the index path, or where SQLite puts its journals, is never
+    // followed: the user's file stays as it is, a dangling one leads nowhere.
+    { std::ofstream(dir / "letter.txt") << "Dear Ann"; }
+    for (const auto& [link, target] : std::vector<std::pair<std::string, std::string>>{
+             {"link.sqlite", dir / "letter.txt"},
+             {"dangling.sqlite", dir / "nowhere.sqlite"},
+             {"wal.sqlite-wal", dir / "letter.txt"}}) {
+        ASSERT_EQ(::symlink(target.c_str(), (dir / link).c_str()), 0);
+        EXPECT_THROW(SearchIndex(dir / link.substr(0, link.find(".sqlite") + 7)), SearchIndexError);
+        EXPECT_EQ(test::readFileBytes(dir / "letter.txt"), "Dear Ann");
+        EXPECT_FALSE(fs::exists(dir / "nowhere.sqlite"));
+    }
+
+    // Two first runs at once: both get the index, neither fails.
+    for (int round = 0; round < 20; ++round) {
+        const std::string path = dir / ("race" + std::to_string(round) + "/index.sqlite");
+        std::latch start(2);
+        auto run = [&](const char* file) {
+            start.arrive_and_wait();
+            SearchIndex index(path);
+            index.replaceFolder(file, 1, 1, {doc(file, 1, 0, "", "", "", "report")});
+        };
+        std::thread other([&] { EXPECT_NO_THROW(run("Other.dbx")) << round; });
+        EXPECT_NO_THROW(run("Inbox.dbx")) << round;
+        other.join();
+        EXPECT_EQ(SearchIndex(path).counts().messages, 2u) << round;
+    }
 }
 
 TEST(SearchIndexFile, DefaultPathIsInTheCacheDirectoryAndNamedByTheStore) {

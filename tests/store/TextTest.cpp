@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <utility>
+#include <vector>
 
 #include "StoreTestSupport.h"
 #include "tests/platform/PlatformTestSupport.h"
@@ -258,6 +260,48 @@ TEST_F(StoreTest, StoreFilePaths) {
 
     EXPECT_EQ(MailStore(dir + "/").filePath("folders.dbx"), dir + "/Folders.dbx");
     EXPECT_EQ(MailStore("").filePath("folders.dbx"), "/folders.dbx");
+}
+
+// The folder list is data: whoever wrote it must not get a file outside the store
+// read, whether by its name or by a link planted in the store directory.
+TEST_F(StoreTest, FilesOutsideTheStoreDirectoryAreRefusedAndNeverRead) {
+    const std::string storeDir = dir + "/store";
+    const std::string secret = dir + "/private/Secret.dbx";
+    ASSERT_TRUE(std::filesystem::create_directories(storeDir + "/sub"));
+    ASSERT_TRUE(std::filesystem::create_directories(dir + "/private"));
+    for (const std::string& file : {secret, storeDir + "/Inbox.dbx", storeDir + "/sub/Inside.dbx",
+                                    storeDir + "/\xE8\xA1\xA8.dbx"})
+        writeBytes(file, buildDbx(simpleMessages(2)).bytes);
+    // Links that stay in the directory are read; chains are followed to their end.
+    for (const auto& [name, target] : std::vector<std::pair<std::string, std::string>>{
+             {"Same.dbx", storeDir + "/Inbox.dbx"}, {"Out.dbx", "../private/Secret.dbx"},
+             {"OutAbsolute.dbx", secret}, {"Hop.dbx", "Out.dbx"},
+             {"Dangling.dbx", "../private/Missing.dbx"}, {"Up.dbx", ".."}})
+        ASSERT_EQ(::symlink(target.c_str(), (storeDir + "/" + name).c_str()), 0) << name;
+    const MailStore inside(storeDir, CodePage());
+    EXPECT_EQ(inside.readMessages("Same.dbx").size(), 2u);
+    // A trail byte 0x5C of a double-byte code page is part of a letter, no separator.
+    EXPECT_EQ(MailStore(storeDir, CodePage::fromSetting("932")).readMessages("\x95\x5C.dbx").size(), 2u);
+
+    for (const std::string& name :
+         {std::string("../private/Secret.dbx"), secret, std::string("..\\private\\Secret.dbx"),
+          std::string("sub/Inside.dbx"), std::string(".."), std::string("Out.dbx"),
+          std::string("OutAbsolute.dbx"), std::string("Hop.dbx"), std::string("Dangling.dbx"),
+          std::string("Up.dbx")}) {
+        for (const auto& read : std::vector<std::function<void()>>{
+                 [&] { inside.readMessages(name); }, [&] { inside.readMessage(name, 0x24BC + 12); },
+                 [&] { inside.filePath(name); }, [&] { FolderReader folder(inside, name); }}) {
+            try {
+                read();
+                ADD_FAILURE() << name << " was read";
+            } catch (const OutsideStoreError& e) {
+                EXPECT_EQ(e.fileName(), name);
+            }
+        }
+    }
+    // The folder list is one of the store's files like any other.
+    ASSERT_EQ(::symlink(secret.c_str(), (storeDir + "/Folders.dbx").c_str()), 0);
+    EXPECT_THROW(inside.readFolders(), OutsideStoreError);
 }
 
 TEST_F(StoreTest, OpenStoreReadsThePathOrTheRegistryOnce) {
