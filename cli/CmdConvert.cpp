@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "cli/Commands.h"
+#include "cli/ErrorText.h"
 #include "convert/StoreConversion.h"
 #include "store/MailStore.h"
 
@@ -86,6 +87,7 @@ int cmdConvert(Args& args, const MailStore& store) {
     conversion.outDir = *to;
     conversion.mailbox = options;
     conversion.folders = wanted;
+    conversion.wordError = [](const std::exception& e) { return errorText(e); };
     std::unique_ptr<ConvertProgress> bar;
     stopAsked = false;
     stopSignal = 0;

@@ -17,8 +17,10 @@
 namespace lumbrook {
 
 namespace {
-// A failure in plain English: an open error with its path and the system's reason.
-std::string describe(const std::exception& e) {
+// A failure as the front end words it; else in plain English, an open error with
+// its path and the system's reason.
+std::string describe(const std::exception& e, const ConversionOptions& options) {
+    if (options.wordError) return options.wordError(e);
     if (const auto* open = dynamic_cast<const FileOpenError*>(&e); open && !open->path().empty())
         return "cannot open " + open->path() +
                (open->errorNumber() ? std::string(": ") + std::strerror(open->errorNumber()) : "");
@@ -64,8 +66,8 @@ struct FilePreparer {
 class ReadAhead {
 public:
     ReadAhead(FolderReader& reader, const MessageList& list, const std::atomic<bool>* cancel,
-              std::optional<FilePreparer> preparer)
-        : reader(reader), list(list), cancel(cancel), preparer(preparer),
+              std::optional<FilePreparer> preparer, const ConversionOptions& options)
+        : reader(reader), list(list), cancel(cancel), preparer(preparer), options(options),
           thread([this] { run(); }) {}
     ~ReadAhead() {
         {
@@ -110,7 +112,7 @@ private:
             try {
                 item.read = reader.read(m.dataOffset, static_cast<std::uint32_t>(std::max(0, m.entry91)));
             } catch (const std::exception& e) {
-                item.error = describe(e);
+                item.error = describe(e, options);
             }
             if (preparer && index++ % PrepareEvery == 0 && item.error.empty() &&
                 !item.read.text.empty()) {
@@ -120,7 +122,7 @@ private:
                     if (!preparer->sink.recorded(message))
                         item.prepared = preparer->sink.prepare(preparer->folder, message);
                 } catch (const std::exception& e) {
-                    item.prepareError = describe(e);
+                    item.prepareError = describe(e, options);
                     item.prepareFull = dynamic_cast<const DestinationFullError*>(&e) != nullptr;
                 }
             }
@@ -157,6 +159,7 @@ private:
     const MessageList& list;
     const std::atomic<bool>* cancel;
     std::optional<FilePreparer> preparer;
+    const ConversionOptions& options;
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<ReadItem> queue;
@@ -221,7 +224,7 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
         try {
             lists[i] = store.readMessages(folders[i].fileName);
         } catch (const std::exception& e) {
-            report.failures.push_back(folders[i].path + ": " + describe(e));
+            report.failures.push_back(folders[i].path + ": " + describe(e, options));
         }
         // Oldest first, as mail programs append. The dates are sorted with their
         // places, and each record is then moved once: a record holds a dozen strings.
@@ -269,7 +272,7 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
             stopFull(e);
             break;
         } catch (const std::exception& e) {
-            report.failures.push_back(f.path + ": " + describe(e));
+            report.failures.push_back(f.path + ": " + describe(e, options));
             continue;
         }
         std::optional<FolderReader> reader;
@@ -277,12 +280,12 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
         try {
             reader.emplace(store, f.fileName);
         } catch (const std::exception& e) {
-            report.failures.push_back(f.path + ": " + describe(e));
+            report.failures.push_back(f.path + ": " + describe(e, options));
             continue;
         }
         std::optional<FilePreparer> preparer;
         if (sink->writesAhead()) preparer.emplace(FilePreparer{*sink, ids[i], f.fileName});
-        ReadAhead ahead(*reader, lists[i], cancel, preparer);
+        ReadAhead ahead(*reader, lists[i], cancel, preparer, options);
         for (const MessageInfo& m : lists[i]) {
             if (cancel && cancel->load()) break;
             std::optional<ReadItem> item = ahead.next();
@@ -329,7 +332,7 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
             } catch (const std::exception& e) {
                 report.failures.push_back(f.path + ", message at offset " +
                                           std::to_string(m.dataOffset) + " (\"" +
-                                          store.toUtf8(m.subject) + "\"): " + describe(e));
+                                          store.toUtf8(m.subject) + "\"): " + describe(e, options));
             }
             ++state.messagesDone;
             if (progress) progress(state);
@@ -337,7 +340,7 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
         try {
             sink->closeFolder(ids[i]);
         } catch (const std::exception& e) {
-            report.failures.push_back(f.path + ": " + describe(e));
+            report.failures.push_back(f.path + ": " + describe(e, options));
         }
     }
     try {
@@ -345,7 +348,7 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
     } catch (const DestinationFullError& e) {
         if (!report.destinationFull) stopFull(e);
     } catch (const std::exception& e) {
-        report.failures.push_back(describe(e));
+        report.failures.push_back(describe(e, options));
     }
     report.notices = sink->takeNotices();
     report.ignoredRecordLines = sink->ignoredRecordLines();

@@ -34,6 +34,9 @@ struct ConversionOptions {
     std::vector<std::string> folders;
     // When set, decides for each folder on its own instead (the window's check boxes).
     std::function<bool(const StoreFolder&)> include;
+    // Words an error for the person, in the front end's language; without it a file
+    // that cannot be opened is said in plain English and anything else in its log form.
+    std::function<std::string(const std::exception&)> wordError;
 };
 
 struct ConversionProgress {

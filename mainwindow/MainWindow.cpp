@@ -275,7 +275,7 @@ std::string MainWindow::storeDirectoryOf(const QString& path) {
 
 void MainWindow::onExportStore() {
     if (batches->running()) return;
-    exportStore(store, this);
+    exportStore(store, this, [](const std::exception& e) { return errorText(e); });
 }
 
 void MainWindow::onOpenStore() {

@@ -15,7 +15,11 @@
 #include <QStandardPaths>
 #include <QStyle>
 #include <QUrl>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <array>
 #include <cstdlib>
 #include <set>
@@ -86,6 +90,37 @@ struct AttachmentBar::Content {
     MailMessage message;
     std::vector<AttachmentInfo> listed;
 };
+
+namespace {
+
+// Where the copies opened with the desktop's programs go: a directory per opening,
+// named after the process that made it, so that the next start can tell the copies
+// of a program that was killed (its process gone) from those of one still running.
+std::string attachmentCopiesDir() {
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    return cache.isEmpty() ? std::string() : pathBytes(cache) + "/attachments/";
+}
+
+// Removes the copies left by programs that ended without removing them (killed),
+// before each new copy: a handful of directories to look at.
+void removeCopiesOfEndedPrograms(const std::string& dir) {
+    const QDir copies(pathText(dir));
+    for (const QString& name : copies.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        const qsizetype dash = name.indexOf(QLatin1Char('-'));
+        bool isNumber = false;
+        const long pid = name.left(dash).toLong(&isNumber);
+        // kill(pid, 0) fails with ESRCH only when no such process exists.
+        if (dash > 0 && isNumber && pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 &&
+            errno == ESRCH)
+            QDir(copies.filePath(name)).removeRecursively();
+    }
+}
+
+}  // namespace
+
+AttachmentBar::~AttachmentBar() {
+    for (const std::string& dir : copyDirs) QDir(pathText(dir)).removeRecursively();
+}
 
 AttachmentBar::AttachmentBar(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("attachmentBar"));
@@ -190,15 +225,20 @@ bool AttachmentBar::openAttachment(int row) {
     }
     // A directory of its own for each opening: the program opening it may keep the
     // file, and another attachment of the same name must not take its place.
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-    std::string dir = pathBytes(cache) + "/attachments/";
+    // Only the user may read them: the directories 0700 (mkdtemp makes its own so),
+    // the copy 0600.
+    const std::string dir = attachmentCopiesDir();
     std::string path;
     try {
-        if (cache.isEmpty() || !forceDirectories(dir)) throw makeCreateError(dir);
-        std::string pattern = dir + "XXXXXX";
+        if (dir.empty() || !forcePrivateDirectories(dir)) throw makeCreateError(dir);
+        ::chmod(dir.c_str(), 0700);  // ours alone, also when an older copy made it wider
+        removeCopiesOfEndedPrograms(dir);
+        std::string pattern = dir + std::to_string(::getpid()) + "-XXXXXX";
         if (!::mkdtemp(pattern.data())) throw makeCreateError(dir);
+        copyDirs.push_back(pattern);
         path = pattern + "/" + a.fileName;
         writeFileNew(path, attachmentBytes(content->message, a.index));
+        ::chmod(path.c_str(), 0600);
     } catch (const LumbrookError& e) {
         report(wordError(e));
         return false;

@@ -26,6 +26,9 @@ class AttachmentBar : public QWidget {
 
   public:
     explicit AttachmentBar(QWidget* parent = nullptr);
+    // The copies this bar made for opening are removed: mail is private, and a copy
+    // in the cache would outlive the program.
+    ~AttachmentBar() override;
 
     // Lists the attachments of the raw message (names read in fallbackCharset, an
     // iconv name, when they do not say); returns how many are listed.
@@ -67,6 +70,7 @@ class AttachmentBar : public QWidget {
     void fill();
     void report(const QString& text);
     std::shared_ptr<Content> content;
+    std::vector<std::string> copyDirs;  // one per attachment opened
 };
 
 // Whether a file of this name and media type could run code when opened.

@@ -22,28 +22,28 @@ namespace lumbrook {
 
 ExportStoreDialog::ExportStoreDialog(const MailStore& store, QWidget* parent)
     : QDialog(parent), folders(storeFolders(store)) {
-    setWindowTitle(QStringLiteral("Export store"));
+    setWindowTitle(tr("Export store"));
     auto* column = new QVBoxLayout(this);
 
     auto* formatRow = new QHBoxLayout;
     formats = new QButtonGroup(this);
     const std::pair<MailboxFormat, const char*> choices[] = {
-        {MailboxFormat::Mbox, "mbox (Thunderbird)"},
-        {MailboxFormat::Maildir, "Maildir"},
-        {MailboxFormat::Eml, ".eml files"}};
+        {MailboxFormat::Mbox, QT_TR_NOOP("mbox (Thunderbird)")},
+        {MailboxFormat::Maildir, QT_TR_NOOP("Maildir")},
+        {MailboxFormat::Eml, QT_TR_NOOP(".eml files")}};
     for (const auto& [format, caption] : choices) {
-        auto* button = new QRadioButton(QString::fromUtf8(caption), this);
+        auto* button = new QRadioButton(tr(caption), this);
         formats->addButton(button, static_cast<int>(format));
         formatRow->addWidget(button);
     }
     formats->button(static_cast<int>(MailboxFormat::Mbox))->setChecked(true);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Format:"), formatRow);
+    form->addRow(tr("Format:"), formatRow);
     destination = new DirectoryEdit(this);
-    form->addRow(QStringLiteral("Into directory:"), destination);
+    form->addRow(tr("Into directory:"), destination);
     column->addLayout(form);
 
-    column->addWidget(new QLabel(QStringLiteral("Folders:"), this));
+    column->addWidget(new QLabel(tr("Folders:"), this));
     tree = new QTreeWidget(this);
     tree->setHeaderHidden(true);
     std::vector<QTreeWidgetItem*> items;
@@ -92,17 +92,22 @@ ConversionOptions ExportStoreDialog::options() const {
     return o;
 }
 
-void exportStore(const MailStore& store, QWidget* parent) {
+void exportStore(const MailStore& store, QWidget* parent,
+                 std::function<QString(const std::exception&)> wordError) {
     ExportStoreDialog dialog(store, parent);
     if (dialog.exec() != QDialog::Accepted) return;
-    const ConversionOptions options = dialog.options();
+    ConversionOptions options = dialog.options();
+    if (wordError)
+        options.wordError = [wordError](const std::exception& e) {
+            return wordError(e).toStdString();
+        };
 
-    QProgressDialog progress(QStringLiteral("Exporting the store..."), QStringLiteral("Cancel"), 0,
-                             1000, parent);
+    QProgressDialog progress(ExportStoreDialog::tr("Exporting the store..."),
+                             ExportStoreDialog::tr("Cancel"), 0, 1000, parent);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(300);
     ConversionReport report;
-    std::string error;
+    QString error;
     // The walk reads and writes files for minutes on a big store: off the window's
     // thread, which shows the progress and takes the Cancel meanwhile. The report
     // and the error are read only once the thread has ended.
@@ -125,7 +130,7 @@ void exportStore(const MailStore& store, QWidget* parent) {
                 },
                 context.stop());
         } catch (const std::exception& e) {
-            error = e.what();
+            error = wordError ? wordError(e) : QString::fromStdString(e.what());
         }
         return {};
     });
@@ -136,22 +141,41 @@ void exportStore(const MailStore& store, QWidget* parent) {
     job.stop();
     progress.reset();
 
+    // Whatever was left behind is said, never a plain "done": the failures, the
+    // messages written as far as they could be read, and what the user should know.
+    const auto list = [](QString& text, const QString& heading,
+                         const std::vector<std::string>& lines) {
+        if (lines.empty()) return;
+        text += QStringLiteral("\n\n") + heading;
+        for (std::size_t i = 0; i < lines.size() && i < 10; ++i)
+            text += QStringLiteral("\n") + QString::fromStdString(lines[i]);
+        if (lines.size() > 10) text += QStringLiteral("\n...");
+    };
     QString text;
-    if (!error.empty()) {
-        text = QString::fromStdString(error);
+    bool whole = error.isEmpty();
+    if (!error.isEmpty()) {
+        text = error;
     } else {
-        text = QStringLiteral("%1 messages written, %2 already there, in %3 folders.")
+        text = ExportStoreDialog::tr("%1 messages written, %2 already there, in %3 folders.")
                    .arg(report.written)
                    .arg(report.alreadyThere)
                    .arg(report.folders);
-        if (report.cancelled) text += QStringLiteral("\nCancelled: run it again to go on.");
-        if (!report.failures.empty()) {
-            text += QStringLiteral("\n%1 could not be written:").arg(report.failures.size());
-            for (std::size_t i = 0; i < report.failures.size() && i < 10; ++i)
-                text += QStringLiteral("\n") + QString::fromStdString(report.failures[i]);
-        }
+        if (report.cancelled)
+            text += ExportStoreDialog::tr("\nCancelled: run it again to go on.");
+        list(text, ExportStoreDialog::tr("%1 could not be written:").arg(report.failures.size()),
+             report.failures);
+        list(text,
+             ExportStoreDialog::tr("%1 could not be read whole and were written as far as "
+                                   "they could be read:")
+                 .arg(report.damaged.size()),
+             report.damaged);
+        list(text, ExportStoreDialog::tr("Please note:"), report.notices);
+        whole = !report.cancelled && report.failures.empty() && report.damaged.empty();
     }
-    QMessageBox::information(parent, QStringLiteral("Export store"), text);
+    if (whole)
+        QMessageBox::information(parent, ExportStoreDialog::tr("Export store"), text);
+    else
+        QMessageBox::warning(parent, ExportStoreDialog::tr("Export store"), text);
 }
 
 }  // namespace lumbrook

@@ -5,6 +5,9 @@
 // and Cancel, off the window's thread. The walk is the command line's.
 
 #include <QDialog>
+#include <QString>
+#include <exception>
+#include <functional>
 
 #include "convert/StoreConversion.h"
 #include "store/MailStore.h"
@@ -36,8 +39,10 @@ class ExportStoreDialog : public QDialog {
 };
 
 // Shows the dialog, runs the conversion with a progress dialog whose Cancel stops
-// after the message in hand, and reports what was done. The window stays
-// responsive meanwhile.
-void exportStore(const MailStore& store, QWidget* parent);
+// after the message in hand, and reports what was done and what was not. The
+// window stays responsive meanwhile. wordError, when given, words the errors of
+// single folders and messages as the window words its own.
+void exportStore(const MailStore& store, QWidget* parent,
+                 std::function<QString(const std::exception&)> wordError = {});
 
 }  // namespace lumbrook

@@ -109,6 +109,27 @@ TEST_F(AttachmentBarTest, ListsOpensAndSavesTheAttachmentsThePageDoesNotShow) {
     EXPECT_EQ(asked, 2);
     ASSERT_EQ(opened.size(), 3u);
     EXPECT_NE(fs::path(opened[1]).parent_path(), fs::path(opened[2]).parent_path());
+    // The copies are the user's alone, and go with the bar that made them; those of
+    // a program that was killed go at the next opening.
+    const fs::path copies = fs::path(opened[0]).parent_path().parent_path();
+    const fs::path killed = copies / "999999999-abcdef";  // beyond any pid_max
+    fs::create_directories(killed);
+    EXPECT_EQ(fs::status(opened[0]).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(copies).permissions() & fs::perms::all, fs::perms::owner_all);
+    {
+        AttachmentBar other;
+        other.setMessage(MixedMessage, "windows-1252");
+        std::string copy;
+        other.opener = [&](const QUrl& url) {
+            copy = url.toLocalFile().toStdString();
+            return true;
+        };
+        ASSERT_TRUE(other.openAttachment(0));
+        EXPECT_EQ(readFile(copy), pdf);
+        EXPECT_FALSE(fs::exists(killed));
+        opened.push_back(copy);
+    }
+    EXPECT_FALSE(fs::exists(opened.back()));
     for (const std::string& path : opened) fs::remove_all(fs::path(path).parent_path());
 
     // Save all never replaces a file: the taken name gets "_0".
