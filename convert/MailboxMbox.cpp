@@ -22,8 +22,6 @@ namespace lumbrook {
 
 namespace {
 
-constexpr std::string_view LineEndField = "X-Lumbrook-Line-End: ";
-
 std::size_t findBytes(std::string_view text, std::size_t from, std::string_view needle) {
     if (from >= text.size()) return std::string_view::npos;  // memmem must not see a null text
     const void* hit = ::memmem(text.data() + from, text.size() - from, needle.data(), needle.size());
@@ -74,6 +72,14 @@ std::string_view lineEndOf(std::string_view message) {
     return lf != std::string_view::npos && lf > 0 && message[lf - 1] == '\r' ? "\r\n" : "\n";
 }
 
+// What follows a message's text: its last line's end, when open, and the empty
+// line a reader splits at.
+std::string_view closingLineEnds(std::string_view message) {
+    const std::string_view added = addedLineEnd(message);
+    if (added.empty()) return "\n";
+    return added == "\r\n" ? "\r\n\n" : "\n\n";
+}
+
 // Takes one line (with its LF) off the front of text when it starts with prefix.
 bool takeLine(std::string_view& text, std::string_view prefix, std::string_view* line = nullptr) {
     if (text.substr(0, prefix.size()) != prefix) return false;
@@ -84,6 +90,12 @@ bool takeLine(std::string_view& text, std::string_view prefix, std::string_view*
 }
 
 }  // namespace
+
+std::string_view addedLineEnd(std::string_view message) {
+    if (message.empty() || message.back() == '\n') return {};
+    if (message.back() == '\r') return "\n";  // completes the CR LF
+    return lineEndOf(message);
+}
 
 std::string mozillaStatusValue(const MessageFlags& flags) {
     unsigned value = 0;
@@ -114,12 +126,6 @@ void mboxrdPieces(std::string& head, std::string_view rawMessage, std::string_vi
         head.append("X-Mozilla-Status: ").append(mozillaStatusValue(*status)).append(lineEnd);
         head.append("X-Mozilla-Status2: 00000000").append(lineEnd);
     }
-    const bool unended = !rawMessage.empty() && rawMessage.back() != '\n';
-    if (unended)
-        head.append(LineEndField).append("added").append(lineEnd);
-    else if (rawMessage.substr(0, LineEndField.size()) == LineEndField)
-        head.append(LineEndField).append("kept").append(lineEnd);
-
     std::size_t copied = 0;
     forEachFromLine(rawMessage, [&](std::size_t lineStart) {
         onPiece(rawMessage.substr(copied, lineStart - copied));
@@ -127,7 +133,7 @@ void mboxrdPieces(std::string& head, std::string_view rawMessage, std::string_vi
         copied = lineStart;
     });
     onPiece(rawMessage.substr(copied));
-    onPiece(unended ? std::string_view("\n\n") : std::string_view("\n"));
+    onPiece(closingLineEnds(rawMessage));
 }
 
 }  // namespace
@@ -158,9 +164,6 @@ std::vector<MboxrdEntry> readMboxrd(std::string_view mbox, bool withStatus) {
         entry.fromLine = std::string(fromLine);
         if (!block.empty() && block.back() == '\n') block.remove_suffix(1);  // the empty line
         if (withStatus && takeLine(block, "X-Mozilla-Status: ")) takeLine(block, "X-Mozilla-Status2: ");
-        std::string_view marker;
-        const bool added = takeLine(block, LineEndField, &marker) &&
-                           marker.substr(LineEndField.size()).substr(0, 5) == "added";
 
         std::size_t copied = 0;
         forEachFromLine(block, [&](std::size_t lineStart) {
@@ -169,7 +172,6 @@ std::vector<MboxrdEntry> readMboxrd(std::string_view mbox, bool withStatus) {
             copied = lineStart + 1;  // drops one ">"
         });
         entry.message.append(block.substr(copied));
-        if (added && !entry.message.empty() && entry.message.back() == '\n') entry.message.pop_back();
         entries.push_back(std::move(entry));
     }
     return entries;

@@ -5,16 +5,11 @@
 // Each message is written as
 //   "From <envelope address> <asctime UTC>" LF
 //   [X-Mozilla-Status: XXXX, X-Mozilla-Status2: 00000000, each with the message's line end]
-//   [X-Lumbrook-Line-End: added|kept, with the message's line end]
 //   the message, every line matching ^>*From  with one more ">" in front
-//   [LF, when the message's last line had no line end]
+//   [the message's line end, when its last line had none]
 //   LF   (the empty line a reader splits at)
-// The X-Lumbrook-Line-End line is what keeps the round trip exact: "added" says that
-// the LF before the empty line was not in the message, so a message with and one
-// without a final line end read back differently. A message that itself begins with
-// that field gets "kept" in front, so the first such line is always ours. All other
-// messages (those that end with LF, and the empty one) carry no extra line, and any
-// mbox reader gets them back exactly.
+// Nothing else is added: a message reads back exactly, a message whose last line
+// was open with that line closed, as any mbox reader gives it.
 
 #include <sys/uio.h>
 
@@ -29,6 +24,12 @@
 
 namespace lumbrook {
 
+// The line end a message gets when its last line is open (a CR alone gets the LF
+// that makes it CR LF, others the message's own line end); none for the rest.
+// Nothing else is added, so the message reads back as it was with its last line
+// closed, as every mbox program gives it.
+std::string_view addedLineEnd(std::string_view message);
+
 // The four hex digits of X-Mozilla-Status for these flags.
 std::string mozillaStatusValue(const MessageFlags& flags);
 
@@ -39,7 +40,7 @@ void appendMboxrdMessage(std::string& out, std::string_view rawMessage,
 
 struct MboxrdEntry {
     std::string fromLine;  // without its LF
-    std::string message;   // the original bytes
+    std::string message;   // the original bytes, the last line closed
 };
 
 // Reads back what appendMboxrdMessage wrote (withStatus: whether the X-Mozilla lines

@@ -15,13 +15,15 @@ namespace lumbrook {
 
 namespace {
 
-std::uint64_t textHash(std::string_view text) {
+// The hash of text followed by more, as one text.
+std::uint64_t textHash(std::string_view text, std::string_view more = {}) {
     std::uint64_t hash = 14695981039346656037ull;
-    for (char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    return hash ^ text.size();
+    for (std::string_view part : {text, more})
+        for (char c : part) {
+            hash ^= static_cast<unsigned char>(c);
+            hash *= 1099511628211ull;
+        }
+    return hash ^ (text.size() + more.size());
 }
 
 bool readAt(int fd, std::string& out, std::uint64_t offset, std::size_t size) {
@@ -257,7 +259,7 @@ MboxFile& MboxSink::fileFor(const std::string& folderPath) {
 ConvertOutcome MboxSink::addNew(const std::string& folderPath, const MailboxMessage& message,
                                 const std::string&) {
     if (const auto found = present.find(folderPath); found != present.end()) {
-        const auto hit = found->second.find(textHash(message.raw));
+        const auto hit = found->second.find(textHash(message.raw, addedLineEnd(message.raw)));
         if (hit != found->second.end() && hit->second > 0) {
             --hit->second;
             recordMessage(message, folderPath, std::nullopt);
