@@ -110,6 +110,17 @@ std::string mozillaStatusValue(const MessageFlags& flags) {
 
 namespace {
 
+// X-Status as mutt, neomutt and Dovecot read it: A answered, F flagged. The line is
+// written even when empty, so that the status lines are always the same four and a
+// message's own X-Status is never taken for ours.
+std::string xStatusValue(const MessageFlags& flags) {
+    std::string value;
+    if (flags.replied || flags.flagged) value = " ";
+    if (flags.replied) value += 'A';
+    if (flags.flagged) value += 'F';
+    return value;
+}
+
 // The mboxrd form of one message in pieces: head gets the lines before the text
 // (all of them before the first piece), onPiece is called with the text's
 // stretches, the quoting ">"s between them and the closing line ends, in order.
@@ -125,6 +136,8 @@ void mboxrdPieces(std::string& head, std::string_view rawMessage, std::string_vi
     if (status) {
         head.append("X-Mozilla-Status: ").append(mozillaStatusValue(*status)).append(lineEnd);
         head.append("X-Mozilla-Status2: 00000000").append(lineEnd);
+        head.append("Status: ").append(status->read ? "RO" : "O").append(lineEnd);
+        head.append("X-Status:").append(xStatusValue(*status)).append(lineEnd);
     }
     std::size_t copied = 0;
     forEachFromLine(rawMessage, [&](std::size_t lineStart) {
@@ -163,7 +176,9 @@ std::vector<MboxrdEntry> readMboxrd(std::string_view mbox, bool withStatus) {
         takeLine(block, "From ", &fromLine);
         entry.fromLine = std::string(fromLine);
         if (!block.empty() && block.back() == '\n') block.remove_suffix(1);  // the empty line
-        if (withStatus && takeLine(block, "X-Mozilla-Status: ")) takeLine(block, "X-Mozilla-Status2: ");
+        if (withStatus && takeLine(block, "X-Mozilla-Status: ") &&
+            takeLine(block, "X-Mozilla-Status2: ") && takeLine(block, "Status: "))
+            takeLine(block, "X-Status:");
 
         std::size_t copied = 0;
         forEachFromLine(block, [&](std::size_t lineStart) {

@@ -4,7 +4,9 @@
 //
 // Each message is written as
 //   "From <envelope address> <asctime UTC>" LF
-//   [X-Mozilla-Status: XXXX, X-Mozilla-Status2: 00000000, each with the message's line end]
+//   [X-Mozilla-Status: XXXX, X-Mozilla-Status2: 00000000 for Thunderbird,
+//    Status: RO (read) or O (unread), X-Status: A (answered) F (flagged), empty for
+//    neither, for mutt, neomutt and Dovecot; each with the message's line end]
 //   the message, every line matching ^>*From  with one more ">" in front
 //   [the message's line end, when its last line had none]
 //   LF   (the empty line a reader splits at)
@@ -33,7 +35,7 @@ std::string_view addedLineEnd(std::string_view message);
 // The four hex digits of X-Mozilla-Status for these flags.
 std::string mozillaStatusValue(const MessageFlags& flags);
 
-// Appends one message in the form above to out. status: the X-Mozilla lines, or none.
+// Appends one message in the form above to out. status: the status lines, or none.
 void appendMboxrdMessage(std::string& out, std::string_view rawMessage,
                          std::string_view envelopeAddress, std::int64_t unixTime,
                          const std::optional<MessageFlags>& status);
@@ -43,7 +45,7 @@ struct MboxrdEntry {
     std::string message;   // the original bytes, the last line closed
 };
 
-// Reads back what appendMboxrdMessage wrote (withStatus: whether the X-Mozilla lines
+// Reads back what appendMboxrdMessage wrote (withStatus: whether the status lines
 // were written). Text before the first "From " line is skipped.
 std::vector<MboxrdEntry> readMboxrd(std::string_view mbox, bool withStatus);
 

@@ -79,6 +79,7 @@ TEST_F(StoreCommandsTest, ConvertKeepsTheTreeTheTextsAndTheStateAndAddsNothingTh
     const std::string mbox = readFileBytes(top / "Familie");
     EXPECT_EQ(mbox.rfind("From ann@a.example Sun Sep 14 16:02:00 2003\n", 0), 0u) << mbox;
     EXPECT_NE(mbox.find("X-Mozilla-Status: 0003"), std::string::npos);  // read and replied
+    EXPECT_NE(mbox.find("Status: RO\r\nX-Status: A\r\n"), std::string::npos);
     EXPECT_NE(mbox.find("\n>From here on\r\n>>From there\r\n"), std::string::npos);
 
     // A second run finds everything in place.

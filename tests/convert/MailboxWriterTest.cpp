@@ -33,7 +33,8 @@ const std::vector<std::string> NastyMessages = {
     "From someone Sun Sep 14 16:02:05 2003\r\nX: y\r\n\r\nb\r\n",
     "X-Lumbrook-Line-End: added\r\n\r\nlooks like ours\r\n",
     "X-Lumbrook-Line-End: added\r\n\r\nlooks like ours, unended",
-    "X-Mozilla-Status: 0001\r\nX-Mozilla-Status2: 00000000\r\n\r\nx\r\n",
+    "X-Mozilla-Status: 0001\r\nX-Mozilla-Status2: 00000000\r\nStatus: RO\r\nX-Status: A\r\n\r\nx\r\n",
+    "Status: O\nX-Status: F\n\nx\n",
     "ends in CR\r",
     "body\nFrom",
     "body\nFrom ",
@@ -121,7 +122,13 @@ TEST_F(MailboxWriter, MboxReadsBackExactly) {
     appendMboxrdMessage(one, "A: b\r\n\r\nFrom x\r\n", "a@b", SomeTime, flags);
     EXPECT_EQ(one,
               "From a@b Sun Sep 14 16:02:05 2003\nX-Mozilla-Status: 1007\r\n"
-              "X-Mozilla-Status2: 00000000\r\nA: b\r\n\r\n>From x\r\n\n");
+              "X-Mozilla-Status2: 00000000\r\nStatus: RO\r\nX-Status: AF\r\n"
+              "A: b\r\n\r\n>From x\r\n\n");
+    std::string unread;
+    appendMboxrdMessage(unread, "A: b\n\nc", "a@b", SomeTime, MessageFlags{});
+    EXPECT_EQ(unread,
+              "From a@b Sun Sep 14 16:02:05 2003\nX-Mozilla-Status: 0000\n"
+              "X-Mozilla-Status2: 00000000\nStatus: O\nX-Status:\nA: b\n\nc\n\n");
 }
 
 TEST_F(MailboxWriter, MboxQuotesEveryFromLineWhereverItFalls) {
@@ -179,6 +186,8 @@ for key in sorted(box.keys()):
     b = box.get_bytes(key)
     b, _ = take(b, b'X-Mozilla-Status: ')
     b, _ = take(b, b'X-Mozilla-Status2: ')
+    b, _ = take(b, b'Status: ')
+    b, _ = take(b, b'X-Status:')
     b = re.sub(rb'(?m)^>(>*From )', rb'\1', b)
     out.write(b'%d\n' % len(b) + b)
 )");
