@@ -215,8 +215,7 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
         return report;
     }
 
-    // Every included folder's index first: the totals drive the progress, and a
-    // folder that holds nothing and has nothing below it is left out.
+    // Every included folder's index first: the totals drive the progress.
     std::vector<MessageList> lists(count);
     ConversionProgress state;
     for (std::size_t i = 0; i < count; ++i) {
@@ -240,9 +239,10 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
         state.messagesTotal += lists[i].size();
         for (const auto& m : lists[i]) state.bytesTotal += static_cast<std::uint64_t>(std::max(0, m.entry91));
     }
+    // An empty folder is made too: a mail program shows the tree it had.
     std::vector<bool> keep(count, false);
     for (std::size_t i = count; i-- > 0;) {
-        if (included[i] && !lists[i].empty()) keep[i] = true;
+        if (included[i]) keep[i] = true;
         if (keep[i] && folders[i].parent >= 0) keep[folders[i].parent] = true;
     }
     if (state.bytesTotal == 0) state.bytesTotal = 1;
