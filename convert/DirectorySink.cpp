@@ -13,6 +13,8 @@ std::string withoutTrailingSlashes(std::string outDir) {
     return outDir;
 }
 
+constexpr std::string_view LocalFoldersAtTop = "local-folders-at-top";
+
 DestinationDirectory openOutputDirectory(const std::string& outDir) {
     try {
         return DestinationDirectory::openRoot(outDir);
@@ -36,6 +38,19 @@ DirectorySink::DirectorySink(std::string outDir, MailboxFormat format,
       manifest(root, options.syncFiles) {
     folders.push_back(Folder{std::string(), std::move(topNames)});
     root.removeStaleTemporaries();
+    // A destination goes on in the layout it was begun with. The record knows a
+    // message by where it came from, not by its path, so a destination an older
+    // version began (a record with lines but no layout) would otherwise get a
+    // second tree beside its "Outlook Express/Local Folders" one, with the new
+    // messages of a folder in one and the old in the other. A new destination (a
+    // record with nothing in it, or lost) gets the layout mail programs' imports
+    // expect, OUT/Inbox the Inbox, and says so before the first folder is made.
+    if (manifest.layout())
+        storeLevelsAsFolders = false;
+    else if (manifest.holdsAnything())
+        storeLevelsAsFolders = true;
+    else
+        manifest.recordLayout(LocalFoldersAtTop);
 }
 
 std::string DirectorySink::absolute(const std::string& relative) const {

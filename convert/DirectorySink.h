@@ -26,6 +26,7 @@ public:
     ConvertOutcome addMessage(FolderId folder, const MailboxMessage& message,
                               const std::string& prepared) override;
     void closeFolder(FolderId) override {}
+    bool writesStoreLevels() const override { return storeLevelsAsFolders; }
     bool recorded(const MailboxMessage& message) const override;
     std::size_t ignoredRecordLines() const override { return manifest.ignoredLines(); }
     void finish() override;
@@ -78,6 +79,7 @@ protected:
     ConvertManifest manifest;
 
 private:
+    bool storeLevelsAsFolders = false;
     std::vector<Folder> folders;
 };
 

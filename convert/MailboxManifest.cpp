@@ -184,7 +184,15 @@ void ConvertManifest::readExisting(const std::string& text) {
             continue;
         }
         const auto fields = splitTabs(line.substr(0, hash));
-        if (fields[0] == "M" && fields.size() == 7) {
+        holdsLines = true;
+        if (fields[0] == "L" && fields.size() == 2) {
+            const auto layout = unescapeField(fields[1]);
+            if (!layout) {
+                ++ignored;
+                continue;
+            }
+            recordedLayout = *layout;
+        } else if (fields[0] == "M" && fields.size() == 7) {
             const auto format = parseMailboxFormat(fields[1]);
             const auto folderFile = unescapeField(fields[2]);
             const auto offset = parseNumber(fields[3]);
@@ -262,6 +270,12 @@ std::optional<MboxState> ConvertManifest::mboxState(std::string_view path) const
     const auto it = mboxStates.find(std::string(path));
     if (it == mboxStates.end()) return std::nullopt;
     return it->second;
+}
+
+void ConvertManifest::recordLayout(std::string_view layout) {
+    appendLine("L\t" + escapeField(layout), true);
+    recordedLayout = std::string(layout);
+    holdsLines = true;
 }
 
 void ConvertManifest::recordMboxState(std::string_view path, std::uint64_t size,

@@ -19,6 +19,11 @@
 //       resume never has to guess what they are. The append is done when the
 //       next A line for the file starts at its end, or when the file there ends
 //       with the hash (checked when the folder is opened again).
+//   L <layout>
+//       the folders' layout the destination was begun with: "local-folders-at-top"
+//       (the store's root levels are not folders of the output, OUT/Inbox is the
+//       Inbox). A record without this line was begun by an older version, which
+//       wrote the root levels as folders ("Outlook Express/Local Folders/Inbox").
 // An mbox file the record does not know was not written by us: it is never
 // appended to, cut or replaced.
 
@@ -93,6 +98,12 @@ public:
 
     std::size_t ignoredLines() const { return ignored; }
 
+    // The layout the record names, if any; whether it held any line of a run at all.
+    const std::optional<std::string>& layout() const { return recordedLayout; }
+    bool holdsAnything() const { return holdsLines; }
+    // Written out at once, before the first folder is made.
+    void recordLayout(std::string_view layout);
+
     // Hands the lines recorded so far to the system. Without syncEachLine, lines are
     // gathered and written in batches: a line always follows what it records, and a
     // line lost with a crash only makes the next run look at that message again.
@@ -108,6 +119,8 @@ private:
     bool syncEachLine = false;
     std::string pending;  // lines not yet written (without syncEachLine)
     std::size_t ignored = 0;
+    std::optional<std::string> recordedLayout;
+    bool holdsLines = false;
     mutable std::mutex guard;  // over the three sets below
     std::unordered_set<std::string> done;
     std::unordered_set<std::string> destinations;

@@ -121,6 +121,10 @@ public:
     // A prepared message that is not going to be added.
     virtual void dropPrepared(const std::string& prepared);
 
+    // Whether the store's root levels (StoreFolder::storeLevel) are folders here: so
+    // only in a destination an older version began, which goes on as it was begun.
+    virtual bool writesStoreLevels() const { return false; }
+
     // Hands everything to its destination and writes out the rest of the record.
     virtual void finish() = 0;
 

@@ -185,6 +185,13 @@ std::vector<StoreFolder> storeFolders(const MailStore& store) {
         f.name = store.toUtf8(folders[n].name);
         f.path = f.parent < 0 ? f.name : out[f.parent].path + "/" + f.name;
         f.fileName = folders[n].fileName;
+        // The mail client numbers its root record 0 (a number it often leaves out:
+        // then -1 here) and the local folders 1; other accounts' nodes (IMAP, news)
+        // get later numbers and stay folders.
+        const std::int32_t id = folders[n].folderId;
+        if (f.fileName.empty())
+            f.storeLevel = f.parent < 0 ? id == 0 || id == -1 || id == 1
+                                        : out[f.parent].storeLevel && id == 1;
         positionOf[n] = static_cast<std::int32_t>(out.size());
         out.push_back(std::move(f));
     }
@@ -264,8 +271,14 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
         if (cancel && cancel->load()) break;
         const StoreFolder& f = folders[i];
         if (f.parent >= 0 && !made[f.parent]) continue;  // its parent could not be made
+        const MailboxSink::FolderId parentId = f.parent < 0 ? MailboxSink::Root : ids[f.parent];
+        if (f.storeLevel && !sink->writesStoreLevels()) {
+            ids[i] = parentId;
+            made[i] = true;
+            continue;
+        }
         try {
-            ids[i] = sink->openFolder(f.parent < 0 ? MailboxSink::Root : ids[f.parent], f.name);
+            ids[i] = sink->openFolder(parentId, f.name);
             made[i] = true;
             ++report.folders;
         } catch (const DestinationFullError& e) {

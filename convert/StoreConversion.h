@@ -23,6 +23,9 @@ struct StoreFolder {
     std::string name;         // UTF-8
     std::string path;         // "Outlook Express/Local Folders/Inbox"
     std::string fileName;     // empty for a folder without messages of its own
+    // The store's root record or its local-folders node: levels of the store, not
+    // folders a conversion writes (their children go where they would be).
+    bool storeLevel = false;
 };
 std::vector<StoreFolder> storeFolders(const MailStore& store);
 

@@ -138,7 +138,7 @@ TEST(StoreConversion, ReadAheadKeepsTheOrderAndAStoppedRunGoesOnToTheSameResult)
         if (format == MailboxFormat::Mbox) {
             std::vector<std::string> texts;
             const std::string mbox =
-                readFileBytes((whole / "Outlook Express.sbd/Local Folders.sbd/Inbox").string());
+                readFileBytes((whole / "Inbox").string());
             for (auto& entry : readMboxrd(mbox, true))
                 texts.push_back(std::move(entry.message));
             std::vector<std::string> closed = oldestFirst;
@@ -171,9 +171,83 @@ TEST(StoreConversion, ANestedFolderIsConvertedUnderItsParents) {
     options.folders = {"inbox"};
     const ConversionReport report = convertStore(MailStore(store.str()), options);
     EXPECT_EQ(report.written, 1u);
-    EXPECT_GT(readFileBytes(work / "out/Outlook Express.sbd/Local Folders.sbd/Inbox").size(),
+    EXPECT_GT(readFileBytes(work / "out/Inbox").size(),
               text.size());
-    EXPECT_FALSE(fs::exists(work / "out/Outlook Express.sbd/Local Folders.sbd/Sent"));
+    EXPECT_FALSE(fs::exists(work / "out/Sent"));
+}
+
+// What a mail program finds is the store: the root levels are no folders (OUT/Inbox
+// is the Inbox), empty folders are there in every format, an account's node stays
+// a folder; and a destination an older version began goes on in its own layout.
+TEST(StoreConversion, TheOutputIsTheStoresTreeWithoutItsRootLevels) {
+    TempDir store, work;
+    DbxFileOptions folderFile;
+    folderFile.kind = DbxFileKind::Folders;
+    writeBytes(store / "Folders.dbx",
+               buildDbx({folderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false}),
+                         folderRecord({1, 0, "Local Folders", std::nullopt, false}),
+                         folderRecord({100, 1, "Inbox", "Inbox.dbx", false}),
+                         folderRecord({101, 100, "Empty", "Empty.dbx", false}),
+                         folderRecord({9, 0, "imap.example", std::nullopt, false}),
+                         folderRecord({200, 9, "INBOX", "Imap.dbx", false})},
+                        folderFile)
+                   .bytes);
+    const std::string text = "Subject: x\r\n\r\nx\r\n";
+    writeBytes(store / "Inbox.dbx",
+               buildDbx({messageRecord({1, "a", "b", "x", test::fileTimeUtc(2003, 1, 1), text})}).bytes);
+    writeBytes(store / "Empty.dbx", buildDbx({}).bytes);
+    writeBytes(store / "Imap.dbx", buildDbx({}).bytes);
+    const MailStore dbx(store.str());
+    for (const auto format : {MailboxFormat::Mbox, MailboxFormat::Maildir, MailboxFormat::Eml}) {
+        SCOPED_TRACE(std::string(mailboxFormatName(format)));
+        ConversionOptions options;
+        options.outDir = work / std::string(mailboxFormatName(format));
+        options.mailbox.format = format;
+        const ConversionReport report = convertStore(dbx, options);
+        EXPECT_EQ(report.failures, std::vector<std::string>{});
+        EXPECT_EQ(report.written, 1u);
+        EXPECT_EQ(report.folders, 4u);
+        const fs::path out = options.outDir;
+        std::set<std::string> top;
+        for (const auto& e : fs::directory_iterator(out))
+            if (e.path().filename() != ConvertManifest::FileName) top.insert(e.path().filename().string());
+        if (format == MailboxFormat::Mbox) {
+            EXPECT_EQ(top, (std::set<std::string>{"Inbox", "Inbox.sbd", "imap.example", "imap.example.sbd"}));
+            EXPECT_EQ(readMboxrd(readFileBytes(out / "Inbox"), true).size(), 1u);
+            EXPECT_TRUE(fs::is_regular_file(out / "Inbox.sbd/Empty"));
+            EXPECT_EQ(fs::file_size(out / "Inbox.sbd/Empty"), 0u);
+            EXPECT_TRUE(fs::is_regular_file(out / "imap.example.sbd/INBOX"));
+        } else {
+            EXPECT_EQ(top, (std::set<std::string>{"Inbox", "imap.example"}));
+            for (const char* empty : {"Inbox/Empty", "imap.example/INBOX"}) {
+                EXPECT_TRUE(fs::is_directory(out / empty)) << empty;
+                for (const char* part : {"cur", "new", "tmp"})
+                    EXPECT_EQ(fs::is_directory(out / empty / part), format == MailboxFormat::Maildir)
+                        << empty << "/" << part;
+            }
+        }
+        // A second run finds everything where it is and makes nothing new.
+        const auto before = filesBelow(out);
+        const ConversionReport again = convertStore(dbx, options);
+        EXPECT_EQ(again.written, 0u);
+        EXPECT_EQ(again.alreadyThere, 1u);
+        EXPECT_EQ(filesBelow(out), before);
+    }
+
+    // A record without a layout was begun with the root levels as folders: the run
+    // goes on there, never with a second tree beside it.
+    const fs::path old = work / "old";
+    {
+        fs::create_directories(old);
+        ConvertManifest record(old.string(), false);
+        record.recordMboxState("Outlook Express", 0, tailHash({}));
+    }
+    writeBytes(old / "Outlook Express", std::vector<std::uint8_t>{});
+    ConversionOptions options;
+    options.outDir = old;
+    EXPECT_EQ(convertStore(dbx, options).written, 1u);
+    EXPECT_EQ(readMboxrd(readFileBytes(old / "Outlook Express.sbd/Local Folders.sbd/Inbox"), true).size(), 1u);
+    EXPECT_FALSE(fs::exists(old / "Inbox"));
 }
 
 }  // namespace
