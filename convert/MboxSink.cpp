@@ -9,21 +9,15 @@
 #include <cstring>
 #include <optional>
 
+#include "base/Fnv.h"
 #include "mime/HeaderFields.h"
 
 namespace lumbrook {
 
 namespace {
 
-// The hash of text followed by more, as one text.
-std::uint64_t textHash(std::string_view text, std::string_view more = {}) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (std::string_view part : {text, more})
-        for (char c : part) {
-            hash ^= static_cast<unsigned char>(c);
-            hash *= 1099511628211ull;
-        }
-    return hash ^ (text.size() + more.size());
+std::uint64_t textHash(std::string_view text) {
+    return fnv1a64(text) ^ text.size();
 }
 
 bool readAt(int fd, std::string& out, std::uint64_t offset, std::size_t size) {
@@ -259,7 +253,10 @@ MboxFile& MboxSink::fileFor(const std::string& folderPath) {
 ConvertOutcome MboxSink::addNew(const std::string& folderPath, const MailboxMessage& message,
                                 const std::string&) {
     if (const auto found = present.find(folderPath); found != present.end()) {
-        const auto hit = found->second.find(textHash(message.raw, addedLineEnd(message.raw)));
+        // The file gives the message back with its last line closed.
+        const std::string_view added = addedLineEnd(message.raw);
+        const auto hit = found->second.find(
+            added.empty() ? textHash(message.raw) : textHash(std::string(message.raw).append(added)));
         if (hit != found->second.end() && hit->second > 0) {
             --hit->second;
             recordMessage(message, folderPath, std::nullopt);
