@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         appendMboxrdMessage(mbox, text, address, time, status);
         appendMboxrdMessage(mbox, text, address, time, status);
         const auto entries = readMboxrd(mbox, withStatus);
-        if (entries.size() != 2 || entries[0].message != text || entries[1].message != text)
+        const std::string back = std::string(text) + std::string(addedLineEnd(text));
+        if (entries.size() != 2 || entries[0].message != back || entries[1].message != back)
             fuzz::broken("mboxrd round trip");
     }
 

@@ -122,7 +122,7 @@ TEST_F(StoreCommandsTest, SearchFindsWordsFieldsAndAccentsInEveryCharset) {
             found.insert(json::parse(line)["Folder"].get<std::string>());
         return found;
     };
-    const std::string urlaub = "Familie/Urlaub 2003";
+    const std::string urlaub = "Outlook Express/Familie/Urlaub 2003";
     const std::string archiv = "Outlook Express/Archiv";
     // "muller" finds "Müller" in a Windows-1252 subject and in a UTF-8 HTML body.
     EXPECT_EQ(hits("muller"), (std::multiset<std::string>{urlaub, archiv}));

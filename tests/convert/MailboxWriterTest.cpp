@@ -266,7 +266,9 @@ TEST_F(MailboxWriter, DamagedRecordAndForeignChangesAreReported) {
     const std::string manifest = readFile(out / ".lumbrook-convert");
     std::string damaged = manifest;
     damaged[damaged.find("Inbox.dbx")] = 'J';  // checksum no longer matches
-    writeFile(out / ".lumbrook-convert", "garbage\n\t#\n\xFF\x00\n" + damaged);
+    const std::size_t layoutEnd = damaged.find('\n') + 1;  // the layout line stays whole
+    writeFile(out / ".lumbrook-convert",
+              damaged.substr(0, layoutEnd) + "garbage\n\t#\n\xFF\x00\n" + damaged.substr(layoutEnd));
     {
         const auto sink = openMailboxSink(out.string(), {});
         EXPECT_EQ(sink->ignoredRecordLines(), 4u);
