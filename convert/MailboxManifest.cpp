@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/Fnv.h"
 #include "platform/DestinationDirectory.h"
 
 namespace lumbrook {
@@ -112,12 +113,7 @@ constexpr std::size_t PendingLimit = 64 * 1024;
 
 std::uint64_t tailHash(std::string_view lastBytes) {
     if (lastBytes.size() > TailBytes) lastBytes.remove_prefix(lastBytes.size() - TailBytes);
-    std::uint64_t hash = 14695981039346656037ull;
-    for (char c : lastBytes) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    return hash;
+    return fnv1a64(lastBytes);
 }
 
 ConvertManifest::ConvertManifest(const std::string& outDir, bool syncEachLine)

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <optional>
 
+#include "base/Fnv.h"
 #include "mime/HeaderFields.h"
 
 namespace lumbrook {
@@ -16,12 +17,7 @@ namespace lumbrook {
 namespace {
 
 std::uint64_t textHash(std::string_view text) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    return hash ^ text.size();
+    return fnv1a64(text) ^ text.size();
 }
 
 bool readAt(int fd, std::string& out, std::uint64_t offset, std::size_t size) {

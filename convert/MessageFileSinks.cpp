@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/Fnv.h"
 #include "mime/HeaderFields.h"
 #include "platform/DestinationDirectory.h"
 #include "platform/FileWriter.h"
@@ -23,15 +24,6 @@ const std::vector<std::string> MaildirParts = {"cur", "new", "tmp"};
 
 // Bounds the search for a free name; reaching it means something else is wrong.
 constexpr std::size_t MaxCandidates = 100000;
-
-std::uint64_t hash64(std::string_view text) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
 
 std::string maildirFlags(const MessageFlags& flags) {
     std::string out;  // in ASCII order, as Maildir readers expect
@@ -49,7 +41,7 @@ std::string maildirUnique(const MailboxMessage& message) {
         std::max<std::int64_t>(0, messageUnixTime(message.fileTime, message.raw));
     char unique[64];
     std::snprintf(unique, sizeof unique, "%lld.L%016llx_%llu", static_cast<long long>(time),
-                  static_cast<unsigned long long>(hash64(message.folderFile)),
+                  static_cast<unsigned long long>(fnv1a64(message.folderFile)),
                   static_cast<unsigned long long>(message.dataOffset));
     return unique;
 }
