@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/ErrorText.h"
 #include "platform/Registry.h"
 
 
@@ -63,6 +64,11 @@ void requireStore(const MailStore& store) {
     throw CliError("no store given and none found in the Wine registry" +
                    (registry.empty() ? std::string() : " (" + registry + ")") +
                    "; name one with --store DIR");
+}
+
+void reportFolderListProblem(const MailStore& store) {
+    if (const auto problem = store.folderListProblem())
+        std::cerr << "lumbrook-cli: " << folderListProblemText(*problem) << '\n';
 }
 
 StoreFileArg storeFileArg(const MailStore& store, const std::string& arg) {

@@ -30,6 +30,9 @@ public:
 
 // A store is needed for the command: an error when none was given or found.
 void requireStore(const MailStore& store);
+// When the store's folders are its directory's folder files (no usable folder
+// list), says so on stderr.
+void reportFolderListProblem(const MailStore& store);
 
 // A FILE argument: a folder file of the store, or, when it holds a slash, a path of
 // its own (then the store is its directory, in the same code page, and no other

@@ -92,6 +92,7 @@ int cmdConvert(Args& args, const MailStore& store) {
     stopAsked = false;
     stopSignal = 0;
     StopSignals signals(stopHandler);
+    reportFolderListProblem(store);
     const ConversionReport report = convertStore(store, conversion, [&](const ConversionProgress& p) {
         if (!bar) bar = std::make_unique<ConvertProgress>(p.messagesTotal, p.bytesTotal);
         bar->set(p.messagesDone, p.bytesDone);

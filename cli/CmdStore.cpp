@@ -14,6 +14,7 @@ int cmdFolders(Args& args, const MailStore& store) {
     if (!args.positionals().empty()) throw UsageError("folders takes no arguments");
     requireStore(store);
     const FolderList folders = store.readFolders();
+    reportFolderListProblem(store);
     for (const auto& f : folders) {
         printJsonLine({{"FolderId", f.folderId},
                        {"ParentId", f.parentId},
@@ -29,6 +30,8 @@ int cmdMessages(Args& args, const MailStore& store) {
     if (rest.size() != 1) throw UsageError("messages needs exactly one FILE");
     const StoreFileArg file = folderFileArg(store, rest[0]);
     const MessageList messages = file.store.readMessages(file.name);
+    // A FILE with a path of its own is read without the store's folders.
+    if (rest[0].find('/') == std::string::npos) reportFolderListProblem(store);
     for (const auto& m : messages) {
         printJsonLine({{"From", jsonText(store, m.from)},
                        {"To", jsonText(store, m.to)},

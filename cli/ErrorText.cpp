@@ -38,4 +38,16 @@ std::string errorText(const std::exception& error) {
     return error.what();
 }
 
+std::string folderListProblemText(const FolderListProblem& problem) {
+    switch (problem.kind) {
+        case FolderListProblem::Kind::Missing:
+            return "no folder list " + problem.path +
+                   "; every .dbx folder file of the directory is listed by its file name";
+        case FolderListProblem::Kind::Unreadable:
+            return "the folder list " + problem.path +
+                   " is damaged; every .dbx folder file of the directory is listed by its file name";
+    }
+    return {};
+}
+
 }  // namespace lumbrook::cli

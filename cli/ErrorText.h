@@ -9,11 +9,14 @@
 #include <string>
 
 #include "base/Errors.h"
+#include "store/StoreReader.h"
 
 namespace lumbrook::cli {
 
 std::string errorText(const LumbrookError& error);
 // Any failure: a LumbrookError worded as above, anything else by its what().
 std::string errorText(const std::exception& error);
+// Why the folders shown are the directory's folder files.
+std::string folderListProblemText(const FolderListProblem& problem);
 
 }  // namespace lumbrook::cli

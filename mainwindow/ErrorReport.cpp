@@ -47,6 +47,16 @@ public:
         return unknown();
     }
     static QString unknown() { return tr("Unknown error"); }
+    static QString folderList(FolderListProblem::Kind kind) {
+        switch (kind) {
+            case FolderListProblem::Kind::Missing:
+                return tr("No folder list %1: every folder file is listed by its file name.");
+            case FolderListProblem::Kind::Unreadable:
+                return tr("The folder list %1 is damaged: every folder file is listed by its "
+                          "file name.");
+        }
+        return unknown();
+    }
 };
 
 // Errors come from anywhere, not from one store: a text that is no UTF-8 (a path
@@ -76,6 +86,10 @@ void showErrorBox(QWidget* parent, const QString& text) {
     box.exec();
 }
 }  // namespace
+
+QString folderListProblemText(const FolderListProblem& problem) {
+    return ErrorWords::folderList(problem.kind).arg(fromProgramBytes(problem.path));
+}
 
 ErrorReporter setErrorReporter(ErrorReporter reporter) {
     return std::exchange(currentReporter(), std::move(reporter));

@@ -10,6 +10,8 @@
 #include <functional>
 #include <utility>
 
+#include "store/StoreReader.h"
+
 class QWidget;
 
 namespace lumbrook {
@@ -27,6 +29,8 @@ void reportError(QWidget* parent, const QString& text);
 QString errorText(const std::exception& error);
 // The words for a failure that is not even an exception.
 QString unknownErrorText();
+// Why the folders shown are the directory's folder files: for the status bar.
+QString folderListProblemText(const FolderListProblem& problem);
 
 // Runs body; a failure it throws is reported and swallowed. True when body ended
 // normally.

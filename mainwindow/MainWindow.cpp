@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -229,6 +230,7 @@ void MainWindow::startUp() {
     folders.clear();
     // Without a folder list the window still opens, empty, and says how to open one.
     if (!runReported(this, [this] { folders = store.readFolders(); })) folders.clear();
+    showFolderListProblem();
     showStorePlaceholder(folders.empty());
     rememberStore();
 
@@ -251,6 +253,18 @@ void MainWindow::startUp() {
     counts->start(store, folders);
 }
 
+// Stays until another store is opened; a store with its folder list clears only
+// its own notice, never a text something else left.
+void MainWindow::showFolderListProblem() {
+    const char* const noticeShown = "folderListNotice";
+    const auto problem = store.folderListProblem();
+    if (!problem && !ui->statusText->property(noticeShown).toBool()) return;
+    const QString notice = problem ? folderListProblemText(*problem) : QString();
+    ui->statusText->setText(notice);
+    ui->statusText->setToolTip(notice);
+    ui->statusText->setProperty(noticeShown, problem.has_value());
+}
+
 void MainWindow::openStore(MailStore newStore) {
     if (batches->running()) return;
     search->stop();
@@ -268,9 +282,14 @@ void MainWindow::openStore(MailStore newStore) {
 std::string MainWindow::storeDirectoryOf(const QString& path) {
     const QFileInfo info(path);
     if (info.isDir()) return QFile::encodeName(info.absoluteFilePath()).toStdString();
-    if (info.isFile() && info.suffix().compare(QLatin1String("dbx"), Qt::CaseInsensitive) == 0)
-        return QFile::encodeName(info.absolutePath()).toStdString();
-    return {};
+    if (!info.isFile() || info.suffix().compare(QLatin1String("dbx"), Qt::CaseInsensitive) != 0)
+        return {};
+    // A folder file with no folder list beside it is a store of its own.
+    const std::string dir = QFile::encodeName(info.absolutePath()).toStdString();
+    const bool isFolderList =
+        info.fileName().compare(QLatin1String("folders.dbx"), Qt::CaseInsensitive) == 0;
+    if (isFolderList || findEntry(dir, {"folders.dbx"})) return dir;
+    return QFile::encodeName(info.absoluteFilePath()).toStdString();
 }
 
 void MainWindow::onExportStore() {

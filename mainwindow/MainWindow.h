@@ -57,8 +57,9 @@ class MainWindow : public QMainWindow {
     // Shows another store: templates, options, folder list, tree, first folder and
     // first message as at start-up. A running batch keeps the store it has.
     void openStore(MailStore newStore);
-    // The store directory a chosen or dropped path stands for: a directory itself,
-    // a .dbx file's directory; empty for anything else.
+    // The store a chosen or dropped path stands for: a directory itself, a .dbx
+    // file's directory when it holds a folder list, else the folder file alone;
+    // empty for anything else.
     static std::string storeDirectoryOf(const QString& path);
     // The stores opened last, most recent first.
     QStringList recentStores() const { return lumbrook::recentStores(); }
@@ -107,6 +108,7 @@ class MainWindow : public QMainWindow {
     // A folder's count in the tree: its caption, bold with unread messages.
     void showFolderCount(int folder, FolderCount count);
     void startUp();
+    void showFolderListProblem();
     void shutDown();
     void buildFolderTree();
     // The index of the folder listed; -1 for none.

@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <iterator>
 #include <utility>
 #include <vector>
 
+#include "base/Ascii.h"
 #include "base/ByteReader.h"
 #include "base/Errors.h"
 #include "platform/Files.h"
@@ -19,6 +21,19 @@ namespace lumbrook {
 namespace {
 
 constexpr std::string_view FolderListName = "folders.dbx";
+
+// The mail client's files that are no folder, whatever words open them.
+bool isOtherStoreFile(std::string_view name) {
+    for (std::string_view other : {FolderListName, std::string_view("offline.dbx"),
+                                   std::string_view("pop3uidl.dbx")}) {
+        if (equalsNoCase(name, other)) return true;
+    }
+    return false;
+}
+
+bool hasDbxSuffix(std::string_view name) {
+    return name.size() > 4 && equalsNoCase(name.substr(name.size() - 4), ".dbx");
+}
 
 class DbxFolderTexts final : public StoreReader::FolderTexts {
   public:
@@ -53,6 +68,9 @@ bool isWithin(const std::filesystem::path& path, const std::filesystem::path& ro
 DbxDirectoryReader::DbxDirectoryReader(std::string dir, CodePage codePage,
                                        std::optional<LumbrookError> unreadable)
     : dir(std::move(dir)), page(std::move(codePage)), unreadable(std::move(unreadable)) {}
+
+DbxDirectoryReader::DbxDirectoryReader(std::string dir, LoneFile file, CodePage codePage)
+    : dir(std::move(dir)), page(std::move(codePage)), loneFile(std::move(file.fileName)) {}
 
 // A backslash separates paths where the store was written; in a raw name of a
 // double-byte code page it can be the second byte of a letter, so only the UTF-8
@@ -130,8 +148,111 @@ StoreFile DbxDirectoryReader::open(const std::string& fileName) const {
     return StoreFile(pathToOpen(path, fileName));
 }
 
+DbxDirectoryReader::ListedFolders DbxDirectoryReader::readFolderList() const {
+    ListedFolders listed;
+    std::optional<StoreFile> file;
+    try {
+        file.emplace(open(std::string(FolderListName)));
+    } catch (const FileOpenError&) {
+        listed.problem = FolderListProblem{FolderListProblem::Kind::Missing,
+                                           locate(std::string(FolderListName))};
+        listed.failure = std::current_exception();
+        return listed;
+    }
+    try {
+        listed.folders = readFolderIndex(*file);
+    } catch (const std::exception&) {
+        listed.failure = std::current_exception();
+    }
+    if (listed.folders.empty()) {
+        listed.problem = FolderListProblem{FolderListProblem::Kind::Unreadable,
+                                           locate(std::string(FolderListName))};
+    }
+    return listed;
+}
+
+std::vector<std::string> DbxDirectoryReader::folderFilesOnDisk() const {
+    std::vector<std::string> names;
+    if (dir.empty()) return names;  // no store was found: the root directory is none
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (!hasDbxSuffix(name) || isOtherStoreFile(name)) continue;
+        // A file that cannot be read, or a link out of the store, is no folder of it.
+        try {
+            if (fileType(name) == FileType::FolderFile) names.push_back(std::move(name));
+        } catch (const std::exception&) {
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 FolderList DbxDirectoryReader::readFolders() const {
-    return readFolderIndex(open(std::string(FolderListName)));
+    if (loneFile) {
+        FolderInfo folder;
+        folder.folderId = 0;
+        folder.name = *loneFile;
+        folder.fileName = *loneFile;
+        return {folder};
+    }
+    if (unreadable) throw *unreadable;
+    ListedFolders listed = readFolderList();
+    const std::vector<std::string> onDisk = folderFilesOnDisk();
+    if (listed.problem && onDisk.empty()) {
+        if (listed.failure) std::rethrow_exception(listed.failure);
+        return {};
+    }
+    FolderList folders = std::move(listed.folders);
+
+    // The directory's entries the list names, as lookups without regard to case find them.
+    std::vector<std::string> named;
+    std::int32_t nextId = 0;
+    for (const FolderInfo& folder : folders) {
+        nextId = std::max(nextId, folder.folderId);
+        if (folder.fileName.empty()) continue;
+        try {
+            const std::string path = locate(folder.fileName);
+            named.push_back(path.substr(path.find_last_of(PathDelim) + 1));
+        } catch (const std::exception&) {
+        }
+    }
+    // Under the first folder whose parent the list does not hold, as the list's own
+    // folders hang from it; flat when there is none.
+    std::int32_t rootId = -1;
+    for (const FolderInfo& folder : folders) {
+        const bool hasParent = std::any_of(folders.begin(), folders.end(), [&](const FolderInfo& f) {
+            return &f != &folder && f.folderId == folder.parentId;
+        });
+        if (!hasParent) {
+            rootId = folder.folderId;
+            break;
+        }
+    }
+    for (const std::string& name : onDisk) {
+        if (std::find(named.begin(), named.end(), name) != named.end()) continue;
+        FolderInfo folder;
+        folder.folderId = nextId < INT32_MAX ? ++nextId : nextId;
+        folder.parentId = listed.problem ? -1 : rootId;
+        folder.name = listed.problem ? name : "Unlisted: " + name;
+        folder.fileName = name;
+        folder.unlisted = true;
+        folders.push_back(std::move(folder));
+    }
+    return folders;
+}
+
+std::optional<FolderListProblem> DbxDirectoryReader::folderListProblem() const {
+    if (loneFile || unreadable) return std::nullopt;
+    // What the list cannot give, readFolders reports itself.
+    try {
+        ListedFolders listed = readFolderList();
+        if (!listed.problem || folderFilesOnDisk().empty()) return std::nullopt;
+        return listed.problem;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
 }
 
 MessageList DbxDirectoryReader::readMessages(const std::string& fileName) const {

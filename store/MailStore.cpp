@@ -1,5 +1,6 @@
 #include "store/MailStore.h"
 
+#include <filesystem>
 #include <utility>
 
 #include "base/Errors.h"
@@ -11,9 +12,29 @@ namespace lumbrook {
 
 namespace {
 
+// The store of the one folder path is, when path is a file whose signature says
+// folder file.
+std::shared_ptr<const StoreReader> loneFolderFile(const std::string& path,
+                                                  const CodePage& codePage) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return nullptr;
+    const fs::path file = fs::absolute(path, ec);
+    if (ec) return nullptr;
+    const std::string name = file.filename().string();
+    auto reader = std::make_shared<DbxDirectoryReader>(
+        file.parent_path().string(), DbxDirectoryReader::LoneFile{name}, codePage);
+    try {
+        if (reader->fileType(name) == StoreReader::FileType::FolderFile) return reader;
+    } catch (const std::exception&) {
+    }
+    return nullptr;
+}
+
 // The one place that tells the kinds of store apart: a second kind is one more
 // reader and one more line here.
 std::shared_ptr<const StoreReader> readerFor(const std::string& path, const CodePage& codePage) {
+    if (auto lone = loneFolderFile(path, codePage)) return lone;
     return std::make_shared<DbxDirectoryReader>(path, codePage);
 }
 

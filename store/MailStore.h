@@ -26,7 +26,8 @@ class MailStore;
 
 // The store at path (the programs' optional argument, "--store DIR"), else the one
 // the current user's registry names, read once, here; its texts in codePage. The
-// one place that tells the kinds of store apart: today every path is read as a
+// one place that tells the kinds of store apart: a file whose signature says
+// folder file is a store of that one folder, every other path is read as a
 // directory of .dbx files, so a path that is no store opens and fails on its first
 // read, naming the file it missed. A registry that cannot be read as the mail
 // client reads it (a Store Root that is no text) is not reported here but by every
@@ -57,6 +58,11 @@ class MailStore {
     // that cannot be opened throws FileOpenError; a damaged file gives the records
     // that could be read.
     FolderList readFolders() const { return reader->readFolders(); }
+    // Set when the folders are the directory's folder files because the folder list
+    // is missing or unreadable: the user is told, once, where the store is shown.
+    std::optional<FolderListProblem> folderListProblem() const {
+        return reader->folderListProblem();
+    }
     MessageList readMessages(const std::string& fileName) const {
         return reader->readMessages(fileName);
     }

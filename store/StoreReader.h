@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -35,6 +36,17 @@ class OutsideStoreError : public LumbrookError {
     std::string name;
 };
 
+// Why a store's folders are the folder files found in its directory, not the ones
+// its folder list names.
+struct FolderListProblem {
+    enum class Kind {
+        Missing,     // the folder list could not be opened
+        Unreadable,  // it was opened, but gave no folder (cut, damaged, not a folder list)
+    };
+    Kind kind = Kind::Missing;
+    std::string path;  // the folder list as it was looked for
+};
+
 class StoreReader {
   public:
     virtual ~StoreReader() = default;
@@ -48,7 +60,11 @@ class StoreReader {
     enum class FileType { FolderFile, FolderList, Other };
     virtual FileType fileType(const std::string& fileName) const = 0;
 
+    // The folders: those the folder list names and, after them, the folder files it
+    // does not name; without a usable list every folder file, flat.
     virtual FolderList readFolders() const = 0;
+    // Set when readFolders had to do without the folder list.
+    virtual std::optional<FolderListProblem> folderListProblem() const = 0;
     virtual MessageList readMessages(const std::string& fileName) const = 0;
     // One message on its own: what other messages of the folder hold is not known.
     // A dataOffset <= 0 (a record without text) gives an empty text.

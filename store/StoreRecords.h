@@ -18,6 +18,9 @@ struct FolderInfo {
     std::string name;            // entry 0x02
     std::string fileName;        // entry 0x03, relative to the store root
     bool isSpecial = false;      // entry 0x89 present
+    // A folder file of the store's directory that the folder list does not name (or
+    // every one, when there is no usable list): named after its file, not listed.
+    bool unlisted = false;
 };
 
 // Bits of a message record's flags, as the mail client keeps them.

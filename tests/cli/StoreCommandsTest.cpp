@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <fstream>
 #include <set>
+#include <sstream>
 
 #include "tests/platform/PlatformTestSupport.h"
 #include "tests/support/RecordTestSupport.h"
@@ -109,6 +110,39 @@ TEST_F(StoreCommandsTest, ConvertKeepsTheTreeTheTextsAndTheStateAndAddsNothingTh
     EXPECT_EQ(cli({"convert", "--to", out.string(), "--format", "zip"}).status, 2);
 }
 
+TEST_F(StoreCommandsTest, WithoutAFolderListEveryFolderFileIsListedAndTheUserIsTold) {
+    fs::remove(store / "Folders.dbx");
+    const auto names = [](const std::string& out) {
+        std::vector<std::string> found;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);) found.push_back(json::parse(line)["Name"]);
+        return found;
+    };
+    const std::string notice = "lumbrook-cli: no folder list " + (store / "folders.dbx") +
+                               "; every .dbx folder file of the directory is listed by its file name\n";
+    CliRun run = cli({"folders"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(names(run.out),
+              (std::vector<std::string>{"Archiv1.dbx", "Archiv2.dbx", "Familie.dbx", "Urlaub.dbx"}));
+    EXPECT_EQ(run.err, notice);
+    run = cli({"messages", "Urlaub.dbx"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, notice);
+    const fs::path out = fs::path(work.str()) / "eml";
+    run = cli({"convert", "--to", out.string(), "--format", "eml"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err.find(notice), 0u) << run.err;
+    EXPECT_EQ(run.err.find(notice, 1), std::string::npos) << run.err;
+    EXPECT_EQ(filesUnder(out).size(), 4u);
+
+    // A folder file named as the store is a store of that one folder, and no notice.
+    run = test::runProgram(LUMBROOK_CLI, {"--store", store / "Familie.dbx", "folders"},
+                           work.str());
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(names(run.out), std::vector<std::string>{"Familie.dbx"});
+    EXPECT_EQ(run.err, "");
+}
+
 TEST_F(StoreCommandsTest, SearchFindsWordsFieldsAndAccentsInEveryCharset) {
     CliRun run = cli({"index"});
     ASSERT_EQ(run.status, 0) << run.err;
@@ -168,6 +202,8 @@ TEST_F(StoreCommandsTest, QueriesWithDashesAndFoldersOutsideTheStore) {
     fs::create_symlink(work / "private/Geheim.dbx", store / "Link.dbx");
     const std::string outsideName =
         fs::relative(work / "private/Geheim.dbx", store.str()).string();  // "../lumbrook-…"
+    // The folder files the new list leaves out would be read as unlisted folders.
+    for (const char* other : {"Urlaub.dbx", "Archiv1.dbx", "Archiv2.dbx"}) fs::remove(store / other);
     DbxFileOptions folders;
     folders.kind = DbxFileKind::Folders;
     writeBytes(store / "Folders.dbx",

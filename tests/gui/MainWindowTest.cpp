@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QLabel>
 #include <QSplitter>
 #include <QTest>
 #include <QToolButton>
@@ -287,8 +288,29 @@ TEST_F(MainWindowTest, ClearingTheSelectionEmptiesThePreview) {
     EXPECT_TRUE(exists(program.mailPage()));
 }
 
-TEST_F(MainWindowTest, WithoutAFolderListTheWindowStartsEmpty) {
+TEST_F(MainWindowTest, WithoutAFolderListEveryFolderFileIsShownAndTheStatusBarSaysWhy) {
+    // Chosen or dropped, a folder file stands for its directory while a folder list
+    // lies beside it, and for itself once none does.
+    const std::string inbox = store.path() + "Inbox.dbx";
+    const std::string directory = store.path().substr(0, store.path().size() - 1);
+    EXPECT_EQ(MainWindow::storeDirectoryOf(QString::fromStdString(inbox)), directory);
     std::remove((store.path() + "Folders.dbx").c_str());
+    EXPECT_EQ(MainWindow::storeDirectoryOf(QString::fromStdString(inbox)), inbox);
+    form = std::make_unique<MainWindow>(MailStore(store.path()), program.paths);
+    ui = std::make_unique<MainWindowControls>(*form);
+    EXPECT_TRUE(errors.empty());
+    ASSERT_EQ(ui->tree->topLevelItemCount(), 2);
+    EXPECT_TRUE(ui->tree->topLevelItem(0)->text(0).startsWith(QStringLiteral("Empty.dbx")));
+    EXPECT_TRUE(ui->tree->topLevelItem(1)->text(0).startsWith(QStringLiteral("Inbox.dbx")));
+    EXPECT_EQ(child<QLabel>(*form, "statusText")->text().toStdString(),
+              "No folder list " + store.path() +
+                  "folders.dbx: every folder file is listed by its file name.");
+
+    // With no folder file either, the window starts empty and says what it missed.
+    ui.reset();
+    form.reset();
+    std::remove((store.path() + "Inbox.dbx").c_str());
+    std::remove((store.path() + "Empty.dbx").c_str());
     form = std::make_unique<MainWindow>(MailStore(store.path()), program.paths);
     ui = std::make_unique<MainWindowControls>(*form);
     ASSERT_EQ(errors.size(), 1u);
@@ -297,6 +319,7 @@ TEST_F(MainWindowTest, WithoutAFolderListTheWindowStartsEmpty) {
                              "ffnet werden");
     EXPECT_EQ(ui->tree->topLevelItemCount(), 0);
     EXPECT_EQ(ui->model->rowCount(), 0);
+    EXPECT_TRUE(child<QLabel>(*form, "statusText")->text().isEmpty());
     EXPECT_EQ(form->folderFile(), "folders.dbx");
     form.reset();
     EXPECT_TRUE(exists(program.paths.optionsFile));

@@ -1,6 +1,9 @@
 // The index walk and the record decoding of .dbx files, sound and damaged.
 
+#include <filesystem>
 #include <random>
+#include <set>
+#include <tuple>
 
 #include "StoreTestSupport.h"
 
@@ -393,6 +396,104 @@ TEST_F(StoreTest, FolderRecords) {
     EXPECT_EQ(list[3].folderId, 0xFFFFFF);
     EXPECT_EQ(list[3].parentId, 0xFFFFFF);
     EXPECT_EQ(list[3].name, "Gel\xF6scht");
+}
+
+// The folders are the folder files on disk: those the list names, the ones it
+// does not name, and all of them flat when there is no usable list; a lone folder
+// file is a store of one folder. Other files never become folders.
+TEST_F(StoreTest, TheFoldersAreTheFolderFilesOnDisk) {
+    const std::vector<DbxRecord> folderList = {
+        folderRecord({0, {}, "Outlook Express", {}, false}),
+        folderRecord({4, 0, "Inbox", "inbox.dbx", true}),
+        folderRecord({9, 4, "Gone", "Gone.dbx", false})};
+    const std::vector<std::uint8_t> listBytes = buildDbx(folderList, folderFileOptions()).bytes;
+    struct Case {
+        const char* what;
+        std::optional<std::vector<std::uint8_t>> folders;  // Folders.dbx, when there is one
+        // name, parent id, whether unlisted; the listed folders first, in list order
+        std::vector<std::tuple<std::string, std::int32_t, bool>> expected;
+        std::optional<FolderListProblem::Kind> problem;
+    };
+    const std::vector<Case> cases = {
+        {"a list that misses a file",
+         listBytes,
+         {{"Outlook Express", -1, false},
+          {"Inbox", 0, false},
+          {"Gone", 4, false},
+          {"Unlisted: Archive 2001.dbx", 0, true},
+          {"Unlisted: zz.DBX", 0, true}},
+         std::nullopt},
+        {"no list",
+         std::nullopt,
+         {{"Archive 2001.dbx", -1, true}, {"Inbox.dbx", -1, true}, {"zz.DBX", -1, true}},
+         FolderListProblem::Kind::Missing},
+        {"a cut list",
+         std::vector<std::uint8_t>(listBytes.begin(), listBytes.begin() + 600),
+         {{"Archive 2001.dbx", -1, true}, {"Inbox.dbx", -1, true}, {"zz.DBX", -1, true}},
+         FolderListProblem::Kind::Unreadable},
+        {"a list with no folder",
+         buildDbx({}, folderFileOptions()).bytes,
+         {{"Archive 2001.dbx", -1, true}, {"Inbox.dbx", -1, true}, {"zz.DBX", -1, true}},
+         FolderListProblem::Kind::Unreadable},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string storeDir = dir + "/" + std::to_string(n++);
+        std::filesystem::create_directory(storeDir);
+        const auto putIn = [&](const std::string& name, const std::vector<std::uint8_t>& bytes) {
+            writeBytes(storeDir + "/" + name, bytes);
+        };
+        if (c.folders) putIn("Folders.dbx", *c.folders);
+        putIn("Inbox.dbx", buildDbx(simpleMessages(2)).bytes);
+        putIn("Archive 2001.dbx", buildDbx(simpleMessages(3)).bytes);
+        putIn("zz.DBX", buildDbx({}).bytes);
+        // Folder list signatures, and other words, are never folders; neither are the
+        // mail client's other files, whatever opens them.
+        putIn("Offline.dbx", buildDbx(simpleMessages(1)).bytes);
+        putIn("Pop3uidl.dbx", listBytes);
+        putIn("Copy of Folders.dbx", listBytes);
+        putIn("junk.dbx", std::vector<std::uint8_t>(64, 0x41));
+        putIn("Inbox.txt", buildDbx(simpleMessages(1)).bytes);
+
+        const MailStore store(storeDir, CodePage());
+        const FolderList got = store.readFolders();
+        std::vector<std::tuple<std::string, std::int32_t, bool>> shape;
+        for (const FolderInfo& f : got) shape.emplace_back(f.name, f.parentId, f.unlisted);
+        EXPECT_EQ(shape, c.expected);
+        const auto problem = store.folderListProblem();
+        ASSERT_EQ(problem.has_value(), c.problem.has_value());
+        if (problem) {
+            EXPECT_EQ(problem->kind, *c.problem);
+            EXPECT_EQ(problem->path, storeDir + (c.folders ? "/Folders.dbx" : "/folders.dbx"));
+        }
+        // Every folder found is read as any other, and its id is its own.
+        std::set<std::int32_t> ids;
+        std::size_t messageCount = 0;
+        for (const FolderInfo& f : got) {
+            ids.insert(f.folderId);
+            if (!f.fileName.empty() && f.name != "Gone") messageCount += store.readMessages(f.fileName).size();
+        }
+        EXPECT_EQ(ids.size(), got.size());
+        EXPECT_EQ(messageCount, 5u);
+
+        // A lone folder file is a store of that one folder, whatever lies beside it.
+        const MailStore lone(storeDir + "/Archive 2001.dbx", CodePage());
+        const FolderList one = lone.readFolders();
+        ASSERT_EQ(one.size(), 1u);
+        EXPECT_EQ(one[0].name, "Archive 2001.dbx");
+        EXPECT_EQ(lone.readMessages(one[0].fileName).size(), 3u);
+        EXPECT_FALSE(lone.folderListProblem());
+        // Any other file is read as a directory, and fails as one.
+        EXPECT_THROW(MailStore(storeDir + "/Pop3uidl.dbx", CodePage()).readFolders(),
+                     FileOpenError);
+    }
+
+    // With no folder file either, the missing list is the failure it always was.
+    std::filesystem::create_directory(dir + "/empty");
+    const MailStore empty(dir + "/empty", CodePage());
+    EXPECT_THROW(empty.readFolders(), FileOpenError);
+    EXPECT_FALSE(empty.folderListProblem());
 }
 
 TEST_F(StoreTest, TheNameAskedForDecidesTheRecordKind) {
