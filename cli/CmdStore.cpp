@@ -1,9 +1,11 @@
 // The store commands: what the folder tree, the message list and the reader see.
+#include <charconv>
 #include <cstdio>
 #include <iostream>
 
 #include "cli/Commands.h"
 #include "platform/DateTime.h"
+#include "store/DbxReader.h"
 #include "store/MailStore.h"
 #include "store/Recovery.h"
 #include "store/StoreFile.h"
@@ -32,6 +34,8 @@ int cmdMessages(Args& args, const MailStore& store) {
     const MessageList messages = file.store.readMessages(file.name);
     // A FILE with a path of its own is read without the store's folders.
     if (rest[0].find('/') == std::string::npos) reportFolderListProblem(store);
+    const std::string path = file.store.filePath(file.name);
+    const std::int32_t counted = messageCountOfHeader(StoreFile(path));
     for (const auto& m : messages) {
         printJsonLine({{"From", jsonText(store, m.from)},
                        {"To", jsonText(store, m.to)},
@@ -42,6 +46,12 @@ int cmdMessages(Args& args, const MailStore& store) {
                        {"RecordOffset", m.recordOffset},
                        {"Flags", m.flags}});
     }
+    // The records that could be read are listed all the same; the rest lie where
+    // only the recovery scan finds them.
+    if (counted > 0 && messages.size() < static_cast<std::size_t>(counted))
+        throw CliError(path + ": the index could not be read whole (it counts " +
+                       std::to_string(counted) + " messages, " + std::to_string(messages.size()) +
+                       " were found); lumbrook-cli recover " + rest[0] + " finds the others");
     return 0;
 }
 
@@ -51,22 +61,66 @@ void writeText(const std::string& text) {
     std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
+// recover lists offsets of the whole file, past 2 GiB too; the index holds 32-bit ones.
+std::int64_t parseFileOffset(std::string_view text) {
+    std::int64_t value = 0;
+    int base = 10;
+    std::string_view digits = text;
+    if (digits.starts_with("0x") || digits.starts_with("0X")) {
+        base = 16;
+        digits.remove_prefix(2);
+    }
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size())
+        throw UsageError("not an offset: " + std::string(text));
+    return value;
+}
+
+const char* chainEndText(ChainEnd end) {
+    switch (end) {
+        case ChainEnd::Whole:
+            break;
+        case ChainEnd::FileEnds:
+            return "the file ends inside it";
+        case ChainEnd::OutsideFile:
+            return "its next block lies outside the file";
+        case ChainEnd::MissingBlock:
+            return "its next block is missing";
+        case ChainEnd::Cycle:
+            return "its blocks run in a circle";
+        case ChainEnd::SharedBlock:
+            return "its next block belongs to another message";
+    }
+    return "its start is not in the file";
+}
+
 }  // namespace
 
 // A message the index lists, else one that recover finds there (a chain of blocks
-// nobody points to): what recover lists, text reads.
+// nobody points to): what recover lists, text reads, also in a file whose header,
+// index or first blocks are gone. A message cut short gives the bytes that are there.
 int cmdText(Args& args, const MailStore& store) {
     auto rest = args.positionals();
     if (rest.size() != 2) throw UsageError("text needs FILE and OFFSET");
-    const std::int32_t offset = parseOffset(rest[1]);
-    const StoreFileArg file = folderFileArg(store, rest[0]);
+    const std::int64_t offset = parseFileOffset(rest[1]);
+    const StoreFileArg file = storeFileArg(store, rest[0]);
+    // Without its signature (a file that lost its start) only the scan's reading is left.
+    const MailStore::FileType type = file.store.fileType(file.name);
+    if (type == MailStore::FileType::FolderList) folderFileArg(store, rest[0]);  // refuses it
+    const bool folderFile = type == MailStore::FileType::FolderFile;
     const std::string path = file.store.filePath(file.name);
     const std::string where = path + ": the message at offset " + rest[1];
 
     bool listed = false;
-    for (const auto& m : file.store.readMessages(file.name)) listed = listed || m.dataOffset == offset;
+    if (folderFile && offset >= INT32_MIN && offset <= INT32_MAX) {
+        try {
+            for (const auto& m : file.store.readMessages(file.name)) listed = listed || m.dataOffset == offset;
+        } catch (const std::exception&) {
+            // An index that cannot be read lists nothing; the chain may still be there.
+        }
+    }
     if (listed) {
-        const MessageText message = file.store.readMessage(file.name, offset);
+        const MessageText message = file.store.readMessage(file.name, static_cast<std::int32_t>(offset));
         writeText(message.text);
         if (!message.whole) throw CliError(where + " is damaged: " + message.problem);
         return 0;
@@ -74,12 +128,10 @@ int cmdText(Args& args, const MailStore& store) {
     if (offset > 0) {
         const StoreFile source(path);
         if (const auto chain = describeChainAt(source, static_cast<std::uint64_t>(offset))) {
-            if (const auto text = readTextAt(source, static_cast<std::uint64_t>(offset))) {
-                writeText(*text);
-                if (!chain->complete)
-                    throw CliError(where + " (not in the index) is not complete");
-                return 0;
-            }
+            writeText(readRecoveredText(source, *chain));
+            if (!chain->complete)
+                throw CliError(where + " (not in the index) is not complete: " + chainEndText(chain->end));
+            return 0;
         }
     }
     throw CliError(path + " lists no message at offset " + rest[1]);

@@ -337,6 +337,12 @@ MessageList readMessageIndex(const ByteSource& source) {
     return DbxReader(source).readIndex<MessageKind>();
 }
 
+std::int32_t messageCountOfHeader(const ByteSource& source) {
+    std::uint8_t head[4];
+    if (source.readAt(HeaderItemCountAt, head, sizeof head) < sizeof head) return 0;
+    return ByteReader(head, sizeof head).i32At(0).value_or(0);
+}
+
 std::string readMessageChain(const ByteSource& source, std::int32_t dataOffset) {
     return readMessage(source, dataOffset).text;
 }

@@ -25,6 +25,12 @@ namespace lumbrook {
 FolderList readFolderIndex(const ByteSource& source);
 MessageList readMessageIndex(const ByteSource& source);
 
+// How many messages the header of a folder file counts (0 for a source too short
+// to hold the count): an index that gave fewer records than this could not be read
+// whole (a cut file, a destroyed index node), and its other messages are only
+// found by the recovery scan.
+std::int32_t messageCountOfHeader(const ByteSource& source);
+
 // The data blocks the messages of one folder have taken so far. A block is read
 // for one message only: a second message whose chain runs into it is damaged
 // there, so a folder's texts together never hold more bytes than its file.

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -325,6 +326,93 @@ TEST_F(StoreCommandsTest, RecoverWritesEachMessageWholeOrNotAtAll) {
     EXPECT_EQ(files[0].rfind("orphaned/2003-09-14", 0), 0u) << files[0];
     EXPECT_NE(files[0].find(" lost @" + std::to_string(offset) + ".eml"), std::string::npos) << files[0];
     EXPECT_EQ(readFileBytes(out / files[0]), lost);
+}
+
+// What recover lists, text reads: in a folder file whose index root is zeroed, one
+// that lost its first 64 KiB (header, index and the start of a message) and one cut
+// inside a message. Whole messages come back byte for byte; a cut one gives the
+// bytes that are there and a reason. messages on a folder whose index is gone says
+// so and fails, where a healthy folder stays silent.
+TEST_F(StoreCommandsTest, TextReadsEveryMessageRecoverListsAndMessagesNamesAnUnreadableIndex) {
+    std::vector<std::string> texts;
+    const auto message = [&](const std::string& subject, std::size_t size) {
+        std::string text = "From: Ann <ann@a.example>\r\nSubject: " + subject + "\r\n\r\n";
+        for (int line = 0; text.size() < size; ++line)
+            text += subject + " line " + std::to_string(line) + "\r\n";
+        texts.push_back(text);
+        return text;
+    };
+    std::vector<DbxRecord> records;
+    for (int i = 0; i < 3; ++i)
+        records.push_back(messageRecord({i + 1, "Ann", "Bob", "indexed " + std::to_string(i),
+                                         test::fileTimeUtc(2003, 9, 14), message("indexed " + std::to_string(i), 700 + 900 * i)}));
+    std::vector<std::uint8_t> zeroed = buildDbx(records).bytes;
+    std::fill_n(zeroed.begin() + 48, 4, 0);  // the index root
+    writeBytes(store / "Zeroed.dbx", zeroed);
+
+    DbxImageBuilder headless;
+    headless.appendGarbage(50000, 7);
+    headless.addLive(message("across the lost start", 20000));
+    headless.addLive(message("after the lost start", 3000));
+    headless.addDeleted(message("deleted after the lost start", 900));
+    texts.push_back(DbxImageBuilder::deletedTextOf(texts.back()));  // each block's first 4 bytes lost
+    writeBytes(store / "Headless.dbx",
+               std::vector<std::uint8_t>(headless.bytes().begin() + 64 * 1024, headless.bytes().end()));
+
+    DbxImageBuilder cut(buildDbx({records[0]}).bytes);
+    const std::uint64_t cutAt = cut.addLive(message("cut short", 5000)) + 3 * DbxImageBuilder::BlockSize + 100;
+    writeBytes(store / "Cut.dbx", std::vector<std::uint8_t>(cut.bytes().begin(), cut.bytes().begin() + cutAt));
+
+    const auto isPartOfAText = [&](const std::string& part) {
+        return std::any_of(texts.begin(), texts.end(),
+                           [&](const std::string& t) { return t.find(part) != std::string::npos; });
+    };
+    std::map<std::string, std::pair<int, int>> wholeAndCut;
+    for (const std::string file : {"Zeroed.dbx", "Headless.dbx", "Cut.dbx"}) {
+        SCOPED_TRACE(file);
+        const CliRun found = cli({"recover", file});
+        ASSERT_EQ(found.status, 0) << found.err;
+        std::istringstream lines(found.out);
+        for (std::string line; std::getline(lines, line);) {
+            const json m = json::parse(line);
+            const std::string offset = std::to_string(m["DataOffset"].get<std::uint64_t>());
+            SCOPED_TRACE(offset);
+            const CliRun read = cli({"text", file, offset});
+            EXPECT_EQ(read.out.size(), m["Size"].get<std::size_t>());
+            if (m["Complete"].get<bool>()) {
+                EXPECT_EQ(read.status, 0) << read.err;
+                EXPECT_NE(std::find(texts.begin(), texts.end(), read.out), texts.end()) << read.out;
+                ++wholeAndCut[file].first;
+            } else {
+                EXPECT_EQ(read.status, 1);
+                EXPECT_FALSE(read.out.empty());
+                EXPECT_TRUE(isPartOfAText(read.out)) << read.out;
+                EXPECT_NE(read.err.find("offset " + offset + " (not in the index) is not complete: "),
+                          std::string::npos) << read.err;
+                EXPECT_EQ(std::count(read.err.begin(), read.err.end(), '\n'), 1) << read.err;
+                ++wholeAndCut[file].second;
+            }
+        }
+    }
+    EXPECT_EQ(wholeAndCut["Zeroed.dbx"], std::make_pair(3, 0));
+    EXPECT_EQ(wholeAndCut["Headless.dbx"], std::make_pair(2, 1));  // the first lost its start
+    EXPECT_EQ(wholeAndCut["Cut.dbx"], std::make_pair(0, 1));
+
+    const CliRun healthy = cli({"messages", "Familie.dbx"});
+    EXPECT_EQ(healthy.status, 0) << healthy.err;
+    EXPECT_EQ(healthy.err, "");
+    const CliRun unreadable = cli({"messages", "Zeroed.dbx"});
+    EXPECT_EQ(unreadable.status, 1);
+    EXPECT_EQ(unreadable.out, "");
+    EXPECT_NE(unreadable.err.find((store / "Zeroed.dbx") + ": the index could not be read whole"),
+              std::string::npos) << unreadable.err;
+    std::vector<std::uint8_t> cutIndex = buildDbx(records).bytes;
+    cutIndex.resize(cutIndex.size() * 6 / 10);
+    writeBytes(store / "CutIndex.dbx", cutIndex);
+    const CliRun cutShort = cli({"messages", "CutIndex.dbx"});
+    EXPECT_EQ(cutShort.status, 1) << cutShort.out;
+    EXPECT_NE(cutShort.err.find("CutIndex.dbx: the index could not be read whole"), std::string::npos)
+        << cutShort.err;
 }
 
 }  // namespace
