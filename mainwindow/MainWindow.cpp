@@ -279,19 +279,6 @@ void MainWindow::openStore(MailStore newStore) {
     startUp();
 }
 
-std::string MainWindow::storeDirectoryOf(const QString& path) {
-    const QFileInfo info(path);
-    if (info.isDir()) return QFile::encodeName(info.absoluteFilePath()).toStdString();
-    if (!info.isFile() || info.suffix().compare(QLatin1String("dbx"), Qt::CaseInsensitive) != 0)
-        return {};
-    // A folder file with no folder list beside it is a store of its own.
-    const std::string dir = QFile::encodeName(info.absolutePath()).toStdString();
-    const bool isFolderList =
-        info.fileName().compare(QLatin1String("folders.dbx"), Qt::CaseInsensitive) == 0;
-    if (isFolderList || findEntry(dir, {"folders.dbx"})) return dir;
-    return QFile::encodeName(info.absoluteFilePath()).toStdString();
-}
-
 void MainWindow::onExportStore() {
     if (batches->running()) return;
     exportStore(store, this, [](const std::exception& e) { return errorText(e); });

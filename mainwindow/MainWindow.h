@@ -57,10 +57,8 @@ class MainWindow : public QMainWindow {
     // Shows another store: templates, options, folder list, tree, first folder and
     // first message as at start-up. A running batch keeps the store it has.
     void openStore(MailStore newStore);
-    // The store a chosen or dropped path stands for: a directory itself, a .dbx
-    // file's directory when it holds a folder list, else the folder file alone;
-    // empty for anything else.
-    static std::string storeDirectoryOf(const QString& path);
+    // The store a chosen or dropped path stands for (storePathOf).
+    static std::string storeDirectoryOf(const QString& path) { return storePathOf(path); }
     // The stores opened last, most recent first.
     QStringList recentStores() const { return lumbrook::recentStores(); }
     // The folder tree's counts by folder index.

@@ -1,5 +1,7 @@
 #include "mainwindow/WindowSettings.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMainWindow>
@@ -10,6 +12,7 @@
 #include "mainwindow/Controls.h"
 #include "mainwindow/ListRatio.h"
 #include "mainwindow/MainWindowWidgets.h"
+#include "platform/Files.h"
 #include "windows/Centre.h"
 
 namespace lumbrook {
@@ -56,6 +59,19 @@ void rememberRecentStore(const QString& dir) {
     recent.prepend(dir);
     while (recent.size() > MaxRecentStores) recent.removeLast();
     windowSettings().setValue(QStringLiteral("recentStores"), recent);
+}
+
+std::string storePathOf(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isDir()) return QFile::encodeName(info.absoluteFilePath()).toStdString();
+    if (!info.isFile() || info.suffix().compare(QLatin1String("dbx"), Qt::CaseInsensitive) != 0)
+        return {};
+    // A folder file with no folder list beside it is a store of its own.
+    const std::string dir = QFile::encodeName(info.absolutePath()).toStdString();
+    const bool isFolderList =
+        info.fileName().compare(QLatin1String("folders.dbx"), Qt::CaseInsensitive) == 0;
+    if (isFolderList || findEntry(dir, {"folders.dbx"})) return dir;
+    return QFile::encodeName(info.absoluteFilePath()).toStdString();
 }
 
 }  // namespace lumbrook

@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QStringList>
 #include <cstdint>
+#include <string>
 
 class QMainWindow;
 
@@ -31,5 +32,10 @@ void saveWindowLayout(const QMainWindow& window, const MainWindowWidgets& ui,
 QStringList recentStores();
 // Puts a store directory first among the recent ones.
 void rememberRecentStore(const QString& dir);
+
+// The store a chosen, dropped or named path stands for: a directory itself, a .dbx
+// file's directory when it holds a folder list, else the folder file alone; empty
+// for anything else.
+std::string storePathOf(const QString& path);
 
 }  // namespace lumbrook
