@@ -104,8 +104,10 @@ void printJsonLine(const nlohmann::ordered_json& value) {
     std::cout << value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
-std::int32_t parseOffset(std::string_view text) {
-    std::int32_t value = 0;
+namespace {
+template <typename Offset>
+Offset parseOffsetAs(std::string_view text) {
+    Offset value = 0;
     int base = 10;
     std::string_view digits = text;
     if (digits.starts_with("0x") || digits.starts_with("0X")) {
@@ -117,6 +119,11 @@ std::int32_t parseOffset(std::string_view text) {
         throw UsageError("not an offset: " + std::string(text));
     return value;
 }
+}  // namespace
+
+std::int32_t parseOffset(std::string_view text) { return parseOffsetAs<std::int32_t>(text); }
+
+std::int64_t parseFileOffset(std::string_view text) { return parseOffsetAs<std::int64_t>(text); }
 
 StopSignals::StopSignals(void (*handler)(int)) {
     struct sigaction action {};

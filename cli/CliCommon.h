@@ -73,6 +73,9 @@ std::string jsonText(const MailStore& store, std::string_view bytes);
 void printJsonLine(const nlohmann::ordered_json& value);
 
 std::int32_t parseOffset(std::string_view text);
+// An offset of the whole file, past 2 GiB too (what recover lists); the index holds
+// 32-bit ones.
+std::int64_t parseFileOffset(std::string_view text);
 
 // While it lives, SIGINT and SIGTERM go to handler, once: the handler only asks
 // for a stop, and a second signal of the same kind ends the program at once.

@@ -61,21 +61,6 @@ void writeText(const std::string& text) {
     std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
-// recover lists offsets of the whole file, past 2 GiB too; the index holds 32-bit ones.
-std::int64_t parseFileOffset(std::string_view text) {
-    std::int64_t value = 0;
-    int base = 10;
-    std::string_view digits = text;
-    if (digits.starts_with("0x") || digits.starts_with("0X")) {
-        base = 16;
-        digits.remove_prefix(2);
-    }
-    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
-    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size())
-        throw UsageError("not an offset: " + std::string(text));
-    return value;
-}
-
 const char* chainEndText(ChainEnd end) {
     switch (end) {
         case ChainEnd::Whole:

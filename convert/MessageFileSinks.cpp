@@ -90,14 +90,8 @@ std::string MessageFileSink::writeTemporary(const std::string& relativeDir,
     std::string name;
     const int fd = dir.createTemporary(name);
     if (fd < 0) throw ConvertError(systemErrorText("Cannot create a file in", dir.path()));
-    std::size_t written = 0;
-    bool ok = true;
-    while (ok && written < message.raw.size()) {
-        const ssize_t n = ::write(fd, message.raw.data() + written, message.raw.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        written += ok ? static_cast<std::size_t>(n) : 0;
-    }
+    bool stopped = false;  // a conversion stops between messages, never inside one
+    bool ok = writeAll(fd, message.raw, false, stopped);
     if (ok) {
         if (const auto time = messageTime(message.fileTime, message.raw)) {
             const struct timespec times[2] = {{static_cast<time_t>(*time), 0},

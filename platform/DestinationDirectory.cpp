@@ -216,20 +216,13 @@ std::string writeTemporaryFile(const DestinationDirectory& dir, std::string_view
     std::string name;
     const int fd = dir.createTemporary(name);
     if (fd < 0) throw makeCreateError(dir.path());
-    std::size_t done = 0;
-    bool ok = true;
-    int error = 0;
-    while (ok && done < bytes.size()) {
-        if (stopRequested() != 0) {
-            ::close(fd);
-            dir.remove(name);
-            throw StopRequestedError(stopRequested());
-        }
-        const ssize_t n = ::write(fd, bytes.data() + done, std::min<std::size_t>(bytes.size() - done, 1 << 20));
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (!ok) error = n < 0 ? errno : ENOSPC;
-        done += ok ? static_cast<std::size_t>(n) : 0;
+    bool stopped = false;
+    bool ok = writeAll(fd, bytes, true, stopped);
+    int error = ok ? 0 : errno;
+    if (stopped) {
+        ::close(fd);
+        dir.remove(name);
+        throw StopRequestedError(stopRequested());
     }
     if (::close(fd) != 0 && ok) {
         ok = false;

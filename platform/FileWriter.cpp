@@ -21,22 +21,6 @@ static_assert(std::atomic<int>::is_always_lock_free, "the stop flag is set from 
 // even on a slow disk.
 constexpr std::size_t WriteChunk = 1 << 20;
 
-bool writeAll(int fd, std::string_view bytes, bool watchStop, bool& stopped) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        if (watchStop && stopRequested() != 0) {
-            stopped = true;
-            return false;
-        }
-        const std::size_t piece = std::min(WriteChunk, bytes.size() - done);
-        const ssize_t n = ::write(fd, bytes.data() + done, piece);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 std::string directoryOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -89,6 +73,23 @@ int stopRequested() noexcept {
 
 void clearStopRequest() noexcept {
     stopReason.store(0, std::memory_order_relaxed);
+}
+
+bool writeAll(int fd, std::string_view bytes, bool watchStop, bool& stopped) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        if (watchStop && stopRequested() != 0) {
+            stopped = true;
+            return false;
+        }
+        const std::size_t piece = std::min(WriteChunk, bytes.size() - done);
+        const ssize_t n = ::write(fd, bytes.data() + done, piece);
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = ENOSPC;  // nothing taken and no reason given: no room
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 int placeNewFile(const std::string& temporary, const std::string& path) {

@@ -27,6 +27,11 @@ void writeFileNew(const std::string& path, std::string_view bytes);
 // (who may try the next name with it). The file keeps its bytes and its times.
 int placeNewFile(const std::string& temporary, const std::string& path);
 
+// Writes all of bytes to fd, in pieces, again after a signal. False with errno set
+// when the file takes no more; with watchStop, also (stopped set) when a stop is
+// requested before a piece.
+bool writeAll(int fd, std::string_view bytes, bool watchStop, bool& stopped);
+
 // placeNewFile's last resort, for file systems that can neither rename without
 // replacing nor make hard links (FAT, some network mounts); on its own for tests.
 // Same contract as placeNewFile.
