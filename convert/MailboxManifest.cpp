@@ -276,6 +276,15 @@ void ConvertManifest::recordLayout(std::string_view layout) {
 
 void ConvertManifest::recordMboxState(std::string_view path, std::uint64_t size,
                                       std::uint64_t hash) {
+    {
+        // What the record says already is not said again: a run that finds every
+        // mbox as it left it leaves the record as it is.
+        std::lock_guard lock(guard);
+        const auto known = mboxStates.find(std::string(path));
+        if (known != mboxStates.end() && !known->second.pending && known->second.end == size &&
+            known->second.tailHash == hash)
+            return;
+    }
     appendLine("S\t" + escapeField(path) + "\t" + std::to_string(size) + "\t" + hex64(hash), true);
     std::lock_guard lock(guard);
     mboxStates[std::string(path)] = MboxState{size, hash, std::nullopt};
