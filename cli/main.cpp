@@ -43,6 +43,7 @@ const Command Commands[] = {
      "a message's attachments, one JSON object per line, or written into DIR"},
     {"recover", cmdRecover, "FILE [--to DIR]",
      "messages the folder file holds but its index does not list (orphaned, deleted)"},
+    {"find", cmdFind, "PATH...", "every store below PATH (a mounted disk, a profile), one JSON object per line"},
 };
 
 void printUsage(std::ostream& out) {
@@ -76,6 +77,7 @@ int run(std::span<char*> argv) {
     std::vector<std::string> items(argv.begin() + 1, argv.end());
     // Global options come before the command name.
     std::optional<std::string> storeDir;
+    std::optional<std::string> codePageSetting;
     std::size_t i = 0;
     while (i < items.size() && items[i].starts_with("-")) {
         if (isHelp(items[i])) {
@@ -92,6 +94,9 @@ int run(std::span<char*> argv) {
         } else if (items[i].starts_with("--store=")) {
             storeDir = items[i].substr(8);
             i += 1;
+        } else if (items[i] == "--codepage" && i + 1 < items.size()) {
+            codePageSetting = items[i + 1];
+            i += 2;
         } else {
             throw UsageError("unknown option " + items[i]);
         }
@@ -107,10 +112,15 @@ int run(std::span<char*> argv) {
             // A code page iconv does not know would turn every text into the wrong
             // letters: the user hears of it before anything is read.
             std::string problem;
-            CodePage codePage = CodePage::fromEnvironment(&problem);
+            std::optional<CodePage> codePage = CodePage::fromEnvironmentIfSet(&problem);
+            if (codePageSetting) {
+                problem.clear();
+                codePage = CodePage::fromSetting(*codePageSetting, &problem);
+                if (!problem.empty()) problem = "unknown code page '" + problem + "' in --codepage";
+            }
             if (!problem.empty()) throw SetupError(problem);
             Args args(std::move(rest));
-            const MailStore store = openStore(storeDir, std::move(codePage));
+            const MailStore store = openStoreDetectingCodePage(storeDir, std::move(codePage));
             if (needsStore(c.name)) requireStore(store);
             return c.run(args, store);
         }

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    nlohmann-json3-dev libssl-dev libxml2-dev libsqlite3-dev
+    nlohmann-json3-dev libssl-dev libxml2-dev libsqlite3-dev libhivex-dev
     qt6-base-dev qt6-svg-dev qt6-webengine-dev
     media-types xvfb xauth
     poppler-utils
