@@ -434,7 +434,7 @@ FindResult findStores(const std::vector<std::string>& roots,
             const auto found = scannedByCanonical.find(key);
             if (!dir || found == scannedByCanonical.end()) {
                 result.notices.push_back({profile.userName(), identity.name,
-                                          "the store root " + identity.storeRoot + " holds no store on this disk"});
+                                          "its store root " + identity.storeRoot + " is no store below the directories searched"});
                 continue;
             }
             FoundStore store;
