@@ -37,6 +37,7 @@
 #include "mainwindow/PreviewOptions.h"
 #include "mainwindow/RecoveryController.h"
 #include "mainwindow/SearchController.h"
+#include "mainwindow/StoreChoice.h"
 #include "output/Output.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
@@ -45,6 +46,7 @@
 #include "windows/ExportStoreDialog.h"
 #include "windows/MessageWindow.h"
 #include "windows/SaveExportDialog.h"
+#include "windows/FoundStoresPanel.h"
 
 namespace lumbrook {
 
@@ -106,6 +108,14 @@ MainWindow::MainWindow(MailStore store, AppPaths paths, QWidget* parent)
             [this] { return search->running(); }, [this] { return saveExportDialog; }});
     updateRecentMenu();
     connectHandlers();
+    foundStores = addStoreFinding(
+        ui->listStack->widget(1), findChild<QMenu*>(QStringLiteral("fileMenu")), ui->openStoreAction,
+        [this](const QString& dir) {
+            runReported(this, [&] { openStore(openStoreForWindow(QFile::encodeName(dir).toStdString())); });
+        });
+    new TextEncodingMenu(
+        findChild<QMenu*>(QStringLiteral("viewMenu")), [this]() -> const MailStore& { return this->store; },
+        [this](MailStore reread) { openStore(std::move(reread)); });
     setAcceptDrops(true);
 
     listRatio = restoreWindowLayout(*this, *ui);
@@ -144,7 +154,7 @@ void MainWindow::updateRecentMenu() {
     for (const QString& dir : recent) {
         QAction* entry = ui->recentMenu->addAction(dir);
         connect(entry, &QAction::triggered, this, reported(this, [this, dir] {
-                    openStore(MailStore(QFile::encodeName(dir).toStdString()));
+                    openStore(openStoreForWindow(QFile::encodeName(dir).toStdString()));
                 }));
     }
     ui->recentMenu->setEnabled(!recent.isEmpty());
@@ -294,6 +304,8 @@ void MainWindow::onOpenStore() {
     dialog.setNameFilter(tr("Outlook Express folders (*.dbx *.DBX)"));
     const QString current = QFile::decodeName(QByteArray::fromStdString(store.directory()));
     if (QFileInfo(current).isDir()) dialog.setDirectory(current);
+    for (const FoundStore& found : foundStores->stores())
+        dialog.setSidebarUrls(dialog.sidebarUrls() << QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(found.path))));
     if (showModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString chosen = dialog.selectedFiles().front();
     const std::string dir = storeDirectoryOf(chosen);
@@ -302,7 +314,7 @@ void MainWindow::onOpenStore() {
                        tr("%1 is neither a directory nor a .dbx file.").arg(chosen));
         return;
     }
-    openStore(MailStore(dir));
+    openStore(openStoreForWindow(dir));
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
@@ -325,7 +337,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
             const std::string dir = storeDirectoryOf(url.toLocalFile());
             if (dir.empty()) continue;
             event->acceptProposedAction();
-            openStore(MailStore(dir));
+            openStore(openStoreForWindow(dir));
             return;
         }
     });
@@ -333,6 +345,10 @@ void MainWindow::dropEvent(QDropEvent* event) {
 
 void MainWindow::showStorePlaceholder(bool show) {
     ui->listStack->setCurrentIndex(show ? 1 : 0);
+    if (show && !usualPlacesSearched) {
+        usualPlacesSearched = true;
+        foundStores->searchUsualPlaces();
+    }
 }
 
 // ---------------------------------------------------------------------------------
