@@ -53,7 +53,8 @@ void makeTree(const fs::path& root) {
     for (int s = 0; s < Stores; ++s) {
         const fs::path profile = root / (s < 3 ? "Documents and Settings" : "Users") / ("user" + std::to_string(s));
         writeStore(profile / (s < 3 ? "Local Settings/Application Data" : "AppData/Local") /
-                       "Identities/{00000000-0000-0000-0000-00000000000" + std::to_string(s) + "}/Microsoft/Outlook Express",
+                       ("Identities/{00000000-0000-0000-0000-00000000000" + std::to_string(s) +
+                        "}/Microsoft/Outlook Express"),
                    s, files);
     }
     // Mostly small files; one in four big enough to be looked at.
