@@ -26,13 +26,15 @@ constexpr int TotalFiles = 300'000;
 constexpr int FilesPerDirectory = 60;
 constexpr int Stores = 5;
 
-const char* const Extensions[] = {"dll", "txt", "jpg", "dat", "doc", "", "bin", "htm", "xls", "tmp"};
+const char* const Extensions[] = {"dll", "txt", "jpg", "dat", "doc",
+                                  "",    "bin", "htm", "xls", "tmp"};
 
 void writeStore(const fs::path& dir, int n, int& files) {
     fs::create_directories(dir);
     DbxFileOptions list;
     list.kind = DbxFileKind::Folders;
-    std::vector<DbxRecord> folders{folderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false})};
+    std::vector<DbxRecord> folders{
+        folderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false})};
     for (int f = 0; f < 3; ++f) {
         const std::string name = "Folder" + std::to_string(f) + ".dbx";
         folders.push_back(folderRecord({10 + f, 0, "Folder " + std::to_string(f), name, false}));
@@ -51,7 +53,8 @@ void writeStore(const fs::path& dir, int n, int& files) {
 void makeTree(const fs::path& root) {
     int files = 0;
     for (int s = 0; s < Stores; ++s) {
-        const fs::path profile = root / (s < 3 ? "Documents and Settings" : "Users") / ("user" + std::to_string(s));
+        const fs::path profile =
+            root / (s < 3 ? "Documents and Settings" : "Users") / ("user" + std::to_string(s));
         writeStore(profile / (s < 3 ? "Local Settings/Application Data" : "AppData/Local") /
                        ("Identities/{00000000-0000-0000-0000-00000000000" + std::to_string(s) +
                         "}/Microsoft/Outlook Express"),
@@ -61,12 +64,16 @@ void makeTree(const fs::path& root) {
     const std::string small(200, 'x');
     const std::string big(0x3000, 'y');
     for (int d = 0; files < TotalFiles; ++d) {
-        const fs::path dir = root / (d % 3 == 0 ? "Program Files" : d % 3 == 1 ? "WINDOWS/system32" : "Documents and Settings/user0/My Documents") /
+        const fs::path dir = root /
+                             (d % 3 == 0   ? "Program Files"
+                              : d % 3 == 1 ? "WINDOWS/system32"
+                                           : "Documents and Settings/user0/My Documents") /
                              ("dir" + std::to_string(d / 100)) / ("sub" + std::to_string(d % 100));
         fs::create_directories(dir);
         for (int f = 0; f < FilesPerDirectory && files < TotalFiles; ++f, ++files) {
             const char* ext = Extensions[(d + f) % std::size(Extensions)];
-            std::ofstream out(dir / ("file" + std::to_string(f) + (*ext ? "." : "") + ext), std::ios::binary);
+            std::ofstream out(dir / ("file" + std::to_string(f) + (*ext ? "." : "") + ext),
+                              std::ios::binary);
             out << (f % 4 == 0 ? big : small);
         }
     }
@@ -84,8 +91,9 @@ int main(int argc, char** argv) {
     if (!fs::exists(root / "Documents and Settings")) {
         const auto started = std::chrono::steady_clock::now();
         makeTree(root);
-        std::printf("tree written in %.1f s\n",
-                    std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+        std::printf(
+            "tree written in %.1f s\n",
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     }
     std::vector<double> seconds;
     std::size_t found = 0;
@@ -93,8 +101,10 @@ int main(int argc, char** argv) {
     for (int r = 0; r <= rounds; ++r) {
         const auto started = std::chrono::steady_clock::now();
         FindProgress last;
-        const FindResult result = findStores({root.string()}, [&](const FindProgress& p) { last = p; });
-        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        const FindResult result =
+            findStores({root.string()}, [&](const FindProgress& p) { last = p; });
+        const double s =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         found = result.stores.size();
         files = last.files;
         if (r > 0) seconds.push_back(s);  // the first only warms the cache

@@ -25,7 +25,8 @@ nlohmann::ordered_json isoDate(std::uint64_t fileTime) {
     if (fileTime == 0) return nullptr;
     constexpr std::uint64_t UnixEpochAsFileTime = 116444736000000000ull;
     if (fileTime < UnixEpochAsFileTime) return nullptr;
-    const std::time_t seconds = static_cast<std::time_t>((fileTime - UnixEpochAsFileTime) / 10000000);
+    const std::time_t seconds =
+        static_cast<std::time_t>((fileTime - UnixEpochAsFileTime) / 10000000);
     std::tm utc{};
     if (!gmtime_r(&seconds, &utc)) return nullptr;
     char text[32];

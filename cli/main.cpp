@@ -43,7 +43,8 @@ const Command Commands[] = {
      "a message's attachments, one JSON object per line, or written into DIR"},
     {"recover", cmdRecover, "FILE [--to DIR]",
      "messages the folder file holds but its index does not list (orphaned, deleted)"},
-    {"find", cmdFind, "PATH...", "every store below PATH (a mounted disk, a profile), one JSON object per line"},
+    {"find", cmdFind, "PATH...",
+     "every store below PATH (a mounted disk, a profile), one JSON object per line"},
 };
 
 void printUsage(std::ostream& out) {

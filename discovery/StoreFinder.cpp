@@ -45,10 +45,10 @@ constexpr std::array<std::string_view, 5> SkippedDirectories = {
 // Files whose kind is plain from their name and that no one names a mail store:
 // their first bytes are not worth a read, which on a cold disk costs a seek each.
 constexpr std::array<std::string_view, 48> SkippedExtensions = {
-    "dll", "exe", "sys", "ocx", "cpl", "drv", "mui", "cat", "manifest", "cab", "msi", "msp",
-    "jpg", "jpeg", "png", "gif", "bmp", "ico", "tif", "tiff", "mp3", "wav", "wma", "wmv",
-    "avi", "mp4", "mkv", "mov", "mpg", "zip", "rar", "7z", "gz", "iso", "pdf", "ttf",
-    "fon", "otf", "chm", "hlp", "inf", "ini", "log", "txt", "xml", "htm", "html", "css"};
+    "dll", "exe",  "sys", "ocx", "cpl", "drv", "mui", "cat",  "manifest", "cab", "msi",  "msp",
+    "jpg", "jpeg", "png", "gif", "bmp", "ico", "tif", "tiff", "mp3",      "wav", "wma",  "wmv",
+    "avi", "mp4",  "mkv", "mov", "mpg", "zip", "rar", "7z",   "gz",       "iso", "pdf",  "ttf",
+    "fon", "otf",  "chm", "hlp", "inf", "ini", "log", "txt",  "xml",      "htm", "html", "css"};
 
 // Filesystems of the running system that hold no files of a disk.
 bool isPseudoFilesystem(const std::string& dir) {
@@ -93,7 +93,8 @@ StoreFileKind storeFileKind(int dirFd, const char* name, std::uint64_t& size) {
     struct stat st {};
     if (::pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head) &&
         u32At(head + dbx::SignatureAt) == dbx::Signature &&
-        std::memcmp(head + dbx::ClassIdTailAt, dbx::ClassIdTail.data(), dbx::ClassIdTail.size()) == 0 &&
+        std::memcmp(head + dbx::ClassIdTailAt, dbx::ClassIdTail.data(), dbx::ClassIdTail.size()) ==
+            0 &&
         ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
         const std::uint32_t fileKind = u32At(head + dbx::FileKindAt);
         if (fileKind == dbx::FolderFileKind) kind = StoreFileKind::FolderList;
@@ -118,7 +119,8 @@ struct ScanResult {
 
 class TreeScan {
   public:
-    TreeScan(const std::function<void(const FindProgress&)>& progress, const std::atomic<bool>* cancel)
+    TreeScan(const std::function<void(const FindProgress&)>& progress,
+             const std::atomic<bool>* cancel)
         : progress(progress), cancel(cancel) {}
 
     void scan(const std::string& root, ScanResult& result) {
@@ -135,7 +137,8 @@ class TreeScan {
             }
             Pending at = std::move(pending.back());
             pending.pop_back();
-            const int dirFd = ::open(at.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const int dirFd =
+                ::open(at.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (dirFd < 0) continue;
             struct stat st {};
             if (::fstat(dirFd, &st) != 0 || !visited.insert({st.st_dev, st.st_ino}).second ||
@@ -264,9 +267,9 @@ class Profile {
         for (const std::string& id : hive.subkeys("Identities")) {
             const std::string key = "Identities\\" + id;
             Identity identity{id, hive.readText(key, "Username").value_or(""), {}};
-            identity.storeRoot =
-                storeRootAt(key + "\\Software\\Microsoft\\Outlook Express\\5.0")
-                    .value_or(expand("%LOCALAPPDATA%\\Identities\\" + id + "\\Microsoft\\Outlook Express"));
+            identity.storeRoot = storeRootAt(key + "\\Software\\Microsoft\\Outlook Express\\5.0")
+                                     .value_or(expand("%LOCALAPPDATA%\\Identities\\" + id +
+                                                      "\\Microsoft\\Outlook Express"));
             found.push_back(std::move(identity));
         }
         return found;
@@ -278,7 +281,8 @@ class Profile {
     std::optional<std::string> mapToDisk(const std::string& windowsPath) const {
         const std::string prefix = windowsProfile + "\\";
         if (equalsNoCase(windowsPath, windowsProfile)) return dir;
-        if (startsWithNoCase(windowsPath, prefix)) return mapBelow(dir, windowsPath.substr(prefix.size()));
+        if (startsWithNoCase(windowsPath, prefix))
+            return mapBelow(dir, windowsPath.substr(prefix.size()));
         if (windowsPath.size() >= 2 && windowsPath[1] == ':' && isAsciiLetter(windowsPath[0]) &&
             !diskRoot.empty())
             return mapBelow(diskRoot, windowsPath.substr(2));
@@ -322,26 +326,33 @@ class Profile {
     // The user's folders as the shell keeps them: "User Shell Folders" with
     // references, else the expanded copy "Shell Folders".
     std::optional<std::string> shellFolder(std::string_view name) const {
-        constexpr std::string_view Explorer = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
+        constexpr std::string_view Explorer =
+            "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
         for (std::string_view key : {"User Shell Folders", "Shell Folders"}) {
             auto value = hive.readValue(std::string(Explorer) + std::string(key), name);
-            if (!value || value->kind == RegistryFile::ValueKind::Other || value->data.empty()) continue;
+            if (!value || value->kind == RegistryFile::ValueKind::Other || value->data.empty())
+                continue;
             // Only the fixed variables here, so that no chain of references can loop.
-            return expandEnvironmentStrings(value->data, [this](std::string_view n) -> std::optional<std::string> {
-                if (equalsNoCase(n, "APPDATA") || equalsNoCase(n, "LOCALAPPDATA")) return std::nullopt;
-                return baseVariable(n);
-            });
+            return expandEnvironmentStrings(
+                value->data, [this](std::string_view n) -> std::optional<std::string> {
+                    if (equalsNoCase(n, "APPDATA") || equalsNoCase(n, "LOCALAPPDATA"))
+                        return std::nullopt;
+                    return baseVariable(n);
+                });
         }
         return std::nullopt;
     }
 
     std::string expand(const std::string& text) const {
-        return expandEnvironmentStrings(text, [this](std::string_view name) -> std::optional<std::string> {
-            if (auto v = baseVariable(name)) return v;
-            if (auto v = hive.readValue("Environment", name); v && v->kind != RegistryFile::ValueKind::Other)
-                return expandEnvironmentStrings(v->data, [this](std::string_view n) { return baseVariable(n); });
-            return std::nullopt;
-        });
+        return expandEnvironmentStrings(
+            text, [this](std::string_view name) -> std::optional<std::string> {
+                if (auto v = baseVariable(name)) return v;
+                if (auto v = hive.readValue("Environment", name);
+                    v && v->kind != RegistryFile::ValueKind::Other)
+                    return expandEnvironmentStrings(
+                        v->data, [this](std::string_view n) { return baseVariable(n); });
+                return std::nullopt;
+            });
     }
 
     std::string dir;
@@ -423,18 +434,21 @@ FindResult findStores(const std::vector<std::string>& roots,
         const std::string hivePath = findFileNoCase(profileDir, "NTUSER.DAT");
         auto hive = HiveFile::open(hivePath);
         if (!hive) {
-            result.notices.push_back({baseName(profileDir), "", hivePath + ": not a registry hive that can be read"});
+            result.notices.push_back(
+                {baseName(profileDir), "", hivePath + ": not a registry hive that can be read"});
             continue;
         }
         const Profile profile(profileDir, std::move(*hive));
         for (const Profile::Identity& identity : profile.identities()) {
-            if (!identity.id.empty()) identityNames[{profile.userName(), lowerAscii(identity.id)}] = identity.name;
+            if (!identity.id.empty())
+                identityNames[{profile.userName(), lowerAscii(identity.id)}] = identity.name;
             const auto dir = profile.mapToDisk(identity.storeRoot);
             const std::string key = dir ? canonical(*dir) : std::string();
             const auto found = scannedByCanonical.find(key);
             if (!dir || found == scannedByCanonical.end()) {
                 result.notices.push_back({profile.userName(), identity.name,
-                                          "its store root " + identity.storeRoot + " is no store below the directories searched"});
+                                          "its store root " + identity.storeRoot +
+                                              " is no store below the directories searched"});
                 continue;
             }
             FoundStore store;
@@ -454,15 +468,17 @@ FindResult findStores(const std::vector<std::string>& roots,
         store.path = dir;
         store.user = userOfPath(dir);
         store.identityId = identityIdOfPath(dir);
-        if (auto name = identityNames.find({store.user, lowerAscii(store.identityId)}); name != identityNames.end())
+        if (auto name = identityNames.find({store.user, lowerAscii(store.identityId)});
+            name != identityNames.end())
             store.identity = name->second;
         countStore(store, scannedStore);
         stores.emplace(key, std::move(store));
     }
     for (auto& [key, store] : stores) result.stores.push_back(std::move(store));
-    std::stable_sort(result.stores.begin(), result.stores.end(), [](const FoundStore& a, const FoundStore& b) {
-        return std::tie(a.user, a.identity, a.path) < std::tie(b.user, b.identity, b.path);
-    });
+    std::stable_sort(
+        result.stores.begin(), result.stores.end(), [](const FoundStore& a, const FoundStore& b) {
+            return std::tie(a.user, a.identity, a.path) < std::tie(b.user, b.identity, b.path);
+        });
     return result;
 }
 

@@ -17,14 +17,14 @@ namespace lumbrook {
 struct FoundStore {
     enum class Source { Registry, Scan };
 
-    std::string path;          // the store directory, as found below the root given
-    std::string user;          // the Windows profile it belongs to; empty when none
-    std::string identity;      // the identity's name; empty when the registry names none
-    std::string identityId;    // the identity's GUID, "{...}"; empty when not known
-    int codePage = 1252;       // the Windows code page its texts are read in
-    std::size_t folders = 0;   // folder files the store holds
+    std::string path;         // the store directory, as found below the root given
+    std::string user;         // the Windows profile it belongs to; empty when none
+    std::string identity;     // the identity's name; empty when the registry names none
+    std::string identityId;   // the identity's GUID, "{...}"; empty when not known
+    int codePage = 1252;      // the Windows code page its texts are read in
+    std::size_t folders = 0;  // folder files the store holds
     std::size_t messages = 0;
-    std::uint64_t bytes = 0;   // of its .dbx files
+    std::uint64_t bytes = 0;      // of its .dbx files
     std::uint64_t firstDate = 0;  // file times of the oldest and newest message; 0: none
     std::uint64_t lastDate = 0;
     Source source = Source::Scan;

@@ -44,9 +44,9 @@
 #include "platform/browser/PageView.h"
 #include "windows/AttachmentBar.h"
 #include "windows/ExportStoreDialog.h"
+#include "windows/FoundStoresPanel.h"
 #include "windows/MessageWindow.h"
 #include "windows/SaveExportDialog.h"
-#include "windows/FoundStoresPanel.h"
 
 namespace lumbrook {
 
@@ -108,14 +108,7 @@ MainWindow::MainWindow(MailStore store, AppPaths paths, QWidget* parent)
             [this] { return search->running(); }, [this] { return saveExportDialog; }});
     updateRecentMenu();
     connectHandlers();
-    foundStores = addStoreFinding(
-        ui->listStack->widget(1), findChild<QMenu*>(QStringLiteral("fileMenu")), ui->openStoreAction,
-        [this](const QString& dir) {
-            runReported(this, [&] { openStore(openStoreForWindow(QFile::encodeName(dir).toStdString())); });
-        });
-    new TextEncodingMenu(
-        findChild<QMenu*>(QStringLiteral("viewMenu")), [this]() -> const MailStore& { return this->store; },
-        [this](MailStore reread) { openStore(std::move(reread)); });
+    foundStores = addStoreChoice(*this, ui->listStack->widget(1), ui->openStoreAction);
     setAcceptDrops(true);
 
     listRatio = restoreWindowLayout(*this, *ui);
@@ -304,8 +297,7 @@ void MainWindow::onOpenStore() {
     dialog.setNameFilter(tr("Outlook Express folders (*.dbx *.DBX)"));
     const QString current = QFile::decodeName(QByteArray::fromStdString(store.directory()));
     if (QFileInfo(current).isDir()) dialog.setDirectory(current);
-    for (const FoundStore& found : foundStores->stores())
-        dialog.setSidebarUrls(dialog.sidebarUrls() << QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(found.path))));
+    dialog.setSidebarUrls(dialog.sidebarUrls() + foundStoreUrls(*foundStores));
     if (showModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString chosen = dialog.selectedFiles().front();
     const std::string dir = storeDirectoryOf(chosen);

@@ -9,6 +9,8 @@
 #include <QVBoxLayout>
 #include <QVariantMap>
 
+#include "mainwindow/ErrorReport.h"
+#include "mainwindow/MainWindow.h"
 #include "mainwindow/Modal.h"
 #include "mainwindow/WindowSettings.h"
 #include "windows/FoundStoresPanel.h"
@@ -20,7 +22,8 @@ namespace {
 const QString CodePagesKey = QStringLiteral("storeCodePages");
 
 QString settingsKeyOf(const std::string& dir) {
-    return QDir::cleanPath(QFileInfo(QFile::decodeName(QByteArray::fromStdString(dir))).absoluteFilePath());
+    return QDir::cleanPath(
+        QFileInfo(QFile::decodeName(QByteArray::fromStdString(dir))).absoluteFilePath());
 }
 
 struct Encoding {
@@ -102,31 +105,52 @@ void TextEncodingMenu::showChoice() {
         action->setChecked(action->data().toInt() == remembered);
         // The page in use, detected or set, is named beside "Automatic".
         if (action->data().toInt() == 0)
-            action->setText(remembered ? tr("Automatic")
-                                       : tr("Automatic (%1)").arg(QString::fromStdString(store.codePage().name())));
+            action->setText(
+                remembered
+                    ? tr("Automatic")
+                    : tr("Automatic (%1)").arg(QString::fromStdString(store.codePage().name())));
     }
 }
 
-FoundStoresPanel* addStoreFinding(QWidget* placeholder, QMenu* fileMenu, QAction* openStoreAction,
-                                  std::function<void(const QString&)> open) {
+FoundStoresPanel* addStoreChoice(MainWindow& window, QWidget* placeholder,
+                                 QAction* openStoreAction) {
+    const auto open = [&window](const QString& dir) {
+        runReported(&window, [&] {
+            window.openStore(openStoreForWindow(QFile::encodeName(dir).toStdString()));
+        });
+    };
     auto* panel = new FoundStoresPanel(placeholder);
     panel->setObjectName(QStringLiteral("foundStores"));
     if (auto* layout = qobject_cast<QVBoxLayout*>(placeholder->layout()))
         layout->insertWidget(layout->count() - 1, panel, 2);
     QObject::connect(panel, &FoundStoresPanel::storeChosen, placeholder, open);
 
+    auto* fileMenu = window.findChild<QMenu*>(QStringLiteral("fileMenu"));
     auto* findAction = new QAction(FoundStoresPanel::tr("Find stores..."), fileMenu);
     findAction->setObjectName(QStringLiteral("findStoresAction"));
     const auto actions = fileMenu->actions();
     const int at = actions.indexOf(openStoreAction);
-    fileMenu->insertAction(at >= 0 && at + 1 < actions.size() ? actions[at + 1] : nullptr, findAction);
-    QObject::connect(findAction, &QAction::triggered, placeholder, [panel, fileMenu, open] {
-        FindStoresDialog dialog(panel->stores(), fileMenu->window());
+    fileMenu->insertAction(at >= 0 && at + 1 < actions.size() ? actions[at + 1] : nullptr,
+                           findAction);
+    QObject::connect(findAction, &QAction::triggered, placeholder, [panel, &window, open] {
+        FindStoresDialog dialog(panel->stores(), &window);
         showModal(dialog);
         panel->addStores(dialog.panel()->stores());
         if (!dialog.chosenStore().isEmpty()) open(dialog.chosenStore());
     });
+
+    new TextEncodingMenu(
+        window.findChild<QMenu*>(QStringLiteral("viewMenu")),
+        [&window]() -> const MailStore& { return window.dbxStore(); },
+        [&window](MailStore reread) { window.openStore(std::move(reread)); });
     return panel;
+}
+
+QList<QUrl> foundStoreUrls(const FoundStoresPanel& panel) {
+    QList<QUrl> urls;
+    for (const FoundStore& found : panel.stores())
+        urls << QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(found.path)));
+    return urls;
 }
 
 }  // namespace lumbrook

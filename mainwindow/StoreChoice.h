@@ -4,8 +4,10 @@
 // on the no-store page and under File > Find stores..., and View > Text encoding,
 // the code page a store is read in, remembered per store.
 
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QUrl>
 #include <functional>
 #include <optional>
 #include <string>
@@ -20,6 +22,7 @@ class QWidget;
 namespace lumbrook {
 
 class FoundStoresPanel;
+class MainWindow;
 
 // The store at dir (the registry's without one) in the code page chosen for it
 // under View > Text encoding, else in LUMBROOK_CODEPAGE's, else in the one detected.
@@ -47,10 +50,13 @@ class TextEncodingMenu : public QObject {
     std::function<void(MailStore)> reopen;
 };
 
-// The panel of found stores on the no-store page (placeholder), before its last
-// stretch, and File > "Find stores..." (fileMenu, after openStoreAction); open is
-// called with the store chosen in either.
-FoundStoresPanel* addStoreFinding(QWidget* placeholder, QMenu* fileMenu, QAction* openStoreAction,
-                                  std::function<void(const QString&)> open);
+// Wires the store finding and the code page choice into window: the panel of
+// found stores on the no-store page (placeholder, before its last stretch), File >
+// "Find stores..." after openStoreAction, and View > Text encoding. The store
+// chosen in either opens in window.
+FoundStoresPanel* addStoreChoice(MainWindow& window, QWidget* placeholder,
+                                 QAction* openStoreAction);
+// The found stores' directories, for the side bar of the Open store dialog.
+QList<QUrl> foundStoreUrls(const FoundStoresPanel& panel);
 
 }  // namespace lumbrook

@@ -121,8 +121,7 @@ std::optional<int> systemAnsiCodePage(const std::string& systemHivePath) {
     if (!current || current->size() > 3) return std::nullopt;
     char controlSet[32];
     std::snprintf(controlSet, sizeof controlSet, "ControlSet%03d", std::atoi(current->c_str()));
-    const auto acp =
-        hive->readText(std::string(controlSet) + "\\Control\\Nls\\CodePage", "ACP");
+    const auto acp = hive->readText(std::string(controlSet) + "\\Control\\Nls\\CodePage", "ACP");
     if (!acp || acp->empty() || acp->size() > 5) return std::nullopt;
     for (char c : *acp)
         if (c < '0' || c > '9') return std::nullopt;

@@ -29,7 +29,8 @@ constexpr int MaxMessagesForCharsets = 40;
 constexpr int MaxFolderFilesForCharsets = 6;
 constexpr std::int32_t MaxMessageSizeForCharsets = 256 * 1024;
 
-std::optional<std::string> entryPath(std::string dir, const std::vector<std::vector<std::string>>& steps) {
+std::optional<std::string> entryPath(std::string dir,
+                                     const std::vector<std::vector<std::string>>& steps) {
     for (const auto& names : steps) {
         auto entry = findEntry(dir, names);
         if (!entry) return std::nullopt;
@@ -44,7 +45,8 @@ std::optional<int> codePageOfWindowsAbove(const std::string& dir) {
     fs::path at = fs::absolute(dir, ec).lexically_normal();
     if (ec) return std::nullopt;
     for (int level = 0; level < MaxLevelsAboveStore; ++level) {
-        auto hive = entryPath(at.string(), {{"Windows", "WINNT"}, {"System32"}, {"config"}, {"SYSTEM"}});
+        auto hive =
+            entryPath(at.string(), {{"Windows", "WINNT"}, {"System32"}, {"config"}, {"SYSTEM"}});
         if (hive && !directoryExists(*hive)) {
             if (auto page = systemAnsiCodePage(*hive)) return page;
         }
@@ -86,11 +88,14 @@ std::optional<int> codePageOfFolderFileNames(const std::string& dir, const Folde
 void countCharsets(std::string_view text, std::map<int, int>& votes) {
     const std::size_t headerEnd = text.find("\r\n\r\n");
     // The top header and the parts' headers lie mostly within the first few KB.
-    text = text.substr(0, std::max<std::size_t>(headerEnd == std::string_view::npos ? 0 : headerEnd, 8192));
+    text = text.substr(
+        0, std::max<std::size_t>(headerEnd == std::string_view::npos ? 0 : headerEnd, 8192));
     const std::string lower = lowerAscii(text);
     const auto charsetAt = [&](std::size_t at) {
         std::size_t end = at;
-        while (end < lower.size() && (isAsciiLetter(lower[end]) || (lower[end] >= '0' && lower[end] <= '9') || lower[end] == '-' || lower[end] == '_'))
+        while (end < lower.size() &&
+               (isAsciiLetter(lower[end]) || (lower[end] >= '0' && lower[end] <= '9') ||
+                lower[end] == '-' || lower[end] == '_'))
             ++end;
         if (int page = ansiCodePageOfCharset(std::string_view(lower).substr(at, end - at)))
             ++votes[page];
@@ -108,7 +113,8 @@ void countCharsets(std::string_view text, std::map<int, int>& votes) {
 std::optional<int> codePageOfMessageCharsets(const std::string& dir, const FolderList& folders) {
     std::vector<std::string> files;
     for (const auto& f : folders)
-        if (!f.fileName.empty() && files.size() < MaxFolderFilesForCharsets) files.push_back(f.fileName);
+        if (!f.fileName.empty() && files.size() < MaxFolderFilesForCharsets)
+            files.push_back(f.fileName);
     std::map<int, int> votes;
     int read = 0;
     for (const auto& name : files) {
@@ -156,7 +162,8 @@ DetectedCodePage detectStoreCodePage(const std::string& dir) {
     return {CodePage(), CodePageSource::Default};
 }
 
-MailStore openStoreDetectingCodePage(std::optional<std::string> path, std::optional<CodePage> chosen) {
+MailStore openStoreDetectingCodePage(std::optional<std::string> path,
+                                     std::optional<CodePage> chosen) {
     if (chosen) return openStore(std::move(path), std::move(*chosen));
     if (auto fromEnvironment = CodePage::fromEnvironmentIfSet())
         return openStore(std::move(path), std::move(*fromEnvironment));

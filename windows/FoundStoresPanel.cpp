@@ -41,7 +41,8 @@ std::vector<std::string> usualStoreSearchPlaces() {
     // Set, even empty, it replaces the usual places: tests look nowhere else.
     if (const char* places = std::getenv("LUMBROOK_STORE_SEARCH_PATH")) {
         std::vector<std::string> roots;
-        for (const QString& place : QString::fromLocal8Bit(places).split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        for (const QString& place :
+             QString::fromLocal8Bit(places).split(QLatin1Char(':'), Qt::SkipEmptyParts))
             roots.push_back(QFile::encodeName(place).toStdString());
         return roots;
     }
@@ -103,14 +104,15 @@ void FoundStoresPanel::searchUsualPlaces() {
         auto result = std::make_shared<FindResult>(findStores(places, {}, context.stop()));
         return [this, result] {
             addStores(result->stores);
-            if (found.empty()) status->setText(tr("No store was found on mounted disks or in Wine."));
+            if (found.empty())
+                status->setText(tr("No store was found on mounted disks or in Wine."));
         };
     });
 }
 
 void FoundStoresPanel::findStoresInChosenDirectory() {
-    const QString dir = QFileDialog::getExistingDirectory(this, tr("Find stores in"), QDir::homePath(),
-                                                          QFileDialog::DontUseNativeDialog);
+    const QString dir = QFileDialog::getExistingDirectory(
+        this, tr("Find stores in"), QDir::homePath(), QFileDialog::DontUseNativeDialog);
     if (!dir.isEmpty()) findStoresIn(dir);
 }
 

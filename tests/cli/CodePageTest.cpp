@@ -21,7 +21,8 @@ using nlohmann::json;
 TEST(CodePageTest, CyrillicStoreIsDetectedConvertedAndIndexedWithNoVariableSet) {
     test::TempDir root, outside, work;
     const test::OldDisk disk = test::makeOldDisk(root.str(), outside.str());
-    const std::string prelude = "unset LUMBROOK_CODEPAGE; XDG_CACHE_HOME=" + test::shellQuote(work / "cache");
+    const std::string prelude =
+        "unset LUMBROOK_CODEPAGE; XDG_CACHE_HOME=" + test::shellQuote(work / "cache");
     const auto cli = [&](std::vector<std::string> args) {
         return test::runProgram(LUMBROOK_CLI, args, work.str(), prelude);
     };
@@ -41,7 +42,8 @@ TEST(CodePageTest, CyrillicStoreIsDetectedConvertedAndIndexedWithNoVariableSet) 
     test::CliRun search = cli({"--store", disk.ivanMain, "search", "Привет"});
     ASSERT_EQ(search.status, 0) << search.err;
     ASSERT_FALSE(search.out.empty());
-    EXPECT_EQ(json::parse(search.out.substr(0, search.out.find('\n')))["Folder"], "Outlook Express/Входящие");
+    EXPECT_EQ(json::parse(search.out.substr(0, search.out.find('\n')))["Folder"],
+              "Outlook Express/Входящие");
 
     // Told the wrong code page, the listed files are not there: the index keeps
     // what it had of them and says so.
@@ -62,11 +64,13 @@ TEST(CodePageTest, CyrillicStoreIsDetectedConvertedAndIndexedWithNoVariableSet) 
                           folderRecord({10, 0, "Inbox", "Inbox.dbx", false})},
                          list)
                     .bytes));
-    writeBytes(work / "plain/Inbox.dbx",
-               buildDbx({messageRecord({1, "Ann", "Bob", subject, unixTimeToFileTime(0),
-                                        "Subject: " + subject +
-                                            "\r\nContent-Type: text/plain; charset=\"windows-1251\"\r\n\r\nx\r\n"})})
-                   .bytes);
+    writeBytes(
+        work / "plain/Inbox.dbx",
+        buildDbx({messageRecord(
+                     {1, "Ann", "Bob", subject, unixTimeToFileTime(0),
+                      "Subject: " + subject +
+                          "\r\nContent-Type: text/plain; charset=\"windows-1251\"\r\n\r\nx\r\n"})})
+            .bytes);
     test::CliRun messages = cli({"--store", work / "plain", "messages", "Inbox.dbx"});
     ASSERT_EQ(messages.status, 0) << messages.err;
     EXPECT_EQ(json::parse(messages.out)["Subject"], "Привет");

@@ -20,7 +20,8 @@ TEST(StoreFinderTest, BothWindowsLayoutsGiveEveryStoreWithItsUserIdentityAndCode
     const test::OldDisk disk = test::makeOldDisk(root.str(), outside.str());
 
     std::vector<FindProgress> reports;
-    const FindResult found = findStores({root.str()}, [&](const FindProgress& p) { reports.push_back(p); });
+    const FindResult found =
+        findStores({root.str()}, [&](const FindProgress& p) { reports.push_back(p); });
     ASSERT_FALSE(found.cancelled);
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.back().storesFound, 4u);  // the scan alone sees the same four

@@ -49,7 +49,7 @@ std::vector<std::uint8_t> emptyHive() {
     const std::size_t nk = BinAt + RootCell;
     put32(b, nk, static_cast<std::uint32_t>(-static_cast<std::int32_t>(RootCellSize)));
     std::memcpy(&b[nk + 4], "nk", 2);
-    put16(b, nk + 6, 0x2C);  // root, not to be deleted, ASCII name
+    put16(b, nk + 6, 0x2C);           // root, not to be deleted, ASCII name
     put32(b, nk + 0x14, 0xFFFFFFFF);  // parent
     put32(b, nk + 0x20, 0xFFFFFFFF);  // subkey lists
     put32(b, nk + 0x24, 0xFFFFFFFF);
@@ -113,7 +113,8 @@ void writeHive(const std::string& path, const std::vector<HiveKey>& keys) {
     {
         const auto bytes = emptyHive();
         std::ofstream out(empty, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
     }
     hive_h* h = hivex_open(empty.c_str(), HIVEX_OPEN_WRITE);
     if (!h) throw std::runtime_error("hivex cannot open the empty hive");

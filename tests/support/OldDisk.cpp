@@ -22,7 +22,8 @@ struct Folder {
 void writeStore(const std::string& dir, const std::vector<Folder>& folders,
                 const std::string& codePageName = "CP1252") {
     fs::create_directories(dir);
-    std::vector<DbxRecord> list{folderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false})};
+    std::vector<DbxRecord> list{
+        folderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false})};
     std::int32_t id = 10;
     for (const Folder& f : folders) {
         list.push_back(folderRecord({id++, 0, f.name, f.fileName, false}));
@@ -36,9 +37,11 @@ void writeStore(const std::string& dir, const std::vector<Folder>& folders,
     writeBytes(dir + "/Folders.dbx", buildDbx(list, options).bytes);
 }
 
-DbxMessage message(std::int32_t id, std::string subject, std::uint64_t date, std::string body = "hello") {
-    return {id, "Ann <ann@a.example>", "Bob", subject, date,
-            "From: Ann <ann@a.example>\r\nSubject: " + subject + "\r\n\r\n" + body + "\r\n"};
+DbxMessage message(std::int32_t id, std::string subject, std::uint64_t date,
+                   std::string body = "hello") {
+    return {id,    "Ann <ann@a.example>",
+            "Bob", subject,
+            date,  "From: Ann <ann@a.example>\r\nSubject: " + subject + "\r\n\r\n" + body + "\r\n"};
 }
 
 std::string cp1251(const std::string& utf8) {
@@ -59,12 +62,14 @@ OldDisk makeOldDisk(const std::string& root, const std::string& outsideDir) {
     disk.aliceMain = alice + "/Local Settings/Application data/Identities/" + aliceId +
                      "/Microsoft/Outlook Express";
     writeStore(disk.aliceMain,
-               {{"Inbox", "Inbox.dbx",
+               {{"Inbox",
+                 "Inbox.dbx",
                  {message(1, "first", fileTimeUtc(2003, 9, 14, 16, 2)),
                   message(2, "second", fileTimeUtc(2004, 1, 2))}},
                 {"Sent Items", "Sent Items.dbx", {message(3, "sent", fileTimeUtc(2003, 12, 24))}}});
     disk.aliceWork = root + "/xp/mail/work";
-    writeStore(disk.aliceWork, {{"Inbox", "Inbox.dbx", {message(1, "work", fileTimeUtc(2005, 3, 1))}}});
+    writeStore(disk.aliceWork,
+               {{"Inbox", "Inbox.dbx", {message(1, "work", fileTimeUtc(2005, 3, 1))}}});
     writeHive(alice + "/NTUSER.DAT",
               {{"Identities", {{"Default User ID", aliceId}}},
                {"Identities\\" + aliceId, {{"Username", "Main Identity"}}},
@@ -84,18 +89,22 @@ OldDisk makeOldDisk(const std::string& root, const std::string& outsideDir) {
     const std::string ivan = root + "/vista/Users/Ivan";
     disk.ivanMain = ivan + "/AppData/Local/Identities/" + ivanId + "/Microsoft/Outlook Express";
     writeStore(disk.ivanMain,
-               {{cp1251("Входящие"), cp1251("Входящие.dbx"),
+               {{cp1251("Входящие"),
+                 cp1251("Входящие.dbx"),
                  {message(1, cp1251("Привет"), fileTimeUtc(2006, 5, 6), cp1251("Как дела?"))}},
-                {cp1251("Отправленные"), cp1251("Отправленные.dbx"),
+                {cp1251("Отправленные"),
+                 cp1251("Отправленные.dbx"),
                  {message(2, cp1251("Ответ"), fileTimeUtc(2006, 5, 7))}}},
                "CP1251");
     writeHive(ivan + "/NTUSER.DAT", {{"Identities\\" + ivanId, {{"Username", "Иван"}}}});
 
     disk.backup = root + "/backup/oe";
-    writeStore(disk.backup, {{"Inbox", "Inbox.dbx", {message(1, "kept", fileTimeUtc(2002, 2, 2))}}});
+    writeStore(disk.backup,
+               {{"Inbox", "Inbox.dbx", {message(1, "kept", fileTimeUtc(2002, 2, 2))}}});
 
     disk.outside = outsideDir + "/elsewhere";
-    writeStore(disk.outside, {{"Inbox", "Inbox.dbx", {message(1, "outside", fileTimeUtc(2001, 1, 1))}}});
+    writeStore(disk.outside,
+               {{"Inbox", "Inbox.dbx", {message(1, "outside", fileTimeUtc(2001, 1, 1))}}});
     fs::create_directory_symlink(outsideDir, ivan + "/link-out");
     return disk;
 }

@@ -17,11 +17,11 @@ namespace lumbrook::test {
 
 struct OldDisk {
     std::string root;
-    std::string aliceMain;   // the store directories, as created
+    std::string aliceMain;  // the store directories, as created
     std::string aliceWork;
     std::string ivanMain;
     std::string backup;
-    std::string outside;     // the store the link leads to, beside root
+    std::string outside;  // the store the link leads to, beside root
 };
 
 // Builds the tree in root (which must exist and be empty) and the outside store in
