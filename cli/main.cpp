@@ -48,7 +48,7 @@ const Command Commands[] = {
 };
 
 void printUsage(std::ostream& out) {
-    out << "Usage: lumbrook-cli [--store DIR] COMMAND [ARGS...]\n\n"
+    out << "Usage: lumbrook-cli [--store DIR] [--codepage N] COMMAND [ARGS...]\n\n"
            "Reads an Outlook Express 5/6 mail store (a directory of .dbx files). Without --store\n"
            "the store of the current user is found through the registry (Wine's user.reg, or the\n"
            "file named by LUMBROOK_REGISTRY). The store is only ever read.\n\nCommands:\n";
@@ -98,6 +98,9 @@ int run(std::span<char*> argv) {
         } else if (items[i] == "--codepage" && i + 1 < items.size()) {
             codePageSetting = items[i + 1];
             i += 2;
+        } else if (items[i].starts_with("--codepage=")) {
+            codePageSetting = items[i].substr(11);
+            i += 1;
         } else {
             throw UsageError("unknown option " + items[i]);
         }
