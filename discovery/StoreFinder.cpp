@@ -138,7 +138,9 @@ class TreeScan {
             Pending at = std::move(pending.back());
             pending.pop_back();
             const int dirFd =
-                ::open(at.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                ::open(at.path.c_str(),
+                       // The root as the user named it, a link too; below it no link.
+                       O_RDONLY | O_DIRECTORY | O_CLOEXEC | (at.depth > 0 ? O_NOFOLLOW : 0));
             if (dirFd < 0) continue;
             struct stat st {};
             if (::fstat(dirFd, &st) != 0 || !visited.insert({st.st_dev, st.st_ino}).second ||
