@@ -1,6 +1,7 @@
 // Which code page a store is written in, when no one says: Outlook Express wrote
 // names and subjects in the ANSI code page of the Windows it ran on, and nothing in
 // a .dbx file records which that was.
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -11,6 +12,7 @@
 #include "platform/Hive.h"
 #include "platform/Registry.h"
 #include "platform/StoreRoot.h"
+#include "store/DbxLayout.h"
 #include "store/DbxReader.h"
 #include "store/MailStore.h"
 #include "store/StoreFile.h"
@@ -26,7 +28,8 @@ constexpr int MaxLevelsAboveStore = 16;
 // The charsets of this many messages settle the vote; bigger messages (those with
 // attachments) are passed over, their headers are not worth the read.
 constexpr int MaxMessagesForCharsets = 40;
-constexpr int MaxFolderFilesForCharsets = 6;
+constexpr std::size_t MaxFolderFilesForCharsets = 6;
+constexpr std::size_t MaxFolderFilesConsidered = 1000;
 constexpr std::int32_t MaxMessageSizeForCharsets = 256 * 1024;
 
 std::optional<std::string> entryPath(std::string dir,
@@ -111,15 +114,23 @@ void countCharsets(std::string_view text, std::map<int, int>& votes) {
 }
 
 std::optional<int> codePageOfMessageCharsets(const std::string& dir, const FolderList& folders) {
-    std::vector<std::string> files;
-    for (const auto& f : folders)
-        if (!f.fileName.empty() && files.size() < MaxFolderFilesForCharsets)
-            files.push_back(f.fileName);
+    // The smallest folders that hold messages: a big folder's whole index is read
+    // before its first message, and a few small ones tell as much.
+    std::vector<std::pair<std::uint64_t, std::string>> sized;
+    for (const auto& f : folders) {
+        if (f.fileName.empty() || sized.size() >= MaxFolderFilesConsidered) continue;
+        std::error_code ec;
+        const std::string path = findFileNoCase(dir, f.fileName);
+        const std::uint64_t size = std::filesystem::file_size(path, ec);
+        if (!ec && size > dbx::FileHeaderSize) sized.emplace_back(size, path);
+    }
+    std::sort(sized.begin(), sized.end());
+    if (sized.size() > MaxFolderFilesForCharsets) sized.resize(MaxFolderFilesForCharsets);
     std::map<int, int> votes;
     int read = 0;
-    for (const auto& name : files) {
+    for (const auto& [size, path] : sized) {
         // The names are in a code page not known yet; ASCII ones are found as they are.
-        auto file = StoreFile::tryOpen(findFileNoCase(dir, name));
+        auto file = StoreFile::tryOpen(path);
         if (!file) continue;
         try {
             for (const MessageInfo& m : readMessageIndex(*file)) {
