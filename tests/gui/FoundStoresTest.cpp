@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDialog>
 #include <QMenu>
 #include <QStackedWidget>
 #include <QTest>
@@ -63,6 +64,20 @@ TEST_F(FoundStoresTest, NoStorePageOffersTheFoundStoresAndOpensOneInItsCodePage)
     EXPECT_FALSE(treeTexts(ui->tree).join(QLatin1Char('|')).contains(QStringLiteral("Входящие")));
     EXPECT_EQ(openStoreForWindow(old.ivanMain).codePage().number(), 1252);
     EXPECT_EQ(openStoreForWindow(old.aliceMain).codePage().number(), 1250);
+
+    // File > Find stores... lists what was found and opens the one chosen there.
+    int listed = 0;
+    onDialog = [&](QDialog& dialog) {
+        auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("foundStoresList"));
+        if (!list) return int(QDialog::Rejected);
+        listed = list->topLevelItemCount();
+        list->setCurrentItem(list->topLevelItem(1));
+        emit list->itemActivated(list->topLevelItem(1), 0);
+        return dialog.result();
+    };
+    form->findChild<QAction*>(QStringLiteral("findStoresAction"))->trigger();
+    EXPECT_EQ(listed, 4);
+    EXPECT_EQ(form->dbxStore().directory(), old.aliceMain);
 }
 
 }  // namespace
