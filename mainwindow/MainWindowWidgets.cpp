@@ -360,9 +360,9 @@ void MainWindowWidgets::createBottomBar(QWidget* parent) {
     homePageButton->setCursor(Qt::PointingHandCursor);
     homePageButton->setFocusPolicy(Qt::NoFocus);
 
-    const ButtonPictures about = aboutButtonPictures();
+    const ButtonPictures about = aboutButtonPictures(aboutAction->text());
     auto* aboutButton = new PictureButton(about.up, about.down, aboutAction, bottomBar);
-    const ButtonPictures exit = exitButtonPictures();
+    const ButtonPictures exit = exitButtonPictures(quitAction->text());
     auto* quitButton = new PictureButton(exit.up, exit.down, quitAction, bottomBar);
 
     layout->addWidget(homePageButton);

@@ -203,6 +203,17 @@ TEST_F(DesktopTest, ShowsMessageStateFromTheFlags) {
     }
     EXPECT_TRUE(ui->model->index(0, ColAttachment).data().toString().isEmpty());
 
+    // A mark column sorts the marked messages first; the heading shows the order.
+    QHeaderView* header = ui->list->header();
+    EXPECT_EQ(header->sortIndicatorSection(), ColDate);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(ColFlag) + 5, header->height() / 2));
+    EXPECT_FALSE(ui->model->index(0, ColFlag).data(Qt::DecorationRole).isNull());
+    EXPECT_TRUE(ui->model->index(1, ColFlag).data(Qt::DecorationRole).isNull());
+    EXPECT_EQ(header->sortIndicatorSection(), ColFlag);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+
     // The listed folder counts at once, the other one from the background.
     QTreeWidgetItem* inbox = ui->tree->currentItem();
     EXPECT_EQ(inbox->text(0), QStringLiteral("Inbox (1/3)"));
