@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QStringList>
 #include <QTranslator>
 #include <memory>
 
@@ -31,11 +32,19 @@ bool installWindowLanguage(const QLocale& locale) {
     InstalledTranslations& current = installed();
     remove(current.program);
     remove(current.qt);
-    if (locale.language() == QLocale::C) return false;
+    // The languages asked for messages (LC_MESSAGES, LANGUAGE) may differ from the
+    // locale's own: those decide, and the C or POSIX locale asks for none.
+    const QStringList languages = locale.uiLanguages();
+    if (languages.isEmpty() || languages.front() == QLatin1String("C") ||
+        languages.front() == QLatin1String("POSIX"))
+        return false;
 
+    // A language the program does not speak gets English, not the source texts' mix.
     auto program = std::make_unique<QTranslator>();
-    if (!program->load(locale, QStringLiteral("lumbrook"), QStringLiteral("_"),
-                       QStringLiteral(":/i18n")))
+    const QString name = QStringLiteral("lumbrook");
+    const QString dir = QStringLiteral(":/i18n");
+    if (!program->load(locale, name, QStringLiteral("_"), dir) &&
+        !program->load(name + QStringLiteral("_en"), dir))
         return false;
     QCoreApplication::installTranslator(program.get());
     current.program = std::move(program);

@@ -10,8 +10,9 @@
 namespace lumbrook {
 
 // Replaces the translations installed before with those for locale's languages
-// (its uiLanguages, most wanted first); true when the program has one of them.
-// Call before the windows are built: they take their texts when they are made.
+// (its uiLanguages, most wanted first; English for a language the program does not
+// speak); false when none is installed. Call before the windows are built: they
+// take their texts when they are made.
 bool installWindowLanguage(const QLocale& locale);
 
 }  // namespace lumbrook

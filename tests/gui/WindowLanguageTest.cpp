@@ -72,6 +72,9 @@ TEST_F(WindowLanguageTest, BoxesSpeakTheUsersLanguageWithPluralsAndTheCLocaleThe
          "2 messages saved.", "Cannot open the file "},
         {QLocale(QLocale::German, QLocale::Germany), "Beenden", "1 Nachricht gespeichert.",
          "2 Nachrichten gespeichert.", "Datei "},
+        // A language the program does not speak gets English.
+        {QLocale(QLocale::French, QLocale::France), "Quit", "1 message saved.",
+         "2 messages saved.", "Cannot open the file "},
         {QLocale::c(), "Exit", "There became 1 messages saved!", "There became 2 messages saved!",
          "Datei "},
     };
