@@ -131,7 +131,8 @@ void MainWindowWidgets::createActions(QMainWindow& window, const IconSet& icons)
     openMessageAction = action("openMessageAction", QT_TR_NOOP("Open"),
                                QT_TR_NOOP("Show the message in a window of its own"), -1);
     openMessageAction->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
-    openMessageAction->setShortcutContext(Qt::WidgetShortcut);  // the list's, not the search field's
+    // The list's keys: Enter in the search field searches.
+    openMessageAction->setShortcutContext(Qt::WidgetShortcut);
     showInFolderAction = action("showInFolderAction", QT_TR_NOOP("Show in folder"),
                                 QT_TR_NOOP("List the folder of the message and select it there"),
                                 -1);

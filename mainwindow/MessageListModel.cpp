@@ -114,7 +114,9 @@ void MessageListModel::reorder() {
     } else if (currentSortColumn >= ColPriority && currentSortColumn <= ColFlag) {
         // The marked ones before the rest (ascending), each group newest first.
         order = keys->sorted(ColDate, true);
-        auto marked = [&](std::size_t record) { return hasMark((*records)[record], currentSortColumn); };
+        auto marked = [&](std::size_t record) {
+            return hasMark((*records)[record], currentSortColumn);
+        };
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
             return currentSortDescending ? marked(b) && !marked(a) : marked(a) && !marked(b);
         });

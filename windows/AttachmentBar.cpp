@@ -158,11 +158,12 @@ AttachmentBar::AttachmentBar(QWidget* parent) : QWidget(parent) {
                     process->deleteLater();
                     if (status != QProcess::NormalExit || exitCode != 0) failed();
                 });
-        connect(process, &QProcess::errorOccurred, this, [process, failed](QProcess::ProcessError error) {
-            if (error != QProcess::FailedToStart) return;
-            process->deleteLater();
-            failed();
-        });
+        connect(process, &QProcess::errorOccurred, this,
+                [process, failed](QProcess::ProcessError error) {
+                    if (error != QProcess::FailedToStart) return;
+                    process->deleteLater();
+                    failed();
+                });
         process->start(xdgOpen, {url.toLocalFile()});
         return true;
     };
@@ -279,7 +280,8 @@ bool AttachmentBar::openAttachment(int row) {
 
 void AttachmentBar::offerToSave(int row) {
     if (!content || row < 0 || static_cast<std::size_t>(row) >= content->listed.size()) return;
-    const QString fileName = QString::fromStdString(content->listed[static_cast<std::size_t>(row)].fileName);
+    const QString fileName =
+        QString::fromStdString(content->listed[static_cast<std::size_t>(row)].fileName);
     if (!confirmSave(tr("No program on this computer opens \"%1\".\n\nSave it, to open it "
                         "with a program of your choice?")
                          .arg(fileName)))
