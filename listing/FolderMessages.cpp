@@ -62,6 +62,11 @@ std::string folderReportText(const FolderReport& report) {
 }
 
 IndexDamage indexDamageOf(const ByteSource& source, std::size_t recordCount) {
+    // A sound header that counts more than the index gave says best what is wrong,
+    // also when the index gave nothing.
+    const std::int32_t counted = messageCountOfHeader(source);
+    if (counted > 0 && recordCount < static_cast<std::size_t>(counted) && hasFolderFileHeader(source))
+        return IndexDamage::CountsMore;
     switch (indexStateOf(source, recordCount)) {
         case IndexState::Unreadable:
             return IndexDamage::Unreadable;
@@ -70,9 +75,6 @@ IndexDamage indexDamageOf(const ByteSource& source, std::size_t recordCount) {
         case IndexState::Readable:
             break;
     }
-    const std::int32_t counted = messageCountOfHeader(source);
-    if (counted > 0 && recordCount < static_cast<std::size_t>(counted) && hasFolderFileHeader(source))
-        return IndexDamage::CountsMore;
     return IndexDamage::None;
 }
 
