@@ -85,6 +85,14 @@ QString RecoveryController::damageText() const {
 void RecoveryController::listRecovered() {
     forgetRecovered();
     if (hooks.showingSearchResults() || listed.file.empty() || listed.node == nullptr) return;
+    // Rows a scan added before (a damaged folder's, before the switch) make way for
+    // the new scan's.
+    if (std::any_of(listed.records.begin(), listed.records.end(),
+                    [](const MessageInfo& m) { return m.origin != MessageOrigin::Listed; }))
+        changeRecords([this] {
+            std::erase_if(listed.records,
+                          [](const MessageInfo& m) { return m.origin != MessageOrigin::Listed; });
+        });
     MessageList listedRecords;
     for (const MessageInfo& m : listed.records)
         if (m.origin == MessageOrigin::Listed) listedRecords.push_back(m);

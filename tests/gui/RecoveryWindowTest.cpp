@@ -181,8 +181,8 @@ TEST_F(RecoveryWindowTest, ADamagedFolderShowsTheMessagesItsIndexLostAndSaysWhy)
     auto* action = child<QAction>(*form, "showRecoveredAction");
     EXPECT_FALSE(action->isChecked());
     QTRY_COMPARE_WITH_TIMEOUT(ui->model->rowCount(), 2, 20000);
-    EXPECT_EQ(status(), QStringLiteral("The index of this folder cannot be read. 2 more messages "
-                                       "were found in its file."));
+    EXPECT_EQ(status(), QStringLiteral("The index of this folder lists fewer messages than its file "
+                                       "counts. 2 more messages were found in its file."));
     std::vector<std::string> subjects;
     for (int row = 0; row < 2; ++row) {
         EXPECT_EQ(recordOfRow(row).origin, MessageOrigin::Orphaned);
@@ -207,7 +207,7 @@ TEST_F(RecoveryWindowTest, ADamagedFolderShowsTheMessagesItsIndexLostAndSaysWhy)
     EXPECT_TRUE(action->isChecked());
     QTRY_COMPARE_WITH_TIMEOUT(status().contains(QStringLiteral("Found 0 deleted and 2 orphaned")),
                               true, 20000);
-    EXPECT_TRUE(status().startsWith(QStringLiteral("The index of this folder cannot be read.")));
+    EXPECT_TRUE(status().startsWith(QStringLiteral("The index of this folder lists fewer")));
     EXPECT_EQ(ui->model->rowCount(), 2);
 
     // A folder clicked while a scan runs never gets the stale rows.
