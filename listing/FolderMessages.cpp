@@ -125,6 +125,10 @@ FolderMessages readFolderMessages(const MailStore& store, const std::string& fil
         if (m.kind == RecoveredMessage::Kind::Deleted) ++report.deleted;
         else ++orphanedFound;
     }
+    // An index that lists nothing over a file of deleted blocks only is right: the
+    // folder was emptied, nothing was lost.
+    if (report.damage == IndexDamage::EmptyWithData && orphanedFound == 0)
+        report.damage = IndexDamage::None;
     const std::uint64_t reached = report.listed + orphanedFound;
     if (static_cast<std::uint64_t>(report.counted) > reached)
         report.lost = static_cast<std::size_t>(static_cast<std::uint64_t>(report.counted) - reached);
