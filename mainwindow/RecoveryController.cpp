@@ -224,10 +224,19 @@ void RecoveryController::changeRecords(const std::function<void()>& change) {
 
 MessageText RecoveryController::readMessage(const MessageInfo& record,
                                             const std::string& file) const {
-    if (record.origin == MessageOrigin::Listed) return store.readMessage(file, record.dataOffset);
-    const RecoveredMessage* message = recovered ? recovered->find(record) : nullptr;
-    if (!message) return {{}, false, tr("The message is no longer listed.").toStdString()};
-    return readRecoveredMessage(store, listed.file, *message);
+    if (record.origin == MessageOrigin::Listed)
+        return store.readMessage(file, static_cast<std::int32_t>(record.dataOffset));
+    const RecoveredMessage* message =
+        recovered && recovered->fileName == file ? recovered->find(record) : nullptr;
+    if (message) return readRecoveredMessage(store, file, *message);
+    // A found row of another list (search results): its chain followed on its own,
+    // as lumbrook-cli text reads it.
+    if (record.dataOffset > 0) {
+        const StoreFile source(store.filePath(file));
+        if (const auto chain = describeChainAt(source, static_cast<std::uint64_t>(record.dataOffset)))
+            return readRecoveredMessage(source, *chain);
+    }
+    return {{}, false, tr("The message is no longer listed.").toStdString()};
 }
 
 }  // namespace lumbrook

@@ -40,8 +40,8 @@ class RecoveryController : public QObject {
     void forgetRecovered();
     // What the scan of the folder listed found, once it is done; nullptr before.
     const RecoveredFolder* found() const { return recovered.get(); }
-    // A row's text, listed (read from its folder file) or found by the scan of the
-    // listed folder.
+    // A row's text, listed (read from its folder file) or found by a scan: of the
+    // listed folder, or (a search result) of its own folder file.
     MessageText readMessage(const MessageInfo& record, const std::string& file) const;
 
   private:
