@@ -105,8 +105,15 @@ FolderMessages readFolderMessages(const MailStore& store, const std::string& fil
     if (report.damage == IndexDamage::None) report.damage = indexDamageOf(file, report.listed);
     if (report.damage == IndexDamage::None && !options.deleted) return folder;
 
-    folder.found = findRecoveredMessages(file, folder.records, store.codePage(), options.scan,
-                                         options.stop);
+    // A stop request ends the scan of a big file too, not only the reading after it.
+    ScanOptions scan = options.scan;
+    if (options.stop) {
+        scan.progress = [inner = options.scan.progress, stop = options.stop](std::uint64_t done,
+                                                                            std::uint64_t total) {
+            return !stop->load() && (!inner || inner(done, total));
+        };
+    }
+    folder.found = findRecoveredMessages(file, folder.records, store.codePage(), scan, options.stop);
     folder.found.fileName = fileName;
     if (!options.deleted) {
         RecoveredFolder orphaned;
