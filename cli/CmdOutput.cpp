@@ -176,7 +176,7 @@ int cmdSave(Args& args, const MailStore& store) {
     BatchArgs batch = takeBatchArgs(args);
     finishBatchArgs(batch, args, "save");
     bool failed = false;
-    const StoreFileArg file = folderFileArg(store, batch.folderFile);
+    const StoreFileArg file = readableFolderFileArg(store, batch.folderFile);
     FolderMessageOptions readOptions;
     readOptions.deleted = batch.deleted;
     const FolderMessages folder = readFolderMessages(file.store, file.name, readOptions);
@@ -224,7 +224,7 @@ int cmdExport(Args& args, const MailStore& store) {
     settings.dateInName = batch.dateInName;
 
     bool failed = false;
-    const StoreFileArg file = folderFileArg(store, batch.folderFile);
+    const StoreFileArg file = readableFolderFileArg(store, batch.folderFile);
     FolderMessageOptions readOptions;
     readOptions.deleted = batch.deleted;
     const FolderMessages folder = readFolderMessages(file.store, file.name, readOptions);

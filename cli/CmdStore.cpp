@@ -34,7 +34,7 @@ int cmdMessages(Args& args, const MailStore& store) {
     options.deleted = args.takeFlag("--deleted");
     auto rest = args.positionals();
     if (rest.size() != 1) throw UsageError("messages needs exactly one FILE");
-    const StoreFileArg file = folderFileArg(store, rest[0]);
+    const StoreFileArg file = readableFolderFileArg(store, rest[0]);
     // An index that cannot be read whole is made up for by the recovery scan: its
     // found messages come after the index's own, marked.
     const FolderMessages folder = readFolderMessages(file.store, file.name, options);

@@ -1,8 +1,24 @@
 #include "cli/FolderReport.h"
 
+#include <exception>
 #include <iostream>
 
+#include "base/Ascii.h"
+
 namespace lumbrook::cli {
+
+StoreFileArg readableFolderFileArg(const MailStore& store, const std::string& arg) {
+    StoreFileArg file = storeFileArg(store, arg);
+    if (file.store.fileType(file.name) == MailStore::FileType::Other) {
+        try {
+            for (const FolderInfo& f : file.store.readFolders())
+                if (!f.unlisted && equalsNoCase(f.fileName, file.name)) return file;
+        } catch (const std::exception&) {
+            // No folder list to name it: refused below.
+        }
+    }
+    return folderFileArg(store, arg);
+}
 
 void FolderReports::add(const FolderReport& report, bool sayNow) {
     if (report.whole()) return;

@@ -7,9 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "cli/CliCommon.h"
 #include "listing/FolderMessages.h"
 
 namespace lumbrook::cli {
+
+// A FILE argument for the commands that read a folder: a folder file, or a file the
+// folder list names whose signature is gone with its first blocks (the recovery scan
+// reads it all the same). Anything else is refused as folderFileArg refuses it.
+StoreFileArg readableFolderFileArg(const MailStore& store, const std::string& arg);
 
 class FolderReports {
   public:

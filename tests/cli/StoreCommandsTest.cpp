@@ -454,6 +454,16 @@ TEST(DamagedStoreTest, ConvertGetsEveryMessageAStoreHoldsAndNamesWhatWasNotWhole
                     << file << "\n" << run.err;
         }
     }
+    // A folder file that lost its signature with its start is still the folder the
+    // list names: messages lists what the scan finds there.
+    const CliRun headless = test::runProgram(
+        LUMBROOK_CLI, {"--store", corpus[0].path, "messages", "Headless.dbx"}, root.str());
+    EXPECT_EQ(headless.status, 1) << headless.err;
+    std::istringstream rows(headless.out);
+    std::size_t found = 0;
+    for (std::string line; std::getline(rows, line); ++found)
+        EXPECT_EQ(json::parse(line).value("Origin", ""), "found") << line;
+    EXPECT_GT(found, 0u);
 }
 
 }  // namespace
