@@ -655,6 +655,14 @@ Abgebrochen: Starten Sie den Export erneut, um fortzufahren.</translation>
         <source>The message is no longer listed.</source>
         <translation>Die Nachricht ist nicht mehr aufgeführt.</translation>
     </message>
+    <message>
+        <source>The index of this folder lists fewer messages than its file counts.</source>
+        <translation>Der Index dieses Ordners führt weniger Nachrichten auf, als seine Datei zählt.</translation>
+    </message>
+    <message>
+        <source>%1 more messages were found in its file.</source>
+        <translation>Weitere Nachrichten in seiner Datei gefunden: %1.</translation>
+    </message>
 </context>
 <context>
     <name>lumbrook::SaveExportDialog</name>

@@ -655,6 +655,14 @@ Cancelled: run it again to go on.</translation>
         <source>The message is no longer listed.</source>
         <translation>The message is no longer listed.</translation>
     </message>
+    <message>
+        <source>The index of this folder lists fewer messages than its file counts.</source>
+        <translation>The index of this folder lists fewer messages than its file counts.</translation>
+    </message>
+    <message>
+        <source>%1 more messages were found in its file.</source>
+        <translation>More messages found in its file: %1.</translation>
+    </message>
 </context>
 <context>
     <name>lumbrook::SaveExportDialog</name>
