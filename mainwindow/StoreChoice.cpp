@@ -32,20 +32,20 @@ struct Encoding {
 };
 
 const Encoding Encodings[] = {
-    {1252, QT_TRANSLATE_NOOP("TextEncodingMenu", "Western (Windows-1252)")},
-    {1250, QT_TRANSLATE_NOOP("TextEncodingMenu", "Central European (Windows-1250)")},
-    {1251, QT_TRANSLATE_NOOP("TextEncodingMenu", "Cyrillic (Windows-1251)")},
-    {1253, QT_TRANSLATE_NOOP("TextEncodingMenu", "Greek (Windows-1253)")},
-    {1254, QT_TRANSLATE_NOOP("TextEncodingMenu", "Turkish (Windows-1254)")},
-    {1257, QT_TRANSLATE_NOOP("TextEncodingMenu", "Baltic (Windows-1257)")},
-    {1255, QT_TRANSLATE_NOOP("TextEncodingMenu", "Hebrew (Windows-1255)")},
-    {1256, QT_TRANSLATE_NOOP("TextEncodingMenu", "Arabic (Windows-1256)")},
-    {1258, QT_TRANSLATE_NOOP("TextEncodingMenu", "Vietnamese (Windows-1258)")},
-    {874, QT_TRANSLATE_NOOP("TextEncodingMenu", "Thai (Windows-874)")},
-    {932, QT_TRANSLATE_NOOP("TextEncodingMenu", "Japanese (Shift JIS)")},
-    {936, QT_TRANSLATE_NOOP("TextEncodingMenu", "Chinese Simplified (GBK)")},
-    {949, QT_TRANSLATE_NOOP("TextEncodingMenu", "Korean (Windows-949)")},
-    {950, QT_TRANSLATE_NOOP("TextEncodingMenu", "Chinese Traditional (Big5)")},
+    {1252, QT_TRANSLATE_NOOP("lumbrook::TextEncodingMenu", "Western (Windows-1252)")},
+    {1250, QT_TRANSLATE_NOOP("lumbrook::TextEncodingMenu", "Central European (Windows-1250)")},
+    {1251, QT_TRANSLATE_NOOP("lumbrook::TextEncodingMenu", "Cyrillic (Windows-1251)")},
+    {1253, QT_TRANSLATE_NOOP("lumbrook::TextEncodingMenu", "Greek (Windows-1253)")},
+    {1254, QT_TRANSLATE_NOOP("lumbrook::TextEncodingMenu", "Turkish (Windows-1254)")},
+    {1257, QT_TRANSLATE_NOOP("lumbrook::TextEncodingMenu", "Baltic (Windows-1257)")},
+    {1255, QT_TRANSLATE_NOOP("lumbrook::TextEncodingMenu", "Hebrew (Windows-1255)")},
+    {1256, QT_TRANSLATE_NOOP("lumbrook::TextEncodingMenu", "Arabic (Windows-1256)")},
+    {1258, QT_TRANSLATE_NOOP("lumbrook::TextEncodingMenu", "Vietnamese (Windows-1258)")},
+    {874, QT_TRANSLATE_NOOP("lumbrook::TextEncodingMenu", "Thai (Windows-874)")},
+    {932, QT_TRANSLATE_NOOP("lumbrook::TextEncodingMenu", "Japanese (Shift JIS)")},
+    {936, QT_TRANSLATE_NOOP("lumbrook::TextEncodingMenu", "Chinese Simplified (GBK)")},
+    {949, QT_TRANSLATE_NOOP("lumbrook::TextEncodingMenu", "Korean (Windows-949)")},
+    {950, QT_TRANSLATE_NOOP("lumbrook::TextEncodingMenu", "Chinese Traditional (Big5)")},
 };
 
 }  // namespace
