@@ -279,6 +279,10 @@ void Upload::sendBatch(const StoreFolder& folder, const std::vector<std::string>
         report();
         return;
     }
+    for (const Queued& q : toSend)
+        record->addInFlight(folder.fileName, static_cast<std::uint64_t>(std::max(0, q.info->dataOffset)),
+                            static_cast<std::uint64_t>(std::max(0, q.info->entry91)));
+    record->flush();
     std::chrono::milliseconds laterWait = options.firstRetryWait;
     for (int round = 0; !toSend.empty(); ++round) {
         std::vector<AppendItem> items = appendItems(toSend);
@@ -491,24 +495,16 @@ UploadReport Upload::run() {
         serverIds.reset();
         std::vector<Queued> batch;
         std::size_t batchBytes = 0;
-        for (const MessageInfo& m : lists[i]) {
-            if (cancelled() || lost) break;
-            const auto offset = static_cast<std::uint64_t>(std::max(0, m.dataOffset));
+        std::vector<const MessageInfo*> inFlightBefore;
+        const auto queue = [&](const MessageInfo& m) {
             const auto size = static_cast<std::uint64_t>(std::max(0, m.entry91));
-            if (record->contains(f.fileName, offset, size)) {
-                ++result.alreadyRecorded;
-                ++settled;
-                ++state.messagesDone;
-                state.bytesDone += size;
-                continue;
-            }
             MessageText read;
             try {
                 read = reader->read(m.dataOffset, static_cast<std::uint32_t>(size));
             } catch (const std::exception& e) {
                 result.failures.push_back(f.path + ", \"" + store.toUtf8(m.subject) + "\": " + e.what());
                 ++state.messagesDone;
-                continue;
+                return;
             }
             if (!read.whole) {
                 result.damaged.push_back(f.path + ", \"" + store.toUtf8(m.subject) + "\" at offset " +
@@ -516,7 +512,7 @@ UploadReport Upload::run() {
                 if (read.text.empty()) {
                     ++settled;  // nothing readable is nothing to upload
                     ++state.messagesDone;
-                    continue;
+                    return;
                 }
             }
             Queued q;
@@ -530,6 +526,28 @@ UploadReport Upload::run() {
                 sendBatch(f, mailbox, exists, batch);
                 batchBytes = 0;
             }
+        };
+        for (const MessageInfo& m : lists[i]) {
+            if (cancelled() || lost) break;
+            const auto offset = static_cast<std::uint64_t>(std::max(0, m.dataOffset));
+            const auto size = static_cast<std::uint64_t>(std::max(0, m.entry91));
+            if (record->contains(f.fileName, offset, size)) {
+                ++result.alreadyRecorded;
+                ++settled;
+                ++state.messagesDone;
+                state.bytesDone += size;
+            } else if (record->wasInFlight(f.fileName, offset, size)) {
+                inFlightBefore.push_back(&m);
+            } else {
+                queue(m);
+            }
+        }
+        if (!cancelled() && !lost) sendBatch(f, mailbox, exists, batch);
+        // What a run that died had sent is looked up last, on the server's latest state.
+        serverIds.reset();
+        for (const MessageInfo* m : inFlightBefore) {
+            if (cancelled() || lost) break;
+            queue(*m);
         }
         if (!cancelled() && !lost) sendBatch(f, mailbox, exists, batch);
     }

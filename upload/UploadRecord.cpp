@@ -106,15 +106,19 @@ UploadRecord::UploadRecord(const std::string& directory, std::string_view accoun
             ++ignored;
             continue;
         }
-        // "U <store> <folder file> <offset> <size> <mailbox>": the key is all but the mailbox.
+        // "U <store> <folder file> <offset> <size> <mailbox>": the key is all but the
+        // mailbox; "P <store> <folder file> <offset> <size>": about to be sent.
         const std::string_view fields = line.substr(0, hash);
         const std::size_t last = fields.rfind('\t');
-        if (!fields.starts_with("U\t") || last == std::string_view::npos) {
+        if (fields.starts_with("P\t")) {
+            inFlight.insert(std::string(fields.substr(2)));
+        } else if (fields.starts_with("U\t") && last != std::string_view::npos) {
+            done.insert(std::string(fields.substr(2, last - 2)));
+        } else {
             ++ignored;
-            continue;
         }
-        done.insert(std::string(fields.substr(2, last - 2)));
     }
+    for (const std::string& key : done) inFlight.erase(key);
 }
 
 UploadRecord::~UploadRecord() {
@@ -133,6 +137,15 @@ std::string UploadRecord::key(std::string_view folderFile, std::uint64_t dataOff
 
 bool UploadRecord::contains(std::string_view folderFile, std::uint64_t dataOffset, std::uint64_t size) const {
     return done.count(key(folderFile, dataOffset, size)) != 0;
+}
+
+bool UploadRecord::wasInFlight(std::string_view folderFile, std::uint64_t dataOffset, std::uint64_t size) const {
+    return inFlight.count(key(folderFile, dataOffset, size)) != 0;
+}
+
+void UploadRecord::addInFlight(std::string_view folderFile, std::uint64_t dataOffset, std::uint64_t size) {
+    const std::string line = "P\t" + key(folderFile, dataOffset, size);
+    pending += line + "\t#" + checksumText(line) + "\n";
 }
 
 void UploadRecord::add(std::string_view folderFile, std::uint64_t dataOffset, std::uint64_t size,

@@ -8,6 +8,11 @@
 // size) plus the store's directory, as one account may take several stores. Lines
 // end with "#" and a checksum, so that a line cut off by a crash is recognised and
 // ignored (that message is then found on the server by its Message-ID).
+//
+// Before a batch is sent, its messages are written as in flight; a message still in
+// flight when a run starts was sent by a run that ended without its answer (killed,
+// say). The server may still be storing what that run sent before it died, so such
+// a message is looked up by its Message-ID last, after the rest of its folder.
 
 #include <cstdint>
 #include <string>
@@ -29,6 +34,10 @@ public:
     UploadRecord& operator=(const UploadRecord&) = delete;
 
     bool contains(std::string_view folderFile, std::uint64_t dataOffset, std::uint64_t size) const;
+    // Sent by an earlier run that never heard whether the server took it.
+    bool wasInFlight(std::string_view folderFile, std::uint64_t dataOffset, std::uint64_t size) const;
+    // Written out at once: the message is about to be sent.
+    void addInFlight(std::string_view folderFile, std::uint64_t dataOffset, std::uint64_t size);
     // Gathered; written by flush (the upload flushes after each batch of answers).
     void add(std::string_view folderFile, std::uint64_t dataOffset, std::uint64_t size,
              std::string_view mailbox);
@@ -46,6 +55,7 @@ private:
     std::string pending;
     std::size_t ignored = 0;
     std::unordered_set<std::string> done;
+    std::unordered_set<std::string> inFlight;  // of earlier runs, without their answer
 };
 
 }  // namespace lumbrook
