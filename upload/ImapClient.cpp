@@ -30,8 +30,7 @@ namespace vcert = vmime::security::cert;
 // A server that says nothing for this long is taken as gone: the upload then
 // reconnects and goes on, rather than waiting for ever on a dead connection.
 constexpr int QuietLimitMs = 60000;
-// Messages and bytes sent before their answers are read: enough to keep a server
-// busy over a slow line, and a small loss to look up again when the line breaks.
+// The largest literal a server with LITERAL- takes without a "+" first.
 constexpr std::size_t LiteralMinusLimit = 4096;
 
 void setUpVmime() {

@@ -396,11 +396,16 @@ UploadReport Upload::run() {
         });
         if (named || (f.parent >= 0 && included[f.parent])) included[i] = true;
     }
-    if (!options.deletedItems && options.folders.empty() && !options.include) {
-        for (std::size_t i = 0; i < count; ++i)
-            if (specials[i] == StoreSpecial::Deleted || (folders[i].parent >= 0 && !included[folders[i].parent] &&
-                                                         !folders[folders[i].parent].storeLevel))
-                included[i] = false;
+    if (!options.deletedItems) {
+        std::vector<bool> leftOut(count, false);
+        for (std::size_t i = 0; i < count; ++i) {
+            const StoreFolder& f = folders[i];
+            const bool named = std::any_of(options.folders.begin(), options.folders.end(), [&](const std::string& w) {
+                return equalsNoCase(f.name, w) || equalsNoCase(f.path, w);
+            });
+            leftOut[i] = !named && (specials[i] == StoreSpecial::Deleted || (f.parent >= 0 && leftOut[f.parent]));
+            if (leftOut[i]) included[i] = false;
+        }
     }
     if (std::none_of(included.begin(), included.end(), [](bool b) { return b; })) {
         result.nothingMatched = !options.folders.empty();
