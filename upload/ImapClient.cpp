@@ -98,6 +98,7 @@ public:
             }
         }
         release();
+        while (!why.empty() && (why.back() == ' ' || why.back() == '.')) why.pop_back();
         if (!why.empty()) throw vcert::certificateException(why);
     }
 
@@ -112,6 +113,16 @@ public:
     PasswordAuthenticator(std::string user, std::string password) : user(std::move(user)), password(std::move(password)) {}
     const vmime::string getUsername() const override { return user; }
     const vmime::string getPassword() const override { return password; }
+    // One attempt with the password, in the best way the server offers: each failed
+    // attempt costs seconds of the server's penalty, and some providers lock an
+    // account after a few.
+    const std::vector<vmime::shared_ptr<vmime::security::sasl::SASLMechanism>> getAcceptableMechanisms(
+        const std::vector<vmime::shared_ptr<vmime::security::sasl::SASLMechanism>>& available,
+        vmime::shared_ptr<vmime::security::sasl::SASLMechanism> suggested) const override {
+        auto mechanisms = defaultSASLAuthenticator::getAcceptableMechanisms(available, suggested);
+        if (mechanisms.size() > 1) mechanisms.resize(1);
+        return mechanisms;
+    }
 
 private:
     std::string user, password;
@@ -144,6 +155,18 @@ class QuietLimitFactory : public vnet::timeoutHandlerFactory {
 public:
     vmime::shared_ptr<vnet::timeoutHandler> create() override { return vmime::make_shared<QuietLimit>(); }
 };
+
+// A tagged answer as vmime passes it on ("a003 NO [AUTHENTICATIONFAILED] ..."),
+// without its tag and status word.
+std::string withoutTag(std::string text) {
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    const std::size_t first = text.find(' ');
+    if (first == std::string::npos) return text;
+    const std::size_t second = text.find(' ', first + 1);
+    const std::string word = upperAscii(text.substr(first + 1, second == std::string::npos ? second : second - first - 1));
+    if ((word == "NO" || word == "BAD") && second != std::string::npos) return text.substr(second + 1);
+    return text;
+}
 
 std::string utf8Of(const vnet::folder::path::component& component) {
     return component.getConvertedText(vmime::charsets::UTF_8);
@@ -322,7 +345,7 @@ ImapClient::~ImapClient() {
     disconnect();
 }
 
-void ImapClient::connect() {
+void ImapClient::connect(bool withoutSasl) {
     setUpVmime();
     disconnect();
     Session& s = *session;
@@ -337,8 +360,10 @@ void ImapClient::connect() {
     const vmime::utility::url url(implicitTls ? "imaps" : "imap", s.account.host, s.account.port);
     auto& props = s.vmimeSession->getProperties();
     const std::string prefix = implicitTls ? "store.imaps." : "store.imap.";
-    props[prefix + "options.sasl"] = true;
-    props[prefix + "options.sasl.fallback"] = s.credentials.accessToken.empty();
+    // No second try with LOGIN after a refused SASL login (see PasswordAuthenticator);
+    // a server without a SASL mechanism vmime knows is asked with LOGIN alone below.
+    props[prefix + "options.sasl"] = s.credentials.accessToken.empty() ? !withoutSasl : true;
+    props[prefix + "options.sasl.fallback"] = false;
     if (s.account.security == ImapSecurity::StartTls) {
         props[prefix + "connection.tls"] = true;
         props[prefix + "connection.tls.required"] = true;
@@ -357,7 +382,10 @@ void ImapClient::connect() {
         throw UploadError(UploadErrorKind::Certificate, e.what());
     } catch (const vmime::exceptions::authentication_error& e) {
         disconnect();
-        throw UploadError(UploadErrorKind::Login, e.response().empty() ? std::string(e.what()) : e.response());
+        const std::string why = e.response().empty() ? std::string(e.what()) : e.response();
+        if (!withoutSasl && s.credentials.accessToken.empty() && why.find("No SASL mechanism") != std::string::npos)
+            return connect(true);
+        throw UploadError(UploadErrorKind::Login, withoutTag(why));
     } catch (const vmime::exceptions::no_such_mechanism& e) {
         disconnect();
         throw UploadError(UploadErrorKind::Login, "the server does not offer XOAUTH2");

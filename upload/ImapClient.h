@@ -86,8 +86,9 @@ public:
     ImapClient(const ImapClient&) = delete;
     ImapClient& operator=(const ImapClient&) = delete;
 
-    // Throws UploadError (Connect, Certificate, Login).
-    void connect();
+    // Throws UploadError (Connect, Certificate, Login). withoutSasl: log in with the
+    // LOGIN command alone (for a server that offers no SASL mechanism vmime knows).
+    void connect(bool withoutSasl = false);
     void disconnect() noexcept;
     bool isConnected() const;
 
