@@ -240,6 +240,7 @@ struct ImapClient::Session {
     std::string readBuffer;
     unsigned nextTag = 1;
     bool literalPlus = false, literalMinus = false;
+    std::vector<std::string> personalNamespace;
 
     // Lines of the server as they come: a line ending in a literal's "{n}" has the
     // literal's bytes and the rest of the response appended. Throws Connection when
@@ -396,6 +397,27 @@ void ImapClient::connect(bool withoutSasl) {
     const auto connection = s.store->getConnection();
     s.literalPlus = connection->hasCapability("LITERAL+");
     s.literalMinus = connection->hasCapability("LITERAL-");
+    s.personalNamespace.clear();
+    if (connection->hasCapability("NAMESPACE")) {
+        // "* NAMESPACE (("INBOX." ".")) NIL NIL": the first personal prefix.
+        std::vector<std::string> lines;
+        if (s.command("NAMESPACE", &lines).first == "OK") {
+            for (const std::string& line : lines) {
+                if (!line.starts_with("* NAMESPACE ((\"")) continue;
+                const std::size_t start = 15;
+                const std::size_t end = line.find('"', start);
+                if (end == std::string::npos) break;
+                const std::string prefix = line.substr(start, end - start);
+                const vnet::folder::path path = vimap::IMAPUtils::stringToPath(connection->hierarchySeparator(), prefix);
+                for (std::size_t i = 0; i < path.getSize(); ++i)
+                    if (!utf8Of(path[i]).empty()) s.personalNamespace.push_back(utf8Of(path[i]));
+            }
+        }
+    }
+}
+
+const std::vector<std::string>& ImapClient::personalNamespace() const {
+    return session->personalNamespace;
 }
 
 void ImapClient::disconnect() noexcept {

@@ -93,6 +93,9 @@ public:
     bool isConnected() const;
 
     char delimiter() const;
+    // Where the user's own mailboxes live, as levels: empty on most servers, "INBOX"
+    // on those that keep everything below the Inbox (Courier, older Cyrus).
+    const std::vector<std::string>& personalNamespace() const;
     std::vector<ServerMailbox> mailboxes();
     // Throws UploadError (Server) when the server refuses.
     void createMailbox(const std::vector<std::string>& path);

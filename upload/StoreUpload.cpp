@@ -154,6 +154,12 @@ private:
     // breaks; afterReconnect runs on each new connection before step is tried again.
     template <typename Step>
     auto withReconnect(Step step, const std::function<void()>& afterReconnect = {}) -> decltype(step());
+    // Where the store's folders go: the server's personal namespace, then the prefix.
+    std::vector<std::string> topLevels() const {
+        std::vector<std::string> levels = client.personalNamespace();
+        for (std::string& level : splitPrefix(options.account.prefix)) levels.push_back(std::move(level));
+        return levels;
+    }
     void sendBatch(const StoreFolder& folder, const std::vector<std::string>& mailbox, bool exists,
                    std::vector<Queued>& batch);
     std::vector<std::string> destination(std::size_t i, const std::vector<StoreFolder>& folders,
@@ -214,7 +220,7 @@ std::vector<std::string> Upload::destination(std::size_t i, const std::vector<St
     const StoreFolder& f = folders[i];
     const bool top = f.parent < 0 || folders[f.parent].storeLevel;
     std::vector<std::string> parentPath =
-        f.parent < 0 ? splitPrefix(options.account.prefix) : destinations[f.parent];
+        f.parent < 0 ? topLevels() : destinations[f.parent];
     if (top) {
         const auto onServer = [&](SpecialUse use) -> std::optional<std::vector<std::string>> {
             const auto it = serverSpecial.find(use);
@@ -458,7 +464,7 @@ UploadReport Upload::run() {
         const StoreFolder& f = folders[i];
         if (f.parent >= 0 && !made[f.parent]) continue;
         if (f.storeLevel) {
-            destinations[i] = f.parent < 0 ? splitPrefix(options.account.prefix) : destinations[f.parent];
+            destinations[i] = f.parent < 0 ? topLevels() : destinations[f.parent];
             made[i] = true;
             continue;
         }

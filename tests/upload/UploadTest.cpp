@@ -376,7 +376,11 @@ std::string internalDateOf(std::int64_t unixTime) {
 class Upload : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (::access(DovecotProgram, X_OK) != 0) GTEST_SKIP() << "Dovecot is not installed (scripts/setup.sh)";
+        if (::access(DovecotProgram, X_OK) != 0) {
+            // CI installs it (scripts/setup.sh): there a missing Dovecot is a failure, not a skip.
+            if (std::getenv("CI")) FAIL() << "Dovecot is not installed; scripts/setup.sh installs it";
+            GTEST_SKIP() << "Dovecot is not installed (scripts/setup.sh)";
+        }
         server.emplace(serverDir);
         ASSERT_TRUE(server->makeOk) << "openssl could not make the test's certificates";
         ASSERT_TRUE(server->start()) << "Dovecot did not start; see " << serverDir.str() << "/dovecot.log";
