@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "cli/Commands.h"
 #include "cli/ErrorText.h"
@@ -129,14 +130,18 @@ int cmdUpload(Args& args, const MailStore& store) {
     options.folders = wanted;
     options.deletedItems = deleted;
     options.dryRun = dryRun;
-    if (const char* token = std::getenv("LUMBROOK_IMAP_TOKEN"); token && *token) {
+    // Never from the command line, where every user of the machine can read it.
+    const char* token = std::getenv("LUMBROOK_IMAP_TOKEN");
+    const char* password = std::getenv("LUMBROOK_IMAP_PASSWORD");
+    const char* home = std::getenv("HOME");
+    std::optional<std::string> fromNetrc;
+    if (token && *token) {
         options.credentials.accessToken = token;
-    } else if (const char* password = std::getenv("LUMBROOK_IMAP_PASSWORD"); password && *password) {
+    } else if (password && *password) {
         options.credentials.password = password;
-    } else if (const char* home = std::getenv("HOME"); home && *home &&
-               (options.credentials.password =
-                    netrcPassword(std::string(home) + "/.netrc", account->host, account->user).value_or(""))
-                   .size()) {
+    } else if (home && *home &&
+               (fromNetrc = netrcPassword(std::string(home) + "/.netrc", account->host, account->user))) {
+        options.credentials.password = std::move(*fromNetrc);
     } else if (auto typed = promptPassword(*account)) {
         options.credentials.password = std::move(*typed);
     } else {
