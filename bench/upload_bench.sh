@@ -4,7 +4,8 @@
 # store of typical mail (2 to 20 KB, no large attachments), uploaded over TLS on
 # 127.0.0.1, once with Dovecot syncing every message to disk (its default) and once
 # without (what the upload itself costs). Figures in README.md.
-#   bench/upload_bench.sh [COUNT]      default 5000 messages; BUILD=build/release
+#   bench/upload_bench.sh [COUNT]      default 5000 messages; BUILD=build/release,
+#                                      FSYNC="never optimized" (Dovecot's mail_fsync)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 count=${1:-5000}
@@ -21,6 +22,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
+mkdir -p "$work/store"
 "$build/bin/store_bench_tool" store "$work/store" 1 "Bench:$count:0" >/dev/null
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/ca.key" -out "$work/ca.pem" -days 2 \
     -subj '/CN=Lumbrook bench CA' 2>/dev/null
@@ -80,16 +82,16 @@ CONF
     for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
     local start end
     start=$(date +%s.%N)
-    LUMBROOK_IMAP_PASSWORD=secret XDG_STATE_HOME="$work/state" \
+    LUMBROOK_IMAP_PASSWORD=secret XDG_STATE_HOME="$work/state" /usr/bin/time -f '%U %S' -o "$work/cpu" \
         "$build/bin/lumbrook-cli" --store "$work/store" upload --to "imaps://$2@127.0.0.1:$port" \
         --ca "$work/ca.pem" >"$work/out"
     end=$(date +%s.%N)
     grep -E '^(messages|bytes) ' "$work/out" | sed 's/^/    /'
     awk -v s="$start" -v e="$end" -v n="$count" -v b="$(awk '/^bytes/ {print $2}' "$work/out")" \
-        'BEGIN { t = e - s; printf "    mail_fsync=%s: %.1f s, %.0f messages/s, %.1f MB/s\n", "'"$1"'", t, n / t, b / t / 1e6 }'
+        -v cpu="$(awk '{print $1 + $2}' "$work/cpu")" \
+        'BEGIN { t = e - s; printf "    mail_fsync=%s: %.1f s, %.0f messages/s, %.1f MB/s; lumbrook-cli used %.1f s of processor time\n", "'"$1"'", t, n / t, b / t / 1e6, cpu }'
     kill -TERM -- "-$pid"; wait "$pid" 2>/dev/null || true; pid=
 }
 
 echo "$count messages of typical mail into Dovecot $(/usr/sbin/dovecot --version | cut -d' ' -f1) on 127.0.0.1 (TLS):"
-run never bench1
-run optimized bench2
+for mode in ${FSYNC:-never optimized}; do run "$mode" "bench$mode"; done
