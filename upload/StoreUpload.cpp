@@ -100,6 +100,13 @@ std::string joined(const std::vector<std::string>& path) {
     return text;
 }
 
+// A mailbox's levels as one key: a name may hold "/" on a server whose delimiter is ".".
+std::string keyOf(const std::vector<std::string>& path) {
+    std::string key;
+    for (const auto& level : path) key += level + '\x1f';
+    return key;
+}
+
 std::vector<std::string> splitPrefix(const std::string& prefix) {
     std::vector<std::string> levels;
     std::size_t start = 0;
@@ -175,7 +182,7 @@ private:
     UploadProgress state;
     std::size_t settled = 0;  // messages of the run known to be on the server, or refused
     bool lost = false;        // the connection could not be made again: the run stops
-    std::set<std::string> existing;  // mailboxes on the server, joined with '\x1f'
+    std::set<std::string> existing;  // mailboxes on the server, by keyOf
     std::map<SpecialUse, std::vector<std::string>> serverSpecial;
     std::vector<std::vector<std::string>> destinations;
     std::map<std::string, std::set<std::string>> childNames;  // per parent: names taken
@@ -242,7 +249,7 @@ std::vector<std::string> Upload::destination(std::size_t i, const std::vector<St
     const char delimiter = client.delimiter();
     if (delimiter != '\0') std::replace(name.begin(), name.end(), delimiter, '_');
     // Two folders of one name beside each other stay two mailboxes.
-    std::set<std::string>& taken = childNames[joined(parentPath)];
+    std::set<std::string>& taken = childNames[keyOf(parentPath)];
     std::string unique = name;
     for (int n = 2; taken.count(lowerAscii(unique)); ++n) unique = name + " (" + std::to_string(n) + ")";
     taken.insert(lowerAscii(unique));
@@ -447,7 +454,7 @@ UploadReport Upload::run() {
         existing.clear();
         serverSpecial.clear();
         for (const ServerMailbox& box : client.mailboxes()) {
-            existing.insert(joined(box.path));
+            existing.insert(keyOf(box.path));
             if (box.use != SpecialUse::None && !serverSpecial.count(box.use)) serverSpecial[box.use] = box.path;
         }
     };
@@ -470,17 +477,17 @@ UploadReport Upload::run() {
         }
         const std::vector<std::string> mailbox = destination(i, folders, specials);
         destinations[i] = mailbox;
-        bool exists = existing.count(joined(mailbox)) != 0;
+        bool exists = existing.count(keyOf(mailbox)) != 0;
         try {
             // The prefix's levels first, then the folder.
             for (std::size_t level = 1; level <= mailbox.size() && !options.dryRun; ++level) {
                 const std::vector<std::string> part(mailbox.begin(), mailbox.begin() + static_cast<long>(level));
-                if (existing.count(joined(part)) || (level == 1 && equalsNoCase(part[0], "INBOX"))) continue;
+                if (existing.count(keyOf(part)) || (level == 1 && equalsNoCase(part[0], "INBOX"))) continue;
                 withReconnect([&] {
                     client.createMailbox(part);
                     return 0;
                 });
-                existing.insert(joined(part));
+                existing.insert(keyOf(part));
             }
         } catch (const UploadError& e) {
             if (e.kind() == UploadErrorKind::Connection) {
