@@ -30,6 +30,9 @@ namespace vcert = vmime::security::cert;
 // A server that says nothing for this long is taken as gone: the upload then
 // reconnects and goes on, rather than waiting for ever on a dead connection.
 constexpr int QuietLimitMs = 60000;
+// An answer of the server is a line and the odd small literal (the Message-ID field
+// of a message): one bigger than this is no answer to what we ask, and is not held.
+constexpr std::size_t MaxAnswerBytes = std::size_t{16} << 20;
 // The largest literal a server with LITERAL- takes without a "+" first.
 constexpr std::size_t LiteralMinusLimit = 4096;
 
@@ -246,12 +249,14 @@ struct ImapClient::Session {
     // literal's bytes and the rest of the response appended. Throws Connection when
     // the connection ends or stays quiet.
     std::string readResponseLine() {
-        auto socket = std::const_pointer_cast<vnet::socket>(store->getConnection()->getSocket());
-        if (!socket) throw UploadError(UploadErrorKind::Connection, "not connected");
+        auto socket = connectedSocket();
         std::string response;
         for (;;) {
             std::size_t lf;
-            while ((lf = readBuffer.find('\n')) == std::string::npos) fill(*socket);
+            while ((lf = readBuffer.find('\n')) == std::string::npos) {
+                if (readBuffer.size() > MaxAnswerBytes) throw UploadError(UploadErrorKind::Connection, "the server's answer is too long");
+                fill(*socket);
+            }
             std::string line = readBuffer.substr(0, lf + 1);
             readBuffer.erase(0, lf + 1);
             response += line;
@@ -264,6 +269,8 @@ struct ImapClient::Session {
             std::size_t size = 0;
             const auto [p, error] = std::from_chars(line.data() + open + 1, line.data() + end - 1, size);
             if (error != std::errc() || p != line.data() + end - 1) return response;
+            if (size > MaxAnswerBytes || response.size() > MaxAnswerBytes)
+                throw UploadError(UploadErrorKind::Connection, "the server's answer is too long");
             while (readBuffer.size() < size) fill(*socket);
             response.append(readBuffer, 0, size);
             readBuffer.erase(0, size);
@@ -293,9 +300,18 @@ struct ImapClient::Session {
         readBuffer += chunk;
     }
 
-    void send(std::string_view bytes) {
-        auto socket = std::const_pointer_cast<vnet::socket>(store->getConnection()->getSocket());
+    // vmime's own socket, between two of its complete exchanges: its parser holds
+    // nothing unread then, and the bytes of ours never mix with its commands. vmime
+    // hands it out only as const; reading and writing it is what it is there for.
+    std::shared_ptr<vnet::socket> connectedSocket() const {
+        const auto connection = store ? store->getConnection() : nullptr;
+        auto socket = connection ? std::const_pointer_cast<vnet::socket>(connection->getSocket()) : nullptr;
         if (!socket) throw UploadError(UploadErrorKind::Connection, "not connected");
+        return socket;
+    }
+
+    void send(std::string_view bytes) {
+        auto socket = connectedSocket();
         try {
             socket->sendRaw(reinterpret_cast<const vmime::byte_t*>(bytes.data()), bytes.size());
         } catch (const vmime::exception& e) {
@@ -303,11 +319,16 @@ struct ImapClient::Session {
         }
     }
 
+    char separator() const {
+        const auto connection = store ? store->getConnection() : nullptr;
+        if (!connection) throw UploadError(UploadErrorKind::Connection, "not connected");
+        return connection->hierarchySeparator();
+    }
+
     std::string newTag() { return "lb" + std::to_string(nextTag++); }
 
     std::string mailboxName(const std::vector<std::string>& path) {
-        const char separator = store->getConnection()->hierarchySeparator();
-        return vimap::IMAPUtils::quoteString(vimap::IMAPUtils::pathToString(separator, vmimePath(path)));
+        return vimap::IMAPUtils::quoteString(vimap::IMAPUtils::pathToString(separator(), vmimePath(path)));
     }
 
     // A command without literals of ours; its untagged lines go to untagged. Returns
@@ -443,7 +464,7 @@ bool ImapClient::pipelines() const {
 }
 
 char ImapClient::delimiter() const {
-    return session->store->getConnection()->hierarchySeparator();
+    return session->separator();
 }
 
 std::vector<ServerMailbox> ImapClient::mailboxes() {
