@@ -14,7 +14,12 @@
 // server's "+" before the message, a round trip per message that caps an upload to a
 // local server far below the speed goal. So the bulk path (APPEND with LITERAL+,
 // and the FETCH of a folder's Message-IDs) is written here, on vmime's own socket,
-// between two of vmime's complete exchanges.
+// between two of vmime's complete exchanges. MULTIAPPEND alone would not help: without
+// LITERAL+ each message's literal still waits for its "+"; such a server gets one
+// APPEND after the other.
+//
+// Licence: vmime is GPL-3 (libetpan is BSD); a program linked with this library is
+// GPL-3 as a whole. vmime stays inside ImapClient.cpp, behind this interface.
 //
 // Not thread-safe; one object per thread.
 
