@@ -122,11 +122,7 @@ UploadOptions UploadDialog::options() const {
     return o;
 }
 
-void uploadStore(const MailStore& store, QWidget* parent) {
-    UploadDialog dialog(store, parent);
-    if (dialog.exec() != QDialog::Accepted) return;
-    const UploadOptions options = dialog.options();
-
+UploadOutcome runUpload(const MailStore& store, const UploadOptions& options, QWidget* parent) {
     QProgressDialog progress(UploadDialog::tr("Connecting to %1...").arg(QString::fromStdString(options.account.host)),
                              UploadDialog::tr("Cancel"), 0, 1000, parent);
     progress.setWindowModality(Qt::WindowModal);
@@ -214,10 +210,17 @@ void uploadStore(const MailStore& store, QWidget* parent) {
              report.damaged);
         whole = report.complete() && report.damaged.empty();
     }
-    if (whole)
-        QMessageBox::information(parent, UploadDialog::tr("Upload to mail server"), text);
+    return {text, whole};
+}
+
+void uploadStore(const MailStore& store, QWidget* parent) {
+    UploadDialog dialog(store, parent);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const UploadOutcome outcome = runUpload(store, dialog.options(), parent);
+    if (outcome.whole)
+        QMessageBox::information(parent, UploadDialog::tr("Upload to mail server"), outcome.text);
     else
-        QMessageBox::warning(parent, UploadDialog::tr("Upload to mail server"), text);
+        QMessageBox::warning(parent, UploadDialog::tr("Upload to mail server"), outcome.text);
 }
 
 QAction* addUploadAction(QAction* after, QWidget* window, std::function<const MailStore&()> store,

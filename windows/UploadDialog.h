@@ -47,8 +47,18 @@ class UploadDialog : public QDialog {
     QPushButton* okButton = nullptr;
 };
 
-// Shows the dialog, runs the upload with a progress dialog whose Cancel stops after
-// the batch in hand, and reports what was uploaded and what was not.
+// What an upload did, in words for a message box; whole when every message of it
+// is on the server.
+struct UploadOutcome {
+    QString text;
+    bool whole = false;
+};
+
+// Runs the upload off the window's thread with a progress dialog whose Cancel stops
+// after the batch in hand; the window stays responsive meanwhile.
+UploadOutcome runUpload(const MailStore& store, const UploadOptions& options, QWidget* parent);
+
+// Shows the dialog, runs the upload and reports what was uploaded and what was not.
 void uploadStore(const MailStore& store, QWidget* parent);
 
 // Puts "Upload to mail server..." into the menus that hold after, right behind it,
