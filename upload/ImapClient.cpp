@@ -18,6 +18,7 @@
 #include <vmime/security/sasl/XOAuth2SASLAuthenticator.hpp>
 
 #include "base/Ascii.h"
+#include "mime/HeaderFields.h"
 
 namespace lumbrook {
 
@@ -191,29 +192,10 @@ std::string trimmedId(std::string_view value) {
     return id;
 }
 
-// The value of the first Message-ID field of a header block, unfolded.
+// The Message-ID of a header block (or of a whole message), as messageIdOf says.
 std::string headerMessageId(std::string_view header) {
-    std::size_t pos = 0;
-    while (pos < header.size()) {
-        std::size_t end = header.find('\n', pos);
-        if (end == std::string_view::npos) end = header.size();
-        std::string_view line = header.substr(pos, end - pos);
-        if (line.empty() || line == "\r") break;  // the header's end
-        if (startsWithNoCase(line, "message-id:")) {
-            std::string value(line.substr(11));
-            // Continuation lines begin with a blank.
-            std::size_t next = end + 1;
-            while (next < header.size() && (header[next] == ' ' || header[next] == '\t')) {
-                std::size_t lineEnd = header.find('\n', next);
-                if (lineEnd == std::string_view::npos) lineEnd = header.size();
-                value.append(header.substr(next, lineEnd - next));
-                next = lineEnd + 1;
-            }
-            return trimmedId(value);
-        }
-        pos = end + 1;
-    }
-    return {};
+    const auto value = findHeaderField(header, "Message-ID");
+    return value ? trimmedId(*value) : std::string();
 }
 
 }  // namespace

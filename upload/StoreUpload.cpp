@@ -15,6 +15,7 @@
 #include <unordered_set>
 
 #include "base/Ascii.h"
+#include "mime/HeaderFields.h"
 #include "upload/UploadRecord.h"
 
 namespace lumbrook {
@@ -137,9 +138,8 @@ std::vector<AppendItem> appendItems(const std::vector<Queued>& queued) {
         item.answered = q.info->isReplied();
         item.flagged = q.info->isFlagged();
         item.forwarded = q.info->isForwarded();
-        // File time (100 ns since 1601) to seconds since 1970; none before 1970.
-        constexpr std::uint64_t UnixEpoch = 116444736000000000ULL;
-        if (q.info->date >= UnixEpoch) item.unixTime = static_cast<std::int64_t>((q.info->date - UnixEpoch) / 10000000ULL);
+        // The store's time, else the Date field; none (the server's clock) before 1970.
+        item.unixTime = std::max<std::int64_t>(0, messageTime(q.info->date, q.text).value_or(0));
         items.push_back(item);
     }
     return items;
