@@ -181,7 +181,7 @@ private:
     UploadReport result;
     UploadProgress state;
     std::size_t settled = 0;  // messages of the run known to be on the server, or refused
-    bool lost = false;        // the connection could not be made again: the run stops
+    bool lost = false;  // the connection could not be made again, or the account is full: the run stops
     std::set<std::string> existing;  // mailboxes on the server, by keyOf
     std::map<SpecialUse, std::vector<std::string>> serverSpecial;
     std::vector<std::vector<std::string>> destinations;
@@ -344,6 +344,16 @@ void Upload::sendBatch(const StoreFolder& folder, const std::vector<std::string>
                     }
                     [[fallthrough]];
                 case AppendResult::Refused:
+                    // A full account refuses every later message the same way: one
+                    // failure, and the run stops there.
+                    if (answers[k].serverText.starts_with("[OVERQUOTA]")) {
+                        if (!lost)
+                            result.failures.push_back("the account on " + options.account.host + " is full (" +
+                                                      answers[k].serverText + "); " + std::to_string(result.uploaded) +
+                                                      " messages were uploaded in this run; make room and run it again");
+                        lost = true;
+                        break;
+                    }
                     result.refused.push_back(folder.path + ", \"" + q.subject + "\": " + answers[k].serverText);
                     ++settled;
                     ++state.messagesDone;
@@ -352,6 +362,7 @@ void Upload::sendBatch(const StoreFolder& folder, const std::vector<std::string>
             }
         }
         record->flush();
+        if (lost) return;
         report();
         toSend = std::move(later);
         if (!toSend.empty() && cancel && cancel->waitFor(laterWait)) break;

@@ -206,6 +206,22 @@ TEST_F(Upload, AKilledRunAndARestartedServerEndWithEveryMessageOnce) {
     everyMessageOnce("Restarted/Bulk");
 }
 
+TEST_F(Upload, AFullAccountStopsTheRunWithOneFailure) {
+    std::vector<TestFolder> folders = {{0, -1, "Outlook Express", "", false, {}},
+                                       {1, 0, "Local Folders", "", false, {}},
+                                       {100, 1, "A", "A.dbx", false, {}},
+                                       {101, 1, "B", "B.dbx", false, {}}};
+    for (int i = 0; i < 30; ++i) folders[2 + i % 2].texts.push_back(mailText("q." + std::to_string(i), "m", 800));
+    writeStore(store.str(), folders);
+    const auto full = upload(store.str(), {"--to", server->url({}, "bob"), "--ca", server->caFile()}, environment());
+    EXPECT_EQ(full.status, 1);
+    const std::size_t said = full.err.find("the account on 127.0.0.1 is full ([OVERQUOTA]");
+    EXPECT_NE(said, std::string::npos) << full.err;
+    EXPECT_EQ(full.err.find("the account on", said + 1), std::string::npos) << "said once: " << full.err;
+    EXPECT_NE(full.out.find("refused      0"), std::string::npos) << full.out;
+    EXPECT_NE(full.out.find("left behind  10 messages"), std::string::npos) << full.out;
+}
+
 TEST_F(Upload, AWrongPasswordAndACertificateOfAnotherCaStopBeforeAnything) {
     writeStore(store.str(), {{0, -1, "Outlook Express", "", false, {}},
                              {1, 0, "Local Folders", "", false, {}},

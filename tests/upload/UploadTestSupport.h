@@ -98,7 +98,10 @@ public:
         const std::string self = me ? me->pw_name : "root";
         const std::string uid = root ? "65534" : std::to_string(::geteuid());
         const std::string gid = root ? "65534" : std::to_string(::getegid());
-        writeFile(d + "/users", "alice:{PLAIN}secret:" + uid + ":" + gid + "::" + d + "/mail/alice\n");
+        // bob's account holds at most 20 messages.
+        writeFile(d + "/users", "alice:{PLAIN}secret:" + uid + ":" + gid + "::" + d + "/mail/alice\n" +
+                                    "bob:{PLAIN}secret:" + uid + ":" + gid + "::" + d +
+                                    "/mail/bob::userdb_quota_rule=*:messages=20\n");
         const std::string config =
             "protocols = imap\n"
             "listen = 127.0.0.1\n"
@@ -169,8 +172,8 @@ public:
         pid = -1;
     }
 
-    std::string url(const std::string& prefix = {}) const {
-        return "imaps://alice@127.0.0.1:" + std::to_string(imapsPort) + (prefix.empty() ? "" : "/" + prefix);
+    std::string url(const std::string& prefix = {}, const std::string& user = "alice") const {
+        return "imaps://" + user + "@127.0.0.1:" + std::to_string(imapsPort) + (prefix.empty() ? "" : "/" + prefix);
     }
     std::string caFile() const { return dir + "/ca.pem"; }
     std::string otherCaFile() const { return dir + "/other-ca.pem"; }
