@@ -13,6 +13,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ErrorText.h"
+#include "cli/FolderReport.h"
 #include "upload/StoreUpload.h"
 
 namespace lumbrook::cli {
@@ -128,7 +129,7 @@ int cmdUpload(Args& args, const MailStore& store) {
     options.account = *account;
     options.caFile = ca.value_or("");
     options.folders = wanted;
-    options.deletedItems = deleted;
+    options.deletedMessages = deleted;
     options.dryRun = dryRun;
     // Never from the command line, where every user of the machine can read it.
     const char* token = std::getenv("LUMBROOK_IMAP_TOKEN");
@@ -192,11 +193,14 @@ int cmdUpload(Args& args, const MailStore& store) {
     }
     if (report.leftBehind > 0 && !dryRun)
         std::cout << "left behind  " << report.leftBehind << " messages are not on the server; run the same command again\n";
+    // The folders whose index could not be read whole: one line each, a summary last.
+    FolderReports reports;
+    for (const FolderReport& folder : report.damagedFolders) reports.add(folder);
     if (report.cancelled) {
         std::cout << "stopped      run the same command again to go on\n";
-        return 128 + (stopSignal > 0 ? stopSignal.load() : SIGINT);
+        return reports.finish(128 + (stopSignal > 0 ? stopSignal.load() : SIGINT));
     }
-    return report.complete() && report.damaged.empty() ? 0 : 1;
+    return reports.finish(report.complete() && report.damaged.empty() ? 0 : 1);
 }
 
 }  // namespace lumbrook::cli

@@ -15,6 +15,7 @@
 #include <unordered_set>
 
 #include "base/Ascii.h"
+#include "listing/FolderMessages.h"
 #include "mime/HeaderFields.h"
 #include "upload/UploadRecord.h"
 
@@ -167,8 +168,25 @@ private:
         for (std::string& level : splitPrefix(options.account.prefix)) levels.push_back(std::move(level));
         return levels;
     }
-    void sendBatch(const StoreFolder& folder, const std::vector<std::string>& mailbox, bool exists,
-                   std::vector<Queued>& batch);
+    // Where a list of messages goes: the store folder's path (for messages), the
+    // record's folder key, the mailbox, and whether it is on the server already.
+    struct Destination {
+        const std::string& storePath;
+        const std::string& recordKey;
+        const std::vector<std::string>& mailbox;
+        bool exists;
+    };
+    void sendBatch(const Destination& to, std::vector<Queued>& batch);
+    void uploadList(FolderTextReader& reader, const std::string& storePath, const std::vector<std::string>& mailbox,
+                    bool exists, const MessageList& list, const std::string& recordKey);
+    // Makes the mailbox and the levels above it that are missing; whether it was
+    // there (or is now), none when it could not be made (lost set when the
+    // connection is gone).
+    std::optional<bool> makeMailbox(const std::string& storePath, const std::vector<std::string>& mailbox);
+    std::vector<std::string> parentOf(std::size_t i, const std::vector<StoreFolder>& folders) const;
+    // A name for a new child of parentPath: the server's delimiter replaced, and
+    // " (2)", " (3)" for a name its siblings took.
+    std::string uniqueChildName(const std::vector<std::string>& parentPath, const std::string& displayName);
     std::vector<std::string> destination(std::size_t i, const std::vector<StoreFolder>& folders,
                                          const std::vector<StoreSpecial>& specials);
 
@@ -226,8 +244,7 @@ std::vector<std::string> Upload::destination(std::size_t i, const std::vector<St
                                              const std::vector<StoreSpecial>& specials) {
     const StoreFolder& f = folders[i];
     const bool top = f.parent < 0 || folders[f.parent].storeLevel;
-    std::vector<std::string> parentPath =
-        f.parent < 0 ? topLevels() : destinations[f.parent];
+    std::vector<std::string> parentPath = parentOf(i, folders);
     if (top) {
         const auto onServer = [&](SpecialUse use) -> std::optional<std::vector<std::string>> {
             const auto it = serverSpecial.find(use);
@@ -244,22 +261,15 @@ std::vector<std::string> Upload::destination(std::size_t i, const std::vector<St
         }
         if (special) return *special;
     }
-    // The server's delimiter inside a name would make levels of it.
-    std::string name = f.name.empty() ? std::string("_") : f.name;
-    const char delimiter = client.delimiter();
-    if (delimiter != '\0') std::replace(name.begin(), name.end(), delimiter, '_');
-    // Two folders of one name beside each other stay two mailboxes.
-    std::set<std::string>& taken = childNames[keyOf(parentPath)];
-    std::string unique = name;
-    for (int n = 2; taken.count(lowerAscii(unique)); ++n) unique = name + " (" + std::to_string(n) + ")";
-    taken.insert(lowerAscii(unique));
+    const std::string unique = uniqueChildName(parentPath, f.name);
     parentPath.push_back(unique);
     return parentPath;
 }
 
-void Upload::sendBatch(const StoreFolder& folder, const std::vector<std::string>& mailbox, bool exists,
-                       std::vector<Queued>& batch) {
+void Upload::sendBatch(const Destination& to, std::vector<Queued>& batch) {
     if (batch.empty()) return;
+    const std::vector<std::string>& mailbox = to.mailbox;
+    const bool exists = to.exists;
     const std::string where = joined(mailbox);
     if (!serverIds) {
         serverIds = (exists || !options.dryRun)
@@ -267,7 +277,7 @@ void Upload::sendBatch(const StoreFolder& folder, const std::vector<std::string>
                         : std::unordered_set<std::string>();
     }
     const auto settle = [&](const Queued& q, bool found) {
-        if (!options.dryRun) record->add(folder.fileName, static_cast<std::uint64_t>(std::max(0, q.info->dataOffset)),
+        if (!options.dryRun) record->add(to.recordKey, static_cast<std::uint64_t>(std::max<std::int64_t>(0, q.info->dataOffset)),
                                          static_cast<std::uint64_t>(std::max(0, q.info->entry91)), where);
         if (found) ++result.foundOnServer;
         ++settled;
@@ -293,7 +303,7 @@ void Upload::sendBatch(const StoreFolder& folder, const std::vector<std::string>
         return;
     }
     for (const Queued& q : toSend)
-        record->addInFlight(folder.fileName, static_cast<std::uint64_t>(std::max(0, q.info->dataOffset)),
+        record->addInFlight(to.recordKey, static_cast<std::uint64_t>(std::max<std::int64_t>(0, q.info->dataOffset)),
                             static_cast<std::uint64_t>(std::max(0, q.info->entry91)));
     record->flush();
     std::chrono::milliseconds laterWait = options.firstRetryWait;
@@ -354,7 +364,7 @@ void Upload::sendBatch(const StoreFolder& folder, const std::vector<std::string>
                         lost = true;
                         break;
                     }
-                    result.refused.push_back(folder.path + ", \"" + q.subject + "\": " + answers[k].serverText);
+                    result.refused.push_back(to.storePath + ", \"" + q.subject + "\": " + answers[k].serverText);
                     ++settled;
                     ++state.messagesDone;
                     state.bytesDone += q.text.size();
@@ -369,6 +379,113 @@ void Upload::sendBatch(const StoreFolder& folder, const std::vector<std::string>
         if (!toSend.empty() && !cancel) std::this_thread::sleep_for(laterWait);
         laterWait = std::min(laterWait * 2, options.maxRetryWait);
     }
+}
+
+std::vector<std::string> Upload::parentOf(std::size_t i, const std::vector<StoreFolder>& folders) const {
+    const StoreFolder& f = folders[i];
+    return f.parent < 0 ? topLevels() : destinations[f.parent];
+}
+
+std::string Upload::uniqueChildName(const std::vector<std::string>& parentPath, const std::string& displayName) {
+    // The server's delimiter inside a name would make levels of it.
+    std::string name = displayName.empty() ? std::string("_") : displayName;
+    const char delimiter = client.delimiter();
+    if (delimiter != '\0') std::replace(name.begin(), name.end(), delimiter, '_');
+    // Two folders of one name beside each other stay two mailboxes.
+    std::set<std::string>& taken = childNames[keyOf(parentPath)];
+    std::string unique = name;
+    for (int n = 2; taken.count(lowerAscii(unique)); ++n) unique = name + " (" + std::to_string(n) + ")";
+    taken.insert(lowerAscii(unique));
+    return unique;
+}
+
+std::optional<bool> Upload::makeMailbox(const std::string& storePath, const std::vector<std::string>& mailbox) {
+    const bool existed = existing.count(keyOf(mailbox)) != 0;
+    try {
+        // The prefix's levels first, then the folder.
+        for (std::size_t level = 1; level <= mailbox.size() && !options.dryRun; ++level) {
+            const std::vector<std::string> part(mailbox.begin(), mailbox.begin() + static_cast<long>(level));
+            if (existing.count(keyOf(part)) || (level == 1 && equalsNoCase(part[0], "INBOX"))) continue;
+            withReconnect([&] {
+                client.createMailbox(part);
+                return 0;
+            });
+            existing.insert(keyOf(part));
+        }
+    } catch (const UploadError& e) {
+        if (e.kind() == UploadErrorKind::Connection) {
+            lost = true;
+            result.failures.push_back("the connection to " + options.account.host +
+                                      " broke and could not be made again (" + e.detail() + ")");
+        } else {
+            result.failures.push_back(storePath + ": the folder " + joined(mailbox) + " could not be made: " + e.detail());
+        }
+        return std::nullopt;
+    }
+    // In a dry run a missing mailbox stays missing: nothing to look up in it.
+    return existed || !options.dryRun;
+}
+
+void Upload::uploadList(FolderTextReader& reader, const std::string& storePath, const std::vector<std::string>& mailbox,
+                        bool exists, const MessageList& list, const std::string& recordKey) {
+    serverIds.reset();
+    std::vector<Queued> batch;
+    std::size_t batchBytes = 0;
+    std::vector<const MessageInfo*> inFlightBefore;
+    const Destination to{storePath, recordKey, mailbox, exists};
+    const auto queue = [&](const MessageInfo& m) {
+        MessageText read;
+        try {
+            read = reader.read(m);
+        } catch (const std::exception& e) {
+            result.failures.push_back(storePath + ", \"" + store.toUtf8(m.subject) + "\": " + e.what());
+            ++state.messagesDone;
+            return;
+        }
+        if (!read.whole) {
+            result.damaged.push_back(storePath + ", \"" + store.toUtf8(m.subject) + "\" at offset " +
+                                     std::to_string(m.dataOffset) + ": " + read.problem);
+            if (read.text.empty()) {
+                ++settled;  // nothing readable is nothing to upload
+                ++state.messagesDone;
+                return;
+            }
+        }
+        Queued q;
+        q.info = &m;
+        q.messageId = messageIdOf(read.text);
+        q.subject = store.toUtf8(m.subject);
+        q.text = std::move(read.text);
+        batchBytes += q.text.size();
+        batch.push_back(std::move(q));
+        if (batch.size() >= options.batchMessages || batchBytes >= options.batchBytes) {
+            sendBatch(to, batch);
+            batchBytes = 0;
+        }
+    };
+    for (const MessageInfo& m : list) {
+        if (cancelled() || lost) break;
+        const auto offset = static_cast<std::uint64_t>(std::max<std::int64_t>(0, m.dataOffset));
+        const auto size = static_cast<std::uint64_t>(std::max(0, m.entry91));
+        if (record->contains(recordKey, offset, size)) {
+            ++result.alreadyRecorded;
+            ++settled;
+            ++state.messagesDone;
+            state.bytesDone += size;
+        } else if (record->wasInFlight(recordKey, offset, size)) {
+            inFlightBefore.push_back(&m);
+        } else {
+            queue(m);
+        }
+    }
+    if (!cancelled() && !lost) sendBatch(to, batch);
+    // What a run that died had sent is looked up last, on the server's latest state.
+    serverIds.reset();
+    for (const MessageInfo* m : inFlightBefore) {
+        if (cancelled() || lost) break;
+        queue(*m);
+    }
+    if (!cancelled() && !lost) sendBatch(to, batch);
 }
 
 UploadReport Upload::run() {
@@ -409,8 +526,7 @@ UploadReport Upload::run() {
             if (specials[order[k]] == StoreSpecial::None) specials[order[k]] = byOrder[k];
     }
 
-    // What the run includes: every folder named (with its subfolders); Deleted Items
-    // only when asked for, by --deleted or by its name.
+    // What the run includes: every folder named (with its subfolders).
     std::vector<bool> included(count, options.folders.empty());
     for (std::size_t i = 0; i < count && options.include; ++i) included[i] = options.include(folders[i]);
     for (std::size_t i = 0; i < count && !options.folders.empty() && !options.include; ++i) {
@@ -420,34 +536,36 @@ UploadReport Upload::run() {
         });
         if (named || (f.parent >= 0 && included[f.parent])) included[i] = true;
     }
-    if (!options.deletedItems) {
-        std::vector<bool> leftOut(count, false);
-        for (std::size_t i = 0; i < count; ++i) {
-            const StoreFolder& f = folders[i];
-            const bool named = std::any_of(options.folders.begin(), options.folders.end(), [&](const std::string& w) {
-                return equalsNoCase(f.name, w) || equalsNoCase(f.path, w);
-            });
-            leftOut[i] = !named && (specials[i] == StoreSpecial::Deleted || (f.parent >= 0 && leftOut[f.parent]));
-            if (leftOut[i]) included[i] = false;
-        }
-    }
     if (std::none_of(included.begin(), included.end(), [](bool b) { return b; })) {
         result.nothingMatched = !options.folders.empty();
         return result;
     }
-    std::vector<MessageList> lists(count);
+    // A folder whose index cannot be read whole is scanned, and what the scan finds
+    // goes with its own messages; deleted ones (when asked for) into a mailbox of
+    // their own beside it.
+    std::vector<FolderMessages> read(count);
+    std::vector<MessageList> lists(count), deletedLists(count);
+    FolderMessageOptions readOptions;
+    readOptions.deleted = options.deletedMessages;
+    readOptions.stop = cancel ? &cancel->flagForScans() : nullptr;
     for (std::size_t i = 0; i < count; ++i) {
         if (!included[i] || folders[i].fileName.empty()) continue;
         try {
-            lists[i] = store.readMessages(folders[i].fileName);
+            read[i] = readFolderMessages(store, folders[i].fileName, readOptions);
         } catch (const std::exception& e) {
             result.failures.push_back(folders[i].path + ": " + e.what());
         }
-        // Oldest first, as the messages once arrived.
-        std::stable_sort(lists[i].begin(), lists[i].end(),
-                         [](const MessageInfo& a, const MessageInfo& b) { return a.date < b.date; });
-        state.messagesTotal += lists[i].size();
-        for (const auto& m : lists[i]) state.bytesTotal += static_cast<std::uint64_t>(std::max(0, m.entry91));
+        if (!read[i].report.whole()) result.damagedFolders.push_back(read[i].report);
+        for (MessageInfo& m : read[i].records)
+            (m.origin == MessageOrigin::Deleted ? deletedLists[i] : lists[i]).push_back(std::move(m));
+        read[i].records.clear();
+        for (MessageList* list : {&lists[i], &deletedLists[i]}) {
+            // Oldest first, as the messages once arrived.
+            std::stable_sort(list->begin(), list->end(),
+                             [](const MessageInfo& a, const MessageInfo& b) { return a.date < b.date; });
+            state.messagesTotal += list->size();
+            for (const auto& m : *list) state.bytesTotal += static_cast<std::uint64_t>(std::max(0, m.entry91));
+        }
     }
     std::vector<bool> keep(count, false);
     for (std::size_t i = count; i-- > 0;) {
@@ -488,97 +606,39 @@ UploadReport Upload::run() {
         }
         const std::vector<std::string> mailbox = destination(i, folders, specials);
         destinations[i] = mailbox;
-        bool exists = existing.count(keyOf(mailbox)) != 0;
-        try {
-            // The prefix's levels first, then the folder.
-            for (std::size_t level = 1; level <= mailbox.size() && !options.dryRun; ++level) {
-                const std::vector<std::string> part(mailbox.begin(), mailbox.begin() + static_cast<long>(level));
-                if (existing.count(keyOf(part)) || (level == 1 && equalsNoCase(part[0], "INBOX"))) continue;
-                withReconnect([&] {
-                    client.createMailbox(part);
-                    return 0;
-                });
-                existing.insert(keyOf(part));
-            }
-        } catch (const UploadError& e) {
-            if (e.kind() == UploadErrorKind::Connection) {
-                lost = true;
-                result.failures.push_back("the connection to " + options.account.host + " broke and could not be made again (" + e.detail() + ")");
-                break;
-            }
-            result.failures.push_back(f.path + ": the folder " + joined(mailbox) + " could not be made: " + e.detail());
+        const auto exists = makeMailbox(f.path, mailbox);
+        if (!exists) {
+            if (lost) break;
             continue;
         }
-        exists = exists || !options.dryRun;
         made[i] = true;
         ++result.folders;
         result.destinations.push_back(f.path + " -> " + joined(mailbox));
-        if (lists[i].empty()) continue;
-        std::optional<FolderReader> reader;
+        if (lists[i].empty() && deletedLists[i].empty()) continue;
+        std::optional<FolderTextReader> reader;
         try {
-            reader.emplace(store, f.fileName);
+            reader.emplace(store, read[i]);
         } catch (const std::exception& e) {
             result.failures.push_back(f.path + ": " + e.what());
             continue;
         }
-        serverIds.reset();
-        std::vector<Queued> batch;
-        std::size_t batchBytes = 0;
-        std::vector<const MessageInfo*> inFlightBefore;
-        const auto queue = [&](const MessageInfo& m) {
-            const auto size = static_cast<std::uint64_t>(std::max(0, m.entry91));
-            MessageText read;
-            try {
-                read = reader->read(m.dataOffset, static_cast<std::uint32_t>(size));
-            } catch (const std::exception& e) {
-                result.failures.push_back(f.path + ", \"" + store.toUtf8(m.subject) + "\": " + e.what());
-                ++state.messagesDone;
-                return;
-            }
-            if (!read.whole) {
-                result.damaged.push_back(f.path + ", \"" + store.toUtf8(m.subject) + "\" at offset " +
-                                         std::to_string(m.dataOffset) + ": " + read.problem);
-                if (read.text.empty()) {
-                    ++settled;  // nothing readable is nothing to upload
-                    ++state.messagesDone;
-                    return;
-                }
-            }
-            Queued q;
-            q.info = &m;
-            q.messageId = messageIdOf(read.text);
-            q.subject = store.toUtf8(m.subject);
-            q.text = std::move(read.text);
-            batchBytes += q.text.size();
-            batch.push_back(std::move(q));
-            if (batch.size() >= options.batchMessages || batchBytes >= options.batchBytes) {
-                sendBatch(f, mailbox, exists, batch);
-                batchBytes = 0;
-            }
-        };
-        for (const MessageInfo& m : lists[i]) {
-            if (cancelled() || lost) break;
-            const auto offset = static_cast<std::uint64_t>(std::max(0, m.dataOffset));
-            const auto size = static_cast<std::uint64_t>(std::max(0, m.entry91));
-            if (record->contains(f.fileName, offset, size)) {
-                ++result.alreadyRecorded;
-                ++settled;
-                ++state.messagesDone;
-                state.bytesDone += size;
-            } else if (record->wasInFlight(f.fileName, offset, size)) {
-                inFlightBefore.push_back(&m);
-            } else {
-                queue(m);
-            }
+        uploadList(*reader, f.path, mailbox, *exists, lists[i], f.fileName);
+        if (deletedLists[i].empty() || cancelled() || lost) continue;
+        // Beside the folder, as a conversion puts them: a mail program then shows the
+        // deleted mail apart from the folder's own.
+        const std::string deletedPath = f.path + " - Deleted messages";
+        std::vector<std::string> deletedMailbox = parentOf(i, folders);
+        deletedMailbox.push_back(uniqueChildName(deletedMailbox, f.name + " - Deleted messages"));
+        const auto deletedExists = makeMailbox(deletedPath, deletedMailbox);
+        if (!deletedExists) {
+            if (lost) break;
+            continue;
         }
-        if (!cancelled() && !lost) sendBatch(f, mailbox, exists, batch);
-        // What a run that died had sent is looked up last, on the server's latest state.
-        serverIds.reset();
-        for (const MessageInfo* m : inFlightBefore) {
-            if (cancelled() || lost) break;
-            queue(*m);
-        }
-        if (!cancelled() && !lost) sendBatch(f, mailbox, exists, batch);
+        ++result.folders;
+        result.destinations.push_back(deletedPath + " -> " + joined(deletedMailbox));
+        // A deleted chain may start where a listed message does: its record keys
+        // apart from the folder's own.
+        uploadList(*reader, deletedPath, deletedMailbox, *deletedExists, deletedLists[i], f.fileName + "#deleted");
     }
     record->flush();
     client.disconnect();

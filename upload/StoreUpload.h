@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "convert/StoreConversion.h"
+#include "listing/FolderMessages.h"
 #include "store/MailStore.h"
 #include "upload/ImapAccount.h"
 #include "upload/ImapClient.h"
@@ -35,6 +36,8 @@ public:
 
     void ask() noexcept;  // async-signal-safe
     bool asked() const noexcept { return flag.load(); }
+    // For the recovery scan of a damaged folder, which takes a stop flag of its own.
+    const std::atomic<bool>& flagForScans() const noexcept { return flag; }
     // Waits for the time given or a stop, whichever comes first; true on a stop.
     bool waitFor(std::chrono::milliseconds time) const;
 
@@ -52,7 +55,9 @@ struct UploadOptions {
     std::vector<std::string> folders;
     // When set, decides for each folder on its own instead (the window's check boxes).
     std::function<bool(const StoreFolder&)> include;
-    bool deletedItems = false;  // the store's Deleted Items too (else left out)
+    // The deleted messages the folder files still hold too, each folder's into a
+    // mailbox "<name> - Deleted messages" beside it (as a conversion does).
+    bool deletedMessages = false;
     bool dryRun = false;        // connect and compare, but make and append nothing
     std::string recordDirectory;  // empty: UploadRecord::defaultDirectory()
     // Attempts to reach the server again after the connection broke, waiting
@@ -81,6 +86,9 @@ struct UploadReport {
     // Folders or messages that could not be read, made or sent.
     std::vector<std::string> failures;
     std::vector<std::string> damaged;  // read only in part: uploaded as far as readable
+    // Each folder file whose index could not be read whole: its messages were found
+    // by the recovery scan (and uploaded), and what could not be found is counted.
+    std::vector<FolderReport> damagedFolders;
     // "Store folder -> server mailbox" for each folder, in tree order.
     std::vector<std::string> destinations;
     std::size_t ignoredRecordLines = 0;

@@ -75,8 +75,8 @@ UploadDialog::UploadDialog(const MailStore& store, QWidget* parent) : QDialog(pa
     caFile->setPlaceholderText(tr("(optional) certificate authority file for a private server"));
     form->addRow(tr("CA file:"), caFile);
     column->addLayout(form);
-    deletedItems = new QCheckBox(tr("Include Deleted Items"), this);
-    column->addWidget(deletedItems);
+    deletedMessages = new QCheckBox(tr("Also the deleted messages the folder files still hold"), this);
+    column->addWidget(deletedMessages);
 
     column->addWidget(new QLabel(tr("Folders:"), this));
     tree = new FolderCheckTree(storeFolders(store), this);
@@ -117,7 +117,7 @@ UploadOptions UploadDialog::options() const {
     o.account.prefix = folder;
     o.credentials.password = password->text().toStdString();
     o.caFile = caFile->text().trimmed().toStdString();
-    o.deletedItems = deletedItems->isChecked();
+    o.deletedMessages = deletedMessages->isChecked();
     o.include = tree->includeChecked();
     return o;
 }

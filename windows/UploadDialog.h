@@ -42,7 +42,7 @@ class UploadDialog : public QDialog {
     QLineEdit* password = nullptr;
     QLineEdit* prefix = nullptr;
     QLineEdit* caFile = nullptr;
-    QCheckBox* deletedItems = nullptr;
+    QCheckBox* deletedMessages = nullptr;
     FolderCheckTree* tree = nullptr;
     QPushButton* okButton = nullptr;
 };
