@@ -194,19 +194,22 @@ UploadOutcome runUpload(const MailStore& store, const UploadOptions& options, QW
     if (!error.isEmpty()) {
         text = error;
     } else {
-        text = UploadDialog::tr("%1 messages uploaded, %2 uploaded before, %3 already on the server, in %4 folders.")
-                   .arg(report.uploaded)
+        text = UploadDialog::tr("%n messages uploaded, %1 uploaded before, %2 already on the server, in %3 folders.",
+                                nullptr, static_cast<int>(report.uploaded))
                    .arg(report.alreadyRecorded)
                    .arg(report.foundOnServer)
                    .arg(report.folders);
         if (report.cancelled) text += UploadDialog::tr("\nCancelled: upload again to go on.");
         if (report.leftBehind > 0 && !report.cancelled)
-            text += UploadDialog::tr("\n%1 messages are not on the server yet: upload again to go on.").arg(report.leftBehind);
-        list(text, UploadDialog::tr("%1 were refused by the server:").arg(report.refused.size()), report.refused);
-        list(text, UploadDialog::tr("%1 could not be uploaded:").arg(report.failures.size()), report.failures);
+            text += UploadDialog::tr("\n%n messages are not on the server yet: upload again to go on.", nullptr,
+                                     static_cast<int>(report.leftBehind));
+        list(text, UploadDialog::tr("%n were refused by the server:", nullptr, static_cast<int>(report.refused.size())),
+             report.refused);
+        list(text, UploadDialog::tr("%n could not be uploaded:", nullptr, static_cast<int>(report.failures.size())),
+             report.failures);
         list(text,
-             UploadDialog::tr("%1 could not be read whole and were uploaded as far as they could be read:")
-                 .arg(report.damaged.size()),
+             UploadDialog::tr("%n could not be read whole and were uploaded as far as they could be read:", nullptr,
+                              static_cast<int>(report.damaged.size())),
              report.damaged);
         whole = report.complete() && report.damaged.empty();
     }
