@@ -44,10 +44,12 @@ const Command Commands[] = {
     {"recover", cmdRecover, "FILE [--to DIR]",
      "messages the folder file holds but its index does not list (orphaned, deleted)"},
     {"upload", cmdUpload, "--to imaps://USER@HOST[:PORT][/PREFIX] [--ca FILE] [--insecure] [--folder NAME]... [--deleted] [--dry-run]", "the store (or the named folders) into a mail account over IMAP, flags and dates kept; resumable (--deleted: the deleted messages the files still hold too)"},
+    {"find", cmdFind, "PATH...",
+     "every store below PATH (a mounted disk, a profile), one JSON object per line"},
 };
 
 void printUsage(std::ostream& out) {
-    out << "Usage: lumbrook-cli [--store DIR] COMMAND [ARGS...]\n\n"
+    out << "Usage: lumbrook-cli [--store DIR] [--codepage N] COMMAND [ARGS...]\n\n"
            "Reads an Outlook Express 5/6 mail store (a directory of .dbx files). Without --store\n"
            "the store of the current user is found through the registry (Wine's user.reg, or the\n"
            "file named by LUMBROOK_REGISTRY). The store is only ever read.\n\nCommands:\n";
@@ -77,6 +79,7 @@ int run(std::span<char*> argv) {
     std::vector<std::string> items(argv.begin() + 1, argv.end());
     // Global options come before the command name.
     std::optional<std::string> storeDir;
+    std::optional<std::string> codePageSetting;
     std::size_t i = 0;
     while (i < items.size() && items[i].starts_with("-")) {
         if (isHelp(items[i])) {
@@ -93,6 +96,12 @@ int run(std::span<char*> argv) {
         } else if (items[i].starts_with("--store=")) {
             storeDir = items[i].substr(8);
             i += 1;
+        } else if (items[i] == "--codepage" && i + 1 < items.size()) {
+            codePageSetting = items[i + 1];
+            i += 2;
+        } else if (items[i].starts_with("--codepage=")) {
+            codePageSetting = items[i].substr(11);
+            i += 1;
         } else {
             throw UsageError("unknown option " + items[i]);
         }
@@ -108,10 +117,15 @@ int run(std::span<char*> argv) {
             // A code page iconv does not know would turn every text into the wrong
             // letters: the user hears of it before anything is read.
             std::string problem;
-            CodePage codePage = CodePage::fromEnvironment(&problem);
+            std::optional<CodePage> codePage = CodePage::fromEnvironmentIfSet(&problem);
+            if (codePageSetting) {
+                problem.clear();
+                codePage = CodePage::fromSetting(*codePageSetting, &problem);
+                if (!problem.empty()) problem = "unknown code page '" + problem + "' in --codepage";
+            }
             if (!problem.empty()) throw SetupError(problem);
             Args args(std::move(rest));
-            const MailStore store = openStore(storeDir, std::move(codePage));
+            const MailStore store = openStoreDetectingCodePage(storeDir, std::move(codePage));
             if (needsStore(c.name)) requireStore(store);
             return c.run(args, store);
         }

@@ -100,14 +100,21 @@ IndexReport updateSearchIndex(const MailStore& store, SearchIndex& index,
     for (std::int32_t n : tree.positions()) {
         const std::string& file = folders[n].fileName;
         if (file.empty() || present.contains(file)) continue;
+        // A folder that cannot be read keeps what the index holds of it: a store
+        // opened in the wrong code page, or a disk gone for a moment, must not empty
+        // the index.
+        present.insert(file);
         FileStamp stamp;
         try {
-            if (!stampOf(store.filePath(file), stamp)) continue;  // no file: nothing to search
+            const std::string path = store.filePath(file);
+            if (!stampOf(path, stamp)) {
+                fail(paths[n], FileOpenError(path));
+                continue;
+            }
         } catch (const std::exception& e) {
             fail(paths[n], e);
             continue;
         }
-        present.insert(file);
         if (index.isFolderCurrent(file, stamp.size, stamp.mtimeNs)) {
             ++report.foldersCurrent;
             continue;
