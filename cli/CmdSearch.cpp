@@ -10,6 +10,7 @@
 #include "search/StoreIndexer.h"
 #include "search/SearchIndex.h"
 #include "search/SearchQuery.h"
+#include "search/StoreSearch.h"
 #include "store/MailStore.h"
 
 namespace lumbrook::cli {
@@ -91,7 +92,7 @@ int cmdSearch(Args& args, const MailStore& store) {
     }
     SearchIndex index(storeIndexPath(store));
     const IndexReport report = bringUpToDate(store, index);
-    for (const SearchHit& hit : index.search(query, limit)) {
+    for (const SearchHit& hit : index.search(query, limit, storeBodyText(store))) {
         printJsonLine({{"FileName", hit.fileName},
                        {"DataOffset", hit.dataOffset},
                        {"Folder", hit.folderPath},
