@@ -92,7 +92,7 @@ int cmdSearch(Args& args, const MailStore& store) {
     }
     SearchIndex index(storeIndexPath(store));
     const IndexReport report = bringUpToDate(store, index);
-    for (const SearchHit& hit : index.search(query, limit, storeBodyText(store))) {
+    for (const SearchHit& hit : index.search(query, limit, true, storeBodyText(store))) {
         printJsonLine({{"FileName", hit.fileName},
                        {"DataOffset", hit.dataOffset},
                        {"Folder", hit.folderPath},

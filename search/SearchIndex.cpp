@@ -38,6 +38,9 @@ constexpr std::size_t MaxHitTextBytes = 1024;
 // screenful of hits are indexed again for their snippets, and a huge message must
 // not make that take long.
 constexpr std::size_t SnippetBodyBytes = 256 * 1024;
+// The start of each body is kept in the index: most snippets are found in it, and
+// reading a hit back from the store reads its attachments too.
+constexpr std::size_t KeptBodyBytes = 1024;
 constexpr std::size_t SnippetSubjectBytes = 512;
 // SQLite's snippet() weighs every window at every match against every other match,
 // so its work grows with the square of a message's matches; a message with more
@@ -45,10 +48,10 @@ constexpr std::size_t SnippetSubjectBytes = 512;
 constexpr int SnippetMatchesScored = 64;
 // Each folder's matches are ranked up to its share of RankedPerQuery, but never
 // fewer than this many.
-constexpr std::int64_t RankedPerFolder = 500;
+constexpr std::int64_t RankedPerFolder = 200;
 // How many of each word's messages are counted for how rare it is; beyond them its
 // count is estimated from how far into the folder they reached.
-constexpr std::int64_t CountedPerQuery = 4000;
+constexpr std::int64_t CountedPerQuery = 2000;
 constexpr std::int64_t CountedPerFolder = 200;
 // The rowid of a message is its date in seconds shifted by this many bits, plus a
 // number among the messages of that second: the word tables list matches newest
@@ -58,6 +61,8 @@ constexpr int RowidSecondShift = 20;
 // that a query can reach each table's first row (see rankStatistics).
 constexpr int WordColumns = 6;
 constexpr const char* WordColumnSet = "{sender recipients subject folder attachments body}";
+// What a hit shows and its snippet needs are kept apart from the messages' dates and
+// filters (hitRows), so that a filter looks at a small table.
 
 const char* const SchemaSql = R"sql(
 CREATE TABLE folders(
@@ -71,7 +76,11 @@ CREATE TABLE messages(
     dataOffset INTEGER NOT NULL,
     fileTime INTEGER NOT NULL,
     flags INTEGER NOT NULL,
-    hasAttachment INTEGER NOT NULL,
+    hasAttachment INTEGER NOT NULL);
+CREATE INDEX messagesByFolder ON messages(folderId);
+CREATE INDEX messagesByTime ON messages(fileTime);
+CREATE TABLE hitRows(
+    id INTEGER PRIMARY KEY,
     folderPath TEXT NOT NULL,
     sender TEXT NOT NULL,
     recipients TEXT NOT NULL,
@@ -83,9 +92,9 @@ CREATE TABLE messages(
     entry91 INTEGER NOT NULL,
     recordOffset INTEGER NOT NULL,
     priority INTEGER NOT NULL,
-    origin INTEGER NOT NULL);
-CREATE INDEX messagesByFolder ON messages(folderId);
-CREATE INDEX messagesByTime ON messages(fileTime);
+    origin INTEGER NOT NULL,
+    bodyStart TEXT NOT NULL,
+    bodyCut INTEGER NOT NULL);
 )sql";
 
 const char* const Tokenizer = "tokenize = 'unicode61 remove_diacritics 2'";
@@ -357,14 +366,20 @@ void rankFunction(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context
 // For the first row only: how many rows of the table each phrase but the last (the
 // word of "every") is found in, counted up to the cap given; a count that reached
 // the cap comes with the rowid it reached. "count rowid count rowid ...".
+// With a cap of 0, only how many phrases there are but the last.
 void countFunction(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* out, int argc,
                    sqlite3_value** argv) {
     struct Count {
         std::int64_t rows = 0, cap = 0, reached = 0;
     };
-    const std::int64_t cap = argc > 0 ? std::max<std::int64_t>(1, sqlite3_value_int64(argv[0])) : 1;
+    const std::int64_t cap = argc > 0 ? sqlite3_value_int64(argv[0]) : 0;
     std::string result;
     const int phrases = api->xPhraseCount(fts);
+    if (cap <= 0) {  // only how many phrases there are
+        result = std::to_string(phrases - 1);
+        sqlite3_result_text64(out, result.data(), result.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+        return;
+    }
     for (int i = 0; i + 1 < phrases; ++i) {
         Count count{0, cap, 0};
         const int rc = api->xQueryPhrase(
@@ -469,6 +484,24 @@ void manyMatchesSnippet(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_c
     sqlite3_result_text64(out, snippet.data(), snippet.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
+// Whether the row has a match in the column given.
+void columnMatchesFunction(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* out, int argc,
+                           sqlite3_value** argv) {
+    const int column = argc > 0 ? sqlite3_value_int(argv[0]) : 0;
+    int instances = 0;
+    int rc = api->xInstCount(fts, &instances);
+    for (int i = 0; rc == SQLITE_OK && i < instances; ++i) {
+        int phrase = 0, col = 0, offset = 0;
+        rc = api->xInst(fts, i, &phrase, &col, &offset);
+        if (rc == SQLITE_OK && col == column) {
+            sqlite3_result_int(out, 1);
+            return;
+        }
+    }
+    if (rc != SQLITE_OK) sqlite3_result_error_code(out, rc);
+    else sqlite3_result_int(out, 0);
+}
+
 bool registerFunctions(sqlite3* db) {
     fts5_api* api = nullptr;
     sqlite3_stmt* s = nullptr;
@@ -479,7 +512,8 @@ bool registerFunctions(sqlite3* db) {
     if (!api || api->iVersion < 2) return false;
     return api->xCreateFunction(api, "lbrank", nullptr, rankFunction, nullptr) == SQLITE_OK &&
            api->xCreateFunction(api, "lbcounts", nullptr, countFunction, nullptr) == SQLITE_OK &&
-           api->xCreateFunction(api, "lbsnippet", nullptr, manyMatchesSnippet, nullptr) == SQLITE_OK;
+           api->xCreateFunction(api, "lbsnippet", nullptr, manyMatchesSnippet, nullptr) == SQLITE_OK &&
+           api->xCreateFunction(api, "lbmatches", nullptr, columnMatchesFunction, nullptr) == SQLITE_OK;
 }
 
 // The averages record of a word table: its rows, and its tokens outside "every".
@@ -551,7 +585,7 @@ std::string defaultIndexPath(std::string_view storeAbsolutePath) {
 
 struct SearchIndex::Statements {
     Statement findFolder, upsertFolder, folderFileNames, deleteFolder, deleteFolderMessages,
-        insertMessage, insertWords, countFolders, countMessages, hitRow, messageTime, lastInSecond,
+        deleteFolderHitRows, insertHitRow, insertMessage, insertWords, countFolders, countMessages, hitRow, messageTime, lastInSecond,
         lastRowid, rowsUpTo, hitTexts, clearSnippetTexts, insertSnippetText, snippets, bodyOnly;
 };
 
@@ -768,23 +802,29 @@ void SearchIndex::open(bool allowRebuild) {
     prepare(st.deleteFolder, "DELETE FROM folders WHERE id = ?1");
     prepare(st.deleteFolderMessages, "DELETE FROM messages WHERE folderId = ?1");
     prepare(st.insertMessage,
-            "INSERT INTO messages(id, folderId, dataOffset, fileTime, flags, hasAttachment, folderPath, "
-            "sender, recipients, subject, attachments, recordSubject, recordFrom, recordTo, entry91, "
-            "recordOffset, priority, origin) "
-            "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18)");
+            "INSERT INTO messages(id, folderId, dataOffset, fileTime, flags, hasAttachment) "
+            "VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+    prepare(st.insertHitRow,
+            "INSERT INTO hitRows(id, folderPath, sender, recipients, subject, attachments, recordSubject, "
+            "recordFrom, recordTo, entry91, recordOffset, priority, origin, bodyStart, bodyCut) "
+            "VALUES(?1, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20)");
+    prepare(st.deleteFolderHitRows,
+            "DELETE FROM hitRows WHERE id IN (SELECT id FROM messages WHERE folderId = ?1)");
     prepare(st.countFolders, "SELECT count(*) FROM folders");
     prepare(st.countMessages, "SELECT count(*) FROM messages");
     prepare(st.hitRow,
-            "SELECT f.fileName, m.dataOffset, m.fileTime, m.flags, m.hasAttachment, m.folderPath, "
-            "m.sender, m.subject, m.recordSubject, m.recordFrom, m.recordTo, m.entry91, "
-            "m.recordOffset, m.priority, m.origin "
-            "FROM messages m JOIN folders f ON f.id = m.folderId WHERE m.id = ?1");
+            "SELECT f.fileName, m.dataOffset, m.fileTime, m.flags, m.hasAttachment, h.folderPath, "
+            "h.sender, h.subject, h.recordSubject, h.recordFrom, h.recordTo, h.entry91, "
+            "h.recordOffset, h.priority, h.origin "
+            "FROM messages m JOIN folders f ON f.id = m.folderId JOIN hitRows h ON h.id = m.id "
+            "WHERE m.id = ?1");
     prepare(st.messageTime, "SELECT fileTime FROM messages WHERE id = ?1");
     prepare(st.lastInSecond, "SELECT max(id) FROM messages WHERE id BETWEEN ?1 AND ?2");
     prepare(st.lastRowid, "SELECT max(id) FROM messages");
     prepare(st.rowsUpTo, "SELECT count(*) FROM messages WHERE folderId = ?1 AND id <= ?2");
-    prepare(st.hitTexts, "SELECT sender, recipients, subject, folderPath, attachments FROM messages "
-                         "WHERE id = ?1");
+    prepare(st.hitTexts, "SELECT h.sender, h.recipients, h.subject, h.folderPath, h.attachments, "
+                         "h.bodyStart, h.bodyCut, m.folderId FROM hitRows h JOIN messages m ON m.id = h.id "
+                         "WHERE h.id = ?1");
     // The texts of the hits in hand, indexed again for their snippets (see addSnippets).
     exec((std::string("CREATE VIRTUAL TABLE IF NOT EXISTS temp.hitText USING fts5("
                       "sender, recipients, subject, folder, attachments, body, ") +
@@ -818,11 +858,12 @@ bool SearchIndex::isFolderCurrent(const std::string& fileName, std::uint64_t siz
 void SearchIndex::removeFolderRows(std::int64_t folderId) {
     statements->insertWords = Statement();
     exec(("DROP TABLE IF EXISTS " + wordTableName(folderId)).c_str());
-    Statement& s = statements->deleteFolderMessages;
-    s.reset();
-    s.bind(1, folderId);
-    check(s.step(), "written");
-    s.reset();
+    for (Statement* s : {&statements->deleteFolderHitRows, &statements->deleteFolderMessages}) {
+        s->reset();
+        s->bind(1, folderId);
+        check(s->step(), "written");
+        s->reset();
+    }
 }
 
 void SearchIndex::beginFolder(const std::string& fileName, std::uint64_t size, std::int64_t mtimeNs) {
@@ -890,14 +931,19 @@ void SearchIndex::addDocument(const SearchDocument& d) {
             id = l.integer(0) + 1;
             l.reset();
         }
-        Statement& m = st.insertMessage;
+        Statement& row = st.insertMessage;
+        row.reset();
+        row.bind(1, id);
+        row.bind(2, currentFolderId);
+        row.bind(3, d.dataOffset);
+        row.bind(4, static_cast<std::int64_t>(d.fileTime));
+        row.bind(5, static_cast<std::int64_t>(d.flags));
+        row.bind(6, std::int64_t{d.hasAttachment ? 1 : 0});
+        check(row.step(), "written");
+        row.reset();
+        Statement& m = st.insertHitRow;
         m.reset();
         m.bind(1, id);
-        m.bind(2, currentFolderId);
-        m.bind(3, d.dataOffset);
-        m.bind(4, static_cast<std::int64_t>(d.fileTime));
-        m.bind(5, static_cast<std::int64_t>(d.flags));
-        m.bind(6, std::int64_t{d.hasAttachment ? 1 : 0});
         m.bind(7, utf8Prefix(d.folderPath, MaxHitTextBytes));
         m.bind(8, utf8Prefix(d.from, MaxHitTextBytes));
         m.bind(9, utf8Prefix(d.to, MaxHitTextBytes));
@@ -911,6 +957,9 @@ void SearchIndex::addDocument(const SearchDocument& d) {
         m.bind(16, std::int64_t{d.record.recordOffset});
         m.bind(17, std::int64_t{d.record.priority});
         m.bind(18, std::int64_t{static_cast<std::uint8_t>(d.record.origin)});
+        const std::string_view bodyStart = utf8Prefix(d.body, KeptBodyBytes);
+        m.bind(19, bodyStart);
+        m.bind(20, std::int64_t{bodyStart.size() < d.body.size() ? 1 : 0});
         check(m.step(), "written");
         m.reset();
         Statement& t = st.insertWords;
@@ -1084,11 +1133,32 @@ std::vector<SearchIndex::WordTable> SearchIndex::wordTables() {
 // the positions of both in almost every message; here each folder counts up to its
 // share of CountedPerQuery, and a count that stops there is taken as that share of the
 // messages it got through. Below that every count is exact, and so is the rank.
-std::string SearchIndex::rankStatistics(const std::vector<WordTable>& tables, const std::string& match) {
+std::string SearchIndex::rankStatistics(const std::vector<WordTable>& tables, const std::string& match,
+                                        const std::string& positive) {
     std::int64_t rows = 0, tokens = 0;
     for (const WordTable& t : tables) {
         rows += t.rows;
         tokens += t.tokens;
+    }
+    char number[40];
+    std::snprintf(number, sizeof number, "%.17g", rows > 0 ? double(tokens) / double(rows) : 1.0);
+    std::string out = number;
+    // With one phrase to match, how rare it is scales every rank alike and changes no
+    // order: nothing is counted (the phrases of the words left out match nothing in
+    // the rows ranked).
+    if (!positive.empty()) {
+        for (const WordTable& t : tables) {
+            if (t.rows == 0) continue;
+            Statement s(database, "SELECT lbcounts(" + t.name + ", 0) FROM " + t.name + " WHERE " +
+                                      t.name + " MATCH ?1 LIMIT 1");
+            check(s.prepareCode(), "searched");
+            const std::string probe = "(" + userColumns(positive) + ") OR every : x";
+            s.bind(1, std::string_view(probe));
+            const int rc = s.step();
+            check(rc, "searched");
+            if (rc == SQLITE_ROW && s.text(0) == "1") return out + " 1";
+            break;
+        }
     }
     std::vector<double> found;
     const std::string reachEveryRow = "(" + userColumns(match) + ") OR every : x";
@@ -1127,9 +1197,6 @@ std::string SearchIndex::rankStatistics(const std::vector<WordTable>& tables, co
             found[phrase] += n;
         }
     }
-    char number[40];
-    std::snprintf(number, sizeof number, "%.17g", rows > 0 ? double(tokens) / double(rows) : 1.0);
-    std::string out = number;
     for (double n : found) {
         double idf = std::log((double(rows) - n + 0.5) / (n + 0.5));
         if (idf <= 0.0) idf = 1e-6;
@@ -1244,14 +1311,16 @@ std::vector<SearchHit> SearchIndex::searchWords(const SearchQuery& query, const 
     const std::vector<WordTable> tables = wordTables();
     std::int64_t rows = 0;
     for (const WordTable& t : tables) rows += t.rows;
-    const std::string statistics = rankStatistics(tables, match);
+    const std::string statistics = rankStatistics(tables, match, query.match);
     const std::string words = userColumns(match);
     const bool hasFilters = query.hasAttachment || query.after || query.before;
     std::vector<Ranked> found;
     for (const WordTable& t : tables) {
         if (t.rows == 0) continue;
+        // Never fewer than were asked for: a long list is ranked whole.
         const std::int64_t share = std::max<std::int64_t>(
-            RankedPerFolder, static_cast<std::int64_t>(RankedPerQuery) * t.rows / std::max<std::int64_t>(1, rows));
+            {RankedPerFolder, static_cast<std::int64_t>(RankedPerQuery) * t.rows / std::max<std::int64_t>(1, rows),
+             static_cast<std::int64_t>(std::min<std::uint64_t>(limit, std::numeric_limits<std::int64_t>::max()))});
         std::string sql = "SELECT " + t.name + ".rowid, lbrank(" + t.name + ", ?2) FROM " + t.name;
         if (hasFilters) sql += " JOIN messages m ON m.id = " + t.name + ".rowid";
         sql += " WHERE " + t.name + " MATCH ?1" + filterSql(query) + " ORDER BY " + t.name +
@@ -1317,49 +1386,54 @@ std::vector<SearchHit> SearchIndex::searchFilters(const SearchQuery& query, std:
     return hits;
 }
 
-// The snippets of the hits in hand: their texts (the body read back from the store, up
-// to SnippetBodyBytes) go into a small table of their own, where SQLite's snippet()
-// finds the matches as it found them in the index; a message with very many matches
-// gets the window at its first one instead (see manyMatchesSnippet).
+// The snippets of the hits in hand: their texts go into a small table of their own,
+// where SQLite's snippet() finds the matches as it found them in the index; a message
+// with very many matches gets the window at its first one instead (see
+// manyMatchesSnippet). The body is the start the index keeps; only a body cut there
+// whose start shows no match is read back from the store (up to SnippetBodyBytes).
 void SearchIndex::addSnippets(const std::string& match, std::vector<SearchHit>& hits,
                               const HitBodyText& bodyText) {
     Statements& st = *statements;
-    st.clearSnippetTexts.reset();
-    check(st.clearSnippetTexts.step(), "searched");
-    st.clearSnippetTexts.reset();
-    std::vector<std::string> bodies(hits.size());
+    struct Texts {
+        std::string sender, recipients, subject, folder, attachments, body;
+        bool cut = false;
+        std::int64_t folderId = 0;
+        bool read = false;  // body read back from the store
+    };
+    std::vector<Texts> texts(hits.size());
     for (std::size_t i = 0; i < hits.size(); ++i) {
-        try {
-            bodies[i] = bodyText(hits[i]);
-        } catch (const std::exception&) {
-            // Unreadable now: the hit goes without its snippet.
-        }
-        Statement& texts = st.hitTexts;
-        texts.reset();
-        texts.bind(1, hitIds[i]);
-        int rc = texts.step();
+        Statement& q = st.hitTexts;
+        q.reset();
+        q.bind(1, hitIds[i]);
+        const int rc = q.step();
         check(rc, "read");
-        if (rc != SQLITE_ROW) {
-            texts.reset();
-            continue;
+        if (rc == SQLITE_ROW) {
+            texts[i] = {q.text(0), q.text(1), q.text(2), q.text(3), q.text(4), q.text(5), q.integer(6) != 0,
+                        q.integer(7)};
         }
-        const std::string sender = texts.text(0), recipients = texts.text(1), subject = texts.text(2),
-                          folder = texts.text(3), attachments = texts.text(4);
-        texts.reset();
-        Statement& insert = st.insertSnippetText;
-        insert.reset();
-        insert.bind(1, static_cast<std::int64_t>(i + 1));
-        insert.bind(2, sender);
-        insert.bind(3, recipients);
-        insert.bind(4, utf8Prefix(subject, SnippetSubjectBytes));
-        insert.bind(5, folder);
-        insert.bind(6, attachments);
-        insert.bind(7, utf8Prefix(bodies[i], SnippetBodyBytes));
-        check(insert.step(), "searched");
-        insert.reset();
+        q.reset();
     }
     std::vector<bool> made(hits.size(), false);
-    if (!match.empty()) {
+    // Puts the hits of which is into the table and makes their snippets.
+    auto snippetsOf = [&](const std::vector<std::size_t>& which) {
+        st.clearSnippetTexts.reset();
+        check(st.clearSnippetTexts.step(), "searched");
+        st.clearSnippetTexts.reset();
+        for (std::size_t i : which) {
+            const Texts& t = texts[i];
+            Statement& insert = st.insertSnippetText;
+            insert.reset();
+            insert.bind(1, static_cast<std::int64_t>(i + 1));
+            insert.bind(2, t.sender);
+            insert.bind(3, t.recipients);
+            insert.bind(4, utf8Prefix(t.subject, SnippetSubjectBytes));
+            insert.bind(5, t.folder);
+            insert.bind(6, t.attachments);
+            insert.bind(7, utf8Prefix(t.body, SnippetBodyBytes));
+            check(insert.step(), "searched");
+            insert.reset();
+        }
+        if (match.empty()) return;
         Statement& s = st.snippets;
         s.reset();
         s.bind(1, std::string_view(match));
@@ -1367,26 +1441,58 @@ void SearchIndex::addSnippets(const std::string& match, std::vector<SearchHit>& 
         while ((rc = s.step()) == SQLITE_ROW) {
             const auto i = static_cast<std::size_t>(s.integer(0) - 1);
             if (i >= hits.size()) continue;
-            hits[i].snippet = pickSnippet(s.text(1), s.text(2));
+            const std::string body = s.text(1);
+            // A cut body without a match in its start may have one further on.
+            if (texts[i].cut && !texts[i].read && body.find('\x01') == std::string::npos) continue;
+            hits[i].snippet = pickSnippet(body, s.text(2));
             made[i] = true;
         }
         s.reset();
         check(rc, "searched");
+    };
+    std::vector<std::size_t> all(hits.size());
+    for (std::size_t i = 0; i < hits.size(); ++i) all[i] = i;
+    snippetsOf(all);
+    std::vector<std::size_t> again;
+    for (std::size_t i = 0; i < hits.size(); ++i) {
+        if (made[i] || !texts[i].cut || match.empty() || !bodyText) continue;
+        // Read back only a body the index found the match in (not one that matched by
+        // its subject alone, say): most of a message with attachments is them.
+        const std::string table = wordTableName(texts[i].folderId);
+        Statement inBody(database, "SELECT lbmatches(" + table + ", 5) FROM " + table + " WHERE " + table +
+                                       " MATCH ?1 AND rowid = ?2");
+        check(inBody.prepareCode(), "searched");
+        const std::string words = userColumns(match);
+        inBody.bind(1, std::string_view(words));
+        inBody.bind(2, hitIds[i]);
+        const int rc = inBody.step();
+        check(rc, "searched");
+        if (rc != SQLITE_ROW || inBody.integer(0) == 0) continue;
+        inBody = Statement();
+        try {
+            texts[i].body = bodyText(hits[i]);
+            texts[i].read = true;
+            again.push_back(i);
+        } catch (const std::exception&) {
+            // Unreadable now: the start the index keeps stands for it.
+        }
     }
+    if (!again.empty()) snippetsOf(again);
     // No match in what was looked at (a filter alone, or a match beyond the part of a
     // huge body read): the body's first words.
     for (std::size_t i = 0; i < hits.size(); ++i)
-        if (!made[i]) hits[i].snippet = leadingWords(utf8Prefix(bodies[i], SnippetBodyBytes), SnippetWords);
+        if (!made[i]) hits[i].snippet = leadingWords(utf8Prefix(texts[i].body, SnippetBodyBytes), SnippetWords);
 }
 
 std::vector<SearchHit> SearchIndex::search(const SearchQuery& query, std::size_t limit,
-                                           const HitBodyText& bodyText, const std::atomic<bool>* cancel) {
+                                           bool withSnippets, const HitBodyText& bodyText,
+                                           const std::atomic<bool>* cancel) {
     std::vector<SearchHit> hits;
     if (limit == 0) return hits;
     CancelScope scope(*this, cancel);
     const std::string match = fullMatch(query);
     hits = match.empty() ? searchFilters(query, limit) : searchWords(query, match, limit);
-    if (bodyText) addSnippets(query.match, hits, bodyText);
+    if (withSnippets) addSnippets(query.match, hits, bodyText);
     return hits;
 }
 

@@ -27,7 +27,7 @@ SearchResults runStoreSearch(const MailStore& store, const std::string& indexPat
         if (results.report.cancelled) return results;
         results.total = index.countMatches(query, cancel);
         // The index keeps each hit's row as its folder listed it: no folder is read.
-        for (SearchHit& hit : index.search(query, limit, {}, cancel)) {
+        for (SearchHit& hit : index.search(query, limit, false, {}, cancel)) {
             results.records.push_back(std::move(hit.record));
             results.files.push_back(std::move(hit.fileName));
             results.folderPaths.push_back(std::move(hit.folderPath));

@@ -203,7 +203,7 @@ TEST_F(SearchIndexTest, DateFiltersCutAtLocalMidnight) {
 }
 
 TEST_F(SearchIndexTest, HitsCarryTheMessageAndAMarkedSnippet) {
-    auto hits = index_->search(parseSearchQuery("meeting"), 10, bodies());
+    auto hits = index_->search(parseSearchQuery("meeting"), 10, true, bodies());
     ASSERT_EQ(hits.size(), 2u);
     const SearchHit& h = hits[0].dataOffset == 2 ? hits[0] : hits[1];
     EXPECT_EQ(h.fileName, "Inbox.dbx");
@@ -215,7 +215,7 @@ TEST_F(SearchIndexTest, HitsCarryTheMessageAndAMarkedSnippet) {
     EXPECT_NE(h.snippet.find("at the [meeting] on Friday"), std::string::npos) << h.snippet;
 
     // Only the subject matches: its snippet is shown; accents stay as written.
-    hits = index_->search(parseSearchQuery("koln"), 10, bodies());
+    hits = index_->search(parseSearchQuery("koln"), 10, true, bodies());
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0].snippet, "Grüße aus [Köln]");
 
@@ -224,7 +224,7 @@ TEST_F(SearchIndexTest, HitsCarryTheMessageAndAMarkedSnippet) {
     ASSERT_EQ(hits.size(), 3u);
     EXPECT_NE(hits[2].dataOffset, 1);
     EXPECT_EQ(index_->search(parseSearchQuery("report"), 1).size(), 1u);
-    hits = index_->search(parseSearchQuery("-zzz"), 3, bodies());
+    hits = index_->search(parseSearchQuery("-zzz"), 3, true, bodies());
     ASSERT_EQ(hits.size(), 3u);
     EXPECT_EQ(hits[0].dataOffset, 12);
     EXPECT_EQ(hits[1].dataOffset, 11);
@@ -531,7 +531,9 @@ TEST(SearchIndexWork, ManyMatchesAndCancel) {
     std::vector<SearchDocument> docs;
     for (int i = 0; i < 400; ++i) {
         SearchDocument d = doc("Inbox.dbx", i + 1, test::fileTimeUtc(2001, 1, 1) + i, "Ann", "Bob",
-                               "about the thing", i == 0 ? huge : "the usual text " + std::to_string(i));
+                               "about the thing", i == 0   ? huge
+                                                  : i == 1 ? std::string(3000, 'w') + " the needle"
+                                                           : "the usual text " + std::to_string(i));
         d.record.subject = "raw subject " + std::to_string(i);
         d.record.recordOffset = 1000 + i;
         d.record.origin = i == 5 ? MessageOrigin::Deleted : MessageOrigin::Listed;
@@ -539,7 +541,7 @@ TEST(SearchIndexWork, ManyMatchesAndCancel) {
     }
     index.replaceFolder("Inbox.dbx", 1, 1, docs);
     const HitBodyText bodies = [&](const SearchHit& hit) { return docs[static_cast<std::size_t>(hit.dataOffset - 1)].body; };
-    const auto hits = index.search(parseSearchQuery("the"), 400, bodies);
+    const auto hits = index.search(parseSearchQuery("the"), 400, true, bodies);
     ASSERT_EQ(hits.size(), 400u);
     for (const SearchHit& h : hits) {
         const SearchDocument& d = docs[static_cast<std::size_t>(h.dataOffset - 1)];
@@ -551,8 +553,15 @@ TEST(SearchIndexWork, ManyMatchesAndCancel) {
             EXPECT_EQ(h.snippet, "…look here: [the] [the] [the] [the] [the] [the] [the] [the] [the] [the] [the] [the]…");
         }
     }
+    // A match past the start of a long body that the index keeps: the body is read back.
+    for (const bool readBack : {true, false}) {
+        const auto needle = index.search(parseSearchQuery("needle"), 5, true, readBack ? bodies : HitBodyText());
+        ASSERT_EQ(needle.size(), 1u);
+        EXPECT_EQ(needle[0].snippet, readBack ? std::string(3000, 'w') + " the [needle]" : std::string(1024, 'w'))
+            << readBack;
+    }
     std::atomic<bool> cancel{true};
-    EXPECT_THROW(index.search(parseSearchQuery("the"), 400, bodies, &cancel), SearchCancelled);
+    EXPECT_THROW(index.search(parseSearchQuery("the"), 400, true, bodies, &cancel), SearchCancelled);
     EXPECT_THROW(index.countMatches(parseSearchQuery("the"), &cancel), SearchCancelled);
     cancel = false;
     EXPECT_EQ(index.countMatches(parseSearchQuery("the"), &cancel), 400u);
