@@ -46,12 +46,17 @@ constexpr std::size_t SnippetSubjectBytes = 512;
 // so its work grows with the square of a message's matches; a message with more
 // than this many gets the window at its first match in the body instead.
 constexpr int SnippetMatchesScored = 64;
-// Each folder's matches are ranked up to its share of RankedPerQuery, but never
-// fewer than this many.
+// How many matches are ranked at most: all of them up to this many, else each
+// folder's newest, its share of them. A match of single words costs about a
+// microsecond and a half to rank; one of a phrase of several words costs that for
+// every message that holds its words, which for common words is almost every message
+// looked at: those are ranked from fewer.
+constexpr std::int64_t RankedWords = 20000;
+constexpr std::int64_t RankedPhrases = 1000;
+// A folder's share is never fewer than this many.
 constexpr std::int64_t RankedPerFolder = 200;
-// How many of each word's messages are counted for how rare it is; beyond them its
-// count is estimated from how far into the folder they reached.
-constexpr std::int64_t CountedPerQuery = 2000;
+// How many of each phrase's messages are counted for how rare it is, at most (the same
+// shares); beyond them its count is estimated from how far into the folder they reached.
 constexpr std::int64_t CountedPerFolder = 200;
 // The rowid of a message is its date in seconds shifted by this many bits, plus a
 // number among the messages of that second: the word tables list matches newest
@@ -366,7 +371,8 @@ void rankFunction(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context
 // For the first row only: how many rows of the table each phrase but the last (the
 // word of "every") is found in, counted up to the cap given; a count that reached
 // the cap comes with the rowid it reached. "count rowid count rowid ...".
-// With a cap of 0, only how many phrases there are but the last.
+// With a cap of 0, only how many phrases there are but the last, and how many words
+// the longest of them has: "phrases words".
 void countFunction(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* out, int argc,
                    sqlite3_value** argv) {
     struct Count {
@@ -375,8 +381,10 @@ void countFunction(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_contex
     const std::int64_t cap = argc > 0 ? sqlite3_value_int64(argv[0]) : 0;
     std::string result;
     const int phrases = api->xPhraseCount(fts);
-    if (cap <= 0) {  // only how many phrases there are
-        result = std::to_string(phrases - 1);
+    if (cap <= 0) {  // only how many phrases there are, and the words of the longest
+        int longest = 0;
+        for (int i = 0; i + 1 < phrases; ++i) longest = std::max(longest, api->xPhraseSize(fts, i));
+        result = std::to_string(phrases - 1) + ' ' + std::to_string(longest);
         sqlite3_result_text64(out, result.data(), result.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
         return;
     }
@@ -1127,14 +1135,39 @@ std::vector<SearchIndex::WordTable> SearchIndex::wordTables() {
     return tables;
 }
 
+// How many phrases the query's words make, and how long the longest is (a probe of
+// the first row of one table).
+SearchIndex::QueryShape SearchIndex::shapeOf(const std::vector<WordTable>& tables,
+                                             const std::string& positive) {
+    QueryShape shape;
+    for (const WordTable& t : tables) {
+        if (t.rows == 0) continue;
+        Statement s(database, "SELECT lbcounts(" + t.name + ", 0) FROM " + t.name + " WHERE " + t.name +
+                                  " MATCH ?1 LIMIT 1");
+        check(s.prepareCode(), "searched");
+        const std::string probe = "(" + userColumns(positive) + ") OR every : x";
+        s.bind(1, std::string_view(probe));
+        const int rc = s.step();
+        check(rc, "searched");
+        if (rc == SQLITE_ROW) {
+            const std::string text = s.text(0);
+            char* end = nullptr;
+            shape.phrases = static_cast<int>(std::strtol(text.c_str(), &end, 10));
+            shape.longestPhrase = static_cast<int>(std::strtol(end, &end, 10));
+        }
+        break;
+    }
+    return shape;
+}
+
 // The numbers bm25 needs of the whole index, as rankFunction takes them: the average
 // length of a message and how rare each phrase of the query is. SQLite's bm25 counts
 // every message of every phrase, which for a phrase of two common words means checking
 // the positions of both in almost every message; here each folder counts up to its
-// share of CountedPerQuery, and a count that stops there is taken as that share of the
+// share of counted, and a count that stops there is taken as that share of the
 // messages it got through. Below that every count is exact, and so is the rank.
 std::string SearchIndex::rankStatistics(const std::vector<WordTable>& tables, const std::string& match,
-                                        const std::string& positive) {
+                                        const QueryShape& shape, std::int64_t counted) {
     std::int64_t rows = 0, tokens = 0;
     for (const WordTable& t : tables) {
         rows += t.rows;
@@ -1146,25 +1179,12 @@ std::string SearchIndex::rankStatistics(const std::vector<WordTable>& tables, co
     // With one phrase to match, how rare it is scales every rank alike and changes no
     // order: nothing is counted (the phrases of the words left out match nothing in
     // the rows ranked).
-    if (!positive.empty()) {
-        for (const WordTable& t : tables) {
-            if (t.rows == 0) continue;
-            Statement s(database, "SELECT lbcounts(" + t.name + ", 0) FROM " + t.name + " WHERE " +
-                                      t.name + " MATCH ?1 LIMIT 1");
-            check(s.prepareCode(), "searched");
-            const std::string probe = "(" + userColumns(positive) + ") OR every : x";
-            s.bind(1, std::string_view(probe));
-            const int rc = s.step();
-            check(rc, "searched");
-            if (rc == SQLITE_ROW && s.text(0) == "1") return out + " 1";
-            break;
-        }
-    }
+    if (shape.phrases == 1) return out + " 1";
     std::vector<double> found;
     const std::string reachEveryRow = "(" + userColumns(match) + ") OR every : x";
     for (const WordTable& t : tables) {
         if (t.rows == 0) continue;
-        const std::int64_t cap = std::max<std::int64_t>(CountedPerFolder, CountedPerQuery * t.rows / std::max<std::int64_t>(1, rows));
+        const std::int64_t cap = std::max<std::int64_t>(CountedPerFolder, counted * t.rows / std::max<std::int64_t>(1, rows));
         Statement s(database, "SELECT lbcounts(" + t.name + ", ?2) FROM " + t.name + " WHERE " + t.name +
                                   " MATCH ?1 LIMIT 1");
         check(s.prepareCode(), "searched");
@@ -1295,12 +1315,12 @@ bool SearchIndex::readHit(std::int64_t id, SearchHit& h) {
     return true;
 }
 
-// Every folder's matches are ranked in its own table, up to its share of
-// RankedPerQuery of the newest (the rowids follow the dates, so the table hands them
-// out newest first and stops there): a word found in almost every message costs no
-// more than one found in a few thousand. Below the cut every match is ranked, by
-// bm25 with the numbers of the whole index, so the order is SQLite's bm25 over all
-// matches, then newest first, then the later row.
+// Every folder's matches are ranked in its own table. Beyond the cut (RankedWords,
+// RankedPhrases) each folder ranks its share of the newest (the rowids follow the
+// dates, so the table hands them out newest first and stops there): a word found in
+// almost every message costs no more than one found in twenty thousand. Below the cut
+// every match is ranked, by bm25 with the numbers of the whole index, so the order is
+// SQLite's bm25 over all matches, then newest first, then the later row.
 std::vector<SearchHit> SearchIndex::searchWords(const SearchQuery& query, const std::string& match,
                                                 std::size_t limit) {
     struct Ranked {
@@ -1311,16 +1331,41 @@ std::vector<SearchHit> SearchIndex::searchWords(const SearchQuery& query, const 
     const std::vector<WordTable> tables = wordTables();
     std::int64_t rows = 0;
     for (const WordTable& t : tables) rows += t.rows;
-    const std::string statistics = rankStatistics(tables, match, query.match);
+    const QueryShape shape = shapeOf(tables, query.match);
+    const std::int64_t ranked = shape.longestPhrase > 1 ? RankedPhrases : RankedWords;
+    const std::string statistics = rankStatistics(tables, match, shape, ranked);
     const std::string words = userColumns(match);
     const bool hasFilters = query.hasAttachment || query.after || query.before;
+    // Words alone are counted quickly (no positions to compare): up to the cut, every
+    // match is ranked, whichever folders hold them.
+    bool rankAll = false;
+    if (shape.longestPhrase <= 1) {
+        std::int64_t matches = 0;
+        for (const WordTable& t : tables) {
+            if (t.rows == 0 || matches > ranked) continue;
+            std::string sql = "SELECT count(*) FROM (SELECT 1 FROM " + t.name;
+            if (hasFilters) sql += " JOIN messages m ON m.id = " + t.name + ".rowid";
+            sql += " WHERE " + t.name + " MATCH ?1" + filterSql(query) + " LIMIT ?2)";
+            Statement c(database, sql);
+            check(c.prepareCode(), "searched");
+            c.bind(1, std::string_view(words));
+            c.bind(2, ranked - matches + 1);
+            bindFilters(c, query);
+            const int rc = c.step();
+            check(rc, "searched");
+            if (rc == SQLITE_ROW) matches += c.integer(0);
+        }
+        rankAll = matches <= ranked;
+    }
     std::vector<Ranked> found;
     for (const WordTable& t : tables) {
         if (t.rows == 0) continue;
         // Never fewer than were asked for: a long list is ranked whole.
-        const std::int64_t share = std::max<std::int64_t>(
-            {RankedPerFolder, static_cast<std::int64_t>(RankedPerQuery) * t.rows / std::max<std::int64_t>(1, rows),
-             static_cast<std::int64_t>(std::min<std::uint64_t>(limit, std::numeric_limits<std::int64_t>::max()))});
+        const std::int64_t share =
+            rankAll ? -1
+                    : std::max<std::int64_t>(
+                          {RankedPerFolder, ranked * t.rows / std::max<std::int64_t>(1, rows),
+                           static_cast<std::int64_t>(std::min<std::uint64_t>(limit, std::numeric_limits<std::int64_t>::max()))});
         std::string sql = "SELECT " + t.name + ".rowid, lbrank(" + t.name + ", ?2) FROM " + t.name;
         if (hasFilters) sql += " JOIN messages m ON m.id = " + t.name + ".rowid";
         sql += " WHERE " + t.name + " MATCH ?1" + filterSql(query) + " ORDER BY " + t.name +
@@ -1413,7 +1458,7 @@ void SearchIndex::addSnippets(const std::string& match, std::vector<SearchHit>& 
         }
         q.reset();
     }
-    std::vector<bool> made(hits.size(), false);
+    std::vector<bool> made(hits.size(), false), matched(hits.size(), false);
     // Puts the hits of which is into the table and makes their snippets.
     auto snippetsOf = [&](const std::vector<std::size_t>& which) {
         st.clearSnippetTexts.reset();
@@ -1442,10 +1487,10 @@ void SearchIndex::addSnippets(const std::string& match, std::vector<SearchHit>& 
             const auto i = static_cast<std::size_t>(s.integer(0) - 1);
             if (i >= hits.size()) continue;
             const std::string body = s.text(1);
-            // A cut body without a match in its start may have one further on.
-            if (texts[i].cut && !texts[i].read && body.find('\x01') == std::string::npos) continue;
             hits[i].snippet = pickSnippet(body, s.text(2));
-            made[i] = true;
+            // A cut body without a match in its start may have one further on.
+            made[i] = !texts[i].cut || texts[i].read || body.find('\x01') != std::string::npos;
+            matched[i] = true;
         }
         s.reset();
         check(rc, "searched");
@@ -1481,7 +1526,8 @@ void SearchIndex::addSnippets(const std::string& match, std::vector<SearchHit>& 
     // No match in what was looked at (a filter alone, or a match beyond the part of a
     // huge body read): the body's first words.
     for (std::size_t i = 0; i < hits.size(); ++i)
-        if (!made[i]) hits[i].snippet = leadingWords(utf8Prefix(texts[i].body, SnippetBodyBytes), SnippetWords);
+        if (!made[i] && !matched[i])
+            hits[i].snippet = leadingWords(utf8Prefix(texts[i].body, SnippetBodyBytes), SnippetWords);
 }
 
 std::vector<SearchHit> SearchIndex::search(const SearchQuery& query, std::size_t limit,

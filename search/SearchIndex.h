@@ -123,7 +123,8 @@ public:
     // Best matches first (bm25, subject and sender weigh more than the body), then
     // newest; a query without words to match lists newest first. A query that finds
     // more messages than can be ranked quickly ranks the newest of them (a share of
-    // each folder's, RankedPerQuery in all, and at least limit of each folder's).
+    // each folder's, 20,000 in all for words, 1,000 for a phrase of several words,
+    // and at least limit of each folder's).
     // Snippets are made with withSnippets, from the start of each body the index keeps;
     // a long body whose start shows no match is read back through bodyText (when
     // given), so ask for a screenful, not for everything. cancel, when set, stops the
@@ -134,8 +135,6 @@ public:
     // How many messages the query finds, all of them, without reading their texts.
     std::size_t countMatches(const SearchQuery& query, const std::atomic<bool>* cancel = nullptr);
 
-    // Matches beyond this many are not ranked, the newest of them are.
-    static constexpr std::size_t RankedPerQuery = 1000;
 
 private:
     class Statement;
@@ -163,8 +162,13 @@ private:
     void bindFilters(Statement& s, const SearchQuery& query);
     Statement filterStatement(const SearchQuery& query, const std::vector<WordTable>& tables,
                               bool countOnly);
+    struct QueryShape {
+        int phrases = 0;        // to match
+        int longestPhrase = 0;  // in words
+    };
+    QueryShape shapeOf(const std::vector<WordTable>& tables, const std::string& positive);
     std::string rankStatistics(const std::vector<WordTable>& tables, const std::string& match,
-                               const std::string& positive);
+                               const QueryShape& shape, std::int64_t counted);
     bool readHit(std::int64_t id, SearchHit& hit);
     std::vector<SearchHit> searchWords(const SearchQuery& query, const std::string& match,
                                        std::size_t limit);
