@@ -1381,6 +1381,15 @@ std::vector<SearchHit> SearchIndex::searchWords(const SearchQuery& query, const 
             found.push_back({s.integer(0), sqlite3_column_double(s.get(), 1), 0});
         check(rc, "searched");
     }
+    // Only the rows that can be among the first limit need their dates: those ranked
+    // as well as the limit-th or better.
+    if (found.size() > limit && limit > 0) {
+        std::nth_element(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(limit - 1), found.end(),
+                         [](const Ranked& a, const Ranked& b) { return a.rank < b.rank; });
+        const double last = found[limit - 1].rank;
+        found.erase(std::remove_if(found.begin(), found.end(), [last](const Ranked& r) { return r.rank > last; }),
+                    found.end());
+    }
     for (Ranked& r : found) {
         Statement& t = statements->messageTime;
         t.reset();
