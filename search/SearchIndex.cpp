@@ -52,9 +52,11 @@ constexpr int SnippetMatchesScored = 64;
 // every message that holds its words, which for common words is almost every message
 // looked at: those are ranked from fewer.
 constexpr std::int64_t RankedWords = 20000;
-constexpr std::int64_t RankedPhrases = 1000;
+constexpr std::int64_t RankedPhrases = 500;
+// A prefix stands for all the words it starts, each looked up and merged.
+constexpr std::int64_t RankedPrefixes = 5000;
 // A folder's share is never fewer than this many.
-constexpr std::int64_t RankedPerFolder = 200;
+constexpr std::int64_t RankedPerFolder = 100;
 // How many of each phrase's messages are counted for how rare it is, at most (the same
 // shares); beyond them its count is estimated from how far into the folder they reached.
 constexpr std::int64_t CountedPerFolder = 200;
@@ -1316,7 +1318,7 @@ bool SearchIndex::readHit(std::int64_t id, SearchHit& h) {
 }
 
 // Every folder's matches are ranked in its own table. Beyond the cut (RankedWords,
-// RankedPhrases) each folder ranks its share of the newest (the rowids follow the
+// RankedPrefixes, RankedPhrases) each folder ranks its share of the newest (the rowids follow the
 // dates, so the table hands them out newest first and stops there): a word found in
 // almost every message costs no more than one found in twenty thousand. Below the cut
 // every match is ranked, by bm25 with the numbers of the whole index, so the order is
@@ -1332,7 +1334,9 @@ std::vector<SearchHit> SearchIndex::searchWords(const SearchQuery& query, const 
     std::int64_t rows = 0;
     for (const WordTable& t : tables) rows += t.rows;
     const QueryShape shape = shapeOf(tables, query.match);
-    const std::int64_t ranked = shape.longestPhrase > 1 ? RankedPhrases : RankedWords;
+    const std::int64_t ranked = shape.longestPhrase > 1 ? RankedPhrases
+                                : query.hasPrefixTerm    ? RankedPrefixes
+                                                         : RankedWords;
     const std::string statistics = rankStatistics(tables, match, shape, ranked);
     const std::string words = userColumns(match);
     const bool hasFilters = query.hasAttachment || query.after || query.before;

@@ -123,8 +123,8 @@ public:
     // Best matches first (bm25, subject and sender weigh more than the body), then
     // newest; a query without words to match lists newest first. A query that finds
     // more messages than can be ranked quickly ranks the newest of them (a share of
-    // each folder's, 20,000 in all for words, 1,000 for a phrase of several words,
-    // and at least limit of each folder's).
+    // each folder's, 20,000 in all for words, 5,000 with a prefix, 500 with a phrase
+    // of several words, and at least limit of each folder's).
     // Snippets are made with withSnippets, from the start of each body the index keeps;
     // a long body whose start shows no match is read back through bodyText (when
     // given), so ask for a screenful, not for everything. cancel, when set, stops the
