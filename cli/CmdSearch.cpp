@@ -6,6 +6,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ErrorText.h"
+#include "cli/FolderReport.h"
 #include "platform/DateTime.h"
 #include "search/StoreIndexer.h"
 #include "search/SearchIndex.h"
@@ -66,7 +67,9 @@ int cmdIndex(Args& args, const MailStore& store) {
               << "messages     " << r.messagesIndexed << " indexed (" << r.bytesRead / 1000000
               << " MB read), " << counts.messages << " in the index\n"
               << "failed       " << r.failures << '\n';
-    return r.failures > 0 ? 1 : 0;
+    FolderReports reports;
+    for (const FolderReport& folder : r.damagedFolders) reports.add(folder);
+    return reports.finish(r.failures > 0 ? 1 : 0);
 }
 
 int cmdSearch(Args& args, const MailStore& store) {
@@ -92,6 +95,8 @@ int cmdSearch(Args& args, const MailStore& store) {
     }
     SearchIndex index(storeIndexPath(store));
     const IndexReport report = bringUpToDate(store, index);
+    FolderReports reports;
+    for (const FolderReport& folder : report.damagedFolders) reports.add(folder);
     for (const SearchHit& hit : index.search(query, limit, true, storeBodyText(store))) {
         printJsonLine({{"FileName", hit.fileName},
                        {"DataOffset", hit.dataOffset},
@@ -103,7 +108,7 @@ int cmdSearch(Args& args, const MailStore& store) {
                        {"Snippet", hit.snippet}});
     }
     // The hits may lack what the folders named on standard error hold.
-    return report.failures > 0 ? 1 : 0;
+    return reports.finish(report.failures > 0 ? 1 : 0);
 }
 
 }  // namespace lumbrook::cli

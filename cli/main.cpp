@@ -24,18 +24,18 @@ public:
 
 const Command Commands[] = {
     {"folders", cmdFolders, "", "the folder list, one JSON object per line"},
-    {"messages", cmdMessages, "FILE", "the message records of a folder file, one JSON object per line"},
+    {"messages", cmdMessages, "FILE [--deleted]", "the message records of a folder file, one JSON object per line"},
     {"text", cmdText, "FILE OFFSET", "the raw text of the message at a data offset"},
     {"render", cmdRender, "FILE OFFSET --out PAGE [--head] [--design NAME] [--fields LIST]",
      "the message's page as the preview renders it, Content-ID files beside it"},
-    {"save", cmdSave, "FILE --to DIR [--date] [OFFSET...]",
+    {"save", cmdSave, "FILE --to DIR [--date] [--deleted] [OFFSET...]",
      "the raw messages as .eml files (all messages when no offset is given)"},
     {"export", cmdExport,
      "FILE --to DIR [--format html|txt|same] [--date] [--attachments] [--head] [--design NAME] [--fields LIST] "
-     "[OFFSET...]",
+     "[--deleted] [OFFSET...]",
      "the messages as .HTM pages or .txt files (attachments into <page>_files/ with --attachments)"},
     {"parse", cmdParse, "[FILE]", "the message model's parts, bodies and attachments of a raw message (stdin without FILE)"},
-    {"convert", cmdConvert, "--to OUT [--format mbox|maildir|eml] [--folder NAME]... [--no-status]",
+    {"convert", cmdConvert, "--to OUT [--format mbox|maildir|eml] [--folder NAME]... [--no-status] [--deleted]",
      "the whole store (or the named folders) as mbox, Maildir or .eml files, folder tree kept"},
     {"index", cmdIndex, "", "builds or updates the store's search index and says what it did"},
     {"search", cmdSearch, "QUERY [--limit N]", "messages matching QUERY, best first, one JSON object per line"},

@@ -75,7 +75,7 @@ class MainWindow : public QMainWindow {
     const std::string& folderFile() const { return listed.file; }
     // The message on show in the preview: its folder file and data offset (-1 for none).
     const std::string& previewFolder() const { return previewed.file; }
-    std::int32_t previewOffset() const { return previewed.offset; }
+    std::int64_t previewOffset() const { return previewed.offset; }
     const TempFiles& workingFiles() const { return tempFiles; }
     const IconSet& iconSet() const { return icons; }
     // The selected row that comes first in the list's current order; -1 for none.
@@ -109,6 +109,13 @@ class MainWindow : public QMainWindow {
     void showFolderListProblem();
     void shutDown();
     void buildFolderTree();
+    // The folder and store in the title, as the list shows them.
+    void updateWindowTitle();
+    // The commands that need a store or a selection are offered only with one.
+    void updateCommandStates();
+    // Back from search results: the folder's message shown before the search, if
+    // it is listed, else no message.
+    void showFolderPreview();
     // The index of the folder listed; -1 for none.
     int listedFolder() const;
     // Lists a folder as a click on it does; false when there is no such folder.
@@ -122,6 +129,8 @@ class MainWindow : public QMainWindow {
     void onSelectionChanged();
     void onPreviewOptionChanged();
     void onMessageDoubleClicked();
+    void onMessageMenuRequested(const QPoint& position);
+    void onShowInFolder();
     void onCancel();
     void onHomePageClicked();
     void onAbout();
@@ -144,10 +153,11 @@ class MainWindow : public QMainWindow {
     std::int32_t listRatio = 50;
     // The message on show in the preview; a deleted chain may share a listed one's offset.
     struct Previewed {
-        std::int32_t offset = -1;
+        std::int64_t offset = -1;
         MessageOrigin origin = MessageOrigin::Listed;
         std::string file;
     } previewed;
+    Previewed folderPreview;  // what the preview showed when the search results came
     bool closing = false;
     bool selectingAll = false;
     IconSet icons;

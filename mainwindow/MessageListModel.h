@@ -44,11 +44,11 @@ class MessageListModel : public QAbstractTableModel {
 
     // A message found damaged (by the preview or a batch) keeps a warning mark in
     // its row while its folder is listed.
-    void markDamaged(std::int32_t dataOffset);
-    bool isMarkedDamaged(std::int32_t dataOffset) const { return damaged.contains(dataOffset); }
+    void markDamaged(std::int64_t dataOffset);
+    bool isMarkedDamaged(std::int64_t dataOffset) const { return damaged.contains(dataOffset); }
     // A message whose record does not say so but which the preview found to carry
     // attachments shows the clip too, while its folder is listed.
-    void markHasAttachments(std::int32_t dataOffset);
+    void markHasAttachments(std::int64_t dataOffset);
 
     // The update bracket of a refill: between the two calls the records may change;
     // endUpdate lists Records (nullptr: none) and orders the rows once.
@@ -59,12 +59,19 @@ class MessageListModel : public QAbstractTableModel {
     void setFolderTexts(std::vector<std::string> texts) { folderTexts = std::move(texts); }
 
     // onColumnClicked: the same column reverses the order, another one sorts
-    // ascending by it.
+    // ascending by it. A mark column (priority, attachment, flag) puts the marked
+    // messages first when ascending, newest first among themselves.
     void columnClick(std::int32_t column);
     // Sets both criteria and re-orders the rows.
     void setSortOrder(std::int32_t column, bool descending);
     std::int32_t sortColumn() const { return currentSortColumn; }
     bool sortDescending() const { return currentSortDescending; }
+
+  signals:
+    // After every change of the order's criteria; column -1 is the list's own order.
+    void sortOrderChanged(int column, bool descending);
+
+  public:
 
     // The row's data value, -1 for a row out of range.
     int recordIndex(int row) const;
@@ -85,10 +92,12 @@ class MessageListModel : public QAbstractTableModel {
     void reorder();
     QString cellText(const MessageInfo& record, int column) const;
     bool showsClip(const MessageInfo& record) const;
+    // Whether the record shows its mark in a mark column.
+    bool hasMark(const MessageInfo& record, std::int32_t column) const;
 
     QIcon envelope, replied, forwarded, flag, priority, clip, warning, deletedMark, orphanedMark;
-    std::unordered_set<std::int32_t> damaged;  // data offsets
-    std::unordered_set<std::int32_t> withAttachments;  // data offsets
+    std::unordered_set<std::int64_t> damaged;  // data offsets
+    std::unordered_set<std::int64_t> withAttachments;  // data offsets
     std::vector<std::string> folderTexts;      // by record index
     DragSource dragSource;
 

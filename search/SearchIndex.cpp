@@ -1307,7 +1307,7 @@ bool SearchIndex::readHit(std::int64_t id, SearchHit& h) {
     r.from = blob(9);
     r.to = blob(10);
     r.entry91 = static_cast<std::int32_t>(row.integer(11));
-    r.dataOffset = static_cast<std::int32_t>(h.dataOffset);
+    r.dataOffset = h.dataOffset;
     r.recordOffset = static_cast<std::int32_t>(row.integer(12));
     r.flags = h.flags;
     r.priority = static_cast<std::uint32_t>(row.integer(13));

@@ -8,7 +8,10 @@ namespace lumbrook {
 
 HitBodyText storeBodyText(const MailStore& store) {
     return [&store](const SearchHit& hit) {
-        const std::string raw = store.readMessageText(hit.fileName, hit.dataOffset);
+        // A damaged folder's found messages are read only through its recovery scan:
+        // their snippets come from the start of the body the index keeps.
+        if (hit.record.origin != MessageOrigin::Listed) return std::string();
+        const std::string raw = store.readMessageText(hit.fileName, static_cast<std::int32_t>(hit.dataOffset));
         MailMessage message;
         message.loadText(raw);
         message.locateBodies();
