@@ -43,6 +43,7 @@ const Command Commands[] = {
      "a message's attachments, one JSON object per line, or written into DIR"},
     {"recover", cmdRecover, "FILE [--to DIR]",
      "messages the folder file holds but its index does not list (orphaned, deleted)"},
+    {"upload", cmdUpload, "--to imaps://USER@HOST[:PORT][/PREFIX] [--ca FILE] [--insecure] [--folder NAME]... [--deleted] [--dry-run]", "the store (or the named folders) into a mail account over IMAP, flags and dates kept; resumable (--deleted: the deleted messages the files still hold too)"},
 };
 
 void printUsage(std::ostream& out) {
