@@ -598,10 +598,13 @@ void MainWindow::onSelectionChanged() {
     // A part refused its file is reported once the page is on its way: the rest
     // of the message is still worth reading.
     std::vector<FileCreateError> problems;
-    const std::string page = renderMessagePage(raw, record, currentDesign(), paths.workDir,
+    auto message = std::make_shared<MailMessage>();  // one parse for the page and the bar
+    message->loadText(raw);
+    message->locateBodies();
+    const std::string page = renderMessagePage(*message, record, currentDesign(), paths.workDir,
                                                "mail.htm", &tempFiles, &problems);
     ui->pageView->navigate(QString::fromStdString(page));
-    if (ui->attachmentBar->setMessage(raw, store.codePage().name()) > 0)
+    if (ui->attachmentBar->setMessage(std::move(message), store.codePage().name()) > 0)
         ui->messageModel->markHasAttachments(record.dataOffset);
     for (const FileCreateError& problem : problems) reportError(this, errorText(problem));
 }

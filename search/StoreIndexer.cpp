@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <future>
 #include <optional>
@@ -33,6 +34,7 @@ SearchDocument searchDocumentFor(const MailStore& store, const MessageInfo& reco
     doc.from = store.toUtf8(record.from);
     doc.to = store.toUtf8(record.to);
     doc.subject = store.toUtf8(record.subject);
+    doc.record = record;
     MailMessage message;
     message.loadText(rawText);
     message.locateBodies();
@@ -124,6 +126,9 @@ IndexReport updateSearchIndex(const MailStore& store, SearchIndex& index,
             FolderMessageOptions options;
             options.stop = cancel;
             w.folder = readFolderMessages(store, file, options);
+            // Oldest first: the index numbers messages by date (see SearchIndex).
+            std::stable_sort(w.folder.records.begin(), w.folder.records.end(),
+                             [](const MessageInfo& a, const MessageInfo& b) { return a.date < b.date; });
         } catch (const std::exception& e) {
             fail(paths[n], e);
             continue;
