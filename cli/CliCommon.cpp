@@ -11,50 +11,6 @@
 
 namespace lumbrook::cli {
 
-bool Args::takeFlag(std::string_view name) {
-    for (auto it = items.begin(); it != items.end(); ++it) {
-        if (*it == name) {
-            items.erase(it);
-            return true;
-        }
-    }
-    return false;
-}
-
-std::optional<std::string> Args::takeOption(std::string_view name) {
-    const std::string prefix = std::string(name) + "=";
-    for (auto it = items.begin(); it != items.end(); ++it) {
-        if (*it == name) {
-            if (it + 1 == items.end()) throw UsageError(std::string(name) + " needs a value");
-            std::string value = *(it + 1);
-            items.erase(it, it + 2);
-            return value;
-        }
-        if (it->starts_with(prefix)) {
-            std::string value = it->substr(prefix.size());
-            items.erase(it);
-            return value;
-        }
-    }
-    return std::nullopt;
-}
-
-std::vector<std::string> Args::positionals() const {
-    for (const auto& item : items) {
-        if (item.size() > 1 && item[0] == '-' && item != "-")
-            throw UsageError("unknown option " + item);
-    }
-    return items;
-}
-
-std::vector<std::string> Args::textWords() const {
-    for (const auto& item : items) {
-        if (!(item.size() > 1 && item[0] == '-')) break;
-        throw UsageError("unknown option " + item);
-    }
-    return items;
-}
-
 void requireStore(const MailStore& store) {
     if (store.found()) return;
     std::string registry = RegistryFile::currentUserFilePath();

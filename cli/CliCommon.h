@@ -11,15 +11,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/Args.h"
 #include "store/MailStore.h"
 
 namespace lumbrook::cli {
-
-// A mistake in how the tool was called; reported with the usage text and exit code 2.
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 // A failure of the command that is no misuse: reported as "lumbrook-cli: what()"
 // with exit code 1.
@@ -45,27 +40,6 @@ StoreFileArg storeFileArg(const MailStore& store, const std::string& arg);
 // The same, and an error unless the file is a folder file (not the folder list,
 // not some other file).
 StoreFileArg folderFileArg(const MailStore& store, const std::string& arg);
-
-// The arguments after the command name, with the options the command understands
-// taken out by the helpers below.
-class Args {
-public:
-    explicit Args(std::vector<std::string> args) : items(std::move(args)) {}
-
-    // Removes "--name" and reports whether it was there.
-    bool takeFlag(std::string_view name);
-    // Removes "--name VALUE" (or "--name=VALUE") and returns VALUE.
-    std::optional<std::string> takeOption(std::string_view name);
-    // The remaining arguments; any left-over "--option" is a usage error.
-    std::vector<std::string> positionals() const;
-    // The same for a command whose arguments are text (a query): once a word that
-    // is no option has come, words starting with "-" belong to the text ("invoice
-    // -report"); before it they are still options this command does not know.
-    std::vector<std::string> textWords() const;
-
-private:
-    std::vector<std::string> items;
-};
 
 // Store texts are 8-bit in the store's code page; JSON wants UTF-8. Text that
 // already is UTF-8 (a date text in the locale's) stays as it is.

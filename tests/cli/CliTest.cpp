@@ -91,10 +91,6 @@ TEST_F(CliTest, TextIsTheStoredBytesAndErrorsNameTheFile) {
     EXPECT_EQ(missing.err, "lumbrook-cli: cannot open " + (store / "Nothing.dbx") +
                                ": No such file or directory\n");
     EXPECT_TRUE(missing.out.empty());
-
-    EXPECT_EQ(cli({"text", "Inbox.dbx", "12x"}).status, 2);
-    EXPECT_EQ(cli({"frobnicate"}).status, 2);
-    EXPECT_EQ(cli({"folders", "--bogus"}).status, 2);
 }
 
 TEST_F(CliTest, ParseDescribesTheTreeBodiesAndAttachments) {
@@ -193,14 +189,63 @@ TEST_F(CliTest, ErrorsHelpAndPaths) {
     EXPECT_EQ(codePage.status, 2);
     EXPECT_EQ(codePage.err, "lumbrook-cli: unknown code page 'XYZ' in LUMBROOK_CODEPAGE\n");
     EXPECT_TRUE(codePage.out.empty());
-
-    for (const auto& args : {std::vector<std::string>{"-h"}, {"--help"}, {"save", "--help"}}) {
-        const CliRun help = cli(args);
-        EXPECT_EQ(help.status, 0);
-        EXPECT_TRUE(help.out.starts_with("Usage: lumbrook-cli")) << help.out;
-    }
-    EXPECT_NE(cli({"save", "-h"}).out.find("save FILE --to DIR"), std::string::npos);
     EXPECT_EQ(cli({"--version"}).status, 0);
+}
+
+TEST_F(CliTest, OptionsGoAnywhereAndAMistakeIsTwoLinesAndExitTwo) {
+    // Options before or after the command, "=" or a separate value, "--" ending them.
+    const auto run = [&](const std::vector<std::string>& args) {
+        return test::runProgram(LUMBROOK_CLI, args, work.str());
+    };
+    const CliRun before = run({"--store", store.str(), "messages", "Inbox.dbx"});
+    ASSERT_EQ(before.status, 0) << before.err;
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"messages", "Inbox.dbx", "--store", store.str()},
+             {"messages", "--store=" + store.str(), "--", "Inbox.dbx"},
+             {"--store=" + store.str(), "messages", "Inbox.dbx"}}) {
+        const CliRun after = run(args);
+        EXPECT_EQ(after.status, 0) << after.err;
+        EXPECT_EQ(after.out, before.out);
+    }
+    const CliRun saved = run({"save", "--to=" + (work / "a"), "Inbox.dbx", "--store", store.str(), "--date"});
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(work / "a"), fs::directory_iterator()), 2);
+
+    struct Mistake {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const std::vector<Mistake> mistakes = {
+        {{"folders", "--stor", "x"},
+         "lumbrook-cli: unknown option --stor (did you mean --store?)\nSee 'lumbrook-cli folders --help'.\n"},
+        {{"--store"}, "lumbrook-cli: --store needs a value: --store DIR\nSee 'lumbrook-cli --help'.\n"},
+        {{"serch", "x"}, "lumbrook-cli: unknown command serch (did you mean search?)\nSee 'lumbrook-cli --help'.\n"},
+        {{"save", "Inbox.dbx", "--to", "d", "--date=yes"},
+         "lumbrook-cli: --date takes no value\nSee 'lumbrook-cli save --help'.\n"},
+        {{"--store", store.str(), "text", "Inbox.dbx", "12x"},
+         "lumbrook-cli: not an offset: 12x\nSee 'lumbrook-cli text --help'.\n"},
+        {{"folders", "--bogus"}, "lumbrook-cli: unknown option --bogus\nSee 'lumbrook-cli folders --help'.\n"},
+        {{}, "lumbrook-cli: no command given\nSee 'lumbrook-cli --help'.\n"},
+    };
+    for (const auto& m : mistakes) {
+        const CliRun r = run(m.args);
+        EXPECT_EQ(r.status, 2) << m.err;
+        EXPECT_EQ(r.err, m.err);
+        EXPECT_TRUE(r.out.empty());
+    }
+
+    // "help COMMAND" is "COMMAND --help", which tells only the arguments it takes.
+    const CliRun convertHelp = run({"convert", "--help"});
+    EXPECT_EQ(convertHelp.status, 0);
+    EXPECT_EQ(run({"help", "convert"}).out, convertHelp.out);
+    EXPECT_EQ(run({"convert", "--bogus", "-h"}).out, convertHelp.out);
+    for (const char* part : {"Usage: lumbrook-cli [--store DIR] convert --to OUT", "--no-status", "--folder NAME",
+                             "Exit status:", "130", "Environment:", "LUMBROOK_CODEPAGE", "Examples:"})
+        EXPECT_NE(convertHelp.out.find(part), std::string::npos) << part;
+    EXPECT_EQ(convertHelp.out.find("FILE"), std::string::npos);
+    const CliRun help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("attachments"), std::string::npos);
 }
 
 // A store as it comes off a German and a Russian Windows disk: names and subjects

@@ -193,6 +193,7 @@ TEST_F(StoreCommandsTest, QueriesWithDashesAndFoldersOutsideTheStore) {
     EXPECT_EQ(hitCount({"search", "--limit", "1", "lines", "-muller"}), 1);
     EXPECT_EQ(hitCount({"search", "lines", "-muller", "--limit=1"}), 1);
     EXPECT_EQ(hitCount({"search", "-muller", "lines"}, 2), 0);
+    EXPECT_EQ(hitCount({"search", "--", "-muller", "lines"}), 2);
 
     // Folders whose files lie outside the store are never read; search still
     // prints what it found, names them and exits 1.
