@@ -71,10 +71,10 @@ DateTimeFields decodeDateTime(DateTime value) {
     return f;
 }
 
-std::int64_t localOffsetNowSeconds() {
-    std::time_t now = std::time(nullptr);
+std::int64_t localOffsetSecondsAt(std::int64_t unixSeconds) {
+    const auto moment = static_cast<std::time_t>(unixSeconds);
     std::tm local{};
-    if (!localtime_r(&now, &local)) return 0;
+    if (!localtime_r(&moment, &local)) return 0;
     return local.tm_gmtoff;
 }
 
@@ -95,9 +95,6 @@ std::string formatDateText(DateTime value, std::string_view dateFormat,
     const DateTimeFields f = decodeDateTime(value);
     const std::chrono::sys_days day = split(value).day;
     std::tm t{};
-    // The zone a format may name is the one the value was converted with: today's.
-    std::time_t now = std::time(nullptr);
-    localtime_r(&now, &t);
     t.tm_year = f.year - 1900;
     t.tm_mon = f.month - 1;
     t.tm_mday = f.day;
@@ -107,6 +104,14 @@ std::string formatDateText(DateTime value, std::string_view dateFormat,
     t.tm_wday = static_cast<int>(std::chrono::weekday{day}.c_encoding());
     t.tm_yday = static_cast<int>(
         (day - std::chrono::sys_days{std::chrono::year{f.year} / std::chrono::January / 1}).count());
+    // The zone a format may name (%Z, %z) is the one in force at that local time.
+    std::tm zone = t;
+    zone.tm_isdst = -1;
+    if (std::mktime(&zone) != static_cast<std::time_t>(-1)) {
+        t.tm_isdst = zone.tm_isdst;
+        t.tm_gmtoff = zone.tm_gmtoff;
+        t.tm_zone = zone.tm_zone;
+    }
 
     std::string text = formatTm(dateFormat, t);
     if (f.hour != 0 || f.minute != 0 || f.second != 0) text += " " + formatTm(timeFormat, t);

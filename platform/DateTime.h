@@ -18,9 +18,11 @@ struct DateTimeFields {
 // As Delphi's decodeDateTime: rounded to the millisecond.
 DateTimeFields decodeDateTime(DateTime value);
 
-// Offset of local time from UTC, in seconds, as in force at this moment (daylight
-// saving time of today included).
-std::int64_t localOffsetNowSeconds();
+// Offset of local time from UTC, in seconds, as in force at the moment given in
+// seconds since 1970 (UTC): the zone's rule for that date, as localtime_r applies
+// it, so that a May date has summer time whatever today is. 0 for a moment the
+// system cannot place.
+std::int64_t localOffsetSecondsAt(std::int64_t unixSeconds);
 
 // The user's short date and long time formats: nl_langinfo(D_FMT) and T_FMT of
 // LC_TIME stand for the Windows locale settings.
