@@ -1,6 +1,10 @@
 #include "cli/CliCommon.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <cstdlib>
 #include <cstdio>
 #include <iostream>
@@ -25,6 +29,14 @@ void requireStore(const MailStore& store) {
 void reportFolderListProblem(const MailStore& store) {
     if (const auto problem = store.folderListProblem())
         std::cerr << "lumbrook-cli: " << folderListProblemText(*problem) << '\n';
+}
+
+void requireWritableDirectory(const std::string& dir) {
+    std::string path = dir.empty() ? "." : dir;
+    if (::access(path.c_str(), W_OK | X_OK) == 0) return;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    const int error = errno;
+    throw CliError("cannot write into " + path + ": " + std::strerror(error));
 }
 
 StoreFileArg storeFileArg(const MailStore& store, const std::string& arg) {

@@ -29,6 +29,10 @@ void requireStore(const MailStore& store);
 // list), says so on stderr.
 void reportFolderListProblem(const MailStore& store);
 
+// A destination no file can be created in is one error, before anything is read;
+// "" is the current directory.
+void requireWritableDirectory(const std::string& dir);
+
 // A FILE argument: a folder file of the store, or, when it holds a slash, a path of
 // its own (then the store is its directory, in the same code page, and no other
 // store is needed).

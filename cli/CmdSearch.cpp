@@ -15,14 +15,6 @@
 namespace lumbrook::cli {
 namespace {
 
-// A folder file the index cannot open is named as the index has always named it,
-// in the window's words; any other failure as the command line words it.
-std::string indexErrorText(const std::exception& error) {
-    if (const auto* open = dynamic_cast<const FileOpenError*>(&error))
-        return "Datei " + open->path() + " kann nicht geöffnet werden";
-    return errorText(error);
-}
-
 // Brings the index up to date with a bar on a terminal; failures to read single
 // messages are reported and counted, the rest of the store is indexed.
 IndexReport bringUpToDate(const MailStore& store, SearchIndex& index) {
@@ -44,7 +36,7 @@ IndexReport bringUpToDate(const MailStore& store, SearchIndex& index) {
         nullptr,
         [&](const std::string& where, const std::exception& error) {
             clear();
-            std::cerr << "lumbrook-cli: cannot index " << where << ": " << indexErrorText(error)
+            std::cerr << "lumbrook-cli: cannot index " << where << ": " << errorText(error)
                       << '\n';
         });
     clear();
@@ -86,8 +78,7 @@ int cmdSearch(Args& args, const MailStore& store) {
     try {
         query = parseSearchQuery(text);
     } catch (const SearchQueryError& e) {
-        std::cerr << "lumbrook-cli: cannot read the query: " << e.what() << '\n';
-        return 2;
+        throw UsageError(std::string("cannot read the query: ") + e.what());
     }
     SearchIndex index(storeIndexPath(store));
     const IndexReport report = bringUpToDate(store, index);

@@ -130,13 +130,13 @@ TEST_F(CliTest, RenderSaveAndExportAsTheWindowDoes) {
 
     const CliRun save = cli({"save", "Inbox.dbx", "--to", "out/eml"});
     EXPECT_EQ(save.status, 0);
-    EXPECT_EQ(save.out, "There became 2 messages saved!\n");
+    EXPECT_EQ(save.out, "Saved 2 messages to out/eml.\n");
     EXPECT_EQ(readFileBytes(work / "out/eml/Gr__e.eml"), plain);
     EXPECT_TRUE(fs::exists(work / "out/eml/pic.eml"));
 
     const CliRun exported = cli({"export", "Inbox.dbx", "--to", "out/x", "--format", "same", "--date"});
     EXPECT_EQ(exported.status, 0);
-    EXPECT_EQ(exported.out, "There became 2 messages exported!\n");
+    EXPECT_EQ(exported.out, "Exported 2 messages to out/x.\n");
     // Text and pages are UTF-8: a body that names no charset is in the store's code page.
     EXPECT_EQ(readFileBytes(work / "out/x/Gr__e 01_01_05.txt"), "Hello \xC3\xA9\r\nno final break\r\n");
     EXPECT_EQ(readFileBytes(work / "out/x/pic 02_03_06 04_05_06.HTM"),
@@ -310,7 +310,7 @@ TEST_F(CliTest, GermanAndCyrillicStoresThroughTheCommandLine) {
 
         const CliRun saved = run({"save", fileName, "--to", "eml"});
         EXPECT_EQ(saved.status, 0) << saved.err;
-        EXPECT_EQ(saved.out, "There became 1 messages saved!\n");
+        EXPECT_EQ(saved.out, "Saved 1 message to eml.\n");
         std::size_t files = 0;
         for (const auto& entry : fs::directory_iterator(out / "eml")) {
             ++files;
@@ -351,7 +351,7 @@ TEST_F(CliTest, TruncatedSampleSaysWhatIsMissing) {
     EXPECT_EQ(save.status, 1);
     // Only whole messages count; the one cut in the middle is saved as far as it goes,
     // marked, and listed with the 17 that have nothing left.
-    EXPECT_EQ(save.out.rfind("There became 10 messages saved!\n18 messages could not be read whole:\n", 0), 0u)
+    EXPECT_EQ(save.out.rfind("Saved 10 messages to out.\n18 messages could not be read whole:\n", 0), 0u)
         << save.out;
     EXPECT_NE(save.out.find("at offset 190592: the file ends inside the block"), std::string::npos);
     std::size_t files = 0, incomplete = 0;
