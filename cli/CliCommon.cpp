@@ -10,6 +10,7 @@
 #include <iostream>
 
 #include "cli/ErrorText.h"
+#include "platform/DateTime.h"
 #include "platform/Registry.h"
 
 
@@ -70,6 +71,13 @@ std::string jsonText(const MailStore& store, std::string_view bytes) {
 
 void printJsonLine(const nlohmann::ordered_json& value) {
     std::cout << value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+}
+
+void addJsonDates(nlohmann::ordered_json& record, std::optional<std::int64_t> unixSeconds) {
+    const std::string local = unixSeconds ? isoLocalDateTime(*unixSeconds) : std::string();
+    const std::string utc = unixSeconds ? isoUtcDateTime(*unixSeconds) : std::string();
+    record["Date"] = local.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(local);
+    record["DateUTC"] = utc.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(utc);
 }
 
 namespace {

@@ -49,6 +49,9 @@ StoreFileArg folderFileArg(const MailStore& store, const std::string& arg);
 // already is UTF-8 (a date text in the locale's) stays as it is.
 std::string jsonText(const MailStore& store, std::string_view bytes);
 void printJsonLine(const nlohmann::ordered_json& value);
+// Date (ISO 8601 in the user's zone, with the offset in force then) and DateUTC of
+// a moment in seconds since 1970; null for none (docs/json.md).
+void addJsonDates(nlohmann::ordered_json& record, std::optional<std::int64_t> unixSeconds);
 
 std::int32_t parseOffset(std::string_view text);
 // An offset of the whole file, past 2 GiB too (what recover lists); the index holds

@@ -6,7 +6,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ErrorText.h"
-#include "platform/DateTime.h"
+#include "base/FileTime.h"
 #include "search/StoreIndexer.h"
 #include "search/SearchIndex.h"
 #include "search/SearchQuery.h"
@@ -83,14 +83,14 @@ int cmdSearch(Args& args, const MailStore& store) {
     SearchIndex index(storeIndexPath(store));
     const IndexReport report = bringUpToDate(store, index);
     for (const SearchHit& hit : index.search(query, limit)) {
-        printJsonLine({{"FileName", hit.fileName},
-                       {"DataOffset", hit.dataOffset},
-                       {"Folder", hit.folderPath},
-                       {"Date", hit.fileTime},
-                       {"DateText", formatDateText(fileTimeToLocalDateTime(hit.fileTime))},
-                       {"From", hit.from},
-                       {"Subject", hit.subject},
-                       {"Snippet", hit.snippet}});
+        nlohmann::ordered_json record{
+            {"FileName", hit.fileName}, {"DataOffset", hit.dataOffset}, {"Folder", hit.folderPath}};
+        addJsonDates(record, fileTimeToUnix(hit.fileTime));
+        record["FileTime"] = hit.fileTime;
+        record["From"] = hit.from;
+        record["Subject"] = hit.subject;
+        record["Snippet"] = hit.snippet;
+        printJsonLine(record);
     }
     // The hits may lack what the folders named on standard error hold.
     return report.failures > 0 ? 1 : 0;

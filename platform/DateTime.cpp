@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <vector>
 
@@ -76,6 +77,35 @@ std::int64_t localOffsetSecondsAt(std::int64_t unixSeconds) {
     std::tm local{};
     if (!localtime_r(&moment, &local)) return 0;
     return local.tm_gmtoff;
+}
+
+namespace {
+std::string isoText(const std::tm& t, bool utc) {
+    if (t.tm_year + 1900 < 0 || t.tm_year + 1900 > 9999) return {};
+    char text[40];
+    const long offset = utc ? 0 : t.tm_gmtoff;
+    const long minutes = (offset < 0 ? -offset : offset) / 60;
+    const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.tm_year + 1900,
+                                t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    std::string out(text, static_cast<std::size_t>(n));
+    if (utc) return out + "Z";
+    std::snprintf(text, sizeof text, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return out + text;
+}
+}  // namespace
+
+std::string isoLocalDateTime(std::int64_t unixSeconds) {
+    const auto moment = static_cast<std::time_t>(unixSeconds);
+    std::tm t{};
+    if (!localtime_r(&moment, &t)) return {};
+    return isoText(t, false);
+}
+
+std::string isoUtcDateTime(std::int64_t unixSeconds) {
+    const auto moment = static_cast<std::time_t>(unixSeconds);
+    std::tm t{};
+    if (!gmtime_r(&moment, &t)) return {};
+    return isoText(t, true);
 }
 
 std::string shortDateFormat() {
