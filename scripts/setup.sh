@@ -11,6 +11,7 @@ packages=(
     media-types xvfb xauth
     poppler-utils
     chromium
+    debootstrap dpkg-dev desktop-file-utils appstream groff-base
 )
 
 missing=()
