@@ -103,19 +103,26 @@ void writeBashCompletion(std::ostream& out) {
     std::string valueOptions;
     for (const auto& n : valueOptionNames()) valueOptions += (valueOptions.empty() ? "" : "|") + n;
     out << "# bash completion for lumbrook-cli, written from its command table.\n"
+           "# File names may hold spaces: they are split at line ends only.\n"
+           "_lumbrook_cli_files() {\n"
+           "    local IFS=$'\\n'\n"
+           "    COMPREPLY=($(compgen \"$1\" -- \"$cur\"))\n"
+           "}\n"
            "_lumbrook_cli() {\n"
            "    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}\n"
            "    local command= i\n"
+           "    # bash splits --to=DIR into --to, = and DIR.\n"
+           "    if [[ $cur == = ]]; then cur=; prev=${COMP_WORDS[COMP_CWORD-1]}; fi\n"
+           "    if [[ $prev == = ]]; then prev=${COMP_WORDS[COMP_CWORD-2]}; fi\n"
            "    for ((i = 1; i < COMP_CWORD; i++)); do\n"
            "        case ${COMP_WORDS[i]} in\n"
            "            --) break ;;\n"
-           "            " << valueOptions << ") ((i++)) ;;\n"
+           "            " << valueOptions << ") [[ ${COMP_WORDS[i+1]} == = ]] && ((i++)); ((i++)) ;;\n"
            "            -*) ;;\n"
            "            help) [[ -z $command ]] && command=help ;;\n"
            "            *) [[ -z $command || $command == help ]] && { command=${COMP_WORDS[i]}; break; } ;;\n"
            "        esac\n"
            "    done\n"
-           "    local IFS=$'\\n'\n"
            "    case $command:$prev in\n";
     for (const Command* c : [] {
              std::vector<const Command*> all{nullptr};
@@ -127,10 +134,10 @@ void writeBashCompletion(std::ostream& out) {
             out << "        " << (c ? c->name : "*") << ':' << o.name << ") ";
             switch (o.kind) {
                 case ValueKind::Directory:
-                    out << "COMPREPLY=($(compgen -d -- \"$cur\"))";
+                    out << "_lumbrook_cli_files -d";
                     break;
                 case ValueKind::File:
-                    out << "COMPREPLY=($(compgen -f -- \"$cur\"))";
+                    out << "_lumbrook_cli_files -f";
                     break;
                 case ValueKind::Choice:
                     out << "COMPREPLY=($(compgen -W '" << joined(o.choices) << "' -- \"$cur\"))";
@@ -154,9 +161,9 @@ void writeBashCompletion(std::ostream& out) {
     for (const auto& o : optionsOf(nullptr)) global.push_back(o.name);
     out << "            *) options='" << joined(global) << "' ;;\n"
            "        esac\n"
-           "        IFS=' ' COMPREPLY=($(compgen -W \"$options\" -- \"$cur\"))\n"
+           "        COMPREPLY=($(compgen -W \"$options\" -- \"$cur\"))\n"
            "    elif [[ -z $command || $command == help ]]; then\n"
-           "        IFS=' ' COMPREPLY=($(compgen -W '" << joined(commandNames()) << "' -- \"$cur\"))\n"
+           "        COMPREPLY=($(compgen -W '" << joined(commandNames()) << "' -- \"$cur\"))\n"
            "    else\n"
            "        case $command in\n";
     std::vector<std::string> fileCommands;
@@ -164,7 +171,7 @@ void writeBashCompletion(std::ostream& out) {
         if (takesFiles(c)) fileCommands.emplace_back(c.name);
     std::string pattern;
     for (const auto& n : fileCommands) pattern += (pattern.empty() ? "" : "|") + n;
-    out << "            " << pattern << ") COMPREPLY=($(compgen -f -- \"$cur\")) ;;\n"
+    out << "            " << pattern << ") _lumbrook_cli_files -f ;;\n"
            "        esac\n"
            "    fi\n"
            "}\n"

@@ -43,11 +43,14 @@ expect() {
 expect "search" lumbrook-cli se
 expect "convert" lumbrook-cli help con
 expect "messages" lumbrook-cli --store /tmp me
-expect "--to --store" lumbrook-cli save Inbox.dbx --
+expect "--to --date --store --help --version" lumbrook-cli save Inbox.dbx --
 expect "--date" lumbrook-cli save --da
 expect "html txt same" lumbrook-cli export Inbox.dbx --format ""
 expect "mbox maildir eml" lumbrook-cli convert --format ""
 expect "--limit" lumbrook-cli search --l
+expect "convert" lumbrook-cli --store=/tmp conv
+expect "convert" lumbrook-cli --store = /tmp conv
+expect "html txt same" lumbrook-cli export --format = ""
 expect "--store" lumbrook-cli --st
 
 if command -v zsh >/dev/null; then zsh -n "$generated/_lumbrook-cli" || fail "zsh completion"; fi
