@@ -1,5 +1,6 @@
 #include "cli/Completion.h"
 
+#include <algorithm>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -230,6 +231,8 @@ void writeZshCompletion(std::ostream& out) {
     }
     out << "    esac\n"
            "    case $command in\n";
+    // The pattern for no command (*) last: zsh takes the first that matches.
+    std::rotate(all.begin(), all.begin() + 1, all.end());
     for (const Command* c : all) {
         out << "        (" << (c ? c->name : "*") << ") options=(";
         for (const auto& o : optionsOf(c)) out << ' ' << describe(o);
