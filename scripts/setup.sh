@@ -11,7 +11,7 @@ packages=(
     media-types xvfb xauth
     poppler-utils
     chromium
-    debootstrap dpkg-dev desktop-file-utils appstream groff-base
+    debootstrap dpkg-dev desktop-file-utils appstream groff-base zsh fish
 )
 
 missing=()
