@@ -22,8 +22,8 @@ timeout 20 bash -c "exec 3<>/dev/tcp/$host/80" 2>/dev/null || skip "$host cannot
 work=$(mktemp -d /tmp/lumbrook-package-XXXXXX)
 root=$work/root
 cleanup() {
-    if mountpoint -q "$root/proc" 2>/dev/null; then umount "$root/proc"; fi
-    rm -rf "$work"
+    if mountpoint -q "$root/proc" 2>/dev/null; then umount "$root/proc" || umount -l "$root/proc"; fi
+    rm -rf --one-file-system "$work"
 }
 trap cleanup EXIT
 
@@ -85,7 +85,7 @@ check "bash completion installed" test -f "$root/usr/share/bash-completion/compl
 check "design templates installed" test -f "$root/usr/share/lumbrook/template/plain.htm"
 
 echo "== removed"
-check "apt-get remove" inRoot apt-get remove -y -q lumbrook
+check "apt-get remove" bash -c "$(declare -f inRoot); root=$root; inRoot apt-get remove -y -q lumbrook >>$work/apt.log 2>&1"
 check "nothing of it left in /usr/bin" test ! -e "$root/usr/bin/lumbrook-cli" -a ! -e "$root/usr/bin/lumbrook"
 [ "$failed" = 0 ] && echo "the package installs, runs and goes again"
 exit "$failed"
