@@ -10,6 +10,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ErrorText.h"
+#include "cli/FolderReport.h"
 #include "convert/StoreConversion.h"
 #include "store/MailStore.h"
 
@@ -77,6 +78,7 @@ int cmdConvert(Args& args, const MailStore& store) {
     while (auto f = args.takeOption("--folder")) wanted.push_back(*f);
     MailboxOptions options;
     options.mozillaStatus = !args.takeFlag("--no-status");
+    const bool deleted = args.takeFlag("--deleted");
     if (!args.positionals().empty()) throw UsageError("convert takes no FILE; use --folder NAME");
     if (!to || to->empty()) throw UsageError("convert needs --to OUT");
     const auto format = parseMailboxFormat(formatName);
@@ -87,6 +89,7 @@ int cmdConvert(Args& args, const MailStore& store) {
     conversion.outDir = *to;
     conversion.mailbox = options;
     conversion.folders = wanted;
+    conversion.deleted = deleted;
     conversion.wordError = [](const std::exception& e) { return errorText(e); };
     std::unique_ptr<ConvertProgress> bar;
     stopAsked = false;
@@ -116,12 +119,15 @@ int cmdConvert(Args& args, const MailStore& store) {
         std::cout << report.damaged.size() << " messages could not be read whole:\n";
         for (const auto& d : report.damaged) std::cout << "  " << d << '\n';
     }
+    // Each damaged folder was said among the notices; the summary comes last.
+    FolderReports reports;
+    for (const FolderReport& folder : report.damagedFolders) reports.add(folder, false);
     if (report.cancelled) {
         std::cout << "stopped      run the same command again to go on\n";
         // As the shell reports a program ended by the signal.
-        return 128 + (stopSignal > 0 ? stopSignal.load() : SIGINT);
+        return reports.finish(128 + (stopSignal > 0 ? stopSignal.load() : SIGINT));
     }
-    return report.failures.empty() && report.damaged.empty() ? 0 : 1;
+    return reports.finish(report.failures.empty() && report.damaged.empty() ? 0 : 1);
 }
 
 }  // namespace lumbrook::cli

@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "cli/Commands.h"
+#include "cli/FolderReport.h"
+#include "listing/FolderMessages.h"
 #include "cli/ErrorText.h"
 #include "platform/FileWriter.h"
 #include "listing/MessageOrder.h"
@@ -17,11 +19,23 @@ namespace lumbrook::cli {
 
 namespace {
 
+// The offset of a message asked for: one the index can hold, else (for a found
+// message past 2 GiB) one of the whole file; what is no offset stays a usage error.
+std::int64_t chosenOffset(const std::string& text) {
+    try {
+        return parseOffset(text);
+    } catch (const UsageError&) {
+        const std::int64_t wide = parseFileOffset(text);
+        if (wide <= INT32_MAX) throw;
+        return wide;
+    }
+}
+
 // The messages a batch walks: the offsets asked for, in that order, or the whole
-// folder in the list's opening order (newest first).
-std::vector<MessageInfo> selectMessages(const MailStore& store, const std::string& folderFile,
+// folder in the list's opening order (newest first), found ones included.
+std::vector<MessageInfo> selectMessages(const FolderMessages& folder,
                                         const std::vector<std::string>& offsets, bool& missing) {
-    MessageList all = store.readMessages(folderFile);
+    MessageList all = folder.records;
     std::vector<MessageInfo> chosen;
     if (offsets.empty()) {
         const auto order = sortedMessageOrder(all, ColDate, true);
@@ -30,7 +44,7 @@ std::vector<MessageInfo> selectMessages(const MailStore& store, const std::strin
         return chosen;
     }
     for (const auto& text : offsets) {
-        const std::int32_t offset = parseOffset(text);
+        const std::int64_t offset = chosenOffset(text);
         bool found = false;
         for (const auto& m : all) {
             if (m.dataOffset == offset) {
@@ -40,7 +54,7 @@ std::vector<MessageInfo> selectMessages(const MailStore& store, const std::strin
             }
         }
         if (!found) {
-            std::cerr << "lumbrook-cli: " << folderFile << " lists no message at offset " << text << '\n';
+            std::cerr << "lumbrook-cli: " << folder.report.fileName << " lists no message at offset " << text << '\n';
             missing = true;
         }
     }
@@ -112,12 +126,14 @@ struct BatchArgs {
     std::string dir;
     bool dateInName;
     std::vector<std::string> offsets;
+    bool deleted = false;  // deleted messages the folder file still holds, too
 };
 
 BatchArgs takeBatchArgs(Args& args) {
     auto to = args.takeOption("--to");
     const bool date = args.takeFlag("--date");
-    return BatchArgs{"", to.value_or(""), date, {}};
+    const bool deleted = args.takeFlag("--deleted");
+    return BatchArgs{"", to.value_or(""), date, {}, deleted};
 }
 
 void finishBatchArgs(BatchArgs& batch, Args& args, const char* command) {
@@ -137,14 +153,15 @@ namespace {
 // request ends the walk with the file in hand finished or removed. write tells
 // whether the message was written; the count of whole ones written is returned.
 template <typename Write>
-std::size_t walkBatch(const StoreFileArg& file, const MessageList& messages, bool& failed,
+std::size_t walkBatch(const StoreFileArg& file, const FolderMessages& folder,
+                      const MessageList& messages, bool& failed,
                       std::vector<DamagedMessage>& damaged, Write write) {
     std::size_t done = 0;
     Progress progress(messages.size());
-    FolderReader reader(file.store, file.name);
+    FolderTextReader reader(file.store, folder);
     for (const auto& record : messages) {
         if (stopRequested()) break;
-        const MessageText message = reader.read(record.dataOffset);
+        const MessageText message = reader.read(record);
         if (!message.whole) {
             damaged.push_back({record, message.problem});
             failed = true;
@@ -165,8 +182,13 @@ int cmdSave(Args& args, const MailStore& store) {
     BatchArgs batch = takeBatchArgs(args);
     finishBatchArgs(batch, args, "save");
     bool failed = false;
-    const StoreFileArg file = folderFileArg(store, batch.folderFile);
-    const auto messages = selectMessages(file.store, file.name, batch.offsets, failed);
+    const StoreFileArg file = readableFolderFileArg(store, batch.folderFile);
+    FolderMessageOptions readOptions;
+    readOptions.deleted = batch.deleted;
+    const FolderMessages folder = readFolderMessages(file.store, file.name, readOptions);
+    FolderReports reports;
+    reports.add(folder.report);
+    const auto messages = selectMessages(folder, batch.offsets, failed);
     const std::string dir = prepareOutputDir(batch.dir);
     requireWritableDirectory(dir);
 
@@ -175,7 +197,7 @@ int cmdSave(Args& args, const MailStore& store) {
     std::vector<DamagedMessage> damaged;
     FailureList failures;
     const std::size_t done = walkBatch(
-        file, messages, failed, damaged,
+        file, folder, messages, failed, damaged,
         [&](const MessageInfo& record, const MessageText& message, Progress&) {
             try {
                 saveMessageAsEml(dir, record, message.text, batch.dateInName, names,
@@ -191,8 +213,8 @@ int cmdSave(Args& args, const MailStore& store) {
     std::cout << doneText("Saved", done, batch.dir);
     reportDamaged(file.store, damaged);
     failures.print(std::cerr);
-    if (stopRequested()) return stoppedStatus();
-    return failed ? 1 : 0;
+    if (stopRequested()) return reports.finish(stoppedStatus());
+    return reports.finish(failed ? 1 : 0);
 }
 
 int cmdExport(Args& args, const MailStore& store) {
@@ -210,8 +232,13 @@ int cmdExport(Args& args, const MailStore& store) {
     settings.dateInName = batch.dateInName;
 
     bool failed = false;
-    const StoreFileArg file = folderFileArg(store, batch.folderFile);
-    const auto messages = selectMessages(file.store, file.name, batch.offsets, failed);
+    const StoreFileArg file = readableFolderFileArg(store, batch.folderFile);
+    FolderMessageOptions readOptions;
+    readOptions.deleted = batch.deleted;
+    const FolderMessages folder = readFolderMessages(file.store, file.name, readOptions);
+    FolderReports reports;
+    reports.add(folder.report);
+    const auto messages = selectMessages(folder, batch.offsets, failed);
     settings.dir = prepareOutputDir(batch.dir);
     requireWritableDirectory(settings.dir);
 
@@ -219,7 +246,7 @@ int cmdExport(Args& args, const MailStore& store) {
     std::vector<DamagedMessage> damaged;
     FailureList failures;
     const std::size_t done = walkBatch(
-        file, messages, failed, damaged,
+        file, folder, messages, failed, damaged,
         [&](const MessageInfo& record, const MessageText& message, Progress&) {
             // A file that cannot be created ends the export, as it ends the window's batch.
             exportMessage(settings, record, message.text, !message.whole);
@@ -232,8 +259,8 @@ int cmdExport(Args& args, const MailStore& store) {
     std::cout << doneText("Exported", done, batch.dir);
     reportDamaged(file.store, damaged);
     failures.print(std::cerr);
-    if (stopRequested()) return stoppedStatus();
-    return failed ? 1 : 0;
+    if (stopRequested()) return reports.finish(stoppedStatus());
+    return reports.finish(failed ? 1 : 0);
 }
 
 }  // namespace lumbrook::cli

@@ -7,6 +7,7 @@
 #include "cli/Commands.h"
 #include "cli/ErrorText.h"
 #include "base/FileTime.h"
+#include "cli/FolderReport.h"
 #include "search/StoreIndexer.h"
 #include "search/SearchIndex.h"
 #include "search/SearchQuery.h"
@@ -57,7 +58,9 @@ int cmdIndex(Args& args, const MailStore& store) {
               << "messages     " << r.messagesIndexed << " indexed (" << r.bytesRead / 1000000
               << " MB read), " << counts.messages << " in the index\n"
               << "failed       " << r.failures << '\n';
-    return r.failures > 0 ? 1 : 0;
+    FolderReports reports;
+    for (const FolderReport& folder : r.damagedFolders) reports.add(folder);
+    return reports.finish(r.failures > 0 ? 1 : 0);
 }
 
 int cmdSearch(Args& args, const MailStore& store) {
@@ -82,6 +85,8 @@ int cmdSearch(Args& args, const MailStore& store) {
     }
     SearchIndex index(storeIndexPath(store));
     const IndexReport report = bringUpToDate(store, index);
+    FolderReports reports;
+    for (const FolderReport& folder : report.damagedFolders) reports.add(folder);
     for (const SearchHit& hit : index.search(query, limit)) {
         nlohmann::ordered_json record{
             {"FileName", hit.fileName}, {"DataOffset", hit.dataOffset}, {"Folder", hit.folderPath}};
@@ -93,7 +98,7 @@ int cmdSearch(Args& args, const MailStore& store) {
         printJsonLine(record);
     }
     // The hits may lack what the folders named on standard error hold.
-    return report.failures > 0 ? 1 : 0;
+    return reports.finish(report.failures > 0 ? 1 : 0);
 }
 
 }  // namespace lumbrook::cli

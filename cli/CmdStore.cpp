@@ -8,6 +8,8 @@
 #include "base/FileTime.h"
 #include "cli/Commands.h"
 #include "cli/ErrorText.h"
+#include "cli/FolderReport.h"
+#include "listing/FolderMessages.h"
 #include "listing/FolderTree.h"
 #include "platform/DateTime.h"
 #include "store/DbxReader.h"
@@ -68,15 +70,17 @@ int cmdFolders(Args& args, const MailStore& store) {
 }
 
 int cmdMessages(Args& args, const MailStore& store) {
+    FolderMessageOptions options;
+    options.deleted = args.takeFlag("--deleted");
     auto rest = args.positionals();
     if (rest.size() != 1) throw UsageError("messages needs exactly one FILE");
-    const StoreFileArg file = folderFileArg(store, rest[0]);
-    const MessageList messages = file.store.readMessages(file.name);
+    const StoreFileArg file = readableFolderFileArg(store, rest[0]);
+    // An index that cannot be read whole is made up for by the recovery scan: its
+    // found messages come after the index's own, marked.
+    const FolderMessages folder = readFolderMessages(file.store, file.name, options);
     // A FILE with a path of its own is read without the store's folders.
     if (rest[0].find('/') == std::string::npos) reportFolderListProblem(store);
-    const std::string path = file.store.filePath(file.name);
-    const std::int32_t counted = messageCountOfHeader(StoreFile(path));
-    for (const auto& m : messages) {
+    for (const auto& m : folder.records) {
         nlohmann::ordered_json record{{"From", jsonText(store, m.from)},
                                       {"To", jsonText(store, m.to)},
                                       {"Subject", jsonText(store, m.subject)}};
@@ -85,15 +89,13 @@ int cmdMessages(Args& args, const MailStore& store) {
         record["DataOffset"] = m.dataOffset;
         record["RecordOffset"] = m.recordOffset;
         record["Flags"] = m.flags;
+        if (m.origin != MessageOrigin::Listed)
+            record["Origin"] = m.origin == MessageOrigin::Deleted ? "deleted" : "found";
         printJsonLine(record);
     }
-    // The records that could be read are listed all the same; the rest lie where
-    // only the recovery scan finds them.
-    if (counted > 0 && messages.size() < static_cast<std::size_t>(counted))
-        throw CliError(path + ": the index could not be read whole (it counts " +
-                       std::to_string(counted) + " messages, " + std::to_string(messages.size()) +
-                       " were found); lumbrook-cli recover " + rest[0] + " finds the others");
-    return 0;
+    FolderReports reports;
+    reports.add(folder.report);
+    return reports.finish(0);
 }
 
 namespace {

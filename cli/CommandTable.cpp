@@ -28,11 +28,11 @@ const std::vector<Command>& commandTable() {
          "Lists the store's folders in the order of the folder tree, one JSON object per line.",
          {},
          {"folders", "--store ~/old-disk/Mail folders"}},
-        {"messages", cmdMessages, "FILE", "the message records of a folder file, one JSON object per line",
-         "Lists the message records of the folder file FILE as the index holds them, one JSON object per "
-         "line. A folder whose index cannot be read whole lists the records it could read and exits 1; "
-         "recover finds the others.",
-         {},
+        {"messages", cmdMessages, "FILE [--deleted]", "the message records of a folder file, one JSON object per line",
+         "Lists the message records of the folder file FILE, one JSON object per line. A folder whose index "
+         "cannot be read whole is read by the recovery scan as well: the messages its index lost follow, "
+         "marked \"Origin\": \"found\", and the command exits 1 after a summary.",
+         {{"--deleted", nullptr, "also the deleted messages the folder file still holds"}},
          {"messages Inbox.dbx", "messages ~/backup/Inbox.dbx"}},
         {"text", cmdText, "FILE OFFSET", "the raw text of the message at a data offset",
          "Writes the raw text of the message at the data OFFSET of FILE, byte for byte, also for an offset "
@@ -45,16 +45,17 @@ const std::vector<Command>& commandTable() {
          "embedded pictures beside it.",
          {{"--out", "PAGE", "the page to write"}, HeadOption, DesignOption, FieldsOption},
          {"render Inbox.dbx 128004 --out page.htm", "render Inbox.dbx 128004 --out page.htm --head --fields From,Subject"}},
-        {"save", cmdSave, "FILE --to DIR [--date] [OFFSET...]",
+        {"save", cmdSave, "FILE --to DIR [--date] [--deleted] [OFFSET...]",
          "the raw messages as .eml files (all messages when no offset is given)",
          "Saves the messages at the given data offsets of FILE, or all of them (newest first), as .eml "
          "files into DIR, named as the window names them. No file is ever replaced.",
          {{"--to", "DIR", "the directory to write into (made when missing)"},
-          {"--date", nullptr, "begin each file name with the message's date"}},
+          {"--date", nullptr, "begin each file name with the message's date"},
+          {"--deleted", nullptr, "also the deleted messages the folder file still holds"}},
          {"save Inbox.dbx --to ~/mail", "save Inbox.dbx 128004 130052 --to . --date"}},
         {"export", cmdExport,
          "FILE --to DIR [--format html|txt|same] [--date] [--attachments] [--head] [--design NAME] "
-         "[--fields LIST] [OFFSET...]",
+         "[--fields LIST] [--deleted] [OFFSET...]",
          "the messages as .HTM pages or .txt files (attachments into <page>_files/ with --attachments)",
          "Exports the messages at the given data offsets of FILE, or all of them (newest first), as pages "
          "or text files into DIR, as the window's Export does. No file is ever replaced.",
@@ -64,7 +65,8 @@ const std::vector<Command>& commandTable() {
           {"--attachments", nullptr, "write each message's attachments into <page>_files/ beside it"},
           HeadOption,
           DesignOption,
-          FieldsOption},
+          FieldsOption,
+          {"--deleted", nullptr, "also the deleted messages the folder file still holds"}},
          {"export Inbox.dbx --to ~/pages", "export Inbox.dbx --to out --format txt --attachments"}},
         {"parse", cmdParse, "[MESSAGE]",
          "the message model's parts, bodies and attachments of a raw message (stdin without one)",
@@ -72,7 +74,7 @@ const std::vector<Command>& commandTable() {
          "attachments, as one JSON document.",
          {},
          {"parse message.eml", "text Inbox.dbx 128004 | lumbrook-cli parse"}},
-        {"convert", cmdConvert, "--to OUT [--format mbox|maildir|eml] [--folder NAME]... [--no-status]",
+        {"convert", cmdConvert, "--to OUT [--format mbox|maildir|eml] [--folder NAME]... [--no-status] [--deleted]",
          "the whole store (or the named folders) as mbox, Maildir or .eml files, folder tree kept",
          "Converts the whole store, or the named folders and their subfolders, into OUT, the folder tree "
          "kept. A second run writes only what is new; an interrupted run goes on when started again.",
@@ -80,7 +82,10 @@ const std::vector<Command>& commandTable() {
           {"--format", "FORMAT", "mbox (the default, Thunderbird's layout), maildir or eml"},
           {"--folder", "NAME", "only this folder (a name or a path like Family/Holidays) and its subfolders; "
                                "may be given more than once"},
-          {"--no-status", nullptr, "leave out the Status:, X-Status: and X-Mozilla-Status lines in mbox"}},
+          {"--no-status", nullptr, "leave out the Status:, X-Status: and X-Mozilla-Status lines in mbox"},
+          {"--deleted", nullptr,
+           "also the deleted messages every folder file still holds, into a folder \"NAME - Deleted messages\" "
+           "beside each folder"}},
          {"convert --to ~/Mail", "--store ~/old-disk/Mail convert --to out --format maildir --folder Inbox"},
          true},
         {"index", cmdIndex, "", "builds or updates the store's search index and says what it did",

@@ -65,7 +65,7 @@ struct FilePreparer {
 // output, the record and the damaged list are the same as one thread's.
 class ReadAhead {
 public:
-    ReadAhead(FolderReader& reader, const MessageList& list, const std::atomic<bool>* cancel,
+    ReadAhead(FolderTextReader& reader, const MessageList& list, const std::atomic<bool>* cancel,
               std::optional<FilePreparer> preparer, const ConversionOptions& options)
         : reader(reader), list(list), cancel(cancel), preparer(preparer), options(options),
           thread([this] { run(); }) {}
@@ -110,14 +110,14 @@ private:
             if (cancel && cancel->load()) break;
             ReadItem item;
             try {
-                item.read = reader.read(m.dataOffset, static_cast<std::uint32_t>(std::max(0, m.entry91)));
+                item.read = reader.read(m);
             } catch (const std::exception& e) {
                 item.error = describe(e, options);
             }
             if (preparer && index++ % PrepareEvery == 0 && item.error.empty() &&
                 !item.read.text.empty()) {
                 const MailboxMessage message{item.read.text, m.date, {}, {}, preparer->folderFile,
-                                             static_cast<std::uint64_t>(std::max(0, m.dataOffset))};
+                                             static_cast<std::uint64_t>(std::max<std::int64_t>(0, m.dataOffset))};
                 try {
                     if (!preparer->sink.recorded(message))
                         item.prepared = preparer->sink.prepare(preparer->folder, message);
@@ -155,7 +155,7 @@ private:
         changed.notify_all();
     }
 
-    FolderReader& reader;
+    FolderTextReader& reader;
     const MessageList& list;
     const std::atomic<bool>* cancel;
     std::optional<FilePreparer> preparer;
@@ -222,29 +222,45 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
         return report;
     }
 
-    // Every included folder's index first: the totals drive the progress.
-    std::vector<MessageList> lists(count);
+    // Every included folder's index first: the totals drive the progress. A folder
+    // whose index cannot be read whole is scanned here, and its found messages go
+    // with its own; deleted ones (when asked for) into a folder of their own.
+    std::vector<FolderMessages> read(count);
+    std::vector<MessageList> lists(count), deletedLists(count);
     ConversionProgress state;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!included[i] || folders[i].fileName.empty()) continue;
-        try {
-            lists[i] = store.readMessages(folders[i].fileName);
-        } catch (const std::exception& e) {
-            report.failures.push_back(folders[i].path + ": " + describe(e, options));
-        }
-        // Oldest first, as mail programs append. The dates are sorted with their
-        // places, and each record is then moved once: a record holds a dozen strings.
+    FolderMessageOptions readOptions;
+    readOptions.deleted = options.deleted;
+    readOptions.stop = cancel;
+    // Oldest first, as mail programs append. The dates are sorted with their
+    // places, and each record is then moved once: a record holds a dozen strings.
+    const auto oldestFirst = [](MessageList& list) {
         std::vector<std::pair<std::uint64_t, std::size_t>> order;
-        order.reserve(lists[i].size());
-        for (std::size_t k = 0; k < lists[i].size(); ++k) order.emplace_back(lists[i][k].date, k);
+        order.reserve(list.size());
+        for (std::size_t k = 0; k < list.size(); ++k) order.emplace_back(list[k].date, k);
         std::stable_sort(order.begin(), order.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
         MessageList sorted;
         sorted.reserve(order.size());
-        for (const auto& place : order) sorted.push_back(std::move(lists[i][place.second]));
-        lists[i] = std::move(sorted);
-        state.messagesTotal += lists[i].size();
-        for (const auto& m : lists[i]) state.bytesTotal += static_cast<std::uint64_t>(std::max(0, m.entry91));
+        for (const auto& place : order) sorted.push_back(std::move(list[place.second]));
+        list = std::move(sorted);
+    };
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!included[i] || folders[i].fileName.empty()) continue;
+        try {
+            read[i] = readFolderMessages(store, folders[i].fileName, readOptions);
+        } catch (const std::exception& e) {
+            report.failures.push_back(folders[i].path + ": " + describe(e, options));
+        }
+        if (!read[i].report.whole()) report.damagedFolders.push_back(read[i].report);
+        // The reader of the texts needs only the found chains: the records move on.
+        for (MessageInfo& m : read[i].records)
+            (m.origin == MessageOrigin::Deleted ? deletedLists[i] : lists[i]).push_back(std::move(m));
+        read[i].records.clear();
+        oldestFirst(lists[i]);
+        oldestFirst(deletedLists[i]);
+        state.messagesTotal += lists[i].size() + deletedLists[i].size();
+        for (const MessageList* list : {&lists[i], &deletedLists[i]})
+            for (const auto& m : *list) state.bytesTotal += static_cast<std::uint64_t>(std::max(0, m.entry91));
     }
     // An empty folder is made too: a mail program shows the tree it had.
     std::vector<bool> keep(count, false);
@@ -288,72 +304,101 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
             report.failures.push_back(f.path + ": " + describe(e, options));
             continue;
         }
-        std::optional<FolderReader> reader;
-        if (lists[i].empty()) continue;
+        if (lists[i].empty() && deletedLists[i].empty()) continue;
+        std::optional<FolderTextReader> reader;
         try {
-            reader.emplace(store, f.fileName);
+            reader.emplace(store, read[i]);
         } catch (const std::exception& e) {
             report.failures.push_back(f.path + ": " + describe(e, options));
             continue;
         }
-        std::optional<FilePreparer> preparer;
-        if (sink->writesAhead()) preparer.emplace(FilePreparer{*sink, ids[i], f.fileName});
-        ReadAhead ahead(*reader, lists[i], cancel, preparer, options);
-        for (const MessageInfo& m : lists[i]) {
-            if (cancel && cancel->load()) break;
-            std::optional<ReadItem> item = ahead.next();
-            if (!item) break;  // the reader saw the cancel first
-            // Left behind when this message ends otherwise than in addMessage.
-            struct Leftover {
-                MailboxSink& sink;
-                std::string& prepared;
-                ~Leftover() { sink.dropPrepared(prepared); }
-            } leftover{*sink, item->prepared};
-            try {
-                if (!item->error.empty()) throw ConvertError(item->error);
-                const MessageText& read = item->read;
-                const std::string& text = read.text;
-                if (!read.whole) {
-                    report.damaged.push_back(f.path + ", \"" + store.toUtf8(m.subject) +
-                                             "\" at offset " + std::to_string(m.dataOffset) + ": " +
-                                             read.problem);
-                    // Nothing readable is nothing to convert.
-                    if (text.empty()) {
-                        ++state.messagesDone;
-                        if (progress) progress(state);
-                        continue;
+        // A deleted chain may start where a listed message does: its record keys
+        // apart from the folder's own.
+        const std::string deletedKey = f.fileName + "#deleted";
+        const auto writeFolder = [&](MailboxSink::FolderId id, const MessageList& list,
+                                     const std::string& key) {
+            std::optional<FilePreparer> preparer;
+            if (sink->writesAhead()) preparer.emplace(FilePreparer{*sink, id, key});
+            ReadAhead ahead(*reader, list, cancel, preparer, options);
+            for (const MessageInfo& m : list) {
+                if (cancel && cancel->load()) break;
+                std::optional<ReadItem> item = ahead.next();
+                if (!item) break;  // the reader saw the cancel first
+                // Left behind when this message ends otherwise than in addMessage.
+                struct Leftover {
+                    MailboxSink& sink;
+                    std::string& prepared;
+                    ~Leftover() { sink.dropPrepared(prepared); }
+                } leftover{*sink, item->prepared};
+                try {
+                    if (!item->error.empty()) throw ConvertError(item->error);
+                    const MessageText& text = item->read;
+                    if (!text.whole) {
+                        report.damaged.push_back(f.path + ", \"" + store.toUtf8(m.subject) +
+                                                 "\" at offset " + std::to_string(m.dataOffset) +
+                                                 ": " + text.problem);
+                        // Nothing readable is nothing to convert.
+                        if (text.text.empty()) {
+                            ++state.messagesDone;
+                            if (progress) progress(state);
+                            continue;
+                        }
                     }
+                    const std::string subject = store.toUtf8(m.subject);
+                    const MailboxMessage message{
+                        text.text, m.date, subject,
+                        MessageFlags{m.isRead(), m.isReplied(), m.isForwarded(), m.isFlagged()},
+                        key, static_cast<std::uint64_t>(std::max<std::int64_t>(0, m.dataOffset))};
+                    if (item->prepareFull) throw DestinationFullError(item->prepareError);
+                    if (!item->prepareError.empty()) throw ConvertError(item->prepareError);
+                    const std::string prepared = std::exchange(item->prepared, std::string());
+                    if (sink->addMessage(id, message, prepared) == ConvertOutcome::Written) {
+                        ++report.written;
+                        report.bytesWritten += text.text.size();
+                    } else {
+                        ++report.alreadyThere;
+                    }
+                    state.bytesDone += text.text.size();
+                } catch (const DestinationFullError& e) {
+                    stopFull(e);
+                    return;
+                } catch (const std::exception& e) {
+                    report.failures.push_back(f.path + ", message at offset " +
+                                              std::to_string(m.dataOffset) + " (\"" +
+                                              store.toUtf8(m.subject) +
+                                              "\"): " + describe(e, options));
                 }
-                const std::string subject = store.toUtf8(m.subject);
-                const MailboxMessage message{
-                    text, m.date, subject,
-                    MessageFlags{m.isRead(), m.isReplied(), m.isForwarded(), m.isFlagged()},
-                    f.fileName, static_cast<std::uint64_t>(std::max(0, m.dataOffset))};
-                if (item->prepareFull) throw DestinationFullError(item->prepareError);
-                if (!item->prepareError.empty()) throw ConvertError(item->prepareError);
-                const std::string prepared = std::exchange(item->prepared, std::string());
-                if (sink->addMessage(ids[i], message, prepared) == ConvertOutcome::Written) {
-                    ++report.written;
-                    report.bytesWritten += text.size();
-                } else {
-                    ++report.alreadyThere;
-                }
-                state.bytesDone += text.size();
-            } catch (const DestinationFullError& e) {
-                stopFull(e);
-                break;
-            } catch (const std::exception& e) {
-                report.failures.push_back(f.path + ", message at offset " +
-                                          std::to_string(m.dataOffset) + " (\"" +
-                                          store.toUtf8(m.subject) + "\"): " + describe(e, options));
+                ++state.messagesDone;
+                if (progress) progress(state);
             }
-            ++state.messagesDone;
-            if (progress) progress(state);
-        }
+        };
+        writeFolder(ids[i], lists[i], f.fileName);
         try {
             sink->closeFolder(ids[i]);
         } catch (const std::exception& e) {
             report.failures.push_back(f.path + ": " + describe(e, options));
+        }
+        if (deletedLists[i].empty() || report.destinationFull || (cancel && cancel->load()))
+            continue;
+        // Beside the folder, not in it: every format can hold a sibling, and an
+        // import shows the deleted mail apart from the folder's own.
+        const std::string deletedName = f.name + " - Deleted messages";
+        MailboxSink::FolderId deletedId;
+        try {
+            deletedId = sink->openFolder(parentId, deletedName);
+            ++report.folders;
+        } catch (const DestinationFullError& e) {
+            stopFull(e);
+            break;
+        } catch (const std::exception& e) {
+            report.failures.push_back(f.path + " - Deleted messages: " + describe(e, options));
+            continue;
+        }
+        writeFolder(deletedId, deletedLists[i], deletedKey);
+        try {
+            sink->closeFolder(deletedId);
+        } catch (const std::exception& e) {
+            report.failures.push_back(f.path + " - Deleted messages: " + describe(e, options));
         }
     }
     try {
@@ -364,6 +409,8 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
         report.failures.push_back(describe(e, options));
     }
     report.notices = sink->takeNotices();
+    for (const FolderReport& damaged : report.damagedFolders)
+        report.notices.push_back(folderReportText(damaged));
     report.ignoredRecordLines = sink->ignoredRecordLines();
     report.cancelled = cancel && cancel->load();
     return report;

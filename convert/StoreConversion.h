@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "convert/MailboxSink.h"
+#include "listing/FolderMessages.h"
 #include "store/MailStore.h"
 
 namespace lumbrook {
@@ -40,6 +41,9 @@ struct ConversionOptions {
     // Words an error for the person, in the front end's language; without it a file
     // that cannot be opened is said in plain English and anything else in its log form.
     std::function<std::string(const std::exception&)> wordError;
+    // The deleted messages the folder files still hold, each folder's into a folder
+    // "<name> - Deleted messages" beside it. Every folder file is scanned then.
+    bool deleted = false;
 };
 
 struct ConversionProgress {
@@ -58,6 +62,10 @@ struct ConversionReport {
     std::vector<std::string> damaged;
     // What the user should know that is no failure (a folder under another name).
     std::vector<std::string> notices;
+    // Each folder file whose index could not be read whole: its messages were found
+    // by the recovery scan (and converted), and what could not be found is counted.
+    // Each also gives a line of notices.
+    std::vector<FolderReport> damagedFolders;
     std::size_t ignoredRecordLines = 0;
     bool destinationFull = false;  // the run stopped there: failures' last line says so
     bool cancelled = false;

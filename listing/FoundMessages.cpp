@@ -56,7 +56,7 @@ std::optional<MessageInfo> recoveredRecord(const ByteSource& source,
                                            const RecoveredMessage& message,
                                            const CodePage& codePage) {
     if (message.dataOffset == 0 ||
-        message.dataOffset > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
+        message.dataOffset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
         return std::nullopt;
     const std::string charset = codePage.name();
     const RecoveredMessageHeaders headers =
@@ -66,7 +66,7 @@ std::optional<MessageInfo> recoveredRecord(const ByteSource& source,
     MessageInfo record;
     record.origin = message.kind == RecoveredMessage::Kind::Deleted ? MessageOrigin::Deleted
                                                                     : MessageOrigin::Orphaned;
-    record.dataOffset = static_cast<std::int32_t>(message.dataOffset);
+    record.dataOffset = static_cast<std::int64_t>(message.dataOffset);
     record.subject = headers.subject;
     record.from = headers.from;
     record.to = headers.to;

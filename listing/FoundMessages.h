@@ -30,8 +30,7 @@ struct RecoveredFolder {
 
 // A found message as a list record: subject, from, to and date from its own
 // header lines (texts in the store's code page, as the index holds them), the
-// origin from its kind, counted as read. Nothing when its first block lies past
-// what a record's data offset can hold.
+// origin from its kind, counted as read. Nothing for a chain without a first block.
 std::optional<MessageInfo> recoveredRecord(const ByteSource& source,
                                            const RecoveredMessage& message,
                                            const CodePage& codePage);

@@ -102,7 +102,7 @@ MessageText BatchCommands::readMessage(const MessageInfo& record) {
         auto reader = batch.readers.find(batch.file);
         if (reader == batch.readers.end())
             reader = batch.readers.try_emplace(batch.file, store, batch.file).first;
-        text = reader->second.read(record.dataOffset);
+        text = reader->second.read(static_cast<std::int32_t>(record.dataOffset));
     } else {
         // Messages the scan found are read as it found them, not through the index's reader.
         text = hooks.readMessage(record, batch.file);

@@ -75,7 +75,7 @@ class MainWindow : public QMainWindow {
     const std::string& folderFile() const { return listed.file; }
     // The message on show in the preview: its folder file and data offset (-1 for none).
     const std::string& previewFolder() const { return previewed.file; }
-    std::int32_t previewOffset() const { return previewed.offset; }
+    std::int64_t previewOffset() const { return previewed.offset; }
     const TempFiles& workingFiles() const { return tempFiles; }
     const IconSet& iconSet() const { return icons; }
     // The selected row that comes first in the list's current order; -1 for none.
@@ -144,7 +144,7 @@ class MainWindow : public QMainWindow {
     std::int32_t listRatio = 50;
     // The message on show in the preview; a deleted chain may share a listed one's offset.
     struct Previewed {
-        std::int32_t offset = -1;
+        std::int64_t offset = -1;
         MessageOrigin origin = MessageOrigin::Listed;
         std::string file;
     } previewed;

@@ -41,7 +41,7 @@ MessageListModel::MessageListModel(const IconSet& icons, CodePage codePage, QObj
       orphanedMark(icons.icon(ImgOrphaned)),
       codePage(std::move(codePage)) {}
 
-void MessageListModel::markDamaged(std::int32_t dataOffset) {
+void MessageListModel::markDamaged(std::int64_t dataOffset) {
     if (!damaged.insert(dataOffset).second || !records) return;
     for (std::size_t row = 0; row < order.size(); ++row) {
         if ((*records)[order[row]].dataOffset != dataOffset) continue;
@@ -50,7 +50,7 @@ void MessageListModel::markDamaged(std::int32_t dataOffset) {
     }
 }
 
-void MessageListModel::markHasAttachments(std::int32_t dataOffset) {
+void MessageListModel::markHasAttachments(std::int64_t dataOffset) {
     if (!withAttachments.insert(dataOffset).second || !records) return;
     for (std::size_t row = 0; row < order.size(); ++row) {
         if ((*records)[order[row]].dataOffset != dataOffset) continue;

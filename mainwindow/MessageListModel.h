@@ -44,11 +44,11 @@ class MessageListModel : public QAbstractTableModel {
 
     // A message found damaged (by the preview or a batch) keeps a warning mark in
     // its row while its folder is listed.
-    void markDamaged(std::int32_t dataOffset);
-    bool isMarkedDamaged(std::int32_t dataOffset) const { return damaged.contains(dataOffset); }
+    void markDamaged(std::int64_t dataOffset);
+    bool isMarkedDamaged(std::int64_t dataOffset) const { return damaged.contains(dataOffset); }
     // A message whose record does not say so but which the preview found to carry
     // attachments shows the clip too, while its folder is listed.
-    void markHasAttachments(std::int32_t dataOffset);
+    void markHasAttachments(std::int64_t dataOffset);
 
     // The update bracket of a refill: between the two calls the records may change;
     // endUpdate lists Records (nullptr: none) and orders the rows once.
@@ -87,8 +87,8 @@ class MessageListModel : public QAbstractTableModel {
     bool showsClip(const MessageInfo& record) const;
 
     QIcon envelope, replied, forwarded, flag, priority, clip, warning, deletedMark, orphanedMark;
-    std::unordered_set<std::int32_t> damaged;  // data offsets
-    std::unordered_set<std::int32_t> withAttachments;  // data offsets
+    std::unordered_set<std::int64_t> damaged;  // data offsets
+    std::unordered_set<std::int64_t> withAttachments;  // data offsets
     std::vector<std::string> folderTexts;      // by record index
     DragSource dragSource;
 

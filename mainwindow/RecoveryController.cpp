@@ -62,35 +62,53 @@ void RecoveryController::onShowRecovered(bool show) {
 void RecoveryController::forgetRecovered() {
     scan.stop();
     recovered.reset();
+    damage = IndexDamage::None;
     ui.recoveryStatus->clear();
     ui.recoverButton->hide();
+}
+
+QString RecoveryController::damageText() const {
+    switch (damage) {
+        case IndexDamage::None:
+            break;
+        case IndexDamage::EmptyWithData:
+            return tr("The index of this folder lists nothing, but its file holds data.");
+        case IndexDamage::CountsMore:
+            return tr("The index of this folder lists fewer messages than its file counts.");
+        case IndexDamage::Unreadable:
+        case IndexDamage::Failed:
+            return tr("The index of this folder cannot be read.");
+    }
+    return {};
 }
 
 void RecoveryController::listRecovered() {
     forgetRecovered();
     if (hooks.showingSearchResults() || listed.file.empty() || listed.node == nullptr) return;
+    // Rows a scan added before (a damaged folder's, before the switch) make way for
+    // the new scan's.
+    if (std::any_of(listed.records.begin(), listed.records.end(),
+                    [](const MessageInfo& m) { return m.origin != MessageOrigin::Listed; }))
+        changeRecords([this] {
+            std::erase_if(listed.records,
+                          [](const MessageInfo& m) { return m.origin != MessageOrigin::Listed; });
+        });
     MessageList listedRecords;
     for (const MessageInfo& m : listed.records)
         if (m.origin == MessageOrigin::Listed) listedRecords.push_back(m);
+    // The header and the index alone tell a damaged folder: a healthy one is not scanned.
+    if (const auto file = StoreFile::tryOpen(store.filePath(listed.file)))
+        damage = indexDamageOf(*file, listedRecords.size());
     if (ui.showRecoveredAction->isChecked()) {
         ui.recoveryStatus->setText(tr("Looking for deleted messages..."));
         startScan(listedRecords);
         return;
     }
-    const auto file = StoreFile::tryOpen(store.filePath(listed.file));
-    if (!file) return;
-    switch (indexStateOf(*file, listedRecords.size())) {
-        case IndexState::Readable:
-            return;
-        case IndexState::Unreadable:
-            ui.recoveryStatus->setText(tr("The index of this folder cannot be read."));
-            break;
-        case IndexState::EmptyWithData:
-            ui.recoveryStatus->setText(
-                tr("The index of this folder lists nothing, but its file holds data."));
-            break;
-    }
+    if (damage == IndexDamage::None) return;
+    ui.recoveryStatus->setText(damageText());
+    // The switch adds the deleted ones.
     ui.recoverButton->show();
+    startScan(listedRecords);
 }
 
 void RecoveryController::startScan(const MessageList& listedRecords) {
@@ -107,8 +125,11 @@ void RecoveryController::startScan(const MessageList& listedRecords) {
                 if (percent != lastPercent) {
                     lastPercent = percent;
                     context.deliver([this, percent] {
-                        ui.recoveryStatus->setText(
-                            tr("Looking for deleted messages: %1 %").arg(percent));
+                        const QString looking =
+                            tr("Looking for deleted messages: %1 %").arg(percent);
+                        ui.recoveryStatus->setText(damage == IndexDamage::None
+                                                       ? looking
+                                                       : damageText() + QLatin1Char(' ') + looking);
                     });
                 }
                 return !context.stopRequested();
@@ -129,10 +150,23 @@ void RecoveryController::startScan(const MessageList& listedRecords) {
 }
 
 void RecoveryController::addRecovered(std::shared_ptr<const RecoveredFolder> found) {
-    // A result for a folder listed before, or after the switch went off, is stale.
+    // A result for a folder listed before, or after the switch went off on a folder
+    // read whole, is stale.
+    const bool showDeleted = ui.showRecoveredAction->isChecked();
     if (!found || hooks.showingSearchResults() || found->fileName != listed.file ||
-        !ui.showRecoveredAction->isChecked())
+        (!showDeleted && damage == IndexDamage::None))
         return;
+    if (!showDeleted) {
+        // A damaged folder's own lost messages only; the deleted ones wait for the switch.
+        auto orphaned = std::make_shared<RecoveredFolder>();
+        orphaned->fileName = found->fileName;
+        for (std::size_t i = 0; i < found->records.size() && i < found->found.size(); ++i) {
+            if (found->records[i].origin == MessageOrigin::Deleted) continue;
+            orphaned->records.push_back(found->records[i]);
+            orphaned->found.push_back(found->found[i]);
+        }
+        found = std::move(orphaned);
+    }
     recovered = found;
     changeRecords([&] {
         listed.records.insert(listed.records.end(), found->records.begin(), found->records.end());
@@ -144,10 +178,15 @@ void RecoveryController::addRecovered(std::shared_ptr<const RecoveredFolder> fou
         if (!found->found[i].complete) ui.messageModel->markDamaged(found->records[i].dataOffset);
     }
     const std::size_t orphaned = found->found.size() - deleted;
-    ui.recoveryStatus->setText(
-        found->found.empty()
-            ? tr("No deleted or orphaned messages found.")
-            : tr("Found %1 deleted and %2 orphaned messages.").arg(deleted).arg(orphaned));
+    QString text;
+    if (!showDeleted)
+        text = tr("%1 more messages were found in its file.").arg(orphaned);
+    else
+        text = found->found.empty()
+                   ? tr("No deleted or orphaned messages found.")
+                   : tr("Found %1 deleted and %2 orphaned messages.").arg(deleted).arg(orphaned);
+    ui.recoveryStatus->setText(damage == IndexDamage::None ? text
+                                                           : damageText() + QLatin1Char(' ') + text);
 }
 
 void RecoveryController::changeRecords(const std::function<void()>& change) {
@@ -156,7 +195,7 @@ void RecoveryController::changeRecords(const std::function<void()>& change) {
     MessageListModel& model = *ui.messageModel;
     QItemSelectionModel& selectionModel = *ui.messageList->selectionModel();
     std::vector<int> selected;
-    std::vector<std::int32_t> damaged;
+    std::vector<std::int64_t> damaged;
     for (int row = 0; row < model.rowCount(); ++row) {
         const int index = model.recordIndex(row);
         if (index < 0 || static_cast<std::size_t>(index) >= listed.records.size()) continue;
@@ -173,7 +212,7 @@ void RecoveryController::changeRecords(const std::function<void()>& change) {
         throw;
     }
     model.endUpdate(&listed.records);
-    for (const std::int32_t offset : damaged) model.markDamaged(offset);
+    for (const std::int64_t offset : damaged) model.markDamaged(offset);
     QItemSelection selection;
     for (const int index : selected) {
         const int row = model.rowOfRecord(index);
@@ -185,10 +224,19 @@ void RecoveryController::changeRecords(const std::function<void()>& change) {
 
 MessageText RecoveryController::readMessage(const MessageInfo& record,
                                             const std::string& file) const {
-    if (record.origin == MessageOrigin::Listed) return store.readMessage(file, record.dataOffset);
-    const RecoveredMessage* message = recovered ? recovered->find(record) : nullptr;
-    if (!message) return {{}, false, tr("The message is no longer listed.").toStdString()};
-    return readRecoveredMessage(store, listed.file, *message);
+    if (record.origin == MessageOrigin::Listed)
+        return store.readMessage(file, static_cast<std::int32_t>(record.dataOffset));
+    const RecoveredMessage* message =
+        recovered && recovered->fileName == file ? recovered->find(record) : nullptr;
+    if (message) return readRecoveredMessage(store, file, *message);
+    // A found row of another list (search results): its chain followed on its own,
+    // as lumbrook-cli text reads it.
+    if (record.dataOffset > 0) {
+        const StoreFile source(store.filePath(file));
+        if (const auto chain = describeChainAt(source, static_cast<std::uint64_t>(record.dataOffset)))
+            return readRecoveredMessage(source, *chain);
+    }
+    return {{}, false, tr("The message is no longer listed.").toStdString()};
 }
 
 }  // namespace lumbrook

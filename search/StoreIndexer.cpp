@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <future>
+#include <optional>
 #include <set>
 #include <thread>
 #include <vector>
@@ -91,7 +92,7 @@ IndexReport updateSearchIndex(const MailStore& store, SearchIndex& index,
     struct Work {
         std::int32_t node;
         FileStamp stamp;
-        MessageList messages;
+        FolderMessages folder;
     };
     std::vector<Work> work;
     std::set<std::string> present;
@@ -113,12 +114,15 @@ IndexReport updateSearchIndex(const MailStore& store, SearchIndex& index,
         }
         Work w{n, stamp, {}};
         try {
-            w.messages = store.readMessages(file);
+            FolderMessageOptions options;
+            options.stop = cancel;
+            w.folder = readFolderMessages(store, file, options);
         } catch (const std::exception& e) {
             fail(paths[n], e);
             continue;
         }
-        state.messagesTotal += w.messages.size();
+        if (!w.folder.report.whole()) report.damagedFolders.push_back(w.folder.report);
+        state.messagesTotal += w.folder.records.size();
         work.push_back(std::move(w));
     }
     const std::size_t before = index.counts().folders;
@@ -133,19 +137,27 @@ IndexReport updateSearchIndex(const MailStore& store, SearchIndex& index,
         state.folderPath = paths[w.node];
         index.beginFolder(file, w.stamp.size, w.stamp.mtimeNs);
         bool stopped = false;
-        for (std::size_t first = 0; first < w.messages.size() && !stopped;) {
+        const MessageList& messages = w.folder.records;
+        // Found messages are read as the scan found them; the index's own each on
+        // its own, as they always were.
+        std::optional<FolderTextReader> foundTexts;
+        for (std::size_t first = 0; first < messages.size() && !stopped;) {
             // Read a batch in file order, then parse it on every core.
             std::vector<std::string> texts;
             std::size_t last = first;
             std::uint64_t bytes = 0;
-            for (; last < w.messages.size() && last - first < BatchMessages && bytes < BatchBytes;
+            for (; last < messages.size() && last - first < BatchMessages && bytes < BatchBytes;
                  ++last) {
+                const MessageInfo& m = messages[last];
                 try {
-                    texts.push_back(store.readMessageText(file, w.messages[last].dataOffset));
+                    if (m.origin == MessageOrigin::Listed) {
+                        texts.push_back(store.readMessageText(file, static_cast<std::int32_t>(m.dataOffset)));
+                    } else {
+                        if (!foundTexts) foundTexts.emplace(store, w.folder);
+                        texts.push_back(foundTexts->read(m).text);
+                    }
                 } catch (const std::exception& e) {
-                    fail(paths[w.node] + ", message at offset " +
-                             std::to_string(w.messages[last].dataOffset),
-                         e);
+                    fail(paths[w.node] + ", message at offset " + std::to_string(m.dataOffset), e);
                     texts.emplace_back();
                 }
                 bytes += texts.back().size();
@@ -153,7 +165,7 @@ IndexReport updateSearchIndex(const MailStore& store, SearchIndex& index,
             std::vector<SearchDocument> docs(last - first);
             auto parseRange = [&](std::size_t from, std::size_t to) {
                 for (std::size_t i = from; i < to; ++i)
-                    docs[i] = searchDocumentFor(store, w.messages[first + i], texts[i], paths[w.node], file);
+                    docs[i] = searchDocumentFor(store, messages[first + i], texts[i], paths[w.node], file);
             };
             std::vector<std::future<void>> tasks;
             const std::size_t count = docs.size();

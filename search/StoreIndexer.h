@@ -11,7 +11,9 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "listing/FolderMessages.h"
 #include "search/SearchIndex.h"
 #include "store/MailStore.h"
 
@@ -24,6 +26,9 @@ struct IndexReport {
     std::size_t messagesIndexed = 0;
     std::uint64_t bytesRead = 0;
     std::size_t failures = 0;         // folders or messages that could not be read
+    // Folder files read again whose index could not be read whole: their messages
+    // found by the recovery scan are indexed with the others.
+    std::vector<FolderReport> damagedFolders;
     bool cancelled = false;
 };
 

@@ -3,6 +3,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "listing/FolderMessages.h"
 #include "search/SearchIndex.h"
 
 namespace lumbrook {
@@ -29,7 +30,10 @@ SearchResults runStoreSearch(const MailStore& store, const std::string& indexPat
             Folder& folder = entry->second;
             if (fresh) {
                 try {
-                    folder.records = store.readMessages(hit.fileName);
+                    // A damaged folder's found messages were indexed too.
+                    FolderMessageOptions options;
+                    options.stop = cancel;
+                    folder.records = readFolderMessages(store, hit.fileName, options).records;
                 } catch (const std::exception&) {
                     // Gone since it was indexed: its hits are not listed.
                 }

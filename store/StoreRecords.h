@@ -43,7 +43,9 @@ struct MessageInfo {
     std::string from;               // entry 0x0D
     std::string to;                 // entry 0x13
     std::int32_t entry91 = 0;       // the size of the raw text as the record gives it
-    std::int32_t dataOffset = 0;    // entry 0x04 or 0x84: first data block of the raw text
+    // Entry 0x04 or 0x84: first data block of the raw text. The index holds 32-bit
+    // offsets; a found message's may lie past 2 GiB.
+    std::int64_t dataOffset = 0;
     std::int32_t recordOffset = 0;  // where the record itself lies in the file
     std::uint32_t flags = 0;        // entry 0x01 (or 0x81 stored directly): MessageFlag bits
     std::uint32_t priority = 0;     // entry 0x10 (or 0x90): 1 high, 3 normal, 5 low; 0 none

@@ -170,7 +170,8 @@ void exportStore(const MailStore& store, QWidget* parent,
                  .arg(report.damaged.size()),
              report.damaged);
         list(text, ExportStoreDialog::tr("Please note:"), report.notices);
-        whole = !report.cancelled && report.failures.empty() && report.damaged.empty();
+        whole = !report.cancelled && report.failures.empty() && report.damaged.empty() &&
+                report.damagedFolders.empty();
     }
     if (whole)
         QMessageBox::information(parent, ExportStoreDialog::tr("Export store"), text);

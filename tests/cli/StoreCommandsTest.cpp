@@ -13,6 +13,7 @@
 #include "tests/support/RecordTestSupport.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/DbxImageBuilder.h"
+#include "dbxwriter/DamagedCorpus.h"
 #include "dbxwriter/DbxWriter.h"
 
 namespace lumbrook {
@@ -402,18 +403,68 @@ TEST_F(StoreCommandsTest, TextReadsEveryMessageRecoverListsAndMessagesNamesAnUnr
     const CliRun healthy = cli({"messages", "Familie.dbx"});
     EXPECT_EQ(healthy.status, 0) << healthy.err;
     EXPECT_EQ(healthy.err, "");
+    // The messages the index lost come after its own, marked, and the folder is named.
     const CliRun unreadable = cli({"messages", "Zeroed.dbx"});
     EXPECT_EQ(unreadable.status, 1);
-    EXPECT_EQ(unreadable.out, "");
-    EXPECT_NE(unreadable.err.find((store / "Zeroed.dbx") + ": the index could not be read whole"),
+    std::istringstream rows(unreadable.out);
+    int foundRows = 0;
+    for (std::string line; std::getline(rows, line); ++foundRows)
+        EXPECT_EQ(json::parse(line).value("Origin", ""), "found") << line;
+    EXPECT_EQ(foundRows, 3);
+    EXPECT_NE(unreadable.err.find("Zeroed.dbx: not read whole, its index lists fewer messages than "
+                                  "its header counts (3 counted, 0 listed); the recovery scan found 3 "
+                                  "more messages: 3 recovered, 0 damaged, 0 lost"),
               std::string::npos) << unreadable.err;
     std::vector<std::uint8_t> cutIndex = buildDbx(records).bytes;
     cutIndex.resize(cutIndex.size() * 6 / 10);
     writeBytes(store / "CutIndex.dbx", cutIndex);
     const CliRun cutShort = cli({"messages", "CutIndex.dbx"});
     EXPECT_EQ(cutShort.status, 1) << cutShort.out;
-    EXPECT_NE(cutShort.err.find("CutIndex.dbx: the index could not be read whole"), std::string::npos)
+    EXPECT_NE(cutShort.err.find("CutIndex.dbx: not read whole"), std::string::npos)
         << cutShort.err;
+}
+
+// Stores as they come off old disks: every message a store still holds comes out of
+// convert, in every format, and the run ends with exit status 1 and one summary
+// that names each folder file not read whole.
+TEST(DamagedStoreTest, ConvertGetsEveryMessageAStoreHoldsAndNamesWhatWasNotWhole) {
+    TempDir root;
+    const std::vector<DamagedStore> corpus = writeDamagedCorpus(root.str());
+    ASSERT_EQ(corpus.size(), 4u);
+    for (const DamagedStore& damaged : corpus) {
+        for (const std::string format : {"mbox", "eml"}) {
+            SCOPED_TRACE(damaged.name + " " + format);
+            const fs::path out = fs::path(root.str()) / "out" / (damaged.name + "-" + format);
+            const CliRun run = test::runProgram(
+                LUMBROOK_CLI, {"--store", damaged.path, "convert", "--to", out.string(), "--format", format},
+                root.str(), "XDG_CACHE_HOME=" + test::shellQuote(root / "cache"));
+            EXPECT_EQ(run.status, 1) << run.err;
+            std::string written;
+            for (const auto& e : fs::recursive_directory_iterator(out))
+                if (e.is_regular_file() && e.path().filename().string()[0] != '.')
+                    written += readFileBytes(e.path().string());
+            std::size_t missing = 0;
+            for (const std::string& marker : damaged.markers)
+                if (written.find(marker + "\r\n") == std::string::npos) ++missing;
+            EXPECT_EQ(missing, 0u) << "of " << damaged.markers.size();
+            const std::size_t summary = run.err.find("not read whole (");
+            ASSERT_NE(summary, std::string::npos) << run.err;
+            EXPECT_EQ(run.err.find("not read whole (", summary + 1), std::string::npos) << run.err;
+            for (const std::string& file : damaged.damagedFiles)
+                EXPECT_NE(run.err.find("\n  " + file + ": not read whole, ", summary), std::string::npos)
+                    << file << "\n" << run.err;
+        }
+    }
+    // A folder file that lost its signature with its start is still the folder the
+    // list names: messages lists what the scan finds there.
+    const CliRun headless = test::runProgram(
+        LUMBROOK_CLI, {"--store", corpus[0].path, "messages", "Headless.dbx"}, root.str());
+    EXPECT_EQ(headless.status, 1) << headless.err;
+    std::istringstream rows(headless.out);
+    std::size_t found = 0;
+    for (std::string line; std::getline(rows, line); ++found)
+        EXPECT_EQ(json::parse(line).value("Origin", ""), "found") << line;
+    EXPECT_GT(found, 0u);
 }
 
 }  // namespace

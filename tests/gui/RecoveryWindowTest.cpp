@@ -173,31 +173,47 @@ TEST_F(RecoveryWindowTest, ListsPreviewsAndSavesTheMessagesTheIndexDoesNotList) 
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(RecoveryWindowTest, AnUnreadableIndexOffersTheRecovery) {
+TEST_F(RecoveryWindowTest, ADamagedFolderShowsTheMessagesItsIndexLostAndSaysWhy) {
     open();
     clickFolder(QStringLiteral("Broken"));
     ASSERT_EQ(form->folderFile(), "Broken.dbx");
-    EXPECT_EQ(ui->model->rowCount(), 0);
-    EXPECT_EQ(status(), QStringLiteral("The index of this folder cannot be read."));
-    auto* offer = child<QToolButton>(*form, "recoverButton");
-    ASSERT_TRUE(offer->isVisible());
-
-    offer->click();
-    EXPECT_TRUE(child<QAction>(*form, "showRecoveredAction")->isChecked());
+    // Scanned without being asked: the messages are the folder's own.
+    auto* action = child<QAction>(*form, "showRecoveredAction");
+    EXPECT_FALSE(action->isChecked());
     QTRY_COMPARE_WITH_TIMEOUT(ui->model->rowCount(), 2, 20000);
-    EXPECT_FALSE(offer->isVisible());
+    EXPECT_EQ(status(), QStringLiteral("The index of this folder lists fewer messages than its file "
+                                       "counts. 2 more messages were found in its file."));
     std::vector<std::string> subjects;
     for (int row = 0; row < 2; ++row) {
         EXPECT_EQ(recordOfRow(row).origin, MessageOrigin::Orphaned);
+        const QIcon mark =
+            qvariant_cast<QIcon>(ui->model->index(row, ColPriority).data(Qt::DecorationRole));
+        EXPECT_FALSE(mark.isNull());
         subjects.push_back(recordOfRow(row).subject);
     }
     std::sort(subjects.begin(), subjects.end());
     EXPECT_EQ(subjects, (std::vector<std::string>{"First", "Second"}));
 
+    // The preview reads a found one as the scan found it.
+    ui->list->selectionModel()->setCurrentIndex(
+        ui->model->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    const std::string page = readFile(program.mailPage());
+    EXPECT_TRUE(page.find("FIRST") != std::string::npos || page.find("SECOND") != std::string::npos);
+
+    // The switch adds deleted ones (none here) and keeps the word on the index.
+    auto* offer = child<QToolButton>(*form, "recoverButton");
+    ASSERT_TRUE(offer->isVisible());
+    offer->click();
+    EXPECT_TRUE(action->isChecked());
+    QTRY_COMPARE_WITH_TIMEOUT(status().contains(QStringLiteral("Found 0 deleted and 2 orphaned")),
+                              true, 20000);
+    EXPECT_TRUE(status().startsWith(QStringLiteral("The index of this folder lists fewer")));
+    EXPECT_EQ(ui->model->rowCount(), 2);
+
     // A folder clicked while a scan runs never gets the stale rows.
     clickFolder(QStringLiteral("Inbox"));
     clickFolder(QStringLiteral("Broken"));
-    QTRY_COMPARE_WITH_TIMEOUT(status().startsWith(QStringLiteral("Found")), true, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(status().contains(QStringLiteral("Found")), true, 20000);
     EXPECT_EQ(ui->model->rowCount(), 2);
     EXPECT_EQ(form->recoveredMessages()->fileName, "Broken.dbx");
     EXPECT_TRUE(errors.empty());
