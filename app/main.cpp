@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "mainwindow/MainWindow.h"
+#include "mainwindow/WindowLanguage.h"
 #include "platform/CodePage.h"
 #include "store/MailStore.h"
 #include "windows/AboutDialog.h"
@@ -79,6 +80,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumbrook"));
     QApplication::setApplicationVersion(QStringLiteral(LUMBROOK_VERSION));
+    // The window speaks the user's language (LC_ALL, LC_MESSAGES, LANG), before
+    // anything shows a text.
+    lumbrook::installWindowLanguage(QLocale::system());
 
     const QStringList args = QApplication::arguments();
     if (args.size() > 2 || (args.size() == 2 && args[1].startsWith(QLatin1Char('-')))) {

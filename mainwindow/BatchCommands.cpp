@@ -68,8 +68,8 @@ class OnExit {
 
 // One command's part of a batch.
 struct BatchCommand {
-    // The completion box: "There became N" + Suffix, under Caption.
-    QString suffix;
+    // The completion box: its text for N messages done, under Caption.
+    std::function<QString(int done)> completion;
     QString caption;
     // Saving and export let pending window messages run before each message;
     // printing lets them run while it waits for its page.
@@ -188,11 +188,11 @@ void BatchCommands::run(const BatchCommand& command) {
         // A window closed under the batch (the quit button, the close box) ends
         // the program: no report after it.
         if (window.isVisible()) {
-            QString text =
-                QString::fromStdString(walk.completionText(command.suffix.toStdString()));
+            QString text = command.completion(static_cast<int>(walk.done()));
             if (!batch.damaged.empty()) {
                 text += QStringLiteral("\n\n") +
-                        tr("%1 messages could not be read whole:").arg(batch.damaged.size());
+                        tr("%n messages could not be read whole:", nullptr,
+                           static_cast<int>(batch.damaged.size()));
                 for (const std::string& line : batch.damaged)
                     text += QStringLiteral("\n") + QString::fromStdString(line);
             }
@@ -207,7 +207,9 @@ void BatchCommands::run(const BatchCommand& command) {
 
 BatchCommand BatchCommands::printCommand() {
     BatchCommand command;
-    command.suffix = tr(" messages printed!");
+    command.completion = [](int done) {
+        return tr("There became %n messages printed!", nullptr, done);
+    };
     command.caption = tr("Printing finished");
     command.work = [this](const MessageInfo& record) { return printOne(record); };
     return command;
@@ -302,7 +304,9 @@ void BatchCommands::save() {
     bool dateInName = true;
     OutputNames names;  // the batch's: each name's next suffix is remembered
     BatchCommand command;
-    command.suffix = tr(" messages saved!");
+    command.completion = [](int done) {
+        return tr("There became %n messages saved!", nullptr, done);
+    };
     command.caption = tr("Saving finished");
     command.letMessagesRun = true;
     command.setUp = [&] {
@@ -334,7 +338,9 @@ void BatchCommands::save() {
 void BatchCommands::exportSelected() {
     ExportSettings settings;
     BatchCommand command;
-    command.suffix = tr(" messages exported!");
+    command.completion = [](int done) {
+        return tr("There became %n messages exported!", nullptr, done);
+    };
     command.caption = tr("Export finished");
     command.letMessagesRun = true;
     command.setUp = [&] {

@@ -6,6 +6,7 @@
 
 #include <QIcon>
 #include <QPixmap>
+#include <QString>
 #include <vector>
 
 namespace lumbrook {
@@ -48,8 +49,10 @@ struct ButtonPictures {
     QPixmap up;
     QPixmap down;
 };
-ButtonPictures aboutButtonPictures();
-ButtonPictures exitButtonPictures();
+// The bottom bar's buttons with their caption ("Info", "Exit" as drawn) in the
+// window's language.
+ButtonPictures aboutButtonPictures(const QString& caption);
+ButtonPictures exitButtonPictures(const QString& caption);
 // The little mark of the home-page button.
 QPixmap homePagePicture();
 

@@ -86,8 +86,16 @@ MainWindow::MainWindow(MailStore store, AppPaths paths, QWidget* parent)
         *this, *ui, this->store, listed,
         SearchController::Window{
             [this] { return batches->running(); }, [this] { return folders.empty(); },
-            [this] { return listedFolder(); }, [this](int folder) { return listFolder(folder); },
+            [this] { return listedFolder(); },
+            [this](int folder) {
+                // Back from the results: the folder's own message in the preview.
+                const bool listedAgain = listFolder(folder);
+                showFolderPreview();
+                return listedAgain;
+            },
             [this] {
+                // Where Escape goes back to; later results replace only hits.
+                if (!search->showingResults()) folderPreview = previewed;
                 recovery->forgetRecovered();
                 previewed.offset = -1;
                 previewed.file.clear();
@@ -157,7 +165,9 @@ void MainWindow::connectHandlers() {
         {ui->aboutAction, &MainWindow::onAbout},
         {ui->quitAction, &MainWindow::onQuit},
         {ui->openStoreAction, &MainWindow::onOpenStore},
-        {ui->exportStoreAction, &MainWindow::onExportStore}};
+        {ui->exportStoreAction, &MainWindow::onExportStore},
+        {ui->openMessageAction, &MainWindow::onMessageDoubleClicked},
+        {ui->showInFolderAction, &MainWindow::onShowInFolder}};
     for (const auto& [action, handler] : commands) {
         connect(action, &QAction::triggered, this,
                 reported(this, [this, handler = handler] { (this->*handler)(); }));
@@ -174,11 +184,14 @@ void MainWindow::connectHandlers() {
     }
     connect(ui->messageList, &QTreeView::doubleClicked, this,
             reported(this, [this] { onMessageDoubleClicked(); }));
+    connect(ui->messageList, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& position) {
+                runReported(this, [&] { onMessageMenuRequested(position); });
+            });
 
     // The tree lists a folder on a click only, not when its selection changes.
     ui->folderTree->viewport()->installEventFilter(this);
     connect(ui->messageList->header(), &QHeaderView::sectionClicked, this, [this](int column) {
-        if (column > ColDate && column != ColFolder) return;
         runReported(this, [&] { ui->messageModel->columnClick(column); });
     });
     connect(ui->messageList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -228,8 +241,10 @@ void MainWindow::startUp() {
         listed.records.clear();
     }
     folders.clear();
-    // Without a folder list the window still opens, empty, and says how to open one.
-    if (!runReported(this, [this] { folders = store.readFolders(); })) folders.clear();
+    // Without a folder list the window still opens, empty, and says how to open one;
+    // with no store named and none found that is all it says.
+    if (store.found() && !runReported(this, [this] { folders = store.readFolders(); }))
+        folders.clear();
     showFolderListProblem();
     showStorePlaceholder(folders.empty());
     rememberStore();
@@ -250,7 +265,33 @@ void MainWindow::startUp() {
             ui->messageModel->index(0, 0),
             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
+    updateWindowTitle();
+    updateCommandStates();
     counts->start(store, folders);
+}
+
+void MainWindow::updateWindowTitle() {
+    QStringList parts;
+    if (const int folder = listedFolder(); folder >= 0)
+        parts.push_back(QString::fromStdString(store.toUtf8(folders[folder].name)));
+    if (!folders.empty())
+        parts.push_back(QDir::toNativeSeparators(
+            QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(store.directory())))));
+    parts.push_back(tr("Harlstone Lumbrook 1.0"));
+    setWindowTitle(parts.join(QStringLiteral(" - ")));
+}
+
+void MainWindow::updateCommandStates() {
+    const bool haveStore = !folders.empty();
+    const bool selected = ui->messageList->selectionModel()->hasSelection();
+    for (QAction* action : {ui->printAction, ui->printPdfAction, ui->saveAction, ui->exportAction,
+                            ui->openMessageAction})
+        action->setEnabled(selected);
+    ui->showInFolderAction->setEnabled(selected && search->showingResults());
+    ui->showInFolderAction->setVisible(search->showingResults());
+    ui->exportStoreAction->setEnabled(haveStore);
+    ui->findAction->setEnabled(haveStore);
+    ui->searchField->setEnabled(haveStore);
 }
 
 // Stays until another store is opened; a store with its folder list clears only
@@ -267,6 +308,15 @@ void MainWindow::showFolderListProblem() {
 
 void MainWindow::openStore(MailStore newStore) {
     if (batches->running()) return;
+    // A store that cannot be read is said so, and the one on show stays.
+    FolderList newFolders;
+    if (!runReported(this, [&] { newFolders = newStore.readFolders(); })) return;
+    if (newFolders.empty()) {
+        reportError(this, tr("There are no Outlook Express folders in %1.")
+                              .arg(QDir::toNativeSeparators(QFile::decodeName(
+                                  QByteArray::fromStdString(newStore.directory())))));
+        return;
+    }
     search->stop();
     counts->stop();
     options->save();
@@ -362,7 +412,9 @@ void MainWindow::buildFolderTree() {
         const std::int32_t parent = tree.nodes()[node].parent;
         auto* item =
             parent < 0 ? new QTreeWidgetItem(ui->folderTree) : new QTreeWidgetItem(items[parent]);
-        item->setText(0, QString::fromStdString(store.toUtf8(folders[node].name)));
+        const QString name = QString::fromStdString(store.toUtf8(folders[node].name));
+        item->setText(0, name);
+        item->setToolTip(0, name);  // the whole name where the tree is too narrow
         item->setIcon(0, icons.icon(ImgFolderSheet));
         item->setData(0, FolderDataRole, node);
         items[node] = item;
@@ -419,19 +471,50 @@ void MainWindow::onFolderClicked() {
     if (selected.isEmpty()) return;
     const int folder = selected.front()->data(0, FolderDataRole).toInt();
     if (folder < 0 || static_cast<std::size_t>(folder) >= folders.size()) return;
-    if (search->showingResults()) search->endSearchView();
+    const bool fromSearch = search->showingResults();
+    if (fromSearch) search->endSearchView();
     listed.file = folders[folder].fileName;
     listed.node = selected.front();
     recovery->forgetRecovered();
 
     // A folder file that cannot be read leaves the list empty; the bracket closes
     // either way, so the list keeps painting.
-    ListUpdate update(*ui->messageModel, listed.records);
-    listed.records.clear();
-    if (!listed.file.empty()) listed.records = store.readMessages(listed.file);
-    // The walk just done counts the folder too; a count still running is told so.
-    counts->set(folder, countMessages(listed.records));
-    recovery->listRecovered();  // leaves the rows alone: a scan's rows come later
+    {
+        ListUpdate update(*ui->messageModel, listed.records);
+        listed.records.clear();
+        if (!listed.file.empty()) listed.records = store.readMessages(listed.file);
+        // The walk just done counts the folder too; a count still running is told so.
+        counts->set(folder, countMessages(listed.records));
+        recovery->listRecovered();  // leaves the rows alone: a scan's rows come later
+    }
+    updateWindowTitle();
+    if (fromSearch) showFolderPreview();
+    updateCommandStates();
+}
+
+void MainWindow::showFolderPreview() {
+    const Previewed wanted = std::exchange(folderPreview, Previewed{});
+    int row = -1;
+    if (wanted.offset >= 0 && wanted.file == listed.file) {
+        for (std::size_t i = 0; i < listed.records.size() && row < 0; ++i) {
+            const MessageInfo& record = listed.records[i];
+            if (record.dataOffset == wanted.offset && record.origin == wanted.origin)
+                row = ui->messageModel->rowOfRecord(static_cast<int>(i));
+        }
+    }
+    if (row < 0) {
+        ui->messageList->clearSelection();
+        if (previewed.offset >= 0) {
+            ui->pageView->navigate(QString());
+            ui->attachmentBar->clear();
+        }
+        previewed = Previewed{};
+        return;
+    }
+    ui->messageList->selectionModel()->setCurrentIndex(
+        ui->messageModel->index(row, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ui->messageList->scrollTo(ui->messageModel->index(row, 0));
 }
 
 void MainWindow::onSelectAll() {
@@ -472,6 +555,7 @@ Design MainWindow::currentDesign() const {
 }
 
 void MainWindow::onSelectionChanged() {
+    updateCommandStates();
     if (selectingAll) return;
     const int row = firstSelectedRow();
     if (row < 0) {
@@ -518,6 +602,7 @@ void MainWindow::onMessageDoubleClicked() {
     auto text = [&](int column) { return ui->messageModel->index(row, column).data().toString(); };
     const QString subject = text(ColSubject);
     messageWindow->setWindowTitle(subject.isEmpty() ? tr("eMail message") : subject);
+    messageWindow->subjectField->setToolTip(subject);
     const std::pair<QLineEdit*, int> fields[] = {{messageWindow->fromField, ColFrom},
                                                  {messageWindow->dateField, ColDate},
                                                  {messageWindow->toField, ColTo},
@@ -532,6 +617,33 @@ void MainWindow::onMessageDoubleClicked() {
     // The next opening shows only its own page, never this one.
     messageWindow->pageView->navigate(QString());
     messageWindow->attachmentBar->clear();
+}
+
+void MainWindow::onMessageMenuRequested(const QPoint& position) {
+    const QModelIndex index = ui->messageList->indexAt(position);
+    if (!index.isValid()) return;
+    // A click on a row outside the selection works on that row alone.
+    if (!ui->messageList->selectionModel()->isRowSelected(index.row(), QModelIndex())) {
+        ui->messageList->selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    updateCommandStates();
+    ui->messageMenu->popup(ui->messageList->viewport()->mapToGlobal(position));
+}
+
+void MainWindow::onShowInFolder() {
+    if (!search->showingResults() || batches->running()) return;
+    const int row = firstSelectedRow();
+    const int index = ui->messageModel->recordIndex(row);
+    if (index < 0 || static_cast<std::size_t>(index) >= listed.records.size()) return;
+    const std::string file = fileOfRecord(static_cast<std::size_t>(index));
+    const MessageInfo& record = listed.records[static_cast<std::size_t>(index)];
+    const auto folder = std::find_if(folders.begin(), folders.end(),
+                                     [&](const FolderInfo& f) { return f.fileName == file; });
+    if (folder == folders.end()) return;
+    // The folder comes back with the hit selected, as if it had been shown before the search.
+    folderPreview = Previewed{record.dataOffset, record.origin, file};
+    listFolder(static_cast<int>(folder - folders.begin()));
 }
 
 MessageText MainWindow::readListedMessage(const MessageInfo& record, const std::string& file) {

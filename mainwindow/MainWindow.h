@@ -109,6 +109,13 @@ class MainWindow : public QMainWindow {
     void showFolderListProblem();
     void shutDown();
     void buildFolderTree();
+    // The folder and store in the title, as the list shows them.
+    void updateWindowTitle();
+    // The commands that need a store or a selection are offered only with one.
+    void updateCommandStates();
+    // Back from search results: the folder's message shown before the search, if
+    // it is listed, else no message.
+    void showFolderPreview();
     // The index of the folder listed; -1 for none.
     int listedFolder() const;
     // Lists a folder as a click on it does; false when there is no such folder.
@@ -122,6 +129,8 @@ class MainWindow : public QMainWindow {
     void onSelectionChanged();
     void onPreviewOptionChanged();
     void onMessageDoubleClicked();
+    void onMessageMenuRequested(const QPoint& position);
+    void onShowInFolder();
     void onCancel();
     void onHomePageClicked();
     void onAbout();
@@ -148,6 +157,7 @@ class MainWindow : public QMainWindow {
         MessageOrigin origin = MessageOrigin::Listed;
         std::string file;
     } previewed;
+    Previewed folderPreview;  // what the preview showed when the search results came
     bool closing = false;
     bool selectingAll = false;
     IconSet icons;

@@ -83,6 +83,7 @@ MainWindowWidgets::MainWindowWidgets(QMainWindow& window, const IconSet& icons,
     createSearchField(window);
     createStatusBar(window);
     createMenuBar(window);
+    createMessageMenu(window);
 }
 
 MainWindowWidgets::~MainWindowWidgets() = default;
@@ -127,6 +128,14 @@ void MainWindowWidgets::createActions(QMainWindow& window, const IconSet& icons)
                             QT_TR_NOOP("Print the selected emails into PDF files"), -1);
     exportStoreAction = action("exportStoreAction", QT_TR_NOOP("Export store..."),
                                QT_TR_NOOP("The whole store as mbox, Maildir or eml files"), -1);
+    openMessageAction = action("openMessageAction", QT_TR_NOOP("Open"),
+                               QT_TR_NOOP("Show the message in a window of its own"), -1);
+    openMessageAction->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    // The list's keys: Enter in the search field searches.
+    openMessageAction->setShortcutContext(Qt::WidgetShortcut);
+    showInFolderAction = action("showInFolderAction", QT_TR_NOOP("Show in folder"),
+                                QT_TR_NOOP("List the folder of the message and select it there"),
+                                -1);
     printAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     saveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
@@ -199,6 +208,7 @@ void MainWindowWidgets::createPanels(QMainWindow& window, const IconSet& icons,
     messageList->setDragDropMode(QAbstractItemView::DragOnly);
     messageList->setDefaultDropAction(Qt::CopyAction);
     messageList->addAction(selectAllAction);
+    messageList->addAction(openMessageAction);
     messageList->setModel(messageModel);
     messageList->setRootIsDecorated(false);
     messageList->setItemsExpandable(false);
@@ -215,16 +225,36 @@ void MainWindowWidgets::createPanels(QMainWindow& window, const IconSet& icons,
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
     header->setSectionsClickable(true);
-    header->setSortIndicatorShown(false);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(messageModel->sortColumn(), messageModel->sortDescending()
+                                                             ? Qt::DescendingOrder
+                                                             : Qt::AscendingOrder);
+    // The model sorts itself (a click asks it); the header only shows how.
+    QObject::connect(messageModel, &MessageListModel::sortOrderChanged, header,
+                     [header](int column, bool descending) {
+                         header->setSortIndicator(
+                             column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+                     });
     const int widths[] = {150, 150, 300, 150};
     for (int c = 0; c < 4; ++c) header->resizeSection(c, widths[c]);
     header->resizeSection(ColFolder, 150);
+    // The subject takes what the other columns leave, so that the date (and a
+    // hit's folder) stays in sight on a small screen.
+    header->setSectionResizeMode(ColSubject, QHeaderView::Stretch);
     // The state columns (priority, attachment, flag) stand before the texts.
     for (int c = ColPriority; c <= ColFlag; ++c) {
         header->resizeSection(c, 26);
         header->setSectionResizeMode(c, QHeaderView::Fixed);
         header->moveSection(header->visualIndex(c), c - ColPriority);
     }
+    // A search that found nothing says so where its hits would be.
+    noResultsText = named(new QLabel(messageList->viewport()), "noResultsText");
+    noResultsText->setAlignment(Qt::AlignCenter);
+    noResultsText->setWordWrap(true);
+    noResultsText->setEnabled(false);
+    auto* viewportLayout = new QVBoxLayout(messageList->viewport());
+    viewportLayout->addWidget(noResultsText);
+    noResultsText->hide();
 
     // Without a store, a word on what one is where the list would be.
     auto* placeholder = named(new QWidget(listStack), "storePlaceholder");
@@ -331,9 +361,9 @@ void MainWindowWidgets::createBottomBar(QWidget* parent) {
     homePageButton->setCursor(Qt::PointingHandCursor);
     homePageButton->setFocusPolicy(Qt::NoFocus);
 
-    const ButtonPictures about = aboutButtonPictures();
+    const ButtonPictures about = aboutButtonPictures(aboutAction->text());
     auto* aboutButton = new PictureButton(about.up, about.down, aboutAction, bottomBar);
-    const ButtonPictures exit = exitButtonPictures();
+    const ButtonPictures exit = exitButtonPictures(quitAction->text());
     auto* quitButton = new PictureButton(exit.up, exit.down, quitAction, bottomBar);
 
     layout->addWidget(homePageButton);
@@ -344,9 +374,10 @@ void MainWindowWidgets::createBottomBar(QWidget* parent) {
 
 void MainWindowWidgets::createStatusBar(QMainWindow& window) {
     auto* statusLine = new QStatusBar(&window);
-    statusLine->setFixedHeight(19);
     statusText = named(new QLabel(statusLine), "statusText");
-    statusText->setFixedWidth(250);
+    // At least as wide as designed; wider where the window has room for a long text.
+    statusText->setMinimumWidth(250);
+    statusText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusText->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     // A sunken panel with the bar in navy from its left, no text.
     auto* progressPanel = new QFrame(statusLine);
@@ -362,7 +393,7 @@ void MainWindowWidgets::createStatusBar(QMainWindow& window) {
     auto* panelLayout = new QHBoxLayout(progressPanel);
     panelLayout->setContentsMargins(0, 0, 0, 0);
     panelLayout->addWidget(progressBar);
-    statusLine->addWidget(statusText);
+    statusLine->addWidget(statusText, 1);
     statusLine->addWidget(progressPanel);
     createRecoveryControls(window, statusLine);
     window.setStatusBar(statusLine);
@@ -396,6 +427,19 @@ void MainWindowWidgets::createMenuBar(QMainWindow& window) {
     QMenu* help = bar->addMenu(tr("&Help"));
     auto* about = help->addAction(tr("&About Lumbrook"));
     QObject::connect(about, &QAction::triggered, aboutAction, &QAction::trigger);
+}
+
+void MainWindowWidgets::createMessageMenu(QMainWindow& window) {
+    messageMenu = named(new QMenu(&window), "messageMenu");
+    messageMenu->addAction(openMessageAction);
+    messageMenu->addSeparator();
+    messageMenu->addAction(saveAction);
+    messageMenu->addAction(exportAction);
+    messageMenu->addAction(printAction);
+    messageMenu->addAction(printPdfAction);
+    messageMenu->addSeparator();
+    messageMenu->addAction(showInFolderAction);
+    messageList->setContextMenuPolicy(Qt::CustomContextMenu);
 }
 
 void MainWindowWidgets::createSearchField(QMainWindow& window) {

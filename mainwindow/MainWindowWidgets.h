@@ -61,6 +61,8 @@ class MainWindowWidgets {
     QAction* findAction = nullptr;
     QAction* folderViewAction = nullptr;  // Escape: back from the search results
     QAction* showRecoveredAction = nullptr;
+    QAction* openMessageAction = nullptr;   // Enter: the message window
+    QAction* showInFolderAction = nullptr;  // a search hit among its folder's messages
     QMenu* recentMenu = nullptr;
 
     QToolBar* mainToolBar = nullptr;
@@ -71,6 +73,8 @@ class MainWindowWidgets {
     QTreeWidget* folderTree = nullptr;
     QTreeView* messageList = nullptr;
     MessageListModel* messageModel = nullptr;
+    QMenu* messageMenu = nullptr;       // the rows' context menu
+    QLabel* noResultsText = nullptr;  // over the empty list of a search that found nothing
     QWidget* optionsStrip = nullptr;
     QCheckBox* previewWithDesign = nullptr;
     QCheckBox* showFromField = nullptr;
@@ -98,6 +102,7 @@ class MainWindowWidgets {
     void createStatusBar(QMainWindow& window);
     void createRecoveryControls(QMainWindow& window, QStatusBar* bar);
     void createMenuBar(QMainWindow& window);
+    void createMessageMenu(QMainWindow& window);
 };
 
 }  // namespace lumbrook

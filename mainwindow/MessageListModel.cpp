@@ -12,9 +12,11 @@
 namespace lumbrook {
 
 namespace {
-const char* const Headings[] = {QT_TR_NOOP("From:"), QT_TR_NOOP("To:"), QT_TR_NOOP("Subject"),
-                                QT_TR_NOOP("Date")};
-const char* const FolderHeading = QT_TR_NOOP("Folder");
+const char* const Headings[] = {QT_TRANSLATE_NOOP("lumbrook::MessageListModel", "From:"),
+                                QT_TRANSLATE_NOOP("lumbrook::MessageListModel", "To:"),
+                                QT_TRANSLATE_NOOP("lumbrook::MessageListModel", "Subject"),
+                                QT_TRANSLATE_NOOP("lumbrook::MessageListModel", "Date")};
+const char* const FolderHeading = QT_TRANSLATE_NOOP("lumbrook::MessageListModel", "Folder");
 
 const std::string& fieldOf(const MessageInfo& record, std::int32_t column) {
     switch (column) {
@@ -63,6 +65,19 @@ bool MessageListModel::showsClip(const MessageInfo& message) const {
     return message.hasAttachment() || withAttachments.contains(message.dataOffset);
 }
 
+bool MessageListModel::hasMark(const MessageInfo& message, std::int32_t column) const {
+    switch (column) {
+        case ColPriority:
+            return message.isHighPriority() || message.origin != MessageOrigin::Listed;
+        case ColAttachment:
+            return showsClip(message);
+        case ColFlag:
+            return message.isFlagged();
+        default:
+            return false;
+    }
+}
+
 void MessageListModel::beginUpdate() {
     // Marks belong to the records they were found in; a refill lists others.
     damaged.clear();
@@ -96,6 +111,15 @@ void MessageListModel::reorder() {
             const int c = compareText(folder(a), folder(b));
             return currentSortDescending ? c > 0 : c < 0;
         });
+    } else if (currentSortColumn >= ColPriority && currentSortColumn <= ColFlag) {
+        // The marked ones before the rest (ascending), each group newest first.
+        order = keys->sorted(ColDate, true);
+        auto marked = [&](std::size_t record) {
+            return hasMark((*records)[record], currentSortColumn);
+        };
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return currentSortDescending ? marked(b) && !marked(a) : marked(a) && !marked(b);
+        });
     } else {
         order = keys->sorted(currentSortColumn, currentSortDescending);
     }
@@ -121,6 +145,7 @@ void MessageListModel::setSortOrder(std::int32_t column, bool descending) {
     }
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    emit sortOrderChanged(column, descending);
 }
 
 void MessageListModel::columnClick(std::int32_t column) {
@@ -177,6 +202,8 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
                     return showsClip(message) ? tr("Attachment") : QVariant();
                 case ColFlag:
                     return message.isFlagged() ? tr("Flagged") : QVariant();
+                case ColFolder:
+                    return data(index, Qt::DisplayRole);
                 case ColFrom:
                     if (damaged.contains(message.dataOffset))
                         return tr("Could not be read whole: ") + cellText(message, index.column());

@@ -59,12 +59,19 @@ class MessageListModel : public QAbstractTableModel {
     void setFolderTexts(std::vector<std::string> texts) { folderTexts = std::move(texts); }
 
     // onColumnClicked: the same column reverses the order, another one sorts
-    // ascending by it.
+    // ascending by it. A mark column (priority, attachment, flag) puts the marked
+    // messages first when ascending, newest first among themselves.
     void columnClick(std::int32_t column);
     // Sets both criteria and re-orders the rows.
     void setSortOrder(std::int32_t column, bool descending);
     std::int32_t sortColumn() const { return currentSortColumn; }
     bool sortDescending() const { return currentSortDescending; }
+
+  signals:
+    // After every change of the order's criteria; column -1 is the list's own order.
+    void sortOrderChanged(int column, bool descending);
+
+  public:
 
     // The row's data value, -1 for a row out of range.
     int recordIndex(int row) const;
@@ -85,6 +92,8 @@ class MessageListModel : public QAbstractTableModel {
     void reorder();
     QString cellText(const MessageInfo& record, int column) const;
     bool showsClip(const MessageInfo& record) const;
+    // Whether the record shows its mark in a mark column.
+    bool hasMark(const MessageInfo& record, std::int32_t column) const;
 
     QIcon envelope, replied, forwarded, flag, priority, clip, warning, deletedMark, orphanedMark;
     std::unordered_set<std::int64_t> damaged;  // data offsets

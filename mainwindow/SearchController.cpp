@@ -116,9 +116,9 @@ void SearchController::showResults(SearchResults results, bool cancelled) {
         folderSortDescending = model.sortDescending();
         folderViewTitle = window.windowTitle();
     }
-    searchView = true;
     // The hits come from many folders: no scan of one folder adds to them.
     hooks.replacingRows();
+    searchView = true;
     // Best match first until a column is clicked: no column gives the hits' order.
     model.setSortOrder(-1, false);
     model.beginUpdate();
@@ -136,9 +136,16 @@ void SearchController::showResults(SearchResults results, bool cancelled) {
     const QString count = shown < results.total ? tr("%1 of %2").arg(shown).arg(results.total)
                                                 : QString::number(shown);
     window.setWindowTitle(tr("Search results (%1) - %2").arg(count, folderViewTitle));
-    QString status = tr("%1 messages found").arg(count);
+    QString status =
+        shown < results.total
+            ? tr("%1 of %n messages found", nullptr, static_cast<int>(results.total)).arg(shown)
+            : tr("%n messages found", nullptr, static_cast<int>(shown));
     if (results.report.failures > 0)
-        status += tr("; %1 could not be indexed").arg(results.report.failures);
+        status += tr("; %n could not be indexed", nullptr,
+                     static_cast<int>(results.report.failures));
+    ui.noResultsText->setText(
+        tr("No messages match \"%1\".").arg(ui.searchField->text().trimmed()));
+    ui.noResultsText->setVisible(shown == 0);
     ui.statusText->setText(status);
     ui.statusText->setToolTip(QString());
     if (model.rowCount() > 0) {
@@ -152,6 +159,7 @@ void SearchController::endSearchView() {
     searchView = false;
     listed.recordFiles.clear();
     ui.messageList->setColumnHidden(ColFolder, true);
+    ui.noResultsText->hide();
     if (!wasShown) return;
     window.setWindowTitle(folderViewTitle);
     ui.messageModel->setSortOrder(folderSortColumn, folderSortDescending);

@@ -12,6 +12,7 @@
 #include "mainwindow/Controls.h"
 #include "mainwindow/ListRatio.h"
 #include "mainwindow/MainWindowWidgets.h"
+#include "mainwindow/MessageListModel.h"
 #include "platform/Files.h"
 #include "windows/Centre.h"
 
@@ -34,8 +35,14 @@ std::int32_t restoreWindowLayout(QMainWindow& window, MainWindowWidgets& ui) {
         centreOnScreen(window);
     }
     ui.mainSplitter->restoreState(settings.value(QStringLiteral("folderSplitter")).toByteArray());
-    ui.messageList->header()->restoreState(
-        settings.value(QStringLiteral("listColumns")).toByteArray());
+    QHeaderView* header = ui.messageList->header();
+    header->restoreState(settings.value(QStringLiteral("listColumns")).toByteArray());
+    // A layout saved by an older version has no stretching subject and a sort
+    // indicator of its own: the window's own rules and the list's order win.
+    header->setSectionResizeMode(ColSubject, QHeaderView::Stretch);
+    header->setSortIndicator(ui.messageModel->sortColumn(), ui.messageModel->sortDescending()
+                                                                ? Qt::DescendingOrder
+                                                                : Qt::AscendingOrder);
     const int ratio = settings.value(QStringLiteral("listRatio"), 50).toInt();
     return std::clamp(ratio, MinListRatio, MaxListRatio);
 }

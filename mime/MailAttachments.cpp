@@ -47,28 +47,47 @@ bool isCidPrefix(std::string_view text, std::size_t at) {
            text[at + 3] == ':';
 }
 
-// The ids the page refers to: a double quote, "cid:" (any case, perhaps repeated),
-// the id and the closing quote, on one line, as the page's rewriting finds them.
+// The ids the page refers to, as the page's rewriting finds them.
 std::set<std::string, std::less<>> referencedIds(const LineList& htmlLines) {
     std::set<std::string, std::less<>> ids;
     for (std::string_view line : htmlLines) {
-        for (std::size_t quote = line.find('"'); quote != std::string_view::npos;) {
-            std::size_t from = quote + 1;
-            if (!isCidPrefix(line, from)) {
-                quote = line.find('"', from);
-                continue;
-            }
-            while (isCidPrefix(line, from)) from += 4;
-            const std::size_t close = line.find('"', from);
-            if (close == std::string_view::npos) break;
-            ids.emplace(line.substr(from, close - from));
-            quote = close;
-        }
+        for (auto ref = findCidReference(line, 0); ref; ref = findCidReference(line, ref->idEnd))
+            ids.emplace(line.substr(ref->idStart, ref->idEnd - ref->idStart));
     }
     return ids;
 }
 
+bool endsUnquotedId(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '>' || c == ')';
+}
+
 }  // namespace
+
+std::optional<CidReference> findCidReference(std::string_view line, std::size_t from) {
+    for (std::size_t at = from; at + 4 <= line.size(); ++at) {
+        // "cid:" is looked for by its colon, which is rarer in a page than a "c".
+        const std::size_t colon = line.find(':', at + 3);
+        if (colon == std::string_view::npos) return std::nullopt;
+        at = colon - 3;
+        if (!isCidPrefix(line, at) || at == 0) continue;
+        const char before = line[at - 1];
+        if (before != '"' && before != '\'' && before != '=' && before != '(') continue;
+        CidReference ref;
+        ref.start = at;
+        ref.idStart = at;
+        while (isCidPrefix(line, ref.idStart)) ref.idStart += 4;
+        if (before == '"' || before == '\'') {
+            const std::size_t close = line.find(before, ref.idStart);
+            if (close == std::string_view::npos) continue;
+            ref.idEnd = close;
+        } else {
+            ref.idEnd = ref.idStart;
+            while (ref.idEnd < line.size() && !endsUnquotedId(line[ref.idEnd])) ++ref.idEnd;
+        }
+        return ref;
+    }
+    return std::nullopt;
+}
 
 std::vector<AttachmentInfo> listAttachments(MailMessage& message, std::string_view fallbackCharset) {
     message.locateBodies();

@@ -4,6 +4,7 @@
 // save under, a media type, a size, and whether the page shows the part in place.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,10 +25,22 @@ struct AttachmentInfo {
     std::string mediaType;
     std::size_t size = 0;   // decoded bytes
     std::string contentId;  // without its angle brackets; empty when none
-    // A Content-ID part that the HTML body refers to as "cid:ID" in double quotes,
-    // the references the page makes relative, so that the page shows the part.
+    // A Content-ID part that the HTML body refers to (findCidReference), the
+    // references the page makes relative, so that the page shows the part.
     bool isInline = false;
 };
+
+// A "cid:" reference in a line of HTML: "cid:" in any case, perhaps repeated, right
+// after a double or single quote (the id runs to the same quote, on the same line)
+// or right after "=" or "(" (an unquoted attribute value or CSS url(): the id runs
+// to white space, ">", ")" or the end of the line).
+struct CidReference {
+    std::size_t start = 0;    // of the first "cid:"
+    std::size_t idStart = 0;  // past the last "cid:"
+    std::size_t idEnd = 0;    // the closing quote or what ends an unquoted id
+};
+// The first reference whose "cid:" starts at from or later.
+std::optional<CidReference> findCidReference(std::string_view line, std::size_t from);
 
 // Locates the bodies when needed and decodes every attachment (the model keeps the
 // decoded bytes, as it does for the bodies). Bare 8-bit names, and names in a

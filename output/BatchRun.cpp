@@ -15,8 +15,4 @@ std::int64_t BatchRun::run(const Work& work, const Progress& progress,
     return doneCount;
 }
 
-std::string BatchRun::completionText(std::string_view suffix) const {
-    return "There became " + std::to_string(doneCount) + std::string(suffix);
-}
-
 }  // namespace lumbrook

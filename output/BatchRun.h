@@ -40,9 +40,6 @@ class BatchRun {
     std::size_t total() const { return messages.size(); }
     std::int64_t done() const { return doneCount; }
 
-    // The completion box's text: "There became N" followed by Suffix.
-    std::string completionText(std::string_view suffix) const;
-
   private:
     MessageList messages;
     bool cancelRequested = false;

@@ -5,6 +5,7 @@
 
 #include "base/Ascii.h"
 #include "base/Errors.h"
+#include "mime/MailAttachments.h"
 #include "platform/FileWriter.h"
 
 namespace lumbrook {
@@ -94,18 +95,18 @@ std::size_t findNoCase(std::string_view text, std::string_view upperNeedle, std:
     return std::string::npos;
 }
 
-constexpr std::string_view CidReference = "\"CID:";
 constexpr std::string_view BaseElement = "<BASE";
 
 // Where the first piece of a long line ends: past the first byte below 0x40 from
 // LinePieceBytes on, which is no part of a multibyte character in the charsets
-// mail uses. In HTML not past a "<", a quote or a colon, nor inside a "cid:
-// reference, so that no element or reference the page rewriting looks for is cut
-// in two. The whole line when it is not long or has no such place.
+// mail uses. In HTML not past a "<", a quote, "=", "(" or a colon, nor inside a
+// "cid:" reference, so that no element or reference the page rewriting looks for is
+// cut in two. The whole line when it is not long or has no such place.
 std::size_t pieceEnd(std::string_view line, bool html) {
     if (line.size() <= 2 * LinePieceBytes) return line.size();
     auto cutsAfter = [html](char c) {
-        return static_cast<unsigned char>(c) < 0x40 && (!html || (c != '<' && c != '"' && c != ':'));
+        return static_cast<unsigned char>(c) < 0x40 &&
+               (!html || (c != '<' && c != '"' && c != '\'' && c != '=' && c != '(' && c != ':'));
     };
     std::size_t from = LinePieceBytes;
     std::size_t scanned = 0;  // the references before it end before any cut from here on
@@ -115,16 +116,15 @@ std::size_t pieceEnd(std::string_view line, bool html) {
         const std::size_t cut = from + 1;
         if (!html) return cut;
         bool open = false;
-        for (std::size_t at = findNoCase(line, CidReference, scanned); at < cut;
-             at = findNoCase(line, CidReference, scanned)) {
-            const std::size_t idEnd = line.find('"', at + 1);
-            if (idEnd == std::string_view::npos) return line.size();
-            if (idEnd >= cut) {
-                from = idEnd + 1;
+        for (auto ref = findCidReference(line, scanned); ref && ref->start < cut;
+             ref = findCidReference(line, scanned)) {
+            if (ref->idEnd >= cut) {
+                if (ref->idEnd >= line.size()) return line.size();
+                from = ref->idEnd + 1;
                 open = true;
                 break;
             }
-            scanned = idEnd;
+            scanned = ref->idEnd;
         }
         if (!open) return cut;
     }
@@ -133,17 +133,43 @@ std::size_t pieceEnd(std::string_view line, bool html) {
 constexpr std::string_view IframeElement = "<IFRAME";
 constexpr std::string_view FrameElement = "<FRAME";
 constexpr std::string_view MetaElement = "<META";
+constexpr std::string_view ImageElement = "<IMG";
+
+// Whether the <img tag at the start of tag (up to its ">" in the piece) shows a
+// picture that can never load: Outlook Express's own res: and mhtml: addresses,
+// which only Internet Explorer on Windows knew. Such a picture is left out rather
+// than shown broken.
+bool showsUnloadablePicture(std::string_view tag) {
+    if (tag.size() > ImageElement.size() && !isHtmlSpace(tag[ImageElement.size()]) &&
+        tag[ImageElement.size()] != '/')
+        return false;
+    // A tag is not long; a "<img" without its ">" costs no more than this.
+    tag = tag.substr(0, std::min<std::size_t>(tag.size(), 64 * 1024));
+    tag = tag.substr(0, tag.find('>'));
+    for (std::size_t at = 1; at < tag.size(); ++at) {
+        if (!matchesNoCase(tag, at, "SRC") || !isHtmlSpace(tag[at - 1])) continue;
+        at += 3;
+        while (at < tag.size() && isHtmlSpace(tag[at])) ++at;
+        if (at >= tag.size() || tag[at] != '=') continue;
+        ++at;
+        while (at < tag.size() && (isHtmlSpace(tag[at]) || tag[at] == '"' || tag[at] == '\'')) ++at;
+        return matchesNoCase(tag, at, "RES:") || matchesNoCase(tag, at, "MHTML:");
+    }
+    return false;
+}
 
 // A piece of a line with every <BASE, <IFRAME and <FRAME element disarmed (its
 // third character made "B": <BBSE, <IBRAME, <FBAME). A browser opens a connection
 // for a frame's address before its policy refuses the frame: enough to tell a
-// sender that the mail was opened.
+// sender that the mail was opened. A picture that can never load goes the same
+// way (<IBG), which the browser shows as nothing.
 template <class Emit>
 void emitDisarmed(std::string_view piece, Emit& emit) {
     std::size_t from = 0;
     for (std::size_t at = 0; (at = piece.find('<', at)) != std::string_view::npos; ++at) {
         if (!matchesNoCase(piece, at, BaseElement) && !matchesNoCase(piece, at, IframeElement) &&
-            !matchesNoCase(piece, at, FrameElement))
+            !matchesNoCase(piece, at, FrameElement) &&
+            !(matchesNoCase(piece, at, ImageElement) && showsUnloadablePicture(piece.substr(at))))
             continue;
         emit(piece.substr(from, at + 2 - from));
         emit(std::string_view("B"));
@@ -152,30 +178,27 @@ void emitDisarmed(std::string_view piece, Emit& emit) {
     emit(piece.substr(from));
 }
 
-// The line rewritten, in pieces: every "cid:" right after a double quote dropped
-// (again and again, as long as another one follows the same quote), the id after it
-// replaced by the name its part got where that differs, and every <BASE, <IFRAME
-// and <FRAME element disarmed. A reference to a refused part keeps its "cid:", so
-// that it loads nothing. Dropping "cid:" or putting a name in never makes or breaks
-// an element, since a quote stays in front of what follows, so the pieces between
-// are disarmed each on its own.
+// The line rewritten, in pieces: the "cid:" of every reference (findCidReference:
+// in double, single or no quotes) dropped, the id after it replaced by the name its
+// part got where that differs, and every <BASE, <IFRAME and <FRAME element (and
+// picture that cannot load) disarmed. A reference to a refused part keeps its
+// "cid:", so that it loads nothing. Dropping "cid:" or putting a name in never makes
+// or breaks an element, since the quote or "=" stays in front of what follows, so
+// the pieces between are disarmed each on its own.
 template <class Emit>
 void emitConvertedLine(std::string_view line, const PartFiles& parts, Emit&& emit) {
     std::size_t from = 0;
     const bool mapIds = !parts.renamed.empty() || !parts.refused.empty();
-    for (std::size_t at; (at = findNoCase(line, CidReference, from)) != std::string::npos;) {
-        emitDisarmed(line.substr(from, at + 1 - from), emit);
-        from = at + CidReference.size();
-        while (matchesNoCase(line, from, CidReference.substr(1))) from += CidReference.size() - 1;
+    for (auto ref = findCidReference(line, from); ref; ref = findCidReference(line, from)) {
+        emitDisarmed(line.substr(from, ref->start - from), emit);
+        from = ref->idStart;
         if (!mapIds) continue;
-        const std::size_t quote = line.find('"', from);
-        const std::string_view id =
-            line.substr(from, quote == std::string_view::npos ? line.size() - from : quote - from);
+        const std::string_view id = line.substr(ref->idStart, ref->idEnd - ref->idStart);
         if (parts.refused.contains(id)) {
-            emit(line.substr(at + 1, from - at - 1));
+            emit(line.substr(ref->start, ref->idStart - ref->start));
         } else if (auto renamed = parts.renamed.find(id); renamed != parts.renamed.end()) {
             emitDisarmed(renamed->second, emit);
-            from += id.size();
+            from = ref->idEnd;
         }
     }
     emitDisarmed(line.substr(from), emit);

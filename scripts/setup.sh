@@ -8,6 +8,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev libssl-dev libxml2-dev libsqlite3-dev
     qt6-base-dev qt6-svg-dev qt6-webengine-dev
+    qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
     media-types xvfb xauth
     poppler-utils
     chromium

@@ -3,6 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+# Every text of the window has its English and German translation.
+scripts/check-translations.sh
 jobs=$(nproc)
 cmake --preset debug
 cmake --build --preset debug -j "$jobs"

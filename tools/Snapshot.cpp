@@ -19,6 +19,7 @@
 
 #include "mainwindow/ErrorReport.h"
 #include "mainwindow/MainWindow.h"
+#include "mainwindow/WindowLanguage.h"
 #include "mainwindow/MessageListModel.h"
 #include "mainwindow/MessagePrinter.h"
 #include "mainwindow/Modal.h"
@@ -40,6 +41,8 @@ T* child(const QObject& window, const char* name) {
 int main(int argc, char** argv) {
     const auto app = lumbrook::startTool(argc, argv, 2, "STORE_DIR OUT_DIR [ROW]");
     if (!app) return 2;
+    // In the language of LC_ALL / LC_MESSAGES / LANG, as the program speaks it.
+    lumbrook::installWindowLanguage(QLocale::system());
     const QString out = QString::fromLocal8Bit(argv[2]);
     // The window as a first start shows it: no layout or recent stores remembered.
     QTemporaryDir config;
@@ -51,6 +54,7 @@ int main(int argc, char** argv) {
     form.setMessageWindow(&showMail);
     form.setSaveExportDialog(&saveExportDialog);
     auto* list = child<QTreeView>(form, "messageList");
+    form.resize(1024, 600);  // the smallest screen the window is made for
     QSignalSpy loaded(child<lumbrook::PageView>(form, "pageView"),
                       &lumbrook::PageView::downloadComplete);
     form.show();
@@ -72,13 +76,15 @@ int main(int argc, char** argv) {
         file->hide();
     }
 
-    // A start without a store: the error goes to the terminal, the window explains.
+    // A first start that finds no store: the window explains, no error.
     {
         QTemporaryDir nothing;
+        ::setenv("LUMBROOK_REGISTRY", (nothing.path() + "/user.reg").toLocal8Bit().constData(), 1);
         const auto reporter = lumbrook::setErrorReporter([](QWidget*, const QString& text) {
             std::printf("error: %s\n", qPrintable(text));
         });
-        lumbrook::MainWindow empty{lumbrook::MailStore(nothing.path().toStdString())};
+        lumbrook::MainWindow empty{lumbrook::openStore(std::nullopt)};
+        empty.resize(1024, 600);
         empty.show();
         QTest::qWait(500);
         empty.grab().save(out + "/no-store.png");

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeDatabase>
+#include <QProcess>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QStyle>
@@ -142,7 +143,35 @@ AttachmentBar::AttachmentBar(QWidget* parent) : QWidget(parent) {
     layout->addWidget(list);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
-    opener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    opener = [this](const QUrl& url) {
+        const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+        if (xdgOpen.isEmpty()) return QDesktopServices::openUrl(url);
+        // xdg-open ends with an error of its own when no program takes the file.
+        auto* process = new QProcess(this);
+        const int row = openingRow;
+        const std::weak_ptr<Content> opened = content;
+        auto failed = [this, row, opened] {
+            if (!opened.expired() && opened.lock() == content) offerToSave(row);
+        };
+        connect(process, &QProcess::finished, this,
+                [process, failed](int exitCode, QProcess::ExitStatus status) {
+                    process->deleteLater();
+                    if (status != QProcess::NormalExit || exitCode != 0) failed();
+                });
+        connect(process, &QProcess::errorOccurred, this,
+                [process, failed](QProcess::ProcessError error) {
+                    if (error != QProcess::FailedToStart) return;
+                    process->deleteLater();
+                    failed();
+                });
+        process->start(xdgOpen, {url.toLocalFile()});
+        return true;
+    };
+    confirmSave = [this](const QString& text) {
+        return QMessageBox::warning(this, tr("Open attachment"), text,
+                                    QMessageBox::Save | QMessageBox::Cancel,
+                                    QMessageBox::Save) == QMessageBox::Save;
+    };
     confirmRunnable = [this](const QString& fileName) {
         return QMessageBox::question(this, tr("Open attachment"),
                                      tr("\"%1\" is a program or script: opening it can run code on "
@@ -243,11 +272,27 @@ bool AttachmentBar::openAttachment(int row) {
         report(wordError(e));
         return false;
     }
+    openingRow = row;
     if (opener(QUrl::fromLocalFile(pathText(path)))) return true;
-    report(tr("No program on this computer opens \"%1\". Save it with the context "
-              "menu and open it from there.")
-               .arg(QString::fromStdString(a.fileName)));
+    offerToSave(row);
     return false;
+}
+
+void AttachmentBar::offerToSave(int row) {
+    if (!content || row < 0 || static_cast<std::size_t>(row) >= content->listed.size()) return;
+    const QString fileName =
+        QString::fromStdString(content->listed[static_cast<std::size_t>(row)].fileName);
+    if (!confirmSave(tr("No program on this computer opens \"%1\".\n\nSave it, to open it "
+                        "with a program of your choice?")
+                         .arg(fileName)))
+        return;
+    const QString path = chooseFile(fileName);
+    if (path.isEmpty()) return;
+    try {
+        saveAttachment(row, path);
+    } catch (const LumbrookError& e) {
+        report(wordError(e));
+    }
 }
 
 QString AttachmentBar::saveAttachment(int row, const QString& path) {

@@ -40,8 +40,11 @@ class AttachmentBar : public QWidget {
     const std::vector<AttachmentInfo>& attachments() const;
 
     // Opens attachment Row (of the list) from a fresh copy in the cache directory;
-    // returns false when nothing was opened (refused, or the copy failed).
+    // returns false when nothing was opened (refused, or the copy failed). One that
+    // no program on the computer opens is said so, with the offer to save it.
     bool openAttachment(int row);
+    // Says that attachment Row could not be opened and offers to save it.
+    void offerToSave(int row);
     // Writes attachment Row as a new file at path, or beside it with "_0", "_1", ...
     // when the name is taken; returns the path written.
     QString saveAttachment(int row, const QString& path);
@@ -49,8 +52,12 @@ class AttachmentBar : public QWidget {
     // paths written.
     QStringList saveAllAttachments(const QString& dir);
 
-    // The desktop's handler for a file (QDesktopServices::openUrl by default).
+    // The desktop's handler for a file: false when there is none. By default
+    // xdg-open, whose failure (no program for the type) comes after it returned and
+    // then offers to save the attachment; QDesktopServices::openUrl without it.
     std::function<bool(const QUrl&)> opener;
+    // Whether to save an attachment that could not be opened, asked with Text.
+    std::function<bool(const QString& text)> confirmSave;
     // Whether a file that can run code may be opened: asked once per extension.
     std::function<bool(const QString& fileName)> confirmRunnable;
     // The file choosers of the context menu; an empty answer is a cancel.
@@ -71,6 +78,7 @@ class AttachmentBar : public QWidget {
     void report(const QString& text);
     std::shared_ptr<Content> content;
     std::vector<std::string> copyDirs;  // one per attachment opened
+    int openingRow = -1;                // the row the opener is opening
 };
 
 // Whether a file of this name and media type could run code when opened.

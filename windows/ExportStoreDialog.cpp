@@ -156,18 +156,20 @@ void exportStore(const MailStore& store, QWidget* parent,
     if (!error.isEmpty()) {
         text = error;
     } else {
-        text = ExportStoreDialog::tr("%1 messages written, %2 already there, in %3 folders.")
-                   .arg(report.written)
+        text = ExportStoreDialog::tr("%n messages written, %1 already there, in %2 folders.",
+                                     nullptr, static_cast<int>(report.written))
                    .arg(report.alreadyThere)
                    .arg(report.folders);
         if (report.cancelled)
             text += ExportStoreDialog::tr("\nCancelled: run it again to go on.");
-        list(text, ExportStoreDialog::tr("%1 could not be written:").arg(report.failures.size()),
+        list(text,
+             ExportStoreDialog::tr("%n could not be written:", nullptr,
+                                   static_cast<int>(report.failures.size())),
              report.failures);
         list(text,
-             ExportStoreDialog::tr("%1 could not be read whole and were written as far as "
-                                   "they could be read:")
-                 .arg(report.damaged.size()),
+             ExportStoreDialog::tr("%n could not be read whole and were written as far as "
+                                   "they could be read:",
+                                   nullptr, static_cast<int>(report.damaged.size())),
              report.damaged);
         list(text, ExportStoreDialog::tr("Please note:"), report.notices);
         whole = !report.cancelled && report.failures.empty() && report.damaged.empty() &&

@@ -90,6 +90,12 @@ void MessageWindow::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     // Anchored to the top and right edges.
     backButton->move(width() - ButtonRightGap - ButtonWidth, 8);
+    // The fields reach to the button (the subject, below it, to the edge), so that a
+    // long subject or address is not cut where the window has room for it.
+    const int buttonLeft = backButton->x() - 8;
+    for (QLineEdit* field : {fromField, dateField, toField})
+        field->resize(std::max(121, buttonLeft - field->x()), field->height());
+    subjectField->resize(std::max(121, width() - 8 - subjectField->x()), subjectField->height());
 }
 
 void MessageWindow::showEvent(QShowEvent* event) {

@@ -196,6 +196,10 @@ void PageView::navigate(const QString& address) {
     } else {
         url = QUrl::fromLocalFile(address);
     }
+    // The engine takes a load of the address on show for a reload and keeps the
+    // scroll position; every page the program shows starts at its top, so each
+    // load gets an address of its own (the query names no other file).
+    if (url.isLocalFile()) url.setQuery(QStringLiteral("view=%1").arg(++loadCount));
     viewerPage->expected = url;
     {
         QMutexLocker lock(&fileScope->mutex);

@@ -16,6 +16,7 @@
 #include <QStringList>
 #include <QUrl>
 #include <QWidget>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -96,6 +97,7 @@ class PageView : public QWidget {
     bool loading = false;
     bool lastLoadOk = false;
     bool printing = false;
+    std::uint64_t loadCount = 0;  // numbers each load's address
     std::unique_ptr<QPrinter> printer;  // the job's printer, until it is handed over
 };
 

@@ -70,7 +70,7 @@ QDoubleSpinBox* marginSpinBox(double value, QWidget* parent) {
 }  // namespace
 
 PageLayoutDialog::PageLayoutDialog(const QPageLayout& initial, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Page setup"));
+    setWindowTitle(tr("Page setup"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     paperBox = new QComboBox(this);
@@ -80,32 +80,32 @@ PageLayoutDialog::PageLayoutDialog(const QPageLayout& initial, QWidget* parent) 
     const int current = paperBox->findData(static_cast<int>(initial.pageSize().id()));
     paperBox->setCurrentIndex(current >= 0 ? current : 0);
 
-    auto* orientation = new QGroupBox(QStringLiteral("Orientation"), this);
-    portraitBtn = new QRadioButton(QStringLiteral("&Portrait"), orientation);
-    landscapeBtn = new QRadioButton(QStringLiteral("&Landscape"), orientation);
+    auto* orientation = new QGroupBox(tr("Orientation"), this);
+    portraitBtn = new QRadioButton(tr("&Portrait"), orientation);
+    landscapeBtn = new QRadioButton(tr("&Landscape"), orientation);
     (initial.orientation() == QPageLayout::Landscape ? landscapeBtn : portraitBtn)->setChecked(true);
     auto* orientationRow = new QHBoxLayout(orientation);
     orientationRow->addWidget(portraitBtn);
     orientationRow->addWidget(landscapeBtn);
 
     const QMarginsF margins = initial.margins(QPageLayout::Millimeter);
-    auto* marginGroup = new QGroupBox(QStringLiteral("Margins"), this);
+    auto* marginGroup = new QGroupBox(tr("Margins"), this);
     leftMargin = marginSpinBox(margins.left(), marginGroup);
     topMargin = marginSpinBox(margins.top(), marginGroup);
     rightMargin = marginSpinBox(margins.right(), marginGroup);
     bottomMargin = marginSpinBox(margins.bottom(), marginGroup);
     auto* marginForm = new QFormLayout(marginGroup);
-    marginForm->addRow(QStringLiteral("Left:"), leftMargin);
-    marginForm->addRow(QStringLiteral("Top:"), topMargin);
-    marginForm->addRow(QStringLiteral("Right:"), rightMargin);
-    marginForm->addRow(QStringLiteral("Bottom:"), bottomMargin);
+    marginForm->addRow(tr("Left:"), leftMargin);
+    marginForm->addRow(tr("Top:"), topMargin);
+    marginForm->addRow(tr("Right:"), rightMargin);
+    marginForm->addRow(tr("Bottom:"), bottomMargin);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* paperForm = new QFormLayout;
-    paperForm->addRow(QStringLiteral("Paper &size:"), paperBox);
+    paperForm->addRow(tr("Paper &size:"), paperBox);
     auto* column = new QVBoxLayout(this);
     column->addLayout(paperForm);
     column->addWidget(orientation);

@@ -132,6 +132,21 @@ TEST_F(AttachmentBarTest, ListsOpensAndSavesTheAttachmentsThePageDoesNotShow) {
     EXPECT_FALSE(fs::exists(opened.back()));
     for (const std::string& path : opened) fs::remove_all(fs::path(path).parent_path());
 
+    // One that no program opens is said so, with the offer to save it.
+    bar->opener = [](const QUrl&) { return false; };
+    QString offer;
+    bar->confirmSave = [&](const QString& text) {
+        offer = text;
+        return true;
+    };
+    TempDir chosen;
+    bar->chooseFile = [&](const QString& suggested) {
+        return QString::fromStdString(chosen.path()) + suggested;
+    };
+    EXPECT_FALSE(bar->openAttachment(0));
+    EXPECT_NE(offer.indexOf(QStringLiteral("\"report.pdf\"")), -1) << offer.toStdString();
+    EXPECT_EQ(readFile(chosen.path() + "report.pdf"), pdf);
+
     // Save all never replaces a file: the taken name gets "_0".
     TempDir out;
     writeFile(out.path() + "report.pdf", "mine");

@@ -38,10 +38,24 @@ TEST_F(BrowserTest, NavigatesToFilesAndBackToBlank) {
     EXPECT_EQ(browser.page()->title(), QStringLiteral("T1"));
     EXPECT_FALSE(browser.busy());
 
-    // What locationUrl gives, Navigate takes again.
-    writeFile(path, "<html><head><title>T2</title></head><body>x</body></html>");
+    // What locationUrl gives, Navigate takes again, and from the page's top: a new
+    // message in the same file does not keep the scroll position of the one before.
+    writeFile(path, "<html><head><title>T2</title></head><body><div style='height:9000px'>x"
+                    "</div></body></html>");
     load(browser.locationUrl());
     EXPECT_EQ(browser.page()->title(), QStringLiteral("T2"));
+    browser.resize(400, 300);
+    browser.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&browser));
+    QSignalSpy scrolled(browser.page(), &QWebEnginePage::scrollPositionChanged);
+    QWidget* surface = browser.findChild<QWebEngineView*>()->focusProxy();
+    ASSERT_NE(surface, nullptr);
+    QTest::keyClick(surface, Qt::Key_End);
+    ASSERT_TRUE(scrolled.wait(15000));
+    ASSERT_GT(browser.page()->scrollPosition().y(), 0);
+    load(browser.locationUrl());
+    QTest::qWait(200);  // a position the engine restores comes after the load
+    EXPECT_EQ(browser.page()->scrollPosition().y(), 0);
 
     load(QString());
     EXPECT_TRUE(browser.locationUrl().isEmpty());

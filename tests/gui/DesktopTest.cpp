@@ -172,11 +172,11 @@ TEST_F(DesktopTest, KeepsItsLayoutBetweenSessions) {
               ui->list->viewport()->width());
 
     form->resize(900, 640);
-    ui->list->header()->resizeSection(ColSubject, 222);
+    ui->list->header()->resizeSection(ColFrom, 222);  // the subject takes the rest
     form.reset();
     open(first.path());
     EXPECT_EQ(form->size(), QSize(900, 640));
-    EXPECT_EQ(ui->list->header()->sectionSize(ColSubject), 222);
+    EXPECT_EQ(ui->list->header()->sectionSize(ColFrom), 222);
     EXPECT_EQ(ui->list->header()->visualIndex(ColAttachment), 1);
 }
 
@@ -202,6 +202,17 @@ TEST_F(DesktopTest, ShowsMessageStateFromTheFlags) {
             << row;
     }
     EXPECT_TRUE(ui->model->index(0, ColAttachment).data().toString().isEmpty());
+
+    // A mark column sorts the marked messages first; the heading shows the order.
+    QHeaderView* header = ui->list->header();
+    EXPECT_EQ(header->sortIndicatorSection(), ColDate);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(ColFlag) + 5, header->height() / 2));
+    EXPECT_FALSE(ui->model->index(0, ColFlag).data(Qt::DecorationRole).isNull());
+    EXPECT_TRUE(ui->model->index(1, ColFlag).data(Qt::DecorationRole).isNull());
+    EXPECT_EQ(header->sortIndicatorSection(), ColFlag);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
 
     // The listed folder counts at once, the other one from the background.
     QTreeWidgetItem* inbox = ui->tree->currentItem();

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QHeaderView>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -92,7 +93,9 @@ class MainWindowTest : public WindowFixture {
 TEST_F(MainWindowTest, StartUpListsTheThirdNodeAndPreviewsTheNewestMessage) {
     open();
     EXPECT_TRUE(errors.empty());
-    EXPECT_EQ(form->windowTitle(), QStringLiteral("Harlstone Lumbrook 1.0"));
+    // The folder and the store first, then the program.
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Inbox - %1 - Harlstone Lumbrook 1.0")
+                                       .arg(QDir::cleanPath(QString::fromStdString(store.path()))));
     ASSERT_NE(ui->tree->currentItem(), nullptr);
     EXPECT_EQ(ui->tree->currentItem()->text(0), QStringLiteral("Inbox (4/4)"));
     EXPECT_EQ(form->folderFile(), "Inbox.dbx");

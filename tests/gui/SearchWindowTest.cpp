@@ -114,6 +114,7 @@ TEST_F(SearchWindowTest, HitsOfBothFoldersAreListedPreviewedAndSavedFromTheirOwn
     open();
     ASSERT_EQ(form->folderFile(), "Inbox.dbx");
     const QString folderTitle = form->windowTitle();
+    const std::int32_t folderPreview = form->previewOffset();
 
     // Ctrl+F leads to the field, accents and case aside "muller" finds "Müller".
     form->activateWindow();
@@ -189,6 +190,39 @@ TEST_F(SearchWindowTest, HitsOfBothFoldersAreListedPreviewedAndSavedFromTheirOwn
     EXPECT_EQ(form->windowTitle(), folderTitle);
     ASSERT_NE(ui->tree->currentItem(), nullptr);
     EXPECT_TRUE(ui->tree->currentItem()->text(0).startsWith(QStringLiteral("Inbox")));
+    // The preview shows the folder's message of before, not a hit of another folder.
+    EXPECT_EQ(form->previewFolder(), "Inbox.dbx");
+    EXPECT_EQ(form->previewOffset(), folderPreview);
+
+    // A search that finds nothing says so where the hits would be.
+    auto search = [&](const QString& query) {
+        field()->setFocus();
+        field()->selectAll();
+        QTest::keyClicks(field(), query);
+        QTest::keyClick(field(), Qt::Key_Return);
+    };
+    search(QStringLiteral("zzqx"));
+    ASSERT_TRUE(waitFor([&] { return form->showingSearchResults(); })) << status().toStdString();
+    auto* noResults = child<QLabel>(*form, "noResultsText");
+    EXPECT_EQ(ui->model->rowCount(), 0);
+    EXPECT_TRUE(noResults->isVisible());
+    EXPECT_EQ(noResults->text(), QStringLiteral("No messages match \"zzqx\"."));
+    EXPECT_EQ(status(), QStringLiteral("0 messages found"));
+
+    // Show in folder: a hit among the messages of its own folder, selected there.
+    search(QStringLiteral("muller"));
+    ASSERT_TRUE(waitFor([&] { return ui->model->rowCount() == 2; }));
+    EXPECT_EQ(status(), QStringLiteral("2 messages found"));
+    EXPECT_FALSE(noResults->isVisible());
+    ui->list->selectionModel()->setCurrentIndex(
+        ui->model->index(rowOfSubject("Notes"), 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    child<QAction>(*form, "showInFolderAction")->trigger();
+    EXPECT_FALSE(form->showingSearchResults());
+    EXPECT_EQ(form->folderFile(), "Archive.dbx");
+    ASSERT_GE(form->firstSelectedRow(), 0);
+    EXPECT_EQ(cell(form->firstSelectedRow(), ColSubject), "Notes");
+    EXPECT_EQ(form->previewFolder(), "Archive.dbx");
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
 

@@ -99,13 +99,13 @@ TEST(MailAttachments, ThunderbirdAndWebmailMessages) {
                                      13, "", false}});
 
     // Webmail: UTF-8 encoded words, a Content-ID on every part, and the HTML body
-    // referring to one picture only (single quotes are not rewritten by the page).
+    // referring to one picture only.
     const std::string webmail =
         "Content-Type: multipart/mixed; boundary=\"000000000000aaa\"\r\n\r\n"
         "--000000000000aaa\r\nContent-Type: multipart/alternative; boundary=\"000000000000bbb\"\r\n\r\n"
         "--000000000000bbb\r\nContent-Type: text/plain; charset=\"UTF-8\"\r\n\r\nFotos\r\n\r\n"
         "--000000000000bbb\r\nContent-Type: text/html; charset=\"UTF-8\"\r\n\r\n"
-        "<div><img src=\"CID:ii_k1\"><img src='cid:ii_k2'></div>\r\n\r\n"
+        "<div><img src=\"CID:ii_k1\"><p>cid:ii_k2</div>\r\n\r\n"
         "--000000000000bbb--\r\n"
         "--000000000000aaa\r\nContent-Type: image/jpeg; name=\"=?UTF-8?B?R3LDvMOfZS5qcGc=?=\"\r\n"
         "Content-Disposition: inline; filename=\"=?UTF-8?B?R3LDvMOfZS5qcGc=?=\"\r\n"

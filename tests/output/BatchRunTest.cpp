@@ -30,11 +30,10 @@ TEST(BatchRun, WalksInOrderCountsWhatWasDoneAndReportsProgress) {
     EXPECT_EQ(done, 2);
     EXPECT_EQ(walked, (std::vector<std::int32_t>{30, 10, 20}));
     EXPECT_EQ(progress, (std::vector<std::int32_t>{33, 33, 66}));
-    EXPECT_EQ(run.completionText(" messages saved!"), "There became 2 messages saved!");
+    EXPECT_EQ(run.done(), 2);
 
     BatchRun none(MessageList{});
     EXPECT_EQ(none.run([](const MessageInfo&) { return true; }), 0);
-    EXPECT_EQ(none.completionText(" messages printed!"), "There became 0 messages printed!");
 }
 
 TEST(BatchRun, CancelTakesEffectBeforeTheNextMessage) {

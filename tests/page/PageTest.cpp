@@ -5,6 +5,7 @@
 #include "base/Errors.h"
 #include "base/TextLines.h"
 #include "mime/LineList.h"
+#include "mime/MailAttachments.h"
 #include "platform/FileWriter.h"
 #include "page/Page.h"
 #include "tests/support/RecordTestSupport.h"
@@ -111,10 +112,13 @@ TEST(Render, TemplatePlaceholdersAreWholeLinesOnly) {
 }
 
 TEST(Render, ContentIdPartsAreWrittenBesideThePageAndReferencesMadeRelative) {
+    // References in double, single and no quotes, "cid:" in any case; pictures only
+    // Internet Explorer could load are left out.
     const std::string raw =
         "Content-Type: multipart/related; boundary=\"b\"\r\n\r\n"
         "--b\r\nContent-Type: text/html\r\n\r\n"
-        "<img src=\"cid:logo\"><img src='cid:logo'><IMG SRC=\"CID:second\">\r\n"
+        "<img src=\"cid:logo\"><img src='cid:logo'><IMG SRC=CID:second>"
+        "<img src=\"res://msimn.dll/blank.gif\">\r\n"
         "--b\r\nContent-Type: image/gif\r\nContent-Transfer-Encoding: base64\r\n"
         "Content-ID: <logo>\r\n\r\nR0lGODlh\r\n"
         "--b\r\nContent-Type: image/gif\r\nContent-ID: \"<second>\"\r\n\r\nraw bytes\r\n"
@@ -125,7 +129,14 @@ TEST(Render, ContentIdPartsAreWrittenBesideThePageAndReferencesMadeRelative) {
         renderMessagePage(raw, makeRecord("x"), Design{}, dir.str() + "/", "mail.htm", &temp);
     EXPECT_EQ(readFileBytes(dir / "logo"), "GIF89a");
     EXPECT_EQ(readFileBytes(dir / "second"), "raw bytes");
-    EXPECT_EQ(readFileBytes(page), head("<img src=\"logo\"><img src='cid:logo'><IMG SRC=\"second\">\r\n"));
+    EXPECT_EQ(readFileBytes(page), head("<img src=\"logo\"><img src='logo'><IMG SRC=second>"
+                                        "<iBg src=\"res://msimn.dll/blank.gif\">\r\n"));
+    // Neither picture is an attachment to list: the page shows both.
+    MailMessage message;
+    message.loadText(raw);
+    const auto attachments = listAttachments(message, "CP1252");
+    ASSERT_EQ(attachments.size(), 2u);
+    EXPECT_TRUE(attachments[0].isInline && attachments[1].isInline);
     EXPECT_EQ(temp.paths(), (std::vector<std::string>{dir / "logo", dir / "second", page}));
 
     temp.deleteTempFiles();
@@ -168,7 +179,11 @@ TEST(Render, ConvertCidLineRewritesQuotedReferencesAndBaseElements) {
         {"<img src=\"cid:logo.gif\">", "<img src=\"logo.gif\">"},
         {"\"Cid:a\" \"cID:b\"", "\"a\" \"b\""},
         {"\"cid:cid:x\"", "\"x\""},
-        {"src=cid:x src='cid:y'", "src=cid:x src='cid:y'"},
+        {"src=cid:x src='cid:y' style=\"background:url(cid:z)\"",
+         "src=x src='y' style=\"background:url(z)\""},
+        {"<img src=cid:x>cid:y 'cid:open", "<img src=x>cid:y 'cid:open"},
+        {"<IMG alt=x SRC = 'RES://ie.dll/a.gif'><img src=\"mhtml:file://x!y\"><img src=res.gif>",
+         "<IBG alt=x SRC = 'RES://ie.dll/a.gif'><iBg src=\"mhtml:file://x!y\"><img src=res.gif>"},
         {"<BASE href=\"http://x/\">", "<BBSE href=\"http://x/\">"},
         {"<base href=a><Base href=b>", "<bBse href=a><BBse href=b>"},
         {"<iframe src=x></iframe><FRAMESET><frame src=y>", "<iBrame src=x></iframe><FBAMESET><fBame src=y>"},
