@@ -118,6 +118,20 @@ const std::vector<Command>& commandTable() {
          "file works, also one whose header or index is destroyed.",
          {{"--to", "DIR", "write the messages into DIR instead of listing them"}},
          {"recover Inbox.dbx", "recover ~/backup/Inbox.dbx --to rescued"}},
+        {"upload", cmdUpload,
+         "--to imaps://USER@HOST[:PORT][/PREFIX] [--ca FILE] [--insecure] [--folder NAME]... [--deleted] [--dry-run]",
+         "the store (or the named folders) into a mail account over IMAP, flags and dates kept; resumable",
+         "Uploads the whole store, or the named folders and their subfolders, into a mail account over IMAP, "
+         "the folder tree, flags and dates kept. A second run uploads only what is new; an interrupted run "
+         "goes on when started again. The password comes from LUMBROOK_IMAP_PASSWORD, ~/.netrc or a prompt, "
+         "never from the command line. imaps:// is TLS from the start, imap:// uses STARTTLS.",
+         {{"--to", "URL", "the account: imaps://USER@HOST[:PORT][/PREFIX]"},
+          {"--ca", "FILE", "check the server's certificate against FILE only, not the system's trust store"},
+          {"--insecure", nullptr, "allow imap:// in plain text when the server offers no STARTTLS"},
+          {"--folder", "NAME", "only this folder (a name or a tree path) and its subfolders; may be given more than once"},
+          {"--deleted", nullptr, "also the deleted messages the folder files still hold"},
+          {"--dry-run", nullptr, "log in and compare, but send nothing"}},
+         {"upload --to imaps://anna@mail.example.org", "upload --to imaps://anna@mail.example.org/Archive --folder Inbox --dry-run"}},
     };
     return commands;
 }

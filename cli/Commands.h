@@ -45,6 +45,7 @@ int cmdIndex(Args& args, const MailStore& store);
 int cmdSearch(Args& args, const MailStore& store);
 int cmdRecover(Args& args, const MailStore& store);
 int cmdAttachments(Args& args, const MailStore& store);
+int cmdUpload(Args& args, const MailStore& store);
 
 // --head, --design NAME and --fields LIST, shared by render and export.
 Design parseDesign(Args& args);

@@ -36,6 +36,9 @@ const Entry EnvironmentVariables[] = {
                           "--store is not given"},
     {"WINEPREFIX", "the Wine prefix whose user.reg is read when LUMBROOK_REGISTRY is not set (~/.wine)"},
     {"XDG_CACHE_HOME", "where the search index lives, in lumbrook/ (~/.cache)"},
+    {"LUMBROOK_IMAP_PASSWORD", "upload: the account's password (else ~/.netrc, else a prompt)"},
+    {"LUMBROOK_IMAP_TOKEN", "upload: an OAuth2 bearer token, for XOAUTH2 instead of a password"},
+    {"XDG_STATE_HOME", "upload: where the record of what each account took lives, in lumbrook/upload/"},
     {"TZ", "the time zone of the local times (Date); each date in the offset in force on that date"},
     {"LC_ALL, LC_TIME", "the language of date texts"},
 };

@@ -43,6 +43,7 @@
 #include "platform/browser/PageView.h"
 #include "windows/AttachmentBar.h"
 #include "windows/ExportStoreDialog.h"
+#include "windows/UploadDialog.h"
 #include "windows/MessageWindow.h"
 #include "windows/SaveExportDialog.h"
 
@@ -172,6 +173,7 @@ void MainWindow::connectHandlers() {
         connect(action, &QAction::triggered, this,
                 reported(this, [this, handler = handler] { (this->*handler)(); }));
     }
+    addUploadAction(ui->exportStoreAction, this, [this]() -> const MailStore& { return store; }, [this] { return !batches->running(); });
     const std::pair<QAction*, void (BatchCommands::*)()> batchCommands[] = {
         {ui->printAction, &BatchCommands::print},
         {ui->printerSetupAction, &BatchCommands::printerSetup},

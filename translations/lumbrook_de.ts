@@ -768,6 +768,161 @@ Abgebrochen: Starten Sie den Export erneut, um fortzufahren.</translation>
     </message>
 </context>
 <context>
+    <name>lumbrook::UploadDialog</name>
+    <message>
+        <source>%1 cannot be reached: %2</source>
+        <translation>%1 ist nicht erreichbar: %2</translation>
+    </message>
+    <message>
+        <source>The certificate of %1 is not trusted (%2). Nothing was uploaded.</source>
+        <translation>Dem Zertifikat von %1 wird nicht vertraut (%2). Es wurde nichts hochgeladen.</translation>
+    </message>
+    <message>
+        <source>The server refused the login (%1). Please check the user name and password.</source>
+        <translation>Der Server hat die Anmeldung abgelehnt (%1). Bitte prüfen Sie Benutzername und Passwort.</translation>
+    </message>
+    <message>
+        <source>The connection to %1 broke: %2. Upload again to go on.</source>
+        <translation>Die Verbindung zu %1 ist abgebrochen: %2. Laden Sie erneut hoch, um fortzufahren.</translation>
+    </message>
+    <message>
+        <source>The server refused: %1</source>
+        <translation>Der Server hat abgelehnt: %1</translation>
+    </message>
+    <message>
+        <source>The upload record: %1</source>
+        <translation>Das Protokoll des Hochladens: %1</translation>
+    </message>
+    <message>
+        <source>Upload to mail server</source>
+        <translation>Auf den Mailserver hochladen</translation>
+    </message>
+    <message>
+        <source>imap.example.org</source>
+        <translation>imap.example.org</translation>
+    </message>
+    <message>
+        <source>Server:</source>
+        <translation>Server:</translation>
+    </message>
+    <message>
+        <source>TLS (port 993)</source>
+        <translation>TLS (Port 993)</translation>
+    </message>
+    <message>
+        <source>STARTTLS (port 143)</source>
+        <translation>STARTTLS (Port 143)</translation>
+    </message>
+    <message>
+        <source>Security:</source>
+        <translation>Sicherheit:</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>User:</source>
+        <translation>Benutzer:</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>Passwort:</translation>
+    </message>
+    <message>
+        <source>(optional) Old mail/Outlook Express</source>
+        <translation>(optional) Alte Mails/Outlook Express</translation>
+    </message>
+    <message>
+        <source>Into folder:</source>
+        <translation>In den Ordner:</translation>
+    </message>
+    <message>
+        <source>(optional) certificate authority file for a private server</source>
+        <translation>(optional) Zertifizierungsstelle eines eigenen Servers (Datei)</translation>
+    </message>
+    <message>
+        <source>CA file:</source>
+        <translation>CA-Datei:</translation>
+    </message>
+    <message>
+        <source>Also the deleted messages the folder files still hold</source>
+        <translation>Auch die gelöschten Nachrichten, die die Ordnerdateien noch enthalten</translation>
+    </message>
+    <message>
+        <source>Folders:</source>
+        <translation>Ordner:</translation>
+    </message>
+    <message>
+        <source>Upload</source>
+        <translation>Hochladen</translation>
+    </message>
+    <message>
+        <source>Connecting to %1...</source>
+        <translation>Verbindung zu %1 wird aufgebaut...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>%1 of %2 messages, %3 of %4 MB, %5 MB/s</source>
+        <translation>%1 von %2 Nachrichten, %3 von %4 MB, %5 MB/s</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages uploaded, %1 uploaded before, %2 already on the server, in %3 folders.</source>
+        <translation>
+            <numerusform>%n Nachricht hochgeladen, %1 schon früher, %2 schon auf dem Server, in %3 Ordnern.</numerusform>
+            <numerusform>%n Nachrichten hochgeladen, %1 schon früher, %2 schon auf dem Server, in %3 Ordnern.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>
+Cancelled: upload again to go on.</source>
+        <translation>
+Abgebrochen: Laden Sie erneut hoch, um fortzufahren.</translation>
+    </message>
+    <message numerus="yes">
+        <source>
+%n messages are not on the server yet: upload again to go on.</source>
+        <translation>
+            <numerusform>
+%n Nachricht ist noch nicht auf dem Server: Laden Sie erneut hoch, um fortzufahren.</numerusform>
+            <numerusform>
+%n Nachrichten sind noch nicht auf dem Server: Laden Sie erneut hoch, um fortzufahren.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n were refused by the server:</source>
+        <translation>
+            <numerusform>%n wurde vom Server abgelehnt:</numerusform>
+            <numerusform>%n wurden vom Server abgelehnt:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n could not be uploaded:</source>
+        <translation>
+            <numerusform>%n konnte nicht hochgeladen werden:</numerusform>
+            <numerusform>%n konnten nicht hochgeladen werden:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n could not be read whole and were uploaded as far as they could be read:</source>
+        <translation>
+            <numerusform>%n konnte nicht vollständig gelesen werden und wurde so weit wie möglich hochgeladen:</numerusform>
+            <numerusform>%n konnten nicht vollständig gelesen werden und wurden so weit wie möglich hochgeladen:</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Upload to mail server...</source>
+        <translation>Auf den Mailserver hochladen...</translation>
+    </message>
+    <message>
+        <source>The store&apos;s folders into a mail account over IMAP, flags and dates kept</source>
+        <translation>Die Ordner des Speicherordners per IMAP in ein Mailkonto, mit Markierungen und Datum</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
         <source>%1: the store is read as Windows-1252.</source>

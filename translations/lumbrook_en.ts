@@ -768,6 +768,161 @@ Cancelled: run it again to go on.</translation>
     </message>
 </context>
 <context>
+    <name>lumbrook::UploadDialog</name>
+    <message>
+        <source>%1 cannot be reached: %2</source>
+        <translation>%1 cannot be reached: %2</translation>
+    </message>
+    <message>
+        <source>The certificate of %1 is not trusted (%2). Nothing was uploaded.</source>
+        <translation>The certificate of %1 is not trusted (%2). Nothing was uploaded.</translation>
+    </message>
+    <message>
+        <source>The server refused the login (%1). Please check the user name and password.</source>
+        <translation>The server refused the login (%1). Please check the user name and password.</translation>
+    </message>
+    <message>
+        <source>The connection to %1 broke: %2. Upload again to go on.</source>
+        <translation>The connection to %1 broke: %2. Upload again to go on.</translation>
+    </message>
+    <message>
+        <source>The server refused: %1</source>
+        <translation>The server refused: %1</translation>
+    </message>
+    <message>
+        <source>The upload record: %1</source>
+        <translation>The upload record: %1</translation>
+    </message>
+    <message>
+        <source>Upload to mail server</source>
+        <translation>Upload to mail server</translation>
+    </message>
+    <message>
+        <source>imap.example.org</source>
+        <translation>imap.example.org</translation>
+    </message>
+    <message>
+        <source>Server:</source>
+        <translation>Server:</translation>
+    </message>
+    <message>
+        <source>TLS (port 993)</source>
+        <translation>TLS (port 993)</translation>
+    </message>
+    <message>
+        <source>STARTTLS (port 143)</source>
+        <translation>STARTTLS (port 143)</translation>
+    </message>
+    <message>
+        <source>Security:</source>
+        <translation>Security:</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>User:</source>
+        <translation>User:</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>Password:</translation>
+    </message>
+    <message>
+        <source>(optional) Old mail/Outlook Express</source>
+        <translation>(optional) Old mail/Outlook Express</translation>
+    </message>
+    <message>
+        <source>Into folder:</source>
+        <translation>Into folder:</translation>
+    </message>
+    <message>
+        <source>(optional) certificate authority file for a private server</source>
+        <translation>(optional) certificate authority file for a private server</translation>
+    </message>
+    <message>
+        <source>CA file:</source>
+        <translation>CA file:</translation>
+    </message>
+    <message>
+        <source>Also the deleted messages the folder files still hold</source>
+        <translation>Also the deleted messages the folder files still hold</translation>
+    </message>
+    <message>
+        <source>Folders:</source>
+        <translation>Folders:</translation>
+    </message>
+    <message>
+        <source>Upload</source>
+        <translation>Upload</translation>
+    </message>
+    <message>
+        <source>Connecting to %1...</source>
+        <translation>Connecting to %1...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>%1 of %2 messages, %3 of %4 MB, %5 MB/s</source>
+        <translation>%1 of %2 messages, %3 of %4 MB, %5 MB/s</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages uploaded, %1 uploaded before, %2 already on the server, in %3 folders.</source>
+        <translation>
+            <numerusform>%n message uploaded, %1 uploaded before, %2 already on the server, in %3 folders.</numerusform>
+            <numerusform>%n messages uploaded, %1 uploaded before, %2 already on the server, in %3 folders.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>
+Cancelled: upload again to go on.</source>
+        <translation>
+Cancelled: upload again to go on.</translation>
+    </message>
+    <message numerus="yes">
+        <source>
+%n messages are not on the server yet: upload again to go on.</source>
+        <translation>
+            <numerusform>
+%n message is not on the server yet: upload again to go on.</numerusform>
+            <numerusform>
+%n messages are not on the server yet: upload again to go on.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n were refused by the server:</source>
+        <translation>
+            <numerusform>%n was refused by the server:</numerusform>
+            <numerusform>%n were refused by the server:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n could not be uploaded:</source>
+        <translation>
+            <numerusform>%n could not be uploaded:</numerusform>
+            <numerusform>%n could not be uploaded:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n could not be read whole and were uploaded as far as they could be read:</source>
+        <translation>
+            <numerusform>%n could not be read whole and was uploaded as far as it could be read:</numerusform>
+            <numerusform>%n could not be read whole and were uploaded as far as they could be read:</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Upload to mail server...</source>
+        <translation>Upload to mail server...</translation>
+    </message>
+    <message>
+        <source>The store&apos;s folders into a mail account over IMAP, flags and dates kept</source>
+        <translation>The store&apos;s folders into a mail account over IMAP, flags and dates kept</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
         <source>%1: the store is read as Windows-1252.</source>

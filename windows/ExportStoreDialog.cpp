@@ -16,6 +16,7 @@
 #include <algorithm>
 
 #include "windows/BackgroundJob.h"
+#include "windows/FolderCheckTree.h"
 #include "windows/SaveExportDialog.h"
 
 namespace lumbrook {
@@ -44,17 +45,7 @@ ExportStoreDialog::ExportStoreDialog(const MailStore& store, QWidget* parent)
     column->addLayout(form);
 
     column->addWidget(new QLabel(tr("Folders:"), this));
-    tree = new QTreeWidget(this);
-    tree->setHeaderHidden(true);
-    std::vector<QTreeWidgetItem*> items;
-    for (const StoreFolder& f : folders) {
-        auto* item = f.parent < 0 ? new QTreeWidgetItem(tree) : new QTreeWidgetItem(items[f.parent]);
-        item->setText(0, QString::fromStdString(f.name));
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable | Qt::ItemIsAutoTristate);
-        item->setCheckState(0, Qt::Checked);
-        items.push_back(item);
-    }
-    tree->expandAll();
+    tree = new FolderCheckTree(folders, this);
     column->addWidget(tree, 1);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -73,22 +64,7 @@ ConversionOptions ExportStoreDialog::options() const {
     ConversionOptions o;
     o.outDir = destination->text().trimmed().toStdString();
     o.mailbox.format = static_cast<MailboxFormat>(formats->checkedId());
-    // Tree items stand in the folders' order, depth first.
-    std::vector<bool> checked;
-    std::vector<QTreeWidgetItem*> stack;
-    for (int i = tree->topLevelItemCount(); i-- > 0;) stack.push_back(tree->topLevelItem(i));
-    while (!stack.empty()) {
-        QTreeWidgetItem* item = stack.back();
-        stack.pop_back();
-        checked.push_back(item->checkState(0) != Qt::Unchecked);
-        for (int i = item->childCount(); i-- > 0;) stack.push_back(item->child(i));
-    }
-    std::vector<std::string> paths;
-    for (std::size_t i = 0; i < folders.size() && i < checked.size(); ++i)
-        if (checked[i]) paths.push_back(folders[i].path);
-    o.include = [paths](const StoreFolder& f) {
-        return std::find(paths.begin(), paths.end(), f.path) != paths.end();
-    };
+    o.include = tree->includeChecked();
     return o;
 }
 

@@ -13,11 +13,11 @@
 #include "store/MailStore.h"
 
 class QButtonGroup;
-class QTreeWidget;
 
 namespace lumbrook {
 
 class DirectoryEdit;
+class FolderCheckTree;
 
 class ExportStoreDialog : public QDialog {
     Q_OBJECT
@@ -34,7 +34,7 @@ class ExportStoreDialog : public QDialog {
     std::vector<StoreFolder> folders;
     QButtonGroup* formats = nullptr;
     DirectoryEdit* destination = nullptr;
-    QTreeWidget* tree = nullptr;
+    FolderCheckTree* tree = nullptr;
     QPushButton* okButton = nullptr;
 };
 
