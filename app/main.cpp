@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "mainwindow/MainWindow.h"
+#include "mainwindow/StoreChoice.h"
 #include "mainwindow/WindowLanguage.h"
 #include "platform/CodePage.h"
 #include "store/MailStore.h"
@@ -109,7 +110,7 @@ int main(int argc, char** argv) {
 
     // The main window first (closing it ends the program), then the secondary
     // windows, which stay hidden until shown and live until the end.
-    lumbrook::MainWindow mainForm(lumbrook::openStore(storeDir));
+    lumbrook::MainWindow mainForm(lumbrook::openStoreForWindow(storeDir));
     lumbrook::MessageWindow messageWindow;
     lumbrook::SaveExportDialog saveExportDialog;
     lumbrook::AboutDialog aboutDialog;

@@ -11,6 +11,7 @@
 #include "search/StoreIndexer.h"
 #include "search/SearchIndex.h"
 #include "search/SearchQuery.h"
+#include "search/StoreSearch.h"
 #include "store/MailStore.h"
 
 namespace lumbrook::cli {
@@ -87,7 +88,7 @@ int cmdSearch(Args& args, const MailStore& store) {
     const IndexReport report = bringUpToDate(store, index);
     FolderReports reports;
     for (const FolderReport& folder : report.damagedFolders) reports.add(folder);
-    for (const SearchHit& hit : index.search(query, limit)) {
+    for (const SearchHit& hit : index.search(query, limit, true, storeBodyText(store))) {
         nlohmann::ordered_json record{
             {"FileName", hit.fileName}, {"DataOffset", hit.dataOffset}, {"Folder", hit.folderPath}};
         addJsonDates(record, fileTimeToUnix(hit.fileTime));

@@ -16,6 +16,8 @@ const std::vector<OptionSpec>& globalOptions() {
         {"--store", "DIR",
          "the store: a directory of .dbx files, or one folder file (the current user's store in "
          "Wine's registry when not given)"},
+        {"--codepage", "N", "the Windows code page of the store's texts (1252, 1251, ...), over the one detected "
+                            "and LUMBROOK_CODEPAGE"},
         {"--help", nullptr, "this help; lumbrook-cli help COMMAND is COMMAND --help"},
         {"--version", nullptr, "the version"},
     };
@@ -132,6 +134,13 @@ const std::vector<Command>& commandTable() {
           {"--deleted", nullptr, "also the deleted messages the folder files still hold"},
           {"--dry-run", nullptr, "log in and compare, but send nothing"}},
          {"upload --to imaps://anna@mail.example.org", "upload --to imaps://anna@mail.example.org/Archive --folder Inbox --dry-run"}},
+        {"find", cmdFind, "PATH...",
+         "every store below PATH (a mounted disk, a profile), one JSON object per line",
+         "Lists every store below the directories given, one JSON object per line: the stores the registry "
+         "hives of the Windows profiles name and those a scan of the tree finds. Exits 1 when no store was "
+         "found.",
+         {},
+         {"find /mnt/old-disk", "find /media/usb /mnt/old-disk/Users"}},
     };
     return commands;
 }

@@ -46,6 +46,7 @@ int cmdSearch(Args& args, const MailStore& store);
 int cmdRecover(Args& args, const MailStore& store);
 int cmdAttachments(Args& args, const MailStore& store);
 int cmdUpload(Args& args, const MailStore& store);
+int cmdFind(Args& args, const MailStore& store);
 
 // --head, --design NAME and --fields LIST, shared by render and export.
 Design parseDesign(Args& args);

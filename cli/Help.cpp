@@ -20,6 +20,7 @@ const Entry ArgumentWords[] = {
     {"FILE", "a folder file of the store (Inbox.dbx), or a path when it holds a slash"},
     {"OFFSET", "a message's data offset, as messages and recover list it (decimal, or hex with 0x)"},
     {"QUERY", "the words to find"},
+    {"PATH", "a directory to look below: a mounted disk, a Windows profile, any directory"},
     {"MESSAGE", "a file holding one raw message; standard input when not given, or -"},
 };
 
@@ -31,7 +32,8 @@ const Entry ExitCodes[] = {
 };
 
 const Entry EnvironmentVariables[] = {
-    {"LUMBROOK_CODEPAGE", "the Windows code page of the store's texts: 1252 when not set; 1250, 1251 ..."},
+    {"LUMBROOK_CODEPAGE", "the Windows code page of the store's texts (1250, 1251 ...) over the one detected; "
+                          "--codepage goes first"},
     {"LUMBROOK_REGISTRY", "the registry file (Wine's user.reg or a .reg export) naming the store when "
                           "--store is not given"},
     {"WINEPREFIX", "the Wine prefix whose user.reg is read when LUMBROOK_REGISTRY is not set (~/.wine)"},

@@ -1,6 +1,7 @@
 // lumbrook-cli: the store, the message model and the page pipeline from the command line.
 #include <clocale>
 #include <iostream>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -40,11 +41,17 @@ int run(std::span<char*> argv) {
     if (!command) throw UsageError("no command given");
     // A code page iconv does not know would turn every text into the wrong
     // letters: the user hears of it before anything is read.
-    std::string problem;
-    CodePage codePage = CodePage::fromEnvironment(&problem);
-    if (!problem.empty()) throw SetupError(problem);
     Args args = line.args;
-    const MailStore store = openStore(line.storeDir, std::move(codePage));
+    const std::optional<std::string> codePageSetting = args.takeOption("--codepage");
+    std::string problem;
+    std::optional<CodePage> codePage = CodePage::fromEnvironmentIfSet(&problem);
+    if (codePageSetting) {
+        problem.clear();
+        codePage = CodePage::fromSetting(*codePageSetting, &problem);
+        if (!problem.empty()) problem = "unknown code page '" + problem + "' in --codepage";
+    }
+    if (!problem.empty()) throw SetupError(problem);
+    const MailStore store = openStoreDetectingCodePage(line.storeDir, std::move(codePage));
     if (command->needsStore) requireStore(store);
     return command->run(args, store);
 }

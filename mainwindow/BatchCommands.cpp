@@ -44,13 +44,6 @@ std::string pathBytes(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-// The names and sizes of the attachments a printed page does not show; empty for none.
-std::string printedAttachmentList(std::string_view raw, std::string_view fallbackCharset) {
-    MailMessage message;
-    message.loadText(raw);
-    return attachmentListHtml(listedAttachments(message, fallbackCharset));
-}
-
 // Runs its action when it goes out of scope, by an exception too.
 template <typename F>
 class OnExit {
@@ -285,9 +278,13 @@ bool BatchCommands::printOne(const MessageInfo& record) {
     // Printing always dresses the page; the field boxes and the template still count.
     Design design = hooks.design();
     design.apply = true;
-    design.underHeaderTable = printedAttachmentList(raw, store.codePage().name());
+    // One parse for the page and the list of the attachments it does not show.
+    MailMessage message;
+    message.loadText(raw);
+    message.locateBodies();
+    design.underHeaderTable = attachmentListHtml(listedAttachments(message, store.codePage().name()));
     const std::string page =
-        renderMessagePage(raw, record, design, paths.workDir, "print.htm", &pageFiles);
+        renderMessagePage(message, record, design, paths.workDir, "print.htm", &pageFiles);
     ui.messagePrinter->print(page, record);
     return text.whole;
 }

@@ -37,12 +37,14 @@
 #include "mainwindow/PreviewOptions.h"
 #include "mainwindow/RecoveryController.h"
 #include "mainwindow/SearchController.h"
+#include "mainwindow/StoreChoice.h"
 #include "output/Output.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/browser/PageView.h"
 #include "windows/AttachmentBar.h"
 #include "windows/ExportStoreDialog.h"
+#include "windows/FoundStoresPanel.h"
 #include "windows/UploadDialog.h"
 #include "windows/MessageWindow.h"
 #include "windows/SaveExportDialog.h"
@@ -115,6 +117,7 @@ MainWindow::MainWindow(MailStore store, AppPaths paths, QWidget* parent)
             [this] { return search->running(); }, [this] { return saveExportDialog; }});
     updateRecentMenu();
     connectHandlers();
+    foundStores = addStoreChoice(*this, ui->listStack->widget(1), ui->openStoreAction);
     setAcceptDrops(true);
 
     listRatio = restoreWindowLayout(*this, *ui);
@@ -153,7 +156,7 @@ void MainWindow::updateRecentMenu() {
     for (const QString& dir : recent) {
         QAction* entry = ui->recentMenu->addAction(dir);
         connect(entry, &QAction::triggered, this, reported(this, [this, dir] {
-                    openStore(MailStore(QFile::encodeName(dir).toStdString()));
+                    openStore(openStoreForWindow(QFile::encodeName(dir).toStdString()));
                 }));
     }
     ui->recentMenu->setEnabled(!recent.isEmpty());
@@ -346,6 +349,7 @@ void MainWindow::onOpenStore() {
     dialog.setNameFilter(tr("Outlook Express folders (*.dbx *.DBX)"));
     const QString current = QFile::decodeName(QByteArray::fromStdString(store.directory()));
     if (QFileInfo(current).isDir()) dialog.setDirectory(current);
+    dialog.setSidebarUrls(dialog.sidebarUrls() + foundStoreUrls(*foundStores));
     if (showModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString chosen = dialog.selectedFiles().front();
     const std::string dir = storeDirectoryOf(chosen);
@@ -354,7 +358,7 @@ void MainWindow::onOpenStore() {
                        tr("%1 is neither a directory nor a .dbx file.").arg(chosen));
         return;
     }
-    openStore(MailStore(dir));
+    openStore(openStoreForWindow(dir));
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
@@ -377,7 +381,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
             const std::string dir = storeDirectoryOf(url.toLocalFile());
             if (dir.empty()) continue;
             event->acceptProposedAction();
-            openStore(MailStore(dir));
+            openStore(openStoreForWindow(dir));
             return;
         }
     });
@@ -385,6 +389,10 @@ void MainWindow::dropEvent(QDropEvent* event) {
 
 void MainWindow::showStorePlaceholder(bool show) {
     ui->listStack->setCurrentIndex(show ? 1 : 0);
+    if (show && !usualPlacesSearched) {
+        usualPlacesSearched = true;
+        foundStores->searchUsualPlaces();
+    }
 }
 
 // ---------------------------------------------------------------------------------
@@ -590,10 +598,13 @@ void MainWindow::onSelectionChanged() {
     // A part refused its file is reported once the page is on its way: the rest
     // of the message is still worth reading.
     std::vector<FileCreateError> problems;
-    const std::string page = renderMessagePage(raw, record, currentDesign(), paths.workDir,
+    auto message = std::make_shared<MailMessage>();  // one parse for the page and the bar
+    message->loadText(raw);
+    message->locateBodies();
+    const std::string page = renderMessagePage(*message, record, currentDesign(), paths.workDir,
                                                "mail.htm", &tempFiles, &problems);
     ui->pageView->navigate(QString::fromStdString(page));
-    if (ui->attachmentBar->setMessage(raw, store.codePage().name()) > 0)
+    if (ui->attachmentBar->setMessage(std::move(message), store.codePage().name()) > 0)
         ui->messageModel->markHasAttachments(record.dataOffset);
     for (const FileCreateError& problem : problems) reportError(this, errorText(problem));
 }

@@ -32,6 +32,7 @@ class QTreeWidgetItem;
 namespace lumbrook {
 
 class BatchCommands;
+class FoundStoresPanel;
 class MainWindowWidgets;
 class MessagePrinter;
 class MessageWindow;
@@ -172,6 +173,8 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<FolderCounts> counts;
     std::unique_ptr<SearchController> search;
     std::unique_ptr<RecoveryController> recovery;
+    FoundStoresPanel* foundStores = nullptr;  // on the no-store page
+    bool usualPlacesSearched = false;
     std::unique_ptr<BatchCommands> batches;
 };
 

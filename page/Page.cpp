@@ -281,6 +281,13 @@ std::string renderMessagePage(std::string_view rawText, const MessageInfo& recor
     MailMessage message;
     message.loadText(rawText);
     message.locateBodies();
+    return renderMessagePage(message, record, design, dir, pageName, tempFiles, problems);
+}
+
+std::string renderMessagePage(MailMessage& message, const MessageInfo& record,
+                              const Design& design, const std::string& dir,
+                              const std::string& pageName, TempFiles* tempFiles,
+                              std::vector<FileCreateError>* problems) {
     OutputNames names;
     names.reserve(pageName);
     const PartFiles parts = saveContentIdParts(message, dir, names);

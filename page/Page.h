@@ -136,5 +136,12 @@ std::string renderMessagePage(std::string_view rawText, const MessageInfo& recor
                               const Design& design, const std::string& dir,
                               const std::string& pageName, TempFiles* tempFiles,
                               std::vector<FileCreateError>* problems = nullptr);
+// The same for a message parsed already (its text loaded, its bodies located): the
+// preview hands the one parse on to its attachment bar, printing lists the
+// attachments from it.
+std::string renderMessagePage(MailMessage& message, const MessageInfo& record,
+                              const Design& design, const std::string& dir,
+                              const std::string& pageName, TempFiles* tempFiles,
+                              std::vector<FileCreateError>* problems = nullptr);
 
 }  // namespace lumbrook

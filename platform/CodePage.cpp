@@ -225,6 +225,12 @@ CodePage CodePage::fromEnvironment(std::string* problem) {
     return page;
 }
 
+std::optional<CodePage> CodePage::fromEnvironmentIfSet(std::string* problem) {
+    const char* setting = std::getenv("LUMBROOK_CODEPAGE");
+    if (!setting || trim(std::string_view(setting), isBlank).empty()) return std::nullopt;
+    return fromEnvironment(problem);
+}
+
 int CodePage::number() const {
     return codePageNumberOf(iconvName);
 }
@@ -243,6 +249,41 @@ std::string CodePage::toUtf8(std::string_view text) const {
 std::string CodePage::asUtf8(std::string_view text) const {
     if (isValidUtf8(text)) return std::string(text);
     return toUtf8(text);
+}
+
+const std::vector<int>& windowsAnsiCodePages() {
+    static const std::vector<int> pages = {1252, 1250, 1251, 1253, 1254, 1257,
+                                           1255, 1256, 1258, 874,  932,  936, 949, 950};
+    return pages;
+}
+
+int ansiCodePageOfCharset(std::string_view charset) {
+    const std::string name = lowerAscii(trim(charset, isBlank));
+    static const struct {
+        std::string_view charset;
+        int codePage;
+    } known[] = {
+        {"iso-8859-1", 1252},  {"iso-8859-15", 1252},   {"latin1", 1252},
+        {"iso-8859-2", 1250},  {"latin2", 1250},        {"koi8-r", 1251},
+        {"koi8-u", 1251},      {"iso-8859-5", 1251},    {"cp866", 1251},
+        {"ibm866", 1251},      {"iso-8859-7", 1253},    {"iso-8859-9", 1254},
+        {"iso-8859-4", 1257},  {"iso-8859-13", 1257},   {"iso-8859-8", 1255},
+        {"iso-8859-8-i", 1255}, {"iso-8859-6", 1256},   {"tis-620", 874},
+        {"shift_jis", 932},    {"iso-2022-jp", 932},    {"euc-jp", 932},
+        {"gb2312", 936},       {"gbk", 936},            {"gb18030", 936},
+        {"ks_c_5601-1987", 949}, {"euc-kr", 949},       {"big5", 950},
+    };
+    for (const auto& k : known)
+        if (name == k.charset) return k.codePage;
+    for (std::string_view prefix : {std::string_view("windows-"), std::string_view("cp"),
+                                    std::string_view("x-cp")}) {
+        if (name.starts_with(prefix)) {
+            const auto n = parseNumber(std::string_view(name).substr(prefix.size()));
+            for (int page : windowsAnsiCodePages())
+                if (n && *n == page) return page;
+        }
+    }
+    return 0;
 }
 
 void appendUtf8(std::string& out, char32_t cp) {

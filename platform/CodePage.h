@@ -1,8 +1,10 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/Charset.h"
 
@@ -26,6 +28,9 @@ class CodePage {
     // setting iconv does not know is described there ("unknown code page 'XYZ' in
     // LUMBROOK_CODEPAGE") and Windows-1252 is used; problem is left alone otherwise.
     static CodePage fromEnvironment(std::string* problem = nullptr);
+    // The same, but nothing when LUMBROOK_CODEPAGE is unset or blank: then the
+    // store's own code page is detected.
+    static std::optional<CodePage> fromEnvironmentIfSet(std::string* problem = nullptr);
 
     // The Windows code page number (1252), 0 for an iconv name that is none.
     int number() const;
@@ -49,6 +54,13 @@ class CodePage {
     std::string iconvName;
     std::shared_ptr<const Converter> converter;
 };
+
+// The Windows ANSI code pages a store may be written in, the Western one first.
+const std::vector<int>& windowsAnsiCodePages();
+// The Windows ANSI code page whose letters a mail charset ("koi8-r",
+// "iso-8859-2", "windows-1251") writes; 0 for charsets that tell nothing about
+// it (us-ascii, utf-8, unknown names).
+int ansiCodePageOfCharset(std::string_view charset);
 
 // Appends one code point; surrogates and values past U+10FFFF become U+FFFD.
 void appendUtf8(std::string& out, char32_t codePoint);

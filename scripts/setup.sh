@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    nlohmann-json3-dev libssl-dev libxml2-dev libsqlite3-dev
+    nlohmann-json3-dev libssl-dev libxml2-dev libsqlite3-dev libhivex-dev
     libvmime-dev libgnutls28-dev dovecot-core dovecot-imapd openssl
     qt6-base-dev qt6-svg-dev qt6-webengine-dev
     qt6-l10n-tools qt6-tools-dev qt6-translations-l10n

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,11 +29,47 @@ namespace {
 // us by mistake is refused instead of emptied.
 constexpr int ApplicationId = 0x4C624978;
 // Raised whenever the tables or the tokenizer change; an older file is rebuilt.
-constexpr int SchemaVersion = 1;
+// 1: one word table holding a copy of every text. 2: a word table per folder
+// without the texts, and the rows the list shows.
+constexpr int SchemaVersion = 2;
 constexpr int SnippetWords = 14;
 constexpr std::size_t MaxHitTextBytes = 1024;
-// Rows ranked beyond those wanted, for the ties at the last one (see searchWords).
-constexpr std::uint64_t TieRows = 32;
+// How much of a hit's body and subject its snippet is looked for in: the texts of a
+// screenful of hits are indexed again for their snippets, and a huge message must
+// not make that take long.
+constexpr std::size_t SnippetBodyBytes = 256 * 1024;
+// The start of each body is kept in the index: most snippets are found in it, and
+// reading a hit back from the store reads its attachments too.
+constexpr std::size_t KeptBodyBytes = 1024;
+constexpr std::size_t SnippetSubjectBytes = 512;
+// SQLite's snippet() weighs every window at every match against every other match,
+// so its work grows with the square of a message's matches; a message with more
+// than this many gets the window at its first match in the body instead.
+constexpr int SnippetMatchesScored = 64;
+// How many matches are ranked at most: all of them up to this many, else each
+// folder's newest, its share of them. A match of single words costs about a
+// microsecond and a half to rank; one of a phrase of several words costs that for
+// every message that holds its words, which for common words is almost every message
+// looked at: those are ranked from fewer.
+constexpr std::int64_t RankedWords = 20000;
+constexpr std::int64_t RankedPhrases = 500;
+// A prefix stands for all the words it starts, each looked up and merged.
+constexpr std::int64_t RankedPrefixes = 5000;
+// A folder's share is never fewer than this many.
+constexpr std::int64_t RankedPerFolder = 100;
+// How many of each phrase's messages are counted for how rare it is, at most (the same
+// shares); beyond them its count is estimated from how far into the folder they reached.
+constexpr std::int64_t CountedPerFolder = 200;
+// The rowid of a message is its date in seconds shifted by this many bits, plus a
+// number among the messages of that second: the word tables list matches newest
+// last, so the newest are found without looking at the others.
+constexpr int RowidSecondShift = 20;
+// The word tables' columns; one more, "every", holds the same word in every row so
+// that a query can reach each table's first row (see rankStatistics).
+constexpr int WordColumns = 6;
+constexpr const char* WordColumnSet = "{sender recipients subject folder attachments body}";
+// What a hit shows and its snippet needs are kept apart from the messages' dates and
+// filters (hitRows), so that a filter looks at a small table.
 
 const char* const SchemaSql = R"sql(
 CREATE TABLE folders(
@@ -49,15 +86,36 @@ CREATE TABLE messages(
     hasAttachment INTEGER NOT NULL);
 CREATE INDEX messagesByFolder ON messages(folderId);
 CREATE INDEX messagesByTime ON messages(fileTime);
-CREATE VIRTUAL TABLE messageText USING fts5(
-    sender, recipients, subject, folder, attachments, body,
-    tokenize = 'unicode61 remove_diacritics 2', prefix = '2 3');
+CREATE TABLE hitRows(
+    id INTEGER PRIMARY KEY,
+    folderPath TEXT NOT NULL,
+    sender TEXT NOT NULL,
+    recipients TEXT NOT NULL,
+    subject TEXT NOT NULL,
+    attachments TEXT NOT NULL,
+    recordSubject BLOB NOT NULL,
+    recordFrom BLOB NOT NULL,
+    recordTo BLOB NOT NULL,
+    entry91 INTEGER NOT NULL,
+    recordOffset INTEGER NOT NULL,
+    priority INTEGER NOT NULL,
+    origin INTEGER NOT NULL,
+    bodyStart TEXT NOT NULL,
+    bodyCut INTEGER NOT NULL);
 )sql";
 
-// Column weights for bm25 in the order above: a word in the subject or the sender
-// says more about the message than the same word somewhere in a long body.
-const std::string RankWeights = "3.0, 1.5, 4.0, 1.0, 2.0, 1.0";
-const std::string RankSql = "bm25(messageText, " + RankWeights + ")";
+const char* const Tokenizer = "tokenize = 'unicode61 remove_diacritics 2'";
+
+std::string wordTableName(std::int64_t folderId) { return "words" + std::to_string(folderId); }
+
+// Column weights for bm25 in the order of the columns: a word in the subject or the
+// sender says more about the message than the same word somewhere in a long body.
+constexpr double RankWeights[WordColumns] = {3.0, 1.5, 4.0, 1.0, 2.0, 1.0};
+
+// The match expression of the user's query, kept off the column "every".
+std::string userColumns(const std::string& match) {
+    return std::string(WordColumnSet) + " : (" + match + ")";
+}
 
 bool isDamage(int code) {
     const int primary = code & 0xFF;
@@ -246,12 +304,266 @@ std::string pickSnippet(const std::string& body, const std::string& subject) {
     return cleanSnippet(!bodyMatches && subject.find('\x01') != std::string::npos ? subject : body);
 }
 
-std::string truncated(std::string s) {
-    if (s.size() <= MaxHitTextBytes) return s;
-    std::size_t cut = MaxHitTextBytes;
+// ---- Functions the word tables call for each matching row (SQLite's full-text
+// extension interface).
+
+// bm25 as SQLite's own, with the numbers that describe the whole index passed in:
+// the index is a table per folder, and SQLite's bm25 would weigh each folder's rows by
+// that folder alone. The argument is "averageLength idf0 idf1 ...", one idf per phrase.
+struct RankData {
+    double averageLength = 1;
+    std::vector<double> idf;
+    std::vector<double> frequency;
+};
+
+void rankFunction(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* out, int argc,
+                  sqlite3_value** argv) {
+    auto* data = static_cast<RankData*>(api->xGetAuxdata(fts, 0));
+    if (!data) {
+        auto made = std::make_unique<RankData>();
+        if (argc > 0) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+            char* end = nullptr;
+            if (text) {
+                made->averageLength = std::strtod(text, &end);
+                for (const char* p = end; *p;) {
+                    const double v = std::strtod(p, &end);
+                    if (end == p) break;
+                    made->idf.push_back(v);
+                    p = end;
+                }
+            }
+        }
+        made->frequency.resize(made->idf.size());
+        data = made.get();
+        const int rc = api->xSetAuxdata(fts, made.release(),
+                                        [](void* p) { delete static_cast<RankData*>(p); });
+        if (rc != SQLITE_OK) {
+            sqlite3_result_error_code(out, rc);
+            return;
+        }
+    }
+    constexpr double K1 = 1.2, B = 0.75;
+    std::fill(data->frequency.begin(), data->frequency.end(), 0.0);
+    int instances = 0;
+    int rc = api->xInstCount(fts, &instances);
+    for (int i = 0; rc == SQLITE_OK && i < instances; ++i) {
+        int phrase = 0, column = 0, offset = 0;
+        rc = api->xInst(fts, i, &phrase, &column, &offset);
+        if (rc == SQLITE_OK && column < WordColumns && phrase >= 0 &&
+            static_cast<std::size_t>(phrase) < data->frequency.size())
+            data->frequency[static_cast<std::size_t>(phrase)] += RankWeights[column];
+    }
+    int all = 0, every = 0;
+    if (rc == SQLITE_OK) rc = api->xColumnSize(fts, -1, &all);
+    if (rc == SQLITE_OK) rc = api->xColumnSize(fts, WordColumns, &every);
+    if (rc != SQLITE_OK) {
+        sqlite3_result_error_code(out, rc);
+        return;
+    }
+    const double length = double(all - every);
+    double score = 0;
+    for (std::size_t i = 0; i < data->idf.size(); ++i) {
+        const double f = data->frequency[i];
+        score += data->idf[i] * ((f * (K1 + 1.0)) / (f + K1 * (1 - B + B * length / data->averageLength)));
+    }
+    sqlite3_result_double(out, -1.0 * score);
+}
+
+// For the first row only: how many rows of the table each phrase but the last (the
+// word of "every") is found in, counted up to the cap given; a count that reached
+// the cap comes with the rowid it reached. "count rowid count rowid ...".
+// With a cap of 0, only how many phrases there are but the last, and how many words
+// the longest of them has: "phrases words".
+void countFunction(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* out, int argc,
+                   sqlite3_value** argv) {
+    struct Count {
+        std::int64_t rows = 0, cap = 0, reached = 0;
+    };
+    const std::int64_t cap = argc > 0 ? sqlite3_value_int64(argv[0]) : 0;
+    std::string result;
+    const int phrases = api->xPhraseCount(fts);
+    if (cap <= 0) {  // only how many phrases there are, and the words of the longest
+        int longest = 0;
+        for (int i = 0; i + 1 < phrases; ++i) longest = std::max(longest, api->xPhraseSize(fts, i));
+        result = std::to_string(phrases - 1) + ' ' + std::to_string(longest);
+        sqlite3_result_text64(out, result.data(), result.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+        return;
+    }
+    for (int i = 0; i + 1 < phrases; ++i) {
+        Count count{0, cap, 0};
+        const int rc = api->xQueryPhrase(
+            fts, i, &count, [](const Fts5ExtensionApi* a, Fts5Context* f, void* user) -> int {
+                auto* c = static_cast<Count*>(user);
+                if (++c->rows < c->cap) return SQLITE_OK;
+                c->reached = a->xRowid(f);
+                return SQLITE_DONE;
+            });
+        if (rc != SQLITE_OK) {
+            sqlite3_result_error_code(out, rc);
+            return;
+        }
+        result += std::to_string(count.rows) + ' ' + std::to_string(count.reached) + ' ';
+    }
+    sqlite3_result_text64(out, result.data(), result.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+// The snippet of a column of a row with many matches: SnippetWords words from shortly
+// before its first match, the matched words marked as snippet() marks them. NULL
+// when the row has few enough matches for snippet() itself; "" when the column has
+// none.
+void manyMatchesSnippet(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* out, int argc,
+                        sqlite3_value** argv) {
+    const int column = argc > 0 ? sqlite3_value_int(argv[0]) : 0;
+    int instances = 0;
+    int rc = api->xInstCount(fts, &instances);
+    if (rc != SQLITE_OK) {
+        sqlite3_result_error_code(out, rc);
+        return;
+    }
+    if (instances <= SnippetMatchesScored) {
+        sqlite3_result_null(out);
+        return;
+    }
+    // The matched tokens of the column, as [first, last] token ranges in order.
+    std::vector<std::pair<int, int>> marked;
+    for (int i = 0; rc == SQLITE_OK && i < instances; ++i) {
+        int phrase = 0, col = 0, offset = 0;
+        rc = api->xInst(fts, i, &phrase, &col, &offset);
+        if (rc == SQLITE_OK && col == column)
+            marked.emplace_back(offset, offset + std::max(1, api->xPhraseSize(fts, phrase)) - 1);
+    }
+    if (rc != SQLITE_OK || marked.empty()) {
+        if (rc != SQLITE_OK) sqlite3_result_error_code(out, rc);
+        else sqlite3_result_text(out, "", 0, SQLITE_STATIC);
+        return;
+    }
+    std::sort(marked.begin(), marked.end());
+    const char* text = nullptr;
+    int size = 0;
+    rc = api->xColumnText(fts, column, &text, &size);
+    if (rc != SQLITE_OK || !text) {
+        sqlite3_result_error_code(out, rc == SQLITE_OK ? SQLITE_ERROR : rc);
+        return;
+    }
+    struct Window {
+        int first = 0, last = 0;  // tokens
+        int token = 0;            // the one in hand
+        int start = -1, end = 0;  // bytes
+        bool more = false;        // tokens after the last
+        std::vector<std::pair<int, int>> bytes;  // of each token in the window
+    } w;
+    w.first = std::max(0, marked.front().first - 2);
+    w.last = w.first + SnippetWords - 1;
+    rc = api->xTokenize(fts, text, size, &w,
+                        [](void* user, int flags, const char*, int, int start, int end) -> int {
+                            auto* win = static_cast<Window*>(user);
+                            if (flags & FTS5_TOKEN_COLOCATED) return SQLITE_OK;
+                            const int token = win->token++;
+                            if (token < win->first) return SQLITE_OK;
+                            if (token > win->last) {
+                                win->more = true;
+                                return SQLITE_DONE;
+                            }
+                            win->bytes.emplace_back(start, end);
+                            return SQLITE_OK;
+                        });
+    if (rc != SQLITE_OK && rc != SQLITE_DONE) {
+        sqlite3_result_error_code(out, rc);
+        return;
+    }
+    std::string snippet;
+    if (w.first > 0) snippet += "…";
+    std::size_t m = 0;
+    int copied = w.bytes.empty() ? 0 : w.bytes.front().first;
+    for (std::size_t i = 0; i < w.bytes.size(); ++i) {
+        const int token = w.first + static_cast<int>(i);
+        while (m < marked.size() && marked[m].second < token) ++m;
+        const bool opens = m < marked.size() && marked[m].first <= token &&
+                           (token == marked[m].first || token == w.first);
+        const bool closes = m < marked.size() && marked[m].first <= token &&
+                            (token == marked[m].second || i + 1 == w.bytes.size());
+        snippet.append(text + copied, static_cast<std::size_t>(w.bytes[i].first - copied));
+        if (opens) snippet += '\x01';
+        snippet.append(text + w.bytes[i].first,
+                       static_cast<std::size_t>(w.bytes[i].second - w.bytes[i].first));
+        if (closes) snippet += '\x02';
+        copied = w.bytes[i].second;
+    }
+    if (w.more) snippet += "…";
+    sqlite3_result_text64(out, snippet.data(), snippet.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+// Whether the row has a match in the column given.
+void columnMatchesFunction(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* out, int argc,
+                           sqlite3_value** argv) {
+    const int column = argc > 0 ? sqlite3_value_int(argv[0]) : 0;
+    int instances = 0;
+    int rc = api->xInstCount(fts, &instances);
+    for (int i = 0; rc == SQLITE_OK && i < instances; ++i) {
+        int phrase = 0, col = 0, offset = 0;
+        rc = api->xInst(fts, i, &phrase, &col, &offset);
+        if (rc == SQLITE_OK && col == column) {
+            sqlite3_result_int(out, 1);
+            return;
+        }
+    }
+    if (rc != SQLITE_OK) sqlite3_result_error_code(out, rc);
+    else sqlite3_result_int(out, 0);
+}
+
+bool registerFunctions(sqlite3* db) {
+    fts5_api* api = nullptr;
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &s, nullptr) != SQLITE_OK) return false;
+    sqlite3_bind_pointer(s, 1, reinterpret_cast<void*>(&api), "fts5_api_ptr", nullptr);
+    sqlite3_step(s);
+    sqlite3_finalize(s);
+    if (!api || api->iVersion < 2) return false;
+    return api->xCreateFunction(api, "lbrank", nullptr, rankFunction, nullptr) == SQLITE_OK &&
+           api->xCreateFunction(api, "lbcounts", nullptr, countFunction, nullptr) == SQLITE_OK &&
+           api->xCreateFunction(api, "lbsnippet", nullptr, manyMatchesSnippet, nullptr) == SQLITE_OK &&
+           api->xCreateFunction(api, "lbmatches", nullptr, columnMatchesFunction, nullptr) == SQLITE_OK;
+}
+
+// The averages record of a word table: its rows, and its tokens outside "every".
+struct TableTotals {
+    std::int64_t rows = 0;
+    std::int64_t tokens = 0;
+};
+
+bool readVarint(const unsigned char*& p, const unsigned char* end, std::uint64_t& v) {
+    v = 0;
+    for (int i = 0; i < 9; ++i) {
+        if (p == end) return false;
+        const unsigned char b = *p++;
+        if (i == 8) {
+            v = (v << 8) | b;
+            return true;
+        }
+        v = (v << 7) | (b & 0x7F);
+        if (!(b & 0x80)) return true;
+    }
+    return true;
+}
+
+TableTotals decodeTotals(const void* blob, int size) {
+    TableTotals t;
+    const auto* p = static_cast<const unsigned char*>(blob);
+    const unsigned char* end = p + std::max(0, size);
+    std::uint64_t v = 0;
+    if (!p || !readVarint(p, end, v)) return t;
+    t.rows = static_cast<std::int64_t>(v);
+    for (int c = 0; c < WordColumns && readVarint(p, end, v); ++c) t.tokens += static_cast<std::int64_t>(v);
+    return t;
+}
+
+// The text cut to at most max bytes, not inside a UTF-8 sequence.
+std::string_view utf8Prefix(std::string_view s, std::size_t max) {
+    if (s.size() <= max) return s;
+    std::size_t cut = max;
     while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) --cut;
-    s.resize(cut);
-    return s;
+    return s.substr(0, cut);
 }
 
 }  // namespace
@@ -282,9 +594,9 @@ std::string defaultIndexPath(std::string_view storeAbsolutePath) {
 }
 
 struct SearchIndex::Statements {
-    Statement findFolder, upsertFolder, folderFileNames, deleteFolder, deleteFolderText,
-        deleteFolderMessages, insertMessage, insertText, countFolders, countMessages, hitRow,
-        messageTime, snippets, snippetsAmongMatches, rankedWords;
+    Statement findFolder, upsertFolder, folderFileNames, deleteFolder, deleteFolderMessages,
+        deleteFolderHitRows, insertHitRow, insertMessage, insertWords, countFolders, countMessages, hitRow, messageTime, lastInSecond,
+        lastRowid, rowsUpTo, hitTexts, clearSnippetTexts, insertSnippetText, snippets, bodyOnly;
 };
 
 SearchIndex::SearchIndex(const std::string& path) : indexPath(path) { open(true); }
@@ -323,7 +635,9 @@ void SearchIndex::fail(const std::string& what, int code) {
 }
 
 void SearchIndex::check(int code, const char* what) {
-    if (code != SQLITE_OK && code != SQLITE_DONE && code != SQLITE_ROW) fail(what, code);
+    if (code == SQLITE_OK || code == SQLITE_DONE || code == SQLITE_ROW) return;
+    if ((code & 0xFF) == SQLITE_INTERRUPT && cancelFlag && cancelFlag->load()) throw SearchCancelled();
+    fail(what, code);
 }
 
 void SearchIndex::exec(const char* sql) { check(sqlite3_exec(database, sql, nullptr, nullptr, nullptr), "written"); }
@@ -364,7 +678,6 @@ bool SearchIndex::schemaIsCurrent() {
     // of the text index, which can be large.
     pragma("SELECT count(*) FROM folders");
     pragma("SELECT count(*) FROM messages");
-    pragma("SELECT count(*) FROM messageText_idx");
     return true;
 }
 
@@ -480,6 +793,11 @@ void SearchIndex::open(bool allowRebuild) {
         }
     }
 
+    if (!registerFunctions(database)) {
+        close();
+        throw SearchIndexError("The search index " + indexPath +
+                               " cannot be used: SQLite lacks its full-text extension.");
+    }
     statements = std::make_unique<Statements>();
     auto prepare = [&](Statement& s, const char* sql) {
         s = Statement(database, sql);
@@ -492,41 +810,46 @@ void SearchIndex::open(bool allowRebuild) {
             "ON CONFLICT(fileName) DO UPDATE SET size = excluded.size, mtimeNs = excluded.mtimeNs");
     prepare(st.folderFileNames, "SELECT id, fileName FROM folders");
     prepare(st.deleteFolder, "DELETE FROM folders WHERE id = ?1");
-    prepare(st.deleteFolderText,
-            "DELETE FROM messageText WHERE rowid IN (SELECT id FROM messages WHERE folderId = ?1)");
     prepare(st.deleteFolderMessages, "DELETE FROM messages WHERE folderId = ?1");
     prepare(st.insertMessage,
-            "INSERT INTO messages(folderId, dataOffset, fileTime, flags, hasAttachment) "
-            "VALUES(?1, ?2, ?3, ?4, ?5)");
-    prepare(st.insertText,
-            "INSERT INTO messageText(rowid, sender, recipients, subject, folder, attachments, body) "
-            "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+            "INSERT INTO messages(id, folderId, dataOffset, fileTime, flags, hasAttachment) "
+            "VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+    prepare(st.insertHitRow,
+            "INSERT INTO hitRows(id, folderPath, sender, recipients, subject, attachments, recordSubject, "
+            "recordFrom, recordTo, entry91, recordOffset, priority, origin, bodyStart, bodyCut) "
+            "VALUES(?1, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20)");
+    prepare(st.deleteFolderHitRows,
+            "DELETE FROM hitRows WHERE id IN (SELECT id FROM messages WHERE folderId = ?1)");
     prepare(st.countFolders, "SELECT count(*) FROM folders");
     prepare(st.countMessages, "SELECT count(*) FROM messages");
     prepare(st.hitRow,
-            "SELECT f.fileName, m.dataOffset, m.fileTime, m.flags, m.hasAttachment, t.folder, "
-            "t.sender, t.subject FROM messages m JOIN folders f ON f.id = m.folderId "
-            "JOIN messageText t ON t.rowid = m.id WHERE m.id = ?1");
-    // Markers are control characters, made visible later (see cleanSnippet). Most of a
-    // snippet's cost is finding its row's matches; the subject's, made beside the body's
-    // from the same ones, costs little more, as subjects are short.
-    prepare(st.snippets,
-            "SELECT snippet(messageText, 5, char(1), char(2), '…', 14), "
-            "snippet(messageText, 2, char(1), char(2), '…', 14) "
-            "FROM messageText WHERE messageText MATCH ?1 AND rowid = ?2");
-    const std::string rankedWords = "SELECT rowid, " + RankSql +
-                                    " AS r FROM messageText WHERE messageText MATCH ?1 "
-                                    "ORDER BY r LIMIT ?2";
-    prepare(st.rankedWords, rankedWords.c_str());
-    // The same snippets for the rows among ?2 (a JSON array) while the query goes through
-    // all of its matches between the first and the last of them once (see searchWords).
-    prepare(st.snippetsAmongMatches,
-            "SELECT rowid, CASE WHEN rowid IN (SELECT value FROM json_each(?2)) THEN "
-            "snippet(messageText, 5, char(1), char(2), '…', 14) END, "
-            "CASE WHEN rowid IN (SELECT value FROM json_each(?2)) THEN "
-            "snippet(messageText, 2, char(1), char(2), '…', 14) END "
-            "FROM messageText WHERE messageText MATCH ?1 AND rowid BETWEEN ?3 AND ?4");
+            "SELECT f.fileName, m.dataOffset, m.fileTime, m.flags, m.hasAttachment, h.folderPath, "
+            "h.sender, h.subject, h.recordSubject, h.recordFrom, h.recordTo, h.entry91, "
+            "h.recordOffset, h.priority, h.origin "
+            "FROM messages m JOIN folders f ON f.id = m.folderId JOIN hitRows h ON h.id = m.id "
+            "WHERE m.id = ?1");
     prepare(st.messageTime, "SELECT fileTime FROM messages WHERE id = ?1");
+    prepare(st.lastInSecond, "SELECT max(id) FROM messages WHERE id BETWEEN ?1 AND ?2");
+    prepare(st.lastRowid, "SELECT max(id) FROM messages");
+    prepare(st.rowsUpTo, "SELECT count(*) FROM messages WHERE folderId = ?1 AND id <= ?2");
+    prepare(st.hitTexts, "SELECT h.sender, h.recipients, h.subject, h.folderPath, h.attachments, "
+                         "h.bodyStart, h.bodyCut, m.folderId FROM hitRows h JOIN messages m ON m.id = h.id "
+                         "WHERE h.id = ?1");
+    // The texts of the hits in hand, indexed again for their snippets (see addSnippets).
+    exec((std::string("CREATE VIRTUAL TABLE IF NOT EXISTS temp.hitText USING fts5("
+                      "sender, recipients, subject, folder, attachments, body, ") +
+          Tokenizer + ")").c_str());
+    prepare(st.clearSnippetTexts, "DELETE FROM temp.hitText");
+    prepare(st.insertSnippetText,
+            "INSERT INTO temp.hitText(rowid, sender, recipients, subject, folder, attachments, body) "
+            "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+    // Markers are control characters, made visible later (see cleanSnippet).
+    prepare(st.snippets,
+            "SELECT rowid, coalesce(lbsnippet(hitText, 5), "
+            "snippet(hitText, 5, char(1), char(2), '…', 14)), "
+            "coalesce(lbsnippet(hitText, 2), snippet(hitText, 2, char(1), char(2), '…', 14)) "
+            "FROM temp.hitText WHERE hitText MATCH ?1");
+    prepare(st.bodyOnly, "SELECT rowid, body FROM temp.hitText");
 }
 
 bool SearchIndex::isFolderCurrent(const std::string& fileName, std::uint64_t size,
@@ -543,7 +866,9 @@ bool SearchIndex::isFolderCurrent(const std::string& fileName, std::uint64_t siz
 }
 
 void SearchIndex::removeFolderRows(std::int64_t folderId) {
-    for (Statement* s : {&statements->deleteFolderText, &statements->deleteFolderMessages}) {
+    statements->insertWords = Statement();
+    exec(("DROP TABLE IF EXISTS " + wordTableName(folderId)).c_str());
+    for (Statement* s : {&statements->deleteFolderHitRows, &statements->deleteFolderMessages}) {
         s->reset();
         s->bind(1, folderId);
         check(s->step(), "written");
@@ -571,6 +896,18 @@ void SearchIndex::beginFolder(const std::string& fileName, std::uint64_t size, s
         currentFolderId = st.findFolder.integer(0);
         st.findFolder.reset();
         removeFolderRows(currentFolderId);
+        // Without a copy of the texts (content=''): the words alone, a third of the
+        // size; the prefix indexes make the words of two and three letters as quick to
+        // find as whole words.
+        const std::string table = wordTableName(currentFolderId);
+        exec(("CREATE VIRTUAL TABLE " + table +
+              " USING fts5(sender, recipients, subject, folder, attachments, body, every, "
+              "content = '', prefix = '2 3', " + Tokenizer + ")").c_str());
+        st.insertWords = Statement(database, "INSERT INTO " + table +
+                                                 "(rowid, sender, recipients, subject, folder, "
+                                                 "attachments, body, every) "
+                                                 "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, 'x')");
+        check(st.insertWords.prepareCode(), "written");
     } catch (...) {
         cancelFolder();
         throw;
@@ -581,18 +918,63 @@ void SearchIndex::addDocument(const SearchDocument& d) {
     if (!inFolder) throw std::logic_error("SearchIndex::addDocument outside beginFolder/commitFolder");
     try {
         Statements& st = *statements;
-        Statement& m = st.insertMessage;
+        // The rowid tells the date (see RowidSecondShift); a folder's messages come in
+        // date order, so each table's rows come in rowid order, which its index needs
+        // to take them without writing a segment per row.
+        const std::int64_t first = static_cast<std::int64_t>(d.fileTime / 10'000'000) << RowidSecondShift;
+        const std::int64_t last = first + (std::int64_t{1} << RowidSecondShift) - 1;
+        std::int64_t id = first == 0 ? 1 : first;
+        Statement& q = st.lastInSecond;
+        q.reset();
+        q.bind(1, first);
+        q.bind(2, last);
+        int rc = q.step();
+        check(rc, "read");
+        if (rc == SQLITE_ROW && sqlite3_column_type(q.get(), 0) != SQLITE_NULL) id = q.integer(0) + 1;
+        q.reset();
+        if (id > last) {
+            // A million messages of one second (undated ones can be): after all others.
+            Statement& l = st.lastRowid;
+            l.reset();
+            rc = l.step();
+            check(rc, "read");
+            id = l.integer(0) + 1;
+            l.reset();
+        }
+        Statement& row = st.insertMessage;
+        row.reset();
+        row.bind(1, id);
+        row.bind(2, currentFolderId);
+        row.bind(3, d.dataOffset);
+        row.bind(4, static_cast<std::int64_t>(d.fileTime));
+        row.bind(5, static_cast<std::int64_t>(d.flags));
+        row.bind(6, std::int64_t{d.hasAttachment ? 1 : 0});
+        check(row.step(), "written");
+        row.reset();
+        Statement& m = st.insertHitRow;
         m.reset();
-        m.bind(1, currentFolderId);
-        m.bind(2, d.dataOffset);
-        m.bind(3, static_cast<std::int64_t>(d.fileTime));
-        m.bind(4, static_cast<std::int64_t>(d.flags));
-        m.bind(5, std::int64_t{d.hasAttachment ? 1 : 0});
+        m.bind(1, id);
+        m.bind(7, utf8Prefix(d.folderPath, MaxHitTextBytes));
+        m.bind(8, utf8Prefix(d.from, MaxHitTextBytes));
+        m.bind(9, utf8Prefix(d.to, MaxHitTextBytes));
+        m.bind(10, utf8Prefix(d.subject, MaxHitTextBytes));
+        m.bind(11, utf8Prefix(d.attachmentNames, MaxHitTextBytes));
+        for (int i = 0; i < 3; ++i) {
+            const std::string& v = i == 0 ? d.record.subject : i == 1 ? d.record.from : d.record.to;
+            sqlite3_bind_blob64(m.get(), 12 + i, v.data(), v.size(), SQLITE_STATIC);
+        }
+        m.bind(15, std::int64_t{d.record.entry91});
+        m.bind(16, std::int64_t{d.record.recordOffset});
+        m.bind(17, std::int64_t{d.record.priority});
+        m.bind(18, std::int64_t{static_cast<std::uint8_t>(d.record.origin)});
+        const std::string_view bodyStart = utf8Prefix(d.body, KeptBodyBytes);
+        m.bind(19, bodyStart);
+        m.bind(20, std::int64_t{bodyStart.size() < d.body.size() ? 1 : 0});
         check(m.step(), "written");
         m.reset();
-        Statement& t = st.insertText;
+        Statement& t = st.insertWords;
         t.reset();
-        t.bind(1, sqlite3_last_insert_rowid(database));
+        t.bind(1, id);
         t.bind(2, d.from);
         t.bind(3, d.to);
         t.bind(4, d.subject);
@@ -609,6 +991,7 @@ void SearchIndex::addDocument(const SearchDocument& d) {
 
 void SearchIndex::commitFolder() {
     if (!inFolder) throw std::logic_error("SearchIndex::commitFolder without beginFolder");
+    statements->insertWords = Statement();
     const int rc = sqlite3_exec(database, "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         cancelFolder();
@@ -624,6 +1007,7 @@ void SearchIndex::commitFolder() {
 void SearchIndex::cancelFolder() {
     if (!inFolder) return;
     inFolder = false;
+    if (statements) statements->insertWords = Statement();
     if (database && !sqlite3_get_autocommit(database)) sqlite3_exec(database, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
@@ -688,54 +1072,213 @@ std::string fullMatch(const SearchQuery& query) {
     return "(" + query.match + ") NOT (" + query.exclude + ")";
 }
 
-}  // namespace
-
-SearchIndex::Statement SearchIndex::prepareQuery(const SearchQuery& query, const std::string& match,
-                                                 bool countOnly) {
-    const bool hasWords = !match.empty();
-    const bool hasFilters = query.hasAttachment || query.after || query.before;
-    // User text reaches SQL only as bound values; the statement's shape depends only on
-    // which filters are present.
-    std::string sql = countOnly ? "SELECT count(*)" : "SELECT m.id";
-    if (hasWords && countOnly && !hasFilters) {
-        // Every text row has its message row, so counting needs no look-up of either.
-        sql += " FROM messageText WHERE messageText MATCH ?1";
-    } else if (hasWords) {
-        sql += " FROM messageText JOIN messages m ON m.id = messageText.rowid "
-               "WHERE messageText MATCH ?1";
-    } else {
-        sql += " FROM messages m WHERE 1";
-        if (!query.exclude.empty())
-            sql += " AND m.id NOT IN (SELECT rowid FROM messageText WHERE messageText MATCH ?1)";
-    }
-    if (query.hasAttachment) sql += " AND m.hasAttachment = ?2";
+// The conditions of the filters on the message row m; the values are bound as ?4 to ?6.
+std::string filterSql(const SearchQuery& query) {
+    std::string sql;
+    if (query.hasAttachment) sql += " AND m.hasAttachment = ?4";
     // Messages without a date pass no date filter.
-    if (query.after) sql += " AND m.fileTime >= ?3 AND m.fileTime <> 0";
-    if (query.before) sql += " AND m.fileTime < ?4 AND m.fileTime <> 0";
-    if (!countOnly) {
-        sql += hasWords ? std::string(" ORDER BY ") + RankSql + ", m.fileTime DESC, m.id DESC"
-                        : " ORDER BY m.fileTime DESC, m.id DESC";
-        sql += " LIMIT ?5";
-    }
-    Statement s(database, sql);
-    check(s.prepareCode(), "searched");
-    if (hasWords)
-        s.bind(1, std::string_view(match));
-    else if (!query.exclude.empty())
-        s.bind(1, std::string_view(query.exclude));
-    if (query.hasAttachment) s.bind(2, std::int64_t{*query.hasAttachment ? 1 : 0});
-    constexpr std::uint64_t MaxTime = std::numeric_limits<std::int64_t>::max();
-    if (query.after) s.bind(3, static_cast<std::int64_t>(std::min(*query.after, MaxTime)));
-    if (query.before) s.bind(4, static_cast<std::int64_t>(std::min(*query.before, MaxTime)));
-    return s;
+    if (query.after) sql += " AND m.fileTime >= ?5 AND m.fileTime <> 0";
+    if (query.before) sql += " AND m.fileTime < ?6 AND m.fileTime <> 0";
+    return sql;
 }
 
-std::size_t SearchIndex::countMatches(const SearchQuery& query) {
-    const std::string match = fullMatch(query);  // bound, not copied: it must outlive s
-    Statement s = prepareQuery(query, match, true);
-    const int rc = s.step();
-    check(rc, "searched");
-    return rc == SQLITE_ROW ? static_cast<std::size_t>(s.integer(0)) : 0;
+}  // namespace
+
+// Stops a statement of the search in hand when its cancel flag is set: SQLite asks
+// every hundred steps, and the statement ends with SQLITE_INTERRUPT.
+class SearchIndex::CancelScope {
+  public:
+    CancelScope(SearchIndex& index, const std::atomic<bool>* cancel) : index(index) {
+        index.cancelFlag = cancel;
+        if (!cancel) return;
+        sqlite3_progress_handler(
+            index.database, 100,
+            [](void* flag) -> int { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; },
+            const_cast<std::atomic<bool>*>(cancel));
+    }
+    ~CancelScope() {
+        if (index.database) sqlite3_progress_handler(index.database, 0, nullptr, nullptr);
+        index.cancelFlag = nullptr;
+    }
+    CancelScope(const CancelScope&) = delete;
+    CancelScope& operator=(const CancelScope&) = delete;
+
+  private:
+    SearchIndex& index;
+};
+
+void SearchIndex::bindFilters(Statement& s, const SearchQuery& query) {
+    if (query.hasAttachment) s.bind(4, std::int64_t{*query.hasAttachment ? 1 : 0});
+    constexpr std::uint64_t MaxTime = std::numeric_limits<std::int64_t>::max();
+    if (query.after) s.bind(5, static_cast<std::int64_t>(std::min(*query.after, MaxTime)));
+    if (query.before) s.bind(6, static_cast<std::int64_t>(std::min(*query.before, MaxTime)));
+}
+
+std::vector<SearchIndex::WordTable> SearchIndex::wordTables() {
+    std::vector<WordTable> tables;
+    Statement& list = statements->folderFileNames;
+    list.reset();
+    int rc;
+    while ((rc = list.step()) == SQLITE_ROW) tables.push_back({list.integer(0), wordTableName(list.integer(0)), 0, 0});
+    list.reset();
+    check(rc, "read");
+    for (WordTable& t : tables) {
+        Statement totals(database, "SELECT block FROM " + t.name + "_data WHERE id = 1");
+        check(totals.prepareCode(), "read");
+        rc = totals.step();
+        check(rc, "read");
+        if (rc == SQLITE_ROW) {
+            const TableTotals read =
+                decodeTotals(sqlite3_column_blob(totals.get(), 0), sqlite3_column_bytes(totals.get(), 0));
+            t.rows = read.rows;
+            t.tokens = read.tokens;
+        }
+    }
+    return tables;
+}
+
+// How many phrases the query's words make, and how long the longest is (a probe of
+// the first row of one table).
+SearchIndex::QueryShape SearchIndex::shapeOf(const std::vector<WordTable>& tables,
+                                             const std::string& positive) {
+    QueryShape shape;
+    for (const WordTable& t : tables) {
+        if (t.rows == 0) continue;
+        Statement s(database, "SELECT lbcounts(" + t.name + ", 0) FROM " + t.name + " WHERE " + t.name +
+                                  " MATCH ?1 LIMIT 1");
+        check(s.prepareCode(), "searched");
+        const std::string probe = "(" + userColumns(positive) + ") OR every : x";
+        s.bind(1, std::string_view(probe));
+        const int rc = s.step();
+        check(rc, "searched");
+        if (rc == SQLITE_ROW) {
+            const std::string text = s.text(0);
+            char* end = nullptr;
+            shape.phrases = static_cast<int>(std::strtol(text.c_str(), &end, 10));
+            shape.longestPhrase = static_cast<int>(std::strtol(end, &end, 10));
+        }
+        break;
+    }
+    return shape;
+}
+
+// The numbers bm25 needs of the whole index, as rankFunction takes them: the average
+// length of a message and how rare each phrase of the query is. SQLite's bm25 counts
+// every message of every phrase, which for a phrase of two common words means checking
+// the positions of both in almost every message; here each folder counts up to its
+// share of counted, and a count that stops there is taken as that share of the
+// messages it got through. Below that every count is exact, and so is the rank.
+std::string SearchIndex::rankStatistics(const std::vector<WordTable>& tables, const std::string& match,
+                                        const QueryShape& shape, std::int64_t counted) {
+    std::int64_t rows = 0, tokens = 0;
+    for (const WordTable& t : tables) {
+        rows += t.rows;
+        tokens += t.tokens;
+    }
+    char number[40];
+    std::snprintf(number, sizeof number, "%.17g", rows > 0 ? double(tokens) / double(rows) : 1.0);
+    std::string out = number;
+    // With one phrase to match, how rare it is scales every rank alike and changes no
+    // order: nothing is counted (the phrases of the words left out match nothing in
+    // the rows ranked).
+    if (shape.phrases == 1) return out + " 1";
+    std::vector<double> found;
+    const std::string reachEveryRow = "(" + userColumns(match) + ") OR every : x";
+    for (const WordTable& t : tables) {
+        if (t.rows == 0) continue;
+        const std::int64_t cap = std::max<std::int64_t>(CountedPerFolder, counted * t.rows / std::max<std::int64_t>(1, rows));
+        Statement s(database, "SELECT lbcounts(" + t.name + ", ?2) FROM " + t.name + " WHERE " + t.name +
+                                  " MATCH ?1 LIMIT 1");
+        check(s.prepareCode(), "searched");
+        s.bind(1, std::string_view(reachEveryRow));
+        s.bind(2, cap);
+        const int rc = s.step();
+        check(rc, "searched");
+        if (rc != SQLITE_ROW) continue;
+        const std::string counts = s.text(0);
+        s = Statement();
+        const char* p = counts.c_str();
+        for (std::size_t phrase = 0; *p; ++phrase) {
+            char* end = nullptr;
+            const double count = double(std::strtoll(p, &end, 10));
+            const std::int64_t reached = std::strtoll(end, &end, 10);
+            p = end;
+            while (*p == ' ') ++p;
+            double n = count;
+            if (reached != 0) {
+                Statement& upTo = statements->rowsUpTo;
+                upTo.reset();
+                upTo.bind(1, t.folderId);
+                upTo.bind(2, reached);
+                check(upTo.step(), "searched");
+                const double seen = double(std::max<std::int64_t>(1, upTo.integer(0)));
+                upTo.reset();
+                n = std::min(double(t.rows), count * double(t.rows) / seen);
+            }
+            if (found.size() <= phrase) found.resize(phrase + 1, 0.0);
+            found[phrase] += n;
+        }
+    }
+    for (double n : found) {
+        double idf = std::log((double(rows) - n + 0.5) / (n + 0.5));
+        if (idf <= 0.0) idf = 1e-6;
+        std::snprintf(number, sizeof number, " %.17g", idf);
+        out += number;
+    }
+    return out;
+}
+
+std::size_t SearchIndex::countMatches(const SearchQuery& query, const std::atomic<bool>* cancel) {
+    CancelScope scope(*this, cancel);
+    const std::string match = fullMatch(query);
+    const bool hasFilters = query.hasAttachment || query.after || query.before;
+    const std::vector<WordTable> tables = wordTables();
+    std::size_t total = 0;
+    if (match.empty()) {
+        Statement s = filterStatement(query, tables, true);
+        const int rc = s.step();
+        check(rc, "searched");
+        return rc == SQLITE_ROW ? static_cast<std::size_t>(s.integer(0)) : 0;
+    }
+    const std::string words = userColumns(match);
+    for (const WordTable& t : tables) {
+        if (t.rows == 0) continue;
+        std::string sql = "SELECT count(*) FROM " + t.name;
+        if (hasFilters) sql += " JOIN messages m ON m.id = " + t.name + ".rowid";
+        sql += " WHERE " + t.name + " MATCH ?1" + filterSql(query);
+        Statement s(database, sql);
+        check(s.prepareCode(), "searched");
+        s.bind(1, std::string_view(words));
+        bindFilters(s, query);
+        const int rc = s.step();
+        check(rc, "searched");
+        if (rc == SQLITE_ROW) total += static_cast<std::size_t>(s.integer(0));
+    }
+    return total;
+}
+
+// Messages without words to match: the filters on the message rows, the words left
+// out looked up in every folder's table.
+SearchIndex::Statement SearchIndex::filterStatement(const SearchQuery& query,
+                                                    const std::vector<WordTable>& tables, bool countOnly) {
+    std::string sql = countOnly ? "SELECT count(*)" : "SELECT m.id";
+    sql += " FROM messages m WHERE 1";
+    if (!query.exclude.empty()) {
+        std::string excluded;
+        for (const WordTable& t : tables) {
+            if (!excluded.empty()) excluded += " UNION ALL ";
+            excluded += "SELECT rowid FROM " + t.name + " WHERE " + t.name + " MATCH ?1";
+        }
+        if (!excluded.empty()) sql += " AND m.id NOT IN (" + excluded + ")";
+    }
+    sql += filterSql(query);
+    if (!countOnly) sql += " ORDER BY m.fileTime DESC, m.id DESC LIMIT ?2";
+    Statement s(database, sql);
+    check(s.prepareCode(), "searched");
+    excludedWords = userColumns(query.exclude);  // bound, not copied: it must outlive s
+    if (!query.exclude.empty()) s.bind(1, std::string_view(excludedWords));
+    bindFilters(s, query);
+    return s;
 }
 
 bool SearchIndex::readHit(std::int64_t id, SearchHit& h) {
@@ -750,158 +1293,265 @@ bool SearchIndex::readHit(std::int64_t id, SearchHit& h) {
     h.fileTime = static_cast<std::uint64_t>(row.integer(2));
     h.flags = static_cast<std::uint32_t>(row.integer(3));
     h.hasAttachment = row.integer(4) != 0;
-    h.folderPath = truncated(row.text(5));
-    h.from = truncated(row.text(6));
-    h.subject = truncated(row.text(7));
+    h.folderPath = row.text(5);
+    h.from = row.text(6);
+    h.subject = row.text(7);
+    auto blob = [&](int col) {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(row.get(), col));
+        return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(row.get(), col)))
+                 : std::string();
+    };
+    MessageInfo& r = h.record;
+    r.date = h.fileTime;
+    r.subject = blob(8);
+    r.from = blob(9);
+    r.to = blob(10);
+    r.entry91 = static_cast<std::int32_t>(row.integer(11));
+    r.dataOffset = h.dataOffset;
+    r.recordOffset = static_cast<std::int32_t>(row.integer(12));
+    r.flags = h.flags;
+    r.priority = static_cast<std::uint32_t>(row.integer(13));
+    const std::int64_t origin = row.integer(14);
+    r.origin = origin == 1 ? MessageOrigin::Orphaned : origin == 2 ? MessageOrigin::Deleted : MessageOrigin::Listed;
     row.reset();
     return true;
 }
 
-// Ranking every match into a sort by rank, date and row costs most of a query that finds
-// tens of thousands of messages; ranked alone in the full-text table, with no look-up of
-// the message row per match, and cut to the best rows while they are ranked, it costs a
-// fraction of that. The rank alone leaves ties undecided, and they are common (messages
-// of the same length with the word as often), so more rows than wanted are asked for,
-// which costs next to nothing: only when the last of them ties with the last one wanted
-// may more of the same rank follow, and the query runs again for more rows until the tie
-// ends. So the same messages come out as from the sort by rank, date and row.
-//
-// A snippet made on its own looks the query up for its one row, which is cheap for words
-// but expands a prefix to all its words each time; for a prefix the snippets are made in
-// one pass through the matches instead.
-std::vector<SearchHit> SearchIndex::searchWords(const std::string& match, bool hasPrefixTerm,
+// Every folder's matches are ranked in its own table. Beyond the cut (RankedWords,
+// RankedPrefixes, RankedPhrases) each folder ranks its share of the newest (the rowids follow the
+// dates, so the table hands them out newest first and stops there): a word found in
+// almost every message costs no more than one found in twenty thousand. Below the cut
+// every match is ranked, by bm25 with the numbers of the whole index, so the order is
+// SQLite's bm25 over all matches, then newest first, then the later row.
+std::vector<SearchHit> SearchIndex::searchWords(const SearchQuery& query, const std::string& match,
                                                 std::size_t limit) {
     struct Ranked {
         std::int64_t id = 0;
         double rank = 0;
         std::uint64_t fileTime = 0;
     };
-    constexpr std::uint64_t MaxRows = std::numeric_limits<std::int64_t>::max();
-    limit = static_cast<std::size_t>(std::min<std::uint64_t>(limit, MaxRows / 4));  // all there are
-    std::uint64_t wanted = limit * std::uint64_t{2} + TieRows;
-    std::vector<Ranked> rows;
-    Statements& st = *statements;
-    while (true) {
-        rows.clear();
-        Statement& s = st.rankedWords;
-        s.reset();
-        s.bind(1, std::string_view(match));
-        s.bind(2, static_cast<std::int64_t>(wanted));
+    const std::vector<WordTable> tables = wordTables();
+    std::int64_t rows = 0;
+    for (const WordTable& t : tables) rows += t.rows;
+    const QueryShape shape = shapeOf(tables, query.match);
+    const std::int64_t ranked = shape.longestPhrase > 1 ? RankedPhrases
+                                : query.hasPrefixTerm    ? RankedPrefixes
+                                                         : RankedWords;
+    const std::string statistics = rankStatistics(tables, match, shape, ranked);
+    const std::string words = userColumns(match);
+    const bool hasFilters = query.hasAttachment || query.after || query.before;
+    // Words alone are counted quickly (no positions to compare): up to the cut, every
+    // match is ranked, whichever folders hold them.
+    bool rankAll = false;
+    if (shape.longestPhrase <= 1) {
+        std::int64_t matches = 0;
+        for (const WordTable& t : tables) {
+            if (t.rows == 0 || matches > ranked) continue;
+            std::string sql = "SELECT count(*) FROM (SELECT 1 FROM " + t.name;
+            if (hasFilters) sql += " JOIN messages m ON m.id = " + t.name + ".rowid";
+            sql += " WHERE " + t.name + " MATCH ?1" + filterSql(query) + " LIMIT ?2)";
+            Statement c(database, sql);
+            check(c.prepareCode(), "searched");
+            c.bind(1, std::string_view(words));
+            c.bind(2, ranked - matches + 1);
+            bindFilters(c, query);
+            const int rc = c.step();
+            check(rc, "searched");
+            if (rc == SQLITE_ROW) matches += c.integer(0);
+        }
+        rankAll = matches <= ranked;
+    }
+    std::vector<Ranked> found;
+    for (const WordTable& t : tables) {
+        if (t.rows == 0) continue;
+        // Never fewer than were asked for: a long list is ranked whole.
+        const std::int64_t share =
+            rankAll ? -1
+                    : std::max<std::int64_t>(
+                          {RankedPerFolder, ranked * t.rows / std::max<std::int64_t>(1, rows),
+                           static_cast<std::int64_t>(std::min<std::uint64_t>(limit, std::numeric_limits<std::int64_t>::max()))});
+        std::string sql = "SELECT " + t.name + ".rowid, lbrank(" + t.name + ", ?2) FROM " + t.name;
+        if (hasFilters) sql += " JOIN messages m ON m.id = " + t.name + ".rowid";
+        sql += " WHERE " + t.name + " MATCH ?1" + filterSql(query) + " ORDER BY " + t.name +
+               ".rowid DESC LIMIT ?3";
+        Statement s(database, sql);
+        check(s.prepareCode(), "searched");
+        s.bind(1, std::string_view(words));
+        s.bind(2, std::string_view(statistics));
+        s.bind(3, share);
+        bindFilters(s, query);
         int rc;
         while ((rc = s.step()) == SQLITE_ROW)
-            rows.push_back({s.integer(0), sqlite3_column_double(s.get(), 1), 0});
-        s.reset();
+            found.push_back({s.integer(0), sqlite3_column_double(s.get(), 1), 0});
         check(rc, "searched");
-        if (rows.size() < wanted || rows[limit - 1].rank != rows.back().rank || wanted == MaxRows)
-            break;
-        wanted = wanted > MaxRows / 2 ? MaxRows : wanted * 2;
     }
-
-    std::vector<Ranked> found;
-    found.reserve(rows.size());
-    for (Ranked& r : rows) {
-        Statement& t = st.messageTime;
+    // Only the rows that can be among the first limit need their dates: those ranked
+    // as well as the limit-th or better.
+    if (found.size() > limit && limit > 0) {
+        std::nth_element(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(limit - 1), found.end(),
+                         [](const Ranked& a, const Ranked& b) { return a.rank < b.rank; });
+        const double last = found[limit - 1].rank;
+        found.erase(std::remove_if(found.begin(), found.end(), [last](const Ranked& r) { return r.rank > last; }),
+                    found.end());
+    }
+    for (Ranked& r : found) {
+        Statement& t = statements->messageTime;
         t.reset();
         t.bind(1, r.id);
         const int rc = t.step();
         check(rc, "read");
-        if (rc == SQLITE_ROW)
-            found.push_back({r.id, r.rank, static_cast<std::uint64_t>(t.integer(0))});
+        if (rc == SQLITE_ROW) r.fileTime = static_cast<std::uint64_t>(t.integer(0));
         t.reset();
     }
-    std::sort(found.begin(), found.end(), [](const Ranked& a, const Ranked& b) {
+    auto better = [](const Ranked& a, const Ranked& b) {
         if (a.rank != b.rank) return a.rank < b.rank;
         if (a.fileTime != b.fileTime) return a.fileTime > b.fileTime;
         return a.id > b.id;
-    });
-    if (found.size() > limit) found.resize(limit);
-
+    };
+    if (found.size() > limit) {
+        std::partial_sort(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(limit), found.end(), better);
+        found.resize(limit);
+    } else {
+        std::sort(found.begin(), found.end(), better);
+    }
     std::vector<SearchHit> hits;
     hits.reserve(found.size());
-    std::vector<std::int64_t> ids;
+    hitIds.clear();
     for (const Ranked& r : found) {
         SearchHit h;
         if (!readHit(r.id, h)) continue;
-        if (!hasPrefixTerm) h.snippet = rowSnippet(match, r.id);
         hits.push_back(std::move(h));
-        ids.push_back(r.id);
-    }
-    if (hasPrefixTerm && !ids.empty()) {
-        std::map<std::int64_t, std::string> snippets;
-        std::string list = "[";
-        for (std::int64_t id : ids) list += (list.size() > 1 ? "," : "") + std::to_string(id);
-        list += ']';
-        Statement& s = st.snippetsAmongMatches;
-        s.reset();
-        s.bind(1, std::string_view(match));
-        s.bind(2, std::string_view(list));
-        s.bind(3, *std::min_element(ids.begin(), ids.end()));
-        s.bind(4, *std::max_element(ids.begin(), ids.end()));
-        int rc;
-        while ((rc = s.step()) == SQLITE_ROW) {
-            if (sqlite3_column_type(s.get(), 1) != SQLITE_NULL)
-                snippets[s.integer(0)] = pickSnippet(s.text(1), s.text(2));
-        }
-        s.reset();
-        check(rc, "read");
-        for (std::size_t i = 0; i < hits.size(); ++i) hits[i].snippet = std::move(snippets[ids[i]]);
+        hitIds.push_back(r.id);
     }
     return hits;
 }
 
-std::string SearchIndex::rowSnippet(const std::string& match, std::int64_t id) {
-    Statement& s = statements->snippets;
-    s.reset();
-    s.bind(1, std::string_view(match));
-    s.bind(2, id);
-    const int rc = s.step();
-    check(rc, "read");
-    std::string out = rc == SQLITE_ROW ? pickSnippet(s.text(0), s.text(1)) : std::string();
-    s.reset();
-    return out;
-}
-
-std::vector<SearchHit> SearchIndex::search(const SearchQuery& query, std::size_t limit) {
-    std::vector<SearchHit> hits;
-    if (limit == 0) return hits;
-    const std::string match = fullMatch(query);
-    const bool hasWords = !match.empty();
-    if (hasWords && !query.hasAttachment && !query.after && !query.before)
-        return searchWords(match, query.hasPrefixTerm, limit);
-    Statement s = prepareQuery(query, match, false);
-    s.bind(5, static_cast<std::int64_t>(
-                  std::min<std::uint64_t>(limit, std::numeric_limits<std::int64_t>::max())));
-
+std::vector<SearchHit> SearchIndex::searchFilters(const SearchQuery& query, std::size_t limit) {
+    Statement s = filterStatement(query, wordTables(), false);
+    s.bind(2, static_cast<std::int64_t>(std::min<std::uint64_t>(limit, std::numeric_limits<std::int64_t>::max())));
     std::vector<std::int64_t> ids;
     int rc;
     while ((rc = s.step()) == SQLITE_ROW) ids.push_back(s.integer(0));
     check(rc, "searched");
-
-    Statement bodyText;
-    if (!hasWords) {
-        bodyText = Statement(database, "SELECT body FROM messageText WHERE rowid = ?1");
-        check(bodyText.prepareCode(), "read");
-    }
-    hits.reserve(ids.size());
+    std::vector<SearchHit> hits;
+    hitIds.clear();
     for (std::int64_t id : ids) {
         SearchHit h;
         if (!readHit(id, h)) continue;
-        if (hasWords) {
-            h.snippet = rowSnippet(match, id);
-        } else {
-            bodyText.reset();
-            bodyText.bind(1, id);
-            rc = bodyText.step();
-            check(rc, "read");
-            if (rc == SQLITE_ROW) {
-                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(bodyText.get(), 0));
-                const auto n = static_cast<std::size_t>(sqlite3_column_bytes(bodyText.get(), 0));
-                if (p) h.snippet = leadingWords(std::string_view(p, n), SnippetWords);
-            }
-            bodyText.reset();
-        }
         hits.push_back(std::move(h));
+        hitIds.push_back(id);
     }
+    return hits;
+}
+
+// The snippets of the hits in hand: their texts go into a small table of their own,
+// where SQLite's snippet() finds the matches as it found them in the index; a message
+// with very many matches gets the window at its first one instead (see
+// manyMatchesSnippet). The body is the start the index keeps; only a body cut there
+// whose start shows no match is read back from the store (up to SnippetBodyBytes).
+void SearchIndex::addSnippets(const std::string& match, std::vector<SearchHit>& hits,
+                              const HitBodyText& bodyText) {
+    Statements& st = *statements;
+    struct Texts {
+        std::string sender, recipients, subject, folder, attachments, body;
+        bool cut = false;
+        std::int64_t folderId = 0;
+        bool read = false;  // body read back from the store
+    };
+    std::vector<Texts> texts(hits.size());
+    for (std::size_t i = 0; i < hits.size(); ++i) {
+        Statement& q = st.hitTexts;
+        q.reset();
+        q.bind(1, hitIds[i]);
+        const int rc = q.step();
+        check(rc, "read");
+        if (rc == SQLITE_ROW) {
+            texts[i] = {q.text(0), q.text(1), q.text(2), q.text(3), q.text(4), q.text(5), q.integer(6) != 0,
+                        q.integer(7)};
+        }
+        q.reset();
+    }
+    std::vector<bool> made(hits.size(), false), matched(hits.size(), false);
+    // Puts the hits of which is into the table and makes their snippets.
+    auto snippetsOf = [&](const std::vector<std::size_t>& which) {
+        st.clearSnippetTexts.reset();
+        check(st.clearSnippetTexts.step(), "searched");
+        st.clearSnippetTexts.reset();
+        for (std::size_t i : which) {
+            const Texts& t = texts[i];
+            Statement& insert = st.insertSnippetText;
+            insert.reset();
+            insert.bind(1, static_cast<std::int64_t>(i + 1));
+            insert.bind(2, t.sender);
+            insert.bind(3, t.recipients);
+            insert.bind(4, utf8Prefix(t.subject, SnippetSubjectBytes));
+            insert.bind(5, t.folder);
+            insert.bind(6, t.attachments);
+            insert.bind(7, utf8Prefix(t.body, SnippetBodyBytes));
+            check(insert.step(), "searched");
+            insert.reset();
+        }
+        if (match.empty()) return;
+        Statement& s = st.snippets;
+        s.reset();
+        s.bind(1, std::string_view(match));
+        int rc;
+        while ((rc = s.step()) == SQLITE_ROW) {
+            const auto i = static_cast<std::size_t>(s.integer(0) - 1);
+            if (i >= hits.size()) continue;
+            const std::string body = s.text(1);
+            hits[i].snippet = pickSnippet(body, s.text(2));
+            // A cut body without a match in its start may have one further on.
+            made[i] = !texts[i].cut || texts[i].read || body.find('\x01') != std::string::npos;
+            matched[i] = true;
+        }
+        s.reset();
+        check(rc, "searched");
+    };
+    std::vector<std::size_t> all(hits.size());
+    for (std::size_t i = 0; i < hits.size(); ++i) all[i] = i;
+    snippetsOf(all);
+    std::vector<std::size_t> again;
+    for (std::size_t i = 0; i < hits.size(); ++i) {
+        if (made[i] || !texts[i].cut || match.empty() || !bodyText) continue;
+        // Read back only a body the index found the match in (not one that matched by
+        // its subject alone, say): most of a message with attachments is them.
+        const std::string table = wordTableName(texts[i].folderId);
+        Statement inBody(database, "SELECT lbmatches(" + table + ", 5) FROM " + table + " WHERE " + table +
+                                       " MATCH ?1 AND rowid = ?2");
+        check(inBody.prepareCode(), "searched");
+        const std::string words = userColumns(match);
+        inBody.bind(1, std::string_view(words));
+        inBody.bind(2, hitIds[i]);
+        const int rc = inBody.step();
+        check(rc, "searched");
+        if (rc != SQLITE_ROW || inBody.integer(0) == 0) continue;
+        inBody = Statement();
+        try {
+            texts[i].body = bodyText(hits[i]);
+            texts[i].read = true;
+            again.push_back(i);
+        } catch (const std::exception&) {
+            // Unreadable now: the start the index keeps stands for it.
+        }
+    }
+    if (!again.empty()) snippetsOf(again);
+    // No match in what was looked at (a filter alone, or a match beyond the part of a
+    // huge body read): the body's first words.
+    for (std::size_t i = 0; i < hits.size(); ++i)
+        if (!made[i] && !matched[i])
+            hits[i].snippet = leadingWords(utf8Prefix(texts[i].body, SnippetBodyBytes), SnippetWords);
+}
+
+std::vector<SearchHit> SearchIndex::search(const SearchQuery& query, std::size_t limit,
+                                           bool withSnippets, const HitBodyText& bodyText,
+                                           const std::atomic<bool>* cancel) {
+    std::vector<SearchHit> hits;
+    if (limit == 0) return hits;
+    CancelScope scope(*this, cancel);
+    const std::string match = fullMatch(query);
+    hits = match.empty() ? searchFilters(query, limit) : searchWords(query, match, limit);
+    if (withSnippets) addSnippets(query.match, hits, bodyText);
     return hits;
 }
 

@@ -3,13 +3,18 @@
 // The full-text index of a store: one SQLite file in the user's cache directory,
 // never beside the store. Folders are indexed whole, one transaction each, and
 // remembered with the size and modification time their file had, so that only
-// changed folders are read again. The index is a cache: one of ours that is damaged
+// changed folders are read again. The index keeps the words, not the texts (those
+// are in the store already): each folder has a word table of its own, which a new
+// version of the folder replaces whole, and snippets are made from the texts of the
+// hits read back from the store. The index is a cache: one of ours that is damaged
 // or of another layout is deleted and started afresh; a file that is not ours (or
 // a link) is never touched. It holds the text of all mail, so it is the user's
 // alone: the file 0600, the directories made for it 0700.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -18,6 +23,7 @@
 #include <vector>
 
 #include "search/SearchQuery.h"
+#include "store/StoreRecords.h"
 
 struct sqlite3;
 
@@ -34,6 +40,9 @@ struct SearchDocument {
     bool hasAttachment = false;
     std::string attachmentNames;
     std::string body;
+    // The message's row as its folder lists it, kept so that a hit needs no read of
+    // the folder's index.
+    MessageInfo record;
 };
 
 struct SearchHit {
@@ -45,8 +54,10 @@ struct SearchHit {
     std::uint32_t flags = 0;
     bool hasAttachment = false;
     // About a dozen words of the body around the match (of the subject when only the
-    // subject matched), matched words between [ and ].
+    // subject matched), matched words between [ and ]; empty when no body text was
+    // asked for.
     std::string snippet;
+    MessageInfo record;  // as the folder listed it when it was indexed
 };
 
 struct SearchIndexCounts {
@@ -60,6 +71,16 @@ class SearchIndexError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// A search stopped by its cancel flag.
+class SearchCancelled : public std::runtime_error {
+public:
+    SearchCancelled() : std::runtime_error("The search was cancelled.") {}
+};
+
+// The body text of a hit (UTF-8, as it was indexed), read back from the store for its
+// snippet; empty when the message cannot be read.
+using HitBodyText = std::function<std::string(const SearchHit& hit)>;
 
 // $XDG_CACHE_HOME/lumbrook/ (else ~/.cache/lumbrook/) and a hash of the store's path.
 std::string defaultIndexPath(std::string_view storeAbsolutePath);
@@ -100,12 +121,20 @@ public:
     SearchIndexCounts counts();
 
     // Best matches first (bm25, subject and sender weigh more than the body), then
-    // newest; a query without words to match lists newest first.
-    // A snippet reads its message's whole text, about 0.1 to 0.3 ms for a 10 KB body:
-    // ask for a screenful, not for everything.
-    std::vector<SearchHit> search(const SearchQuery& query, std::size_t limit);
+    // newest; a query without words to match lists newest first. A query that finds
+    // more messages than can be ranked quickly ranks the newest of them (a share of
+    // each folder's, 20,000 in all for words, 5,000 with a prefix, 500 with a phrase
+    // of several words, and at least limit of each folder's).
+    // Snippets are made with withSnippets, from the start of each body the index keeps;
+    // a long body whose start shows no match is read back through bodyText (when
+    // given), so ask for a screenful, not for everything. cancel, when set, stops the
+    // search at once with SearchCancelled.
+    std::vector<SearchHit> search(const SearchQuery& query, std::size_t limit,
+                                  bool withSnippets = true, const HitBodyText& bodyText = {},
+                                  const std::atomic<bool>* cancel = nullptr);
     // How many messages the query finds, all of them, without reading their texts.
-    std::size_t countMatches(const SearchQuery& query);
+    std::size_t countMatches(const SearchQuery& query, const std::atomic<bool>* cancel = nullptr);
+
 
 private:
     class Statement;
@@ -122,11 +151,30 @@ private:
     void check(int code, const char* what);
     void exec(const char* sql);
     void removeFolderRows(std::int64_t folderId);
-    Statement prepareQuery(const SearchQuery& query, const std::string& match, bool countOnly);
+    class CancelScope;
+    struct WordTable {
+        std::int64_t folderId = 0;
+        std::string name;
+        std::int64_t rows = 0;
+        std::int64_t tokens = 0;
+    };
+    std::vector<WordTable> wordTables();
+    void bindFilters(Statement& s, const SearchQuery& query);
+    Statement filterStatement(const SearchQuery& query, const std::vector<WordTable>& tables,
+                              bool countOnly);
+    struct QueryShape {
+        int phrases = 0;        // to match
+        int longestPhrase = 0;  // in words
+    };
+    QueryShape shapeOf(const std::vector<WordTable>& tables, const std::string& positive);
+    std::string rankStatistics(const std::vector<WordTable>& tables, const std::string& match,
+                               const QueryShape& shape, std::int64_t counted);
     bool readHit(std::int64_t id, SearchHit& hit);
-    std::vector<SearchHit> searchWords(const std::string& match, bool hasPrefixTerm,
+    std::vector<SearchHit> searchWords(const SearchQuery& query, const std::string& match,
                                        std::size_t limit);
-    std::string rowSnippet(const std::string& match, std::int64_t id);
+    std::vector<SearchHit> searchFilters(const SearchQuery& query, std::size_t limit);
+    void addSnippets(const std::string& match, std::vector<SearchHit>& hits,
+                     const HitBodyText& bodyText);
 
     std::string indexPath;
     sqlite3* database = nullptr;
@@ -134,6 +182,11 @@ private:
     bool rebuiltOnOpen = false;
     bool inFolder = false;
     std::int64_t currentFolderId = 0;
+    const std::atomic<bool>* cancelFlag = nullptr;
+    // Of the search in hand: the message row of each hit, and the bound text of the
+    // words left out.
+    std::vector<std::int64_t> hitIds;
+    std::string excludedWords;
 };
 
 }  // namespace lumbrook

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <future>
 #include <optional>
@@ -33,6 +34,7 @@ SearchDocument searchDocumentFor(const MailStore& store, const MessageInfo& reco
     doc.from = store.toUtf8(record.from);
     doc.to = store.toUtf8(record.to);
     doc.subject = store.toUtf8(record.subject);
+    doc.record = record;
     MailMessage message;
     message.loadText(rawText);
     message.locateBodies();
@@ -100,14 +102,21 @@ IndexReport updateSearchIndex(const MailStore& store, SearchIndex& index,
     for (std::int32_t n : tree.positions()) {
         const std::string& file = folders[n].fileName;
         if (file.empty() || present.contains(file)) continue;
+        // A folder that cannot be read keeps what the index holds of it: a store
+        // opened in the wrong code page, or a disk gone for a moment, must not empty
+        // the index.
+        present.insert(file);
         FileStamp stamp;
         try {
-            if (!stampOf(store.filePath(file), stamp)) continue;  // no file: nothing to search
+            const std::string path = store.filePath(file);
+            if (!stampOf(path, stamp)) {
+                fail(paths[n], FileOpenError(path));
+                continue;
+            }
         } catch (const std::exception& e) {
             fail(paths[n], e);
             continue;
         }
-        present.insert(file);
         if (index.isFolderCurrent(file, stamp.size, stamp.mtimeNs)) {
             ++report.foldersCurrent;
             continue;
@@ -117,6 +126,9 @@ IndexReport updateSearchIndex(const MailStore& store, SearchIndex& index,
             FolderMessageOptions options;
             options.stop = cancel;
             w.folder = readFolderMessages(store, file, options);
+            // Oldest first: the index numbers messages by date (see SearchIndex).
+            std::stable_sort(w.folder.records.begin(), w.folder.records.end(),
+                             [](const MessageInfo& a, const MessageInfo& b) { return a.date < b.date; });
         } catch (const std::exception& e) {
             fail(paths[n], e);
             continue;

@@ -52,7 +52,8 @@ SearchDocument searchDocumentFor(const MailStore& store, const MessageInfo& reco
 // thread); cancel, when set, stops after the message in hand and keeps the folders
 // finished so far. Failures to read a folder or message are counted and reported
 // through onError (where: the folder's path, with the message's offset when it is
-// one message; the error as thrown), never thrown; an index that cannot be written
+// one message; the error as thrown), never thrown; a listed folder whose file is
+// missing or cannot be read is such a failure and keeps its messages in the index; an index that cannot be written
 // throws SearchIndexError.
 using IndexErrorHandler =
     std::function<void(const std::string& where, const std::exception& error)>;

@@ -1,12 +1,23 @@
 #include "search/StoreSearch.h"
 
-#include <map>
-#include <unordered_map>
-
-#include "listing/FolderMessages.h"
+#include "mime/MailModel.h"
+#include "mime/MessageText.h"
 #include "search/SearchIndex.h"
 
 namespace lumbrook {
+
+HitBodyText storeBodyText(const MailStore& store) {
+    return [&store](const SearchHit& hit) {
+        // A damaged folder's found messages are read only through its recovery scan:
+        // their snippets come from the start of the body the index keeps.
+        if (hit.record.origin != MessageOrigin::Listed) return std::string();
+        const std::string raw = store.readMessageText(hit.fileName, static_cast<std::int32_t>(hit.dataOffset));
+        MailMessage message;
+        message.loadText(raw);
+        message.locateBodies();
+        return messageBodyText(message, store.codePage().name());
+    };
+}
 
 SearchResults runStoreSearch(const MailStore& store, const std::string& indexPath,
                              const SearchQuery& query, std::size_t limit,
@@ -17,35 +28,18 @@ SearchResults runStoreSearch(const MailStore& store, const std::string& indexPat
         SearchIndex index(indexPath);
         results.report = updateSearchIndex(store, index, progress, cancel);
         if (results.report.cancelled) return results;
-        results.total = index.countMatches(query);
-        const std::vector<SearchHit> hits = index.search(query, limit);
-        // Each hit's record as its folder lists it, the folder's index read once.
-        struct Folder {
-            MessageList records;
-            std::unordered_map<std::int64_t, std::size_t> byOffset;
-        };
-        std::map<std::string, Folder> folders;
-        for (const SearchHit& hit : hits) {
-            auto [entry, fresh] = folders.try_emplace(hit.fileName);
-            Folder& folder = entry->second;
-            if (fresh) {
-                try {
-                    // A damaged folder's found messages were indexed too.
-                    FolderMessageOptions options;
-                    options.stop = cancel;
-                    folder.records = readFolderMessages(store, hit.fileName, options).records;
-                } catch (const std::exception&) {
-                    // Gone since it was indexed: its hits are not listed.
-                }
-                for (std::size_t i = 0; i < folder.records.size(); ++i)
-                    folder.byOffset.try_emplace(folder.records[i].dataOffset, i);
-            }
-            const auto found = folder.byOffset.find(hit.dataOffset);
-            if (found == folder.byOffset.end()) continue;
-            results.records.push_back(folder.records[found->second]);
-            results.files.push_back(hit.fileName);
-            results.folderPaths.push_back(hit.folderPath);
+        results.total = index.countMatches(query, cancel);
+        // The index keeps each hit's row as its folder listed it: no folder is read.
+        for (SearchHit& hit : index.search(query, limit, false, {}, cancel)) {
+            results.records.push_back(std::move(hit.record));
+            results.files.push_back(std::move(hit.fileName));
+            results.folderPaths.push_back(std::move(hit.folderPath));
         }
+    } catch (const SearchCancelled&) {
+        IndexReport report = results.report;
+        results = SearchResults();
+        results.report = report;
+        results.report.cancelled = true;
     } catch (const std::exception& e) {
         results.records.clear();
         results.files.clear();

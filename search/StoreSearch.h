@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "search/SearchIndex.h"
 #include "search/SearchQuery.h"
 #include "search/StoreIndexer.h"
 #include "store/MailStore.h"
@@ -22,7 +23,7 @@ namespace lumbrook {
 inline constexpr std::size_t MaxSearchHits = 1000;
 
 // What a search found, ready for the list: the hits' records as their folders' index
-// holds them (texts and flags as in the folder), best match first, and for each its
+// held them when they were indexed (texts and flags as in the folder), best match first, and for each its
 // folder file and folder path (UTF-8).
 struct SearchResults {
     MessageList records;
@@ -35,10 +36,14 @@ struct SearchResults {
     std::exception_ptr failure;
 };
 
+// A hit's body text read back from the store, for its snippet (SearchIndex::search).
+// The store must outlive what is returned.
+HitBodyText storeBodyText(const MailStore& store);
+
 // Brings the index at indexPath up to date with the store and runs the query on it.
 // Progress comes from the calling thread; cancel stops the update after the message
-// in hand (report.cancelled, no records then). Never throws: an index that cannot
-// be used is told in failure.
+// in hand and the query at once (report.cancelled, no records then). Never throws: an
+// index that cannot be used is told in failure.
 SearchResults runStoreSearch(const MailStore& store, const std::string& indexPath,
                              const SearchQuery& query, std::size_t limit,
                              const std::function<void(const IndexProgress&)>& progress = {},

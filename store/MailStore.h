@@ -35,6 +35,24 @@ class MailStore;
 MailStore openStore(std::optional<std::string> path,
                     CodePage codePage = CodePage::fromEnvironment());
 
+// How a store's code page was settled when nothing named one: the SYSTEM hive of
+// the Windows installation the store lies in, the code page under which the folder
+// list's file names are the names on disk, the charsets its messages declare, or
+// none of these (Windows-1252).
+enum class CodePageSource { Registry, FolderFileNames, MessageCharsets, Default };
+struct DetectedCodePage {
+    CodePage page;
+    CodePageSource source = CodePageSource::Default;
+};
+// Looks at the store in dir (a directory of .dbx files) and above it; reads only.
+DetectedCodePage detectStoreCodePage(const std::string& dir);
+
+// openStore with the code page settled as the user expects: chosen (--codepage,
+// the window's Text encoding) when given, else LUMBROOK_CODEPAGE when set (one
+// iconv does not know gives Windows-1252), else the one detected from the store.
+MailStore openStoreDetectingCodePage(std::optional<std::string> path,
+                                     std::optional<CodePage> chosen = std::nullopt);
+
 class MailStore {
   public:
     // The same as openStore(path, codePage). An empty path is the root directory.

@@ -474,6 +474,92 @@ Abgebrochen: Starten Sie den Export erneut, um fortzufahren.</translation>
     </message>
 </context>
 <context>
+    <name>lumbrook::FindStoresDialog</name>
+    <message>
+        <source>Find stores</source>
+        <translation>Speicherordner suchen</translation>
+    </message>
+</context>
+<context>
+    <name>lumbrook::FoundStoresPanel</name>
+    <message>
+        <source>Find stores...</source>
+        <translation>Speicherordner suchen...</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>Store of %1</source>
+        <translation>Speicherordner von %1</translation>
+    </message>
+    <message>
+        <source>Store</source>
+        <translation>Speicherordner</translation>
+    </message>
+    <message>
+        <source>Messages</source>
+        <translation>Nachrichten</translation>
+    </message>
+    <message>
+        <source>Dates</source>
+        <translation>Zeitraum</translation>
+    </message>
+    <message>
+        <source>Directory</source>
+        <translation>Verzeichnis</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Looking for stores on mounted disks and in Wine...</source>
+        <translation>Speicherordner auf eingebundenen Laufwerken und in Wine werden gesucht...</translation>
+    </message>
+    <message>
+        <source>No store was found on mounted disks or in Wine.</source>
+        <translation>Auf eingebundenen Laufwerken und in Wine wurde kein Speicherordner gefunden.</translation>
+    </message>
+    <message>
+        <source>Find stores in</source>
+        <translation>Speicherordner suchen in</translation>
+    </message>
+    <message>
+        <source>Looking for stores in %1...</source>
+        <translation>Speicherordner in %1 werden gesucht...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Find stores</source>
+        <translation>Speicherordner suchen</translation>
+    </message>
+    <message>
+        <source>%1 directories, %2 files read, %3 stores found</source>
+        <translation>Verzeichnisse: %1, gelesene Dateien: %2, gefundene Speicherordner: %3</translation>
+    </message>
+    <message>
+        <source>Stopped: the stores found so far are listed.</source>
+        <translation>Angehalten: Die bis dahin gefundenen Speicherordner sind aufgeführt.</translation>
+    </message>
+    <message>
+        <source>No store was found in %1.</source>
+        <translation>In %1 wurde kein Speicherordner gefunden.</translation>
+    </message>
+    <message>
+        <source>%1 to %2</source>
+        <translation>%1 bis %2</translation>
+    </message>
+    <message>
+        <source>Stores found on this computer: double-click one to open it.</source>
+        <translation>Auf diesem Computer gefundene Speicherordner: zum Öffnen doppelklicken.</translation>
+    </message>
+</context>
+<context>
     <name>lumbrook::MainWindow</name>
     <message>
         <source>Harlstone Lumbrook 1.0</source>
@@ -765,6 +851,77 @@ Abgebrochen: Starten Sie den Export erneut, um fortzufahren.</translation>
     <message>
         <source>No messages match &quot;%1&quot;.</source>
         <translation>Keine Nachricht passt zu „%1“.</translation>
+    </message>
+</context>
+<context>
+    <name>lumbrook::TextEncodingMenu</name>
+    <message>
+        <source>Western (Windows-1252)</source>
+        <translation>Westeuropäisch (Windows-1252)</translation>
+    </message>
+    <message>
+        <source>Central European (Windows-1250)</source>
+        <translation>Mitteleuropäisch (Windows-1250)</translation>
+    </message>
+    <message>
+        <source>Cyrillic (Windows-1251)</source>
+        <translation>Kyrillisch (Windows-1251)</translation>
+    </message>
+    <message>
+        <source>Greek (Windows-1253)</source>
+        <translation>Griechisch (Windows-1253)</translation>
+    </message>
+    <message>
+        <source>Turkish (Windows-1254)</source>
+        <translation>Türkisch (Windows-1254)</translation>
+    </message>
+    <message>
+        <source>Baltic (Windows-1257)</source>
+        <translation>Baltisch (Windows-1257)</translation>
+    </message>
+    <message>
+        <source>Hebrew (Windows-1255)</source>
+        <translation>Hebräisch (Windows-1255)</translation>
+    </message>
+    <message>
+        <source>Arabic (Windows-1256)</source>
+        <translation>Arabisch (Windows-1256)</translation>
+    </message>
+    <message>
+        <source>Vietnamese (Windows-1258)</source>
+        <translation>Vietnamesisch (Windows-1258)</translation>
+    </message>
+    <message>
+        <source>Thai (Windows-874)</source>
+        <translation>Thailändisch (Windows-874)</translation>
+    </message>
+    <message>
+        <source>Japanese (Shift JIS)</source>
+        <translation>Japanisch (Shift JIS)</translation>
+    </message>
+    <message>
+        <source>Chinese Simplified (GBK)</source>
+        <translation>Chinesisch, vereinfacht (GBK)</translation>
+    </message>
+    <message>
+        <source>Korean (Windows-949)</source>
+        <translation>Koreanisch (Windows-949)</translation>
+    </message>
+    <message>
+        <source>Chinese Traditional (Big5)</source>
+        <translation>Chinesisch, traditionell (Big5)</translation>
+    </message>
+    <message>
+        <source>Text &amp;encoding</source>
+        <translation>&amp;Textkodierung</translation>
+    </message>
+    <message>
+        <source>Automatic</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>Automatic (%1)</source>
+        <translation>Automatisch (%1)</translation>
     </message>
 </context>
 <context>

@@ -474,6 +474,92 @@ Cancelled: run it again to go on.</translation>
     </message>
 </context>
 <context>
+    <name>lumbrook::FindStoresDialog</name>
+    <message>
+        <source>Find stores</source>
+        <translation>Find stores</translation>
+    </message>
+</context>
+<context>
+    <name>lumbrook::FoundStoresPanel</name>
+    <message>
+        <source>Find stores...</source>
+        <translation>Find stores...</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>Store of %1</source>
+        <translation>Store of %1</translation>
+    </message>
+    <message>
+        <source>Store</source>
+        <translation>Store</translation>
+    </message>
+    <message>
+        <source>Messages</source>
+        <translation>Messages</translation>
+    </message>
+    <message>
+        <source>Dates</source>
+        <translation>Dates</translation>
+    </message>
+    <message>
+        <source>Directory</source>
+        <translation>Directory</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>Looking for stores on mounted disks and in Wine...</source>
+        <translation>Looking for stores on mounted disks and in Wine...</translation>
+    </message>
+    <message>
+        <source>No store was found on mounted disks or in Wine.</source>
+        <translation>No store was found on mounted disks or in Wine.</translation>
+    </message>
+    <message>
+        <source>Find stores in</source>
+        <translation>Find stores in</translation>
+    </message>
+    <message>
+        <source>Looking for stores in %1...</source>
+        <translation>Looking for stores in %1...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Find stores</source>
+        <translation>Find stores</translation>
+    </message>
+    <message>
+        <source>%1 directories, %2 files read, %3 stores found</source>
+        <translation>%1 directories, %2 files read, %3 stores found</translation>
+    </message>
+    <message>
+        <source>Stopped: the stores found so far are listed.</source>
+        <translation>Stopped: the stores found so far are listed.</translation>
+    </message>
+    <message>
+        <source>No store was found in %1.</source>
+        <translation>No store was found in %1.</translation>
+    </message>
+    <message>
+        <source>%1 to %2</source>
+        <translation>%1 to %2</translation>
+    </message>
+    <message>
+        <source>Stores found on this computer: double-click one to open it.</source>
+        <translation>Stores found on this computer: double-click one to open it.</translation>
+    </message>
+</context>
+<context>
     <name>lumbrook::MainWindow</name>
     <message>
         <source>Harlstone Lumbrook 1.0</source>
@@ -765,6 +851,77 @@ Cancelled: run it again to go on.</translation>
     <message>
         <source>No messages match &quot;%1&quot;.</source>
         <translation>No messages match &quot;%1&quot;.</translation>
+    </message>
+</context>
+<context>
+    <name>lumbrook::TextEncodingMenu</name>
+    <message>
+        <source>Western (Windows-1252)</source>
+        <translation>Western (Windows-1252)</translation>
+    </message>
+    <message>
+        <source>Central European (Windows-1250)</source>
+        <translation>Central European (Windows-1250)</translation>
+    </message>
+    <message>
+        <source>Cyrillic (Windows-1251)</source>
+        <translation>Cyrillic (Windows-1251)</translation>
+    </message>
+    <message>
+        <source>Greek (Windows-1253)</source>
+        <translation>Greek (Windows-1253)</translation>
+    </message>
+    <message>
+        <source>Turkish (Windows-1254)</source>
+        <translation>Turkish (Windows-1254)</translation>
+    </message>
+    <message>
+        <source>Baltic (Windows-1257)</source>
+        <translation>Baltic (Windows-1257)</translation>
+    </message>
+    <message>
+        <source>Hebrew (Windows-1255)</source>
+        <translation>Hebrew (Windows-1255)</translation>
+    </message>
+    <message>
+        <source>Arabic (Windows-1256)</source>
+        <translation>Arabic (Windows-1256)</translation>
+    </message>
+    <message>
+        <source>Vietnamese (Windows-1258)</source>
+        <translation>Vietnamese (Windows-1258)</translation>
+    </message>
+    <message>
+        <source>Thai (Windows-874)</source>
+        <translation>Thai (Windows-874)</translation>
+    </message>
+    <message>
+        <source>Japanese (Shift JIS)</source>
+        <translation>Japanese (Shift JIS)</translation>
+    </message>
+    <message>
+        <source>Chinese Simplified (GBK)</source>
+        <translation>Chinese Simplified (GBK)</translation>
+    </message>
+    <message>
+        <source>Korean (Windows-949)</source>
+        <translation>Korean (Windows-949)</translation>
+    </message>
+    <message>
+        <source>Chinese Traditional (Big5)</source>
+        <translation>Chinese Traditional (Big5)</translation>
+    </message>
+    <message>
+        <source>Text &amp;encoding</source>
+        <translation>Text &amp;encoding</translation>
+    </message>
+    <message>
+        <source>Automatic</source>
+        <translation>Automatic</translation>
+    </message>
+    <message>
+        <source>Automatic (%1)</source>
+        <translation>Automatic (%1)</translation>
     </message>
 </context>
 <context>

@@ -88,7 +88,7 @@ bool canRunCode(const std::string& fileName, const std::string& mediaType) {
 }
 
 struct AttachmentBar::Content {
-    MailMessage message;
+    std::shared_ptr<MailMessage> message;
     std::vector<AttachmentInfo> listed;
 };
 
@@ -196,9 +196,16 @@ AttachmentBar::AttachmentBar(QWidget* parent) : QWidget(parent) {
 }
 
 std::size_t AttachmentBar::setMessage(std::string_view rawText, std::string_view fallbackCharset) {
+    auto message = std::make_shared<MailMessage>();
+    message->loadText(rawText);
+    return setMessage(std::move(message), fallbackCharset);
+}
+
+std::size_t AttachmentBar::setMessage(std::shared_ptr<MailMessage> message,
+                                      std::string_view fallbackCharset) {
     auto fresh = std::make_shared<Content>();
-    fresh->message.loadText(rawText);
-    fresh->listed = listedAttachments(fresh->message, fallbackCharset);
+    fresh->message = std::move(message);
+    fresh->listed = listedAttachments(*fresh->message, fallbackCharset);
     content = fresh->listed.empty() ? nullptr : std::move(fresh);
     fill();
     return content ? content->listed.size() : 0;
@@ -266,7 +273,7 @@ bool AttachmentBar::openAttachment(int row) {
         if (!::mkdtemp(pattern.data())) throw makeCreateError(dir);
         copyDirs.push_back(pattern);
         path = pattern + "/" + a.fileName;
-        writeFileNew(path, attachmentBytes(content->message, a.index));
+        writeFileNew(path, attachmentBytes(*content->message, a.index));
         ::chmod(path.c_str(), 0600);
     } catch (const LumbrookError& e) {
         report(wordError(e));
@@ -302,7 +309,7 @@ QString AttachmentBar::saveAttachment(int row, const QString& path) {
     const std::string dir = includeTrailingPathDelimiter(pathBytes(target.absolutePath()));
     OutputNames names;
     const std::string name = writeAttachmentFile(dir, names, pathBytes(target.fileName()),
-                                                 attachmentBytes(content->message, a.index));
+                                                 attachmentBytes(*content->message, a.index));
     return pathText(dir + name);
 }
 
@@ -313,7 +320,7 @@ QStringList AttachmentBar::saveAllAttachments(const QString& dirText) {
     OutputNames names;
     for (const AttachmentInfo& a : content->listed) {
         const std::string name =
-            writeAttachmentFile(dir, names, a.fileName, attachmentBytes(content->message, a.index));
+            writeAttachmentFile(dir, names, a.fileName, attachmentBytes(*content->message, a.index));
         written.push_back(pathText(dir + name));
     }
     return written;

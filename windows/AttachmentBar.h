@@ -33,6 +33,8 @@ class AttachmentBar : public QWidget {
     // Lists the attachments of the raw message (names read in fallbackCharset, an
     // iconv name, when they do not say); returns how many are listed.
     std::size_t setMessage(std::string_view rawText, std::string_view fallbackCharset);
+    // The same for a message parsed already, which the bar keeps (the preview's parse).
+    std::size_t setMessage(std::shared_ptr<MailMessage> message, std::string_view fallbackCharset);
     // Lists what another bar lists (the message window shows the preview's message).
     void showSameAs(const AttachmentBar& other);
     void clear();

@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
     ::setenv("LC_ALL", "C.UTF-8", 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+    ::setenv("LUMBROOK_STORE_SEARCH_PATH", "", 1);  // never this computer's disks
     ::tzset();
     std::setlocale(LC_ALL, "");
     // The window keeps its layout and recent stores in the user's configuration:

@@ -2,6 +2,8 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -109,6 +111,15 @@ protected:
     std::set<std::int64_t> find(const std::string& q) {
         return offsets(index_->search(parseSearchQuery(q), 100));
     }
+    // The bodies as the store would give them back for snippets.
+    HitBodyText bodies() const {
+        return [](const SearchHit& hit) {
+            for (const auto& folder : {inbox(), projects()})
+                for (const SearchDocument& d : folder)
+                    if (d.fileName == hit.fileName && d.dataOffset == hit.dataOffset) return d.body;
+            return std::string();
+        };
+    }
 
     TempDir dir_;
     std::unique_ptr<SearchIndex> index_;
@@ -192,7 +203,7 @@ TEST_F(SearchIndexTest, DateFiltersCutAtLocalMidnight) {
 }
 
 TEST_F(SearchIndexTest, HitsCarryTheMessageAndAMarkedSnippet) {
-    auto hits = index_->search(parseSearchQuery("meeting"), 10);
+    auto hits = index_->search(parseSearchQuery("meeting"), 10, true, bodies());
     ASSERT_EQ(hits.size(), 2u);
     const SearchHit& h = hits[0].dataOffset == 2 ? hits[0] : hits[1];
     EXPECT_EQ(h.fileName, "Inbox.dbx");
@@ -204,7 +215,7 @@ TEST_F(SearchIndexTest, HitsCarryTheMessageAndAMarkedSnippet) {
     EXPECT_NE(h.snippet.find("at the [meeting] on Friday"), std::string::npos) << h.snippet;
 
     // Only the subject matches: its snippet is shown; accents stay as written.
-    hits = index_->search(parseSearchQuery("koln"), 10);
+    hits = index_->search(parseSearchQuery("koln"), 10, true, bodies());
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0].snippet, "Grüße aus [Köln]");
 
@@ -213,7 +224,7 @@ TEST_F(SearchIndexTest, HitsCarryTheMessageAndAMarkedSnippet) {
     ASSERT_EQ(hits.size(), 3u);
     EXPECT_NE(hits[2].dataOffset, 1);
     EXPECT_EQ(index_->search(parseSearchQuery("report"), 1).size(), 1u);
-    hits = index_->search(parseSearchQuery("-zzz"), 3);
+    hits = index_->search(parseSearchQuery("-zzz"), 3, true, bodies());
     ASSERT_EQ(hits.size(), 3u);
     EXPECT_EQ(hits[0].dataOffset, 12);
     EXPECT_EQ(hits[1].dataOffset, 11);
@@ -415,6 +426,179 @@ TEST(SearchIndexFile, PrivateNeverThroughALinkAndTwoFirstRunsAtOnce) {
         other.join();
         EXPECT_EQ(SearchIndex(path).counts().messages, 2u) << round;
     }
+}
+
+// The order of the hits is SQLite's bm25 over the whole index (one table of all
+// texts, as the index of the earlier layout ranked them), then newest first, for
+// every form of query, although each folder has a table of its own.
+TEST(SearchIndexRanking, OrderIsBm25OverTheWholeIndex) {
+    TempDir dir;
+    const char* const words[] = {"alpha", "beta", "gamma", "delta", "report", "meeting",
+                                 "budget", "bridge", "zurich", "protokoll", "die", "nachricht"};
+    std::uint64_t seed = 7;
+    auto next = [&seed](std::uint64_t n) {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        return (seed >> 33) % n;
+    };
+    auto text = [&](std::size_t count) {
+        std::string t;
+        for (std::size_t i = 0; i < count; ++i) t += std::string(i ? " " : "") + words[next(std::size(words))];
+        return t;
+    };
+    // Dates unique and in no order, so that the tie-break by date is never undecided.
+    std::vector<SearchDocument> all;
+    for (int i = 0; i < 300; ++i) {
+        const std::string file = i % 2 ? "Projects.dbx" : "Inbox.dbx";
+        all.push_back(doc(file, i, test::fileTimeUtc(2000, 1, 1) + (i * 7919 % 300 + 1) * 36000000000ull,
+                          text(2), text(1), text(1 + next(4)), text(3 + next(60)), next(5) == 0,
+                          next(5) == 0 ? "budget.xls" : ""));
+    }
+    // Each folder oldest first, as the indexer gives them.
+    std::sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.fileTime < b.fileTime; });
+    SearchIndex index(dir / "index.sqlite");
+    for (const std::string file : {"Inbox.dbx", "Projects.dbx"}) {
+        index.beginFolder(file, 1, 1);
+        for (const SearchDocument& d : all)
+            if (d.fileName == file) index.addDocument(d);
+        index.commitFolder();
+    }
+
+    sqlite3* reference = nullptr;
+    ASSERT_EQ(sqlite3_open((dir / "reference.sqlite").c_str(), &reference), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(reference,
+                           "CREATE VIRTUAL TABLE t USING fts5(sender, recipients, subject, folder, "
+                           "attachments, body, tokenize = 'unicode61 remove_diacritics 2');"
+                           "CREATE TABLE m(id INTEGER PRIMARY KEY, time INTEGER, attachment INTEGER);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_exec(reference, "BEGIN", nullptr, nullptr, nullptr);
+    for (const SearchDocument& d : all) {
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(reference, "INSERT INTO t(rowid, sender, recipients, subject, folder, attachments, body) "
+                                      "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)", -1, &s, nullptr);
+        sqlite3_bind_int64(s, 1, d.dataOffset);
+        int column = 2;
+        for (const std::string* v : {&d.from, &d.to, &d.subject, &d.folderPath, &d.attachmentNames, &d.body})
+            sqlite3_bind_text(s, column++, v->c_str(), -1, SQLITE_TRANSIENT);
+        EXPECT_EQ(sqlite3_step(s), SQLITE_DONE);
+        sqlite3_finalize(s);
+        sqlite3_prepare_v2(reference, "INSERT INTO m VALUES(?1, ?2, ?3)", -1, &s, nullptr);
+        sqlite3_bind_int64(s, 1, d.dataOffset);
+        sqlite3_bind_int64(s, 2, static_cast<std::int64_t>(d.fileTime));
+        sqlite3_bind_int(s, 3, d.hasAttachment);
+        EXPECT_EQ(sqlite3_step(s), SQLITE_DONE);
+        sqlite3_finalize(s);
+    }
+    sqlite3_exec(reference, "COMMIT", nullptr, nullptr, nullptr);
+    for (const char* q : {"report", "zurich protokoll", "\"die nachricht\"", "\"die nachricht report\"",
+                          "br*", "ga*", "alpha OR beta", "report -budget", "from:gamma", "subject:delta",
+                          "from:alpha meeting", "has:attachment bridge", "budget.xls",
+                          "report after:2000-01-05 before:2000-01-10", "folder:projects nachricht"}) {
+        const SearchQuery query = parseSearchQuery(q);
+        std::string match = query.match;
+        if (!query.exclude.empty()) match = "(" + match + ") NOT (" + query.exclude + ")";
+        std::string sql = "SELECT t.rowid FROM t JOIN m ON m.id = t.rowid WHERE t MATCH ?1";
+        if (query.hasAttachment) sql += " AND m.attachment = 1";
+        if (query.after) sql += " AND m.time >= " + std::to_string(*query.after);
+        if (query.before) sql += " AND m.time < " + std::to_string(*query.before);
+        sql += " ORDER BY bm25(t, 3.0, 1.5, 4.0, 1.0, 2.0, 1.0), m.time DESC";
+        sqlite3_stmt* s = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(reference, sql.c_str(), -1, &s, nullptr), SQLITE_OK) << q;
+        sqlite3_bind_text(s, 1, match.c_str(), -1, SQLITE_TRANSIENT);
+        std::vector<std::int64_t> expected;
+        while (sqlite3_step(s) == SQLITE_ROW) expected.push_back(sqlite3_column_int64(s, 0));
+        sqlite3_finalize(s);
+        EXPECT_GT(expected.size(), 0u) << q;
+        for (std::size_t limit : {std::size_t{5}, std::size_t{1000}}) {
+            std::vector<std::int64_t> got;
+            for (const SearchHit& h : index.search(query, limit)) got.push_back(h.dataOffset);
+            const std::vector<std::int64_t> want(expected.begin(),
+                                                 expected.begin() + std::min(limit, expected.size()));
+            EXPECT_EQ(got, want) << q << " limit " << limit;
+        }
+        EXPECT_EQ(index.countMatches(query), expected.size()) << q;
+    }
+    sqlite3_close(reference);
+}
+
+// A message of many matches has its snippet at its first match, in time; a cancelled
+// search stops; every hit brings the row its folder listed.
+TEST(SearchIndexWork, ManyMatchesAndCancel) {
+    TempDir dir;
+    SearchIndex index(dir / "index.sqlite");
+    std::string huge = "Dear Ann, look here:";
+    for (int i = 0; i < 200000; ++i) huge += " the";
+    std::vector<SearchDocument> docs;
+    for (int i = 0; i < 400; ++i) {
+        SearchDocument d = doc("Inbox.dbx", i + 1, test::fileTimeUtc(2001, 1, 1) + i, "Ann", "Bob",
+                               "about the thing", i == 0   ? huge
+                                                  : i == 1 ? std::string(3000, 'w') + " the needle"
+                                                           : "the usual text " + std::to_string(i));
+        d.record.subject = "raw subject " + std::to_string(i);
+        d.record.recordOffset = 1000 + i;
+        d.record.origin = i == 5 ? MessageOrigin::Deleted : MessageOrigin::Listed;
+        docs.push_back(d);
+    }
+    index.replaceFolder("Inbox.dbx", 1, 1, docs);
+    const HitBodyText bodies = [&](const SearchHit& hit) { return docs[static_cast<std::size_t>(hit.dataOffset - 1)].body; };
+    const auto hits = index.search(parseSearchQuery("the"), 400, true, bodies);
+    ASSERT_EQ(hits.size(), 400u);
+    for (const SearchHit& h : hits) {
+        const SearchDocument& d = docs[static_cast<std::size_t>(h.dataOffset - 1)];
+        EXPECT_EQ(h.record.subject, d.record.subject);
+        EXPECT_EQ(h.record.recordOffset, d.record.recordOffset);
+        EXPECT_EQ(h.record.origin, d.record.origin);
+        EXPECT_EQ(h.record.date, d.fileTime);
+        if (h.dataOffset == 1) {
+            EXPECT_EQ(h.snippet, "…look here: [the] [the] [the] [the] [the] [the] [the] [the] [the] [the] [the] [the]…");
+        }
+    }
+    // A match past the start of a long body that the index keeps: the body is read back.
+    for (const bool readBack : {true, false}) {
+        const auto needle = index.search(parseSearchQuery("needle"), 5, true, readBack ? bodies : HitBodyText());
+        ASSERT_EQ(needle.size(), 1u);
+        EXPECT_EQ(needle[0].snippet, readBack ? std::string(3000, 'w') + " the [needle]" : std::string(1024, 'w'))
+            << readBack;
+    }
+    std::atomic<bool> cancel{true};
+    EXPECT_THROW(index.search(parseSearchQuery("the"), 400, true, bodies, &cancel), SearchCancelled);
+    EXPECT_THROW(index.countMatches(parseSearchQuery("the"), &cancel), SearchCancelled);
+    cancel = false;
+    EXPECT_EQ(index.countMatches(parseSearchQuery("the"), &cancel), 400u);
+}
+
+// An index of the earlier layout (one table with a copy of every text) is made anew,
+// and its folders are indexed again.
+TEST(SearchIndexFile, AnIndexOfTheEarlierLayoutIsMadeAgain) {
+    TempDir dir;
+    const std::string path = dir / "index.sqlite";
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db,
+                               "PRAGMA application_id = 1281509752; PRAGMA user_version = 1;"
+                               "CREATE TABLE folders(id INTEGER PRIMARY KEY, fileName TEXT NOT NULL UNIQUE, "
+                               "size INTEGER NOT NULL, mtimeNs INTEGER NOT NULL);"
+                               "CREATE TABLE messages(id INTEGER PRIMARY KEY, folderId INTEGER NOT NULL, "
+                               "dataOffset INTEGER NOT NULL, fileTime INTEGER NOT NULL, flags INTEGER NOT NULL, "
+                               "hasAttachment INTEGER NOT NULL);"
+                               "CREATE VIRTUAL TABLE messageText USING fts5(sender, recipients, subject, folder, "
+                               "attachments, body, tokenize = 'unicode61 remove_diacritics 2', prefix = '2 3');"
+                               "INSERT INTO folders VALUES(1, 'Inbox.dbx', 1, 1);"
+                               "INSERT INTO messages VALUES(1, 1, 7, 0, 0, 0);"
+                               "INSERT INTO messageText(rowid, body) VALUES(1, 'old report');",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    SearchIndex index(path);
+    EXPECT_TRUE(index.wasRebuilt());
+    EXPECT_FALSE(index.isFolderCurrent("Inbox.dbx", 1, 1));
+    EXPECT_EQ(index.counts().messages, 0u);
+    index.replaceFolder("Inbox.dbx", 1, 1, {doc("Inbox.dbx", 9, 0, "", "", "", "new report")});
+    const auto hits = index.search(parseSearchQuery("report"), 10);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].dataOffset, 9);
 }
 
 TEST(SearchIndexFile, DefaultPathIsInTheCacheDirectoryAndNamedByTheStore) {
