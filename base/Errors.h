@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -13,7 +14,7 @@ namespace lumbrook {
 // argument it carries.
 enum class ErrorKind {
     FileOpen,               // path, the system's error number (0 when it gave none)
-    FileCreate,             // path
+    FileCreate,             // path, the system's error number (0 when it gave none)
     InvalidRegistryType,    // name of a registry value that should be text and is not
     PartWithoutOwner,       // name of a part used without the message that owns it
     StoppedBeforeComplete,  // -: a stop was asked for while a file was being written
@@ -88,13 +89,14 @@ public:
 
 class FileCreateError : public LumbrookError {
 public:
-    explicit FileCreateError(std::string path)
-        : LumbrookError(ErrorKind::FileCreate, std::move(path)) {}
+    explicit FileCreateError(std::string path, int errorNumber = 0)
+        : LumbrookError(ErrorKind::FileCreate, std::move(path), errorNumber) {}
     const std::string& path() const { return argument(); }
 };
 
+// Called right after the system call that failed: its errno is the reason.
 inline FileCreateError makeCreateError(std::string_view path) {
-    return FileCreateError(std::string(path));
+    return FileCreateError(std::string(path), errno);
 }
 
 }  // namespace lumbrook

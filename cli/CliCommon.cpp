@@ -1,59 +1,20 @@
 #include "cli/CliCommon.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <cstdlib>
 #include <cstdio>
 #include <iostream>
 
 #include "cli/ErrorText.h"
+#include "platform/DateTime.h"
 #include "platform/Registry.h"
 
 
 namespace lumbrook::cli {
-
-bool Args::takeFlag(std::string_view name) {
-    for (auto it = items.begin(); it != items.end(); ++it) {
-        if (*it == name) {
-            items.erase(it);
-            return true;
-        }
-    }
-    return false;
-}
-
-std::optional<std::string> Args::takeOption(std::string_view name) {
-    const std::string prefix = std::string(name) + "=";
-    for (auto it = items.begin(); it != items.end(); ++it) {
-        if (*it == name) {
-            if (it + 1 == items.end()) throw UsageError(std::string(name) + " needs a value");
-            std::string value = *(it + 1);
-            items.erase(it, it + 2);
-            return value;
-        }
-        if (it->starts_with(prefix)) {
-            std::string value = it->substr(prefix.size());
-            items.erase(it);
-            return value;
-        }
-    }
-    return std::nullopt;
-}
-
-std::vector<std::string> Args::positionals() const {
-    for (const auto& item : items) {
-        if (item.size() > 1 && item[0] == '-' && item != "-")
-            throw UsageError("unknown option " + item);
-    }
-    return items;
-}
-
-std::vector<std::string> Args::textWords() const {
-    for (const auto& item : items) {
-        if (!(item.size() > 1 && item[0] == '-')) break;
-        throw UsageError("unknown option " + item);
-    }
-    return items;
-}
 
 void requireStore(const MailStore& store) {
     if (store.found()) return;
@@ -69,6 +30,14 @@ void requireStore(const MailStore& store) {
 void reportFolderListProblem(const MailStore& store) {
     if (const auto problem = store.folderListProblem())
         std::cerr << "lumbrook-cli: " << folderListProblemText(*problem) << '\n';
+}
+
+void requireWritableDirectory(const std::string& dir) {
+    std::string path = dir.empty() ? "." : dir;
+    if (::access(path.c_str(), W_OK | X_OK) == 0) return;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    const int error = errno;
+    throw CliError("cannot write into " + path + ": " + std::strerror(error));
 }
 
 StoreFileArg storeFileArg(const MailStore& store, const std::string& arg) {
@@ -102,6 +71,13 @@ std::string jsonText(const MailStore& store, std::string_view bytes) {
 
 void printJsonLine(const nlohmann::ordered_json& value) {
     std::cout << value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+}
+
+void addJsonDates(nlohmann::ordered_json& record, std::optional<std::int64_t> unixSeconds) {
+    const std::string local = unixSeconds ? isoLocalDateTime(*unixSeconds) : std::string();
+    const std::string utc = unixSeconds ? isoUtcDateTime(*unixSeconds) : std::string();
+    record["Date"] = local.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(local);
+    record["DateUTC"] = utc.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(utc);
 }
 
 namespace {

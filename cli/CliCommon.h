@@ -11,15 +11,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/Args.h"
 #include "store/MailStore.h"
 
 namespace lumbrook::cli {
-
-// A mistake in how the tool was called; reported with the usage text and exit code 2.
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 // A failure of the command that is no misuse: reported as "lumbrook-cli: what()"
 // with exit code 1.
@@ -34,6 +29,10 @@ void requireStore(const MailStore& store);
 // list), says so on stderr.
 void reportFolderListProblem(const MailStore& store);
 
+// A destination no file can be created in is one error, before anything is read;
+// "" is the current directory.
+void requireWritableDirectory(const std::string& dir);
+
 // A FILE argument: a folder file of the store, or, when it holds a slash, a path of
 // its own (then the store is its directory, in the same code page, and no other
 // store is needed).
@@ -46,31 +45,13 @@ StoreFileArg storeFileArg(const MailStore& store, const std::string& arg);
 // not some other file).
 StoreFileArg folderFileArg(const MailStore& store, const std::string& arg);
 
-// The arguments after the command name, with the options the command understands
-// taken out by the helpers below.
-class Args {
-public:
-    explicit Args(std::vector<std::string> args) : items(std::move(args)) {}
-
-    // Removes "--name" and reports whether it was there.
-    bool takeFlag(std::string_view name);
-    // Removes "--name VALUE" (or "--name=VALUE") and returns VALUE.
-    std::optional<std::string> takeOption(std::string_view name);
-    // The remaining arguments; any left-over "--option" is a usage error.
-    std::vector<std::string> positionals() const;
-    // The same for a command whose arguments are text (a query): once a word that
-    // is no option has come, words starting with "-" belong to the text ("invoice
-    // -report"); before it they are still options this command does not know.
-    std::vector<std::string> textWords() const;
-
-private:
-    std::vector<std::string> items;
-};
-
 // Store texts are 8-bit in the store's code page; JSON wants UTF-8. Text that
 // already is UTF-8 (a date text in the locale's) stays as it is.
 std::string jsonText(const MailStore& store, std::string_view bytes);
 void printJsonLine(const nlohmann::ordered_json& value);
+// Date (ISO 8601 in the user's zone, with the offset in force then) and DateUTC of
+// a moment in seconds since 1970; null for none (docs/json.md).
+void addJsonDates(nlohmann::ordered_json& record, std::optional<std::int64_t> unixSeconds);
 
 std::int32_t parseOffset(std::string_view text);
 // An offset of the whole file, past 2 GiB too (what recover lists); the index holds

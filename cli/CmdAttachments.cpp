@@ -36,7 +36,7 @@ int cmdAttachments(Args& args, const MailStore& store) {
                            {"Name", a.name},
                            {"FileName", a.fileName},
                            {"MediaType", a.mediaType},
-                           {"Size", a.size},
+                           {"DecodedSize", a.size},
                            {"ContentID", a.contentId},
                            {"Inline", a.isInline}});
         }

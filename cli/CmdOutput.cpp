@@ -115,6 +115,12 @@ int stoppedStatus() {
     return 128 + (signal > 0 ? signal : SIGINT);
 }
 
+// "Saved 10 messages to DIR."
+std::string doneText(const char* verb, std::size_t count, const std::string& dir) {
+    return std::string(verb) + " " + std::to_string(count) + (count == 1 ? " message" : " messages") +
+           " to " + dir + ".\n";
+}
+
 struct BatchArgs {
     std::string folderFile;
     std::string dir;
@@ -184,27 +190,29 @@ int cmdSave(Args& args, const MailStore& store) {
     reports.add(folder.report);
     const auto messages = selectMessages(folder, batch.offsets, failed);
     const std::string dir = prepareOutputDir(batch.dir);
+    requireWritableDirectory(dir);
 
     StopSignals signals(stopHandler);
     OutputNames names;
     std::vector<DamagedMessage> damaged;
+    FailureList failures;
     const std::size_t done = walkBatch(
         file, folder, messages, failed, damaged,
-        [&](const MessageInfo& record, const MessageText& message, Progress& progress) {
+        [&](const MessageInfo& record, const MessageText& message, Progress&) {
             try {
                 saveMessageAsEml(dir, record, message.text, batch.dateInName, names,
                                  !message.whole);
                 return true;
             } catch (const SaveFailedError& e) {
-                // As in the window: the message is reported and the batch goes on.
-                progress.clear();
-                std::cerr << errorText(e) << '\n';
+                // As in the window the batch goes on; the failures are told at its end.
+                failures.add(e);
                 failed = true;
                 return false;
             }
         });
-    std::cout << "There became " << done << " messages saved!\n";
+    std::cout << doneText("Saved", done, batch.dir);
     reportDamaged(file.store, damaged);
+    failures.print(std::cerr);
     if (stopRequested()) return reports.finish(stoppedStatus());
     return reports.finish(failed ? 1 : 0);
 }
@@ -232,26 +240,25 @@ int cmdExport(Args& args, const MailStore& store) {
     reports.add(folder.report);
     const auto messages = selectMessages(folder, batch.offsets, failed);
     settings.dir = prepareOutputDir(batch.dir);
+    requireWritableDirectory(settings.dir);
 
     StopSignals signals(stopHandler);
     std::vector<DamagedMessage> damaged;
+    FailureList failures;
     const std::size_t done = walkBatch(
         file, folder, messages, failed, damaged,
-        [&](const MessageInfo& record, const MessageText& message, Progress& progress) {
+        [&](const MessageInfo& record, const MessageText& message, Progress&) {
             // A file that cannot be created ends the export, as it ends the window's batch.
             exportMessage(settings, record, message.text, !message.whole);
-            // A part that could not be written is reported; the export goes on.
-            if (!settings.problems.empty()) {
-                progress.clear();
-                for (const auto& problem : settings.problems)
-                    std::cerr << errorText(problem) << '\n';
-                settings.problems.clear();
-                failed = true;
-            }
+            // A part that could not be written is told at the end; the export goes on.
+            for (const auto& problem : settings.problems) failures.add(problem);
+            if (!settings.problems.empty()) failed = true;
+            settings.problems.clear();
             return true;
         });
-    std::cout << "There became " << done << " messages exported!\n";
+    std::cout << doneText("Exported", done, batch.dir);
     reportDamaged(file.store, damaged);
+    failures.print(std::cerr);
     if (stopRequested()) return reports.finish(stoppedStatus());
     return reports.finish(failed ? 1 : 0);
 }

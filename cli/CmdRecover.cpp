@@ -101,15 +101,17 @@ int cmdRecover(Args& args, const MailStore& store) {
         if (stopRequested()) break;
         const RecoveredMessageHeaders h = readRecoveredHeaders(source, m, decode);
         if (!to) {
-            printJsonLine({{"Kind", kindName(m.kind)},
-                           {"DataOffset", m.dataOffset},
-                           {"Size", m.size},
-                           {"LostBytes", m.lostBytes},
-                           {"Complete", m.complete},
-                           {"From", h.from},
-                           {"To", h.to},
-                           {"Subject", h.subject},
-                           {"Date", h.date}});
+            nlohmann::ordered_json record{{"Kind", kindName(m.kind)},
+                                          {"DataOffset", m.dataOffset},
+                                          {"RawSize", m.size},
+                                          {"LostBytes", m.lostBytes},
+                                          {"Complete", m.complete},
+                                          {"From", h.from},
+                                          {"To", h.to},
+                                          {"Subject", h.subject}};
+            // The message's own Date: line, read as a moment.
+            addJsonDates(record, parseMailDate(h.date));
+            printJsonLine(record);
             continue;
         }
         try {

@@ -6,8 +6,8 @@
 
 #include "cli/Commands.h"
 #include "cli/ErrorText.h"
+#include "base/FileTime.h"
 #include "cli/FolderReport.h"
-#include "platform/DateTime.h"
 #include "search/StoreIndexer.h"
 #include "search/SearchIndex.h"
 #include "search/SearchQuery.h"
@@ -16,14 +16,6 @@
 
 namespace lumbrook::cli {
 namespace {
-
-// A folder file the index cannot open is named as the index has always named it,
-// in the window's words; any other failure as the command line words it.
-std::string indexErrorText(const std::exception& error) {
-    if (const auto* open = dynamic_cast<const FileOpenError*>(&error))
-        return "Datei " + open->path() + " kann nicht geöffnet werden";
-    return errorText(error);
-}
 
 // Brings the index up to date with a bar on a terminal; failures to read single
 // messages are reported and counted, the rest of the store is indexed.
@@ -46,7 +38,7 @@ IndexReport bringUpToDate(const MailStore& store, SearchIndex& index) {
         nullptr,
         [&](const std::string& where, const std::exception& error) {
             clear();
-            std::cerr << "lumbrook-cli: cannot index " << where << ": " << indexErrorText(error)
+            std::cerr << "lumbrook-cli: cannot index " << where << ": " << errorText(error)
                       << '\n';
         });
     clear();
@@ -90,22 +82,21 @@ int cmdSearch(Args& args, const MailStore& store) {
     try {
         query = parseSearchQuery(text);
     } catch (const SearchQueryError& e) {
-        std::cerr << "lumbrook-cli: cannot read the query: " << e.what() << '\n';
-        return 2;
+        throw UsageError(std::string("cannot read the query: ") + e.what());
     }
     SearchIndex index(storeIndexPath(store));
     const IndexReport report = bringUpToDate(store, index);
     FolderReports reports;
     for (const FolderReport& folder : report.damagedFolders) reports.add(folder);
     for (const SearchHit& hit : index.search(query, limit, true, storeBodyText(store))) {
-        printJsonLine({{"FileName", hit.fileName},
-                       {"DataOffset", hit.dataOffset},
-                       {"Folder", hit.folderPath},
-                       {"Date", hit.fileTime},
-                       {"DateText", formatDateText(fileTimeToLocalDateTime(hit.fileTime))},
-                       {"From", hit.from},
-                       {"Subject", hit.subject},
-                       {"Snippet", hit.snippet}});
+        nlohmann::ordered_json record{
+            {"FileName", hit.fileName}, {"DataOffset", hit.dataOffset}, {"Folder", hit.folderPath}};
+        addJsonDates(record, fileTimeToUnix(hit.fileTime));
+        record["FileTime"] = hit.fileTime;
+        record["From"] = hit.from;
+        record["Subject"] = hit.subject;
+        record["Snippet"] = hit.snippet;
+        printJsonLine(record);
     }
     // The hits may lack what the folders named on standard error hold.
     return reports.finish(report.failures > 0 ? 1 : 0);

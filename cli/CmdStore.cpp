@@ -1,11 +1,16 @@
 // The store commands: what the folder tree, the message list and the reader see.
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <iostream>
 
+#include "base/FileTime.h"
 #include "cli/Commands.h"
+#include "cli/ErrorText.h"
 #include "cli/FolderReport.h"
 #include "listing/FolderMessages.h"
+#include "listing/FolderTree.h"
 #include "platform/DateTime.h"
 #include "store/DbxReader.h"
 #include "store/MailStore.h"
@@ -19,14 +24,49 @@ int cmdFolders(Args& args, const MailStore& store) {
     requireStore(store);
     const FolderList folders = store.readFolders();
     reportFolderListProblem(store);
-    for (const auto& f : folders) {
+    // The path in the folder tree, as search and convert name a folder.
+    const FolderTree tree(folders);
+    std::vector<std::string> paths(folders.size());
+    for (std::int32_t n : tree.positions()) {
+        const std::int32_t parent = tree.nodes()[n].parent;
+        const std::string name = jsonText(store, folders[n].name);
+        paths[n] = parent < 0 ? name : paths[parent] + "/" + name;
+    }
+    bool failed = false;
+    for (std::size_t n = 0; n < folders.size(); ++n) {
+        const FolderInfo& f = folders[n];
+        nlohmann::ordered_json counts[2];  // messages and unread; null when unknown
+        if (f.fileName.empty()) {
+            counts[0] = counts[1] = 0;
+        } else {
+            try {
+                const MessageList messages = store.readMessages(f.fileName);
+                counts[0] = messages.size();
+                counts[1] = std::count_if(messages.begin(), messages.end(), [](const MessageInfo& m) {
+                    return (m.flags & MessageFlag::Read) == 0;
+                });
+            } catch (const FileOpenError& e) {
+                // A folder whose file was never written (Outlook Express makes it
+                // when the folder is first used) has no count to give.
+                if (e.errorNumber() != ENOENT) {
+                    std::cerr << "lumbrook-cli: " << paths[n] << ": " << errorText(e) << '\n';
+                    failed = true;
+                }
+            } catch (const std::exception& e) {
+                std::cerr << "lumbrook-cli: " << paths[n] << ": " << errorText(e) << '\n';
+                failed = true;
+            }
+        }
         printJsonLine({{"FolderId", f.folderId},
                        {"ParentId", f.parentId},
                        {"Name", jsonText(store, f.name)},
+                       {"Path", paths[n]},
                        {"FileName", jsonText(store, f.fileName)},
-                       {"IsSpecial", f.isSpecial}});
+                       {"IsSpecial", f.isSpecial},
+                       {"Messages", counts[0]},
+                       {"Unread", counts[1]}});
     }
-    return 0;
+    return failed ? 1 : 0;
 }
 
 int cmdMessages(Args& args, const MailStore& store) {
@@ -41,17 +81,17 @@ int cmdMessages(Args& args, const MailStore& store) {
     // A FILE with a path of its own is read without the store's folders.
     if (rest[0].find('/') == std::string::npos) reportFolderListProblem(store);
     for (const auto& m : folder.records) {
-        nlohmann::ordered_json row{{"From", jsonText(store, m.from)},
-                                   {"To", jsonText(store, m.to)},
-                                   {"Subject", jsonText(store, m.subject)},
-                                   {"Date", m.date},
-                                   {"DateText", jsonText(store, formatDateText(fileTimeToLocalDateTime(m.date)))},
-                                   {"DataOffset", m.dataOffset},
-                                   {"RecordOffset", m.recordOffset},
-                                   {"Flags", m.flags}};
+        nlohmann::ordered_json record{{"From", jsonText(store, m.from)},
+                                      {"To", jsonText(store, m.to)},
+                                      {"Subject", jsonText(store, m.subject)}};
+        addJsonDates(record, fileTimeToUnix(m.date));
+        record["FileTime"] = m.date;
+        record["DataOffset"] = m.dataOffset;
+        record["RecordOffset"] = m.recordOffset;
+        record["Flags"] = m.flags;
         if (m.origin != MessageOrigin::Listed)
-            row["Origin"] = m.origin == MessageOrigin::Deleted ? "deleted" : "found";
-        printJsonLine(row);
+            record["Origin"] = m.origin == MessageOrigin::Deleted ? "deleted" : "found";
+        printJsonLine(record);
     }
     FolderReports reports;
     reports.add(folder.report);

@@ -25,10 +25,10 @@ std::string saveMessageAsEml(const std::string& dir, const MessageInfo& record,
     try {
         name = writeFileUnique(dir, names, messageFileStem(record, dateInName),
                                incomplete ? " (incomplete).eml" : ".eml", rawText, &name);
-    } catch (const FileCreateError&) {
+    } catch (const FileCreateError& e) {
         const std::size_t ext = incomplete ? 17 : 4;  // " (incomplete).eml" or ".eml"
         const std::string stem = name.substr(0, name.size() - std::min(ext, name.size()));
-        throw SaveFailedError(dir + stem);
+        throw SaveFailedError(dir + stem, e.errorNumber());
     }
     return dir + name;
 }

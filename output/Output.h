@@ -27,8 +27,8 @@ std::string prepareOutputDir(const std::string& dirText);
 // path without its extension) and goes on.
 class SaveFailedError : public LumbrookError {
 public:
-    explicit SaveFailedError(std::string path)
-        : LumbrookError(ErrorKind::SaveFailed, std::move(path)) {}
+    explicit SaveFailedError(std::string path, int errorNumber = 0)
+        : LumbrookError(ErrorKind::SaveFailed, std::move(path), errorNumber) {}
 };
 
 // Writes the raw text unchanged to Dir + stem (+ "_k") + ".eml"; returns the path.

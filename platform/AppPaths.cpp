@@ -13,6 +13,9 @@
 #ifndef LUMBROOK_DATA_DIR
 #define LUMBROOK_DATA_DIR "/usr/local/share/lumbrook"
 #endif
+#ifndef LUMBROOK_DATA_DIR_UNDER_PREFIX
+#define LUMBROOK_DATA_DIR_UNDER_PREFIX "share/lumbrook"
+#endif
 #ifndef LUMBROOK_INSTALL_BIN_DIR
 #define LUMBROOK_INSTALL_BIN_DIR "/usr/local/bin"
 #endif
@@ -37,9 +40,15 @@ AppPaths AppPaths::forProgram(const std::string& programDir) {
     AppPaths paths;
     paths.programDir = includeTrailingPathDelimiter(programDir);
     paths.templateDirs.push_back(paths.programDir + "template/");
-    // A copy in the install directory counts as installed even for root, who may
-    // write there: options and working files never belong in a bin directory.
-    const bool installed =
+    // An installed copy keeps its options and working files in the user's XDG
+    // directories, whether or not it may write its own directory (root may write
+    // /usr/bin; a user may own a ~/.local/bin): they never belong in a bin directory.
+    // Installed is a copy in the install prefix's bin directory, one with the data
+    // directory of an install beside it (a package, under whatever prefix it was
+    // put), or one that cannot write where it is.
+    const std::string besideData = paths.programDir + "../" + LUMBROOK_DATA_DIR_UNDER_PREFIX + "/";
+    const bool hasData = directoryExists(besideData);
+    const bool installed = hasData ||
         paths.programDir == includeTrailingPathDelimiter(LUMBROOK_INSTALL_BIN_DIR) ||
         ::access(paths.programDir.c_str(), W_OK) != 0;
     if (!installed) {
@@ -48,7 +57,8 @@ AppPaths AppPaths::forProgram(const std::string& programDir) {
     } else {
         paths.optionsFile = xdgDir("XDG_CONFIG_HOME", ".config") + "/lumbrook/options.dat";
         paths.workDir = xdgDir("XDG_CACHE_HOME", ".cache") + "/lumbrook/Message/";
-        paths.templateDirs.push_back(includeTrailingPathDelimiter(LUMBROOK_DATA_DIR) + "template/");
+        paths.templateDirs.push_back((hasData ? besideData : includeTrailingPathDelimiter(LUMBROOK_DATA_DIR)) +
+                                     "template/");
     }
     return paths;
 }

@@ -6,11 +6,12 @@
 namespace lumbrook {
 
 // Where the program's own files live. Everything is found from the directory of
-// the program file, never from the current directory. An installed copy whose
-// directory cannot be written (a system-wide install) keeps the options and the
-// working directory in the user's XDG config and cache directories instead, and
-// also finds templates in the installed data directory. A copy in the install
-// prefix's bin directory counts as installed, writable or not.
+// the program file, never from the current directory. A copy in a directory of its
+// own (the build tree, an unpacked folder) keeps its options and working directory
+// there. An installed copy (in the install prefix's bin directory, beside an
+// install's share/lumbrook, or where it cannot write) keeps them in the user's XDG
+// config and cache directories, writable bin directory or not, and also finds
+// templates in the installed data directory.
 struct AppPaths {
     std::string programDir;    // ends with a separator
     std::string optionsFile;   // "options.dat"

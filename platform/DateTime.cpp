@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <vector>
 
@@ -71,11 +72,40 @@ DateTimeFields decodeDateTime(DateTime value) {
     return f;
 }
 
-std::int64_t localOffsetNowSeconds() {
-    std::time_t now = std::time(nullptr);
+std::int64_t localOffsetSecondsAt(std::int64_t unixSeconds) {
+    const auto moment = static_cast<std::time_t>(unixSeconds);
     std::tm local{};
-    if (!localtime_r(&now, &local)) return 0;
+    if (!localtime_r(&moment, &local)) return 0;
     return local.tm_gmtoff;
+}
+
+namespace {
+std::string isoText(const std::tm& t, bool utc) {
+    if (t.tm_year + 1900 < 0 || t.tm_year + 1900 > 9999) return {};
+    char text[40];
+    const long offset = utc ? 0 : t.tm_gmtoff;
+    const long minutes = (offset < 0 ? -offset : offset) / 60;
+    const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.tm_year + 1900,
+                                t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    std::string out(text, static_cast<std::size_t>(n));
+    if (utc) return out + "Z";
+    std::snprintf(text, sizeof text, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return out + text;
+}
+}  // namespace
+
+std::string isoLocalDateTime(std::int64_t unixSeconds) {
+    const auto moment = static_cast<std::time_t>(unixSeconds);
+    std::tm t{};
+    if (!localtime_r(&moment, &t)) return {};
+    return isoText(t, false);
+}
+
+std::string isoUtcDateTime(std::int64_t unixSeconds) {
+    const auto moment = static_cast<std::time_t>(unixSeconds);
+    std::tm t{};
+    if (!gmtime_r(&moment, &t)) return {};
+    return isoText(t, true);
 }
 
 std::string shortDateFormat() {
@@ -95,9 +125,6 @@ std::string formatDateText(DateTime value, std::string_view dateFormat,
     const DateTimeFields f = decodeDateTime(value);
     const std::chrono::sys_days day = split(value).day;
     std::tm t{};
-    // The zone a format may name is the one the value was converted with: today's.
-    std::time_t now = std::time(nullptr);
-    localtime_r(&now, &t);
     t.tm_year = f.year - 1900;
     t.tm_mon = f.month - 1;
     t.tm_mday = f.day;
@@ -107,6 +134,14 @@ std::string formatDateText(DateTime value, std::string_view dateFormat,
     t.tm_wday = static_cast<int>(std::chrono::weekday{day}.c_encoding());
     t.tm_yday = static_cast<int>(
         (day - std::chrono::sys_days{std::chrono::year{f.year} / std::chrono::January / 1}).count());
+    // The zone a format may name (%Z, %z) is the one in force at that local time.
+    std::tm zone = t;
+    zone.tm_isdst = -1;
+    if (std::mktime(&zone) != static_cast<std::time_t>(-1)) {
+        t.tm_isdst = zone.tm_isdst;
+        t.tm_gmtoff = zone.tm_gmtoff;
+        t.tm_zone = zone.tm_zone;
+    }
 
     std::string text = formatTm(dateFormat, t);
     if (f.hour != 0 || f.minute != 0 || f.second != 0) text += " " + formatTm(timeFormat, t);

@@ -18,9 +18,17 @@ struct DateTimeFields {
 // As Delphi's decodeDateTime: rounded to the millisecond.
 DateTimeFields decodeDateTime(DateTime value);
 
-// Offset of local time from UTC, in seconds, as in force at this moment (daylight
-// saving time of today included).
-std::int64_t localOffsetNowSeconds();
+// Offset of local time from UTC, in seconds, as in force at the moment given in
+// seconds since 1970 (UTC): the zone's rule for that date, as localtime_r applies
+// it, so that a May date has summer time whatever today is. 0 for a moment the
+// system cannot place.
+std::int64_t localOffsetSecondsAt(std::int64_t unixSeconds);
+
+// A moment (seconds since 1970) as ISO 8601: in the user's zone with the offset in
+// force at that moment ("2003-05-04T10:00:00+02:00"), or in UTC
+// ("2003-05-04T08:00:00Z"). Empty for a moment outside the years 0 to 9999.
+std::string isoLocalDateTime(std::int64_t unixSeconds);
+std::string isoUtcDateTime(std::int64_t unixSeconds);
 
 // The user's short date and long time formats: nl_langinfo(D_FMT) and T_FMT of
 // LC_TIME stand for the Windows locale settings.

@@ -13,6 +13,7 @@ packages=(
     media-types xvfb xauth
     poppler-utils
     chromium
+    debootstrap dpkg-dev desktop-file-utils appstream groff-base zsh fish
 )
 
 missing=()

@@ -20,6 +20,8 @@ ctest --preset debug -j "$jobs"
 # LeakSanitizer (its allocations still held at exit). They run in the normal pass
 # above; the window's other tests run here too. Such tests carry the ctest label
 # "webengine"; the suites that start the engine are also named here until they do.
+# The package test (label "package": the .deb in a clean Debian 12 root) ran in the
+# normal pass; it tests the package, not the code, and is not run twice.
 cmake --preset asan
 cmake --build --preset asan -j "$jobs"
-ctest --preset asan -j "$jobs" -LE webengine -E '^(MainWindowTest|BrowserTest)\.'
+ctest --preset asan -j "$jobs" -LE 'webengine|package' -E '^(MainWindowTest|BrowserTest)\.'

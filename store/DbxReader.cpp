@@ -524,7 +524,10 @@ DateTime fileTimeToLocalDateTime(std::uint64_t fileTime) {
     // (shown as a bare date), where shifting would give a time before the start of
     // the file-time scale west of UTC.
     milliseconds ms{static_cast<std::int64_t>(fileTime / (FileTimeTicksPerSecond / 1000))};
-    if (fileTime != 0) ms += seconds{localOffsetNowSeconds()};
+    if (fileTime != 0) {
+        const auto unixSeconds = floor<seconds>(FileTimeStart + ms).time_since_epoch().count();
+        ms += seconds{localOffsetSecondsAt(unixSeconds)};
+    }
     // Damaged dates are kept within the range of calendar dates (years 1601 to
     // 9999) so that every value the store yields can be split and shown.
     ms = std::clamp(ms, milliseconds{0}, milliseconds{CalendarEnd - FileTimeStart} - 1ms);

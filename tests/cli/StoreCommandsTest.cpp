@@ -194,6 +194,7 @@ TEST_F(StoreCommandsTest, QueriesWithDashesAndFoldersOutsideTheStore) {
     EXPECT_EQ(hitCount({"search", "--limit", "1", "lines", "-muller"}), 1);
     EXPECT_EQ(hitCount({"search", "lines", "-muller", "--limit=1"}), 1);
     EXPECT_EQ(hitCount({"search", "-muller", "lines"}, 2), 0);
+    EXPECT_EQ(hitCount({"search", "--", "-muller", "lines"}), 2);
 
     // Folders whose files lie outside the store are never read; search still
     // prints what it found, names them and exits 1.
@@ -248,7 +249,7 @@ TEST_F(StoreCommandsTest, AttachmentsAreListedWithDecodedNamesAndWrittenByteExac
     for (std::string line; std::getline(in, line);) items.push_back(json::parse(line));
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[0]["Name"], "\xE2\x82\xAC Rechnung.pdf");
-    EXPECT_EQ(items[0]["Size"], 9);
+    EXPECT_EQ(items[0]["DecodedSize"], 9);
     EXPECT_EQ(items[1]["FileName"], "attachment-2.gif");
 
     const fs::path out = fs::path(work.str()) / "files";
@@ -282,7 +283,7 @@ TEST_F(StoreCommandsTest, RecoverFindsTheMessageTheIndexOfARealFileLostTrackOf) 
     const auto files = filesUnder(out);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].rfind("orphaned/2002-06-17", 0), 0u) << files[0];
-    EXPECT_EQ(readFileBytes(out / files[0]).size(), found["Size"].get<std::size_t>());
+    EXPECT_EQ(readFileBytes(out / files[0]).size(), found["RawSize"].get<std::size_t>());
 }
 
 // A recovered message is written whole under a temporary name and only then given
@@ -379,7 +380,7 @@ TEST_F(StoreCommandsTest, TextReadsEveryMessageRecoverListsAndMessagesNamesAnUnr
             const std::string offset = std::to_string(m["DataOffset"].get<std::uint64_t>());
             SCOPED_TRACE(offset);
             const CliRun read = cli({"text", file, offset});
-            EXPECT_EQ(read.out.size(), m["Size"].get<std::size_t>());
+            EXPECT_EQ(read.out.size(), m["RawSize"].get<std::size_t>());
             if (m["Complete"].get<bool>()) {
                 EXPECT_EQ(read.status, 0) << read.err;
                 EXPECT_NE(std::find(texts.begin(), texts.end(), read.out), texts.end()) << read.out;
@@ -464,6 +465,106 @@ TEST(DamagedStoreTest, ConvertGetsEveryMessageAStoreHoldsAndNamesWhatWasNotWhole
     for (std::string line; std::getline(rows, line); ++found)
         EXPECT_EQ(json::parse(line).value("Origin", ""), "found") << line;
     EXPECT_GT(found, 0u);
+}
+
+}  // namespace
+}  // namespace lumbrook
+
+namespace lumbrook {
+namespace {
+
+// Every command's JSON in one form (docs/json.md): the same names for the same
+// things, dates as ISO 8601 in the zone's offset in force on that date. Under
+// Europe/Berlin a May message is at +02:00 and a December one at +01:00 in the
+// records, the save names and the convert names alike.
+TEST(JsonForm, EveryCommandNamesItsFieldsAlikeAndDatesCarryTheirOwnOffset) {
+    TempDir store, work;
+    DbxFileOptions folderList;
+    folderList.kind = DbxFileKind::Folders;
+    writeBytes(store / "Folders.dbx",
+               buildDbx({folderRecord({0, std::nullopt, "Outlook Express", std::nullopt, false}),
+                         folderRecord({4, 0, "Inbox", "Inbox.dbx", true})},
+                        folderList)
+                   .bytes);
+    const std::string withFile =
+        "Subject: May\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n"
+        "Content-Type: text/plain\r\n\r\nspring\r\n--b\r\nContent-Type: text/plain; name=\"a.txt\"\r\n"
+        "Content-Disposition: attachment\r\nContent-Transfer-Encoding: base64\r\n\r\naGVsbG8=\r\n--b--\r\n";
+    DbxMessage may{1, "Ann", "Bob", "May", test::fileTimeUtc(2003, 5, 4, 8, 0, 0), withFile};
+    may.flags = 0x80;  // read
+    DbxMessage december{2, "Ann", "Bob", "December", test::fileTimeUtc(2003, 12, 4, 8, 0, 0),
+                        "Subject: December\r\n\r\nwinter spring\r\n"};
+    DbxImageBuilder image(buildDbx({messageRecord(may), messageRecord(december)}).bytes);
+    const std::uint64_t lostAt =
+        image.addLive("Subject: lost\r\nDate: Sun, 04 May 2003 08:00:00 +0000\r\n\r\nspring\r\n");
+    writeBytes(store / "Inbox.dbx", image.bytes());
+
+    using Record = nlohmann::ordered_json;
+    const auto run = [&](std::vector<std::string> args, bool lines = true) {
+        args.insert(args.begin(), {"--store", store.str()});
+        const CliRun r = test::runProgram(LUMBROOK_CLI, args, work.str(),
+                                          "TZ=Europe/Berlin XDG_CACHE_HOME=" + test::shellQuote(work / "cache"));
+        EXPECT_EQ(r.status, 0) << args[2] << ": " << r.err;
+        std::vector<Record> records;
+        std::istringstream in(r.out);
+        for (std::string line; lines && std::getline(in, line);) records.push_back(Record::parse(line));
+        return records;
+    };
+    const auto keys = [](const Record& record) {
+        std::vector<std::string> names;
+        for (const auto& item : record.items()) names.push_back(item.key());
+        return names;
+    };
+    using Names = std::vector<std::string>;
+
+    const auto folders = run({"folders"});
+    ASSERT_EQ(folders.size(), 2u);
+    EXPECT_EQ(keys(folders[1]),
+              (Names{"FolderId", "ParentId", "Name", "Path", "FileName", "IsSpecial", "Messages", "Unread"}));
+    EXPECT_EQ(folders[1]["Path"], "Outlook Express/Inbox");
+    EXPECT_EQ(folders[1]["Messages"], 2);
+    EXPECT_EQ(folders[1]["Unread"], 1);
+
+    const auto messages = run({"messages", "Inbox.dbx"});
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(keys(messages[0]), (Names{"From", "To", "Subject", "Date", "DateUTC", "FileTime", "DataOffset",
+                                        "RecordOffset", "Flags"}));
+    EXPECT_EQ(messages[0]["Date"], "2003-05-04T10:00:00+02:00");
+    EXPECT_EQ(messages[0]["DateUTC"], "2003-05-04T08:00:00Z");
+    EXPECT_EQ(messages[0]["FileTime"].get<std::uint64_t>(), *may.date);
+    EXPECT_EQ(messages[1]["Date"], "2003-12-04T09:00:00+01:00");
+
+    const auto hits = run({"search", "spring"});
+    ASSERT_EQ(hits.size(), 2u);
+    EXPECT_EQ(keys(hits[0]), (Names{"FileName", "DataOffset", "Folder", "Date", "DateUTC", "FileTime", "From",
+                                    "Subject", "Snippet"}));
+    for (const auto& hit : hits)
+        EXPECT_EQ(hit["Date"], hit["Subject"] == "May" ? "2003-05-04T10:00:00+02:00" : "2003-12-04T09:00:00+01:00");
+
+    const auto mayAt = std::to_string(messages[0]["DataOffset"].get<std::int32_t>());
+    const auto files = run({"attachments", "Inbox.dbx", mayAt});
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(keys(files[0]), (Names{"Index", "Name", "FileName", "MediaType", "DecodedSize", "ContentID", "Inline"}));
+    EXPECT_EQ(files[0]["DecodedSize"], 5);
+
+    const auto found = run({"recover", "Inbox.dbx"});
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(keys(found[0]), (Names{"Kind", "DataOffset", "RawSize", "LostBytes", "Complete", "From", "To",
+                                     "Subject", "Date", "DateUTC"}));
+    EXPECT_EQ(found[0]["DataOffset"].get<std::uint64_t>(), lostAt);
+    EXPECT_EQ(found[0]["Date"], "2003-05-04T10:00:00+02:00");
+
+    // The names of saved and converted files say the same local times.
+    run({"save", "Inbox.dbx", "--to", "saved", "--date"}, false);
+    run({"convert", "--to", "converted", "--format", "eml"}, false);
+    std::vector<std::string> names;
+    for (const auto& dir : {"saved", "converted"})
+        for (const auto& e : fs::recursive_directory_iterator(fs::path(work.str()) / dir))
+            if (e.is_regular_file() && e.path().filename().string()[0] != '.')
+                names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (Names{"2003-05-04 10-00 May.eml", "2003-12-04 09-00 December.eml",
+                            "December 12_04_03 09_00_00.eml", "May 05_04_03 10_00_00.eml"}));
 }
 
 }  // namespace

@@ -35,6 +35,16 @@ TEST(AppPaths, AnInstalledCopyUsesTheUsersDirectoriesAndTheDataDirectory) {
     EXPECT_EQ(paths.workDir, home / "cache/lumbrook/Message/");
     ASSERT_EQ(paths.templateDirs.size(), 2u);
     EXPECT_EQ(paths.templateDirs[1], std::string(LUMBROOK_DATA_DIR) + "/template/");
+
+    // Installed under another prefix (a package in /usr, a copy in /opt/x), and
+    // writable: the data beside it says it is installed.
+    TempDir prefix;
+    prefix.makeDirs("bin/lumbrook");
+    prefix.makeDirs("share/lumbrook/template/x.htm");
+    const AppPaths packaged = AppPaths::forProgram(prefix / "bin");
+    EXPECT_EQ(packaged.optionsFile, home / "config/lumbrook/options.dat");
+    EXPECT_EQ(packaged.workDir, home / "cache/lumbrook/Message/");
+    EXPECT_EQ(packaged.templateDirs[1], prefix / "bin/../share/lumbrook/template/");
 }
 
 }  // namespace

@@ -96,19 +96,14 @@ TEST(DateTime, RoundTripKeepsEveryMillisecond) {
     }
 }
 
-TEST(DateTime, LocalOffsetNow) {
-    {
-        test::EnvGuard tz("TZ", "UTC");
-        EXPECT_EQ(localOffsetNowSeconds(), 0);
-    }
+TEST(DateTime, LocalOffsetAtAMoment) {
     {
         test::EnvGuard tz("TZ", "XST-5:30");
-        EXPECT_EQ(localOffsetNowSeconds(), 5 * 3600 + 1800);
+        EXPECT_EQ(localOffsetSecondsAt(0), 5 * 3600 + 1800);
     }
-    {
-        test::EnvGuard tz("TZ", "EST5");
-        EXPECT_EQ(localOffsetNowSeconds(), -5 * 3600);
-    }
+    test::EnvGuard tz("TZ", "EST5EDT,M3.2.0,M11.1.0");
+    EXPECT_EQ(localOffsetSecondsAt(1'052'035'200), -4 * 3600);  // 4 May 2003
+    EXPECT_EQ(localOffsetSecondsAt(1'070'236'800), -5 * 3600);  // 1 December 2003
 }
 
 TEST(DateTime, DateTextWithGivenFormats) {

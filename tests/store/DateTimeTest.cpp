@@ -61,7 +61,7 @@ TEST(FileTimeToLocalDateTime, UtcValuesToTheMillisecond) {
                      dateTimeOf(9999, 12, 31, 23, 59, 59, 999));
 }
 
-TEST(FileTimeToLocalDateTime, OffsetInForceNowApplies) {
+TEST(FileTimeToLocalDateTime, TheOffsetInForceOnThatDateApplies) {
     // One hour east of UTC, no summer time.
     {
         test::EnvGuard east("TZ", "UTC-1");
@@ -70,18 +70,17 @@ TEST(FileTimeToLocalDateTime, OffsetInForceNowApplies) {
         EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(test::fileTimeUtc(2023, 12, 31, 23, 30, 0)),
                          dateTimeOf(2024, 1, 1, 0, 30, 0));
     }
-    // A zone with summer time: a July date and a January date both move by the
-    // offset in force today, whichever that is.
+    // A zone with summer time: each date moves by its own offset, whatever today's,
+    // also on the night the clocks go forward (01:00 UTC on 26 March 2023).
     test::EnvGuard cet("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
-    const int hours = static_cast<int>(local.tm_gmtoff / 3600);
-    ASSERT_TRUE(hours == 1 || hours == 2);
     EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(test::fileTimeUtc(2023, 7, 1, 12, 0, 0)),
-                     dateTimeOf(2023, 7, 1, 12 + hours, 0, 0));
+                     dateTimeOf(2023, 7, 1, 14, 0, 0));
     EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(test::fileTimeUtc(2023, 1, 15, 12, 0, 0)),
-                     dateTimeOf(2023, 1, 15, 12 + hours, 0, 0));
+                     dateTimeOf(2023, 1, 15, 13, 0, 0));
+    EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(test::fileTimeUtc(2023, 3, 26, 0, 59, 0)),
+                     dateTimeOf(2023, 3, 26, 1, 59, 0));
+    EXPECT_DOUBLE_EQ(fileTimeToLocalDateTime(test::fileTimeUtc(2023, 3, 26, 1, 0, 0)),
+                     dateTimeOf(2023, 3, 26, 3, 0, 0));
 }
 
 }  // namespace
