@@ -1,5 +1,7 @@
 // lumbrook-cli: the store, the message model and the page pipeline from the command line.
+#include <cctype>
 #include <clocale>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <span>
@@ -83,6 +85,17 @@ int main(int argc, char** argv) {
     } catch (const lumbrook::LumbrookError& e) {
         std::cout.flush();
         std::cerr << "lumbrook-cli: " << lumbrook::cli::errorText(e) << '\n';
+        // A directory without a folder list or folder files is most often a disk or a
+        // profile that holds a store somewhere below it.
+        if (const auto* open = dynamic_cast<const lumbrook::FileOpenError*>(&e)) {
+            const std::filesystem::path missing(open->path());
+            std::string name = missing.filename().string();
+            for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (name == "folders.dbx" && std::filesystem::is_directory(missing.parent_path()))
+                std::cerr << "lumbrook-cli: " << missing.parent_path().string()
+                          << " holds no store; 'lumbrook-cli find " << missing.parent_path().string()
+                          << "' looks for the stores below it\n";
+        }
         return 1;
     } catch (const std::exception& e) {
         std::cout.flush();

@@ -331,6 +331,7 @@ void MainWindow::openStore(MailStore newStore) {
     ui->attachmentBar->clear();
     tempFiles.deleteTempFiles();
     store = std::move(newStore);
+    ui->pageView->setTextEncoding(store.codePage().label());
     startUp();
 }
 

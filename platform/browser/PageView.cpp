@@ -151,6 +151,12 @@ void lockDown(QWebEngineSettings* s, const std::string& textEncoding) {
 
 }  // namespace
 
+void PageView::setTextEncoding(const std::string& textEncoding) {
+    const QString label = QString::fromStdString(textEncoding);
+    profile->settings()->setDefaultTextEncoding(label);
+    viewerPage->settings()->setDefaultTextEncoding(label);
+}
+
 PageView::PageView(QWidget* parent, const std::string& textEncoding) : QWidget(parent) {
     // No storage name: off the record, nothing of it reaches the disk.
     profile = new QWebEngineProfile(this);

@@ -42,6 +42,9 @@ class PageView : public QWidget {
     explicit PageView(QWidget* parent = nullptr,
                       const std::string& textEncoding = CodePage::fromEnvironment().label());
     ~PageView() override;
+    // The code page for pages that name none, from the next page on (another store,
+    // or another choice of its text encoding).
+    void setTextEncoding(const std::string& textEncoding);
 
     // Returns at once; the view loads on its own and signals downloadComplete. A
     // plain file path (relative references resolving beside the file) or a file:

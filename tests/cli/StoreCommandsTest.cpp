@@ -143,6 +143,13 @@ TEST_F(StoreCommandsTest, WithoutAFolderListEveryFolderFileIsListedAndTheUserIsT
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(names(run.out), std::vector<std::string>{"Familie.dbx"});
     EXPECT_EQ(run.err, "");
+
+    // A directory that holds no store at all (a disk, a profile) points to find.
+    const fs::path empty = fs::path(work.str()) / "profile";
+    fs::create_directories(empty);
+    run = test::runProgram(LUMBROOK_CLI, {"--store", empty.string(), "folders"}, work.str());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("'lumbrook-cli find " + empty.string() + "'"), std::string::npos) << run.err;
 }
 
 TEST_F(StoreCommandsTest, SearchFindsWordsFieldsAndAccentsInEveryCharset) {
