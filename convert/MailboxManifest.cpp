@@ -111,6 +111,33 @@ constexpr std::size_t PendingLimit = 64 * 1024;
 
 }  // namespace
 
+std::size_t RecordedMessageKeyHash::operator()(const RecordedMessageKey& key) const noexcept {
+    std::uint64_t hash = key.dataOffset * 0x9E3779B97F4A7C15ull;
+    hash ^= key.textSize + 0x632BE59BD9B4E019ull + (hash << 6) + (hash >> 2);
+    hash ^= (std::uint64_t{key.folderFile} << 8 | static_cast<std::uint64_t>(key.format)) +
+            0x9E3779B97F4A7C15ull + (hash << 6) + (hash >> 2);
+    return static_cast<std::size_t>(hash);
+}
+
+RecordedMessageKey ConvertManifest::keyOf(MailboxFormat format, std::string_view folderFile,
+                                          std::uint64_t dataOffset, std::uint64_t textSize) {
+    auto id = folderFileIds.find(folderFile);
+    if (id == folderFileIds.end())
+        id = folderFileIds
+                 .emplace(std::string(folderFile), static_cast<std::uint32_t>(folderFileIds.size()))
+                 .first;
+    return RecordedMessageKey{dataOffset, textSize, id->second, format};
+}
+
+std::optional<RecordedMessageKey> ConvertManifest::knownKeyOf(MailboxFormat format,
+                                                              std::string_view folderFile,
+                                                              std::uint64_t dataOffset,
+                                                              std::uint64_t textSize) const {
+    const auto id = folderFileIds.find(folderFile);
+    if (id == folderFileIds.end()) return std::nullopt;
+    return RecordedMessageKey{dataOffset, textSize, id->second, format};
+}
+
 std::uint64_t tailHash(std::string_view lastBytes) {
     if (lastBytes.size() > TailBytes) lastBytes.remove_prefix(lastBytes.size() - TailBytes);
     return fnv1a64(lastBytes);
@@ -199,8 +226,8 @@ void ConvertManifest::readExisting(const std::string& text) {
                 ++ignored;
                 continue;
             }
-            done.insert(messageKey(*format, *folderFile, *offset, *size));
-            destinations.insert(*path);
+            done.insert(keyOf(*format, *folderFile, *offset, *size));
+            destinations.insert(fnv1a64(*path));
             if (end) mboxStates[*path] = MboxState{*end, std::nullopt, std::nullopt};
         } else if (fields[0] == "S" && (fields.size() == 3 || fields.size() == 4)) {
             const auto path = unescapeField(fields[1]);
@@ -228,15 +255,17 @@ void ConvertManifest::readExisting(const std::string& text) {
             // An append that begins where the one before would end proves that one
             // finished; one that begins where it began means it failed and was undone.
             if (state.pending && *start == state.pending->end) {
-                done.insert(state.pending->key);
-                destinations.insert(*path);
+                done.insert(state.pending->message);
+                destinations.insert(fnv1a64(*path));
                 state.end = state.pending->end;
                 state.tailHash = state.pending->tailHash;
             } else if (*start != state.end) {
                 state.end = *start;
                 state.tailHash.reset();
             }
-            state.pending = MboxState::Append{messageKey(*format, *folderFile, *offset, *size), *end, *hash};
+            state.pending = MboxState::Append{messageKey(*format, *folderFile, *offset, *size),
+                                              keyOf(*format, *folderFile, *offset, *size), *end,
+                                              *hash};
         } else {
             ++ignored;
         }
@@ -245,14 +274,14 @@ void ConvertManifest::readExisting(const std::string& text) {
 
 bool ConvertManifest::contains(MailboxFormat format, std::string_view folderFile,
                                std::uint64_t dataOffset, std::uint64_t textSize) const {
-    const std::string key = messageKey(format, folderFile, dataOffset, textSize);
     std::lock_guard lock(guard);
-    return done.count(key) != 0;
+    const auto key = knownKeyOf(format, folderFile, dataOffset, textSize);
+    return key && done.count(*key) != 0;
 }
 
 bool ConvertManifest::isDestination(std::string_view path) const {
     std::lock_guard lock(guard);
-    return destinations.count(std::string(path)) != 0;
+    return destinations.count(fnv1a64(path)) != 0;
 }
 
 std::optional<std::uint64_t> ConvertManifest::mboxSize(std::string_view path) const {
@@ -299,9 +328,10 @@ void ConvertManifest::recordMboxAppend(MailboxFormat format, std::string_view fo
                    std::to_string(end) + "\t" + hex64(hash),
                true);
     std::lock_guard lock(guard);
+    const RecordedMessageKey message = keyOf(format, folderFile, dataOffset, textSize);
     MboxState& state = mboxStates[std::string(path)];
     state.end = start;
-    state.pending = MboxState::Append{std::move(key), end, hash};
+    state.pending = MboxState::Append{std::move(key), message, end, hash};
 }
 
 void ConvertManifest::appendDone(std::string_view path, bool found) {
@@ -316,8 +346,8 @@ void ConvertManifest::appendDone(std::string_view path, bool found) {
     std::lock_guard lock(guard);
     MboxState& state = mboxStates[std::string(path)];
     if (!state.pending) return;
-    done.insert(state.pending->key);
-    destinations.insert(std::string(path));
+    done.insert(state.pending->message);
+    destinations.insert(fnv1a64(path));
     state.end = state.pending->end;
     state.tailHash = state.pending->tailHash;
     state.pending.reset();
@@ -326,12 +356,11 @@ void ConvertManifest::appendDone(std::string_view path, bool found) {
 void ConvertManifest::recordMessage(MailboxFormat format, std::string_view folderFile,
                                     std::uint64_t dataOffset, std::uint64_t textSize,
                                     std::string_view path, std::optional<std::uint64_t> mboxEnd) {
-    std::string key = messageKey(format, folderFile, dataOffset, textSize);
-    appendLine("M\t" + key + "\t" + escapeField(path) + "\t" +
-               (mboxEnd ? std::to_string(*mboxEnd) : std::string("-")));
+    appendLine("M\t" + messageKey(format, folderFile, dataOffset, textSize) + "\t" +
+               escapeField(path) + "\t" + (mboxEnd ? std::to_string(*mboxEnd) : std::string("-")));
     std::lock_guard lock(guard);
-    done.insert(std::move(key));
-    destinations.insert(std::string(path));
+    done.insert(keyOf(format, folderFile, dataOffset, textSize));
+    destinations.insert(fnv1a64(path));
     if (mboxEnd) mboxStates[std::string(path)] = MboxState{*mboxEnd, std::nullopt, std::nullopt};
 }
 

@@ -29,6 +29,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -42,13 +44,28 @@ namespace lumbrook {
 
 class DestinationDirectory;
 
+// A message of the record, kept small: a store converted whole records a line per
+// message, and the keys as text cost more than the messages in flight.
+struct RecordedMessageKey {
+    std::uint64_t dataOffset = 0;
+    std::uint64_t textSize = 0;
+    std::uint32_t folderFile = 0;  // numbered by the record, one number per file name
+    MailboxFormat format = MailboxFormat::Mbox;
+    bool operator==(const RecordedMessageKey&) const = default;
+};
+
+struct RecordedMessageKeyHash {
+    std::size_t operator()(const RecordedMessageKey& key) const noexcept;
+};
+
 // What an mbox file is known to hold.
 struct MboxState {
     std::uint64_t end = 0;
     std::optional<std::uint64_t> tailHash;  // none: a record of an older version
     // The last append begun: whether it finished is read from the file itself.
     struct Append {
-        std::string key;
+        std::string key;  // as the record's lines spell it
+        RecordedMessageKey message;
         std::uint64_t end = 0;
         std::uint64_t tailHash = 0;
     };
@@ -110,6 +127,12 @@ public:
     void flush();
 
 private:
+    // Under guard.
+    RecordedMessageKey keyOf(MailboxFormat format, std::string_view folderFile,
+                             std::uint64_t dataOffset, std::uint64_t textSize);
+    std::optional<RecordedMessageKey> knownKeyOf(MailboxFormat format, std::string_view folderFile,
+                                         std::uint64_t dataOffset, std::uint64_t textSize) const;
+
     void readExisting(const std::string& text);
     void appendLine(std::string line, bool now = false);
     void writeOut(std::string_view text);
@@ -121,9 +144,14 @@ private:
     std::size_t ignored = 0;
     std::optional<std::string> recordedLayout;
     bool holdsLines = false;
-    mutable std::mutex guard;  // over the three sets below
-    std::unordered_set<std::string> done;
-    std::unordered_set<std::string> destinations;
+    mutable std::mutex guard;  // over the sets below
+    std::map<std::string, std::uint32_t, std::less<>> folderFileIds;
+    std::unordered_set<RecordedMessageKey, RecordedMessageKeyHash> done;
+    // The paths by their 64-bit hashes: a path is asked about only when a new
+    // message's name is taken, and a false match (one in billions) only leaves a
+    // file with the same bytes that is not ours where it is and writes the message
+    // under the next name.
+    std::unordered_set<std::uint64_t> destinations;
     std::unordered_map<std::string, MboxState> mboxStates;
 };
 

@@ -212,16 +212,22 @@ ConvertOutcome EmlSink::addNew(const std::string& folderPath, const MailboxMessa
     const std::int64_t time = messageUnixTime(message.fileTime, message.raw);
     const std::string full = emlFileStem(time, message.subject, 4);
     const std::string temporary = temporaryFile(folderPath, message, prepared);
-    // k = 0 is the plain name, k >= 1 the name with "_<k-1>".
-    std::size_t& next = nextSuffix[folderPath + "/" + full];
+    // k = 0 is the plain name, k >= 1 the name with "_<k-1>". Only names that were
+    // taken are remembered: a name of this run given once is found taken by the
+    // record at the next try, which costs one rename; keeping every name cost more
+    // memory than anything else of a big conversion.
+    std::string key = folderPath + "/" + full;
+    const auto known = nextSuffix.find(key);
+    const std::size_t first = known == nextSuffix.end() ? 0 : known->second;
     std::size_t used = 0;
     const ConvertOutcome outcome =
-        placeFile(temporary, folderPath, message, next, used, [&](std::size_t k) {
+        placeFile(temporary, folderPath, message, first, used, [&](std::size_t k) {
             if (k == 0) return full + ".eml";
             const std::string suffix = "_" + std::to_string(k - 1);
             return emlFileStem(time, message.subject, 4 + suffix.size()) + suffix + ".eml";
         });
-    next = used + 1;
+    if (known != nextSuffix.end()) known->second = used + 1;
+    else if (used > 0) nextSuffix.emplace(std::move(key), used + 1);
     return outcome;
 }
 

@@ -53,6 +53,37 @@ struct ReadItem {
 // writer still adds every message, in order.
 constexpr std::size_t PrepareEvery = 3;
 
+// What the conversion keeps of a message's record until it is written: a record
+// holds three strings, and keeping all of them for every folder of a big store
+// (131,000 messages) cost more memory than the texts in flight.
+struct ConvertItem {
+    std::uint64_t date = 0;
+    std::int64_t dataOffset = 0;
+    std::int32_t entry91 = 0;
+    std::uint32_t flags = 0;
+    MessageOrigin origin = MessageOrigin::Listed;
+    std::string subject;
+
+    explicit ConvertItem(MessageInfo&& m)
+        : date(m.date), dataOffset(m.dataOffset), entry91(m.entry91), flags(m.flags),
+          origin(m.origin), subject(std::move(m.subject)) {
+        subject.shrink_to_fit();
+    }
+    // What the folder's text reader needs to find the text.
+    MessageInfo textRecord() const {
+        MessageInfo m;
+        m.dataOffset = dataOffset;
+        m.entry91 = entry91;
+        m.origin = origin;
+        return m;
+    }
+    MessageFlags messageFlags() const {
+        return MessageFlags{(flags & MessageFlag::Read) != 0, (flags & MessageFlag::Replied) != 0,
+                            (flags & MessageFlag::Forwarded) != 0, (flags & MessageFlag::Flagged) != 0};
+    }
+};
+using ConvertList = std::vector<ConvertItem>;
+
 struct FilePreparer {
     MailboxSink& sink;
     MailboxSink::FolderId folder;
@@ -65,7 +96,7 @@ struct FilePreparer {
 // output, the record and the damaged list are the same as one thread's.
 class ReadAhead {
 public:
-    ReadAhead(FolderTextReader& reader, const MessageList& list, const std::atomic<bool>* cancel,
+    ReadAhead(FolderTextReader& reader, const ConvertList& list, const std::atomic<bool>* cancel,
               std::optional<FilePreparer> preparer, const ConversionOptions& options)
         : reader(reader), list(list), cancel(cancel), preparer(preparer), options(options),
           thread([this] { run(); }) {}
@@ -106,11 +137,11 @@ public:
 private:
     void run() {
         std::size_t index = 0;
-        for (const MessageInfo& m : list) {
+        for (const ConvertItem& m : list) {
             if (cancel && cancel->load()) break;
             ReadItem item;
             try {
-                item.read = reader.read(m);
+                item.read = reader.read(m.textRecord());
             } catch (const std::exception& e) {
                 item.error = describe(e, options);
             }
@@ -156,7 +187,7 @@ private:
     }
 
     FolderTextReader& reader;
-    const MessageList& list;
+    const ConvertList& list;
     const std::atomic<bool>* cancel;
     std::optional<FilePreparer> preparer;
     const ConversionOptions& options;
@@ -226,20 +257,20 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
     // whose index cannot be read whole is scanned here, and its found messages go
     // with its own; deleted ones (when asked for) into a folder of their own.
     std::vector<FolderMessages> read(count);
-    std::vector<MessageList> lists(count), deletedLists(count);
+    std::vector<ConvertList> lists(count), deletedLists(count);
     ConversionProgress state;
     FolderMessageOptions readOptions;
     readOptions.deleted = options.deleted;
     readOptions.stop = cancel;
     // Oldest first, as mail programs append. The dates are sorted with their
     // places, and each record is then moved once: a record holds a dozen strings.
-    const auto oldestFirst = [](MessageList& list) {
+    const auto oldestFirst = [](ConvertList& list) {
         std::vector<std::pair<std::uint64_t, std::size_t>> order;
         order.reserve(list.size());
         for (std::size_t k = 0; k < list.size(); ++k) order.emplace_back(list[k].date, k);
         std::stable_sort(order.begin(), order.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
-        MessageList sorted;
+        ConvertList sorted;
         sorted.reserve(order.size());
         for (const auto& place : order) sorted.push_back(std::move(list[place.second]));
         list = std::move(sorted);
@@ -253,13 +284,25 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
         }
         if (!read[i].report.whole()) report.damagedFolders.push_back(read[i].report);
         // The reader of the texts needs only the found chains: the records move on.
+        const std::size_t deletedCount = static_cast<std::size_t>(
+            std::count_if(read[i].records.begin(), read[i].records.end(),
+                          [](const MessageInfo& m) { return m.origin == MessageOrigin::Deleted; }));
+        lists[i].reserve(read[i].records.size() - deletedCount);
+        deletedLists[i].reserve(deletedCount);
         for (MessageInfo& m : read[i].records)
-            (m.origin == MessageOrigin::Deleted ? deletedLists[i] : lists[i]).push_back(std::move(m));
-        read[i].records.clear();
+            (m.origin == MessageOrigin::Deleted ? deletedLists[i] : lists[i]).emplace_back(std::move(m));
+        MessageList().swap(read[i].records);
+        // The found records' copies stay for the text reader, which needs their
+        // places only.
+        for (MessageInfo& m : read[i].found.records) {
+            std::string().swap(m.subject);
+            std::string().swap(m.from);
+            std::string().swap(m.to);
+        }
         oldestFirst(lists[i]);
         oldestFirst(deletedLists[i]);
         state.messagesTotal += lists[i].size() + deletedLists[i].size();
-        for (const MessageList* list : {&lists[i], &deletedLists[i]})
+        for (const ConvertList* list : {&lists[i], &deletedLists[i]})
             for (const auto& m : *list) state.bytesTotal += static_cast<std::uint64_t>(std::max(0, m.entry91));
     }
     // An empty folder is made too: a mail program shows the tree it had.
@@ -315,12 +358,12 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
         // A deleted chain may start where a listed message does: its record keys
         // apart from the folder's own.
         const std::string deletedKey = f.fileName + "#deleted";
-        const auto writeFolder = [&](MailboxSink::FolderId id, const MessageList& list,
+        const auto writeFolder = [&](MailboxSink::FolderId id, const ConvertList& list,
                                      const std::string& key) {
             std::optional<FilePreparer> preparer;
             if (sink->writesAhead()) preparer.emplace(FilePreparer{*sink, id, key});
             ReadAhead ahead(*reader, list, cancel, preparer, options);
-            for (const MessageInfo& m : list) {
+            for (const ConvertItem& m : list) {
                 if (cancel && cancel->load()) break;
                 std::optional<ReadItem> item = ahead.next();
                 if (!item) break;  // the reader saw the cancel first
@@ -347,7 +390,7 @@ ConversionReport convertStore(const MailStore& store, const ConversionOptions& o
                     const std::string subject = store.toUtf8(m.subject);
                     const MailboxMessage message{
                         text.text, m.date, subject,
-                        MessageFlags{m.isRead(), m.isReplied(), m.isForwarded(), m.isFlagged()},
+                        m.messageFlags(),
                         key, static_cast<std::uint64_t>(std::max<std::int64_t>(0, m.dataOffset))};
                     if (item->prepareFull) throw DestinationFullError(item->prepareError);
                     if (!item->prepareError.empty()) throw ConvertError(item->prepareError);

@@ -27,6 +27,9 @@ constexpr std::size_t TableReadAhead = 8 * 1024;
 constexpr std::size_t RecordReadAhead = 4 * 1024;
 constexpr std::size_t BlockReadAheadFirst = 8 * BlockSize;
 constexpr std::size_t BlockReadAheadMax = 256 * 1024;
+// The most a message's text is given before it is read: a record's size is not
+// believed further.
+constexpr std::size_t TextReserveMax = std::size_t{64} << 20;
 
 // What a data-area entry finds at position V. An entry whose datum does not lie
 // wholly inside the data area that was read (V at or past its end, or a number
@@ -419,8 +422,10 @@ MessageText ChainWalk::read(std::int32_t dataOffset, BlockClaims& claims) {
         return out;
     }
     const std::uint32_t owner = claims.newOwner();
-    // Most messages are a few blocks: this spares the string's first regrowths.
-    text.reserve(BlockReadAheadFirst);
+    // The size the record gives spares the string's regrowths, each a copy and,
+    // for a big message, both the old and the new buffer held at once; a size the
+    // record overstates is given back below.
+    text.reserve(std::clamp<std::size_t>(expectedSize, BlockReadAheadFirst, TextReserveMax));
 
     std::int64_t d = dataOffset;
     bool first = true;
@@ -473,6 +478,7 @@ MessageText ChainWalk::read(std::int32_t dataOffset, BlockClaims& claims) {
         }
         d = next;
     }
+    if (text.capacity() > 2 * text.size() + BlockReadAheadFirst) text.shrink_to_fit();
     return out;
 }
 
