@@ -42,7 +42,7 @@ bool looksLikeOption(const std::string& word) {
     return word.size() > 1 && word[0] == '-';
 }
 
-const OptionSpec* findOption(const std::vector<OptionSpec>& list, std::string_view name) {
+const OptionInfo* findOption(const std::vector<OptionInfo>& list, std::string_view name) {
     for (const auto& o : list)
         if (name == o.name) return &o;
     return nullptr;
@@ -51,9 +51,9 @@ const OptionSpec* findOption(const std::vector<OptionSpec>& list, std::string_vi
 // Whether an option of any command takes a value: before the command's name is
 // known, the word after such an option is its value, not the command.
 bool someOptionTakesValue(std::string_view name) {
-    if (const OptionSpec* o = findOption(globalOptions(), name)) return o->valueName != nullptr;
+    if (const OptionInfo* o = findOption(globalOptions(), name)) return o->valueName != nullptr;
     for (const auto& c : commandTable())
-        if (const OptionSpec* o = findOption(c.options, name)) return o->valueName != nullptr;
+        if (const OptionInfo* o = findOption(c.options, name)) return o->valueName != nullptr;
     return false;
 }
 
@@ -151,9 +151,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& words) {
         }
         const std::size_t equals = w.find('=');
         const std::string name = w.substr(0, equals);
-        const OptionSpec* spec = findOption(globalOptions(), name);
-        if (!spec && command) spec = findOption(command->options, name);
-        if (!spec) {
+        const OptionInfo* declared = findOption(globalOptions(), name);
+        if (!declared && command) declared = findOption(command->options, name);
+        if (!declared) {
             if (command && command->textWords && !positional.empty()) {
                 positional.push_back(w);
                 continue;
@@ -162,14 +162,14 @@ CommandLine parseCommandLine(const std::vector<std::string>& words) {
             throw UsageError(withSuggestion("unknown option " + name, name, known), line.command);
         }
         std::string value;
-        if (!spec->valueName) {
+        if (!declared->valueName) {
             if (equals != std::string::npos && !helpAsked) throw UsageError(name + " takes no value", line.command);
         } else if (equals != std::string::npos) {
             value = w.substr(equals + 1);
         } else if (i + 1 < words.size()) {
             value = words[++i];
         } else if (!helpAsked) {
-            throw UsageError(name + " needs a value: " + name + " " + spec->valueName, line.command);
+            throw UsageError(name + " needs a value: " + name + " " + declared->valueName, line.command);
         }
         if (name == "--version") line.version = true;
         else if (name == "--store") line.storeDir = value;

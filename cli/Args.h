@@ -28,7 +28,7 @@ private:
     std::string commandName;
 };
 
-struct OptionSpec {
+struct OptionInfo {
     const char* name;       // "--to"
     const char* valueName;  // "DIR"; nullptr for an option without a value
     const char* help;

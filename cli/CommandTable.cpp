@@ -5,14 +5,14 @@
 namespace lumbrook::cli {
 
 namespace {
-const OptionSpec HeadOption{"--head", nullptr, "put the header table and the design template around the message"};
-const OptionSpec DesignOption{"--design", "NAME", "the design template NAME (a file of the template directory)"};
-const OptionSpec FieldsOption{"--fields", "LIST",
+const OptionInfo HeadOption{"--head", nullptr, "put the header table and the design template around the message"};
+const OptionInfo DesignOption{"--design", "NAME", "the design template NAME (a file of the template directory)"};
+const OptionInfo FieldsOption{"--fields", "LIST",
                               "the header table's rows, comma-separated among From,To,Date,Subject (all four)"};
 }  // namespace
 
-const std::vector<OptionSpec>& globalOptions() {
-    static const std::vector<OptionSpec> options = {
+const std::vector<OptionInfo>& globalOptions() {
+    static const std::vector<OptionInfo> options = {
         {"--store", "DIR",
          "the store: a directory of .dbx files, or one folder file (the current user's store in "
          "Wine's registry when not given)"},

@@ -22,7 +22,7 @@ struct Command {
     const char* usage;        // the words after the command name, as the synopsis shows them
     const char* summary;      // one line in the list of commands
     const char* description;  // what it does, for its help
-    std::vector<OptionSpec> options;
+    std::vector<OptionInfo> options;
     std::vector<const char*> examples;  // command lines after "lumbrook-cli "
     bool needsStore = false;            // works on the store as a whole
     bool textWords = false;             // its words are text: "-word" after the first is text
@@ -30,7 +30,7 @@ struct Command {
 
 const std::vector<Command>& commandTable();
 // The options every command takes, before or after its name.
-const std::vector<OptionSpec>& globalOptions();
+const std::vector<OptionInfo>& globalOptions();
 const Command* findCommand(std::string_view name);
 
 int cmdFolders(Args& args, const MailStore& store);

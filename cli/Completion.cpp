@@ -38,7 +38,7 @@ std::vector<std::string> choicesInUsage(const Command* c, const std::string& opt
     return {};
 }
 
-OptionCompletion completionOf(const OptionSpec& o, const Command* c) {
+OptionCompletion completionOf(const OptionInfo& o, const Command* c) {
     OptionCompletion out{o.name, o.help, ValueKind::None, {}};
     if (!o.valueName) return out;
     const std::string value = o.valueName;
@@ -72,7 +72,7 @@ std::string joined(const std::vector<std::string>& words) {
 
 std::vector<std::string> valueOptionNames() {
     std::vector<std::string> names;
-    const auto add = [&](const OptionSpec& o) {
+    const auto add = [&](const OptionInfo& o) {
         if (!o.valueName) return;
         for (const auto& n : names)
             if (n == o.name) return;

@@ -73,7 +73,7 @@ const char* argumentText(const std::string& word) {
     return "";
 }
 
-std::string optionHead(const OptionSpec& o) {
+std::string optionHead(const OptionInfo& o) {
     std::string head = o.name;
     if (head == "--help") head = "-h, --help";
     if (o.valueName) head += std::string(" ") + o.valueName;

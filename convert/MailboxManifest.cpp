@@ -16,18 +16,7 @@
 
 namespace lumbrook {
 
-namespace {
-
-std::uint32_t checksum(std::string_view text) {
-    std::uint32_t hash = 2166136261u;
-    for (char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 16777619u;
-    }
-    return hash;
-}
-
-std::string escapeField(std::string_view text) {
+std::string escapeRecordField(std::string_view text) {
     // Names and paths rarely hold any of these: then the text is copied whole.
     if (std::none_of(text.begin(), text.end(),
                      [](char c) { return c == '\\' || c == '\t' || c == '\n' || c == '\r'; }))
@@ -46,7 +35,7 @@ std::string escapeField(std::string_view text) {
     return out;
 }
 
-std::optional<std::string> unescapeField(std::string_view text) {
+std::optional<std::string> unescapeRecordField(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '\\') {
@@ -63,6 +52,17 @@ std::optional<std::string> unescapeField(std::string_view text) {
         }
     }
     return out;
+}
+
+namespace {
+
+std::uint32_t checksum(std::string_view text) {
+    std::uint32_t hash = 2166136261u;
+    for (char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 16777619u;
+    }
+    return hash;
 }
 
 std::optional<std::uint64_t> parseNumber(std::string_view text) {
@@ -87,7 +87,7 @@ std::vector<std::string_view> splitTabs(std::string_view line) {
 std::string messageKey(MailboxFormat format, std::string_view folderFile, std::uint64_t dataOffset,
                        std::uint64_t textSize) {
     std::string key(mailboxFormatName(format));
-    key.append("\t").append(escapeField(folderFile));
+    key.append("\t").append(escapeRecordField(folderFile));
     key.append("\t").append(std::to_string(dataOffset));
     key.append("\t").append(std::to_string(textSize));
     return key;
@@ -209,7 +209,7 @@ void ConvertManifest::readExisting(const std::string& text) {
         const auto fields = splitTabs(line.substr(0, hash));
         holdsLines = true;
         if (fields[0] == "L" && fields.size() == 2) {
-            const auto layout = unescapeField(fields[1]);
+            const auto layout = unescapeRecordField(fields[1]);
             if (!layout) {
                 ++ignored;
                 continue;
@@ -217,10 +217,10 @@ void ConvertManifest::readExisting(const std::string& text) {
             recordedLayout = *layout;
         } else if (fields[0] == "M" && fields.size() == 7) {
             const auto format = parseMailboxFormat(fields[1]);
-            const auto folderFile = unescapeField(fields[2]);
+            const auto folderFile = unescapeRecordField(fields[2]);
             const auto offset = parseNumber(fields[3]);
             const auto size = parseNumber(fields[4]);
-            const auto path = unescapeField(fields[5]);
+            const auto path = unescapeRecordField(fields[5]);
             const auto end = fields[6] == "-" ? std::optional<std::uint64_t>() : parseNumber(fields[6]);
             if (!format || !folderFile || !offset || !size || !path || (fields[6] != "-" && !end)) {
                 ++ignored;
@@ -230,7 +230,7 @@ void ConvertManifest::readExisting(const std::string& text) {
             destinations.insert(fnv1a64(*path));
             if (end) mboxStates[*path] = MboxState{*end, std::nullopt, std::nullopt};
         } else if (fields[0] == "S" && (fields.size() == 3 || fields.size() == 4)) {
-            const auto path = unescapeField(fields[1]);
+            const auto path = unescapeRecordField(fields[1]);
             const auto size = parseNumber(fields[2]);
             const auto hash = fields.size() == 4 ? parseHex64(fields[3]) : std::nullopt;
             if (!path || !size || (fields.size() == 4 && !hash)) {
@@ -240,10 +240,10 @@ void ConvertManifest::readExisting(const std::string& text) {
             mboxStates[*path] = MboxState{*size, hash, std::nullopt};
         } else if (fields[0] == "A" && fields.size() == 9) {
             const auto format = parseMailboxFormat(fields[1]);
-            const auto folderFile = unescapeField(fields[2]);
+            const auto folderFile = unescapeRecordField(fields[2]);
             const auto offset = parseNumber(fields[3]);
             const auto size = parseNumber(fields[4]);
-            const auto path = unescapeField(fields[5]);
+            const auto path = unescapeRecordField(fields[5]);
             const auto start = parseNumber(fields[6]);
             const auto end = parseNumber(fields[7]);
             const auto hash = parseHex64(fields[8]);
@@ -298,7 +298,7 @@ std::optional<MboxState> ConvertManifest::mboxState(std::string_view path) const
 }
 
 void ConvertManifest::recordLayout(std::string_view layout) {
-    appendLine("L\t" + escapeField(layout), true);
+    appendLine("L\t" + escapeRecordField(layout), true);
     recordedLayout = std::string(layout);
     holdsLines = true;
 }
@@ -314,7 +314,7 @@ void ConvertManifest::recordMboxState(std::string_view path, std::uint64_t size,
             known->second.tailHash == hash)
             return;
     }
-    appendLine("S\t" + escapeField(path) + "\t" + std::to_string(size) + "\t" + hex64(hash), true);
+    appendLine("S\t" + escapeRecordField(path) + "\t" + std::to_string(size) + "\t" + hex64(hash), true);
     std::lock_guard lock(guard);
     mboxStates[std::string(path)] = MboxState{size, hash, std::nullopt};
 }
@@ -324,7 +324,7 @@ void ConvertManifest::recordMboxAppend(MailboxFormat format, std::string_view fo
                                        std::string_view path, std::uint64_t start,
                                        std::uint64_t end, std::uint64_t hash) {
     std::string key = messageKey(format, folderFile, dataOffset, textSize);
-    appendLine("A\t" + key + "\t" + escapeField(path) + "\t" + std::to_string(start) + "\t" +
+    appendLine("A\t" + key + "\t" + escapeRecordField(path) + "\t" + std::to_string(start) + "\t" +
                    std::to_string(end) + "\t" + hex64(hash),
                true);
     std::lock_guard lock(guard);
@@ -340,7 +340,7 @@ void ConvertManifest::appendDone(std::string_view path, bool found) {
         // would otherwise hide it.
         const auto state = mboxState(path);
         if (!state || !state->pending) return;
-        appendLine("M\t" + state->pending->key + "\t" + escapeField(path) + "\t" +
+        appendLine("M\t" + state->pending->key + "\t" + escapeRecordField(path) + "\t" +
                    std::to_string(state->pending->end));
     }
     std::lock_guard lock(guard);
@@ -357,7 +357,7 @@ void ConvertManifest::recordMessage(MailboxFormat format, std::string_view folde
                                     std::uint64_t dataOffset, std::uint64_t textSize,
                                     std::string_view path, std::optional<std::uint64_t> mboxEnd) {
     appendLine("M\t" + messageKey(format, folderFile, dataOffset, textSize) + "\t" +
-               escapeField(path) + "\t" + (mboxEnd ? std::to_string(*mboxEnd) : std::string("-")));
+               escapeRecordField(path) + "\t" + (mboxEnd ? std::to_string(*mboxEnd) : std::string("-")));
     std::lock_guard lock(guard);
     done.insert(keyOf(format, folderFile, dataOffset, textSize));
     destinations.insert(fnv1a64(path));

@@ -42,6 +42,11 @@
 
 namespace lumbrook {
 
+// A field of a record line: TAB, LF, CR and "\" escaped, so that a line is always one
+// line whatever a name or path holds. Nothing for a field that is not escaped so.
+std::string escapeRecordField(std::string_view text);
+std::optional<std::string> unescapeRecordField(std::string_view text);
+
 class DestinationDirectory;
 
 // A message of the record, kept small: a store converted whole records a line per

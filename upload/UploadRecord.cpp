@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "base/Fnv.h"
+#include "convert/MailboxManifest.h"
 #include "upload/ImapClient.h"
 
 namespace lumbrook {
@@ -23,21 +24,6 @@ std::string checksumText(std::string_view text) {
     char sum[20];
     std::snprintf(sum, sizeof sum, "%016llx", static_cast<unsigned long long>(fnv1a64(text)));
     return sum;
-}
-
-// TAB, LF, CR and "\" in a field are escaped, so a line is always one line.
-std::string escaped(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default: out += c; break;
-        }
-    }
-    return out;
 }
 
 std::string systemError(std::string_view what, const std::string& path) {
@@ -131,7 +117,7 @@ UploadRecord::~UploadRecord() {
 }
 
 std::string UploadRecord::key(std::string_view folderFile, std::uint64_t dataOffset, std::uint64_t size) const {
-    return escaped(storeDir) + "\t" + escaped(folderFile) + "\t" + std::to_string(dataOffset) + "\t" +
+    return escapeRecordField(storeDir) + "\t" + escapeRecordField(folderFile) + "\t" + std::to_string(dataOffset) + "\t" +
            std::to_string(size);
 }
 
@@ -151,7 +137,7 @@ void UploadRecord::addInFlight(std::string_view folderFile, std::uint64_t dataOf
 void UploadRecord::add(std::string_view folderFile, std::uint64_t dataOffset, std::uint64_t size,
                        std::string_view mailbox) {
     std::string k = key(folderFile, dataOffset, size);
-    const std::string line = "U\t" + k + "\t" + escaped(mailbox);
+    const std::string line = "U\t" + k + "\t" + escapeRecordField(mailbox);
     pending += line + "\t#" + checksumText(line) + "\n";
     done.insert(std::move(k));
 }

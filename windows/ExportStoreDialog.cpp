@@ -117,16 +117,6 @@ void exportStore(const MailStore& store, QWidget* parent,
     job.stop();
     progress.reset();
 
-    // Whatever was left behind is said, never a plain "done": the failures, the
-    // messages written as far as they could be read, and what the user should know.
-    const auto list = [](QString& text, const QString& heading,
-                         const std::vector<std::string>& lines) {
-        if (lines.empty()) return;
-        text += QStringLiteral("\n\n") + heading;
-        for (std::size_t i = 0; i < lines.size() && i < 10; ++i)
-            text += QStringLiteral("\n") + QString::fromStdString(lines[i]);
-        if (lines.size() > 10) text += QStringLiteral("\n...");
-    };
     QString text;
     bool whole = error.isEmpty();
     if (!error.isEmpty()) {
@@ -138,16 +128,16 @@ void exportStore(const MailStore& store, QWidget* parent,
                    .arg(report.folders);
         if (report.cancelled)
             text += ExportStoreDialog::tr("\nCancelled: run it again to go on.");
-        list(text,
+        appendReportLines(text,
              ExportStoreDialog::tr("%n could not be written:", nullptr,
                                    static_cast<int>(report.failures.size())),
              report.failures);
-        list(text,
+        appendReportLines(text,
              ExportStoreDialog::tr("%n could not be read whole and were written as far as "
                                    "they could be read:",
                                    nullptr, static_cast<int>(report.damaged.size())),
              report.damaged);
-        list(text, ExportStoreDialog::tr("Please note:"), report.notices);
+        appendReportLines(text, ExportStoreDialog::tr("Please note:"), report.notices);
         whole = !report.cancelled && report.failures.empty() && report.damaged.empty() &&
                 report.damagedFolders.empty();
     }

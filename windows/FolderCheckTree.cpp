@@ -36,4 +36,12 @@ std::function<bool(const StoreFolder&)> FolderCheckTree::includeChecked() const 
     return [paths](const StoreFolder& f) { return std::find(paths.begin(), paths.end(), f.path) != paths.end(); };
 }
 
+void appendReportLines(QString& text, const QString& heading, const std::vector<std::string>& lines) {
+    if (lines.empty()) return;
+    text += QStringLiteral("\n\n") + heading;
+    for (std::size_t i = 0; i < lines.size() && i < 10; ++i)
+        text += QStringLiteral("\n") + QString::fromStdString(lines[i]);
+    if (lines.size() > 10) text += QStringLiteral("\n...");
+}
+
 }  // namespace lumbrook

@@ -3,8 +3,10 @@
 // The store's folder tree with a check box at each folder, all checked: which
 // folders a job over the whole store takes (Export store, Upload to mail server).
 
+#include <QString>
 #include <QTreeWidget>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "convert/StoreConversion.h"
@@ -24,5 +26,10 @@ class FolderCheckTree : public QTreeWidget {
   private:
     std::vector<StoreFolder> folders;
 };
+
+// Adds a heading and the first ten lines (then "...") to a store-wide job's final
+// report, nothing when there are no lines: what was left behind is listed, never a
+// plain "done".
+void appendReportLines(QString& text, const QString& heading, const std::vector<std::string>& lines);
 
 }  // namespace lumbrook

@@ -182,13 +182,6 @@ UploadOutcome runUpload(const MailStore& store, const UploadOptions& options, QW
     job.stop();
     progress.reset();
 
-    // Whatever was left behind is said, never a plain "done".
-    const auto list = [](QString& text, const QString& heading, const std::vector<std::string>& lines) {
-        if (lines.empty()) return;
-        text += QStringLiteral("\n\n") + heading;
-        for (std::size_t i = 0; i < lines.size() && i < 10; ++i) text += QStringLiteral("\n") + QString::fromStdString(lines[i]);
-        if (lines.size() > 10) text += QStringLiteral("\n...");
-    };
     QString text;
     bool whole = error.isEmpty();
     if (!error.isEmpty()) {
@@ -203,11 +196,11 @@ UploadOutcome runUpload(const MailStore& store, const UploadOptions& options, QW
         if (report.leftBehind > 0 && !report.cancelled)
             text += UploadDialog::tr("\n%n messages are not on the server yet: upload again to go on.", nullptr,
                                      static_cast<int>(report.leftBehind));
-        list(text, UploadDialog::tr("%n were refused by the server:", nullptr, static_cast<int>(report.refused.size())),
+        appendReportLines(text, UploadDialog::tr("%n were refused by the server:", nullptr, static_cast<int>(report.refused.size())),
              report.refused);
-        list(text, UploadDialog::tr("%n could not be uploaded:", nullptr, static_cast<int>(report.failures.size())),
+        appendReportLines(text, UploadDialog::tr("%n could not be uploaded:", nullptr, static_cast<int>(report.failures.size())),
              report.failures);
-        list(text,
+        appendReportLines(text,
              UploadDialog::tr("%n could not be read whole and were uploaded as far as they could be read:", nullptr,
                               static_cast<int>(report.damaged.size())),
              report.damaged);
